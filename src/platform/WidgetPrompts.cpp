@@ -1,0 +1,47 @@
+#include "WidgetPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+QString titleOr(const QString& title) { return title.isEmpty() ? QApplication::applicationName() : title; }
+}
+
+void WidgetPrompts::message(const QString& text, Kind kind, const QString& title)
+{
+    QWidget* parent = QApplication::activeWindow();
+    switch (kind) {
+    case Kind::Warning: QMessageBox::warning(parent, titleOr(title), text); break;
+    case Kind::Error: QMessageBox::critical(parent, titleOr(title), text); break;
+    default: QMessageBox::information(parent, titleOr(title), text); break;
+    }
+}
+
+UserPrompts::Answer WidgetPrompts::question(const QString& text, const QString& title)
+{
+    auto b = QMessageBox::question(QApplication::activeWindow(), titleOr(title), text,
+                                   QMessageBox::Yes | QMessageBox::No);
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void WidgetPrompts::errorReport(const QString& text)
+{
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+}
+
+QString WidgetPrompts::openFileName(const QString& title, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, dir, filter);
+}
+
+QString WidgetPrompts::saveFileName(const QString& title, const QString& dir, const QString& filter,
+                                    const QString& defaultSuffix)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title, dir, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}

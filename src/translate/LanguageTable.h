@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// The 54 entries of the source and target language lists and the 21 subject
+// domains. A list position is at once the entry index, the flag image number
+// and the stored "src"/"trg" value.
+namespace LanguageTable {
+
+constexpr int Count = 54;
+constexpr int DefaultSource = 0;  // English
+constexpr int DefaultTarget = 1;  // French
+constexpr int DefaultDomain = 0;  // General
+
+// Display name of the entry at a position; empty outside 0 to 53.
+QString DisplayName(int position);
+// The service code (upper case) of the entry; empty outside 0 to 53, so an
+// unselected list (-1) yields an empty code.
+QString ServiceCode(int position);
+// All 54 display names in list order.
+QStringList DisplayNames();
+// The 21 domain names in list order.
+QStringList DomainNames();
+// The 16x16 flag image of an entry (our own artwork); a null image outside 0 to 53.
+QImage FlagImage(int position);
+
+}  // namespace LanguageTable

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ProxySettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+
+// A failed exchange with the translation service that the fallback did not
+// absorb. what() is the message shown to the user.
+class ServiceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The window's one HTTP client (`http`): one libcurl handle for the whole
+// process so cookies persist, redirects followed, proxy applied before every
+// request, bounded connect and stall time-outs.
+class ServiceClient {
+public:
+    // endpoint: absolute http:// address of the service's translate form.
+    explicit ServiceClient(QString endpoint = DefaultEndpoint());
+    ~ServiceClient();
+    ServiceClient(const ServiceClient&) = delete;
+    ServiceClient& operator=(const ServiceClient&) = delete;
+
+    // One request and its reply bytes: the POST of the form, and on failure
+    // the GET of the last response's Location. Throws ServiceError.
+    QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
+                         const QString& targetCode, const ProxySettings& proxy);
+
+    QString endpoint() const;
+
+    // Time-outs (seconds); tests shorten them.
+    void setTimeouts(int connectSeconds, int stallSeconds);
+
+    // The built-in service's address, or LINGUARO_SERVICE_URL when set.
+    static QString DefaultEndpoint();
+    // The address the built-in service listens on when nothing is configured.
+    static QString BuiltInEndpoint();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+// The translation out of a reply: the quoted, backslash-escaped string with
+// its line-break escapes turned into spaces and paragraph breaks. Never fails.
+QString ExtractTranslation(const QByteArray& reply);
