@@ -1,13 +1,104 @@
 #include "TextPreparation.h"
 
-namespace TextPreparation {
+#include <algorithm>
 
-QString ReplaceText(const QString& text, const QString&, const QString&) { return text; }
-bool IsNothingToTranslate(const QString& paneText) { return paneText.isEmpty(); }
-QString PrepareText(const QStringList& paneLines) { return paneLines.join(QString()); }
-QStringList SplitIntoChunks(const QString& text, int) { return {text}; }
-int ProgressPercent(int, int) { return 0; }
-QString ProgressText(const QString&, const QString&, int, int) { return {}; }
-QString StartText(const QString&, const QString&) { return {}; }
+namespace TextPreparation {
+namespace {
+
+const QString LineEnd = QStringLiteral("\r\n");
+
+// A chunk may end right after one of these; opening brackets count too.
+bool IsBreakCharacter(QChar c)
+{
+    switch (c.unicode()) {
+    case '.': case ';': case '\r': case '\n': case '!': case '"':
+    case '[': case '(': case '{': case '-': case '=': case '\'':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Length of the next chunk taken from the window [start, start + limit).
+qsizetype CutLength(const QString& text, qsizetype start, qsizetype limit)
+{
+    for (qsizetype j = limit; j > 0; --j)
+        if (IsBreakCharacter(text.at(start + j - 1)))
+            return j;
+    for (qsizetype j = limit; j > 0; --j)
+        if (text.at(start + j - 1) == QLatin1Char(' '))
+            return j;
+    // a hard cut keeps both halves of a surrogate pair in the next chunk
+    if (text.at(start + limit - 1).isHighSurrogate())
+        return limit - 1;
+    return limit;
+}
+
+}  // namespace
+
+QString ReplaceText(const QString& text, const QString& pattern, const QString& replacement)
+{
+    if (text.isEmpty() || pattern.isEmpty())
+        return text;
+    QString result = text;
+    return result.replace(pattern, replacement, Qt::CaseSensitive);
+}
+
+bool IsNothingToTranslate(const QString& paneText)
+{
+    // A lone paragraph break reaches us as CR, LF or CR LF depending on the editor.
+    return paneText.isEmpty() || paneText == QLatin1String(" ") || paneText == QLatin1String("\r")
+        || paneText == QLatin1String("\n") || paneText == LineEnd;
+}
+
+QString PrepareText(const QStringList& paneLines)
+{
+    QString prepared;
+    for (const QString& line : paneLines) {
+        // "&" stays: the request body is percent-encoded, so it reaches the service intact
+        if (!ReplaceText(line, QStringLiteral(" "), QString()).isEmpty())
+            prepared += line;
+        prepared += LineEnd;
+    }
+    return prepared;
+}
+
+QStringList SplitIntoChunks(const QString& text, int limit)
+{
+    // two code units at least, so a hard cut before a surrogate pair still moves on
+    const qsizetype window = std::max(limit, 2);
+    QStringList chunks;
+    qsizetype pos = 0;
+    while (text.size() - pos > window) {
+        const qsizetype length = CutLength(text, pos, window);
+        chunks << text.mid(pos, length);
+        pos += length;
+    }
+    chunks << text.mid(pos);
+    return chunks;
+}
+
+int ProgressPercent(int i, int n)
+{
+    if (n <= 0)
+        return 0;
+    const qint64 scaled = qint64(i) * 100;
+    qint64 quotient = scaled / n;
+    const qint64 twiceRemainder = (scaled % n) * 2;
+    if (twiceRemainder > n || (twiceRemainder == n && quotient % 2 != 0))
+        ++quotient;
+    return int(quotient);
+}
+
+QString ProgressText(const QString& sourceName, const QString& targetName, int i, int n)
+{
+    return QStringLiteral("Translating from %1 to %2... [%3% Completed]")
+        .arg(sourceName, targetName, QString::number(ProgressPercent(i, n)));
+}
+
+QString StartText(const QString& sourceName, const QString& targetName)
+{
+    return QStringLiteral("Translating %1 to %2 ...").arg(sourceName, targetName);
+}
 
 }  // namespace TextPreparation

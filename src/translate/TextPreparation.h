@@ -13,10 +13,11 @@ constexpr int ChunkLimit = 3000;
 // and continuing behind each match. An empty pattern changes nothing.
 QString ReplaceText(const QString& text, const QString& pattern, const QString& replacement);
 
-// True for the texts a run refuses: empty, exactly one space, exactly one CR.
+// True for the texts a run refuses: empty, exactly one space, or exactly one
+// paragraph break (CR, LF or CR LF).
 bool IsNothingToTranslate(const QString& paneText);
 
-// The pane's lines cleaned and joined, each followed by CR LF; a line of
+// The pane's lines joined, each followed by CR LF; a line of
 // spaces only becomes a bare CR LF.
 QString PrepareText(const QStringList& paneLines);
 
