@@ -1,5 +1,6 @@
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
+#include "ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 #include <QSet>
 #include <QVariant>
 
-#include <cstdlib>
 
 namespace {
 
@@ -16,31 +16,10 @@ std::optional<QString> detect(const QString& install, const QString& deflt)
     return DetectInterfaceLanguageFrom({install, deflt, false, QString()});
 }
 
-// Sets the locale variables for one test and restores them afterwards.
-class LocaleEnvironment {
+// The locale variables, unset for one test.
+class LocaleEnvironment : public ScopedEnvironment {
 public:
-    LocaleEnvironment()
-    {
-        for (const char* name : kNames) {
-            const char* value = std::getenv(name);
-            m_saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
-        }
-    }
-    ~LocaleEnvironment()
-    {
-        for (size_t i = 0; i < std::size(kNames); ++i) {
-            if (m_saved[i])
-                setenv(kNames[i], m_saved[i]->c_str(), 1);
-            else
-                unsetenv(kNames[i]);
-        }
-    }
-    void set(const char* name, const char* value) { setenv(name, value, 1); }
-
-private:
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::vector<std::optional<std::string>> m_saved;
+    LocaleEnvironment() : ScopedEnvironment({"LC_ALL", "LC_MESSAGES", "LANG"}) {}
 };
 
 }  // namespace
