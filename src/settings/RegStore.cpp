@@ -1,0 +1,306 @@
+#include "RegStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+const QString RegStore::KeyLine = QStringLiteral("[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]");
+
+namespace {
+
+const QString FileHeader = QStringLiteral("REGEDIT4");
+
+QString configHome()
+{
+    // relative paths in XDG variables are to be ignored
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+QString escaped(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '\\': out += QStringLiteral("\\\\"); break;
+        case '"': out += QStringLiteral("\\\""); break;
+        // a raw line break would cut the value in two; these escapes are ours
+        case '\n': out += QStringLiteral("\\n"); break;
+        case '\r': out += QStringLiteral("\\r"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Reads a quoted, escaped text starting at text[pos] == '"'. On success pos is
+// just behind the closing quote.
+bool unquote(const QString& text, qsizetype& pos, QString& out)
+{
+    if (pos >= text.size() || text[pos] != u'"')
+        return false;
+    out.clear();
+    for (qsizetype i = pos + 1; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"') {
+            pos = i + 1;
+            return true;
+        }
+        if (c != u'\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= text.size())
+            return false;
+        switch (text[i].unicode()) {
+        case '\\': out += u'\\'; break;
+        case '"': out += u'"'; break;
+        case 'n': out += u'\n'; break;
+        case 'r': out += u'\r'; break;
+        default: return false;
+        }
+    }
+    return false;
+}
+
+bool isHeaderLine(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.startsWith(u'[') && t.endsWith(u']');
+}
+
+}  // namespace
+
+RegStore::RegStore(QString filePath) : m_path(std::move(filePath)) {}
+
+QString RegStore::DefaultPath()
+{
+    return configHome() + QStringLiteral("/Brenmark/Linguaro.reg");
+}
+
+RegStore::Line RegStore::parseLine(const QString& text, bool inKey)
+{
+    Line line;
+    line.text = text;
+    line.inKey = inKey;
+    if (!inKey)
+        return line;
+    const QString t = text.trimmed();
+    qsizetype pos = 0;
+    QString name;
+    if (!unquote(t, pos, name) || pos >= t.size() || t[pos] != u'=')
+        return line;
+    line.isValue = true;
+    line.name = name;
+    const QString data = t.mid(pos + 1);
+    if (data.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
+        const QString hex = data.mid(6);
+        const bool digits = std::all_of(hex.begin(), hex.end(), [](QChar c) {
+            return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f');
+        });
+        if (digits && !hex.isEmpty() && hex.size() <= 8) {
+            line.type = ValueType::Integer;
+            line.data = hex;
+        }
+        return line;
+    }
+    qsizetype dpos = 0;
+    QString value;
+    if (unquote(data, dpos, value) && dpos == data.size()) {
+        line.type = ValueType::String;
+        line.data = value;
+    }
+    return line;
+}
+
+bool RegStore::load(bool mustExist)
+{
+    m_lines.clear();
+    m_hasKey = false;
+    m_dirty = false;
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return !mustExist;
+    if (!info.isFile() || info.size() > MaxFileSize)
+        return false;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.read(MaxFileSize + 1);
+    if (bytes.size() > MaxFileSize)
+        return false;
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    QStringList lines = text.split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    bool inKey = false;
+    for (QString& l : lines) {
+        if (l.endsWith(u'\r'))
+            l.chop(1);
+        if (isHeaderLine(l)) {
+            inKey = l.trimmed().compare(KeyLine, Qt::CaseInsensitive) == 0;
+            m_hasKey = m_hasKey || inKey;
+            Line header;
+            header.text = l;
+            header.inKey = inKey;
+            m_lines.push_back(std::move(header));
+            continue;
+        }
+        m_lines.push_back(parseLine(l, inKey));
+    }
+    return true;
+}
+
+bool RegStore::OpenKeyReadOnly()
+{
+    m_open = load(true) && m_hasKey;
+    m_writable = false;
+    if (!m_open)
+        m_lines.clear();
+    return m_open;
+}
+
+bool RegStore::OpenKey(bool canCreate)
+{
+    m_open = false;
+    m_writable = false;
+    if (!load(!canCreate) || (!m_hasKey && !canCreate))
+        return false;
+    if (!m_hasKey) {
+        if (!m_lines.empty() && !m_lines.back().text.trimmed().isEmpty())
+            m_lines.push_back(Line{});
+        Line header;
+        header.text = KeyLine;
+        header.inKey = true;
+        m_lines.push_back(std::move(header));
+        m_hasKey = true;
+        m_dirty = true;
+    }
+    m_open = true;
+    m_writable = true;
+    return true;
+}
+
+QByteArray RegStore::serialise() const
+{
+    QString out;
+    if (m_lines.empty() || m_lines.front().text.trimmed() != FileHeader)
+        out += FileHeader + QStringLiteral("\n\n");
+    for (const Line& l : m_lines)
+        out += l.text + u'\n';
+    return out.toUtf8();
+}
+
+bool RegStore::CloseKey()
+{
+    bool ok = true;
+    if (m_open && m_writable && m_dirty) {
+        const QFileInfo info(m_path);
+        QDir().mkpath(info.absolutePath());
+        QSaveFile file(m_path);
+        ok = file.open(QIODevice::WriteOnly)
+            && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            && file.write(serialise()) >= 0 && file.commit();
+    }
+    m_open = false;
+    m_writable = false;
+    m_dirty = false;
+    m_lines.clear();
+    return ok;
+}
+
+const RegStore::Line* RegStore::find(const QString& name) const
+{
+    // a name given twice: the later line wins, as on import
+    for (auto it = m_lines.rbegin(); it != m_lines.rend(); ++it) {
+        if (it->isValue && it->name.compare(name, Qt::CaseInsensitive) == 0)
+            return &*it;
+    }
+    return nullptr;
+}
+
+bool RegStore::ValueExists(const QString& name) const
+{
+    return m_open && find(name) != nullptr;
+}
+
+RegStore::ValueType RegStore::GetDataType(const QString& name) const
+{
+    const Line* line = m_open ? find(name) : nullptr;
+    return line ? line->type : ValueType::Other;
+}
+
+int RegStore::ReadInteger(const QString& name) const
+{
+    const Line* line = m_open ? find(name) : nullptr;
+    if (!line)
+        throw RegistryError(QStringLiteral("Failed to get data for '%1'").arg(name).toStdString());
+    if (line->type != ValueType::Integer)
+        throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name).toStdString());
+    return static_cast<int>(line->data.toUInt(nullptr, 16));
+}
+
+bool RegStore::ReadBool(const QString& name) const
+{
+    return ReadInteger(name) != 0;
+}
+
+QString RegStore::ReadString(const QString& name) const
+{
+    const Line* line = m_open ? find(name) : nullptr;
+    if (!line)
+        return QString();
+    if (line->type != ValueType::String)
+        throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name).toStdString());
+    return line->data;
+}
+
+void RegStore::setValue(const QString& name, const QString& lineText, ValueType type, const QString& data)
+{
+    if (!m_open || !m_writable)
+        throw RegistryError(QStringLiteral("Failed to set data for '%1'").arg(name).toStdString());
+    Line fresh;
+    fresh.text = lineText;
+    fresh.inKey = true;
+    fresh.isValue = true;
+    fresh.name = name;
+    fresh.type = type;
+    fresh.data = data;
+    m_dirty = true;
+
+    auto same = [&](const Line& l) { return l.isValue && l.name.compare(name, Qt::CaseInsensitive) == 0; };
+    auto first = std::find_if(m_lines.begin(), m_lines.end(), same);
+    if (first != m_lines.end()) {
+        *first = fresh;
+        m_lines.erase(std::remove_if(first + 1, m_lines.end(), same), m_lines.end());
+        return;
+    }
+    // behind the last non-blank line of the key
+    auto last = std::find_if(m_lines.rbegin(), m_lines.rend(),
+                             [](const Line& l) { return l.inKey && !l.text.trimmed().isEmpty(); });
+    m_lines.insert(last.base(), fresh);
+}
+
+void RegStore::WriteInteger(const QString& name, int value)
+{
+    const QString hex = QStringLiteral("%1").arg(static_cast<quint32>(value), 8, 16, QChar(u'0'));
+    setValue(name, QStringLiteral("\"%1\"=dword:%2").arg(escaped(name), hex), ValueType::Integer, hex);
+}
+
+void RegStore::WriteBool(const QString& name, bool value)
+{
+    WriteInteger(name, value ? 1 : 0);
+}
+
+void RegStore::WriteString(const QString& name, const QString& value)
+{
+    setValue(name, QStringLiteral("\"%1\"=\"%2\"").arg(escaped(name), escaped(value)), ValueType::String, value);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ProxySettings.h"
+
+#include <QString>
+
+class RegStore;
+
+// The values of the settings store, each declared once with its name and its
+// default (the value an item keeps when the store does not hold it).
+namespace Setting {
+struct Integer { const char* name; int defaultValue; };
+struct Text { const char* name; const char* defaultValue; };
+
+inline constexpr Integer Source{"src", 0};            // English
+inline constexpr Integer Target{"trg", 1};            // French
+inline constexpr Text Language{"lang", ""};           // empty: the detected language stays
+inline constexpr Text Character{"character", ""};     // empty: taken as Merlin by its readers
+inline constexpr Text Voice{"voice", ""};
+inline constexpr Integer UseProxy{"UseProxy", 0};     // read as a boolean
+inline constexpr Text ProxyAddr{"ProxyAddr", ""};
+inline constexpr Text ProxyPort{"ProxyPort", ""};
+inline constexpr Text UserName{"UserName", ""};
+inline constexpr Text Password{"Password", ""};
+
+// A stored "lang" that is empty stands for this language.
+inline constexpr const char* EmptyLanguage = "English";
+}  // namespace Setting
+
+// What the main window loads from the store at start-up and keeps for it at
+// shut-down. Positions are list positions, -1 for no selection.
+struct WindowSettings {
+    int SourcePosition = Setting::Source.defaultValue;
+    int TargetPosition = Setting::Target.defaultValue;
+    QString InterfaceLanguage;  // the detected language until the store says otherwise
+    QString StartCharacter = QString::fromLatin1(Setting::Character.defaultValue);
+    QString VoiceName = QString::fromLatin1(Setting::Voice.defaultValue);
+    ProxySettings Proxy;
+};
+
+// Start-up: opens the key for reading only and reads, each only when its value
+// exists and in this order, "src", "trg", "lang", "character", "voice" and
+// "UseProxy" with the proxy rule: true reads the four proxy strings as far as
+// they exist; false takes the use flag from SystemProxyDetect. A missing key
+// reads nothing. A value of the wrong type throws RegistryError; what was read
+// before it is already in `settings`.
+void ReadStartupSettings(RegStore& store, WindowSettings& settings);
+
+// Shut-down: opens the key for writing, creating it, and writes "src" and
+// "trg" (each only when 0 or more), "lang", "character", "voice", "UseProxy"
+// and, with the use flag on, the four proxy strings. `characterName` and
+// `voice` are the values of this run. False when the key could not be opened
+// or written; the settings of this run are then lost.
+bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
+                           const QString& characterName, const QString& voice);

@@ -1,0 +1,168 @@
+#include "RegStore.h"
+#include "StoreFixture.h"
+
+#include <QFileInfo>
+
+namespace {
+
+using StoreTest = StoreFixture;
+
+QString errorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const RegistryError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
+TEST_F(StoreTest, DefaultPathFollowsXdgConfigHome)
+{
+    EXPECT_EQ(RegStore::DefaultPath(), storePath());
+    qputenv("XDG_CONFIG_HOME", "relative/dir");  // ignored, as XDG asks
+    EXPECT_TRUE(RegStore::DefaultPath().endsWith("/.config/Brenmark/Linguaro.reg"));
+}
+
+TEST_F(StoreTest, MissingFileIsAMissingKeyAndIsCreatedOnlyForWriting)
+{
+    RegStore store;
+    EXPECT_FALSE(store.OpenKeyReadOnly());
+    EXPECT_FALSE(store.OpenKey(false));
+    EXPECT_FALSE(QFileInfo::exists(storePath()));
+
+    ASSERT_TRUE(store.OpenKey(true));
+    ASSERT_TRUE(store.CloseKey());
+    EXPECT_EQ(fileBytes(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n");
+}
+
+TEST_F(StoreTest, WritesRegeditFormAndReadsItBack)
+{
+    RegStore store;
+    ASSERT_TRUE(store.OpenKey(true));
+    store.WriteInteger("src", 1);
+    store.WriteInteger("trg", -1);
+    store.WriteString("lang", "English");
+    store.WriteString("Password", "a\\b\"c %1 é\nline");
+    ASSERT_TRUE(store.CloseKey());
+    EXPECT_EQ(fileBytes(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
+              "\"src\"=dword:00000001\n\"trg\"=dword:ffffffff\n\"lang\"=\"English\"\n"
+              "\"Password\"=\"a\\\\b\\\"c %1 \xc3\xa9\\nline\"\n");
+
+    RegStore again;
+    ASSERT_TRUE(again.OpenKeyReadOnly());
+    EXPECT_EQ(again.ReadInteger("src"), 1);
+    EXPECT_EQ(again.ReadInteger("trg"), -1);
+    EXPECT_EQ(again.ReadString("LANG"), "English");  // names compare without case
+    EXPECT_EQ(again.ReadString("Password"), QString::fromUtf8("a\\b\"c %1 é\nline"));
+    EXPECT_FALSE(again.ValueExists("voice"));
+    EXPECT_EQ(again.ReadString("voice"), "");
+}
+
+TEST_F(StoreTest, FileIsReplacedWithOwnerOnlyMode)
+{
+    writeKey("\"UseProxy\"=dword:00000001\n");
+    QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    RegStore store;
+    ASSERT_TRUE(store.OpenKey(true));
+    store.WriteString("Password", "secret");
+    ASSERT_TRUE(store.CloseKey());
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7000 | 0x0070 | 0x0007);
+    EXPECT_EQ(QFileInfo(storePath()).permissions() & ownerGroupOther,
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(QDir(m_dir.path() + "/Brenmark").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Linguaro.reg"});  // no temporary left behind
+}
+
+TEST_F(StoreTest, WrongTypeRaisesTheRegistryMessage)
+{
+    writeKey("\"src\"=\"English\"\n\"lang\"=dword:00000002\n\"blob\"=hex:01,02\n\"short\"=dword:1f\n");
+    RegStore store;
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    EXPECT_EQ(errorOf([&] { store.ReadInteger("src"); }), "Invalid data type for 'src'");
+    EXPECT_EQ(errorOf([&] { store.ReadString("lang"); }), "Invalid data type for 'lang'");
+    EXPECT_EQ(errorOf([&] { store.ReadBool("blob"); }), "Invalid data type for 'blob'");
+    EXPECT_EQ(errorOf([&] { store.ReadString("blob"); }), "Invalid data type for 'blob'");
+    EXPECT_EQ(errorOf([&] { store.ReadInteger("absent"); }), "Failed to get data for 'absent'");
+    EXPECT_EQ(store.ReadInteger("short"), 31);
+}
+
+TEST_F(StoreTest, UnknownLinesAndOtherKeysAreKept)
+{
+    const QByteArray original =
+        "REGEDIT4\n\n; a note\n[HKEY_CURRENT_USER\\Software\\Other]\n\"src\"=dword:00000007\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n@=\"default\"\n\"src\"=dword:00000002\n"
+        "\"odd\"=hex(2):41,00\n\"SRC\"=dword:00000003\n\n[HKEY_CURRENT_USER\\Software\\Later]\n\"x\"=\"y\"\n";
+    writeFile(original);
+    RegStore store;
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    EXPECT_EQ(store.ReadInteger("src"), 3);  // the later of two lines wins; other keys do not count
+    EXPECT_FALSE(store.ValueExists("x"));
+    store.CloseKey();
+
+    ASSERT_TRUE(store.OpenKey(false));
+    store.WriteInteger("src", 4);
+    store.WriteString("lang", "Dutch");
+    ASSERT_TRUE(store.CloseKey());
+    EXPECT_EQ(fileBytes(),
+              "REGEDIT4\n\n; a note\n[HKEY_CURRENT_USER\\Software\\Other]\n\"src\"=dword:00000007\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n@=\"default\"\n\"src\"=dword:00000004\n"
+              "\"odd\"=hex(2):41,00\n\"lang\"=\"Dutch\"\n\n[HKEY_CURRENT_USER\\Software\\Later]\n\"x\"=\"y\"\n");
+}
+
+TEST_F(StoreTest, HostileFilesNeverCrashOrLeak)
+{
+    // garbage without a header: no key to read; writing adds the header and keeps the bytes
+    writeFile(QByteArray("\x00\xff\xfe garbage \"src\"=dword:zz\n\"", 26));
+    RegStore store;
+    EXPECT_FALSE(store.OpenKeyReadOnly());
+    ASSERT_TRUE(store.OpenKey(true));
+    store.WriteInteger("src", 5);
+    ASSERT_TRUE(store.CloseKey());
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    EXPECT_EQ(store.ReadInteger("src"), 5);
+    EXPECT_TRUE(fileBytes().startsWith("REGEDIT4\n\n"));
+    store.CloseKey();
+
+    // bad escapes, unterminated strings, overlong dwords: values of no usable type
+    writeKey("\"a\"=\"bad\\q\"\n\"b\"=\"open\n\"c\"=dword:123456789\n\"d\"=\"x\"tail\n\"e\\\n");
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    for (const char* name : {"a", "b", "c", "d"})
+        EXPECT_FALSE(errorOf([&] { store.ReadString(name); }).isEmpty()) << name;
+    EXPECT_FALSE(store.ValueExists("e"));
+    store.CloseKey();
+
+    // one huge line is read as it is
+    writeKey("\"lang\"=\"" + QByteArray(3 * 1024 * 1024, 'x') + "\"\n");
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    EXPECT_EQ(store.ReadString("lang").size(), 3 * 1024 * 1024);
+    store.CloseKey();
+
+    // beyond the size limit the file is not ours: neither read nor replaced
+    writeKey("\"src\"=dword:00000001\n" + QByteArray(RegStore::MaxFileSize, '#'));
+    const qint64 size = QFileInfo(storePath()).size();
+    EXPECT_FALSE(store.OpenKeyReadOnly());
+    EXPECT_FALSE(store.OpenKey(true));
+    EXPECT_EQ(QFileInfo(storePath()).size(), size);
+}
+
+TEST_F(StoreTest, AFolderInPlaceOfTheFileIsNoKey)
+{
+    QDir().mkpath(storePath());
+    RegStore store;
+    EXPECT_FALSE(store.OpenKeyReadOnly());
+    EXPECT_FALSE(store.OpenKey(true));
+    EXPECT_TRUE(QFileInfo(storePath()).isDir());
+}
+
+TEST_F(StoreTest, WritingARefusedKeyRaises)
+{
+    writeKey("\"src\"=dword:00000001\n");
+    RegStore store;
+    ASSERT_TRUE(store.OpenKeyReadOnly());
+    EXPECT_EQ(errorOf([&] { store.WriteInteger("src", 2); }), "Failed to set data for 'src'");
+}
+
+}  // namespace
