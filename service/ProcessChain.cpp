@@ -1,0 +1,282 @@
+#include "ProcessChain.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// Writing into a dead engine must come back as EPIPE, not end the service.
+void ignoreBrokenPipes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+// The engine's tools read their input as UTF-8 whatever the service's locale.
+std::vector<std::string> childEnvironment()
+{
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string_view entry(*e);
+        if (entry.starts_with("LC_ALL=") || entry.starts_with("LC_CTYPE="))
+            continue;
+        env.emplace_back(entry);
+    }
+    env.emplace_back("LC_CTYPE=C.UTF-8");
+    return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> out;
+    for (std::string& s : strings)
+        out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+bool isExecutable(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+int millisecondsLeft(ProcessChain::Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - ProcessChain::Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
+}
+
+}  // namespace
+
+ProcessChain::~ProcessChain()
+{
+    stop();
+}
+
+std::string ProcessChain::FindProgram(const std::string& name)
+{
+    if (name.find('/') != std::string::npos)
+        return isExecutable(name) ? name : std::string();
+    std::string dirs;
+    const char* enginePath = std::getenv("APERTIUM_PATH");
+    dirs = enginePath && *enginePath ? enginePath : "/usr/bin";
+    if (const char* path = std::getenv("PATH"))
+        dirs += std::string(":") + path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        const std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty() && isExecutable(dir + "/" + name))
+            return dir + "/" + name;
+        start = end + 1;
+    }
+    return {};
+}
+
+bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error)
+{
+    stop();
+    ignoreBrokenPipes();
+    if (commands.empty()) {
+        error = "nothing to run";
+        return false;
+    }
+    std::vector<std::string> env = childEnvironment();
+    std::vector<char*> envp = pointers(env);
+
+    int first[2];
+    if (::pipe2(first, O_CLOEXEC) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    m_input = first[1];
+    int upstream = first[0];  // what the next program reads
+
+    for (const Argv& command : commands) {
+        const std::string program = FindProgram(command.front());
+        if (program.empty()) {
+            error = "program not found: " + command.front();
+            closeFd(upstream);
+            stop();
+            return false;
+        }
+        int down[2];
+        if (::pipe2(down, O_CLOEXEC) != 0) {
+            error = std::string("pipe: ") + std::strerror(errno);
+            closeFd(upstream);
+            stop();
+            return false;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, upstream, 0);
+        posix_spawn_file_actions_adddup2(&actions, down[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // other requests' pipes and the server's sockets stay out of the engine
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        sigaddset(&defaults, SIGTERM);
+        sigaddset(&defaults, SIGINT);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+        Argv args = command;
+        args.front() = program;
+        std::vector<char*> argv = pointers(args);
+        pid_t pid = -1;
+        const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+        closeFd(upstream);
+        ::close(down[1]);
+        if (rc != 0) {
+            ::close(down[0]);
+            error = "cannot start " + program + ": " + std::strerror(rc);
+            stop();
+            return false;
+        }
+        m_pids.push_back(pid);
+        upstream = down[0];
+    }
+    m_output = upstream;
+    ::fcntl(m_input, F_SETFL, ::fcntl(m_input, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_output, F_SETFL, ::fcntl(m_output, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void ProcessChain::stop()
+{
+    closeFd(m_input);
+    closeFd(m_output);
+    for (pid_t pid : m_pids) {
+        if (pid <= 0)
+            continue;  // already reaped
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    m_pids.clear();
+    m_leftover.clear();
+}
+
+bool ProcessChain::alive()
+{
+    if (m_pids.empty())
+        return false;
+    for (pid_t& pid : m_pids) {
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -pid;  // reaped: stop() must not wait for it again
+            return false;
+        }
+        if (pid < 0)
+            return false;
+    }
+    return true;
+}
+
+bool ProcessChain::hasStrayOutput()
+{
+    if (!m_leftover.empty())
+        return true;
+    if (m_output < 0)
+        return false;
+    pollfd p{m_output, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
+                            std::string& answer, std::string& error)
+{
+    answer.clear();
+    if (m_input < 0 || m_output < 0) {
+        error = "engine not running";
+        return false;
+    }
+    size_t written = 0;
+    if (input.empty() && end == AnswerEnd::AtEndOfFile)
+        closeFd(m_input);
+    char buffer[65536];
+    for (;;) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        fds[count++] = {m_output, POLLIN, 0};
+        if (m_input >= 0 && written < input.size())
+            fds[count++] = {m_input, POLLOUT, 0};
+        const int ready = ::poll(fds, count, millisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0) {
+            error = std::string("poll: ") + std::strerror(errno);
+            return false;
+        }
+        if (ready == 0 && Clock::now() >= deadline) {
+            error = "the engine took too long";
+            return false;
+        }
+        if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = ::write(m_input, input.data() + written, input.size() - written);
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                error = "the engine stopped reading";
+                return false;
+            }
+            if (n > 0)
+                written += static_cast<size_t>(n);
+            if (written == input.size() && end == AnswerEnd::AtEndOfFile)
+                closeFd(m_input);
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            if (n <= 0) {
+                if (end == AnswerEnd::AtEndOfFile && written == input.size())
+                    return true;
+                error = "the engine ended unexpectedly";
+                return false;
+            }
+            const std::string_view got(buffer, static_cast<size_t>(n));
+            if (end == AnswerEnd::AtNul) {
+                const size_t nul = got.find('\0');
+                if (nul != std::string_view::npos) {
+                    answer.append(got.substr(0, nul));
+                    m_leftover.assign(got.substr(nul + 1));
+                    if (written == input.size())
+                        return true;
+                    error = "the engine answered before reading the whole request";
+                    return false;
+                }
+            }
+            answer.append(got);
+        }
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// Programs started with posix_spawn and joined by pipes (no shell): we
+// write to the first one's input and read the last one's output. Standard
+// error goes to /dev/null so the engine's diagnostics never reach a reply.
+class ProcessChain {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Argv = std::vector<std::string>;  // program first
+
+    ProcessChain() = default;
+    ~ProcessChain();
+    ProcessChain(const ProcessChain&) = delete;
+    ProcessChain& operator=(const ProcessChain&) = delete;
+
+    // Starts every program; on failure nothing stays running and error says why.
+    bool start(const std::vector<Argv>& commands, std::string& error);
+    // Kills and reaps what is still running, closes the pipes.
+    void stop();
+    bool started() const { return !m_pids.empty(); }
+    // False once any program of the chain has exited.
+    bool alive();
+
+    enum class AnswerEnd { AtNul, AtEndOfFile };
+
+    // Writes input and collects the answer. AtNul: the answer is what comes
+    // before the next NUL, the chain stays open. AtEndOfFile: input is closed
+    // after writing and the answer is everything up to the end.
+    // On failure (time-out, chain died, write error) returns false with error.
+    bool exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
+                  std::string& answer, std::string& error);
+
+    // True when output is waiting that no request asked for; the chain is
+    // then out of step with its requests.
+    bool hasStrayOutput();
+
+    // Full path of a program: the engine's folder ($APERTIUM_PATH, else
+    // /usr/bin) first, then $PATH. Empty when not found.
+    static std::string FindProgram(const std::string& name);
+
+private:
+    std::vector<pid_t> m_pids;
+    int m_input = -1;   // write end of the first program's standard input
+    int m_output = -1;  // read end of the last program's standard output
+    std::string m_leftover;  // bytes read past a NUL
+};

@@ -1,0 +1,147 @@
+#include "TranslationEngine.h"
+
+#include "LanguageCodes.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The engine's plain-text deformatter and reformatter do not flush on NUL,
+// so they run once per request instead of staying up with the pair.
+bool runFormatter(const char* program, const std::string& input, ProcessChain::Clock::time_point deadline,
+                  std::string& output, std::string& error)
+{
+    ProcessChain chain;
+    if (!chain.start({{program}}, error))
+        return false;
+    return chain.exchange(input, ProcessChain::AnswerEnd::AtEndOfFile, deadline, output, error);
+}
+
+std::string jsonString(const std::string& s)
+{
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\u00";
+            out.push_back(hex[(c >> 4) & 0xF]);
+            out.push_back(hex[c & 0xF]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Every line break as a plain LF and no NUL: the deformatter's input.
+std::string normaliseText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out.push_back('\n');
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else if (text[i] != '\0') {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TranslationEngine::TranslationEngine(Options options)
+    : m_options(std::move(options))
+    , m_router(PairRouter::ScanModes(m_options.modesDir))
+{
+}
+
+TranslationEngine::~TranslationEngine() = default;
+
+std::filesystem::path TranslationEngine::DefaultModesDir()
+{
+    const char* dataDir = std::getenv("APERTIUM_DATADIR");
+    return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
+}
+
+EnginePipeline& TranslationEngine::pipelineFor(const InstalledPair& pair)
+{
+    std::lock_guard lock(m_pipelinesMutex);
+    auto& slot = m_pipelines[pair.modeName];
+    if (!slot)
+        slot = std::make_unique<EnginePipeline>(pair.commands);
+    return *slot;
+}
+
+const EnginePipeline* TranslationEngine::pipeline(const std::string& modeName) const
+{
+    std::lock_guard lock(m_pipelinesMutex);
+    const auto it = m_pipelines.find(modeName);
+    return it == m_pipelines.end() ? nullptr : it->second.get();
+}
+
+std::string TranslationEngine::unreachableMessage(const std::string& from, const std::string& to) const
+{
+    std::string message = "No translation from " + LanguageCodes::Describe(from) + " to "
+                          + LanguageCodes::Describe(to) + " is installed. Available:";
+    const auto pairs = m_router.ReachablePairs();
+    if (pairs.empty())
+        return message + " none.";
+    for (size_t i = 0; i < pairs.size(); ++i)
+        message += (i ? ", " : " ") + pairs[i].first + "-" + pairs[i].second;
+    return message + ".";
+}
+
+TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
+                                                        const std::string& to)
+{
+    if (!LanguageCodes::IsWellFormed(from) || !LanguageCodes::IsWellFormed(to))
+        return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
+    if (from == to)
+        return {200, text};
+    const auto route = m_router.Route(from, to);
+    if (!route)
+        return {400, unreachableMessage(from, to)};
+
+    const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
+    std::string stream;
+    std::string error;
+    if (!runFormatter("apertium-destxt", normaliseText(text), deadline, stream, error))
+        return {500, "The text could not be prepared for translation: " + error + "."};
+    // each leg hands its stream output straight to the next: no reformatting between
+    for (const InstalledPair* leg : *route) {
+        std::string answer;
+        if (!pipelineFor(*leg).Process(stream, deadline, answer, error)) {
+            const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
+            return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
+        }
+        stream = std::move(answer);
+    }
+    std::string translation;
+    if (!runFormatter("apertium-retxt", stream, deadline, translation, error))
+        return {500, "The translation could not be put back into text: " + error + "."};
+    return {200, translation};
+}
+
+std::string TranslationEngine::PairsJson() const
+{
+    std::string json = "{\"pairs\":[";
+    bool first = true;
+    for (const auto& [from, to] : m_router.ReachablePairs()) {
+        json += first ? "" : ",";
+        first = false;
+        json += "{\"from\":" + jsonString(from) + ",\"to\":" + jsonString(to) + ",\"fromName\":"
+                + jsonString(LanguageCodes::DisplayName(from)) + ",\"toName\":"
+                + jsonString(LanguageCodes::DisplayName(to)) + ",\"via\":[";
+        const auto route = m_router.Route(from, to);
+        for (size_t i = 1; i < route->size(); ++i)
+            json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);
+        json += "]}";
+    }
+    return json + "]}";
+}

@@ -1,0 +1,89 @@
+// linguaro-service: the built-in translation service.
+//   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS]
+// Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
+// port) and prints "listening on http://H:P/translate" once it accepts.
+
+#include "TranslationEngine.h"
+#include "TranslationServer.h"
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+bool parseNumber(const char* text, int low, int high, int& value)
+{
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, value);
+    return ec == std::errc() && ptr == end && value >= low && value <= high;
+}
+
+int usage()
+{
+    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string host = "127.0.0.1";
+    int port = 47210;
+    TranslationEngine::Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        const char* value = argv[++i];
+        int seconds = 0;
+        if (arg == "--host")
+            host = value;
+        else if (arg == "--port" && parseNumber(value, 0, 65535, port))
+            continue;
+        else if (arg == "--modes")
+            options.modesDir = value;
+        else if (arg == "--timeout" && parseNumber(value, 1, 86400, seconds))
+            options.timeout = std::chrono::seconds(seconds);
+        else
+            return usage();
+    }
+
+    // Termination requests are taken by one thread with sigwait, so the
+    // server shuts down in order and the engines' processes are reaped.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    TranslationEngine engine(options);
+    if (engine.router().pairs().empty())
+        std::cerr << "linguaro-service: no language pairs found in " << options.modesDir << "\n";
+    TranslationServer server(engine);
+    const int bound = server.bind(host, port);
+    if (bound < 0) {
+        std::cerr << "linguaro-service: cannot listen on " << host << ":" << port << "\n";
+        return 1;
+    }
+    std::thread stopper([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+    });
+    std::cout << "listening on http://" << host << ":" << bound << "/translate" << std::endl;
+    const bool served = server.run();
+    if (stopper.joinable()) {
+        // run() also ends on its own failure; wake the waiting thread then
+        pthread_kill(stopper.native_handle(), SIGTERM);
+        stopper.join();
+    }
+    return served ? 0 : 1;
+}
