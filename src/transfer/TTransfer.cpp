@@ -1,0 +1,346 @@
+#include "TTransfer.h"
+
+#include "TTransferThread.h"
+#include "TransferConnection.h"
+#include "TransferFormat.h"
+#include "TransferNames.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <cmath>
+
+using namespace TransferNames;
+using namespace TransferFormat;
+
+TTransfer::TTransfer(QObject* owner) : QObject(owner) {}
+
+TTransfer::~TTransfer() = default;
+
+QString TTransfer::Version() const
+{
+    constexpr quint32 version = 0x02030000;
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(version >> 24)
+        .arg((version >> 16) & 0xFF)
+        .arg((version >> 8) & 0xFF)
+        .arg(version & 0xFF);
+}
+
+qint64 TTransfer::TickCount()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+void TTransfer::ProcessMessages()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+void TTransfer::BuildDialog()
+{
+    // A dialog left open by an earlier run is not reused.
+    m_dialog.reset(TTransferProgressView::Create(*this));
+    m_finished = false;
+    m_dialog->SetCaption(DlgCaption + QLatin1String(" ..."));
+    m_dialog->SetFileLine(DlgFileLabel);
+    m_dialog->SetProgressLine(DlgProgressLabel);
+    m_dialog->SetRateLine(DlgRateLabel);
+    m_dialog->SetTimeLine(DlgTimeLabel);
+    m_dialog->SetElapsedLine(DlgElapsedTimeLabel);
+    m_dialog->CancelCaption = DlgCancel;
+    m_dialog->SetAnimation(TTransferClip::Download);
+    m_cancel = false;
+    if (ShowDialog) {
+        if (OnBeforeDialogShow)
+            OnBeforeDialogShow(this, m_dialog->Form());
+        m_dialog->Show();
+    }
+}
+
+void TTransfer::Execute()
+{
+    // One run at a time: a second call from inside a run's handlers is refused.
+    if (m_running)
+        return;
+    m_running = true;
+    struct RunningGuard {
+        TTransfer& t;
+        ~RunningGuard()
+        {
+            t.m_running = false;
+            t.m_internet.reset();
+        }
+    } guard{*this};
+
+    BuildDialog();
+    bool needsInternet = false;
+    for (int i = 0; i < Items.Count(); ++i)
+        needsInternet |= Items[i].Active && Items[i].Protocol != tpFile;
+    if (needsInternet) {
+        TransferConnection::Settings settings;
+        settings.agent = Agent;
+        settings.proxy = Proxy;
+        settings.proxyUser = ProxyUserID;
+        settings.proxyPassword = ProxyPassword;
+        settings.connectTimeout = ConnectTimeout;
+        settings.stallTimeout = StallTimeout;
+        m_internet = std::make_unique<TransferConnection>(settings, [this] {
+            ProcessMessages();
+            return m_cancel;
+        });
+    }
+    m_ordinal = 0;
+    FtpRunStart();
+
+    try {
+        for (int i = 0; i < Items.Count(); ++i) {
+            TTransferItem& item = Items[i];
+            if (!item.Active)
+                continue;
+            ++m_ordinal;
+            if (OnFileStart)
+                OnFileStart(this, i);
+            switch (item.Protocol) {
+            case tpHttp:
+            case tpFtp:
+                m_dialog->SetCaption(DlgDwnload + QLatin1String(" ..."));
+                break;
+            case tpFile:
+                m_dialog->SetCaption(DlgCopying + QLatin1String(" ..."));
+                break;
+            case tpFtpUpload:
+            case tpHttpUpload:
+                m_dialog->SetCaption(DlgUpload + QLatin1String(" ..."));
+                break;
+            default:
+                break;
+            }
+            double workingDate = item.FileDate;
+            bool noNewFile = false;
+            bool keep = false;
+            if (i + 1 < Items.Count()) {
+                const TTransferItem& next = Items[i + 1];
+                const auto ftpFile = [](TTransferProtocol p) { return p == tpFtp || p == tpFtpUpload; };
+                keep = ftpFile(item.Protocol) && ftpFile(next.Protocol)
+                       && item.FTPHost + item.FTPUserID + item.FTPPassword
+                              == next.FTPHost + next.FTPUserID + next.FTPPassword;
+            }
+            const bool result = Dispatch(i, item, keep, workingDate, noNewFile);
+            item.NewFileDate = workingDate;
+            item.Success = result && !m_cancel;
+            item.Cancelled = m_cancel;
+            item.NoNewFile = noNewFile;
+            if (m_cancel)
+                break;
+            if (OnFileDone)
+                OnFileDone(this, i);
+        }
+    } catch (...) {
+        // A local file failed inside a block loop: the run ends here and the
+        // error goes to the caller. The dialog goes too, so nothing is left
+        // on screen that cannot be closed.
+        FtpRunEnd();
+        m_dialog.reset();
+        throw;
+    }
+    FtpRunEnd();
+    m_internet.reset();
+    FinishRun();
+}
+
+bool TTransfer::Dispatch(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
+{
+    switch (item.Protocol) {
+    case tpHttp:
+        return HttpDownload(idx, item, workingDate, noNewFile);
+    case tpFtp:
+        return FtpDownload(idx, item, keep, workingDate, noNewFile);
+    case tpFile:
+        return FileCopy(idx, item, workingDate, noNewFile);
+    case tpFtpUpload:
+        return FtpUpload(idx, item, keep, workingDate, noNewFile);
+    case tpHttpUpload:
+        return HttpUpload(idx, item);
+    case tpMultiFtp:
+        return MultiFtpDownload(idx, item, workingDate, noNewFile);
+    case tpMultiFtpUpload:
+        return MultiFtpUpload(idx, item, keep, workingDate, noNewFile);
+    case tpFtpDelete:
+        return FtpDelete(idx, item, keep);
+    case tpFtpList:
+        return FtpList(idx, item);
+    case tpFtpTest:
+        return FtpTest(idx, item);
+    }
+    return false;
+}
+
+void TTransfer::FinishRun()
+{
+    if (ShowOpenFile || ShowOpenFolder) {
+        if (OnCopyDone)
+            OnCopyDone(this);
+        m_finished = true;
+        if (m_dialog) {
+            m_dialog->StopAnimation();
+            m_dialog->SetFinished(DlgClose, !m_cancel && ShowOpenFile, !m_cancel && ShowOpenFolder);
+        }
+        return;
+    }
+    m_finished = true;
+    m_dialog.reset();
+    if (OnCopyDone)
+        OnCopyDone(this);
+}
+
+void TTransfer::ThreadStart()
+{
+    auto* thread = new TTransferThread(*this);
+    connect(thread, &QThread::finished, this, [this] {
+        m_threadDone = true;
+        emit threadFinished();
+    });
+    thread->start();
+}
+
+void TTransfer::ThreadExecute()
+{
+    m_threadDone = false;
+    QEventLoop loop;
+    connect(this, &TTransfer::threadFinished, &loop, &QEventLoop::quit);
+    ThreadStart();
+    // The thread's end arrives as a queued notification, so it cannot be missed here.
+    if (!m_threadDone)
+        loop.exec();
+}
+
+void TTransfer::CancelClick()
+{
+    if (OnCopyCancel)
+        OnCopyCancel(this);
+    m_cancel = true;
+    if (m_dialog)
+        m_dialog->RequestClose();
+}
+
+void TTransfer::ReleaseDialog() { m_dialog.reset(); }
+
+QString TTransfer::FileLinePrefix(int position, int count) const
+{
+    return QString::number(position) + QLatin1Char(' ') + DlgFileOfLabel + QLatin1Char(' ')
+           + QString::number(count) + QLatin1String(" : ");
+}
+
+void TTransfer::SetFileLine(const QString& displayName, bool withServer, const QString& serverWord,
+                            const QString& serverText)
+{
+    const QString prefix = Items.Count() >= 2 ? FileLinePrefix(m_ordinal, Items.ActiveCount()) : QString();
+    SetFileLineWithPrefix(prefix, displayName, withServer, serverWord, serverText);
+}
+
+void TTransfer::SetFileLineWithPrefix(const QString& prefix, const QString& displayName, bool withServer,
+                                      const QString& serverWord, const QString& serverText)
+{
+    QString text = DlgFileLabel + QLatin1Char(' ') + prefix + displayName;
+    if (withServer)
+        text += QLatin1Char(' ') + serverWord + QLatin1Char(' ') + serverText;
+    if (m_dialog)
+        m_dialog->SetFileLine(text);
+}
+
+void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word)
+{
+    if (!m_dialog)
+        return;
+    TTransferProgressView& d = *m_dialog;
+    if (total > 0) {
+        d.SetPosition(int(std::nearbyint(double(done) / double(total) * 100)));
+        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ')
+                          + DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
+    } else {
+        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done));
+    }
+    if (ShowCompletion)
+        d.SetCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ")
+                     + DlgCompleted);
+    const qint64 rate = qint64(std::nearbyint(double(done) / double(TickCount() - start + 1) * 1000));
+    m_lastRate = FormatRate(qint32(rate));
+    d.SetRateLine(DlgRateLabel + QLatin1Char(' ') + m_lastRate);
+    m_lastTimeLeft = FormatTime(quint32(TickCount() - start), done, total);
+    d.SetTimeLine(DlgTimeLabel + QLatin1Char(' ') + m_lastTimeLeft);
+    m_lastElapsed = FormatTime(quint32(TickCount() - start), 0, total);
+    d.SetElapsedLine(DlgElapsedTimeLabel + QLatin1Char(' ') + m_lastElapsed);
+}
+
+void TTransfer::SetAnimation(TTransferClip clip)
+{
+    if (m_dialog)
+        m_dialog->SetAnimation(clip);
+}
+
+void TTransfer::FireError(int code, const QString& info)
+{
+    if (OnError)
+        OnError(this, code);
+    if (OnErrorInfo)
+        OnErrorInfo(this, code, info);
+}
+
+void TTransfer::FireProgress(quint32 done, quint32 total)
+{
+    if (OnCopyProgress)
+        OnCopyProgress(this, m_ordinal, done, total);
+}
+
+void TTransfer::RememberTarget(const QString& path, const QString& dir)
+{
+    m_lastTargetPath = path;
+    m_lastTargetDir = dir;
+}
+
+bool TTransfer::CheckOverwrite(QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return true;
+    bool allow = true;
+    if (OnCopyOverWrite)
+        OnCopyOverWrite(this, path, allow);
+    if (!allow)
+        return false;
+    if (CreateUniqueFilenames) {
+        path = UniqueFileName(path);
+        // The Open file button follows the name actually written.
+        m_lastTargetPath = path;
+    }
+    return true;
+}
+
+bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& workingDate, bool& noNewFile)
+{
+    if (OnFileDateCheck) {
+        workingDate = newdate;
+        bool allow = true;
+        OnFileDateCheck(this, idx, newdate, allow);
+        return allow;
+    }
+    if (newdate > workingDate) {
+        workingDate = newdate;
+        return true;
+    }
+    // The handler learns both the date compared against and the source's date.
+    const double compared = workingDate;
+    noNewFile = true;
+    workingDate = newdate;
+    if (OnNoNewFileFound)
+        OnNoNewFileFound(this, name, compared, newdate);
+    return false;
+}

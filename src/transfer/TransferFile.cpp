@@ -1,0 +1,3 @@
+#include "TTransfer.h"
+
+bool TTransfer::FileCopy(int, TTransferItem&, double&, bool&) { return false; }

@@ -1,0 +1,132 @@
+#include "TransferNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimeZone>
+
+#include <ctime>
+
+namespace TransferNames {
+
+QString UrlFileName(const QString& url)
+{
+    QString name = url;
+    qsizetype slash;
+    while ((slash = name.indexOf(QLatin1Char('/'))) >= 0)
+        name.remove(0, slash + 1);
+    while ((slash = name.indexOf(QLatin1Char('\\'))) >= 0)
+        name.remove(0, slash + 1);
+    return name;
+}
+
+static QString AfterScheme(const QString& url)
+{
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    return scheme >= 0 ? url.mid(scheme + 3) : url;
+}
+
+QString UrlHost(const QString& url)
+{
+    QString host = AfterScheme(url);
+    const qsizetype at = host.indexOf(QLatin1Char('@'));
+    const qsizetype slash = host.indexOf(QLatin1Char('/'));
+    if (at >= 0 && (slash < 0 || at < slash))
+        host.remove(0, at + 1);
+    const qsizetype cut = host.indexOf(QLatin1Char('/'));
+    if (cut >= 0)
+        host.truncate(cut);
+    return host;
+}
+
+QString UrlPath(const QString& url)
+{
+    QString path = AfterScheme(url);
+    const qsizetype at = path.indexOf(QLatin1Char('@'));
+    if (at >= 0)
+        path.remove(0, at + 1);
+    const qsizetype slash = path.indexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        path.remove(0, slash);
+    return path;
+}
+
+QString PromptHost(const QString& url)
+{
+    QString host = AfterScheme(url);
+    const qsizetype slash = host.indexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        host.truncate(slash);
+    return host;
+}
+
+QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword)
+{
+    if (url.startsWith(QLatin1String("HTTP://"), Qt::CaseInsensitive) && !proxyUser.isEmpty()
+        && !proxyPassword.isEmpty())
+        return QLatin1String("http://") + proxyUser + QLatin1Char(':') + proxyPassword + QLatin1Char('@')
+               + url.mid(7);
+    return url;
+}
+
+QString PathJoin(const QString& dir, const QString& name)
+{
+    if (dir.isEmpty())
+        return name;
+    if (dir.endsWith(QLatin1Char('/')))
+        return dir + name;
+    return dir + QLatin1Char('/') + name;
+}
+
+QString UniqueFileName(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const bool hasExt = dot > slash;
+    const QString base = hasExt ? path.left(dot) : path;
+    const QString ext = hasExt ? path.mid(dot) : QString();
+    for (int n = 1;; ++n) {
+        const QString candidate = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')') + ext;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+void ForceDirectories(const QString& dir)
+{
+    QString d = dir;
+    if (d.endsWith(QLatin1Char('/')))
+        d.chop(1);
+    if (d.size() <= 2 || QFileInfo(d).isDir())
+        return;
+    QDir().mkpath(d);
+}
+
+bool IsSafeFileName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+double DateTimeFromFields(const QDate& date, const QTime& time)
+{
+    static const QDate epoch(1899, 12, 30);
+    return double(epoch.daysTo(date)) + double(time.msecsSinceStartOfDay()) / 86400000.0;
+}
+
+double DateTimeFromLocal(const QDateTime& local)
+{
+    const QDateTime l = local.toLocalTime();
+    return DateTimeFromFields(l.date(), l.time());
+}
+
+double NowDateTime() { return DateTimeFromLocal(QDateTime::currentDateTime()); }
+
+double ServerDateTime(qint64 unixSeconds)
+{
+    if (unixSeconds < 0)
+        return NowDateTime();
+    const QDateTime utc = QDateTime::fromSecsSinceEpoch(unixSeconds, QTimeZone::utc());
+    return DateTimeFromFields(utc.date(), utc.time());
+}
+
+}  // namespace TransferNames

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// Name and path rules shared by every transfer operation.
+namespace TransferNames {
+
+// The last component of an address or path (after the last "/" or "\").
+QString UrlFileName(const QString& url);
+// Host of an address, without scheme and user information; a port stays part of it.
+QString UrlHost(const QString& url);
+// Path of an address from its first "/" on.
+QString UrlPath(const QString& url);
+// The address after "://" up to the first "/", as shown in the login prompt's caption.
+QString PromptHost(const QString& url);
+// Puts the proxy credentials into a plain http address when both are set.
+QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword);
+// directory + "/" + name; an empty directory gives the name alone.
+QString PathJoin(const QString& dir, const QString& name);
+// The first free "base(N).ext" for N = 1, 2, ...
+QString UniqueFileName(const QString& path);
+// Creates a directory and its missing parents; failures show when the file is created.
+void ForceDirectories(const QString& dir);
+// A name taken from an address must stay a plain name inside the target folder.
+bool IsSafeFileName(const QString& name);
+
+// Date-times: days since 30 December 1899, the fraction being the time of day.
+double DateTimeFromFields(const QDate& date, const QTime& time);
+double DateTimeFromLocal(const QDateTime& local);
+double NowDateTime();
+// A server's date (seconds since 1970, UTC) with its fields taken as they are;
+// no date (negative) gives the current local date and time.
+double ServerDateTime(qint64 unixSeconds);
+
+}  // namespace TransferNames

@@ -1,0 +1,3 @@
+#include "TransferGui.h"
+
+void RegisterTransferGui() {}
