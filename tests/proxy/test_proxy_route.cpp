@@ -1,0 +1,178 @@
+// Translation requests through a real HTTP proxy on loopback (tinyproxy with
+// basic authentication) to a small loopback service.
+#include "LoopbackHttpServer.h"
+#include "ServiceExchange.h"
+
+#include "../i18n/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+// tinyproxy run unprivileged in the foreground with its own configuration.
+class TinyProxy {
+public:
+    TinyProxy(const QString& folder, const char* user, const char* password)
+        : m_port(LoopbackHttpServer::freePort())
+        , m_log(folder + "/tinyproxy.log")
+    {
+        const QString config = folder + "/tinyproxy.conf";
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\nLogLevel Info\n"
+                                  "MaxClients 10\nBasicAuth %2 %3\n")
+                       .arg(m_port).arg(user, password).toUtf8());
+        file.close();
+
+        const std::string program = QStandardPaths::findExecutable("tinyproxy").toStdString();
+        if (program.empty())
+            return;
+        const std::string configPath = config.toStdString();
+        const std::string logPath = m_log.toStdString();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        const char* argv[] = {program.c_str(), "-d", "-c", configPath.c_str(), nullptr};
+        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~TinyProxy()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool ready() const
+    {
+        return m_pid > 0 && LoopbackHttpServer::waitUntilListening(m_port, std::chrono::seconds(20));
+    }
+    int port() const { return m_port; }
+    QString log() const
+    {
+        QFile file(m_log);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    int m_port;
+    QString m_log;
+    pid_t m_pid = -1;
+};
+
+class ProxyRoute : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        ASSERT_GT(m_service.port(), 0);
+        ASSERT_TRUE(m_proxy.ready()) << "tinyproxy did not start: " << m_proxy.log().toStdString();
+        m_client.setTimeouts(10, 10);
+    }
+
+    ProxySettings through(const char* user, const char* password) const
+    {
+        return ProxySettings{true, "127.0.0.1", QString::number(m_proxy.port()), user, password};
+    }
+    QString endpoint() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/translate").arg(m_service.port());
+    }
+
+    // Proxy variables of the session must not steer these requests.
+    ScopedEnvironment m_environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY",
+                                     "no_proxy", "NO_PROXY"}};
+    QTemporaryDir m_folder;
+    LoopbackHttpServer m_service{"\"Hola\""};
+    TinyProxy m_proxy{m_folder.path(), "linguaro", "s3cret"};
+    ServiceClient m_client{endpoint()};
+};
+
+bool hasHeader(const std::string& head, const char* name)
+{
+    std::string lower = head;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find(std::string("\r\n") + name + ":") != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(ProxyRoute, RightCredentialsCarryTheRequestThroughTheProxy)
+{
+    const QByteArray reply = m_client.SendChunk("Hello", "EN", "es", through("linguaro", "s3cret"));
+    EXPECT_EQ(ExtractTranslation(reply), QString("Hola"));
+
+    const auto requests = m_service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].head.rfind("POST /translate", 0), 0u) << requests[0].head;
+    // the proxy forwarded it, and took its own credentials off the request
+    EXPECT_TRUE(hasHeader(requests[0].head, "via")) << requests[0].head;
+    EXPECT_FALSE(hasHeader(requests[0].head, "proxy-authorization"));
+    EXPECT_NE(requests[0].body.find("Hello"), std::string::npos);
+    EXPECT_TRUE(m_proxy.log().contains(QStringLiteral("127.0.0.1:%1").arg(m_service.port())));
+}
+
+TEST_F(ProxyRoute, WrongCredentialsFailWithAClearError)
+{
+    try {
+        m_client.SendChunk("Hello", "en", "es", through("linguaro", "wrong"));
+        FAIL() << "a refused proxy login was taken for a translation";
+    } catch (const ServiceError& error) {
+        // the user must be able to tell that the proxy, not the service, is at fault
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains("proxy", Qt::CaseInsensitive)) << error.what();
+    }
+    EXPECT_TRUE(m_service.requests().empty());
+}
+
+TEST_F(ProxyRoute, ProxyThatIsDownFailsWithAClearError)
+{
+    ProxySettings proxy = through("linguaro", "s3cret");
+    proxy.Port = QString::number(LoopbackHttpServer::freePort());
+    try {
+        m_client.SendChunk("Hello", "en", "es", proxy);
+        FAIL() << "a proxy that is down was taken for a translation";
+    } catch (const ServiceError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains("proxy", Qt::CaseInsensitive)) << error.what();
+    }
+    EXPECT_TRUE(m_service.requests().empty());
+}
+
+TEST_F(ProxyRoute, PortThatIsNoNumberIsAnError)
+{
+    ProxySettings proxy = through("linguaro", "s3cret");
+    for (const char* port : {"31a8", ""}) {
+        proxy.Port = port;
+        EXPECT_THROW(m_client.SendChunk("Hello", "en", "es", proxy), ServiceError) << port;
+    }
+    EXPECT_TRUE(m_service.requests().empty());
+}
+
+TEST_F(ProxyRoute, TurningTheProxyOffGoesDirectEvenWithASessionProxy)
+{
+    m_client.SendChunk("one", "en", "es", through("linguaro", "s3cret"));
+    // a session proxy that would refuse the request: the use flag off must not fall back to it
+    m_environment.set("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(m_proxy.port()).toUtf8().constData());
+    const QByteArray reply = m_client.SendChunk("two", "en", "es", ProxySettings{});
+    EXPECT_EQ(ExtractTranslation(reply), QString("Hola"));
+
+    const auto requests = m_service.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(hasHeader(requests[0].head, "via"));
+    EXPECT_FALSE(hasHeader(requests[1].head, "via")) << requests[1].head;
+}
