@@ -60,7 +60,9 @@ std::string Escape(std::string_view translation)
         else
             out.push_back(c);
     }
-    out.push_back('"');
+    // the client reads a backslash before the closing quote as an escaped
+    // quote; it drops the last character whatever it is, so close with a space
+    out.push_back(!translation.empty() && translation.back() == '\\' ? ' ' : '"');
     return out;
 }
 
