@@ -257,12 +257,16 @@ void TTransfer::SetFileLineWithPrefix(const QString& prefix, const QString& disp
         m_dialog->SetFileLine(text);
 }
 
-void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word)
+void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word, bool copyForm)
 {
     if (!m_dialog)
         return;
     TTransferProgressView& d = *m_dialog;
-    if (total > 0) {
+    if (copyForm && total < 1) {
+        d.SetPosition(100);
+        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ')
+                          + DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
+    } else if (total > 0) {
         d.SetPosition(int(std::nearbyint(double(done) / double(total) * 100)));
         d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ')
                           + DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));

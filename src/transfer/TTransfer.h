@@ -180,8 +180,9 @@ public:
     void SetFileLineWithPrefix(const QString& prefix, const QString& displayName, bool withServer,
                                const QString& serverWord, const QString& serverText);
     QString FileLinePrefix(int position, int count) const;
-    // The progress step after every block; start is a millisecond tick.
-    void ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word);
+    // The progress step after every block; start is a millisecond tick. The
+    // copy form always shows the total and fills the bar for an empty source.
+    void ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word, bool copyForm = false);
     void SetAnimation(TTransferClip clip);
     void FireError(int code, const QString& info);
     void FireProgress(quint32 done, quint32 total);

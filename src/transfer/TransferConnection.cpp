@@ -57,6 +57,35 @@ CURL* TransferConnection::Prepare(const QString& url)
     return m_easy;
 }
 
+int TransferConnection::Perform(bool& gaveUp)
+{
+    gaveUp = false;
+    curl_multi_add_handle(m_multi, m_easy);
+    int result = CURLE_OK;
+    for (bool done = false; !done;) {
+        int running = 0;
+        curl_multi_perform(m_multi, &running);
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(m_multi, &queued)) {
+            if (msg->msg == CURLMSG_DONE) {
+                done = true;
+                result = msg->data.result;
+            }
+        }
+        if (done)
+            break;
+        int fds = 0;
+        curl_multi_poll(m_multi, nullptr, 0, IdleMilliseconds, &fds);
+        if (m_idle && m_idle()) {
+            gaveUp = true;
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    curl_multi_remove_handle(m_multi, m_easy);
+    return result;
+}
+
 CurlDownload::CurlDownload(TransferConnection& connection, const QString& url, const QByteArray& authorization)
     : m_connection(connection)
 {

@@ -33,6 +33,9 @@ public:
     // Resets the handle for a new request and applies the common options.
     CURL* Prepare(const QString& url);
     CURL* Easy() const { return m_easy; }
+    // Runs the prepared request to its end, keeping the window live while it
+    // waits. Returns libcurl's result; gaveUp tells that the idle check ended it.
+    int Perform(bool& gaveUp);
     CURLM* Multi() const { return m_multi; }
     const Idle& IdleFunction() const { return m_idle; }
     const Settings& Config() const { return m_settings; }

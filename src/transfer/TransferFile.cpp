@@ -1,3 +1,130 @@
 #include "TTransfer.h"
 
-bool TTransfer::FileCopy(int, TTransferItem&, double&, bool&) { return false; }
+#include "NetworkShare.h"
+#include "TransferNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <optional>
+
+using namespace TransferNames;
+
+namespace {
+constexpr qint64 CopyBlockSize = 16384;
+
+QString WithoutFilePrefix(const QString& url)
+{
+    return url.startsWith(QLatin1String("FILE://"), Qt::CaseInsensitive) ? url.mid(7) : url;
+}
+
+QString DirectoryPart(const QString& path)
+{
+    const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return path.left(cut + 1);
+}
+
+bool SameFile(const QString& source, const QString& target)
+{
+    if (source == target)
+        return true;
+    // Two spellings of one file: copying would truncate the source before reading it.
+    struct stat a {}, b {};
+    return stat(QFile::encodeName(source).constData(), &a) == 0
+           && stat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev
+           && a.st_ino == b.st_ino;
+}
+}  // namespace
+
+bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
+{
+    SetAnimation(TTransferClip::CopyFiles);
+    const QString name = UrlFileName(item.URL);
+    SetFileLine(name, true, DlgFromServerLabel, item.FTPHost.isEmpty() ? DirectoryPart(item.URL) : item.FTPHost);
+
+    std::optional<NetworkShare> share;
+    const auto copy = [&]() -> bool {
+        if (!item.FTPHost.isEmpty()) {
+            share.emplace(item.FTPHost);
+            if (!share->Connect(item.FTPUserID, item.FTPPassword)) {
+                if (OnConnectError)
+                    OnConnectError(this);
+                return false;
+            }
+        }
+        const qint64 start = TickCount();
+        QString source = WithoutFilePrefix(item.URL);
+        if (share)
+            source = PathJoin(share->LocalPath(), source);
+        const QString fileName = item.TargetFilename.isEmpty() ? name : item.TargetFilename;
+        QString target = PathJoin(item.TargetDir, fileName);
+        RememberTarget(target, item.TargetDir);
+
+        if (SameFile(source, target)) {
+            FireError(0, QStringLiteral("Cannot copy identical files ") + source);
+            return false;
+        }
+        QFile in(source);
+        if (QFileInfo(source).isDir() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            FireError(1, QStringLiteral("Cannot open source file ") + source);
+            return false;
+        }
+        if (DateCheckWanted(item)
+            && !CheckDate(idx, source, DateTimeFromLocal(QFileInfo(source).lastModified()), workingDate, noNewFile))
+            return false;
+        // Only a regular file has a length to copy (a pipe or device has none).
+        struct stat info {};
+        if (fstat(in.handle(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            FireError(2, QStringLiteral("Zero length source file ") + source);
+            return false;
+        }
+        const quint32 size = quint32(info.st_size);
+        // A name taken from the source path never leads out of the target folder.
+        if (item.TargetFilename.isEmpty() && !IsSafeFileName(fileName)) {
+            FireError(3, QStringLiteral("Cannot create target file ") + target);
+            return false;
+        }
+        if (!CheckOverwrite(target))
+            return false;
+        ForceDirectories(QFileInfo(target).path());
+        QFile out(target);
+        if (QFileInfo(target).isDir() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            FireError(3, QStringLiteral("Cannot create target file ") + target);
+            return false;
+        }
+
+        m_cancel = false;
+        std::vector<char> buffer(CopyBlockSize);
+        quint32 done = 0;
+        qint64 read = 0;
+        qint64 written = 0;
+        do {
+            read = in.read(buffer.data(), CopyBlockSize);
+            if (read < 0) {
+                FireError(4, QStringLiteral("Error reading source file ") + source);
+                return false;
+            }
+            written = read > 0 ? out.write(buffer.data(), read) : 0;
+            // A write that stores less than was read (a full disk) is a failed copy.
+            if (written != read) {
+                FireError(5, QStringLiteral("Error writing to destination file ") + target);
+                return false;
+            }
+            done += quint32(written);
+            ShowProgress(done, size, start, DlgCopying, true);
+            FireProgress(done, size);
+            ProcessMessages();
+        } while (read > 0 && !m_cancel);
+        return true;
+    };
+
+    bool result = copy();
+    if (share && !share->Disconnect()) {
+        if (OnConnectError)
+            OnConnectError(this);
+        result = false;
+    }
+    return result;
+}

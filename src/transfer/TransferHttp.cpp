@@ -1,4 +1,248 @@
 #include "TTransfer.h"
 
-bool TTransfer::HttpDownload(int, TTransferItem&, double&, bool&) { return false; }
-bool TTransfer::HttpUpload(int, TTransferItem&) { return false; }
+#include "Base64.h"
+#include "TransferConnection.h"
+#include "TransferNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <curl/curl.h>
+
+using namespace TransferNames;
+
+namespace {
+constexpr qint64 BlockSize = 4096;
+
+QString HttpErrorText(long status) { return QStringLiteral("Returned http error code ") + QString::number(status); }
+}  // namespace
+
+bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
+{
+    const QString name = UrlFileName(item.URL);
+    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, UrlHost(url));
+    ProcessMessages();
+    if (!m_internet)
+        return false;
+
+    QString user = item.HTTPUserID;
+    QString password = item.HTTPPassword;
+    const QString loginCaption = QStringLiteral("Connect to ") + PromptHost(url);
+    if (item.Authenticate == taAlways && (user.isEmpty() || password.isEmpty())
+        && !AskTransferLogin(loginCaption, user, password))
+        return false;
+
+    std::unique_ptr<CurlDownload> request;
+    for (;;) {
+        QByteArray authorization;
+        if (!user.isEmpty() || !password.isEmpty())
+            authorization = "Authorization: Basic "
+                            + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
+        // The proxy's credentials travel to the proxy, so the request uses the address as given.
+        request = std::make_unique<CurlDownload>(*m_internet, item.URL, authorization);
+        const bool opened = request->Open();
+        ProcessMessages();
+        if (!opened) {
+            if (request->GaveUp())
+                return false;  // cancelled while connecting
+            request.reset();
+            break;
+        }
+        const long status = request->Status();
+        if (status == 401 && item.Authenticate != taNever) {
+            request.reset();
+            if (!AskTransferLogin(loginCaption, user, password))
+                return false;
+            continue;
+        }
+        if (status >= 300) {
+            request.reset();
+            FireError(int(status), HttpErrorText(status));
+            return false;
+        }
+        break;
+    }
+    if (!request) {
+        if (OnURLNotFound)
+            OnURLNotFound(this, url);
+        return false;
+    }
+
+    if (DateCheckWanted(item)
+        && !CheckDate(idx, name, ServerDateTime(request->FileTime()), workingDate, noNewFile))
+        return false;
+
+    const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;
+    QString path = PathJoin(item.TargetDir, fileName);
+    RememberTarget(path, item.TargetDir);
+    // A name taken from the address never leads out of the target folder.
+    if (item.TargetFilename.isEmpty() && !IsSafeFileName(fileName)) {
+        FireError(3, QStringLiteral("Cannot create file ") + path);
+        return false;
+    }
+    if (!CheckOverwrite(path))
+        return false;
+    ForceDirectories(QFileInfo(path).path());
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        FireError(3, QStringLiteral("Cannot create file ") + path);
+        return false;
+    }
+
+    quint32 total = quint32(request->ContentLength());
+    if (total == 0 && item.ExpectedSize > 0)
+        total = item.ExpectedSize;
+    quint64 done = 0;
+    const qint64 start = TickCount();
+    bool result = false;
+    bool broken = false;
+    char block[BlockSize];
+    for (qint64 lastRead = BlockSize; lastRead != 0 && !m_cancel;) {
+        ProcessMessages();
+        lastRead = request->Read(block, BlockSize);
+        if (lastRead < 0) {
+            broken = !m_cancel;
+            break;
+        }
+        if (lastRead > 0 && file.write(block, lastRead) != lastRead) {
+            file.close();
+            file.remove();
+            throw ETransferIOError(("Error writing to destination file " + path).toStdString());
+        }
+        done += quint64(lastRead);
+        ShowProgress(quint32(done), total, start, DlgDwnload);
+        FireProgress(quint32(done), total);
+        ProcessMessages();
+        if (lastRead > 0)
+            result = true;
+    }
+    if (!file.flush()) {
+        file.close();
+        file.remove();
+        throw ETransferIOError(("Error writing to destination file " + path).toStdString());
+    }
+    file.close();
+    if (m_cancel) {
+        file.remove();
+    } else if (broken) {
+        // A body that breaks off is no download: nothing half-written is left behind.
+        file.remove();
+        FireError(4, QStringLiteral("Error reading source file ") + item.URL + QStringLiteral(" (")
+                         + request->ErrorText() + QLatin1Char(')'));
+        result = false;
+    }
+    return result;
+}
+
+namespace {
+// Hands the local file to libcurl block by block, doing the progress step after each.
+struct UploadSource {
+    TTransfer* transfer = nullptr;
+    QFile* file = nullptr;
+    quint32 size = 0;
+    quint32 sent = 0;
+    qint64 start = 0;
+    bool readError = false;
+    const bool* cancel = nullptr;
+    QString word;
+};
+}  // namespace
+
+static size_t ReadUploadBlock(char* buffer, size_t size, size_t count, void* context)
+{
+    auto* source = static_cast<UploadSource*>(context);
+    if (*source->cancel)
+        return CURL_READFUNC_ABORT;
+    const qint64 got = source->file->read(buffer, qMin(qint64(size * count), BlockSize));
+    if (got < 0) {
+        source->readError = true;
+        return CURL_READFUNC_ABORT;
+    }
+    source->sent += quint32(got);
+    source->transfer->ShowProgress(source->sent, source->size, source->start, source->word);
+    source->transfer->FireProgress(source->sent, source->size);
+    source->transfer->ProcessMessages();
+    return size_t(got);
+}
+
+static size_t DiscardReply(char*, size_t size, size_t count, void*) { return size * count; }
+
+bool TTransfer::HttpUpload(int, TTransferItem& item)
+{
+    SetAnimation(TTransferClip::Upload);
+    const QString name = UrlFileName(item.URL);
+    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    SetFileLine(name, ShowServer, DlgFromServerLabel, UrlHost(url));
+    const QString local = PathJoin(item.TargetDir, item.TargetFilename.isEmpty() ? name : item.TargetFilename);
+    const QFileInfo localInfo(local);
+    if (!localInfo.exists() || localInfo.isDir())
+        return false;
+    ProcessMessages();
+    if (!m_internet)
+        return false;
+
+    const QString host = UrlHost(url);
+    QString path = UrlPath(url);
+    if (!path.startsWith(QLatin1Char('/')))
+        path = QStringLiteral("/");
+    // The address's own scheme and port decide where the request goes (80 when none is named).
+    const bool secure = item.URL.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    const QString requestUrl = (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + host + path;
+
+    QFile file(local);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ETransferIOError(("Cannot open source file " + local).toStdString());
+    UploadSource source;
+    source.transfer = this;
+    source.file = &file;
+    source.size = quint32(file.size());
+    source.cancel = &m_cancel;
+    source.word = DlgUpload;
+
+    CURL* easy = m_internet->Prepare(requestUrl);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    struct curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Expect:");
+    headers = curl_slist_append(headers, "Content-Type:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    if (item.HTTPCommand == hcPut) {
+        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(source.size));
+    } else {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(source.size));
+    }
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &ReadUploadBlock);
+    curl_easy_setopt(easy, CURLOPT_READDATA, &source);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &DiscardReply);
+    source.start = TickCount();
+    bool gaveUp = false;
+    const int code = m_internet->Perform(gaveUp);
+    curl_slist_free_all(headers);
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    file.close();
+
+    if (source.readError)
+        throw ETransferIOError(("Error reading source file " + local).toStdString());
+    if (gaveUp || m_cancel)
+        return false;
+    if (code == CURLE_OK) {
+        // The server's refusal is a failure even when every byte went out.
+        if (status >= 300) {
+            FireError(int(status), HttpErrorText(status));
+            return false;
+        }
+        return source.sent == source.size;
+    }
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectTime);
+    if (connectTime == 0 || code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST
+        || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT) {
+        FireError(6, QStringLiteral("Cannot connect to server ") + host);
+        return false;
+    }
+    FireError(code, QString::fromUtf8(curl_easy_strerror(CURLcode(code))).left(255));
+    return false;
+}
