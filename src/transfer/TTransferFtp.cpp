@@ -1,19 +1,536 @@
 #include "TTransfer.h"
 
-// The FTP kinds of job. Until the FTP client lands they report no result.
+#include "FtpListing.h"
+#include "FtpSession.h"
+#include "TransferNames.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace TransferNames;
+
+// The kept connection of a run: the session, its key (host + user + password)
+// and the remote directory an upload left it for.
 struct TTransferFtpState {
+    std::unique_ptr<FtpSession> kept;
+    QString key;
+    QString keptDir;
 };
 
 void TTransfer::FtpStateDeleter::operator()(TTransferFtpState* state) const { delete state; }
 
-void TTransfer::FtpRunStart() {}
-void TTransfer::FtpRunEnd() {}
+namespace {
 
-bool TTransfer::FtpDownload(int, TTransferItem&, bool, double&, bool&) { return false; }
-bool TTransfer::FtpUpload(int, TTransferItem&, bool, double&, bool&) { return false; }
-bool TTransfer::MultiFtpDownload(int, TTransferItem&, double&, bool&) { return false; }
-bool TTransfer::MultiFtpUpload(int, TTransferItem&, bool, double&, bool&) { return false; }
-bool TTransfer::FtpDelete(int, TTransferItem&, bool) { return false; }
-bool TTransfer::FtpList(int, TTransferItem&) { return false; }
-bool TTransfer::FtpTest(int, TTransferItem&) { return false; }
+constexpr qint64 kBlockSize = 4096;
+
+double EntryDate(const FtpListEntry& entry)
+{
+    // A server that gives no date counts as "now", as for the HTTP download.
+    return ServerDateTime(entry.modified.isValid() ? entry.modified.toSecsSinceEpoch() : -1);
+}
+
+QString Slashed(QString path)
+{
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
+}  // namespace
+
+// The FTP side of one job: its connection, and the steps the job kinds share.
+class TTransferFtp {
+public:
+    TTransferFtp(TTransfer& transfer, TTransferItem& item) : t(transfer), item(item)
+    {
+        if (!t.m_ftp)
+            t.m_ftp.reset(new TTransferFtpState);
+    }
+
+    TTransferFtpState& State() { return *t.m_ftp; }
+    QString Key() const { return item.FTPHost + item.FTPUserID + item.FTPPassword; }
+
+    // The kept session when the key matches (unless a new one is wanted), else
+    // a new login; null after the connect error was reported.
+    FtpSession* Connect(bool alwaysNew, bool keep, bool clearKeptDirOnNew)
+    {
+        TTransferFtpState& st = State();
+        if (!alwaysNew && st.kept && st.key == Key())
+            return session = st.kept.get();
+        if (clearKeptDirOnNew)
+            st.keptDir.clear();
+        FtpSession::Options options;
+        options.host = item.FTPHost;
+        options.port = int(quint16(item.FTPPort));
+        options.user = item.FTPUserID;
+        options.password = item.FTPPassword;
+        options.passive = t.FTPPassive;
+        options.connectTimeout = t.ConnectTimeout;
+        options.stallTimeout = t.StallTimeout;
+        TTransfer* owner = &t;
+        auto fresh = std::make_unique<FtpSession>(options, [owner] {
+            owner->ProcessMessages();
+            return owner->m_cancel;
+        });
+        if (!fresh->Connect()) {
+            t.FireError(6, QStringLiteral("Cannot connect to FTP server ") + item.FTPHost);
+            return session = nullptr;
+        }
+        t.ProcessMessages();
+        if (keep) {
+            st.kept = std::move(fresh);
+            st.key = Key();
+            return session = st.kept.get();
+        }
+        own = std::move(fresh);
+        return session = own.get();
+    }
+
+    // Ends this job's use of the connection: without keep it is closed (and
+    // nothing stays kept); with keep the directory the job left is restored.
+    void Finish(bool keep, bool changed, const QString& savedDir)
+    {
+        if (!keep) {
+            Close();
+            return;
+        }
+        if (changed && session)
+            session->SetCwd(savedDir.isEmpty() ? QStringLiteral("/") : savedDir);
+    }
+
+    void Close()
+    {
+        TTransferFtpState& st = State();
+        own.reset();
+        st.kept.reset();
+        st.key.clear();
+        session = nullptr;
+    }
+
+    struct DirChange {
+        bool changed = false;
+        bool entered = true;
+        QString saved;
+    };
+    // The directory part of a remote path (up to its last "/") is entered.
+    DirChange EnterRemoteDir(const QString& url)
+    {
+        DirChange change;
+        if (!url.contains(QLatin1Char('/')))
+            return change;
+        QString dir = url;
+        while (!dir.endsWith(QLatin1Char('/')))
+            dir.chop(1);
+        change.saved = session->Cwd();
+        change.changed = true;
+        change.entered = session->ChangeDir(dir);
+        return change;
+    }
+
+    // Enters a remote directory, creating the components that are missing.
+    bool EnterOrCreate(const QString& targetDir)
+    {
+        if (targetDir.isEmpty() || session->ChangeDir(targetDir))
+            return true;
+        const QString dir = Slashed(targetDir);
+        // An absolute folder is built from the root, not below the current folder.
+        if (dir.startsWith(QLatin1Char('/')) && !session->ChangeDir(QStringLiteral("/")))
+            return false;
+        for (const QString& part : dir.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            if (session->ChangeDir(part))
+                continue;
+            if (!session->MakeDir(part) || !session->ChangeDir(part))
+                return false;
+        }
+        return true;
+    }
+
+    // File line, a new login, the folder of url entered and its entries listed.
+    enum class Listing { NoConnection, Failed, Listed };
+    Listing ListRemote(const QString& url, bool keep, DirChange& dir, std::vector<FtpListEntry>& entries)
+    {
+        t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
+        t.ProcessMessages();
+        if (!Connect(true, keep, false))
+            return Listing::NoConnection;
+        dir = EnterRemoteDir(url);
+        return dir.entered && session->List(entries) ? Listing::Listed : Listing::Failed;
+    }
+
+    bool Download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
+                  bool& noNewFile, bool setFileLine);
+    bool Upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName, bool keep,
+                double& workingDate, bool& noNewFile);
+
+    TTransfer& t;
+    TTransferItem& item;
+    std::unique_ptr<FtpSession> own;  // a connection this job does not keep
+    FtpSession* session = nullptr;
+};
+
+bool TTransferFtp::Download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
+                            bool& noNewFile, bool setFileLine)
+{
+    if (setFileLine) {
+        t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
+        t.ProcessMessages();
+    }
+    if (!Connect(false, keep, false))
+        return false;
+    const DirChange dir = EnterRemoteDir(url);
+    const QString name = UrlFileName(url);
+    // A folder that cannot be entered holds nothing to fetch; looking for the
+    // name in the folder we happen to be in could fetch the wrong file.
+    if (!dir.entered) {
+        if (t.OnURLNotFound)
+            t.OnURLNotFound(&t, url);
+        Finish(keep, dir.changed, dir.saved);
+        return false;
+    }
+
+    quint32 total = 0;
+    FtpListEntry entry;
+    if (session->Stat(name, entry)) {
+        total = quint32(entry.size & 0xffffffffULL);
+        if (t.DateCheckWanted(item) && !t.CheckDate(idx, name, EntryDate(entry), workingDate, noNewFile)) {
+            Finish(keep, dir.changed, dir.saved);
+            return false;
+        }
+    }
+
+    t.ProcessMessages();
+    if (!session->OpenRead(name)) {
+        if (t.OnURLNotFound)
+            t.OnURLNotFound(&t, url);
+        Finish(keep, dir.changed, dir.saved);
+        return false;
+    }
+    if (total == 0 && session->RemoteSize() > 0)
+        total = quint32(quint64(session->RemoteSize()) & 0xffffffffULL);
+
+    const QString fileName = targetName.isEmpty() ? name : targetName;
+    QString path = PathJoin(item.TargetDir, fileName);
+    t.RememberTarget(path, item.TargetDir);
+    const auto abandon = [&] {
+        session->CloseRead();
+        Finish(keep, dir.changed, dir.saved);
+        return false;
+    };
+    if (!t.CheckOverwrite(path))
+        return abandon();
+    ForceDirectories(QFileInfo(path).path());
+    QFile file(path);
+    if (!IsSafeFileName(fileName) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        abandon();
+        t.FireError(3, QStringLiteral("Cannot create target file ") + path);
+        return false;
+    }
+
+    t.m_cancel = false;
+    const qint64 start = TTransfer::TickCount();
+    quint32 done = 0;
+    qint64 last = kBlockSize;
+    bool readFailed = false;
+    char block[kBlockSize];
+    while (last != 0 && !t.m_cancel) {
+        t.ProcessMessages();
+        last = session->Read(block, kBlockSize);
+        if (last < 0) {
+            readFailed = !session->GaveUp();
+            break;
+        }
+        if (last > 0 && file.write(block, last) != last) {
+            file.remove();
+            abandon();
+            throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
+        }
+        done += quint32(last);
+        t.ShowProgress(done, total, start, t.DlgDwnload);
+        t.FireProgress(done, total);
+        t.ProcessMessages();
+    }
+    if (!file.flush()) {
+        file.remove();
+        abandon();
+        throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
+    }
+    file.close();
+    session->CloseRead();
+    Finish(keep, dir.changed, dir.saved);
+    // A transfer that broke off is no download: the piece is not kept as if it were the file.
+    if (readFailed) {
+        QFile::remove(path);
+        t.FireError(4, QStringLiteral("Error reading source file ") + url);
+        return false;
+    }
+    return true;  // also when cancelled: the partial file stays
+}
+
+bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName,
+                          bool keep, double& workingDate, bool& noNewFile)
+{
+    t.SetAnimation(TTransferClip::Upload);
+    t.SetFileLine(UrlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
+    t.ProcessMessages();
+    if (!Connect(false, keep, true))
+        return false;
+    State().keptDir = keep ? remoteDir : QString();
+    const QString saved = session->Cwd();
+    const bool changed = !remoteDir.isEmpty();
+    if (!EnterOrCreate(remoteDir)) {
+        State().keptDir.clear();
+        Finish(keep, changed, saved);
+        return false;
+    }
+    t.ProcessMessages();
+
+    if (t.DateCheckWanted(item)) {
+        FtpListEntry entry;
+        if (session->Stat(remoteName, entry)) {
+            bool allow = true;
+            if (t.OnCopyOverWrite)
+                t.OnCopyOverWrite(&t, remoteName, allow);
+            const double newdate = EntryDate(entry);
+            if (allow && t.OnFileDateCheck) {
+                workingDate = newdate;
+                t.OnFileDateCheck(&t, idx, newdate, allow);
+            } else if (allow) {
+                // An upload goes ahead only when the remote copy is not later.
+                const double compared = workingDate;
+                workingDate = newdate;
+                if (newdate > compared) {
+                    allow = false;
+                    noNewFile = true;
+                    if (t.OnNoNewFileFound)
+                        t.OnNoNewFileFound(&t, remoteName, compared, newdate);
+                }
+            }
+            if (!allow) {
+                Finish(keep, changed, saved);
+                return false;
+            }
+        }
+    }
+
+    // The local source is opened before the remote file is created, so a
+    // missing source leaves no empty file behind on the server.
+    QFile file(source);
+    if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
+        Finish(keep, changed, saved);
+        if (t.OnURLNotFound)
+            t.OnURLNotFound(&t, source);
+        t.FireError(1, QStringLiteral("Cannot open source file ") + source);
+        return false;
+    }
+    t.RememberTarget(source, remoteDir);
+    const qint64 size = file.size();
+    const quint32 total = quint32(quint64(size) & 0xffffffffULL);
+    t.m_cancel = false;
+    const qint64 start = TTransfer::TickCount();
+    quint32 sent = 0;
+    const FtpSession::Source read = [&](char* buffer, qint64 max) -> qint64 {
+        if (t.m_cancel)
+            return -2;
+        const qint64 n = file.read(buffer, std::min(max, kBlockSize));
+        if (n <= 0)
+            return n;
+        sent += quint32(n);
+        t.ShowProgress(sent, total, start, t.DlgUpload);
+        t.FireProgress(sent, total);
+        t.ProcessMessages();
+        return n;
+    };
+    const QString remotePath = session->Resolve(remoteName);
+    const FtpSession::StoreResult stored = session->Store(remoteName, size, read);
+    file.close();
+    Finish(keep, changed, saved);
+    switch (stored) {
+    case FtpSession::StoreResult::Done:
+    case FtpSession::StoreResult::GaveUp:
+        return true;
+    case FtpSession::StoreResult::Refused:
+        if (t.OnURLNotFound)
+            t.OnURLNotFound(&t, item.URL);
+        return false;
+    case FtpSession::StoreResult::SourceFailed:
+        throw ETransferIOError((QStringLiteral("Error reading source file ") + source).toStdString());
+    case FtpSession::StoreResult::BrokenOff:
+        break;
+    }
+    t.FireError(5, QStringLiteral("Error writing to destination file ") + remotePath);
+    return false;
+}
+
+void TTransfer::FtpRunStart()
+{
+    if (!m_ftp)
+        m_ftp.reset(new TTransferFtpState);
+    m_ftp->keptDir.clear();
+}
+
+void TTransfer::FtpRunEnd()
+{
+    if (!m_ftp)
+        return;
+    m_ftp->kept.reset();
+    m_ftp->key.clear();
+}
+
+bool TTransfer::FtpDownload(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
+{
+    TTransferFtp ftp(*this, item);
+    return ftp.Download(idx, item.URL, item.TargetFilename, keep, workingDate, noNewFile, true);
+}
+
+bool TTransfer::FtpUpload(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
+{
+    TTransferFtp ftp(*this, item);
+    const QString remoteName = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
+    return ftp.Upload(idx, item.URL, item.TargetDir, remoteName, keep, workingDate, noNewFile);
+}
+
+bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, bool& noNewFile)
+{
+    TTransferFtp ftp(*this, item);
+    const QString url = Slashed(item.URL);
+    TTransferFtp::DirChange dir;
+    std::vector<FtpListEntry> entries;
+    const auto listing = ftp.ListRemote(url, true, dir, entries);
+    if (listing == TTransferFtp::Listing::NoConnection)
+        return false;
+    if (listing == TTransferFtp::Listing::Failed) {
+        if (OnURLNotFound)
+            OnURLNotFound(this, item.URL);
+        ftp.Finish(true, dir.changed, dir.saved);
+        return false;
+    }
+    const QString pattern = UrlFileName(url);
+    QStringList names;
+    for (const FtpListEntry& entry : entries)
+        if (FtpPatternMatches(pattern, entry.name))
+            names << entry.name;
+
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
+        SetFileLineWithPrefix(FileLinePrefix(i + 1, int(names.size())), name, ShowServer, DlgFromServerLabel,
+                              item.FTPHost);
+        // A listed name is only ever a plain name inside TargetDir.
+        if (!IsSafeListingName(name)) {
+            FireError(3, QStringLiteral("Cannot create target file ") + name);
+            continue;
+        }
+        TTransferFtp file(*this, item);
+        file.Download(i, name, name, true, workingDate, noNewFile, false);
+        if (OnMultiFTPFileDone)
+            OnMultiFTPFileDone(this, name);
+        // Each file's download starts afresh; a Cancel stops the whole job.
+        if (m_cancel)
+            break;
+    }
+    if (dir.changed && m_ftp->kept)
+        m_ftp->kept->SetCwd(dir.saved.isEmpty() ? QStringLiteral("/") : dir.saved);
+    return true;
+}
+
+bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
+{
+    TTransferFtp ftp(*this, item);
+    SetAnimation(TTransferClip::Upload);
+    SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
+    ProcessMessages();
+    // The files below share this one login.
+    if (!ftp.Connect(true, true, true))
+        return false;
+    m_ftp->keptDir = keep ? item.TargetDir : QString();
+    if (!ftp.EnterOrCreate(item.TargetDir)) {
+        if (!keep)
+            ftp.Close();
+        return false;
+    }
+
+    const QString pattern = Slashed(item.URL);
+    const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? pattern.left(slash + 1) : QString();
+    QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QStringList names = dir.entryList({pattern.mid(slash + 1)},
+                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                            QDir::Unsorted);
+    for (const QString& name : names) {
+        // Already in the target folder: each file goes right here.
+        TTransferFtp file(*this, item);
+        file.Upload(idx, folder + name, QString(), name, true, workingDate, noNewFile);
+        if (OnMultiFTPFileDone)
+            OnMultiFTPFileDone(this, name);
+        if (m_cancel)
+            break;
+    }
+    ftp.Close();
+    return true;
+}
+
+bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
+{
+    TTransferFtp ftp(*this, item);
+    SetAnimation(TTransferClip::Upload);
+    SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
+    ProcessMessages();
+    if (!ftp.Connect(false, keep, true))
+        return false;
+    if (!item.TargetDir.isEmpty() && item.TargetDir != m_ftp->keptDir) {
+        m_ftp->keptDir = keep ? item.TargetDir : QString();
+        if (!ftp.session->ChangeDir(item.TargetDir))
+            return false;
+    }
+    const QString name = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
+    if (ftp.session->Delete(name)) {
+        if (OnRemovedFile)
+            OnRemovedFile(this, idx);
+    } else if (OnRemovedFileFailed) {
+        OnRemovedFileFailed(this, idx);
+    }
+    if (!keep)
+        ftp.Close();
+    return true;
+}
+
+bool TTransfer::FtpList(int, TTransferItem& item)
+{
+    TTransferFtp ftp(*this, item);
+    const QString url = Slashed(item.URL);
+    TTransferFtp::DirChange dir;
+    std::vector<FtpListEntry> entries;
+    const auto listing = ftp.ListRemote(url, false, dir, entries);
+    if (listing == TTransferFtp::Listing::NoConnection)
+        return false;
+    const bool listed = listing == TTransferFtp::Listing::Listed;
+    item.FileList = std::make_unique<QStringList>();
+    item.FileDetails = std::make_unique<TFileDetailItems>();
+    ftp.Close();
+    // A folder that cannot be listed is reported, not passed off as empty.
+    if (!listed) {
+        if (OnURLNotFound)
+            OnURLNotFound(this, item.URL);
+        return false;
+    }
+    const QString pattern = UrlFileName(url);
+    int position = 0;
+    for (const FtpListEntry& entry : entries) {
+        if (!FtpPatternMatches(pattern, entry.name))
+            continue;
+        item.FileList->append(entry.name);
+        *item.FileDetails->Add() = FtpEntryToDetailItem(entry);
+        if (++position > 1 && m_dialog)
+            m_dialog->SetFileLine(QString::number(position) + QLatin1Char(' ') + entry.name);
+    }
+    return true;
+}
+
+bool TTransfer::FtpTest(int, TTransferItem& item)
+{
+    TTransferFtp ftp(*this, item);
+    SetAnimation(TTransferClip::Upload);
+    if (!ftp.Connect(false, false, true))
+        return false;
+    ftp.Close();
+    return true;
+}

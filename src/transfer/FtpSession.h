@@ -1,0 +1,111 @@
+#pragma once
+
+#include "FtpListing.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+typedef void CURL;
+typedef void CURLM;
+
+// One logged-in FTP connection. libcurl keeps the control connection of its
+// handle alive between requests, so every request made through one session
+// after Connect runs without a new login. The current remote directory is
+// tracked here and every command names absolute paths, so nothing depends on
+// where the server's own working directory happens to be.
+class FtpSession {
+public:
+    struct Options {
+        QString host;
+        int port = 21;
+        QString user;      // both user and password set: that account; else anonymous
+        QString password;
+        bool passive = false;
+        int connectTimeout = 15;  // seconds
+        int stallTimeout = 60;    // seconds below one byte a second, or without a reply
+    };
+    // Runs while waiting for the network; returning True asks a data transfer
+    // (Read, Store) to give up. Commands always run to their end or time-out.
+    using Idle = std::function<bool()>;
+
+    FtpSession(const Options& options, Idle idle);
+    ~FtpSession();
+    FtpSession(const FtpSession&) = delete;
+    FtpSession& operator=(const FtpSession&) = delete;
+
+    // Logs in and learns the starting directory.
+    bool Connect();
+
+    QString Cwd() const { return m_cwd; }
+    void SetCwd(const QString& dir) { m_cwd = dir; }
+    // An absolute remote path for a path relative to the current directory.
+    QString Resolve(const QString& path) const;
+
+    bool ChangeDir(const QString& dir);
+    bool MakeDir(const QString& name);
+    bool Delete(const QString& name);
+    // Size and modification time of a plain file; False when there is none.
+    bool Stat(const QString& name, FtpListEntry& entry);
+    // The current directory's entries: the machine listing where the server
+    // offers it, the classic listing otherwise.
+    bool List(std::vector<FtpListEntry>& entries);
+
+    // Download: OpenRead waits until the server starts sending (False when the
+    // file cannot be retrieved); Read hands the data out in pieces.
+    bool OpenRead(const QString& name);
+    // Bytes read, 0 at the end, -1 when the transfer failed or was given up.
+    qint64 Read(char* buffer, qint64 max);
+    bool GaveUp() const { return m_gaveUp; }
+    // The size the server announced for the open download, -1 when unknown.
+    qint64 RemoteSize() const;
+    void CloseRead();
+
+    enum class StoreResult { Done, Refused, SourceFailed, GaveUp, BrokenOff };
+    // Fills buffer with up to max bytes: the count, 0 at the end, -1 on a
+    // read failure, -2 to give up.
+    using Source = std::function<qint64(char* buffer, qint64 max)>;
+    StoreResult Store(const QString& name, qint64 size, const Source& source);
+
+    // Why the last request failed.
+    QString ErrorText() const { return m_errorText; }
+
+private:
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static size_t OnWrite(char* data, size_t size, size_t count, void* self);
+    static size_t OnRead(char* data, size_t size, size_t count, void* self);
+
+    bool Prepare(const QString& absolutePath, bool directory);
+    int Perform();
+    void Start();
+    bool Drive();  // one round of waiting; False once the request has ended
+    void Finish();
+    bool Quote(const QStringList& commands);
+    QString LastQuotedDirectory() const;
+
+    Options m_options;
+    Idle m_idle;
+    CURL* m_easy = nullptr;
+    CURLM* m_multi = nullptr;
+    struct curl_slist* m_quote = nullptr;
+    QByteArray m_baseUrl;
+    QString m_cwd = QStringLiteral("/");
+    QByteArray m_replies;    // control replies of the current request
+    QByteArray m_body;       // received data, handed out from m_taken on
+    qsizetype m_taken = 0;
+    bool m_pauseAllowed = false;
+    bool m_attached = false;
+    bool m_done = false;
+    bool m_paused = false;
+    bool m_started = false;  // the server answered the transfer command with 1xx
+    bool m_gaveUp = false;
+    bool m_idleAsked = false;
+    int m_result = 0;
+    enum class MlsdSupport { Unknown, Yes, No } m_mlsd = MlsdSupport::Unknown;
+    QString m_errorText;
+    const Source* m_source = nullptr;
+    bool m_sourceFailed = false;
+    bool m_sourceGaveUp = false;
+};
