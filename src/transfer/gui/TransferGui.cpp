@@ -1,3 +1,10 @@
 #include "TransferGui.h"
 
-void RegisterTransferGui() {}
+#include "LoginPrompt.h"
+#include "TTransferDialog.h"
+
+void RegisterTransferGui()
+{
+    TTransferProgressView::SetFactory([](TTransfer& owner) { return new TTransferDialog(owner); });
+    SetLoginAsker(&AskLogin);
+}

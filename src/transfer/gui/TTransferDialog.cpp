@@ -1,0 +1,196 @@
+#include "TTransferDialog.h"
+
+#include "TTransfer.h"
+#include "TransferAnimation.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+TTransferDialog::Opener& CurrentOpener()
+{
+    static TTransferDialog::Opener opener = [](const QString& path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    return opener;
+}
+
+constexpr int LineHeight = 16;
+constexpr int Margin = 10;
+}  // namespace
+
+void TTransferDialog::SetOpener(Opener opener) { CurrentOpener() = std::move(opener); }
+
+TTransferDialog::TTransferDialog(TTransfer& owner) : QDialog(nullptr), TTransferProgressView(owner)
+{
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (owner.DlgShowCloseBtn)
+        flags |= Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+    if (owner.ShowDialogOnTop)
+        flags |= Qt::WindowStaysOnTopHint;
+    setWindowFlags(flags);
+    setModal(false);
+
+    const int extra = (owner.ShowTime ? 20 : 0) + (owner.ShowElapsedTime ? 20 : 0);
+    const int base = owner.ShowFileName ? 80 : 60;
+    const int buttonRow = extra + (owner.ShowFileName ? 140 : 120);
+    const int height = extra + 188 - (owner.DlgShowCancel ? 0 : 20);
+    const int inner = DialogWidth - 2 * Margin;
+    // The window manager adds the caption above this client area.
+    setFixedSize(DialogWidth, height);
+
+    m_animation = new TransferAnimation(this);
+    m_animation->move(Margin, 0);
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_bar->setGeometry(Margin, 60, inner, 12);
+
+    const auto line = [this, inner](int top, bool visible) {
+        auto* label = new QLabel(this);
+        label->setGeometry(Margin, top, inner, LineHeight);
+        label->setVisible(visible);
+        return label;
+    };
+    m_fileLine = line(80, owner.ShowFileName);
+    m_progressLine = line(base + 20, true);
+    m_rateLine = line(base + 40, true);
+    m_timeLine = line(base + 60, owner.ShowTime);
+    m_elapsedLine = line(base + 80, owner.ShowElapsedTime);
+
+    m_cancel = new QPushButton(owner.DlgCancel, this);
+    m_cancel->setGeometry(DialogWidth - ButtonWidth - Margin, buttonRow, ButtonWidth, ButtonHeight);
+    m_cancel->setVisible(owner.DlgShowCancel);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Owner().CancelClick(); });
+    const int openLeft = DialogWidth - 2 * ButtonWidth - 2 * Margin;
+    if (owner.ShowOpenFolder) {
+        m_openFolder = new QPushButton(owner.DlgOpenFolder, this);
+        m_openFolder->setGeometry(openLeft, buttonRow, ButtonWidth, ButtonHeight);
+        m_openFolder->setEnabled(false);
+        connect(m_openFolder, &QPushButton::clicked, this, [this] { OpenAndClose(Owner().LastTargetDir()); });
+    }
+    if (owner.ShowOpenFile) {
+        m_openFile = new QPushButton(owner.DlgOpenFile, this);
+        const int left = openLeft - (owner.ShowOpenFolder ? ButtonWidth + Margin : 0);
+        m_openFile->setGeometry(left, buttonRow, ButtonWidth, ButtonHeight);
+        m_openFile->setEnabled(false);
+        connect(m_openFile, &QPushButton::clicked, this, [this] { OpenAndClose(Owner().LastTargetPath()); });
+    }
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TTransferDialog::SetCaption(const QString& text)
+{
+    TTransferProgressView::SetCaption(text);
+    setWindowTitle(text);
+}
+
+void TTransferDialog::SetFileLine(const QString& text)
+{
+    TTransferProgressView::SetFileLine(text);
+    m_fileLine->setText(text);
+}
+
+void TTransferDialog::SetPosition(int percent)
+{
+    TTransferProgressView::SetPosition(percent);
+    m_bar->setValue(qBound(0, percent, 100));
+}
+
+void TTransferDialog::SetProgressLine(const QString& text)
+{
+    TTransferProgressView::SetProgressLine(text);
+    m_progressLine->setText(text);
+}
+
+void TTransferDialog::SetRateLine(const QString& text)
+{
+    TTransferProgressView::SetRateLine(text);
+    m_rateLine->setText(text);
+}
+
+void TTransferDialog::SetTimeLine(const QString& text)
+{
+    TTransferProgressView::SetTimeLine(text);
+    m_timeLine->setText(text);
+}
+
+void TTransferDialog::SetElapsedLine(const QString& text)
+{
+    TTransferProgressView::SetElapsedLine(text);
+    m_elapsedLine->setText(text);
+}
+
+void TTransferDialog::SetAnimation(TTransferClip clip)
+{
+    TTransferProgressView::SetAnimation(clip);
+    m_animation->SetClip(clip);
+    m_animation->Start();
+}
+
+void TTransferDialog::StopAnimation()
+{
+    TTransferProgressView::StopAnimation();
+    m_animation->Stop();
+}
+
+void TTransferDialog::SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
+{
+    TTransferProgressView::SetFinished(closeCaption, enableOpenFile, enableOpenFolder);
+    m_cancel->setText(closeCaption);
+    if (m_openFile)
+        m_openFile->setEnabled(enableOpenFile);
+    if (m_openFolder)
+        m_openFolder->setEnabled(enableOpenFolder);
+}
+
+void TTransferDialog::Show()
+{
+    TTransferProgressView::Show();
+    show();
+    if (Owner().AlwaysOnTop)
+        raise();
+}
+
+void TTransferDialog::RequestClose() { close(); }
+
+void TTransferDialog::Dispose()
+{
+    Visible = false;
+    m_animation->Stop();
+    hide();
+    deleteLater();
+}
+
+void TTransferDialog::reject()
+{
+    if (Owner().DialogMayClose()) {
+        Visible = false;
+        QDialog::reject();
+    }
+}
+
+void TTransferDialog::closeEvent(QCloseEvent* event)
+{
+    if (!Owner().DialogMayClose()) {
+        event->ignore();
+        return;
+    }
+    Visible = false;
+    event->accept();
+}
+
+void TTransferDialog::OpenAndClose(const QString& path)
+{
+    CurrentOpener()(path);
+    Owner().ReleaseDialog();
+}
