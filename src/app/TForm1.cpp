@@ -1,0 +1,652 @@
+#include "TForm1.h"
+
+#include "AgentCharacter.h"
+#include "InterfaceCaptions.h"
+#include "InterfaceLanguage.h"
+#include "LanguageListDelegate.h"
+#include "LanguageTable.h"
+#include "PaneArea.h"
+#include "RegStore.h"
+#include "ServiceExchange.h"
+#include "ServiceLauncher.h"
+#include "TForm4.h"
+#include "ToolbarIcons.h"
+#include "UserPrompts.h"
+#include "WindowSettings.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+
+using ToolbarIcons::Glyph;
+
+const QString TForm1::EditionCaption = QStringLiteral(" Pro 6.2");
+const QString TForm1::IdleStatus = QStringLiteral("Ready.");
+
+namespace {
+
+constexpr int ClientWidth = 781;
+constexpr int ClientHeight = 486;
+constexpr int TargetPaneHeight = 212;
+constexpr int ButtonHeight = 26;
+
+// A menu entry with its layout name; entries start disabled and are enabled
+// once the command behind them exists.
+QAction* addItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& keys = {})
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setEnabled(false);
+    return action;
+}
+
+QMenu* addSubmenu(QMenu* parent, const char* name, const QString& caption)
+{
+    QMenu* menu = parent->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+QAction* addCheckItem(QMenu* menu, const char* name, const QString& caption, bool checked)
+{
+    QAction* action = addItem(menu, name, caption);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    action->setEnabled(true);
+    return action;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildPanes();
+    buildToolBar();
+    buildMenus();
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusPanel = new QLabel(StatusBar1);
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusBar1->addWidget(StatusPanel, 1);
+
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildPanes()
+{
+    RichEdit1 = new QTextEdit;
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit2 = new QTextEdit;
+    RichEdit2->setObjectName(QStringLiteral("RichEdit2"));
+    RichEdit2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (QTextEdit* pane : {RichEdit1, RichEdit2}) {
+        pane->setAcceptRichText(true);
+        pane->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(pane, &QWidget::customContextMenuRequested, this,
+                [this, pane](const QPoint& at) { PopupMenu1->popup(pane->viewport()->mapToGlobal(at)); });
+    }
+    m_paneArea = new PaneArea(RichEdit1, RichEdit2, TargetPaneHeight, this);
+    connect(m_paneArea, &PaneArea::laidOut, this, &TForm1::FormResize);
+    setCentralWidget(m_paneArea);
+}
+
+void TForm1::buildToolBar()
+{
+    ToolBar1 = addToolBar(QString());
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    addToolBarBreak();
+    ToolBar1Row2 = addToolBar(QString());
+    ToolBar1Row2->setObjectName(QStringLiteral("ToolBar1Row2"));
+    for (QToolBar* bar : {ToolBar1, ToolBar1Row2}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->setIconSize(QSize(16, 16));
+        bar->toggleViewAction()->setEnabled(false);
+    }
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    auto button = [](QToolBar* bar, const char* name, Glyph glyph, const QString& hint) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(ToolbarIcons::Icon(glyph));
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        b->setFixedHeight(ButtonHeight);
+        b->setMinimumWidth(ButtonHeight - 3);
+        b->setEnabled(false);
+        bar->addWidget(b);
+        return b;
+    };
+    auto combo = [](QToolBar* bar, QComboBox* box, const char* name, int width) {
+        box->setObjectName(QLatin1String(name));
+        box->setFixedWidth(width);
+        box->setFixedHeight(ButtonHeight - 4);
+        bar->addWidget(box);
+        return box;
+    };
+
+    ToolButton1 = button(ToolBar1, "ToolButton1", Glyph::New, QStringLiteral("New"));
+    ToolButton2 = button(ToolBar1, "ToolButton2", Glyph::Open, QStringLiteral("Open"));
+    ToolButton3 = button(ToolBar1, "ToolButton3", Glyph::Save, QStringLiteral("Save"));
+    ToolButton4 = button(ToolBar1, "ToolButton4", Glyph::Print, QStringLiteral("Print"));
+    ToolBar1->addSeparator();
+    ToolButton6 = button(ToolBar1, "ToolButton6", Glyph::Cut, QStringLiteral("Cut"));
+    ToolButton7 = button(ToolBar1, "ToolButton7", Glyph::Copy, QStringLiteral("Copy"));
+    ToolButton8 = button(ToolBar1, "ToolButton8", Glyph::Paste, QStringLiteral("Paste"));
+    ToolBar1->addSeparator();
+    ToolButton10 = button(ToolBar1, "ToolButton10", Glyph::Bold, QStringLiteral("Bold"));
+    ToolButton11 = button(ToolBar1, "ToolButton11", Glyph::Italic, QStringLiteral("Italic"));
+    ToolButton12 = button(ToolBar1, "ToolButton12", Glyph::Underline, QStringLiteral("Underline"));
+    ToolBar1->addSeparator();
+
+    wl_glossary = combo(ToolBar1, new QComboBox, "wl_glossary", 100);
+    wl_glossary->addItems(LanguageTable::DomainNames());
+    wl_glossary->setMaxVisibleItems(22);
+    wl_glossary->setCurrentIndex(LanguageTable::DefaultDomain);
+    wl_glossary->setToolTip(QStringLiteral("Terminology"));
+    wl_srclang = new LanguageComboBox;
+    wl_trglang = new LanguageComboBox;
+    for (QComboBox* list : {static_cast<QComboBox*>(wl_srclang), static_cast<QComboBox*>(wl_trglang)})
+        list->addItems(LanguageTable::DisplayNames());
+    combo(ToolBar1, wl_srclang, "wl_srclang", 118)->setCurrentIndex(LanguageTable::DefaultSource);
+    combo(ToolBar1, wl_trglang, "wl_trglang", 118)->setCurrentIndex(LanguageTable::DefaultTarget);
+    wl_srclang->setToolTip(QStringLiteral("Source Language"));
+    wl_trglang->setToolTip(QStringLiteral("Target Language"));
+
+    ToolButton20 = button(ToolBar1, "ToolButton20", Glyph::Translate, QStringLiteral("Translate"));
+    ToolButton20->setEnabled(true);
+    ToolButton20->setText(QStringLiteral("Translate"));
+    ToolButton20->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(ToolButton20, &QToolButton::clicked, this, &TForm1::ToolButton20Click);
+    ToolButton21 = button(ToolBar1, "ToolButton21", Glyph::Swap, QStringLiteral("Swap source and target language"));
+    ToolButton21->setEnabled(true);
+    ToolButton21->setText(QStringLiteral("&Swap"));
+    ToolButton21->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(ToolButton21, &QToolButton::clicked, this, &TForm1::ToolButton21Click);
+    ToolButton22 = button(ToolBar1, "ToolButton22", Glyph::ReadAloud, QStringLiteral("Read text aloud"));
+
+    ToolButtonAlignRight = button(ToolBar1Row2, "ToolButtonAlignRight", Glyph::AlignRight, QStringLiteral("Align right"));
+    ToolButtonAlignCenter = button(ToolBar1Row2, "ToolButtonAlignCenter", Glyph::AlignCenter, QStringLiteral("Centre"));
+    ToolButtonAlignLeft = button(ToolBar1Row2, "ToolButtonAlignLeft", Glyph::AlignLeft, QStringLiteral("Align left"));
+    ToolButtonBullets = button(ToolBar1Row2, "ToolButtonBullets", Glyph::Bullets, QStringLiteral("Bullets"));
+    ToolBar1Row2->addSeparator();
+    ComboBox1 = combo(ToolBar1Row2, new QComboBox, "ComboBox1", 48);
+    ComboBox1->setEditable(true);
+    ComboBox1->addItems({"6", "8", "10", "12", "14", "16", "20", "26", "32", "48"});
+    ComboBox1->setMaxVisibleItems(12);
+    ComboBox1->setCurrentText(QStringLiteral("10"));
+    ComboBox2 = combo(ToolBar1Row2, new QComboBox, "ComboBox2", 170);
+    ColorBox1 = combo(ToolBar1Row2, new QComboBox, "ColorBox1", 110);
+    // the standard colours, with their names
+    const std::pair<const char*, QColor> colours[] = {
+        {"Black", Qt::black}, {"Maroon", QColor(0x80, 0, 0)}, {"Green", QColor(0, 0x80, 0)},
+        {"Olive", QColor(0x80, 0x80, 0)}, {"Navy", QColor(0, 0, 0x80)}, {"Purple", QColor(0x80, 0, 0x80)},
+        {"Teal", QColor(0, 0x80, 0x80)}, {"Gray", QColor(0x80, 0x80, 0x80)}, {"Silver", QColor(0xc0, 0xc0, 0xc0)},
+        {"Red", Qt::red}, {"Lime", Qt::green}, {"Yellow", Qt::yellow}, {"Blue", Qt::blue},
+        {"Fuchsia", Qt::magenta}, {"Aqua", Qt::cyan}, {"White", Qt::white}};
+    for (const auto& [name, colour] : colours)
+        ColorBox1->addItem(ToolbarIcons::ColourSwatch(colour), QLatin1String(name), colour);
+    ColorBox1->setCurrentIndex(0);
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    auto topMenu = [bar](const char* name, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+
+    Nouveau1 = topMenu("Nouveau1", QStringLiteral("&File"));
+    sfsf1 = addItem(Nouveau1, "sfsf1", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
+    Ouvrir1 = addItem(Nouveau1, "Ouvrir1", QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    Enregistrer1 = addItem(Nouveau1, "Enregistrer1", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    Enregistrersous1 = addItem(Nouveau1, "Enregistrersous1", QStringLiteral("Save &As ..."));
+    Nouveau1->addSeparator();
+    Print1 = addItem(Nouveau1, "Print1", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
+    N2 = addItem(Nouveau1, "N2", QStringLiteral("Setup Printer"));
+    Nouveau1->addSeparator();
+    Quitter1 = addItem(Nouveau1, "Quitter1", QStringLiteral("E&xit"));
+    Quitter1->setEnabled(true);
+    connect(Quitter1, &QAction::triggered, this, &QWidget::close);
+
+    Edit1 = topMenu("Edit1", QStringLiteral("&Edit"));
+    Couper2 = addItem(Edit1, "Couper2", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")));
+    Copier1 = addItem(Edit1, "Copier1", QString::fromUtf8("&Copier"), QKeySequence(QStringLiteral("Ctrl+C")));
+    Coller1 = addItem(Edit1, "Coller1", QStringLiteral("Co&ller"), QKeySequence(QStringLiteral("Ctrl+V")));
+    Edit1->addSeparator();
+    Find1 = addItem(Edit1, "Find1", QStringLiteral("&Find..."), QKeySequence(QStringLiteral("Ctrl+F")));
+    FindNext1 = addItem(Edit1, "FindNext1", QStringLiteral("Find &Next"), QKeySequence(QStringLiteral("F3")));
+    Replace1 = addItem(Edit1, "Replace1", QStringLiteral("&Replace"), QKeySequence(QStringLiteral("Ctrl+R")));
+    Edit1->addSeparator();
+    Dfaire1 = addItem(Edit1, "Dfaire1", QString::fromUtf8("&Défaire"), QKeySequence(QStringLiteral("Ctrl+Z")));
+    outslectionner1 = addItem(Edit1, "outslectionner1", QString::fromUtf8("&Tout sélectionner"),
+                              QKeySequence(QStringLiteral("Ctrl+A")));
+
+    ranslate1 = topMenu("ranslate1", QStringLiteral("&Translate"));
+    ranslate2 = addItem(ranslate1, "ranslate2", QStringLiteral("&Translate"), QKeySequence(QStringLiteral("Ctrl+T")));
+    ranslate2->setEnabled(true);
+    connect(ranslate2, &QAction::triggered, this, &TForm1::ranslate2Click);
+
+    Options1 = topMenu("Options1", QStringLiteral("&Options"));
+    InterfaceLanguage1 = addSubmenu(Options1, "InterfaceLanguage1", QStringLiteral("Interface Language"));
+    auto* languages = new QActionGroup(this);
+    const std::pair<QAction**, const char*> languageItems[] = {
+        {&English1, "English1"}, {&Francais1, "Francais1"}, {&Spanish2, "Spanish2"}, {&German2, "German2"},
+        {&Italian2, "Italian2"}, {&Portuguese1, "Portuguese1"}, {&Dutch2, "Dutch2"}};
+    for (int i = 0; i < 7; ++i) {
+        QAction* item = addCheckItem(InterfaceLanguage1, languageItems[i].second, InterfaceLanguageNames()[i], i == 0);
+        languages->addAction(item);
+        *languageItems[i].first = item;
+    }
+    connect(English1, &QAction::triggered, this, &TForm1::English1Click);
+    connect(Francais1, &QAction::triggered, this, &TForm1::Francais1Click);
+    connect(Spanish2, &QAction::triggered, this, &TForm1::Spanish2Click);
+    connect(German2, &QAction::triggered, this, &TForm1::German2Click);
+    connect(Italian2, &QAction::triggered, this, &TForm1::Italian2Click);
+    connect(Portuguese1, &QAction::triggered, this, &TForm1::Portuguese1Click);
+    connect(Dutch2, &QAction::triggered, this, &TForm1::Dutch2Click);
+
+    Character1 = addSubmenu(Options1, "Character1", QStringLiteral("Character"));
+    auto* characters = new QActionGroup(this);
+    for (auto [item, name] : {std::pair{&Merlin2, "Merlin"}, {&Genie2, "Genie"}, {&Peedy2, "Peedy"}, {&Robby2, "Robby"}}) {
+        *item = addCheckItem(Character1, (std::string(name) + "2").c_str(), QLatin1String(name), item == &Merlin2);
+        (*item)->setEnabled(false);
+        characters->addAction(*item);
+    }
+
+    TS1 = addSubmenu(Options1, "TS1", QStringLiteral("Text-To-Speech"));
+    ReadSrc = addCheckItem(TS1, "ReadSrc", QStringLiteral("Read the source text"), false);
+    ReadTgt = addCheckItem(TS1, "ReadTgt", QStringLiteral("Read the target text"), true);
+    connect(ReadSrc, &QAction::triggered, this, &TForm1::ReadSrcClick);
+    connect(ReadTgt, &QAction::triggered, this, &TForm1::ReadTgtClick);
+    TS1->addSeparator();
+    auto* voices = new QActionGroup(this);
+    const std::pair<QAction**, const char*> voiceItems[] = {
+        {&AE, "American English"}, {&BE, "British English"}, {&NL, "Dutch"}, {&FR, "French"},
+        {&DE, "German"}, {&IT, "Italian"}, {&JA, "Japanese"}, {&KO, "Korean"},
+        {&PT, "Portuguese(Brazil)"}, {&RU, "Russian"}, {&ES, "Spanish"}};
+    const char* voiceNames[] = {"AE", "BE", "NL", "FR", "DE", "IT", "JA", "KO", "PT", "RU", "ES"};
+    for (int i = 0; i < 11; ++i) {
+        QAction* item = addCheckItem(TS1, voiceNames[i], QLatin1String(voiceItems[i].second), i == 0);
+        item->setEnabled(false);
+        voices->addAction(item);
+        *voiceItems[i].first = item;
+    }
+
+    Misc1 = addSubmenu(Options1, "Misc1", QStringLiteral("Misc"));
+    IdentifyLang = addCheckItem(Misc1, "IdentifyLang", QStringLiteral("Identify language before read aloud"), true);
+    ReadAloud = addCheckItem(Misc1, "ReadAloud", QStringLiteral("Read aloud results after translation"), false);
+    CopyToClipboard = addCheckItem(Misc1, "CopyToClipboard",
+                                   QStringLiteral("Copy results to clipboard after translation"), false);
+    Options1->addSeparator();
+    ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
+    ProxyServer1->setEnabled(true);
+    connect(ProxyServer1, &QAction::triggered, this, &TForm1::ProxyServer1Click);
+
+    ools1 = topMenu("ools1", QStringLiteral("&Tools"));
+    Install1 = addItem(ools1, "Install1", QStringLiteral("Install MS Agent Components"));
+    Install2 = addSubmenu(ools1, "Install2", QStringLiteral("Install Characters"));
+    Merlin1 = addItem(Install2, "Merlin1", QStringLiteral("Merlin"));
+    Genie1 = addItem(Install2, "Genie1", QStringLiteral("Genie"));
+    Peedy1 = addItem(Install2, "Peedy1", QStringLiteral("Peedy"));
+    Robby1 = addItem(Install2, "Robby1", QStringLiteral("Robby"));
+    InstallSAPI1 = addSubmenu(ools1, "InstallSAPI1", QStringLiteral("Install SAPI Runtime"));
+    N401 = addItem(InstallSAPI1, "N401", QStringLiteral("4.0"));
+    N501 = addItem(InstallSAPI1, "N501", QStringLiteral("5.0"));
+    InstallTextToSpeechEngine1 =
+        addSubmenu(ools1, "InstallTextToSpeechEngine1", QStringLiteral("Install Text-To-Speech Engine"));
+    const std::pair<QAction**, const char*> engineItems[] = {
+        {&USEnglish1, "USEnglish1"}, {&BritishEnglish1, "BritishEnglish1"}, {&Dutch1, "Dutch1"},
+        {&French1, "French1"}, {&German1, "German1"}, {&Italian1, "Italian1"}, {&Japanese1, "Japanese1"},
+        {&Korean1, "Korean1"}, {&PortugueseBrazil1, "PortugueseBrazil1"}, {&Russian1, "Russian1"},
+        {&Spanish1, "Spanish1"}};
+    for (int i = 0; i < 11; ++i)
+        *engineItems[i].first = addItem(InstallTextToSpeechEngine1, engineItems[i].second,
+                                        QLatin1String(voiceItems[i].second));
+    ools1->addSeparator();
+    Installalloptionalcomponents1 =
+        addItem(ools1, "Installalloptionalcomponents1", QStringLiteral("Install all optional components"));
+
+    Help1 = topMenu("Help1", QStringLiteral("&Help"));
+    Manual1 = addItem(Help1, "Manual1", QStringLiteral("Manual"));
+    Help1->addSeparator();
+    U1 = addItem(Help1, "U1", QStringLiteral("Update"));
+    Homepage1 = addItem(Help1, "Homepage1", QStringLiteral("Homepage"));
+    Help1->addSeparator();
+    About1 = addItem(Help1, "About1", QStringLiteral("About"));
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Cut1 = addItem(PopupMenu1, "Cut1", QStringLiteral("Cut"));
+    Copy1 = addItem(PopupMenu1, "Copy1", QStringLiteral("&Copy"));
+    Paste1 = addItem(PopupMenu1, "Paste1", QStringLiteral("&Paste"));
+    PopupMenu1->addSeparator();
+    SelectAll1 = addItem(PopupMenu1, "SelectAll1", QStringLiteral("&Select All"));
+}
+
+// --- start-up, shut-down, resize ---
+
+void TForm1::FormCreate()
+{
+    RunHandler([this] {
+        AgentUnavailable = false;
+        VersionQuery = ::WindowsVersion::Current();
+        const auto detected = DetectInterfaceLanguage(VersionQuery.platform == ::WindowsVersion::Platform::Win9x);
+        if (!detected) {
+            EndRequested = true;  // simplified Chinese: the program ends before its window opens
+            return;
+        }
+        InterfaceLanguage = *detected;
+        WindowsVersion = ::WindowsVersion::Detect(VersionQuery);
+        WindowsName = ::WindowsVersion::Name(WindowsVersion);
+        OpenedFileName.clear();
+        ResultFileName.clear();
+        setStatus(IdleStatus, false);
+        fillFontNames();
+        readSettings();
+        AgentUnavailable = ::WindowsVersion::AgentUnavailable(WindowsVersion);
+        if (!AgentUnavailable) {
+            RunStartupInstallRule();
+            LoadStartCharacter();
+        }
+        // the panes hold Unicode text: there is no character set to pick
+        QApplication::setWindowIcon(ToolbarIcons::ApplicationIcon());
+        setWindowIcon(ToolbarIcons::ApplicationIcon());
+        setWindowTitle(QCoreApplication::applicationName() + EditionCaption);
+        ApplyInterfaceLanguage();
+        if (!AgentUnavailable) {
+            RestoreVoice();
+            GreetAtStart();
+        }
+        ApplyPaneFont();
+    });
+}
+
+void TForm1::fillFontNames()
+{
+    ComboBox2->clear();
+    ComboBox2->addItems(QFontDatabase::families());
+    const QString current = RichEdit1->font().family();
+    if (ComboBox2->findText(current) < 0)
+        ComboBox2->addItem(current);
+    ComboBox2->setCurrentIndex(ComboBox2->findText(current));
+}
+
+void TForm1::selectPosition(QComboBox* list, int position)
+{
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+void TForm1::readSettings()
+{
+    WindowSettings settings;
+    settings.SourcePosition = wl_srclang->currentIndex();
+    settings.TargetPosition = wl_trglang->currentIndex();
+    settings.InterfaceLanguage = InterfaceLanguage;
+    settings.StartCharacter = StartCharacter;
+    settings.VoiceName = VoiceName;
+    settings.Proxy = Proxy;
+    // what was read before a failing value stays in force
+    auto apply = [&] {
+        selectPosition(wl_srclang, settings.SourcePosition);
+        selectPosition(wl_trglang, settings.TargetPosition);
+        InterfaceLanguage = settings.InterfaceLanguage;
+        StartCharacter = settings.StartCharacter;
+        VoiceName = settings.VoiceName;
+        Proxy = settings.Proxy;
+    };
+    RegStore store;
+    try {
+        ReadStartupSettings(store, settings);
+    } catch (...) {
+        apply();
+        throw;
+    }
+    apply();
+}
+
+void TForm1::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    RunHandler([this] {
+        WindowSettings settings;
+        settings.SourcePosition = wl_srclang->currentIndex();
+        settings.TargetPosition = wl_trglang->currentIndex();
+        settings.InterfaceLanguage = InterfaceLanguage;
+        settings.Proxy = Proxy;
+        const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
+        RegStore store;
+        WriteShutdownSettings(store, settings, CharacterName, voice);
+    });
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm1::FormResize()
+{
+    // the target pane takes the smaller half when the total is odd
+    m_paneArea->setTargetHeight((RichEdit1->height() + RichEdit2->height()) / 2);
+}
+
+bool TForm1::RunHandler(const std::function<void()>& body)
+{
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        UserPrompts::instance().errorReport(QString::fromUtf8(e.what()));
+    } catch (...) {
+        UserPrompts::instance().errorReport(QStringLiteral("An unexpected error occurred."));
+    }
+    return false;
+}
+
+// --- translation ---
+
+ServiceClient& TForm1::http()
+{
+    if (!m_http)
+        m_http = std::make_unique<ServiceClient>();
+    return *m_http;
+}
+
+void TForm1::ensureServiceRunning()
+{
+    if (!ServiceLauncher::IsBuiltInEndpoint(http().endpoint()))
+        return;
+    if (!m_launcher)
+        m_launcher = std::make_unique<ServiceLauncher>();
+    const QString problem = m_launcher->ensureRunning(http().endpoint());
+    if (!problem.isEmpty())
+        throw ServiceError(problem.toStdString());
+}
+
+void TForm1::ToolButton20Click()
+{
+    RunHandler([this] {
+        ensureServiceRunning();
+        TranslationRun run(*this, http(), Proxy);
+        run.Run();
+    });
+}
+
+void TForm1::ranslate2Click() { ToolButton20Click(); }
+
+void TForm1::ToolButton21Click()
+{
+    const int source = wl_srclang->currentIndex();
+    const int target = wl_trglang->currentIndex();
+    wl_srclang->setCurrentIndex(target);
+    wl_trglang->setCurrentIndex(source);
+}
+
+void TForm1::ToolButton22Click()
+{
+    // reading aloud needs the character layer, which this build does not have yet
+}
+
+void TForm1::ReadSrcClick()
+{
+    // choosing either read option flips both (the chosen one has flipped itself)
+    ReadTgt->setChecked(!ReadTgt->isChecked());
+}
+
+void TForm1::ReadTgtClick() { ReadSrc->setChecked(!ReadSrc->isChecked()); }
+
+// --- interface language, proxy, pane font ---
+
+void TForm1::applyLanguageColumn(int column)
+{
+    InterfaceLanguage = InterfaceLanguageNames().at(column);
+    ApplyInterfaceCaptions(this, column);
+}
+
+void TForm1::English1Click() { applyLanguageColumn(0); }
+void TForm1::Francais1Click() { applyLanguageColumn(1); }
+void TForm1::Spanish2Click() { applyLanguageColumn(2); }
+void TForm1::German2Click() { applyLanguageColumn(3); }
+void TForm1::Italian2Click() { applyLanguageColumn(4); }
+void TForm1::Portuguese1Click() { applyLanguageColumn(5); }
+void TForm1::Dutch2Click() { applyLanguageColumn(6); }
+
+void TForm1::ApplyInterfaceLanguage()
+{
+    const int column = InterfaceLanguageColumn(InterfaceLanguage);
+    if (column >= 0)
+        applyLanguageColumn(column);
+}
+
+void TForm1::ProxyServer1Click() { TForm4::EditProxySettings(this, Proxy); }
+
+void TForm1::ApplyPaneFont()
+{
+    bool sizeOk = false;
+    const int size = ComboBox1->currentText().toInt(&sizeOk);
+    const QColor colour = ColorBox1->currentData().value<QColor>();
+    for (QTextEdit* pane : {RichEdit1, RichEdit2}) {
+        QFont font = pane->font();
+        font.setFamily(ComboBox2->currentText());
+        pane->setFont(font);
+        if (!sizeOk)
+            throw std::runtime_error(
+                QStringLiteral("'%1' is not a valid integer value").arg(ComboBox1->currentText()).toStdString());
+        if (size > 0)
+            font.setPointSize(size);
+        pane->setFont(font);
+        QPalette palette = pane->palette();
+        palette.setColor(QPalette::Text, colour.isValid() ? colour : QColor(Qt::black));
+        pane->setPalette(palette);
+        pane->update();
+    }
+}
+
+// --- hooks of the character and component layers ---
+
+void TForm1::RunStartupInstallRule() {}
+void TForm1::LoadStartCharacter() {}
+void TForm1::RestoreVoice() {}
+void TForm1::GreetAtStart() {}
+QString TForm1::StoreVoice() { return VoiceName; }
+
+// --- TranslationView ---
+
+QString TForm1::sourcePaneText() { return RichEdit1->toPlainText(); }
+
+QStringList TForm1::sourcePaneLines() { return RichEdit1->toPlainText().split(u'\n'); }
+
+int TForm1::sourcePosition() { return wl_srclang->currentIndex(); }
+int TForm1::targetPosition() { return wl_trglang->currentIndex(); }
+QString TForm1::sourceDisplayName() { return wl_srclang->currentText(); }
+QString TForm1::targetDisplayName() { return wl_trglang->currentText(); }
+
+void TForm1::showMessage(const QString& text)
+{
+    UserPrompts::instance().message(text, UserPrompts::Kind::Information, QCoreApplication::applicationName());
+}
+
+void TForm1::setStatus(const QString& text, bool repaintNow)
+{
+    StatusPanel->setText(text);
+    if (repaintNow)
+        StatusPanel->repaint();
+}
+
+QString TForm1::statusText() const { return StatusPanel->text(); }
+
+void TForm1::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void TForm1::appendTargetParagraph(const QString& text)
+{
+    QTextCursor cursor(RichEdit2->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!RichEdit2->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text);  // plain text: a translation is never read as markup
+    RichEdit2->setFocus();
+    RichEdit2->setTextCursor(cursor);
+    RichEdit2->ensureCursorVisible();
+}
+
+void TForm1::caretToTargetStart()
+{
+    RichEdit2->setFocus();
+    QTextCursor cursor = RichEdit2->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    RichEdit2->setTextCursor(cursor);
+    RichEdit2->ensureCursorVisible();
+}
+
+QString TForm1::targetPaneText() { return RichEdit2->toPlainText(); }
+
+void TForm1::copyTargetToClipboard()
+{
+    RichEdit2->selectAll();
+    RichEdit2->copy();
+    QTextCursor cursor = RichEdit2->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    RichEdit2->setTextCursor(cursor);
+}
+
+bool TForm1::characterPresent() { return CurrentCharacter != nullptr; }
+
+void TForm1::characterThinkOverSource()
+{
+    CurrentCharacter->Play(QStringLiteral("THINK"));
+    CurrentCharacter->MoveTo(static_cast<qint16>(RichEdit1->width() / 2), static_cast<qint16>(RichEdit1->height() / 2),
+                             1000);
+    CurrentCharacter->Play(QStringLiteral("THINK"));
+}
+
+bool TForm1::agentUnavailable() { return AgentUnavailable; }
+bool TForm1::readAloudOption() { return ReadAloud->isChecked(); }
+bool TForm1::copyToClipboardOption() { return CopyToClipboard->isChecked(); }
+void TForm1::setReadTargetOption(bool on) { ReadTgt->setChecked(on); }
+void TForm1::readAloud() { ToolButton22Click(); }

@@ -1,0 +1,194 @@
+#pragma once
+
+#include "ProxySettings.h"
+#include "TranslationRun.h"
+#include "WindowsVersion.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class AgentCharacter;
+class LanguageComboBox;
+class PaneArea;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+class ServiceClient;
+class ServiceLauncher;
+
+// The main window: source pane, target pane, the toolbar with the domain and
+// language lists, the menus and the status line. Widgets and actions carry
+// their layout names (also as object names, which the interface languages
+// look them up by); handlers keep their layout names and stay short, the
+// work itself lives in the subsystem libraries.
+class TForm1 : public QMainWindow, public TranslationView {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    static const QString EditionCaption;  // " Pro 6.2"
+    static const QString IdleStatus;      // "Ready."
+
+    // --- window state ---
+    int WindowsVersion = 0;
+    QString WindowsName;
+    bool AgentUnavailable = false;
+    QString InterfaceLanguage;
+    ::WindowsVersion::Query VersionQuery;
+    AgentCharacter* CurrentCharacter = nullptr;  // no character layer yet
+    QString CharacterName;
+    QString StartCharacter;  // the stored "character", read at start-up
+    QString VoiceName;
+    ProxySettings Proxy;
+    QString OpenedFileName;  // the document last opened into the source pane
+    QString ResultFileName;  // where the target pane was last saved
+    // The system language asked the program to end before its window opened.
+    bool EndRequested = false;
+
+    // --- components ---
+    QToolBar* ToolBar1 = nullptr;      // first row
+    QToolBar* ToolBar1Row2 = nullptr;  // second row: paragraph and font controls
+    QToolButton* ToolButton1 = nullptr;   // New
+    QToolButton* ToolButton2 = nullptr;   // Open
+    QToolButton* ToolButton3 = nullptr;   // Save
+    QToolButton* ToolButton4 = nullptr;   // Print
+    QToolButton* ToolButton6 = nullptr;   // Cut
+    QToolButton* ToolButton7 = nullptr;   // Copy
+    QToolButton* ToolButton8 = nullptr;   // Paste
+    QToolButton* ToolButton10 = nullptr;  // Bold
+    QToolButton* ToolButton11 = nullptr;  // Italic
+    QToolButton* ToolButton12 = nullptr;  // Underline
+    QComboBox* wl_glossary = nullptr;
+    LanguageComboBox* wl_srclang = nullptr;
+    LanguageComboBox* wl_trglang = nullptr;
+    QToolButton* ToolButton20 = nullptr;  // Translate
+    QToolButton* ToolButton21 = nullptr;  // Swap
+    QToolButton* ToolButton22 = nullptr;  // Read aloud
+    QToolButton* ToolButtonAlignRight = nullptr;
+    QToolButton* ToolButtonAlignCenter = nullptr;
+    QToolButton* ToolButtonAlignLeft = nullptr;
+    QToolButton* ToolButtonBullets = nullptr;
+    QComboBox* ComboBox1 = nullptr;  // font size
+    QComboBox* ComboBox2 = nullptr;  // font name
+    QComboBox* ColorBox1 = nullptr;  // text colour
+    QTextEdit* RichEdit1 = nullptr;  // source pane
+    QTextEdit* RichEdit2 = nullptr;  // target pane
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel = nullptr;   // the status bar's one panel
+
+    // menus, in their order on screen
+    QMenu* Nouveau1 = nullptr;  // "&File"
+    QAction *sfsf1, *Ouvrir1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
+    QMenu* Edit1 = nullptr;
+    QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
+    QMenu* ranslate1 = nullptr;
+    QAction* ranslate2;
+    QMenu* Options1 = nullptr;
+    QMenu* InterfaceLanguage1 = nullptr;
+    QAction *English1, *Francais1, *Spanish2, *German2, *Italian2, *Portuguese1, *Dutch2;
+    QMenu* Character1 = nullptr;
+    QAction *Merlin2, *Genie2, *Peedy2, *Robby2;
+    QMenu* TS1 = nullptr;
+    QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
+    QMenu* Misc1 = nullptr;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard;
+    QAction* ProxyServer1;
+    QMenu* ools1 = nullptr;
+    QAction* Install1;
+    QMenu* Install2 = nullptr;
+    QAction *Merlin1, *Genie1, *Peedy1, *Robby1;
+    QMenu* InstallSAPI1 = nullptr;
+    QAction *N401, *N501;
+    QMenu* InstallTextToSpeechEngine1 = nullptr;
+    QAction *USEnglish1, *BritishEnglish1, *Dutch1, *French1, *German1, *Italian1, *Japanese1, *Korean1,
+        *PortugueseBrazil1, *Russian1, *Spanish1;
+    QAction* Installalloptionalcomponents1;
+    QMenu* Help1 = nullptr;
+    QAction *Manual1, *U1, *Homepage1, *About1;
+    // the panes' shared pop-up menu
+    QMenu* PopupMenu1 = nullptr;
+    QAction *Cut1, *Copy1, *Paste1, *SelectAll1;
+
+    // The window's HTTP client (`http`), one for the window's life.
+    ServiceClient& http();
+    QString statusText() const;
+
+    // Runs a handler body; an unexpected failure ends it and goes to the
+    // application's error report. Returns false when it failed.
+    static bool RunHandler(const std::function<void()>& body);
+
+    // --- TranslationView ---
+    QString sourcePaneText() override;
+    QStringList sourcePaneLines() override;
+    int sourcePosition() override;
+    int targetPosition() override;
+    QString sourceDisplayName() override;
+    QString targetDisplayName() override;
+    void showMessage(const QString& text) override;
+    void setStatus(const QString& text, bool repaintNow) override;
+    void processPendingEvents() override;
+    void appendTargetParagraph(const QString& text) override;
+    void caretToTargetStart() override;
+    QString targetPaneText() override;
+    void copyTargetToClipboard() override;
+    bool characterPresent() override;
+    void characterThinkOverSource() override;
+    bool agentUnavailable() override;
+    bool readAloudOption() override;
+    bool copyToClipboardOption() override;
+    void setReadTargetOption(bool on) override;
+    void readAloud() override;
+
+public slots:
+    void FormCreate();
+    void FormClose();
+    void FormResize();
+    void ToolButton20Click();
+    void ranslate2Click();
+    void ToolButton21Click();
+    void ToolButton22Click();
+    void ReadSrcClick();
+    void ReadTgtClick();
+    void English1Click();
+    void Francais1Click();
+    void Spanish2Click();
+    void German2Click();
+    void Italian2Click();
+    void Portuguese1Click();
+    void Dutch2Click();
+    void ProxyServer1Click();
+    void ApplyPaneFont();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPanes();
+    void buildToolBar();
+    void buildMenus();
+    void fillFontNames();
+    void readSettings();
+    void ApplyInterfaceLanguage();
+    void applyLanguageColumn(int column);
+    void selectPosition(QComboBox* list, int position);
+    void ensureServiceRunning();
+
+    // Hooks into the speech and component layers; they do nothing while no
+    // character layer is built in.
+    void RunStartupInstallRule();
+    void LoadStartCharacter();
+    void RestoreVoice();
+    void GreetAtStart();
+    QString StoreVoice();
+
+    PaneArea* m_paneArea = nullptr;
+    std::unique_ptr<ServiceClient> m_http;
+    std::unique_ptr<ServiceLauncher> m_launcher;
+    bool m_closed = false;
+};

@@ -1,0 +1,29 @@
+// linguaro: the translator's main window.
+
+#include "TForm1.h"
+#include "Folders.h"
+#include "UserPrompts.h"
+#include "WidgetPrompts.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
+    WidgetPrompts prompts;
+    UserPrompts::setInstance(&prompts);
+    Folders::ExportWindowsFolder();
+
+    int result = 0;
+    {
+        TForm1 form;
+        if (form.EndRequested)
+            return 0;
+        form.show();
+        result = QApplication::exec();
+    }
+    UserPrompts::setInstance(nullptr);
+    return result;
+}
