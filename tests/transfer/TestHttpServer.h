@@ -1,0 +1,173 @@
+#pragma once
+
+// A real HTTP server on 127.0.0.1 for the transfer tests, on a free port,
+// serving in its own thread. Routes:
+//   /files/<name>        200 with Content-Length and Last-Modified (body: Body(name))
+//   /nolength/<name>     200 chunked, no Content-Length, no Last-Modified
+//   /empty.bin           200 with an empty body
+//   /secret/<name>       401 unless the Basic header carries user:pass
+//   /missing.bin         404;  /broken.bin  500
+//   /moved/<name>        302 to /files/<name>
+//   /short.bin           announces 10000 bytes, sends 3000, then closes
+//   /stall.bin           sends 100 bytes of 1000, then stops sending
+//   /upload/<name>       POST and PUT: the request is kept; answers 200
+//   /refuse/<name>       POST and PUT: answers 403
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TestHttpServer {
+public:
+    struct Upload {
+        std::string method;
+        std::string path;
+        std::string body;
+        std::string contentLength;
+    };
+
+    // "Last-Modified" of every /files/ answer.
+    static constexpr const char* LastModified = "Tue, 15 Nov 1994 08:12:31 GMT";
+    static constexpr const char* User = "alice";
+    static constexpr const char* Password = "s3cret";
+
+    static std::string Body(const std::string& name, size_t size = 10000)
+    {
+        std::string body;
+        body.reserve(size);
+        for (size_t i = 0; body.size() < size; ++i)
+            body += name + ":" + std::to_string(i) + "\n";
+        body.resize(size);
+        return body;
+    }
+
+    TestHttpServer()
+    {
+        m_server.Get(R"(/files/(.+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("Last-Modified", LastModified);
+            res.set_content(Body(req.matches[1]), "application/octet-stream");
+        });
+        m_server.Get(R"(/nolength/(.+))", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string body = Body(req.matches[1]);
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [body](size_t offset, httplib::DataSink& sink) {
+                                                 if (offset >= body.size()) {
+                                                     sink.done();
+                                                     return true;
+                                                 }
+                                                 const size_t n = std::min<size_t>(1000, body.size() - offset);
+                                                 sink.write(body.data() + offset, n);
+                                                 return true;
+                                             });
+        });
+        m_server.Get("/empty.bin", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("", "application/octet-stream");
+        });
+        m_server.Get(R"(/secret/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_authorizations.push_back(req.get_header_value("Authorization"));
+            }
+            if (req.get_header_value("Authorization") != ExpectedAuthorization()) {
+                res.status = 401;
+                res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+                res.set_content("denied", "text/plain");
+                return;
+            }
+            res.set_content(Body(req.matches[1]), "application/octet-stream");
+        });
+        m_server.Get("/missing.bin", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("not here", "text/plain");
+        });
+        m_server.Get("/broken.bin", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 500;
+            res.set_content("broken", "text/plain");
+        });
+        m_server.Get(R"(/moved/(.+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_redirect("/files/" + std::string(req.matches[1]));
+        });
+        m_server.Get("/short.bin", [](const httplib::Request&, httplib::Response& res) {
+            const std::string body = Body("short", 3000);
+            res.set_content_provider(10000, "application/octet-stream",
+                                     [body](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset >= body.size())
+                                             return false;  // breaks the connection
+                                         sink.write(body.data(), body.size());
+                                         return true;
+                                     });
+        });
+        m_server.Get("/stall.bin", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(1000, "application/octet-stream",
+                                     [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset == 0) {
+                                             sink.write(std::string(100, 'x').data(), 100);
+                                             return true;
+                                         }
+                                         // Silent until the test ends (or a generous bound).
+                                         for (int i = 0; i < 600 && !m_stopping; ++i)
+                                             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                         return false;
+                                     });
+        });
+        const auto keep = [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard lock(m_mutex);
+            m_uploads.push_back({req.method, req.path, req.body, req.get_header_value("Content-Length")});
+            res.set_content("stored", "text/plain");
+        };
+        m_server.Post(R"(/upload/(.+))", keep);
+        m_server.Put(R"(/upload/(.+))", keep);
+        const auto refuse = [](const httplib::Request&, httplib::Response& res) {
+            res.status = 403;
+            res.set_content("no", "text/plain");
+        };
+        m_server.Post(R"(/refuse/(.+))", refuse);
+        m_server.Put(R"(/refuse/(.+))", refuse);
+
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // The socket already listens, so requests made from now on are queued.
+    }
+
+    ~TestHttpServer()
+    {
+        m_stopping = true;
+        m_server.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    int Port() const { return m_port; }
+    std::string Url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    std::vector<Upload> Uploads() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_uploads;
+    }
+    std::vector<std::string> Authorizations() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_authorizations;
+    }
+    static std::string ExpectedAuthorization()
+    {
+        return "Basic YWxpY2U6czNjcmV0";  // alice:s3cret
+    }
+
+private:
+    httplib::Server m_server;
+    int m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_mutex;
+    std::vector<Upload> m_uploads;
+    std::vector<std::string> m_authorizations;
+};

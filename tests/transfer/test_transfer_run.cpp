@@ -1,0 +1,238 @@
+// The run loop: event order, ordinals, cancel, inactive jobs, the finished
+// dialog state and the thread path. Local copies serve as jobs here.
+#include "TTransfer.h"
+#include "TransferTestSupport.h"
+
+#include <QDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+class TransferRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        ASSERT_TRUE(m_dir.isValid());
+        QDir(m_dir.path()).mkdir("src");
+        QDir(m_dir.path()).mkdir("out");
+    }
+    QString Source(const QString& name, int size)
+    {
+        const QString path = m_dir.filePath("src/" + name);
+        WriteFile(path, QByteArray(size, 'a'));
+        return path;
+    }
+    TTransferItem* AddCopy(const QString& source)
+    {
+        TTransferItem* item = transfer.Items.Add();
+        item->Protocol = tpFile;
+        item->URL = source;
+        item->TargetDir = m_dir.filePath("out");
+        return item;
+    }
+
+    QTemporaryDir m_dir;
+    TTransfer transfer;
+    EventLog log;
+};
+}  // namespace
+
+TEST_F(TransferRun, SuccessfulJobFiresItsEventsInOrder)
+{
+    AddCopy(Source("a.txt", 40000));
+    log.Attach(transfer);
+    transfer.Execute();
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "Done"}));
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[0].Cancelled);
+    EXPECT_EQ(log.lastSize, 40000u);
+    EXPECT_EQ(log.lastTotal, 40000u);
+    // 40000 bytes in 16384-byte blocks, then the final empty read.
+    EXPECT_EQ(log.progressCount, 4);
+    EXPECT_EQ(transfer.Dialog(), nullptr);
+    EXPECT_TRUE(transfer.Finished());
+}
+
+TEST_F(TransferRun, FailingJobReportsThenGoesOnWithTheNext)
+{
+    AddCopy(m_dir.filePath("src/missing.txt"));
+    AddCopy(Source("b.txt", 10));
+    log.Attach(transfer);
+    transfer.Execute();
+    EXPECT_EQ(log.lines,
+              QStringList({"BeforeDialogShow", "FileStart 0", "Error 1",
+                           "ErrorInfo 1 Cannot open source file " + m_dir.filePath("src/missing.txt"), "FileDone 0",
+                           "FileStart 1", "Progress 2", "FileDone 1", "Done"}));
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_TRUE(transfer.Items[1].Success);
+}
+
+TEST_F(TransferRun, CancelDuringTheSecondOfThreeJobs)
+{
+    AddCopy(Source("a.txt", 100));
+    AddCopy(Source("b.txt", 200000));
+    AddCopy(Source("c.txt", 100));
+    log.Attach(transfer);
+    const auto progress = transfer.OnCopyProgress;
+    transfer.OnCopyProgress = [&](TTransfer* sender, int ordinal, quint32 size, quint32 total) {
+        progress(sender, ordinal, size, total);
+        if (ordinal == 2)
+            sender->CancelClick();
+    };
+    transfer.Execute();
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "FileStart 1",
+                                      "Progress 2", "Cancel", "Done"}));
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_TRUE(transfer.Items[1].Cancelled);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_FALSE(transfer.Items[2].Success);
+    EXPECT_FALSE(transfer.Items[2].Cancelled);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("out/c.txt")));
+    // The cancelled copy keeps what it had written.
+    EXPECT_EQ(QFileInfo(m_dir.filePath("out/b.txt")).size(), 16384);
+}
+
+TEST_F(TransferRun, InactiveJobsAreSkippedAndNotCounted)
+{
+    AddCopy(Source("a.txt", 10));
+    AddCopy(Source("b.txt", 10))->Active = false;
+    AddCopy(Source("c.txt", 10));
+    log.Attach(transfer);
+    QStringList fileLines;
+    transfer.OnFileDone = [&](TTransfer* sender, int idx) {
+        log.lines << QStringLiteral("FileDone %1").arg(idx);
+        fileLines << sender->Dialog()->FileLine;
+    };
+    transfer.Execute();
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "FileStart 2",
+                                      "Progress 2", "FileDone 2", "Done"}));
+    const QString srcDir = m_dir.filePath("src/");
+    EXPECT_EQ(fileLines, QStringList({"File : 1 of 2 : a.txt from " + srcDir, "File : 2 of 2 : c.txt from " + srcDir}));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("out/b.txt")));
+}
+
+TEST_F(TransferRun, SingleJobHasNoPrefixButTwoItemsWithOneInactiveDo)
+{
+    AddCopy(Source("a.txt", 10));
+    QString line;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { line = sender->Dialog()->FileLine; };
+    transfer.Execute();
+    EXPECT_EQ(line, "File : a.txt from " + m_dir.filePath("src/"));
+
+    AddCopy(Source("b.txt", 10))->Active = false;
+    transfer.Execute();
+    EXPECT_EQ(line, "File : 1 of 1 : a.txt from " + m_dir.filePath("src/"));
+}
+
+TEST_F(TransferRun, EmptyListStillBuildsTheDialogAndFinishes)
+{
+    log.Attach(transfer);
+    transfer.Execute();
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "Done"}));
+    AddCopy(Source("a.txt", 10))->Active = false;
+    log.lines.clear();
+    transfer.ShowDialog = false;
+    transfer.Execute();
+    EXPECT_EQ(log.lines, QStringList({"Done"}));
+}
+
+TEST_F(TransferRun, OpenButtonsKeepTheDialogInTheFinishedState)
+{
+    AddCopy(Source("a.txt", 10));
+    transfer.ShowOpenFile = true;
+    transfer.ShowOpenFolder = true;
+    log.Attach(transfer);
+    transfer.Execute();
+    TTransferProgressView* dialog = transfer.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->Finished);
+    EXPECT_FALSE(dialog->Animating);
+    EXPECT_EQ(dialog->CancelCaption, "Close");
+    EXPECT_TRUE(dialog->OpenFileEnabled);
+    EXPECT_TRUE(dialog->OpenFolderEnabled);
+    EXPECT_EQ(transfer.LastTargetPath(), m_dir.filePath("out/a.txt"));
+    EXPECT_EQ(transfer.LastTargetDir(), m_dir.filePath("out"));
+    EXPECT_EQ(log.lines.last(), "Done");
+
+    // Close is allowed now; a new run builds a new dialog.
+    transfer.CancelClick();
+    EXPECT_FALSE(dialog->Visible);
+    transfer.Execute();
+    EXPECT_NE(transfer.Dialog(), nullptr);
+}
+
+TEST_F(TransferRun, CancelledRunEnablesNoOpenButton)
+{
+    AddCopy(Source("a.txt", 100000));
+    transfer.ShowOpenFile = true;
+    transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
+    transfer.Execute();
+    ASSERT_NE(transfer.Dialog(), nullptr);
+    EXPECT_FALSE(transfer.Dialog()->OpenFileEnabled);
+    EXPECT_EQ(transfer.Dialog()->CancelCaption, "Close");
+}
+
+TEST_F(TransferRun, DialogMayCloseOnlyWhenAllowed)
+{
+    AddCopy(Source("a.txt", 10));
+    bool mayCloseWhileRunning = true;
+    transfer.OnFileStart = [&](TTransfer* sender, int) { mayCloseWhileRunning = sender->DialogMayClose(); };
+    transfer.Execute();
+    EXPECT_FALSE(mayCloseWhileRunning);
+    transfer.DlgShowCloseBtn = true;
+    transfer.Execute();
+    EXPECT_TRUE(mayCloseWhileRunning);
+}
+
+TEST_F(TransferRun, CompletionCaptionAndDateResults)
+{
+    AddCopy(Source("a.txt", 10))->FileDate = 123.5;
+    transfer.ShowCompletion = true;
+    QString caption;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
+    transfer.Execute();
+    EXPECT_EQ(caption, "Copying : 100% completed");
+    // No date check ran: the job's own date comes back.
+    EXPECT_EQ(transfer.Items[0].NewFileDate, 123.5);
+    EXPECT_FALSE(transfer.Items[0].NoNewFile);
+}
+
+TEST_F(TransferRun, ASecondRunInsideARunIsRefused)
+{
+    AddCopy(Source("a.txt", 10));
+    int starts = 0;
+    transfer.OnFileStart = [&](TTransfer* sender, int) {
+        ++starts;
+        sender->Execute();
+    };
+    transfer.Execute();
+    EXPECT_EQ(starts, 1);
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Running());
+}
+
+TEST_F(TransferRun, ThreadExecuteRunsTheJobsOnTheGuiThread)
+{
+    AddCopy(Source("a.txt", 50000));
+    Qt::HANDLE runThread = nullptr;
+    transfer.OnFileStart = [&](TTransfer*, int) { runThread = QThread::currentThreadId(); };
+    transfer.ThreadExecute();
+    EXPECT_TRUE(transfer.ThreadDone());
+    EXPECT_EQ(runThread, QThread::currentThreadId());
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(m_dir.filePath("out/a.txt")).size(), 50000);
+}
+
+TEST_F(TransferRun, UnbuiltKindsReportFailureWithoutEvents)
+{
+    TTransferItem* item = transfer.Items.Add();
+    item->Protocol = tpFtpTest;
+    item->FTPHost = "127.0.0.1";
+    log.Attach(transfer);
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(log.lines.first(), "BeforeDialogShow");
+    EXPECT_EQ(log.lines.last(), "Done");
+}
