@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LanguageListDelegate.h"
 #include "ProxySettings.h"
 #include "TranslationRun.h"
 #include "WindowsVersion.h"
@@ -10,7 +11,6 @@
 #include <memory>
 
 class AgentCharacter;
-class LanguageComboBox;
 class PaneArea;
 class QComboBox;
 class QLabel;
