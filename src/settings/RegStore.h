@@ -35,7 +35,7 @@ public:
     // The key's header line in the file.
     static const QString KeyLine;
     // Files beyond this size are not ours; they are neither read nor replaced.
-    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
     QString filePath() const { return m_path; }
 
