@@ -34,19 +34,26 @@ QByteArray HostForUrl(const QString& host)
     return ipv6 ? "[" + host.toLatin1() + "]" : ascii;
 }
 
-int LastReplyCode(const QByteArray& replies)
+// The codes of the final reply lines ("ddd text"; "ddd-" opens a multi-line reply), in order.
+QList<int> ReplyCodes(const QByteArray& replies)
 {
-    const QList<QByteArray> lines = replies.split('\n');
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        const QByteArray line = it->trimmed();
+    QList<int> codes;
+    for (const QByteArray& raw : replies.split('\n')) {
+        const QByteArray line = raw.trimmed();
         if (line.size() >= 4 && line[3] == ' ') {
             bool ok = false;
             const int code = line.left(3).toInt(&ok);
             if (ok)
-                return code;
+                codes << code;
         }
     }
-    return 0;
+    return codes;
+}
+
+int LastReplyCode(const QByteArray& replies)
+{
+    const QList<int> codes = ReplyCodes(replies);
+    return codes.isEmpty() ? 0 : codes.last();
 }
 
 }  // namespace
@@ -267,11 +274,24 @@ bool FtpSession::Quote(const QStringList& commands)
             m_errorText = QStringLiteral("invalid remote name");
             return false;
         }
-        m_quote = curl_slist_append(m_quote, command.toUtf8().constData());
+        // "*": a refused command is ours to judge; libcurl would drop the
+        // connection (and so the login) over it.
+        m_quote = curl_slist_append(m_quote, ("*" + command.toUtf8()).constData());
     }
     curl_easy_setopt(m_easy, CURLOPT_QUOTE, m_quote);
     curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
-    return Perform() == CURLE_OK;
+    if (Perform() != CURLE_OK)
+        return false;
+    // Nothing follows the quoted commands, so their replies are the last ones.
+    const QList<int> codes = ReplyCodes(m_replies);
+    if (codes.size() < commands.size())
+        return false;
+    const int first = codes[codes.size() - commands.size()];
+    if (first < 200 || first >= 300) {
+        m_errorText = QString::fromUtf8(m_replies.trimmed().split('\n').last().trimmed());
+        return false;
+    }
+    return true;
 }
 
 QString FtpSession::LastQuotedDirectory() const

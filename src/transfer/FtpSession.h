@@ -82,6 +82,8 @@ private:
     void Start();
     bool Drive();  // one round of waiting; False once the request has ended
     void Finish();
+    // Sends commands on the control connection; True when the first one succeeded
+    // (the later ones only report, as PWD after CWD).
     bool Quote(const QStringList& commands);
     QString LastQuotedDirectory() const;
 

@@ -51,6 +51,19 @@ class CutFile:
         return getattr(self._f, name)
 
 
+class TestAuthorizer(DummyAuthorizer):
+    """Accepts further passwords for an account named twice on the command line."""
+
+    def __init__(self):
+        super().__init__()
+        self.more_passwords = {}
+
+    def validate_authentication(self, username, password, handler):
+        if password in self.more_passwords.get(username, ()):
+            return
+        super().validate_authentication(username, password, handler)
+
+
 class TestFS(AbstractedFS):
     retr_cut = None
     stor_cut = None
@@ -126,10 +139,13 @@ def main():
     logging.basicConfig(level=logging.CRITICAL)
 
     root = os.path.realpath(a.root)
-    auth = DummyAuthorizer()
+    auth = TestAuthorizer()
     accounts = []
     for spec in a.user:
         name, _, password = spec.partition(":")
+        if name in accounts:
+            auth.more_passwords.setdefault(name, []).append(password)
+            continue
         auth.add_user(name, password, root, perm=FULL_PERMS)
         accounts.append(name)
     if a.anonymous:
@@ -137,6 +153,7 @@ def main():
         accounts.append("anonymous")
     for spec in a.perm:
         rel, _, perms = spec.partition("=")
+        os.makedirs(os.path.join(root, rel), exist_ok=True)
         for name in accounts:
             auth.override_perm(name, os.path.join(root, rel), perms, recursive=True)
 
@@ -150,6 +167,8 @@ def main():
     handler.banner = "test server ready"
     handler.permit_foreign_addresses = False
     TestFS.retr_cut = a.retr_cut
+    if a.retr_cut is not None:
+        handler.use_sendfile = False  # sendfile() would bypass the cut
     TestFS.stor_cut = a.stor_cut
     cmds = dict(FTPHandler.proto_cmds)
     if a.no_mlsd:

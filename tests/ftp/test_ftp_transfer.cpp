@@ -1,0 +1,505 @@
+#include "FtpTestServer.h"
+
+#include "TTransfer.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+
+#include <set>
+
+namespace {
+
+struct Events {
+    QStringList log;
+    QList<int> errorCodes;
+    QStringList errorInfos;
+    QStringList notFound;
+    QList<int> dateIdx;
+    QStringList multiDone;
+    int progress = 0;
+};
+
+// A component wired to record its events, with the dialog kept after the run
+// so the last file line can be read.
+class FtpTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(target.isValid());
+        t.ShowOpenFile = true;
+        t.OnError = [this](TTransfer*, int code) { ev.errorCodes << code; };
+        t.OnErrorInfo = [this](TTransfer*, int, const QString& info) { ev.errorInfos << info; };
+        t.OnURLNotFound = [this](TTransfer*, const QString& url) { ev.notFound << url; };
+        t.OnCopyProgress = [this](TTransfer*, int, quint32, quint32) { ++ev.progress; };
+        t.OnMultiFTPFileDone = [this](TTransfer*, const QString& name) { ev.multiDone << name; };
+        t.OnRemovedFile = [this](TTransfer*, int idx) { ev.log << QStringLiteral("removed %1").arg(idx); };
+        t.OnRemovedFileFailed = [this](TTransfer*, int idx) { ev.log << QStringLiteral("refused %1").arg(idx); };
+    }
+
+    TTransferItem* Job(const FtpTestServer& server, TTransferProtocol kind, const QString& url,
+                       const QString& user = QStringLiteral("user"), const QString& password = QStringLiteral("secret"))
+    {
+        TTransferItem* item = t.Items.Add();
+        item->Protocol = kind;
+        item->URL = url;
+        item->TargetDir = target.path();
+        item->FTPHost = QStringLiteral("127.0.0.1");
+        item->FTPPort = server.Port();
+        item->FTPUserID = user;
+        item->FTPPassword = password;
+        return item;
+    }
+
+    QByteArray Local(const QString& name) const
+    {
+        QFile f(target.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir target;
+    TTransfer t;
+    Events ev;
+};
+
+QByteArray Pattern(int size)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char('a' + (i * 7 + i / 13) % 26);
+    return data;
+}
+
+}  // namespace
+
+TEST_F(FtpTransferTest, DownloadsInPassiveAndActiveModeWithAnonymousOrUserLogin)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    const QByteArray content = Pattern(20000);
+    server.Put(QStringLiteral("pub/data.bin"), content);
+
+    for (const bool passive : {true, false}) {
+        t.Items.Clear();
+        t.FTPPassive = passive;
+        Job(server, tpFtp, QStringLiteral("pub/data.bin"), QString(), QString())->TargetFilename =
+            QStringLiteral("anon.bin");
+        // A user name alone is not enough for a named login.
+        Job(server, tpFtp, QStringLiteral("/pub/data.bin"), QStringLiteral("user"), QString())->TargetFilename =
+            QStringLiteral("anon2.bin");
+        Job(server, tpFtp, QStringLiteral("pub/data.bin"))->TargetFilename = QStringLiteral("user.bin");
+        t.Execute();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(t.Items[i].Success) << "passive " << passive << " job " << i;
+        EXPECT_EQ(Local(QStringLiteral("anon.bin")), content);
+        EXPECT_EQ(Local(QStringLiteral("anon2.bin")), content);
+        EXPECT_EQ(Local(QStringLiteral("user.bin")), content);
+    }
+    const QStringList perMode{QStringLiteral("anonymous"), QStringLiteral("anonymous"), QStringLiteral("user")};
+    EXPECT_EQ(server.LoginNames(), perMode + perMode);
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD EPSV")));
+    EXPECT_TRUE(server.Log().filter(QStringLiteral("CMD EPRT |1|127.0.0.1|")).size() > 0);
+    EXPECT_GE(ev.progress, 6 * 4);  // 20000 bytes come in five blocks of 4096 or fewer
+    EXPECT_TRUE(ev.errorCodes.isEmpty());
+}
+
+TEST_F(FtpTransferTest, SameKeyKeepsTheLoginAndRestoresTheDirectory)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("a/x.txt"), "first");
+    server.Put(QStringLiteral("b/y.txt"), "second");
+    server.Put(QStringLiteral("a/b/y.txt"), "wrong folder");
+    t.FTPPassive = true;
+    Job(server, tpFtp, QStringLiteral("a/x.txt"));
+    // Relative to the starting folder again, not to a/ of the job before.
+    Job(server, tpFtp, QStringLiteral("b/y.txt"));
+    t.Execute();
+    EXPECT_TRUE(t.Items[0].Success);
+    EXPECT_TRUE(t.Items[1].Success);
+    EXPECT_EQ(Local(QStringLiteral("x.txt")), QByteArray("first"));
+    EXPECT_EQ(Local(QStringLiteral("y.txt")), QByteArray("second"));
+    EXPECT_EQ(server.Logins(), 1);
+
+    // The next run starts with a fresh login: the kept connection ended with the run.
+    t.Items.Clear();
+    Job(server, tpFtp, QStringLiteral("a/x.txt"));
+    Job(server, tpFtp, QStringLiteral("b/y.txt"), QStringLiteral("user"), QStringLiteral("secret2"));
+    t.Execute();
+    EXPECT_TRUE(t.Items[0].Success);
+    EXPECT_TRUE(t.Items[1].Success);
+    EXPECT_EQ(server.Logins(), 3);
+}
+
+TEST_F(FtpTransferTest, ListingAfterDownloadLogsInAgain)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("pub/a.txt"), "aaa");
+    server.Put(QStringLiteral("pub/b.txt"), "bbbbbb");
+    server.Put(QStringLiteral("pub/c.dat"), "c");
+    QDir().mkpath(server.Root() + QStringLiteral("/pub/sub.txt"));
+    t.FTPPassive = true;
+    Job(server, tpFtp, QStringLiteral("pub/a.txt"));
+    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("pub\\*.txt"));
+    TTransferItem* none = Job(server, tpFtpList, QStringLiteral("pub/*.none"));
+    t.Execute();
+    EXPECT_EQ(server.Logins(), 3);
+    ASSERT_TRUE(list->Success);
+    ASSERT_TRUE(list->FileList && list->FileDetails);
+    const QStringList names = *list->FileList;
+    EXPECT_EQ(std::set<QString>(names.begin(), names.end()),
+              (std::set<QString>{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("sub.txt")}));
+    ASSERT_EQ(list->FileDetails->Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const TFileDetailItem& d = (*list->FileDetails)[i];
+        EXPECT_EQ(d.FileName, names[i]);
+        EXPECT_NE(d.LastWriteTime.dwHighDateTime, 0u);
+        if (d.FileName == QLatin1String("sub.txt")) {
+            EXPECT_EQ(d.Attributes, 0x10u);
+        }
+        if (d.FileName == QLatin1String("b.txt")) {
+            EXPECT_EQ(d.SizeLow, 6u);
+            EXPECT_EQ(d.Attributes, 0x80u);
+        }
+    }
+    // Nothing matching: empty lists, and still a success.
+    EXPECT_TRUE(none->Success);
+    ASSERT_TRUE(none->FileList && none->FileDetails);
+    EXPECT_TRUE(none->FileList->isEmpty());
+    EXPECT_EQ(none->FileDetails->Count(), 0);
+}
+
+TEST_F(FtpTransferTest, ClassicListingWhenTheServerHasNoMachineListing)
+{
+    FtpTestServer server({QStringLiteral("--no-mlsd")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("one.txt"), "1");
+    server.Put(QStringLiteral("two.txt"), "22");
+    server.Put(QStringLiteral("three.txt"), "333");
+    t.FTPPassive = true;
+    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("*.txt"));
+    t.Execute();
+    ASSERT_TRUE(list->Success);
+    ASSERT_EQ(list->FileList->size(), 3);
+    // The file line shows each entry's own position, the last one being the third.
+    ASSERT_TRUE(t.Dialog());
+    EXPECT_EQ(t.Dialog()->FileLine, QStringLiteral("3 ") + list->FileList->last());
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD LIST /")));
+}
+
+TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    QDir().mkpath(server.Root() + QStringLiteral("/exists"));
+    const QByteArray content = Pattern(10000);
+    QFile src(target.filePath(QStringLiteral("up.bin")));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(content);
+    src.close();
+
+    TTransferItem* up = Job(server, tpFtpUpload, src.fileName());
+    up->TargetDir = QStringLiteral("exists/new/deeper");
+    TTransferItem* renamed = Job(server, tpFtpUpload, src.fileName());
+    renamed->TargetDir = QStringLiteral("/exists\\other");
+    renamed->TargetFilename = QStringLiteral("renamed.bin");
+    TTransferItem* missing = Job(server, tpFtpUpload, target.filePath(QStringLiteral("missing.bin")));
+    missing->TargetDir = QStringLiteral("exists");
+    t.Execute();
+    EXPECT_TRUE(up->Success);
+    EXPECT_TRUE(renamed->Success);
+    EXPECT_EQ(server.Get(QStringLiteral("exists/new/deeper/up.bin")), content);
+    EXPECT_EQ(server.Get(QStringLiteral("exists/other/renamed.bin")), content);
+    EXPECT_FALSE(missing->Success);
+    EXPECT_EQ(ev.notFound, QStringList{missing->URL});
+    EXPECT_EQ(ev.errorCodes, QList<int>{1});
+    EXPECT_EQ(ev.errorInfos, QStringList{QStringLiteral("Cannot open source file ") + missing->URL});
+    // No empty remote file is left for a source that could not be read.
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/exists/missing.bin")));
+    EXPECT_EQ(server.Logins(), 1);
+    EXPECT_EQ(server.Log().filter(QStringLiteral("CMD MKD")).size(), 3);
+}
+
+TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    QDir().mkpath(target.filePath(QStringLiteral("src")));
+    for (const char* name : {"a.txt", "b.txt", "c.log"}) {
+        QFile f(target.filePath(QStringLiteral("src/") + QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("local ") + name);
+    }
+    server.Put(QStringLiteral("in/a.txt"), "remote a");
+    server.Put(QStringLiteral("in/b.txt"), "remote b");
+    Job(server, tpFtp, QStringLiteral("x"))->Active = false;
+    TTransferItem* up = Job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("src/*.txt")));
+    up->TargetDir = QStringLiteral("in");
+    t.OnFileDateCheck = [this](TTransfer*, int idx, double, bool& allow) {
+        ev.dateIdx << idx;
+        allow = ev.dateIdx.size() == 1;  // the first existing file goes, the second does not
+    };
+    t.Execute();
+    EXPECT_TRUE(up->Success);
+    EXPECT_EQ(ev.dateIdx, (QList<int>{1, 1}));
+    EXPECT_EQ(std::set<QString>(ev.multiDone.begin(), ev.multiDone.end()),
+              (std::set<QString>{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    const QByteArray a = server.Get(QStringLiteral("in/a.txt"));
+    const QByteArray b = server.Get(QStringLiteral("in/b.txt"));
+    EXPECT_EQ(int(a.startsWith("local")) + int(b.startsWith("local")), 1);
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/in/c.log")));
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/in/in")));
+    EXPECT_EQ(server.Logins(), 1);
+}
+
+TEST_F(FtpTransferTest, MultiFileDownloadGivesListingPositionsAndKeepsTheConnection)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("d/one.txt"), "1");
+    server.Put(QStringLiteral("d/two.txt"), "22");
+    server.Put(QStringLiteral("d/three.txt"), "333");
+    server.Put(QStringLiteral("d/skip.bin"), "x");
+    server.Put(QStringLiteral("after.txt"), "after");
+    TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
+    multi->TargetDir = target.filePath(QStringLiteral("out"));
+    TTransferItem* next = Job(server, tpFtp, QStringLiteral("after.txt"));
+    t.OnFileDateCheck = [this](TTransfer*, int idx, double, bool& allow) {
+        ev.dateIdx << idx;
+        allow = true;
+    };
+    t.Execute();
+    EXPECT_TRUE(multi->Success);
+    EXPECT_TRUE(next->Success);
+    // Listing positions during the multi-file job, then the next job's own index.
+    EXPECT_EQ(ev.dateIdx, (QList<int>{0, 1, 2, 1}));
+    EXPECT_EQ(ev.multiDone.size(), 3);
+    EXPECT_EQ(Local(QStringLiteral("out/two.txt")), QByteArray("22"));
+    EXPECT_EQ(Local(QStringLiteral("out/three.txt")), QByteArray("333"));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("out/skip.bin"))));
+    // The job after the multi-file download uses its connection, from the starting folder.
+    EXPECT_EQ(Local(QStringLiteral("after.txt")), QByteArray("after"));
+    EXPECT_EQ(server.Logins(), 1);
+}
+
+TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
+{
+    for (const bool machine : {true, false}) {
+        QTemporaryDir work;
+        const QString listing = work.filePath(QStringLiteral("listing"));
+        QFile f(listing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (machine)
+            f.write("type=file;size=4; ../evil\r\ntype=file;size=4; /abs\r\ntype=file;size=4; a\\b\r\n"
+                    "type=file;size=4; \r\n@@@ garbage\r\ntype=file;size=4; good.txt\r\n");
+        else
+            f.write("-rw-r--r-- 1 a b 4 Jan 02 2020 ../evil\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 /abs\r\n"
+                    "-rw-r--r-- 1 a b 4 Jan 02 2020 a\\b\r\nnothing but garbage\r\n"
+                    "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n");
+        f.close();
+        FtpTestServer server(machine ? QStringList{QStringLiteral("--mlsd-file"), listing}
+                                     : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
+        ASSERT_TRUE(server.Ok());
+        server.Put(QStringLiteral("evil"), "evil");
+        server.Put(QStringLiteral("abs"), "abs!");
+        server.Put(QStringLiteral("d/good.txt"), "good");
+        server.Put(QStringLiteral("d/evil"), "evil");
+
+        t.Items.Clear();
+        ev = Events();
+        const QString inner = target.filePath(QStringLiteral("inner"));
+        TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("d/*"));
+        multi->TargetDir = inner;
+        t.Execute();
+        EXPECT_TRUE(multi->Success);
+        EXPECT_EQ(Local(QStringLiteral("inner/good.txt")), QByteArray("good"));
+        const int bad = machine ? 4 : 3;
+        EXPECT_EQ(ev.errorCodes, QList<int>(bad, 3));
+        EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file ../evil")));
+        EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file /abs")));
+        EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file a\\b")));
+        // Only the one good file was written anywhere below the test folder.
+        QStringList written;
+        for (QDirIterator it(target.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            written << it.next();
+        EXPECT_EQ(written, QStringList{inner + QStringLiteral("/good.txt")});
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/abs")));
+        QFile::remove(inner + QStringLiteral("/good.txt"));
+    }
+}
+
+TEST_F(FtpTransferTest, DeleteReportsRemovedAndRefused)
+{
+    FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("locked=elr")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("trash/old.txt"), "x");
+    server.Put(QStringLiteral("locked/keep.txt"), "x");
+    TTransferItem* del = Job(server, tpFtpDelete, QStringLiteral("old.txt"));
+    del->TargetDir = QStringLiteral("trash");
+    TTransferItem* refused = Job(server, tpFtpDelete, QStringLiteral("keep.txt"));
+    refused->TargetDir = QStringLiteral("locked");
+    TTransferItem* noDir = Job(server, tpFtpDelete, QStringLiteral("x.txt"));
+    noDir->TargetDir = QStringLiteral("nowhere");
+    t.Execute();
+    EXPECT_TRUE(del->Success);
+    EXPECT_TRUE(refused->Success);
+    EXPECT_FALSE(noDir->Success);
+    EXPECT_EQ(ev.log, (QStringList{QStringLiteral("removed 0"), QStringLiteral("refused 1")}));
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/trash/old.txt")));
+    EXPECT_TRUE(QFileInfo::exists(server.Root() + QStringLiteral("/locked/keep.txt")));
+}
+
+TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("f.txt"), "f");
+    TTransferItem* good = Job(server, tpFtpTest, QString());
+    TTransferItem* badTest = Job(server, tpFtpTest, QString(), QStringLiteral("user"), QStringLiteral("nope"));
+    TTransferItem* badGet = Job(server, tpFtp, QStringLiteral("f.txt"), QStringLiteral("user"), QStringLiteral("nope"));
+    TTransferItem* badList = Job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
+    t.Execute();
+    EXPECT_TRUE(good->Success);
+    EXPECT_FALSE(badTest->Success);
+    EXPECT_FALSE(badGet->Success);
+    EXPECT_FALSE(badList->Success);
+    EXPECT_FALSE(badList->FileList);
+    EXPECT_EQ(ev.errorCodes, (QList<int>{6, 6, 6}));
+    EXPECT_EQ(ev.errorInfos.first(), QStringLiteral("Cannot connect to FTP server 127.0.0.1"));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
+}
+
+TEST_F(FtpTransferTest, DroppedControlConnectionIsAFailure)
+{
+    FtpTestServer atLogin({QStringLiteral("--close-on"), QStringLiteral("PASS")});
+    ASSERT_TRUE(atLogin.Ok());
+    TTransferItem* login = Job(atLogin, tpFtp, QStringLiteral("f.txt"));
+    t.Execute();
+    EXPECT_FALSE(login->Success);
+    EXPECT_EQ(ev.errorCodes, QList<int>{6});
+
+    FtpTestServer atRetr({QStringLiteral("--close-on"), QStringLiteral("RETR")});
+    ASSERT_TRUE(atRetr.Ok());
+    atRetr.Put(QStringLiteral("f.txt"), "content");
+    t.Items.Clear();
+    ev = Events();
+    TTransferItem* retr = Job(atRetr, tpFtp, QStringLiteral("f.txt"));
+    t.Execute();
+    EXPECT_FALSE(retr->Success);
+    EXPECT_EQ(ev.notFound, QStringList{QStringLiteral("f.txt")});
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
+}
+
+TEST_F(FtpTransferTest, PassiveReplyNamingAnotherAddressIsNotFollowed)
+{
+    // 127.0.0.2 is loopback too, but the server listens on 127.0.0.1 only:
+    // following the reply's address would fail the transfer.
+    FtpTestServer server({QStringLiteral("--no-epsv"), QStringLiteral("--pasv-address"), QStringLiteral("127.0.0.2")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("f.txt"), "passive");
+    t.FTPPassive = true;
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt"));
+    t.Execute();
+    EXPECT_TRUE(get->Success);
+    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("passive"));
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD PASV")));
+}
+
+TEST_F(FtpTransferTest, DeniedFolderIsNotFoundAndNothingElseIsFetched)
+{
+    FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("denied=")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("denied/s.txt"), "secret");
+    server.Put(QStringLiteral("s.txt"), "wrong file");
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("denied/s.txt"));
+    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("denied/*"));
+    TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("denied/*"));
+    t.Execute();
+    EXPECT_FALSE(get->Success);
+    EXPECT_FALSE(list->Success);
+    EXPECT_FALSE(multi->Success);
+    ASSERT_TRUE(list->FileList);
+    EXPECT_TRUE(list->FileList->isEmpty());
+    EXPECT_EQ(ev.notFound, (QStringList{get->URL, list->URL, multi->URL}));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("s.txt"))));
+}
+
+TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
+{
+    FtpTestServer server({QStringLiteral("--retr-cut"), QStringLiteral("10000"), QStringLiteral("--stor-cut"),
+                          QStringLiteral("10000")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("big.bin"), Pattern(300000));
+    QFile src(target.filePath(QStringLiteral("up.bin")));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(Pattern(300000));
+    src.close();
+    t.FTPPassive = true;
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("big.bin"));
+    TTransferItem* put = Job(server, tpFtpUpload, src.fileName());
+    put->TargetDir = QStringLiteral("/");
+    t.Execute();
+    EXPECT_FALSE(get->Success);
+    EXPECT_FALSE(put->Success);
+    ASSERT_EQ(ev.errorCodes, (QList<int>{4, 5}));
+    EXPECT_EQ(ev.errorInfos[0], QStringLiteral("Error reading source file big.bin"));
+    EXPECT_EQ(ev.errorInfos[1], QStringLiteral("Error writing to destination file /up.bin"));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
+}
+
+TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("big.bin"), Pattern(2000000));
+    server.Put(QStringLiteral("later.bin"), "later");
+    t.OnCopyProgress = [](TTransfer* sender, int, quint32 done, quint32) {
+        if (done >= 8192)
+            sender->CancelClick();
+    };
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("big.bin"));
+    TTransferItem* later = Job(server, tpFtp, QStringLiteral("later.bin"));
+    t.Execute();
+    EXPECT_TRUE(get->Cancelled);
+    EXPECT_FALSE(get->Success);
+    EXPECT_FALSE(later->Success);
+    const qint64 size = QFileInfo(target.filePath(QStringLiteral("big.bin"))).size();
+    EXPECT_GE(size, 8192);
+    EXPECT_LT(size, 2000000);
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("later.bin"))));
+}
+
+TEST_F(FtpTransferTest, CopyNewerOnlyComparesTheServerDate)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("f.txt"), "fresh");
+    int noNew = 0;
+    t.OnNoNewFileFound = [&noNew](TTransfer*, const QString& name, double, double) {
+        EXPECT_EQ(name, QStringLiteral("f.txt"));
+        ++noNew;
+    };
+    TTransferItem* old = Job(server, tpFtp, QStringLiteral("f.txt"));
+    old->CopyNewerOnly = true;
+    old->FileDate = 1;  // 1899: the server's file is newer
+    old->TargetFilename = QStringLiteral("old.txt");
+    TTransferItem* future = Job(server, tpFtp, QStringLiteral("f.txt"));
+    future->CopyNewerOnly = true;
+    future->FileDate = 200000;  // 2447
+    t.Execute();
+    EXPECT_TRUE(old->Success);
+    EXPECT_EQ(Local(QStringLiteral("old.txt")), QByteArray("fresh"));
+    EXPECT_GT(old->NewFileDate, 40000);  // the server's date of the file
+    EXPECT_FALSE(future->Success);
+    EXPECT_TRUE(future->NoNewFile);
+    EXPECT_EQ(noNew, 1);
+    EXPECT_DOUBLE_EQ(future->NewFileDate, old->NewFileDate);
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
