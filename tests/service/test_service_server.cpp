@@ -1,0 +1,227 @@
+// The service program over real HTTP on loopback with the real engine,
+// driven by the application's own client and by a plain HTTP client.
+#include "ServiceExchange.h"
+#include "ServiceProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class ServiceServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test_service_server";
+        static char* argv[] = {name, nullptr};
+        s_app = new QCoreApplication(argc, argv);
+        s_service = new ServiceProcess();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_service;
+        delete s_app;
+    }
+    void SetUp() override { ASSERT_TRUE(s_service->running()) << s_service->startError().toStdString(); }
+
+    // The translation as the application shows it.
+    static QString translate(const QString& text, const QString& from, const QString& to)
+    {
+        ServiceClient client(s_service->endpoint());
+        return ExtractTranslation(client.SendChunk(text, from, to, ProxySettings{}));
+    }
+
+    static httplib::Result post(const std::string& body)
+    {
+        httplib::Client client("127.0.0.1", s_service->port());
+        client.set_read_timeout(120, 0);
+        return client.Post("/translate", body, "application/x-www-form-urlencoded");
+    }
+
+    static std::string form(const std::string& text, const std::string& from, const std::string& to)
+    {
+        return "v=2&q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&ui=en&from=" + from
+               + "&to=" + to + "&nl=1&esc=1&utf=1";
+    }
+
+    static QCoreApplication* s_app;
+    static ServiceProcess* s_service;
+};
+QCoreApplication* ServiceServer::s_app = nullptr;
+ServiceProcess* ServiceServer::s_service = nullptr;
+
+}  // namespace
+
+TEST_F(ServiceServer, EnglishToSpanish)
+{
+    EXPECT_EQ(translate(QStringLiteral("Hello world"), QStringLiteral("EN"), QStringLiteral("ES")).toLower(),
+              QStringLiteral("hola mundo"));
+    const auto res = post(form("The dog is big.", "en", "es"));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(res->body, "\"El perro es grande.\"");
+}
+
+TEST_F(ServiceServer, LineStructureComesBackAsTheClientsEscapes)
+{
+    const auto res = post(form("Good morning.\r\nThe dog is big.\r\n\r\nThank you.\r\n", "en", "es"));
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    const std::string& reply = res->body;
+    EXPECT_EQ(reply.find('\n'), std::string::npos) << reply;
+    const size_t firstBreak = reply.find("\\r\\n");
+    const size_t paragraph = reply.find("\\r\\n \\r\\n");
+    ASSERT_NE(firstBreak, std::string::npos) << reply;
+    ASSERT_NE(paragraph, std::string::npos) << reply;
+    EXPECT_LT(firstBreak, reply.find("perro")) << reply;
+    EXPECT_LT(reply.find("perro"), paragraph) << reply;
+    EXPECT_LT(paragraph, reply.find("Gracias")) << reply;
+
+    const QStringList paragraphs =
+        translate(QStringLiteral("Good morning.\r\nThe dog is big.\r\n\r\nThank you.\r\n"), "en", "es")
+            .split(QStringLiteral("\r\n\r\n"));
+    ASSERT_EQ(paragraphs.size(), 2) << paragraphs.join('|').toStdString();
+    EXPECT_TRUE(paragraphs[0].contains(QStringLiteral("perro")));
+    EXPECT_TRUE(paragraphs[1].contains(QStringLiteral("Gracias")));
+}
+
+TEST_F(ServiceServer, FormSpecialCharactersSurvive)
+{
+    const QString out = translate(QStringLiteral("Two + two = 4 & 100% \"sure\"."), "en", "es");
+    for (const char* kept : {"+", "=", "&", "100%", "\"", "4"})
+        EXPECT_TRUE(out.contains(QLatin1String(kept))) << kept << " missing in " << out.toStdString();
+    const auto res = post("q=7%2B8+9&from=en&to=es");
+    ASSERT_TRUE(res);
+    EXPECT_NE(res->body.find("7+8 9"), std::string::npos) << res->body;
+}
+
+TEST_F(ServiceServer, PivotThroughSpanishReachesPortugueseAndCatalan)
+{
+    EXPECT_TRUE(translate(QStringLiteral("Hello world"), "en", "pt").contains(QStringLiteral("Olá"), Qt::CaseInsensitive));
+    const QString catalan = translate(QStringLiteral("Le chien est grand."), "fr", "ca");
+    EXPECT_TRUE(catalan.contains(QStringLiteral("gos"))) << catalan.toStdString();
+}
+
+TEST_F(ServiceServer, UnreachablePairIsAnErrorNamingTheLanguages)
+{
+    const auto res = post(form("Hello", "en", "ja"));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 400);
+    EXPECT_EQ(res->body.rfind("No translation from English (en) to Japanese (ja) is installed. Available: ", 0), 0u)
+        << res->body;
+    EXPECT_NE(res->body.find("en-es"), std::string::npos);
+    // the application's client reports the service's own words
+    try {
+        translate(QStringLiteral("Hello"), "en", "ja");
+        ADD_FAILURE() << "an unreachable pair was answered";
+    } catch (const ServiceError& e) {
+        EXPECT_NE(std::string(e.what()).find("Japanese (ja)"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(ServiceServer, BadRequestsAreRefused)
+{
+    for (const std::string body : {"q=hi&from=en", "from=en&to=es", "", "q=%FF%FE&from=en&to=es",
+                                   "q=hi&from=%3Cscript%3E&to=es"}) {
+        const auto res = post(body);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 400) << body;
+        EXPECT_EQ(res->body.find("<script>"), std::string::npos);
+    }
+    const auto empty = post("q=&from=en&to=es");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->status, 200);
+    EXPECT_EQ(empty->body, "\"\"");
+}
+
+TEST_F(ServiceServer, PairsListIsJson)
+{
+    httplib::Client client("127.0.0.1", s_service->port());
+    const auto res = client.Get("/pairs");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    const QJsonArray pairs = QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object()["pairs"].toArray();
+    ASSERT_EQ(pairs.size(), 30);
+    bool direct = false, pivot = false;
+    for (const auto& value : pairs) {
+        const QJsonObject p = value.toObject();
+        if (p["from"] == "en" && p["to"] == "es")
+            direct = p["via"].toArray().isEmpty() && p["toName"] == "Spanish";
+        if (p["from"] == "en" && p["to"] == "pt")
+            pivot = p["via"].toArray() == QJsonArray{"es"};
+    }
+    EXPECT_TRUE(direct);
+    EXPECT_TRUE(pivot);
+}
+
+TEST_F(ServiceServer, UnknownWordsPassThroughUnmarked)
+{
+    const QString out = translate(QStringLiteral("The xyzzy dog is blorfing."), "en", "es");
+    EXPECT_TRUE(out.contains(QStringLiteral("xyzzy"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("blorfing"))) << out.toStdString();
+    for (const char* mark : {"*", "#", "@"})
+        EXPECT_FALSE(out.contains(QLatin1String(mark))) << out.toStdString();
+}
+
+TEST_F(ServiceServer, ConcurrentRequestsEachGetTheirOwnTranslation)
+{
+    struct Job {
+        std::string text, from, to, expected;
+    };
+    std::vector<Job> jobs{{"The dog is big.", "en", "es", {}},    {"The cat is small.", "en", "es", {}},
+                          {"I have a red car.", "en", "es", {}},  {"The house is white.", "en", "ca", {}},
+                          {"Le chien est grand.", "fr", "es", {}}, {"The water is cold.", "en", "pt", {}}};
+    for (Job& job : jobs) {
+        const auto res = post(form(job.text, job.from, job.to));
+        ASSERT_TRUE(res);
+        ASSERT_EQ(res->status, 200) << res->body;
+        job.expected = res->body;
+    }
+    std::vector<std::string> failures(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < failures.size(); ++t) {
+        threads.emplace_back([&, t] {
+            httplib::Client client("127.0.0.1", s_service->port());
+            client.set_read_timeout(120, 0);
+            for (size_t round = 0; round < 3 * jobs.size(); ++round) {
+                const Job& job = jobs[(round + t) % jobs.size()];
+                const auto res = client.Post("/translate", form(job.text, job.from, job.to),
+                                             "application/x-www-form-urlencoded");
+                if (!res || res->status != 200 || res->body != job.expected)
+                    failures[t] += job.text + " -> " + (res ? res->body : std::string("no answer")) + "\n";
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const auto& failure : failures)
+        EXPECT_TRUE(failure.empty()) << failure;
+}
+
+TEST_F(ServiceServer, LongChunkIsTranslatedWhole)
+{
+    const QStringList sentences{QStringLiteral("The weather is good today."),
+                                QStringLiteral("My brother works in a big city."),
+                                QStringLiteral("We eat bread and cheese in the morning."),
+                                QStringLiteral("The children play in the garden.")};
+    QString text;
+    for (int i = 0; text.size() < 2990; ++i)
+        text += sentences[i % sentences.size()] + (i % 7 == 6 ? QStringLiteral("\r\n") : QStringLiteral(" "));
+    text = text.left(3000);
+    const QString out = translate(text, "en", "es");
+    EXPECT_GT(out.size(), 2000) << out.size();
+    EXPECT_TRUE(out.contains(QStringLiteral("jardín"))) << out.left(200).toStdString();
+    // the last sentence made it through too
+    EXPECT_TRUE(out.right(200).contains(QStringLiteral("El"))) << out.right(200).toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("\\r\\n")));
+}
