@@ -1,0 +1,127 @@
+// Starting the service on demand: only for the built-in endpoint, only when
+// nothing answers there, and stopping only what the launcher started.
+#include "ServiceLauncher.h"
+#include "ServiceProcess.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kProgram = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service");
+
+// A loopback port that nothing listens on right now.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool answers(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    return socket.waitForConnected(1000);
+}
+
+QString endpointOn(quint16 port)
+{
+    return QStringLiteral("http://127.0.0.1:%1/translate").arg(port);
+}
+
+}  // namespace
+
+class TestServiceLauncher : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { qunsetenv("LINGUARO_SERVICE_URL"); }
+
+    void recognisesTheBuiltInEndpoint()
+    {
+        QVERIFY(ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/translate")));
+        QVERIFY(ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://localhost:5000/translate")));
+        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://example.org:47210/translate")));
+        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("https://127.0.0.1:47210/translate")));
+        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/other")));
+        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QString()));
+    }
+
+    void startsTheServiceAndStopsItWhenDestroyed()
+    {
+        const quint16 port = freePort();
+        {
+            ServiceLauncher launcher(kProgram);
+            QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
+            QVERIFY(launcher.startedService());
+            QVERIFY(answers(port));
+            // asking again leaves the running one alone
+            QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
+            QVERIFY(launcher.startedService());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(port), 10000);
+    }
+
+    void leavesARunningServiceAlone()
+    {
+        ServiceProcess running;
+        QVERIFY2(running.running(), qPrintable(running.startError()));
+        {
+            ServiceLauncher launcher(kProgram);
+            QCOMPARE(launcher.ensureRunning(running.endpoint()), QString());
+            QVERIFY(!launcher.startedService());
+        }
+        // destroying a launcher that started nothing stops nothing
+        QVERIFY(answers(static_cast<quint16>(running.port())));
+    }
+
+    void configuredServiceIsNotOursToStart()
+    {
+        const quint16 port = freePort();
+        qputenv("LINGUARO_SERVICE_URL", endpointOn(port).toUtf8());
+        ServiceLauncher launcher(kProgram);
+        QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
+        QVERIFY(!launcher.startedService());
+        qunsetenv("LINGUARO_SERVICE_URL");
+        QCOMPARE(launcher.ensureRunning(QStringLiteral("http://192.0.2.1:80/translate")), QString());
+        QVERIFY(!launcher.startedService());
+    }
+
+    void missingProgramGivesAClearError()
+    {
+        ServiceLauncher launcher(QStringLiteral("/nonexistent/linguaro-service"));
+        const QString error = launcher.ensureRunning(endpointOn(freePort()));
+        QVERIFY(error.contains(QStringLiteral("/nonexistent/linguaro-service")));
+        QVERIFY(!launcher.startedService());
+    }
+
+    void serviceThatCannotListenGivesItsReason()
+    {
+        // a socket bound to the port but not listening: connections are
+        // refused, yet the service cannot bind there
+        const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        socklen_t length = sizeof address;
+        ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+        const quint16 port = ntohs(address.sin_port);
+
+        ServiceLauncher launcher(kProgram);
+        const QString error = launcher.ensureRunning(endpointOn(port));
+        ::close(holder);
+        QVERIFY2(error.contains(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port)), qPrintable(error));
+        QVERIFY(!launcher.startedService());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceLauncher)
+#include "test_service_launcher.moc"
