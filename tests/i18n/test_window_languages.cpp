@@ -1,0 +1,265 @@
+// The seven interface languages on the real main window: every caption and
+// hint of the table lands on the widget that shows it, the check marks follow,
+// and the start-up order (detected, then stored, then applied) holds.
+#include "InterfaceCaptions.h"
+#include "InterfaceLanguage.h"
+#include "TForm4.h"
+
+#include "../app/AppFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+const char* const kHandlers[] = {"English1Click", "Francais1Click", "Spanish2Click", "German2Click",
+                                 "Italian2Click", "Portuguese1Click", "Dutch2Click"};
+
+// What the user sees of one row: a menu's title, an item's caption, a control's hint.
+QString shownText(QObject* object, CaptionKind kind)
+{
+    if (kind == CaptionKind::Hint)
+        return object->isWidgetType() ? static_cast<QWidget*>(object)->toolTip()
+                                      : qobject_cast<QAction*>(object)->toolTip();
+    if (auto* menu = qobject_cast<QMenu*>(object))
+        return menu->title();
+    if (auto* action = qobject_cast<QAction*>(object))
+        return action->text();
+    return QStringLiteral("<%1 is neither menu nor item>").arg(object->objectName());
+}
+
+QStringList checkedLanguageItems(TForm1& form)
+{
+    QStringList checked;
+    for (const QString& name : InterfaceLanguageItemNames())
+        if (form.findChild<QAction*>(name)->isChecked())
+            checked << name;
+    return checked;
+}
+
+// Every row of the table shows the text of `column`; mismatches are listed.
+QStringList differencesFrom(TForm1& form, int column)
+{
+    QStringList differences;
+    for (const CaptionRow& row : InterfaceCaptionTable()) {
+        QObject* object = form.findChild<QObject*>(QLatin1String(row.objectName));
+        if (!object) {
+            differences << QStringLiteral("%1 missing").arg(row.objectName);
+            continue;
+        }
+        const QString shown = shownText(object, row.kind);
+        if (shown != InterfaceCaptionText(row, column))
+            differences << QStringLiteral("%1 shows \"%2\"").arg(row.objectName, shown);
+    }
+    return differences;
+}
+
+}  // namespace
+
+class TestWindowLanguages : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_fixture = std::make_unique<AppFixture>(); }
+    void cleanup() { m_fixture.reset(); }
+
+    void everyLanguagePutsItsWholeColumnOnTheWindow_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("fileMenu");
+        QTest::addColumn<QString>("oddOne");
+        QTest::addColumn<QString>("oddOneName");
+        QTest::newRow("English") << 0 << "&File" << "Select &All" << "outslectionner1";
+        QTest::newRow("French") << 1 << "&Fichier" << "&Mettre ?jour" << "U1";
+        QTest::newRow("Spanish") << 2 << "&Archivo" << "&Acerca de ..." << "About1";
+        QTest::newRow("German") << 3 << "&Datei" << QString::fromUtf8("Öffn&en") << "Ouvrir1";
+        QTest::newRow("Italian") << 4 << "&File" << "Secgli &tutti" << "outslectionner1";
+        QTest::newRow("Portuguese") << 5 << "&Ficheiro" << QString::fromUtf8("Configuraçao da impressora") << "N2";
+        QTest::newRow("Dutch") << 6 << "&Bestand" << "&On&gedaan maken" << "Dfaire1";
+    }
+    void everyLanguagePutsItsWholeColumnOnTheWindow()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, fileMenu);
+        QFETCH(QString, oddOne);
+        QFETCH(QString, oddOneName);
+        TForm1 form;
+        QVERIFY(form.InterfaceLanguage == "English");
+        // start from another language so that nothing passes by staying put
+        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[(column + 3) % 7]));
+        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[column]));
+
+        QCOMPARE(form.InterfaceLanguage, InterfaceLanguageNames()[column]);
+        QCOMPARE(differencesFrom(form, column), QStringList());
+        QCOMPARE(form.menuBar()->actions().first()->text(), fileMenu);
+        QCOMPARE(form.findChild<QAction*>(oddOneName)->text(), oddOne);
+        QCOMPARE(checkedLanguageItems(form), QStringList{InterfaceLanguageItemNames()[column]});
+        // the pop-up's words are the toolbar's hints
+        QCOMPARE(form.Cut1->text(), form.ToolButton6->toolTip());
+        QCOMPARE(form.Copy1->text(), form.ToolButton7->toolTip());
+        QCOMPARE(form.Paste1->text(), form.ToolButton8->toolTip());
+        QVERIFY(m_fixture->prompts.errors.isEmpty());
+    }
+
+    void pickingFromTheMenuRunsTheHandler()
+    {
+        TForm1 form;
+        form.German2->trigger();
+        QCOMPARE(form.InterfaceLanguage, QString("German"));
+        QCOMPARE(form.Nouveau1->title(), QString("&Datei"));
+        QCOMPARE(form.ToolButton12->toolTip(), QString("Unterstrichen"));
+        // picking the checked item again keeps it the only one checked
+        form.German2->trigger();
+        QCOMPARE(checkedLanguageItems(form), QStringList{"German2"});
+    }
+
+    void spanishThenEnglishRestoresEveryEnglishText()
+    {
+        TForm1 form;
+        form.Spanish2->trigger();
+        QCOMPARE(form.Edit1->title(), QString("&Editar"));
+        form.English1->trigger();
+        QCOMPARE(differencesFrom(form, 0), QStringList());
+        QCOMPARE(form.Edit1->title(), QString("&Edit"));
+        QCOMPARE(checkedLanguageItems(form), QStringList{"English1"});
+    }
+
+    void itemsOutsideTheTableKeepTheirTexts()
+    {
+        TForm1 form;
+        const QStringList names{"Merlin2", "ReadSrc", "IdentifyLang", "ProxyServer1", "English1",
+                                "Francais1", "Merlin1", "N401", "USEnglish1", "AE"};
+        QStringList before;
+        for (const QString& name : names)
+            before << form.findChild<QAction*>(name)->text();
+        const QString ts = form.TS1->title(), misc = form.Misc1->title(), caption = form.windowTitle();
+        const QString sizeHint = form.ComboBox1->toolTip();
+        for (const char* handler : kHandlers) {
+            QVERIFY(QMetaObject::invokeMethod(&form, handler));
+            QStringList after;
+            for (const QString& name : names)
+                after << form.findChild<QAction*>(name)->text();
+            QCOMPARE(after, before);
+            QCOMPARE(form.TS1->title(), ts);
+            QCOMPARE(form.Misc1->title(), misc);
+            QCOMPARE(form.windowTitle(), caption);
+            QCOMPARE(form.ComboBox1->toolTip(), sizeHint);
+        }
+        QCOMPARE(form.ProxyServer1->text(), QString("Proxy Server..."));
+        QCOMPARE(form.Francais1->text(), QString("French"));
+        QCOMPARE(caption, QString("Linguaro Translator Pro 6.2"));
+    }
+
+    void startUpFollowsTheSystemLanguage_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("fileMenu");
+        QTest::newRow("fr_FR") << QByteArray("fr_FR.UTF-8") << "French" << "&Fichier";
+        QTest::newRow("pt_BR") << QByteArray("pt_BR.UTF-8") << "Portuguese" << "&Ficheiro";
+        QTest::newRow("nl_NL") << QByteArray("nl_NL.UTF-8") << "Dutch" << "&Bestand";
+        QTest::newRow("es_ES") << QByteArray("es_ES.UTF-8") << "Spanish" << "&Archivo";
+        QTest::newRow("zh_TW") << QByteArray("zh_TW.UTF-8") << "English" << "&File";
+        QTest::newRow("ja_JP") << QByteArray("ja_JP.UTF-8") << "English" << "&File";
+        QTest::newRow("C") << QByteArray("C") << "English" << "&File";
+    }
+    void startUpFollowsTheSystemLanguage()
+    {
+        QFETCH(QByteArray, locale);
+        QFETCH(QString, language);
+        QFETCH(QString, fileMenu);
+        qputenv("LANG", locale);
+        TForm1 form;
+        QVERIFY(!form.EndRequested);
+        QCOMPARE(form.InterfaceLanguage, language);
+        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(checkedLanguageItems(form),
+                 QStringList{InterfaceLanguageItemNames()[InterfaceLanguageColumn(language)]});
+    }
+
+    void storedLanguageWinsOverTheDetectedOne_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("fileMenu");
+        QTest::newRow("German over French") << QByteArray("\"lang\"=\"German\"\n") << "German" << "&Datei";
+        QTest::newRow("empty is English") << QByteArray("\"lang\"=\"\"\n") << "English" << "&File";
+        QTest::newRow("Italian") << QByteArray("\"lang\"=\"Italian\"\n") << "Italian" << "&File";
+    }
+    void storedLanguageWinsOverTheDetectedOne()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, language);
+        QFETCH(QString, fileMenu);
+        qputenv("LANG", "fr_FR.UTF-8");
+        m_fixture->writeStore(stored);
+        TForm1 form;
+        QCOMPARE(form.InterfaceLanguage, language);
+        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(differencesFrom(form, InterfaceLanguageColumn(language)), QStringList());
+    }
+
+    void unknownStoredLanguageKeepsTheLayoutsCaptions()
+    {
+        qputenv("LANG", "fr_FR.UTF-8");
+        m_fixture->writeStore("\"lang\"=\"french\"\n");  // compared exactly: no language matches
+        TForm1 form;
+        QCOMPARE(form.InterfaceLanguage, QString("french"));
+        QCOMPARE(form.Nouveau1->title(), QString("&File"));
+        QCOMPARE(form.ToolButton1->toolTip(), QString("New"));
+        QVERIFY(m_fixture->prompts.errors.isEmpty());
+        // the user can still pick a language
+        form.Dutch2->trigger();
+        QCOMPARE(form.Nouveau1->title(), QString("&Bestand"));
+    }
+
+    void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
+    {
+        TForm1 form;
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = true;
+            dialog->CheckBox1->setChecked(true);
+            dialog->Edit1->setText("proxy.lan");
+            QTest::keyClicks(dialog->Edit2, "3a");  // the letter is refused with the port message
+            QTest::keyClicks(dialog->Edit2, "3128");
+            dialog->Edit3->setText("alice");
+            dialog->Edit4->setText("s3cret");
+            dialog->btnCancel->click();  // Cancel keeps what was typed
+        });
+        form.ProxyServer1->trigger();
+        QVERIFY(shown);
+        QCOMPARE(m_fixture->prompts.messages,
+                 QStringList{"Port number should be a value between 1 to 65535"});
+        QCOMPARE(form.Proxy.UseProxy, true);
+        QCOMPARE(form.Proxy.Address, QString("proxy.lan"));
+        QCOMPARE(form.Proxy.Port, QString("3128"));
+        QCOMPARE(form.Proxy.Password, QString("s3cret"));
+
+        form.close();
+        const QByteArray stored = m_fixture->storeText();
+        QVERIFY(stored.contains("\"UseProxy\"=dword:00000001\n"));
+        QVERIFY(stored.contains("\"Password\"=\"s3cret\"\n"));
+        struct stat info {};
+        QCOMPARE(::stat(m_fixture->storePath().toLocal8Bit().constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+
+private:
+    std::unique_ptr<AppFixture> m_fixture;
+};
+
+QTEST_MAIN(TestWindowLanguages)
+#include "test_window_languages.moc"
