@@ -1,0 +1,139 @@
+#include "PaneDocument.h"
+
+#include "CodePages.h"
+#include "RtfReader.h"
+#include "RtfWriter.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QTextDocument>
+
+namespace {
+
+QString decodePlainText(const QByteArray& data)
+{
+    if (const auto encoding = QStringConverter::encodingForData(data)) {
+        // a byte order mark names the encoding
+        QStringDecoder decoder(*encoding);
+        return decoder.decode(data);
+    }
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text = utf8.decode(data);
+    if (!utf8.hasError())
+        return text;
+    // not UTF-8: a text file from an 8-bit Windows system
+    text.clear();
+    CodePages::Decoder legacy;
+    legacy.append(data, 1252, text);
+    return text;
+}
+
+bool looksBinary(const QByteArray& data)
+{
+    if (QStringConverter::encodingForData(data))
+        return false;
+    return QByteArrayView(data).first(std::min<qsizetype>(data.size(), 8192)).contains('\0');
+}
+
+}  // namespace
+
+PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& document)
+{
+    Outcome outcome;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
+        return outcome;
+    }
+    if (file.size() > kMaxLoadBytes) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("The file \"%1\" is too large to open (more than %2 MB).")
+                            .arg(path).arg(kMaxLoadBytes / (1024 * 1024));
+        return outcome;
+    }
+    const QByteArray data = file.read(kMaxLoadBytes + 1);
+    return loadData(data, document, path);
+}
+
+PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocument& document,
+                                             const QString& name)
+{
+    Outcome outcome;
+    if (RtfReader::looksLikeRtf(data)) {
+        // read into a scratch document so a failed read leaves the pane as it was
+        QTextDocument scratch;
+        scratch.setDefaultFont(document.defaultFont());
+        const RtfReader::Result read = RtfReader::read(data, scratch);
+        outcome.problems = read.problems;
+        if (scratch.isEmpty() && !read.problems.isEmpty()) {
+            outcome.ok = false;
+            outcome.error = QStringLiteral("No text could be read from the rich-text file \"%1\". %2")
+                                .arg(name, read.problems.join(u' '));
+            return outcome;
+        }
+        const bool undo = document.isUndoRedoEnabled();
+        document.setUndoRedoEnabled(false);
+        document.clear();
+        QTextCursor(&document).insertFragment(QTextDocumentFragment(&scratch));
+        document.setUndoRedoEnabled(undo);
+        return outcome;
+    }
+    if (looksBinary(data)) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("The file \"%1\" is neither a text nor a rich-text document.").arg(name);
+        return outcome;
+    }
+    QString text = decodePlainText(data);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+    document.setPlainText(text);
+    document.setUndoRedoEnabled(undo);
+    return outcome;
+}
+
+QString PaneDocument::plainText(const QTextDocument& document)
+{
+    QString text;
+    text.reserve(document.characterCount() + document.blockCount());
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block != document.begin())
+            text += QLatin1String("\r\n");
+        QString line = block.text();
+        line.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+        line.remove(QChar::ObjectReplacementCharacter);
+        text += line;
+    }
+    return text;
+}
+
+bool PaneDocument::isRichTextName(const QString& path)
+{
+    return path.indexOf(QLatin1String(".rtf"), 1) >= 1;
+}
+
+PaneDocument::Outcome PaneDocument::save(const QTextDocument& document, const QString& path,
+                                         const QColor& defaultColor)
+{
+    const QByteArray bytes = isRichTextName(path) ? RtfWriter::write(document, defaultColor)
+                                                  : plainText(document).toUtf8();
+    Outcome outcome;
+    // written beside the target and renamed over it, so a failed write leaves the old file whole
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+        return outcome;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+    }
+    return outcome;
+}

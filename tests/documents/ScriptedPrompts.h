@@ -1,0 +1,32 @@
+#pragma once
+
+#include "UserPrompts.h"
+
+#include <QStringList>
+
+// Answers the dialogs from a script and records every message, as a user at the screen would.
+class ScriptedPrompts final : public UserPrompts {
+public:
+    QStringList saveAnswers;  // taken in order; an empty string cancels
+    QStringList messages;
+    QStringList errors;
+    QStringList saveDialogs;  // "title|filter|default suffix" of each Save dialog shown
+
+    ScriptedPrompts() { UserPrompts::setInstance(this); }
+    ~ScriptedPrompts() override { UserPrompts::setInstance(nullptr); }
+
+    void message(const QString& text, Kind, const QString&) override { messages << text; }
+    Answer question(const QString& text, const QString&) override
+    {
+        messages << text;
+        return Answer::No;
+    }
+    void errorReport(const QString& text) override { errors << text; }
+    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString& title, const QString&, const QString& filter,
+                         const QString& defaultSuffix) override
+    {
+        saveDialogs << title + '|' + filter + '|' + defaultSuffix;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+};

@@ -1,0 +1,209 @@
+// Reading rich text of the kinds word processors write.
+#include "RtfReader.h"
+
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+
+namespace {
+
+struct Loaded {
+    QTextDocument document;
+    RtfReader::Result result;
+    explicit Loaded(const QByteArray& rtf) { result = RtfReader::read(rtf, document); }
+    QStringList blocks() const
+    {
+        QStringList texts;
+        for (QTextBlock b = document.begin(); b.isValid(); b = b.next())
+            texts << b.text();
+        return texts;
+    }
+    // the character format at a character of the plain text
+    QTextCharFormat formatAt(int position) const
+    {
+        QTextCursor cursor(const_cast<QTextDocument*>(&document));
+        cursor.setPosition(position + 1);
+        return cursor.charFormat();
+    }
+    int find(const QString& text) const { return document.toPlainText().indexOf(text); }
+};
+
+}  // namespace
+
+class RtfReaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wordPadDocumentWithFontsColoursAndAccents();
+    void unicodeEscapesAndTheirFallbacks();
+    void nestedGroupsRestoreFormatting();
+    void bulletsAndNumberingAsWordProcessorsWriteThem();
+    void codePagesOfDocumentAndFonts();
+    void destinationsThatAreNotText();
+    void specialCharactersAndBreaks();
+    void paragraphMarksAndAlignment();
+    void alternateUnicodeTextIsReadOnce();
+    void plainTextIsNotRichText();
+};
+
+void RtfReaderTest::wordPadDocumentWithFontsColoursAndAccents()
+{
+    const QByteArray rtf = R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1036{\fonttbl{\f0\fnil\fcharset0 Calibri;}{\f1\fswiss\fprq2\fcharset0 Arial;}}
+{\colortbl ;\red255\green0\blue0;\red0\green128\blue0;}
+{\*\generator Riched20 10.0.19041}\viewkind4\uc1 
+\pard\sa200\sl276\slmult1\f0\fs22\lang12 Caf\'e9 \b gras\b0  \i italique\i0  \ul soulign\'e9\ulnone  \strike barr\'e9\strike0\par
+\cf1\f1\fs32 rouge\cf2  vert\highlight1  surlign\'e9\highlight0\cf0\par
+}
+)RTF";
+    Loaded loaded(rtf);
+    QVERIFY(loaded.result.richText);
+    QCOMPARE(loaded.result.problems, QStringList());
+    QCOMPARE(loaded.blocks(), QStringList({"Café gras italique souligné barré", "rouge vert surligné"}));
+
+    QTextCharFormat plain = loaded.formatAt(loaded.find("Caf"));
+    QCOMPARE(plain.fontFamilies().toStringList(), QStringList("Calibri"));
+    QCOMPARE(plain.fontPointSize(), 11.0);
+    QVERIFY(plain.fontWeight() < QFont::DemiBold);
+    QCOMPARE(loaded.formatAt(loaded.find("gras")).fontWeight(), int(QFont::Bold));
+    QVERIFY(loaded.formatAt(loaded.find("italique")).fontItalic());
+    QVERIFY(loaded.formatAt(loaded.find("soulign")).fontUnderline());
+    QVERIFY(loaded.formatAt(loaded.find("barr")).fontStrikeOut());
+    QVERIFY(!loaded.formatAt(loaded.find("barr")).fontUnderline());
+
+    const QTextCharFormat red = loaded.formatAt(loaded.find("rouge"));
+    QCOMPARE(red.foreground().color(), QColor(255, 0, 0));
+    QCOMPARE(red.fontFamilies().toStringList(), QStringList("Arial"));
+    QCOMPARE(red.fontPointSize(), 16.0);
+    QCOMPARE(loaded.formatAt(loaded.find("vert")).foreground().color(), QColor(0, 128, 0));
+    const QTextCharFormat marked = loaded.formatAt(loaded.find("surlign"));
+    QCOMPARE(marked.background().color(), QColor(255, 0, 0));
+    // colour 0 is "automatic": no colour of its own
+    QCOMPARE(loaded.formatAt(0).foreground().style(), Qt::NoBrush);
+}
+
+void RtfReaderTest::unicodeEscapesAndTheirFallbacks()
+{
+    // \uc1 (default) skips one fallback character, \uc2 two, \uc0 none; negative numbers
+    // are the upper half; a surrogate pair makes one character beyond the 16-bit range.
+    Loaded loaded(R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 \u1055?\u1088?\u1080?\u1074?\u1077?\u1090? {\uc2\u26085\'93\'fa\u26412\'96\'7b} {\uc0\u8364 } \u-10179?\u-8704? end\par})RTF");
+    QCOMPARE(loaded.blocks(), QStringList({QString::fromUtf8("Привет 日本 € 😀 end")}));
+    QCOMPARE(loaded.result.problems, QStringList());
+}
+
+void RtfReaderTest::nestedGroupsRestoreFormatting()
+{
+    Loaded loaded(R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}\fs20 a{\b b{\i c{\ul d}e}f}g\par})RTF");
+    QCOMPARE(loaded.blocks(), QStringList("abcdefg"));
+    const auto check = [&](const char* ch, bool bold, bool italic, bool underline) {
+        const QTextCharFormat f = loaded.formatAt(loaded.find(ch));
+        QCOMPARE(f.fontWeight() >= QFont::DemiBold, bold);
+        QCOMPARE(f.fontItalic(), italic);
+        QCOMPARE(f.fontUnderline(), underline);
+        QCOMPARE(f.fontPointSize(), 10.0);
+    };
+    check("a", false, false, false);
+    check("b", true, false, false);
+    check("c", true, true, false);
+    check("d", true, true, true);
+    check("e", true, true, false);
+    check("f", true, false, false);
+    check("g", false, false, false);
+}
+
+void RtfReaderTest::bulletsAndNumberingAsWordProcessorsWriteThem()
+{
+    // a small word processor: \pn once, then \pntext per item until \pard
+    Loaded pad(R"RTF({\rtf1\ansi\deff0{\fonttbl{\f0\fnil Calibri;}{\f1\fnil\fcharset2 Symbol;}}
+\viewkind4\uc1\pard{\pntext\f1\'B7\tab}{\*\pn\pnlvlblt\pnf1\pnindent0{\pntxtb\'B7}}\fi-360\li720\f0 One\par
+{\pntext\f1\'B7\tab}Two\par
+\pard Plain\par
+{\pntext\f0 1.\tab}{\*\pn\pnlvlbody\pnf0\pnindent0\pnstart1\pndec{\pntxta.}}\fi-360\li720 First\par
+{\pntext\f0 2.\tab}Second\par
+})RTF");
+    QCOMPARE(pad.blocks(), QStringList({"One", "Two", "Plain", "First", "Second"}));
+    const QTextBlock one = pad.document.findBlockByNumber(0);
+    QVERIFY(one.textList());
+    QCOMPARE(one.textList()->format().style(), QTextListFormat::ListDisc);
+    QCOMPARE(pad.document.findBlockByNumber(1).textList(), one.textList());
+    QVERIFY(!pad.document.findBlockByNumber(2).textList());
+    const QTextList* numbered = pad.document.findBlockByNumber(3).textList();
+    QVERIFY(numbered);
+    QCOMPARE(numbered->format().style(), QTextListFormat::ListDecimal);
+    QCOMPARE(numbered->count(), 2);
+
+    // a full word processor: list overrides with \listtext
+    Loaded word(R"RTF({\rtf1\ansi{\fonttbl{\f0 Times;}{\f3 Symbol;}}{\*\listtable{\list\listtemplateid1{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}}\listid5}}{\*\listoverridetable{\listoverride\listid5\ls1}}
+\pard\plain {\listtext\pard\plain\f3 \'b7\tab}\ls1\ilvl0 Item\par
+\pard\plain After\par})RTF");
+    QCOMPARE(word.blocks(), QStringList({"Item", "After"}));
+    QVERIFY(word.document.findBlockByNumber(0).textList());
+    QVERIFY(!word.document.findBlockByNumber(1).textList());
+}
+
+void RtfReaderTest::codePagesOfDocumentAndFonts()
+{
+    // the document's code page, then a font whose character set names another one
+    Loaded cyrillic(R"RTF({\rtf1\ansi\ansicpg1251{\fonttbl{\f0 Arial;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2\par})RTF");
+    QCOMPARE(cyrillic.blocks(), QStringList(QString::fromUtf8("Привет")));
+
+    Loaded mixed(R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0 Arial;}{\f1\fcharset204 Arial CYR;}{\f2\fcharset161 Arial Greek;}}\f0 d\'e9j\'e0 \f1\'e4\'e0 \f2\'e1\'e2\f0  \'80\par})RTF");
+    QCOMPARE(mixed.blocks(), QStringList(QString::fromUtf8("déjà да αβ €")));
+
+    // double-byte code pages take their bytes in pairs
+    Loaded japanese(R"RTF({\rtf1\ansi\ansicpg932{\fonttbl{\f0\fcharset128 MS Mincho;}}\f0 \'93\'fa\'96\'7b\par})RTF");
+    QCOMPARE(japanese.blocks(), QStringList(QString::fromUtf8("日本")));
+    QCOMPARE(japanese.formatAt(0).fontFamilies().toStringList(), QStringList("MS Mincho"));
+}
+
+void RtfReaderTest::destinationsThatAreNotText()
+{
+    QByteArray rtf = R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\stylesheet{\s0 Normal;}}{\info{\title Secret}{\author Nobody}}{\*\unknownthing hidden text}{\header head}A{\*\bkmkstart mark}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}}B{\pict\pngblip 89504e47}C{\v hidden}D)RTF";
+    rtf += "\\bin5 {}}\\ E\\par}";
+    Loaded loaded(rtf);
+    QCOMPARE(loaded.blocks(), QStringList("AlinkBCDE"));
+    QCOMPARE(loaded.result.problems, QStringList());
+}
+
+void RtfReaderTest::specialCharactersAndBreaks()
+{
+    Loaded loaded(R"RTF({\rtf1\ansi a\tab b\line c\~d\emdash e\endash f\lquote g\rquote \ldblquote h\rdblquote \bullet \{\}\\\par})RTF");
+    QCOMPARE(loaded.blocks(),
+             QStringList(QString::fromUtf8("a\tb\u2028c\u00a0d\u2014e\u2013f\u2018g\u2019\u201ch\u201d\u2022{}\\")));
+}
+
+void RtfReaderTest::paragraphMarksAndAlignment()
+{
+    // the last \par closes the last paragraph instead of opening an empty one
+    QCOMPARE(Loaded(R"RTF({\rtf1 one\par})RTF").blocks(), QStringList("one"));
+    QCOMPARE(Loaded(R"RTF({\rtf1 one\par\par})RTF").blocks(), QStringList({"one", ""}));
+    QCOMPARE(Loaded(R"RTF({\rtf1 one\par two})RTF").blocks(), QStringList({"one", "two"}));
+
+    Loaded aligned(R"RTF({\rtf1\pard\qc centre\par\pard\qr right\par\qj justified\par\pard left\par\pard\qc last})RTF");
+    const auto alignment = [&](int block) {
+        return aligned.document.findBlockByNumber(block).blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    };
+    QCOMPARE(alignment(0), Qt::AlignHCenter);
+    QCOMPARE(alignment(1), Qt::AlignRight);
+    QCOMPARE(alignment(2), Qt::AlignJustify);
+    QCOMPARE(alignment(3), Qt::AlignLeft);
+    QCOMPARE(alignment(4), Qt::AlignHCenter);
+}
+
+void RtfReaderTest::alternateUnicodeTextIsReadOnce()
+{
+    Loaded loaded(R"RTF({\rtf1\ansi {\upr{caf?}{\*\ud{caf\u233?}}} ok\par})RTF");
+    QCOMPARE(loaded.blocks(), QStringList(QString::fromUtf8("café ok")));
+}
+
+void RtfReaderTest::plainTextIsNotRichText()
+{
+    QVERIFY(RtfReader::looksLikeRtf("\xEF\xBB\xBF \r\n{\\rtf1 x}"));
+    QVERIFY(!RtfReader::looksLikeRtf("hello {\\rtf1}"));
+    QTextDocument document;
+    document.setPlainText("kept");
+    QVERIFY(!RtfReader::read("just text", document).richText);
+    QCOMPARE(document.toPlainText(), QString("kept"));
+}
+
+QTEST_MAIN(RtfReaderTest)
+#include "test_rtf_reader.moc"
