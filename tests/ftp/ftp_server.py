@@ -166,6 +166,7 @@ def main():
     handler.mlsd_file = a.mlsd_file
     handler.banner = "test server ready"
     handler.permit_foreign_addresses = False
+    handler.auth_failed_timeout = 0.05  # refused logins answer at once
     TestFS.retr_cut = a.retr_cut
     if a.retr_cut is not None:
         handler.use_sendfile = False  # sendfile() would bypass the cut

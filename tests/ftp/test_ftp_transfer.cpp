@@ -369,6 +369,32 @@ TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
 }
 
+TEST_F(FtpTransferTest, NamesCannotSmuggleInCommands)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("victim.txt"), "still here");
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt\r\nDELE victim.txt"));
+    get->TargetFilename = QStringLiteral("got.txt");
+    TTransferItem* del = Job(server, tpFtpDelete, QString());
+    del->TargetDir.clear();
+    del->TargetFilename = QStringLiteral("none\r\nDELE victim.txt");
+    TTransferItem* badHost = Job(server, tpFtpTest, QString());
+    badHost->FTPHost = QStringLiteral("127.0.0.1\r\nDELE victim.txt");
+    TTransferItem* slashHost = Job(server, tpFtpTest, QString());
+    slashHost->FTPHost = QStringLiteral("127.0.0.1/x");
+    t.Execute();
+    EXPECT_FALSE(get->Success);
+    EXPECT_EQ(ev.notFound, QStringList{get->URL});
+    EXPECT_TRUE(del->Success);
+    EXPECT_EQ(ev.log, QStringList{QStringLiteral("refused 1")});
+    EXPECT_FALSE(badHost->Success);
+    EXPECT_FALSE(slashHost->Success);
+    EXPECT_EQ(ev.errorCodes, (QList<int>{6, 6}));
+    EXPECT_EQ(server.Get(QStringLiteral("victim.txt")), QByteArray("still here"));
+    EXPECT_TRUE(server.Log().filter(QStringLiteral("DELE")).isEmpty());
+}
+
 TEST_F(FtpTransferTest, DroppedControlConnectionIsAFailure)
 {
     FtpTestServer atLogin({QStringLiteral("--close-on"), QStringLiteral("PASS")});
