@@ -3,9 +3,8 @@
 // and the start-up order (detected, then stored, then applied) holds.
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
-#include "TForm4.h"
-
 #include "../app/AppFixture.h"
+#include "../proxy/ProxyDialogDriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +13,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -225,12 +223,7 @@ private slots:
     void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
     {
         TForm1 form;
-        bool shown = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            shown = true;
+        ProxyDialogDriver driver([](TForm4* dialog) {
             dialog->CheckBox1->setChecked(true);
             dialog->Edit1->setText("proxy.lan");
             QTest::keyClicks(dialog->Edit2, "3a");  // the letter is refused with the port message
@@ -240,7 +233,7 @@ private slots:
             dialog->btnCancel->click();  // Cancel keeps what was typed
         });
         form.ProxyServer1->trigger();
-        QVERIFY(shown);
+        QVERIFY(driver.acted());
         QCOMPARE(m_fixture->prompts.messages,
                  QStringList{"Port number should be a value between 1 to 65535"});
         QCOMPARE(form.Proxy.UseProxy, true);

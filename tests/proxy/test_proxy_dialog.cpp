@@ -1,4 +1,4 @@
-#include "TForm4.h"
+#include "ProxyDialogDriver.h"
 
 #include "UserPrompts.h"
 
@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -29,16 +28,9 @@ struct RecordingPrompts final : UserPrompts {
 // once it is up.
 void editWhileShown(ProxySettings& proxy, std::function<void(TForm4*)> user)
 {
-    bool acted = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        acted = true;
-        user(dialog);
-    });
+    ProxyDialogDriver driver(std::move(user));
     TForm4::EditProxySettings(nullptr, proxy);
-    QVERIFY2(acted, "the dialog was not shown modally");
+    QVERIFY2(driver.acted(), "the dialog was not shown modally");
 }
 
 ProxySettings filled()
