@@ -33,8 +33,10 @@ public:
 
     QString endpoint() const;
 
-    // Time-outs (seconds); tests shorten them.
+    // Time-outs (seconds): connecting, and a transfer that stalls; tests shorten them.
     void setTimeouts(int connectSeconds, int stallSeconds);
+    // Largest reply kept (64 MiB by default); a larger one fails the request.
+    void setReplyLimit(qsizetype bytes);
 
     // The built-in service's address, or LINGUARO_SERVICE_URL when set.
     static QString DefaultEndpoint();

@@ -1,0 +1,187 @@
+#pragma once
+
+// A small translation service on 127.0.0.1 for the tests: it speaks the form
+// exchange, records what it receives and misbehaves on request.
+//   POST /translate  "\"<to>:<q>\"" escaped; q holding FAIL -> 500 without
+//                    Location, MOVED -> 500 with Location /fallback; sets a cookie
+//   GET  /fallback   "\"from fallback\""
+//   POST /stall      answers only when the fixture is torn down
+//   POST /loop       redirects to itself forever
+//   POST /evil       500 pointing at a local file
+//   POST /big        a reply of bigReplySize bytes
+
+#include <httplib.h>
+
+#include <QString>
+
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct RecordedRequest {
+    std::string method;
+    std::string target;
+    std::string body;
+    httplib::Headers headers;
+    httplib::Params params;
+
+    std::string header(const std::string& name) const
+    {
+        auto it = headers.find(name);
+        return it == headers.end() ? std::string() : it->second;
+    }
+    std::string param(const std::string& name) const
+    {
+        auto it = params.find(name);
+        return it == params.end() ? std::string() : it->second;
+    }
+};
+
+class LoopbackServer {
+public:
+    LoopbackServer()
+    {
+        // one request per connection: no worker lingers on an idle keep-alive socket at teardown
+        m_server.set_keep_alive_max_count(1);
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        if (m_port <= 0)
+            throw std::runtime_error("no free loopback port");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // stop() only reaches a server whose accept loop has started
+        while (!m_server.is_running())
+            std::this_thread::yield();
+    }
+    ~LoopbackServer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_release.notify_all();
+        m_server.stop();
+        m_thread.join();
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    int port() const { return m_port; }
+    std::string url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    QString qurl(const std::string& path) const { return QString::fromStdString(url(path)); }
+
+    std::vector<RecordedRequest> requests() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+protected:
+    void record(const httplib::Request& req)
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back({req.method, req.target, req.body, req.headers, req.params});
+    }
+    // Blocks the handler until the fixture goes away.
+    void waitForRelease()
+    {
+        std::unique_lock lock(m_mutex);
+        m_release.wait(lock, [this] { return m_released; });
+    }
+
+    httplib::Server m_server;
+
+private:
+    int m_port = -1;
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_release;
+    bool m_released = false;
+    std::vector<RecordedRequest> m_requests;
+};
+
+// The reply form of the service: a quoted string, line breaks and quotes escaped.
+inline std::string QuotedReply(const std::string& text)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            out += "\\r\\n";
+            ++i;
+        } else if (text[i] == '"') {
+            out += "\\\"";
+        } else {
+            out += text[i];
+        }
+    }
+    return out + "\"";
+}
+
+class LoopbackService : public LoopbackServer {
+public:
+    size_t bigReplySize = 0;
+
+    LoopbackService()
+    {
+        m_server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            const std::string q = req.get_param_value("q");
+            if (q.find("FAIL") != std::string::npos) {
+                res.status = 500;
+                res.set_content("  Engine crashed\n while translating  \n", "text/plain");
+                return;
+            }
+            if (q.find("MOVED") != std::string::npos) {
+                res.status = 500;
+                res.set_header("Location", "/fallback?id=7");
+                res.set_content("moved elsewhere", "text/plain");
+                return;
+            }
+            res.set_header("Set-Cookie", "session=abc123; Path=/");
+            res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
+        });
+        m_server.Get("/fallback", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.set_content("\"from fallback\"", "text/plain");
+        });
+        m_server.Post("/stall", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            waitForRelease();
+            res.set_content("\"too late\"", "text/plain");
+        });
+        auto loop = [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.set_redirect("/loop", 302);
+        };
+        m_server.Post("/loop", loop);
+        m_server.Get("/loop", loop);
+        m_server.Post("/evil", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.status = 500;
+            res.set_header("Location", "file:///etc/passwd");
+        });
+        m_server.Post("/big", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.set_content(std::string(bigReplySize, 'x'), "text/plain");
+        });
+    }
+};
+
+// Stands in for a proxy: records the absolute request line and the proxy
+// credentials and answers every request itself.
+class RecordingProxy : public LoopbackServer {
+public:
+    RecordingProxy()
+    {
+        auto answer = [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.set_content("\"via proxy\"", "text/plain");
+        };
+        m_server.Post(".*", answer);
+        m_server.Get(".*", answer);
+    }
+};

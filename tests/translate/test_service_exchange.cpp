@@ -1,0 +1,217 @@
+#include "ServiceExchange.h"
+
+#include "LoopbackService.h"
+#include "QtPrinting.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+std::string Utf8(const QString& s) { return s.toStdString(); }
+
+// Runs the body and returns the ServiceError's message; fails the test when nothing is thrown.
+template <typename F>
+std::string ErrorOf(F&& body)
+{
+    try {
+        body();
+    } catch (const ServiceError& e) {
+        return e.what();
+    }
+    ADD_FAILURE() << "no ServiceError";
+    return {};
+}
+
+class ServiceExchange : public ::testing::Test {
+protected:
+    LoopbackService service;
+    ServiceClient client{service.qurl("/translate")};
+    ProxySettings noProxy;
+};
+
+}  // namespace
+
+TEST(ExtractTranslation, QuotedReplies)
+{
+    EXPECT_EQ(ExtractTranslation("\"Hola\""), "Hola");
+    EXPECT_EQ(ExtractTranslation("\"one\\r\\ntwo\""), "one two");
+    EXPECT_EQ(ExtractTranslation("\"One.\\r\\n \\r\\nTwo.\""), "One.\r\n\r\nTwo.");
+    EXPECT_EQ(ExtractTranslation("\"One?\\r\\n?\\r\\nTwo\""), "One?\r\n\r\nTwo");
+    EXPECT_EQ(ExtractTranslation("\"say \\\"hi\\\" now\""), "say \"hi\" now");
+    EXPECT_EQ(ExtractTranslation("\"a ACAEAZA b\""), "a \r\n\r\n b");
+    // real line breaks of the reply are dropped
+    EXPECT_EQ(ExtractTranslation("\"Ho\r\nla\"\r\n"), "Hola");
+}
+
+TEST(ExtractTranslation, ShortRepliesAreEmpty)
+{
+    EXPECT_EQ(ExtractTranslation(""), "");
+    EXPECT_EQ(ExtractTranslation("\""), "");
+    EXPECT_EQ(ExtractTranslation("\"\""), "");
+    EXPECT_EQ(ExtractTranslation("\"x\""), "x");
+}
+
+TEST(ExtractTranslation, OtherEscapesStay)
+{
+    EXPECT_EQ(ExtractTranslation(R"("a\nb\tc\\d\u00e9")"), R"(a\nb\tc\\d\u00e9)");
+}
+
+TEST(ExtractTranslation, FullUnicodeAndDamagedBytes)
+{
+    const QString face = QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(ExtractTranslation(("\"smile " + face + "\"").toUtf8()), "smile " + face);
+    // the last character is a pair of UTF-16 units; it is dropped whole
+    EXPECT_EQ(ExtractTranslation(("\"ok" + face).toUtf8()), "ok");
+    // one bad byte spoils one character, not the whole translation
+    const QString damaged = ExtractTranslation(QByteArray("\"caf\xC3 ok\""));
+    EXPECT_TRUE(damaged.startsWith("caf"));
+    EXPECT_TRUE(damaged.endsWith(" ok"));
+    EXPECT_TRUE(damaged.contains(QChar(0xFFFD)));
+}
+
+TEST(ServiceEndpoint, EnvironmentOverridesTheBuiltInAddress)
+{
+    unsetenv("LINGUARO_SERVICE_URL");
+    EXPECT_EQ(ServiceClient::DefaultEndpoint(), ServiceClient::BuiltInEndpoint());
+    EXPECT_TRUE(ServiceClient::BuiltInEndpoint().startsWith("http://127.0.0.1:"));
+    setenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/other", 1);
+    EXPECT_EQ(ServiceClient::DefaultEndpoint(), "http://127.0.0.1:9/other");
+    EXPECT_EQ(ServiceClient().endpoint(), "http://127.0.0.1:9/other");
+    unsetenv("LINGUARO_SERVICE_URL");
+}
+
+TEST_F(ServiceExchange, FormFieldsArriveInOrderAndIntact)
+{
+    const QString face = QString::fromUcs4(U"\U0001F600");
+    const QString chunk = QStringLiteral("Tom & Jerry + 50% = 1\r\n\u00DCber ") + face;
+    const QByteArray reply = client.SendChunk(chunk, "EN", "ZH-TW", noProxy);
+
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const RecordedRequest& r = requests[0];
+    EXPECT_EQ(r.body,
+              "v=2&q=Tom%20%26%20Jerry%20%2B%2050%25%20%3D%201%0D%0A%C3%9Cber%20%F0%9F%98%80"
+              "&ui=en&from=en&to=zh-tw&nl=1&esc=1&utf=1");
+    EXPECT_EQ(r.param("q"), Utf8(chunk));
+    EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(r.header("Accept"), "text/html, */*");
+    EXPECT_EQ(r.header("User-Agent"),
+              "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0; SLCC1; .NET CLR 2.0.50727; .NET CLR 3.0.04506)");
+    EXPECT_EQ(ExtractTranslation(reply), "zh-tw:" + chunk.left(chunk.indexOf('\r')) + " \u00DCber " + face);
+}
+
+TEST_F(ServiceExchange, CookiesGoBackOnLaterRequests)
+{
+    client.SendChunk("one", "EN", "FR", noProxy);
+    client.SendChunk("two", "EN", "FR", noProxy);
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].header("Cookie"), "");
+    EXPECT_EQ(requests[1].header("Cookie"), "session=abc123");
+}
+
+TEST_F(ServiceExchange, FailedPostFallsBackToLocation)
+{
+    const QByteArray reply = client.SendChunk("MOVED", "EN", "FR", noProxy);
+    // the failed POST's error page is not part of the reply
+    EXPECT_EQ(reply, "\"from fallback\"");
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].target, "/fallback?id=7");
+}
+
+TEST_F(ServiceExchange, FailedPostWithoutLocationNamesStatusAndMessage)
+{
+    const std::string error = ErrorOf([&] { client.SendChunk("FAIL", "EN", "FR", noProxy); });
+    EXPECT_NE(error.find("500"), std::string::npos) << error;
+    EXPECT_NE(error.find("Engine crashed while translating"), std::string::npos) << error;
+    EXPECT_EQ(service.requests().size(), 1u);
+}
+
+TEST_F(ServiceExchange, NoServiceListening)
+{
+    int port;
+    {
+        LoopbackServer closed;
+        port = closed.port();
+    }
+    ServiceClient nowhere(QStringLiteral("http://127.0.0.1:%1/translate").arg(port));
+    const std::string error = ErrorOf([&] { nowhere.SendChunk("text", "EN", "FR", noProxy); });
+    EXPECT_EQ(error.rfind("Could not connect to the translation service at 127.0.0.1:" + std::to_string(port), 0), 0u)
+        << error;
+}
+
+TEST_F(ServiceExchange, StalledServiceTimesOut)
+{
+    ServiceClient stalled(service.qurl("/stall"));
+    stalled.setTimeouts(5, 1);
+    const std::string error = ErrorOf([&] { stalled.SendChunk("text", "EN", "FR", noProxy); });
+    EXPECT_EQ(error, "The translation service did not answer within 1 seconds.");
+}
+
+TEST_F(ServiceExchange, EndlessRedirectsEndInAnError)
+{
+    ServiceClient looping(service.qurl("/loop"));
+    const std::string error = ErrorOf([&] { looping.SendChunk("text", "EN", "FR", noProxy); });
+    EXPECT_NE(error.find("redirect"), std::string::npos) << error;
+}
+
+TEST_F(ServiceExchange, LocationNeverLeadsToLocalFiles)
+{
+    ServiceClient evil(service.qurl("/evil"));
+    const std::string error = ErrorOf([&] { evil.SendChunk("text", "EN", "FR", noProxy); });
+    EXPECT_EQ(error.find("root:"), std::string::npos) << error;
+}
+
+TEST_F(ServiceExchange, LargeRepliesAreKeptUpToTheLimit)
+{
+    service.bigReplySize = 8 * 1024 * 1024;
+    ServiceClient big(service.qurl("/big"));
+    EXPECT_EQ(big.SendChunk("text", "EN", "FR", noProxy).size(), qsizetype(service.bigReplySize));
+    big.setReplyLimit(1024 * 1024);
+    const std::string error = ErrorOf([&] { big.SendChunk("text", "EN", "FR", noProxy); });
+    EXPECT_NE(error.find("larger than 1 MiB"), std::string::npos) << error;
+}
+
+TEST_F(ServiceExchange, ProxyIsAppliedAndCleared)
+{
+    RecordingProxy proxy;
+    ProxySettings viaProxy{true, "127.0.0.1", QString::number(proxy.port()), "alice", "s3cret:x"};
+
+    EXPECT_EQ(client.SendChunk("one", "EN", "FR", viaProxy), "\"via proxy\"");
+    auto seen = proxy.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].target, service.url("/translate"));
+    EXPECT_EQ(seen[0].header("Proxy-Authorization"), "Basic " + QByteArray("alice:s3cret:x").toBase64().toStdString());
+    EXPECT_TRUE(service.requests().empty());
+
+    // cleared again: straight to the service, and the environment's proxy is not taken either
+    setenv("http_proxy", proxy.url("").c_str(), 1);
+    client.SendChunk("two", "EN", "FR", noProxy);
+    unsetenv("http_proxy");
+    EXPECT_EQ(proxy.requests().size(), 1u);
+    ASSERT_EQ(service.requests().size(), 1u);
+    EXPECT_EQ(service.requests()[0].header("Proxy-Authorization"), "");
+}
+
+TEST_F(ServiceExchange, ProxyWithoutUserSendsNoCredentials)
+{
+    RecordingProxy proxy;
+    ProxySettings viaProxy{true, "127.0.0.1", QString::number(proxy.port()), "", ""};
+    client.SendChunk("one", "EN", "FR", viaProxy);
+    ASSERT_EQ(proxy.requests().size(), 1u);
+    EXPECT_EQ(proxy.requests()[0].header("Proxy-Authorization"), "");
+}
+
+TEST_F(ServiceExchange, BadProxyPortStopsBeforeSending)
+{
+    for (const char* port : {"", "80x", "70000", "-1"}) {
+        ProxySettings broken{true, "127.0.0.1", port, "", ""};
+        const std::string error = ErrorOf([&] { client.SendChunk("one", "EN", "FR", broken); });
+        EXPECT_NE(error.find("proxy port"), std::string::npos) << port << ": " << error;
+    }
+    EXPECT_TRUE(service.requests().empty());
+}
