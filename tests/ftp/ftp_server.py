@@ -15,6 +15,7 @@ import errno
 import logging
 import os
 import sys
+import time
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -26,14 +27,18 @@ FULL_PERMS = "elradfmwMT"
 
 
 class CutFile:
-    """File wrapper that fails with an I/O error once `limit` bytes went through."""
+    """File wrapper that fails with an I/O error once `limit` bytes went through,
+    or with `stall` goes silent there (the whole server stops until killed)."""
 
-    def __init__(self, f, limit):
+    def __init__(self, f, limit, stall=False):
         self._f = f
         self._left = limit
+        self._stall = stall
 
     def read(self, n=-1):
         if self._left <= 0:
+            if self._stall:
+                time.sleep(3600)
             raise OSError(errno.EIO, "simulated read failure")
         if n < 0 or n > self._left:
             n = self._left
@@ -66,12 +71,13 @@ class TestAuthorizer(DummyAuthorizer):
 
 class TestFS(AbstractedFS):
     retr_cut = None
+    retr_stall = False
     stor_cut = None
 
     def open(self, filename, mode):
         f = super().open(filename, mode)
         if "r" in mode and self.retr_cut is not None:
-            return CutFile(f, self.retr_cut)
+            return CutFile(f, self.retr_cut, self.retr_stall)
         if "w" in mode and self.stor_cut is not None:
             return CutFile(f, self.stor_cut)
         return f
@@ -80,6 +86,7 @@ class TestFS(AbstractedFS):
 class TestHandler(FTPHandler):
     log_path = None
     close_on = set()
+    hang_on = set()
     list_file = None
     mlsd_file = None
 
@@ -99,6 +106,9 @@ class TestHandler(FTPHandler):
         if cmd in self.close_on:
             self._log("DROPPED " + cmd)
             self.close()
+            return
+        if cmd in self.hang_on:
+            self._log("IGNORED " + cmd)
             return
         super().pre_process_command(line, cmd, arg)
 
@@ -131,7 +141,11 @@ def main():
     p.add_argument("--list-file")
     p.add_argument("--mlsd-file")
     p.add_argument("--close-on", action="append", default=[])
+    p.add_argument("--hang-on", action="append", default=[],
+                   help="never answer this command")
     p.add_argument("--retr-cut", type=int)
+    p.add_argument("--retr-stall", action="store_true",
+                   help="at the --retr-cut point go silent instead of failing")
     p.add_argument("--stor-cut", type=int)
     a = p.parse_args()
 
@@ -162,12 +176,14 @@ def main():
     handler.abstracted_fs = TestFS
     handler.log_path = a.log
     handler.close_on = {c.upper() for c in a.close_on}
+    handler.hang_on = {c.upper() for c in a.hang_on}
     handler.list_file = a.list_file
     handler.mlsd_file = a.mlsd_file
     handler.banner = "test server ready"
     handler.permit_foreign_addresses = False
     handler.auth_failed_timeout = 0.05  # refused logins answer at once
     TestFS.retr_cut = a.retr_cut
+    TestFS.retr_stall = a.retr_stall
     if a.retr_cut is not None:
         handler.use_sendfile = False  # sendfile() would bypass the cut
     TestFS.stor_cut = a.stor_cut

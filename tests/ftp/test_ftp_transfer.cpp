@@ -473,6 +473,102 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
 }
 
+TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
+{
+    t.StallTimeout = 2;
+    t.FTPPassive = true;
+    FtpTestServer noLogin({QStringLiteral("--hang-on"), QStringLiteral("PASS")});
+    FtpTestServer noRetr({QStringLiteral("--hang-on"), QStringLiteral("RETR"), QStringLiteral("--hang-on"),
+                          QStringLiteral("MLSD")});
+    FtpTestServer stalls({QStringLiteral("--retr-cut"), QStringLiteral("5000"), QStringLiteral("--retr-stall")});
+    ASSERT_TRUE(noLogin.Ok() && noRetr.Ok() && stalls.Ok());
+    noRetr.Put(QStringLiteral("f.txt"), "never sent");
+    stalls.Put(QStringLiteral("big.bin"), Pattern(100000));
+    TTransferItem* login = Job(noLogin, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* retr = Job(noRetr, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* list = Job(noRetr, tpFtpList, QStringLiteral("*"));
+    TTransferItem* stalled = Job(stalls, tpFtp, QStringLiteral("big.bin"));
+    t.Execute();
+    EXPECT_FALSE(login->Success);
+    EXPECT_FALSE(retr->Success);
+    EXPECT_FALSE(list->Success);
+    EXPECT_FALSE(stalled->Success);
+    EXPECT_EQ(ev.errorCodes, (QList<int>{6, 4}));
+    EXPECT_EQ(ev.notFound, (QStringList{retr->URL, list->URL}));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
+}
+
+TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("in/f.txt"), "remote");
+    QFile src(target.filePath(QStringLiteral("f.txt")));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write("local");
+    src.close();
+    QStringList overwrite;
+    t.OnCopyOverWrite = [&overwrite](TTransfer*, const QString& name, bool& allow) {
+        overwrite << name;
+        allow = overwrite.size() != 3;
+    };
+    int noNew = 0;
+    t.OnNoNewFileFound = [&noNew](TTransfer*, const QString&, double, double) { ++noNew; };
+    // The remote copy is later than 1899: the upload is skipped.
+    TTransferItem* older = Job(server, tpFtpUpload, src.fileName());
+    older->TargetDir = QStringLiteral("in");
+    older->CopyNewerOnly = true;
+    older->FileDate = 1;
+    // Not later than 2447: the upload goes ahead.
+    TTransferItem* newer = Job(server, tpFtpUpload, src.fileName());
+    newer->TargetDir = QStringLiteral("in");
+    newer->CopyNewerOnly = true;
+    newer->FileDate = 200000;
+    TTransferItem* refused = Job(server, tpFtpUpload, src.fileName());
+    refused->TargetDir = QStringLiteral("in");
+    refused->TargetFilename = QStringLiteral("other.txt");
+    refused->CopyNewerOnly = true;
+    refused->FileDate = 200000;
+    t.Execute();
+    EXPECT_FALSE(older->Success);
+    EXPECT_TRUE(older->NoNewFile);
+    EXPECT_EQ(noNew, 1);
+    EXPECT_TRUE(newer->Success);
+    EXPECT_LT(newer->NewFileDate, 200000);
+    EXPECT_EQ(server.Get(QStringLiteral("in/f.txt")), QByteArray("local"));
+    EXPECT_EQ(overwrite, (QStringList{QStringLiteral("f.txt"), QStringLiteral("f.txt")}));
+    // No remote file of that name: no check, the upload simply goes.
+    EXPECT_TRUE(refused->Success);
+    EXPECT_EQ(server.Get(QStringLiteral("in/other.txt")), QByteArray("local"));
+}
+
+TEST_F(FtpTransferTest, FileLinesNameFileAndServer)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("d/one.txt"), "1");
+    server.Put(QStringLiteral("d/two.txt"), "2");
+    server.Put(QStringLiteral("solo.txt"), "solo");
+    QStringList lines;
+    t.OnCopyProgress = [&lines](TTransfer* sender, int, quint32, quint32) {
+        if (lines.isEmpty() || lines.last() != sender->Dialog()->FileLine)
+            lines << sender->Dialog()->FileLine;
+    };
+    Job(server, tpFtp, QStringLiteral("solo.txt"));
+    Job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
+    TTransferItem* up = Job(server, tpFtpUpload, target.filePath(QStringLiteral("solo.txt")));
+    up->TargetDir = QStringLiteral("up");
+    t.Execute();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("File : 1 of 3 : solo.txt from 127.0.0.1"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("File : 1 of 2 : "))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("File : 2 of 2 : "))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(".txt from 127.0.0.1")));
+    EXPECT_EQ(lines[3], QStringLiteral("File : 3 of 3 : solo.txt to 127.0.0.1"));
+    EXPECT_EQ(t.Dialog()->Clip, TTransferClip::Upload);
+}
+
 TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
 {
     FtpTestServer server;
