@@ -1,0 +1,191 @@
+#include "PaneEditing.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextList>
+#include <QToolButton>
+
+PaneEditing::PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window)
+    : QObject(window), m_source(source), m_target(target), m_active(source), m_window(window)
+{
+    RichEditBold1 = formatAction("RichEditBold1", QStringLiteral("Gra&s"), QKeySequence(QStringLiteral("Ctrl+B")));
+    RichEditItalic1 = formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));
+    RichEditUnderline1 = formatAction("RichEditUnderline1", QString::fromUtf8("S&ouligné"),
+                                      QKeySequence(QStringLiteral("Ctrl+U")));
+    RichEditBullets1 = formatAction("RichEditBullets1", QStringLiteral("&Puces"), {});
+    RichEditAlignLeft1 = formatAction("RichEditAlignLeft1", QString::fromUtf8("Aligner à gau&che"), {});
+    RichEditAlignRight1 = formatAction("RichEditAlignRight1", QString::fromUtf8("Aligner à &droite"), {});
+    RichEditAlignCenter1 = formatAction("RichEditAlignCenter1", QStringLiteral("&Centrer"), {});
+    m_alignments = new QActionGroup(this);
+    for (QAction* action : {RichEditAlignLeft1, RichEditAlignRight1, RichEditAlignCenter1})
+        m_alignments->addAction(action);
+    RichEditAlignLeft1->setChecked(true);
+
+    connect(RichEditBold1, &QAction::triggered, this, [this](bool on) {
+        QTextCharFormat format;
+        format.setFontWeight(on ? QFont::Bold : QFont::Normal);
+        mergeFormat(format);
+    });
+    connect(RichEditItalic1, &QAction::triggered, this, [this](bool on) {
+        QTextCharFormat format;
+        format.setFontItalic(on);
+        mergeFormat(format);
+    });
+    connect(RichEditUnderline1, &QAction::triggered, this, [this](bool on) {
+        QTextCharFormat format;
+        format.setFontUnderline(on);
+        mergeFormat(format);
+    });
+    connect(RichEditBullets1, &QAction::triggered, this, &PaneEditing::setBullets);
+    connect(RichEditAlignLeft1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignLeft); });
+    connect(RichEditAlignRight1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignRight); });
+    connect(RichEditAlignCenter1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignHCenter); });
+
+    for (QTextEdit* pane : {m_source, m_target}) {
+        connect(pane, &QTextEdit::cursorPositionChanged, this, [this, pane] {
+            if (pane == m_active)
+                updateFormatChecks();
+        });
+        connect(pane, &QTextEdit::currentCharFormatChanged, this, [this, pane] {
+            if (pane == m_active)
+                updateFormatChecks();
+        });
+        connect(pane, &QTextEdit::copyAvailable, this, [this, pane] {
+            if (pane == m_active)
+                updateSelectionCommands();
+        });
+    }
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == m_source || now == m_target)
+            setActivePane(static_cast<QTextEdit*>(now));
+    });
+}
+
+QAction* PaneEditing::formatAction(const char* name, const QString& caption, const QKeySequence& keys)
+{
+    auto* action = new QAction(caption, m_window);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setCheckable(true);
+    m_window->addAction(action);
+    return action;
+}
+
+void PaneEditing::bind(QAction* item, Command command)
+{
+    connect(item, &QAction::triggered, this, [this, command] { run(command); });
+    m_bindings.push_back({item, command});
+    updateSelectionCommands();
+}
+
+void PaneEditing::bind(QAbstractButton* button, Command command)
+{
+    connect(button, &QAbstractButton::clicked, this, [this, command] { run(command); });
+    m_bindings.push_back({button, command});
+    updateSelectionCommands();
+}
+
+void PaneEditing::showOn(QToolButton* button, QAction* action)
+{
+    action->setIcon(button->icon());
+    if (!button->toolTip().isEmpty())
+        action->setToolTip(button->toolTip());
+    button->setDefaultAction(action);
+}
+
+void PaneEditing::run(Command command)
+{
+    switch (command) {
+    case Command::Cut: m_active->cut(); break;
+    case Command::Copy: m_active->copy(); break;
+    case Command::Paste: m_active->paste(); break;
+    case Command::SelectAll: m_active->selectAll(); break;
+    case Command::Undo: m_active->undo(); break;
+    }
+}
+
+void PaneEditing::setActivePane(QTextEdit* pane)
+{
+    if (m_active == pane)
+        return;
+    m_active = pane;
+    updateFormatChecks();
+    updateSelectionCommands();
+}
+
+void PaneEditing::mergeFormat(const QTextCharFormat& format)
+{
+    m_active->mergeCurrentCharFormat(format);
+}
+
+void PaneEditing::setBullets(bool on)
+{
+    QTextCursor cursor = m_active->textCursor();
+    cursor.beginEditBlock();
+    if (on) {
+        QTextListFormat format;
+        format.setStyle(QTextListFormat::ListDisc);
+        format.setIndent(1);
+        cursor.createList(format);
+    } else {
+        // take every paragraph of the selection out of its list
+        QTextDocument* document = m_active->document();
+        QTextBlock block = document->findBlock(cursor.selectionStart());
+        const QTextBlock last = document->findBlock(cursor.selectionEnd());
+        while (block.isValid()) {
+            if (QTextList* list = block.textList()) {
+                list->remove(block);
+                QTextCursor at(block);
+                QTextBlockFormat plain = block.blockFormat();
+                plain.setIndent(0);
+                at.setBlockFormat(plain);
+            }
+            if (block == last)
+                break;
+            block = block.next();
+        }
+    }
+    cursor.endEditBlock();
+    updateFormatChecks();
+}
+
+void PaneEditing::setAlignment(Qt::Alignment alignment)
+{
+    m_active->setAlignment(alignment);
+    updateFormatChecks();
+}
+
+void PaneEditing::updateFormatChecks()
+{
+    const QTextCharFormat format = m_active->currentCharFormat();
+    const QFont font = format.font().resolve(m_active->document()->defaultFont());
+    RichEditBold1->setChecked(font.bold());
+    RichEditItalic1->setChecked(font.italic());
+    RichEditUnderline1->setChecked(font.underline());
+    const QTextCursor cursor = m_active->textCursor();
+    RichEditBullets1->setChecked(cursor.currentList() != nullptr);
+    const Qt::Alignment alignment = cursor.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    if (alignment == Qt::AlignRight)
+        RichEditAlignRight1->setChecked(true);
+    else if (alignment == Qt::AlignHCenter)
+        RichEditAlignCenter1->setChecked(true);
+    else
+        RichEditAlignLeft1->setChecked(true);
+}
+
+void PaneEditing::updateSelectionCommands()
+{
+    const bool selection = m_active->textCursor().hasSelection();
+    for (const Binding& binding : m_bindings) {
+        const bool enabled = selection || (binding.command != Command::Cut && binding.command != Command::Copy);
+        if (auto* action = qobject_cast<QAction*>(binding.item.data()))
+            action->setEnabled(enabled);
+        else if (auto* widget = qobject_cast<QWidget*>(binding.item.data()))
+            widget->setEnabled(enabled);
+    }
+}
