@@ -50,6 +50,17 @@ protected:
         return item;
     }
 
+    // A local file below the target folder, for uploads.
+    QString MakeLocal(const QString& name, const QByteArray& content)
+    {
+        const QString path = target.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return path;
+    }
+
     QByteArray Local(const QString& name) const
     {
         QFile f(target.filePath(name));
@@ -193,14 +204,11 @@ TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
     ASSERT_TRUE(server.Ok());
     QDir().mkpath(server.Root() + QStringLiteral("/exists"));
     const QByteArray content = Pattern(10000);
-    QFile src(target.filePath(QStringLiteral("up.bin")));
-    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
-    src.write(content);
-    src.close();
+    const QString src = MakeLocal(QStringLiteral("up.bin"), content);
 
-    TTransferItem* up = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* up = Job(server, tpFtpUpload, src);
     up->TargetDir = QStringLiteral("exists/new/deeper");
-    TTransferItem* renamed = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* renamed = Job(server, tpFtpUpload, src);
     renamed->TargetDir = QStringLiteral("/exists\\other");
     renamed->TargetFilename = QStringLiteral("renamed.bin");
     TTransferItem* missing = Job(server, tpFtpUpload, target.filePath(QStringLiteral("missing.bin")));
@@ -224,12 +232,8 @@ TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
 {
     FtpTestServer server;
     ASSERT_TRUE(server.Ok());
-    QDir().mkpath(target.filePath(QStringLiteral("src")));
-    for (const char* name : {"a.txt", "b.txt", "c.log"}) {
-        QFile f(target.filePath(QStringLiteral("src/") + QLatin1String(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("local ") + name);
-    }
+    for (const char* name : {"a.txt", "b.txt", "c.log"})
+        MakeLocal(QStringLiteral("src/") + QLatin1String(name), QByteArray("local ") + name);
     server.Put(QStringLiteral("in/a.txt"), "remote a");
     server.Put(QStringLiteral("in/b.txt"), "remote b");
     Job(server, tpFtp, QStringLiteral("x"))->Active = false;
@@ -456,13 +460,10 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
                           QStringLiteral("10000")});
     ASSERT_TRUE(server.Ok());
     server.Put(QStringLiteral("big.bin"), Pattern(300000));
-    QFile src(target.filePath(QStringLiteral("up.bin")));
-    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
-    src.write(Pattern(300000));
-    src.close();
+    const QString src = MakeLocal(QStringLiteral("up.bin"), Pattern(300000));
     t.FTPPassive = true;
     TTransferItem* get = Job(server, tpFtp, QStringLiteral("big.bin"));
-    TTransferItem* put = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* put = Job(server, tpFtpUpload, src);
     put->TargetDir = QStringLiteral("/");
     t.Execute();
     EXPECT_FALSE(get->Success);
@@ -504,10 +505,7 @@ TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
     FtpTestServer server;
     ASSERT_TRUE(server.Ok());
     server.Put(QStringLiteral("in/f.txt"), "remote");
-    QFile src(target.filePath(QStringLiteral("f.txt")));
-    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
-    src.write("local");
-    src.close();
+    const QString src = MakeLocal(QStringLiteral("f.txt"), "local");
     QStringList overwrite;
     t.OnCopyOverWrite = [&overwrite](TTransfer*, const QString& name, bool& allow) {
         overwrite << name;
@@ -516,16 +514,16 @@ TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
     int noNew = 0;
     t.OnNoNewFileFound = [&noNew](TTransfer*, const QString&, double, double) { ++noNew; };
     // The remote copy is later than 1899: the upload is skipped.
-    TTransferItem* older = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* older = Job(server, tpFtpUpload, src);
     older->TargetDir = QStringLiteral("in");
     older->CopyNewerOnly = true;
     older->FileDate = 1;
     // Not later than 2447: the upload goes ahead.
-    TTransferItem* newer = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* newer = Job(server, tpFtpUpload, src);
     newer->TargetDir = QStringLiteral("in");
     newer->CopyNewerOnly = true;
     newer->FileDate = 200000;
-    TTransferItem* refused = Job(server, tpFtpUpload, src.fileName());
+    TTransferItem* refused = Job(server, tpFtpUpload, src);
     refused->TargetDir = QStringLiteral("in");
     refused->TargetFilename = QStringLiteral("other.txt");
     refused->CopyNewerOnly = true;
