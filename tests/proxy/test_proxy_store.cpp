@@ -68,3 +68,31 @@ TEST_F(ProxyStoreTest, LineBreakInAPasswordCannotForgeOtherValues)
     EXPECT_EQ(back.Proxy.Address, QString("proxy.lan"));
     EXPECT_EQ(back.Proxy.Password, typed.Password);
 }
+
+TEST_F(ProxyStoreTest, SystemProxyTakenOverAtStartIsStoredAsOnAtShutDown)
+{
+    writeKey("\"UseProxy\"=dword:00000000\n\"ProxyAddr\"=\"old.lan\"\n\"ProxyPort\"=\"3128\"\n"
+             "\"UserName\"=\"alice\"\n\"Password\"=\"s3cret\"\n");
+    qputenv("http_proxy", "http://gateway:8080/");
+    RegStore reader;
+    WindowSettings started;
+    started.InterfaceLanguage = "English";
+    ReadStartupSettings(reader, started);
+    EXPECT_TRUE(started.Proxy.UseProxy);
+    EXPECT_EQ(started.Proxy.Address, QString("gateway"));
+    EXPECT_EQ(started.Proxy.Port, QString("8080"));
+    EXPECT_TRUE(started.Proxy.UserName.isEmpty());
+
+    RegStore writer;
+    ASSERT_TRUE(WriteShutdownSettings(writer, started, "", ""));
+    qunsetenv("http_proxy");
+    RegStore again;
+    WindowSettings next;
+    ReadStartupSettings(again, next);
+    EXPECT_TRUE(next.Proxy.UseProxy);
+    EXPECT_EQ(next.Proxy.Address, QString("gateway"));
+    EXPECT_EQ(next.Proxy.Port, QString("8080"));
+    EXPECT_TRUE(next.Proxy.UserName.isEmpty());
+    EXPECT_TRUE(next.Proxy.Password.isEmpty());
+    EXPECT_FALSE(fileBytes().contains("s3cret"));
+}
