@@ -422,12 +422,21 @@ QImage FlagImage(int position)
 {
     if (!InRange(position))
         return {};
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    Entries[position].flag(painter);
-    return image;
+    // drawn once; the lists ask for a flag on every item they paint
+    static const std::array<QImage, Count> flags = [] {
+        std::array<QImage, Count> drawn;
+        for (int i = 0; i < Count; ++i) {
+            QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            Entries[i].flag(painter);
+            painter.end();
+            drawn[i] = image;
+        }
+        return drawn;
+    }();
+    return flags[position];
 }
 
 }  // namespace LanguageTable

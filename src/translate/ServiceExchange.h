@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 // A failed exchange with the translation service that the fallback did not
-// absorb. what() is the message shown to the user.
+// absorb. what() is the message shown to the user, in UTF-8.
 class ServiceError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
