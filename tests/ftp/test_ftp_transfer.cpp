@@ -228,6 +228,34 @@ TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
     EXPECT_EQ(server.Log().filter(QStringLiteral("CMD MKD")).size(), 3);
 }
 
+TEST_F(FtpTransferTest, UploadRefusedOrCancelled)
+{
+    FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("ro=elr")});
+    ASSERT_TRUE(server.Ok());
+    const QString small = MakeLocal(QStringLiteral("small.txt"), "small");
+    const QString big = MakeLocal(QStringLiteral("big.bin"), Pattern(3000000));
+    TTransferItem* refused = Job(server, tpFtpUpload, small);
+    refused->TargetDir = QStringLiteral("ro");
+    TTransferItem* cancelled = Job(server, tpFtpUpload, big);
+    cancelled->TargetDir = QStringLiteral("rw");
+    TTransferItem* never = Job(server, tpFtpUpload, small);
+    never->TargetDir = QStringLiteral("rw");
+    t.OnCopyProgress = [](TTransfer* sender, int, quint32 done, quint32) {
+        if (done >= 16384)
+            sender->CancelClick();
+    };
+    t.Execute();
+    EXPECT_FALSE(refused->Success);
+    EXPECT_EQ(ev.notFound, QStringList{small});
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/ro/small.txt")));
+    EXPECT_TRUE(cancelled->Cancelled);
+    EXPECT_FALSE(cancelled->Success);
+    EXPECT_LT(QFileInfo(server.Root() + QStringLiteral("/rw/big.bin")).size(), 3000000);
+    EXPECT_FALSE(never->Success);
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/rw/small.txt")));
+    EXPECT_TRUE(ev.errorCodes.isEmpty());
+}
+
 TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
 {
     FtpTestServer server;
