@@ -1,13 +1,16 @@
 #include "TForm1.h"
 
 #include "AgentCharacter.h"
+#include "DocumentCommands.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
 #include "PaneArea.h"
+#include "PaneEditing.h"
 #include "RegStore.h"
 #include "ServiceExchange.h"
+#include "SearchDialog.h"
 #include "ServiceLauncher.h"
 #include "TForm4.h"
 #include "ToolbarIcons.h"
@@ -79,6 +82,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
+    wireDocuments();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -87,6 +91,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
         move(frame.topLeft());
     }
     FormCreate();
+    wireFontBoxes();
 }
 
 TForm1::~TForm1() = default;
@@ -362,7 +367,7 @@ void TForm1::FormCreate()
         WindowsVersion = ::WindowsVersion::Detect(VersionQuery);
         WindowsName = ::WindowsVersion::Name(WindowsVersion);
         OpenedFileName.clear();
-        ResultFileName.clear();
+        m_documents->resultFile().clear();
         setStatus(IdleStatus, false);
         fillFontNames();
         readSettings();
@@ -548,25 +553,80 @@ void TForm1::ProxyServer1Click() { TForm4::EditProxySettings(this, Proxy); }
 
 void TForm1::ApplyPaneFont()
 {
-    bool sizeOk = false;
-    const int size = ComboBox1->currentText().toInt(&sizeOk);
-    const QColor colour = ColorBox1->currentData().value<QColor>();
-    for (QTextEdit* pane : {RichEdit1, RichEdit2}) {
-        QFont font = pane->font();
-        font.setFamily(ComboBox2->currentText());
-        pane->setFont(font);
-        if (!sizeOk)
-            throw std::runtime_error(
-                QStringLiteral("'%1' is not a valid integer value").arg(ComboBox1->currentText()).toStdString());
-        if (size > 0)
-            font.setPointSize(size);
-        pane->setFont(font);
-        QPalette palette = pane->palette();
-        palette.setColor(QPalette::Text, colour.isValid() ? colour : QColor(Qt::black));
-        pane->setPalette(palette);
-        pane->update();
-    }
+    m_documents->ApplyPaneFont(ComboBox1->currentText(), ComboBox2->currentText(),
+                               ColorBox1->currentData().value<QColor>());
 }
+
+// --- documents and editing ---
+
+void TForm1::wireDocuments()
+{
+    m_documents = std::make_unique<DocumentCommands>(
+        RichEdit1, RichEdit2, [this](const QString& text) { setStatus(text, false); }, this);
+    const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {
+        {sfsf1, &TForm1::sfsf1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
+        {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
+        {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
+        {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
+    for (const auto& [item, handler] : fileItems) {
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, this, handler);
+    }
+    const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
+        {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton3, &TForm1::EnregistrerExecute},
+        {ToolButton4, &TForm1::ToolButton4Click}};
+    for (const auto& [button, handler] : fileButtons) {
+        button->setEnabled(true);
+        connect(button, &QToolButton::clicked, this, handler);
+    }
+
+    m_editing = new PaneEditing(RichEdit1, RichEdit2, this);
+    using Command = PaneEditing::Command;
+    for (QAction* item : {Couper2, Cut1})
+        m_editing->bind(item, Command::Cut);
+    for (QAction* item : {Copier1, Copy1})
+        m_editing->bind(item, Command::Copy);
+    for (QAction* item : {Coller1, Paste1})
+        m_editing->bind(item, Command::Paste);
+    for (QAction* item : {outslectionner1, SelectAll1})
+        m_editing->bind(item, Command::SelectAll);
+    m_editing->bind(Dfaire1, Command::Undo);
+    m_editing->bind(ToolButton6, Command::Cut);
+    m_editing->bind(ToolButton7, Command::Copy);
+    m_editing->bind(ToolButton8, Command::Paste);
+    PaneEditing::showOn(ToolButton10, m_editing->RichEditBold1);
+    PaneEditing::showOn(ToolButton11, m_editing->RichEditItalic1);
+    PaneEditing::showOn(ToolButton12, m_editing->RichEditUnderline1);
+    PaneEditing::showOn(ToolButtonAlignRight, m_editing->RichEditAlignRight1);
+    PaneEditing::showOn(ToolButtonAlignCenter, m_editing->RichEditAlignCenter1);
+    PaneEditing::showOn(ToolButtonAlignLeft, m_editing->RichEditAlignLeft1);
+    PaneEditing::showOn(ToolButtonBullets, m_editing->RichEditBullets1);
+}
+
+void TForm1::wireFontBoxes()
+{
+    // connected once start-up has filled the boxes, so every later change applies the font
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::currentTextChanged, this, &TForm1::ComboBox2Change);
+    connect(ColorBox1, &QComboBox::currentIndexChanged, this, &TForm1::ColorBox1Change);
+}
+
+void TForm1::ToolButton1Click() { m_documents->New(); }
+void TForm1::sfsf1Click() { ToolButton1Click(); }
+void TForm1::EnregistrerExecute() { NouveauExecute(); }
+void TForm1::NouveauExecute() { RunHandler([this] { m_documents->Save(); }); }
+void TForm1::Enregistrersous1Click() { RunHandler([this] { m_documents->SaveAs(); }); }
+void TForm1::Print1Click() { RunHandler([this] { m_documents->Print(); }); }
+void TForm1::ToolButton4Click() { Print1Click(); }
+void TForm1::FilePrintSetup1Execute() { m_documents->SetupPrinter(); }
+void TForm1::SearchFind1BeforeExecute() { m_documents->FindBeforeExecute(); }
+void TForm1::SearchFind1Execute() { m_documents->Find(); }
+void TForm1::SearchFind1FindDialogFind(SearchDialog* dialog) { m_documents->FindDialogFind(dialog); }
+void TForm1::SearchFindNext1Execute() { m_documents->FindNext(); }
+void TForm1::SearchReplace1Execute() { m_documents->Replace(); }
+void TForm1::ComboBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
+void TForm1::ComboBox2Change() { RunHandler([this] { ApplyPaneFont(); }); }
+void TForm1::ColorBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
 
 // --- hooks of the character and component layers ---
 

@@ -20,6 +20,9 @@ class QToolBar;
 class QToolButton;
 class ServiceClient;
 class ServiceLauncher;
+class DocumentCommands;
+class PaneEditing;
+class SearchDialog;
 
 // The main window: source pane, target pane, the toolbar with the domain and
 // language lists, the menus and the status line. Widgets and actions carry
@@ -47,7 +50,6 @@ public:
     QString VoiceName;
     ProxySettings Proxy;
     QString OpenedFileName;  // the document last opened into the source pane
-    QString ResultFileName;  // where the target pane was last saved
     // The system language asked the program to end before its window opened.
     bool EndRequested = false;
 
@@ -118,6 +120,9 @@ public:
     // The window's HTTP client (`http`), one for the window's life.
     ServiceClient& http();
     QString statusText() const;
+    // The document commands (save, print, find, pane font) and the pane editing actions.
+    DocumentCommands& documents() { return *m_documents; }
+    PaneEditing* editing() const { return m_editing; }
 
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
@@ -164,6 +169,23 @@ public slots:
     void Dutch2Click();
     void ProxyServer1Click();
     void ApplyPaneFont();
+    // documents and editing
+    void ToolButton1Click();
+    void sfsf1Click();
+    void EnregistrerExecute();
+    void NouveauExecute();
+    void Enregistrersous1Click();
+    void Print1Click();
+    void ToolButton4Click();
+    void FilePrintSetup1Execute();
+    void SearchFind1BeforeExecute();
+    void SearchFind1Execute();
+    void SearchFind1FindDialogFind(SearchDialog* dialog);
+    void SearchFindNext1Execute();
+    void SearchReplace1Execute();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void ColorBox1Change();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -178,6 +200,8 @@ private:
     void applyLanguageColumn(int column);
     void selectPosition(QComboBox* list, int position);
     void ensureServiceRunning();
+    void wireDocuments();
+    void wireFontBoxes();
 
     // Hooks into the speech and component layers; they do nothing while no
     // character layer is built in.
@@ -191,4 +215,6 @@ private:
     std::unique_ptr<ServiceClient> m_http;
     std::unique_ptr<ServiceLauncher> m_launcher;
     bool m_closed = false;
+    std::unique_ptr<DocumentCommands> m_documents;
+    PaneEditing* m_editing = nullptr;
 };
