@@ -161,6 +161,7 @@ struct ServiceClient::Impl {
     int connectSeconds = DefaultConnectSeconds;
     int stallSeconds = DefaultStallSeconds;
     qsizetype replyLimit = DefaultReplyLimit;
+    QString proxyInUse;  // "host:port" of the proxy of the current request, empty when direct
 
     void applyProxy(const ProxySettings& proxy);
     Response perform(const QString& address, const QByteArray* postBody);
@@ -224,6 +225,7 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& proxy)
         curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, nullptr);
         curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, nullptr);
         curl_easy_setopt(h, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
+        proxyInUse.clear();
         return;
     }
     bool ok = false;
@@ -239,6 +241,7 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& proxy)
                      proxy.UserName.isEmpty() ? nullptr : proxy.UserName.toUtf8().constData());
     // the proxy carries every request, whatever no_proxy says
     curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    proxyInUse = QStringLiteral("%1:%2").arg(proxy.Address).arg(port);
 }
 
 Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody)
@@ -290,6 +293,24 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
             .arg(replyLimit / (1024 * 1024));
     if (response.stalled)
         return QStringLiteral("The translation service did not answer within %1 seconds.").arg(stallSeconds);
+    if (!proxyInUse.isEmpty()) {
+        // a failure on the way through the proxy must say so, or the user looks for the fault at the service
+        if (response.result == CURLE_OK && response.status == 407)
+            return QStringLiteral("The proxy server at %1 refused the user name or password (HTTP status 407).")
+                .arg(proxyInUse);
+        switch (response.result) {
+        case CURLE_OK:
+            break;
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return QStringLiteral("Could not connect to the proxy server at %1: %2").arg(proxyInUse, response.curlMessage);
+        default:
+            return QStringLiteral("The request to the translation service at %1 through the proxy server at %2 "
+                                  "failed: %3 (check the proxy's address and credentials)")
+                .arg(where, proxyInUse, response.curlMessage);
+        }
+    }
     switch (response.result) {
     case CURLE_OK: {
         QString message = QString::fromUtf8(response.body).simplified();
