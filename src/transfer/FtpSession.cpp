@@ -11,9 +11,6 @@
 
 namespace {
 
-// Received data waits here while the caller is busy; past this the transfer pauses.
-constexpr qsizetype kBufferLimit = 256 * 1024;
-
 bool HasControlCharacter(const QString& text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
@@ -101,7 +98,7 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory)
     Finish();
     m_replies.clear();
     m_body.clear();
-    m_paused = m_started = m_gaveUp = m_done = false;
+    m_started = m_gaveUp = m_done = false;
     m_sourceFailed = m_sourceGaveUp = false;
     m_source = nullptr;
     m_result = CURLE_OK;
@@ -167,13 +164,10 @@ size_t FtpSession::OnHeader(char* data, size_t size, size_t count, void* self)
 
 size_t FtpSession::OnWrite(char* data, size_t size, size_t count, void* self)
 {
+    // Data is only taken in while the reader has run dry (see Read), so what
+    // waits here is at most what one round of the client brings.
     auto* session = static_cast<FtpSession*>(self);
     const size_t n = size * count;
-    // A paused transfer hands the same data in again later, so nothing is kept now.
-    if (session->m_pauseAllowed && session->m_body.size() - session->m_taken >= kBufferLimit) {
-        session->m_paused = true;
-        return CURL_WRITEFUNC_PAUSE;
-    }
     session->m_body.append(data, qsizetype(n));
     return n;
 }
@@ -391,14 +385,12 @@ bool FtpSession::OpenRead(const QString& name)
 {
     if (!Prepare(Resolve(name), false))
         return false;
-    m_pauseAllowed = true;
     m_taken = 0;
     Start();
     while (!m_started && m_body.isEmpty() && Drive()) {
     }
     if (m_done && m_result != CURLE_OK && !m_started && m_body.isEmpty()) {
         Finish();
-        m_pauseAllowed = false;
         return false;
     }
     return true;
@@ -411,10 +403,6 @@ qint64 FtpSession::Read(char* buffer, qint64 max)
         m_taken = 0;
         if (m_done)
             return m_result == CURLE_OK ? 0 : -1;
-        if (m_paused) {
-            m_paused = false;
-            curl_easy_pause(m_easy, CURLPAUSE_CONT);
-        }
         if (!Drive() && m_body.isEmpty())
             continue;
         if (m_idleAsked && m_body.isEmpty()) {
@@ -433,7 +421,6 @@ void FtpSession::CloseRead()
     Finish();
     m_body.clear();
     m_taken = 0;
-    m_pauseAllowed = false;
 }
 
 FtpSession::StoreResult FtpSession::Store(const QString& name, qint64 size, const Source& source)

@@ -97,10 +97,8 @@ private:
     QByteArray m_replies;    // control replies of the current request
     QByteArray m_body;       // received data, handed out from m_taken on
     qsizetype m_taken = 0;
-    bool m_pauseAllowed = false;
     bool m_attached = false;
     bool m_done = false;
-    bool m_paused = false;
     bool m_started = false;  // the server answered the transfer command with 1xx
     bool m_gaveUp = false;
     bool m_idleAsked = false;
