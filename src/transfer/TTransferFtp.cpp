@@ -216,15 +216,20 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         Finish(keep, dir.changed, dir.saved);
         return false;
     };
+    const auto cannotCreate = [&] {
+        abandon();
+        t.FireError(3, QStringLiteral("Cannot create target file ") + path);
+        return false;
+    };
+    // A name taken from the remote path stays a plain name inside TargetDir.
+    if (targetName.isEmpty() && !IsSafeFileName(fileName))
+        return cannotCreate();
     if (!t.CheckOverwrite(path))
         return abandon();
     ForceDirectories(QFileInfo(path).path());
     QFile file(path);
-    if (!IsSafeFileName(fileName) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        abandon();
-        t.FireError(3, QStringLiteral("Cannot create target file ") + path);
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return cannotCreate();
 
     t.m_cancel = false;
     const qint64 start = TTransfer::TickCount();
@@ -256,11 +261,13 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
     }
     file.close();
     session->CloseRead();
+    const QString reason = session->ErrorText();
     Finish(keep, dir.changed, dir.saved);
     // A transfer that broke off is no download: the piece is not kept as if it were the file.
     if (readFailed) {
         QFile::remove(path);
-        t.FireError(4, QStringLiteral("Error reading source file ") + url);
+        t.FireError(4, QStringLiteral("Error reading source file ") + url + QStringLiteral(" (") + reason
+                           + QLatin1Char(')'));
         return false;
     }
     return true;  // also when cancelled: the partial file stays
@@ -342,6 +349,7 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     };
     const QString remotePath = session->Resolve(remoteName);
     const FtpSession::StoreResult stored = session->Store(remoteName, size, read);
+    const QString reason = session->ErrorText();
     file.close();
     Finish(keep, changed, saved);
     switch (stored) {
@@ -350,14 +358,15 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
         return true;
     case FtpSession::StoreResult::Refused:
         if (t.OnURLNotFound)
-            t.OnURLNotFound(&t, item.URL);
+            t.OnURLNotFound(&t, source);
         return false;
     case FtpSession::StoreResult::SourceFailed:
         throw ETransferIOError((QStringLiteral("Error reading source file ") + source).toStdString());
     case FtpSession::StoreResult::BrokenOff:
         break;
     }
-    t.FireError(5, QStringLiteral("Error writing to destination file ") + remotePath);
+    t.FireError(5, QStringLiteral("Error writing to destination file ") + remotePath + QStringLiteral(" (") + reason
+                       + QLatin1Char(')'));
     return false;
 }
 

@@ -497,8 +497,8 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(put->Success);
     ASSERT_EQ(ev.errorCodes, (QList<int>{4, 5}));
-    EXPECT_EQ(ev.errorInfos[0], QStringLiteral("Error reading source file big.bin"));
-    EXPECT_EQ(ev.errorInfos[1], QStringLiteral("Error writing to destination file /up.bin"));
+    EXPECT_TRUE(ev.errorInfos[0].startsWith(QStringLiteral("Error reading source file big.bin ("))) << ev.errorInfos[0].toStdString();
+    EXPECT_TRUE(ev.errorInfos[1].startsWith(QStringLiteral("Error writing to destination file /up.bin (")));
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
 }
 
@@ -615,6 +615,28 @@ TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
     EXPECT_GE(size, 8192);
     EXPECT_LT(size, 2000000);
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("later.bin"))));
+}
+
+TEST_F(FtpTransferTest, ExistingTargetIsAskedAboutAndKeptWhenRefused)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("f.txt"), "remote");
+    MakeLocal(QStringLiteral("f.txt"), "mine");
+    MakeLocal(QStringLiteral("g.txt"), "mine too");
+    t.CreateUniqueFilenames = true;
+    t.OnCopyOverWrite = [](TTransfer*, const QString& path, bool& allow) { allow = path.endsWith("f.txt"); };
+    TTransferItem* unique = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* refused = Job(server, tpFtp, QStringLiteral("f.txt"));
+    refused->TargetFilename = QStringLiteral("g.txt");
+    t.Execute();
+    EXPECT_TRUE(unique->Success);
+    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("mine"));
+    EXPECT_EQ(Local(QStringLiteral("f(1).txt")), QByteArray("remote"));
+    EXPECT_FALSE(refused->Success);
+    EXPECT_EQ(Local(QStringLiteral("g.txt")), QByteArray("mine too"));
+    // The refused job did not leave the connection in a state the run trips over.
+    EXPECT_TRUE(ev.errorCodes.isEmpty());
 }
 
 TEST_F(FtpTransferTest, CopyNewerOnlyComparesTheServerDate)
