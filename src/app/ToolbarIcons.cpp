@@ -73,6 +73,17 @@ void letter(QPainter& p, const QString& text, bool bold, bool italic, bool under
     p.drawText(QRectF(0, -1, 16, 16), Qt::AlignCenter, text);
 }
 
+// a bold white letter centred on a coloured badge
+void whiteLabel(QPainter& p, const QRectF& r, int pixelSize, const QString& text)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, text);
+}
+
 void alignLines(QPainter& p, Qt::Alignment alignment)
 {
     p.setPen(QPen(Ink, 1.4));
@@ -163,13 +174,8 @@ void draw(QPainter& p, Glyph glyph)
         p.setBrush(QColor(0x2e, 0xa0, 0x4a));
         p.setPen(QPen(QColor(0x1c, 0x6b, 0x30), 1));
         p.drawRoundedRect(QRectF(5.5, 6.5, 10, 9), 2, 2);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(8);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(QRectF(0.5, 0.5, 10, 9), Qt::AlignCenter, QStringLiteral("A"));
-        p.drawText(QRectF(5.5, 6.5, 10, 9), Qt::AlignCenter, QStringLiteral("Z"));
+        whiteLabel(p, QRectF(0.5, 0.5, 10, 9), 8, QStringLiteral("A"));
+        whiteLabel(p, QRectF(5.5, 6.5, 10, 9), 8, QStringLiteral("Z"));
         break;
     }
     case Glyph::Swap:
@@ -237,12 +243,7 @@ QIcon ApplicationIcon()
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(0x1d, 0x5e, 0xbe));
             p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-            QFont font(QStringLiteral("DejaVu Sans"));
-            font.setPixelSize(12);
-            font.setBold(true);
-            p.setFont(font);
-            p.setPen(Qt::white);
-            p.drawText(QRectF(0, 0, 11, 15), Qt::AlignCenter, QStringLiteral("L"));
+            whiteLabel(p, QRectF(0, 0, 11, 15), 12, QStringLiteral("L"));
             p.setBrush(QColor(0x4c, 0xc0, 0x5e));
             p.setPen(Qt::NoPen);
             p.drawEllipse(QPointF(11.5, 5), 2.5, 2.5);
