@@ -21,6 +21,8 @@ int main(int argc, char** argv)
         TForm1 form;
         if (form.EndRequested)
             return 0;
+        // a quit that bypasses the window's close (end of session) still stores the settings
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::FormClose);
         form.show();
         result = QApplication::exec();
     }
