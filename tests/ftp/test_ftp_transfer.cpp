@@ -113,6 +113,20 @@ TEST_F(FtpTransferTest, DownloadsInPassiveAndActiveModeWithAnonymousOrUserLogin)
     EXPECT_TRUE(ev.errorCodes.isEmpty());
 }
 
+TEST_F(FtpTransferTest, ThreadExecuteRunsTheFtpJobs)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("f.txt"), "threaded");
+    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("*"));
+    t.ThreadExecute();
+    EXPECT_TRUE(t.ThreadDone());
+    EXPECT_TRUE(get->Success);
+    EXPECT_TRUE(list->Success);
+    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("threaded"));
+}
+
 TEST_F(FtpTransferTest, SameKeyKeepsTheLoginAndRestoresTheDirectory)
 {
     FtpTestServer server;
