@@ -53,6 +53,8 @@ int LastReplyCode(const QByteArray& replies)
     return codes.isEmpty() ? 0 : codes.last();
 }
 
+constexpr qsizetype kListingLimit = 64 * 1024 * 1024;
+
 }  // namespace
 
 FtpSession::FtpSession(const Options& options, Idle idle)
@@ -98,7 +100,7 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory)
     Finish();
     m_replies.clear();
     m_body.clear();
-    m_started = m_gaveUp = m_done = false;
+    m_started = m_gaveUp = m_done = m_listing = false;
     m_sourceFailed = m_sourceGaveUp = false;
     m_source = nullptr;
     m_result = CURLE_OK;
@@ -168,6 +170,9 @@ size_t FtpSession::OnWrite(char* data, size_t size, size_t count, void* self)
     // waits here is at most what one round of the client brings.
     auto* session = static_cast<FtpSession*>(self);
     const size_t n = size * count;
+    // A listing is held whole; one beyond all reason is refused, not swallowed.
+    if (session->m_listing && session->m_body.size() + qsizetype(n) > kListingLimit)
+        return 0;
     session->m_body.append(data, qsizetype(n));
     return n;
 }
@@ -358,11 +363,16 @@ bool FtpSession::Stat(const QString& name, FtpListEntry& entry)
 bool FtpSession::List(std::vector<FtpListEntry>& entries)
 {
     entries.clear();
-    if (m_mlsd != MlsdSupport::No) {
+    const auto fetch = [this](const char* command) {
         if (!Prepare(m_cwd, true))
             return false;
-        curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, "MLSD");
-        if (Perform() == CURLE_OK) {
+        m_listing = true;
+        if (command)
+            curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, command);
+        return Perform() == CURLE_OK;
+    };
+    if (m_mlsd != MlsdSupport::No) {
+        if (fetch("MLSD")) {
             m_mlsd = MlsdSupport::Yes;
             entries = ParseMlsdListing(m_body);
             return true;
@@ -373,9 +383,7 @@ bool FtpSession::List(std::vector<FtpListEntry>& entries)
             return false;
         m_mlsd = MlsdSupport::No;
     }
-    if (!Prepare(m_cwd, true))
-        return false;
-    if (Perform() != CURLE_OK)
+    if (!fetch(nullptr))
         return false;
     entries = ParseListListing(m_body, QDate::currentDate());
     return true;

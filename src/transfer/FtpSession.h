@@ -98,6 +98,7 @@ private:
     QByteArray m_body;       // received data, handed out from m_taken on
     qsizetype m_taken = 0;
     bool m_attached = false;
+    bool m_listing = false;
     bool m_done = false;
     bool m_started = false;  // the server answered the transfer command with 1xx
     bool m_gaveUp = false;

@@ -210,6 +210,7 @@ TEST_F(FtpTransferTest, ClassicListingWhenTheServerHasNoMachineListing)
     ASSERT_TRUE(t.Dialog());
     EXPECT_EQ(t.Dialog()->FileLine, QStringLiteral("3 ") + list->FileList->last());
     EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD LIST /")));
+    EXPECT_EQ(server.Logins(), 1);  // the refused machine listing did not cost the login
 }
 
 TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
