@@ -131,7 +131,10 @@ public:
 
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // The socket already listens, so requests made from now on are queued.
+        // Stopping works only once the accept loop runs, so wait for it (bounded).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!m_server.is_running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
     }
 
     ~TestHttpServer()

@@ -1,0 +1,471 @@
+// HTTP download and upload against a real server on 127.0.0.1.
+#include "TTransfer.h"
+#include "TestHttpServer.h"
+#include "TransferNames.h"
+#include "TransferTestSupport.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray Body(const std::string& name, size_t size = 10000)
+{
+    const std::string body = TestHttpServer::Body(name, size);
+    return QByteArray(body.data(), qsizetype(body.size()));
+}
+
+// A port on 127.0.0.1 that nobody listens on.
+int ClosedPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+// Scripted answers to the login prompt.
+struct LoginScript {
+    QStringList captions;
+    QList<QPair<QString, QString>> answers;  // an empty list answers Cancel
+    LoginScript()
+    {
+        SetLoginAsker([this](const QString& caption, QString& user, QString& password) {
+            captions << caption;
+            if (answers.isEmpty())
+                return false;
+            const auto answer = answers.takeFirst();
+            user = answer.first;
+            password = answer.second;
+            return true;
+        });
+    }
+    ~LoginScript() { SetLoginAsker(nullptr); }
+};
+
+class HttpTransfer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        qunsetenv("http_proxy");
+        qunsetenv("HTTP_PROXY");
+        ASSERT_TRUE(dir.isValid());
+        log.Attach(transfer);
+    }
+    QString Url(const std::string& path) const { return QString::fromStdString(server.Url(path)); }
+    QString Out(const QString& name) const { return dir.filePath("out/" + name); }
+    TTransferItem* AddDownload(const QString& url)
+    {
+        TTransferItem* item = transfer.Items.Add();
+        item->URL = url;
+        item->TargetDir = dir.filePath("out");
+        return item;
+    }
+    TTransferItem* AddUpload(const std::string& path, const QByteArray& content, TTransferHTTPCommand verb)
+    {
+        QDir(dir.path()).mkdir("up");
+        WriteFile(dir.filePath("up/data.bin"), content);
+        TTransferItem* item = transfer.Items.Add();
+        item->Protocol = tpHttpUpload;
+        item->HTTPCommand = verb;
+        item->URL = Url(path);
+        item->TargetDir = dir.filePath("up");
+        item->TargetFilename = "data.bin";
+        return item;
+    }
+    QStringList ErrorLines() const { return log.lines.filter(QRegularExpression("^(Error|URLNotFound|NoNewFile)")); }
+
+    TestHttpServer server;
+    QTemporaryDir dir;
+    TTransfer transfer;
+    EventLog log;
+};
+}  // namespace
+
+TEST_F(HttpTransfer, DownloadWithLengthAndDate)
+{
+    AddDownload(Url("/files/a.bin"));
+    QString fileLine;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.bin")), Body("a.bin"));
+    EXPECT_EQ(log.lastSize, 10000u);
+    EXPECT_EQ(log.lastTotal, 10000u);
+    EXPECT_EQ(fileLine, QStringLiteral("File : a.bin from 127.0.0.1:%1").arg(server.Port()));
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "Done"}));
+}
+
+TEST_F(HttpTransfer, DisplayNameAndTargetNameReplaceTheAddressName)
+{
+    TTransferItem* item = AddDownload(Url("/files/a.bin"));
+    item->DisplayURL = "Setup program";
+    item->TargetFilename = "renamed.bin";
+    item->TargetDir = dir.filePath("deep/er/out");  // created on the way
+    transfer.ShowServer = false;
+    QString fileLine;
+    transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32, quint32) { fileLine = sender->Dialog()->FileLine; };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(fileLine, "File : Setup program");
+    EXPECT_EQ(ReadFile(dir.filePath("deep/er/out/renamed.bin")), Body("a.bin"));
+}
+
+TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
+{
+    AddDownload(Url("/nolength/n.bin"));
+    QString progressLine, timeLine;
+    int position = -1;
+    transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32 size, quint32 total) {
+        log.lastSize = size;
+        log.lastTotal = total;
+        progressLine = sender->Dialog()->ProgressLine;
+        timeLine = sender->Dialog()->TimeLine;
+        position = sender->Dialog()->Position;
+    };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("n.bin")), Body("n.bin"));
+    EXPECT_EQ(log.lastTotal, 0u);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(progressLine, "Progress : 10.00 Kb");
+    EXPECT_EQ(timeLine, "Estimated time left : unknown");
+
+    transfer.Items[0].ExpectedSize = 20000;
+    transfer.Execute();
+    EXPECT_EQ(log.lastTotal, 20000u);
+    EXPECT_EQ(position, 50);
+    EXPECT_EQ(progressLine, "Progress : 10.00 Kb of 20.00 Kb");
+}
+
+TEST_F(HttpTransfer, EmptyBodyLeavesAnEmptyFileAndFails)
+{
+    AddDownload(Url("/empty.bin"));
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_TRUE(QFileInfo::exists(Out("empty.bin")));
+    EXPECT_EQ(QFileInfo(Out("empty.bin")).size(), 0);
+    EXPECT_TRUE(ErrorLines().isEmpty());
+}
+
+TEST_F(HttpTransfer, ErrorStatusesAreReported)
+{
+    AddDownload(Url("/missing.bin"));
+    AddDownload(Url("/broken.bin"));
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 404", "ErrorInfo 404 Returned http error code 404", "Error 500",
+                                         "ErrorInfo 500 Returned http error code 500"}));
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_FALSE(QFileInfo::exists(Out("missing.bin")));
+    // A failing job still ends with OnFileDone.
+    EXPECT_TRUE(log.lines.contains("FileDone 1"));
+}
+
+TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
+{
+    const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
+    AddDownload(url);
+    transfer.ProxyUserID = "pu";
+    transfer.ProxyPassword = "pp";
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    // The event names the address with the proxy credentials put in.
+    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + TransferNames::ProxyRewrite(url, "pu", "pp")}));
+    EXPECT_FALSE(QFileInfo::exists(Out("x.bin")));
+}
+
+TEST_F(HttpTransfer, RedirectIsFollowed)
+{
+    AddDownload(Url("/moved/r.bin"));
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("r.bin")), Body("r.bin"));
+}
+
+TEST_F(HttpTransfer, BodyCutShortIsAFailureAndLeavesNoFile)
+{
+    AddDownload(Url("/short.bin"));
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    const QStringList errors = ErrorLines();
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors[0], "Error 4");
+    EXPECT_TRUE(errors[1].startsWith("ErrorInfo 4 Error reading source file " + Url("/short.bin") + " ("));
+    EXPECT_FALSE(QFileInfo::exists(Out("short.bin")));
+}
+
+TEST_F(HttpTransfer, StalledServerIsBrokenOff)
+{
+    transfer.StallTimeout = 1;
+    AddDownload(Url("/stall.bin"));
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(ErrorLines().value(0), "Error 4");
+    EXPECT_FALSE(QFileInfo::exists(Out("stall.bin")));
+}
+
+TEST_F(HttpTransfer, CancelledDownloadIsRemoved)
+{
+    AddDownload(Url("/nolength/c.bin"));
+    AddDownload(Url("/files/later.bin"));
+    transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Cancelled);
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(QFileInfo::exists(Out("c.bin")));
+    EXPECT_FALSE(QFileInfo::exists(Out("later.bin")));
+    EXPECT_FALSE(log.lines.contains("FileDone 0"));
+}
+
+TEST_F(HttpTransfer, NameFromTheAddressNeverLeavesTheTargetFolder)
+{
+    QDir(dir.path()).mkdir("out");
+    AddDownload(Url("/files/a.bin?x=/.."));
+    AddDownload(Url("/files/a.bin?x=/"));
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_EQ(ErrorLines().filter("Error 3").size(), 2);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(QDir(dir.filePath("out")).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(HttpTransfer, TargetThatCannotBeCreated)
+{
+    WriteFile(dir.filePath("plain"), "x");
+    TTransferItem* item = AddDownload(Url("/files/a.bin"));
+    item->TargetDir = dir.filePath("plain/sub");
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 3", "ErrorInfo 3 Cannot create file " + dir.filePath("plain/sub/a.bin")}));
+}
+
+TEST_F(HttpTransfer, AuthenticationNeverReportsTheStatus)
+{
+    AddDownload(Url("/secret/s.bin"));
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines().value(0), "Error 401");
+    EXPECT_FALSE(transfer.Items[0].Success);
+}
+
+TEST_F(HttpTransfer, AuthenticationAutoPromptsUntilCancel)
+{
+    LoginScript login;
+    login.answers = {{"alice", "wrong"}, {"bob", "s3cret"}};
+    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(login.captions.size(), 3);
+    EXPECT_EQ(login.captions[0], QStringLiteral("Connect to 127.0.0.1:%1").arg(server.Port()));
+    // Cancel ends the job quietly.
+    EXPECT_TRUE(ErrorLines().isEmpty());
+    EXPECT_EQ(server.Authorizations().size(), 3u);
+    EXPECT_EQ(server.Authorizations()[0], "");
+}
+
+TEST_F(HttpTransfer, AuthenticationAutoRetriesWithTheEnteredCredentials)
+{
+    LoginScript login;
+    login.answers = {{"alice", "s3cret"}};
+    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("s.bin")), Body("s.bin"));
+    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({"", TestHttpServer::ExpectedAuthorization()}));
+    // What was entered is not written back to the job.
+    EXPECT_EQ(transfer.Items[0].HTTPUserID, "");
+}
+
+TEST_F(HttpTransfer, AuthenticationAlwaysWithBothSetSendsAtOnce)
+{
+    LoginScript login;
+    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    item->Authenticate = taAlways;
+    item->HTTPUserID = "alice";
+    item->HTTPPassword = "s3cret";
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_TRUE(login.captions.isEmpty());
+    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({TestHttpServer::ExpectedAuthorization()}));
+}
+
+TEST_F(HttpTransfer, AuthenticationAlwaysPromptsFirstWhenOneIsMissing)
+{
+    LoginScript login;
+    login.answers = {{"alice", "s3cret"}};
+    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    item->Authenticate = taAlways;
+    item->HTTPUserID = "alice";
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(login.captions.size(), 1);
+    EXPECT_EQ(server.Authorizations().size(), 1u);
+}
+
+TEST_F(HttpTransfer, HeaderRules)
+{
+    // An empty user with a password still sends ":" + password; empty entries send nothing.
+    LoginScript login;
+    login.answers = {{"", ""}};
+    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    item->HTTPPassword = "pw";
+    AddDownload(Url("/secret/t.bin"))->Authenticate = taAlways;
+    transfer.Execute();
+    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({"Basic OnB3", ""}));
+}
+
+TEST_F(HttpTransfer, CopyNewerOnlyComparesWithTheServerDate)
+{
+    const double serverDate = TransferNames::ServerDateTime(784887151);
+    TTransferItem* older = AddDownload(Url("/files/old.bin"));
+    older->CopyNewerOnly = true;
+    older->FileDate = serverDate - 1;
+    TTransferItem* newer = AddDownload(Url("/files/new.bin"));
+    newer->CopyNewerOnly = true;
+    newer->FileDate = serverDate + 1;
+    double reportedCurrent = 0;
+    transfer.OnNoNewFileFound = [&](TTransfer*, const QString& name, double current, double) {
+        log.lines << "NoNewFile " + name;
+        reportedCurrent = current;
+    };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_NEAR(transfer.Items[0].NewFileDate, serverDate, 1e-9);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_TRUE(transfer.Items[1].NoNewFile);
+    EXPECT_NEAR(transfer.Items[1].NewFileDate, serverDate, 1e-9);
+    EXPECT_EQ(reportedCurrent, serverDate + 1);
+    EXPECT_EQ(ErrorLines(), QStringList({"NoNewFile new.bin"}));
+    EXPECT_FALSE(QFileInfo::exists(Out("new.bin")));
+}
+
+TEST_F(HttpTransfer, CopyNewerOnlyWithoutServerDateUsesNow)
+{
+    TTransferItem* item = AddDownload(Url("/nolength/d.bin"));
+    item->CopyNewerOnly = true;
+    item->FileDate = TransferNames::NowDateTime() - 1;
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_GT(transfer.Items[0].NewFileDate, item->FileDate);
+}
+
+TEST_F(HttpTransfer, DateCheckEventDecides)
+{
+    AddDownload(Url("/files/a.bin"));
+    AddDownload(Url("/files/b.bin"));
+    QList<int> asked;
+    transfer.OnFileDateCheck = [&](TTransfer*, int idx, double newdate, bool& allow) {
+        asked << idx;
+        EXPECT_NEAR(newdate, TransferNames::ServerDateTime(784887151), 1e-9);
+        allow = idx == 1;
+    };
+    transfer.Execute();
+    EXPECT_EQ(asked, QList<int>({0, 1}));
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[0].NoNewFile);
+    EXPECT_FALSE(QFileInfo::exists(Out("a.bin")));
+    EXPECT_TRUE(transfer.Items[1].Success);
+}
+
+TEST_F(HttpTransfer, OverwriteCheckAndUniqueNames)
+{
+    QDir(dir.path()).mkdir("out");
+    WriteFile(Out("a.bin"), "old");
+    AddDownload(Url("/files/a.bin"));
+    QStringList asked;
+    transfer.OnCopyOverWrite = [&](TTransfer*, const QString& path, bool& allow) {
+        asked << path;
+        allow = false;
+    };
+    transfer.Execute();
+    EXPECT_EQ(asked, QStringList({Out("a.bin")}));
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.bin")), "old");
+
+    transfer.OnCopyOverWrite = nullptr;
+    transfer.CreateUniqueFilenames = true;
+    WriteFile(Out("a(1).bin"), "older");
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.bin")), "old");
+    EXPECT_EQ(ReadFile(Out("a(1).bin")), "older");
+    EXPECT_EQ(ReadFile(Out("a(2).bin")), Body("a.bin"));
+    EXPECT_EQ(transfer.LastTargetPath(), Out("a(2).bin"));
+
+    transfer.CreateUniqueFilenames = false;
+    transfer.Execute();
+    EXPECT_EQ(ReadFile(Out("a.bin")), Body("a.bin"));
+}
+
+TEST_F(HttpTransfer, LocalFileAddressesDownloadToo)
+{
+    WriteFile(dir.filePath("site.ini"), "12\nhttp://x/setup.exe\n");
+    AddDownload("file://" + dir.filePath("site.ini"));
+    AddDownload("file://" + dir.filePath("nothing.ini"));
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("site.ini")), "12\nhttp://x/setup.exe\n");
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound file://" + dir.filePath("nothing.ini")}));
+}
+
+TEST_F(HttpTransfer, ThreadExecuteDownloads)
+{
+    AddDownload(Url("/files/t.bin"));
+    transfer.ThreadExecute();
+    EXPECT_TRUE(transfer.ThreadDone());
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("t.bin")), Body("t.bin"));
+}
+
+TEST_F(HttpTransfer, UploadByPostAndPut)
+{
+    const QByteArray content = Body("upload", 9000);
+    AddUpload("/upload/post.bin", content, hcPost);
+    AddUpload("/upload/put.bin", content, hcPut);
+    QString caption;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_TRUE(transfer.Items[1].Success);
+    EXPECT_EQ(caption, "Uploading ...");
+    const auto uploads = server.Uploads();
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(uploads[0].method, "POST");
+    EXPECT_EQ(uploads[0].path, "/upload/post.bin");
+    EXPECT_EQ(uploads[1].method, "PUT");
+    EXPECT_EQ(uploads[1].contentLength, "9000");
+    for (const auto& upload : uploads)
+        EXPECT_EQ(QByteArray::fromStdString(upload.body), content);
+    EXPECT_EQ(log.lastSize, 9000u);
+    EXPECT_EQ(log.lastTotal, 9000u);
+}
+
+TEST_F(HttpTransfer, UploadFailures)
+{
+    AddUpload("/refuse/r.bin", "abc", hcPut);
+    TTransferItem* missing = AddUpload("/upload/m.bin", "abc", hcPost);
+    missing->TargetFilename = "absent.bin";
+    TTransferItem* closed = AddUpload("/upload/c.bin", "abc", hcPost);
+    const int port = ClosedPort();
+    closed->URL = QStringLiteral("http://127.0.0.1:%1/upload/c.bin").arg(port);
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_FALSE(transfer.Items[2].Success);
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 403", "ErrorInfo 403 Returned http error code 403", "Error 6",
+                                         QStringLiteral("ErrorInfo 6 Cannot connect to server 127.0.0.1:%1").arg(port)}));
+    EXPECT_TRUE(server.Uploads().empty());
+}
