@@ -451,9 +451,9 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     if (!ftp.Connect(true, true, true))
         return false;
     m_ftp->keptDir = keep ? item.TargetDir : QString();
+    const QString saved = ftp.session->Cwd();
     if (!ftp.EnterOrCreate(item.TargetDir)) {
-        if (!keep)
-            ftp.Close();
+        ftp.Finish(keep, true, saved);
         return false;
     }
 
