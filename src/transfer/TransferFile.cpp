@@ -66,6 +66,13 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             FireError(0, QStringLiteral("Cannot copy identical files ") + source);
             return false;
         }
+        // Only a regular file has a length to copy; opening a pipe could wait forever.
+        struct stat info {};
+        if (stat(QFile::encodeName(source).constData(), &info) == 0 && !S_ISREG(info.st_mode)
+            && !S_ISDIR(info.st_mode)) {
+            FireError(2, QStringLiteral("Zero length source file ") + source);
+            return false;
+        }
         QFile in(source);
         if (QFileInfo(source).isDir() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             FireError(1, QStringLiteral("Cannot open source file ") + source);
@@ -74,8 +81,6 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
         if (DateCheckWanted(item)
             && !CheckDate(idx, source, DateTimeFromLocal(QFileInfo(source).lastModified()), workingDate, noNewFile))
             return false;
-        // Only a regular file has a length to copy (a pipe or device has none).
-        struct stat info {};
         if (fstat(in.handle(), &info) != 0 || !S_ISREG(info.st_mode)) {
             FireError(2, QStringLiteral("Zero length source file ") + source);
             return false;

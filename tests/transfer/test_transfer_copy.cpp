@@ -1,0 +1,274 @@
+// Local and network-share copies, and what a full disk does to copies and downloads.
+#include "TTransfer.h"
+#include "TestHttpServer.h"
+#include "TransferNames.h"
+#include "TransferTestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+class FileTransfer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir("src");
+        log.Attach(transfer);
+    }
+    QString Src(const QString& name) const { return dir.filePath("src/" + name); }
+    QString Out(const QString& name) const { return dir.filePath("out/" + name); }
+    TTransferItem* AddCopy(const QString& url, const QString& targetDir = QString())
+    {
+        TTransferItem* item = transfer.Items.Add();
+        item->Protocol = tpFile;
+        item->URL = url;
+        item->TargetDir = targetDir.isEmpty() ? dir.filePath("out") : targetDir;
+        return item;
+    }
+    QStringList ErrorLines() const { return log.lines.filter(QRegularExpression("^(Error|NoNewFile|ConnectError)")); }
+
+    QTemporaryDir dir;
+    TTransfer transfer;
+    EventLog log;
+};
+
+// The size limit the child tests run under (bytes).
+constexpr rlim_t ChildFileLimit = 5000;
+}  // namespace
+
+TEST_F(FileTransfer, CopiesContentAndShowsTheSourceFolder)
+{
+    const QByteArray content = QByteArray(50000, 'z') + "end";
+    WriteFile(Src("a.txt"), content);
+    AddCopy(Src("a.txt"));
+    QString fileLine, progressLine;
+    transfer.OnFileDone = [&](TTransfer* sender, int) {
+        fileLine = sender->Dialog()->FileLine;
+        progressLine = sender->Dialog()->ProgressLine;
+    };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.txt")), content);
+    EXPECT_EQ(fileLine, "File : a.txt from " + dir.filePath("src/"));
+    EXPECT_EQ(progressLine, "Progress : 50.00 Kb of 50.00 Kb");
+}
+
+TEST_F(FileTransfer, EmptySourceGivesAnEmptyTargetAndAFullBar)
+{
+    WriteFile(Src("empty.txt"), "");
+    AddCopy(Src("empty.txt"));
+    int position = -1;
+    QString progressLine;
+    transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32, quint32) {
+        position = sender->Dialog()->Position;
+        progressLine = sender->Dialog()->ProgressLine;
+    };
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_TRUE(QFileInfo::exists(Out("empty.txt")));
+    EXPECT_EQ(position, 100);
+    EXPECT_EQ(progressLine, "Progress : 0 bytes of 0 bytes");
+}
+
+TEST_F(FileTransfer, FilePrefixInAnyCaseIsRemoved)
+{
+    WriteFile(Src("a.txt"), "one");
+    AddCopy("FILE://" + Src("a.txt"), dir.filePath("upper"));
+    AddCopy("file://" + Src("a.txt"), dir.filePath("lower"));
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_TRUE(transfer.Items[1].Success);
+    EXPECT_EQ(ReadFile(dir.filePath("upper/a.txt")), "one");
+    EXPECT_EQ(ReadFile(dir.filePath("lower/a.txt")), "one");
+}
+
+TEST_F(FileTransfer, IdenticalFilesAreRefusedAndKeptIntact)
+{
+    WriteFile(Src("a.txt"), "keep me");
+    AddCopy(Src("a.txt"), dir.filePath("src"));
+    // Another spelling of the same file is the same file.
+    AddCopy(dir.filePath("src/./a.txt"), dir.filePath("src//"));
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + Src("a.txt"),
+                                         "Error 0", "ErrorInfo 0 Cannot copy identical files " + dir.filePath("src/./a.txt")}));
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_FALSE(transfer.Items[1].Success);
+    EXPECT_EQ(ReadFile(Src("a.txt")), "keep me");
+}
+
+TEST_F(FileTransfer, NamesDifferingInCaseAreDifferentFiles)
+{
+    WriteFile(Src("A.txt"), "upper");
+    TTransferItem* item = AddCopy(Src("A.txt"), dir.filePath("src"));
+    item->TargetFilename = "a.txt";
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Src("a.txt")), "upper");
+}
+
+TEST_F(FileTransfer, SourceProblems)
+{
+    AddCopy(Src("missing.txt"));
+    AddCopy(dir.filePath("src"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(Src("pipe")).constData(), 0600), 0);
+    AddCopy(Src("pipe"));
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 1", "ErrorInfo 1 Cannot open source file " + Src("missing.txt"),
+                                         "Error 1", "ErrorInfo 1 Cannot open source file " + dir.filePath("src"),
+                                         "Error 2", "ErrorInfo 2 Zero length source file " + Src("pipe")}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(transfer.Items[i].Success);
+}
+
+TEST_F(FileTransfer, TargetThatCannotBeCreated)
+{
+    WriteFile(Src("a.txt"), "x");
+    WriteFile(dir.filePath("plain"), "x");
+    AddCopy(Src("a.txt"), dir.filePath("plain/sub"));
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines(), QStringList({"Error 3", "ErrorInfo 3 Cannot create target file " + dir.filePath("plain/sub/a.txt")}));
+}
+
+TEST_F(FileTransfer, CopyNewerOnlyComparesWithTheSourceDate)
+{
+    WriteFile(Src("a.txt"), "x");
+    const double sourceDate = TransferNames::DateTimeFromLocal(QFileInfo(Src("a.txt")).lastModified());
+    TTransferItem* skipped = AddCopy(Src("a.txt"));
+    skipped->CopyNewerOnly = true;
+    skipped->FileDate = sourceDate + 1;
+    TTransferItem* copied = AddCopy(Src("a.txt"), dir.filePath("second"));
+    copied->CopyNewerOnly = true;
+    copied->FileDate = sourceDate - 1;
+    transfer.Execute();
+    EXPECT_EQ(ErrorLines(), QStringList({"NoNewFile " + Src("a.txt")}));
+    EXPECT_TRUE(transfer.Items[0].NoNewFile);
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_NEAR(transfer.Items[0].NewFileDate, sourceDate, 1e-9);
+    EXPECT_FALSE(QFileInfo::exists(Out("a.txt")));
+    EXPECT_TRUE(transfer.Items[1].Success);
+    EXPECT_NEAR(transfer.Items[1].NewFileDate, sourceDate, 1e-9);
+}
+
+TEST_F(FileTransfer, OverwriteRefusedOrUnique)
+{
+    WriteFile(Src("a.txt"), "new");
+    QDir(dir.path()).mkdir("out");
+    WriteFile(Out("a.txt"), "old");
+    AddCopy(Src("a.txt"));
+    transfer.OnCopyOverWrite = [](TTransfer*, const QString&, bool& allow) { allow = false; };
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.txt")), "old");
+    transfer.OnCopyOverWrite = nullptr;
+    transfer.CreateUniqueFilenames = true;
+    transfer.Execute();
+    EXPECT_EQ(ReadFile(Out("a(1).txt")), "new");
+    EXPECT_EQ(ReadFile(Out("a.txt")), "old");
+}
+
+TEST_F(FileTransfer, ShareThatCannotBeConnected)
+{
+    AddCopy("a.txt")->FTPHost = "\\\\127.0.0.1\\nosuchshare";
+    QString fileLine;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    // Connecting failed, and so did the forced disconnection after it.
+    EXPECT_EQ(ErrorLines(), QStringList({"ConnectError", "ConnectError"}));
+    EXPECT_EQ(fileLine, "File : a.txt from \\\\127.0.0.1\\nosuchshare");
+}
+
+TEST_F(FileTransfer, ShareGivenAsAMountedFolder)
+{
+    QDir(dir.path()).mkpath("share/docs");
+    WriteFile(dir.filePath("share/docs/a.txt"), "shared");
+    AddCopy("docs/a.txt")->FTPHost = dir.filePath("share");
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("a.txt")), "shared");
+}
+
+// Runs one of the FullDisk tests in a child process whose files may not grow
+// past ChildFileLimit bytes.
+static void RunInChild(const QString& test, const QString& folder)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TRANSFER_FULL_DISK_DIR", folder);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FullDisk." + test});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
+}
+
+static QString ChildFolder()
+{
+    const QString folder = qEnvironmentVariable("TRANSFER_FULL_DISK_DIR");
+    if (!folder.isEmpty()) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{ChildFileLimit, ChildFileLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return folder;
+}
+
+TEST(FullDisk, LocalCopyReportsTheShortWrite)
+{
+    const QString folder = ChildFolder();
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of FileTransfer.FullDiskCopyAndDownload";
+    EnsureApplication();
+    TTransfer transfer;
+    EventLog log;
+    log.Attach(transfer);
+    TTransferItem* item = transfer.Items.Add();
+    item->Protocol = tpFile;
+    item->URL = folder + "/big.bin";
+    item->TargetDir = folder + "/out";
+    transfer.Execute();
+    EXPECT_FALSE(transfer.Items[0].Success);
+    EXPECT_TRUE(log.lines.contains("Error 5"));
+    EXPECT_TRUE(log.lines.contains("ErrorInfo 5 Error writing to destination file " + folder + "/out/big.bin"));
+}
+
+TEST(FullDisk, DownloadWriteFailureLeavesTheRun)
+{
+    const QString folder = ChildFolder();
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of FileTransfer.FullDiskCopyAndDownload";
+    EnsureApplication();
+    TestHttpServer server;
+    TTransfer transfer;
+    bool done = false;
+    transfer.OnCopyDone = [&](TTransfer*) { done = true; };
+    TTransferItem* item = transfer.Items.Add();
+    item->URL = QString::fromStdString(server.Url("/files/big.bin"));
+    item->TargetDir = folder + "/out";
+    EXPECT_THROW(transfer.Execute(), ETransferIOError);
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(QFileInfo::exists(folder + "/out/big.bin"));
+    EXPECT_EQ(transfer.Dialog(), nullptr);
+    EXPECT_FALSE(transfer.Running());
+    // The thread path swallows the failure and returns.
+    transfer.ThreadExecute();
+    EXPECT_TRUE(transfer.ThreadDone());
+}
+
+TEST_F(FileTransfer, FullDiskCopyAndDownload)
+{
+    WriteFile(dir.filePath("big.bin"), QByteArray(20000, 'b'));
+    RunInChild("LocalCopyReportsTheShortWrite", dir.path());
+    RunInChild("DownloadWriteFailureLeavesTheRun", dir.path());
+}
