@@ -242,6 +242,8 @@ RtfReader::Result Parser::run()
 
     m_document.clear();
     m_cursor = QTextCursor(&m_document);
+    // one edit block for the whole load: the document lays itself out once, at the end
+    m_cursor.beginEditBlock();
     bool closed = false;
     while (m_p < m_end) {
         const char c = *m_p;
@@ -265,6 +267,7 @@ RtfReader::Result Parser::run()
         note(QStringLiteral("The document ends before all of its groups are closed."));
         finish();
     }
+    m_cursor.endEditBlock();
     return m_result;
 }
 
