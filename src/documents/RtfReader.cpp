@@ -227,6 +227,8 @@ private:
     bool m_haveCachedFormat = false;
 
     bool m_paragraphPending = false;  // a \par was read; the next content opens a new block
+    int m_paragraphs = 0;
+    bool m_full = false;              // the paragraph limit was reached
     bool m_blockHasContent = false;
     QTextList* m_list = nullptr;
     ListKind m_listKind = ListKind::None;
@@ -245,7 +247,7 @@ RtfReader::Result Parser::run()
     // one edit block for the whole load: the document lays itself out once, at the end
     m_cursor.beginEditBlock();
     bool closed = false;
-    while (m_p < m_end) {
+    while (m_p < m_end && !m_full) {
         const char c = *m_p;
         if (c == '{') {
             ++m_p;
@@ -263,7 +265,11 @@ RtfReader::Result Parser::run()
             textBytes();
         }
     }
-    if (!closed) {
+    if (m_full) {
+        note(QStringLiteral("The document has more than %1 paragraphs; the rest was not read.")
+                 .arg(m_limits.maxParagraphs));
+        finish();
+    } else if (!closed) {
         note(QStringLiteral("The document ends before all of its groups are closed."));
         finish();
     }
@@ -667,6 +673,10 @@ void Parser::flushRun()
 
 void Parser::endParagraph()
 {
+    if (++m_paragraphs > m_limits.maxParagraphs) {
+        m_full = true;
+        return;
+    }
     flushBytes();
     if (m_paragraphPending) {
         flushRun();

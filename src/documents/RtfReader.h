@@ -15,6 +15,7 @@ public:
         int maxFonts = 4096;         // further font table entries are ignored
         int maxColors = 4096;
         int maxUnicodeSkip = 255;    // largest \uc honoured
+        int maxParagraphs = 500000;  // reading stops there: each paragraph costs the editor memory
     };
 
     struct Result {

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -27,6 +28,7 @@ private slots:
     void hugeAndNegativeParameters();
     void longControlWordsAndTruncation();
     void hugeFontTable();
+    void paragraphFloodIsCapped();
     void binaryFileRenamedRtf();
     void randomBytesAfterTheHeader();
 };
@@ -100,6 +102,19 @@ void RtfHostileTest::hugeFontTable()
     QTextCursor cursor(&document);
     cursor.setPosition(6);
     QCOMPARE(cursor.charFormat().fontFamilies().toStringList(), QStringList("Font number 2"));
+}
+
+void RtfHostileTest::paragraphFloodIsCapped()
+{
+    RtfReader::Limits limits;
+    limits.maxParagraphs = 1000;
+    QTextDocument document;
+    const RtfReader::Result result =
+        RtfReader::read("{\\rtf1 " + QByteArray("line\\par ").repeated(5000) + "}", document, limits);
+    QCOMPARE(document.blockCount(), 1001);  // the text before the mark past the limit is kept
+    QCOMPARE(document.lastBlock().text(), QString("line"));
+    QCOMPARE(result.problems.size(), 1);
+    QVERIFY(result.problems.first().contains("more than 1000 paragraphs"));
 }
 
 void RtfHostileTest::binaryFileRenamedRtf()
