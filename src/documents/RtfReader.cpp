@@ -16,7 +16,7 @@
 
 namespace {
 
-enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, Numbering };
+enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, Numbering, ListTable, ListOverrides };
 
 // What a paragraph's list marker looks like; None for an ordinary paragraph.
 enum class ListKind : std::uint8_t { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
@@ -41,7 +41,12 @@ struct CharState {
 struct ParaState {
     Qt::Alignment alignment = Qt::AlignLeft;
     ListKind list = ListKind::None;
+    int listOverride = 0;  // \ls: a list of the list table, resolved when the paragraph ends
+    int listLevel = 0;
 };
+
+// What a list table entry is: one of the list itself, or a \listoverride naming it.
+enum class TableEntry : std::uint8_t { None, List, Override };
 
 struct GroupState {
     CharState chars;
@@ -51,6 +56,7 @@ struct GroupState {
     bool alternateText = false;  // a \upr group: its own text is the 8-bit copy of its \ud child
     NumberingLevel numberingLevel = NumberingLevel::None;
     ListKind numberingStyle = ListKind::Decimal;
+    TableEntry tableEntry = TableEntry::None;
 };
 
 struct FontEntry {
@@ -61,12 +67,13 @@ struct FontEntry {
 enum class Word : std::uint8_t {
     Unknown,
     // destinations
-    FontTable, ColorTable, Numbering, SkipDestination, AlternateText, UnicodeCopy,
+    FontTable, ColorTable, Numbering, SkipDestination, AlternateText, UnicodeCopy, ListTable,
+    ListOverrideTable, List, ListLevel, ListId, LevelNumberFormat, ListOverride, ListLevelIndex,
     // character formatting
     Bold, Italic, Underline, UnderlineNone, Strike, Font, FontSize, Foreground, Background,
     Highlight, Super, Sub, NoSuperSub, Plain, Hidden,
     // paragraphs
-    Pard, Par, Line, Tab, AlignLeft, AlignRight, AlignCenter, AlignJustify, ListOverride,
+    Pard, Par, Line, Tab, AlignLeft, AlignRight, AlignCenter, AlignJustify, ListNumber,
     Cell, Row,
     // numbering inside \pn
     LevelBullet, LevelBody, StyleDecimal, StyleLowerAlpha, StyleUpperAlpha, StyleLowerRoman,
@@ -84,6 +91,10 @@ const std::unordered_map<std::string_view, Word>& wordTable()
         std::unordered_map<std::string_view, Word> t = {
             {"fonttbl", Word::FontTable}, {"colortbl", Word::ColorTable}, {"pn", Word::Numbering},
             {"upr", Word::AlternateText}, {"ud", Word::UnicodeCopy},
+            {"listtable", Word::ListTable}, {"listoverridetable", Word::ListOverrideTable},
+            {"list", Word::List}, {"listlevel", Word::ListLevel}, {"listid", Word::ListId},
+            {"levelnfc", Word::LevelNumberFormat}, {"levelnfcn", Word::LevelNumberFormat},
+            {"listoverride", Word::ListOverride},
             {"b", Word::Bold}, {"i", Word::Italic}, {"ul", Word::Underline},
             {"ulnone", Word::UnderlineNone}, {"strike", Word::Strike}, {"striked", Word::Strike},
             {"f", Word::Font}, {"fs", Word::FontSize}, {"cf", Word::Foreground},
@@ -93,7 +104,7 @@ const std::unordered_map<std::string_view, Word>& wordTable()
             {"pard", Word::Pard}, {"par", Word::Par}, {"sect", Word::Par}, {"page", Word::Par},
             {"line", Word::Line}, {"tab", Word::Tab}, {"ql", Word::AlignLeft},
             {"qr", Word::AlignRight}, {"qc", Word::AlignCenter}, {"qj", Word::AlignJustify},
-            {"ls", Word::ListOverride}, {"cell", Word::Cell}, {"nestcell", Word::Cell},
+            {"ls", Word::ListNumber}, {"ilvl", Word::ListLevelIndex}, {"cell", Word::Cell}, {"nestcell", Word::Cell},
             {"row", Word::Row}, {"nestrow", Word::Row},
             {"pnlvlblt", Word::LevelBullet}, {"pnlvlbody", Word::LevelBody},
             {"pndec", Word::StyleDecimal}, {"pnlcltr", Word::StyleLowerAlpha},
@@ -115,11 +126,12 @@ const std::unordered_map<std::string_view, Word>& wordTable()
         for (std::string_view skipped :
              {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
               "footerr", "footerf", "pict", "objdata", "themedata", "colorschememapping",
-              "latentstyles", "datastore", "xmlnstbl", "listtable", "listoverridetable", "rsidtbl",
+              "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
               "generator", "revtbl", "filetbl", "pgdsctbl", "fldinst", "footnote", "annotation",
               "atnid", "atnauthor", "bkmkstart", "bkmkend", "xe", "tc", "txe", "shpinst",
               "nonshppict", "pntext", "listtext", "pntxta", "pntxtb", "pnseclvl", "template",
-              "docvar", "userprops", "mmathPr", "fchars", "lchars", "private", "listpicture"})
+              "docvar", "userprops", "mmathPr", "fchars", "lchars", "private", "listpicture",
+              "leveltext", "levelnumbers", "listname", "liststylename"})
             t.emplace(skipped, Word::SkipDestination);
         return t;
     }();
@@ -156,6 +168,20 @@ QTextListFormat::Style listStyle(ListKind kind)
     }
 }
 
+// The list kind of a word processor's level number format (\levelnfc).
+ListKind kindOfNumberFormat(int format)
+{
+    switch (format) {
+    case 0: return ListKind::Decimal;
+    case 1: return ListKind::UpperRoman;
+    case 2: return ListKind::LowerRoman;
+    case 3: return ListKind::UpperAlpha;
+    case 4: return ListKind::LowerAlpha;
+    case 23: case 255: return ListKind::Bullet;
+    default: return ListKind::Decimal;
+    }
+}
+
 class Parser {
 public:
     Parser(QByteArrayView data, QTextDocument& document, const RtfReader::Limits& limits)
@@ -188,6 +214,8 @@ private:
     int codePageOf(int font) const;
     void commitFont();
     void commitColor();
+    void listTableWord(Word word, int value);
+    ListKind listKindOf(const ParaState& para) const;
     void note(const QString& problem);
 
     const char* m_p;
@@ -206,6 +234,12 @@ private:
     int m_defaultFont = -1;
     std::unordered_map<int, FontEntry> m_fonts;
     std::vector<QColor> m_colors;
+    // the list table: number format of each level by list id, and list ids by \ls number
+    std::unordered_map<int, std::vector<int>> m_listLevels;
+    std::unordered_map<int, int> m_listOfOverride;
+    std::vector<int> m_entryLevels;
+    int m_entryListId = 0;
+    int m_entryOverride = 0;
 
     // font table entry being read
     int m_entryFont = 0;
@@ -315,6 +349,11 @@ bool Parser::popGroup()
     const GroupState closing = m_stack.back();
     if (closing.destination == Destination::FontTable)
         commitFont();
+    if (closing.tableEntry == TableEntry::List && m_listLevels.size() < 1024) {
+        m_listLevels[m_entryListId] = m_entryLevels;
+    } else if (closing.tableEntry == TableEntry::Override && m_listOfOverride.size() < 1024) {
+        m_listOfOverride[m_entryOverride] = m_entryListId;
+    }
     if (m_stack.size() == 1) {
         finish();
         m_stack.clear();
@@ -457,6 +496,10 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
         }
         return;
     }
+    if (state.destination == Destination::ListTable || state.destination == Destination::ListOverrides) {
+        listTableWord(word, value);
+        return;
+    }
     if (state.destination == Destination::Numbering) {
         switch (word) {
         case Word::LevelBullet: state.numberingLevel = NumberingLevel::Bullet; break;
@@ -523,9 +566,13 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     case Word::AlignRight: state.para.alignment = Qt::AlignRight; break;
     case Word::AlignCenter: state.para.alignment = Qt::AlignHCenter; break;
     case Word::AlignJustify: state.para.alignment = Qt::AlignJustify; break;
-    case Word::ListOverride:
-        state.para.list = value > 0 ? ListKind::Bullet : ListKind::None;
+    case Word::ListTable: state.destination = Destination::ListTable; break;
+    case Word::ListOverrideTable: state.destination = Destination::ListOverrides; break;
+    case Word::ListNumber:
+        state.para.listOverride = std::max(0, value);
+        state.para.list = ListKind::None;
         break;
+    case Word::ListLevelIndex: state.para.listLevel = std::clamp(value, 0, 8); break;
     case Word::Unicode: unicodeChar(hasParam ? param : 0); break;
     case Word::UnicodeSkip: state.unicodeSkip = std::clamp(value, 0, m_limits.maxUnicodeSkip); break;
     case Word::Ansi: m_codePage = 1252; break;
@@ -687,15 +734,16 @@ void Parser::endParagraph()
     QTextBlockFormat format;
     format.setAlignment(para.alignment);
     m_cursor.setBlockFormat(format);
-    if (para.list != ListKind::None) {
-        if (m_list && m_listKind == para.list) {
+    const ListKind kind = listKindOf(para);
+    if (kind != ListKind::None) {
+        if (m_list && m_listKind == kind) {
             m_list->add(m_cursor.block());
         } else {
             QTextListFormat listFormat;
-            listFormat.setStyle(listStyle(para.list));
+            listFormat.setStyle(listStyle(kind));
             listFormat.setIndent(1);
             m_list = m_cursor.createList(listFormat);
-            m_listKind = para.list;
+            m_listKind = kind;
         }
     } else {
         m_list = nullptr;
@@ -716,6 +764,50 @@ void Parser::finish()
         endParagraph();
     }
     m_paragraphPending = false;
+}
+
+void Parser::listTableWord(Word word, int value)
+{
+    GroupState& state = top();
+    switch (word) {
+    case Word::List:
+        state.tableEntry = TableEntry::List;
+        m_entryLevels.clear();
+        m_entryListId = 0;
+        break;
+    case Word::ListOverride:
+        state.tableEntry = TableEntry::Override;
+        m_entryListId = 0;
+        m_entryOverride = 0;
+        break;
+    case Word::ListLevel:
+        if (m_entryLevels.size() < 9)
+            m_entryLevels.push_back(0);
+        break;
+    case Word::LevelNumberFormat:
+        if (!m_entryLevels.empty())
+            m_entryLevels.back() = value;
+        break;
+    case Word::ListId: m_entryListId = value; break;
+    case Word::ListNumber: m_entryOverride = value; break;
+    case Word::SkipDestination: state.destination = Destination::Skip; break;
+    default: break;
+    }
+}
+
+ListKind Parser::listKindOf(const ParaState& para) const
+{
+    if (para.list != ListKind::None || para.listOverride <= 0)
+        return para.list;
+    // a list the table does not describe is shown with bullets
+    const auto list = m_listOfOverride.find(para.listOverride);
+    if (list == m_listOfOverride.end())
+        return ListKind::Bullet;
+    const auto levels = m_listLevels.find(list->second);
+    if (levels == m_listLevels.end() || levels->second.empty())
+        return ListKind::Bullet;
+    const std::vector<int>& formats = levels->second;
+    return kindOfNumberFormat(formats[std::min<std::size_t>(para.listLevel, formats.size() - 1)]);
 }
 
 int Parser::codePageOf(int font) const

@@ -137,7 +137,27 @@ void RtfReaderTest::bulletsAndNumberingAsWordProcessorsWriteThem()
 \pard\plain After\par})RTF");
     QCOMPARE(word.blocks(), QStringList({"Item", "After"}));
     QVERIFY(word.document.findBlockByNumber(0).textList());
+    QCOMPARE(word.document.findBlockByNumber(0).textList()->format().style(), QTextListFormat::ListDisc);
     QVERIFY(!word.document.findBlockByNumber(1).textList());
+
+    // the list table says which lists are numbered, level by level
+    Loaded table(R"RTF({\rtf1\ansi{\fonttbl{\f0 Times;}}
+{\*\listtable{\list\listtemplateid9{\listlevel\levelnfc0\levelstartat1{\leveltext\'02\'00.;}{\levelnumbers\'01;}}{\listlevel\levelnfc4{\leveltext\'02\'01.;}}{\listname ;}\listid7}
+{\list{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}}\listid8}}
+{\*\listoverridetable{\listoverride\listid7\listoverridecount0\ls2}{\listoverride\listid8\ls1}}
+\pard{\listtext 1.\tab}\ls2 One\par
+{\listtext a.\tab}\ls2\ilvl1 Sub\par
+\pard{\listtext\'b7\tab}\ls1 Dot\par
+\pard\ls5 Unknown\par})RTF");
+    QCOMPARE(table.blocks(), QStringList({"One", "Sub", "Dot", "Unknown"}));
+    const auto style = [&](int block) {
+        const QTextList* list = table.document.findBlockByNumber(block).textList();
+        return list ? list->format().style() : QTextListFormat::ListStyleUndefined;
+    };
+    QCOMPARE(style(0), QTextListFormat::ListDecimal);
+    QCOMPARE(style(1), QTextListFormat::ListLowerAlpha);
+    QCOMPARE(style(2), QTextListFormat::ListDisc);
+    QCOMPARE(style(3), QTextListFormat::ListDisc);
 }
 
 void RtfReaderTest::codePagesOfDocumentAndFonts()
