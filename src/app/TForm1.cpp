@@ -7,6 +7,7 @@
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
 #include "PaneArea.h"
+#include "PaneColours.h"
 #include "PaneEditing.h"
 #include "RegStore.h"
 #include "ServiceExchange.h"
@@ -202,15 +203,9 @@ void TForm1::buildToolBar()
     ComboBox1->setCurrentText(QStringLiteral("10"));
     ComboBox2 = combo(ToolBar1Row2, new QComboBox, "ComboBox2", 170);
     ColorBox1 = combo(ToolBar1Row2, new QComboBox, "ColorBox1", 110);
-    // the standard colours, with their names
-    const std::pair<const char*, QColor> colours[] = {
-        {"Black", Qt::black}, {"Maroon", QColor(0x80, 0, 0)}, {"Green", QColor(0, 0x80, 0)},
-        {"Olive", QColor(0x80, 0x80, 0)}, {"Navy", QColor(0, 0, 0x80)}, {"Purple", QColor(0x80, 0, 0x80)},
-        {"Teal", QColor(0, 0x80, 0x80)}, {"Gray", QColor(0x80, 0x80, 0x80)}, {"Silver", QColor(0xc0, 0xc0, 0xc0)},
-        {"Red", Qt::red}, {"Lime", Qt::green}, {"Yellow", Qt::yellow}, {"Blue", Qt::blue},
-        {"Fuchsia", Qt::magenta}, {"Aqua", Qt::cyan}, {"White", Qt::white}};
-    for (const auto& [name, colour] : colours)
-        ColorBox1->addItem(ToolbarIcons::ColourSwatch(colour), QLatin1String(name), colour);
+    // standard, extended and system colours, with their names
+    for (const auto& [name, colour] : PaneColours::all(palette()))
+        ColorBox1->addItem(ToolbarIcons::ColourSwatch(colour), name, colour);
     ColorBox1->setCurrentIndex(0);
 }
 

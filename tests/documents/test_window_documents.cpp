@@ -111,6 +111,12 @@ void WindowDocumentsTest::fontBoxesApplyThePaneFont()
     QCOMPARE(form.RichEdit2->font().pointSize(), 14);
     form.ColorBox1->setCurrentIndex(form.ColorBox1->findText("Red"));
     QCOMPARE(form.RichEdit2->palette().color(QPalette::Text), QColor(Qt::red));
+    // the box offers the standard, extended and system colours by name, black first
+    QCOMPARE(form.ColorBox1->itemText(0), QString("Black"));
+    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Money Green")).value<QColor>(), QColor(0xC0, 0xDC, 0xC0));
+    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Highlight")).value<QColor>(),
+             form.palette().color(QPalette::Highlight));
+    QCOMPARE(form.ColorBox1->count(), 48);
     QVERIFY(prompts.errors.isEmpty());
 
     form.ComboBox1->setCurrentText("big");
