@@ -109,7 +109,7 @@ CurlDownload::~CurlDownload()
 size_t CurlDownload::OnWrite(char* data, size_t size, size_t count, void* self)
 {
     auto* download = static_cast<CurlDownload*>(self);
-    download->m_buffer.append(data, qsizetype(size * count));
+    download->m_buffer.append(data, size * count);
     return size * count;
 }
 
@@ -142,11 +142,11 @@ bool CurlDownload::Open()
     curl_multi_add_handle(m_connection.Multi(), m_connection.Easy());
     m_attached = true;
     // The response is there once body bytes arrive or the transfer has ended.
-    while (m_buffer.isEmpty() && Drive()) {
+    while (m_buffer.empty() && Drive()) {
     }
     if (m_gaveUp)
         return false;
-    if (m_done && m_result != CURLE_OK && m_buffer.isEmpty() && Status() == 0) {
+    if (m_done && m_result != CURLE_OK && m_buffer.empty() && Status() == 0) {
         m_errorText = QString::fromUtf8(curl_easy_strerror(CURLcode(m_result)));
         return false;
     }
@@ -195,8 +195,8 @@ qint64 CurlDownload::Read(char* buffer, qint64 max)
         }
     }
     const qint64 n = qMin(max, qint64(m_buffer.size() - m_taken));
-    memcpy(buffer, m_buffer.constData() + m_taken, size_t(n));
-    m_taken += n;
+    memcpy(buffer, m_buffer.data() + m_taken, size_t(n));
+    m_taken += size_t(n);
     return n;
 }
 

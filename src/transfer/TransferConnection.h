@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 typedef void CURL;
 typedef void CURLM;
@@ -72,8 +73,8 @@ private:
 
     TransferConnection& m_connection;
     struct curl_slist* m_headers = nullptr;
-    QByteArray m_buffer;
-    qsizetype m_taken = 0;
+    std::string m_buffer;  // keeps its capacity from refill to refill
+    size_t m_taken = 0;
     bool m_attached = false;
     bool m_done = false;
     bool m_gaveUp = false;
