@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <httplib.h>
 
@@ -112,6 +113,13 @@ int main(int argc, char** argv)
     transfer.ShowElapsedTime = true;
     transfer.ShowCompletion = true;
     const double mb = double(size) / 1e6;
+    // BENCH_SCREENSHOT=file.png keeps a picture of the dialog half-way through the download.
+    const QString screenshot = qEnvironmentVariable("BENCH_SCREENSHOT");
+    if (!screenshot.isEmpty())
+        transfer.OnCopyProgress = [&screenshot](TTransfer* sender, int, quint32 done, quint32 total) {
+            if (sender->Dialog() && sender->Dialog()->Form() && done >= total / 2 && done - 4096 < total / 2)
+                qobject_cast<QWidget*>(sender->Dialog()->Form())->grab().save(screenshot);
+        };
 
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const auto wanted = [&only](const char* name) { return only.isEmpty() || only == QLatin1String(name); };
