@@ -140,8 +140,8 @@ namespace {
 struct UploadSource {
     TTransfer* transfer = nullptr;
     QFile* file = nullptr;
-    quint32 size = 0;
-    quint32 sent = 0;
+    qint64 size = 0;  // the whole length goes on the wire; the dialog sees its low 32 bits
+    qint64 sent = 0;
     qint64 start = 0;
     bool readError = false;
     const bool* cancel = nullptr;
@@ -159,9 +159,9 @@ static size_t ReadUploadBlock(char* buffer, size_t size, size_t count, void* con
         source->readError = true;
         return CURL_READFUNC_ABORT;
     }
-    source->sent += quint32(got);
-    source->transfer->ShowProgress(source->sent, source->size, source->start, source->word);
-    source->transfer->FireProgress(source->sent, source->size);
+    source->sent += got;
+    source->transfer->ShowProgress(quint32(source->sent), quint32(source->size), source->start, source->word);
+    source->transfer->FireProgress(quint32(source->sent), quint32(source->size));
     source->transfer->ProcessMessages();
     return size_t(got);
 }
@@ -196,7 +196,7 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     UploadSource source;
     source.transfer = this;
     source.file = &file;
-    source.size = quint32(file.size());
+    source.size = file.size();
     source.cancel = &m_cancel;
     source.word = DlgUpload;
 
