@@ -1,8 +1,12 @@
 #include "TranslationEngine.h"
 
 #include "LanguageCodes.h"
+#include "SentenceSplit.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -69,19 +73,24 @@ std::filesystem::path TranslationEngine::DefaultModesDir()
     return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
 }
 
-EnginePipeline& TranslationEngine::pipelineFor(const InstalledPair& pair)
+int TranslationEngine::DefaultParallel()
+{
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+EnginePipeline& TranslationEngine::pipelineFor(const InstalledPair& pair, int index)
 {
     std::lock_guard lock(m_pipelinesMutex);
-    auto& slot = m_pipelines[pair.modeName];
+    auto& slot = m_pipelines[{pair.modeName, index}];
     if (!slot)
         slot = std::make_unique<EnginePipeline>(pair.commands);
     return *slot;
 }
 
-const EnginePipeline* TranslationEngine::pipeline(const std::string& modeName) const
+const EnginePipeline* TranslationEngine::pipeline(const std::string& modeName, int index) const
 {
     std::lock_guard lock(m_pipelinesMutex);
-    const auto it = m_pipelines.find(modeName);
+    const auto it = m_pipelines.find({modeName, index});
     return it == m_pipelines.end() ? nullptr : it->second.get();
 }
 
@@ -109,14 +118,37 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         return {400, unreachableMessage(from, to)};
 
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
+    const std::vector<std::string> pieces =
+        SentenceSplit::Split(normaliseText(text), std::max(1, m_options.parallel), m_options.minPieceBytes);
+    std::vector<std::future<Outcome>> others;
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        others.push_back(std::async(std::launch::async, [this, &pieces, &route, i, deadline] {
+            return translatePiece(pieces[i], *route, static_cast<int>(i), deadline);
+        }));
+    }
+    Outcome result = translatePiece(pieces.front(), *route, 0, deadline);
+    for (auto& other : others) {
+        Outcome piece = other.get();
+        if (result.status == 200 && piece.status != 200)
+            result = std::move(piece);
+        else if (result.status == 200)
+            result.text += piece.text;
+    }
+    return result;
+}
+
+TranslationEngine::Outcome TranslationEngine::translatePiece(const std::string& text,
+                                                             const std::vector<const InstalledPair*>& route,
+                                                             int index, ProcessChain::Clock::time_point deadline)
+{
     std::string stream;
     std::string error;
-    if (!runFormatter("apertium-destxt", normaliseText(text), deadline, stream, error))
+    if (!runFormatter("apertium-destxt", text, deadline, stream, error))
         return {500, "The text could not be prepared for translation: " + error + "."};
     // each leg hands its stream output straight to the next: no reformatting between
-    for (const InstalledPair* leg : *route) {
+    for (const InstalledPair* leg : route) {
         std::string answer;
-        if (!pipelineFor(*leg).Process(stream, deadline, answer, error)) {
+        if (!pipelineFor(*leg, index).Process(stream, deadline, answer, error)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
         }

@@ -12,12 +12,17 @@
 
 // Translates plain text between application language codes with the
 // installed engine pairs, through pivot languages where needed. Requests on
-// different pairs run in parallel; each pair's engine serves one at a time.
+// different pairs run in parallel. Each pair keeps up to `parallel` engine
+// chains; a long request is cut at sentence ends and its pieces run through
+// them at once, each chain serving one piece at a time.
 class TranslationEngine {
 public:
     struct Options {
         std::filesystem::path modesDir = DefaultModesDir();
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
+        int parallel = DefaultParallel();
+        // pieces shorter than this are not worth a chain of their own
+        size_t minPieceBytes = 1000;
     };
 
     struct Outcome {
@@ -35,18 +40,22 @@ public:
     std::string PairsJson() const;
 
     const PairRouter& router() const { return m_router; }
-    // The running engine of one installed pair ("eng-spa"), null until first used.
-    const EnginePipeline* pipeline(const std::string& modeName) const;
+    // A running engine chain of one installed pair ("eng-spa"), null until first used.
+    const EnginePipeline* pipeline(const std::string& modeName, int index = 0) const;
 
     // $APERTIUM_DATADIR/modes, else /usr/share/apertium/modes.
     static std::filesystem::path DefaultModesDir();
+    // One chain per processor core, at most four.
+    static int DefaultParallel();
 
 private:
-    EnginePipeline& pipelineFor(const InstalledPair& pair);
+    EnginePipeline& pipelineFor(const InstalledPair& pair, int index);
+    Outcome translatePiece(const std::string& text, const std::vector<const InstalledPair*>& route, int index,
+                           std::chrono::steady_clock::time_point deadline);
     std::string unreachableMessage(const std::string& from, const std::string& to) const;
 
     Options m_options;
     PairRouter m_router;
     mutable std::mutex m_pipelinesMutex;
-    std::map<std::string, std::unique_ptr<EnginePipeline>> m_pipelines;
+    std::map<std::pair<std::string, int>, std::unique_ptr<EnginePipeline>> m_pipelines;
 };

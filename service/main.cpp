@@ -1,5 +1,6 @@
 // linguaro-service: the built-in translation service.
-//   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS]
+//   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
+// --parallel: engine chains per pair that share a long request (default: cores, at most 4).
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
 // port) and prints "listening on http://H:P/translate" once it accepts.
 
@@ -26,7 +27,7 @@ bool parseNumber(const char* text, int low, int high, int& value)
 
 int usage()
 {
-    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS]\n";
+    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]\n";
     return 2;
 }
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv)
             options.modesDir = value;
         else if (arg == "--timeout" && parseNumber(value, 1, 86400, seconds))
             options.timeout = std::chrono::seconds(seconds);
+        else if (arg == "--parallel" && parseNumber(value, 1, 16, options.parallel))
+            continue;
         else
             return usage();
     }

@@ -1,0 +1,194 @@
+// bench_translate: how long a whole translation run takes next to the raw engine.
+//
+//   build/bench/translate/bench_translate [bytes [chains]]
+//   (bytes: default 1000000; chains: the service's --parallel, default its own)
+//
+// Takes about a megabyte of real English prose (the licence texts in
+// /usr/share/common-licenses, then /usr/share/doc/*/copyright), and
+//  1. pipes it once through "apertium -u eng-spa" (one engine process chain,
+//     the same unmarked output the service gives) and measures that engine's
+//     CPU time, user + system, of it and all its children;
+//  2. runs it through the application's path: PrepareText, SplitIntoChunks
+//     at 3000, and per chunk ServiceClient::SendChunk to a linguaro-service
+//     this program starts on a free loopback port, ExtractTranslation, and an
+//     appended paragraph in a QTextDocument, timing the whole run by the wall
+//     clock and each chunk's round trip.
+// It prints both figures, their ratio (run wall time / engine CPU time) and
+// the median round trip. The target is a ratio of at most 1.2. It also prints
+// the service's own CPU time and the load average: the ratio only means
+// something on an otherwise idle machine, since other work slows the run's
+// wall clock but not the engine's CPU time.
+
+#include "ServiceExchange.h"
+#include "TextPreparation.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+QByteArray englishProse(qsizetype wanted)
+{
+    QStringList files;
+    const QDir licences(QStringLiteral("/usr/share/common-licenses"));
+    for (const QString& name : licences.entryList(QDir::Files, QDir::Name))
+        files << licences.filePath(name);
+    const QDir docs(QStringLiteral("/usr/share/doc"));
+    for (const QString& package : docs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        files << docs.filePath(package + QStringLiteral("/copyright"));
+    QByteArray text;
+    for (const QString& path : files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        text += file.readAll();
+        text += '\n';
+        if (text.size() >= wanted)
+            break;
+    }
+    // end on a whole line, and keep only what decodes as UTF-8
+    text.truncate(wanted);
+    text.truncate(text.lastIndexOf('\n') + 1);
+    return QString::fromUtf8(text).toUtf8();
+}
+
+double seconds(const timeval& t)
+{
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+// CPU seconds (user + system) of "apertium -u eng-spa" over the file, and its wall time.
+bool rawEngine(const QString& inputPath, double& cpu, double& wall)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray input = inputPath.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, 0, input.constData(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>("apertium"), const_cast<char*>("-u"), const_cast<char*>("eng-spa"), nullptr};
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, "apertium", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return false;
+    int status = 0;
+    rusage usage{};
+    // the script waits for its pipeline, so its usage includes every stage
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return false;
+    wall = double(timer.nsecsElapsed()) / 1e9;
+    cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const qsizetype wanted = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
+    const QString chains = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+
+    const QByteArray prose = englishProse(wanted);
+    QTemporaryFile corpus;
+    if (!corpus.open() || corpus.write(prose) != prose.size() || !corpus.flush()) {
+        std::fprintf(stderr, "cannot write the text to a temporary file\n");
+        return 1;
+    }
+    std::printf("text: %lld bytes of English prose\n", static_cast<long long>(prose.size()));
+
+    double engineCpu = 0, engineWall = 0;
+    if (!rawEngine(corpus.fileName(), engineCpu, engineWall)) {
+        std::fprintf(stderr, "apertium -u eng-spa failed\n");
+        return 1;
+    }
+    std::printf("raw engine:  %.2f s CPU (user+sys), %.2f s wall\n", engineCpu, engineWall);
+
+    QProcess service;
+    service.setProgram(QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+    QStringList serviceArgs{QStringLiteral("--port"), QStringLiteral("0")};
+    if (!chains.isEmpty())
+        serviceArgs << QStringLiteral("--parallel") << chains;
+    service.setArguments(serviceArgs);
+    rusage before{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    service.start();
+    QString endpoint;
+    QByteArray banner;
+    static const QRegularExpression listening(QStringLiteral("listening on (\\S+)"));
+    for (QDeadlineTimer deadline(20000); endpoint.isEmpty() && !deadline.hasExpired()
+                                         && service.state() != QProcess::NotRunning;) {
+        service.waitForReadyRead(100);
+        banner += service.readAllStandardOutput();
+        const auto match = listening.match(QString::fromUtf8(banner));
+        if (match.hasMatch())
+            endpoint = match.captured(1);
+    }
+    if (endpoint.isEmpty()) {
+        std::fprintf(stderr, "linguaro-service did not start: %s\n", service.readAllStandardError().constData());
+        return 1;
+    }
+
+    QTextDocument target;
+    QTextCursor cursor(&target);
+    ServiceClient client(endpoint);
+    std::vector<double> roundTrips;
+    QElapsedTimer run;
+    run.start();
+    const QStringList chunks = TextPreparation::SplitIntoChunks(
+        TextPreparation::PrepareText(QString::fromUtf8(prose).split(QLatin1Char('\n'))), TextPreparation::ChunkLimit);
+    for (const QString& chunk : chunks) {
+        QElapsedTimer trip;
+        trip.start();
+        const QByteArray reply = client.SendChunk(chunk, QStringLiteral("EN"), QStringLiteral("ES"), ProxySettings{});
+        roundTrips.push_back(double(trip.nsecsElapsed()) / 1e6);
+        QCoreApplication::processEvents();
+        cursor.movePosition(QTextCursor::End);
+        if (!target.isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(ExtractTranslation(reply));
+    }
+    const double runWall = double(run.nsecsElapsed()) / 1e9;
+    service.terminate();
+    service.waitForFinished(10000);
+    rusage after{};
+    getrusage(RUSAGE_CHILDREN, &after);
+    const double serviceCpu = seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime)
+                              - seconds(before.ru_stime);
+    double load[3] = {};
+    getloadavg(load, 3);
+
+    std::sort(roundTrips.begin(), roundTrips.end());
+    const double median = roundTrips.empty() ? 0 : roundTrips[roundTrips.size() / 2];
+    const double ratio = runWall / engineCpu;
+    std::printf("whole run:   %.2f s wall for %lld chunks, %lld characters translated\n", runWall,
+                static_cast<long long>(chunks.size()), static_cast<long long>(target.characterCount()));
+    std::printf("median chunk round trip: %.1f ms\n", median);
+    std::printf("service CPU (with its engines): %.2f s; load average %.2f\n", serviceCpu, load[0]);
+    std::printf("ratio (run wall / engine CPU): %.2f  target <= 1.20: %s\n", ratio, ratio <= 1.2 ? "met" : "missed");
+    return 0;
+}

@@ -1,0 +1,76 @@
+// Cutting a long request into pieces for several engine chains.
+#include "SentenceSplit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string join(const std::vector<std::string>& pieces)
+{
+    std::string all;
+    for (const auto& p : pieces)
+        all += p;
+    return all;
+}
+
+std::string sentences(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "Sentence number " + std::to_string(i) + " is here. ";
+    return text;
+}
+
+}  // namespace
+
+TEST(SentenceSplit, PiecesJoinBackIntoTheText)
+{
+    const std::string text = sentences(200);
+    for (int pieces = 1; pieces <= 4; ++pieces) {
+        const auto split = SentenceSplit::Split(text, pieces, 100);
+        EXPECT_EQ(split.size(), static_cast<size_t>(pieces));
+        EXPECT_EQ(join(split), text);
+    }
+}
+
+TEST(SentenceSplit, CutsAfterASentenceEndAndItsBlanks)
+{
+    const std::string text = sentences(100) + "Question?\r\n\r\n" + sentences(100);
+    const auto split = SentenceSplit::Split(text, 2, 100);
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(join(split), text);
+    EXPECT_TRUE(split[0].ends_with(". ") || split[0].ends_with("?\r\n\r\n")) << split[0].substr(split[0].size() - 20);
+    EXPECT_EQ(split[1].rfind("Sentence", 0) == 0 || split[1].rfind("Question", 0) == 0, true) << split[1].substr(0, 20);
+    // the cut lands near the middle
+    EXPECT_LT(std::abs(long(split[0].size()) - long(text.size() / 2)), 60L);
+}
+
+TEST(SentenceSplit, ClosingQuotesStayWithTheirSentence)
+{
+    std::string text = std::string(300, 'a') + " said \"stop.\" " + std::string(300, 'b');
+    const auto split = SentenceSplit::Split(text, 2, 100);
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_TRUE(split[0].ends_with("\"stop.\" "));
+    EXPECT_EQ(join(split), text);
+}
+
+TEST(SentenceSplit, TextWithoutUsableSentenceEndsStaysWhole)
+{
+    const std::string noEnds(5000, 'x');
+    EXPECT_EQ(SentenceSplit::Split(noEnds, 4, 100), std::vector<std::string>{noEnds});
+    // abbreviations and decimals have no blank after the point
+    const std::string numbers = std::string(400, 'n') + " 3.14 e.g.x " + std::string(400, 'n');
+    EXPECT_EQ(SentenceSplit::Split(numbers, 2, 100).size(), 1u);
+    // a sentence end too close to either edge would leave a tiny piece
+    const std::string lopsided = "Short. " + std::string(3000, 'y');
+    EXPECT_EQ(SentenceSplit::Split(lopsided, 2, 100).size(), 1u);
+    EXPECT_EQ(SentenceSplit::Split("", 2, 100), std::vector<std::string>{""});
+}
+
+TEST(SentenceSplit, ShortTextsAndSingleChainStayWhole)
+{
+    const std::string text = sentences(10);
+    EXPECT_EQ(SentenceSplit::Split(text, 4, text.size()).size(), 1u);
+    EXPECT_EQ(SentenceSplit::Split(sentences(200), 1, 10).size(), 1u);
+    EXPECT_EQ(SentenceSplit::Split(sentences(200), 0, 10).size(), 1u);
+}

@@ -1,0 +1,65 @@
+// The engine with the installed pairs: a long text shared between chains
+// must read exactly as if one chain had done it all.
+#include "TranslationEngine.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string longEnglish()
+{
+    const char* lines[] = {
+        "The committee met on Monday to discuss the new library.",
+        "Everyone agreed that the old building was too small!",
+        "Where will the children read during the winter?",
+        "The mayor said: \"We will build it next year.\"",
+        "Books, maps and newspapers will be kept on the first floor.",
+    };
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += std::string(lines[i % 5]) + (i % 6 == 5 ? "\n\n" : (i % 3 == 2 ? "\n" : " "));
+    return text;
+}
+
+TranslationEngine::Outcome run(int chains, const std::string& text, const char* from, const char* to)
+{
+    TranslationEngine::Options options;
+    options.parallel = chains;
+    options.minPieceBytes = 200;
+    TranslationEngine engine(options);
+    auto out = engine.Translate(text, from, to);
+    if (chains > 1) {
+        EXPECT_NE(engine.pipeline(engine.router().Route(from, to)->front()->modeName, chains - 1), nullptr);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(TranslationEngine, SharedLongTextReadsAsIfOneChainDidIt)
+{
+    const std::string text = longEnglish();
+    const auto single = run(1, text, "en", "es");
+    ASSERT_EQ(single.status, 200) << single.text;
+    EXPECT_NE(single.text.find("biblioteca"), std::string::npos);
+    EXPECT_EQ(run(2, text, "en", "es").text, single.text);
+    EXPECT_EQ(run(3, text, "en", "es").text, single.text);
+}
+
+TEST(TranslationEngine, SharedLongTextThroughAPivot)
+{
+    const std::string text = longEnglish();
+    const auto single = run(1, text, "en", "pt");
+    ASSERT_EQ(single.status, 200) << single.text;
+    EXPECT_EQ(run(2, text, "en", "pt").text, single.text);
+}
+
+TEST(TranslationEngine, LineStructureIsKept)
+{
+    TranslationEngine engine({});
+    const auto out = engine.Translate("The dog.\nThe cat.\n\nThe house.\n", "en", "es");
+    ASSERT_EQ(out.status, 200) << out.text;
+    EXPECT_EQ(out.text, "El perro.\nEl gato.\n\nLa casa.\n");
+}
