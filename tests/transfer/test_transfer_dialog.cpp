@@ -228,6 +228,10 @@ private slots:
         QVERIFY(closeBox);
         QVERIFY(!onTop);
         QVERIFY(closed);
+
+        transfer.AlwaysOnTop = true;
+        transfer.Execute();
+        QVERIFY(onTop);
     }
 
     void cancelButtonStopsTheCopy()

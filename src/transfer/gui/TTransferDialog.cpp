@@ -157,8 +157,16 @@ void TTransferDialog::Show()
 {
     TTransferProgressView::Show();
     show();
-    if (Owner().AlwaysOnTop)
+    if (Owner().AlwaysOnTop) {
+        // Top-most as well, keeping the position and size it has.
+        if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
+            const QRect where = geometry();
+            setWindowFlag(Qt::WindowStaysOnTopHint, true);
+            setGeometry(where);
+            show();
+        }
         raise();
+    }
 }
 
 void TTransferDialog::RequestClose() { close(); }
