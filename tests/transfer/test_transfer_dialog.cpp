@@ -69,6 +69,7 @@ private slots:
         TTransferDialog* seen = nullptr;
         QRect bar, file, progress, rate, cancel;
         bool timeVisible = true, elapsedVisible = true, onTop = false, closeBox = true, visible = false;
+        bool plain = false;
         QSize size;
         QString title, fileText;
         QObject* before = nullptr;
@@ -88,6 +89,8 @@ private slots:
             visible = seen->isVisible();
             title = seen->windowTitle();
             fileText = seen->FileLabel()->text();
+            plain = seen->FileLabel()->textFormat() == Qt::PlainText
+                    && seen->RateLabel()->textFormat() == Qt::PlainText;
         };
         RunCopy(transfer);
         transfer.Execute();
@@ -105,6 +108,7 @@ private slots:
         QVERIFY(onTop);
         QVERIFY(!closeBox);
         QVERIFY(visible);
+        QVERIFY(plain);  // a name from an address is never taken for markup
         QCOMPARE(title, QStringLiteral("Copying ..."));
         QCOMPARE(fileText, QStringLiteral("File : a.txt from ") + m_dir.path() + "/");
         // Closed and destroyed at the end of a run without Open buttons.

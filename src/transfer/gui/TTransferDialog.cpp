@@ -55,6 +55,8 @@ TTransferDialog::TTransferDialog(TTransfer& owner) : QDialog(nullptr), TTransfer
 
     const auto line = [this, inner](int top, bool visible) {
         auto* label = new QLabel(this);
+        // Names come from addresses: never read them as markup.
+        label->setTextFormat(Qt::PlainText);
         label->setGeometry(Margin, top, inner, LineHeight);
         label->setVisible(visible);
         return label;
