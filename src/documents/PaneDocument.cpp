@@ -12,6 +12,8 @@
 #include <QTextDocumentFragment>
 #include <QTextDocument>
 
+#include <memory>
+
 namespace {
 
 QString decodePlainText(const QByteArray& data)
@@ -65,21 +67,18 @@ PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocume
 {
     Outcome outcome;
     if (RtfReader::looksLikeRtf(data)) {
-        // read into a scratch document so a failed read leaves the pane as it was
-        QTextDocument scratch;
-        scratch.setDefaultFont(document.defaultFont());
-        const RtfReader::Result read = RtfReader::read(data, scratch);
+        // a copy of what the pane held, so a file without any readable text leaves it as it was
+        const std::unique_ptr<QTextDocument> previous(document.clone());
+        const bool undo = document.isUndoRedoEnabled();
+        const RtfReader::Result read = RtfReader::read(data, document);
         outcome.problems = read.problems;
-        if (scratch.isEmpty() && !read.problems.isEmpty()) {
+        if (document.isEmpty() && !read.problems.isEmpty()) {
             outcome.ok = false;
             outcome.error = QStringLiteral("No text could be read from the rich-text file \"%1\". %2")
                                 .arg(name, read.problems.join(u' '));
-            return outcome;
+            document.setUndoRedoEnabled(false);
+            QTextCursor(&document).insertFragment(QTextDocumentFragment(previous.get()));
         }
-        const bool undo = document.isUndoRedoEnabled();
-        document.setUndoRedoEnabled(false);
-        document.clear();
-        QTextCursor(&document).insertFragment(QTextDocumentFragment(&scratch));
         document.setUndoRedoEnabled(undo);
         return outcome;
     }

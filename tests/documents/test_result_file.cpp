@@ -216,9 +216,14 @@ void ResultFileTest::loadingRichTextKeepsFormatting()
     writeFile(path, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\qc\\f0\\fs28 \\b Title\\b0\\par"
                     "{\\pntext\\'b7\\tab}{\\*\\pn\\pnlvlblt}first\\par}");
     QTextDocument pane;
+    QFont paneFont("DejaVu Serif");
+    paneFont.setPointSize(17);
+    pane.setDefaultFont(paneFont);
     pane.setPlainText("old text");
     const PaneDocument::Outcome outcome = PaneDocument::load(path, pane);
     QVERIFY(outcome.ok);
+    QCOMPARE(pane.defaultFont(), paneFont);  // the pane keeps its own font for unformatted text
+    QVERIFY(!pane.isUndoAvailable());
     QCOMPARE(pane.toPlainText(), QString("Title\nfirst"));
     const QTextBlock title = pane.firstBlock();
     QCOMPARE(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
