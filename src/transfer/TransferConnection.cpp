@@ -48,6 +48,9 @@ CURL* TransferConnection::Prepare(const QString& url)
     if (!m_settings.proxy.isEmpty()) {
         curl_easy_setopt(m_easy, CURLOPT_PROXY, m_settings.proxy.toUtf8().constData());
         curl_easy_setopt(m_easy, CURLOPT_NOPROXY, "");
+    } else if (qEnvironmentVariableIsEmpty("http_proxy") && !qEnvironmentVariableIsEmpty("HTTP_PROXY")) {
+        // The system's setting: libcurl reads http_proxy itself; the upper-case form is ours to apply.
+        curl_easy_setopt(m_easy, CURLOPT_PROXY, qgetenv("HTTP_PROXY").constData());
     }
     // The proxy credentials go to the proxy, never to the server the address names.
     if (!m_settings.proxyUser.isEmpty() && !m_settings.proxyPassword.isEmpty()) {

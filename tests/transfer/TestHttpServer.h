@@ -12,6 +12,7 @@
 //   /stall.bin           sends 100 bytes of 1000, then stops sending
 //   /upload/<name>       POST and PUT: the request is kept; answers 200
 //   /refuse/<name>       POST and PUT: answers 403
+//   http://proxied.invalid/<name>  as a proxy would see it: 200, the credential headers kept
 
 #include <httplib.h>
 
@@ -115,6 +116,13 @@ public:
                                          return false;
                                      });
         });
+        m_server.Get(R"(http://proxied\.invalid/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_proxied.push_back({req.get_header_value("Authorization"), req.get_header_value("Proxy-Authorization")});
+            }
+            res.set_content(Body(req.matches[1]), "application/octet-stream");
+        });
         const auto keep = [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(m_mutex);
             m_uploads.push_back({req.method, req.path, req.body, req.get_header_value("Content-Length")});
@@ -155,6 +163,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_uploads;
     }
+    // Authorization and Proxy-Authorization of each request that came as to a proxy.
+    std::vector<std::pair<std::string, std::string>> Proxied() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_proxied;
+    }
     std::vector<std::string> Authorizations() const
     {
         std::lock_guard lock(m_mutex);
@@ -173,4 +187,5 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Upload> m_uploads;
     std::vector<std::string> m_authorizations;
+    std::vector<std::pair<std::string, std::string>> m_proxied;
 };

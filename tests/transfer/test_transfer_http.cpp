@@ -186,6 +186,31 @@ TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
     EXPECT_FALSE(QFileInfo::exists(Out("x.bin")));
 }
 
+TEST_F(HttpTransfer, NamedProxyGetsTheProxyCredentials)
+{
+    transfer.Proxy = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+    transfer.ProxyUserID = "pu";
+    transfer.ProxyPassword = "pp";
+    AddDownload("http://proxied.invalid/p.bin");
+    transfer.Execute();
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("p.bin")), Body("p.bin"));
+    // The credentials go to the proxy, not on to the server.
+    ASSERT_EQ(server.Proxied().size(), 1u);
+    EXPECT_EQ(server.Proxied()[0].first, "");
+    EXPECT_EQ(server.Proxied()[0].second, "Basic cHU6cHA=");
+}
+
+TEST_F(HttpTransfer, SystemProxyFromTheEnvironment)
+{
+    qputenv("HTTP_PROXY", QStringLiteral("http://127.0.0.1:%1").arg(server.Port()).toUtf8());
+    AddDownload("http://proxied.invalid/e.bin");
+    transfer.Execute();
+    qunsetenv("HTTP_PROXY");
+    EXPECT_TRUE(transfer.Items[0].Success);
+    EXPECT_EQ(ReadFile(Out("e.bin")), Body("e.bin"));
+}
+
 TEST_F(HttpTransfer, RedirectIsFollowed)
 {
     AddDownload(Url("/moved/r.bin"));
