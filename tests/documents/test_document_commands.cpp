@@ -318,13 +318,22 @@ void DocumentCommandsTest::formatActionsFollowTheSelection()
     QVERIFY(!panes.source->textCursor().currentList());
     QCOMPARE(panes.source->textCursor().blockFormat().indent(), 0);
 
-    // a toolbar button shows the action's state, keeping its own icon and tooltip
+    // a toolbar button runs the action and shows its state, keeping its own tooltip
     QToolButton button;
     button.setToolTip("Bold");
     PaneEditing::showOn(&button, editing.RichEditBold1);
     QVERIFY(button.isChecked());
-    QCOMPARE(button.toolTip(), QString("Bold"));
+    button.setToolTip("Gras");
+    button.click();
+    QVERIFY(!editing.RichEditBold1->isChecked() && !button.isChecked());
+    QCOMPARE(button.toolTip(), QString("Gras"));
     QCOMPARE(editing.RichEditBold1->shortcut(), QKeySequence("Ctrl+B"));
+    // an alignment already in force stays checked when its button is clicked again
+    QToolButton centre;
+    PaneEditing::showOn(&centre, editing.RichEditAlignCenter1);
+    QVERIFY(centre.isChecked());
+    centre.click();
+    QVERIFY(centre.isChecked() && editing.RichEditAlignCenter1->isChecked());
 }
 
 void DocumentCommandsTest::editingActsOnTheFocusedPane()

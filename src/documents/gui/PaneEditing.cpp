@@ -92,10 +92,19 @@ void PaneEditing::bind(QAbstractButton* button, Command command)
 
 void PaneEditing::showOn(QToolButton* button, QAction* action)
 {
-    action->setIcon(button->icon());
-    if (!button->toolTip().isEmpty())
-        action->setToolTip(button->toolTip());
-    button->setDefaultAction(action);
+    // wired by hand rather than as the button's default action, which would replace the
+    // button's own tooltip (set per interface language) whenever the action changes
+    button->setCheckable(action->isCheckable());
+    button->setChecked(action->isChecked());
+    button->setEnabled(action->isEnabled());
+    connect(button, &QToolButton::clicked, action, [button, action] {
+        action->trigger();
+        button->setChecked(action->isChecked());
+    });
+    connect(action, &QAction::changed, button, [button, action] {
+        button->setChecked(action->isChecked());
+        button->setEnabled(action->isEnabled());
+    });
 }
 
 void PaneEditing::run(Command command)

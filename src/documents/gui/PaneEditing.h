@@ -35,7 +35,7 @@ public:
     // A menu item or button that runs an editing command and follows its enabled state.
     void bind(QAction* item, Command command);
     void bind(QAbstractButton* button, Command command);
-    // A toolbar button that shows one of the formatting actions (its icon and tooltip are kept).
+    // A toolbar button that runs one of the formatting actions and shows its checked state.
     static void showOn(QToolButton* button, QAction* action);
 
     QTextEdit* activePane() const { return m_active; }
