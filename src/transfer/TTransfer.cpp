@@ -232,7 +232,12 @@ void TTransfer::CancelClick()
         m_dialog->RequestClose();
 }
 
-void TTransfer::ReleaseDialog() { m_dialog.reset(); }
+void TTransfer::ReleaseDialog()
+{
+    // The run keeps its dialog to the end.
+    if (!m_running)
+        m_dialog.reset();
+}
 
 QString TTransfer::FileLinePrefix(int position, int count) const
 {
