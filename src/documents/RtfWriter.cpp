@@ -153,7 +153,7 @@ void Writer::writeHeader()
     m_out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl";
     for (int i = 0; i < int(m_fonts.size()); ++i) {
         m_out += "{\\f" + QByteArray::number(i);
-        m_out += i == m_symbolFont ? "\\ftech\\fcharset2 " : "\\fnil\\fcharset0 ";
+        m_out += i == m_symbolFont ? "\\fnil\\fcharset2 " : "\\fnil\\fcharset0 ";
         QString name = m_fonts[i];
         name.remove(u';');  // a semicolon would end the entry early
         writeText(name);
