@@ -52,13 +52,14 @@ PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& doc
         outcome.error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
         return outcome;
     }
-    if (file.size() > kMaxLoadBytes) {
+    // the size is checked on what was read too: a device or pipe reports none beforehand
+    const QByteArray data = file.size() > kMaxLoadBytes ? QByteArray() : file.read(kMaxLoadBytes + 1);
+    if (file.size() > kMaxLoadBytes || data.size() > kMaxLoadBytes) {
         outcome.ok = false;
         outcome.error = QStringLiteral("The file \"%1\" is too large to open (more than %2 MB).")
                             .arg(path).arg(kMaxLoadBytes / (1024 * 1024));
         return outcome;
     }
-    const QByteArray data = file.read(kMaxLoadBytes + 1);
     return loadData(data, document, path);
 }
 

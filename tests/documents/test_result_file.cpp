@@ -204,6 +204,12 @@ void ResultFileTest::loadingTextFiles()
     QVERIFY(PaneDocument::load(utf16, pane).ok);
     QCOMPARE(pane.toPlainText(), QString::fromUtf8("wide ß"));
 
+    // endless devices are cut off at the size limit instead of filling memory
+    const PaneDocument::Outcome endless = PaneDocument::load("/dev/zero", pane);
+    QVERIFY(!endless.ok);
+    QVERIFY(endless.error.contains("too large"));
+    QVERIFY(!PaneDocument::load(m_dir.path(), pane).ok);
+
     const PaneDocument::Outcome missing = PaneDocument::load(m_dir.filePath("none.txt"), pane);
     QVERIFY(!missing.ok);
     QVERIFY(missing.error.contains("none.txt"));
