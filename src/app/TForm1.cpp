@@ -14,6 +14,7 @@
 #include "SearchDialog.h"
 #include "ServiceLauncher.h"
 #include "TForm4.h"
+#include "TTransfer.h"
 #include "ToolbarIcons.h"
 #include "UserPrompts.h"
 #include "WindowSettings.h"
@@ -75,6 +76,8 @@ QAction* addCheckItem(QMenu* menu, const char* name, const QString& caption, boo
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
+    Transfer1 = new TTransfer(this);
+    Transfer1->setObjectName(QStringLiteral("Transfer1"));
     buildPanes();
     buildToolBar();
     buildMenus();

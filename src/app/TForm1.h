@@ -19,6 +19,7 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class ServiceClient;
+class TTransfer;
 class ServiceLauncher;
 class DocumentCommands;
 class PaneEditing;
@@ -48,6 +49,8 @@ public:
     QString CharacterName;
     QString StartCharacter;  // the stored "character", read at start-up
     QString VoiceName;
+    // the window's transfer component: downloads of converters, components and the version file
+    TTransfer* Transfer1 = nullptr;
     ProxySettings Proxy;
     QString OpenedFileName;  // the document last opened into the source pane
     // The system language asked the program to end before its window opened.

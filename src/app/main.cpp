@@ -1,6 +1,7 @@
 // linguaro: the translator's main window.
 
 #include "TForm1.h"
+#include "TransferGui.h"
 #include "Folders.h"
 #include "UserPrompts.h"
 #include "WidgetPrompts.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     WidgetPrompts prompts;
     UserPrompts::setInstance(&prompts);
     Folders::ExportWindowsFolder();
+    RegisterTransferGui();
 
     int result = 0;
     {

@@ -2,6 +2,7 @@
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
 #include "TForm4.h"
+#include "TTransfer.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -267,6 +268,10 @@ void TestMainWindow::layoutAndMenus()
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     QVERIFY(!form.ToolButton22->isEnabled());
     QVERIFY(form.ToolButton20->isEnabled());
+    // the window's transfer component starts empty, with its default properties and no handlers
+    QVERIFY(form.Transfer1);
+    QCOMPARE(form.Transfer1->Items.Count(), 0);
+    QVERIFY(!form.Transfer1->OnError);
     // every object the interface languages address is present
     form.German2->trigger();
     QCOMPARE(form.ToolButton21->toolTip(), QString("Die Ausgangssprache und die Zielsprache austauschen"));
