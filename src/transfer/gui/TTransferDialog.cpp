@@ -86,6 +86,9 @@ TTransferDialog::TTransferDialog(TTransfer& owner) : QDialog(nullptr), TTransfer
         connect(m_openFile, &QPushButton::clicked, this, [this] { OpenAndClose(Owner().LastTargetPath()); });
     }
 
+    m_mirrorTimer.setSingleShot(true);
+    connect(&m_mirrorTimer, &QTimer::timeout, this, &TTransferDialog::MirrorNow);
+
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -105,31 +108,55 @@ void TTransferDialog::SetFileLine(const QString& text)
 void TTransferDialog::SetPosition(int percent)
 {
     TTransferProgressView::SetPosition(percent);
-    m_bar->setValue(qBound(0, percent, 100));
+    MirrorSoon();
 }
 
 void TTransferDialog::SetProgressLine(const QString& text)
 {
     TTransferProgressView::SetProgressLine(text);
-    m_progressLine->setText(text);
+    MirrorSoon();
 }
 
 void TTransferDialog::SetRateLine(const QString& text)
 {
     TTransferProgressView::SetRateLine(text);
-    m_rateLine->setText(text);
+    MirrorSoon();
 }
 
 void TTransferDialog::SetTimeLine(const QString& text)
 {
     TTransferProgressView::SetTimeLine(text);
-    m_timeLine->setText(text);
+    MirrorSoon();
 }
 
 void TTransferDialog::SetElapsedLine(const QString& text)
 {
     TTransferProgressView::SetElapsedLine(text);
-    m_elapsedLine->setText(text);
+    MirrorSoon();
+}
+
+// The lines change with every block; laying their text out each time costs more
+// than the block itself. The view keeps every value at once; the widgets show
+// them at most every MirrorInterval, and the last values always arrive.
+void TTransferDialog::MirrorSoon()
+{
+    if (!m_mirrorClock.isValid() || m_mirrorClock.elapsed() >= MirrorInterval) {
+        MirrorNow();
+        return;
+    }
+    if (!m_mirrorTimer.isActive())
+        m_mirrorTimer.start(MirrorInterval);
+}
+
+void TTransferDialog::MirrorNow()
+{
+    m_mirrorTimer.stop();
+    m_mirrorClock.start();
+    m_bar->setValue(qBound(0, Position, 100));
+    m_progressLine->setText(ProgressLine);
+    m_rateLine->setText(RateLine);
+    m_timeLine->setText(TimeLine);
+    m_elapsedLine->setText(ElapsedLine);
 }
 
 void TTransferDialog::SetAnimation(TTransferClip clip)
@@ -148,6 +175,7 @@ void TTransferDialog::StopAnimation()
 void TTransferDialog::SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
 {
     TTransferProgressView::SetFinished(closeCaption, enableOpenFile, enableOpenFolder);
+    MirrorNow();
     m_cancel->setText(closeCaption);
     if (m_openFile)
         m_openFile->setEnabled(enableOpenFile);
@@ -158,6 +186,7 @@ void TTransferDialog::SetFinished(const QString& closeCaption, bool enableOpenFi
 void TTransferDialog::Show()
 {
     TTransferProgressView::Show();
+    MirrorNow();
     show();
     if (Owner().AlwaysOnTop) {
         // Top-most as well, keeping the position and size it has.

@@ -3,6 +3,8 @@
 #include "TTransferProgressView.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 
@@ -60,6 +62,12 @@ protected:
 
 private:
     void OpenAndClose(const QString& path);
+    void MirrorSoon();
+    void MirrorNow();
+
+    static constexpr int MirrorInterval = 50;  // ms between two repaints of the progress lines
+    QElapsedTimer m_mirrorClock;
+    QTimer m_mirrorTimer;
 
     TransferAnimation* m_animation = nullptr;
     QProgressBar* m_bar = nullptr;
