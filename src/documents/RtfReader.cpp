@@ -203,6 +203,8 @@ private:
     void byteOfText(char byte);
     void unicodeChar(std::int64_t value);
     void insertChar(char16_t c);
+    void symbolChar(char16_t c);
+    void appendToFontName(char16_t c);
 
     void queueBytes(const char* data, qsizetype size);
     void flushBytes();
@@ -431,8 +433,8 @@ void Parser::controlSequence()
     }
     switch (c) {
     case '\\': case '{': case '}': byteOfText(c); break;
-    case '~': insertChar(0x00A0); break;
-    case '_': insertChar(0x2011); break;
+    case '~': symbolChar(0x00A0); break;
+    case '_': symbolChar(0x2011); break;
     case '\n': case '\r': controlWord("par", false, 0); break;
     default: break;  // optional hyphens, index marks and unknown symbols carry no text
     }
@@ -476,10 +478,9 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
             break;
         case Word::FontCharset: m_entryCharset = value; break;
         case Word::Unicode:
-            m_decoder.append(m_entryNameBytes, m_codePage, m_entryName);
-            m_entryNameBytes.clear();
-            if (param >= -32768 && param <= 65535 && m_entryName.size() < 256)
-                m_entryName.append(QChar(char16_t(param < 0 ? param + 65536 : param)));
+            if (param >= -32768 && param <= 65535)
+                appendToFontName(char16_t(param < 0 ? param + 65536 : param));
+            m_skipChars = state.unicodeSkip;
             break;
         case Word::SkipDestination: state.destination = Destination::Skip; break;
         default: break;
@@ -643,7 +644,9 @@ void Parser::byteOfText(char byte)
         return;
     }
     case Destination::FontTable:
-        if (byte == ';')
+        if (m_skipChars > 0)
+            --m_skipChars;
+        else if (byte == ';')
             commitFont();
         else if (m_entryNameBytes.size() < 256)
             m_entryNameBytes.append(byte);
@@ -665,6 +668,23 @@ void Parser::unicodeChar(std::int64_t value)
     else
         insertChar(char16_t(value < 0 ? value + 65536 : value));
     m_skipChars = top().unicodeSkip;
+}
+
+// A character written as a control symbol (\~ or \_): text, or part of a font's name.
+void Parser::symbolChar(char16_t c)
+{
+    if (top().destination == Destination::Text)
+        insertChar(c);
+    else if (top().destination == Destination::FontTable)
+        appendToFontName(c);
+}
+
+void Parser::appendToFontName(char16_t c)
+{
+    m_decoder.append(m_entryNameBytes, m_codePage, m_entryName);
+    m_entryNameBytes.clear();
+    if (m_entryName.size() < 256)
+        m_entryName.append(QChar(c));
 }
 
 void Parser::insertChar(char16_t c)

@@ -65,7 +65,7 @@ void RtfWriterTest::characterFormattingRoundTrips_data()
     QTest::newRow("half point size") << charFormat([](auto& f) { f.setFontPointSize(10.5); });
     QTest::newRow("family") << charFormat([](auto& f) { f.setFontFamilies({"Liberation Serif"}); });
     QTest::newRow("family with specials")
-        << charFormat([](auto& f) { f.setFontFamilies({QString::fromUtf8("Schrift {Ä} \\x")}); });
+        << charFormat([](auto& f) { f.setFontFamilies({QString::fromUtf8("Schrift {Ä} \\x Д")}); });
     QTest::newRow("colour") << charFormat([](auto& f) { f.setForeground(QColor(12, 200, 99)); });
     QTest::newRow("background") << charFormat([](auto& f) { f.setBackground(QColor(255, 255, 0)); });
     QTest::newRow("superscript")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the rich-text reader with clang's libFuzzer and AddressSanitizer, then fuzzes it for a
+# Builds the rich-text reader and writer with clang's libFuzzer and AddressSanitizer, then fuzzes it for a
 # bounded time. Usage: run_fuzz.sh SOURCE_DIR WORK_DIR [SECONDS]. Exits 77 (skipped) without clang.
 set -euo pipefail
 src=$1
@@ -15,7 +15,8 @@ mkdir -p "$work/corpus" "$work/artifacts"
 # shellcheck disable=SC2046
 "$clang" -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address \
     $(pkg-config --cflags Qt6Gui) -I"$src/src/documents" \
-    "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" "$src/src/documents/CodePages.cpp" \
+    "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" \
+    "$src/src/documents/RtfWriter.cpp" "$src/src/documents/CodePages.cpp" \
     $(pkg-config --libs Qt6Gui) -o "$work/rtf_fuzz"
 # Qt keeps some allocations for the process's life; they are not leaks of the reader
 ASAN_OPTIONS=detect_leaks=0 "$work/rtf_fuzz" -max_total_time="$seconds" -max_len=65536 \
