@@ -494,6 +494,15 @@ void TForm1::ensureServiceRunning()
 
 void TForm1::ToolButton20Click()
 {
+    // A press that arrives while a run waits between its chunks would interleave
+    // two translations in the target pane: the run under way finishes first.
+    if (m_translating)
+        return;
+    m_translating = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{m_translating};
     RunHandler([this] {
         ensureServiceRunning();
         TranslationRun run(*this, http(), Proxy);

@@ -218,6 +218,7 @@ private:
     std::unique_ptr<ServiceClient> m_http;
     std::unique_ptr<ServiceLauncher> m_launcher;
     bool m_closed = false;
+    bool m_translating = false;
     std::unique_ptr<DocumentCommands> m_documents;
     PaneEditing* m_editing = nullptr;
 };

@@ -22,6 +22,7 @@ private slots:
     void englishToSpanish();
     void runsAppendBelowEarlierResults();
     void translatesWithoutTheAgentOnWindowsEight();
+    void pressDuringARunIsIgnored();
 
 private:
     static constexpr int Spanish = 3;
@@ -107,6 +108,30 @@ void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
     QVERIFY(!form.RichEdit2->toPlainText().trimmed().isEmpty());
+}
+
+void TestTranslateEndToEnd::pressDuringARunIsIgnored()
+{
+    // two chunks: the run processes pending input once between them
+    const QString text = QString("The house is big. ").repeated(200);
+    QString undisturbed;
+    {
+        TForm1 form;
+        form.RichEdit1->setPlainText(text);
+        form.wl_trglang->setCurrentIndex(Spanish);
+        form.ToolButton20Click();
+        undisturbed = form.RichEdit2->toPlainText();
+    }
+    TForm1 form;
+    form.RichEdit1->setPlainText(text);
+    form.wl_trglang->setCurrentIndex(Spanish);
+    int presses = 0;
+    QTimer::singleShot(0, &form, [&] { ++presses; form.ToolButton20->click(); });
+    form.ToolButton20Click();
+    QCOMPARE(presses, 1);
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+    QCOMPARE(form.statusText(), QString("Done."));
+    QCOMPARE(form.RichEdit2->toPlainText(), undisturbed);
 }
 
 QTEST_MAIN(TestTranslateEndToEnd)
