@@ -145,6 +145,14 @@ Word lookup(std::string_view name)
     return it == table.end() ? Word::Unknown : it->second;
 }
 
+// Characters the document would take for its own structure (new blocks, frames, objects).
+bool isStructural(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == '\n' || u == '\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1
+        || u == QChar::ObjectReplacementCharacter;
+}
+
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -734,6 +742,16 @@ void Parser::flushRun()
 {
     if (m_run.isEmpty())
         return;
+    if (std::any_of(m_run.cbegin(), m_run.cend(), isStructural)) {
+        // a paragraph end written as a character breaks the line; object and frame marks go
+        m_run.removeIf([](QChar c) { return c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1
+                                         || c == QChar::ObjectReplacementCharacter; });
+        for (QChar& c : m_run)
+            if (isStructural(c))
+                c = QChar::LineSeparator;
+        if (m_run.isEmpty())
+            return;
+    }
     m_cursor.insertText(m_run, charFormat(m_runState));
     m_run.clear();
 }
@@ -883,6 +901,8 @@ void Parser::commitFont()
         const int codePage = m_entryCharset >= 0 ? CodePages::fromCharset(m_entryCharset) : 0;
         m_decoder.append(m_entryNameBytes, codePage > 0 ? codePage : m_codePage, m_entryName);
         FontEntry& entry = m_fonts[m_entryFont];
+        // control characters and structure marks are no part of a font's name
+        m_entryName.removeIf([](QChar c) { return c.unicode() < 0x20 || isStructural(c); });
         entry.name = m_entryName.trimmed();
         // the symbol set's bytes are glyph numbers, read as the document's code page
         entry.codePage = codePage;

@@ -25,14 +25,22 @@ inline QStringList describeDocument(const QTextDocument& document)
             const QString family = font.families().isEmpty() ? font.family() : font.families().first();
             const QBrush fg = format.foreground();
             const QBrush bg = format.background();
-            lines << QStringLiteral("  [%1] %2 %3pt%4%5%6%7 v%8 fg=%9 bg=%10")
-                         .arg(fragment.text(), family)
-                         .arg(font.pointSizeF())
-                         .arg(font.bold() ? " bold" : "", font.italic() ? " italic" : "",
-                              font.underline() ? " underline" : "", font.strikeOut() ? " strike" : "")
-                         .arg(int(format.verticalAlignment()))
-                         .arg(fg.style() == Qt::NoBrush ? QString("none") : fg.color().name(),
-                              bg.style() == Qt::NoBrush ? QString("none") : bg.color().name());
+            // one pass over the pattern, so a font named "%2" stays as it is
+            const QString look = QStringLiteral("%1 %2pt%3%4%5%6 v%7 fg=%8 bg=%9")
+                                     .arg(family, QString::number(font.pointSizeF()),
+                                          QString(font.bold() ? " bold" : ""), QString(font.italic() ? " italic" : ""),
+                                          QString(font.underline() ? " underline" : ""),
+                                          QString(font.strikeOut() ? " strike" : ""),
+                                          QString::number(int(format.verticalAlignment())),
+                                          fg.style() == Qt::NoBrush ? QString("none") : fg.color().name(),
+                                          bg.style() == Qt::NoBrush ? QString("none") : bg.color().name());
+            // neighbouring fragments that look the same are one run
+            if (!lines.isEmpty() && lines.last().startsWith("  [") && lines.last().endsWith("] " + look)) {
+                QString& last = lines.last();
+                last.insert(last.size() - look.size() - 2, fragment.text());
+            } else {
+                lines << QStringLiteral("  [%1] %2").arg(fragment.text(), look);
+            }
         }
     }
     return lines;

@@ -189,6 +189,9 @@ void RtfReaderTest::specialCharactersAndBreaks()
     Loaded loaded(R"RTF({\rtf1\ansi a\tab b\line c\~d\emdash e\endash f\lquote g\rquote \ldblquote h\rdblquote \bullet \{\}\\\par})RTF");
     QCOMPARE(loaded.blocks(),
              QStringList(QString::fromUtf8("a\tb\u2028c\u00a0d\u2014e\u2013f\u2018g\u2019\u201ch\u201d\u2022{}\\")));
+    // characters the editor would take for paragraph ends, frames or objects break the line or go
+    Loaded marks(R"RTF({\rtf1\ansi a\u10?b\u8233?c\'0dd\u65532?\u64976?e\par})RTF");
+    QCOMPARE(marks.blocks(), QStringList(QString::fromUtf8("a\u2028b\u2028c\u2028de")));
 }
 
 void RtfReaderTest::paragraphMarksAndAlignment()

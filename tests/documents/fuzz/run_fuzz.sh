@@ -14,7 +14,7 @@ here=$src/tests/documents/fuzz
 mkdir -p "$work/corpus" "$work/artifacts"
 # shellcheck disable=SC2046
 "$clang" -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address \
-    $(pkg-config --cflags Qt6Gui) -I"$src/src/documents" \
+    $(pkg-config --cflags Qt6Gui) -I"$src/src/documents" -I"$src/tests/documents" \
     "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" \
     "$src/src/documents/RtfWriter.cpp" "$src/src/documents/CodePages.cpp" \
     $(pkg-config --libs Qt6Gui) -o "$work/rtf_fuzz"
