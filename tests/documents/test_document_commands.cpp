@@ -347,9 +347,12 @@ void DocumentCommandsTest::editingActsOnTheFocusedPane()
     panes.editing.bind(&paste, PaneEditing::Command::Paste);
     panes.editing.bind(&selectAll, PaneEditing::Command::SelectAll);
     panes.editing.bind(&undo, PaneEditing::Command::Undo);
-    // cut and copy start disabled until there is a selection
+    // cut and copy start disabled until there is a selection, undo until there is an edit,
+    // paste while the clipboard is empty
+    QApplication::clipboard()->clear();
     QVERIFY(!cut.isEnabled() && !copy.isEnabled() && !copyButton.isEnabled());
-    QVERIFY(paste.isEnabled());
+    QVERIFY(!paste.isEnabled() && !undo.isEnabled());
+    QVERIFY(selectAll.isEnabled());
 
     panes.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&panes.window));
@@ -373,6 +376,7 @@ void DocumentCommandsTest::editingActsOnTheFocusedPane()
     QCOMPARE(panes.source->toPlainText(), QString("text"));
     QCOMPARE(QApplication::clipboard()->text(), QString("source "));
     QVERIFY(!cut.isEnabled());
+    QVERIFY(paste.isEnabled() && undo.isEnabled());
     undo.trigger();
     QCOMPARE(panes.source->toPlainText(), QString("source text"));
     QTextCursor end = panes.source->textCursor();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -55,11 +56,13 @@ PaneEditing::PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window)
             if (pane == m_active)
                 updateFormatChecks();
         });
-        connect(pane, &QTextEdit::copyAvailable, this, [this, pane] {
-            if (pane == m_active)
-                updateSelectionCommands();
-        });
+        for (auto signal : {&QTextEdit::copyAvailable, &QTextEdit::undoAvailable})
+            connect(pane, signal, this, [this, pane] {
+                if (pane == m_active)
+                    updateSelectionCommands();
+            });
     }
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &PaneEditing::updateSelectionCommands);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now == m_source || now == m_target)
             setActivePane(static_cast<QTextEdit*>(now));
@@ -189,9 +192,19 @@ void PaneEditing::updateFormatChecks()
 
 void PaneEditing::updateSelectionCommands()
 {
+    // as the desktop's standard actions: cut and copy need a selection, paste something to
+    // paste, undo something to undo
     const bool selection = m_active->textCursor().hasSelection();
+    const bool canPaste = m_active->canPaste();
+    const bool canUndo = m_active->document()->isUndoAvailable();
     for (const Binding& binding : m_bindings) {
-        const bool enabled = selection || (binding.command != Command::Cut && binding.command != Command::Copy);
+        bool enabled = true;
+        switch (binding.command) {
+        case Command::Cut: case Command::Copy: enabled = selection; break;
+        case Command::Paste: enabled = canPaste; break;
+        case Command::Undo: enabled = canUndo; break;
+        case Command::SelectAll: break;
+        }
         if (auto* action = qobject_cast<QAction*>(binding.item.data()))
             action->setEnabled(enabled);
         else if (auto* widget = qobject_cast<QWidget*>(binding.item.data()))

@@ -14,8 +14,9 @@ class QToolButton;
 class QWidget;
 
 // The standard editing and formatting commands of the two panes. They act on the pane that last
-// had the focus; the format commands check themselves to reflect its selection, and cut and copy
-// are enabled only while there is a selection.
+// had the focus; the format commands check themselves to reflect its selection; cut and copy are
+// enabled only while there is a selection, paste while the clipboard holds text, undo while
+// there is something to undo.
 class PaneEditing : public QObject {
     Q_OBJECT
 public:
