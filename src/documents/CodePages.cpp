@@ -85,6 +85,7 @@ void Decoder::append(QByteArrayView bytes, int codePage, QString& out)
     if (!slot) {
         const QByteArray name = codePage == 10000 ? QByteArray("macintosh")
                               : codePage == 437   ? QByteArray("IBM437")
+                              : codePage == 65001 ? QByteArray("UTF-8")
                                                   : "windows-" + QByteArray::number(codePage);
         slot = std::make_unique<QStringDecoder>(name.constData(), QStringConverter::Flag::Stateless);
     }

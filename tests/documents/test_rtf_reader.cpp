@@ -169,6 +169,9 @@ void RtfReaderTest::codePagesOfDocumentAndFonts()
     Loaded mixed(R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0 Arial;}{\f1\fcharset204 Arial CYR;}{\f2\fcharset161 Arial Greek;}}\f0 d\'e9j\'e0 \f1\'e4\'e0 \f2\'e1\'e2\f0  \'80\par})RTF");
     QCOMPARE(mixed.blocks(), QStringList(QString::fromUtf8("déjà да αβ €")));
 
+    Loaded utf8(R"RTF({\rtf1\ansi\ansicpg65001 \'c3\'a9t\'c3\'a9\par})RTF");
+    QCOMPARE(utf8.blocks(), QStringList(QString::fromUtf8("été")));
+
     // double-byte code pages take their bytes in pairs
     Loaded japanese(R"RTF({\rtf1\ansi\ansicpg932{\fonttbl{\f0\fcharset128 MS Mincho;}}\f0 \'93\'fa\'96\'7b\par})RTF");
     QCOMPARE(japanese.blocks(), QStringList(QString::fromUtf8("日本")));
