@@ -5,40 +5,100 @@
 namespace SentenceSplit {
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+class Scanner {
+public:
+    Scanner(std::string_view text, Form form) : m_text(text), m_stream(form == Form::EngineStream) {}
 
-// Every position where a new sentence starts after a sentence end and its blanks.
-std::vector<size_t> sentenceStarts(std::string_view text)
-{
-    std::vector<size_t> starts;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '.' && c != '!' && c != '?')
-            continue;
-        size_t j = i + 1;
-        while (j < text.size() && (text[j] == '"' || text[j] == '\'' || text[j] == ')' || text[j] == ']'))
-            ++j;
-        if (j >= text.size() || !isBlank(text[j]))
-            continue;
-        while (j < text.size() && isBlank(text[j]))
-            ++j;
-        if (j < text.size())
-            starts.push_back(j);
-        i = j - 1;
+    // Length of the blank at pos: a blank character, or in the stream format
+    // a whole "[...]" block; 0 when there is none.
+    size_t blankAt(size_t pos) const
+    {
+        bool lineBreak = false;
+        return blankAt(pos, lineBreak);
     }
-    return starts;
-}
+
+    size_t blankAt(size_t pos, bool& lineBreak) const
+    {
+        if (pos >= m_text.size())
+            return 0;
+        const char c = m_text[pos];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            lineBreak = lineBreak || c == '\n' || c == '\r';
+            return 1;
+        }
+        if (!m_stream || c != '[')
+            return 0;
+        for (size_t i = pos + 1; i < m_text.size(); ++i) {
+            if (m_text[i] == '\\') {
+                ++i;
+            } else if (m_text[i] == '\n') {
+                lineBreak = true;
+            } else if (m_text[i] == ']') {
+                return i + 1 - pos;
+            }
+        }
+        return 0;  // unclosed: not a block we may cut after
+    }
+
+    // Every position where a new sentence starts after a sentence end and its blanks.
+    std::vector<size_t> sentenceStarts() const
+    {
+        std::vector<size_t> starts;
+        size_t i = 0;
+        while (i < m_text.size()) {
+            const char c = m_text[i];
+            if (m_stream && c == '\\') {
+                i += 2;
+                continue;
+            }
+            if (const size_t blank = m_stream && c == '[' ? blankAt(i) : 0) {
+                i += blank;
+                continue;
+            }
+            ++i;
+            if ((c != '.' && c != '!' && c != '?') || isInitial(i - 1))
+                continue;
+            size_t j = i;
+            while (j < m_text.size() && (m_text[j] == '"' || m_text[j] == '\'' || m_text[j] == ')'))
+                ++j;
+            size_t blanks = j;
+            bool lineBreak = false;
+            while (const size_t n = blankAt(blanks, lineBreak))
+                blanks += n;
+            if (blanks == j || !lineBreak)
+                continue;
+            if (blanks < m_text.size())
+                starts.push_back(blanks);
+            i = blanks;
+        }
+        return starts;
+    }
+
+private:
+    static bool isLetterOrDigit(char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+               || static_cast<unsigned char>(c) >= 0x80;
+    }
+
+    // A lone letter or digit before the point: an initial or a list label.
+    bool isInitial(size_t point) const
+    {
+        return point >= 1 && isLetterOrDigit(m_text[point - 1])
+               && (point < 2 || !isLetterOrDigit(m_text[point - 2]));
+    }
+
+    std::string_view m_text;
+    bool m_stream;
+};
 
 }  // namespace
 
-std::vector<std::string> Split(std::string_view text, int pieces, size_t minBytes)
+std::vector<std::string> Split(std::string_view text, int pieces, size_t minBytes, Form form)
 {
     std::vector<std::string> out;
     if (pieces > 1 && text.size() >= 2 * minBytes) {
-        const std::vector<size_t> starts = sentenceStarts(text);
+        const std::vector<size_t> starts = Scanner(text, form).sentenceStarts();
         size_t from = 0;
         for (int k = 1; k < pieces; ++k) {
             // the sentence start nearest to an even share of the text

@@ -118,8 +118,14 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         return {400, unreachableMessage(from, to)};
 
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
-    const std::vector<std::string> pieces =
-        SentenceSplit::Split(normaliseText(text), std::max(1, m_options.parallel), m_options.minPieceBytes);
+    std::string stream;
+    std::string error;
+    if (!runFormatter("apertium-destxt", normaliseText(text), deadline, stream, error))
+        return {500, "The text could not be prepared for translation: " + error + "."};
+
+    // the pieces are cut in the formatted stream, so formatting runs once a request
+    const std::vector<std::string> pieces = SentenceSplit::Split(
+        stream, std::max(1, m_options.parallel), m_options.minPieceBytes, SentenceSplit::Form::EngineStream);
     std::vector<std::future<Outcome>> others;
     for (size_t i = 1; i < pieces.size(); ++i) {
         others.push_back(std::async(std::launch::async, [this, &pieces, &route, i, deadline] {
@@ -134,30 +140,31 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         else if (result.status == 200)
             result.text += piece.text;
     }
-    return result;
+    if (result.status != 200)
+        return result;
+
+    std::string translation;
+    if (!runFormatter("apertium-retxt", result.text, deadline, translation, error))
+        return {500, "The translation could not be put back into text: " + error + "."};
+    return {200, translation};
 }
 
-TranslationEngine::Outcome TranslationEngine::translatePiece(const std::string& text,
+TranslationEngine::Outcome TranslationEngine::translatePiece(const std::string& stream,
                                                              const std::vector<const InstalledPair*>& route,
                                                              int index, ProcessChain::Clock::time_point deadline)
 {
-    std::string stream;
-    std::string error;
-    if (!runFormatter("apertium-destxt", text, deadline, stream, error))
-        return {500, "The text could not be prepared for translation: " + error + "."};
     // each leg hands its stream output straight to the next: no reformatting between
+    std::string current = stream;
     for (const InstalledPair* leg : route) {
         std::string answer;
-        if (!pipelineFor(*leg, index).Process(stream, deadline, answer, error)) {
+        std::string error;
+        if (!pipelineFor(*leg, index).Process(current, deadline, answer, error)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
         }
-        stream = std::move(answer);
+        current = std::move(answer);
     }
-    std::string translation;
-    if (!runFormatter("apertium-retxt", stream, deadline, translation, error))
-        return {500, "The translation could not be put back into text: " + error + "."};
-    return {200, translation};
+    return {200, current};
 }
 
 std::string TranslationEngine::PairsJson() const

@@ -50,7 +50,8 @@ public:
 
 private:
     EnginePipeline& pipelineFor(const InstalledPair& pair, int index);
-    Outcome translatePiece(const std::string& text, const std::vector<const InstalledPair*>& route, int index,
+    // One piece of formatted stream through every leg; the result is stream too.
+    Outcome translatePiece(const std::string& stream, const std::vector<const InstalledPair*>& route, int index,
                            std::chrono::steady_clock::time_point deadline);
     std::string unreachableMessage(const std::string& from, const std::string& to) const;
 

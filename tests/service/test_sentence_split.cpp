@@ -17,7 +17,7 @@ std::string sentences(int count)
 {
     std::string text;
     for (int i = 0; i < count; ++i)
-        text += "Sentence number " + std::to_string(i) + " is here. ";
+        text += "Sentence number " + std::to_string(i) + " is here.\n";
     return text;
 }
 
@@ -39,7 +39,7 @@ TEST(SentenceSplit, CutsAfterASentenceEndAndItsBlanks)
     const auto split = SentenceSplit::Split(text, 2, 100);
     ASSERT_EQ(split.size(), 2u);
     EXPECT_EQ(join(split), text);
-    EXPECT_TRUE(split[0].ends_with(". ") || split[0].ends_with("?\r\n\r\n")) << split[0].substr(split[0].size() - 20);
+    EXPECT_TRUE(split[0].ends_with(".\n") || split[0].ends_with("?\r\n\r\n")) << split[0].substr(split[0].size() - 20);
     EXPECT_EQ(split[1].rfind("Sentence", 0) == 0 || split[1].rfind("Question", 0) == 0, true) << split[1].substr(0, 20);
     // the cut lands near the middle
     EXPECT_LT(std::abs(long(split[0].size()) - long(text.size() / 2)), 60L);
@@ -47,10 +47,10 @@ TEST(SentenceSplit, CutsAfterASentenceEndAndItsBlanks)
 
 TEST(SentenceSplit, ClosingQuotesStayWithTheirSentence)
 {
-    std::string text = std::string(300, 'a') + " said \"stop.\" " + std::string(300, 'b');
+    std::string text = std::string(300, 'a') + " said \"stop.\" \n" + std::string(300, 'b');
     const auto split = SentenceSplit::Split(text, 2, 100);
     ASSERT_EQ(split.size(), 2u);
-    EXPECT_TRUE(split[0].ends_with("\"stop.\" "));
+    EXPECT_TRUE(split[0].ends_with("\"stop.\" \n"));
     EXPECT_EQ(join(split), text);
 }
 
@@ -61,8 +61,15 @@ TEST(SentenceSplit, TextWithoutUsableSentenceEndsStaysWhole)
     // abbreviations and decimals have no blank after the point
     const std::string numbers = std::string(400, 'n') + " 3.14 e.g.x " + std::string(400, 'n');
     EXPECT_EQ(SentenceSplit::Split(numbers, 2, 100).size(), 1u);
+    // a sentence end in mid-line, or after a lone letter, may be an initial
+    std::string midLine;
+    for (int i = 0; i < 100; ++i)
+        midLine += "One sentence. Another one! ";
+    EXPECT_EQ(SentenceSplit::Split(midLine, 2, 100).size(), 1u);
+    const std::string initials = std::string(400, 'n') + " J.\n" + std::string(400, 'n') + " 7.\n" + std::string(400, 'n');
+    EXPECT_EQ(SentenceSplit::Split(initials, 2, 100).size(), 1u);
     // a sentence end too close to either edge would leave a tiny piece
-    const std::string lopsided = "Short. " + std::string(3000, 'y');
+    const std::string lopsided = "Short.\n" + std::string(3000, 'y');
     EXPECT_EQ(SentenceSplit::Split(lopsided, 2, 100).size(), 1u);
     EXPECT_EQ(SentenceSplit::Split("", 2, 100), std::vector<std::string>{""});
 }
@@ -73,4 +80,24 @@ TEST(SentenceSplit, ShortTextsAndSingleChainStayWhole)
     EXPECT_EQ(SentenceSplit::Split(text, 4, text.size()).size(), 1u);
     EXPECT_EQ(SentenceSplit::Split(sentences(200), 1, 10).size(), 1u);
     EXPECT_EQ(SentenceSplit::Split(sentences(200), 0, 10).size(), 1u);
+}
+
+TEST(SentenceSplit, EngineStreamCutsOnlyBetweenWholeFormattingBlocks)
+{
+    using SentenceSplit::Form;
+    // "[...]" blocks count as blanks, escaped characters and block contents are never sentence ends
+    const std::string block = "Word\\. more\\[x. y\\] text[ .\\] ]here. ";
+    std::string stream;
+    for (int i = 0; i < 30; ++i)
+        stream += block + "End.[][\n\n]";
+    const auto split = SentenceSplit::Split(stream, 2, 50, Form::EngineStream);
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(join(split), stream);
+    EXPECT_TRUE(split[0].ends_with("End.[][\n\n]")) << split[0].substr(split[0].size() - 30);
+    // the same text read as plain text would cut inside the blocks
+    for (const auto& piece : SentenceSplit::Split(stream, 8, 10, Form::EngineStream))
+        EXPECT_TRUE(piece.ends_with("]") || piece.ends_with(" ")) << piece;
+    // an unclosed block is no blank
+    const std::string unclosed = std::string(100, 'a') + ".[" + std::string(100, 'b');
+    EXPECT_EQ(SentenceSplit::Split(unclosed, 2, 10, Form::EngineStream).size(), 1u);
 }
