@@ -156,6 +156,9 @@ TranslationEngine::Outcome TranslationEngine::translatePiece(const std::string& 
     // each leg hands its stream output straight to the next: no reformatting between
     std::string current = stream;
     for (const InstalledPair* leg : route) {
+        // the engine answers a block only once its last word is closed by a blank
+        if (!current.empty() && current.back() != ']' && current.back() != ' ' && current.back() != '\n')
+            current += "[]";
         std::string answer;
         std::string error;
         if (!pipelineFor(*leg, index).Process(current, deadline, answer, error)) {
