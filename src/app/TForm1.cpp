@@ -587,7 +587,7 @@ void TForm1::wireDocuments()
         connect(button, &QToolButton::clicked, this, handler);
     }
 
-    m_editing = new PaneEditing(RichEdit1, RichEdit2, this);
+    m_editing = std::make_unique<PaneEditing>(RichEdit1, RichEdit2, this);
     using Command = PaneEditing::Command;
     for (QAction* item : {Couper2, Cut1})
         m_editing->bind(item, Command::Cut);

@@ -125,7 +125,7 @@ public:
     QString statusText() const;
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
-    PaneEditing* editing() const { return m_editing; }
+    PaneEditing* editing() const { return m_editing.get(); }
 
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
@@ -220,5 +220,6 @@ private:
     bool m_closed = false;
     bool m_translating = false;
     std::unique_ptr<DocumentCommands> m_documents;
-    PaneEditing* m_editing = nullptr;
+    // destroyed with the window's members, before the panes it watches
+    std::unique_ptr<PaneEditing> m_editing;
 };

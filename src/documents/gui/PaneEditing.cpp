@@ -12,7 +12,7 @@
 #include <QToolButton>
 
 PaneEditing::PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window)
-    : QObject(window), m_source(source), m_target(target), m_active(source), m_window(window)
+    : m_source(source), m_target(target), m_active(source), m_window(window)
 {
     RichEditBold1 = formatAction("RichEditBold1", QStringLiteral("Gra&s"), QKeySequence(QStringLiteral("Ctrl+B")));
     RichEditItalic1 = formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));

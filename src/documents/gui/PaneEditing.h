@@ -22,6 +22,7 @@ class PaneEditing : public QObject {
 public:
     enum class Command { Cut, Copy, Paste, SelectAll, Undo };
 
+    // The actions belong to the window; the owner destroys this object before the panes.
     PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window);
 
     // The formatting actions, with their captions and shortcuts; checkable.
