@@ -20,6 +20,11 @@ public:
     bool Process(const std::string& stream, ProcessChain::Clock::time_point deadline,
                  std::string& answer, std::string& error);
 
+    // Several blocks in flight at once, so every program of the chain has
+    // work (one answer per block, in order). Same failure rules as above.
+    bool Process(const std::vector<std::string>& blocks, ProcessChain::Clock::time_point deadline,
+                 std::vector<std::string>& answers, std::string& error);
+
     // How often the chain was started; lets tests see a restart.
     int starts() const;
 

@@ -1,5 +1,6 @@
 #include "ProcessChain.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -215,8 +216,9 @@ bool ProcessChain::hasStrayOutput()
 }
 
 bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
-                            std::string& answer, std::string& error)
+                            std::string& answer, std::string& error, size_t blocks)
 {
+    size_t nulsToGo = std::max<size_t>(blocks, 1);
     answer.clear();
     if (m_input < 0 || m_output < 0) {
         error = "engine not running";
@@ -266,7 +268,11 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
             }
             const std::string_view got(buffer, static_cast<size_t>(n));
             if (end == AnswerEnd::AtNul) {
-                const size_t nul = got.find('\0');
+                size_t nul = got.find('\0');
+                while (nul != std::string_view::npos && nulsToGo > 1) {
+                    --nulsToGo;
+                    nul = got.find('\0', nul + 1);
+                }
                 if (nul != std::string_view::npos) {
                     answer.append(got.substr(0, nul));
                     m_leftover.assign(got.substr(nul + 1));

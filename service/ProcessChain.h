@@ -30,11 +30,12 @@ public:
     enum class AnswerEnd { AtNul, AtEndOfFile };
 
     // Writes input and collects the answer. AtNul: the answer is what comes
-    // before the next NUL, the chain stays open. AtEndOfFile: input is closed
-    // after writing and the answer is everything up to the end.
+    // before the blocks-th NUL (earlier NULs stay in it), the chain stays
+    // open. AtEndOfFile: input is closed after writing and the answer is
+    // everything up to the end.
     // On failure (time-out, chain died, write error) returns false with error.
     bool exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
-                  std::string& answer, std::string& error);
+                  std::string& answer, std::string& error, size_t blocks = 1);
 
     // True when output is waiting that no request asked for; the chain is
     // then out of step with its requests.

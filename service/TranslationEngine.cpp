@@ -124,21 +124,30 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         return {500, "The text could not be prepared for translation: " + error + "."};
 
     // the pieces are cut in the formatted stream, so formatting runs once a request
-    const std::vector<std::string> pieces = SentenceSplit::Split(
-        stream, std::max(1, m_options.parallel), m_options.minPieceBytes, SentenceSplit::Form::EngineStream);
+    const int chains = std::max(1, m_options.parallel);
+    const std::vector<std::string> pieces =
+        SentenceSplit::Split(stream, chains * std::max(1, m_options.piecesPerChain), m_options.minPieceBytes,
+                             SentenceSplit::Form::EngineStream);
+    // consecutive pieces share a chain; group g takes its even share
+    const size_t groups = std::min(pieces.size(), static_cast<size_t>(chains));
+    std::vector<std::vector<std::string>> shares(groups);
+    for (size_t g = 0; g < groups; ++g) {
+        shares[g].assign(pieces.begin() + static_cast<long>(g * pieces.size() / groups),
+                         pieces.begin() + static_cast<long>((g + 1) * pieces.size() / groups));
+    }
     std::vector<std::future<Outcome>> others;
-    for (size_t i = 1; i < pieces.size(); ++i) {
-        others.push_back(std::async(std::launch::async, [this, &pieces, &route, i, deadline] {
-            return translatePiece(pieces[i], *route, static_cast<int>(i), deadline);
+    for (size_t g = 1; g < groups; ++g) {
+        others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline] {
+            return translatePieces(shares[g], *route, static_cast<int>(g), deadline);
         }));
     }
-    Outcome result = translatePiece(pieces.front(), *route, 0, deadline);
+    Outcome result = translatePieces(shares.front(), *route, 0, deadline);
     for (auto& other : others) {
-        Outcome piece = other.get();
-        if (result.status == 200 && piece.status != 200)
-            result = std::move(piece);
+        Outcome share = other.get();
+        if (result.status == 200 && share.status != 200)
+            result = std::move(share);
         else if (result.status == 200)
-            result.text += piece.text;
+            result.text += share.text;
     }
     if (result.status != 200)
         return result;
@@ -149,25 +158,29 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
     return {200, translation};
 }
 
-TranslationEngine::Outcome TranslationEngine::translatePiece(const std::string& stream,
-                                                             const std::vector<const InstalledPair*>& route,
-                                                             int index, ProcessChain::Clock::time_point deadline)
+TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::string> pieces,
+                                                              const std::vector<const InstalledPair*>& route,
+                                                              int index, ProcessChain::Clock::time_point deadline)
 {
     // each leg hands its stream output straight to the next: no reformatting between
-    std::string current = stream;
     for (const InstalledPair* leg : route) {
-        // the engine answers a block only once its last word is closed by a blank
-        if (!current.empty() && current.back() != ']' && current.back() != ' ' && current.back() != '\n')
-            current += "[]";
-        std::string answer;
+        for (std::string& piece : pieces) {
+            // the engine answers a block only once its last word is closed by a blank
+            if (!piece.empty() && piece.back() != ']' && piece.back() != ' ' && piece.back() != '\n')
+                piece += "[]";
+        }
+        std::vector<std::string> answers;
         std::string error;
-        if (!pipelineFor(*leg, index).Process(current, deadline, answer, error)) {
+        if (!pipelineFor(*leg, index).Process(pieces, deadline, answers, error)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
         }
-        current = std::move(answer);
+        pieces = std::move(answers);
     }
-    return {200, current};
+    std::string joined;
+    for (const std::string& piece : pieces)
+        joined += piece;
+    return {200, joined};
 }
 
 std::string TranslationEngine::PairsJson() const

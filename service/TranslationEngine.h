@@ -14,15 +14,17 @@
 // installed engine pairs, through pivot languages where needed. Requests on
 // different pairs run in parallel. Each pair keeps up to `parallel` engine
 // chains; a long request is cut at sentence ends and its pieces run through
-// them at once, each chain serving one piece at a time.
+// them at once, several pieces queued in each chain so that all of its
+// programs work at the same time, as they would on one long text.
 class TranslationEngine {
 public:
     struct Options {
         std::filesystem::path modesDir = DefaultModesDir();
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
         int parallel = DefaultParallel();
-        // pieces shorter than this are not worth a chain of their own
-        size_t minPieceBytes = 1000;
+        int piecesPerChain = 4;
+        // pieces shorter than this are not worth cutting off
+        size_t minPieceBytes = 300;
     };
 
     struct Outcome {
@@ -50,8 +52,9 @@ public:
 
 private:
     EnginePipeline& pipelineFor(const InstalledPair& pair, int index);
-    // One piece of formatted stream through every leg; the result is stream too.
-    Outcome translatePiece(const std::string& stream, const std::vector<const InstalledPair*>& route, int index,
+    // Pieces of formatted stream through every leg on one chain of each; the
+    // answers are stream too, one per piece.
+    Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
                            std::chrono::steady_clock::time_point deadline);
     std::string unreachableMessage(const std::string& from, const std::string& to) const;
 
