@@ -7,6 +7,7 @@
 // Answers the dialogs from a script and records every message, as a user at the screen would.
 class ScriptedPrompts final : public UserPrompts {
 public:
+    Answer answer = Answer::No;  // the answer to every question
     QStringList saveAnswers;  // taken in order; an empty string cancels
     QStringList messages;
     QStringList errors;
@@ -19,7 +20,7 @@ public:
     Answer question(const QString& text, const QString&) override
     {
         messages << text;
-        return Answer::No;
+        return answer;
     }
     void errorReport(const QString& text) override { errors << text; }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
