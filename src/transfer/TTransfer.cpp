@@ -41,8 +41,17 @@ qint64 TTransfer::TickCount()
 
 void TTransfer::ProcessMessages()
 {
+    m_lastMessages = TickCount();
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
+}
+
+void TTransfer::ProcessBlockMessages()
+{
+    // a few milliseconds keep the dialog live and Cancel prompt
+    constexpr qint64 BlockMessageInterval = 4;
+    if (m_lastMessages < 0 || TickCount() - m_lastMessages >= BlockMessageInterval)
+        ProcessMessages();
 }
 
 void TTransfer::BuildDialog()

@@ -173,6 +173,9 @@ private:
 public:
     // Steps shared by the operations (also used by the FTP operations).
     void ProcessMessages();
+    // The same between the blocks of one file: at most every BlockMessageInterval,
+    // so a fast transfer does not spend its time asking an empty queue.
+    void ProcessBlockMessages();
     // File line: prefix from the job list, display name, optionally server word and text.
     void SetFileLine(const QString& displayName, bool withServer, const QString& serverWord,
                      const QString& serverText);
@@ -203,6 +206,7 @@ private:
     bool m_running = false;
     int m_ordinal = 0;
     bool m_cancel = false;
+    qint64 m_lastMessages = -1;  // TickCount of the last message processing
     bool m_finished = false;
     bool m_threadDone = false;
     std::unique_ptr<TransferConnection> m_internet;

@@ -120,7 +120,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             done += quint32(written);
             ShowProgress(done, size, start, DlgCopying, true);
             FireProgress(done, size);
-            ProcessMessages();
+            ProcessBlockMessages();
         } while (read > 0 && !m_cancel);
         return true;
     };

@@ -99,7 +99,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     bool broken = false;
     char block[BlockSize];
     for (qint64 lastRead = BlockSize; lastRead != 0 && !m_cancel;) {
-        ProcessMessages();
+        ProcessBlockMessages();
         lastRead = request->Read(block, BlockSize);
         if (lastRead < 0) {
             broken = !m_cancel;
@@ -113,7 +113,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         done += quint64(lastRead);
         ShowProgress(quint32(done), total, start, DlgDwnload);
         FireProgress(quint32(done), total);
-        ProcessMessages();
+        ProcessBlockMessages();
         if (lastRead > 0)
             result = true;
     }
