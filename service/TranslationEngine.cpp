@@ -1,6 +1,7 @@
 #include "TranslationEngine.h"
 
 #include "LanguageCodes.h"
+#include "PlainTextFormat.h"
 #include "SentenceSplit.h"
 
 #include <algorithm>
@@ -10,11 +11,15 @@
 
 namespace {
 
-// The engine's plain-text deformatter and reformatter do not flush on NUL,
-// so they run once per request instead of staying up with the pair.
+// The plain-text format is done in-process; the engine's own deformatter and
+// reformatter (which do not flush on NUL, so they run once per request) take
+// only what that does not cover.
 bool runFormatter(const char* program, const std::string& input, ProcessChain::Clock::time_point deadline,
                   std::string& output, std::string& error)
 {
+    const bool deformat = std::string_view(program) == "apertium-destxt";
+    if (deformat ? PlainTextFormat::Deformat(input, output) : PlainTextFormat::Reformat(input, output))
+        return true;
     ProcessChain chain;
     if (!chain.start({{program}}, error))
         return false;

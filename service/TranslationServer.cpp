@@ -50,6 +50,9 @@ TranslationServer::TranslationServer(TranslationEngine& engine)
     : m(std::make_unique<Impl>(engine))
 {
     m->server.set_payload_max_length(kMaxBody);
+    // a reply goes out as headers and body: without this the body waits for
+    // the client's delayed acknowledgement of the headers
+    m->server.set_tcp_nodelay(true);
     m->server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
         m->translate(req, res);
     });

@@ -97,3 +97,13 @@ TEST(TranslationEngine, LineStructureIsKept)
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "El perro.\nEl gato.\n\nLa casa.\n");
 }
+
+TEST(TranslationEngine, TextTheServiceDoesNotFormatItselfStillTranslates)
+{
+    // a very long blank goes through the engine's own formatting programs
+    TranslationEngine engine({});
+    const std::string blank(9000, ' ');
+    const auto out = engine.Translate("The dog." + blank + "The cat.\n", "en", "es");
+    ASSERT_EQ(out.status, 200) << out.text;
+    EXPECT_EQ(out.text, "El perro." + blank + "El gato.\n");
+}
