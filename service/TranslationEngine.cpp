@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
-#include <thread>
 
 namespace {
 
@@ -76,11 +75,6 @@ std::filesystem::path TranslationEngine::DefaultModesDir()
 {
     const char* dataDir = std::getenv("APERTIUM_DATADIR");
     return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
-}
-
-int TranslationEngine::DefaultParallel()
-{
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
 EnginePipeline& TranslationEngine::pipelineFor(const InstalledPair& pair, int index)

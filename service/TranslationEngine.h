@@ -21,7 +21,9 @@ public:
     struct Options {
         std::filesystem::path modesDir = DefaultModesDir();
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
-        int parallel = DefaultParallel();
+        // one chain per pair: the pieces queued in it keep all its programs
+        // busy; more chains let one long request use more cores
+        int parallel = 1;
         int piecesPerChain = 4;
         // pieces shorter than this are not worth cutting off
         size_t minPieceBytes = 300;
@@ -47,8 +49,6 @@ public:
 
     // $APERTIUM_DATADIR/modes, else /usr/share/apertium/modes.
     static std::filesystem::path DefaultModesDir();
-    // One chain per processor core, at most four.
-    static int DefaultParallel();
 
 private:
     EnginePipeline& pipelineFor(const InstalledPair& pair, int index);

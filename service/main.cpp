@@ -1,6 +1,6 @@
 // linguaro-service: the built-in translation service.
 //   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
-// --parallel: engine chains per pair that share a long request (default: cores, at most 4).
+// --parallel: engine chains per pair that share a long request (default 1).
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
 // port) and prints "listening on http://H:P/translate" once it accepts.
 
