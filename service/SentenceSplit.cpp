@@ -43,6 +43,13 @@ public:
     // Every position where a new sentence starts after a sentence end and its blanks.
     std::vector<size_t> sentenceStarts() const
     {
+        return m_stream ? paragraphStarts() : lineStarts();
+    }
+
+private:
+    // The start of every line after a line that ends a sentence.
+    std::vector<size_t> lineStarts() const
+    {
         std::vector<size_t> starts;
         size_t i = 0;
         while (i < m_text.size()) {
@@ -74,7 +81,36 @@ public:
         return starts;
     }
 
-private:
+    // The end of every paragraph mark the deformatter makes, ".[]" and then a
+    // block of blanks with an empty line: there the engine ends a sentence
+    // whatever the words before say, so nothing reads across the cut.
+    std::vector<size_t> paragraphStarts() const
+    {
+        std::vector<size_t> starts;
+        size_t i = 0;
+        while (i < m_text.size()) {
+            const char c = m_text[i];
+            if (c == '\\') {
+                i += 2;
+                continue;
+            }
+            if (c != '[') {
+                ++i;
+                continue;
+            }
+            bool lineBreak = false;
+            const size_t blank = blankAt(i, lineBreak);
+            if (blank == 0)
+                return starts;  // an unclosed block runs to the end
+            const std::string_view inside = m_text.substr(i + 1, blank - 2);
+            if (i >= 3 && m_text.substr(i - 3, 3) == ".[]" && inside.find("\n\n") != std::string_view::npos
+                && i + blank < m_text.size())
+                starts.push_back(i + blank);
+            i += blank;
+        }
+        return starts;
+    }
+
     static bool isLetterOrDigit(char c)
     {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')

@@ -15,7 +15,10 @@ namespace SentenceSplit {
 enum class Form {
     PlainText,
     // the engine's stream format: "\x" is an escaped character, "[...]" a
-    // block of formatting that counts as a blank and is never cut into
+    // block of formatting that counts as a blank and is never cut into. A
+    // line end is no safe cut there ("Inc." ends a line but not the
+    // sentence, and the engine may read across it), so the only cuts are
+    // after the marks the deformatter puts at empty lines: ".[][\n\n]".
     EngineStream,
 };
 

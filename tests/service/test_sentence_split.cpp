@@ -101,3 +101,24 @@ TEST(SentenceSplit, EngineStreamCutsOnlyBetweenWholeFormattingBlocks)
     const std::string unclosed = std::string(100, 'a') + ".[" + std::string(100, 'b');
     EXPECT_EQ(SentenceSplit::Split(unclosed, 2, 10, Form::EngineStream).size(), 1u);
 }
+
+TEST(SentenceSplit, EngineStreamCutsOnlyAtEmptyLines)
+{
+    using SentenceSplit::Form;
+    // "Inc." ends its line but not its sentence: the engine reads on into the next line
+    const std::string stanza = "Copyright: 2001 Sun Microsystems Inc.[\n]License: LGPL-2+.[][\n\n]";
+    const std::string lineEnds = "It ends here.[\n]And here.[\n]";
+    std::string stream;
+    for (int i = 0; i < 20; ++i)
+        stream += lineEnds + stanza;
+    const auto split = SentenceSplit::Split(stream, 6, 40, Form::EngineStream);
+    ASSERT_EQ(split.size(), 6u);
+    EXPECT_EQ(join(split), stream);
+    for (size_t i = 0; i + 1 < split.size(); ++i)
+        EXPECT_TRUE(split[i].ends_with(".[][\n\n]")) << split[i];
+    // blanks with two line breaks but no mark, and a mark whose block holds one line break, are no cuts
+    std::string unmarked;
+    for (int i = 0; i < 20; ++i)
+        unmarked += "One line.[\n \n]Another.[][\n]";
+    EXPECT_EQ(SentenceSplit::Split(unmarked, 4, 20, Form::EngineStream).size(), 1u);
+}

@@ -107,3 +107,23 @@ TEST(TranslationEngine, TextTheServiceDoesNotFormatItselfStillTranslates)
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "El perro." + blank + "El gato.\n");
 }
+
+TEST(TranslationEngine, PiecesOfARequestReadExactlyAsTheWholeRequest)
+{
+    // lines ending in an abbreviation: the engine carries the words across the line end
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += "Files: src/part" + std::to_string(i) + "/*\nCopyright: 2001, 2002 Sun Microsystems Inc.\n"
+                "License: LGPL-2+\nThe dog sleeps in the garden.\n\n";
+    TranslationEngine::Options whole;
+    whole.piecesPerChain = 1;
+    const auto reference = TranslationEngine(whole).Translate(text, "en", "es");
+    ASSERT_EQ(reference.status, 200) << reference.text;
+    for (const int chains : {1, 2}) {
+        TranslationEngine::Options options;
+        options.parallel = chains;
+        options.piecesPerChain = 8;
+        options.minPieceBytes = 20;
+        EXPECT_EQ(TranslationEngine(options).Translate(text, "en", "es").text, reference.text) << chains << " chains";
+    }
+}
