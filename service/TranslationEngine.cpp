@@ -13,11 +13,10 @@ namespace {
 // The plain-text format is done in-process; the engine's own deformatter and
 // reformatter (which do not flush on NUL, so they run once per request) take
 // only what that does not cover.
-bool runFormatter(const char* program, const std::string& input, ProcessChain::Clock::time_point deadline,
-                  std::string& output, std::string& error)
+bool format(bool (*inProcess)(std::string_view, std::string&), const char* program, const std::string& input,
+            ProcessChain::Clock::time_point deadline, std::string& output, std::string& error)
 {
-    const bool deformat = std::string_view(program) == "apertium-destxt";
-    if (deformat ? PlainTextFormat::Deformat(input, output) : PlainTextFormat::Reformat(input, output))
+    if (inProcess(input, output))
         return true;
     ProcessChain chain;
     if (!chain.start({{program}}, error))
@@ -119,7 +118,7 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
     std::string stream;
     std::string error;
-    if (!runFormatter("apertium-destxt", normaliseText(text), deadline, stream, error))
+    if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error))
         return {500, "The text could not be prepared for translation: " + error + "."};
 
     // the pieces are cut in the formatted stream, so formatting runs once a request
@@ -152,7 +151,7 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         return result;
 
     std::string translation;
-    if (!runFormatter("apertium-retxt", result.text, deadline, translation, error))
+    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error))
         return {500, "The translation could not be put back into text: " + error + "."};
     return {200, translation};
 }
