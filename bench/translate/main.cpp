@@ -17,7 +17,8 @@
 // the median round trip. The target is a ratio of at most 1.2. It also prints
 // the service's own CPU time and the load average: the ratio only means
 // something on an otherwise idle machine, since other work slows the run's
-// wall clock but not the engine's CPU time.
+// wall clock but not the engine's CPU time. The CPU of each program the
+// service keeps running is read from /proc just before the service stops.
 
 #include "ServiceExchange.h"
 #include "TextPreparation.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -101,6 +103,52 @@ bool rawEngine(const QString& inputPath, double& cpu, double& wall)
     wall = double(timer.nsecsElapsed()) / 1e9;
     cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct ProgramTime {
+    std::string name;  // program and its first option
+    double cpu = 0;
+};
+
+// CPU seconds (user + system) so far of a running process, from /proc.
+double processCpu(const QString& pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // the fields after the parenthesised name; utime and stime are the 12th and 13th
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The service itself and each program it keeps running, with the CPU each has used.
+std::vector<ProgramTime> serviceProgramTimes(qint64 servicePid)
+{
+    const QString self = QString::number(servicePid);
+    std::vector<ProgramTime> times{{"linguaro-service", processCpu(self)}};
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(self));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& child : children.readAll().split(' ')) {
+            if (child.trimmed().isEmpty())
+                continue;
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(child)));
+            if (!cmdline.open(QIODevice::ReadOnly))
+                continue;
+            const QList<QByteArray> args = cmdline.readAll().split('\0');
+            std::string name = QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName().toStdString();
+            // "-z" comes first; the option after it tells the stages of one program apart
+            if (args.size() > 2 && args[2].startsWith('-'))
+                name += " " + args[2].toStdString();
+            times.push_back({name, processCpu(QString::fromLatin1(child))});
+        }
+    }
+    return times;
 }
 
 }  // namespace
@@ -179,6 +227,7 @@ int main(int argc, char** argv)
     getrusage(RUSAGE_SELF, &selfAfter);
     const double clientCpu = seconds(selfAfter.ru_utime) + seconds(selfAfter.ru_stime) - seconds(selfBefore.ru_utime)
                              - seconds(selfBefore.ru_stime);
+    const std::vector<ProgramTime> programTimes = serviceProgramTimes(service.processId());
     service.terminate();
     service.waitForFinished(10000);
     rusage after{};
@@ -196,6 +245,10 @@ int main(int argc, char** argv)
     std::printf("median chunk round trip: %.1f ms\n", median);
     std::printf("CPU of the service (with its engines): %.2f s, of this client: %.2f s; load average %.2f\n",
                 serviceCpu, clientCpu, load[0]);
+    std::printf("CPU by program of the service (s):");
+    for (const ProgramTime& program : programTimes)
+        std::printf("%s %s %.2f", &program == programTimes.data() ? "" : ",", program.name.c_str(), program.cpu);
+    std::printf("\n");
     std::printf("ratio (run wall / engine CPU): %.2f  target <= 1.20: %s\n", ratio, ratio <= 1.2 ? "met" : "missed");
     return 0;
 }
