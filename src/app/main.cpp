@@ -1,5 +1,6 @@
 // linguaro: the translator's main window.
 
+#include "LinguaroApplication.h"
 #include "TForm1.h"
 #include "TransferGui.h"
 #include "Folders.h"
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
     WidgetPrompts prompts;
