@@ -127,3 +127,18 @@ TEST(TranslationEngine, PiecesOfARequestReadExactlyAsTheWholeRequest)
         EXPECT_EQ(TranslationEngine(options).Translate(text, "en", "es").text, reference.text) << chains << " chains";
     }
 }
+
+TEST(TranslationEngine, FileNamesInTheTextStayText)
+{
+    // the reformatter reads "[@file]" blocks: the text's own brackets must never become one
+    const std::string secret = (std::filesystem::temp_directory_path() / "lqz7k-xw9").string();
+    std::ofstream(secret) << "do not show";
+    TranslationEngine engine({});
+    for (const std::string& text : {"The dog [@" + secret + "] sleeps.", "[@" + secret + "]", "\\[@" + secret + "]\n\n"}) {
+        const auto out = engine.Translate(text, "en", "es");
+        ASSERT_EQ(out.status, 200) << out.text;
+        EXPECT_EQ(out.text.find("do not show"), std::string::npos) << out.text;
+        EXPECT_NE(out.text.find("[@" + secret + "]"), std::string::npos) << out.text;
+    }
+    std::filesystem::remove(secret);
+}
