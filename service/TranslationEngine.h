@@ -13,7 +13,7 @@
 // Translates plain text between application language codes with the
 // installed engine pairs, through pivot languages where needed. Requests on
 // different pairs run in parallel. Each pair keeps up to `parallel` engine
-// chains; a long request is cut at sentence ends and its pieces run through
+// chains; a long request is cut at empty lines and its pieces run through
 // them at once, several pieces queued in each chain so that all of its
 // programs work at the same time, as they would on one long text.
 class TranslationEngine {
