@@ -342,6 +342,20 @@ bool TTransfer::CheckOverwrite(QString& path)
     return true;
 }
 
+TTransfer::TargetOpen TTransfer::OpenTarget(QFile& file, QString& path, const QString& fileName,
+                                            bool nameFromSource, QIODevice::OpenMode extraMode)
+{
+    if (nameFromSource && !IsSafeFileName(fileName))
+        return TargetOpen::CannotCreate;
+    if (!CheckOverwrite(path))
+        return TargetOpen::Refused;
+    ForceDirectories(QFileInfo(path).path());
+    file.setFileName(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | extraMode))
+        return TargetOpen::CannotCreate;
+    return TargetOpen::Opened;
+}
+
 bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& workingDate, bool& noNewFile)
 {
     if (OnFileDateCheck) {

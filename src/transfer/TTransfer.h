@@ -3,6 +3,7 @@
 #include "TTransferItem.h"
 #include "TTransferProgressView.h"
 
+#include <QFile>
 #include <QObject>
 #include <QString>
 
@@ -193,6 +194,13 @@ public:
     // Existing target: asks OnCopyOverWrite, then applies CreateUniqueFilenames.
     // False when the handler refused.
     bool CheckOverwrite(QString& path);
+    // The target of a download or copy: a name taken from the source must be a
+    // plain name (it never leads out of TargetDir), an existing file goes
+    // through CheckOverwrite (path may change), missing folders are created,
+    // then the file is opened for writing. The caller reports the outcome.
+    enum class TargetOpen { Opened, Refused, CannotCreate };
+    TargetOpen OpenTarget(QFile& file, QString& path, const QString& fileName, bool nameFromSource,
+                          QIODevice::OpenMode extraMode = {});
     // Date check of a download or copy (CopyNewerOnly or OnFileDateCheck);
     // False when the transfer is to be skipped. name is what OnNoNewFileFound reports.
     bool CheckDate(int idx, const QString& name, double newdate, double& workingDate,

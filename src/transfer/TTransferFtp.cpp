@@ -221,15 +221,15 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.FireError(3, QStringLiteral("Cannot create target file ") + path);
         return false;
     };
-    // A name taken from the remote path stays a plain name inside TargetDir.
-    if (targetName.isEmpty() && !IsSafeFileName(fileName))
-        return cannotCreate();
-    if (!t.CheckOverwrite(path))
+    QFile file;
+    switch (t.OpenTarget(file, path, fileName, targetName.isEmpty())) {
+    case TTransfer::TargetOpen::Opened:
+        break;
+    case TTransfer::TargetOpen::Refused:
         return abandon();
-    ForceDirectories(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    case TTransfer::TargetOpen::CannotCreate:
         return cannotCreate();
+    }
 
     t.m_cancel = false;
     const qint64 start = TTransfer::TickCount();

@@ -86,16 +86,13 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
         const quint32 size = quint32(info.st_size);
-        // A name taken from the source path never leads out of the target folder.
-        if (item.TargetFilename.isEmpty() && !IsSafeFileName(fileName)) {
-            FireError(3, QStringLiteral("Cannot create target file ") + target);
+        QFile out;
+        switch (OpenTarget(out, target, fileName, item.TargetFilename.isEmpty(), QIODevice::Unbuffered)) {
+        case TargetOpen::Opened:
+            break;
+        case TargetOpen::Refused:
             return false;
-        }
-        if (!CheckOverwrite(target))
-            return false;
-        ForceDirectories(QFileInfo(target).path());
-        QFile out(target);
-        if (QFileInfo(target).isDir() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        case TargetOpen::CannotCreate:
             FireError(3, QStringLiteral("Cannot create target file ") + target);
             return false;
         }

@@ -76,16 +76,13 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;
     QString path = PathJoin(item.TargetDir, fileName);
     RememberTarget(path, item.TargetDir);
-    // A name taken from the address never leads out of the target folder.
-    if (item.TargetFilename.isEmpty() && !IsSafeFileName(fileName)) {
-        FireError(3, QStringLiteral("Cannot create file ") + path);
+    QFile file;
+    switch (OpenTarget(file, path, fileName, item.TargetFilename.isEmpty())) {
+    case TargetOpen::Opened:
+        break;
+    case TargetOpen::Refused:
         return false;
-    }
-    if (!CheckOverwrite(path))
-        return false;
-    ForceDirectories(QFileInfo(path).path());
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    case TargetOpen::CannotCreate:
         FireError(3, QStringLiteral("Cannot create file ") + path);
         return false;
     }
