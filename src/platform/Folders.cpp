@@ -1,6 +1,9 @@
 #include "Folders.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace Folders {
 
@@ -27,6 +30,33 @@ QString CommonDataFolder()
     QDir().mkpath(folder);
     return folder;
 }
+
+QString FindEntry(const QString& folder, const QString& name)
+{
+    const QStringList parts = name.split(u'/', Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return {};
+    QString path = QDir::cleanPath(folder);
+    for (const QString& part : parts) {
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return {};
+        const QString exact = path + u'/' + part;
+        if (QFileInfo::exists(exact) || QFileInfo(exact).isSymLink()) {
+            path = exact;
+            continue;
+        }
+        const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                         QDir::Name);
+        auto match = std::find_if(entries.begin(), entries.end(),
+                                  [&](const QString& entry) { return entry.compare(part, Qt::CaseInsensitive) == 0; });
+        if (match == entries.end())
+            return {};
+        path += u'/' + *match;
+    }
+    return path;
+}
+
+bool EntryExists(const QString& folder, const QString& name) { return !FindEntry(folder, name).isEmpty(); }
 
 void ExportWindowsFolder()
 {

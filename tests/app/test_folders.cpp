@@ -1,6 +1,7 @@
 #include "Folders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -32,6 +33,46 @@ TEST(Folders, DataFoldersFollowXdgAndWindir)
     EXPECT_EQ(Folders::DataHome(), QDir::homePath() + "/.local/share");
     qunsetenv("windir");
     qunsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Folders, EntriesMatchWithoutRegardToCase)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir(dir.path()).mkpath("MSAgent/Chars");
+    auto touch = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    touch("MSAgent/Chars/Merlin.acs");
+    touch("MSagent.exe");
+
+    const struct {
+        const char* asked;
+        const char* found;  // relative to the folder; empty: none
+    } cases[] = {
+        {"msagent.exe", "MSagent.exe"},
+        {"MSAGENT.EXE", "MSagent.exe"},
+        {"msagent/chars/merlin.acs", "MSAgent/Chars/Merlin.acs"},
+        {"msagent/chars", "MSAgent/Chars"},
+        {"msagent/chars/genie.acs", ""},
+        {"msagent/../MSagent.exe", ""},  // never leaves the folder
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        const QString expected = *c.found ? dir.path() + "/" + c.found : QString();
+        EXPECT_EQ(Folders::FindEntry(dir.path(), c.asked), expected) << c.asked;
+        EXPECT_EQ(Folders::EntryExists(dir.path(), c.asked), *c.found != 0) << c.asked;
+    }
+
+    // an exact spelling wins over another one that differs only in case
+    touch("msagent.exe");
+    EXPECT_EQ(Folders::FindEntry(dir.path(), "msagent.exe"), dir.path() + "/msagent.exe");
+    EXPECT_EQ(Folders::FindEntry(dir.path(), "MSagent.exe"), dir.path() + "/MSagent.exe");
 }
 
 }  // namespace
