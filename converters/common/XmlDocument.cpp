@@ -40,6 +40,15 @@ std::string XmlDocument::attribute(const xmlNode* node, std::string_view localNa
     return {};
 }
 
+std::string XmlDocument::relationshipId(const xmlNode* node)
+{
+    for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
+        if (attribute->ns && std::string_view("id") == reinterpret_cast<const char*>(attribute->name) &&
+            attribute->children && attribute->children->content)
+            return reinterpret_cast<const char*>(attribute->children->content);
+    return {};
+}
+
 xmlNode* XmlDocument::next(xmlNode* node, const xmlNode* top, bool skipChildren)
 {
     if (!skipChildren && node->children)

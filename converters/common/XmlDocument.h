@@ -19,8 +19,34 @@ public:
     static bool is(const xmlNode* node, std::string_view localName);
     // The attribute with this local name whatever its namespace; empty when absent.
     static std::string attribute(const xmlNode* node, std::string_view localName);
+    // The relationship reference r:id (an attribute "id" in a namespace, beside a plain "id").
+    static std::string relationshipId(const xmlNode* node);
     // The next node in document order after `node`, not entering node's children when `skipChildren`.
     static xmlNode* next(xmlNode* node, const xmlNode* top, bool skipChildren = false);
+
+    // Visits the tree under `top` in document order: enter(node) says whether to go into the
+    // node's children, leave(node) runs after them. No recursion, however deep the tree.
+    template <typename Enter, typename Leave>
+    static void traverse(xmlNode* top, Enter&& enter, Leave&& leave)
+    {
+        xmlNode* node = top;
+        while (node) {
+            if (enter(node) && node->children) {
+                node = node->children;
+                continue;
+            }
+            for (;;) {
+                leave(node);
+                if (node == top)
+                    return;
+                if (node->next) {
+                    node = node->next;
+                    break;
+                }
+                node = node->parent;
+            }
+        }
+    }
 
 private:
     xmlDoc* m_document = nullptr;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// How a spreadsheet shows a number: dates and times by their format, percentages, plain
+// numbers in their shortest exact form.
+namespace NumberText {
+
+// True for the built-in date and time formats of the office file formats.
+bool isBuiltInDate(int formatIndex);
+// True when a format code shows a date or a time ("yyyy-mm-dd", "d/m/yy h:mm", "[$-409]mmm yy").
+bool isDateCode(const std::string& code);
+bool isPercentCode(const std::string& code);
+
+// Serial day numbers count from 1899-12-30, or from 1904-01-01 in workbooks that say so.
+std::string date(double serial, bool from1904);
+std::string number(double value);
+std::string percent(double value);
+
+}  // namespace NumberText
