@@ -12,7 +12,16 @@
 OleStorage::OleStorage(const std::string& bytes)
 {
     m_fileSize = bytes.size();
-    static const bool ready = (gsf_init(), true);
+    static const bool ready = [] {
+        gsf_init();
+        // the library's complaints about damaged containers would reach the user one by one;
+        // the converter gives one reason of its own instead
+        g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
+                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler("libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
+                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        return true;
+    }();
     (void)ready;
     GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
                                            static_cast<gsf_off_t>(bytes.size()), FALSE);
