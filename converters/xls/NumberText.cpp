@@ -107,6 +107,10 @@ std::string number(double value)
     if (std::isinf(value))
         return value > 0 ? "#NUM!" : "-#NUM!";
     char buffer[40];
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        std::snprintf(buffer, sizeof buffer, "%.0f", value == 0 ? 0.0 : value);  // never "-0" or "1.2e+03"
+        return buffer;
+    }
     // the shortest form that reads back as the same number, as a spreadsheet's General shows it
     for (int digits = 1; digits <= 17; ++digits) {
         std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
