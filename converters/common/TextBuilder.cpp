@@ -1,5 +1,7 @@
 #include "TextBuilder.h"
 
+#include "ConversionError.h"
+
 void TextBuilder::append(char32_t c)
 {
     if (c == U'\t') {
@@ -19,6 +21,8 @@ void TextBuilder::append(char32_t c)
         c = 0xfffd;
     if (c != U' ' && c != 0xa0)
         m_hasText = true;
+    if (m_text.size() > kMaxBytes)
+        throw ConversionError("the document's text is larger than " + std::to_string(kMaxBytes >> 20) + " MB");
     Utf8::encode(c, m_text);
 }
 

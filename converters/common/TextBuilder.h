@@ -8,6 +8,9 @@
 // blank lines between larger parts (sheets, slides, pages). Control characters never get in.
 class TextBuilder {
 public:
+    // More text than this is refused: a damaged or hostile file can repeat one text endlessly.
+    static constexpr std::size_t kMaxBytes = 256u << 20;
+
     void append(char32_t c);
     void appendUtf8(std::string_view text);
     // UTF-16 little-endian code units, surrogate pairs joined

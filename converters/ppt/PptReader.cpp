@@ -213,7 +213,7 @@ Presentation Ppt::read()
             if (item.type == SlidePersistAtom && item.length >= 4) {
                 current = m_reader.u32(item.body());
                 any = true;
-                if (h.instance == 0)
+                if (h.instance == 0 && listed.count(current) == 0)  // a slide listed twice is shown once
                     slideOrder.push_back(current);
                 else if (item.length >= 16)
                     notesById[m_reader.u32(item.body() + 12)] = current;

@@ -69,6 +69,7 @@ private:
     std::vector<ParagraphRun> m_paragraphs;
     std::optional<CodePage> m_codePage;
     int m_codePageNumber = 1252;
+    std::size_t m_emitted = 0;
 
     // fields: their instructions are hidden, their results shown
     std::vector<bool> m_fields;  // per open field: past its separator
@@ -254,6 +255,10 @@ void Word::emitRange(std::uint32_t cpStart, std::uint32_t cpEnd, TextBuilder& te
         if (from >= to)
             continue;
         const std::size_t count = to - from;
+        // each character is stored once: pieces that claim more than the stream holds overlap
+        m_emitted += count;
+        if (m_emitted > m_stream.size())
+            throw ConversionError("the file is damaged: its piece table names more text than it holds");
         if (!piece.eightBit) {
             const std::size_t offset = piece.fc + 2 * static_cast<std::size_t>(from - piece.cpStart);
             const unsigned char* bytes = m_reader.at(offset, 2 * count);

@@ -51,7 +51,7 @@ private:
     std::string unicodeString(const RecordData& data, std::size_t& at, bool longLength) const;
     std::string cellNumber(double value, std::uint16_t xf) const;
     std::string errorText(std::uint8_t code) const;
-    void readSheet(std::size_t offset, Workbook::Sheet& sheet);
+    void readSheet(std::size_t offset, Workbook& workbook, Workbook::Sheet& sheet);
 
     const std::vector<unsigned char>& m_stream;
     ByteReader m_reader;
@@ -193,7 +193,7 @@ double rkValue(std::uint32_t rk)
     return (rk & 0x01) ? value / 100 : value;
 }
 
-void Biff::readSheet(std::size_t offset, Workbook::Sheet& sheet)
+void Biff::readSheet(std::size_t offset, Workbook& workbook, Workbook::Sheet& sheet)
 {
     if (!m_reader.has(offset, 4) || record(offset).type != Bof)
         throw ConversionError("the file is damaged: a sheet of its workbook cannot be found");
@@ -217,8 +217,7 @@ void Biff::readSheet(std::size_t offset, Workbook::Sheet& sheet)
                 const RecordData data = body(offset, position.type == Label || position.type == String, &next);
                 const ByteReader r(data.bytes, "workbook stream");
                 auto put = [&](std::uint32_t row, std::uint32_t column, std::string text) {
-                    if (!text.empty())
-                        sheet.rows[row][column] = std::move(text);
+                    workbook.put(sheet, row, column, std::move(text));
                 };
                 switch (position.type) {
                 case LabelSst: {
@@ -344,7 +343,7 @@ Workbook Biff::read()
     for (const SheetEntry& entry : entries) {
         Workbook::Sheet sheet;
         sheet.name = entry.name;
-        readSheet(entry.offset, sheet);
+        readSheet(entry.offset, workbook, sheet);
         workbook.sheets.push_back(std::move(sheet));
     }
     return workbook;

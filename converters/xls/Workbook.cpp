@@ -1,6 +1,18 @@
 #include "Workbook.h"
 
+#include "ConversionError.h"
 #include "TextBuilder.h"
+
+void Workbook::put(Sheet& sheet, std::uint32_t row, std::uint32_t column, std::string text)
+{
+    if (text.empty())
+        return;
+    // one shared string can be named by any number of cells
+    m_bytes += text.size();
+    if (m_bytes > TextBuilder::kMaxBytes)
+        throw ConversionError("the workbook's text is larger than " + std::to_string(TextBuilder::kMaxBytes >> 20) + " MB");
+    sheet.rows[row][column] = std::move(text);
+}
 
 void Workbook::write(TextBuilder& text) const
 {

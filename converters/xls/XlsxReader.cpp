@@ -159,8 +159,7 @@ Workbook readXlsxWorkbook(const ZipArchive& package)
                                ? styles.show(number, style.empty() ? 0 : std::atoi(style.c_str()), from1904)
                                : value;
                 }
-                if (!text.empty())
-                    sheet.rows[row][static_cast<std::uint32_t>(column)] = std::move(text);
+                workbook.put(sheet, row, static_cast<std::uint32_t>(column), std::move(text));
             }
         }
         workbook.sheets.push_back(std::move(sheet));
