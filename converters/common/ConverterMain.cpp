@@ -1,6 +1,7 @@
 #include "ConverterMain.h"
 
 #include "ConversionError.h"
+#include "SafeOutput.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -41,16 +42,6 @@ std::string headerName(const std::string& path)
 
 void writeStandardOutput(const std::string& text)
 {
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(STDOUT_FILENO, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw ConversionError(std::string("cannot write the text: ") + std::strerror(errno));
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
+    if (!writeAll(STDOUT_FILENO, text))
+        throw ConversionError(std::string("cannot write the text: ") + std::strerror(errno));
 }

@@ -41,18 +41,8 @@ void writeFileSafely(const std::string& path, const std::string& text)
     ::umask(mask);
     if (::fchmod(fd, 0666 & ~mask) != 0)
         abandon("cannot set the mode of");
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            abandon("cannot write");
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
+    if (!writeAll(fd, text))
+        abandon("cannot write");
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
@@ -63,6 +53,22 @@ void writeFileSafely(const std::string& path, const std::string& text)
         ::unlink(temporary.c_str());
         fail("cannot write", path, error);
     }
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 std::string withExtension(const std::string& path, const std::string& extension)

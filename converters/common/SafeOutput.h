@@ -7,5 +7,8 @@
 // at `path` is replaced, never followed; on failure the old file is left as it was.
 void writeFileSafely(const std::string& path, const std::string& text);
 
+// Writes all of `text` to the descriptor; false with errno set when it cannot.
+bool writeAll(int fd, const std::string& text);
+
 // `path` with the extension of its last component replaced by (or extended with) `extension`.
 std::string withExtension(const std::string& path, const std::string& extension);

@@ -28,6 +28,14 @@ bool XmlDocument::is(const xmlNode* node, std::string_view localName)
            localName == reinterpret_cast<const char*>(node->name);
 }
 
+std::string XmlDocument::text(const xmlNode* node)
+{
+    xmlChar* content = xmlNodeGetContent(node);
+    std::string result = content ? reinterpret_cast<const char*>(content) : "";
+    xmlFree(content);
+    return result;
+}
+
 std::string XmlDocument::attribute(const xmlNode* node, std::string_view localName)
 {
     for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next) {

@@ -17,6 +17,8 @@ public:
     xmlNode* root() const { return xmlDocGetRootElement(m_document); }
 
     static bool is(const xmlNode* node, std::string_view localName);
+    // The text inside the node.
+    static std::string text(const xmlNode* node);
     // The attribute with this local name whatever its namespace; empty when absent.
     static std::string attribute(const xmlNode* node, std::string_view localName);
     // The relationship reference r:id (an attribute "id" in a namespace, beside a plain "id").

@@ -1,17 +1,17 @@
 // htm-extract PAGE: the text of a web page, written as UTF-8 to PAGE with its extension changed
 // to ".txt". Parsing is libxml2's HTML parser; the page's declared character set is honoured.
 #include "ConversionError.h"
+#include "CharsetConverter.h"
 #include "ConverterMain.h"
 #include "DocumentFile.h"
 #include "SafeOutput.h"
 #include "TextBuilder.h"
+#include "XmlDocument.h"
 
 #include <libxml/HTMLparser.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <iconv.h>
 #include <string>
 #include <string_view>
 
@@ -104,30 +104,13 @@ std::string toUtf8(const std::string& page, std::string& charsetUsed)
         else
             from = Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
     }
-    iconv_t converter = iconv_open("UTF-8", from.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        // an unknown label is read the way a browser reads an unlabelled page
+    std::string out;
+    // an unknown label is read the way a browser reads an unlabelled page
+    if (!convertToUtf8(bytes, from, out)) {
         from = Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
-        converter = iconv_open("UTF-8", from.c_str());
+        convertToUtf8(bytes, from, out);
     }
     charsetUsed = from;
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
-    char buffer[16384];
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char* outPointer = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t result = iconv(converter, &in, &inLeft, &outPointer, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPointer - buffer));
-        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += "\xef\xbf\xbd";
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(converter);
     return out;
 }
 
@@ -189,56 +172,43 @@ void walk(xmlNode* top, TextBuilder& text)
 {
     int preformatted = 0;
     int cells = 0;
-    xmlNode* node = top;
-    while (node) {
-        const char* name = node->name ? reinterpret_cast<const char*>(node->name) : "";
-        bool enter = false;
-        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-            if (node->content)
-                appendText(text, reinterpret_cast<const char*>(node->content), preformatted > 0);
-        } else if (node->type == XML_ELEMENT_NODE && !isHidden(name)) {
-            const std::string_view element(name);
+    auto name = [](const xmlNode* node) { return std::string_view(reinterpret_cast<const char*>(node->name)); };
+    XmlDocument::traverse(
+        top,
+        [&](xmlNode* node) {
+            if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+                if (node->content)
+                    appendText(text, reinterpret_cast<const char*>(node->content), preformatted > 0);
+                return false;
+            }
+            if (node->type != XML_ELEMENT_NODE || !node->name || isHidden(name(node).data()))
+                return false;
+            const std::string_view element = name(node);
             if (element == "td" || element == "th")
                 ++cells;
             else if (element == "table")
                 cells = 0;
-            if (element == "br" || isBlock(name))
+            if (element == "br" || isBlock(element.data()))
                 breakLine(text, cells);
             if (element == "pre")
                 ++preformatted;
-            enter = node->children != nullptr;
-        }
-        if (enter) {
-            node = node->children;
-            continue;
-        }
-        // leave this node, and every parent whose last child it was
-        for (;;) {
-            if (node->type == XML_ELEMENT_NODE && node->name && !isHidden(name)) {
-                const std::string_view element(name);
-                if (element == "td" || element == "th") {
-                    text.endCell();
-                    cells = std::max(0, cells - 1);
-                } else if (element == "tr") {
-                    text.endRow();
-                } else if (isBlock(name)) {
-                    breakLine(text, cells);
-                }
-                if (std::string_view(name) == "pre")
-                    --preformatted;
-            }
-            if (node == top)
+            return true;
+        },
+        [&](xmlNode* node) {
+            if (node->type != XML_ELEMENT_NODE || !node->name || isHidden(name(node).data()))
                 return;
-            if (node->next) {
-                node = node->next;
-                break;
+            const std::string_view element = name(node);
+            if (element == "td" || element == "th") {
+                text.endCell();
+                cells = std::max(0, cells - 1);
+            } else if (element == "tr") {
+                text.endRow();
+            } else if (isBlock(element.data())) {
+                breakLine(text, cells);
             }
-            node = node->parent;
-            if (!node)
-                return;
-            name = node->name ? reinterpret_cast<const char*>(node->name) : "";
-        }
-    }
+            if (element == "pre")
+                --preformatted;
+        });
 }
 
 void extract(char** arguments)

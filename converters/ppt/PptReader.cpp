@@ -56,7 +56,7 @@ private:
     std::string atomText(const Header& h) const;
     bool readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const;
     void drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
-                     std::vector<std::string>& lines, std::uint32_t* notesId) const;
+                     Presentation::Slide& slide, std::uint32_t* notesId) const;
     Presentation readWholeStream() const;
 
     std::vector<unsigned char> m_document;
@@ -99,20 +99,6 @@ std::string Ppt::atomText(const Header& h) const
         }
     }
     return text.finish();
-}
-
-// Text atoms break paragraphs with CR and lines with VT.
-void addLines(const std::string& text, std::vector<std::string>& lines)
-{
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
 }
 
 bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const
@@ -161,23 +147,23 @@ bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, 
 }
 
 void Ppt::drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
-                      std::vector<std::string>& lines, std::uint32_t* notesId) const
+                      Presentation::Slide& slide, std::uint32_t* notesId) const
 {
     const auto found = m_persist.find(persistId);
     const auto outline = listed.find(persistId);
     std::set<std::size_t> used;
     if (found != m_persist.end() && m_reader.has(found->second, 8)) {
-        const Header slide = header(found->second);
-        walk(slide.body(), slide.end(), 0, [&](const Header& h) {
+        const Header container = header(found->second);
+        walk(container.body(), container.end(), 0, [&](const Header& h) {
             if (h.type == SlideAtom && notesId && h.length >= 20)
                 *notesId = m_reader.u32(h.body() + 16);
             else if (h.type == TextCharsAtom || h.type == TextBytesAtom)
-                addLines(atomText(h), lines);
+                slide.addLines(atomText(h));
             else if (h.type == OutlineTextRefAtom && outline != listed.end() && h.length >= 4) {
                 // a placeholder whose text is kept in the document's outline
                 const std::size_t index = m_reader.u32(h.body());
                 if (index < outline->second.size() && used.insert(index).second)
-                    addLines(outline->second[index], lines);
+                    slide.addLines(outline->second[index]);
             }
             return true;
         });
@@ -185,7 +171,7 @@ void Ppt::drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std
     if (outline != listed.end())
         for (std::size_t i = 0; i < outline->second.size(); ++i)
             if (!used.count(i))
-                addLines(outline->second[i], lines);
+                slide.addLines(outline->second[i]);
 }
 
 Presentation Ppt::read()
@@ -230,10 +216,10 @@ Presentation Ppt::read()
     for (const std::uint32_t slideRef : slideOrder) {
         Presentation::Slide slide;
         std::uint32_t notesId = 0;
-        drawingText(slideRef, listed, slide.lines, &notesId);
+        drawingText(slideRef, listed, slide, &notesId);
         const auto notes = notesById.find(notesId);
         if (notesId != 0 && notes != notesById.end())
-            drawingText(notes->second, listed, slide.lines, nullptr);
+            drawingText(notes->second, listed, slide, nullptr);
         presentation.slides.push_back(std::move(slide));
     }
     return presentation;
@@ -251,7 +237,7 @@ Presentation Ppt::readWholeStream() const
         if ((h.type == TextCharsAtom || h.type == TextBytesAtom)) {
             if (presentation.slides.empty())
                 presentation.slides.emplace_back();
-            addLines(atomText(h), presentation.slides.back().lines);
+            presentation.slides.back().addLines(atomText(h));
         }
         return true;
     });
@@ -259,6 +245,19 @@ Presentation Ppt::readWholeStream() const
 }
 
 }  // namespace
+
+void Presentation::Slide::addLines(const std::string& text)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
 
 Presentation readPptPresentation(const OleStorage& storage)
 {

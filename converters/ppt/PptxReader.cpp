@@ -9,7 +9,7 @@ namespace {
 
 // The paragraphs of a slide part: one line each, the cells of a table row on one line apart by
 // tabs. On a notes page only the notes themselves, not its slide number or header fields.
-void partText(const XmlDocument& part, bool notes, std::vector<std::string>& lines)
+void partText(const XmlDocument& part, bool notes, Presentation::Slide& slide)
 {
     TextBuilder text;
     int cells = 0;
@@ -27,10 +27,7 @@ void partText(const XmlDocument& part, bool notes, std::vector<std::string>& lin
                 return true;
             }
             if (XmlDocument::is(node, "t")) {
-                xmlChar* content = xmlNodeGetContent(node);
-                if (content)
-                    text.appendUtf8(reinterpret_cast<const char*>(content));
-                xmlFree(content);
+                text.appendUtf8(XmlDocument::text(node));
                 return false;
             }
             if (XmlDocument::is(node, "tc"))
@@ -55,16 +52,7 @@ void partText(const XmlDocument& part, bool notes, std::vector<std::string>& lin
                 text.endRow();
             }
         });
-    const std::string all = text.finish();
-    std::size_t start = 0;
-    while (start < all.size()) {
-        std::size_t end = all.find('\n', start);
-        if (end == std::string::npos)
-            end = all.size();
-        if (end > start)
-            lines.push_back(all.substr(start, end - start));
-        start = end + 1;
-    }
+    slide.addLines(text.finish());
 }
 
 }  // namespace
@@ -81,10 +69,10 @@ Presentation readPptxPresentation(const ZipArchive& package)
         const auto target = relations.find(XmlDocument::relationshipId(node));
         Presentation::Slide slide;
         if (target != relations.end() && package.has(target->second)) {
-            partText(XmlDocument(package.read(target->second), target->second), false, slide.lines);
+            partText(XmlDocument(package.read(target->second), target->second), false, slide);
             const std::string notes = parts.relatedPart(target->second, "notesSlide", "");
             if (!notes.empty() && package.has(notes))
-                partText(XmlDocument(package.read(notes), notes), true, slide.lines);
+                partText(XmlDocument(package.read(notes), notes), true, slide);
         }
         presentation.slides.push_back(std::move(slide));
     }

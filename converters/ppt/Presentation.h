@@ -11,6 +11,9 @@ class ZipArchive;
 struct Presentation {
     struct Slide {
         std::vector<std::string> lines;  // UTF-8, a tab between the cells of a table row
+
+        // Adds each non-empty line of `text`.
+        void addLines(const std::string& text);
     };
     std::vector<Slide> slides;
 };

@@ -41,10 +41,7 @@ void readBody(xmlNode* top, TextBuilder& text)
                       : false))
                 return false;
             if (XmlDocument::is(node, "t")) {
-                xmlChar* content = xmlNodeGetContent(node);
-                if (content)
-                    text.appendUtf8(reinterpret_cast<const char*>(content));
-                xmlFree(content);
+                text.appendUtf8(XmlDocument::text(node));
                 return false;
             }
             if (XmlDocument::is(node, "tab") && XmlDocument::is(node->parent, "r") && !text.atLineStart())

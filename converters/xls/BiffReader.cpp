@@ -1,13 +1,12 @@
 #include "BiffReader.h"
 
 #include "ByteReader.h"
+#include "CharsetConverter.h"
 #include "ConversionError.h"
 #include "NumberText.h"
 #include "OleStorage.h"
 #include "TextBuilder.h"
 
-#include <cerrno>
-#include <iconv.h>
 #include <map>
 #include <set>
 #include <vector>
@@ -45,6 +44,10 @@ private:
         return {offset, m_reader.u16(offset), m_reader.u16(offset + 2)};
     }
     RecordData body(std::size_t offset, bool withContinues, std::size_t* after) const;
+    // Calls visit(record, next) for each record of the substream (BOF to its EOF) at `offset`
+    // that is not inside a nested one; `next` may be moved past the CONTINUE records it read.
+    template <typename Visit>
+    void substream(std::size_t offset, Visit&& visit) const;
 
     std::string decode8(const unsigned char* bytes, std::size_t length) const;
     // A string at `at` in `data`: 8-bit in Excel 5, a flagged Unicode string in Excel 97.
@@ -83,25 +86,10 @@ RecordData Biff::body(std::size_t offset, bool withContinues, std::size_t* after
 
 std::string Biff::decode8(const unsigned char* bytes, std::size_t length) const
 {
+    const std::string_view view(reinterpret_cast<const char*>(bytes), length);
     std::string out;
-    iconv_t converter = iconv_open("UTF-8", m_codePage.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        converter = iconv_open("UTF-8", "CP1252");
-    char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes));
-    std::size_t inLeft = length;
-    char buffer[4096];
-    while (inLeft > 0) {
-        char* outPointer = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t result = iconv(converter, &in, &inLeft, &outPointer, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPointer - buffer));
-        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += "\xef\xbf\xbd";
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(converter);
+    if (!convertToUtf8(view, m_codePage, out))
+        convertToUtf8(view, "CP1252", out);
     return out;
 }
 
@@ -157,15 +145,7 @@ std::string Biff::unicodeString(const RecordData& data, std::size_t& at, bool lo
 
 std::string Biff::cellNumber(double value, std::uint16_t xf) const
 {
-    if (xf < m_xfFormats.size()) {
-        const int format = m_xfFormats[xf];
-        const auto custom = m_formats.find(format);
-        if (custom != m_formats.end() ? NumberText::isDateCode(custom->second) : NumberText::isBuiltInDate(format))
-            return NumberText::date(value, m_from1904);
-        if (custom != m_formats.end() ? NumberText::isPercentCode(custom->second) : (format == 9 || format == 10))
-            return NumberText::percent(value);
-    }
-    return NumberText::number(value);
+    return NumberText::show(value, xf < m_xfFormats.size() ? m_xfFormats[xf] : 0, m_formats, m_from1904);
 }
 
 std::string Biff::errorText(std::uint8_t code) const
@@ -178,6 +158,23 @@ std::string Biff::errorText(std::uint8_t code) const
     case 0x1d: return "#NAME?";
     case 0x24: return "#NUM!";
     default: return "#N/A";
+    }
+}
+
+template <typename Visit>
+void Biff::substream(std::size_t offset, Visit&& visit) const
+{
+    int depth = 0;
+    while (m_reader.has(offset, 4)) {
+        const Position position = record(offset);
+        std::size_t next = position.offset + 4 + position.length;
+        if (position.type == Bof)
+            ++depth;
+        else if (position.type == Eof && --depth == 0)
+            return;
+        else if (depth == 1)
+            visit(position, next);
+        offset = next;
     }
 }
 
@@ -200,21 +197,13 @@ void Biff::readSheet(std::size_t offset, Workbook& workbook, Workbook::Sheet& sh
     std::uint32_t formulaRow = 0;
     std::uint32_t formulaColumn = 0;
     bool stringFollows = false;
-    int depth = 0;
-    while (m_reader.has(offset, 4)) {
-        const Position position = record(offset);
-        std::size_t next = position.offset + 4 + position.length;
-        if (position.type == Bof) {
-            ++depth;
-        } else if (position.type == Eof) {
-            if (--depth == 0)
-                return;
-        } else if (depth == 1) {
+    substream(offset, [&](const Position& position, std::size_t& next) {
+        {
             const bool cell = position.type == LabelSst || position.type == Label || position.type == RString ||
                               position.type == Number || position.type == Rk || position.type == MulRk ||
                               position.type == Formula || position.type == BoolErr || position.type == String;
             if (cell) {
-                const RecordData data = body(offset, position.type == Label || position.type == String, &next);
+                const RecordData data = body(position.offset, position.type == Label || position.type == String, &next);
                 const ByteReader r(data.bytes, "workbook stream");
                 auto put = [&](std::uint32_t row, std::uint32_t column, std::string text) {
                     workbook.put(sheet, row, column, std::move(text));
@@ -277,8 +266,7 @@ void Biff::readSheet(std::size_t offset, Workbook& workbook, Workbook::Sheet& sh
                 }
             }
         }
-        offset = next;
-    }
+    });
 }
 
 Workbook Biff::read()
@@ -295,17 +283,9 @@ Workbook Biff::read()
         std::string name;
     };
     std::vector<SheetEntry> entries;
-    std::size_t offset = 0;
-    int depth = 0;
-    while (m_reader.has(offset, 4)) {
-        const Position position = record(offset);
-        std::size_t next = position.offset + 4 + position.length;
-        if (position.type == Bof) {
-            ++depth;
-        } else if (position.type == Eof) {
-            if (--depth == 0)
-                break;
-        } else if (position.type == FilePass) {
+    substream(0, [&](const Position& position, std::size_t& next) {
+        const std::size_t offset = position.offset;
+        if (position.type == FilePass) {
             throw ConversionError("the workbook is protected by a password");
         } else if (position.type == CodePage) {
             const std::uint16_t page = m_reader.u16(offset + 4);
@@ -336,8 +316,7 @@ Workbook Biff::read()
             for (std::uint32_t i = 0; i < unique && at < data.bytes.size(); ++i)
                 m_strings.push_back(unicodeString(data, at, true));
         }
-        offset = next;
-    }
+    });
 
     Workbook workbook;
     for (const SheetEntry& entry : entries) {

@@ -125,4 +125,14 @@ std::string percent(double value)
     return number(std::round(value * 100 * 1e9) / 1e9) + "%";
 }
 
+std::string show(double value, int format, const std::map<int, std::string>& codes, bool from1904)
+{
+    const auto custom = codes.find(format);
+    if (custom != codes.end() ? isDateCode(custom->second) : isBuiltInDate(format))
+        return date(value, from1904);
+    if (custom != codes.end() ? isPercentCode(custom->second) : (format == 9 || format == 10))
+        return percent(value);
+    return number(value);
+}
+
 }  // namespace NumberText

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 // How a spreadsheet shows a number: dates and times by their format, percentages, plain
@@ -16,5 +17,8 @@ bool isPercentCode(const std::string& code);
 std::string date(double serial, bool from1904);
 std::string number(double value);
 std::string percent(double value);
+
+// The value as the format with this index shows it; `codes` holds the workbook's own formats.
+std::string show(double value, int format, const std::map<int, std::string>& codes, bool from1904);
 
 }  // namespace NumberText

@@ -17,21 +17,9 @@ std::string itemText(xmlNode* item)
     std::string text;
     for (xmlNode* node = item; node; node = XmlDocument::next(node, item, XmlDocument::is(node, "rPh"))) {
         if (XmlDocument::is(node, "t") && !XmlDocument::is(node->parent, "rPh")) {
-            xmlChar* content = xmlNodeGetContent(node);
-            if (content) {
-                text += reinterpret_cast<const char*>(content);
-                xmlFree(content);
-            }
+            text += XmlDocument::text(node);
         }
     }
-    return text;
-}
-
-std::string nodeText(xmlNode* node)
-{
-    xmlChar* content = xmlNodeGetContent(node);
-    std::string text = content ? reinterpret_cast<const char*>(content) : "";
-    xmlFree(content);
     return text;
 }
 
@@ -51,15 +39,8 @@ struct Styles {
 
     std::string show(double value, int style, bool from1904) const
     {
-        if (style >= 0 && static_cast<std::size_t>(style) < xfFormats.size()) {
-            const int format = xfFormats[static_cast<std::size_t>(style)];
-            const auto custom = codes.find(format);
-            if (custom != codes.end() ? NumberText::isDateCode(custom->second) : NumberText::isBuiltInDate(format))
-                return NumberText::date(value, from1904);
-            if (custom != codes.end() ? NumberText::isPercentCode(custom->second) : (format == 9 || format == 10))
-                return NumberText::percent(value);
-        }
-        return NumberText::number(value);
+        const bool known = style >= 0 && static_cast<std::size_t>(style) < xfFormats.size();
+        return NumberText::show(value, known ? xfFormats[static_cast<std::size_t>(style)] : 0, codes, from1904);
     }
 };
 
@@ -133,7 +114,7 @@ Workbook readXlsxWorkbook(const ZipArchive& package)
                 bool hasValue = false;
                 for (xmlNode* part = cell->children; part; part = part->next) {
                     if (XmlDocument::is(part, "v")) {
-                        value = nodeText(part);
+                        value = XmlDocument::text(part);
                         hasValue = true;
                     } else if (XmlDocument::is(part, "is")) {
                         value = itemText(part);
