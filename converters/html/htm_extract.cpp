@@ -26,10 +26,20 @@ std::string lowered(std::string_view text)
 }
 
 // The label a <meta> tag near the top declares (charset="..." or content="...; charset=..."),
-// empty when there is none.
+// or the encoding of an XHTML page's XML declaration; empty when there is none.
 std::string declaredCharset(const std::string& page)
 {
     const std::string head = lowered(std::string_view(page).substr(0, 8192));
+    if (head.rfind("<?xml", 0) == 0) {
+        const std::size_t end = head.find("?>");
+        const std::size_t key = head.find("encoding", 0);
+        if (end != std::string::npos && key < end) {
+            const std::size_t open = head.find_first_of("\"'", key);
+            const std::size_t close = open < end ? head.find(head[open], open + 1) : std::string::npos;
+            if (close < end)
+                return head.substr(open + 1, close - open - 1);
+        }
+    }
     std::size_t at = 0;
     while ((at = head.find("<meta", at)) != std::string::npos) {
         const std::size_t end = head.find('>', at);

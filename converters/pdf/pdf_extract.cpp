@@ -11,6 +11,7 @@
 #include <poppler-page.h>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,8 +22,17 @@ void keepProblem(const std::string& message, void*)
     g_lastProblem = message;
 }
 
+bool sameFile(const char* a, const char* b)
+{
+    struct stat first {}, second {};
+    return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 void extract(char** arguments)
 {
+    if (sameFile(arguments[0], arguments[1]))
+        throw ConversionError("the text would replace the document itself");
     const DocumentFile file = DocumentFile::read(arguments[0]);
     if (file.kind() != DocumentFile::Kind::Pdf)
         throw ConversionError(file.notA("a PDF document"));

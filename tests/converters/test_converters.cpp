@@ -199,6 +199,9 @@ void ConvertersTest::convertsDocuments_data()
         << QStringList{"hiddenScriptText", "never", "color: red", "Включите", "Verdana"};
     QTest::newRow("page in Shift_JIS") << "htm" << "page-japanese.html" << QStringList{}
         << QStringList{"お知らせ", "東京の天気は晴れです。", "月曜日\t晴れ", "火曜日\t雨"} << QStringList{"スクリプト"};
+    QTest::newRow("XHTML page in ISO-8859-7") << "htm" << "page-greek.htm" << QStringList{}
+        << QStringList{"Ανακοίνωση", "Το γραφείο είναι κλειστό την Δευτέρα.", "Ώρες:  09:00-17:00"}
+        << QStringList{};
     QTest::newRow("page saved by the office suite") << "htm" << "report-writer.html" << QStringList{}
         << QStringList{"Ελληνικά: Η γρήγορη καφέ αλεπού πηδά.", "Region\tSales\tGrowth",
                        "East\t\tFirst line second line"}

@@ -38,6 +38,7 @@ convert "$src/slides.fodp" 'pdf:impress_pdf_Export' slides.pdf
 # Pages as browsers keep them: the declared code page, not UTF-8.
 iconv -f UTF-8 -t WINDOWS-1251 "$src/page-cyrillic.html" > "$here/page-cyrillic.htm"
 iconv -f UTF-8 -t SHIFT_JIS "$src/page-japanese.html" > "$here/page-japanese.html"
+iconv -f UTF-8 -t ISO-8859-7 "$src/page-greek.xhtml" > "$here/page-greek.htm"
 
 # Documents no converter can read.
 qpdf --encrypt secret owner 256 -- "$here/report.pdf" "$here/hostile/encrypted.pdf"
