@@ -69,6 +69,8 @@ private slots:
     void convertsDocuments();
     void refusesDocumentsItCannotRead_data();
     void refusesDocumentsItCannotRead();
+    void readsThePagesCharacterSet_data();
+    void readsThePagesCharacterSet();
     void outputReplacesALinkPlantedThere();
     void wordConverterNeedsItsMappingFiles();
 
@@ -268,6 +270,44 @@ void ConvertersTest::refusesDocumentsItCannotRead()
     QVERIFY(!result.wroteOutput);
     QVERIFY2(result.errors.contains(reason), qPrintable(result.errors));
     QCOMPARE(result.errors.count('\n'), 1);
+}
+
+void ConvertersTest::readsThePagesCharacterSet_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("text");
+
+    QByteArray utf16("\xff\xfe");
+    for (QChar c : QStringLiteral("<p>Ελληνικά</p>"))
+        utf16 += char(c.unicode() & 0xff), utf16 += char(c.unicode() >> 8);
+    QTest::newRow("UTF-16 with its mark") << utf16 << "Ελληνικά\n";
+    QTest::newRow("a byte-order mark wins over the label")
+        << QByteArray("\xef\xbb\xbf<meta charset=windows-1251><p>\xce\x95\xce\xbb</p>") << "Ελ\n";
+    QTest::newRow("Latin-1 label read as windows-1252")
+        << QByteArray("<meta http-equiv=Content-Type content='text/html;charset=ISO-8859-1'><p>\x80 caf\xe9</p>")
+        << "€ café\n";
+    QTest::newRow("no label, not UTF-8") << QByteArray("<p>caf\xe9 \x93quoted\x94</p>") << "café “quoted”\n";
+    QTest::newRow("no label, UTF-8") << QByteArray("<p>caf\xc3\xa9</p>") << "café\n";
+    QTest::newRow("unknown label") << QByteArray("<meta charset=\"x-no-such-set\"><p>caf\xc3\xa9</p>") << "café\n";
+    QTest::newRow("entities, white space and no-break spaces")
+        << QByteArray("<p>  a&nbsp;b\n\t &lt;c&gt; &#x41;&#66;  </p><p>second</p>") << "a b <c> AB\nsecond\n";
+    QTest::newRow("preformatted text keeps its spaces") << QByteArray("<pre>a  b\n  c</pre>") << "a  b\n  c\n";
+}
+
+// Pages as browsers read them: byte-order mark, then the declared character set, then UTF-8
+// when the bytes are UTF-8 and windows-1252 when not.
+void ConvertersTest::readsThePagesCharacterSet()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, text);
+    const QString path = m_dir.filePath("charset.htm");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(page);
+    file.close();
+    const Run result = run("htm", path);
+    QCOMPARE(result.errors, QString());
+    QCOMPARE(result.text, text);
 }
 
 // The text replaces a link planted at the output; the file the link points to is untouched.
