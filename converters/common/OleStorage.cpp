@@ -34,6 +34,11 @@ OleStorage::OleStorage(const std::string& bytes)
             g_error_free(error);
         throw ConversionError("the file is damaged: its container cannot be read (" + reason + ")");
     }
+    if (has("EncryptedPackage")) {
+        g_object_unref(m_root);
+        m_root = nullptr;
+        throw ConversionError("the document is protected by a password");
+    }
 }
 
 OleStorage::~OleStorage()

@@ -16,8 +16,6 @@ void extract(char** arguments)
     Presentation presentation;
     if (file.kind() == DocumentFile::Kind::Ole) {
         const OleStorage storage(file.bytes());
-        if (storage.isEncryptedPackage())
-            throw ConversionError("the presentation is protected by a password");
         presentation = readPptPresentation(storage);
     } else if (file.kind() == DocumentFile::Kind::Zip) {
         presentation = readPptxPresentation(ZipArchive(file.bytes()));

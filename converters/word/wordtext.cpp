@@ -33,8 +33,6 @@ void extract(char** arguments)
     std::string kind;
     if (file.kind() == DocumentFile::Kind::Ole) {
         const OleStorage storage(file.bytes());
-        if (storage.isEncryptedPackage())
-            throw ConversionError("the document is protected by a password");
         kind = readWordBinary(storage, programFolder(), text);
     } else if (file.kind() == DocumentFile::Kind::Zip) {
         readDocx(ZipArchive(file.bytes()), text);

@@ -17,8 +17,6 @@ void extract(char** arguments)
     Workbook workbook;
     if (file.kind() == DocumentFile::Kind::Ole) {
         const OleStorage storage(file.bytes());
-        if (storage.isEncryptedPackage())
-            throw ConversionError("the workbook is protected by a password");
         workbook = readBiffWorkbook(storage);
     } else if (file.kind() == DocumentFile::Kind::Zip) {
         workbook = readXlsxWorkbook(ZipArchive(file.bytes()));

@@ -86,6 +86,9 @@ private:
 void ConvertersTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // what office suites write for a password-protected .docx, .xlsx or .pptx
+    writeCompoundFile(m_dir.filePath("protected.docx"),
+                      {{"EncryptionInfo", QByteArray(64, '\4')}, {"EncryptedPackage", QByteArray(4096, '\x5a')}});
     m_wordFolder = m_dir.filePath("word text");
     QVERIFY(QDir().mkpath(m_wordFolder));
     const QString outsider = m_dir.filePath("outsider");
@@ -255,6 +258,9 @@ void ConvertersTest::refusesDocumentsItCannotRead_data()
     QTest::newRow("pdf: no pages") << "pdf" << "hostile/no-pages.pdf" << "the document has no pages";
     QTest::newRow("pdf: scanned") << "pdf" << "hostile/image-only.pdf" << "holds no text";
     QTest::newRow("pdf: text renamed") << "pdf" << "hostile/text-renamed.doc" << "not a PDF document";
+    for (const char* format : {"doc", "xls", "ppt"})
+        QTest::newRow(qPrintable(QString(format) + ": password-protected"))
+            << format << m_dir.filePath("protected.docx") << "the document is protected by a password";
     QTest::newRow("htm: empty") << "htm" << "hostile/empty.doc" << "the file is empty";
 }
 
