@@ -1,11 +1,11 @@
 // The real translator program and the real service it starts: a termination
 // signal ends the translator as File > Exit does (settings written, service
 // stopped), and the service ends by itself when the translator is killed.
+#include "LoopbackPorts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,20 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool answers(quint16 port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    return socket.waitForConnected(1000);
-}
 
 // The processes whose parent is `parent`, with their state letter, from /proc.
 QList<std::pair<pid_t, char>> childrenOf(pid_t parent)
@@ -96,7 +82,7 @@ private slots:
         QFETCH(int, signalNumber);
         QFETCH(bool, inOrder);
         QTemporaryDir home;
-        const quint16 port = freePort();
+        const quint16 port = LoopbackPorts::Free();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"LINGUARO_SERVICE_URL", "LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL",
                                  "LC_MESSAGES", "windir"})
@@ -118,7 +104,7 @@ private slots:
         const auto children = childrenOf(pid_t(translator.processId()));
         QCOMPARE(children.size(), 1);
         const pid_t service = children.first().first;
-        QVERIFY(answers(port));
+        QVERIFY(LoopbackPorts::Answers(port));
 
         ::kill(pid_t(translator.processId()), signalNumber);
         QVERIFY(translator.waitForFinished(30000));
@@ -136,7 +122,7 @@ private slots:
         // the service, and the engine programs it ran, end by themselves
         QTRY_VERIFY_WITH_TIMEOUT(ended(service), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(noOrphansLeft(), 20000);
-        QVERIFY(!answers(port));
+        QVERIFY(!LoopbackPorts::Answers(port));
     }
 };
 
