@@ -7,6 +7,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <cstring>
+#include <pthread.h>
 #include <vector>
 
 namespace {
@@ -157,6 +158,7 @@ std::shared_ptr<EspeakEngine> EspeakEngine::shared()
 EspeakEngine::EspeakEngine()
 {
     m_thread = std::thread(&EspeakEngine::run, this);
+    pthread_setname_np(m_thread.native_handle(), "espeak-ng");
 }
 
 EspeakEngine::~EspeakEngine()
@@ -245,7 +247,8 @@ bool EspeakEngine::nextReady(std::shared_ptr<SpeechStream>& stream)
             continue;
         }
         const bool lastDone = candidate.synthesis.nextPiece >= candidate.pieces.size();
-        if (lastDone || m_sampleRate == 0 || candidate.synthesizedFrames() - candidate.playedFrames() < lookahead) {
+        if (lastDone || m_sampleRate == 0 || !candidate.paced
+            || candidate.synthesizedFrames() - candidate.playedFrames() < lookahead) {
             stream = *it;
             m_streams.erase(it);
             m_streams.push_back(stream);

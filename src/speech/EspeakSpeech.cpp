@@ -93,7 +93,8 @@ void EspeakSpeech::speak(quint64 utterance, const QString& text, int languageId,
 
     const quint64 serial = ++m_serial;
     auto stream = std::make_shared<SpeechStream>(serial, text, voice->espeakLanguage, VoiceTable::variantFor(ttsModeId),
-                                                 m_options.wavFolder, QString::number(languageId));
+                                                 m_options.wavFolder, QString::number(languageId),
+                                                 m_usesDevice || m_options.silentPace > 0);
     m_open.insert(serial, utterance);
     m_current = stream;
     m_stopping = false;

@@ -12,8 +12,9 @@ namespace {
 
 // Words are announced within this much of being heard.
 constexpr int kTickMs = 10;
-// A sound card that plays nothing for this long is given up for the utterance.
-constexpr int kStallMs = 1500;
+// A sound output that neither plays nor takes samples for this long is given
+// up for the utterance. Sound servers may pause a new stream for a second or two.
+constexpr int kStallMs = 5000;
 
 }  // namespace
 
@@ -94,10 +95,11 @@ void SpeechPlayer::tick()
         useSilence();
     }
     const qint64 now = played();
-    if (now > m_lastPlayed) {
+    const bool waiting = now < m_written || !m_pending.isEmpty() || m_padding > 0;
+    if (now > m_lastPlayed || !waiting) {
         m_lastPlayed = now;
         m_sinceProgress.restart();
-    } else if (m_sink != m_silentSink.get() && now < m_written && m_sinceProgress.elapsed() > kStallMs) {
+    } else if (m_sink != m_silentSink.get() && m_sinceProgress.elapsed() > kStallMs) {
         qWarning("The sound output stopped playing; speech goes on without sound.");
         useSilence();
     }

@@ -1,7 +1,7 @@
 #include "SpeechStream.h"
 
 SpeechStream::SpeechStream(quint64 utterance, const QString& text, const QString& language, const QString& variant,
-                           const QString& wavFolder, const QString& wavTag)
+                           const QString& wavFolder, const QString& wavTag, bool paced)
     : utterance(utterance)
     , text(text)
     , language(language)
@@ -9,6 +9,7 @@ SpeechStream::SpeechStream(quint64 utterance, const QString& text, const QString
     , pieces(SentencePieces::split(text))
     , wavFolder(wavFolder)
     , wavTag(wavTag)
+    , paced(paced)
 {
 }
 

@@ -23,7 +23,7 @@ struct WordMark {
 class SpeechStream {
 public:
     SpeechStream(quint64 utterance, const QString& text, const QString& language, const QString& variant,
-                 const QString& wavFolder, const QString& wavTag);
+                 const QString& wavFolder, const QString& wavTag, bool paced);
 
     const quint64 utterance;
     const QString text;
@@ -32,6 +32,9 @@ public:
     const QList<TextPiece> pieces;
     const QString wavFolder;  // empty: no file
     const QString wavTag;
+    // Played on a clock: synthesis keeps only a little ahead of it. Otherwise
+    // (files only) it runs at full speed.
+    const bool paced;
 
     // Touched by the engine thread only.
     struct Synthesis {
