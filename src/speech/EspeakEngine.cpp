@@ -35,6 +35,11 @@ bool isJoiner(QChar c)
     return c == u'-' || c == u'\'' || c == u'\u2019' || c == u'\u2010';
 }
 
+bool isWordSign(QChar c)
+{
+    return c.isLetterOrNumber() || c.isMark();
+}
+
 // The piece being synthesised, seen by the synthesis callback.
 struct ActivePiece {
     SpeechStream* stream;
@@ -89,8 +94,43 @@ struct ActivePiece {
         SpeechStream::Synthesis& synthesis = stream->synthesis;
         if (textStart + begin < synthesis.wordEnd)
             return;
+        const qint64 frame = startFrame + qint64(event.audio_position) * sampleRate / 1000;
+        addSkippedWords(begin, frame, words);
         synthesis.wordEnd = textStart + end;
-        words.append({startFrame + qint64(event.audio_position) * sampleRate / 1000, textStart + begin, end - begin});
+        synthesis.wordFrame = frame;
+        words.append({frame, textStart + begin, end - begin});
+    }
+
+    // Short words read together with the next one ("of the voice") get no
+    // event of their own: they are announced evenly between their neighbours.
+    // `until` is a position in the piece, `untilFrame` the frame reached there.
+    void addSkippedWords(int until, qint64 untilFrame, QList<WordMark>& words)
+    {
+        SpeechStream::Synthesis& synthesis = stream->synthesis;
+        QList<std::pair<int, int>> skipped;
+        for (int at = std::max(synthesis.wordEnd - textStart, 0); at < until;) {
+            while (at < until && text.at(at).isSpace())
+                ++at;
+            int end = at;
+            while (end < until && !text.at(end).isSpace())
+                ++end;
+            int first = at, last = end;
+            while (first < last && !isWordSign(text.at(first)))
+                ++first;
+            while (last > first && !isWordSign(text.at(last - 1)))
+                --last;
+            if (last > first)
+                skipped.append({first, last});
+            at = end;
+        }
+        const qint64 fromFrame = std::min(synthesis.wordFrame, untilFrame);
+        for (qsizetype i = 0; i < skipped.size(); ++i) {
+            const qint64 frame = fromFrame + (untilFrame - fromFrame) * (i + 1) / (skipped.size() + 1);
+            words.append({frame, textStart + skipped[i].first, skipped[i].second - skipped[i].first});
+            synthesis.wordFrame = frame;
+        }
+        if (!skipped.isEmpty())
+            synthesis.wordEnd = textStart + skipped.last().second;
     }
 };
 
@@ -293,6 +333,10 @@ void EspeakEngine::synthesizeNextPiece(SpeechStream& stream)
         return;  // dropped by nextReady, or the engine is ending
     if (result != EE_OK)
         return finish(QStringLiteral("espeak-ng could not speak the text (error %1).").arg(int(result)));
+    QList<WordMark> tail;
+    active.addSkippedWords(int(active.text.size()), stream.synthesizedFrames(), tail);
+    if (!tail.isEmpty())
+        stream.deliver(nullptr, 0, std::move(tail));
     if (synthesis.nextPiece >= stream.pieces.size())
         finish({});
 }

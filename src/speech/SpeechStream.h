@@ -40,6 +40,7 @@ public:
     struct Synthesis {
         int nextPiece = 0;
         int wordEnd = 0;  // end of the last word announced, so parts of one word are not announced again
+        qint64 wordFrame = 0;  // and where it was heard
         WavFile wav;
     } synthesis;
 

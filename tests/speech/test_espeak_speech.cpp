@@ -274,6 +274,10 @@ private slots:
         QTest::newRow("French, accents and a character beyond 16 bits")
             << 1036 << QStringLiteral("Où est le café? Déjà \U0001D11E vu, naïve élève.")
             << QStringList{"Où", "est", "le", "café", "Déjà", "vu", "naïve", "élève"} << 0.5;
+        // "of the" is read as one: "the" still gets its turn
+        QTest::newRow("English, words read together")
+            << 1033 << QStringLiteral("This is a test of the voice.")
+            << QStringList{"This", "is", "a", "test", "of", "the", "voice"} << 0.5;
         // the kanji run counts as one word, read sign by sign
         QTest::newRow("Japanese, kana then kanji")
             << 1041 << QStringLiteral("こんにちは、 私は日本語を話す。") << QStringList{"こんにちは", "私は日本語を話す"} << 0.1;
