@@ -154,6 +154,7 @@ public:
     bool copyToClipboardOption() override;
     void setReadTargetOption(bool on) override;
     void readAloud() override;
+    void prepareService() override;
 
 public slots:
     void FormCreate();
@@ -204,7 +205,6 @@ private:
     void ApplyInterfaceLanguage();
     void applyLanguageColumn(int column);
     void selectPosition(QComboBox* list, int position);
-    void ensureServiceRunning();
     void wireDocuments();
     void wireFontBoxes();
 

@@ -2,18 +2,7 @@
 
 #include "CommandLine.h"
 #include "CommandLineTranslator.h"
-#include "LinguaroApplication.h"
-#include "SingleInstance.h"
-#include "TForm1.h"
-#include "TransferGui.h"
-#include "TranslatorBusService.h"
-#include "Folders.h"
-#include "UserPrompts.h"
-#include "WidgetPrompts.h"
-#include "WindowRequests.h"
-
-#include <QApplication>
-#include <QTimer>
+#include "TranslatorMain.h"
 
 #include <cstdio>
 
@@ -29,43 +18,5 @@ int main(int argc, char** argv)
                    stderr);
         return CommandLine::Failure;
     }
-
-    LinguaroApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
-
-    // one window per session: a later start hands its request to the running one
-    const bool translateSelection = commandLine.mode() == CommandLine::Mode::TranslateSelection;
-    TranslatorBusService bus;
-    SingleInstance instance(&bus);
-    if (instance.role() == SingleInstance::Role::Second) {
-        const int forwarded = instance.forward(translateSelection ? SingleInstance::Request::TranslateSelection
-                                                                  : SingleInstance::Request::ShowWindow);
-        if (forwarded >= 0)
-            return forwarded;
-    }
-
-    WidgetPrompts prompts;
-    UserPrompts::setInstance(&prompts);
-    Folders::ExportWindowsFolder();
-    RegisterTransferGui();
-
-    int result = 0;
-    {
-        TForm1 form;
-        if (form.EndRequested)
-            return 0;
-        // a quit that bypasses the window's close (end of session) still stores the settings
-        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::FormClose);
-        auto* requests = new WindowRequests(form);
-        bus.attach(requests);
-        form.show();
-        if (translateSelection)
-            QTimer::singleShot(0, requests, [requests] { requests->translateSelection(); });
-        result = QApplication::exec();
-        bus.attach(nullptr);
-        instance.release();
-    }
-    UserPrompts::setInstance(nullptr);
-    return result;
+    return TranslatorMain(argc, argv);
 }
