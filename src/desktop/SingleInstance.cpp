@@ -75,8 +75,10 @@ void SingleInstance::release()
 {
     if (m_role != Role::First)
         return;
+    m_role = Role::Alone;
     QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return;
     bus.interface()->unregisterService(DesktopBus::ServiceName);
     bus.unregisterObject(DesktopBus::ObjectPath);
-    m_role = Role::Alone;
 }

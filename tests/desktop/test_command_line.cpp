@@ -1,0 +1,212 @@
+// The real linguaro program without a window against the real service: what
+// it writes is what the window's target pane shows for the same text, and
+// every failure ends with a clear message and its exit code, never a hang.
+#include "AppFixture.h"
+#include "LoopbackPorts.h"
+#include "ServiceProcess.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+const QString Program = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro");
+
+struct Outcome {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Several chunks of text with the characters a form body and a pane treat
+// specially: "&", "%", "=", "+", quotes, accents, a no-break space, CR LF and
+// blank lines, lines of spaces.
+QString SampleText()
+{
+    const QString paragraph =
+        QStringLiteral("The house is big & the garden is green; the price is 5% = cheap + fast. "
+                       "\"Where is the station?\" she asked. It's near the old bridge (the north one).\r\n");
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += paragraph + (i % 5 == 4 ? QStringLiteral("\r\n   \r\n") : QString());
+    return text + QString::fromUtf8("The café is open.\u00a0The dog is naïve.\nThe last line");
+}
+
+}  // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_service = std::make_unique<ServiceProcess>();
+        QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
+    }
+
+    void writesWhatTheWindowShows();
+    void failuresEndWithAMessageAndTheirCode_data();
+    void failuresEndWithAMessageAndTheirCode();
+    void listsLanguagesAndThePairsTheServiceReaches();
+    void startsTheBuiltInServiceAndStopsItAgain();
+
+private:
+    // No display, no window platform, no session bus: what a bare terminal or a CI job has.
+    QProcessEnvironment bareTerminal(const QString& serviceUrl) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
+                                 "LINGUARO_SERVICE_URL", "http_proxy", "HTTP_PROXY"})
+            environment.remove(QLatin1String(name));
+        environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        if (!serviceUrl.isEmpty())
+            environment.insert("LINGUARO_SERVICE_URL", serviceUrl);
+        return environment;
+    }
+
+    Outcome run(const QStringList& arguments, const QByteArray& input, const QProcessEnvironment& environment) const
+    {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(Program, arguments);
+        Outcome outcome;
+        if (!program.waitForStarted(10000))
+            return outcome;
+        program.write(input);
+        program.closeWriteChannel();
+        outcome.finished = program.waitForFinished(120000) && program.exitStatus() == QProcess::NormalExit;
+        outcome.exitCode = program.exitCode();
+        outcome.out = program.readAllStandardOutput();
+        outcome.err = program.readAllStandardError();
+        return outcome;
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<ServiceProcess> m_service;
+};
+
+void TestCommandLine::writesWhatTheWindowShows()
+{
+    const QString text = SampleText();
+    QString pane;
+    {
+        AppFixture fixture;
+        qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
+        TForm1 form;
+        form.RichEdit1->setPlainText(text);
+        form.wl_srclang->setCurrentIndex(0);  // English
+        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        form.ToolButton20Click();
+        QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
+        QCOMPARE(form.statusText(), QStringLiteral("Done."));
+        pane = form.RichEdit2->toPlainText();
+    }
+    QVERIFY2(pane.count(u'\n') > 5 && pane.contains(QStringLiteral("casa")), qPrintable(pane.left(300)));
+
+    // a text file: its last line break ends the last line
+    const QString path = m_home.filePath("letter.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8() + "\n");
+    file.close();
+    const QProcessEnvironment environment = bareTerminal(m_service->endpoint());
+    const Outcome fromFile = run({"--from", "en", "--to", "es", "--file", path}, {}, environment);
+    QVERIFY(fromFile.finished);
+    QCOMPARE(fromFile.err, QByteArray());
+    QCOMPARE(fromFile.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(fromFile.out), pane + u'\n');
+
+    const Outcome fromInput = run({"-f", "English", "-t", "spanish"}, text.toUtf8(), environment);
+    QCOMPARE(fromInput.exitCode, 0);
+    QCOMPARE(fromInput.out, fromFile.out);
+}
+
+void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("serviceReachable");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QStringList spanish{"--from", "en", "--to", "es"};
+    QTest::newRow("unknown code") << QStringList{"--from", "xx", "--to", "es"} << QByteArray("Hello") << true << 2
+                                  << "unknown language code 'xx' for --from";
+    QTest::newRow("the two Dutch entries") << QStringList{"-f", "nl", "-t", "Dutch"} << QByteArray("Hallo") << true
+                                           << 2 << "Source language is the same as the destination language!";
+    QTest::newRow("binary input") << spanish << QByteArray("\x7f" "ELF\x02\x01\x00\x00", 8) << true << 2
+                                  << "binary data (a zero byte at offset 6)";
+    QTest::newRow("not UTF-8") << spanish << QByteArray("caf\xe9 au lait") << true << 2
+                               << "not UTF-8 text (byte 0xe9 at offset 3";
+    QTest::newRow("empty input") << spanish << QByteArray() << true << 2 << "Nothing to translate!";
+    QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2
+                                    << "Unknown option 'frm'";
+    QTest::newRow("missing file") << QStringList{"--to", "es", "--file", "/nonexistent/letter.txt"} << QByteArray()
+                                  << true << 2 << "cannot read /nonexistent/letter.txt";
+    QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
+                                              << true << 2 << "takes no other option";
+    QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
+                                         << "Could not connect to the translation service at 127.0.0.1:";
+    QTest::newRow("no display for the window") << QStringList{} << QByteArray() << true << 1
+                                               << "no display to open the window on";
+    QTest::newRow("pairs unreachable") << QStringList{"--list-languages"} << QByteArray() << false << 1
+                                       << "could not ask the translation service which pairs it reaches";
+}
+
+void TestCommandLine::failuresEndWithAMessageAndTheirCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(bool, serviceReachable);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::Free());
+    const Outcome outcome = run(arguments, input, bareTerminal(serviceReachable ? m_service->endpoint() : closed));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY2(outcome.err.startsWith("linguaro: ") && QString::fromUtf8(outcome.err).contains(message),
+             outcome.err.constData());
+    if (!arguments.contains("--list-languages"))
+        QCOMPARE(outcome.out, QByteArray());
+}
+
+void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()
+{
+    const Outcome outcome = run({"--list-languages"}, {}, bareTerminal(m_service->endpoint()));
+    QCOMPARE(outcome.exitCode, 0);
+    const QString listing = QString::fromUtf8(outcome.out);
+    QVERIFY(listing.contains(QStringLiteral("\n  en     English\n")));
+    QVERIFY(listing.contains(QStringLiteral("\n  zh-tw  Chinese(T)\n")));
+    QCOMPARE(listing.count(QRegularExpression(QStringLiteral("^  [a-z-]+ +[A-Z]"), QRegularExpression::MultilineOption)),
+             54);
+    // the engine's pairs, named with the lists' names where the lists have them
+    QVERIFY2(listing.contains(QRegularExpression(QStringLiteral("^  en +es +English to Spanish$"),
+                                                 QRegularExpression::MultilineOption)),
+             qPrintable(listing));
+    QVERIFY(listing.contains(QRegularExpression(QStringLiteral("^  fr +es +French to Spanish$"),
+                                                QRegularExpression::MultilineOption)));
+}
+
+void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
+{
+    const quint16 port = LoopbackPorts::Free();
+    QProcessEnvironment environment = bareTerminal({});
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
+    // a locale this machine lacks reaches the service and its engine too
+    environment.insert("LANG", "xx_YY.UTF-8");
+    const Outcome outcome = run({"--to", "es"}, "The house is big.\n", environment);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
+    QVERIFY(!LoopbackPorts::Answers(port));
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "test_command_line.moc"
