@@ -108,7 +108,6 @@ void TTransfer::Execute()
         });
     }
     m_ordinal = 0;
-    FtpRunStart();
 
     try {
         for (int i = 0; i < Items.Count(); ++i) {

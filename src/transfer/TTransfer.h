@@ -164,8 +164,7 @@ private:
     bool FtpDelete(int idx, TTransferItem& item, bool keep);
     bool FtpList(int idx, TTransferItem& item);
     bool FtpTest(int idx, TTransferItem& item);
-    void FtpRunStart();  // clears the kept FTP directory
-    void FtpRunEnd();    // ends a kept FTP connection
+    void FtpRunEnd();  // ends a kept FTP connection
 
     bool Dispatch(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile);
     void BuildDialog();
@@ -219,7 +218,7 @@ private:
     bool m_threadDone = false;
     std::unique_ptr<TransferConnection> m_internet;
     struct FtpStateDeleter { void operator()(TTransferFtpState* state) const; };
-    std::unique_ptr<TTransferFtpState, FtpStateDeleter> m_ftp;  // kept FTP connection, its key and directory
+    std::unique_ptr<TTransferFtpState, FtpStateDeleter> m_ftp;  // kept FTP connection and its key
     QString m_lastTargetPath;
     QString m_lastTargetDir;
     QString m_lastRate;

@@ -10,12 +10,12 @@
 
 using namespace TransferNames;
 
-// The kept connection of a run: the session, its key (host + user + password)
-// and the remote directory an upload left it for.
+// The kept connection of a run: the session and its key (host + user +
+// password). The session itself knows the folder it is in; no second record
+// of it is kept that could fall out of step.
 struct TTransferFtpState {
     std::unique_ptr<FtpSession> kept;
     QString key;
-    QString keptDir;
 };
 
 void TTransfer::FtpStateDeleter::operator()(TTransferFtpState* state) const { delete state; }
@@ -52,13 +52,11 @@ public:
 
     // The kept session when the key matches (unless a new one is wanted), else
     // a new login; null after the connect error was reported.
-    FtpSession* Connect(bool alwaysNew, bool keep, bool clearKeptDirOnNew)
+    FtpSession* Connect(bool alwaysNew, bool keep)
     {
         TTransferFtpState& st = State();
         if (!alwaysNew && st.kept && st.key == Key())
             return session = st.kept.get();
-        if (clearKeptDirOnNew)
-            st.keptDir.clear();
         FtpSession::Options options;
         options.host = item.FTPHost;
         options.port = int(quint16(item.FTPPort));
@@ -151,7 +149,7 @@ public:
     {
         t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
-        if (!Connect(true, keep, false))
+        if (!Connect(true, keep))
             return Listing::NoConnection;
         dir = EnterRemoteDir(url);
         return dir.entered && session->List(entries) ? Listing::Listed : Listing::Failed;
@@ -175,7 +173,7 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
     }
-    if (!Connect(false, keep, false))
+    if (!Connect(false, keep))
         return false;
     const DirChange dir = EnterRemoteDir(url);
     const QString name = UrlFileName(url);
@@ -279,13 +277,11 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     t.SetAnimation(TTransferClip::Upload);
     t.SetFileLine(UrlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
     t.ProcessMessages();
-    if (!Connect(false, keep, true))
+    if (!Connect(false, keep))
         return false;
-    State().keptDir = keep ? remoteDir : QString();
     const QString saved = session->Cwd();
     const bool changed = !remoteDir.isEmpty();
     if (!EnterOrCreate(remoteDir)) {
-        State().keptDir.clear();
         Finish(keep, changed, saved);
         return false;
     }
@@ -370,13 +366,6 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     return false;
 }
 
-void TTransfer::FtpRunStart()
-{
-    if (!m_ftp)
-        m_ftp.reset(new TTransferFtpState);
-    m_ftp->keptDir.clear();
-}
-
 void TTransfer::FtpRunEnd()
 {
     if (!m_ftp)
@@ -448,9 +437,8 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
     // The files below share this one login.
-    if (!ftp.Connect(true, true, true))
+    if (!ftp.Connect(true, true))
         return false;
-    m_ftp->keptDir = keep ? item.TargetDir : QString();
     const QString saved = ftp.session->Cwd();
     if (!ftp.EnterOrCreate(item.TargetDir)) {
         ftp.Finish(keep, true, saved);
@@ -483,13 +471,13 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
     SetAnimation(TTransferClip::Upload);
     SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
-    if (!ftp.Connect(false, keep, true))
+    if (!ftp.Connect(false, keep))
         return false;
-    if (!item.TargetDir.isEmpty() && item.TargetDir != m_ftp->keptDir) {
-        m_ftp->keptDir = keep ? item.TargetDir : QString();
-        if (!ftp.session->ChangeDir(item.TargetDir))
-            return false;
-    }
+    // The folder is entered unless the session is really in it already; a
+    // kept connection comes back to the folder its last job started from.
+    if (!item.TargetDir.isEmpty() && ftp.session->Resolve(item.TargetDir) != ftp.session->Cwd()
+        && !ftp.session->ChangeDir(item.TargetDir))
+        return false;
     const QString name = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
     if (ftp.session->Delete(name)) {
         if (OnRemovedFile)
@@ -538,7 +526,7 @@ bool TTransfer::FtpTest(int, TTransferItem& item)
 {
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
-    if (!ftp.Connect(false, false, true))
+    if (!ftp.Connect(false, false))
         return false;
     ftp.Close();
     return true;

@@ -396,6 +396,92 @@ TEST_F(FtpTransferTest, DeleteReportsRemovedAndRefused)
     EXPECT_TRUE(QFileInfo::exists(server.Root() + QStringLiteral("/locked/keep.txt")));
 }
 
+TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
+{
+    // Two jobs of any kinds (each followed by an inactive download, so a
+    // download or upload keeps its connection), then a delete or an upload in
+    // /a. Whatever the first jobs did to the session, the last one acts in /a.
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    MakeLocal(QStringLiteral("new.txt"), "new");
+    MakeLocal(QStringLiteral("up.txt"), "up");
+    MakeLocal(QStringLiteral("many/m.txt"), "many");
+    const auto addJob = [&](TTransferProtocol kind) {
+        TTransferItem* job = nullptr;
+        switch (kind) {
+        case tpFtp:
+            job = Job(server, tpFtp, QStringLiteral("b/x.txt"));
+            break;
+        case tpMultiFtp:
+            job = Job(server, tpMultiFtp, QStringLiteral("b/*.txt"));
+            break;
+        case tpFtpList:
+            job = Job(server, tpFtpList, QStringLiteral("b/*"));
+            break;
+        case tpFtpTest:
+            job = Job(server, tpFtpTest, QString());
+            break;
+        case tpFtpUpload:
+            job = Job(server, tpFtpUpload, target.filePath(QStringLiteral("new.txt")));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        case tpMultiFtpUpload:
+            job = Job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("many/*.txt")));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        case tpFtpDelete:
+            job = Job(server, tpFtpDelete, QStringLiteral("old.txt"));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        default:
+            ADD_FAILURE() << "no job for kind " << kind;
+            return;
+        }
+        Job(server, tpFtp, QStringLiteral("x.txt"))->Active = false;
+    };
+    const QList<TTransferProtocol> kinds{tpFtp,      tpFtpUpload, tpMultiFtp, tpMultiFtpUpload,
+                                         tpFtpDelete, tpFtpList,  tpFtpTest};
+    const QStringList folders{QString(), QStringLiteral("a/"), QStringLiteral("b/"), QStringLiteral("a/a/")};
+    for (const bool deleting : {true, false}) {
+        for (const TTransferProtocol first : kinds) {
+            for (const TTransferProtocol second : kinds) {
+                const std::string row = "kinds " + std::to_string(first) + ", " + std::to_string(second)
+                                        + (deleting ? ", delete" : ", upload");
+                for (const QString& folder : folders) {
+                    server.Put(folder + QStringLiteral("victim.txt"), "victim");
+                    QFile::remove(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt"));
+                }
+                server.Put(QStringLiteral("b/x.txt"), "x");
+                server.Put(QStringLiteral("a/old.txt"), "old");
+                t.Items.Clear();
+                ev = Events();
+                addJob(first);
+                addJob(second);
+                TTransferItem* last = deleting ? Job(server, tpFtpDelete, QStringLiteral("victim.txt"))
+                                               : Job(server, tpFtpUpload, target.filePath(QStringLiteral("up.txt")));
+                last->TargetDir = QStringLiteral("/a");
+                t.Execute();
+
+                for (int i = 0; i < t.Items.Count(); ++i)
+                    EXPECT_TRUE(t.Items[i].Success || !t.Items[i].Active) << row << " job " << i;
+                EXPECT_TRUE(ev.errorCodes.isEmpty() && ev.notFound.isEmpty()) << row;
+                for (const QString& folder : folders) {
+                    const bool touched = folder == QLatin1String("a/");
+                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
+                              !(deleting && touched))
+                        << row << " victim in /" << folder.toStdString();
+                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt")),
+                              !deleting && touched)
+                        << row << " upload in /" << folder.toStdString();
+                }
+                if (deleting) {
+                    EXPECT_EQ(ev.log.last(), QStringLiteral("removed %1").arg(t.Items.Count() - 1)) << row;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
 {
     FtpTestServer server;
