@@ -413,12 +413,12 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
         SetFileLineWithPrefix(FileLinePrefix(i + 1, int(names.size())), name, ShowServer, DlgFromServerLabel,
                               item.FTPHost);
         // A listed name is only ever a plain name inside TargetDir.
-        if (!IsSafeListingName(name)) {
+        if (IsSafeListingName(name)) {
+            TTransferFtp file(*this, item);
+            file.Download(i, name, name, true, workingDate, noNewFile, false);
+        } else {
             FireError(3, QStringLiteral("Cannot create target file ") + name);
-            continue;
         }
-        TTransferFtp file(*this, item);
-        file.Download(i, name, name, true, workingDate, noNewFile, false);
         if (OnMultiFTPFileDone)
             OnMultiFTPFileDone(this, name);
         // Each file's download starts afresh; a Cancel stops the whole job.

@@ -16,6 +16,7 @@ struct Events {
     QStringList notFound;
     QList<int> dateIdx;
     QStringList multiDone;
+    QStringList order;  // error texts and finished files of multi-file jobs, as they came
     int progress = 0;
 };
 
@@ -28,10 +29,16 @@ protected:
         ASSERT_TRUE(target.isValid());
         t.ShowOpenFile = true;
         t.OnError = [this](TTransfer*, int code) { ev.errorCodes << code; };
-        t.OnErrorInfo = [this](TTransfer*, int, const QString& info) { ev.errorInfos << info; };
+        t.OnErrorInfo = [this](TTransfer*, int, const QString& info) {
+            ev.errorInfos << info;
+            ev.order << info;
+        };
         t.OnURLNotFound = [this](TTransfer*, const QString& url) { ev.notFound << url; };
         t.OnCopyProgress = [this](TTransfer*, int, quint32, quint32) { ++ev.progress; };
-        t.OnMultiFTPFileDone = [this](TTransfer*, const QString& name) { ev.multiDone << name; };
+        t.OnMultiFTPFileDone = [this](TTransfer*, const QString& name) {
+            ev.multiDone << name;
+            ev.order << QStringLiteral("done ") + name;
+        };
         t.OnRemovedFile = [this](TTransfer*, int idx) { ev.log << QStringLiteral("removed %1").arg(idx); };
         t.OnRemovedFileFailed = [this](TTransfer*, int idx) { ev.log << QStringLiteral("refused %1").arg(idx); };
     }
@@ -338,11 +345,12 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         if (machine)
             f.write("type=file;size=4; ../evil\r\ntype=file;size=4; /abs\r\ntype=file;size=4; a\\b\r\n"
-                    "type=file;size=4; \r\n@@@ garbage\r\ntype=file;size=4; good.txt\r\n");
+                    "type=file;size=4; \r\n@@@ garbage\r\ntype=file;size=4; good.txt\r\n"
+                    "type=file;size=4; a..b.txt\r\n");
         else
             f.write("-rw-r--r-- 1 a b 4 Jan 02 2020 ../evil\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 /abs\r\n"
                     "-rw-r--r-- 1 a b 4 Jan 02 2020 a\\b\r\nnothing but garbage\r\n"
-                    "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n");
+                    "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 a..b.txt\r\n");
         f.close();
         FtpTestServer server(machine ? QStringList{QStringLiteral("--mlsd-file"), listing}
                                      : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
@@ -351,6 +359,7 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         server.Put(QStringLiteral("abs"), "abs!");
         server.Put(QStringLiteral("d/good.txt"), "good");
         server.Put(QStringLiteral("d/evil"), "evil");
+        server.Put(QStringLiteral("d/a..b.txt"), "dots");
 
         t.Items.Clear();
         ev = Events();
@@ -365,13 +374,21 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file ../evil")));
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file /abs")));
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file a\\b")));
-        // Only the one good file was written anywhere below the test folder.
+        // Every listed name is finished with its own event, a skipped one right after its error.
+        EXPECT_EQ(ev.multiDone.size(), bad + 2);
+        for (const QString& info : ev.errorInfos) {
+            const QString name = info.mid(QStringLiteral("Cannot create target file ").size());
+            EXPECT_EQ(ev.order.value(ev.order.indexOf(info) + 1).toStdString(), "done " + name.toStdString());
+        }
+        // Only the good files were written anywhere below the test folder.
         QStringList written;
         for (QDirIterator it(target.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             written << it.next();
-        EXPECT_EQ(written, QStringList{inner + QStringLiteral("/good.txt")});
+        written.sort();
+        EXPECT_EQ(written, (QStringList{inner + QStringLiteral("/a..b.txt"), inner + QStringLiteral("/good.txt")}));
+        EXPECT_EQ(Local(QStringLiteral("inner/a..b.txt")), QByteArray("dots"));
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/abs")));
-        QFile::remove(inner + QStringLiteral("/good.txt"));
+        QDir(inner).removeRecursively();
     }
 }
 
