@@ -19,8 +19,10 @@ QString HttpErrorText(long status) { return QStringLiteral("Returned http error 
 
 bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
 {
+    // The proxy's credentials go to the proxy alone (see TransferConnection):
+    // never into the address that prompts, file lines and events show.
     const QString name = UrlFileName(item.URL);
-    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    const QString& url = item.URL;
     SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, UrlHost(url));
     ProcessMessages();
     if (!m_internet)
@@ -39,8 +41,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         if (!user.isEmpty() || !password.isEmpty())
             authorization = "Authorization: Basic "
                             + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
-        // The proxy's credentials travel to the proxy, so the request uses the address as given.
-        request = std::make_unique<CurlDownload>(*m_internet, item.URL, authorization);
+        request = std::make_unique<CurlDownload>(*m_internet, url, authorization);
         const bool opened = request->Open();
         ProcessMessages();
         if (!opened) {
@@ -169,7 +170,7 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
 {
     SetAnimation(TTransferClip::Upload);
     const QString name = UrlFileName(item.URL);
-    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    const QString& url = item.URL;
     SetFileLine(name, ShowServer, DlgFromServerLabel, UrlHost(url));
     const QString local = PathJoin(item.TargetDir, item.TargetFilename.isEmpty() ? name : item.TargetFilename);
     const QFileInfo localInfo(local);

@@ -59,15 +59,6 @@ QString PromptHost(const QString& url)
     return host;
 }
 
-QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword)
-{
-    if (url.startsWith(QLatin1String("HTTP://"), Qt::CaseInsensitive) && !proxyUser.isEmpty()
-        && !proxyPassword.isEmpty())
-        return QLatin1String("http://") + proxyUser + QLatin1Char(':') + proxyPassword + QLatin1Char('@')
-               + url.mid(7);
-    return url;
-}
-
 QString PathJoin(const QString& dir, const QString& name)
 {
     if (dir.isEmpty())

@@ -14,8 +14,6 @@ QString UrlHost(const QString& url);
 QString UrlPath(const QString& url);
 // The address after "://" up to the first "/", as shown in the login prompt's caption.
 QString PromptHost(const QString& url);
-// Puts the proxy credentials into a plain http address when both are set.
-QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword);
 // directory + "/" + name; an empty directory gives the name alone.
 QString PathJoin(const QString& dir, const QString& name);
 // The first free "base(N).ext" for N = 1, 2, ...

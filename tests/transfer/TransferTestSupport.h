@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TTransfer.h"
+#include "../translate/QtPrinting.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -177,13 +177,36 @@ TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
 {
     const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
     AddDownload(url);
-    transfer.ProxyUserID = "pu";
-    transfer.ProxyPassword = "pp";
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    // The event names the address with the proxy credentials put in.
-    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + TransferNames::ProxyRewrite(url, "pu", "pp")}));
+    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + url}));
     EXPECT_FALSE(QFileInfo::exists(Out("x.bin")));
+}
+
+TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
+{
+    // Everything the user or a handler gets to see: prompt captions, file
+    // lines, event texts. None of it may carry the proxy's password.
+    LoginScript login;
+    transfer.ProxyUserID = "puser";
+    transfer.ProxyPassword = "ppass";
+    QStringList fileLines;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { fileLines << sender->Dialog()->FileLine; };
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
+    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    AddDownload(refused);
+    AddDownload(Url("/short.bin"));
+    AddDownload(Url("/missing.bin"));
+    TTransferItem* upload = AddUpload("/refuse/u.bin", "data", hcPost);
+    upload->URL = QStringLiteral("http://127.0.0.1:%1/refuse/u.bin").arg(ClosedPort());
+    transfer.Execute();
+
+    EXPECT_EQ(login.captions, QStringList{QStringLiteral("Connect to 127.0.0.1:%1").arg(server.Port())});
+    EXPECT_TRUE(log.lines.contains("URLNotFound " + refused));
+    EXPECT_EQ(ErrorLines().filter(QRegularExpression("^(Error|URLNotFound)")).size(), 7);
+    const QStringList seen = login.captions + fileLines + log.lines;
+    EXPECT_TRUE(seen.filter("ppass").isEmpty()) << seen.filter("ppass").join('\n').toStdString();
+    EXPECT_TRUE(seen.filter("puser").isEmpty()) << seen.filter("puser").join('\n').toStdString();
 }
 
 TEST_F(HttpTransfer, NamedProxyGetsTheProxyCredentials)

@@ -58,15 +58,6 @@ TEST(TransferNames, PromptHostKeepsUserInformation)
     EXPECT_EQ(PromptHost("host"), "host");
 }
 
-TEST(TransferNames, ProxyRewriteOnlyForPlainHttpWithBothCredentials)
-{
-    EXPECT_EQ(ProxyRewrite("HTTP://host/x", "u", "p"), "http://u:p@host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "u", "p"), "http://u:p@host/x");
-    EXPECT_EQ(ProxyRewrite("https://host/x", "u", "p"), "https://host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "u", ""), "http://host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "", "p"), "http://host/x");
-}
-
 TEST(TransferNames, PathJoin)
 {
     EXPECT_EQ(PathJoin("", "a"), "a");
