@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <algorithm>
+#include <cctype>
 #include <ctime>
 
 namespace TransferNames {
@@ -57,6 +59,44 @@ QString PromptHost(const QString& url)
     if (slash >= 0)
         host.truncate(slash);
     return host;
+}
+
+QByteArray NetworkAddress(const QString& url)
+{
+    const QByteArray text = url.toUtf8();
+    // The host runs from after "scheme://" (or the start) to the first "/", "?" or "#",
+    // after any user information.
+    qsizetype hostStart = 0;
+    const qsizetype scheme = text.indexOf("://");
+    if (scheme > 0 && std::all_of(text.begin(), text.begin() + scheme, [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+        }))
+        hostStart = scheme + 3;
+    qsizetype hostEnd = hostStart;
+    while (hostEnd < text.size() && text[hostEnd] != '/' && text[hostEnd] != '?' && text[hostEnd] != '#')
+        ++hostEnd;
+    const qsizetype at = text.lastIndexOf('@', hostEnd - 1);
+    if (at >= hostStart)
+        hostStart = at + 1;
+
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool inHost = i >= hostStart && i < hostEnd;
+        if (c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+            && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += '%';
+        } else if (c == '%' || c <= 0x20 || c == 0x7f || (c >= 0x80 && !inHost)) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xf];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
 }
 
 QString PathJoin(const QString& dir, const QString& name)

@@ -501,6 +501,42 @@ TEST_F(HttpTransfer, UploadByPostAndPut)
     EXPECT_EQ(log.lastTotal, 9000u);
 }
 
+TEST_F(HttpTransfer, AddressesAreEncodedAsTheyGoOut)
+{
+    // As typed, what the server must receive, and the local name of a download.
+    struct Case {
+        QString typed;
+        std::string sent;
+        QString local;
+    };
+    const QList<Case> downloads{
+        {"/files/a b.bin", "/files/a%20b.bin", "a b.bin"},
+        {"/files/ünï ço.bin", "/files/%C3%BCn%C3%AF%20%C3%A7o.bin", "ünï ço.bin"},
+        {"/files/a%20b%2Fc.bin", "/files/a%20b%2Fc.bin", "a%20b%2Fc.bin"},
+        {"/files/100%.bin", "/files/100%25.bin", "100%.bin"},
+        {"/files/q.bin?name=x y", "/files/q.bin?name=x%20y", "q.bin?name=x y"},
+    };
+    for (const Case& c : downloads)
+        AddDownload(Url(c.typed.toStdString()));
+    TTransferItem* upload = AddUpload("/upload/my file.bin", "typed", hcPut);
+    upload->URL = Url("/upload/my file.bin");
+    transfer.Execute();
+
+    std::vector<std::string> expected;
+    for (const Case& c : downloads)
+        expected.push_back(c.sent);
+    expected.push_back("/upload/my%20file.bin");
+    EXPECT_EQ(server.Targets(), expected);
+    for (int i = 0; i < downloads.size(); ++i)
+        EXPECT_TRUE(transfer.Items[i].Success) << downloads[i].typed.toStdString();
+    EXPECT_EQ(ReadFile(Out("a b.bin")), Body("a b.bin"));
+    EXPECT_EQ(ReadFile(Out("ünï ço.bin")), Body("ünï ço.bin"));
+    EXPECT_EQ(ReadFile(Out("a%20b%2Fc.bin")), Body("a b/c.bin"));
+    EXPECT_TRUE(QFileInfo::exists(Out("100%.bin")));
+    EXPECT_TRUE(transfer.Items[downloads.size()].Success);
+    EXPECT_TRUE(ErrorLines().isEmpty()) << ErrorLines().join('\n').toStdString();
+}
+
 TEST_F(HttpTransfer, UploadFailures)
 {
     AddUpload("/refuse/r.bin", "abc", hcPut);
