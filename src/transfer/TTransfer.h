@@ -11,7 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
-class QFile;
+class TargetFile;
 class TransferConnection;
 class TTransferFtp;
 struct TTransferFtpState;
@@ -194,11 +194,12 @@ public:
     // False when the handler refused.
     bool CheckOverwrite(QString& path);
     // The target of a download or copy: a name taken from the source must be a
-    // plain name (it never leads out of TargetDir), an existing file goes
-    // through CheckOverwrite (path may change), missing folders are created,
-    // then the file is opened for writing. The caller reports the outcome.
+    // plain name (it never leads out of TargetDir), anything already at the
+    // path (a link too) goes through CheckOverwrite (path may change), missing
+    // folders are created, then the file is opened for writing. The caller
+    // reports the outcome, and commits the file once it is complete.
     enum class TargetOpen { Opened, Refused, CannotCreate };
-    TargetOpen OpenTarget(QFile& file, QString& path, const QString& fileName, bool nameFromSource,
+    TargetOpen OpenTarget(TargetFile& file, QString& path, const QString& fileName, bool nameFromSource,
                           QIODevice::OpenMode extraMode = {});
     // Date check of a download or copy (CopyNewerOnly or OnFileDateCheck);
     // False when the transfer is to be skipped. name is what OnNoNewFileFound reports.

@@ -2,6 +2,7 @@
 
 #include "FtpListing.h"
 #include "FtpSession.h"
+#include "TargetFile.h"
 #include "TransferNames.h"
 
 #include <QDir>
@@ -219,7 +220,7 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.FireError(3, QStringLiteral("Cannot create target file ") + path);
         return false;
     };
-    QFile file;
+    TargetFile file;
     switch (t.OpenTarget(file, path, fileName, targetName.isEmpty())) {
     case TTransfer::TargetOpen::Opened:
         break;
@@ -242,8 +243,8 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
             readFailed = !session->GaveUp();
             break;
         }
-        if (last > 0 && file.write(block, last) != last) {
-            file.remove();
+        if (last > 0 && file.Write(block, last) != last) {
+            file.Discard();
             abandon();
             throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
         }
@@ -252,18 +253,18 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.FireProgress(done, total);
         t.ProcessMessages();
     }
-    if (!file.flush()) {
-        file.remove();
+    // A transfer that broke off is no download: the piece does not take the file's place.
+    // A cancelled one does: its partial file stays.
+    if (readFailed) {
+        file.Discard();
+    } else if (!file.Commit()) {
         abandon();
         throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
     }
-    file.close();
     session->CloseRead();
     const QString reason = session->ErrorText();
     Finish(keep, dir.changed, dir.saved);
-    // A transfer that broke off is no download: the piece is not kept as if it were the file.
     if (readFailed) {
-        QFile::remove(path);
         t.FireError(4, QStringLiteral("Error reading source file ") + url + QStringLiteral(" (") + reason
                            + QLatin1Char(')'));
         return false;

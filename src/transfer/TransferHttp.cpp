@@ -1,6 +1,7 @@
 #include "TTransfer.h"
 
 #include "Base64.h"
+#include "TargetFile.h"
 #include "TransferConnection.h"
 #include "TransferNames.h"
 
@@ -77,7 +78,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;
     QString path = PathJoin(item.TargetDir, fileName);
     RememberTarget(path, item.TargetDir);
-    QFile file;
+    TargetFile file;
     switch (OpenTarget(file, path, fileName, item.TargetFilename.isEmpty())) {
     case TargetOpen::Opened:
         break;
@@ -103,9 +104,8 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
             broken = !m_cancel;
             break;
         }
-        if (lastRead > 0 && file.write(block, lastRead) != lastRead) {
-            file.close();
-            file.remove();
+        if (lastRead > 0 && file.Write(block, lastRead) != lastRead) {
+            file.Discard();
             throw ETransferIOError(("Error writing to destination file " + path).toStdString());
         }
         done += quint64(lastRead);
@@ -115,20 +115,16 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         if (lastRead > 0)
             result = true;
     }
-    if (!file.flush()) {
-        file.close();
-        file.remove();
-        throw ETransferIOError(("Error writing to destination file " + path).toStdString());
-    }
-    file.close();
     if (m_cancel) {
-        file.remove();
+        file.Discard();
     } else if (broken) {
-        // A body that breaks off is no download: nothing half-written is left behind.
-        file.remove();
+        // A body that breaks off is no download: nothing half-written takes the target's place.
+        file.Discard();
         FireError(4, QStringLiteral("Error reading source file ") + item.URL + QStringLiteral(" (")
                          + request->ErrorText() + QLatin1Char(')'));
         result = false;
+    } else if (!file.Commit()) {
+        throw ETransferIOError(("Error writing to destination file " + path).toStdString());
     }
     return result;
 }

@@ -1,12 +1,14 @@
 #include "TransferNames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
 
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace TransferNames {
 
@@ -108,6 +110,12 @@ QString PathJoin(const QString& dir, const QString& name)
     return dir + QLatin1Char('/') + name;
 }
 
+bool PathTaken(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 QString UniqueFileName(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -117,7 +125,7 @@ QString UniqueFileName(const QString& path)
     const QString ext = hasExt ? path.mid(dot) : QString();
     for (int n = 1;; ++n) {
         const QString candidate = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')') + ext;
-        if (!QFileInfo::exists(candidate))
+        if (!PathTaken(candidate))
             return candidate;
     }
 }

@@ -21,6 +21,8 @@ QString PromptHost(const QString& url);
 QByteArray NetworkAddress(const QString& url);
 // directory + "/" + name; an empty directory gives the name alone.
 QString PathJoin(const QString& dir, const QString& name);
+// Something has this name, be it a file, a folder or a link (even one that leads nowhere).
+bool PathTaken(const QString& path);
 // The first free "base(N).ext" for N = 1, 2, ...
 QString UniqueFileName(const QString& path);
 // Creates a directory and its missing parents; failures show when the file is created.

@@ -1,4 +1,5 @@
 #include "FtpTestServer.h"
+#include "../transfer/TransferTestSupport.h"
 
 #include "TTransfer.h"
 
@@ -618,6 +619,24 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     EXPECT_TRUE(ev.errorInfos[0].startsWith(QStringLiteral("Error reading source file big.bin ("))) << ev.errorInfos[0].toStdString();
     EXPECT_TRUE(ev.errorInfos[1].startsWith(QStringLiteral("Error writing to destination file /up.bin (")));
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
+}
+
+TEST_F(FtpTransferTest, PlantedLinksAreReplacedNeverFollowed)
+{
+    FtpTestServer server({QStringLiteral("--retr-cut"), QStringLiteral("10000")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("src.bin"), "remote content");
+    server.Put(QStringLiteral("big.bin"), Pattern(50000));
+    PlantedLinks links;
+    const auto job = [&](const QString& url) {
+        return [&, url](TTransfer&, const QString& name) {
+            TTransferItem* item = Job(server, tpFtp, url);
+            item->TargetDir = links.Target();
+            item->TargetFilename = name;
+            return item;
+        };
+    };
+    links.Check(t, job(QStringLiteral("src.bin")), job(QStringLiteral("big.bin")), "remote content");
 }
 
 TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)

@@ -290,6 +290,20 @@ TEST_F(HttpTransfer, NameFromTheAddressNeverLeavesTheTargetFolder)
     EXPECT_EQ(QDir(dir.filePath("out")).entryList(QDir::Files), QStringList());
 }
 
+TEST_F(HttpTransfer, PlantedLinksAreReplacedNeverFollowed)
+{
+    PlantedLinks links;
+    const auto job = [&](const std::string& path) {
+        return [&, path](TTransfer&, const QString& name) {
+            TTransferItem* item = AddDownload(Url(path));
+            item->TargetDir = links.Target();
+            item->TargetFilename = name;
+            return item;
+        };
+    };
+    links.Check(transfer, job("/files/src.bin"), job("/short.bin"), Body("src.bin"));
+}
+
 TEST_F(HttpTransfer, TargetThatCannotBeCreated)
 {
     WriteFile(dir.filePath("plain"), "x");
