@@ -16,6 +16,7 @@
 
 class SiteServer {
 public:
+    // The folder must exist.
     explicit SiteServer(const QString& folder)
     {
         m_server.set_mount_point("/", folder.toStdString());
