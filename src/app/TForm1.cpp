@@ -17,6 +17,7 @@
 #include "ServiceExchange.h"
 #include "SearchDialog.h"
 #include "ServiceLauncher.h"
+#include "SourcePane.h"
 #include "TForm2.h"
 #include "TForm4.h"
 #include "TTransfer.h"
@@ -577,7 +578,7 @@ void TForm1::wireDocuments()
     m_documents = std::make_unique<DocumentCommands>(
         RichEdit1, RichEdit2, [this](const QString& text) { setStatus(text, false); }, this);
     m_opening = std::make_unique<DocumentOpening>(
-        *RichEdit1->document(), *Transfer1, FileOpen1Dialog,
+        SourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
         [this](const QString& text, bool repaintNow) { setStatus(text, repaintNow); });
     new PaneDropOpener(
         RichEdit1,

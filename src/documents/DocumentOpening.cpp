@@ -47,14 +47,6 @@ QString Reason(const Shell::Outcome& outcome)
 
 bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == 0; }
 
-void SetPaneText(QTextDocument& document, const QString& text)
-{
-    const bool undo = document.isUndoRedoEnabled();
-    document.setUndoRedoEnabled(false);
-    document.setPlainText(text);
-    document.setUndoRedoEnabled(undo);
-}
-
 }  // namespace
 
 struct DocumentOpening::Converted {
@@ -74,10 +66,17 @@ struct DocumentOpening::Converted {
     }
 };
 
-DocumentOpening::DocumentOpening(QTextDocument& source, TTransfer& transfer, FileOpenDialog& dialog,
-                                 StatusLine status)
-    : m_source(source), m_transfer(transfer), m_dialog(dialog), m_status(std::move(status))
+DocumentOpening::DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status)
+    : m_source(std::move(source)), m_transfer(transfer), m_dialog(dialog), m_status(std::move(status))
 {
+}
+
+void DocumentOpening::PlaceText(QTextDocument& document, const QString& text)
+{
+    if (text.size() < LongText)
+        PaneDocument::setPlainText(document, text);
+    else
+        m_source.adopt(PaneDocument::buildPlainText(text, document));
 }
 
 QString DocumentOpening::FormatTag(const QString& path)
@@ -154,9 +153,10 @@ bool DocumentOpening::Accept(const QString& path)
             Finish(path, IdleStatus);
             return true;
         }
+        const auto place = [this](QTextDocument& document, const QString& text) { PlaceText(document, text); };
         PaneDocument::Outcome loaded;
         if (tag.isEmpty() || QFileInfo(converted.file).size() > PaneDocument::kMaxLoadBytes) {
-            loaded = PaneDocument::load(converted.file, m_source);
+            loaded = PaneDocument::load(converted.file, m_source.document(), place);
         } else {
             // a converter's file is looked at first, so one without any text leaves the pane as it was
             QFile file(converted.file);
@@ -165,7 +165,7 @@ bool DocumentOpening::Accept(const QString& path)
                 loaded.ok = false;
                 loaded.error = QStringLiteral("No text was found in \"%1\".").arg(path);
             } else {
-                loaded = PaneDocument::loadData(bytes, m_source, path);
+                loaded = PaneDocument::loadData(bytes, m_source.document(), path, place);
             }
         }
         RemoveEntry(data, WorkFileName);
@@ -175,7 +175,7 @@ bool DocumentOpening::Accept(const QString& path)
             return true;
         }
     } else {
-        SetPaneText(m_source, converted.text);
+        PlaceText(m_source.document(), converted.text);
     }
     Finish(path, path + QStringLiteral(" loaded."));
     if (!converted.notice.isEmpty())

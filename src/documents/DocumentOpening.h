@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QTextDocument;
 class TTransfer;
@@ -16,6 +17,14 @@ class TTransfer;
 class DocumentOpening {
 public:
     using StatusLine = std::function<void(const QString& text, bool repaintNow)>;
+    // The source pane as an open sees it: its document, and a way to give it a whole new
+    // one (a long text is built apart, so the window goes on painting meanwhile).
+    struct Pane {
+        std::function<QTextDocument&()> document;
+        std::function<void(std::unique_ptr<QTextDocument>)> adopt;
+    };
+    // Texts longer than this are built apart from the pane.
+    static constexpr qsizetype LongText = 1024 * 1024;
 
     static const QString ConverterSuffix;  // "-extract", after the format tag
     static const QString WorkFileName;     // "istmp.txt": a PDF's text on its way to the pane
@@ -23,7 +32,7 @@ public:
     static const QString WordProgramName;  // the Word converter inside that folder
     static const QString WordMarkerName;   // the mapping file that marks the folder as unpacked
 
-    DocumentOpening(QTextDocument& source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status);
+    DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status);
 
     // Opens `path` (the file the user chose or dropped). Refused, returning false, while an
     // open is still under way (its wait keeps the window live, so a second one could start).
@@ -49,8 +58,9 @@ private:
     QString ObtainConverter(const QString& tag, const QString& data, bool& cancelled);
     void Report(const QString& text);
     void Finish(const QString& path, const QString& status);
+    void PlaceText(QTextDocument& document, const QString& text);
 
-    QTextDocument& m_source;
+    Pane m_source;
     TTransfer& m_transfer;
     FileOpenDialog& m_dialog;
     StatusLine m_status;

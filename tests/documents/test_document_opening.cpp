@@ -8,6 +8,8 @@
 #include "TForm1.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QPointer>
 #include <QApplication>
 #include <QDir>
 #include <QMimeData>
@@ -52,6 +54,7 @@ private slots:
     void failuresLeaveThePaneAsItWas_data();
     void failuresLeaveThePaneAsItWas();
     void hostilePathsAndDroppedFiles();
+    void aLongTextIsBuiltApartFromThePane();
 
 private:
     QString write(const QString& relative, const QByteArray& content);
@@ -291,6 +294,40 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QTRY_COMPARE(form.RichEdit1->toPlainText().trimmed(), QString("Dropped slide"));
     QCOMPARE(form.statusText(), slides + " loaded.");
     QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+}
+
+void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
+{
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    ScriptedPrompts prompts;
+    TForm1 form;
+    form.ComboBox1->setCurrentText("14");
+    form.RichEdit1->setFocus();
+    QTest::keyClicks(form.RichEdit1, "typed");
+    QVERIFY(form.Dfaire1->isEnabled());
+    QPointer<QTextDocument> before = form.RichEdit1->document();
+
+    QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
+    QByteArray text;
+    while (text.size() < 3 * DocumentOpening::LongText)
+        text += line;
+    const QString path = write(m_home->filePath("docs/long.log"), text);
+    open(form, prompts, path);
+    QVERIFY(prompts.messages.isEmpty());
+    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(form.statusText(), path + " loaded.");
+    // the pane took a new document with the same font and nothing to undo
+    QVERIFY(form.RichEdit1->document() != before);
+    QCOMPARE(form.RichEdit1->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!form.Dfaire1->isEnabled());
+    QTest::keyClicks(form.RichEdit1, "x");
+    QVERIFY(form.Dfaire1->isEnabled());
+
+    // a document given earlier goes when the next long text comes
+    before = form.RichEdit1->document();
+    open(form, prompts, path);
+    QVERIFY(before.isNull());
+    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
 }
 
 QTEST_MAIN(DocumentOpeningTest)
