@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
+    // the desktop matches the window with packaging/linguaro.desktop
+    QGuiApplication::setDesktopFileName(QStringLiteral("linguaro"));
     WidgetPrompts prompts;
     UserPrompts::setInstance(&prompts);
     Folders::ExportWindowsFolder();
