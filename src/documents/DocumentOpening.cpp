@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 
-#include <stdexcept>
 
 const QString DocumentOpening::ConverterSuffix = QStringLiteral("-extract");
 const QString DocumentOpening::WorkFileName = QStringLiteral("istmp.txt");
@@ -288,12 +287,12 @@ DocumentOpening::Converted DocumentOpening::ConvertWord(const QString& converter
         folder = data + u'/' + WordFolderName;
     if (!Folders::EntryExists(folder, WordMarkerName)) {
         if (!QDir().mkpath(folder))
-            throw std::runtime_error(("Cannot create folder " + folder).toStdString());
+            return Converted::Failure(QStringLiteral("Cannot create folder %1").arg(folder));
         // the package unpacks itself where it runs; a copy (or a link) left there earlier is replaced
         const QString package = folder + u'/' + QFileInfo(converter).fileName();
         QFile::remove(package);
         if (!QFile::copy(converter, package))
-            throw std::runtime_error(("Cannot create file " + package).toStdString());
+            return Converted::Failure(QStringLiteral("Cannot create file %1").arg(package));
         const Shell::Outcome unpacked =
             Shell::Run(package, {}, true, folder, ConverterLimits, Shell::Capture::Separate);
         if (!Folders::EntryExists(folder, WordMarkerName))

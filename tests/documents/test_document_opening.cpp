@@ -209,6 +209,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
                                               << "Failed to open " << true;
     QTest::newRow("page without text") << "blank.htm" << QByteArray("NOTEXT") << "file"
                                        << "No text was found in" << true;
+    QTest::newRow("Word folder cannot be made") << "memo.doc" << QByteArray("x") << "file"
+                                                << "Cannot create folder " << true;
     QTest::newRow("converter hangs") << "slow.doc" << QByteArray("SLOW") << "file" << "did not finish within 1 seconds"
                                      << true;
     QTest::newRow("missing text file") << "absent.txt" << QByteArray() << "file" << "Failed to open " << true;
@@ -238,6 +240,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
             (site == "file" ? fileRoot() : site == "http" ? server.root() : server.root("broken/")).toUtf8());
     if (name == "damaged.pdf")
         write(data() + "/pdf-extract", "<html>404 Not Found</html>");
+    if (name == "memo.doc")
+        write(data() + "/WordText", "a file where the folder belongs");
 
     const QString path = m_home->filePath("docs/" + name);
     if (name == "huge.log") {
