@@ -90,16 +90,22 @@ QString OpenerProgram() { return QStandardPaths::findExecutable(QStringLiteral("
 
 namespace {
 
-Outcome Wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
-             Capture capture)
+// Program, arguments, working folder; nothing ever arrives on standard input.
+void Prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
 {
-    Outcome outcome;
-    QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     if (!folder.isEmpty())
         process.setWorkingDirectory(folder);
     process.setStandardInputFile(QProcess::nullDevice());
+}
+
+Outcome Wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
+             Capture capture)
+{
+    Outcome outcome;
+    QProcess process;
+    Prepare(process, program, arguments, folder);
     switch (capture) {
     case Capture::None: process.setProcessChannelMode(QProcess::ForwardedChannels); break;
     case Capture::Merged: process.setProcessChannelMode(QProcess::MergedChannels); break;
@@ -202,11 +208,7 @@ Outcome Run(const QString& file, const QStringList& arguments, bool wait, const 
     if (wait)
         return Wait(program, args, folder, limits, capture);
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(args);
-    if (!folder.isEmpty())
-        process.setWorkingDirectory(folder);
-    process.setStandardInputFile(QProcess::nullDevice());
+    Prepare(process, program, args, folder);
     if (!process.startDetached()) {
         outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
         return outcome;
