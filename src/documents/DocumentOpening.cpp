@@ -275,8 +275,10 @@ DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter
         return converted;  // the page cannot be read: "Failed to open"
     const Shell::Outcome outcome =
         Shell::Run(converter, {copy}, true, QString(), ConverterLimits, Shell::Capture::Separate);
+    // the reason names the page the user chose, not its private copy
     if (!Succeeded(outcome))
-        return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome)));
+        return Converted::Failure(
+            QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome).replace(copy, path)));
     return converted;
 }
 

@@ -1,6 +1,7 @@
-// File > Open and dropping files on the source pane, in the real main window: converters
-// fetched from a site served over HTTP on loopback and as a file:// folder, the lines they
-// add removed, failures reported with the pane left as it was.
+// File > Open and dropping files on the source pane, in the real main window: the real
+// converters of this build's site, served over HTTP on loopback and as a file:// folder, on
+// documents made by an office suite (tests/data/documents); the lines they put before the
+// text are removed, failures are reported with the pane left as it was.
 #include "DocumentOpening.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
@@ -8,11 +9,12 @@
 #include "TForm1.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QPointer>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMimeData>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -20,29 +22,8 @@
 #include <QUrl>
 
 namespace {
-
-// Stand-in converters that keep the converters' contract: the document is text; "BROKEN"
-// in it makes them fail with a reason, "SLOW" makes them hang, "NOTEXT" gives no text.
-QByteArray StandIn(const QByteArray& output)
-{
-    return "#!/bin/sh\n"
-           "doc=\"$1\"\n"
-           "case \"$(head -c 100 \"$doc\")\" in\n"
-           "  *BROKEN*) echo \"cannot read $doc: not a document of this kind\" >&2; exit 2;;\n"
-           "  *SLOW*) sleep 60;;\n"
-           "esac\n"
-           "notext() { case \"$(head -c 100 \"$doc\")\" in *NOTEXT*) return 0;; esac; return 1; }\n"
-           + output;
-}
-
-QByteArray Headers(int lines)
-{
-    QByteArray text;
-    for (int i = 0; i < lines; ++i)
-        text += "echo 'converter line " + QByteArray::number(i + 1) + "'\n";
-    return text;
-}
-
+const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
+const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents");
 }  // namespace
 
 class DocumentOpeningTest : public QObject {
@@ -58,14 +39,14 @@ private slots:
 
 private:
     QString write(const QString& relative, const QByteArray& content);
-    void makeSite();
+    // A copy of a sample document under another name.
+    QString sample(const QString& sample, const QString& as);
     QString data() const { return m_home->filePath("data/Brenmark"); }
-    QString fileRoot() const { return QUrl::fromLocalFile(m_site).toString(QUrl::FullyEncoded); }
+    QString fileRoot() const { return QUrl::fromLocalFile(Site).toString(QUrl::FullyEncoded); }
     // File > Open with the dialog answered by `path`.
     void open(TForm1& form, ScriptedPrompts& prompts, const QString& path);
 
     std::unique_ptr<QTemporaryDir> m_home;
-    QString m_site;
 };
 
 void DocumentOpeningTest::init()
@@ -78,9 +59,6 @@ void DocumentOpeningTest::init()
         qunsetenv(name);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
-    // a folder name that needs encoding in a file:// address
-    m_site = m_home->filePath("the site");
-    makeSite();
 }
 
 QString DocumentOpeningTest::write(const QString& path, const QByteArray& content)
@@ -92,23 +70,14 @@ QString DocumentOpeningTest::write(const QString& path, const QByteArray& conten
     return path;
 }
 
-void DocumentOpeningTest::makeSite()
+QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
 {
-    const auto converter = [this](const char* name, const QByteArray& body) {
-        write(m_site + '/' + name, StandIn(body));
-    };
-    converter("xls-extract", Headers(1) + "notext || cat \"$doc\"\n");
-    converter("ppt-extract", Headers(2) + "notext || cat \"$doc\"\n");
-    converter("pdf-extract", "case \"$(head -c 100 \"$doc\")\" in *NOOUTPUT*) exit 0;; esac\n"
-                             "notext && : > \"$2\" || cat \"$doc\" > \"$2\"\n");
-    converter("htm-extract", "notext && : > \"${doc%.*}.txt\" || sed -e 's/<[^>]*>//g' \"$doc\" > \"${doc%.*}.txt\"\n");
-    // the Word converter arrives as a package that unpacks itself where it runs
-    write(m_site + "/doc-extract", "#!/bin/sh\n"
-                                   "cat > wordtext <<'END'\n"
-                                   + StandIn(Headers(1) + "notext || cat \"$doc\"\n")
-                                   + "END\n"
-                                     "chmod +x wordtext\n"
-                                     "printf 'cp1252 map' > cp1252.txt\n");
+    const QString path = m_home->filePath("docs/" + as);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::remove(path);
+    if (!QFile::copy(Samples + '/' + sample, path))
+        qFatal("cannot copy %s", qPrintable(sample));
+    return path;
 }
 
 void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QString& path)
@@ -127,7 +96,7 @@ void DocumentOpeningTest::opensEachKind_data()
 void DocumentOpeningTest::opensEachKind()
 {
     QFETCH(bool, overHttp);
-    SiteServer server(m_site);
+    SiteServer server(Site);
     qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot()).toUtf8());
     ScriptedPrompts prompts;
     TForm1 form;
@@ -137,30 +106,39 @@ void DocumentOpeningTest::opensEachKind()
     const QString docs = m_home->filePath("docs");
     // the user's own page.txt beside the page is never touched
     write(docs + "/page.txt", "mine");
+    write(docs + "/plain.txt", "caf\xc3\xa9 plain");
+    write(docs + "/styled.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
     struct Case {
+        QString sample;  // empty: a file written above
         QString name;
-        QByteArray content;
-        QString text;
+        QStringList lines;  // lines of the pane
+        QString header;     // what no line of the pane may be: the converter's own lines
     };
+    const QString word = "^.+: Word .*document.*$", sheets = "^.+: 2 sheets$", slides = "^(3 slides|talk.pptx|slides97.ppt)$";
     const Case cases[] = {
-        {"Report.DOCX", "Word text\nsecond paragraph", "Word text\nsecond paragraph"},
-        {"letter.doc", "another letter", "another letter"},
-        {"Budget.xlsx", "A1\tB1\nA2\tB2", "A1\tB1\nA2\tB2"},
-        {"talk.pptx", "Slide one", "Slide one"},
-        {"page.html", "<p>Hello <b>web</b></p>", "Hello web"},
-        {"page.htm", "<p>old page</p>", "old page"},
-        {"a.doc.htm", "<h1>later tag wins</h1>", "later tag wins"},
-        {"old.pdfs/notes.txt", "read as a PDF", "read as a PDF"},
-        {"manual.pdf", "PDF text", "PDF text"},
-        {"plain.txt", "caf\xc3\xa9 plain", QString::fromUtf8("caf\xc3\xa9 plain")},
-        {"styled.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}", "bold text"},
+        {"report.docx", "Report.DOCX", {"Quarterly report", "North\t1200\t\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"}, word},
+        {"letter-latin.doc", "letter.doc", {"Dear Ms. M\u00fcller,"}, word},
+        {"book.xlsx", "Budget.xlsx", {"Prices", "Item\tPrice\tDate\tNote"}, sheets},
+        {"book97.xls", "book97.xls", {"Prices", "Total\t15.5"}, sheets},
+        {"slides.pptx", "talk.pptx", {"Annual meeting", "Agenda"}, slides},
+        {"slides97.ppt", "slides97.ppt", {"Annual meeting", "Second box"}, slides},
+        {"page-japanese.html", "page.html", {"\u304a\u77e5\u3089\u305b"}, {}},
+        {"page-cyrillic.htm", "page.htm", {"\u041d\u043e\u0432\u043e\u0441\u0442\u0438 \u0434\u043d\u044f"}, {}},
+        {"page-greek.htm", "a.doc.htm", {"\u0391\u03bd\u03b1\u03ba\u03bf\u03af\u03bd\u03c9\u03c3\u03b7"}, word},
+        {"report.pdf", "manual.pdf", {"Footnote text here."}, {}},
+        {{}, "plain.txt", {"caf\u00e9 plain"}, {}},
+        {{}, "styled.rtf", {"bold text"}, {}},
     };
     QString previous;
     for (const Case& c : cases) {
-        const QString path = write(docs + '/' + c.name, c.content);
+        const QString path = c.sample.isEmpty() ? docs + '/' + c.name : sample(c.sample, c.name);
         open(form, prompts, path);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(c.name + ": " + prompts.messages.join('|')));
-        QCOMPARE(form.RichEdit1->toPlainText().trimmed(), c.text);
+        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        for (const QString& line : c.lines)
+            QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
+        if (!c.header.isEmpty())
+            QVERIFY2(pane.filter(QRegularExpression(c.header)).isEmpty(), qPrintable(c.name + ": " + pane.first()));
         QCOMPARE(form.statusText(), path + " loaded.");
         QCOMPARE(form.OpenedFileName, path);
         // each Open dialog proposes the document chosen before, never a converter's output
@@ -183,70 +161,79 @@ void DocumentOpeningTest::opensEachKind()
     }
     // an unpacked Word converter is reused without its package
     QFile::remove(data() + "/wordtext/doc-extract");
-    open(form, prompts, docs + "/letter.doc");
-    QCOMPARE(form.RichEdit1->toPlainText().trimmed(), QString("another letter"));
+    open(form, prompts, docs + "/Report.DOCX");
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
 
     // a cancelled dialog changes nothing
     form.RichEdit1->setPlainText("kept");
     form.Ouvrir1->trigger();
     QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
-    QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/letter.doc");
+    QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/Report.DOCX");
 }
 
 void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("site");  // "file", "http", "broken" (every download breaks off)
+    QTest::addColumn<QString>("sample");      // a sample document copied under `name`, or
+    QTest::addColumn<QByteArray>("content");  // what is written under it
+    QTest::addColumn<QString>("site");  // "file", "nowhere" (answers 404), "broken" (every download breaks off)
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("idle");  // the status line goes back to "Ready."
 
-    QTest::newRow("converter fails") << "bad.xls" << QByteArray("BROKEN") << "file"
-                                     << "could not be converted.\ncannot read " << true;
-    QTest::newRow("converter gives no text") << "empty.ppt" << QByteArray("NOTEXT") << "file"
-                                             << "No text was found in" << true;
-    QTest::newRow("converter writes no file") << "none.pdf" << QByteArray("NOOUTPUT") << "file"
-                                              << "Failed to open " << true;
-    QTest::newRow("page without text") << "blank.htm" << QByteArray("NOTEXT") << "file"
-                                       << "No text was found in" << true;
-    QTest::newRow("Word folder cannot be made") << "memo.doc" << QByteArray("x") << "file"
+    QTest::newRow("a .doc that is really text") << "notes.doc" << "hostile/text-renamed.doc" << QByteArray() << "file"
+                                                << "could not be converted.\n" << true;
+    QTest::newRow("empty workbook file") << "empty.xls" << "hostile/empty.doc" << QByteArray() << "file"
+                                         << "the file is empty" << true;
+    QTest::newRow("damaged PDF") << "cut.pdf" << "hostile/truncated.pdf" << QByteArray() << "file"
+                                 << "the file is damaged" << true;
+    QTest::newRow("encrypted PDF") << "secret.pdf" << "hostile/encrypted.pdf" << QByteArray() << "file"
+                                   << "protected by a password" << true;
+    QTest::newRow("scanned PDF") << "scan.pdf" << "hostile/image-only.pdf" << QByteArray() << "file"
+                                 << "holds no text" << true;
+    QTest::newRow("a text in a folder named .pdfs is read as a PDF")
+        << "old.pdfs/notes.txt" << QString() << QByteArray("plain words") << "file" << "not a PDF document" << true;
+    QTest::newRow("page without text") << "blank.htm" << QString() << QByteArray("<html><body> </body></html>")
+                                       << "file" << "docs/blank.htm: the page holds no text" << true;
+    QTest::newRow("Word folder cannot be made") << "memo.doc" << "report97.doc" << QByteArray() << "file"
                                                 << "Cannot create folder " << true;
-    QTest::newRow("converter hangs") << "slow.doc" << QByteArray("SLOW") << "file" << "did not finish within 1 seconds"
-                                     << true;
-    QTest::newRow("missing text file") << "absent.txt" << QByteArray() << "file" << "Failed to open " << true;
-    QTest::newRow("binary file named .txt") << "binary.txt" << QByteArray("ab\0cd", 5) << "file"
+    QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
+                                     << "did not finish within 1 seconds" << true;
+    QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
+                                       << true;
+    QTest::newRow("binary file named .txt") << "binary.txt" << QString() << QByteArray("ab\0cd", 5) << "file"
                                             << "neither a text nor a rich-text document" << true;
-    QTest::newRow("200 MB log") << "huge.log" << QByteArray() << "file" << "too large to open" << true;
-    QTest::newRow("converter not on the site") << "missing.xls" << QByteArray("x") << "http"
+    QTest::newRow("200 MB log") << "huge.log" << QString() << QByteArray() << "file" << "too large to open" << true;
+    QTest::newRow("converter not on the site") << "sheet.xls" << "book97.xls" << QByteArray() << "nowhere"
                                                << "could not be fetched from http" << false;
-    QTest::newRow("download breaks off") << "cut.ppt" << QByteArray("x") << "broken"
+    QTest::newRow("download breaks off") << "cut.ppt" << "slides97.ppt" << QByteArray() << "broken"
                                          << "could not be fetched from http" << false;
-    QTest::newRow("damaged converter in the data folder") << "damaged.pdf" << QByteArray("x") << "file"
+    QTest::newRow("damaged converter in the data folder") << "damaged.pdf" << "report.pdf" << QByteArray() << "file"
                                                           << "was damaged and has been removed" << false;
 }
 
 void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
 {
     QFETCH(QString, name);
+    QFETCH(QString, sample);
     QFETCH(QByteArray, content);
     QFETCH(QString, site);
     QFETCH(QString, message);
     QFETCH(bool, idle);
-    SiteServer server(m_site);
-    QFile::remove(m_site + "/xls-extract");  // only the HTTP row asks for it
-    if (site != "http")
-        write(m_site + "/xls-extract", StandIn(Headers(1) + "notext || cat \"$doc\"\n"));
-    qputenv("LINGUARO_SITE_URL",
-            (site == "file" ? fileRoot() : site == "http" ? server.root() : server.root("broken/")).toUtf8());
+    SiteServer server(Site);
+    qputenv("LINGUARO_SITE_URL", (site == "file" ? fileRoot() : server.root(site + '/')).toUtf8());
     if (name == "damaged.pdf")
         write(data() + "/pdf-extract", "<html>404 Not Found</html>");
     if (name == "memo.doc")
         write(data() + "/WordText", "a file where the folder belongs");
+    if (name == "slow.xls")
+        write(data() + "/xls-extract", "#!/bin/sh\nsleep 60\n");  // a converter that never ends
 
     const QString path = m_home->filePath("docs/" + name);
     if (name == "huge.log") {
         QFile huge(write(path, ""));
         QVERIFY(huge.resize(200LL * 1024 * 1024));
+    } else if (!sample.isEmpty()) {
+        this->sample(sample, name);
     } else if (name != "absent.txt") {
         write(path, content);
     }
@@ -277,15 +264,15 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     ScriptedPrompts prompts;
     TForm1 form;
     // quotes, blanks, $ and a command substitution are only characters of a name
-    const QString folder = m_home->filePath(QString::fromUtf8("d\xc3\xbc \"q\" $(touch pwned) 'x'"));
-    const QString path = write(folder + "/Bericht $HOME; rm -rf x.xls", "Zelle\t2");
+    const QString folder = QString::fromUtf8("d\xc3\xbc \"q\" $(touch pwned) 'x'");
+    const QString path = sample("book97.xls", folder + "/Bericht $HOME; rm -rf x.xls");
     open(form, prompts, path);
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QCOMPARE(form.RichEdit1->toPlainText().trimmed(), QString("Zelle\t2"));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Prices"));
     QVERIFY(QDir(m_home->path()).entryList({"pwned"}).isEmpty() && QDir().entryList({"pwned"}).isEmpty());
 
     // a file dropped on the source pane opens as File > Open opens it
-    const QString slides = write(folder + "/dropped.pptx", "Dropped slide");
+    const QString slides = sample("slides.pptx", folder + "/dropped.pptx");
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(slides)});
     QWidget* viewport = form.RichEdit1->viewport();
@@ -295,7 +282,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QVERIFY(drop.isAccepted());
-    QTRY_COMPARE(form.RichEdit1->toPlainText().trimmed(), QString("Dropped slide"));
+    QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
     QCOMPARE(form.FileOpen1Dialog.FileName, slides);
 }
