@@ -157,6 +157,7 @@ public:
     bool copyToClipboardOption() override;
     void setReadTargetOption(bool on) override;
     void readAloud() override;
+    void prepareService() override;
 
 public slots:
     void FormCreate();
@@ -214,7 +215,6 @@ private:
     void ApplyInterfaceLanguage();
     void applyLanguageColumn(int column);
     void selectPosition(QComboBox* list, int position);
-    void ensureServiceRunning();
     void wireDocuments();
     void wireFontBoxes();
     void wireHelp();
