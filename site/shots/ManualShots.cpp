@@ -90,8 +90,12 @@ const char* SampleText =
 void write(const QString& path, const QByteArray& content)
 {
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
+    if (file.open(QIODevice::WriteOnly)) {
         file.write(content);
+        file.flush();
+        // one date for every run, so the pictures change only when the program does
+        file.setFileTime(QDateTime(QDate(2024, 3, 1), QTime(9, 30)), QFileDevice::FileModificationTime);
+    }
 }
 
 }  // namespace
@@ -154,7 +158,9 @@ int main(int argc, char** argv)
     }
 
     // the Open dialog over a folder of documents of every kind
-    QTemporaryDir user(QDir::tempPath() + QStringLiteral("/home-XXXXXX"));
+    // a folder of one name for every run, so the pictures change only when the program does
+    QDir user(QDir::tempPath() + QStringLiteral("/linguaro-manual"));
+    user.removeRecursively();
     const QString documents = user.filePath(QStringLiteral("Documents"));
     QDir().mkpath(documents);
     for (const char* name : {"Annual report.docx", "Budget 2024.xlsx", "Letter.doc", "Notes.txt", "Product sheet.pdf",
@@ -169,6 +175,7 @@ int main(int argc, char** argv)
         settle(600);
         shoot(QStringLiteral("open.png"), &dialog);
     }
+    user.removeRecursively();
 
     QTextCursor cursor(form.RichEdit1->document());
     cursor.movePosition(QTextCursor::Start);
