@@ -15,13 +15,14 @@ const char* const Description =
     "Translates text between languages.\n\n"
     "Without options the translator's window opens; when it is already open it\n"
     "comes to the front instead.\n\n"
-    "With --from, --to or --file the text of standard input (or of the file) is\n"
-    "translated without a window and written to standard output, through the same\n"
-    "translation service as the window; languages not given are the window's last\n"
-    "choice. Each line is a line of the source pane (a last line break only ends\n"
-    "the last line). Progress goes to standard error when that is a terminal.\n\n"
-    "Exit codes: 0 done, 1 the translation or the service failed,\n"
-    "2 the command line, a language code or the input was wrong.";
+    "With --from, --to or --file the text of standard input (UTF-8), or of the\n"
+    "document as File > Open reads it, is translated without a window and written\n"
+    "to standard output, through the same translation service as the window;\n"
+    "languages not given are the window's last choice. Each line is a line of the\n"
+    "source pane (a last line break only ends the last line). Progress goes to\n"
+    "standard error when that is a terminal.\n\n"
+    "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
+    "or the service failed; 2 the command line, a language code or the text was wrong.";
 
 }  // namespace
 

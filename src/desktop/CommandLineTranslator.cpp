@@ -1,10 +1,14 @@
 #include "CommandLineTranslator.h"
 
+#include "ConsolePrompts.h"
+#include "DocumentOpening.h"
+#include "FileOpenDialog.h"
 #include "LanguageTable.h"
 #include "RegStore.h"
 #include "ServiceExchange.h"
 #include "ServiceLauncher.h"
 #include "ServicePairs.h"
+#include "TTransfer.h"
 #include "TextInput.h"
 #include "TextTranslation.h"
 #include "TranslationRun.h"
@@ -13,6 +17,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextDocument>
 
 #include <cerrno>
 #include <csignal>
@@ -52,8 +57,9 @@ public:
     ~Progress() { clear(); }
     void show(const QString& text)
     {
-        if (!m_shown)
+        if (!m_shown || (m_dirty && text == m_last))
             return;
+        m_last = text;
         std::fprintf(stderr, "\r%s\033[K", text.toLocal8Bit().constData());
         std::fflush(stderr);
         m_dirty = true;
@@ -68,6 +74,7 @@ public:
 private:
     bool m_shown;
     bool m_dirty = false;
+    QString m_last;
 };
 
 // The window's last choices and proxy, read as the window reads them, never written.
@@ -200,24 +207,30 @@ int CommandLineTranslator::Position(const QString& given, int stored, const char
     return position;
 }
 
-QString CommandLineTranslator::ReadText(QString& problem)
+QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
 {
+    exitCode = CommandLine::Misuse;
     const QString path = m_commandLine.file();
-    QFile input;
-    QString what = QStringLiteral("standard input");
-    if (path.isEmpty()) {
-        if (::isatty(STDIN_FILENO) == 1)
-            std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
-        input.open(stdin, QIODevice::ReadOnly);
-    } else {
-        what = path;
-        input.setFileName(path);
-        if (QFileInfo(path).isDir() || !input.open(QIODevice::ReadOnly)) {
+    if (!path.isEmpty()) {
+        const QFileInfo file(path);
+        if (!file.isFile() || !file.isReadable()) {
             problem = QStringLiteral("cannot read %1: %2")
-                          .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder") : input.errorString());
+                          .arg(path, !file.exists() ? QStringLiteral("no such file")
+                                                    : file.isDir() ? QStringLiteral("it is a folder")
+                                                                   : QStringLiteral("permission denied"));
             return {};
         }
+        const QString text = DocumentText(path, problem);
+        if (!problem.isEmpty())
+            exitCode = CommandLine::Failure;
+        return text;
     }
+
+    if (::isatty(STDIN_FILENO) == 1)
+        std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    const QString what = QStringLiteral("standard input");
     const QByteArray bytes = input.read(TextInput::Limit + 1);
     if (bytes.size() > TextInput::Limit) {
         problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
@@ -228,12 +241,46 @@ QString CommandLineTranslator::ReadText(QString& problem)
         return {};
     }
     QString text = TextInput::Decode(bytes, what, problem);
-    // a text file's last line break ends its last line rather than starting an empty one
+    // a text's last line break ends its last line rather than starting an empty one
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
     else if (text.endsWith(QLatin1Char('\r')))
         text.chop(1);
     return text;
+}
+
+QString CommandLineTranslator::DocumentText(const QString& path, QString& problem)
+{
+    ConsolePrompts prompts;
+    prompts.print = false;
+    Progress progress;
+    TTransfer transfer;
+    transfer.ShowDialog = false;
+    const QString converter = DocumentOpening::ConverterName(DocumentOpening::FormatTag(path));
+    transfer.OnCopyProgress = [&](TTransfer*, int, quint32 done, quint32 total) {
+        progress.show(total > 0 ? QStringLiteral("Fetching %1... %2%").arg(converter).arg(qint64(done) * 100 / total)
+                                : QStringLiteral("Fetching %1... %2 KB").arg(converter).arg(done / 1024));
+    };
+    auto document = std::make_unique<QTextDocument>();
+    FileOpenDialog dialog;
+    QString status;
+    DocumentOpening opening({[&document]() -> QTextDocument& { return *document; },
+                             [&document](std::unique_ptr<QTextDocument> built) { document = std::move(built); }},
+                            transfer, dialog, [&](const QString& text, bool) {
+                                status = text;
+                                progress.show(text);
+                            });
+    opening.Accept(path);
+    progress.clear();
+    // the window's status line says whether the document arrived
+    if (status != path + QStringLiteral(" loaded.")) {
+        problem = prompts.said.isEmpty() ? QStringLiteral("%1 could not be opened.").arg(path)
+                                         : prompts.said.join(QLatin1Char('\n'));
+        return {};
+    }
+    for (const QString& notice : prompts.said)
+        complain(notice);
+    return document->toPlainText();
 }
 
 int CommandLineTranslator::Translate()
@@ -244,10 +291,11 @@ int CommandLineTranslator::Translate()
     if (source < 0 || target < 0)
         return CommandLine::Misuse;
     QString problem;
-    const QString text = ReadText(problem);
+    int exitCode = CommandLine::Misuse;
+    const QString text = ReadText(problem, exitCode);
     if (!problem.isEmpty()) {
         complain(problem);
-        return CommandLine::Misuse;
+        return exitCode;
     }
 
     ServiceClient client;

@@ -27,8 +27,12 @@ private:
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.
     int Position(const QString& given, int stored, const char* option);
-    // The text to translate: the file's or standard input's; empty with `problem` set when unreadable.
-    QString ReadText(QString& problem);
+    // The text to translate: the document's or standard input's; empty with
+    // `problem` set (and the exit code in `exitCode`) when there is none.
+    QString ReadText(QString& problem, int& exitCode);
+    // The text File > Open puts into the source pane, through the same
+    // converters, fetched on first use with progress on standard error.
+    QString DocumentText(const QString& path, QString& problem);
 
     const CommandLine& m_commandLine;
 };

@@ -45,10 +45,13 @@ class TestCommandLine : public QObject {
 private slots:
     void initTestCase()
     {
+        // converters come from the site the build makes, to the window and the program alike
+        qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
         m_service = std::make_unique<ServiceProcess>();
         QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
     }
 
+    void writesWhatTheWindowShows_data();
     void writesWhatTheWindowShows();
     void failuresEndWithAMessageAndTheirCode_data();
     void failuresEndWithAMessageAndTheirCode();
@@ -91,15 +94,43 @@ private:
     std::unique_ptr<ServiceProcess> m_service;
 };
 
+void TestCommandLine::writesWhatTheWindowShows_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QByteArray>("bytes");
+    const QString samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/");
+    // standard input against text pasted into the pane; a document against File > Open
+    QTest::newRow("standard input") << QString() << SampleText().toUtf8();
+    QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(SampleText().toUtf8() + "\n");
+    QTest::newRow("Latin-1 text file") << QStringLiteral("latin.txt")
+                                       << QByteArray("The caf\xe9 is open.\r\nThe house is big.\r\n");
+    QTest::newRow("Word document") << samples + QStringLiteral("report.docx") << QByteArray();
+    QTest::newRow("PDF document") << samples + QStringLiteral("report.pdf") << QByteArray();
+}
+
 void TestCommandLine::writesWhatTheWindowShows()
 {
-    const QString text = SampleText();
+    QFETCH(QString, document);
+    QFETCH(QByteArray, bytes);
+    if (!document.isEmpty() && !bytes.isEmpty()) {
+        document = m_home.filePath(document);
+        QFile file(document);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
     QString pane;
     {
         AppFixture fixture;
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
         TForm1 form;
-        form.RichEdit1->setPlainText(text);
+        if (document.isEmpty()) {
+            form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
+        } else {
+            form.FileOpen1Dialog.FileName = document;
+            form.FileOpen1Accept();
+            QCOMPARE(form.statusText(), document + " loaded.");
+        }
         form.wl_srclang->setCurrentIndex(0);  // English
         form.wl_trglang->setCurrentIndex(3);  // Spanish
         form.ToolButton20Click();
@@ -107,24 +138,16 @@ void TestCommandLine::writesWhatTheWindowShows()
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
         pane = form.RichEdit2->toPlainText();
     }
-    QVERIFY2(pane.count(u'\n') > 5 && pane.contains(QStringLiteral("casa")), qPrintable(pane.left(300)));
+    QVERIFY2(pane.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(pane.left(300)));
 
-    // a text file: its last line break ends the last line
-    const QString path = m_home.filePath("letter.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8() + "\n");
-    file.close();
-    const QProcessEnvironment environment = bareTerminal(m_service->endpoint());
-    const Outcome fromFile = run({"--from", "en", "--to", "es", "--file", path}, {}, environment);
-    QVERIFY(fromFile.finished);
-    QCOMPARE(fromFile.err, QByteArray());
-    QCOMPARE(fromFile.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(fromFile.out), pane + u'\n');
-
-    const Outcome fromInput = run({"-f", "English", "-t", "spanish"}, text.toUtf8(), environment);
-    QCOMPARE(fromInput.exitCode, 0);
-    QCOMPARE(fromInput.out, fromFile.out);
+    const QStringList arguments = document.isEmpty() ? QStringList{"-f", "English", "-t", "spanish"}
+                                                     : QStringList{"--from", "en", "--to", "es", "--file", document};
+    const Outcome outcome = run(arguments, document.isEmpty() ? bytes + "\n" : QByteArray(),
+                                bareTerminal(m_service->endpoint()));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(outcome.out), pane + u'\n');
 }
 
 void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
@@ -148,7 +171,10 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
     QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2
                                     << "Unknown option 'frm'";
     QTest::newRow("missing file") << QStringList{"--to", "es", "--file", "/nonexistent/letter.txt"} << QByteArray()
-                                  << true << 2 << "cannot read /nonexistent/letter.txt";
+                                  << true << 2 << "cannot read /nonexistent/letter.txt: no such file";
+    QTest::newRow("document no converter reads")
+        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/hostile/truncated.pdf"}
+        << QByteArray() << true << 1 << "could not be converted";
     QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
                                               << true << 2 << "takes no other option";
     QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
