@@ -1,5 +1,8 @@
 #include "WindowRequests.h"
 
+#include "DocumentOpening.h"
+#include "PaneDocument.h"
+#include "SourcePane.h"
 #include "TForm1.h"
 
 #include <QClipboard>
@@ -30,7 +33,8 @@ QString WindowRequests::SelectedText()
 
 BusWindow::Selection WindowRequests::translateSelection()
 {
-    if (m_queued || m_form.translating())
+    // a translation or an open under way would mix its text with the selection's
+    if (m_queued || m_form.translating() || m_form.opening().Busy())
         return Selection::Busy;
     bringToFront();
     const QString text = SelectedText();
@@ -44,9 +48,14 @@ BusWindow::Selection WindowRequests::translateSelection()
     m_queued = true;
     QTimer::singleShot(0, this, [this, text] {
         m_queued = false;
-        if (m_form.translating())
+        if (m_form.translating() || m_form.opening().Busy())
             return;
-        m_form.RichEdit1->setPlainText(text);
+        // a long selection is laid out apart, as a long document is, so the window goes on painting
+        const DocumentOpening::Pane source = SourcePane(m_form.RichEdit1);
+        if (text.size() < DocumentOpening::LongText)
+            PaneDocument::setPlainText(source.document(), text);
+        else
+            source.adopt(PaneDocument::buildPlainText(text, source.document()));
         m_form.RichEdit2->clear();
         m_form.ToolButton20Click();
     });
