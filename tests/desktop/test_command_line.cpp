@@ -57,6 +57,7 @@ private slots:
     void failuresEndWithAMessageAndTheirCode();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
+    void installsWhereADesktopFindsIt();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -232,6 +233,43 @@ void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
     QVERIFY(!LoopbackPorts::Answers(port));
+}
+
+void TestCommandLine::installsWhereADesktopFindsIt()
+{
+    QTemporaryDir prefix;
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(CMAKE_COMMAND), {"--install", LINGUARO_BINARY_DIR, "--prefix", prefix.path()});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+
+    const QString entry = prefix.filePath("share/applications/linguaro.desktop");
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("/usr/bin/desktop-file-validate"), {entry});
+    QVERIFY(validate.waitForFinished());
+    QVERIFY2(validate.exitCode() == 0, validate.readAll().constData());
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    const QString program = prefix.filePath("bin/linguaro");
+    QVERIFY(text.contains("\nExec=" + program + "\n"));
+    QVERIFY(text.contains("\n[Desktop Action translate-selection]\nName=Translate selection\nExec=" + program
+                          + " --translate-selection\n"));
+    QVERIFY(QFile::exists(prefix.filePath("share/icons/hicolor/scalable/apps/linguaro.svg")));
+
+    // the link on the PATH finds the service and the site beside the program it leads to
+    QProcessEnvironment environment = bareTerminal({});
+    environment.remove("LINGUARO_SITE_URL");
+    environment.insert("XDG_DATA_HOME", prefix.filePath("data"));
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::Free()));
+    QProcess installed;
+    installed.setProcessEnvironment(environment);
+    installed.start(program, {"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"});
+    QVERIFY(installed.waitForFinished(120000));
+    QVERIFY2(installed.exitCode() == 0, installed.readAllStandardError().constData());
+    QVERIFY(QString::fromUtf8(installed.readAllStandardOutput()).contains(QString::fromUtf8("Cafetería")));
 }
 
 QTEST_MAIN(TestCommandLine)
