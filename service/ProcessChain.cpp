@@ -31,7 +31,9 @@ void ignoreBrokenPipes()
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
 }
 
-// The engine's tools read their input as UTF-8 whatever the service's locale.
+// The engine's tools read their input as UTF-8 whatever the service's locale;
+// the whole locale is set, since a LANG naming a locale this machine lacks
+// makes some of them stop at start-up and give an empty translation.
 std::vector<std::string> childEnvironment()
 {
     std::vector<std::string> env;
@@ -41,7 +43,7 @@ std::vector<std::string> childEnvironment()
             continue;
         env.emplace_back(entry);
     }
-    env.emplace_back("LC_CTYPE=C.UTF-8");
+    env.emplace_back("LC_ALL=C.UTF-8");
     return env;
 }
 

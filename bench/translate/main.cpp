@@ -20,6 +20,7 @@
 // wall clock but not the engine's CPU time. The CPU of each program the
 // service keeps running is read from /proc just before the service stops.
 
+#include "BenchSupport.h"
 #include "ServiceExchange.h"
 #include "TextPreparation.h"
 
@@ -48,31 +49,6 @@
 extern char** environ;
 
 namespace {
-
-QByteArray englishProse(qsizetype wanted)
-{
-    QStringList files;
-    const QDir licences(QStringLiteral("/usr/share/common-licenses"));
-    for (const QString& name : licences.entryList(QDir::Files, QDir::Name))
-        files << licences.filePath(name);
-    const QDir docs(QStringLiteral("/usr/share/doc"));
-    for (const QString& package : docs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        files << docs.filePath(package + QStringLiteral("/copyright"));
-    QByteArray text;
-    for (const QString& path : files) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        text += file.readAll();
-        text += '\n';
-        if (text.size() >= wanted)
-            break;
-    }
-    // end on a whole line, and keep only what decodes as UTF-8
-    text.truncate(wanted);
-    text.truncate(text.lastIndexOf('\n') + 1);
-    return QString::fromUtf8(text).toUtf8();
-}
 
 double seconds(const timeval& t)
 {
@@ -161,7 +137,7 @@ int main(int argc, char** argv)
     const qsizetype wanted = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
     const QString chains = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
-    const QByteArray prose = englishProse(wanted);
+    const QByteArray prose = BenchSupport::EnglishProse(wanted);
     QTemporaryFile corpus;
     if (!corpus.open() || corpus.write(prose) != prose.size() || !corpus.flush()) {
         std::fprintf(stderr, "cannot write the text to a temporary file\n");
@@ -177,25 +153,13 @@ int main(int argc, char** argv)
     std::printf("raw engine:  %.2f s CPU (user+sys), %.2f s wall\n", engineCpu, engineWall);
 
     QProcess service;
-    service.setProgram(QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
-    QStringList serviceArgs{QStringLiteral("--port"), QStringLiteral("0")};
+    QStringList serviceArgs;
     if (!chains.isEmpty())
         serviceArgs << QStringLiteral("--parallel") << chains;
-    service.setArguments(serviceArgs);
     rusage before{};
     getrusage(RUSAGE_CHILDREN, &before);
-    service.start();
-    QString endpoint;
-    QByteArray banner;
-    static const QRegularExpression listening(QStringLiteral("listening on (\\S+)"));
-    for (QDeadlineTimer deadline(20000); endpoint.isEmpty() && !deadline.hasExpired()
-                                         && service.state() != QProcess::NotRunning;) {
-        service.waitForReadyRead(100);
-        banner += service.readAllStandardOutput();
-        const auto match = listening.match(QString::fromUtf8(banner));
-        if (match.hasMatch())
-            endpoint = match.captured(1);
-    }
+    const QString endpoint =
+        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"), serviceArgs);
     if (endpoint.isEmpty()) {
         std::fprintf(stderr, "linguaro-service did not start: %s\n", service.readAllStandardError().constData());
         return 1;

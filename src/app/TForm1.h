@@ -127,6 +127,8 @@ public:
     // The window's HTTP client (`http`), one for the window's life.
     ServiceClient& http();
     QString statusText() const;
+    // A translation run is under way (its waits between chunks keep the window live).
+    bool translating() const { return m_translating; }
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
     DocumentOpening& opening() { return *m_opening; }

@@ -1,12 +1,16 @@
 #include "TranslatorMain.h"
 
+#include "CommandLine.h"
 #include "Folders.h"
 #include "LinguaroApplication.h"
 #include "TForm1.h"
 #include "TerminationSignals.h"
 #include "TransferGui.h"
+#include "SingleInstance.h"
+#include "TranslatorBusService.h"
 #include "UserPrompts.h"
 #include "WidgetPrompts.h"
+#include "WindowRequests.h"
 
 #include <QTimer>
 
@@ -19,6 +23,19 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
     QGuiApplication::setDesktopFileName(QStringLiteral("linguaro"));
     // taken from here on; one that comes during start-up is handled once the loop runs
     TerminationSignals termination;
+
+    // one window per session: a later start hands its request to the running one
+    const bool translateSelection =
+        CommandLine(QCoreApplication::arguments()).mode() == CommandLine::Mode::TranslateSelection;
+    TranslatorBusService bus;
+    SingleInstance instance(&bus);
+    if (instance.role() == SingleInstance::Role::Second) {
+        const int forwarded = instance.forward(translateSelection ? SingleInstance::Request::TranslateSelection
+                                                                  : SingleInstance::Request::ShowWindow);
+        if (forwarded >= 0)
+            return forwarded;
+    }
+
     WidgetPrompts prompts;
     UserPrompts::setInstance(&prompts);
     Folders::ExportWindowsFolder();
@@ -37,10 +54,16 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
             form.close();
             QCoreApplication::quit();
         });
+        auto* requests = new WindowRequests(form);
+        bus.attach(requests);
         form.show();
+        if (translateSelection)
+            QTimer::singleShot(0, requests, [requests] { requests->translateSelection(); });
         if (started)
             QTimer::singleShot(0, &form, [&form, &started] { started(form); });
         result = QApplication::exec();
+        bus.attach(nullptr);
+        instance.release();
     }
     UserPrompts::setInstance(nullptr);
     return result;

@@ -7,6 +7,9 @@ class TForm1;
 // The translator program: the application object, the main window and its
 // message loop until the window closes, by File > Exit, the window's close
 // box, the end of the session or a termination signal (SIGTERM, SIGINT,
-// SIGHUP) alike. `started`, when given, runs once the loop runs: tests drive
-// the real program through it.
+// SIGHUP) alike. On a session bus the first program serves the translator's
+// interface there and a later one only forwards its request (show the window,
+// or translate the selection with --translate-selection) and returns.
+// `started`, when given, runs once the loop runs: tests drive the real program
+// through it.
 int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started = {});

@@ -1,8 +1,22 @@
-// linguaro: the translator's main window.
+// linguaro: the translator's main window, and the translator from the command line.
 
+#include "CommandLine.h"
+#include "CommandLineTranslator.h"
 #include "TranslatorMain.h"
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+    // the command line's own work needs no window, no display and no session bus
+    const CommandLine commandLine(CommandLine::Arguments(argc, argv));
+    if (!commandLine.needsWindow())
+        return CommandLineTranslator::Main(argc, argv, commandLine);
+    if (!commandLine.windowCanOpen()) {
+        std::fputs("linguaro: there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                   "To translate without a window use --from, --to or --file; see linguaro --help.\n",
+                   stderr);
+        return CommandLine::Failure;
+    }
     return TranslatorMain(argc, argv);
 }

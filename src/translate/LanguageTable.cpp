@@ -402,6 +402,18 @@ QString ServiceCode(int position)
     return InRange(position) ? QString::fromLatin1(Entries[position].code) : QString();
 }
 
+int PositionOf(const QString& key)
+{
+    const QString wanted = key.trimmed();
+    if (wanted.isEmpty())
+        return -1;
+    for (int i = 0; i < Count; ++i)
+        if (wanted.compare(QLatin1String(Entries[i].code), Qt::CaseInsensitive) == 0
+            || wanted.compare(QLatin1String(Entries[i].name), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 QStringList DisplayNames()
 {
     QStringList names;

@@ -19,6 +19,9 @@ QString DisplayName(int position);
 // The service code (upper case) of the entry; empty outside 0 to 53, so an
 // unselected list (-1) yields an empty code.
 QString ServiceCode(int position);
+// The first position whose service code or display name is `key`, in any
+// case ("es", "ZH-TW", "spanish"); -1 when no entry has it.
+int PositionOf(const QString& key);
 // All 54 display names in list order.
 QStringList DisplayNames();
 // The 21 domain names in list order.

@@ -376,6 +376,15 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
     return get.body;
 }
 
+QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& proxy)
+{
+    m->applyProxy(proxy);
+    const Response get = m->perform(address, nullptr);
+    if (!get.succeeded())
+        throw ServiceError(m->describeFailure(get, address).toStdString());
+    return get.body;
+}
+
 QString ExtractTranslation(const QByteArray& reply)
 {
     // malformed sequences become U+FFFD rather than losing the whole reply

@@ -31,6 +31,10 @@ public:
     QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
                          const QString& targetCode, const ProxySettings& proxy);
 
+    // One GET of another page of the service (its list of pairs) and the
+    // reply's body. Throws ServiceError.
+    QByteArray Fetch(const QString& address, const ProxySettings& proxy);
+
     QString endpoint() const;
 
     // Time-outs (seconds): connecting, and a transfer that stalls; tests shorten them.

@@ -78,6 +78,32 @@ QStringList SplitIntoChunks(const QString& text, int limit)
     return chunks;
 }
 
+QString PlainPaneText(const QString& text)
+{
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        switch (c.unicode()) {
+        case '\r':
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            plain += QLatin1Char('\n');
+            break;
+        case 0x2028:
+        case 0x2029:
+            plain += QLatin1Char('\n');
+            break;
+        case 0x00a0:
+            plain += QLatin1Char(' ');
+            break;
+        default:
+            plain += c;
+        }
+    }
+    return plain;
+}
+
 int ProgressPercent(int i, int n)
 {
     if (n <= 0)

@@ -26,6 +26,10 @@ QString PrepareText(const QStringList& paneLines);
 // (never between the halves of a surrogate pair). Never returns an empty list.
 QStringList SplitIntoChunks(const QString& text, int limit);
 
+// The text as a plain-text pane gives it back: each line or paragraph break
+// (CR LF, CR, LF, U+2028, U+2029) a single LF, and a no-break space a space.
+QString PlainPaneText(const QString& text);
+
 // i * 100 / n rounded to the nearest integer, halves to the even neighbour.
 int ProgressPercent(int i, int n);
 

@@ -1,0 +1,63 @@
+#pragma once
+
+// What the benchmarks share: real English prose to translate, and the real
+// translation service on a free loopback port.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+namespace BenchSupport {
+
+// About `wanted` bytes of English prose: the licence texts in
+// /usr/share/common-licenses, then /usr/share/doc/*/copyright; whole lines of UTF-8.
+inline QByteArray EnglishProse(qsizetype wanted)
+{
+    QStringList files;
+    const QDir licences(QStringLiteral("/usr/share/common-licenses"));
+    for (const QString& name : licences.entryList(QDir::Files, QDir::Name))
+        files << licences.filePath(name);
+    const QDir docs(QStringLiteral("/usr/share/doc"));
+    for (const QString& package : docs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        files << docs.filePath(package + QStringLiteral("/copyright"));
+    QByteArray text;
+    for (const QString& path : files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        text += file.readAll();
+        text += '\n';
+        if (text.size() >= wanted)
+            break;
+    }
+    // end on a whole line, and keep only what decodes as UTF-8
+    text.truncate(wanted);
+    text.truncate(text.lastIndexOf('\n') + 1);
+    return QString::fromUtf8(text).toUtf8();
+}
+
+// Starts linguaro-service with --port 0 and `arguments`; returns the address of
+// its form once it listens, empty when it did not start.
+inline QString StartService(QProcess& service, const QString& program, const QStringList& arguments = {})
+{
+    service.setProgram(program);
+    service.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    service.start();
+    QByteArray banner;
+    static const QRegularExpression listening(QStringLiteral("listening on (\\S+)"));
+    for (QDeadlineTimer deadline(20000); !deadline.hasExpired() && service.state() != QProcess::NotRunning;) {
+        service.waitForReadyRead(100);
+        banner += service.readAllStandardOutput();
+        const auto match = listening.match(QString::fromUtf8(banner));
+        if (match.hasMatch())
+            return match.captured(1);
+    }
+    return {};
+}
+
+}  // namespace BenchSupport

@@ -1,0 +1,65 @@
+#include "WindowRequests.h"
+
+#include "DocumentOpening.h"
+#include "PaneDocument.h"
+#include "SourcePane.h"
+#include "TForm1.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTextEdit>
+#include <QTimer>
+
+WindowRequests::WindowRequests(TForm1& form) : QObject(&form), m_form(form) {}
+
+void WindowRequests::bringToFront()
+{
+    m_form.show();
+    m_form.setWindowState((m_form.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_form.raise();
+    m_form.activateWindow();
+}
+
+QString WindowRequests::SelectedText()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection()) {
+        const QString selected = clipboard->text(QClipboard::Selection);
+        if (!selected.trimmed().isEmpty())
+            return selected;
+    }
+    return clipboard->text(QClipboard::Clipboard);
+}
+
+BusWindow::Selection WindowRequests::translateSelection()
+{
+    // a translation or an open under way would mix its text with the selection's
+    if (m_queued || m_form.translating() || m_form.opening().Busy())
+        return Selection::Busy;
+    bringToFront();
+    const QString text = SelectedText();
+    if (text.trimmed().isEmpty()) {
+        m_form.setStatus(NothingSelected, false);
+        return Selection::Empty;
+    }
+    // The caller has its answer before the text is laid out and translated,
+    // which takes a while for a long selection. The window then shows just the
+    // selection and its translation.
+    m_queued = true;
+    QTimer::singleShot(0, this, [this, text] {
+        m_queued = false;
+        if (m_form.translating() || m_form.opening().Busy())
+            return;
+        // a long selection is laid out apart, as a long document is, so the window goes on painting
+        const DocumentOpening::Pane source = SourcePane(m_form.RichEdit1);
+        if (text.size() < DocumentOpening::LongText)
+            PaneDocument::setPlainText(source.document(), text);
+        else
+            source.adopt(PaneDocument::buildPlainText(text, source.document()));
+        m_form.RichEdit2->clear();
+        m_form.ToolButton20Click();
+    });
+    return Selection::Started;
+}
+
+ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }

@@ -1,0 +1,119 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+namespace {
+
+// Options of Qt's window layer: QApplication reads them itself.
+const char* const WindowOptionsWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                              "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                              "display", "geometry", "style", "stylesheet", "qmljsdebugger"};
+const char* const WindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+const char* const Description =
+    "Translates text between languages.\n\n"
+    "Without options the translator's window opens; when it is already open it\n"
+    "comes to the front instead.\n\n"
+    "With --from, --to or --file the text of standard input (UTF-8), or of the\n"
+    "document as File > Open reads it, is translated without a window and written\n"
+    "to standard output, through the same translation service as the window;\n"
+    "languages not given are the window's last choice. Each line is a line of the\n"
+    "source pane (a last line break only ends the last line). Progress goes to\n"
+    "standard error when that is a terminal.\n\n"
+    "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
+    "or the service failed; 2 the command line, a language code or the text was wrong.";
+
+}  // namespace
+
+CommandLine::CommandLine(const QStringList& arguments) { parse(arguments); }
+
+void CommandLine::parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and end."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and end."));
+    const QCommandLineOption from({QStringLiteral("f"), QStringLiteral("from")},
+                                  QStringLiteral("Language of the text: a code or a name from --list-languages."),
+                                  QStringLiteral("code"));
+    const QCommandLineOption to({QStringLiteral("t"), QStringLiteral("to")},
+                                QStringLiteral("Language to translate into: a code or a name."), QStringLiteral("code"));
+    const QCommandLineOption file(QStringLiteral("file"),
+                                  QStringLiteral("Translate this document (text, rich text, Word, Excel, PowerPoint, "
+                                                 "PDF or HTML) instead of standard input."),
+                                  QStringLiteral("path"));
+    const QCommandLineOption list(QStringLiteral("list-languages"),
+                                  QStringLiteral("List the language codes and names, and the language pairs the "
+                                                 "translation service reaches."));
+    const QCommandLineOption selection(QStringLiteral("translate-selection"),
+                                       QStringLiteral("Bring the window to the front and translate the selected text "
+                                                      "(the primary selection, else the clipboard)."));
+    parser.addOptions({help, version, from, to, file, list, selection});
+    for (const char* name : WindowOptionsWithValue) {
+        QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : WindowFlags) {
+        QCommandLineOption option{QLatin1String(name), QString()};
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    // the usage line names the program as it was called; the parser knows no name before the application exists
+    m_help = parser.helpText().replace(QLatin1String("<executable_name>"),
+                                       arguments.isEmpty() ? QStringLiteral("linguaro")
+                                                           : QFileInfo(arguments.constFirst()).fileName());
+
+    auto refuse = [this](const QString& why) {
+        m_mode = Mode::Invalid;
+        m_error = why;
+    };
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+    m_platformGiven = parser.isSet(QStringLiteral("platform"));
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument '%1' (a document to translate goes after --file).")
+                          .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(help)) {
+        m_mode = Mode::Help;
+        return;
+    }
+    if (parser.isSet(version)) {
+        m_mode = Mode::Version;
+        return;
+    }
+    m_from = parser.value(from);
+    m_to = parser.value(to);
+    m_file = parser.value(file);
+    const bool translating = parser.isSet(from) || parser.isSet(to) || parser.isSet(file);
+    if (parser.isSet(file) && m_file.isEmpty())
+        return refuse(QStringLiteral("--file needs the path of a document."));
+    if (parser.isSet(selection) && (translating || parser.isSet(list)))
+        return refuse(QStringLiteral("--translate-selection works in the window and takes no other option."));
+    if (parser.isSet(list) && translating)
+        return refuse(QStringLiteral("--list-languages takes no other option."));
+    if (parser.isSet(selection))
+        m_mode = Mode::TranslateSelection;
+    else if (parser.isSet(list))
+        m_mode = Mode::ListLanguages;
+    else if (translating)
+        m_mode = Mode::Translate;
+}
+
+bool CommandLine::windowCanOpen() const
+{
+    return m_platformGiven || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QStringList CommandLine::Arguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}

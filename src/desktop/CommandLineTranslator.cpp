@@ -1,0 +1,334 @@
+#include "CommandLineTranslator.h"
+
+#include "ConsolePrompts.h"
+#include "DocumentOpening.h"
+#include "FileOpenDialog.h"
+#include "LanguageTable.h"
+#include "RegStore.h"
+#include "ServiceExchange.h"
+#include "ServiceLauncher.h"
+#include "ServicePairs.h"
+#include "TTransfer.h"
+#include "TextInput.h"
+#include "TextTranslation.h"
+#include "TranslationRun.h"
+#include "WindowSettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextDocument>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+void complain(const QString& text)
+{
+    std::fprintf(stderr, "linguaro: %s\n", text.toLocal8Bit().constData());
+}
+
+void print(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+}
+
+// Writing standard output failed (a closed pipe, a full disk).
+struct OutputFailed {
+    int error;
+};
+
+void write(const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        || std::fflush(stdout) != 0)
+        throw OutputFailed{errno};
+}
+
+// The run's status line on standard error, one line rewritten in place; only
+// on a terminal, where someone reads it.
+class Progress {
+public:
+    Progress() : m_shown(::isatty(STDERR_FILENO) == 1) {}
+    ~Progress() { clear(); }
+    void show(const QString& text)
+    {
+        if (!m_shown || (m_dirty && text == m_last))
+            return;
+        m_last = text;
+        std::fprintf(stderr, "\r%s\033[K", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        m_dirty = true;
+    }
+    void clear()
+    {
+        if (m_dirty)
+            std::fputs("\r\033[K", stderr);
+        m_dirty = false;
+    }
+
+private:
+    bool m_shown;
+    bool m_dirty = false;
+    QString m_last;
+};
+
+// The window's last choices and proxy, read as the window reads them, never written.
+WindowSettings StoredSettings()
+{
+    WindowSettings settings;
+    RegStore store;
+    try {
+        ReadStartupSettings(store, settings);
+    } catch (const std::exception& e) {
+        complain(QStringLiteral("the settings file %1: %2").arg(store.filePath(), QString::fromUtf8(e.what())));
+    }
+    return settings;
+}
+
+// Starts the built-in service the way the window does; a problem ends the run.
+void EnsureService(ServiceLauncher& launcher, const ServiceClient& client)
+{
+    const QString problem = launcher.ensureRunning(client.endpoint());
+    if (!problem.isEmpty())
+        throw ServiceError(problem.toStdString());
+}
+
+QString NameOf(const QString& code, const QString& serviceName)
+{
+    const int position = LanguageTable::PositionOf(code);
+    if (position >= 0)
+        return LanguageTable::DisplayName(position);
+    return serviceName.isEmpty() ? code : serviceName;
+}
+
+QString Padded(const QString& text, int width)
+{
+    return text.leftJustified(width, QLatin1Char(' '));
+}
+
+}  // namespace
+
+CommandLineTranslator::CommandLineTranslator(const CommandLine& commandLine) : m_commandLine(commandLine) {}
+
+int CommandLineTranslator::Main(int& argc, char** argv, const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LINGUARO_VERSION));
+    return CommandLineTranslator(commandLine).Run();
+}
+
+int CommandLineTranslator::Run()
+{
+    // a reader that went away shows as a failed write, not as a sudden end
+    std::signal(SIGPIPE, SIG_IGN);
+    switch (m_commandLine.mode()) {
+    case CommandLine::Mode::Help:
+        print(m_commandLine.helpText());
+        return CommandLine::Success;
+    case CommandLine::Mode::Version:
+        print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+        return CommandLine::Success;
+    case CommandLine::Mode::Invalid:
+        complain(m_commandLine.error());
+        std::fputs("Try 'linguaro --help' for the options.\n", stderr);
+        return CommandLine::Misuse;
+    case CommandLine::Mode::ListLanguages:
+        return ListLanguages();
+    case CommandLine::Mode::Translate:
+        return Translate();
+    case CommandLine::Mode::Window:
+    case CommandLine::Mode::TranslateSelection:
+        break;
+    }
+    return CommandLine::Misuse;
+}
+
+int CommandLineTranslator::ListLanguages()
+{
+    QString list = QStringLiteral("Languages of the translator's lists (code, name):\n");
+    for (int i = 0; i < LanguageTable::Count; ++i)
+        list += QStringLiteral("  %1 %2\n").arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6),
+                                                 LanguageTable::DisplayName(i));
+    print(list);
+    std::fflush(stdout);
+
+    const WindowSettings settings = StoredSettings();
+    ServiceClient client;
+    ServiceLauncher launcher;
+    const QString address = ServicePairs::Address(client.endpoint());
+    QList<ServicePair> pairs;
+    try {
+        EnsureService(launcher, client);
+        if (!ServicePairs::Parse(client.Fetch(address, settings.Proxy), pairs)) {
+            complain(QStringLiteral("the translation service does not list its language pairs at %1.").arg(address));
+            return CommandLine::Failure;
+        }
+    } catch (const ServiceError& e) {
+        complain(QStringLiteral("could not ask the translation service which pairs it reaches: %1")
+                     .arg(QString::fromUtf8(e.what())));
+        return CommandLine::Failure;
+    }
+
+    list = QStringLiteral("\nLanguage pairs the translation service reaches (from, to):\n");
+    for (const ServicePair& pair : pairs) {
+        QString line = QStringLiteral("  %1 %2 %3 to %4")
+                           .arg(Padded(pair.from, 6), Padded(pair.to, 6), NameOf(pair.from, pair.fromName),
+                                NameOf(pair.to, pair.toName));
+        if (!pair.via.isEmpty())
+            line += QStringLiteral(" (through %1)").arg(pair.via.join(QStringLiteral(", ")));
+        list += line + QLatin1Char('\n');
+    }
+    if (pairs.isEmpty())
+        list += QStringLiteral("  none: the service has no language pairs installed\n");
+    print(list);
+    return std::fflush(stdout) == 0 ? CommandLine::Success : CommandLine::Failure;
+}
+
+int CommandLineTranslator::Position(const QString& given, int stored, const char* option)
+{
+    if (given.isEmpty()) {
+        if (stored >= 0 && stored < LanguageTable::Count)
+            return stored;
+        complain(QStringLiteral("no language chosen for %1: give a code (linguaro --list-languages lists them).")
+                     .arg(QLatin1String(option)));
+        return -1;
+    }
+    const int position = LanguageTable::PositionOf(given);
+    if (position < 0)
+        complain(QStringLiteral("unknown language code '%1' for %2; linguaro --list-languages lists the codes.")
+                     .arg(given, QLatin1String(option)));
+    return position;
+}
+
+QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
+{
+    exitCode = CommandLine::Misuse;
+    const QString path = m_commandLine.file();
+    if (!path.isEmpty()) {
+        const QFileInfo file(path);
+        if (!file.isFile() || !file.isReadable()) {
+            problem = QStringLiteral("cannot read %1: %2")
+                          .arg(path, !file.exists() ? QStringLiteral("no such file")
+                                                    : file.isDir() ? QStringLiteral("it is a folder")
+                                                                   : QStringLiteral("permission denied"));
+            return {};
+        }
+        const QString text = DocumentText(path, problem);
+        if (!problem.isEmpty())
+            exitCode = CommandLine::Failure;
+        return text;
+    }
+
+    if (::isatty(STDIN_FILENO) == 1)
+        std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    const QString what = QStringLiteral("standard input");
+    const QByteArray bytes = input.read(TextInput::Limit + 1);
+    if (bytes.size() > TextInput::Limit) {
+        problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
+        return {};
+    }
+    if (input.error() != QFileDevice::NoError) {
+        problem = QStringLiteral("cannot read %1: %2").arg(what, input.errorString());
+        return {};
+    }
+    QString text = TextInput::Decode(bytes, what, problem);
+    // a text's last line break ends its last line rather than starting an empty one
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    else if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+QString CommandLineTranslator::DocumentText(const QString& path, QString& problem)
+{
+    ConsolePrompts prompts;
+    prompts.print = false;
+    Progress progress;
+    TTransfer transfer;
+    transfer.ShowDialog = false;
+    const QString converter = DocumentOpening::ConverterName(DocumentOpening::FormatTag(path));
+    transfer.OnCopyProgress = [&](TTransfer*, int, quint32 done, quint32 total) {
+        progress.show(total > 0 ? QStringLiteral("Fetching %1... %2%").arg(converter).arg(qint64(done) * 100 / total)
+                                : QStringLiteral("Fetching %1... %2 KB").arg(converter).arg(done / 1024));
+    };
+    auto document = std::make_unique<QTextDocument>();
+    FileOpenDialog dialog;
+    QString status;
+    DocumentOpening opening({[&document]() -> QTextDocument& { return *document; },
+                             [&document](std::unique_ptr<QTextDocument> built) { document = std::move(built); }},
+                            transfer, dialog, [&](const QString& text, bool) {
+                                status = text;
+                                progress.show(text);
+                            });
+    opening.Accept(path);
+    progress.clear();
+    // the window's status line says whether the document arrived
+    if (status != path + QStringLiteral(" loaded.")) {
+        problem = prompts.said.isEmpty() ? QStringLiteral("%1 could not be opened.").arg(path)
+                                         : prompts.said.join(QLatin1Char('\n'));
+        return {};
+    }
+    for (const QString& notice : prompts.said)
+        complain(notice);
+    return document->toPlainText();
+}
+
+int CommandLineTranslator::Translate()
+{
+    const WindowSettings settings = StoredSettings();
+    const int source = Position(m_commandLine.from(), settings.SourcePosition, "--from");
+    const int target = Position(m_commandLine.to(), settings.TargetPosition, "--to");
+    if (source < 0 || target < 0)
+        return CommandLine::Misuse;
+    QString problem;
+    int exitCode = CommandLine::Misuse;
+    const QString text = ReadText(problem, exitCode);
+    if (!problem.isEmpty()) {
+        complain(problem);
+        return exitCode;
+    }
+
+    ServiceClient client;
+    ServiceLauncher launcher;
+    Progress progress;
+    TextTranslation translation(client, settings.Proxy);
+    translation.prepareService = [&] { EnsureService(launcher, client); };
+    translation.status = [&](const QString& status) { progress.show(status); };
+    bool written = false;
+    translation.paragraph = [&](const QString& paragraph) {
+        // paragraphs apart by a line feed, as in the target pane
+        write((written ? QByteArray("\n") : QByteArray()) + paragraph.toUtf8());
+        written = true;
+    };
+    try {
+        const QString refusal = translation.Run(text, source, target);
+        progress.clear();
+        if (!refusal.isEmpty()) {
+            // the window's wording, without the prefix its message boxes carry
+            complain(refusal.startsWith(QLatin1String("ERROR: ")) ? refusal.mid(7) : refusal);
+            return CommandLine::Misuse;
+        }
+        write("\n");
+    } catch (const ServiceError& e) {
+        progress.clear();
+        if (written)
+            std::fputs("\n", stdout);
+        complain(QString::fromUtf8(e.what()));
+        return CommandLine::Failure;
+    } catch (const OutputFailed& failure) {
+        progress.clear();
+        complain(QStringLiteral("could not write the translation: %1").arg(QString::fromLocal8Bit(std::strerror(failure.error))));
+        return CommandLine::Failure;
+    }
+    return CommandLine::Success;
+}

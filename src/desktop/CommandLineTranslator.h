@@ -1,0 +1,38 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <QString>
+
+struct WindowSettings;
+
+// The program without a window: help, version, the language list, and the
+// translation of standard input or a document to standard output through the
+// same run, service and routing as the window. Needs no display and no
+// session bus; messages go to standard error.
+class CommandLineTranslator {
+public:
+    explicit CommandLineTranslator(const CommandLine& commandLine);
+
+    // Does what the command line asks and returns the program's exit code.
+    int Run();
+
+    // The whole program for a command line that needs no window: a core
+    // application (no display needed), then Run().
+    static int Main(int& argc, char** argv, const CommandLine& commandLine);
+
+private:
+    int ListLanguages();
+    int Translate();
+    // The list position for --from or --to: the code or name given, else the
+    // window's last choice. -1 with a message on standard error when there is none.
+    int Position(const QString& given, int stored, const char* option);
+    // The text to translate: the document's or standard input's; empty with
+    // `problem` set (and the exit code in `exitCode`) when there is none.
+    QString ReadText(QString& problem, int& exitCode);
+    // The text File > Open puts into the source pane, through the same
+    // converters, fetched on first use with progress on standard error.
+    QString DocumentText(const QString& path, QString& problem);
+
+    const CommandLine& m_commandLine;
+};

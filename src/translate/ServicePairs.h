@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QByteArray;
+
+// One language pair a translation service reaches, in the service's lower-case
+// codes; `via` names the languages a pivot route passes through.
+struct ServicePair {
+    QString from;
+    QString to;
+    QString fromName;
+    QString toName;
+    QStringList via;
+};
+
+// The list of pairs a service publishes beside its translate form (GET /pairs).
+namespace ServicePairs {
+
+// The address of the list beside an endpoint: its last path segment replaced by "pairs".
+QString Address(const QString& endpoint);
+
+// The pairs of a reply {"pairs":[{"from":..,"to":..,"fromName":..,"toName":..,"via":[..]},..]}.
+// False when the reply is not such a list; entries without both codes are skipped.
+bool Parse(const QByteArray& reply, QList<ServicePair>& pairs);
+
+}  // namespace ServicePairs

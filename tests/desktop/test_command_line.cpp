@@ -1,0 +1,276 @@
+// The real linguaro program without a window against the real service: what
+// it writes is what the window's target pane shows for the same text, and
+// every failure ends with a clear message and its exit code, never a hang.
+#include "AppFixture.h"
+#include "LoopbackPorts.h"
+#include "ServiceProcess.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+const QString Program = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro");
+
+struct Outcome {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Several chunks of text with the characters a form body and a pane treat
+// specially: "&", "%", "=", "+", quotes, accents, a no-break space, CR LF and
+// blank lines, lines of spaces.
+QString SampleText()
+{
+    const QString paragraph =
+        QStringLiteral("The house is big & the garden is green; the price is 5% = cheap + fast. "
+                       "\"Where is the station?\" she asked. It's near the old bridge (the north one).\r\n");
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += paragraph + (i % 5 == 4 ? QStringLiteral("\r\n   \r\n") : QString());
+    return text + QString::fromUtf8("The café is open.\u00a0The dog is naïve.\nThe last line");
+}
+
+}  // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // converters come from the site the build makes, to the window and the program alike
+        qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
+        m_service = std::make_unique<ServiceProcess>();
+        QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
+    }
+
+    void writesWhatTheWindowShows_data();
+    void writesWhatTheWindowShows();
+    void failuresEndWithAMessageAndTheirCode_data();
+    void failuresEndWithAMessageAndTheirCode();
+    void listsLanguagesAndThePairsTheServiceReaches();
+    void startsTheBuiltInServiceAndStopsItAgain();
+    void installsWhereADesktopFindsIt();
+
+private:
+    // No display, no window platform, no session bus: what a bare terminal or a CI job has.
+    QProcessEnvironment bareTerminal(const QString& serviceUrl) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
+                                 "LINGUARO_SERVICE_URL", "http_proxy", "HTTP_PROXY"})
+            environment.remove(QLatin1String(name));
+        environment.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        if (!serviceUrl.isEmpty())
+            environment.insert("LINGUARO_SERVICE_URL", serviceUrl);
+        return environment;
+    }
+
+    Outcome run(const QStringList& arguments, const QByteArray& input, const QProcessEnvironment& environment) const
+    {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(Program, arguments);
+        Outcome outcome;
+        if (!program.waitForStarted(10000))
+            return outcome;
+        program.write(input);
+        program.closeWriteChannel();
+        outcome.finished = program.waitForFinished(120000) && program.exitStatus() == QProcess::NormalExit;
+        outcome.exitCode = program.exitCode();
+        outcome.out = program.readAllStandardOutput();
+        outcome.err = program.readAllStandardError();
+        return outcome;
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<ServiceProcess> m_service;
+};
+
+void TestCommandLine::writesWhatTheWindowShows_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QByteArray>("bytes");
+    const QString samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/");
+    // standard input against text pasted into the pane; a document against File > Open
+    QTest::newRow("standard input") << QString() << SampleText().toUtf8();
+    QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(SampleText().toUtf8() + "\n");
+    QTest::newRow("Latin-1 text file") << QStringLiteral("latin.txt")
+                                       << QByteArray("The caf\xe9 is open.\r\nThe house is big.\r\n");
+    QTest::newRow("Word document") << samples + QStringLiteral("report.docx") << QByteArray();
+    QTest::newRow("PDF document") << samples + QStringLiteral("report.pdf") << QByteArray();
+}
+
+void TestCommandLine::writesWhatTheWindowShows()
+{
+    QFETCH(QString, document);
+    QFETCH(QByteArray, bytes);
+    if (!document.isEmpty() && !bytes.isEmpty()) {
+        document = m_home.filePath(document);
+        QFile file(document);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QString pane;
+    {
+        AppFixture fixture;
+        qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
+        TForm1 form;
+        if (document.isEmpty()) {
+            form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
+        } else {
+            form.FileOpen1Dialog.FileName = document;
+            form.FileOpen1Accept();
+            QCOMPARE(form.statusText(), document + " loaded.");
+        }
+        form.wl_srclang->setCurrentIndex(0);  // English
+        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        form.ToolButton20Click();
+        QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
+        QCOMPARE(form.statusText(), QStringLiteral("Done."));
+        pane = form.RichEdit2->toPlainText();
+    }
+    QVERIFY2(pane.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(pane.left(300)));
+
+    const QStringList arguments = document.isEmpty() ? QStringList{"-f", "English", "-t", "spanish"}
+                                                     : QStringList{"--from", "en", "--to", "es", "--file", document};
+    const Outcome outcome = run(arguments, document.isEmpty() ? bytes + "\n" : QByteArray(),
+                                bareTerminal(m_service->endpoint()));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(outcome.out), pane + u'\n');
+}
+
+void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("serviceReachable");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QStringList spanish{"--from", "en", "--to", "es"};
+    QTest::newRow("unknown code") << QStringList{"--from", "xx", "--to", "es"} << QByteArray("Hello") << true << 2
+                                  << "unknown language code 'xx' for --from";
+    QTest::newRow("the two Dutch entries") << QStringList{"-f", "nl", "-t", "Dutch"} << QByteArray("Hallo") << true
+                                           << 2 << "Source language is the same as the destination language!";
+    QTest::newRow("binary input") << spanish << QByteArray("\x7f" "ELF\x02\x01\x00\x00", 8) << true << 2
+                                  << "binary data (a zero byte at offset 6)";
+    QTest::newRow("not UTF-8") << spanish << QByteArray("caf\xe9 au lait") << true << 2
+                               << "not UTF-8 text (byte 0xe9 at offset 3";
+    QTest::newRow("empty input") << spanish << QByteArray() << true << 2 << "Nothing to translate!";
+    QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2
+                                    << "Unknown option 'frm'";
+    QTest::newRow("missing file") << QStringList{"--to", "es", "--file", "/nonexistent/letter.txt"} << QByteArray()
+                                  << true << 2 << "cannot read /nonexistent/letter.txt: no such file";
+    QTest::newRow("document no converter reads")
+        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/hostile/truncated.pdf"}
+        << QByteArray() << true << 1 << "could not be converted";
+    QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
+                                              << true << 2 << "takes no other option";
+    QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
+                                         << "Could not connect to the translation service at 127.0.0.1:";
+    QTest::newRow("no display for the window") << QStringList{} << QByteArray() << true << 1
+                                               << "no display to open the window on";
+    QTest::newRow("pairs unreachable") << QStringList{"--list-languages"} << QByteArray() << false << 1
+                                       << "could not ask the translation service which pairs it reaches";
+}
+
+void TestCommandLine::failuresEndWithAMessageAndTheirCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(bool, serviceReachable);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::Free());
+    const Outcome outcome = run(arguments, input, bareTerminal(serviceReachable ? m_service->endpoint() : closed));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY2(outcome.err.startsWith("linguaro: ") && QString::fromUtf8(outcome.err).contains(message),
+             outcome.err.constData());
+    if (!arguments.contains("--list-languages"))
+        QCOMPARE(outcome.out, QByteArray());
+}
+
+void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()
+{
+    const Outcome outcome = run({"--list-languages"}, {}, bareTerminal(m_service->endpoint()));
+    QCOMPARE(outcome.exitCode, 0);
+    const QString listing = QString::fromUtf8(outcome.out);
+    QVERIFY(listing.contains(QStringLiteral("\n  en     English\n")));
+    QVERIFY(listing.contains(QStringLiteral("\n  zh-tw  Chinese(T)\n")));
+    QCOMPARE(listing.count(QRegularExpression(QStringLiteral("^  [a-z-]+ +[A-Z]"), QRegularExpression::MultilineOption)),
+             54);
+    // the engine's pairs, named with the lists' names where the lists have them
+    QVERIFY2(listing.contains(QRegularExpression(QStringLiteral("^  en +es +English to Spanish$"),
+                                                 QRegularExpression::MultilineOption)),
+             qPrintable(listing));
+    QVERIFY(listing.contains(QRegularExpression(QStringLiteral("^  fr +es +French to Spanish$"),
+                                                QRegularExpression::MultilineOption)));
+}
+
+void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
+{
+    const quint16 port = LoopbackPorts::Free();
+    QProcessEnvironment environment = bareTerminal({});
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
+    // a locale this machine lacks reaches the service and its engine too
+    environment.insert("LANG", "xx_YY.UTF-8");
+    const Outcome outcome = run({"--to", "es"}, "The house is big.\n", environment);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
+    QVERIFY(!LoopbackPorts::Answers(port));
+}
+
+void TestCommandLine::installsWhereADesktopFindsIt()
+{
+    QTemporaryDir prefix;
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(CMAKE_COMMAND), {"--install", LINGUARO_BINARY_DIR, "--prefix", prefix.path()});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+
+    const QString entry = prefix.filePath("share/applications/linguaro.desktop");
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("/usr/bin/desktop-file-validate"), {entry});
+    QVERIFY(validate.waitForFinished());
+    QVERIFY2(validate.exitCode() == 0, validate.readAll().constData());
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    const QString program = prefix.filePath("bin/linguaro");
+    QVERIFY(text.contains("\nExec=" + program + "\n"));
+    QVERIFY(text.contains("\n[Desktop Action translate-selection]\nName=Translate selection\nExec=" + program
+                          + " --translate-selection\n"));
+    QVERIFY(QFile::exists(prefix.filePath("share/icons/hicolor/scalable/apps/linguaro.svg")));
+
+    // the link on the PATH finds the service and the site beside the program it leads to
+    QProcessEnvironment environment = bareTerminal({});
+    environment.remove("LINGUARO_SITE_URL");
+    environment.insert("XDG_DATA_HOME", prefix.filePath("data"));
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::Free()));
+    QProcess installed;
+    installed.setProcessEnvironment(environment);
+    installed.start(program, {"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"});
+    QVERIFY(installed.waitForFinished(120000));
+    QVERIFY2(installed.exitCode() == 0, installed.readAllStandardError().constData());
+    QVERIFY(QString::fromUtf8(installed.readAllStandardOutput()).contains(QString::fromUtf8("Cafetería")));
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "test_command_line.moc"
