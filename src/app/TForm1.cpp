@@ -12,6 +12,7 @@
 #include "RegStore.h"
 #include "ServiceExchange.h"
 #include "SearchDialog.h"
+#include "TAgent.h"
 #include "ServiceLauncher.h"
 #include "TForm4.h"
 #include "TTransfer.h"
@@ -78,6 +79,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     Transfer1 = new TTransfer(this);
     Transfer1->setObjectName(QStringLiteral("Transfer1"));
+    Agent1 = new TAgent(this);
+    Agent1->setObjectName(QStringLiteral("Agent1"));
     buildPanes();
     buildToolBar();
     buildMenus();

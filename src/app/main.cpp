@@ -1,5 +1,6 @@
 // linguaro: the translator's main window.
 
+#include "DisplayPlatform.h"
 #include "LinguaroApplication.h"
 #include "TForm1.h"
 #include "TransferGui.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // the character's windows need a platform that lets them stand where they are put, on top
+    PreferX11OnWayland(argc, argv);
     LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));

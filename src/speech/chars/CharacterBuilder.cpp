@@ -108,17 +108,19 @@ CharacterData CharacterBuilder::build()
     const Pose rest;
     add(QStringLiteral("RestPose"), {{rest, 100}});
 
-    Keyframes show, hide;
-    for (int i = 0; i <= 12; ++i) {
+    // the last frame of coming and the first of going are the rest pose itself
+    Keyframes show, hide{{rest, 60}};
+    for (int i = 0; i < 12; ++i) {
         Pose coming = rest;
         coming.appear = i / 12.0;
         coming.phase = i / 12.0;
         show.push_back({coming, 60});
         Pose going = rest;
-        going.appear = 1 - i / 12.0;
-        going.phase = i / 12.0;
+        going.appear = 1 - (i + 1) / 12.0;
+        going.phase = (i + 1) / 12.0;
         hide.push_back({going, 60});
     }
+    show.push_back({rest, 60});
     add(QStringLiteral("Show"), show);
     add(QStringLiteral("Hide"), hide);
 

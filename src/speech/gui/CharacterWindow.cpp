@@ -81,10 +81,10 @@ void CharacterWindow::onBalloonChanged()
     const QRect old = m_balloonRect.adjusted(-2, -TailHeight - 2, 2, TailHeight + 2);
     m_balloonRect = QRect();
     if (m_core.balloonVisible() && !m_core.balloonText().isEmpty()) {
-        // below the figure when there is no room above it on its screen
+        // below the figure when there is no room above it on its screen, and never off its sides
         const QScreen* screen = this->screen();
-        const int top = screen ? screen->availableGeometry().top() : 0;
-        m_balloonBelow = mapToGlobal(figureRect().topLeft()).y() - BalloonRoom < top;
+        const QRect area = screen ? screen->availableGeometry().translated(-pos()) : rect();
+        m_balloonBelow = figureRect().top() - BalloonRoom < area.top();
 
         const QFontMetrics metrics(balloonFont());
         const int textWidth = width() - 2 * TextPadding - 2;
@@ -93,7 +93,9 @@ void CharacterWindow::onBalloonChanged()
         const QSize size(std::max(text.width(), MinimumBalloonWidth) + 2 * TextPadding,
                          std::min(text.height(), maxTextHeight) + 2 * TextPadding);
         const QRect figure = figureRect();
-        const int left = std::clamp(figure.center().x() - size.width() / 2, 1, width() - size.width() - 1);
+        const int leftmost = std::max(1, area.left() + 1);
+        const int rightmost = std::max(leftmost, std::min(width(), area.right()) - size.width() - 1);
+        const int left = std::clamp(figure.center().x() - size.width() / 2, leftmost, rightmost);
         const int y = m_balloonBelow ? figure.bottom() + TailHeight + 2 : figure.top() - TailHeight - 2 - size.height();
         m_balloonRect = QRect(QPoint(left, y), size);
     }
@@ -179,7 +181,7 @@ void CharacterWindow::updateInputRegion()
 {
     QRegion region = figureRegion(m_core.currentImage()).translated(figureRect().topLeft());
     if (!m_balloonRect.isEmpty())
-        region += QRegion(balloonPath().toFillPolygon().toPolygon()).united(m_balloonRect);
+        region += QRegion(balloonPath().toFillPolygon().toPolygon(), Qt::WindingFill);
     if (region == m_inputRegion && !mask().isEmpty())
         return;
     m_inputRegion = region;
