@@ -177,6 +177,6 @@ void MerlinArtist::draw(QPainter& p, const Pose& pose) const
     sleeve(p, thinking.shoulder, thinking.elbow, thinking.wrist);
     sleeve(p, waving.shoulder, waving.elbow, waving.wrist);
 
-    thoughtBubbles(p, {86, 46}, pose.thought);
+    thoughtBubbles(p, {93, 40}, pose.thought);
     p.restore();
 }

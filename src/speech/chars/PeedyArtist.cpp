@@ -127,23 +127,25 @@ void PeedyArtist::draw(QPainter& p, const Pose& pose) const
     p.save();
     p.translate(68, 66);
     p.scale(1.15, 1.15);
-    flat(p, ellipse({0, 6 + open * 4}, 6, 2 + open * 6), QColor(110, 26, 38), 1.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(222, 104, 118));
-    if (open > 0.1)
-        p.drawEllipse(QPointF(0, 7 + open * 7), 3.5, 1.2 + open * 2);
+    // the open mouth between the halves, then the lower half, then the hooked upper one over both
+    flat(p, ellipse({0, 4.5 + open * 4}, 6.5, 1.5 + open * 5), QColor(110, 26, 38), 1.0);
+    if (open > 0.1) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(222, 104, 118));
+        p.drawEllipse(QPointF(0, 6 + open * 6), 3.8, 1 + open * 2);
+    }
     QPainterPath lower;
-    lower.moveTo(-7, 3 + open * 8);
-    lower.quadTo(0, 1 + open * 8, 7, 3 + open * 8);
-    lower.quadTo(6, 10 + open * 9, 0, 12 + open * 9);
-    lower.quadTo(-6, 10 + open * 9, -7, 3 + open * 8);
-    shaded(p, lower, darker(Beak, 0.15), {-2, 5 + open * 8}, 10, 1.2);
+    lower.moveTo(-7.5, 3 + open * 8);
+    lower.quadTo(0, 1.5 + open * 8, 7.5, 3 + open * 8);
+    lower.quadTo(6.5, 10 + open * 8.5, 0, 11.5 + open * 8.5);
+    lower.quadTo(-6.5, 10 + open * 8.5, -7.5, 3 + open * 8);
+    shaded(p, lower, darker(Beak, 0.18), {-2, 5 + open * 8}, 10, 1.2);
     QPainterPath upper;
-    upper.moveTo(-8.5, -2);
-    upper.cubicTo(-8.5, -10, 8.5, -10, 8.5, -2);
-    upper.cubicTo(8.5, 5, 5, 9, 1, 13);
-    upper.cubicTo(-0.5, 9, -3, 6, -5.5, 4.5);
-    upper.cubicTo(-7.5, 3, -8.5, 1, -8.5, -2);
+    upper.moveTo(-8.5, -1);
+    upper.cubicTo(-8.5, -10, 8.5, -10, 8.5, -1);
+    upper.cubicTo(8.5, 3, 4.5, 5, 2, 12.5);
+    upper.cubicTo(0, 8.5, -1, 5.5, -3, 4);
+    upper.cubicTo(-5, 3, -8.5, 2.5, -8.5, -1);
     shaded(p, upper, Beak, {-3, -5}, 14, 1.3);
     // nostrils
     p.setPen(Qt::NoPen);

@@ -105,7 +105,7 @@ void RobbyArtist::draw(QPainter& p, const Pose& pose) const
         trace.lineTo(58 + i * 2, 103 - (i % 2 ? 2.5 * pulse : -1.0));
     p.drawPath(trace);
 
-    const Arm thinking = arm({46, 86}, 12, 4, 17, 17, 40, -142, pose.chin);
+    const Arm thinking = arm({46, 86}, 12, 4, 17, 17, -10, -165, pose.chin);
     const Arm waving = arm({90, 86}, -12, -4, 17, 17, -136, -176 + pose.wave * 24, pose.armUp);
     robotArm(p, waving.shoulder, waving.elbow, waving.wrist);
 
