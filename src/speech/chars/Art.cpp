@@ -36,6 +36,14 @@ QPointF polar(QPointF from, double length, double degrees)
     return from + QPointF(-std::sin(radians) * length, std::cos(radians) * length);
 }
 
+Heading heading(QPointF from, QPointF to)
+{
+    const QPointF d = to - from;
+    const double length = std::hypot(d.x(), d.y());
+    const QPointF along = length > 0.01 ? d / length : QPointF(0, 1);
+    return {along, QPointF(-along.y(), along.x())};
+}
+
 void shaded(QPainter& p, const QPainterPath& shape, const QColor& base, QPointF light, double radius, double outline)
 {
     QRadialGradient gradient(light, radius, light);
@@ -63,11 +71,9 @@ QPainterPath ellipse(QPointF centre, double rx, double ry)
 
 QPainterPath limb(QPointF a, QPointF b, double wa, double wb)
 {
-    const QPointF d = b - a;
-    const double length = std::hypot(d.x(), d.y());
-    if (length < 0.01)
+    if (a == b)
         return ellipse(a, wa / 2, wa / 2);
-    const QPointF n(-d.y() / length, d.x() / length);
+    const QPointF n = heading(a, b).across;
     QPainterPath path;
     path.moveTo(a + n * (wa / 2));
     path.lineTo(b + n * (wb / 2));

@@ -15,6 +15,13 @@ QColor darker(const QColor& colour, double amount);   // towards black, 0 .. 1
 QColor lighter(const QColor& colour, double amount);  // towards white, 0 .. 1
 double lerp(double a, double b, double t);
 QPointF polar(QPointF from, double length, double degrees);  // 0 degrees points down
+// The way from one point to another and the way square to it, each of length
+// 1 (straight down when the points are one).
+struct Heading {
+    QPointF along;
+    QPointF across;
+};
+Heading heading(QPointF from, QPointF to);
 
 // Fills with light from the upper left (a highlight near `light`, the base
 // colour, a darker rim) and draws the outline in a dark shade of the colour.

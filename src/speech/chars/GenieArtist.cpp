@@ -19,10 +19,7 @@ const QColor Sash(214, 50, 84);
 
 void genieArm(QPainter& p, QPointF shoulder, QPointF elbow, QPointF wrist)
 {
-    const QPointF along = wrist - elbow;
-    const double length = std::hypot(along.x(), along.y());
-    const QPointF unit = length > 0 ? along / length : QPointF(0, 1);
-    const QPointF n(-unit.y(), unit.x());
+    const auto [unit, n] = heading(elbow, wrist);
     shaded(p, limb(shoulder, elbow, 13, 10.5).united(limb(elbow, wrist, 10.5, 8.5)), Skin, shoulder + QPointF(-3, -3), 26);
     // the gold bracelet, then the hand
     shaded(p, limb(wrist - unit * 2.5, wrist + unit * 0.5, 11, 11), Gold, wrist - n * 3, 8, 1.0);

@@ -20,10 +20,7 @@ const QColor Beard(238, 240, 246);
 // A wide sleeve from shoulder to wrist with a gold cuff, and the hand coming out of it.
 void sleeve(QPainter& p, QPointF shoulder, QPointF elbow, QPointF wrist)
 {
-    const QPointF along = wrist - elbow;
-    const double length = std::hypot(along.x(), along.y());
-    const QPointF unit = length > 0 ? along / length : QPointF(0, 1);
-    const QPointF n(-unit.y(), unit.x());
+    const auto [unit, n] = heading(elbow, wrist);
     const QPainterPath cloth = limb(shoulder, elbow, 12, 12.5).united(limb(elbow, wrist, 12.5, 15));
     shaded(p, cloth, Robe, shoulder + QPointF(-4, -2), 30);
     QPainterPath cuff;

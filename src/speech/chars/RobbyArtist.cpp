@@ -54,10 +54,7 @@ void glow(QPainter& p, QPointF centre, double rx, double ry, const QColor& colou
 
 void robotArm(QPainter& p, QPointF shoulder, QPointF elbow, QPointF wrist)
 {
-    const QPointF along = wrist - elbow;
-    const double length = std::hypot(along.x(), along.y());
-    const QPointF unit = length > 0 ? along / length : QPointF(0, 1);
-    const QPointF n(-unit.y(), unit.x());
+    const auto [unit, n] = heading(elbow, wrist);
     metal(p, limb(shoulder, elbow, 8, 8));
     metal(p, limb(elbow, wrist, 8, 7));
     shaded(p, ellipse(elbow, 5, 5), Dark, elbow - QPointF(1.5, 1.5), 6, 1.2);
