@@ -152,8 +152,8 @@ void GenieArtist::draw(QPainter& p, const Pose& pose) const
     const double lift = pose.brows * 3;
     for (const int side : {-1, 1}) {
         QPainterPath brow;
-        brow.moveTo(68 + side * 2.5, 42.5 - lift * 0.5);
-        brow.quadTo(68 + side * 6.5, 39 - lift, 68 + side * 10.5, 43 - lift * 0.6);
+        brow.moveTo(68 + side * 2.5, 41 - lift * 0.5);
+        brow.quadTo(68 + side * 6.5, 38.5 - lift, 68 + side * 10.5, 43.5 - lift * 0.6);
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Hair, 2.6, Qt::SolidLine, Qt::RoundCap));
         p.drawPath(brow);
