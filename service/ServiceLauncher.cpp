@@ -8,6 +8,10 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace {
 
 bool acceptsConnections(const QString& host, quint16 port)
@@ -74,6 +78,16 @@ QString ServiceLauncher::ensureRunning(const QString& endpointUrl)
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // The service ends with the program that started it, however that ends (a
+    // kill included): the kernel sends it SIGTERM when its parent thread goes,
+    // here the GUI thread, which lives as long as the program. A parent that
+    // went before the request was made is seen by the child, which ends at once.
+    const pid_t parent = ::getpid();
+    m_process->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(1);
+    });
     m_process->start(program, {QStringLiteral("--host"), host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host,
                                QStringLiteral("--port"), QString::number(port)});
     if (!m_process->waitForStarted(m_startTimeoutMs)) {

@@ -10,8 +10,9 @@ class QProcess;
 // ensureRunning() before it talks to the service; if the endpoint is the
 // built-in service's and nothing listens there yet, the service program is
 // started from the application's own folder and stopped again when the
-// launcher goes away. A service that was already running, or any other
-// endpoint (LINGUARO_SERVICE_URL), is left alone.
+// launcher goes away, or by itself when the program that started it ends in
+// any other way. A service that was already running, or any other endpoint
+// (LINGUARO_SERVICE_URL), is left alone.
 class ServiceLauncher {
 public:
     // programPath: the service program; empty means linguaro-service in

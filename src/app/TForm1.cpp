@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -484,7 +485,7 @@ ServiceClient& TForm1::http()
     return *m_http;
 }
 
-void TForm1::ensureServiceRunning()
+void TForm1::prepareService()
 {
     if (!ServiceLauncher::IsBuiltInEndpoint(http().endpoint()))
         return;
@@ -507,7 +508,6 @@ void TForm1::ToolButton20Click()
         ~Reset() { flag = false; }
     } reset{m_translating};
     RunHandler([this] {
-        ensureServiceRunning();
         TranslationRun run(*this, http(), Proxy);
         run.Run();
     });
@@ -675,11 +675,18 @@ void TForm1::processPendingEvents() { QCoreApplication::processEvents(); }
 
 void TForm1::appendTargetParagraph(const QString& text)
 {
-    QTextCursor cursor(RichEdit2->document());
+    // An empty translation in an empty pane is a line too, though the pane
+    // looks as empty as before: its one block is stamped with the document's
+    // revision, and while nothing has edited the pane since, the next
+    // translation goes below it.
+    QTextDocument* document = RichEdit2->document();
+    QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
-    if (!RichEdit2->document()->isEmpty())
+    if (!document->isEmpty() || document->firstBlock().userState() == document->revision())
         cursor.insertBlock();
     cursor.insertText(text);  // plain text: a translation is never read as markup
+    if (document->isEmpty())
+        document->firstBlock().setUserState(document->revision());
     RichEdit2->setFocus();
     RichEdit2->setTextCursor(cursor);
     RichEdit2->ensureCursorVisible();

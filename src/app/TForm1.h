@@ -155,6 +155,7 @@ public:
     bool copyToClipboardOption() override;
     void setReadTargetOption(bool on) override;
     void readAloud() override;
+    void prepareService() override;
 
 public slots:
     void FormCreate();
@@ -205,7 +206,6 @@ private:
     void ApplyInterfaceLanguage();
     void applyLanguageColumn(int column);
     void selectPosition(QComboBox* list, int position);
-    void ensureServiceRunning();
     void wireDocuments();
     void wireFontBoxes();
 

@@ -54,6 +54,7 @@ struct GroupState {
     Destination destination = Destination::Text;
     int unicodeSkip = 1;
     bool alternateText = false;  // a \upr group: its own text is the 8-bit copy of its \ud child
+    Destination alternateOf = Destination::Text;  // where the \upr stood: its \ud child is read as that
     NumberingLevel numberingLevel = NumberingLevel::None;
     ListKind numberingStyle = ListKind::Decimal;
     TableEntry tableEntry = TableEntry::None;
@@ -80,7 +81,7 @@ enum class Word : std::uint8_t {
     StyleUpperRoman,
     // text and encoding
     Unicode, UnicodeSkip, Binary, Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont,
-    Red, Green, Blue, FontCharset,
+    Red, Green, Blue, FontCharset, FontCodePage,
     EmDash, EnDash, BulletChar, LeftQuote, RightQuote, LeftDoubleQuote, RightDoubleQuote,
     EmSpace, EnSpace, QuarterSpace, ZeroWidthJoiner, ZeroWidthNonJoiner, LtrMark, RtlMark,
 };
@@ -114,7 +115,7 @@ const std::unordered_map<std::string_view, Word>& wordTable()
             {"ansi", Word::Ansi}, {"mac", Word::Mac}, {"pc", Word::Pc}, {"pca", Word::Pca},
             {"ansicpg", Word::AnsiCodePage}, {"deff", Word::DefaultFont},
             {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
-            {"fcharset", Word::FontCharset},
+            {"fcharset", Word::FontCharset}, {"cpg", Word::FontCodePage},
             {"emdash", Word::EmDash}, {"endash", Word::EnDash}, {"bullet", Word::BulletChar},
             {"lquote", Word::LeftQuote}, {"rquote", Word::RightQuote},
             {"ldblquote", Word::LeftDoubleQuote}, {"rdblquote", Word::RightDoubleQuote},
@@ -151,6 +152,19 @@ bool isStructural(QChar c)
     const char16_t u = c.unicode();
     return u == '\n' || u == '\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1
         || u == QChar::ObjectReplacementCharacter;
+}
+
+// Words that open a group of their own; after \* any other word marks a group to skip whole.
+bool isDestination(Word word)
+{
+    switch (word) {
+    case Word::FontTable: case Word::ColorTable: case Word::Numbering: case Word::SkipDestination:
+    case Word::AlternateText: case Word::ListTable: case Word::ListOverrideTable: case Word::List:
+    case Word::ListLevel: case Word::ListOverride:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -222,6 +236,7 @@ private:
     void finish();
     QTextCharFormat charFormat(const CharState& state);
     int codePageOf(int font) const;
+    int entryCodePage() const;
     void commitFont();
     void commitColor();
     void listTableWord(Word word, int value);
@@ -239,8 +254,10 @@ private:
     int m_overflowDepth = 0;
     bool m_starPending = false;
     int m_skipChars = 0;  // fallback characters still to skip after \uN
+    bool m_skipTrail = false;  // the last fallback byte opened a two-byte character: its trail byte goes too
 
     int m_codePage = 1252;
+    bool m_mac = false;  // the document says \mac
     int m_defaultFont = -1;
     std::unordered_map<int, FontEntry> m_fonts;
     std::vector<QColor> m_colors;
@@ -254,6 +271,7 @@ private:
     // font table entry being read
     int m_entryFont = 0;
     int m_entryCharset = -1;
+    int m_entryCodePage = 0;  // \cpg: wins over the character set
     QByteArray m_entryNameBytes;
     QString m_entryName;
     // colour table entry being read
@@ -331,6 +349,7 @@ void Parser::pushGroup()
 {
     flushBytes();
     m_skipChars = 0;
+    m_skipTrail = false;
     if (m_stack.empty()) {
         m_stack.emplace_back();
         return;
@@ -349,6 +368,7 @@ bool Parser::popGroup()
 {
     flushBytes();
     m_skipChars = 0;
+    m_skipTrail = false;
     m_starPending = false;
     if (m_overflowDepth > 0) {
         --m_overflowDepth;
@@ -430,6 +450,12 @@ void Parser::controlSequence()
     }
     if (top().destination == Destination::Skip)
         return;
+    if (c == '\\' || c == '{' || c == '}') {
+        // a byte like any other: it may be the second byte of a two-byte character
+        byteOfText(c);
+        return;
+    }
+    m_skipTrail = false;
     if (c == '*') {
         m_starPending = true;
         return;
@@ -440,7 +466,6 @@ void Parser::controlSequence()
         return;
     }
     switch (c) {
-    case '\\': case '{': case '}': byteOfText(c); break;
     case '~': symbolChar(0x00A0); break;
     case '_': symbolChar(0x2011); break;
     case '\n': case '\r': controlWord("par", false, 0); break;
@@ -453,6 +478,7 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     const Word word = lookup(name);
     const bool star = m_starPending;
     m_starPending = false;
+    m_skipTrail = false;
     GroupState& state = top();
 
     if (word == Word::Binary) {
@@ -464,11 +490,19 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     }
     if (state.destination == Destination::Skip) {
         if (word == Word::UnicodeCopy && m_stack.size() >= 2 && m_stack[m_stack.size() - 2].alternateText)
-            state.destination = Destination::Text;
+            state.destination = m_stack[m_stack.size() - 2].alternateOf;
         return;
     }
-    if (star && (word == Word::Unknown || word == Word::UnicodeCopy)) {
+    if (star && !isDestination(word)) {
         flushBytes();
+        state.destination = Destination::Skip;
+        return;
+    }
+    if (word == Word::AlternateText) {
+        // the 8-bit copy is skipped; the \ud group inside reads as what stood here
+        flushBytes();
+        state.alternateText = true;
+        state.alternateOf = state.destination;
         state.destination = Destination::Skip;
         return;
     }
@@ -485,6 +519,7 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
             m_entryFont = value;
             break;
         case Word::FontCharset: m_entryCharset = value; break;
+        case Word::FontCodePage: m_entryCodePage = value > 0 && value < 65536 ? value : 0; break;
         case Word::Unicode:
             if (param >= -32768 && param <= 65535)
                 appendToFontName(char16_t(param < 0 ? param + 65536 : param));
@@ -545,10 +580,6 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
         state.numberingStyle = ListKind::Decimal;
         break;
     case Word::SkipDestination: state.destination = Destination::Skip; break;
-    case Word::AlternateText:
-        state.alternateText = true;
-        state.destination = Destination::Skip;
-        break;
     case Word::Bold: chars.bold = on; break;
     case Word::Italic: chars.italic = on; break;
     case Word::Underline: chars.underline = on; break;
@@ -585,7 +616,10 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     case Word::Unicode: unicodeChar(hasParam ? param : 0); break;
     case Word::UnicodeSkip: state.unicodeSkip = std::clamp(value, 0, m_limits.maxUnicodeSkip); break;
     case Word::Ansi: m_codePage = 1252; break;
-    case Word::Mac: m_codePage = 10000; break;
+    case Word::Mac:
+        m_codePage = 10000;
+        m_mac = true;
+        break;
     case Word::Pc: m_codePage = 437; break;
     case Word::Pca: m_codePage = 850; break;
     case Word::AnsiCodePage:
@@ -619,7 +653,7 @@ void Parser::textBytes()
             ++m_p;
         return;
     }
-    if (destination == Destination::Text && m_skipChars == 0) {
+    if (destination == Destination::Text && m_skipChars == 0 && !m_skipTrail) {
         // the common case: a stretch of plain text, taken in one go
         const char* start = m_p;
         while (m_p < m_end) {
@@ -644,9 +678,17 @@ void Parser::byteOfText(char byte)
     GroupState& state = top();
     switch (state.destination) {
     case Destination::Text: {
+        const auto u = static_cast<unsigned char>(byte);
         if (m_skipChars > 0) {
             --m_skipChars;
+            // a two-byte fallback counted as one character takes its second byte along
+            m_skipTrail = m_skipChars == 0 && CodePages::isLeadByte(codePageOf(state.chars.font), u);
             return;
+        }
+        if (m_skipTrail) {
+            m_skipTrail = false;
+            if (u >= 0x40)
+                return;
         }
         queueBytes(&byte, 1);
         return;
@@ -689,7 +731,8 @@ void Parser::symbolChar(char16_t c)
 
 void Parser::appendToFontName(char16_t c)
 {
-    m_decoder.append(m_entryNameBytes, m_codePage, m_entryName);
+    const int codePage = entryCodePage();
+    m_decoder.append(m_entryNameBytes, codePage > 0 ? codePage : m_codePage, m_entryName);
     m_entryNameBytes.clear();
     if (m_entryName.size() < 256)
         m_entryName.append(QChar(c));
@@ -858,6 +901,17 @@ int Parser::codePageOf(int font) const
     return m_codePage;
 }
 
+// The code page of the font table entry being read; 0 leaves it to the document.
+int Parser::entryCodePage() const
+{
+    if (m_entryCodePage > 0)
+        return m_entryCodePage;
+    // a Mac document's "ANSI" fonts hold the document's own Mac bytes
+    if (m_entryCharset < 0 || (m_entryCharset == 0 && m_mac))
+        return 0;
+    return CodePages::fromCharset(m_entryCharset);
+}
+
 QTextCharFormat Parser::charFormat(const CharState& state)
 {
     if (m_haveCachedFormat && state == m_cachedState)
@@ -895,14 +949,18 @@ void Parser::commitFont()
     const bool known = m_fonts.count(m_entryFont) > 0;
     if (m_entryNameBytes.isEmpty() && m_entryName.isEmpty()) {
         m_entryCharset = -1;
+        m_entryCodePage = 0;
         return;
     }
     if (known || int(m_fonts.size()) < m_limits.maxFonts) {
-        const int codePage = m_entryCharset >= 0 ? CodePages::fromCharset(m_entryCharset) : 0;
+        const int codePage = entryCodePage();
         m_decoder.append(m_entryNameBytes, codePage > 0 ? codePage : m_codePage, m_entryName);
         FontEntry& entry = m_fonts[m_entryFont];
-        // control characters and structure marks are no part of a font's name
-        m_entryName.removeIf([](QChar c) { return c.unicode() < 0x20 || isStructural(c); });
+        // control characters and structure marks are no part of a font's name, nor is the ';' that
+        // ends an entry (a \u59 or a byte of an exotic code page could put one there)
+        m_entryName.removeIf([](QChar c) { return c.unicode() < 0x20 || c == u';' || isStructural(c); });
+        // bytes and \u escapes each stop at 256; together they must too
+        m_entryName.truncate(256);
         entry.name = m_entryName.trimmed();
         // the symbol set's bytes are glyph numbers, read as the document's code page
         entry.codePage = codePage;
@@ -913,6 +971,7 @@ void Parser::commitFont()
     m_entryNameBytes.clear();
     m_entryName.clear();
     m_entryCharset = -1;
+    m_entryCodePage = 0;
     m_haveCachedFormat = false;
 }
 

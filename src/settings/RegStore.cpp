@@ -135,26 +135,26 @@ bool RegStore::load(bool mustExist)
     const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize)
         return false;
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QStringList lines = text.split(u'\n');
+    QList<QByteArray> lines = bytes.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     bool inKey = false;
-    for (QString& l : lines) {
-        if (l.endsWith(u'\r'))
-            l.chop(1);
+    for (const QByteArray& raw : lines) {
+        // each line decoded on its own: one in another code page spoils no other
+        QString l = QString::fromUtf8(raw.endsWith('\r') ? raw.chopped(1) : raw);
+        if (m_lines.empty() && l.startsWith(QChar(0xFEFF)))
+            l.remove(0, 1);
+        Line line;
         if (isHeaderLine(l)) {
             inKey = l.trimmed().compare(KeyLine, Qt::CaseInsensitive) == 0;
             m_hasKey = m_hasKey || inKey;
-            Line header;
-            header.text = l;
-            header.inKey = inKey;
-            m_lines.push_back(std::move(header));
-            continue;
+            line.text = l;
+            line.inKey = inKey;
+        } else {
+            line = parseLine(l, inKey);
         }
-        m_lines.push_back(parseLine(l, inKey));
+        line.bytes = raw;
+        m_lines.push_back(std::move(line));
     }
     return true;
 }
@@ -175,10 +175,14 @@ bool RegStore::OpenKey(bool canCreate)
     if (!load(!canCreate) || (!m_hasKey && !canCreate))
         return false;
     if (!m_hasKey) {
-        if (!m_lines.empty() && !m_lines.back().text.trimmed().isEmpty())
-            m_lines.push_back(Line{});
+        if (!m_lines.empty() && !m_lines.back().text.trimmed().isEmpty()) {
+            Line blank;
+            blank.written = true;
+            m_lines.push_back(std::move(blank));
+        }
         Line header;
         header.text = KeyLine;
+        header.written = true;
         header.inKey = true;
         m_lines.push_back(std::move(header));
         m_hasKey = true;
@@ -189,26 +193,48 @@ bool RegStore::OpenKey(bool canCreate)
     return true;
 }
 
-QByteArray RegStore::serialise() const
+QByteArray RegStore::serialise(qint64& keptSize, qint64& writtenSize) const
 {
-    QString out;
+    QByteArray out;
     if (m_lines.empty() || m_lines.front().text.trimmed() != FileHeader)
-        out += FileHeader + QStringLiteral("\n\n");
-    for (const Line& l : m_lines)
-        out += l.text + u'\n';
-    return out.toUtf8();
+        out += FileHeader.toUtf8() + "\n\n";
+    keptSize = out.size();
+    writtenSize = 0;
+    for (const Line& l : m_lines) {
+        const QByteArray bytes = (l.written ? l.text.toUtf8() : l.bytes) + '\n';
+        (l.written ? writtenSize : keptSize) += bytes.size();
+        out += bytes;
+    }
+    return out;
+}
+
+QString RegStore::writePath() const
+{
+    // Dotfiles kept in a managed folder are linked into place: the link stays
+    // and its target is what gets replaced, so that is where the new file is made.
+    QFileInfo info(m_path);
+    for (int depth = 0; info.isSymLink() && depth < 40; ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? m_path : info.absoluteFilePath();
 }
 
 bool RegStore::CloseKey()
 {
     bool ok = true;
     if (m_open && m_writable && m_dirty) {
-        const QFileInfo info(m_path);
-        QDir().mkpath(info.absolutePath());
-        QSaveFile file(m_path);
-        ok = file.open(QIODevice::WriteOnly)
-            && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-            && file.write(serialise()) >= 0 && file.commit();
+        qint64 keptSize = 0;
+        qint64 writtenSize = 0;
+        const QByteArray bytes = serialise(keptSize, writtenSize);
+        // a file that would not be read again is not written: the old one stays in force
+        ok = keptSize <= MaxKeptSize && writtenSize <= OwnValuesRoom;
+        if (ok) {
+            const QString path = writePath();
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QSaveFile file(path);
+            ok = file.open(QIODevice::WriteOnly)
+                && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                && file.write(bytes) >= 0 && file.commit();
+        }
     }
     m_open = false;
     m_writable = false;
@@ -269,6 +295,7 @@ void RegStore::setValue(const QString& name, const QString& lineText, ValueType 
         throw RegistryError(QStringLiteral("Failed to set data for '%1'").arg(name).toStdString());
     Line fresh;
     fresh.text = lineText;
+    fresh.written = true;
     fresh.inKey = true;
     fresh.isValue = true;
     fresh.name = name;

@@ -21,9 +21,10 @@ public:
 //   "lang"="English"
 //
 // Values are 32-bit integers or strings; value names compare without regard
-// to case, as the registry does. Lines we do not understand are kept as they
-// are. The file is replaced atomically and is readable by its owner only,
-// since it may hold a proxy password. A missing file is a missing key.
+// to case, as the registry does. Lines we do not write are kept byte for byte.
+// The file is replaced atomically and is readable by its owner only, since it
+// may hold a proxy password; a file that is a symbolic link stays one, and its
+// target is replaced in the target's folder. A missing file is a missing key.
 class RegStore {
 public:
     enum class ValueType { Integer, String, Other };
@@ -34,8 +35,13 @@ public:
     static QString DefaultPath();
     // The key's header line in the file.
     static const QString KeyLine;
+    // The lines the store only keeps may take this much; its own values, the
+    // ones written while the key is open, get the room beside it. A file is
+    // replaced only when both fit, so whatever it writes it reads again.
+    static constexpr qint64 MaxKeptSize = 1024 * 1024;
+    static constexpr qint64 OwnValuesRoom = 64 * 1024;
     // Files beyond this size are not ours; they are neither read nor replaced.
-    static constexpr qint64 MaxFileSize = 1024 * 1024;
+    static constexpr qint64 MaxFileSize = MaxKeptSize + OwnValuesRoom;
 
     QString filePath() const { return m_path; }
 
@@ -45,7 +51,8 @@ public:
     // Opens the key for reading and writing; with canCreate a missing file or
     // key is created when the key is closed. False when it cannot be opened.
     bool OpenKey(bool canCreate);
-    // Writes the changes of a writable key; false when writing failed.
+    // Writes the changes of a writable key; false when writing failed or the
+    // file would outgrow its limits (the file then stays as it was).
     bool CloseKey();
 
     bool ValueExists(const QString& name) const;
@@ -62,7 +69,9 @@ public:
 
 private:
     struct Line {
-        QString text;          // the line as it stands in the file
+        QByteArray bytes;      // the line as it stands in the file, without its "\n"
+        QString text;          // the line decoded, without its line end
+        bool written = false;  // made while the key is open: written from `text`
         bool inKey = false;    // below our key's header, before the next header
         bool isValue = false;  // a well-formed "name"=data line inside our key
         QString name;
@@ -71,10 +80,13 @@ private:
     };
 
     bool load(bool mustExist);
+    // The file to replace: the store's own path, or the end of the links it is.
+    QString writePath() const;
     static Line parseLine(const QString& text, bool inKey);
     const Line* find(const QString& name) const;
     void setValue(const QString& name, const QString& lineText, ValueType type, const QString& data);
-    QByteArray serialise() const;
+    // The file's bytes, and how many of them are kept lines and written ones.
+    QByteArray serialise(qint64& keptSize, qint64& writtenSize) const;
 
     QString m_path;
     std::vector<Line> m_lines;

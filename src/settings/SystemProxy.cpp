@@ -40,7 +40,10 @@ QString SystemProxyServerText(const QString& variableValue)
 
 void SystemProxyServerApply(const QString& serverText, ProxySettings& proxy)
 {
-    const qsizetype colon = serverText.indexOf(QLatin1Char(':'));
+    // a bracketed IPv6 address holds colons of its own: its port follows the bracket
+    const qsizetype bracket =
+        serverText.trimmed().startsWith(QLatin1Char('[')) ? serverText.indexOf(QLatin1Char(']')) : -1;
+    const qsizetype colon = serverText.indexOf(QLatin1Char(':'), qMax<qsizetype>(bracket, 0));
     if (colon <= 0)
         return;
     proxy.Address = withoutBlanks(serverText.left(colon));

@@ -17,5 +17,6 @@ QString SystemProxyServerText(const QString& variableValue);
 // The server-text rule: when the text has a colon after its first character,
 // the address becomes the text before the first colon and the port at most
 // the five characters after it, both with every blank removed; otherwise
-// nothing changes.
+// nothing changes. A bracketed IPv6 address ("[::1]:3128") is kept whole,
+// brackets included, and its port is read after the closing bracket.
 void SystemProxyServerApply(const QString& serverText, ProxySettings& proxy);

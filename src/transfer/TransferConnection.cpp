@@ -1,5 +1,7 @@
 #include "TransferConnection.h"
 
+#include "Loopback.h"
+
 #include <curl/curl.h>
 
 namespace {
@@ -45,9 +47,12 @@ CURL* TransferConnection::Prepare(const QString& url)
     curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps,file");
     curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp,ftps");
     curl_easy_setopt(m_easy, CURLOPT_FILETIME, 1L);
+    // This machine's own sites are reached directly, as a proxy elsewhere cannot
+    // reach them; the session's no_proxy still applies to the session's proxy.
+    curl_easy_setopt(m_easy, CURLOPT_NOPROXY,
+                     m_settings.proxy.isEmpty() ? Loopback::SessionNoProxyList().constData() : Loopback::NoProxyList);
     if (!m_settings.proxy.isEmpty()) {
         curl_easy_setopt(m_easy, CURLOPT_PROXY, m_settings.proxy.toUtf8().constData());
-        curl_easy_setopt(m_easy, CURLOPT_NOPROXY, "");
     } else if (qEnvironmentVariableIsEmpty("http_proxy") && !qEnvironmentVariableIsEmpty("HTTP_PROXY")) {
         // The system's setting: libcurl reads http_proxy itself; the upper-case form is ours to apply.
         curl_easy_setopt(m_easy, CURLOPT_PROXY, qgetenv("HTTP_PROXY").constData());

@@ -1,5 +1,7 @@
 #include "ServiceExchange.h"
 
+#include "Loopback.h"
+
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -161,7 +163,7 @@ struct ServiceClient::Impl {
     int connectSeconds = DefaultConnectSeconds;
     int stallSeconds = DefaultStallSeconds;
     qsizetype replyLimit = DefaultReplyLimit;
-    QString proxyInUse;  // "host:port" of the proxy of the current request, empty when direct
+    QString proxyInUse;  // "host:port" of the proxy set for the request (loopback bypasses it), empty when none
 
     void applyProxy(const ProxySettings& proxy);
     Response perform(const QString& address, const QByteArray* postBody);
@@ -213,7 +215,13 @@ QString ServiceClient::DefaultEndpoint()
     return configured.isEmpty() ? BuiltInEndpoint() : configured;
 }
 
-QString ServiceClient::BuiltInEndpoint() { return QStringLiteral("http://127.0.0.1:47210/translate"); }
+QString ServiceClient::BuiltInEndpoint()
+{
+    // a machine where the usual port is taken moves the built-in service elsewhere
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("LINGUARO_SERVICE_PORT", &ok);
+    return QStringLiteral("http://127.0.0.1:%1/translate").arg(ok && port > 0 && port <= 65535 ? port : 47210);
+}
 
 void ServiceClient::Impl::applyProxy(const ProxySettings& proxy)
 {
@@ -235,13 +243,19 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& proxy)
     curl_easy_setopt(h, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
     curl_easy_setopt(h, CURLOPT_PROXYPASSWORD,
                      proxy.UserName.isEmpty() ? nullptr : proxy.Password.toUtf8().constData());
+    // an IPv6 address typed without its brackets would be read as host and port
+    const QString address = proxy.Address.contains(u':') && !proxy.Address.startsWith(u'[')
+        ? QStringLiteral("[%1]").arg(proxy.Address)
+        : proxy.Address;
     curl_easy_setopt(h, CURLOPT_PROXYPORT, long(port));
-    curl_easy_setopt(h, CURLOPT_PROXY, proxy.Address.toUtf8().constData());
+    curl_easy_setopt(h, CURLOPT_PROXY, address.toUtf8().constData());
     curl_easy_setopt(h, CURLOPT_PROXYUSERNAME,
                      proxy.UserName.isEmpty() ? nullptr : proxy.UserName.toUtf8().constData());
-    // the proxy carries every request, whatever no_proxy says
-    curl_easy_setopt(h, CURLOPT_NOPROXY, "");
-    proxyInUse = QStringLiteral("%1:%2").arg(proxy.Address).arg(port);
+    // The proxy carries every request but those to this machine itself (the
+    // built-in service among them), which a proxy elsewhere cannot reach;
+    // no_proxy is not consulted.
+    curl_easy_setopt(h, CURLOPT_NOPROXY, Loopback::NoProxyList);
+    proxyInUse = QStringLiteral("%1:%2").arg(address).arg(port);
 }
 
 Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody)
@@ -293,7 +307,7 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
             .arg(replyLimit / (1024 * 1024));
     if (response.stalled)
         return QStringLiteral("The translation service did not answer within %1 seconds.").arg(stallSeconds);
-    if (!proxyInUse.isEmpty()) {
+    if (!proxyInUse.isEmpty() && !Loopback::IsLoopbackHost(QUrl(address).host())) {
         // a failure on the way through the proxy must say so, or the user looks for the fault at the service
         if (response.result == CURLE_OK && response.status == 407)
             return QStringLiteral("The proxy server at %1 refused the user name or password (HTTP status 407).")

@@ -40,7 +40,8 @@ public:
 
     // The built-in service's address, or LINGUARO_SERVICE_URL when set.
     static QString DefaultEndpoint();
-    // The address the built-in service listens on when nothing is configured.
+    // The address the built-in service listens on when nothing is configured:
+    // port 47210, or LINGUARO_SERVICE_PORT when set.
     static QString BuiltInEndpoint();
 
 private:

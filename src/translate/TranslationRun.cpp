@@ -39,6 +39,7 @@ void TranslationRun::Run()
         m_view.showMessage(SameLanguages);
         return;
     }
+    m_view.prepareService();
 
     if (m_view.characterPresent())
         m_view.characterThinkOverSource();

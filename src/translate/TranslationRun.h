@@ -52,6 +52,10 @@ public:
     virtual void setReadTargetOption(bool on) = 0;
     // The read-aloud command (ToolButton22Click).
     virtual void readAloud() = 0;
+
+    // Once the checks have passed, before anything else: the window starts
+    // the built-in service here. Throws ServiceError when it cannot.
+    virtual void prepareService() {}
 };
 
 // One run of the Translate command: validation, preparation, chunking, one

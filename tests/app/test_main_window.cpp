@@ -36,6 +36,8 @@ private slots:
     void readOptionsFlipTogether();
     void validationMessages();
     void failingServiceGoesToTheErrorReport();
+    void translationsAppendAsLines_data();
+    void translationsAppendAsLines();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -325,6 +327,9 @@ void TestMainWindow::readOptionsFlipTogether()
 
 void TestMainWindow::validationMessages()
 {
+    // The built-in service, whose program is not beside this test: a run that
+    // tried to start it before its checks would end in the error report.
+    qunsetenv("LINGUARO_SERVICE_URL");
     TForm1 form;
     QStringList& seen = m_fixture->prompts.messages;
     form.RichEdit1->setPlainText(" ");
@@ -364,6 +369,37 @@ void TestMainWindow::failingServiceGoesToTheErrorReport()
     QVERIFY(!m_fixture->prompts.errors.first().isEmpty());
     QCOMPARE(form.statusText(), QString("Translating from English to French... [0% Completed]"));
     QCOMPARE(form.RichEdit2->toPlainText(), QString("earlier result"));
+}
+
+// Each translation is a line of its own below what the pane holds, an empty
+// one too; "|" stands for a pane cleared in between.
+void TestMainWindow::translationsAppendAsLines_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QStringList>("translations");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("into an empty pane") << "" << QStringList{"A", "B"} << "A\nB";
+    QTest::newRow("empty first") << "" << QStringList{"", "B"} << "\nB";
+    QTest::newRow("two empty first") << "" << QStringList{"", "", "B"} << "\n\nB";
+    QTest::newRow("empty below text") << "earlier" << QStringList{"", "B"} << "earlier\n\nB";
+    QTest::newRow("empty last") << "" << QStringList{"A", ""} << "A\n";
+    QTest::newRow("cleared after an empty one") << "" << QStringList{"", "|", "B"} << "B";
+}
+
+void TestMainWindow::translationsAppendAsLines()
+{
+    QFETCH(QString, before);
+    QFETCH(QStringList, translations);
+    QFETCH(QString, after);
+    TForm1 form;
+    form.RichEdit2->setPlainText(before);
+    for (const QString& text : translations) {
+        if (text == "|")
+            form.RichEdit2->clear();
+        else
+            form.appendTargetParagraph(text);
+    }
+    QCOMPARE(form.RichEdit2->toPlainText(), after);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,4 +1,5 @@
 // Reading rich text of the kinds word processors write.
+#include "PaneDocument.h"
 #include "RtfReader.h"
 
 #include <QTest>
@@ -39,6 +40,8 @@ private slots:
     void nestedGroupsRestoreFormatting();
     void bulletsAndNumberingAsWordProcessorsWriteThem();
     void codePagesOfDocumentAndFonts();
+    void documentsOfOtherWritersAndCodePages_data();
+    void documentsOfOtherWritersAndCodePages();
     void destinationsThatAreNotText();
     void specialCharactersAndBreaks();
     void paragraphMarksAndAlignment();
@@ -178,6 +181,87 @@ void RtfReaderTest::codePagesOfDocumentAndFonts()
     QCOMPARE(japanese.formatAt(0).fontFamilies().toStringList(), QStringList("MS Mincho"));
 }
 
+void RtfReaderTest::documentsOfOtherWritersAndCodePages_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("text");
+
+    // a font's own code page wins over its character set and over the document's code page
+    QTest::newRow("font code page UTF-8") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1251\deff1{\fonttbl{\f0\fnil\fcharset128\cpg65001 Arial Unicode MS;}{\f1\fnil\fcharset0 Arial;}}
+\f0 \'e4\'b8\'ad\'e5\'9c\'8b \'f0\'9f\'98\'80\f1  caf\'e9\par})RTF") << QString::fromUtf8("中國 😀 café");
+    QTest::newRow("broken UTF-8 keeps its neighbours") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\cpg65001 A;}}\f0 a\'e4b\'ffc\'e4\'b8\'ad\par\'e4\par d})RTF")
+                                                       << QString::fromUtf8("a\uFFFDb\uFFFDc中\r\n\uFFFD\r\nd");
+    QTest::newRow("font code page 1251") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0\cpg1251 Arial;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2})RTF")
+                                         << QString::fromUtf8("Привет");
+    // a second byte may be written as an escaped brace or backslash, or as a plain letter
+    QTest::newRow("Shift_JIS pairs") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\fnil\fcharset128 MS Mincho;}}\f0 \'93\'fa
+\'96\'7b \'95\\\'83A\'97\{\'97\} \'93\par x\par})RTF") << QString::fromUtf8("日本 表ア養抑 \uFFFD\r\nx");
+    QTest::newRow("two-byte fallback counted as one") << QByteArray(R"RTF({\rtf1\ansi\ansicpg932\uc1 \u26085\'93\'fa\u26412\'96\'7b!\par})RTF")
+                                                      << QString::fromUtf8("日本!");
+
+    QTest::newRow("Mac Japanese and Roman") << QByteArray(R"RTF({\rtf1\mac\ansicpg10001{\fonttbl\f0\fnil\fcharset78 Osaka;\f1\fswiss\fcharset77 Helvetica;}
+\f0 \'93\'fa\'96\'7b\'fd\'fe\'ff\'a0\'b1\'80\f1  caf\'8e \'a5\par})RTF") << QString::fromUtf8("日本©™…\u00A0ｱ\\ café •");
+    QTest::newRow("Mac without code page") << QByteArray(R"RTF({\rtf1\mac\deff0{\fonttbl{\f0\fnil\fcharset0 Geneva;}}\f0 \'d2caf\'8e\'d3\par})RTF")
+                                           << QString::fromUtf8("“café”");
+    const auto mac = [](int charset, const char* bytes) {
+        return "{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset" + QByteArray::number(charset) + " F;}}\\f0 " + bytes + "\\par}";
+    };
+    QTest::newRow("Mac Korean") << mac(79, R"(\'c7\'d1\'b1\'b9\'81\'85!)") << QString::fromUtf8("한국₩\uFFFD!");
+    QTest::newRow("Mac Simplified Chinese") << mac(80, R"(\'d6\'d0\'b9\'fa\'fd)") << QString::fromUtf8("中国©");
+    QTest::newRow("Mac Traditional Chinese") << mac(81, R"(\'a4\'a4\'b0\'ea\'a4)") << QString::fromUtf8("中國\uFFFD");
+    QTest::newRow("Mac Hebrew") << mac(83, R"(\'f9\'ec\'e5\'ed \'a6)") << QString::fromUtf8("שלום ₪");
+    QTest::newRow("Mac Arabic") << mac(84, R"(\'d3\'e4\'c7\'e5 \'b3)") << QString::fromUtf8("سلام ٣");
+    QTest::newRow("Mac Greek") << mac(85, R"(\'b6\'ec\'ec\'c0\'e4\'e1)") << QString::fromUtf8("Ελλάδα");
+    QTest::newRow("Mac Turkish") << mac(86, R"(\'49\'df\'dd\'db\'dd)") << QString::fromUtf8("Işığı");
+    QTest::newRow("Mac Thai") << mac(87, R"(\'e4\'b7\'c2\'fc)") << QString::fromUtf8("ไทย\uFFFD");
+    QTest::newRow("Mac Central European") << mac(88, R"(\'fc\'97\'64\'90)") << QString::fromUtf8("Łódź");
+    QTest::newRow("Mac Cyrillic") << mac(89, R"(\'8f\'f0\'e8\'e2\'e5\'f2)") << QString::fromUtf8("Привет");
+    QTest::newRow("Johab") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\fcharset130 Gulim;}}\f0 \'d0\'65\'ff!})RTF")
+                           << QString::fromUtf8("한\uFFFD!");
+    QTest::newRow("Mac Icelandic") << QByteArray(R"RTF({\rtf1\mac\ansicpg10079 \'de\'97r\par})RTF") << QString::fromUtf8("Þór");
+
+    // alternate Unicode text, groups of unknown words after \*, and fields, as different writers put them
+    QTest::newRow("small word processor") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1033{\fonttbl{\f0\fnil\fcharset0 Calibri;}}
+{\*\generator Riched20 10.0.19041}\viewkind4\uc1
+\pard\sa200\sl276\slmult1\f0\fs22\lang9 See {\field{\*\fldinst{HYPERLINK "http://example.org/" }}{\fldrslt{\ul\cf1\cf1\ul example.org}}}\f0\fs22  {\upr{caf?}{\*\ud{caf\u233?}}}.\par
+})RTF") << QString::fromUtf8("See example.org café.");
+    QTest::newRow("full word processor") << QByteArray(R"RTF({\rtf1\adeflang1025\ansi\ansicpg1252\uc1\adeff31507\deff0{\fonttbl{\f0\fbidi \froman\fcharset0\fprq2{\*\panose 02020603050405020304}Times New Roman;}
+{\f13\fbidi \fnil\fcharset128\fprq2{\*\panose 02020609040205080304}MS Mincho{\*\falt \'82\'6c\'82\'72 \'96\'be\'92\'a9};}}
+{\info{\upr{\title \'93\'fa}{\*\ud{\title \u26085\'93\'fa}}}{\author X}}{\*\xmlnstbl {\xmlns1 http://x}}{\*\rsidtbl \rsid1}
+\pard\plain \ltrpar\ql \rtlch\fcs1 \af0 \ltrch\fcs0 \f0\fs24 {\rtlch\fcs1 \af0 \ltrch\fcs0 Page }{\field\flddirty{\*\fldinst {\rtlch\fcs1 \af0 \ltrch\fcs0  PAGE   \\* MERGEFORMAT }}{\fldrslt {\rtlch\fcs1 \af0 \ltrch\fcs0 \lang1024\noproof 2}}}
+{\*\bkmkstart _Toc1}{\*\bkmkend _Toc1}{\rtlch\fcs1 \af13 \ltrch\fcs0 \f13\hich\af13\dbch\af13\loch\f13  \'93\'fa}{\*\xmlopen\xmlns1{\factoidname place}}{\upr{\f13 \'96\'7b}{\*\ud{\f13 \uc2\u26412\'96\'7b}}}{\*\xmlclose}
+{\*\ftnsep {\*\b \chftnsep}}{\*\b bold}!\par})RTF") << QString::fromUtf8("Page 2 日本!");
+    QTest::newRow("Mac text editor") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252\cocoartf2639
+\cocoatextscaling0\cocoaplatform0{\fonttbl\f0\fswiss\fcharset0 Helvetica;\f1\fnil\fcharset128 HiraginoSans-W3;}
+{\colortbl;\red255\green255\blue255;\red0\green0\blue233;}
+{\*\expandedcolortbl;;\cssrgb\c0\c0\c93333;}
+\paperw11900\paperh16840\margl1440\margr1440\vieww11520\viewh8400\viewkind0
+\pard\tx566\tx1133\tx1700\pardirnatural\partightenfactor0
+{\field{\*\fldinst{HYPERLINK "https://example.org/"}}{\fldrslt 
+\f0\fs24 \cf2 \ul \ulc2 Caf\'e9}}\
+\f1 \'93\'fa\f0  \uc0\u26412 \u-10179 \u-8704 {\upr{x}{\*\ud{\u233 }}}}
+)RTF") << QString::fromUtf8("Café\r\n日 本😀é");
+    QTest::newRow("older Mac editor") << QByteArray(R"RTF({\rtf1\mac\ansicpg10001\cocoartf102
+{\fonttbl\f0\fnil\fcharset78 Osaka;\f1\fswiss\fcharset77 Helvetica;}
+{\colortbl;\red255\green255\blue255;}
+\pard\tx560\ql\qnatural
+\f0\fs24 \cf0 \'93\'fa\'96\'7b\f1 {\field{\*\fldinst{HYPERLINK "http://example.org/"}}{\fldrslt \'d2link\'d3}}{\*\NeXTGraphic a.tiff \width20}{\upr{\'8e}{\*\ud{\uc0\u233}}}\
+})RTF") << QString::fromUtf8("日本“link”é");
+}
+
+// The pane's text after loading each sample is exactly the expected Unicode, with nothing reported;
+// paragraphs are apart by CR LF as the pane saves them.
+void RtfReaderTest::documentsOfOtherWritersAndCodePages()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, text);
+    QTextDocument pane;
+    const PaneDocument::Outcome outcome = PaneDocument::loadData(rtf, pane);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QCOMPARE(outcome.problems, QStringList());
+    QCOMPARE(PaneDocument::plainText(pane), text);
+}
+
 void RtfReaderTest::destinationsThatAreNotText()
 {
     QByteArray rtf = R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\stylesheet{\s0 Normal;}}{\info{\title Secret}{\author Nobody}}{\*\unknownthing hidden text}{\header head}A{\*\bkmkstart mark}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}}B{\pict\pngblip 89504e47}C{\v hidden}D)RTF";
@@ -217,8 +301,10 @@ void RtfReaderTest::paragraphMarksAndAlignment()
 
 void RtfReaderTest::alternateUnicodeTextIsReadOnce()
 {
-    Loaded loaded(R"RTF({\rtf1\ansi {\upr{caf?}{\*\ud{caf\u233?}}} ok\par})RTF");
+    // in text and in the font table alike
+    Loaded loaded(R"RTF({\rtf1\ansi{\fonttbl{\upr{\f0 Caf?;}{\*\ud{\f0 Caf\u233?;}}}}\f0 {\upr{caf?}{\*\ud{caf\u233?}}} ok\par})RTF");
     QCOMPARE(loaded.blocks(), QStringList(QString::fromUtf8("café ok")));
+    QCOMPARE(loaded.formatAt(0).fontFamilies().toStringList(), QStringList(QString::fromUtf8("Café")));
 }
 
 void RtfReaderTest::plainTextIsNotRichText()

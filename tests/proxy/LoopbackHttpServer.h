@@ -14,8 +14,9 @@
 #include <thread>
 #include <vector>
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests: answers every request with
-// one fixed body and keeps each request (head and body) for inspection.
+// A small HTTP/1.1 server on a loopback address (127.0.0.1 unless told
+// otherwise): answers every request with one fixed body and keeps each request
+// (head and body) for inspection.
 class LoopbackHttpServer {
 public:
     struct Request {
@@ -23,19 +24,18 @@ public:
         std::string body;
     };
 
-    explicit LoopbackHttpServer(std::string replyBody)
+    explicit LoopbackHttpServer(std::string replyBody, const char* host = "127.0.0.1")
         : m_reply(std::move(replyBody))
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0
+        sockaddr_storage address{};
+        socklen_t length = socketAddress(host, 0, address);
+        m_listener = ::socket(address.ss_family, SOCK_STREAM, 0);
+        if (length == 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0
             || ::listen(m_listener, 16) != 0
             || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
-        m_port = ntohs(address.sin_port);
+        m_port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                                     : reinterpret_cast<sockaddr_in&>(address).sin_port);
         m_thread = std::thread([this] { serve(); });
     }
     ~LoopbackHttpServer()
@@ -46,6 +46,7 @@ public:
         ::close(m_listener);
     }
 
+    // 0 when the address could not be bound (no IPv6 on this machine, say).
     int port() const { return m_port; }
     std::vector<Request> requests() const
     {
@@ -68,22 +69,38 @@ public:
     }
 
     // Whether something accepts connections on the port before the deadline.
-    static bool waitUntilListening(int port, std::chrono::seconds deadline)
+    static bool waitUntilListening(int port, std::chrono::seconds deadline, const char* host = "127.0.0.1")
     {
         const auto end = std::chrono::steady_clock::now() + deadline;
         while (std::chrono::steady_clock::now() < end) {
-            const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            address.sin_port = htons(static_cast<uint16_t>(port));
-            const bool up = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            sockaddr_storage address{};
+            const socklen_t length = socketAddress(host, port, address);
+            const int probe = ::socket(address.ss_family, SOCK_STREAM, 0);
+            const bool up = length > 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&address), length) == 0;
             ::close(probe);
             if (up)
                 return true;
             ::poll(nullptr, 0, 20);
         }
         return false;
+    }
+
+    // The socket address of a numeric IPv4 or IPv6 host; its length, 0 when the text is neither.
+    static socklen_t socketAddress(const char* host, int port, sockaddr_storage& address)
+    {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+        if (::inet_pton(AF_INET, host, &v4.sin_addr) == 1) {
+            v4.sin_family = AF_INET;
+            v4.sin_port = htons(static_cast<uint16_t>(port));
+            return sizeof v4;
+        }
+        if (::inet_pton(AF_INET6, host, &v6.sin6_addr) == 1) {
+            v6.sin6_family = AF_INET6;
+            v6.sin6_port = htons(static_cast<uint16_t>(port));
+            return sizeof v6;
+        }
+        return 0;
     }
 
 private:

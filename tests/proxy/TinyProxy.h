@@ -13,20 +13,32 @@
 
 extern char** environ;
 
-// tinyproxy run unprivileged in the foreground with its own configuration.
+// tinyproxy run unprivileged in the foreground with its own configuration:
+// basic authentication when a user is given, listening on `listen`. With an
+// upstream port, requests for names under RemoteDomain are handed to the
+// server on that loopback port as the proxy's own upstream proxy: such a name
+// stands for a host elsewhere, which only the proxy can reach.
 class TinyProxy {
 public:
-    TinyProxy(const QString& folder, const char* user, const char* password)
+    static constexpr const char* RemoteDomain = "linguaro.test";
+
+    TinyProxy(const QString& folder, const char* user, const char* password, int upstreamPort = 0,
+              const char* listen = "127.0.0.1")
         : m_port(LoopbackHttpServer::freePort())
+        , m_listen(listen)
         , m_log(folder + "/tinyproxy.log")
     {
         const QString config = folder + "/tinyproxy.conf";
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        file.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\nLogLevel Info\n"
-                                  "MaxClients 10\nBasicAuth %2 %3\n")
-                       .arg(m_port).arg(user, password).toUtf8());
+        QString text = QStringLiteral("Port %1\nListen %2\nTimeout 30\nLogLevel Info\nMaxClients 10\n")
+                           .arg(m_port).arg(listen);
+        if (user)
+            text += QStringLiteral("BasicAuth %1 %2\n").arg(user, password);
+        if (upstreamPort > 0)
+            text += QStringLiteral("Upstream http 127.0.0.1:%1 \".%2\"\n").arg(upstreamPort).arg(RemoteDomain);
+        file.write(text.toUtf8());
         file.close();
 
         const std::string program = QStandardPaths::findExecutable("tinyproxy").toStdString();
@@ -52,7 +64,7 @@ public:
     }
     bool ready() const
     {
-        return m_pid > 0 && LoopbackHttpServer::waitUntilListening(m_port, std::chrono::seconds(20));
+        return m_pid > 0 && LoopbackHttpServer::waitUntilListening(m_port, std::chrono::seconds(20), m_listen);
     }
     int port() const { return m_port; }
     QString log() const
@@ -63,6 +75,7 @@ public:
 
 private:
     int m_port;
+    const char* m_listen;
     QString m_log;
     pid_t m_pid = -1;
 };

@@ -1,6 +1,7 @@
 // The main window's proxy state reaches every translation it runs: through a
-// real proxy with basic authentication while the use flag is on, straight to
-// the service once it is off.
+// real proxy while the use flag is on, not at all once it is off, and never
+// for a service on this machine. Names under TinyProxy::RemoteDomain stand
+// for a service elsewhere that only the proxy reaches.
 #include "LoopbackHttpServer.h"
 #include "TinyProxy.h"
 
@@ -16,20 +17,28 @@ bool forwardedByProxy(const LoopbackHttpServer::Request& request)
     return QByteArray::fromStdString(request.head).toLower().contains("\r\nvia:");
 }
 
+QByteArray remoteEndpoint(int port)
+{
+    return QStringLiteral("http://service.%1:%2/translate").arg(TinyProxy::RemoteDomain).arg(port).toUtf8();
+}
+
 }  // namespace
 
 class TestProxyWindow : public QObject {
     Q_OBJECT
 private slots:
+    void init()
+    {
+        for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
+            qunsetenv(name);
+    }
+
     void translationsFollowTheWindowsProxySettings()
     {
         AppFixture fixture;
-        for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
-            qunsetenv(name);
         LoopbackHttpServer service("\"Hola\"");
-        qputenv("LINGUARO_SERVICE_URL",
-                QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8());
-        TinyProxy proxy(fixture.home.path(), "linguaro", "s3cret");
+        qputenv("LINGUARO_SERVICE_URL", remoteEndpoint(service.port()));
+        TinyProxy proxy(fixture.home.path(), "linguaro", "s3cret", service.port());
         QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
 
         TForm1 form;
@@ -48,11 +57,61 @@ private slots:
         QCOMPARE(fixture.prompts.errors.size(), 1);
         QCOMPARE(service.requests().size(), 1u);
 
+        // off: the request goes direct, where only the proxy could have found the service
         form.Proxy.UseProxy = false;
         form.ToolButton20Click();
-        QCOMPARE(fixture.prompts.errors.size(), 1);
+        QCOMPARE(fixture.prompts.errors.size(), 2);
+        QVERIFY2(!fixture.prompts.errors.last().contains("proxy"), qPrintable(fixture.prompts.errors.last()));
+        QCOMPARE(service.requests().size(), 1u);
+    }
+
+    // The first close stores the proxy choice off; from the next start on the
+    // session's http_proxy is taken over. A service on this machine is still
+    // reached directly, one elsewhere through that proxy, also when the proxy
+    // is named by a bracketed IPv6 address.
+    void sessionProxyFromTheSecondStart_data()
+    {
+        QTest::addColumn<QByteArray>("listen");
+        QTest::addColumn<QString>("urlHost");
+        QTest::newRow("IPv4 proxy") << QByteArray("127.0.0.1") << QString("127.0.0.1");
+        QTest::newRow("IPv6 proxy") << QByteArray("::1") << QString("[::1]");
+    }
+    void sessionProxyFromTheSecondStart()
+    {
+        QFETCH(QByteArray, listen);
+        QFETCH(QString, urlHost);
+        AppFixture fixture;
+        LoopbackHttpServer service("\"Hola\"");
+        TinyProxy proxy(fixture.home.path(), nullptr, nullptr, service.port(), listen.constData());
+        if (!proxy.ready() && listen == "::1")
+            QSKIP("no IPv6 loopback on this machine");
+        QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
+        const QString port = QString::number(proxy.port());
+        qputenv("http_proxy", QStringLiteral("http://%1:%2/").arg(urlHost, port).toUtf8());
+
+        TForm1(nullptr).close();
+        QVERIFY(fixture.storeText().contains("\"UseProxy\"=dword:00000000"));
+
+        const QByteArray endpoints[] = {
+            QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8(),
+            remoteEndpoint(service.port())};
+        for (const QByteArray& endpoint : endpoints) {
+            qputenv("LINGUARO_SERVICE_URL", endpoint);
+            TForm1 form;
+            QVERIFY(form.Proxy.UseProxy);
+            QCOMPARE(form.Proxy.Address, urlHost);
+            QCOMPARE(form.Proxy.Port, port);
+            form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+            form.ToolButton20Click();
+            QCOMPARE(fixture.prompts.errors, QStringList());
+            QCOMPARE(form.RichEdit2->toPlainText(), QString("Hola"));
+            QCOMPARE(forwardedByProxy(service.requests().back()), endpoint.contains(TinyProxy::RemoteDomain));
+            form.close();
+        }
         QCOMPARE(service.requests().size(), 2u);
-        QVERIFY(!forwardedByProxy(service.requests().back()));
+        // the system's address is stored whole, and read back whole
+        QVERIFY2(fixture.storeText().contains(QStringLiteral("\"ProxyAddr\"=\"%1\"").arg(urlHost).toUtf8()),
+                 fixture.storeText().constData());
     }
 };
 

@@ -57,6 +57,22 @@ TEST(ServerText, NoColonOrLeadingColonChangesNothing)
     }
 }
 
+// An IPv6 address holds colons of its own: the port is the one after its bracket.
+TEST(ServerText, BracketedAddressIsKeptWhole)
+{
+    const std::pair<const char*, std::pair<const char*, const char*>> cases[] = {
+        {"[::1]:3128", {"[::1]", "3128"}},
+        {"[fe80::1:2]:8080", {"[fe80::1:2]", "8080"}},
+        {" [::1] : 3128 ", {"[::1]", "3128"}},
+        {"[::1]", {"old", "1"}},  // no port: nothing changes, as for a bare host
+    };
+    for (const auto& [text, expected] : cases) {
+        const ProxySettings proxy = applied(text);
+        EXPECT_EQ(proxy.Address, QString(expected.first)) << text;
+        EXPECT_EQ(proxy.Port, QString(expected.second)) << text;
+    }
+}
+
 TEST(VariableValue, SchemeCredentialsAndPathAreDropped)
 {
     const std::pair<const char*, const char*> cases[] = {

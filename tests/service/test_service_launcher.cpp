@@ -2,9 +2,8 @@
 // nothing answers there, and stopping only what the launcher started.
 #include "ServiceLauncher.h"
 #include "ServiceProcess.h"
+#include "LoopbackPorts.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -16,20 +15,8 @@ namespace {
 
 const QString kProgram = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service");
 
-// A loopback port that nothing listens on right now.
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool answers(quint16 port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    return socket.waitForConnected(1000);
-}
+using LoopbackPorts::Answers;
+using LoopbackPorts::Free;
 
 QString endpointOn(quint16 port)
 {
@@ -56,17 +43,17 @@ private slots:
 
     void startsTheServiceAndStopsItWhenDestroyed()
     {
-        const quint16 port = freePort();
+        const quint16 port = Free();
         {
             ServiceLauncher launcher(kProgram);
             QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
             QVERIFY(launcher.startedService());
-            QVERIFY(answers(port));
+            QVERIFY(Answers(port));
             // asking again leaves the running one alone
             QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
             QVERIFY(launcher.startedService());
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!answers(port), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 10000);
     }
 
     void leavesARunningServiceAlone()
@@ -79,12 +66,12 @@ private slots:
             QVERIFY(!launcher.startedService());
         }
         // destroying a launcher that started nothing stops nothing
-        QVERIFY(answers(static_cast<quint16>(running.port())));
+        QVERIFY(Answers(static_cast<quint16>(running.port())));
     }
 
     void configuredServiceIsNotOursToStart()
     {
-        const quint16 port = freePort();
+        const quint16 port = Free();
         qputenv("LINGUARO_SERVICE_URL", endpointOn(port).toUtf8());
         ServiceLauncher launcher(kProgram);
         QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
@@ -97,7 +84,7 @@ private slots:
     void missingProgramGivesAClearError()
     {
         ServiceLauncher launcher(QStringLiteral("/nonexistent/linguaro-service"));
-        const QString error = launcher.ensureRunning(endpointOn(freePort()));
+        const QString error = launcher.ensureRunning(endpointOn(Free()));
         QVERIFY(error.contains(QStringLiteral("/nonexistent/linguaro-service")));
         QVERIFY(!launcher.startedService());
     }

@@ -148,6 +148,103 @@ TEST_F(StoreTest, HostileFilesNeverCrashOrLeak)
     EXPECT_EQ(QFileInfo(storePath()).size(), size);
 }
 
+// What the translator writes it reads again: its own values never push the
+// lines it only keeps past the limit. Lines kept beyond their share leave the
+// file as it was, and still read.
+TEST_F(StoreTest, AFileWrittenIsAlwaysReadAgain)
+{
+    const QByteArray own(40 * 1024, 'p');
+    for (const qint64 kept : {RegStore::MaxKeptSize - 200, RegStore::MaxKeptSize + 200}) {
+        SCOPED_TRACE(kept);
+        const QByteArray header = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000001\n";
+        const QByteArray original = header + "; " + QByteArray(kept - header.size() - 3, '#') + "\n";
+        ASSERT_EQ(original.size(), kept);
+        writeFile(original);
+        RegStore store;
+        ASSERT_TRUE(store.OpenKey(true));
+        store.WriteInteger("src", 2);
+        store.WriteString("Password", QString::fromLatin1(own));
+        const bool written = store.CloseKey();
+        EXPECT_EQ(written, kept <= RegStore::MaxKeptSize);
+        if (written)
+            EXPECT_GT(fileBytes().size(), RegStore::MaxKeptSize);  // past the kept lines' share, read all the same
+        else
+            EXPECT_EQ(fileBytes(), original);
+
+        ASSERT_TRUE(store.OpenKeyReadOnly());
+        EXPECT_EQ(store.ReadInteger("src"), written ? 2 : 1);
+        EXPECT_EQ(store.ReadString("Password").size(), written ? own.size() : 0);
+        store.CloseKey();
+    }
+}
+
+// Lines the translator only keeps go back byte for byte, whatever their code
+// page or line ends; only the values it writes are its own UTF-8.
+TEST_F(StoreTest, KeptLinesKeepTheirBytes)
+{
+    const QByteArray kept[] = {
+        "\xef\xbb\xbfREGEDIT4",
+        "",
+        "[HKEY_CURRENT_USER\\Software\\Other]",
+        "\"name\"=\"Espa\xf1ol\"\r",
+        "[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]",
+        "\"note\"=\"Espa\xf1ol \x80 \xc3\"",
+        "; \xff\xfe binary",
+        "\"lang\"=\"English\"",
+    };
+    QByteArray original;
+    for (const QByteArray& line : kept)
+        original += line + "\n";
+    writeFile(original);
+    RegStore store;
+    ASSERT_TRUE(store.OpenKey(false));
+    EXPECT_EQ(store.ReadString("note"), QString::fromUtf8("Espa\xf1ol \x80 \xc3"));
+    store.WriteString("lang", QString::fromUtf8("Espa\xc3\xb1ol"));
+    ASSERT_TRUE(store.CloseKey());
+    QByteArray expected = original;
+    expected.replace("\"lang\"=\"English\"", "\"lang\"=\"Espa\xc3\xb1ol\"");
+    EXPECT_EQ(fileBytes(), expected);
+}
+
+// People keep their dotfiles in a managed folder and link them in place: the
+// link stays, and its target is replaced atomically in its own folder.
+TEST_F(StoreTest, ALinkedFileIsWrittenThroughItsLink)
+{
+    const QString managed = m_dir.path() + "/dotfiles";
+    QDir().mkpath(managed);
+    QDir().mkpath(m_dir.path() + "/Brenmark");
+    for (const bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists);
+        const QString target = managed + (targetExists ? "/Linguaro.reg" : "/new/Linguaro.reg");
+        if (targetExists) {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000001\n");
+        }
+        QFile::remove(storePath());
+        ASSERT_TRUE(QFile::link(QDir(m_dir.path() + "/Brenmark").relativeFilePath(target), storePath()));
+
+        RegStore store;
+        EXPECT_EQ(store.OpenKeyReadOnly(), targetExists);
+        store.CloseKey();
+        ASSERT_TRUE(store.OpenKey(true));
+        store.WriteInteger("trg", 5);
+        ASSERT_TRUE(store.CloseKey());
+
+        EXPECT_TRUE(QFileInfo(storePath()).isSymLink());
+        EXPECT_EQ(QFileInfo(storePath()).symLinkTarget(), target);
+        ASSERT_TRUE(store.OpenKeyReadOnly());
+        EXPECT_EQ(store.ReadInteger("trg"), 5);
+        EXPECT_EQ(store.ValueExists("src"), targetExists);
+        store.CloseKey();
+        EXPECT_EQ(QFileInfo(target).permissions() & QFileDevice::Permissions(0x0077), QFileDevice::Permissions());
+        // nothing left beside the link or the target
+        EXPECT_EQ(QDir(m_dir.path() + "/Brenmark").entryList(QDir::Files | QDir::System | QDir::Hidden),
+                  QStringList{"Linguaro.reg"});
+        EXPECT_EQ(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Linguaro.reg"});
+    }
+}
+
 TEST_F(StoreTest, AFolderInPlaceOfTheFileIsNoKey)
 {
     QDir().mkpath(storePath());

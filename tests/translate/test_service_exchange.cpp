@@ -11,6 +11,9 @@ namespace {
 
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
+// A service elsewhere, which only a proxy can reach.
+const QString RemoteEndpoint = QStringLiteral("http://service.linguaro.test/translate");
+
 // Runs the body and returns the ServiceError's message; fails the test when nothing is thrown.
 template <typename F>
 std::string ErrorOf(F&& body)
@@ -180,28 +183,32 @@ TEST_F(ServiceExchange, ProxyIsAppliedAndCleared)
 {
     RecordingProxy proxy;
     ProxySettings viaProxy{true, "127.0.0.1", QString::number(proxy.port()), "alice", "s3cret:x"};
+    ServiceClient remote(RemoteEndpoint);
 
-    EXPECT_EQ(client.SendChunk("one", "EN", "FR", viaProxy), "\"via proxy\"");
+    EXPECT_EQ(remote.SendChunk("one", "EN", "FR", viaProxy), "\"via proxy\"");
     auto seen = proxy.requests();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].target, service.url("/translate"));
+    EXPECT_EQ(seen[0].target, RemoteEndpoint.toStdString());
     EXPECT_EQ(seen[0].header("Proxy-Authorization"), "Basic " + QByteArray("alice:s3cret:x").toBase64().toStdString());
-    EXPECT_TRUE(service.requests().empty());
 
-    // cleared again: straight to the service, and the environment's proxy is not taken either
-    setenv("http_proxy", proxy.url("").c_str(), 1);
-    client.SendChunk("two", "EN", "FR", noProxy);
-    unsetenv("http_proxy");
+    // this machine's service is reached directly, and the proxy's credentials stay with the proxy
+    client.SendChunk("two", "EN", "FR", viaProxy);
     EXPECT_EQ(proxy.requests().size(), 1u);
     ASSERT_EQ(service.requests().size(), 1u);
     EXPECT_EQ(service.requests()[0].header("Proxy-Authorization"), "");
+
+    // cleared again: the environment's proxy is not taken either, so the name elsewhere is not found
+    setenv("http_proxy", proxy.url("").c_str(), 1);
+    ErrorOf([&] { remote.SendChunk("three", "EN", "FR", noProxy); });
+    unsetenv("http_proxy");
+    EXPECT_EQ(proxy.requests().size(), 1u);
 }
 
 TEST_F(ServiceExchange, ProxyWithoutUserSendsNoCredentials)
 {
     RecordingProxy proxy;
     ProxySettings viaProxy{true, "127.0.0.1", QString::number(proxy.port()), "", ""};
-    client.SendChunk("one", "EN", "FR", viaProxy);
+    ServiceClient(RemoteEndpoint).SendChunk("one", "EN", "FR", viaProxy);
     ASSERT_EQ(proxy.requests().size(), 1u);
     EXPECT_EQ(proxy.requests()[0].header("Proxy-Authorization"), "");
 }

@@ -197,7 +197,9 @@ TEST_F(TranslationRunTest, RequestsGoThroughTheWindowsProxy)
 {
     RecordingProxy recorder;
     view.sourceLines = {"Hello"};
-    TranslationRun translation(view, client, proxy);
+    // a service elsewhere: one on this machine would be reached without the proxy
+    ServiceClient remote(QStringLiteral("http://service.linguaro.test/translate"));
+    TranslationRun translation(view, remote, proxy);
     // the run reads the window's proxy state as it is when the request goes out
     proxy = {true, "127.0.0.1", QString::number(recorder.port()), "", ""};
     translation.Run();

@@ -1,0 +1,42 @@
+#include "Workbook.h"
+
+#include "ConversionError.h"
+#include "TextBuilder.h"
+
+void Workbook::put(Sheet& sheet, std::uint32_t row, std::uint32_t column, std::string text)
+{
+    if (text.empty())
+        return;
+    // one shared string can be named by any number of cells
+    m_bytes += text.size();
+    if (m_bytes > TextBuilder::kMaxBytes)
+        throw ConversionError("the workbook's text is larger than " + std::to_string(TextBuilder::kMaxBytes >> 20) + " MB");
+    sheet.rows[row][column] = std::move(text);
+}
+
+void Workbook::write(TextBuilder& text) const
+{
+    for (const Sheet& sheet : sheets) {
+        if (sheet.rows.empty())
+            continue;
+        text.appendUtf8(sheet.name);
+        text.endLine();
+        for (const auto& [row, cells] : sheet.rows) {
+            std::uint32_t column = 0;
+            for (const auto& [at, value] : cells) {
+                for (; column < at; ++column)
+                    text.endCell();
+                // a line break inside a cell would split the row: it reads as a space
+                std::string flat = value;
+                for (char& c : flat)
+                    if (c == '\n' || c == '\r' || c == '\t')
+                        c = ' ';
+                text.appendUtf8(flat);
+                text.endCell();
+                column = at + 1;
+            }
+            text.endRow();
+        }
+        text.endPart();
+    }
+}

@@ -1,0 +1,45 @@
+#include "TranslatorMain.h"
+
+#include "Folders.h"
+#include "LinguaroApplication.h"
+#include "TForm1.h"
+#include "TerminationSignals.h"
+#include "TransferGui.h"
+#include "UserPrompts.h"
+#include "WidgetPrompts.h"
+
+#include <QTimer>
+
+int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started)
+{
+    LinguaroApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
+    // taken from here on; one that comes during start-up is handled once the loop runs
+    TerminationSignals termination;
+    WidgetPrompts prompts;
+    UserPrompts::setInstance(&prompts);
+    Folders::ExportWindowsFolder();
+    RegisterTransferGui();
+
+    int result = 0;
+    {
+        TForm1 form;
+        if (form.EndRequested)
+            return 0;
+        // a quit that bypasses the window's close (end of session) still stores the settings
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::FormClose);
+        // a termination request ends the program as File > Exit does; quitting also
+        // ends the loop of a dialog that may be open
+        QObject::connect(&termination, &TerminationSignals::requested, &form, [&form] {
+            form.close();
+            QCoreApplication::quit();
+        });
+        form.show();
+        if (started)
+            QTimer::singleShot(0, &form, [&form, &started] { started(form); });
+        result = QApplication::exec();
+    }
+    UserPrompts::setInstance(nullptr);
+    return result;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <functional>
+
+class TForm1;
+
+// The translator program: the application object, the main window and its
+// message loop until the window closes, by File > Exit, the window's close
+// box, the end of the session or a termination signal (SIGTERM, SIGINT,
+// SIGHUP) alike. `started`, when given, runs once the loop runs: tests drive
+// the real program through it.
+int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started = {});

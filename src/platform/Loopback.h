@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// This machine's own addresses. A proxy elsewhere cannot reach them, so
+// requests to them always go direct, whatever proxy is set.
+namespace Loopback {
+
+// libcurl's no-proxy list for them (CURLOPT_NOPROXY).
+inline constexpr const char* NoProxyList = "localhost,127.0.0.0/8,::1";
+
+// The list for the session's own proxy (http_proxy and friends): those
+// addresses and whatever no_proxy (else NO_PROXY) names.
+QByteArray SessionNoProxyList();
+
+// Whether a URL's host is one of them: "localhost" or a name below it, an
+// address in 127.0.0.0/8, or ::1 (with or without brackets).
+bool IsLoopbackHost(const QString& host);
+
+}  // namespace Loopback

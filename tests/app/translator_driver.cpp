@@ -1,0 +1,27 @@
+// The translator program with a script: once its window is up it translates
+// "Hello" into Spanish, starting the built-in service as a user's first
+// translation does, prints the status line (or what went wrong) and runs on
+// until it is ended.
+#include "ScriptedPrompts.h"
+#include "TForm1.h"
+#include "TranslatorMain.h"
+
+#include <QComboBox>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    std::unique_ptr<ScriptedPrompts> prompts;
+    return TranslatorMain(argc, argv, [&prompts](TForm1& form) {
+        prompts = std::make_unique<ScriptedPrompts>();  // no dialog waits for a hand here
+        form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        form.ToolButton20Click();
+        const QStringList said = prompts->messages + prompts->errors;
+        std::printf("%s\n", qPrintable(said.isEmpty() ? form.statusText() : said.join(u' ')));
+        std::fflush(stdout);
+    });
+}
