@@ -4,6 +4,7 @@
 #include "CharacterCore.h"
 #include "CharacterFile.h"
 #include "CharacterWindow.h"
+#include "EspeakSpeech.h"
 #include "Folders.h"
 
 #include <QGuiApplication>
@@ -45,9 +46,10 @@ TAgent::TAgent(QObject* parent, AgentClock* clock)
 
 TAgent::~TAgent()
 {
-    // each core stops its speech as it goes
+    // each core stops its speech as it goes, before the speech itself goes
     m_unloaded.clear();
     m_loaded.clear();
+    m_ownSpeech.reset();
 }
 
 void TAgent::SetConnected(bool connected)
@@ -82,6 +84,10 @@ void TAgent::Load(const QString& characterId, const QString& loadKey)
         raise(file.error);
 
     Unload(characterId);
+    if (!m_speech) {
+        m_ownSpeech = std::make_unique<EspeakSpeech>();
+        m_speech = m_ownSpeech.get();
+    }
     auto loaded = std::make_unique<Loaded>();
     loaded->id = characterId;
     loaded->core = std::make_unique<CharacterCore>(file.data, m_clock, m_speech);

@@ -27,8 +27,9 @@ public:
     explicit TAgent(QObject* parent = nullptr, AgentClock* clock = nullptr);
     ~TAgent() override;
 
-    // What characters loaded from now on speak through; null: they show
-    // their balloon silently. It must outlive the control.
+    // What characters loaded from now on speak through; it must outlive the
+    // control. Unset, the first load starts espeak-ng speech (EspeakSpeech,
+    // set up from the environment) for all of them.
     void setSpeechOutput(SpeechOutput* speech) { m_speech = speech; }
 
     void SetConnected(bool connected) override;
@@ -46,6 +47,7 @@ private:
     Loaded* find(const QString& characterId) const;
 
     AgentClock& m_clock;
+    std::unique_ptr<SpeechOutput> m_ownSpeech;
     SpeechOutput* m_speech = nullptr;
     bool m_connected = false;
     std::vector<std::unique_ptr<Loaded>> m_loaded;
