@@ -5,6 +5,8 @@
 #include "TAgent.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTest>
@@ -52,6 +54,7 @@ private slots:
     void commandsAndEventsFromTheUser();
     void glidesAndIsDragged();
     void unloadedFromItsOwnEvent();
+    void speaksInAnInstalledVoice();
 };
 
 void TestCharacterWindow::windowTakesClicksOnlyOnTheFigure()
@@ -174,6 +177,56 @@ void TestCharacterWindow::unloadedFromItsOwnEvent()
     QCoreApplication::processEvents();
     f.clock.advance(10000);  // nothing of it is left to run
     QVERIFY(!f.agent.window(QStringLiteral("Merlin")));
+}
+
+void TestCharacterWindow::speaksInAnInstalledVoice()
+{
+    // French is installed, English is not; speech runs on the silent clock at its real pace
+    InstalledAgent windows;
+    windows.install(QStringLiteral("Merlin"));
+    QDir(windows.dir.path()).mkpath(QStringLiteral("Speech/Engines"));
+    for (const char* file : {"Speech/Speech.dll", "Speech/Engines/LHTTSFRF"}) {
+        QFile installed(windows.dir.filePath(QLatin1String(file)));
+        QVERIFY(installed.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir wavs;
+    qputenv("LINGUARO_SPEECH_OUTPUT", "silent");
+    qputenv("LINGUARO_SPEECH_DIR", wavs.path().toUtf8());
+    TAgent agent;
+    agent.SetConnected(true);
+    agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+    qunsetenv("LINGUARO_SPEECH_OUTPUT");
+    qunsetenv("LINGUARO_SPEECH_DIR");
+    AgentCharacter* merlin = agent.Character(QStringLiteral("Merlin"));
+    CharacterCore* core = agent.core(QStringLiteral("Merlin"));
+    merlin->Show(true);
+
+    QStringList shown;
+    connect(core, &CharacterCore::balloonChanged, this, [&] {
+        if (!core->balloonText().isEmpty() && (shown.isEmpty() || shown.last() != core->balloonText()))
+            shown << core->balloonText();
+    });
+    merlin->SetLanguageID(1036);
+    merlin->Speak(QStringLiteral("Bonjour, je parle beaucoup."));
+    QTRY_COMPARE_WITH_TIMEOUT(core->activity(), CharacterCore::Activity::Idle, 15000);
+    // word by word as the engine says them, and a sound file of it
+    QCOMPARE(shown, QStringList({"Bonjour,", "Bonjour, je", "Bonjour, je parle", "Bonjour, je parle beaucoup."}));
+    QCOMPARE(QDir(wavs.path()).entryList({QStringLiteral("*.wav")}).size(), 1);
+
+    // cut short in the middle, then on to the next text
+    QString longText;
+    for (int i = 0; i < 200; ++i)
+        longText += QStringLiteral("Je parle encore. ");
+    merlin->Speak(longText);
+    QTRY_VERIFY_WITH_TIMEOUT(core->balloonText().count(u' ') >= 2, 15000);
+    merlin->Stop();
+    QVERIFY(!core->balloonVisible());
+    shown.clear();
+    merlin->SetLanguageID(1033);  // not installed: shown without sound
+    merlin->Speak(QStringLiteral("Hello there"));
+    QTRY_COMPARE_WITH_TIMEOUT(core->activity(), CharacterCore::Activity::Idle, 15000);
+    QCOMPARE(shown, QStringList({"Hello", "Hello there"}));
+    QCOMPARE(QDir(wavs.path()).entryList({QStringLiteral("*.wav")}).size(), 2);
 }
 
 QTEST_MAIN(TestCharacterWindow)
