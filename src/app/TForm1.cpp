@@ -2,10 +2,14 @@
 
 #include "AgentCharacter.h"
 #include "DocumentCommands.h"
+#include "DocumentOpening.h"
+#include "HelpLinks.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
+#include "LiveUpdate.h"
+#include "PaneDropOpener.h"
 #include "PaneArea.h"
 #include "PaneColours.h"
 #include "PaneEditing.h"
@@ -14,6 +18,8 @@
 #include "SearchDialog.h"
 #include "TAgent.h"
 #include "ServiceLauncher.h"
+#include "SourcePane.h"
+#include "TForm2.h"
 #include "TForm4.h"
 #include "TTransfer.h"
 #include "ToolbarIcons.h"
@@ -91,6 +97,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
     wireDocuments();
+    wireHelp();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -573,8 +580,18 @@ void TForm1::wireDocuments()
 {
     m_documents = std::make_unique<DocumentCommands>(
         RichEdit1, RichEdit2, [this](const QString& text) { setStatus(text, false); }, this);
+    m_opening = std::make_unique<DocumentOpening>(
+        SourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
+        [this](const QString& text, bool repaintNow) { setStatus(text, repaintNow); });
+    new PaneDropOpener(
+        RichEdit1,
+        [this](const QString& path) {
+            FileOpen1Dialog.FileName = path;
+            FileOpen1Accept();
+        },
+        [this] { return !m_opening->Busy(); });
     const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {
-        {sfsf1, &TForm1::sfsf1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
+        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute}, {Enregistrer1, &TForm1::EnregistrerExecute},
         {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
         {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
         {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
@@ -583,7 +600,8 @@ void TForm1::wireDocuments()
         connect(item, &QAction::triggered, this, handler);
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
-        {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton3, &TForm1::EnregistrerExecute},
+        {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton2, &TForm1::FileOpen1Execute},
+        {ToolButton3, &TForm1::EnregistrerExecute},
         {ToolButton4, &TForm1::ToolButton4Click}};
     for (const auto& [button, handler] : fileButtons) {
         button->setEnabled(true);
@@ -621,6 +639,29 @@ void TForm1::wireFontBoxes()
     connect(ColorBox1, &QComboBox::currentIndexChanged, this, &TForm1::ColorBox1Change);
 }
 
+void TForm1::FileOpen1Execute()
+{
+    // one open at a time: its waits keep the window live, so a second could start inside it
+    if (m_opening->Busy())
+        return;
+    const QString chosen = UserPrompts::instance().openDocumentName(
+        FileOpen1Dialog.Title, FileOpen1Dialog.FileName, FileOpen1Dialog.NameFilters(), FileOpen1Dialog.DefaultExt);
+    if (chosen.isEmpty())
+        return;
+    FileOpen1Dialog.FileName = chosen;
+    FileOpen1Accept();
+}
+
+void TForm1::FileOpen1Accept()
+{
+    if (m_opening->Busy())
+        return;
+    RunHandler([this] {
+        OpenedFileName = FileOpen1Dialog.FileName;
+        m_opening->Accept(OpenedFileName);
+    });
+}
+
 void TForm1::ToolButton1Click() { m_documents->New(); }
 void TForm1::sfsf1Click() { ToolButton1Click(); }
 void TForm1::EnregistrerExecute() { NouveauExecute(); }
@@ -637,6 +678,25 @@ void TForm1::SearchReplace1Execute() { m_documents->Replace(); }
 void TForm1::ComboBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
 void TForm1::ComboBox2Change() { RunHandler([this] { ApplyPaneFont(); }); }
 void TForm1::ColorBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
+
+// --- help menu ---
+
+void TForm1::wireHelp()
+{
+    m_update = std::make_unique<LiveUpdate>(*Transfer1);
+    const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {
+        {Manual1, &TForm1::Manual1Click}, {U1, &TForm1::U1Click}, {Homepage1, &TForm1::Homepage1Click},
+        {About1, &TForm1::About1Click}};
+    for (const auto& [item, handler] : helpItems) {
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, this, handler);
+    }
+}
+
+void TForm1::Manual1Click() { HelpLinks::Open(HelpLinks::ManualPage); }
+void TForm1::U1Click() { RunHandler([this] { m_update->U1Click(); }); }
+void TForm1::Homepage1Click() { HelpLinks::Open(HelpLinks::HomePage); }
+void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::ApplicationIcon()); }
 
 // --- hooks of the character and component layers ---
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileOpenDialog.h"
 #include "LanguageListDelegate.h"
 #include "ProxySettings.h"
 #include "TranslationRun.h"
@@ -23,6 +24,8 @@ class ServiceClient;
 class TTransfer;
 class ServiceLauncher;
 class DocumentCommands;
+class DocumentOpening;
+class LiveUpdate;
 class PaneEditing;
 class SearchDialog;
 
@@ -56,6 +59,7 @@ public:
     TTransfer* Transfer1 = nullptr;
     ProxySettings Proxy;
     QString OpenedFileName;  // the document last opened into the source pane
+    FileOpenDialog FileOpen1Dialog;  // the Open command's dialog: title, filter, proposed name
     // The system language asked the program to end before its window opened.
     bool EndRequested = false;
 
@@ -128,6 +132,7 @@ public:
     QString statusText() const;
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
+    DocumentOpening& opening() { return *m_opening; }
     PaneEditing* editing() const { return m_editing.get(); }
 
     // Runs a handler body; an unexpected failure ends it and goes to the
@@ -176,6 +181,11 @@ public slots:
     void Dutch2Click();
     void ProxyServer1Click();
     void ApplyPaneFont();
+    // help menu
+    void Manual1Click();
+    void U1Click();
+    void Homepage1Click();
+    void About1Click();
     // documents and editing
     void ToolButton1Click();
     void sfsf1Click();
@@ -190,6 +200,8 @@ public slots:
     void SearchFind1FindDialogFind(SearchDialog* dialog);
     void SearchFindNext1Execute();
     void SearchReplace1Execute();
+    void FileOpen1Execute();  // the Open dialog, then FileOpen1Accept
+    void FileOpen1Accept();
     void ComboBox1Change();
     void ComboBox2Change();
     void ColorBox1Change();
@@ -208,6 +220,7 @@ private:
     void selectPosition(QComboBox* list, int position);
     void wireDocuments();
     void wireFontBoxes();
+    void wireHelp();
 
     // Hooks into the speech and component layers; they do nothing while no
     // character layer is built in.
@@ -223,6 +236,8 @@ private:
     bool m_closed = false;
     bool m_translating = false;
     std::unique_ptr<DocumentCommands> m_documents;
+    std::unique_ptr<DocumentOpening> m_opening;
+    std::unique_ptr<LiveUpdate> m_update;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;
 };

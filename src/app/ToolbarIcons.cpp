@@ -237,15 +237,17 @@ QIcon Icon(Glyph glyph)
 
 QIcon ApplicationIcon()
 {
+    // the same drawing as packaging/linguaro.svg, the icon the desktop shows in its menus
     QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         icon.addPixmap(render(size, [](QPainter& p) {
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(0x1d, 0x5e, 0xbe));
             p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-            whiteLabel(p, QRectF(0, 0, 11, 15), 12, QStringLiteral("L"));
+            p.setBrush(Qt::white);
+            const QPointF letter[] = {{3.5, 3}, {6, 3}, {6, 10}, {10, 10}, {10, 12.5}, {3.5, 12.5}};
+            p.drawPolygon(letter, 6);
             p.setBrush(QColor(0x4c, 0xc0, 0x5e));
-            p.setPen(Qt::NoPen);
             p.drawEllipse(QPointF(11.5, 5), 2.5, 2.5);
         }));
     }

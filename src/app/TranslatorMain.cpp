@@ -15,6 +15,8 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
     LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
+    // the desktop matches the window with packaging/linguaro.desktop
+    QGuiApplication::setDesktopFileName(QStringLiteral("linguaro"));
     // taken from here on; one that comes during start-up is handled once the loop runs
     TerminationSignals termination;
     WidgetPrompts prompts;

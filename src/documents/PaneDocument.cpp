@@ -4,6 +4,7 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -11,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextDocument>
+#include <QThread>
 
 #include <memory>
 
@@ -43,7 +45,7 @@ bool looksBinary(const QByteArray& data)
 
 }  // namespace
 
-PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& document)
+PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& document, const TextPlacer& placer)
 {
     Outcome outcome;
     QFile file(path);
@@ -60,11 +62,11 @@ PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& doc
                             .arg(path).arg(kMaxLoadBytes / (1024 * 1024));
         return outcome;
     }
-    return loadData(data, document, path);
+    return loadData(data, document, path, placer);
 }
 
 PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocument& document,
-                                             const QString& name)
+                                             const QString& name, const TextPlacer& placer)
 {
     Outcome outcome;
     if (RtfReader::looksLikeRtf(data)) {
@@ -91,11 +93,51 @@ PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocume
     QString text = decodePlainText(data);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
+    if (placer)
+        placer(document, text);
+    else
+        setPlainText(document, text);
+    return outcome;
+}
+
+void PaneDocument::setPlainText(QTextDocument& document, const QString& text)
+{
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.setPlainText(text);
     document.setUndoRedoEnabled(undo);
-    return outcome;
+}
+
+std::unique_ptr<QTextDocument> PaneDocument::buildPlainText(const QString& text, const QTextDocument& like)
+{
+    QThread* home = QThread::currentThread();
+    const QFont font = like.defaultFont();
+    const QTextOption option = like.defaultTextOption();
+    const qreal margin = like.documentMargin();
+    const qreal indent = like.indentWidth();
+    const QString styleSheet = like.defaultStyleSheet();
+    const bool undo = like.isUndoRedoEnabled();
+    std::unique_ptr<QTextDocument> built;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        auto document = std::make_unique<QTextDocument>();
+        document->setDefaultFont(font);
+        document->setDefaultTextOption(option);
+        document->setDocumentMargin(margin);
+        document->setIndentWidth(indent);
+        document->setDefaultStyleSheet(styleSheet);
+        document->setUndoRedoEnabled(false);
+        document->setPlainText(text);
+        document->setUndoRedoEnabled(undo);
+        document->moveToThread(home);
+        built = std::move(document);
+    }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // also when the application is ending and left every loop early
+    worker->wait();
+    return built;
 }
 
 QString PaneDocument::plainText(const QTextDocument& document)

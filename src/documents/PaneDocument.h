@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 class QTextDocument;
 
 // Moving a pane's document to and from files: rich text when the content (on load) or the
@@ -19,12 +22,20 @@ public:
 
     // Files larger than this are refused rather than read into memory.
     static constexpr qint64 kMaxLoadBytes = 64 * 1024 * 1024;
+    // Puts decoded plain text into the document; unset, setPlainText below.
+    using TextPlacer = std::function<void(QTextDocument& document, const QString& text)>;
 
     // Replaces the document's content with the file's; on failure the document is unchanged.
-    static Outcome load(const QString& path, QTextDocument& document);
+    static Outcome load(const QString& path, QTextDocument& document, const TextPlacer& placer = {});
     // name only goes into the error text
     static Outcome loadData(const QByteArray& data, QTextDocument& document,
-                            const QString& name = QString());
+                            const QString& name = QString(), const TextPlacer& placer = {});
+    // Replaces the document's content with plain text; nothing of it goes into the undo history.
+    static void setPlainText(QTextDocument& document, const QString& text);
+    // A new document holding `text` with the defaults of `like`, built on a worker thread
+    // while the calling thread goes on painting its windows (user input waits until it is
+    // done). A long text takes its time to build; this way the window does not freeze.
+    static std::unique_ptr<QTextDocument> buildPlainText(const QString& text, const QTextDocument& like);
 
     // The document's text with CR LF between lines; every character is kept.
     static QString plainText(const QTextDocument& document);

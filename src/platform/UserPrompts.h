@@ -25,6 +25,14 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(const QString& title, const QString& dir,
                                  const QString& filter, const QString& defaultSuffix) = 0;
+    // The Open dialog of documents: proposes `fileName`, shows the descriptions of the
+    // filters, and adds `defaultSuffix` to a name typed without one.
+    virtual QString openDocumentName(const QString& title, const QString& fileName, const QString& filter,
+                                     const QString& defaultSuffix)
+    {
+        Q_UNUSED(defaultSuffix);
+        return openFileName(title, fileName, filter);
+    }
 
     // The instance in force; never null (a widget-backed one unless a test set its own).
     static UserPrompts& instance();

@@ -45,3 +45,18 @@ QString WidgetPrompts::saveFileName(const QString& title, const QString& dir, co
         return {};
     return dialog.selectedFiles().first();
 }
+
+QString WidgetPrompts::openDocumentName(const QString& title, const QString& fileName, const QString& filter,
+                                        const QString& defaultSuffix)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title, fileName, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}

@@ -236,7 +236,7 @@ bool FtpPatternMatches(const QString& pattern, const QString& name)
 
 bool IsSafeListingName(const QString& name)
 {
-    if (!TransferNames::IsSafeFileName(name) || name.contains(QLatin1String("..")))
+    if (!TransferNames::IsSafeFileName(name))
         return false;
     return std::none_of(name.begin(), name.end(), [](QChar c) {
         return c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f;

@@ -37,7 +37,7 @@ bool ParseListLine(const QString& line, const QDate& today, FtpListEntry& entry)
 bool FtpPatternMatches(const QString& pattern, const QString& name);
 
 // True when a name taken from a server may serve as a local file name: not
-// empty, no path separator, no "..", no control character.
+// empty, not "." or "..", no path separator, no control character.
 bool IsSafeListingName(const QString& name);
 
 // A listing date as a 64-bit file time (100 ns units since 1601), fields as given.

@@ -1,6 +1,7 @@
 #include "TTransfer.h"
 
 #include "TTransferThread.h"
+#include "TargetFile.h"
 #include "TransferConnection.h"
 #include "TransferFormat.h"
 #include "TransferNames.h"
@@ -108,7 +109,6 @@ void TTransfer::Execute()
         });
     }
     m_ordinal = 0;
-    FtpRunStart();
 
     try {
         for (int i = 0; i < Items.Count(); ++i) {
@@ -327,7 +327,7 @@ void TTransfer::RememberTarget(const QString& path, const QString& dir)
 
 bool TTransfer::CheckOverwrite(QString& path)
 {
-    if (!QFileInfo::exists(path))
+    if (!PathTaken(path))
         return true;
     bool allow = true;
     if (OnCopyOverWrite)
@@ -342,7 +342,7 @@ bool TTransfer::CheckOverwrite(QString& path)
     return true;
 }
 
-TTransfer::TargetOpen TTransfer::OpenTarget(QFile& file, QString& path, const QString& fileName,
+TTransfer::TargetOpen TTransfer::OpenTarget(TargetFile& file, QString& path, const QString& fileName,
                                             bool nameFromSource, QIODevice::OpenMode extraMode)
 {
     if (nameFromSource && !IsSafeFileName(fileName))
@@ -350,10 +350,7 @@ TTransfer::TargetOpen TTransfer::OpenTarget(QFile& file, QString& path, const QS
     if (!CheckOverwrite(path))
         return TargetOpen::Refused;
     ForceDirectories(QFileInfo(path).path());
-    file.setFileName(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | extraMode))
-        return TargetOpen::CannotCreate;
-    return TargetOpen::Opened;
+    return file.Open(path, extraMode) ? TargetOpen::Opened : TargetOpen::CannotCreate;
 }
 
 bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& workingDate, bool& noNewFile)

@@ -11,7 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
-class QFile;
+class TargetFile;
 class TransferConnection;
 class TTransferFtp;
 struct TTransferFtpState;
@@ -164,8 +164,7 @@ private:
     bool FtpDelete(int idx, TTransferItem& item, bool keep);
     bool FtpList(int idx, TTransferItem& item);
     bool FtpTest(int idx, TTransferItem& item);
-    void FtpRunStart();  // clears the kept FTP directory
-    void FtpRunEnd();    // ends a kept FTP connection
+    void FtpRunEnd();  // ends a kept FTP connection
 
     bool Dispatch(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile);
     void BuildDialog();
@@ -195,11 +194,12 @@ public:
     // False when the handler refused.
     bool CheckOverwrite(QString& path);
     // The target of a download or copy: a name taken from the source must be a
-    // plain name (it never leads out of TargetDir), an existing file goes
-    // through CheckOverwrite (path may change), missing folders are created,
-    // then the file is opened for writing. The caller reports the outcome.
+    // plain name (it never leads out of TargetDir), anything already at the
+    // path (a link too) goes through CheckOverwrite (path may change), missing
+    // folders are created, then the file is opened for writing. The caller
+    // reports the outcome, and commits the file once it is complete.
     enum class TargetOpen { Opened, Refused, CannotCreate };
-    TargetOpen OpenTarget(QFile& file, QString& path, const QString& fileName, bool nameFromSource,
+    TargetOpen OpenTarget(TargetFile& file, QString& path, const QString& fileName, bool nameFromSource,
                           QIODevice::OpenMode extraMode = {});
     // Date check of a download or copy (CopyNewerOnly or OnFileDateCheck);
     // False when the transfer is to be skipped. name is what OnNoNewFileFound reports.
@@ -219,7 +219,7 @@ private:
     bool m_threadDone = false;
     std::unique_ptr<TransferConnection> m_internet;
     struct FtpStateDeleter { void operator()(TTransferFtpState* state) const; };
-    std::unique_ptr<TTransferFtpState, FtpStateDeleter> m_ftp;  // kept FTP connection, its key and directory
+    std::unique_ptr<TTransferFtpState, FtpStateDeleter> m_ftp;  // kept FTP connection and its key
     QString m_lastTargetPath;
     QString m_lastTargetDir;
     QString m_lastRate;

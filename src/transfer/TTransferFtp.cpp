@@ -2,6 +2,7 @@
 
 #include "FtpListing.h"
 #include "FtpSession.h"
+#include "TargetFile.h"
 #include "TransferNames.h"
 
 #include <QDir>
@@ -10,12 +11,12 @@
 
 using namespace TransferNames;
 
-// The kept connection of a run: the session, its key (host + user + password)
-// and the remote directory an upload left it for.
+// The kept connection of a run: the session and its key (host + user +
+// password). The session itself knows the folder it is in; no second record
+// of it is kept that could fall out of step.
 struct TTransferFtpState {
     std::unique_ptr<FtpSession> kept;
     QString key;
-    QString keptDir;
 };
 
 void TTransfer::FtpStateDeleter::operator()(TTransferFtpState* state) const { delete state; }
@@ -52,13 +53,11 @@ public:
 
     // The kept session when the key matches (unless a new one is wanted), else
     // a new login; null after the connect error was reported.
-    FtpSession* Connect(bool alwaysNew, bool keep, bool clearKeptDirOnNew)
+    FtpSession* Connect(bool alwaysNew, bool keep)
     {
         TTransferFtpState& st = State();
         if (!alwaysNew && st.kept && st.key == Key())
             return session = st.kept.get();
-        if (clearKeptDirOnNew)
-            st.keptDir.clear();
         FtpSession::Options options;
         options.host = item.FTPHost;
         options.port = int(quint16(item.FTPPort));
@@ -151,7 +150,7 @@ public:
     {
         t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
-        if (!Connect(true, keep, false))
+        if (!Connect(true, keep))
             return Listing::NoConnection;
         dir = EnterRemoteDir(url);
         return dir.entered && session->List(entries) ? Listing::Listed : Listing::Failed;
@@ -175,7 +174,7 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
     }
-    if (!Connect(false, keep, false))
+    if (!Connect(false, keep))
         return false;
     const DirChange dir = EnterRemoteDir(url);
     const QString name = UrlFileName(url);
@@ -221,7 +220,7 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.FireError(3, QStringLiteral("Cannot create target file ") + path);
         return false;
     };
-    QFile file;
+    TargetFile file;
     switch (t.OpenTarget(file, path, fileName, targetName.isEmpty())) {
     case TTransfer::TargetOpen::Opened:
         break;
@@ -244,8 +243,8 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
             readFailed = !session->GaveUp();
             break;
         }
-        if (last > 0 && file.write(block, last) != last) {
-            file.remove();
+        if (last > 0 && file.Write(block, last) != last) {
+            file.Discard();
             abandon();
             throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
         }
@@ -254,18 +253,18 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
         t.FireProgress(done, total);
         t.ProcessMessages();
     }
-    if (!file.flush()) {
-        file.remove();
+    // A transfer that broke off is no download: the piece does not take the file's place.
+    // A cancelled one does: its partial file stays.
+    if (readFailed) {
+        file.Discard();
+    } else if (!file.Commit()) {
         abandon();
         throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
     }
-    file.close();
     session->CloseRead();
     const QString reason = session->ErrorText();
     Finish(keep, dir.changed, dir.saved);
-    // A transfer that broke off is no download: the piece is not kept as if it were the file.
     if (readFailed) {
-        QFile::remove(path);
         t.FireError(4, QStringLiteral("Error reading source file ") + url + QStringLiteral(" (") + reason
                            + QLatin1Char(')'));
         return false;
@@ -279,13 +278,11 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     t.SetAnimation(TTransferClip::Upload);
     t.SetFileLine(UrlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
     t.ProcessMessages();
-    if (!Connect(false, keep, true))
+    if (!Connect(false, keep))
         return false;
-    State().keptDir = keep ? remoteDir : QString();
     const QString saved = session->Cwd();
     const bool changed = !remoteDir.isEmpty();
     if (!EnterOrCreate(remoteDir)) {
-        State().keptDir.clear();
         Finish(keep, changed, saved);
         return false;
     }
@@ -370,13 +367,6 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     return false;
 }
 
-void TTransfer::FtpRunStart()
-{
-    if (!m_ftp)
-        m_ftp.reset(new TTransferFtpState);
-    m_ftp->keptDir.clear();
-}
-
 void TTransfer::FtpRunEnd()
 {
     if (!m_ftp)
@@ -424,12 +414,12 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
         SetFileLineWithPrefix(FileLinePrefix(i + 1, int(names.size())), name, ShowServer, DlgFromServerLabel,
                               item.FTPHost);
         // A listed name is only ever a plain name inside TargetDir.
-        if (!IsSafeListingName(name)) {
+        if (IsSafeListingName(name)) {
+            TTransferFtp file(*this, item);
+            file.Download(i, name, name, true, workingDate, noNewFile, false);
+        } else {
             FireError(3, QStringLiteral("Cannot create target file ") + name);
-            continue;
         }
-        TTransferFtp file(*this, item);
-        file.Download(i, name, name, true, workingDate, noNewFile, false);
         if (OnMultiFTPFileDone)
             OnMultiFTPFileDone(this, name);
         // Each file's download starts afresh; a Cancel stops the whole job.
@@ -448,9 +438,8 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
     // The files below share this one login.
-    if (!ftp.Connect(true, true, true))
+    if (!ftp.Connect(true, true))
         return false;
-    m_ftp->keptDir = keep ? item.TargetDir : QString();
     const QString saved = ftp.session->Cwd();
     if (!ftp.EnterOrCreate(item.TargetDir)) {
         ftp.Finish(keep, true, saved);
@@ -483,13 +472,13 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
     SetAnimation(TTransferClip::Upload);
     SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
-    if (!ftp.Connect(false, keep, true))
+    if (!ftp.Connect(false, keep))
         return false;
-    if (!item.TargetDir.isEmpty() && item.TargetDir != m_ftp->keptDir) {
-        m_ftp->keptDir = keep ? item.TargetDir : QString();
-        if (!ftp.session->ChangeDir(item.TargetDir))
-            return false;
-    }
+    // The folder is entered unless the session is really in it already; a
+    // kept connection comes back to the folder its last job started from.
+    if (!item.TargetDir.isEmpty() && ftp.session->Resolve(item.TargetDir) != ftp.session->Cwd()
+        && !ftp.session->ChangeDir(item.TargetDir))
+        return false;
     const QString name = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
     if (ftp.session->Delete(name)) {
         if (OnRemovedFile)
@@ -538,7 +527,7 @@ bool TTransfer::FtpTest(int, TTransferItem& item)
 {
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
-    if (!ftp.Connect(false, false, true))
+    if (!ftp.Connect(false, false))
         return false;
     ftp.Close();
     return true;

@@ -1,6 +1,7 @@
 #include "TransferConnection.h"
 
 #include "Loopback.h"
+#include "TransferNames.h"
 
 #include <curl/curl.h>
 
@@ -35,7 +36,7 @@ TransferConnection::~TransferConnection()
 CURL* TransferConnection::Prepare(const QString& url)
 {
     curl_easy_reset(m_easy);
-    curl_easy_setopt(m_easy, CURLOPT_URL, url.toUtf8().constData());
+    curl_easy_setopt(m_easy, CURLOPT_URL, TransferNames::NetworkAddress(url).constData());
     curl_easy_setopt(m_easy, CURLOPT_USERAGENT, m_settings.agent.toUtf8().constData());
     curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, long(m_settings.connectTimeout));

@@ -1,6 +1,7 @@
 #include "TTransfer.h"
 
 #include "NetworkShare.h"
+#include "TargetFile.h"
 #include "TransferNames.h"
 
 #include <QFile>
@@ -31,9 +32,10 @@ bool SameFile(const QString& source, const QString& target)
     if (source == target)
         return true;
     // Two spellings of one file: copying would truncate the source before reading it.
+    // A link at the target is an entry of its own: the copy replaces it, never the file it leads to.
     struct stat a {}, b {};
     return stat(QFile::encodeName(source).constData(), &a) == 0
-           && stat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev
+           && lstat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev
            && a.st_ino == b.st_ino;
 }
 }  // namespace
@@ -86,7 +88,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
         const quint32 size = quint32(info.st_size);
-        QFile out;
+        TargetFile out;
         switch (OpenTarget(out, target, fileName, item.TargetFilename.isEmpty(), QIODevice::Unbuffered)) {
         case TargetOpen::Opened:
             break;
@@ -108,7 +110,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
                 FireError(4, QStringLiteral("Error reading source file ") + source);
                 return false;
             }
-            written = read > 0 ? out.write(buffer.data(), read) : 0;
+            written = read > 0 ? out.Write(buffer.data(), read) : 0;
             // A write that stores less than was read (a full disk) is a failed copy.
             if (written != read) {
                 FireError(5, QStringLiteral("Error writing to destination file ") + target);
@@ -119,6 +121,11 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             FireProgress(done, size);
             ProcessBlockMessages();
         } while (read > 0 && !m_cancel);
+        // Complete, or cancelled with its partial file kept; a failure above left the target as it was.
+        if (!out.Commit()) {
+            FireError(5, QStringLiteral("Error writing to destination file ") + target);
+            return false;
+        }
         return true;
     };
 

@@ -1,6 +1,7 @@
 #include "TTransfer.h"
 
 #include "Base64.h"
+#include "TargetFile.h"
 #include "TransferConnection.h"
 #include "TransferNames.h"
 
@@ -19,8 +20,10 @@ QString HttpErrorText(long status) { return QStringLiteral("Returned http error 
 
 bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
 {
+    // The proxy's credentials go to the proxy alone (see TransferConnection):
+    // never into the address that prompts, file lines and events show.
     const QString name = UrlFileName(item.URL);
-    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    const QString& url = item.URL;
     SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, UrlHost(url));
     ProcessMessages();
     if (!m_internet)
@@ -39,8 +42,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         if (!user.isEmpty() || !password.isEmpty())
             authorization = "Authorization: Basic "
                             + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
-        // The proxy's credentials travel to the proxy, so the request uses the address as given.
-        request = std::make_unique<CurlDownload>(*m_internet, item.URL, authorization);
+        request = std::make_unique<CurlDownload>(*m_internet, url, authorization);
         const bool opened = request->Open();
         ProcessMessages();
         if (!opened) {
@@ -76,7 +78,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;
     QString path = PathJoin(item.TargetDir, fileName);
     RememberTarget(path, item.TargetDir);
-    QFile file;
+    TargetFile file;
     switch (OpenTarget(file, path, fileName, item.TargetFilename.isEmpty())) {
     case TargetOpen::Opened:
         break;
@@ -102,9 +104,8 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
             broken = !m_cancel;
             break;
         }
-        if (lastRead > 0 && file.write(block, lastRead) != lastRead) {
-            file.close();
-            file.remove();
+        if (lastRead > 0 && file.Write(block, lastRead) != lastRead) {
+            file.Discard();
             throw ETransferIOError(("Error writing to destination file " + path).toStdString());
         }
         done += quint64(lastRead);
@@ -114,20 +115,16 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         if (lastRead > 0)
             result = true;
     }
-    if (!file.flush()) {
-        file.close();
-        file.remove();
-        throw ETransferIOError(("Error writing to destination file " + path).toStdString());
-    }
-    file.close();
     if (m_cancel) {
-        file.remove();
+        file.Discard();
     } else if (broken) {
-        // A body that breaks off is no download: nothing half-written is left behind.
-        file.remove();
+        // A body that breaks off is no download: nothing half-written takes the target's place.
+        file.Discard();
         FireError(4, QStringLiteral("Error reading source file ") + item.URL + QStringLiteral(" (")
                          + request->ErrorText() + QLatin1Char(')'));
         result = false;
+    } else if (!file.Commit()) {
+        throw ETransferIOError(("Error writing to destination file " + path).toStdString());
     }
     return result;
 }
@@ -169,7 +166,7 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
 {
     SetAnimation(TTransferClip::Upload);
     const QString name = UrlFileName(item.URL);
-    const QString url = ProxyRewrite(item.URL, ProxyUserID, ProxyPassword);
+    const QString& url = item.URL;
     SetFileLine(name, ShowServer, DlgFromServerLabel, UrlHost(url));
     const QString local = PathJoin(item.TargetDir, item.TargetFilename.isEmpty() ? name : item.TargetFilename);
     const QFileInfo localInfo(local);

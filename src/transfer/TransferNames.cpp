@@ -1,10 +1,14 @@
 #include "TransferNames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <algorithm>
+#include <cctype>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace TransferNames {
 
@@ -59,13 +63,42 @@ QString PromptHost(const QString& url)
     return host;
 }
 
-QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword)
+QByteArray NetworkAddress(const QString& url)
 {
-    if (url.startsWith(QLatin1String("HTTP://"), Qt::CaseInsensitive) && !proxyUser.isEmpty()
-        && !proxyPassword.isEmpty())
-        return QLatin1String("http://") + proxyUser + QLatin1Char(':') + proxyPassword + QLatin1Char('@')
-               + url.mid(7);
-    return url;
+    const QByteArray text = url.toUtf8();
+    // The host runs from after "scheme://" (or the start) to the first "/", "?" or "#",
+    // after any user information.
+    qsizetype hostStart = 0;
+    const qsizetype scheme = text.indexOf("://");
+    if (scheme > 0 && std::all_of(text.begin(), text.begin() + scheme, [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+        }))
+        hostStart = scheme + 3;
+    qsizetype hostEnd = hostStart;
+    while (hostEnd < text.size() && text[hostEnd] != '/' && text[hostEnd] != '?' && text[hostEnd] != '#')
+        ++hostEnd;
+    const qsizetype at = text.lastIndexOf('@', hostEnd - 1);
+    if (at >= hostStart)
+        hostStart = at + 1;
+
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool inHost = i >= hostStart && i < hostEnd;
+        if (c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+            && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += '%';
+        } else if (c == '%' || c <= 0x20 || c == 0x7f || (c >= 0x80 && !inHost)) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xf];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
 }
 
 QString PathJoin(const QString& dir, const QString& name)
@@ -77,6 +110,12 @@ QString PathJoin(const QString& dir, const QString& name)
     return dir + QLatin1Char('/') + name;
 }
 
+bool PathTaken(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 QString UniqueFileName(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -86,7 +125,7 @@ QString UniqueFileName(const QString& path)
     const QString ext = hasExt ? path.mid(dot) : QString();
     for (int n = 1;; ++n) {
         const QString candidate = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')') + ext;
-        if (!QFileInfo::exists(candidate))
+        if (!PathTaken(candidate))
             return candidate;
     }
 }

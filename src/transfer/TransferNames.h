@@ -14,10 +14,15 @@ QString UrlHost(const QString& url);
 QString UrlPath(const QString& url);
 // The address after "://" up to the first "/", as shown in the login prompt's caption.
 QString PromptHost(const QString& url);
-// Puts the proxy credentials into a plain http address when both are set.
-QString ProxyRewrite(const QString& url, const QString& proxyUser, const QString& proxyPassword);
+// An address as people type it, made fit for the network: spaces, control
+// characters and non-ASCII letters are percent-encoded (UTF-8) and a "%" that
+// starts no "%xx" becomes "%25"; what is already encoded stays as it is. The
+// host is left for the client's own international-name handling.
+QByteArray NetworkAddress(const QString& url);
 // directory + "/" + name; an empty directory gives the name alone.
 QString PathJoin(const QString& dir, const QString& name);
+// Something has this name, be it a file, a folder or a link (even one that leads nowhere).
+bool PathTaken(const QString& path);
 // The first free "base(N).ext" for N = 1, 2, ...
 QString UniqueFileName(const QString& path);
 // Creates a directory and its missing parents; failures show when the file is created.

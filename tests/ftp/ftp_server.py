@@ -20,7 +20,7 @@ import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import ActiveDTP, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 FULL_PERMS = "elradfmwMT"
@@ -81,6 +81,19 @@ class TestFS(AbstractedFS):
         if "w" in mode and self.stor_cut is not None:
             return CutFile(f, self.stor_cut)
         return f
+
+
+class TestActiveDTP(ActiveDTP):
+    """pyftpdlib keeps the connector of an active data connection after handing
+    its socket to the data channel, and closes it at the next PORT or at QUIT:
+    by then the descriptor may belong to another client's control connection,
+    which is then never read again. Forget the connector once it is done."""
+
+    def handle_connect(self):
+        channel = self.cmd_channel
+        super().handle_connect()
+        if channel._dtp_connector is self:
+            channel._dtp_connector = None
 
 
 class TestHandler(FTPHandler):
@@ -174,6 +187,7 @@ def main():
     handler = TestHandler
     handler.authorizer = auth
     handler.abstracted_fs = TestFS
+    handler.active_dtp = TestActiveDTP
     handler.log_path = a.log
     handler.close_on = {c.upper() for c in a.close_on}
     handler.hang_on = {c.upper() for c in a.hang_on}

@@ -134,8 +134,9 @@ TEST(FtpListing, PatternMatching)
 TEST(FtpListing, NamesThatMayBecomeLocalFiles)
 {
     EXPECT_TRUE(IsSafeListingName(QStringLiteral("report.txt")));
-    EXPECT_TRUE(IsSafeListingName(QStringLiteral(".hidden")));
-    for (const char* bad : {"", ".", "..", "../evil", "/abs", "a\\b", "a/b", "x..y", "line\nbreak"})
+    for (const char* good : {".hidden", "a..b.txt", "..a", "a..", "...", "naïve.txt"})
+        EXPECT_TRUE(IsSafeListingName(QString::fromUtf8(good))) << good;
+    for (const char* bad : {"", ".", "..", "../evil", "/abs", "a\\b", "a/b", "line\nbreak", "tab\tname", "del\x7f"})
         EXPECT_FALSE(IsSafeListingName(QString::fromUtf8(bad))) << bad;
 }
 

@@ -1,4 +1,5 @@
 #include "FtpTestServer.h"
+#include "../transfer/TransferTestSupport.h"
 
 #include "TTransfer.h"
 
@@ -16,6 +17,7 @@ struct Events {
     QStringList notFound;
     QList<int> dateIdx;
     QStringList multiDone;
+    QStringList order;  // error texts and finished files of multi-file jobs, as they came
     int progress = 0;
 };
 
@@ -28,10 +30,16 @@ protected:
         ASSERT_TRUE(target.isValid());
         t.ShowOpenFile = true;
         t.OnError = [this](TTransfer*, int code) { ev.errorCodes << code; };
-        t.OnErrorInfo = [this](TTransfer*, int, const QString& info) { ev.errorInfos << info; };
+        t.OnErrorInfo = [this](TTransfer*, int, const QString& info) {
+            ev.errorInfos << info;
+            ev.order << info;
+        };
         t.OnURLNotFound = [this](TTransfer*, const QString& url) { ev.notFound << url; };
         t.OnCopyProgress = [this](TTransfer*, int, quint32, quint32) { ++ev.progress; };
-        t.OnMultiFTPFileDone = [this](TTransfer*, const QString& name) { ev.multiDone << name; };
+        t.OnMultiFTPFileDone = [this](TTransfer*, const QString& name) {
+            ev.multiDone << name;
+            ev.order << QStringLiteral("done ") + name;
+        };
         t.OnRemovedFile = [this](TTransfer*, int idx) { ev.log << QStringLiteral("removed %1").arg(idx); };
         t.OnRemovedFileFailed = [this](TTransfer*, int idx) { ev.log << QStringLiteral("refused %1").arg(idx); };
     }
@@ -338,11 +346,12 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         if (machine)
             f.write("type=file;size=4; ../evil\r\ntype=file;size=4; /abs\r\ntype=file;size=4; a\\b\r\n"
-                    "type=file;size=4; \r\n@@@ garbage\r\ntype=file;size=4; good.txt\r\n");
+                    "type=file;size=4; \r\n@@@ garbage\r\ntype=file;size=4; good.txt\r\n"
+                    "type=file;size=4; a..b.txt\r\n");
         else
             f.write("-rw-r--r-- 1 a b 4 Jan 02 2020 ../evil\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 /abs\r\n"
                     "-rw-r--r-- 1 a b 4 Jan 02 2020 a\\b\r\nnothing but garbage\r\n"
-                    "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n");
+                    "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 a..b.txt\r\n");
         f.close();
         FtpTestServer server(machine ? QStringList{QStringLiteral("--mlsd-file"), listing}
                                      : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
@@ -351,6 +360,7 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         server.Put(QStringLiteral("abs"), "abs!");
         server.Put(QStringLiteral("d/good.txt"), "good");
         server.Put(QStringLiteral("d/evil"), "evil");
+        server.Put(QStringLiteral("d/a..b.txt"), "dots");
 
         t.Items.Clear();
         ev = Events();
@@ -365,13 +375,21 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file ../evil")));
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file /abs")));
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file a\\b")));
-        // Only the one good file was written anywhere below the test folder.
+        // Every listed name is finished with its own event, a skipped one right after its error.
+        EXPECT_EQ(ev.multiDone.size(), bad + 2);
+        for (const QString& info : ev.errorInfos) {
+            const QString name = info.mid(QStringLiteral("Cannot create target file ").size());
+            EXPECT_EQ(ev.order.value(ev.order.indexOf(info) + 1).toStdString(), "done " + name.toStdString());
+        }
+        // Only the good files were written anywhere below the test folder.
         QStringList written;
         for (QDirIterator it(target.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             written << it.next();
-        EXPECT_EQ(written, QStringList{inner + QStringLiteral("/good.txt")});
+        written.sort();
+        EXPECT_EQ(written, (QStringList{inner + QStringLiteral("/a..b.txt"), inner + QStringLiteral("/good.txt")}));
+        EXPECT_EQ(Local(QStringLiteral("inner/a..b.txt")), QByteArray("dots"));
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/abs")));
-        QFile::remove(inner + QStringLiteral("/good.txt"));
+        QDir(inner).removeRecursively();
     }
 }
 
@@ -394,6 +412,92 @@ TEST_F(FtpTransferTest, DeleteReportsRemovedAndRefused)
     EXPECT_EQ(ev.log, (QStringList{QStringLiteral("removed 0"), QStringLiteral("refused 1")}));
     EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/trash/old.txt")));
     EXPECT_TRUE(QFileInfo::exists(server.Root() + QStringLiteral("/locked/keep.txt")));
+}
+
+TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
+{
+    // Two jobs of any kinds (each followed by an inactive download, so a
+    // download or upload keeps its connection), then a delete or an upload in
+    // /a. Whatever the first jobs did to the session, the last one acts in /a.
+    FtpTestServer server;
+    ASSERT_TRUE(server.Ok());
+    MakeLocal(QStringLiteral("new.txt"), "new");
+    MakeLocal(QStringLiteral("up.txt"), "up");
+    MakeLocal(QStringLiteral("many/m.txt"), "many");
+    const auto addJob = [&](TTransferProtocol kind) {
+        TTransferItem* job = nullptr;
+        switch (kind) {
+        case tpFtp:
+            job = Job(server, tpFtp, QStringLiteral("b/x.txt"));
+            break;
+        case tpMultiFtp:
+            job = Job(server, tpMultiFtp, QStringLiteral("b/*.txt"));
+            break;
+        case tpFtpList:
+            job = Job(server, tpFtpList, QStringLiteral("b/*"));
+            break;
+        case tpFtpTest:
+            job = Job(server, tpFtpTest, QString());
+            break;
+        case tpFtpUpload:
+            job = Job(server, tpFtpUpload, target.filePath(QStringLiteral("new.txt")));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        case tpMultiFtpUpload:
+            job = Job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("many/*.txt")));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        case tpFtpDelete:
+            job = Job(server, tpFtpDelete, QStringLiteral("old.txt"));
+            job->TargetDir = QStringLiteral("/a");
+            break;
+        default:
+            ADD_FAILURE() << "no job for kind " << kind;
+            return;
+        }
+        Job(server, tpFtp, QStringLiteral("x.txt"))->Active = false;
+    };
+    const QList<TTransferProtocol> kinds{tpFtp,      tpFtpUpload, tpMultiFtp, tpMultiFtpUpload,
+                                         tpFtpDelete, tpFtpList,  tpFtpTest};
+    const QStringList folders{QString(), QStringLiteral("a/"), QStringLiteral("b/"), QStringLiteral("a/a/")};
+    for (const bool deleting : {true, false}) {
+        for (const TTransferProtocol first : kinds) {
+            for (const TTransferProtocol second : kinds) {
+                const std::string row = "kinds " + std::to_string(first) + ", " + std::to_string(second)
+                                        + (deleting ? ", delete" : ", upload");
+                for (const QString& folder : folders) {
+                    server.Put(folder + QStringLiteral("victim.txt"), "victim");
+                    QFile::remove(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt"));
+                }
+                server.Put(QStringLiteral("b/x.txt"), "x");
+                server.Put(QStringLiteral("a/old.txt"), "old");
+                t.Items.Clear();
+                ev = Events();
+                addJob(first);
+                addJob(second);
+                TTransferItem* last = deleting ? Job(server, tpFtpDelete, QStringLiteral("victim.txt"))
+                                               : Job(server, tpFtpUpload, target.filePath(QStringLiteral("up.txt")));
+                last->TargetDir = QStringLiteral("/a");
+                t.Execute();
+
+                for (int i = 0; i < t.Items.Count(); ++i)
+                    EXPECT_TRUE(t.Items[i].Success || !t.Items[i].Active) << row << " job " << i;
+                EXPECT_TRUE(ev.errorCodes.isEmpty() && ev.notFound.isEmpty()) << row;
+                for (const QString& folder : folders) {
+                    const bool touched = folder == QLatin1String("a/");
+                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
+                              !(deleting && touched))
+                        << row << " victim in /" << folder.toStdString();
+                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt")),
+                              !deleting && touched)
+                        << row << " upload in /" << folder.toStdString();
+                }
+                if (deleting) {
+                    EXPECT_EQ(ev.log.last(), QStringLiteral("removed %1").arg(t.Items.Count() - 1)) << row;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
@@ -515,6 +619,24 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     EXPECT_TRUE(ev.errorInfos[0].startsWith(QStringLiteral("Error reading source file big.bin ("))) << ev.errorInfos[0].toStdString();
     EXPECT_TRUE(ev.errorInfos[1].startsWith(QStringLiteral("Error writing to destination file /up.bin (")));
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
+}
+
+TEST_F(FtpTransferTest, PlantedLinksAreReplacedNeverFollowed)
+{
+    FtpTestServer server({QStringLiteral("--retr-cut"), QStringLiteral("10000")});
+    ASSERT_TRUE(server.Ok());
+    server.Put(QStringLiteral("src.bin"), "remote content");
+    server.Put(QStringLiteral("big.bin"), Pattern(50000));
+    PlantedLinks links;
+    const auto job = [&](const QString& url) {
+        return [&, url](TTransfer&, const QString& name) {
+            TTransferItem* item = Job(server, tpFtp, url);
+            item->TargetDir = links.Target();
+            item->TargetFilename = name;
+            return item;
+        };
+    };
+    links.Check(t, job(QStringLiteral("src.bin")), job(QStringLiteral("big.bin")), "remote content");
 }
 
 TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)

@@ -12,6 +12,8 @@ public:
     QStringList messages;
     QStringList errors;
     QStringList saveDialogs;  // "title|filter|default suffix" of each Save dialog shown
+    QStringList openAnswers;  // documents chosen in the Open dialog, in order; an empty string cancels
+    QStringList openDialogs;  // "title|proposed file name|filter|default suffix" of each Open dialog
 
     ScriptedPrompts() { UserPrompts::setInstance(this); }
     ~ScriptedPrompts() override { UserPrompts::setInstance(nullptr); }
@@ -24,6 +26,12 @@ public:
     }
     void errorReport(const QString& text) override { errors << text; }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString openDocumentName(const QString& title, const QString& fileName, const QString& filter,
+                             const QString& defaultSuffix) override
+    {
+        openDialogs << title + '|' + fileName + '|' + filter + '|' + defaultSuffix;
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
     QString saveFileName(const QString& title, const QString&, const QString& filter,
                          const QString& defaultSuffix) override
     {

@@ -13,6 +13,7 @@
 //   /upload/<name>       POST and PUT: the request is kept; answers 200
 //   /refuse/<name>       POST and PUT: answers 403
 //   http://proxied.invalid/<name>  as a proxy would see it: 200, the credential headers kept
+// Every request's target is recorded as it arrived, still encoded (Targets).
 
 #include <httplib.h>
 
@@ -137,6 +138,12 @@ public:
         m_server.Post(R"(/refuse/(.+))", refuse);
         m_server.Put(R"(/refuse/(.+))", refuse);
 
+        m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+            std::lock_guard lock(m_mutex);
+            m_targets.push_back(req.target);
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         // Stopping works only once the accept loop runs, so wait for it (bounded).
@@ -169,6 +176,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_proxied;
     }
+    std::vector<std::string> Targets() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_targets;
+    }
     std::vector<std::string> Authorizations() const
     {
         std::lock_guard lock(m_mutex);
@@ -187,5 +199,6 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Upload> m_uploads;
     std::vector<std::string> m_authorizations;
+    std::vector<std::string> m_targets;
     std::vector<std::pair<std::string, std::string>> m_proxied;
 };

@@ -1,12 +1,19 @@
 #pragma once
 
 #include "TTransfer.h"
+#include "../translate/QtPrinting.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
 
 // One application object for the whole test program (the run processes messages).
 inline void EnsureApplication()
@@ -64,4 +71,73 @@ struct EventLog {
         t.OnCopyCancel = [this](TTransfer*) { lines << "Cancel"; };
         t.OnCopyDone = [this](TTransfer*) { lines << "Done"; };
     }
+};
+
+// Symbolic links planted in a target folder, pointing out of it: a download
+// or copy replaces such a link (never writes through it), counts it as an
+// existing file for the overwrite question and the unique-name rule, and a
+// transfer that breaks off leaves what it points to alone.
+class PlantedLinks {
+public:
+    // Adds a job that fetches the same content under the given target name.
+    using AddJob = std::function<TTransferItem*(TTransfer&, const QString& targetName)>;
+
+    PlantedLinks()
+    {
+        QDir(m_dir.path()).mkdir("tgt");
+        QDir(m_dir.path()).mkdir("outside");
+        WriteFile(Outside("kept"), "precious");
+        for (const auto& [name, to] : {std::pair{"dangling.bin", "new"}, {"existing.bin", "kept"},
+                                       {"refused.bin", "kept"}, {"unique.bin", "kept"}, {"unique(1).bin", "new"},
+                                       {"broken.bin", "kept"}})
+            QFile::link(Outside(to), Target() + "/" + name);
+    }
+    QString Target() const { return m_dir.filePath("tgt"); }
+    QString Outside(const QString& name) const { return m_dir.filePath("outside/" + name); }
+
+    // addBroken fetches something that breaks off half-way.
+    void Check(TTransfer& transfer, const AddJob& add, const AddJob& addBroken, const QByteArray& content)
+    {
+        QStringList asked;
+        transfer.OnCopyOverWrite = [&](TTransfer*, const QString& path, bool& allow) {
+            asked << QFileInfo(path).fileName();
+            allow = !path.endsWith("refused.bin");
+        };
+        transfer.Items.Clear();
+        for (const char* name : {"dangling.bin", "existing.bin", "refused.bin"})
+            add(transfer, name);
+        transfer.Execute();
+        EXPECT_TRUE(transfer.Items[0].Success && transfer.Items[1].Success && !transfer.Items[2].Success);
+        EXPECT_EQ(asked, QStringList({"dangling.bin", "existing.bin", "refused.bin"}));
+        for (const char* name : {"dangling.bin", "existing.bin"}) {
+            EXPECT_FALSE(QFileInfo(Target() + "/" + name).isSymLink()) << name;
+            EXPECT_EQ(ReadFile(Target() + "/" + name), content) << name;
+        }
+        EXPECT_TRUE(QFileInfo(Target() + "/refused.bin").isSymLink());
+
+        transfer.Items.Clear();
+        transfer.CreateUniqueFilenames = true;
+        add(transfer, "unique.bin");
+        transfer.Execute();
+        transfer.CreateUniqueFilenames = false;
+        EXPECT_EQ(ReadFile(Target() + "/unique(2).bin"), content);
+
+        transfer.Items.Clear();
+        addBroken(transfer, "broken.bin");
+        transfer.Execute();
+        EXPECT_FALSE(transfer.Items[0].Success);
+
+        // Nothing outside changed, and no piece of a transfer was left behind.
+        EXPECT_EQ(QDir(m_dir.filePath("outside")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                  QStringList{"kept"});
+        EXPECT_EQ(ReadFile(Outside("kept")), QByteArray("precious"));
+        EXPECT_EQ(QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden,
+                                           QDir::Name),
+                  QStringList({"broken.bin", "dangling.bin", "existing.bin", "refused.bin", "unique(1).bin",
+                               "unique(2).bin", "unique.bin"}));
+        transfer.OnCopyOverWrite = nullptr;
+    }
+
+private:
+    QTemporaryDir m_dir;
 };

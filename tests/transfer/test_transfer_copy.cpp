@@ -175,6 +175,21 @@ TEST_F(FileTransfer, OverwriteRefusedOrUnique)
     EXPECT_EQ(ReadFile(Out("a.txt")), "old");
 }
 
+TEST_F(FileTransfer, PlantedLinksAreReplacedNeverFollowed)
+{
+    PlantedLinks links;
+    WriteFile(Src("src.bin"), "copied content");
+    const auto job = [&](const QString& source) {
+        return [&, source](TTransfer&, const QString& name) {
+            TTransferItem* item = AddCopy(source, links.Target());
+            item->TargetFilename = name;
+            return item;
+        };
+    };
+    // A copy that cannot go on: its source is a folder.
+    links.Check(transfer, job(Src("src.bin")), job(dir.filePath("src")), "copied content");
+}
+
 TEST_F(FileTransfer, ShareThatCannotBeConnected)
 {
     AddCopy("a.txt")->FTPHost = "\\\\127.0.0.1\\nosuchshare";

@@ -177,13 +177,36 @@ TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
 {
     const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
     AddDownload(url);
-    transfer.ProxyUserID = "pu";
-    transfer.ProxyPassword = "pp";
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    // The event names the address with the proxy credentials put in.
-    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + TransferNames::ProxyRewrite(url, "pu", "pp")}));
+    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + url}));
     EXPECT_FALSE(QFileInfo::exists(Out("x.bin")));
+}
+
+TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
+{
+    // Everything the user or a handler gets to see: prompt captions, file
+    // lines, event texts. None of it may carry the proxy's password.
+    LoginScript login;
+    transfer.ProxyUserID = "puser";
+    transfer.ProxyPassword = "ppass";
+    QStringList fileLines;
+    transfer.OnFileDone = [&](TTransfer* sender, int) { fileLines << sender->Dialog()->FileLine; };
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
+    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    AddDownload(refused);
+    AddDownload(Url("/short.bin"));
+    AddDownload(Url("/missing.bin"));
+    TTransferItem* upload = AddUpload("/refuse/u.bin", "data", hcPost);
+    upload->URL = QStringLiteral("http://127.0.0.1:%1/refuse/u.bin").arg(ClosedPort());
+    transfer.Execute();
+
+    EXPECT_EQ(login.captions, QStringList{QStringLiteral("Connect to 127.0.0.1:%1").arg(server.Port())});
+    EXPECT_TRUE(log.lines.contains("URLNotFound " + refused));
+    EXPECT_EQ(ErrorLines().filter(QRegularExpression("^(Error|URLNotFound)")).size(), 7);
+    const QStringList seen = login.captions + fileLines + log.lines;
+    EXPECT_TRUE(seen.filter("ppass").isEmpty()) << seen.filter("ppass").join('\n').toStdString();
+    EXPECT_TRUE(seen.filter("puser").isEmpty()) << seen.filter("puser").join('\n').toStdString();
 }
 
 TEST_F(HttpTransfer, NamedProxyGetsTheProxyCredentials)
@@ -265,6 +288,20 @@ TEST_F(HttpTransfer, NameFromTheAddressNeverLeavesTheTargetFolder)
     EXPECT_EQ(ErrorLines().filter("Error 3").size(), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
     EXPECT_EQ(QDir(dir.filePath("out")).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(HttpTransfer, PlantedLinksAreReplacedNeverFollowed)
+{
+    PlantedLinks links;
+    const auto job = [&](const std::string& path) {
+        return [&, path](TTransfer&, const QString& name) {
+            TTransferItem* item = AddDownload(Url(path));
+            item->TargetDir = links.Target();
+            item->TargetFilename = name;
+            return item;
+        };
+    };
+    links.Check(transfer, job("/files/src.bin"), job("/short.bin"), Body("src.bin"));
 }
 
 TEST_F(HttpTransfer, TargetThatCannotBeCreated)
@@ -476,6 +513,42 @@ TEST_F(HttpTransfer, UploadByPostAndPut)
         EXPECT_EQ(QByteArray::fromStdString(upload.body), content);
     EXPECT_EQ(log.lastSize, 9000u);
     EXPECT_EQ(log.lastTotal, 9000u);
+}
+
+TEST_F(HttpTransfer, AddressesAreEncodedAsTheyGoOut)
+{
+    // As typed, what the server must receive, and the local name of a download.
+    struct Case {
+        QString typed;
+        std::string sent;
+        QString local;
+    };
+    const QList<Case> downloads{
+        {"/files/a b.bin", "/files/a%20b.bin", "a b.bin"},
+        {"/files/ünï ço.bin", "/files/%C3%BCn%C3%AF%20%C3%A7o.bin", "ünï ço.bin"},
+        {"/files/a%20b%2Fc.bin", "/files/a%20b%2Fc.bin", "a%20b%2Fc.bin"},
+        {"/files/100%.bin", "/files/100%25.bin", "100%.bin"},
+        {"/files/q.bin?name=x y", "/files/q.bin?name=x%20y", "q.bin?name=x y"},
+    };
+    for (const Case& c : downloads)
+        AddDownload(Url(c.typed.toStdString()));
+    TTransferItem* upload = AddUpload("/upload/my file.bin", "typed", hcPut);
+    upload->URL = Url("/upload/my file.bin");
+    transfer.Execute();
+
+    std::vector<std::string> expected;
+    for (const Case& c : downloads)
+        expected.push_back(c.sent);
+    expected.push_back("/upload/my%20file.bin");
+    EXPECT_EQ(server.Targets(), expected);
+    for (int i = 0; i < downloads.size(); ++i) {
+        EXPECT_TRUE(transfer.Items[i].Success) << downloads[i].typed.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(Out(downloads[i].local))) << downloads[i].typed.toStdString();
+    }
+    EXPECT_EQ(ReadFile(Out("ünï ço.bin")), Body("ünï ço.bin"));
+    EXPECT_EQ(ReadFile(Out("a%20b%2Fc.bin")), Body("a b/c.bin"));
+    EXPECT_TRUE(transfer.Items[downloads.size()].Success);
+    EXPECT_TRUE(ErrorLines().isEmpty()) << ErrorLines().join('\n').toStdString();
 }
 
 TEST_F(HttpTransfer, UploadFailures)

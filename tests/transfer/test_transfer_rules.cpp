@@ -58,13 +58,17 @@ TEST(TransferNames, PromptHostKeepsUserInformation)
     EXPECT_EQ(PromptHost("host"), "host");
 }
 
-TEST(TransferNames, ProxyRewriteOnlyForPlainHttpWithBothCredentials)
+TEST(TransferNames, NetworkAddressEncodesAllButTheHost)
 {
-    EXPECT_EQ(ProxyRewrite("HTTP://host/x", "u", "p"), "http://u:p@host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "u", "p"), "http://u:p@host/x");
-    EXPECT_EQ(ProxyRewrite("https://host/x", "u", "p"), "https://host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "u", ""), "http://host/x");
-    EXPECT_EQ(ProxyRewrite("http://host/x", "", "p"), "http://host/x");
+    const QList<QPair<QString, QByteArray>> cases{
+        {"http://ü ser:p w@bücher.example:81/ä b?q=ö#f", "http://%C3%BC%20ser:p%20w@bücher.example:81/%C3%A4%20b?q=%C3%B6#f"},
+        {"bücher.example/a b", "bücher.example/a%20b"},
+        {"http://[::1]:8080/%41%zz%", "http://[::1]:8080/%41%25zz%25"},
+        {"ftp://host/tab\there\x7f", "ftp://host/tab%09here%7F"},
+        {"http://host", "http://host"},
+    };
+    for (const auto& [typed, sent] : cases)
+        EXPECT_EQ(NetworkAddress(typed), sent) << typed.toStdString();
 }
 
 TEST(TransferNames, PathJoin)

@@ -1,0 +1,314 @@
+#include "DocumentOpening.h"
+
+#include "Folders.h"
+#include "PaneDocument.h"
+#include "Site.h"
+#include "SiteDownload.h"
+#include "UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+
+const QString DocumentOpening::ConverterSuffix = QStringLiteral("-extract");
+const QString DocumentOpening::WorkFileName = QStringLiteral("istmp.txt");
+const QString DocumentOpening::WordFolderName = QStringLiteral("wordtext");
+const QString DocumentOpening::WordProgramName = QStringLiteral("wordtext");
+const QString DocumentOpening::WordMarkerName = QStringLiteral("cp1252.txt");
+
+namespace {
+
+const QString IdleStatus = QStringLiteral("Ready.");
+// the longest stretch of a converter's complaint that goes into a message
+constexpr int MaxReasonLength = 2000;
+
+void RemoveEntry(const QString& folder, const QString& name)
+{
+    // the entry itself goes, also when it is a link
+    const QString found = Folders::FindEntry(folder, name);
+    if (!found.isEmpty())
+        QFile::remove(found);
+}
+
+QString Reason(const Shell::Outcome& outcome)
+{
+    if (!outcome.finished())
+        return outcome.problem;
+    const QString said = QString::fromUtf8(outcome.errors).trimmed();
+    if (!said.isEmpty())
+        return said.length() > MaxReasonLength ? said.left(MaxReasonLength) + QStringLiteral("...") : said;
+    return QStringLiteral("The converter ended with code %1.").arg(outcome.exitCode);
+}
+
+bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == 0; }
+
+}  // namespace
+
+struct DocumentOpening::Converted {
+    enum class Kind { Text, File, Failed };
+    Kind kind = Kind::Failed;
+    QString text;     // Text: what goes into the pane
+    QString file;     // File: the working file to load (it may be missing)
+    QString problem;  // Failed: what the user is told
+    QString notice;   // shown once the text is in the pane
+    std::unique_ptr<QTemporaryDir> scratch;  // a page's private folder, removed after loading
+
+    static Converted Failure(const QString& problem)
+    {
+        Converted c;
+        c.problem = problem;
+        return c;
+    }
+};
+
+DocumentOpening::DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status)
+    : m_source(std::move(source)), m_transfer(transfer), m_dialog(dialog), m_status(std::move(status))
+{
+}
+
+void DocumentOpening::PlaceText(QTextDocument& document, const QString& text)
+{
+    if (text.size() < LongText)
+        PaneDocument::setPlainText(document, text);
+    else
+        m_source.adopt(PaneDocument::buildPlainText(text, document));
+}
+
+QString DocumentOpening::FormatTag(const QString& path)
+{
+    const QString lower = path.toLower();
+    QString tag;
+    for (const char* candidate : {"doc", "xls", "ppt", "pdf", "htm"}) {
+        if (lower.contains(u'.' + QLatin1String(candidate)))
+            tag = QLatin1String(candidate);
+    }
+    return tag;
+}
+
+int DocumentOpening::HeaderLines(const QString& tag)
+{
+    if (tag == QLatin1String("ppt"))
+        return 2;
+    if (tag == QLatin1String("xls") || tag == QLatin1String("doc"))
+        return 1;
+    return 0;
+}
+
+void DocumentOpening::Report(const QString& text)
+{
+    UserPrompts::instance().message(text, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
+}
+
+void DocumentOpening::Finish(const QString& path, const QString& status)
+{
+    m_status(status, false);
+    // the next Open dialog starts at the chosen document, not at a converter's output
+    m_dialog.FileName = path;
+}
+
+bool DocumentOpening::Accept(const QString& path)
+{
+    if (m_busy)
+        return false;
+    m_busy = true;
+    struct Release {
+        bool& busy;
+        ~Release() { busy = false; }
+    } release{m_busy};
+
+    const QString data = Folders::CommonDataFolder();
+    const QString tag = FormatTag(path);
+    RemoveEntry(data, WorkFileName);
+
+    Converted converted;
+    if (tag.isEmpty()) {
+        converted.kind = Converted::Kind::File;
+        converted.file = path;
+    } else {
+        bool cancelled = false;
+        const QString converter = ObtainConverter(tag, data, cancelled);
+        if (converter.isEmpty()) {
+            m_dialog.FileName = path;
+            return true;
+        }
+        m_status(QStringLiteral("Loading ") + path + QStringLiteral(", please wait..."), true);
+        QCoreApplication::processEvents();
+        converted = Convert(tag, converter, path, data);
+    }
+
+    if (converted.kind == Converted::Kind::Failed) {
+        RemoveEntry(data, WorkFileName);
+        Report(converted.problem);
+        Finish(path, IdleStatus);
+        return true;
+    }
+    if (converted.kind == Converted::Kind::File) {
+        if (!QFileInfo(converted.file).isFile()) {
+            Report(QStringLiteral("Failed to open ") + path);
+            Finish(path, IdleStatus);
+            return true;
+        }
+        const auto place = [this](QTextDocument& document, const QString& text) { PlaceText(document, text); };
+        PaneDocument::Outcome loaded;
+        if (tag.isEmpty() || QFileInfo(converted.file).size() > PaneDocument::kMaxLoadBytes) {
+            loaded = PaneDocument::load(converted.file, m_source.document(), place);
+        } else {
+            // a converter's file is looked at first, so one without any text leaves the pane as it was
+            QFile file(converted.file);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (bytes.trimmed().isEmpty()) {
+                loaded.ok = false;
+                loaded.error = QStringLiteral("No text was found in \"%1\".").arg(path);
+            } else {
+                loaded = PaneDocument::loadData(bytes, m_source.document(), path, place);
+            }
+        }
+        RemoveEntry(data, WorkFileName);
+        if (!loaded.ok) {
+            Report(loaded.error);
+            Finish(path, IdleStatus);
+            return true;
+        }
+    } else {
+        PlaceText(m_source.document(), converted.text);
+    }
+    Finish(path, path + QStringLiteral(" loaded."));
+    if (!converted.notice.isEmpty())
+        Report(converted.notice);
+    return true;
+}
+
+QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data, bool& cancelled)
+{
+    const QString name = ConverterName(tag);
+    QString converter = Folders::FindEntry(data, name);
+    if (converter.isEmpty()) {
+        const QString address = Site::Address(name);
+        const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, data);
+        cancelled = fetched.cancelled;
+        if (!fetched.ok) {
+            if (!fetched.cancelled)
+                Report(QStringLiteral("The converter for this kind of document could not be fetched from %1.\n%2")
+                           .arg(address, fetched.reason));
+            return {};
+        }
+        converter = Folders::FindEntry(data, name);
+    }
+    if (!converter.isEmpty() && !Shell::IsProgramFile(converter)) {
+        // not a program (a damaged download): it goes, so the next open fetches it afresh
+        QFile::remove(converter);
+        Report(QStringLiteral("The converter %1 was damaged and has been removed; open the document again "
+                              "to fetch it anew.")
+                   .arg(converter));
+        return {};
+    }
+    return converter;
+}
+
+DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QString& converter,
+                                                    const QString& path, const QString& data)
+{
+    if (tag == QLatin1String("htm"))
+        return ConvertPage(converter, path);
+    if (tag == QLatin1String("pdf")) {
+        Converted converted;
+        converted.kind = Converted::Kind::File;
+        converted.file = data + u'/' + WorkFileName;
+        const Shell::Outcome outcome =
+            Shell::Run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
+        if (!Succeeded(outcome))
+            return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome)));
+        return converted;
+    }
+
+    Shell::Outcome outcome;
+    if (tag == QLatin1String("doc")) {
+        Converted word = ConvertWord(converter, data);
+        if (word.kind == Converted::Kind::Failed)
+            return word;
+        outcome = Shell::RunCaptured(word.file, {path}, Shell::Capture::Separate, ConverterLimits);
+    } else {
+        outcome = Shell::RunCaptured(converter, {path}, Shell::Capture::Separate, ConverterLimits);
+    }
+    if (!Succeeded(outcome))
+        return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome)));
+
+    QString text = QString::fromUtf8(outcome.output);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (int line = 0; line < HeaderLines(tag); ++line) {
+        const qsizetype end = text.indexOf(u'\n');
+        if (end < 0)
+            text.clear();
+        else
+            text.remove(0, end + 1);
+    }
+    if (text.trimmed().isEmpty())
+        return Converted::Failure(QStringLiteral("No text was found in \"%1\".").arg(path));
+    Converted converted;
+    converted.kind = Converted::Kind::Text;
+    converted.text = text;
+    if (outcome.cut)
+        converted.notice = QStringLiteral("The text of \"%1\" is longer than %2 MB; only its beginning was loaded.")
+                               .arg(path)
+                               .arg(ConverterLimits.outputCap / (1024 * 1024));
+    return converted;
+}
+
+DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter, const QString& path)
+{
+    // The converter writes its text beside the page it reads; it reads a private copy, so a
+    // .txt file the user keeps beside the page is never replaced.
+    Converted converted;
+    converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-page-XXXXXX"));
+    if (!converted.scratch->isValid())
+        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
+                                      .arg(path, converted.scratch->errorString()));
+    const QString suffix = QFileInfo(path).suffix();
+    const QString copy = converted.scratch->filePath(QStringLiteral("page.") + (suffix.isEmpty() ? QStringLiteral("htm") : suffix));
+    converted.kind = Converted::Kind::File;
+    converted.file = converted.scratch->filePath(QStringLiteral("page.txt"));
+    if (!QFile::copy(path, copy))
+        return converted;  // the page cannot be read: "Failed to open"
+    const Shell::Outcome outcome =
+        Shell::Run(converter, {copy}, true, QString(), ConverterLimits, Shell::Capture::Separate);
+    // the reason names the page the user chose, not its private copy
+    if (!Succeeded(outcome))
+        return Converted::Failure(
+            QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome).replace(copy, path)));
+    return converted;
+}
+
+DocumentOpening::Converted DocumentOpening::ConvertWord(const QString& converter, const QString& data)
+{
+    QString folder = Folders::FindEntry(data, WordFolderName);
+    if (folder.isEmpty())
+        folder = data + u'/' + WordFolderName;
+    if (!Folders::EntryExists(folder, WordMarkerName)) {
+        if (!QDir().mkpath(folder))
+            return Converted::Failure(QStringLiteral("Cannot create folder %1").arg(folder));
+        // the package unpacks itself where it runs; a copy (or a link) left there earlier is replaced
+        const QString package = folder + u'/' + QFileInfo(converter).fileName();
+        QFile::remove(package);
+        if (!QFile::copy(converter, package))
+            return Converted::Failure(QStringLiteral("Cannot create file %1").arg(package));
+        const Shell::Outcome unpacked =
+            Shell::Run(package, {}, true, folder, ConverterLimits, Shell::Capture::Separate);
+        if (!Folders::EntryExists(folder, WordMarkerName))
+            return Converted::Failure(QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
+                                          .arg(folder, Succeeded(unpacked)
+                                                           ? QStringLiteral("The package left no converter there.")
+                                                           : Reason(unpacked)));
+    }
+    Converted converted;
+    converted.kind = Converted::Kind::File;
+    converted.file = Folders::FindEntry(folder, WordProgramName);
+    if (converted.file.isEmpty())
+        return Converted::Failure(
+            QStringLiteral("The Word converter is missing from %1. Delete that folder to have it unpacked again.")
+                .arg(folder));
+    return converted;
+}

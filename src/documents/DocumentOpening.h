@@ -1,0 +1,68 @@
+#pragma once
+
+#include "FileOpenDialog.h"
+#include "Shell.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QTextDocument;
+class TTransfer;
+
+// The Open command: puts the text of a document into the source pane. Text and rich-text
+// files are loaded as they are; Word, Excel, PowerPoint, PDF and HTML documents go through
+// the converter for their kind, fetched from the site into the data folder on first use.
+class DocumentOpening {
+public:
+    using StatusLine = std::function<void(const QString& text, bool repaintNow)>;
+    // The source pane as an open sees it: its document, and a way to give it a whole new
+    // one (a long text is built apart, so the window goes on painting meanwhile).
+    struct Pane {
+        std::function<QTextDocument&()> document;
+        std::function<void(std::unique_ptr<QTextDocument>)> adopt;
+    };
+    // Texts longer than this are built apart from the pane.
+    static constexpr qsizetype LongText = 1024 * 1024;
+
+    static const QString ConverterSuffix;  // "-extract", after the format tag
+    static const QString WorkFileName;     // "istmp.txt": a PDF's text on its way to the pane
+    static const QString WordFolderName;   // the Word converter's folder in the data folder
+    static const QString WordProgramName;  // the Word converter inside that folder
+    static const QString WordMarkerName;   // the mapping file that marks the folder as unpacked
+
+    DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status);
+
+    // Opens `path` (the file the user chose or dropped). Refused, returning false, while an
+    // open is still under way (its wait keeps the window live, so a second one could start).
+    bool Accept(const QString& path);
+    bool Busy() const { return m_busy; }
+
+    // What a converter may take; tests shorten the time.
+    Shell::Limits ConverterLimits;
+
+    // "doc", "xls", "ppt", "pdf", "htm" or empty: a lower-case substring test on the whole
+    // path in that order, a later hit replacing an earlier one.
+    static QString FormatTag(const QString& path);
+    static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
+    // Lines of a converter's output before the document's text.
+    static int HeaderLines(const QString& tag);
+
+private:
+    struct Converted;
+
+    Converted Convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
+    Converted ConvertPage(const QString& converter, const QString& path);
+    Converted ConvertWord(const QString& converter, const QString& data);
+    QString ObtainConverter(const QString& tag, const QString& data, bool& cancelled);
+    void Report(const QString& text);
+    void Finish(const QString& path, const QString& status);
+    void PlaceText(QTextDocument& document, const QString& text);
+
+    Pane m_source;
+    TTransfer& m_transfer;
+    FileOpenDialog& m_dialog;
+    StatusLine m_status;
+    bool m_busy = false;
+};

@@ -1,0 +1,255 @@
+#include "Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace Shell {
+
+namespace {
+
+bool IsAddress(const QString& file)
+{
+    const qsizetype scheme = file.indexOf(QLatin1String("://"));
+    return (scheme > 0 && !file.left(scheme).contains(u'/')) || file.startsWith(QLatin1String("mailto:"));
+}
+
+QString ProgramPath(const QString& program)
+{
+    if (program.contains(u'/'))
+        return QFileInfo(program).absoluteFilePath();
+    return QStandardPaths::findExecutable(program);
+}
+
+// The program to start and its arguments for `file`: the file itself when it is a program,
+// else the opener with the file as its one argument.
+bool Resolve(const QString& file, const QStringList& arguments, QString& program, QStringList& args,
+             QString& problem)
+{
+    if (!IsAddress(file) && QFileInfo(file).isFile() && IsProgramFile(file)) {
+        program = QFileInfo(file).absoluteFilePath();
+        args = arguments;
+        if (!MakeRunnable(program)) {
+            problem = QStringLiteral("\"%1\" cannot be made runnable.").arg(program);
+            return false;
+        }
+        return true;
+    }
+    program = OpenerProgram();
+    args = QStringList{file};
+    if (program.isEmpty()) {
+        problem = QStringLiteral("No program to open \"%1\" with was found (xdg-open, Debian package xdg-utils).")
+                      .arg(file);
+        return false;
+    }
+    return true;
+}
+
+void KillGroup(const QProcess& process)
+{
+    const qint64 pid = process.processId();
+    if (pid > 0)
+        ::kill(-pid_t(pid), SIGKILL);
+}
+
+QString Seconds(int ms) { return QString::number((ms + 999) / 1000); }
+
+}  // namespace
+
+bool IsProgramFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head == QByteArray("\x7f" "ELF", 4) || head.startsWith("#!");
+}
+
+bool MakeRunnable(const QString& path)
+{
+    QFile::Permissions permissions = QFile::permissions(path);
+    QFile::Permissions wanted = permissions | QFile::ExeOwner | QFile::ExeUser;
+    if (permissions & QFile::ReadGroup)
+        wanted |= QFile::ExeGroup;
+    if (permissions & QFile::ReadOther)
+        wanted |= QFile::ExeOther;
+    return wanted == permissions || QFile::setPermissions(path, wanted);
+}
+
+QStringList SplitCommandLine(const QString& parameters) { return QProcess::splitCommand(parameters); }
+
+QString OpenerProgram() { return QStandardPaths::findExecutable(QStringLiteral("xdg-open")); }
+
+namespace {
+
+// Program, arguments, working folder; nothing ever arrives on standard input.
+void Prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
+{
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!folder.isEmpty())
+        process.setWorkingDirectory(folder);
+    process.setStandardInputFile(QProcess::nullDevice());
+}
+
+Outcome Wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
+             Capture capture)
+{
+    Outcome outcome;
+    QProcess process;
+    Prepare(process, program, arguments, folder);
+    switch (capture) {
+    case Capture::None: process.setProcessChannelMode(QProcess::ForwardedChannels); break;
+    case Capture::Merged: process.setProcessChannelMode(QProcess::MergedChannels); break;
+    case Capture::Separate: process.setProcessChannelMode(QProcess::SeparateChannels); break;
+    }
+    // a group of its own, so a time-out also stops what the program started
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+
+    QEventLoop loop;
+    bool ended = false;
+    bool timedOut = false;
+    qint64 taken = 0;
+    auto drain = [&](QProcess::ProcessChannel channel) {
+        if (outcome.cut)
+            return;
+        process.setReadChannel(channel);
+        QByteArray chunk = process.readAll();
+        // a zero byte is dropped on its own; the text around it stays
+        chunk.removeIf([](char c) { return c == '\0'; });
+        if (taken + chunk.size() > limits.outputCap) {
+            chunk.truncate(limits.outputCap - taken);
+            outcome.cut = true;
+            KillGroup(process);
+        }
+        taken += chunk.size();
+        (channel == QProcess::StandardError ? outcome.errors : outcome.output).append(chunk);
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop,
+                     [&] { drain(QProcess::StandardOutput); });
+    if (capture == Capture::Separate)
+        QObject::connect(&process, &QProcess::readyReadStandardError, &loop,
+                         [&] { drain(QProcess::StandardError); });
+    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+        ended = true;
+        loop.quit();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        KillGroup(process);
+    });
+
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
+        return outcome;
+    }
+    if (limits.timeoutMs > 0)
+        deadline.start(limits.timeoutMs);
+    if (!ended)
+        loop.exec();
+    deadline.stop();
+    if (!ended) {
+        // the application is ending and left every loop: the program is not left behind
+        KillGroup(process);
+        process.waitForFinished(5000);
+        outcome.status = Outcome::Status::Abandoned;
+        outcome.problem = QStringLiteral("\"%1\" was stopped because the application is ending.").arg(program);
+        return outcome;
+    }
+    if (capture != Capture::None) {
+        drain(QProcess::StandardOutput);
+        if (capture == Capture::Separate)
+            drain(QProcess::StandardError);
+        // what the converter left running in its group ends with it
+        KillGroup(process);
+    }
+
+    if (timedOut) {
+        outcome.status = Outcome::Status::TimedOut;
+        outcome.problem = QStringLiteral("\"%1\" did not finish within %2 seconds and was stopped.")
+                              .arg(QFileInfo(program).fileName(), Seconds(limits.timeoutMs));
+    } else if (outcome.cut) {
+        outcome.status = Outcome::Status::Finished;
+        outcome.exitCode = 0;
+        outcome.problem = QStringLiteral("The output of \"%1\" was cut at %2 MB.")
+                              .arg(QFileInfo(program).fileName())
+                              .arg(limits.outputCap / (1024 * 1024));
+    } else if (process.exitStatus() == QProcess::CrashExit) {
+        outcome.status = Outcome::Status::Crashed;
+        outcome.problem = QStringLiteral("\"%1\" stopped unexpectedly.").arg(QFileInfo(program).fileName());
+    } else {
+        outcome.status = Outcome::Status::Finished;
+        outcome.exitCode = process.exitCode();
+    }
+    return outcome;
+}
+
+}  // namespace
+
+Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
+            const Limits& limits, Capture capture)
+{
+    Outcome outcome;
+    QString program;
+    QStringList args;
+    if (!Resolve(file, arguments, program, args, outcome.problem))
+        return outcome;
+    if (wait)
+        return Wait(program, args, folder, limits, capture);
+    QProcess process;
+    Prepare(process, program, args, folder);
+    if (!process.startDetached()) {
+        outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
+        return outcome;
+    }
+    outcome.status = Outcome::Status::Finished;
+    outcome.exitCode = 0;
+    return outcome;
+}
+
+int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
+                 const QString& folder)
+{
+    // only "open" is ever asked for; a program without a window shows nothing either way
+    Q_UNUSED(verb);
+    Q_UNUSED(show);
+    Limits limits;
+    limits.timeoutMs = 0;
+    const Outcome outcome = Run(file, SplitCommandLine(parameters), wait, folder, limits);
+    return outcome.finished() ? outcome.exitCode : -1;
+}
+
+Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits)
+{
+    const QString path = ProgramPath(program);
+    if (path.isEmpty()) {
+        Outcome outcome;
+        outcome.problem = QStringLiteral("The program \"%1\" was not found.").arg(program);
+        return outcome;
+    }
+    if (IsProgramFile(path))
+        MakeRunnable(path);
+    return Wait(path, arguments, QString(), limits, channels);
+}
+
+QString RunHiddenAndCapture(const QString& commandLine, const Limits& limits)
+{
+    QStringList parts = SplitCommandLine(commandLine);
+    if (parts.isEmpty())
+        return {};
+    const QString program = parts.takeFirst();
+    return QString::fromUtf8(RunCaptured(program, parts, Capture::Merged, limits).output);
+}
+
+}  // namespace Shell

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Starting programs and opening documents and web addresses, as the desktop's
+// shell would. A file that is a program (ELF, or a script starting with "#!")
+// is started directly; anything else (a document, a folder, a web address)
+// goes to xdg-open. Every wait keeps the application's events flowing, so the
+// window stays live while a converter or an installer runs.
+namespace Shell {
+
+enum class Show { Hidden, Normal };
+
+// How long a waited-for program may run and how much it may write.
+struct Limits {
+    static constexpr int DefaultTimeoutMs = 120 * 1000;
+    static constexpr qint64 DefaultOutputCap = 64 * 1024 * 1024;
+    int timeoutMs = DefaultTimeoutMs;  // 0 or less: wait as long as it takes
+    qint64 outputCap = DefaultOutputCap;
+};
+
+struct Outcome {
+    enum class Status { Finished, NotStarted, TimedOut, Crashed, Abandoned };
+    Status status = Status::NotStarted;
+    int exitCode = -1;
+    QByteArray output;  // standard output, with standard error when merged; zero bytes dropped
+    QByteArray errors;  // standard error when kept apart
+    bool cut = false;   // output reached the cap; the program was stopped there
+    QString problem;    // why the program did not finish by itself, for the user
+
+    bool finished() const { return status == Status::Finished; }
+};
+
+// What to do with the program's output while waiting for it.
+enum class Capture { None, Merged, Separate };
+
+// ELF binary or "#!" script.
+bool IsProgramFile(const QString& path);
+// Gives a program file its run bit (a downloaded file arrives without one); false when that fails.
+bool MakeRunnable(const QString& path);
+// Splits parameters written as a command line: blanks separate, double quotes group
+// (three double quotes stand for one literal double quote).
+QStringList SplitCommandLine(const QString& parameters);
+// The xdg-open program, or empty when it is not installed.
+QString OpenerProgram();
+
+// Starts `file` with `arguments` in `folder` (empty: the current one). With `wait`, returns
+// after the program ended, the window's events being processed meanwhile; a program that
+// outlives limits.timeoutMs is stopped together with what it started. Without `wait`,
+// returns once started (status Finished, exit code 0).
+Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
+            const Limits& limits = {}, Capture capture = Capture::None);
+
+// Verb (only "open" is known), file or address, parameters as a command line, wait flag,
+// show mode, working folder. Returns the exit code when waiting, 0 when not, -1 when the
+// program could not be started or did not end by itself. Waits without a time limit.
+int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
+                 const QString& folder);
+
+// Runs a command line with no window and standard input closed, and returns what it wrote
+// to standard output and standard error together, as UTF-8 text.
+QString RunHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
+// The same for a program and its arguments, with the outcome.
+Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels,
+                const Limits& limits = {});
+
+}  // namespace Shell

@@ -1,0 +1,23 @@
+#include "Site.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+namespace Site {
+
+QString Root()
+{
+    QString root = qEnvironmentVariable("LINGUARO_SITE_URL").trimmed();
+    if (root.isEmpty()) {
+        // percent-encoded, so a folder with blanks or non-ASCII letters still makes one address
+        root = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/site"))
+                   .toString(QUrl::FullyEncoded);
+    }
+    if (!root.endsWith(u'/'))
+        root += u'/';
+    return root;
+}
+
+QString Address(const QString& name) { return Root() + name; }
+
+}  // namespace Site

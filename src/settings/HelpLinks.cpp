@@ -1,0 +1,18 @@
+#include "HelpLinks.h"
+
+#include "Shell.h"
+#include "Site.h"
+#include "UserPrompts.h"
+
+#include <QCoreApplication>
+
+namespace HelpLinks {
+
+void Open(const QString& page)
+{
+    const Shell::Outcome opened = Shell::Run(Site::Address(page), {}, false, QString());
+    if (!opened.finished())
+        UserPrompts::instance().message(opened.problem, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
+}
+
+}  // namespace HelpLinks

@@ -1,0 +1,113 @@
+#include "LiveUpdate.h"
+
+#include "Folders.h"
+#include "Shell.h"
+#include "Site.h"
+#include "SiteDownload.h"
+#include "TransferNames.h"
+#include "UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <stdexcept>
+
+const QString LiveUpdate::FolderName = QStringLiteral("Linguaro Translator");
+const QString LiveUpdate::VersionFileName = QStringLiteral("update.ini");
+
+namespace {
+
+const QString Title = QStringLiteral("Live Update");
+
+void Tell(const QString& text, UserPrompts::Kind kind = UserPrompts::Kind::Warning)
+{
+    UserPrompts::instance().message(text, kind, Title);
+}
+
+}  // namespace
+
+QString LiveUpdate::InstallerNameFromUrl(const QString& url)
+{
+    return TransferNames::UrlFileName(url.trimmed());
+}
+
+LiveUpdate::VersionFile LiveUpdate::ReadVersionFile(const QString& path)
+{
+    VersionFile read;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        read.problem = QStringLiteral("The version file %1 cannot be read. %2").arg(path, file.errorString());
+        return read;
+    }
+    // two lines are all there is to it; a hostile file is not read to its end
+    const QString text = QString::fromUtf8(file.read(64 * 1024));
+    QStringList lines = text.split(u'\n');
+    const QString first = lines.value(0).remove(QChar(0xFEFF)).trimmed();
+    read.installer = lines.value(1).trimmed();
+    bool number = false;
+    read.version = first.toInt(&number);
+    read.ok = number;
+    if (!number)
+        read.problem = QStringLiteral("The version file from the site is not readable: its first line \"%1\" is "
+                                      "not a version number.")
+                           .arg(first.left(80));
+    return read;
+}
+
+void LiveUpdate::U1Click()
+{
+    const QString data = Folders::CommonDataFolder();
+    const QString folder = data + u'/' + FolderName;
+    if (!QDir().mkpath(folder))
+        throw std::runtime_error(("Cannot create folder " + folder).toStdString());
+
+    const QString address = Site::Address(VersionFileName);
+    const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, folder);
+    if (!fetched.ok) {
+        if (!fetched.cancelled)
+            Tell(QStringLiteral("The update information could not be fetched from %1.\n%2").arg(address, fetched.reason));
+        return;
+    }
+    const VersionFile version = ReadVersionFile(fetched.path);
+    if (!version.ok) {
+        Tell(version.problem);
+        return;
+    }
+    if (version.version <= RunningVersion) {
+        UserPrompts::instance().message(QStringLiteral("No update found. You are using the latest version."),
+                                        UserPrompts::Kind::Information, Title);
+        return;
+    }
+    if (UserPrompts::instance().question(QStringLiteral("A newer version of Linguaro Translator is now available. "
+                                                        "Would you like to install it?"),
+                                         Title)
+        != UserPrompts::Answer::Yes)
+        return;
+    // an address relative to the version file lies on the same site
+    const QUrl written(version.installer);
+    const QString installer = written.isRelative() && !version.installer.isEmpty()
+                                  ? QUrl(address).resolved(written).toString(QUrl::FullyEncoded)
+                                  : version.installer;
+    Install(installer, data);
+}
+
+void LiveUpdate::Install(const QString& address, const QString& dataFolder)
+{
+    const QString name = InstallerNameFromUrl(address);
+    if (name.isEmpty()) {
+        Tell(QStringLiteral("The update information names no installer file (\"%1\").").arg(address));
+        return;
+    }
+    const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, dataFolder);
+    if (!fetched.ok) {
+        // nothing half-downloaded is ever started
+        if (!fetched.cancelled)
+            Tell(QStringLiteral("The installer could not be downloaded from %1.\n%2").arg(address, fetched.reason));
+        return;
+    }
+    const Shell::Outcome started = Shell::Run(fetched.path, {}, false, dataFolder);
+    if (!started.finished())
+        Tell(QStringLiteral("The installer %1 could not be started.\n%2").arg(fetched.path, started.problem));
+}

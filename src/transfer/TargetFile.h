@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// The file a download or copy writes. The data goes to a new file beside the
+// target, which takes the target's name only once it is complete: whatever
+// was planted at that name (a symbolic link above all) is replaced, never
+// written through, and a transfer that is given up leaves it as it was.
+class TargetFile {
+public:
+    TargetFile() = default;
+    ~TargetFile();  // an unfinished file is removed
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // False when the file cannot be created (the folder is missing or not
+    // writable, or a folder has the target's name).
+    bool Open(const QString& path, QIODevice::OpenMode extraMode = {});
+    qint64 Write(const char* data, qint64 size) { return m_file.write(data, size); }
+    // Puts the written file in the target's place; False when writing it out failed.
+    bool Commit();
+    // Removes what was written; the target stays as it was.
+    void Discard();
+
+private:
+    QFile m_file;
+    QString m_path;
+    QString m_temporary;
+};

@@ -1,0 +1,325 @@
+// File > Open and dropping files on the source pane, in the real main window: the real
+// converters of this build's site, served over HTTP on loopback and as a file:// folder, on
+// documents made by an office suite (tests/data/documents); the lines they put before the
+// text are removed, failures are reported with the pane left as it was.
+#include "DocumentOpening.h"
+#include "Folders.h"
+#include "ScriptedPrompts.h"
+#include "SiteServer.h"
+#include "TForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMimeData>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
+const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents");
+}  // namespace
+
+class DocumentOpeningTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void opensEachKind_data();
+    void opensEachKind();
+    void failuresLeaveThePaneAsItWas_data();
+    void failuresLeaveThePaneAsItWas();
+    void hostilePathsAndDroppedFiles();
+    void aLongTextIsBuiltApartFromThePane();
+
+private:
+    QString write(const QString& relative, const QByteArray& content);
+    // A copy of a sample document under another name.
+    QString sample(const QString& sample, const QString& as);
+    QString data() const { return m_home->filePath("data/Brenmark"); }
+    QString fileRoot() const { return QUrl::fromLocalFile(Site).toString(QUrl::FullyEncoded); }
+    // File > Open with the dialog answered by `path`.
+    void open(TForm1& form, ScriptedPrompts& prompts, const QString& path);
+
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+void DocumentOpeningTest::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
+    qputenv("LANG", "en_US.UTF-8");
+    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
+        qunsetenv(name);
+    qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
+    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
+}
+
+QString DocumentOpeningTest::write(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
+{
+    const QString path = m_home->filePath("docs/" + as);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::remove(path);
+    if (!QFile::copy(Samples + '/' + sample, path))
+        qFatal("cannot copy %s", qPrintable(sample));
+    return path;
+}
+
+void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QString& path)
+{
+    prompts.openAnswers << path;
+    form.Ouvrir1->trigger();
+}
+
+void DocumentOpeningTest::opensEachKind_data()
+{
+    QTest::addColumn<bool>("overHttp");
+    QTest::newRow("site over HTTP") << true;
+    QTest::newRow("site as a file:// folder") << false;
+}
+
+void DocumentOpeningTest::opensEachKind()
+{
+    QFETCH(bool, overHttp);
+    SiteServer server(Site);
+    qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot()).toUtf8());
+    ScriptedPrompts prompts;
+    TForm1 form;
+    QVERIFY(form.Ouvrir1->isEnabled() && form.ToolButton2->isEnabled());
+    QCOMPARE(form.Ouvrir1->shortcut(), QKeySequence("Ctrl+O"));
+
+    const QString docs = m_home->filePath("docs");
+    // the user's own page.txt beside the page is never touched
+    write(docs + "/page.txt", "mine");
+    write(docs + "/plain.txt", "caf\xc3\xa9 plain");
+    write(docs + "/styled.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+    struct Case {
+        QString sample;  // empty: a file written above
+        QString name;
+        QStringList lines;  // lines of the pane
+        QString header;     // what no line of the pane may be: the converter's own lines
+    };
+    const QString word = "^.+: Word .*document.*$", sheets = "^.+: 2 sheets$", slides = "^(3 slides|talk.pptx|slides97.ppt)$";
+    const Case cases[] = {
+        {"report.docx", "Report.DOCX", {"Quarterly report", "North\t1200\t\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"}, word},
+        {"letter-latin.doc", "letter.doc", {"Dear Ms. M\u00fcller,"}, word},
+        {"book.xlsx", "Budget.xlsx", {"Prices", "Item\tPrice\tDate\tNote"}, sheets},
+        {"book97.xls", "book97.xls", {"Prices", "Total\t15.5"}, sheets},
+        {"slides.pptx", "talk.pptx", {"Annual meeting", "Agenda"}, slides},
+        {"slides97.ppt", "slides97.ppt", {"Annual meeting", "Second box"}, slides},
+        {"page-japanese.html", "page.html", {"\u304a\u77e5\u3089\u305b"}, {}},
+        {"page-cyrillic.htm", "page.htm", {"\u041d\u043e\u0432\u043e\u0441\u0442\u0438 \u0434\u043d\u044f"}, {}},
+        {"page-greek.htm", "a.doc.htm", {"\u0391\u03bd\u03b1\u03ba\u03bf\u03af\u03bd\u03c9\u03c3\u03b7"}, word},
+        {"report.pdf", "manual.pdf", {"Footnote text here."}, {}},
+        {{}, "plain.txt", {"caf\u00e9 plain"}, {}},
+        {{}, "styled.rtf", {"bold text"}, {}},
+    };
+    QString previous;
+    for (const Case& c : cases) {
+        const QString path = c.sample.isEmpty() ? docs + '/' + c.name : sample(c.sample, c.name);
+        open(form, prompts, path);
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(c.name + ": " + prompts.messages.join('|')));
+        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        for (const QString& line : c.lines)
+            QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
+        if (!c.header.isEmpty())
+            QVERIFY2(pane.filter(QRegularExpression(c.header)).isEmpty(), qPrintable(c.name + ": " + pane.first()));
+        QCOMPARE(form.statusText(), path + " loaded.");
+        QCOMPARE(form.OpenedFileName, path);
+        // each Open dialog proposes the document chosen before, never a converter's output
+        QCOMPARE(prompts.openDialogs.last().section('|', 1, 1), previous);
+        previous = path;
+        QVERIFY(!QFile::exists(data() + "/istmp.txt"));
+    }
+    QCOMPARE(prompts.openDialogs.first().section('|', 0, 0), QString("Open a file"));
+    QVERIFY(prompts.openDialogs.first().contains(
+        "|All supported files (*.txt;*.rtf;*.doc;*.xls;*.ppt;*.pdf;*.htm) (*.txt *.rtf *.doc *.docx *.xls *.xlsx"));
+    QVERIFY(prompts.openDialogs.first().endsWith("|txt"));
+    QCOMPARE(QFile(docs + "/page.txt").size(), 4);
+    QVERIFY(!QFile::exists(docs + "/a.doc.txt"));
+    QVERIFY(Folders::EntryExists(data(), "wordtext/cp1252.txt"));
+
+    if (overHttp) {
+        // every converter came once, on first use, and is reused from the data folder
+        for (const char* name : {"doc-extract", "xls-extract", "ppt-extract", "pdf-extract", "htm-extract"})
+            QCOMPARE(server.requests().count('/' + QString(name)), 1);
+    }
+    // an unpacked Word converter is reused without its package
+    QFile::remove(data() + "/wordtext/doc-extract");
+    open(form, prompts, docs + "/Report.DOCX");
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+
+    // a cancelled dialog changes nothing
+    form.RichEdit1->setPlainText("kept");
+    form.Ouvrir1->trigger();
+    QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
+    QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/Report.DOCX");
+}
+
+void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sample");      // a sample document copied under `name`, or
+    QTest::addColumn<QByteArray>("content");  // what is written under it
+    QTest::addColumn<QString>("site");  // "file", "nowhere" (answers 404), "broken" (every download breaks off)
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("idle");  // the status line goes back to "Ready."
+
+    QTest::newRow("a .doc that is really text") << "notes.doc" << "hostile/text-renamed.doc" << QByteArray() << "file"
+                                                << "could not be converted.\n" << true;
+    QTest::newRow("empty workbook file") << "empty.xls" << "hostile/empty.doc" << QByteArray() << "file"
+                                         << "the file is empty" << true;
+    QTest::newRow("damaged PDF") << "cut.pdf" << "hostile/truncated.pdf" << QByteArray() << "file"
+                                 << "the file is damaged" << true;
+    QTest::newRow("encrypted PDF") << "secret.pdf" << "hostile/encrypted.pdf" << QByteArray() << "file"
+                                   << "protected by a password" << true;
+    QTest::newRow("scanned PDF") << "scan.pdf" << "hostile/image-only.pdf" << QByteArray() << "file"
+                                 << "holds no text" << true;
+    QTest::newRow("a text in a folder named .pdfs is read as a PDF")
+        << "old.pdfs/notes.txt" << QString() << QByteArray("plain words") << "file" << "not a PDF document" << true;
+    QTest::newRow("page without text") << "blank.htm" << QString() << QByteArray("<html><body> </body></html>")
+                                       << "file" << "docs/blank.htm: the page holds no text" << true;
+    QTest::newRow("Word folder cannot be made") << "memo.doc" << "report97.doc" << QByteArray() << "file"
+                                                << "Cannot create folder " << true;
+    QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
+                                     << "did not finish within 1 seconds" << true;
+    QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
+                                       << true;
+    QTest::newRow("binary file named .txt") << "binary.txt" << QString() << QByteArray("ab\0cd", 5) << "file"
+                                            << "neither a text nor a rich-text document" << true;
+    QTest::newRow("200 MB log") << "huge.log" << QString() << QByteArray() << "file" << "too large to open" << true;
+    QTest::newRow("converter not on the site") << "sheet.xls" << "book97.xls" << QByteArray() << "nowhere"
+                                               << "could not be fetched from http" << false;
+    QTest::newRow("download breaks off") << "cut.ppt" << "slides97.ppt" << QByteArray() << "broken"
+                                         << "could not be fetched from http" << false;
+    QTest::newRow("damaged converter in the data folder") << "damaged.pdf" << "report.pdf" << QByteArray() << "file"
+                                                          << "was damaged and has been removed" << false;
+}
+
+void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, sample);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, site);
+    QFETCH(QString, message);
+    QFETCH(bool, idle);
+    SiteServer server(Site);
+    qputenv("LINGUARO_SITE_URL", (site == "file" ? fileRoot() : server.root(site + '/')).toUtf8());
+    if (name == "damaged.pdf")
+        write(data() + "/pdf-extract", "<html>404 Not Found</html>");
+    if (name == "memo.doc")
+        write(data() + "/WordText", "a file where the folder belongs");
+    if (name == "slow.xls")
+        write(data() + "/xls-extract", "#!/bin/sh\nsleep 60\n");  // a converter that never ends
+
+    const QString path = m_home->filePath("docs/" + name);
+    if (name == "huge.log") {
+        QFile huge(write(path, ""));
+        QVERIFY(huge.resize(200LL * 1024 * 1024));
+    } else if (!sample.isEmpty()) {
+        this->sample(sample, name);
+    } else if (name != "absent.txt") {
+        write(path, content);
+    }
+
+    ScriptedPrompts prompts;
+    TForm1 form;
+    form.opening().ConverterLimits.timeoutMs = 1000;
+    form.RichEdit1->setPlainText("the user's text");
+    form.setStatus("before", false);
+    open(form, prompts, path);
+    QCOMPARE(prompts.messages.size(), 1);
+    QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
+    if (message == "Failed to open ")
+        QCOMPARE(prompts.messages.first(), "Failed to open " + path);
+    QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+    QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
+    QCOMPARE(form.FileOpen1Dialog.FileName, path);
+    // nothing half-downloaded or damaged stays to be run next time
+    const QString tag = DocumentOpening::FormatTag(name);
+    if (!idle)
+        QVERIFY(!Folders::EntryExists(data(), DocumentOpening::ConverterName(tag)));
+    QVERIFY(!QFile::exists(data() + "/istmp.txt"));
+}
+
+void DocumentOpeningTest::hostilePathsAndDroppedFiles()
+{
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    ScriptedPrompts prompts;
+    TForm1 form;
+    // quotes, blanks, $ and a command substitution are only characters of a name
+    const QString folder = QString::fromUtf8("d\xc3\xbc \"q\" $(touch pwned) 'x'");
+    const QString path = sample("book97.xls", folder + "/Bericht $HOME; rm -rf x.xls");
+    open(form, prompts, path);
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Prices"));
+    QVERIFY(QDir(m_home->path()).entryList({"pwned"}).isEmpty() && QDir().entryList({"pwned"}).isEmpty());
+
+    // a file dropped on the source pane opens as File > Open opens it
+    const QString slides = sample("slides.pptx", folder + "/dropped.pptx");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(slides)});
+    QWidget* viewport = form.RichEdit1->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
+    QCOMPARE(form.statusText(), slides + " loaded.");
+    QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+}
+
+void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
+{
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    ScriptedPrompts prompts;
+    TForm1 form;
+    form.ComboBox1->setCurrentText("14");
+    form.RichEdit1->setFocus();
+    QTest::keyClicks(form.RichEdit1, "typed");
+    QVERIFY(form.Dfaire1->isEnabled());
+    QPointer<QTextDocument> before = form.RichEdit1->document();
+
+    QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
+    QByteArray text;
+    while (text.size() < 3 * DocumentOpening::LongText)
+        text += line;
+    const QString path = write(m_home->filePath("docs/long.log"), text);
+    open(form, prompts, path);
+    QVERIFY(prompts.messages.isEmpty());
+    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(form.statusText(), path + " loaded.");
+    // the pane took a new document with the same font and nothing to undo
+    QVERIFY(form.RichEdit1->document() != before);
+    QCOMPARE(form.RichEdit1->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!form.Dfaire1->isEnabled());
+    QTest::keyClicks(form.RichEdit1, "x");
+    QVERIFY(form.Dfaire1->isEnabled());
+
+    // a document given earlier goes when the next long text comes
+    before = form.RichEdit1->document();
+    open(form, prompts, path);
+    QVERIFY(before.isNull());
+    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+}
+
+QTEST_MAIN(DocumentOpeningTest)
+#include "test_document_opening.moc"

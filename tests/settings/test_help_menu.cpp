@@ -1,0 +1,236 @@
+// The Help menu of the real window: Update against a site served over HTTP on loopback
+// and as a folder, Manual and Homepage through xdg-open to a stand-in browser, About.
+#include "LiveUpdate.h"
+#include "ScriptedPrompts.h"
+#include "SiteServer.h"
+#include "TForm1.h"
+#include "TForm2.h"
+#include "ToolbarIcons.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+class HelpMenuTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void installerNameFromUrl_data();
+    void installerNameFromUrl();
+    void update_data();
+    void update();
+    void manualAndHomepageOpenInTheBrowser();
+    void aboutBox();
+
+private:
+    QString write(const QString& path, const QByteArray& content);
+    QString read(const QString& path) const;
+    QString data() const { return m_home->filePath("data/Brenmark"); }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+void HelpMenuTest::init()
+{
+    // no blank in the path: $BROWSER is split at blanks
+    m_home = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/help-menu-XXXXXX");
+    qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
+    qputenv("LANG", "en_US.UTF-8");
+    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir",
+                             "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"})
+        qunsetenv(name);
+    qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
+    // xdg-open without a desktop hands web addresses to $BROWSER
+    qputenv("BROWSER", write(m_home->filePath("browser"),
+                             "#!/bin/sh\necho \"$1\" >> '" + m_home->filePath("browsed").toUtf8() + "'\n")
+                           .toUtf8());
+    QFile::setPermissions(m_home->filePath("browser"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
+}
+
+QString HelpMenuTest::write(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QString HelpMenuTest::read(const QString& path) const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+void HelpMenuTest::installerNameFromUrl_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("root of a .com host") << "http://www.brenmark.com/lgsetup.exe" << "lgsetup.exe";
+    QTest::newRow("sub-folder") << "http://downloads.brenmark.com/files/6.3/lgsetup.exe" << "lgsetup.exe";
+    QTest::newRow("host without .com/.net/.org") << "http://127.0.0.1:8080/dl/linguaro-621.run"
+                                                 << "linguaro-621.run";
+    QTest::newRow("file:// site") << "file:///srv/site/linguaro-621.run" << "linguaro-621.run";
+    QTest::newRow(".org inside the path") << "https://mirror.example.de/x.org/setup.sh" << "setup.sh";
+    QTest::newRow("no file named") << "http://www.brenmark.com/" << "";
+}
+
+void HelpMenuTest::installerNameFromUrl()
+{
+    QFETCH(QString, url);
+    QTEST(LiveUpdate::InstallerNameFromUrl(url), "name");
+}
+
+void HelpMenuTest::update_data()
+{
+    QTest::addColumn<QString>("site");  // "http", "file", "built" (the site of this build), "closed"
+    QTest::addColumn<QByteArray>("versionFile");  // absent when empty; "$ROOT" stands for the HTTP root
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("message");  // the last message shown
+    QTest::addColumn<QString>("started");  // the installer that ran, by name in the data folder
+
+    const QString question = "A newer version of Linguaro Translator is now available. Would you like to install it?";
+    const QString latest = "No update found. You are using the latest version.";
+    QTest::newRow("620 is current") << "http" << QByteArray("620\r\nsetup.sh\r\n") << true << latest << "";
+    QTest::newRow("the built site announces 620") << "built" << QByteArray() << true << latest << "";
+    QTest::newRow("621, answered No") << "http" << QByteArray("621\nsetup.sh\n") << false << question << "";
+    QTest::newRow("621, Yes, installer beside update.ini")
+        << "http" << QByteArray("621\nsetup.sh\n") << true << question << "setup.sh";
+    QTest::newRow("621, Yes, installer in a sub-folder of a loopback host")
+        << "http" << QByteArray("621\n$ROOT/dl/6.3/setup-6.3.sh\nignored\n") << true << question << "setup-6.3.sh";
+    QTest::newRow("621, Yes, file:// site") << "file" << QByteArray("621\nsetup.sh") << true << question << "setup.sh";
+    QTest::newRow("installer missing on the site")
+        << "http" << QByteArray("621\nnowhere.sh\n") << true << "could not be downloaded from http" << "";
+    QTest::newRow("installer download breaks off")
+        << "http" << QByteArray("621\n$ROOT/broken/setup.sh\n") << true << "could not be downloaded from http" << "";
+    QTest::newRow("garbage first line") << "http" << QByteArray("<html>Moved</html>\n") << true
+                                        << "its first line \"<html>Moved</html>\" is not a version number" << "";
+    QTest::newRow("no update.ini on the site") << "http" << QByteArray() << true
+                                               << "could not be fetched from http" << "";
+    QTest::newRow("site unreachable") << "closed" << QByteArray() << true << "could not be fetched from http" << "";
+}
+
+void HelpMenuTest::update()
+{
+    QFETCH(QString, site);
+    QFETCH(QByteArray, versionFile);
+    QFETCH(bool, yes);
+    QFETCH(QString, message);
+    QFETCH(QString, started);
+
+    const QString folder = m_home->filePath("site");
+    QDir().mkpath(folder);
+    SiteServer server(folder);
+    const QByteArray installer = "#!/bin/sh\npwd > '" + m_home->filePath("installed").toUtf8() + "'\n";
+    write(folder + "/setup.sh", installer);
+    write(folder + "/dl/6.3/setup-6.3.sh", installer);
+    if (!versionFile.isEmpty())
+        write(folder + "/update.ini", QByteArray(versionFile).replace("$ROOT", server.root().chopped(1).toUtf8()));
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
+    probe.close();
+    const QString root = site == "http"   ? server.root()
+                         : site == "file" ? QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded)
+                         : site == "built"
+                             ? QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site")).toString()
+                             : closed;
+    qputenv("LINGUARO_SITE_URL", root.toUtf8());
+
+    ScriptedPrompts prompts;
+    prompts.answer = yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No;
+    TForm1 form;
+    QVERIFY(form.U1->isEnabled());
+    form.U1->trigger();
+    QVERIFY2(!prompts.messages.isEmpty() && prompts.messages.last().contains(message),
+             qPrintable(prompts.messages.join('|')));
+    QVERIFY(prompts.errors.isEmpty());
+    if (!versionFile.isEmpty() || site == "built")
+        QVERIFY(QFile::exists(data() + "/Linguaro Translator/update.ini"));
+
+    QStringList inData = QDir(data()).entryList(QDir::Files);
+    if (started.isEmpty()) {
+        // nothing was downloaded but update.ini, and nothing ran
+        QCOMPARE(inData, QStringList());
+        QVERIFY(!QFile::exists(m_home->filePath("installed")));
+    } else {
+        QCOMPARE(inData, QStringList{started});
+        // the installer starts on its own, in the data folder
+        QTRY_COMPARE(read(m_home->filePath("installed")), data());
+    }
+}
+
+void HelpMenuTest::manualAndHomepageOpenInTheBrowser()
+{
+    const QString site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
+    const QString root = QUrl::fromLocalFile(site).toString() + '/';
+    qputenv("LINGUARO_SITE_URL", root.toUtf8());
+    ScriptedPrompts prompts;
+    TForm1 form;
+    for (QAction* item : {form.Manual1, form.Homepage1}) {
+        QVERIFY(item->isEnabled());
+        item->trigger();
+    }
+    const QStringList expected{root + "linguaro-manual.html", root + "linguaro-translator.html"};
+    QTRY_COMPARE(read(m_home->filePath("browsed")).split('\n').size(), 2);
+    QStringList browsed = read(m_home->filePath("browsed")).split('\n');
+    browsed.sort();
+    QCOMPARE(browsed, expected);
+    // the pages are there, with every image they show
+    for (const QString page : {"linguaro-manual.html", "linguaro-translator.html"}) {
+        const QString html = read(site + '/' + page);
+        QVERIFY2(html.contains("</html>"), qPrintable(page));
+        for (qsizetype at = html.indexOf("src=\""); at >= 0; at = html.indexOf("src=\"", at + 1)) {
+            const QString image = html.mid(at + 5, html.indexOf('"', at + 5) - at - 5);
+            QVERIFY2(QFile::exists(site + '/' + image), qPrintable(page + ": " + image));
+        }
+    }
+    QVERIFY(prompts.messages.isEmpty());
+}
+
+void HelpMenuTest::aboutBox()
+{
+    // the year is the machine's on the day the box opens
+    TForm2 later(nullptr, ToolbarIcons::ApplicationIcon(), QDate(2031, 5, 1));
+    QVERIFY(later.Label4->text().contains("2031 Brenmark."));
+
+    ScriptedPrompts prompts;
+    qputenv("LINGUARO_SITE_URL", "http://127.0.0.1:9/");
+    TForm1 form;
+    QVERIFY(form.About1->isEnabled());
+    QPointer<TForm2> shown;
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        shown = qobject_cast<TForm2*>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        // OK closes the box once it has been looked at, whatever the checks found
+        QTimer::singleShot(0, shown.data(), [&] { QTest::mouseClick(shown->Button1, Qt::LeftButton); });
+        QCOMPARE(shown->windowTitle(), QString("About"));
+        QCOMPARE(shown->parentWidget(), &form);
+        QCOMPARE(shown->Label7->text(), QString("Version: 6.2"));
+        QVERIFY(shown->Label4->text().contains(QString::number(QDate::currentDate().year()) + " Brenmark."));
+        QCOMPARE(shown->Label1->text(), QString("Linguaro Translator"));
+        QCOMPARE(shown->Label2->pos(), shown->Label1->pos() - QPoint(1, 1));
+        QCOMPARE(shown->Label2->palette().color(QPalette::WindowText), QColor(0xc0, 0xc0, 0xc0));
+        QCOMPARE(shown->Label1->font().pixelSize(), 21);
+        QCOMPARE(shown->Image1->pixmap().size(), QSize(33, 33));
+        QCOMPARE(shown->minimumSize(), shown->maximumSize());
+        checked = true;
+    });
+    form.About1->trigger();
+    QVERIFY(checked);
+    QVERIFY(shown.isNull());  // closed with OK and freed
+}
+
+QTEST_MAIN(HelpMenuTest)
+#include "test_help_menu.moc"

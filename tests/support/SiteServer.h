@@ -1,0 +1,66 @@
+#pragma once
+
+// A real HTTP server on 127.0.0.1 that serves a folder as the maker's site, on a
+// free port, in its own thread. It records the path of every request. Besides
+// the folder's files:
+//   /broken/<name>   announces 100000 bytes, sends 1000, then closes
+
+#include <httplib.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+class SiteServer {
+public:
+    // The folder must exist.
+    explicit SiteServer(const QString& folder)
+    {
+        m_server.set_mount_point("/", folder.toStdString());
+        m_server.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_requests << QString::fromStdString(request.path);
+        });
+        m_server.Get(R"(/broken/(.+))", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(100000, "application/octet-stream",
+                                          [](size_t offset, size_t, httplib::DataSink& sink) {
+                                              if (offset > 0)
+                                                  return false;  // the connection breaks off
+                                              const std::string part(1000, '#');
+                                              sink.write(part.data(), part.size());
+                                              return true;
+                                          });
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::yield();
+    }
+    ~SiteServer()
+    {
+        m_server.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // The site's root address, ending in "/".
+    QString root(const QString& under = QString()) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(under);
+    }
+    QStringList requests() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    httplib::Server m_server;
+    int m_port = 0;
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    QStringList m_requests;
+};
