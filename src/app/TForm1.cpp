@@ -16,6 +16,7 @@
 #include "RegStore.h"
 #include "ServiceExchange.h"
 #include "SearchDialog.h"
+#include "TAgent.h"
 #include "ServiceLauncher.h"
 #include "SourcePane.h"
 #include "TForm2.h"
@@ -85,6 +86,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     Transfer1 = new TTransfer(this);
     Transfer1->setObjectName(QStringLiteral("Transfer1"));
+    Agent1 = new TAgent(this);
+    Agent1->setObjectName(QStringLiteral("Agent1"));
     buildPanes();
     buildToolBar();
     buildMenus();

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AgentCharacter;
+class TAgent;
 class PaneArea;
 class QComboBox;
 class QLabel;
@@ -52,6 +53,8 @@ public:
     QString CharacterName;
     QString StartCharacter;  // the stored "character", read at start-up
     QString VoiceName;
+    // the agent control: characters and their windows; connected and loaded only when asked
+    TAgent* Agent1 = nullptr;
     // the window's transfer component: downloads of converters, components and the version file
     TTransfer* Transfer1 = nullptr;
     ProxySettings Proxy;

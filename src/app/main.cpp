@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "CommandLineTranslator.h"
+#include "DisplayPlatform.h"
 #include "TranslatorMain.h"
 
 #include <cstdio>
@@ -18,5 +19,7 @@ int main(int argc, char** argv)
                    stderr);
         return CommandLine::Failure;
     }
+    // the character's windows need a platform that lets them stand where they are put, on top
+    PreferX11OnWayland(argc, argv);
     return TranslatorMain(argc, argv);
 }

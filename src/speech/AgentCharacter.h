@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 // A failed request to the character layer; what() is the message the
@@ -18,24 +19,37 @@ public:
     virtual ~AgentCharacter() = default;
 
     virtual void Show(bool fast) = 0;
+    // Leaves the screen (animated unless fast); the character stays loaded.
+    virtual void Hide(bool fast) = 0;
     // Glides to a screen point; coordinates are 16-bit as the callers pass them.
+    // speed is the time the glide takes, in milliseconds (0: at once).
     virtual void MoveTo(qint16 x, qint16 y, int speed) = 0;
-    // An animation by name: "Wave", "THINK".
+    // An animation by name, without regard to case: "Wave", "THINK". A name
+    // the character does not have is skipped.
     virtual void Play(const QString& animation) = 0;
-    // Speaks with a word balloon, queued after earlier requests.
+    // Speaks with a word balloon, queued after earlier requests. The language
+    // and speech mode are the ones set when Speak is called.
     virtual void Speak(const QString& text, const QString& url = QString()) = 0;
-    // Breaks off what the character is doing.
+    // Breaks off what the character is doing and drops every queued request.
     virtual void Stop() = 0;
 
     // A Windows language ID (1033, 2057, ...); reading returns the last value written.
     virtual void SetLanguageID(int languageId) = 0;
     virtual int LanguageID() const = 0;
-    // A speech-mode GUID in braces.
+    // A speech-mode GUID in braces; reading returns the last value written.
     virtual void SetTTSModeID(const QString& modeId) = 0;
+    virtual QString TTSModeID() const = 0;
 
-    // A command of the character's own pop-up menu.
+    // A command of the character's own pop-up menu; adding a name again
+    // replaces that command.
     virtual void AddCommand(const QString& name, const QString& caption, int voice, int enabled,
                             bool visible) = 0;
+};
+
+// What the user chose in a character's pop-up menu.
+struct AgentUserInput {
+    QString CharacterID;
+    QString Name;  // the command's name as added
 };
 
 // The window's agent control (Agent1): connects to the character layer and
@@ -44,9 +58,20 @@ class AgentControl {
 public:
     virtual ~AgentControl() = default;
 
+    // Connecting fails when the Agent core is not installed.
     virtual void SetConnected(bool connected) = 0;
+    virtual bool Connected() const = 0;
+    // Loads the character file loadKey (a file name) from the characters
+    // folder; a character already loaded under this ID is replaced.
     virtual void Load(const QString& characterId, const QString& loadKey) = 0;
     // The loaded character with this ID; owned by the control.
     virtual AgentCharacter* Character(const QString& characterId) = 0;
+    // Takes the character off the screen and forgets it; an ID that is not
+    // loaded is ignored.
     virtual void Unload(const QString& characterId) = 0;
+
+    // Events, raised on the window's thread; any may be left empty.
+    std::function<void(const AgentUserInput& input)> OnCommand;
+    std::function<void(const QString& characterId)> OnDblClick;
+    std::function<void(const QString& characterId)> OnIdleStart;
 };

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "AgentCharacter.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class AgentClock;
+class CharacterCore;
+class CharacterWindow;
+class SpeechOutput;
+
+// The agent control of the main window (Agent1): checks that the Agent core
+// is installed, loads characters from the characters folder below W and
+// shows each in a window of its own. Characters are matched by ID without
+// regard to case.
+class TAgent : public QObject, public AgentControl {
+    Q_OBJECT
+public:
+    // Installed components, below Folders::WindowsFolder(), matched without regard to case.
+    static const QString CoreFile;          // "msagent/agentsvr.exe"
+    static const QString CharactersFolder;  // "msagent/chars"
+
+    // clock: null for the system clock; it must outlive the control.
+    explicit TAgent(QObject* parent = nullptr, AgentClock* clock = nullptr);
+    ~TAgent() override;
+
+    // What characters loaded from now on speak through; it must outlive the
+    // control. Unset, the first load starts espeak-ng speech (EspeakSpeech,
+    // set up from the environment) for all of them.
+    void setSpeechOutput(SpeechOutput* speech) { m_speech = speech; }
+
+    void SetConnected(bool connected) override;
+    bool Connected() const override { return m_connected; }
+    void Load(const QString& characterId, const QString& loadKey) override;
+    AgentCharacter* Character(const QString& characterId) override;
+    void Unload(const QString& characterId) override;
+
+    // A loaded character's core and window; null when it is not loaded.
+    CharacterCore* core(const QString& characterId) const;
+    CharacterWindow* window(const QString& characterId) const;
+
+private:
+    struct Loaded;
+    Loaded* find(const QString& characterId) const;
+
+    AgentClock& m_clock;
+    std::unique_ptr<SpeechOutput> m_ownSpeech;
+    SpeechOutput* m_speech = nullptr;
+    bool m_connected = false;
+    std::vector<std::unique_ptr<Loaded>> m_loaded;
+    // unloaded characters go at the next turn of the event loop: one may be
+    // unloaded from inside its own event
+    std::vector<std::unique_ptr<Loaded>> m_unloaded;
+};
