@@ -2,6 +2,7 @@
 
 #include "AgentCharacter.h"
 #include "CharacterManagement.h"
+#include "CharacterWindow.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
 #include "HelpLinks.h"
@@ -460,6 +461,14 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     FormClose();
     event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // the character came on screen first; it stays above the window even where no window manager keeps it there
+    if (CharacterWindow* character = Agent1->window(CharacterName))
+        character->raise();
 }
 
 void TForm1::FormResize()

@@ -6,6 +6,8 @@
 #include "VoiceSelection.h"
 #include "VoiceTable.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 #include <limits>
 
@@ -100,11 +102,7 @@ void CharacterManagement::SwitchCharacter(const CharacterRow& row)
 {
     if (m_switching || m_host.characterItemChecked(row.id))
         return;
-    m_switching = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_switching};
+    const QScopedValueRollback<bool> switching(m_switching, true);
 
     // The new character is loaded before the old one leaves, so a load that
     // fails leaves the old one on screen and the menu as it was.
