@@ -4,18 +4,23 @@
 #include "PairRouter.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 // Translates plain text between application language codes with the
 // installed engine pairs, through pivot languages where needed. Requests on
-// different pairs run in parallel. Each pair keeps up to `parallel` engine
-// chains; a long request is cut at empty lines and its pieces run through
-// them at once, several pieces queued in each chain so that all of its
-// programs work at the same time, as they would on one long text.
+// different pairs run in parallel. A long request is cut at empty lines and
+// its pieces run through up to `parallel` chains of the pair at once,
+// several pieces queued in each chain so that all of its programs work at
+// the same time, as they would on one long text. A request that finds every
+// chain of its pair busy starts one more (up to `parallel` + 1), so a long
+// request never holds the short ones behind it. A watcher thread reaps
+// programs that exit between requests and stops their chains.
 class TranslationEngine {
 public:
     struct Options {
@@ -44,14 +49,28 @@ public:
     std::string PairsJson() const;
 
     const PairRouter& router() const { return m_router; }
-    // A running engine chain of one installed pair ("eng-spa"), null until first used.
-    const EnginePipeline* pipeline(const std::string& modeName, int index = 0) const;
+    // How many engine chains of one installed pair ("eng-spa") are running.
+    int runningChains(const std::string& modeName) const;
+    // How often chains of that pair were started, all together.
+    int chainStarts(const std::string& modeName) const;
 
     // $APERTIUM_DATADIR/modes, else /usr/share/apertium/modes.
     static std::filesystem::path DefaultModesDir();
 
 private:
-    EnginePipeline& pipelineFor(const InstalledPair& pair, int index);
+    struct ChainPool {
+        std::vector<std::unique_ptr<EnginePipeline>> chains;
+        std::vector<bool> leased;
+    };
+    class Lease;
+
+    // A chain of the pair for this caller alone, the first free one from
+    // `first` on; null when none came free before the deadline.
+    EnginePipeline* acquire(const InstalledPair& pair, size_t first, ProcessChain::Clock::time_point deadline);
+    void release(const InstalledPair& pair, EnginePipeline* chain);
+    void watchChains();
+    std::vector<const EnginePipeline*> chainsOf(const std::string& modeName) const;
+    void wakeWatcher();
     // Pieces of formatted stream through every leg on one chain of each; the
     // answers are stream too, one per piece.
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
@@ -60,6 +79,10 @@ private:
 
     Options m_options;
     PairRouter m_router;
-    mutable std::mutex m_pipelinesMutex;
-    std::map<std::pair<std::string, int>, std::unique_ptr<EnginePipeline>> m_pipelines;
+    mutable std::mutex m_poolsMutex;
+    std::condition_variable m_chainReleased;
+    std::map<std::string, ChainPool> m_pools;  // by mode name
+    bool m_stopping = false;
+    int m_wakeFd = -1;
+    std::thread m_watcher;
 };

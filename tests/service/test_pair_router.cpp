@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -22,12 +24,31 @@ std::vector<std::string> legs(const std::optional<std::vector<const InstalledPai
     return names;
 }
 
+// A modes folder as the six default engine packages lay it out, variants
+// and the extra three-part modes included, whatever this machine has installed.
 class InstalledPairs : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_router = new PairRouter(PairRouter::ScanModes("/usr/share/apertium/modes")); }
-    static void TearDownTestSuite() { delete s_router; }
+    static void SetUpTestSuite()
+    {
+        s_dir = new std::filesystem::path(std::filesystem::temp_directory_path()
+                                          / ("router-default-" + std::to_string(::getpid())));
+        std::filesystem::create_directories(*s_dir);
+        for (const char* name : {"cat-eng", "cat-eng_US", "cat-spa", "eco-es-fr", "eco-fr-es", "eng-cat",
+                                 "eng-cat_valencia", "eng-spa", "es-fr", "es-pt", "es-pt_BR", "fr-es", "ita-spa",
+                                 "pt-es", "spa-cat", "spa-cat_valencia", "spa-eng", "spa-eng_US", "spa-ita"})
+            std::ofstream(*s_dir / (std::string(name) + ".mode")) << "lt-proc '/data/" << name << ".bin'\n";
+        s_router = new PairRouter(PairRouter::ScanModes(*s_dir));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_router;
+        std::filesystem::remove_all(*s_dir);
+        delete s_dir;
+    }
+    static std::filesystem::path* s_dir;
     static PairRouter* s_router;
 };
+std::filesystem::path* InstalledPairs::s_dir = nullptr;
 PairRouter* InstalledPairs::s_router = nullptr;
 
 }  // namespace
