@@ -90,7 +90,8 @@ private:
 
 TranslationEngine::TranslationEngine(Options options)
     : m_options(std::move(options))
-    , m_router(PairRouter::ScanModes(m_options.modesDir))
+    , m_router(PairRouter::ScanModes(m_options.modesDir, &m_problems))
+    , m_pairsJson(pairsJson())
     , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     m_watcher = std::thread([this] { watchChains(); });
@@ -115,26 +116,39 @@ void TranslationEngine::wakeWatcher()
 
 void TranslationEngine::watchChains()
 {
+    using Clock = ProcessChain::Clock;
     for (;;) {
         std::vector<pollfd> fds{{m_wakeFd, POLLIN, 0}};
         std::vector<EnginePipeline*> owners{nullptr};
+        auto nextIdleStop = Clock::time_point::max();
         {
             std::lock_guard lock(m_poolsMutex);
             if (m_stopping)
                 return;
+            const auto now = Clock::now();
             for (auto& [name, pool] : m_pools) {
                 for (size_t i = 0; i < pool.chains.size(); ++i) {
                     // a chain in use is watched by its request, which wakes us when done
                     bool busy = pool.leased[i];
-                    const std::vector<int> exits = busy ? std::vector<int>{} : pool.chains[i]->ExitDescriptors(busy);
+                    EnginePipeline& chain = *pool.chains[i];
+                    if (!busy && chain.running() && chain.StopIfUnusedSince(now - m_options.idleTimeout))
+                        continue;
+                    const std::vector<int> exits = busy ? std::vector<int>{} : chain.ExitDescriptors(busy);
+                    if (!busy && !exits.empty())
+                        nextIdleStop = std::min(nextIdleStop, chain.lastUsed() + m_options.idleTimeout);
                     for (const int fd : exits) {
                         fds.push_back({fd, POLLIN, 0});
-                        owners.push_back(pool.chains[i].get());
+                        owners.push_back(&chain);
                     }
                 }
             }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0)
+        int timeout = -1;
+        if (nextIdleStop != Clock::time_point::max()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextIdleStop - Clock::now()).count();
+            timeout = static_cast<int>(std::clamp<long long>(left + 1, 0, 3'600'000));
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0)
             continue;
         uint64_t drained = 0;
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &drained, sizeof drained);
@@ -222,14 +236,25 @@ std::filesystem::path TranslationEngine::DefaultModesDir()
 
 std::string TranslationEngine::unreachableMessage(const std::string& from, const std::string& to) const
 {
-    std::string message = "No translation from " + LanguageCodes::Describe(from) + " to "
-                          + LanguageCodes::Describe(to) + " is installed. Available:";
-    const auto pairs = m_router.ReachablePairs();
-    if (pairs.empty())
-        return message + " none.";
-    for (size_t i = 0; i < pairs.size(); ++i)
-        message += (i ? ", " : " ") + pairs[i].first + "-" + pairs[i].second;
-    return message + ".";
+    // what each of the two languages does reach, so the user can pick another pair
+    std::vector<std::string> targets, sources;
+    for (const auto& [a, b] : m_router.ReachablePairs()) {
+        if (a == from)
+            targets.push_back(LanguageCodes::Describe(b));
+        if (b == to)
+            sources.push_back(LanguageCodes::Describe(a));
+    }
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (size_t i = 0; i < names.size(); ++i)
+            text += (i ? ", " : "") + names[i];
+        return names.empty() ? std::string("none") : text;
+    };
+    const std::string fromName = LanguageCodes::Describe(from);
+    const std::string toName = LanguageCodes::Describe(to);
+    return "No translation from " + fromName + " to " + toName + " is installed. " + fromName
+           + " can be translated into: " + list(targets) + ". " + toName + " can be translated from: "
+           + list(sources) + ".";
 }
 
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
@@ -312,7 +337,7 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
-std::string TranslationEngine::PairsJson() const
+std::string TranslationEngine::pairsJson() const
 {
     std::string json = "{\"pairs\":[";
     bool first = true;
@@ -325,6 +350,9 @@ std::string TranslationEngine::PairsJson() const
         const auto route = m_router.Route(from, to);
         for (size_t i = 1; i < route->size(); ++i)
             json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);
+        json += "],\"route\":[";
+        for (size_t i = 0; i < route->size(); ++i)
+            json += (i ? "," : "") + jsonString((*route)[i]->modeName);
         json += "]}";
     }
     return json + "]}";

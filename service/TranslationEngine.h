@@ -19,8 +19,9 @@
 // several pieces queued in each chain so that all of its programs work at
 // the same time, as they would on one long text. A request that finds every
 // chain of its pair busy starts one more (up to `parallel` + 1), so a long
-// request never holds the short ones behind it. A watcher thread reaps
-// programs that exit between requests and stops their chains.
+// request never holds the short ones behind it. Chains start on first use; a
+// watcher thread stops those left unused for the idle time, and reaps
+// programs that exit between requests, stopping their chains.
 class TranslationEngine {
 public:
     struct Options {
@@ -32,6 +33,8 @@ public:
         int piecesPerChain = 4;
         // pieces shorter than this are not worth cutting off
         size_t minPieceBytes = 300;
+        // a chain unused for this long is stopped; it starts again when next needed
+        std::chrono::milliseconds idleTimeout = std::chrono::minutes(10);
     };
 
     struct Outcome {
@@ -46,7 +49,9 @@ public:
     Outcome Translate(const std::string& text, const std::string& from, const std::string& to);
 
     // {"pairs":[{"from":"en","to":"es","via":[]}, ...]} for every reachable pair.
-    std::string PairsJson() const;
+    const std::string& PairsJson() const { return m_pairsJson; }
+    // Mode files left out, one line each.
+    const std::vector<std::string>& problems() const { return m_problems; }
 
     const PairRouter& router() const { return m_router; }
     // How many engine chains of one installed pair ("eng-spa") are running.
@@ -76,9 +81,12 @@ private:
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
                            std::chrono::steady_clock::time_point deadline);
     std::string unreachableMessage(const std::string& from, const std::string& to) const;
+    std::string pairsJson() const;
 
     Options m_options;
+    std::vector<std::string> m_problems;
     PairRouter m_router;
+    std::string m_pairsJson;
     mutable std::mutex m_poolsMutex;
     std::condition_variable m_chainReleased;
     std::map<std::string, ChainPool> m_pools;  // by mode name

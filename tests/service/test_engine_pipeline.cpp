@@ -136,45 +136,46 @@ TEST(EnginePipeline, MissingProgramIsReported)
 
 TEST_F(ScratchModes, EngineRunsTextThroughFormatterAndPairChain)
 {
-    writeMode("aa-bb", "sed -u '' | sed -u ''");
-    writeMode("bb-cc", "sed -u ''");
+    writeMode("en-es", "sed -u '' | sed -u ''");
+    writeMode("es-pt", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
     // the formatter's escapes and line handling must come back out exactly
     const std::string text = "Line [one] ^with$ @marks\\ and {braces} <tags> / slash\n\nSecond \"para\".\n";
-    const auto direct = engine.Translate(text, "aa", "bb");
+    const auto direct = engine.Translate(text, "en", "es");
     ASSERT_EQ(direct.status, 200) << direct.text;
     EXPECT_EQ(direct.text, text);
-    const auto pivot = engine.Translate("Tom & Jerry + 100% = fun\n", "aa", "cc");
+    const auto pivot = engine.Translate("Tom & Jerry + 100% = fun\n", "en", "pt");
     ASSERT_EQ(pivot.status, 200) << pivot.text;
     EXPECT_EQ(pivot.text, "Tom & Jerry + 100% = fun\n");
-    EXPECT_EQ(engine.runningChains("aa-bb"), 1);
-    EXPECT_EQ(engine.runningChains("bb-cc"), 1);
-    EXPECT_EQ(engine.chainStarts("aa-bb"), 1);
+    EXPECT_EQ(engine.runningChains("en-es"), 1);
+    EXPECT_EQ(engine.runningChains("es-pt"), 1);
+    EXPECT_EQ(engine.chainStarts("en-es"), 1);
 }
 
 TEST_F(ScratchModes, EngineTurnsCarriageReturnsIntoLineFeeds)
 {
-    writeMode("aa-bb", "sed -u ''");
+    writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
-    const auto out = engine.Translate("one\r\ntwo\rthree\r\n", "aa", "bb");
+    const auto out = engine.Translate("one\r\ntwo\rthree\r\n", "en", "es");
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "one\ntwo\nthree\n");
 }
 
 TEST_F(ScratchModes, EngineReportsTimeOutsAndUnknownPairs)
 {
-    writeMode("aa-bb", "tail -n 1");
+    writeMode("en-es", "tail -n 1");
     TranslationEngine engine({m_dir, 300ms});
-    const auto slow = engine.Translate("text", "aa", "bb");
+    const auto slow = engine.Translate("text", "en", "es");
     EXPECT_EQ(slow.status, 504);
-    EXPECT_NE(slow.text.find("aa-bb"), std::string::npos) << slow.text;
+    EXPECT_NE(slow.text.find("en-es"), std::string::npos) << slow.text;
 
-    const auto unknown = engine.Translate("text", "en", "ja");
+    const auto unknown = engine.Translate("text", "fr", "ja");
     EXPECT_EQ(unknown.status, 400);
-    EXPECT_EQ(unknown.text, "No translation from English (en) to Japanese (ja) is installed. Available: aa-bb.");
-    EXPECT_EQ(engine.Translate("text", "bb", "aa").status, 400);
-    EXPECT_EQ(engine.Translate("text", "EN!", "aa").status, 400);
-    EXPECT_EQ(engine.Translate("text", "x", "aa").status, 400);
+    EXPECT_EQ(unknown.text, "No translation from French (fr) to Japanese (ja) is installed. French (fr) can be "
+                            "translated into: none. Japanese (ja) can be translated from: none.");
+    EXPECT_EQ(engine.Translate("text", "es", "en").status, 400);
+    EXPECT_EQ(engine.Translate("text", "EN!", "en").status, 400);
+    EXPECT_EQ(engine.Translate("text", "x", "en").status, 400);
 }
 
 TEST_F(ScratchModes, SameLanguageComesBackUnchanged)
@@ -211,33 +212,33 @@ bool isZombie(pid_t pid)
 
 TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
 {
-    writeMode("aa-bb", "sed -u ''");
+    writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
-    ASSERT_EQ(engine.Translate("one\n", "aa", "bb").text, "one\n");
+    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
     const std::vector<pid_t> engines = childrenOfThisProcess();
     ASSERT_EQ(engines.size(), 1u);
     ::kill(engines[0], SIGKILL);
     // reaped and its chain stopped without waiting for another request
     const auto gone = [&] {
-        return !std::filesystem::exists("/proc/" + std::to_string(engines[0])) && engine.runningChains("aa-bb") == 0;
+        return !std::filesystem::exists("/proc/" + std::to_string(engines[0])) && engine.runningChains("en-es") == 0;
     };
     for (const auto until = soon(); !gone() && ProcessChain::Clock::now() < until;)
         std::this_thread::sleep_for(2ms);  // polling /proc
     EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(engines[0])))
         << (isZombie(engines[0]) ? "left a zombie" : "still running");
-    EXPECT_EQ(engine.runningChains("aa-bb"), 0);
-    EXPECT_EQ(engine.Translate("two\n", "aa", "bb").text, "two\n");
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    EXPECT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
 }
 
 TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
 {
-    writeMode("aa-bb", engineLikeProgram());
+    writeMode("en-es", engineLikeProgram());
     TranslationEngine engine({m_dir, 60s});
-    auto held = std::async(std::launch::async, [&] { return engine.Translate("HOLD the long one\n", "aa", "bb"); });
+    auto held = std::async(std::launch::async, [&] { return engine.Translate("HOLD the long one\n", "en", "es"); });
     // wait until the held request has its chain, so the short one cannot go first
-    while (engine.runningChains("aa-bb") == 0)
+    while (engine.runningChains("en-es") == 0)
         std::this_thread::sleep_for(2ms);
-    const auto shortOne = engine.Translate("short\n", "aa", "bb");
+    const auto shortOne = engine.Translate("short\n", "en", "es");
     EXPECT_EQ(shortOne.status, 200) << shortOne.text;
     EXPECT_EQ(shortOne.text, "short\n");
     EXPECT_EQ(held.wait_for(0s), std::future_status::timeout);
@@ -245,4 +246,21 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
     const auto longOne = held.get();
     EXPECT_EQ(longOne.status, 200) << longOne.text;
     EXPECT_EQ(longOne.text, "HOLD the long one\n");
+}
+
+TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)
+{
+    writeMode("en-es", "sed -u ''");
+    TranslationEngine::Options options{m_dir, 30s};
+    options.idleTimeout = 300ms;
+    TranslationEngine engine(options);
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
+    EXPECT_EQ(engine.runningChains("en-es"), 1);
+    for (const auto until = soon(); engine.runningChains("en-es") > 0 && ProcessChain::Clock::now() < until;)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    EXPECT_TRUE(childrenOfThisProcess().empty());
+    ASSERT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
+    EXPECT_EQ(engine.chainStarts("en-es"), 2);
 }

@@ -117,9 +117,11 @@ TEST_F(ServiceServer, UnreachablePairIsAnErrorNamingTheLanguages)
     const auto res = post(form("Hello", "en", "ja"));
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 400);
-    EXPECT_EQ(res->body.rfind("No translation from English (en) to Japanese (ja) is installed. Available: ", 0), 0u)
+    EXPECT_EQ(res->body.rfind("No translation from English (en) to Japanese (ja) is installed. English (en) can be "
+                              "translated into: ", 0), 0u)
         << res->body;
-    EXPECT_NE(res->body.find("en-es"), std::string::npos);
+    EXPECT_NE(res->body.find("Spanish (es)"), std::string::npos);
+    EXPECT_NE(res->body.find("Japanese (ja) can be translated from: none."), std::string::npos);
     // the application's client reports the service's own words
     try {
         translate(QStringLiteral("Hello"), "en", "ja");
