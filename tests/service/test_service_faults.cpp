@@ -1,7 +1,7 @@
 // The service program under faults and load, over real sockets with the real
 // engine: bodies of every size and framing, clients that send slowly or not
 // at all, and engine programs killed in the middle of a request.
-#include "ServiceProcess.h"
+#include "ServiceSuite.h"
 
 #include <QUrl>
 
@@ -150,37 +150,15 @@ long long bytesRead(pid_t pid)
     return -1;
 }
 
-class ServiceFaults : public ::testing::Test {
+class ServiceFaults : public ServiceSuite {
 protected:
     static void SetUpTestSuite()
     {
-        static int argc = 1;
-        static char name[] = "test_service_faults";
-        static char* argv[] = {name, nullptr};
-        s_app = new QCoreApplication(argc, argv);
         // a refused upload is cut off: the sender must see an error, not die
         std::signal(SIGPIPE, SIG_IGN);
-        s_service = new ServiceProcess({QStringLiteral("--request-timeout"), QStringLiteral("2")});
+        StartService({QStringLiteral("--request-timeout"), QStringLiteral("2")});
     }
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        delete s_app;
-    }
-    void SetUp() override { ASSERT_TRUE(s_service->running()) << s_service->startError().toStdString(); }
-
-    static httplib::Result post(const std::string& body)
-    {
-        httplib::Client client("127.0.0.1", s_service->port());
-        client.set_read_timeout(120, 0);
-        return client.Post("/translate", body, "application/x-www-form-urlencoded");
-    }
-
-    static QCoreApplication* s_app;
-    static ServiceProcess* s_service;
 };
-QCoreApplication* ServiceFaults::s_app = nullptr;
-ServiceProcess* ServiceFaults::s_service = nullptr;
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 // Every direction the default install reaches, through the service program,
 // against the engine's own command line on the same route; and the routes
 // that are easy to get wrong.
-#include "ServiceProcess.h"
+#include "ServiceSuite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -65,15 +65,11 @@ void runConcurrently(const std::vector<std::function<void()>>& jobs)
         worker.join();
 }
 
-class ServicePairs : public ::testing::Test {
+class ServicePairs : public ServiceSuite {
 protected:
     static void SetUpTestSuite()
     {
-        static int argc = 1;
-        static char name[] = "test_service_pairs";
-        static char* argv[] = {name, nullptr};
-        s_app = new QCoreApplication(argc, argv);
-        s_service = new ServiceProcess();
+        StartService();
         if (!s_service->running())
             return;
         httplib::Client client("127.0.0.1", s_service->port());
@@ -89,21 +85,10 @@ protected:
             s_directions[{d.from, d.to}] = d;
         }
     }
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        delete s_app;
-    }
-    void SetUp() override { ASSERT_TRUE(s_service->running()) << s_service->startError().toStdString(); }
-
     static httplib::Result post(const QString& text, const QString& from, const QString& to)
     {
-        httplib::Client client("127.0.0.1", s_service->port());
-        client.set_read_timeout(300, 0);
-        return client.Post("/translate",
-                           "q=" + QUrl::toPercentEncoding(text).toStdString() + "&from=" + from.toStdString()
-                               + "&to=" + to.toStdString(),
-                           "application/x-www-form-urlencoded");
+        return ServiceSuite::post("q=" + QUrl::toPercentEncoding(text).toStdString() + "&from=" + from.toStdString()
+                                  + "&to=" + to.toStdString());
     }
 
     static QStringList route(const QString& from, const QString& to)
@@ -112,12 +97,8 @@ protected:
         return it == s_directions.end() ? QStringList{} : it->second.route;
     }
 
-    static QCoreApplication* s_app;
-    static ServiceProcess* s_service;
     static std::map<std::pair<QString, QString>, Direction> s_directions;
 };
-QCoreApplication* ServicePairs::s_app = nullptr;
-ServiceProcess* ServicePairs::s_service = nullptr;
 std::map<std::pair<QString, QString>, Direction> ServicePairs::s_directions;
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The service program over real HTTP on loopback with the real engine,
 // driven by the application's own client and by a plain HTTP client.
 #include "ServiceExchange.h"
-#include "ServiceProcess.h"
+#include "ServiceSuite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,22 +16,9 @@
 
 namespace {
 
-class ServiceServer : public ::testing::Test {
+class ServiceServer : public ServiceSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "test_service_server";
-        static char* argv[] = {name, nullptr};
-        s_app = new QCoreApplication(argc, argv);
-        s_service = new ServiceProcess();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        delete s_app;
-    }
-    void SetUp() override { ASSERT_TRUE(s_service->running()) << s_service->startError().toStdString(); }
+    static void SetUpTestSuite() { StartService(); }
 
     // The translation as the application shows it.
     static QString translate(const QString& text, const QString& from, const QString& to)
@@ -40,24 +27,12 @@ protected:
         return ExtractTranslation(client.SendChunk(text, from, to, ProxySettings{}));
     }
 
-    static httplib::Result post(const std::string& body)
-    {
-        httplib::Client client("127.0.0.1", s_service->port());
-        client.set_read_timeout(120, 0);
-        return client.Post("/translate", body, "application/x-www-form-urlencoded");
-    }
-
     static std::string form(const std::string& text, const std::string& from, const std::string& to)
     {
         return "v=2&q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&ui=en&from=" + from
                + "&to=" + to + "&nl=1&esc=1&utf=1";
     }
-
-    static QCoreApplication* s_app;
-    static ServiceProcess* s_service;
 };
-QCoreApplication* ServiceServer::s_app = nullptr;
-ServiceProcess* ServiceServer::s_service = nullptr;
 
 }  // namespace
 
