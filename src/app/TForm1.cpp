@@ -761,10 +761,15 @@ void TForm1::RestoreVoice() { m_voices->RestoreVoice(); }
 void TForm1::GreetAtStart() { m_characters->GreetAtStart(); }
 QString TForm1::StoreVoice() { return m_voices->StoreVoice(); }
 
-void TForm1::Merlin2Click() { RunHandler([this] { m_characters->SwitchCharacter(CharacterManagement::characters()[0]); }); }
-void TForm1::Genie2Click() { RunHandler([this] { m_characters->SwitchCharacter(CharacterManagement::characters()[1]); }); }
-void TForm1::Peedy2Click() { RunHandler([this] { m_characters->SwitchCharacter(CharacterManagement::characters()[2]); }); }
-void TForm1::Robby2Click() { RunHandler([this] { m_characters->SwitchCharacter(CharacterManagement::characters()[3]); }); }
+void TForm1::switchCharacter(const char* characterId)
+{
+    RunHandler([&] { m_characters->SwitchCharacter(*CharacterManagement::byId(QLatin1String(characterId))); });
+}
+
+void TForm1::Merlin2Click() { switchCharacter("Merlin"); }
+void TForm1::Genie2Click() { switchCharacter("Genie"); }
+void TForm1::Peedy2Click() { switchCharacter("Peedy"); }
+void TForm1::Robby2Click() { switchCharacter("Robby"); }
 
 void TForm1::AEClick(QAction* item) { RunHandler([this, item] { m_voices->AEClick(item->objectName()); }); }
 void TForm1::TS1Click() { RunHandler([this] { m_voices->TS1Click(); }); }

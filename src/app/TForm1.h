@@ -277,6 +277,7 @@ private:
 
     void wireCharacter();
     void enableCharacterCommands();
+    void switchCharacter(const char* characterId);
 
     // start-up and shut-down steps of the character and its voice
     void LoadStartCharacter();

@@ -43,6 +43,14 @@ qint16 to16Bits(int value)
     return qint16(std::clamp(value, int(std::numeric_limits<qint16>::min()), int(std::numeric_limits<qint16>::max())));
 }
 
+// The speech mode a character speaks in after a switch to it.
+QString speechModeOf(const QString& characterId)
+{
+    const auto modes = VoiceTable::speechModes();
+    const auto it = std::ranges::find(modes, characterId, &SpeechMode::owner);
+    return it == modes.end() ? QString() : it->modeId;
+}
+
 }  // namespace
 
 CharacterManagement::CharacterManagement(AgentControl& agent, CharacterHost& host, VoiceSelection& voices,
@@ -51,19 +59,10 @@ CharacterManagement::CharacterManagement(AgentControl& agent, CharacterHost& hos
 {
 }
 
-std::span<const CharacterRow> CharacterManagement::characters() { return kCharacters; }
-
 const CharacterRow* CharacterManagement::byId(const QString& characterId)
 {
     const auto it = std::ranges::find(kCharacters, characterId, &CharacterRow::id);
     return it == std::end(kCharacters) ? nullptr : &*it;
-}
-
-QString CharacterManagement::speechModeOf(const QString& characterId)
-{
-    const auto modes = VoiceTable::speechModes();
-    const auto it = std::ranges::find(modes, characterId, &SpeechMode::owner);
-    return it == modes.end() ? QString() : it->modeId;
 }
 
 void CharacterManagement::LoadStartCharacter(const QString& storedName)

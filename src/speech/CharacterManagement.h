@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <span>
-
 class AgentCharacter;
 class AgentControl;
 class CharacterHost;
@@ -28,11 +26,8 @@ public:
     CharacterManagement(AgentControl& agent, CharacterHost& host, VoiceSelection& voices,
                         AgentCharacter*& currentCharacter, QString& characterName);
 
-    static std::span<const CharacterRow> characters();
     // Exact ID; nullptr when it is none of the four.
     static const CharacterRow* byId(const QString& characterId);
-    // The speech mode a character speaks in after a switch to it.
-    static QString speechModeOf(const QString& characterId);
 
     // Loads and shows the stored character ("Merlin" when none is stored).
     // On failure nothing is loaded and no item is checked.
