@@ -78,6 +78,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // the window without its character
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QApplication app(argc, argv);
     ConsolePrompts prompts;

@@ -1,6 +1,8 @@
 #include "TForm1.h"
 
 #include "AgentCharacter.h"
+#include "CharacterManagement.h"
+#include "CharacterWindow.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
 #include "HelpLinks.h"
@@ -19,11 +21,13 @@
 #include "TAgent.h"
 #include "ServiceLauncher.h"
 #include "SourcePane.h"
+#include "SpeechWindowHost.h"
 #include "TForm2.h"
 #include "TForm4.h"
 #include "TTransfer.h"
 #include "ToolbarIcons.h"
 #include "UserPrompts.h"
+#include "VoiceSelection.h"
 #include "WindowSettings.h"
 
 #include <QActionGroup>
@@ -32,6 +36,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -98,6 +103,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusBar1->addWidget(StatusPanel, 1);
     wireDocuments();
     wireHelp();
+    wireCharacter();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -106,6 +112,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
         move(frame.topLeft());
     }
     FormCreate();
+    enableCharacterCommands();
     wireFontBoxes();
 }
 
@@ -282,13 +289,10 @@ void TForm1::buildMenus()
     connect(Portuguese1, &QAction::triggered, this, &TForm1::Portuguese1Click);
     connect(Dutch2, &QAction::triggered, this, &TForm1::Dutch2Click);
 
+    // the character and voice items are exclusive; their handlers place the check marks
     Character1 = addSubmenu(Options1, "Character1", QStringLiteral("Character"));
-    auto* characters = new QActionGroup(this);
-    for (auto [item, name] : {std::pair{&Merlin2, "Merlin"}, {&Genie2, "Genie"}, {&Peedy2, "Peedy"}, {&Robby2, "Robby"}}) {
+    for (auto [item, name] : {std::pair{&Merlin2, "Merlin"}, {&Genie2, "Genie"}, {&Peedy2, "Peedy"}, {&Robby2, "Robby"}})
         *item = addCheckItem(Character1, (std::string(name) + "2").c_str(), QLatin1String(name), item == &Merlin2);
-        (*item)->setEnabled(false);
-        characters->addAction(*item);
-    }
 
     TS1 = addSubmenu(Options1, "TS1", QStringLiteral("Text-To-Speech"));
     ReadSrc = addCheckItem(TS1, "ReadSrc", QStringLiteral("Read the source text"), false);
@@ -296,18 +300,13 @@ void TForm1::buildMenus()
     connect(ReadSrc, &QAction::triggered, this, &TForm1::ReadSrcClick);
     connect(ReadTgt, &QAction::triggered, this, &TForm1::ReadTgtClick);
     TS1->addSeparator();
-    auto* voices = new QActionGroup(this);
     const std::pair<QAction**, const char*> voiceItems[] = {
         {&AE, "American English"}, {&BE, "British English"}, {&NL, "Dutch"}, {&FR, "French"},
         {&DE, "German"}, {&IT, "Italian"}, {&JA, "Japanese"}, {&KO, "Korean"},
         {&PT, "Portuguese(Brazil)"}, {&RU, "Russian"}, {&ES, "Spanish"}};
     const char* voiceNames[] = {"AE", "BE", "NL", "FR", "DE", "IT", "JA", "KO", "PT", "RU", "ES"};
-    for (int i = 0; i < 11; ++i) {
-        QAction* item = addCheckItem(TS1, voiceNames[i], QLatin1String(voiceItems[i].second), i == 0);
-        item->setEnabled(false);
-        voices->addAction(item);
-        *voiceItems[i].first = item;
-    }
+    for (int i = 0; i < 11; ++i)
+        *voiceItems[i].first = addCheckItem(TS1, voiceNames[i], QLatin1String(voiceItems[i].second), i == 0);
 
     Misc1 = addSubmenu(Options1, "Misc1", QStringLiteral("Misc"));
     IdentifyLang = addCheckItem(Misc1, "IdentifyLang", QStringLiteral("Identify language before read aloud"), true);
@@ -464,6 +463,14 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // the character came on screen first; it stays above the window even where no window manager keeps it there
+    if (CharacterWindow* character = Agent1->window(CharacterName))
+        character->raise();
+}
+
 void TForm1::FormResize()
 {
     // the target pane takes the smaller half when the total is odd
@@ -530,10 +537,7 @@ void TForm1::ToolButton21Click()
     wl_trglang->setCurrentIndex(source);
 }
 
-void TForm1::ToolButton22Click()
-{
-    // reading aloud needs the character layer, which this build does not have yet
-}
+void TForm1::ToolButton22Click() { RunHandler([this] { m_voices->ReadAloud(); }); }
 
 void TForm1::ReadSrcClick()
 {
@@ -698,13 +702,81 @@ void TForm1::U1Click() { RunHandler([this] { m_update->U1Click(); }); }
 void TForm1::Homepage1Click() { HelpLinks::Open(HelpLinks::HomePage); }
 void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::ApplicationIcon()); }
 
-// --- hooks of the character and component layers ---
+// --- the character and its voice ---
 
-void TForm1::RunStartupInstallRule() {}
-void TForm1::LoadStartCharacter() {}
-void TForm1::RestoreVoice() {}
-void TForm1::GreetAtStart() {}
-QString TForm1::StoreVoice() { return VoiceName; }
+void TForm1::wireCharacter()
+{
+    m_speechHost = std::make_unique<SpeechWindowHost>(*this);
+    m_voices = std::make_unique<VoiceSelection>(*m_speechHost, CurrentCharacter, CharacterName, VoiceName, VersionQuery);
+    m_characters =
+        std::make_unique<CharacterManagement>(*Agent1, *m_speechHost, *m_voices, CurrentCharacter, CharacterName);
+    Agent1->OnCommand = [this](const AgentUserInput& input) { Agent1Command(input); };
+    Agent1->OnDblClick = [this](const QString&) { Agent1DblClick(); };
+    Agent1->OnIdleStart = [this](const QString&) { Agent1IdleStart(); };
+
+    // A chosen check item has flipped itself before its handler runs; the
+    // handler decides from the mark as it was.
+    const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {
+        {Merlin2, &TForm1::Merlin2Click}, {Genie2, &TForm1::Genie2Click},
+        {Peedy2, &TForm1::Peedy2Click},   {Robby2, &TForm1::Robby2Click}};
+    for (const auto& [item, handler] : characterItems)
+        connect(item, &QAction::triggered, this, [this, item, handler] {
+            item->setChecked(!item->isChecked());
+            (this->*handler)();
+        });
+    for (QAction* item : voiceItems())
+        connect(item, &QAction::triggered, this, [this, item] { AEClick(item); });
+    connect(TS1, &QMenu::aboutToShow, this, &TForm1::TS1Click);
+    connect(ToolButton22, &QToolButton::clicked, this, &TForm1::ToolButton22Click);
+}
+
+void TForm1::enableCharacterCommands()
+{
+    // no character on the versions that use none; reading aloud needs one on screen
+    for (QAction* item : {Merlin2, Genie2, Peedy2, Robby2})
+        item->setEnabled(!AgentUnavailable);
+    for (QAction* item : voiceItems())
+        item->setEnabled(!AgentUnavailable);
+    ToolButton22->setEnabled(CurrentCharacter != nullptr);
+}
+
+void TForm1::layOutBeforeShow()
+{
+    if (isVisible())
+        return;
+    // a hidden window has its resize events only when it is shown
+    if (layout())
+        layout()->activate();
+    m_paneArea->setTargetHeight(m_paneArea->targetHeight());
+    FormResize();
+}
+
+void TForm1::LoadStartCharacter()
+{
+    // a character that cannot be loaded is reported, and the start-up goes on without one
+    RunHandler([this] { m_characters->LoadStartCharacter(StartCharacter); });
+}
+
+void TForm1::RestoreVoice() { m_voices->RestoreVoice(); }
+void TForm1::GreetAtStart() { m_characters->GreetAtStart(); }
+QString TForm1::StoreVoice() { return m_voices->StoreVoice(); }
+
+void TForm1::switchCharacter(const char* characterId)
+{
+    RunHandler([&] { m_characters->SwitchCharacter(*CharacterManagement::byId(QLatin1String(characterId))); });
+}
+
+void TForm1::Merlin2Click() { switchCharacter("Merlin"); }
+void TForm1::Genie2Click() { switchCharacter("Genie"); }
+void TForm1::Peedy2Click() { switchCharacter("Peedy"); }
+void TForm1::Robby2Click() { switchCharacter("Robby"); }
+
+void TForm1::AEClick(QAction* item) { RunHandler([this, item] { m_voices->AEClick(item->objectName()); }); }
+void TForm1::TS1Click() { RunHandler([this] { m_voices->TS1Click(); }); }
+
+void TForm1::Agent1Command(const AgentUserInput& input) { RunHandler([&] { m_characters->Agent1Command(input); }); }
+void TForm1::Agent1DblClick() { RunHandler([this] { m_characters->Agent1DblClick(); }); }
+void TForm1::Agent1IdleStart() { m_characters->Agent1IdleStart(); }
 
 // --- TranslationView ---
 
@@ -774,13 +846,7 @@ void TForm1::copyTargetToClipboard()
 
 bool TForm1::characterPresent() { return CurrentCharacter != nullptr; }
 
-void TForm1::characterThinkOverSource()
-{
-    CurrentCharacter->Play(QStringLiteral("THINK"));
-    CurrentCharacter->MoveTo(static_cast<qint16>(RichEdit1->width() / 2), static_cast<qint16>(RichEdit1->height() / 2),
-                             1000);
-    CurrentCharacter->Play(QStringLiteral("THINK"));
-}
+void TForm1::characterThinkOverSource() { m_characters->ThinkOverSource(); }
 
 bool TForm1::agentUnavailable() { return AgentUnavailable; }
 bool TForm1::readAloudOption() { return ReadAloud->isChecked(); }

@@ -12,7 +12,11 @@
 #include <memory>
 
 class AgentCharacter;
+class CharacterManagement;
+class SpeechWindowHost;
 class TAgent;
+class VoiceSelection;
+struct AgentUserInput;
 class PaneArea;
 class QComboBox;
 class QLabel;
@@ -49,7 +53,7 @@ public:
     bool AgentUnavailable = false;
     QString InterfaceLanguage;
     ::WindowsVersion::Query VersionQuery;
-    AgentCharacter* CurrentCharacter = nullptr;  // no character layer yet
+    AgentCharacter* CurrentCharacter = nullptr;  // the character on screen; none until one is loaded
     QString CharacterName;
     QString StartCharacter;  // the stored "character", read at start-up
     QString VoiceName;
@@ -136,6 +140,46 @@ public:
     DocumentCommands& documents() { return *m_documents; }
     DocumentOpening& opening() { return *m_opening; }
     PaneEditing* editing() const { return m_editing.get(); }
+    // The character and voice commands behind the Character and Text-To-Speech menus.
+    CharacterManagement& characters() { return *m_characters; }
+    VoiceSelection& voices() { return *m_voices; }
+    // The eleven voice items of the Text-To-Speech menu, in menu order.
+    QList<QAction*> voiceItems() const { return {AE, BE, NL, FR, DE, IT, JA, KO, PT, RU, ES}; }
+    // Lays the window out as it will first be shown, so that places in it can
+    // be told before it is on screen; nothing once it is shown.
+    void layOutBeforeShow();
+
+    // --- optional component installation ---
+    void Install1Click();
+    void InstallAgentPackage();
+    void Merlin1Click();
+    void Genie1Click();
+    void Peedy1Click();
+    void Robby1Click();
+    void N401Click();
+    void N501Click();
+    void InstallSpeechEngine(const QString& file);
+    bool SpeechEngineFetched(const QString& file);
+    void USEnglish1Click();
+    void BritishEnglish1Click();
+    void Dutch1Click();
+    void French1Click();
+    void German1Click();
+    void Italian1Click();
+    void Japanese1Click();
+    void Korean1Click();
+    void PortugueseBrazil1Click();
+    void Russian1Click();
+    void Spanish1Click();
+    void Installalloptionalcomponents1Click();
+    // the installs at start-up, before the start character is loaded
+    void RunStartupInstallRule();
+    // --- end of optional component installation ---
+
+    // The character's notifications.
+    void Agent1Command(const AgentUserInput& input);
+    void Agent1DblClick();
+    void Agent1IdleStart();
 
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
@@ -174,6 +218,12 @@ public slots:
     void ToolButton22Click();
     void ReadSrcClick();
     void ReadTgtClick();
+    void Merlin2Click();
+    void Genie2Click();
+    void Peedy2Click();
+    void Robby2Click();
+    void AEClick(QAction* item);  // every voice item of the Text-To-Speech menu
+    void TS1Click();
     void English1Click();
     void Francais1Click();
     void Spanish2Click();
@@ -210,6 +260,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildPanes();
@@ -224,9 +275,11 @@ private:
     void wireFontBoxes();
     void wireHelp();
 
-    // Hooks into the speech and component layers; they do nothing while no
-    // character layer is built in.
-    void RunStartupInstallRule();
+    void wireCharacter();
+    void enableCharacterCommands();
+    void switchCharacter(const char* characterId);
+
+    // start-up and shut-down steps of the character and its voice
     void LoadStartCharacter();
     void RestoreVoice();
     void GreetAtStart();
@@ -242,4 +295,8 @@ private:
     std::unique_ptr<LiveUpdate> m_update;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;
+    // each refers to the ones before it
+    std::unique_ptr<SpeechWindowHost> m_speechHost;
+    std::unique_ptr<VoiceSelection> m_voices;
+    std::unique_ptr<CharacterManagement> m_characters;
 };

@@ -12,7 +12,8 @@
 #include <memory>
 
 // A clean desktop for one window: its own configuration and data folders, an
-// English locale, no proxy, no pretended Windows version, scripted dialogs.
+// English locale, no proxy, scripted dialogs, and a Windows version that uses
+// no character (the character and its components have tests of their own).
 struct AppFixture {
     QTemporaryDir home;
     ScriptedPrompts prompts;
@@ -21,8 +22,9 @@ struct AppFixture {
     {
         qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-        for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
             qunsetenv(name);
+        qputenv("LINGUARO_WINVER", "nt 6.2 workstation");
         qputenv("LANG", "en_US.UTF-8");
         qputenv("LINGUARO_SERVICE_URL", ("http://127.0.0.1:" + QByteArray::number(closedPort()) + "/translate"));
         UserPrompts::setInstance(&prompts);

@@ -84,9 +84,9 @@ private slots:
         QTemporaryDir home;
         const quint16 port = LoopbackPorts::Free();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"LINGUARO_SERVICE_URL", "LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL",
-                                 "LC_MESSAGES", "windir"})
+        for (const char* name : {"LINGUARO_SERVICE_URL", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
             environment.remove(QString::fromLatin1(name));
+        environment.insert("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
         environment.insert("LANG", "en_US.UTF-8");

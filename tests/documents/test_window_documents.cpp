@@ -37,8 +37,9 @@ void WindowDocumentsTest::init()
     qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
     qputenv("LANG", "en_US.UTF-8");
-    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES"})
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES"})
         qunsetenv(name);
+    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:" + QByteArray::number(probe.serverPort()) + "/translate");

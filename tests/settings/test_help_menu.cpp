@@ -44,9 +44,10 @@ void HelpMenuTest::init()
     qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
     qputenv("LANG", "en_US.UTF-8");
-    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir",
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir",
                              "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"})
         qunsetenv(name);
+    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
     // xdg-open without a desktop hands web addresses to $BROWSER
     qputenv("BROWSER", write(m_home->filePath("browser"),

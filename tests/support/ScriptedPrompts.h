@@ -10,6 +10,7 @@ public:
     Answer answer = Answer::No;  // the answer to every question
     QStringList saveAnswers;  // taken in order; an empty string cancels
     QStringList messages;
+    QStringList questionTitles;  // the title of each question, in order
     QStringList errors;
     QStringList saveDialogs;  // "title|filter|default suffix" of each Save dialog shown
     QStringList openAnswers;  // documents chosen in the Open dialog, in order; an empty string cancels
@@ -19,9 +20,10 @@ public:
     ~ScriptedPrompts() override { UserPrompts::setInstance(nullptr); }
 
     void message(const QString& text, Kind, const QString&) override { messages << text; }
-    Answer question(const QString& text, const QString&) override
+    Answer question(const QString& text, const QString& title) override
     {
         messages << text;
+        questionTitles << title;
         return answer;
     }
     void errorReport(const QString& text) override { errors << text; }

@@ -1,0 +1,88 @@
+#include "SpeechWindowHost.h"
+
+#include "LanguageListDelegate.h"
+#include "TForm1.h"
+#include "VoiceTable.h"
+
+#include <QMenuBar>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace {
+
+VoiceHost::Pane paneOf(const QTextEdit* pane, const QComboBox* list)
+{
+    return {pane->toPlainText(), pane->textCursor().selection().toPlainText(), list->currentText()};
+}
+
+}  // namespace
+
+QAction* SpeechWindowHost::characterItem(const QString& characterId) const
+{
+    // the items are named after their characters: Merlin2, Genie2, ...
+    for (QAction* item : {m_form.Merlin2, m_form.Genie2, m_form.Peedy2, m_form.Robby2})
+        if (!characterId.isEmpty() && item->objectName() == characterId + u'2')
+            return item;
+    return nullptr;
+}
+
+bool SpeechWindowHost::characterItemChecked(const QString& characterId)
+{
+    const QAction* item = characterItem(characterId);
+    return item && item->isChecked();
+}
+
+void SpeechWindowHost::checkCharacterItem(const QString& characterId)
+{
+    const QAction* checked = characterItem(characterId);
+    for (QAction* item : {m_form.Merlin2, m_form.Genie2, m_form.Peedy2, m_form.Robby2})
+        item->setChecked(item == checked);
+}
+
+void SpeechWindowHost::currentCharacterChanged() { m_form.ToolButton22->setEnabled(m_form.CurrentCharacter != nullptr); }
+
+QPoint SpeechWindowHost::clientOrigin() const
+{
+    const QWidget* menu = m_form.menuWidget();
+    return menu && !menu->isHidden() ? QPoint(0, menu->geometry().bottom() + 1) : QPoint(0, 0);
+}
+
+QRect SpeechWindowHost::sourcePaneGeometry()
+{
+    m_form.layOutBeforeShow();
+    return QRect(m_form.RichEdit1->mapTo(&m_form, QPoint(0, 0)) - clientOrigin(), m_form.RichEdit1->size());
+}
+
+QPoint SpeechWindowHost::clientToScreen(QPoint client)
+{
+    m_form.layOutBeforeShow();
+    return m_form.mapToGlobal(client + clientOrigin());
+}
+
+void SpeechWindowHost::installAgentCore() { m_form.Install1Click(); }
+
+void SpeechWindowHost::installCharacter(const QString& characterId)
+{
+    const std::pair<const char*, void (TForm1::*)()> installers[] = {
+        {"Merlin", &TForm1::Merlin1Click}, {"Genie", &TForm1::Genie1Click},
+        {"Peedy", &TForm1::Peedy1Click},   {"Robby", &TForm1::Robby1Click}};
+    for (const auto& [id, install] : installers)
+        if (characterId == QLatin1String(id))
+            (m_form.*install)();
+}
+
+void SpeechWindowHost::checkVoiceItem(const QString& voiceName)
+{
+    const Voice* voice = VoiceTable::byVoiceName(voiceName);
+    for (QAction* item : m_form.voiceItems())
+        item->setChecked(voice && item->objectName() == voice->menuItem);
+}
+
+VoiceHost::Pane SpeechWindowHost::targetPane() { return paneOf(m_form.RichEdit2, m_form.wl_trglang); }
+VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.RichEdit1, m_form.wl_srclang); }
+bool SpeechWindowHost::readTargetOption() { return m_form.ReadTgt->isChecked(); }
+bool SpeechWindowHost::readSourceOption() { return m_form.ReadSrc->isChecked(); }
+bool SpeechWindowHost::identifyLanguageOption() { return m_form.IdentifyLang->isChecked(); }
+void SpeechWindowHost::installSpeechEngine(const QString& installer) { m_form.InstallSpeechEngine(installer); }
+bool SpeechWindowHost::speechEngineFetched(const QString& installer) { return m_form.SpeechEngineFetched(installer); }

@@ -1,0 +1,509 @@
+#include "AppFixture.h"
+#include "CharacterCore.h"
+#include "CharacterWindow.h"
+#include "TAgent.h"
+#include "VoiceSelection.h"
+#include "VoiceTable.h"
+#include "WavReader.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace wav_reader;
+
+namespace {
+
+const QString MerlinMode = QStringLiteral("{CA141FD0-AC7F-11D1-97A3-006008273002}");
+const QString Hello = QStringLiteral("Hello everybody, I am %1!");
+const QString Welcome = QStringLiteral("Welcome to Linguaro Translator!");
+
+// A desktop with every component installed below a Windows folder of its own
+// (names in another case than the program asks for), every engine installer
+// fetched, and speech written to files on a silent clock. The test arranges
+// the rest, then starts the window.
+struct CharacterDesktop {
+    AppFixture app;
+    const QString windows = app.home.filePath("windows");
+    const QString downloads = app.home.filePath("data/Brenmark");
+    const QString wavFolder = app.home.filePath("wavs");
+    std::unique_ptr<TForm1> form;
+    QStringList said;    // what the character said, an utterance each
+    QStringList played;  // the animations asked of it, as shown
+    int wavsTaken = 0;
+
+    CharacterDesktop()
+    {
+        qunsetenv("LINGUARO_WINVER");
+        qputenv("windir", windows.toUtf8());
+        qputenv("LINGUARO_SPEECH_DIR", wavFolder.toUtf8());
+        qputenv("LINGUARO_SPEECH_OUTPUT", "silent");
+        QDir().mkpath(windows + "/MSAgent/Chars");
+        QDir().mkpath(windows + "/Speech/Engines");
+        QDir().mkpath(downloads);
+        put(windows + "/MSAgent/AgentSvr.exe");
+        put(windows + "/Speech/Speech.dll");
+        for (const char* name : {"Merlin", "Genie", "Peedy", "Robby"}) {
+            QFile built(QStringLiteral(LINGUARO_BINARY_DIR "/chars/%1.acs").arg(name));
+            QVERIFY(built.open(QIODevice::ReadOnly));
+            put(characterFile(name), built.readAll());
+        }
+        for (const Voice& voice : VoiceTable::voices()) {
+            put(windows + "/Speech/Engines/" + VoiceTable::engineName(voice.engineInstaller).toUpper());
+            put(downloads + '/' + voice.engineInstaller);
+        }
+    }
+    ~CharacterDesktop()
+    {
+        form.reset();
+        for (const char* name : {"windir", "LINGUARO_SPEECH_DIR", "LINGUARO_SPEECH_OUTPUT", "LINGUARO_WINVER"})
+            qunsetenv(name);
+    }
+
+    static void put(const QString& path, const QByteArray& bytes = {})
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QString characterFile(const QString& name) const { return windows + "/MSAgent/Chars/" + name + ".ACS"; }
+
+    void start()
+    {
+        form = std::make_unique<TForm1>();
+        listen();
+    }
+    CharacterCore* core() const { return form->Agent1->core(form->CharacterName); }
+    CharacterWindow* window() const { return form->Agent1->window(form->CharacterName); }
+
+    // Follows the character now on screen: each utterance as its balloon
+    // finally shows it, and the Show, Wave and Think animations.
+    void listen()
+    {
+        CharacterCore* c = core();
+        if (!c)
+            return;
+        auto fresh = std::make_shared<bool>(false);
+        QObject::connect(c, &CharacterCore::balloonChanged, c, [this, c, fresh] {
+            if (!c->balloonVisible())
+                return;
+            if (c->balloonText().isEmpty())
+                *fresh = true;  // a new utterance starts with an empty balloon
+            else if (std::exchange(*fresh, false))
+                said << c->balloonText();
+            else if (!said.isEmpty())
+                said.last() = c->balloonText();
+        });
+        QObject::connect(c, &CharacterCore::frameChanged, c, [this, c] {
+            const QString animation = c->currentAnimation();
+            if (QStringList({"Show", "Wave", "Think"}).contains(animation) && (played.isEmpty() || played.last() != animation))
+                played << animation;
+        });
+    }
+    // Waits until the character has done all it was asked.
+    void settle()
+    {
+        QVERIFY(core());
+        QTRY_VERIFY_WITH_TIMEOUT(core()->activity() == CharacterCore::Activity::Idle && core()->queueLength() == 0,
+                                 60000);
+    }
+    // The speech files written since the last call: language ID and samples.
+    QList<std::pair<int, Wav>> takeWavs()
+    {
+        const QStringList all = wavsIn(wavFolder);
+        QList<std::pair<int, Wav>> taken;
+        for (const QString& path : all.mid(wavsTaken))
+            taken.append({QFileInfo(path).completeBaseName().section(u'-', -1).toInt(), readWav(path)});
+        wavsTaken = int(all.size());
+        return taken;
+    }
+    QPoint besideSourcePane() const
+    {
+        return form->RichEdit1->mapToGlobal(QPoint(form->RichEdit1->width(), form->RichEdit1->height()));
+    }
+    QString checkedCharacters() const { return checked({form->Merlin2, form->Genie2, form->Peedy2, form->Robby2}); }
+    QString checkedVoices() const { return checked(form->voiceItems()); }
+    static QString checked(const QList<QAction*>& items)
+    {
+        QStringList names;
+        for (const QAction* item : items)
+            if (item->isChecked())
+                names << item->objectName();
+        return names.join(u' ');
+    }
+    // Right-clicks the figure and chooses a command of its menu by caption.
+    void chooseFromPopup(const QString& caption)
+    {
+        const QPoint at = window()->figureRect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, window()->mapToGlobal(at));
+        QApplication::sendEvent(window(), &event);
+        QVERIFY(window()->commandMenu());
+        for (QAction* action : window()->commandMenu()->actions())
+            if (action->text() == caption)
+                return action->trigger();
+        QFAIL(qPrintable("no command " + caption));
+    }
+};
+
+}  // namespace
+
+class TestMainWindowCharacter : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void startUpGreets_data();
+    void startUpGreets();
+    void startUpWithoutCharacter_data();
+    void startUpWithoutCharacter();
+    void switchingCharacters();
+    void choosingVoices();
+    void readingAloud();
+    void versionRules_data();
+    void versionRules();
+};
+
+void TestMainWindowCharacter::initTestCase()
+{
+    // the offscreen platform has no window shapes, raising or grabs, and says so at every frame
+    static const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith(QLatin1String("This plugin does not support")))
+                previous(type, context, text);
+        });
+}
+
+void TestMainWindowCharacter::startUpGreets_data()
+{
+    QTest::addColumn<QByteArray>("store");
+    QTest::addColumn<QString>("notFetched");  // an engine installer missing from the downloads
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("voiceItem");
+    QTest::addColumn<QStringList>("said");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("first start") << QByteArray() << QString() << "Merlin" << "AE"
+                                 << QStringList{Hello.arg("Merlin"), Welcome} << QStringList();
+    QTest::newRow("stored Genie") << QByteArray("\"character\"=\"Genie\"\n") << QString() << "Genie" << "AE"
+                                  << QStringList{Hello.arg("Genie"), Welcome} << QStringList();
+    QTest::newRow("stored Russian") << QByteArray("\"voice\"=\"Russian\"\n") << QString() << "Merlin" << "RU"
+                                    << QStringList{QStringLiteral("Здравствулте!, Я говорю русского."),
+                                                   Hello.arg("Merlin"), Welcome}
+                                    << QStringList();
+    QTest::newRow("stored Robby speaking Portuguese")
+        << QByteArray("\"character\"=\"Robby\"\n\"voice\"=\"Portuguese(Brazil)\"\n") << QString() << "Robby" << "PT"
+        << QStringList{"Posso eu ajudar-lhe?", Hello.arg("Robby"), Welcome} << QStringList();
+    QTest::newRow("American engine fetched first")
+        << QByteArray("\"voice\"=\"USEnglish\"\n") << "tv_enua.exe" << "Merlin" << "AE"
+        << QStringList{"Hi, I speak American English.", Hello.arg("Merlin"), Welcome}
+        << QStringList{"The text-to-speech engine \"tv_enua.exe\" is not installed, and installing components is not "
+                       "available in this build."};
+}
+
+void TestMainWindowCharacter::startUpGreets()
+{
+    QFETCH(QByteArray, store);
+    QFETCH(QString, notFetched);
+    QFETCH(QString, character);
+    QFETCH(QStringList, said);
+    CharacterDesktop d;
+    d.app.writeStore(store);
+    QFile::remove(d.downloads + '/' + notFetched);
+    d.start();
+    TForm1& form = *d.form;
+    QCOMPARE(d.app.prompts.errors, QStringList());
+    QTEST(d.app.prompts.messages, "messages");
+    QCOMPARE(form.CharacterName, character);
+    QCOMPARE(d.checkedCharacters(), character + '2');
+    QTEST(d.checkedVoices(), "voiceItem");
+    QCOMPARE(form.CurrentCharacter, form.Agent1->Character(character));
+    QCOMPARE(d.window()->windowTitle(), character);
+    QVERIFY(form.ToolButton22->isEnabled());
+
+    d.settle();
+    QCOMPARE(d.said, said);
+    QCOMPARE(d.played, QStringList({"Show", "Wave"}));
+    QCOMPARE(d.core()->position(), d.besideSourcePane());
+    QCOMPARE(form.CurrentCharacter->TTSModeID(), MerlinMode);  // the start-up sentences, whoever says them
+    QStringList commands;
+    for (const CharacterCore::Command& command : d.core()->commands())
+        commands << command.name + ' ' + command.caption + (command.enabled && command.visible ? "" : " off");
+    QCOMPARE(commands, QStringList({"USEnglish &English(US)", "UKEnglish &English(UK)", "Dutch &Dutch", "French &French",
+                                    "German &German", "Italian &Italian", "Japanese &Japanese", "Korean &Korean",
+                                    "Portuguese(Brazil) &Portuguese(Brazil)", "Russian &Russian", "Spanish &Spanish"}));
+
+    // every sentence sounded, in the voice it was said in, for about as long as it takes to say
+    const auto wavs = d.takeWavs();
+    QCOMPARE(wavs.size(), said.size());
+    for (int i = 0; i < said.size(); ++i) {
+        const Wav& wav = wavs[i].second;
+        QVERIFY2(wav.error.isEmpty(), qPrintable(wav.error));
+        QVERIFY2(wav.seconds() > 0.03 * said[i].size() && wav.seconds() < 0.15 * said[i].size() + 1,
+                 qPrintable(QStringLiteral("%1 s for \"%2\"").arg(wav.seconds()).arg(said[i])));
+        QVERIFY(soundingShare(wav) > 0.3);
+    }
+    QCOMPARE(wavs.last().first, form.CurrentCharacter->LanguageID());
+
+    form.close();
+    QVERIFY(d.app.storeText().contains("\"character\"=\"" + character.toUtf8() + "\"\n"));
+}
+
+void TestMainWindowCharacter::startUpWithoutCharacter_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("broken");  // the component file removed or cut short
+    QTest::addColumn<bool>("truncate");
+    QTest::addColumn<QString>("error");   // what the report says, in part
+    QTest::addColumn<bool>("merlinLater");  // choosing Merlin from the menu afterwards shows him
+    QTest::newRow("no Agent core") << "" << "MSAgent/AgentSvr.exe" << false << "The Agent core is not installed" << false;
+    QTest::newRow("unknown stored name") << "Bob" << "" << false << "Bob.acs\" was not found" << true;
+    QTest::newRow("damaged character file") << "Genie" << "MSAgent/Chars/Genie.ACS" << true << "Genie.ACS" << true;
+}
+
+void TestMainWindowCharacter::startUpWithoutCharacter()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, broken);
+    QFETCH(bool, truncate);
+    QFETCH(QString, error);
+    CharacterDesktop d;
+    qputenv("LANG", "de_DE.UTF-8");
+    d.app.writeStore("\"character\"=\"" + stored.toUtf8() + "\"\n");
+    if (!broken.isEmpty()) {
+        QFile file(d.windows + '/' + broken);
+        QVERIFY(truncate ? file.resize(200) : file.remove());
+    }
+    d.start();
+    TForm1& form = *d.form;
+
+    // reported, and the rest of the start-up done: caption, interface language, pane font
+    QCOMPARE(d.app.prompts.errors.size(), 1);
+    QVERIFY2(d.app.prompts.errors.first().contains(error), qPrintable(d.app.prompts.errors.first()));
+    QCOMPARE(form.windowTitle(), QString("Linguaro Translator Pro 6.2"));
+    QCOMPARE(form.Nouveau1->title(), QString("&Datei"));
+    QCOMPARE(form.RichEdit1->font().family(), form.ComboBox2->currentText());
+    // no character, and the menu names none
+    QVERIFY(!form.CurrentCharacter);
+    QCOMPARE(form.CharacterName, QString());
+    QCOMPARE(d.checkedCharacters(), QString());
+    QVERIFY(!form.ToolButton22->isEnabled());
+    form.ToolButton22Click();
+    form.TS1Click();
+    form.Agent1DblClick();
+    form.AE->trigger();  // the choice is kept for a later start
+    QCOMPARE(form.VoiceName, QString("USEnglish"));
+
+    QFETCH(bool, merlinLater);
+    form.Merlin2->trigger();
+    QCOMPARE(form.CharacterName, QString(merlinLater ? "Merlin" : ""));
+    QCOMPARE(d.checkedCharacters(), QString(merlinLater ? "Merlin2" : ""));
+    QCOMPARE(form.ToolButton22->isEnabled(), merlinLater);
+    QCOMPARE(d.app.prompts.errors.size(), merlinLater ? 1 : 2);
+}
+
+void TestMainWindowCharacter::switchingCharacters()
+{
+    CharacterDesktop d;
+    d.start();
+    TForm1& form = *d.form;
+    d.settle();
+    d.said.clear();
+    CharacterCore* merlin = d.core();
+
+    // choosing the character already checked does nothing at all
+    form.Merlin2->trigger();
+    QCOMPARE(d.core(), merlin);
+    QCOMPARE(merlin->queueLength() + int(merlin->activity() != CharacterCore::Activity::Idle), 0);
+    QCOMPARE(d.checkedCharacters(), QString("Merlin2"));
+
+    // Peedy comes beside the source pane wherever the window has gone
+    form.move(form.pos() + QPoint(-120, 70));
+    form.Peedy2->trigger();
+    d.listen();
+    QCOMPARE(d.app.prompts.errors, QStringList());
+    QVERIFY(!form.Agent1->core("Merlin"));
+    QCOMPARE(form.CharacterName, QString("Peedy"));
+    QCOMPARE(d.checkedCharacters(), QString("Peedy2"));
+    QCOMPARE(form.CurrentCharacter, form.Agent1->Character("Peedy"));
+    QCOMPARE(form.CurrentCharacter->TTSModeID(), QString("{CA141FD0-AC7F-11D1-97A3-006008273001}"));
+    QCOMPARE(form.CurrentCharacter->LanguageID(), 1033);
+    QCOMPARE(d.core()->commands().size(), size_t(11));
+    d.settle();
+    QCOMPARE(d.said, QStringList{"Hi, I am Peedy!"});
+    QCOMPARE(d.core()->position(), d.besideSourcePane());
+
+    // a switch that fails leaves Peedy on screen and in the menu, and says why
+    QFile(d.characterFile("Genie")).resize(100);
+    QFile::remove(d.characterFile("Robby"));
+    CharacterCore* peedy = d.core();
+    form.Genie2->trigger();
+    form.Robby2->trigger();
+    QCOMPARE(d.app.prompts.messages,
+             QStringList{"Robby is not installed, and installing components is not available in this build."});
+    QCOMPARE(d.app.prompts.errors.size(), 2);
+    QVERIFY2(d.app.prompts.errors[0].contains("Genie.ACS"), qPrintable(d.app.prompts.errors[0]));
+    QVERIFY2(d.app.prompts.errors[1].contains("Robby.acs\" was not found"), qPrintable(d.app.prompts.errors[1]));
+    QCOMPARE(form.CharacterName, QString("Peedy"));
+    QCOMPARE(d.checkedCharacters(), QString("Peedy2"));
+    QCOMPARE(d.core(), peedy);
+    QCOMPARE(form.CurrentCharacter, static_cast<AgentCharacter*>(peedy));
+    QVERIFY(d.window()->isVisible());
+
+    form.close();
+    QVERIFY(d.app.storeText().contains("\"character\"=\"Peedy\"\n"));
+}
+
+void TestMainWindowCharacter::choosingVoices()
+{
+    CharacterDesktop d;
+    d.start();
+    TForm1& form = *d.form;
+    d.settle();
+    d.said.clear();
+    d.takeWavs();
+
+    // the character's own menu: the voice changes, the menu's marks follow only when it opens
+    d.chooseFromPopup("&French");
+    QCOMPARE(form.CurrentCharacter->LanguageID(), 1036);
+    QCOMPARE(d.checkedVoices(), QString("AE"));
+    QCOMPARE(form.VoiceName, QString());
+    form.TS1Click();
+    QCOMPARE(d.checkedVoices(), QString("FR"));
+    d.settle();
+
+    // the menu's items
+    form.BE->trigger();
+    QCOMPARE(form.CurrentCharacter->LanguageID(), 2057);
+    QCOMPARE(form.CurrentCharacter->TTSModeID(), VoiceTable::BritishModeId);
+    QCOMPARE(form.VoiceName, QString("UKEnglish"));
+    form.KO->trigger();
+    QCOMPARE(d.checkedVoices(), QString("KO"));
+    form.AE->trigger();
+    form.AE->trigger();  // chosen again: greets again, stays checked
+    QCOMPARE(d.checkedVoices(), QString("AE"));
+    d.settle();
+    QCOMPARE(d.said, QStringList({"Bonjour, je parle beaucoup.", "Hello, I speak British English.", "123",
+                                  "Hi, I speak American English.", "Hi, I speak American English."}));
+    QList<int> languages;
+    for (const auto& [language, wav] : d.takeWavs())
+        languages << language;
+    QCOMPARE(languages, QList<int>({1036, 2057, 1042, 1033, 1033}));
+
+    // a double-click in the middle of a long speech stops it
+    QString story;
+    for (int i = 0; i < 100; ++i)
+        story += QStringLiteral("Once upon a time there was a wizard. ");
+    form.CurrentCharacter->Speak(story);
+    QTRY_VERIFY_WITH_TIMEOUT(d.core()->balloonText().count(u' ') >= 2, 30000);
+    QTest::mouseDClick(d.window(), Qt::LeftButton, {}, d.window()->figureRect().center());
+    QCOMPARE(d.core()->activity(), CharacterCore::Activity::Idle);
+    QVERIFY(!d.core()->balloonVisible());
+}
+
+void TestMainWindowCharacter::readingAloud()
+{
+    struct Case {
+        const char* name;
+        QString target, selection, source;
+        bool readTarget, readSource, identify;
+        QString targetList;
+        bool frenchFetched;
+        int languageBefore;
+        QStringList said;
+        int languageAfter;
+        QStringList questions;
+    };
+    const QString frenchQuestion = "French Text-To-Speech engine was not found on your system. To make Merlin speak "
+                                   "French, you need to download and install this engine. Would you like to install it?";
+    const Case cases[] = {
+        {"both panes empty", "", "", "", true, true, true, "French", true, 1036,
+         {"Hey, please select something so that I can read it aloud."}, 1033, {}},
+        {"target empty", "", "", "Guten Tag.", true, true, true, "French", true, 1036,
+         {"Nothing to read in the target window!"}, 1036, {}},
+        {"Greek without a voice of its own", "Kalimera.", "", "", true, false, true, "Greek", true, 1036,
+         {"Kalimera."}, 1033, {}},
+        {"British voice kept for English", "Good morning.", "", "", true, false, true, "English", true, 2057,
+         {"Good morning."}, 2057, {}},
+        {"engine missing, target then source", "Bonjour.", "", "Good day.", true, true, true, "French", false, 1033,
+         {"Bonjour.", "Good day."}, 1033, {frenchQuestion}},
+        {"the selection only", "Un chat. Deux chiens.", "Deux chiens.", "Hello.", true, false, true, "French", true,
+         1033, {"Deux chiens."}, 1036, {}},
+    };
+    CharacterDesktop d;
+    d.start();
+    TForm1& form = *d.form;
+    form.wl_srclang->setCurrentIndex(form.wl_srclang->findText("English"));
+    form.AE->trigger();
+    d.settle();
+    d.takeWavs();
+    for (const Case& c : cases) {
+        d.said.clear();
+        d.app.prompts.messages.clear();
+        d.app.prompts.questionTitles.clear();
+        const QString french = d.downloads + "/lhttsfrf.exe";
+        c.frenchFetched ? d.put(french) : void(QFile::remove(french));
+        form.RichEdit2->setPlainText(c.target);
+        form.RichEdit1->setPlainText(c.source);
+        if (!c.selection.isEmpty()) {
+            QTextCursor cursor = form.RichEdit2->document()->find(c.selection);
+            form.RichEdit2->setTextCursor(cursor);
+        }
+        form.ReadTgt->setChecked(c.readTarget);
+        form.ReadSrc->setChecked(c.readSource);
+        form.IdentifyLang->setChecked(c.identify);
+        form.wl_trglang->setCurrentIndex(form.wl_trglang->findText(c.targetList));
+        form.CurrentCharacter->SetLanguageID(c.languageBefore);
+
+        form.ToolButton22Click();
+        d.settle();
+        QVERIFY2(d.said == c.said, c.name);
+        QVERIFY2(form.CurrentCharacter->LanguageID() == c.languageAfter, c.name);
+        QVERIFY2(d.app.prompts.messages == c.questions, c.name);
+        QVERIFY2(d.app.prompts.questionTitles == QStringList(c.questions.isEmpty() ? 0 : 1, "Download Request"), c.name);
+        const auto wavs = d.takeWavs();
+        QVERIFY2(wavs.size() == c.said.size() && wavs.last().first == c.languageAfter, c.name);
+    }
+    QCOMPARE(d.app.prompts.errors, QStringList());
+
+    // the language last spoken in is stored, though American English was the menu's last choice
+    form.close();
+    QVERIFY(d.app.storeText().contains("\"voice\"=\"French\"\n"));
+}
+
+void TestMainWindowCharacter::versionRules_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<bool>("character");
+    QTest::addColumn<bool>("asked");  // Download Request for a French text whose engine was never fetched
+    QTest::newRow("Windows Vista") << QByteArray("nt 6.0 workstation") << true << true;
+    QTest::newRow("Windows 7") << QByteArray("nt 6.1 workstation") << true << false;
+    QTest::newRow("Windows 8") << QByteArray("nt 6.2 workstation") << false << false;
+    QTest::newRow("Windows Server 2016") << QByteArray("nt 6.4 server") << false << false;
+}
+
+void TestMainWindowCharacter::versionRules()
+{
+    QFETCH(bool, character);
+    CharacterDesktop d;
+    QFETCH(QByteArray, version);
+    qputenv("LINGUARO_WINVER", version);
+    QFile::remove(d.downloads + "/lhttsfrf.exe");
+    d.start();
+    TForm1& form = *d.form;
+    QCOMPARE(d.app.prompts.errors, QStringList());
+    QCOMPARE(form.CurrentCharacter != nullptr, character);
+    QCOMPARE(form.Merlin2->isEnabled(), character);
+    QCOMPARE(form.FR->isEnabled(), character);
+    QCOMPARE(form.ToolButton22->isEnabled(), character);
+
+    form.RichEdit2->setPlainText("Bonjour.");
+    form.ToolButton22Click();
+    QFETCH(bool, asked);
+    QCOMPARE(d.app.prompts.questionTitles, QStringList(asked ? 1 : 0, "Download Request"));
+    // closed while the character still has things to say
+    form.close();
+    d.form.reset();
+}
+
+QTEST_MAIN(TestMainWindowCharacter)
+#include "test_main_window_character.moc"
