@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -78,6 +79,8 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    // the window installs its components from this build's site when it opens
+    qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site")).toString().toUtf8());
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QApplication app(argc, argv);
     ConsolePrompts prompts;

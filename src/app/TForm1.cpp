@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "AgentCharacter.h"
+#include "ComponentInstaller.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
 #include "HelpLinks.h"
@@ -98,6 +99,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusBar1->addWidget(StatusPanel, 1);
     wireDocuments();
     wireHelp();
+    wireComponents();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -700,7 +702,6 @@ void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::Application
 
 // --- hooks of the character and component layers ---
 
-void TForm1::RunStartupInstallRule() {}
 void TForm1::LoadStartCharacter() {}
 void TForm1::RestoreVoice() {}
 void TForm1::GreetAtStart() {}

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AgentCharacter;
+class ComponentInstaller;
 class TAgent;
 class PaneArea;
 class QComboBox;
@@ -207,6 +208,38 @@ public slots:
     void ComboBox1Change();
     void ComboBox2Change();
     void ColorBox1Change();
+
+    // --- optional component installation ---
+public slots:
+    void Install1Click();
+    void InstallAgentPackage();
+    void Merlin1Click();
+    void Genie1Click();
+    void Peedy1Click();
+    void Robby1Click();
+    void N401Click();
+    void N501Click();
+    void InstallSpeechEngine(const QString& file);
+    bool SpeechEngineFetched(const QString& file);
+    void USEnglish1Click();
+    void BritishEnglish1Click();
+    void Dutch1Click();
+    void French1Click();
+    void German1Click();
+    void Italian1Click();
+    void Japanese1Click();
+    void Korean1Click();
+    void PortugueseBrazil1Click();
+    void Russian1Click();
+    void Spanish1Click();
+    void Installalloptionalcomponents1Click();
+    bool IsWow64();
+
+private:
+    // The Tools menu's entries, connected and enabled.
+    void wireComponents();
+    ComponentInstaller& components();
+    std::unique_ptr<ComponentInstaller> m_components;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

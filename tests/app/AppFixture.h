@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EquippedWindows.h"
+#include "Folders.h"
 #include "ScriptedPrompts.h"
 #include "TForm1.h"
 
@@ -12,7 +14,8 @@
 #include <memory>
 
 // A clean desktop for one window: its own configuration and data folders, an
-// English locale, no proxy, no pretended Windows version, scripted dialogs.
+// English locale, no proxy, no pretended Windows version, scripted dialogs,
+// the optional components installed.
 struct AppFixture {
     QTemporaryDir home;
     ScriptedPrompts prompts;
@@ -26,6 +29,8 @@ struct AppFixture {
         qputenv("LANG", "en_US.UTF-8");
         qputenv("LINGUARO_SERVICE_URL", ("http://127.0.0.1:" + QByteArray::number(closedPort()) + "/translate"));
         UserPrompts::setInstance(&prompts);
+        // what start-up would install is there: the window fetches nothing
+        EquipWindowsFolder(Folders::WindowsFolder());
         QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     }
     ~AppFixture() { UserPrompts::setInstance(nullptr); }

@@ -266,8 +266,8 @@ void TestMainWindow::layoutAndMenus()
     QCOMPARE(form.wl_trglang->maxVisibleItems(), 54);
     QCOMPARE(form.ComboBox1->currentText(), QString("10"));
     // commands whose work is not built in yet are offered disabled, never faked
-    for (QAction* a : {form.Install1, form.Merlin2})
-        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    QVERIFY(!form.Merlin2->isEnabled());
+    QVERIFY(form.Install1->isEnabled());
     QVERIFY(!form.ToolButton22->isEnabled());
     QVERIFY(form.ToolButton20->isEnabled());
     // the window's transfer component starts empty, with its default properties and no handlers

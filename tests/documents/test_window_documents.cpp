@@ -1,5 +1,7 @@
 // The document commands as the main window offers them: menu items, toolbar buttons, font boxes.
 #include "DocumentCommands.h"
+#include "EquippedWindows.h"
+#include "Folders.h"
 #include "PaneEditing.h"
 #include "ScriptedPrompts.h"
 #include "TForm1.h"
@@ -37,8 +39,9 @@ void WindowDocumentsTest::init()
     qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
     qputenv("LANG", "en_US.UTF-8");
-    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES"})
+    for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
         qunsetenv(name);
+    EquipWindowsFolder(Folders::WindowsFolder());
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:" + QByteArray::number(probe.serverPort()) + "/translate");

@@ -1,5 +1,7 @@
 // The Help menu of the real window: Update against a site served over HTTP on loopback
 // and as a folder, Manual and Homepage through xdg-open to a stand-in browser, About.
+#include "EquippedWindows.h"
+#include "Folders.h"
 #include "LiveUpdate.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
@@ -48,6 +50,7 @@ void HelpMenuTest::init()
                              "DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"})
         qunsetenv(name);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
+    EquipWindowsFolder(Folders::WindowsFolder());
     // xdg-open without a desktop hands web addresses to $BROWSER
     qputenv("BROWSER", write(m_home->filePath("browser"),
                              "#!/bin/sh\necho \"$1\" >> '" + m_home->filePath("browsed").toUtf8() + "'\n")
