@@ -257,9 +257,9 @@ private:
     void wireFontBoxes();
     void wireHelp();
 
-    // Hooks into the speech and component layers; they do nothing while no
-    // character layer is built in.
+    // Start-up's installs of missing components (TForm1Components.cpp).
     void RunStartupInstallRule();
+    // Hooks into the speech layer; they do nothing while no character layer is built in.
     void LoadStartCharacter();
     void RestoreVoice();
     void GreetAtStart();

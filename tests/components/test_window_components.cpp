@@ -266,7 +266,8 @@ void WindowComponentsTest::versionRules()
 
 void WindowComponentsTest::failuresAreReportedAndNotCounted_data()
 {
-    QTest::addColumn<QString>("site");  // "nowhere" answers 404, "broken" breaks off, "damaged" has a cut package
+    // "nowhere" answers 404, "broken" breaks off, "damaged" has a cut package, "page" a web page under its name
+    QTest::addColumn<QString>("site");
     QTest::addColumn<bool>("atStart");  // the start-up installs, else Tools > Install Text-To-Speech Engine > French
     QTest::addColumn<bool>("windowsFolderIsAFile");
     QTest::addColumn<QStringList>("says");
@@ -279,6 +280,8 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted_data()
                                   << QStringList{"could not be downloaded from http://127.0.0.1:", "/broken/lhttsfrf.exe"};
     QTest::newRow("damaged package") << "damaged" << false << false
                                      << QStringList{"lhttsfrf.exe ended with error code 3.", "the package is damaged"};
+    QTest::newRow("a page instead of a package") << "page" << false << false
+                                                 << QStringList{"lhttsfrf.exe is not an installer"};
     QTest::newRow("Windows folder not writable") << "" << false << true
                                                  << QStringList{"ended with error code 4.", "cannot create the Windows folder"};
 }
@@ -290,15 +293,15 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     QFETCH(bool, windowsFolderIsAFile);
     QFETCH(QStringList, says);
     SiteServer server(Site);
-    QString root = site == "damaged" ? QString() : server.root(site.isEmpty() ? QString() : site + '/');
-    if (site == "damaged") {
-        const QString copy = m_home->filePath("damaged");
+    QString root = server.root(site.isEmpty() ? QString() : site + '/');
+    if (site == "damaged" || site == "page") {
+        const QString copy = m_home->filePath("copy");
         QDir().mkpath(copy);
         QFile package(Site + "/lhttsfrf.exe");
         QVERIFY(package.open(QIODevice::ReadOnly));
-        QFile cut(copy + "/lhttsfrf.exe");
-        QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(package.readAll().chopped(10));
+        QFile served(copy + "/lhttsfrf.exe");
+        QVERIFY(served.open(QIODevice::WriteOnly));
+        served.write(site == "page" ? QByteArray("<html><body>Moved</body></html>") : package.readAll().chopped(10));
         root = FileRoot(copy);
     }
     qputenv("LINGUARO_SITE_URL", root.toUtf8());
@@ -324,7 +327,7 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     if (!windowsFolderIsAFile)
         QCOMPARE(Files(windows()), QStringList());
     if (site == "nowhere" || site == "broken")
-        QCOMPARE(server.requests().size(), 2);  // at start-up, the rest is left once the first fails
+        QCOMPARE(server.requests().size(), 2);  // one a try: at start-up, the rest is left once the first fails
 }
 
 void WindowComponentsTest::cancelStopsInstallAll()
