@@ -13,10 +13,39 @@ EnginePipeline::EnginePipeline(std::vector<ModeCommand> commands)
     }
 }
 
-int EnginePipeline::starts() const
+void EnginePipeline::stopChain()
+{
+    m_chain.stop();
+    m_running = false;
+}
+
+std::vector<int> EnginePipeline::ExitDescriptors(bool& busy)
+{
+    std::unique_lock lock(m_mutex, std::try_to_lock);
+    busy = !lock.owns_lock();
+    return busy ? std::vector<int>{} : m_chain.exitDescriptors();
+}
+
+void EnginePipeline::ReapIfExited()
+{
+    std::unique_lock lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock() && m_chain.started() && !m_chain.alive())
+        stopChain();
+}
+
+bool EnginePipeline::StopIfUnusedSince(ProcessChain::Clock::time_point since)
+{
+    std::unique_lock lock(m_mutex, std::try_to_lock);
+    if (!lock.owns_lock() || !m_chain.started() || m_lastUsed >= since)
+        return false;
+    stopChain();
+    return true;
+}
+
+ProcessChain::Clock::time_point EnginePipeline::lastUsed() const
 {
     std::lock_guard lock(m_mutex);
-    return m_starts;
+    return m_lastUsed;
 }
 
 bool EnginePipeline::ensureStarted(std::string& error)
@@ -25,7 +54,8 @@ bool EnginePipeline::ensureStarted(std::string& error)
     if (m_chain.started() && m_chain.alive() && !m_chain.hasStrayOutput())
         return true;
     ++m_starts;
-    return m_chain.start(m_commands, error);
+    m_running = m_chain.start(m_commands, error, ProcessChain::Watch::ProgramExits);
+    return m_running;
 }
 
 bool EnginePipeline::Process(const std::string& stream, ProcessChain::Clock::time_point deadline,
@@ -42,6 +72,7 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, ProcessChai
                              std::vector<std::string>& answers, std::string& error)
 {
     std::lock_guard lock(m_mutex);
+    m_lastUsed = ProcessChain::Clock::now();
     std::string request;
     for (const std::string& block : blocks) {
         // a NUL inside a block would end it early and shift every answer after it
@@ -60,9 +91,10 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, ProcessChai
                 answers.push_back(joined.substr(start, end - start));
                 start = end + 1;
             }
+            m_lastUsed = ProcessChain::Clock::now();
             return true;
         }
-        m_chain.stop();
+        stopChain();
         if (ProcessChain::Clock::now() >= deadline)
             return false;
     }

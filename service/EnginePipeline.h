@@ -3,6 +3,7 @@
 #include "ModeFile.h"
 #include "ProcessChain.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,8 +16,9 @@ public:
     explicit EnginePipeline(std::vector<ModeCommand> commands);
 
     // Thread-safe. A chain that died since the last request is started
-    // again; one that dies during this request is restarted and the request
-    // tried once more. A time-out stops the chain and fails the request.
+    // again; one whose program exits during this request is stopped and the
+    // request tried once more on a fresh chain. A time-out stops the chain
+    // and fails the request.
     bool Process(const std::string& stream, ProcessChain::Clock::time_point deadline,
                  std::string& answer, std::string& error);
 
@@ -25,14 +27,29 @@ public:
     bool Process(const std::vector<std::string>& blocks, ProcessChain::Clock::time_point deadline,
                  std::vector<std::string>& answers, std::string& error);
 
-    // How often the chain was started; lets tests see a restart.
-    int starts() const;
+    // How often the chain was started; lets tests see a restart. Neither
+    // waits for a request in progress.
+    int starts() const { return m_starts; }
+    bool running() const { return m_running; }
+
+    // For a watcher between requests; each returns at once (doing nothing)
+    // while a request has the chain.
+    // The descriptors that wake when a program exits; busy tells a chain in use.
+    std::vector<int> ExitDescriptors(bool& busy);
+    // Stops a chain one of whose programs has exited, reaping them all.
+    void ReapIfExited();
+    // Stops a running chain last used before the given time; true if it did.
+    bool StopIfUnusedSince(ProcessChain::Clock::time_point since);
+    ProcessChain::Clock::time_point lastUsed() const;
 
 private:
     bool ensureStarted(std::string& error);
+    void stopChain();
 
     std::vector<ProcessChain::Argv> m_commands;
     mutable std::mutex m_mutex;
     ProcessChain m_chain;
-    int m_starts = 0;
+    std::atomic<int> m_starts = 0;
+    std::atomic<bool> m_running = false;
+    ProcessChain::Clock::time_point m_lastUsed;
 };

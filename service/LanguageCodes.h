@@ -3,13 +3,29 @@
 #include <string>
 #include <string_view>
 
-// Language codes as the application sends them ("en", "zh-tw") and the names
-// the engine's pair files use ("eng", "es", "spa").
+#include <vector>
+
+// Language codes as the application sends them ("en", "zh-tw": the window's
+// service codes in lower case) and the names the engine's pair files use
+// ("eng", "es", "spa", "hbs_HR").
 namespace LanguageCodes {
 
-// The application's code for an engine language name; names with no
-// two-letter code stay as they are.
-std::string WireCode(std::string_view engineName);
+enum class Side { Source, Target };
+
+struct Match {
+    std::string wireCode;
+    int rank = 0;  // 0 is the language's own name; higher ranks are fallbacks
+};
+
+// Which of the window's languages an engine language name stands for on one
+// side of a pair, best first; empty when none. "hbs" (Serbo-Croatian) reads
+// Croatian and Serbian but is written only as "hbs_HR" or "hbs_SR";
+// Norwegian is Bokmål ("nob") with Nynorsk ("nno") as a fallback; regional
+// variants ("por_BR", "cat_valencia") stand for nothing.
+std::vector<Match> WireCodes(std::string_view engineName, Side side);
+
+// Every service code of the window's list, lower case.
+std::vector<std::string> ListCodes();
 
 // ASCII lower case; the application sends its codes in upper case elsewhere.
 std::string Lower(std::string_view code);

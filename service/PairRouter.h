@@ -10,7 +10,8 @@
 #include <vector>
 
 // One installed translation direction: application codes and the engine
-// pipeline that does it.
+// pipeline that does it. One mode file may serve several directions
+// ("hbs-eng" reads both Croatian and Serbian).
 struct InstalledPair {
     std::string from;
     std::string to;
@@ -18,24 +19,28 @@ struct InstalledPair {
     std::vector<ModeCommand> commands;
 };
 
-// The installed directions as a graph over application codes; a request
-// between two languages with no direct pair goes through the fewest pivots.
+// The installed directions as a graph over application codes. A request
+// between two languages with no direct pair takes the route with the fewest
+// steps (at most three); among equal routes the better-resourced pivots win:
+// Spanish, then English, then Catalan, then the others alphabetically.
 class PairRouter {
 public:
+    static constexpr size_t kMostSteps = 3;
+
     explicit PairRouter(std::vector<InstalledPair> pairs);
-    // the edges point into m_pairs, so a copy would point into the original
+    // the routes point into m_pairs, so a copy would point into the original
     PairRouter(const PairRouter&) = delete;
     PairRouter& operator=(const PairRouter&) = delete;
 
-    // Every plain "xx-yy.mode" in the folder whose pipeline can be read.
-    // Variants ("eng-cat_valencia") and three-part names are left out.
-    static std::vector<InstalledPair> ScanModes(const std::filesystem::path& modesDir);
+    // The usable directions of a modes folder between languages of the
+    // window's list. A file that cannot be read, names a program or a data
+    // file that is missing, or offers a direction another file already
+    // offers as well is left out; each gets a line in problems.
+    static std::vector<InstalledPair> ScanModes(const std::filesystem::path& modesDir,
+                                                std::vector<std::string>* problems = nullptr);
 
-    // The chain of pairs from one language to another; nullopt when there
-    // is none. Ties between routes of equal length go to the alphabetically
-    // first pivot so the same request always takes the same road.
-    std::optional<std::vector<const InstalledPair*>> Route(const std::string& from,
-                                                           const std::string& to) const;
+    // The chain of pairs from one language to another; nullopt when there is none.
+    std::optional<std::vector<const InstalledPair*>> Route(const std::string& from, const std::string& to) const;
 
     // Every (from, to) with from != to that some route connects, sorted.
     std::vector<std::pair<std::string, std::string>> ReachablePairs() const;
@@ -47,5 +52,5 @@ public:
 
 private:
     std::vector<InstalledPair> m_pairs;
-    std::map<std::string, std::vector<const InstalledPair*>> m_outgoing;  // sorted by target
+    std::map<std::pair<std::string, std::string>, std::vector<const InstalledPair*>> m_routes;
 };

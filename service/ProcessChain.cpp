@@ -9,6 +9,10 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+// the C library's header lacks the C++ linkage guards
+extern "C" {
+#include <sys/pidfd.h>
+}
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,7 +102,7 @@ std::string ProcessChain::FindProgram(const std::string& name)
     return {};
 }
 
-bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error)
+bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error, Watch watch)
 {
     stop();
     ignoreBrokenPipes();
@@ -161,7 +165,10 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error)
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         closeFd(upstream);
-        ::close(down[1]);
+        if (watch == Watch::ProgramExits)
+            m_heldWriteEnds.push_back(down[1]);
+        else
+            ::close(down[1]);
         if (rc != 0) {
             ::close(down[0]);
             error = "cannot start " + program + ": " + std::strerror(rc);
@@ -169,7 +176,19 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error)
             return false;
         }
         m_pids.push_back(pid);
+        m_names.push_back(command.front());
         upstream = down[0];
+        if (watch == Watch::ProgramExits) {
+            const int pidfd = ::pidfd_open(pid, 0);
+            if (pidfd < 0) {
+                error = std::string("cannot watch ") + program + ": " + std::strerror(errno);
+                closeFd(upstream);
+                stop();
+                return false;
+            }
+            ::fcntl(pidfd, F_SETFD, FD_CLOEXEC);
+            m_pidfds.push_back(pidfd);
+        }
     }
     m_output = upstream;
     ::fcntl(m_input, F_SETFL, ::fcntl(m_input, F_GETFL) | O_NONBLOCK);
@@ -181,6 +200,12 @@ void ProcessChain::stop()
 {
     closeFd(m_input);
     closeFd(m_output);
+    for (int& fd : m_heldWriteEnds)
+        closeFd(fd);
+    m_heldWriteEnds.clear();
+    for (int& fd : m_pidfds)
+        closeFd(fd);
+    m_pidfds.clear();
     for (pid_t pid : m_pids) {
         if (pid <= 0)
             continue;  // already reaped
@@ -189,20 +214,48 @@ void ProcessChain::stop()
         }
     }
     m_pids.clear();
+    m_names.clear();
     m_leftover.clear();
+}
+
+std::string ProcessChain::reapExited(size_t index)
+{
+    pid_t& pid = m_pids[index];
+    std::string how = "ended";
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -pid;  // reaped: stop() must not wait for it again
+        if (WIFSIGNALED(status))
+            how = "was killed by signal " + std::to_string(WTERMSIG(status));
+        else if (WIFEXITED(status))
+            how = "exited with code " + std::to_string(WEXITSTATUS(status));
+    }
+    return "the engine program " + m_names[index] + " " + how;
 }
 
 bool ProcessChain::alive()
 {
     if (m_pids.empty())
         return false;
-    for (pid_t& pid : m_pids) {
-        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -pid;  // reaped: stop() must not wait for it again
+    if (!m_pidfds.empty()) {
+        std::vector<pollfd> fds;
+        for (const int fd : m_pidfds)
+            fds.push_back({fd, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), 0) <= 0)
+            return std::none_of(m_pids.begin(), m_pids.end(), [](pid_t pid) { return pid < 0; });
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].revents)
+                reapExited(i);
+        }
+        return false;
+    }
+    for (size_t i = 0; i < m_pids.size(); ++i) {
+        if (m_pids[i] < 0)
+            return false;
+        if (::waitpid(m_pids[i], nullptr, WNOHANG) == m_pids[i]) {
+            m_pids[i] = -m_pids[i];
             return false;
         }
-        if (pid < 0)
-            return false;
     }
     return true;
 }
@@ -230,13 +283,17 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
     if (input.empty() && end == AnswerEnd::AtEndOfFile)
         closeFd(m_input);
     char buffer[65536];
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[2];
-        nfds_t count = 0;
-        fds[count++] = {m_output, POLLIN, 0};
-        if (m_input >= 0 && written < input.size())
-            fds[count++] = {m_input, POLLOUT, 0};
-        const int ready = ::poll(fds, count, millisecondsLeft(deadline));
+        fds.clear();
+        fds.push_back({m_output, POLLIN, 0});
+        const bool writing = m_input >= 0 && written < input.size();
+        if (writing)
+            fds.push_back({m_input, POLLOUT, 0});
+        const size_t firstExit = fds.size();
+        for (const int fd : m_pidfds)
+            fds.push_back({fd, POLLIN, 0});
+        const int ready = ::poll(fds.data(), fds.size(), millisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0) {
@@ -247,7 +304,14 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
             error = "the engine took too long";
             return false;
         }
-        if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+        for (size_t i = firstExit; ready > 0 && i < fds.size(); ++i) {
+            if (fds[i].revents) {
+                // whatever came out since may be a block cut short by the exit
+                error = reapExited(i - firstExit);
+                return false;
+            }
+        }
+        if (writing && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
             const ssize_t n = ::write(m_input, input.data() + written, input.size() - written);
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 error = "the engine stopped reading";

@@ -9,6 +9,11 @@
 // Programs started with posix_spawn and joined by pipes (no shell): we
 // write to the first one's input and read the last one's output. Standard
 // error goes to /dev/null so the engine's diagnostics never reach a reply.
+// A long-lived chain watches its programs: the engine's programs flush a NUL
+// when their input ends, so a program that dies would make the one after it
+// hand on a cut block as if it were whole. Such a chain keeps every pipe's
+// write end open itself (a death never reaches the next program as an end
+// of input) and sees each program's exit through a process descriptor.
 class ProcessChain {
 public:
     using Clock = std::chrono::steady_clock;
@@ -19,13 +24,21 @@ public:
     ProcessChain(const ProcessChain&) = delete;
     ProcessChain& operator=(const ProcessChain&) = delete;
 
+    enum class Watch { EndOfOutput, ProgramExits };
+
     // Starts every program; on failure nothing stays running and error says why.
-    bool start(const std::vector<Argv>& commands, std::string& error);
+    // EndOfOutput: the chain ends when the last program closes its output.
+    // ProgramExits: the long-lived form described above.
+    bool start(const std::vector<Argv>& commands, std::string& error, Watch watch = Watch::EndOfOutput);
     // Kills and reaps what is still running, closes the pipes.
     void stop();
     bool started() const { return !m_pids.empty(); }
-    // False once any program of the chain has exited.
+    // False once any program of the chain has exited; an exited program is
+    // reaped here.
     bool alive();
+    // Descriptors that become readable when a program of a ProgramExits
+    // chain exits, for a watcher outside a request.
+    std::vector<int> exitDescriptors() const { return m_pidfds; }
 
     enum class AnswerEnd { AtNul, AtEndOfFile };
 
@@ -33,7 +46,8 @@ public:
     // before the blocks-th NUL (earlier NULs stay in it), the chain stays
     // open. AtEndOfFile: input is closed after writing and the answer is
     // everything up to the end.
-    // On failure (time-out, chain died, write error) returns false with error.
+    // On failure (time-out, a program exited, write error) returns false with
+    // error naming the cause.
     bool exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
                   std::string& answer, std::string& error, size_t blocks = 1);
 
@@ -46,7 +60,13 @@ public:
     static std::string FindProgram(const std::string& name);
 
 private:
-    std::vector<pid_t> m_pids;
+    // A program that has exited: reaps it and says how it ended.
+    std::string reapExited(size_t index);
+
+    std::vector<pid_t> m_pids;  // negative once reaped
+    std::vector<std::string> m_names;
+    std::vector<int> m_pidfds;  // ProgramExits only
+    std::vector<int> m_heldWriteEnds;  // ProgramExits only
     int m_input = -1;   // write end of the first program's standard input
     int m_output = -1;  // read end of the last program's standard output
     std::string m_leftover;  // bytes read past a NUL

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,7 +46,8 @@ std::string jsonString(const std::string& s)
     return out + "\"";
 }
 
-// Every line break as a plain LF and no NUL: the deformatter's input.
+// Every line break as a plain LF and no NUL: the deformatter's input. A NUL
+// separates what stands on either side of it, like a space.
 std::string normaliseText(const std::string& text)
 {
     std::string out;
@@ -53,8 +57,8 @@ std::string normaliseText(const std::string& text)
             out.push_back('\n');
             if (i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
-        } else if (text[i] != '\0') {
-            out.push_back(text[i]);
+        } else {
+            out.push_back(text[i] == '\0' ? ' ' : text[i]);
         }
     }
     return out;
@@ -62,13 +66,167 @@ std::string normaliseText(const std::string& text)
 
 }  // namespace
 
+// A chain held for one caller, given back at the end of its scope.
+class TranslationEngine::Lease {
+public:
+    Lease(TranslationEngine& engine, const InstalledPair& pair, size_t first, ProcessChain::Clock::time_point deadline)
+        : m_engine(engine), m_pair(pair), m_chain(engine.acquire(pair, first, deadline))
+    {
+    }
+    ~Lease()
+    {
+        if (m_chain)
+            m_engine.release(m_pair, m_chain);
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    EnginePipeline* get() const { return m_chain; }
+
+private:
+    TranslationEngine& m_engine;
+    const InstalledPair& m_pair;
+    EnginePipeline* m_chain;
+};
+
 TranslationEngine::TranslationEngine(Options options)
     : m_options(std::move(options))
-    , m_router(PairRouter::ScanModes(m_options.modesDir))
+    , m_router(PairRouter::ScanModes(m_options.modesDir, &m_problems))
+    , m_pairsJson(pairsJson())
+    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    m_watcher = std::thread([this] { watchChains(); });
 }
 
-TranslationEngine::~TranslationEngine() = default;
+TranslationEngine::~TranslationEngine()
+{
+    {
+        std::lock_guard lock(m_poolsMutex);
+        m_stopping = true;
+    }
+    wakeWatcher();
+    m_watcher.join();
+    ::close(m_wakeFd);
+}
+
+void TranslationEngine::wakeWatcher()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void TranslationEngine::watchChains()
+{
+    using Clock = ProcessChain::Clock;
+    for (;;) {
+        std::vector<pollfd> fds{{m_wakeFd, POLLIN, 0}};
+        std::vector<EnginePipeline*> owners{nullptr};
+        auto nextIdleStop = Clock::time_point::max();
+        {
+            std::lock_guard lock(m_poolsMutex);
+            if (m_stopping)
+                return;
+            const auto now = Clock::now();
+            for (auto& [name, pool] : m_pools) {
+                for (size_t i = 0; i < pool.chains.size(); ++i) {
+                    // a chain in use is watched by its request, which wakes us when done
+                    bool busy = pool.leased[i];
+                    EnginePipeline& chain = *pool.chains[i];
+                    if (!busy && chain.running() && chain.StopIfUnusedSince(now - m_options.idleTimeout))
+                        continue;
+                    const std::vector<int> exits = busy ? std::vector<int>{} : chain.ExitDescriptors(busy);
+                    if (!busy && !exits.empty())
+                        nextIdleStop = std::min(nextIdleStop, chain.lastUsed() + m_options.idleTimeout);
+                    for (const int fd : exits) {
+                        fds.push_back({fd, POLLIN, 0});
+                        owners.push_back(&chain);
+                    }
+                }
+            }
+        }
+        int timeout = -1;
+        if (nextIdleStop != Clock::time_point::max()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextIdleStop - Clock::now()).count();
+            timeout = static_cast<int>(std::clamp<long long>(left + 1, 0, 3'600'000));
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0)
+            continue;
+        uint64_t drained = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &drained, sizeof drained);
+        std::lock_guard lock(m_poolsMutex);
+        for (size_t i = 1; i < fds.size(); ++i) {
+            if (fds[i].revents)
+                owners[i]->ReapIfExited();
+        }
+    }
+}
+
+EnginePipeline* TranslationEngine::acquire(const InstalledPair& pair, size_t first,
+                                          ProcessChain::Clock::time_point deadline)
+{
+    std::unique_lock lock(m_poolsMutex);
+    ChainPool& pool = m_pools[pair.modeName];
+    const size_t most = static_cast<size_t>(std::max(1, m_options.parallel)) + 1;
+    for (;;) {
+        while (pool.chains.size() <= first && pool.chains.size() < most) {
+            pool.chains.push_back(std::make_unique<EnginePipeline>(pair.commands));
+            pool.leased.push_back(false);
+        }
+        for (size_t k = 0; k < pool.chains.size(); ++k) {
+            const size_t i = (first + k) % pool.chains.size();
+            if (!pool.leased[i]) {
+                pool.leased[i] = true;
+                return pool.chains[i].get();
+            }
+        }
+        if (pool.chains.size() < most) {
+            pool.chains.push_back(std::make_unique<EnginePipeline>(pair.commands));
+            pool.leased.push_back(true);
+            return pool.chains.back().get();
+        }
+        if (m_chainReleased.wait_until(lock, deadline) == std::cv_status::timeout)
+            return nullptr;
+    }
+}
+
+void TranslationEngine::release(const InstalledPair& pair, EnginePipeline* chain)
+{
+    {
+        std::lock_guard lock(m_poolsMutex);
+        ChainPool& pool = m_pools[pair.modeName];
+        for (size_t i = 0; i < pool.chains.size(); ++i) {
+            if (pool.chains[i].get() == chain)
+                pool.leased[i] = false;
+        }
+    }
+    m_chainReleased.notify_all();
+    wakeWatcher();
+}
+
+std::vector<const EnginePipeline*> TranslationEngine::chainsOf(const std::string& modeName) const
+{
+    std::lock_guard lock(m_poolsMutex);
+    std::vector<const EnginePipeline*> chains;
+    if (const auto it = m_pools.find(modeName); it != m_pools.end()) {
+        for (const auto& chain : it->second.chains)
+            chains.push_back(chain.get());
+    }
+    return chains;
+}
+
+int TranslationEngine::runningChains(const std::string& modeName) const
+{
+    // asked outside the pools' lock: a chain in use holds its own lock for the whole request
+    const auto chains = chainsOf(modeName);
+    return static_cast<int>(std::count_if(chains.begin(), chains.end(), [](auto chain) { return chain->running(); }));
+}
+
+int TranslationEngine::chainStarts(const std::string& modeName) const
+{
+    int starts = 0;
+    for (const EnginePipeline* chain : chainsOf(modeName))
+        starts += chain->starts();
+    return starts;
+}
 
 std::filesystem::path TranslationEngine::DefaultModesDir()
 {
@@ -76,32 +234,27 @@ std::filesystem::path TranslationEngine::DefaultModesDir()
     return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
 }
 
-EnginePipeline& TranslationEngine::pipelineFor(const InstalledPair& pair, int index)
-{
-    std::lock_guard lock(m_pipelinesMutex);
-    auto& slot = m_pipelines[{pair.modeName, index}];
-    if (!slot)
-        slot = std::make_unique<EnginePipeline>(pair.commands);
-    return *slot;
-}
-
-const EnginePipeline* TranslationEngine::pipeline(const std::string& modeName, int index) const
-{
-    std::lock_guard lock(m_pipelinesMutex);
-    const auto it = m_pipelines.find({modeName, index});
-    return it == m_pipelines.end() ? nullptr : it->second.get();
-}
-
 std::string TranslationEngine::unreachableMessage(const std::string& from, const std::string& to) const
 {
-    std::string message = "No translation from " + LanguageCodes::Describe(from) + " to "
-                          + LanguageCodes::Describe(to) + " is installed. Available:";
-    const auto pairs = m_router.ReachablePairs();
-    if (pairs.empty())
-        return message + " none.";
-    for (size_t i = 0; i < pairs.size(); ++i)
-        message += (i ? ", " : " ") + pairs[i].first + "-" + pairs[i].second;
-    return message + ".";
+    // what each of the two languages does reach, so the user can pick another pair
+    std::vector<std::string> targets, sources;
+    for (const auto& [a, b] : m_router.ReachablePairs()) {
+        if (a == from)
+            targets.push_back(LanguageCodes::Describe(b));
+        if (b == to)
+            sources.push_back(LanguageCodes::Describe(a));
+    }
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (size_t i = 0; i < names.size(); ++i)
+            text += (i ? ", " : "") + names[i];
+        return names.empty() ? std::string("none") : text;
+    };
+    const std::string fromName = LanguageCodes::Describe(from);
+    const std::string toName = LanguageCodes::Describe(to);
+    return "No translation from " + fromName + " to " + toName + " is installed. " + fromName
+           + " can be translated into: " + list(targets) + ". " + toName + " can be translated from: "
+           + list(sources) + ".";
 }
 
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
@@ -169,7 +322,10 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
         }
         std::vector<std::string> answers;
         std::string error;
-        if (!pipelineFor(*leg, index).Process(pieces, deadline, answers, error)) {
+        const Lease chain(*this, *leg, static_cast<size_t>(index), deadline);
+        if (!chain.get())
+            return {503, "Every engine chain of " + leg->modeName + " stayed busy until the time-out."};
+        if (!chain.get()->Process(pieces, deadline, answers, error)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
         }
@@ -181,7 +337,7 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
-std::string TranslationEngine::PairsJson() const
+std::string TranslationEngine::pairsJson() const
 {
     std::string json = "{\"pairs\":[";
     bool first = true;
@@ -194,6 +350,9 @@ std::string TranslationEngine::PairsJson() const
         const auto route = m_router.Route(from, to);
         for (size_t i = 1; i < route->size(); ++i)
             json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);
+        json += "],\"route\":[";
+        for (size_t i = 0; i < route->size(); ++i)
+            json += (i ? "," : "") + jsonString((*route)[i]->modeName);
         json += "]}";
     }
     return json + "]}";

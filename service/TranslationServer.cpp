@@ -5,77 +5,421 @@
 #include "ReplyEscaping.h"
 #include "TranslationEngine.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <set>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-constexpr const char* kTextType = "text/plain; charset=utf-8";
-// far above the client's 3000-character chunks, low enough to refuse a flood
-constexpr size_t kMaxBody = 4 * 1024 * 1024;
+using Clock = std::chrono::steady_clock;
 
-void fail(httplib::Response& res, int status, const std::string& message)
+constexpr const char* kTextType = "text/plain; charset=utf-8";
+
+// One connection as the reading thread sees it: while it waits for a
+// request (or sends a reply) it has a deadline; while a worker has its
+// request it has none.
+struct Connection {
+    MHD_Connection* handle = nullptr;
+    bool timed = true;
+    Clock::time_point deadline;
+};
+
+// One request from its headers to its reply.
+struct Request {
+    enum class Stage { Receiving, Translating, Answered };
+    MHD_Connection* connection = nullptr;
+    Stage stage = Stage::Receiving;
+    bool translate = false;
+    bool tooLarge = false;
+    std::string body;
+    int status = 200;
+    std::string reply;
+    const char* contentType = kTextType;
+};
+
+MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type)
 {
-    res.status = status;
-    res.set_content(message, kTextType);
+    MHD_Response* response =
+        MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
 }
 
 }  // namespace
 
 struct TranslationServer::Impl {
     TranslationEngine& engine;
-    httplib::Server server;
+    Options options;
+    std::string pairsJson;
+    // the daemon does not wake its caller's loop for a resumed connection
+    int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    MHD_Daemon* daemon = nullptr;
+    std::atomic<bool> stopRequested{false};
 
-    explicit Impl(TranslationEngine& e) : engine(e) {}
+    // the reading thread's own bookkeeping
+    std::set<Connection*> connections;
 
-    void translate(const httplib::Request& req, httplib::Response& res)
+    std::mutex jobsMutex;
+    std::condition_variable jobsReady;
+    std::deque<Request*> jobs;
+    bool workersStopping = false;
+    std::vector<std::thread> workers;
+
+    Impl(TranslationEngine& e, Options o) : engine(e), options(o), pairsJson(e.PairsJson()) {}
+
+    Clock::time_point nextDeadline() { return Clock::now() + options.requestTimeout; }
+
+    static Connection* connectionOf(MHD_Connection* handle)
     {
-        const FormDecoding::Fields fields = FormDecoding::Decode(req.body);
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        return info ? static_cast<Connection*>(info->socket_context) : nullptr;
+    }
+
+    void setTimed(MHD_Connection* handle, bool timed)
+    {
+        if (Connection* c = connectionOf(handle)) {
+            c->timed = timed;
+            c->deadline = nextDeadline();
+        }
+    }
+
+    // --- the reading thread
+
+    MHD_Result onRequest(MHD_Connection* handle, const char* url, const char* method, const char* data,
+                         size_t* dataSize, void** context)
+    {
+        auto* request = static_cast<Request*>(*context);
+        if (!request) {
+            request = new Request;
+            request->connection = handle;
+            *context = request;
+            const std::string path = url;
+            if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 && path == "/pairs") {
+                request->stage = Request::Stage::Answered;
+                return queue(handle, 200, pairsJson, "application/json");
+            }
+            if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0 || path != "/translate") {
+                request->stage = Request::Stage::Answered;
+                return queue(handle, 404, "Not found.", kTextType);
+            }
+            request->translate = true;
+            const char* length = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+            if (length && std::strtoull(length, nullptr, 10) > options.maxBody)
+                return refuseTooLarge(request);
+            return MHD_YES;
+        }
+        if (request->stage != Request::Stage::Receiving) {
+            // the rest of a refused upload is dropped
+            *dataSize = 0;
+            if (request->stage == Request::Stage::Answered)
+                return MHD_YES;
+            // called again after a worker resumed the connection
+            request->stage = Request::Stage::Answered;
+            setTimed(handle, true);
+            return queue(handle, request->status, request->reply, request->contentType);
+        }
+        if (*dataSize > 0) {
+            if (!request->tooLarge && request->body.size() + *dataSize <= options.maxBody)
+                request->body.append(data, *dataSize);
+            else
+                request->tooLarge = true;
+            *dataSize = 0;
+            // the daemon would read the rest before answering: answer now and hang up
+            if (request->tooLarge)
+                return refuseMidUpload(handle);
+            return MHD_YES;
+        }
+        // the whole request is here: a worker translates while the connection waits
+        request->stage = Request::Stage::Translating;
+        setTimed(handle, false);
+        MHD_suspend_connection(handle);
+        {
+            std::lock_guard lock(jobsMutex);
+            jobs.push_back(request);
+        }
+        jobsReady.notify_one();
+        return MHD_YES;
+    }
+
+    MHD_Result refuseTooLarge(Request* request)
+    {
+        request->tooLarge = true;
+        request->body.clear();
+        request->body.shrink_to_fit();
+        const MHD_Result queued = queue(request->connection, 413, tooLargeMessage(), kTextType);
+        if (queued == MHD_YES)
+            request->stage = Request::Stage::Answered;
+        return queued;
+    }
+
+    MHD_Result refuseMidUpload(MHD_Connection* handle)
+    {
+        const std::string message = tooLargeMessage();
+        const std::string reply = "HTTP/1.1 413 Content Too Large\r\nContent-Type: " + std::string(kTextType)
+                                  + "\r\nContent-Length: " + std::to_string(message.size())
+                                  + "\r\nConnection: close\r\n\r\n" + message;
+        if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+            [[maybe_unused]] const ssize_t n =
+                ::send(info->connect_fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::shutdown(info->connect_fd, SHUT_WR);
+        }
+        return MHD_NO;
+    }
+
+    std::string tooLargeMessage() const
+    {
+        return "The request is larger than " + std::to_string(options.maxBody / 1024) + " KiB.";
+    }
+
+    void onCompleted(void** context)
+    {
+        auto* request = static_cast<Request*>(*context);
+        if (request)
+            setTimed(request->connection, true);
+        delete request;
+        *context = nullptr;
+    }
+
+    void onConnection(MHD_Connection* handle, void** socketContext, MHD_ConnectionNotificationCode code)
+    {
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto* c = new Connection{handle, true, nextDeadline()};
+            connections.insert(c);
+            *socketContext = c;
+            // replies go out at once instead of waiting on the client's delayed acknowledgement
+            if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+                const int on = 1;
+                ::setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            }
+        } else if (auto* c = static_cast<Connection*>(*socketContext)) {
+            connections.erase(c);
+            delete c;
+            *socketContext = nullptr;
+        }
+    }
+
+    // Closes every connection whose request did not arrive in time; returns
+    // the milliseconds until the next deadline (-1: none).
+    int enforceDeadlines()
+    {
+        const auto now = Clock::now();
+        Clock::time_point next = Clock::time_point::max();
+        for (Connection* c : connections) {
+            if (!c->timed)
+                continue;
+            if (c->deadline <= now) {
+                // the reading thread notices the closed socket and forgets the connection
+                if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c->handle, MHD_CONNECTION_INFO_CONNECTION_FD))
+                    ::shutdown(info->connect_fd, SHUT_RDWR);
+                c->timed = false;
+            } else {
+                next = std::min(next, c->deadline);
+            }
+        }
+        if (next == Clock::time_point::max())
+            return -1;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() + 1;
+        return static_cast<int>(std::min<long long>(ms, INT_MAX));
+    }
+
+    static MHD_Result accessHandler(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                                    const char* /*version*/, const char* data, size_t* dataSize, void** context)
+    {
+        return static_cast<Impl*>(cls)->onRequest(connection, url, method, data, dataSize, context);
+    }
+
+    static void completedHandler(void* cls, MHD_Connection*, void** context, MHD_RequestTerminationCode)
+    {
+        static_cast<Impl*>(cls)->onCompleted(context);
+    }
+
+    static void connectionHandler(void* cls, MHD_Connection* connection, void** socketContext,
+                                  MHD_ConnectionNotificationCode code)
+    {
+        static_cast<Impl*>(cls)->onConnection(connection, socketContext, code);
+    }
+
+    // --- the workers
+
+    void work()
+    {
+        for (;;) {
+            Request* request = nullptr;
+            bool stopping = false;
+            {
+                std::unique_lock lock(jobsMutex);
+                jobsReady.wait(lock, [&] { return workersStopping || !jobs.empty(); });
+                if (jobs.empty())
+                    return;
+                request = jobs.front();
+                jobs.pop_front();
+                stopping = workersStopping;
+            }
+            if (stopping) {
+                request->status = 503;
+                request->reply = "The service is stopping.";
+            } else {
+                translate(*request);
+            }
+            MHD_resume_connection(request->connection);
+            wake();
+        }
+    }
+
+    void wake()
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+    }
+
+    void translate(Request& request)
+    {
+        const FormDecoding::Fields fields = FormDecoding::Decode(request.body);
+        request.body.clear();
         const auto text = FormDecoding::Field(fields, "q");
         const auto from = FormDecoding::Field(fields, "from");
         const auto to = FormDecoding::Field(fields, "to");
-        if (!text || !from || !to)
-            return fail(res, 400, "The request needs the fields q, from and to.");
-        if (!FormDecoding::IsValidUtf8(*text))
-            return fail(res, 400, "The text is not valid UTF-8.");
+        request.status = 400;
+        if (!text || !from || !to) {
+            request.reply = "The request needs the fields q, from and to.";
+            return;
+        }
+        if (!FormDecoding::IsValidUtf8(*text)) {
+            request.reply = "The text is not valid UTF-8.";
+            return;
+        }
         const TranslationEngine::Outcome outcome =
             engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to));
-        if (outcome.status != 200)
-            return fail(res, outcome.status, outcome.text);
-        res.status = 200;
-        res.set_content(ReplyEscaping::Escape(outcome.text), kTextType);
+        request.status = outcome.status;
+        request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
     }
 };
 
 TranslationServer::TranslationServer(TranslationEngine& engine)
-    : m(std::make_unique<Impl>(engine))
+    : TranslationServer(engine, Options{})
 {
-    m->server.set_payload_max_length(kMaxBody);
-    // a reply goes out as headers and body: without this the body waits for
-    // the client's delayed acknowledgement of the headers
-    m->server.set_tcp_nodelay(true);
-    m->server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
-        m->translate(req, res);
-    });
-    m->server.Get("/pairs", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(m->engine.PairsJson(), "application/json");
-    });
 }
 
-TranslationServer::~TranslationServer() = default;
+TranslationServer::TranslationServer(TranslationEngine& engine, Options options)
+    : m(std::make_unique<Impl>(engine, options))
+{
+}
+
+TranslationServer::~TranslationServer()
+{
+    if (m->daemon)
+        MHD_stop_daemon(m->daemon);
+    closeFd(m->wakeFd);
+}
 
 int TranslationServer::bind(const std::string& host, int port)
 {
-    if (port == 0)
-        return m->server.bind_to_any_port(host);
-    return m->server.bind_to_port(host, port) ? port : -1;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+        return -1;
+    int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    const int on = 1;
+    const bool bound = fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0
+                       && ::bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, SOMAXCONN) == 0;
+    ::freeaddrinfo(found);
+    if (!bound) {
+        closeFd(fd);
+        return -1;
+    }
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const int boundPort = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                                              : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    m->daemon = MHD_start_daemon(
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &Impl::accessHandler, m.get(),
+        MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_NOTIFY_COMPLETED, &Impl::completedHandler, m.get(),
+        MHD_OPTION_NOTIFY_CONNECTION, &Impl::connectionHandler, m.get(), MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(m->options.requestTimeout.count()), MHD_OPTION_CONNECTION_LIMIT,
+        m->options.maxConnections, MHD_OPTION_END);
+    if (!m->daemon) {
+        closeFd(fd);
+        return -1;
+    }
+    // the daemon owns the socket from here on and closes it when it stops
+    return boundPort;
 }
 
 bool TranslationServer::run()
 {
-    return m->server.listen_after_bind();
+    if (!m->daemon)
+        return false;
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(m->daemon, MHD_DAEMON_INFO_EPOLL_FD);
+    if (!info)
+        return false;
+    const int events = info->epoll_fd;
+    for (int i = 0; i < std::max(1, m->options.workers); ++i)
+        m->workers.emplace_back([this] { m->work(); });
+    while (!m->stopRequested) {
+        // waits for the network, a worker's answer or the next deadline
+        int timeout = m->enforceDeadlines();
+        MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
+        if (MHD_get_timeout(m->daemon, &daemonTimeout) == MHD_YES) {
+            const int capped = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, INT_MAX));
+            timeout = timeout < 0 ? capped : std::min(timeout, capped);
+        }
+        pollfd fds[2] = {{events, POLLIN, 0}, {m->wakeFd, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+            break;
+        uint64_t drained = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m->wakeFd, &drained, sizeof drained);
+        MHD_run(m->daemon);
+    }
+
+    // requests still waiting for a worker are answered at once; those being
+    // translated finish, so every suspended connection is resumed before the end
+    {
+        std::lock_guard lock(m->jobsMutex);
+        m->workersStopping = true;
+    }
+    m->jobsReady.notify_all();
+    for (std::thread& worker : m->workers)
+        worker.join();
+    m->workers.clear();
+    MHD_run(m->daemon);
+    MHD_stop_daemon(m->daemon);
+    m->daemon = nullptr;
+    return true;
 }
 
 void TranslationServer::stop()
 {
-    m->server.stop();
+    m->stopRequested = true;
+    m->wake();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -7,9 +9,23 @@ class TranslationEngine;
 
 // The HTTP side of the service: POST /translate answers the client's form
 // with the quoted reply, GET /pairs lists what can be translated.
+// One event-driven thread reads every connection; a request reaches a worker
+// only once it has arrived whole, so slow or idle clients cost a connection,
+// never a worker. Each request must arrive within requestTimeout of the
+// connection opening or of the previous reply, or the connection is closed.
 class TranslationServer {
 public:
+    struct Options {
+        std::chrono::seconds requestTimeout{30};
+        // far above the client's largest chunk: 3000 UTF-16 units of any
+        // script, every byte percent-encoded, are under 36 KB
+        size_t maxBody = 1024 * 1024;
+        int workers = 16;
+        unsigned maxConnections = 256;
+    };
+
     explicit TranslationServer(TranslationEngine& engine);
+    TranslationServer(TranslationEngine& engine, Options options);
     ~TranslationServer();
     TranslationServer(const TranslationServer&) = delete;
     TranslationServer& operator=(const TranslationServer&) = delete;
@@ -18,6 +34,7 @@ public:
     int bind(const std::string& host, int port);
     // Serves until stop(); returns false when serving could not start.
     bool run();
+    // May be called from any thread, also before run().
     void stop();
 
 private:

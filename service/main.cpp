@@ -1,6 +1,10 @@
 // linguaro-service: the built-in translation service.
 //   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
+//                    [--request-timeout SECONDS] [--idle-timeout SECONDS]
+// --timeout: how long one translation may take (default 120).
 // --parallel: engine chains per pair that share a long request (default 1).
+// --request-timeout: how long a client may take to send a request (default 30).
+// --idle-timeout: a pair's engine programs unused this long are stopped (default 600).
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
 // port) and prints "listening on http://H:P/translate" once it accepts.
 
@@ -27,7 +31,8 @@ bool parseNumber(const char* text, int low, int high, int& value)
 
 int usage()
 {
-    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]\n";
+    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]"
+                 " [--request-timeout SECONDS] [--idle-timeout SECONDS]\n";
     return 2;
 }
 
@@ -38,6 +43,7 @@ int main(int argc, char** argv)
     std::string host = "127.0.0.1";
     int port = 47210;
     TranslationEngine::Options options;
+    TranslationServer::Options serverOptions;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc)
@@ -54,6 +60,10 @@ int main(int argc, char** argv)
             options.timeout = std::chrono::seconds(seconds);
         else if (arg == "--parallel" && parseNumber(value, 1, 16, options.parallel))
             continue;
+        else if (arg == "--request-timeout" && parseNumber(value, 1, 3600, seconds))
+            serverOptions.requestTimeout = std::chrono::seconds(seconds);
+        else if (arg == "--idle-timeout" && parseNumber(value, 1, 86400, seconds))
+            options.idleTimeout = std::chrono::seconds(seconds);
         else
             return usage();
     }
@@ -68,9 +78,11 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     TranslationEngine engine(options);
+    for (const std::string& problem : engine.problems())
+        std::cerr << "linguaro-service: " << problem << "\n";
     if (engine.router().pairs().empty())
         std::cerr << "linguaro-service: no language pairs found in " << options.modesDir << "\n";
-    TranslationServer server(engine);
+    TranslationServer server(engine, serverOptions);
     const int bound = server.bind(host, port);
     if (bound < 0) {
         std::cerr << "linguaro-service: cannot listen on " << host << ":" << port << "\n";

@@ -1,14 +1,20 @@
 // Long-lived engine chains: the answer that belongs to each request, a chain
-// that dies between requests, one that never answers, and a program that is
-// missing. Stand-in pairs use ordinary NUL-aware tools as the engine (sed -z
-// -u echoes each block at once, head -z stops after one, tail -z waits for an
-// end that never comes) so each failure can be caused on purpose.
+// that dies between requests or in the middle of one, one that never
+// answers, and a program that is missing. Stand-in pairs use ordinary
+// NUL-aware tools as the engine (sed -z -u echoes each block at once, head -z
+// stops after one, tail -z waits for an end that never comes) and two small
+// scripts that behave as the engine's programs do, so each failure can be
+// caused on purpose.
 #include "EnginePipeline.h"
 #include "TranslationEngine.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <future>
+#include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -19,6 +25,26 @@ auto soon(std::chrono::milliseconds d = 30s)
 {
     return ProcessChain::Clock::now() + d;
 }
+
+// Echoes each NUL-ended block and, like the engine's programs, flushes what
+// it holds with a NUL when its input ends. A block holding "HOLD" is kept
+// until a file named "release" appears beside the script.
+const char* kEngineLikeScript = R"(#!/usr/bin/python3
+import os, sys, time
+here = os.path.dirname(os.path.abspath(sys.argv[0]))
+data = b""
+while True:
+    got = os.read(0, 65536)
+    if not got:
+        os.write(1, data + b"\0")
+        break
+    data += got
+    while b"\0" in data:
+        block, data = data.split(b"\0", 1)
+        while b"HOLD" in block and not os.path.exists(os.path.join(here, "release")):
+            time.sleep(0.02)
+        os.write(1, block + b"\0")
+)";
 
 class ScratchModes : public ::testing::Test {
 protected:
@@ -33,6 +59,13 @@ protected:
     void writeMode(const std::string& name, const std::string& pipeline)
     {
         std::ofstream(m_dir / (name + ".mode")) << pipeline << "\n";
+    }
+    std::string engineLikeProgram()
+    {
+        const auto path = m_dir / "engine-like";
+        std::ofstream(path) << kEngineLikeScript;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return path.string();
     }
     std::filesystem::path m_dir;
 };
@@ -73,6 +106,17 @@ TEST(EnginePipeline, AChainThatDiesIsStartedAgain)
     EXPECT_EQ(once.starts(), 3);
 }
 
+TEST_F(ScratchModes, AProgramThatEndsMidRequestNeverGivesACutAnswer)
+{
+    // head passes the first bytes on and exits; the program after it would
+    // flush them as a whole block when its input ended
+    EnginePipeline cut({{"head", {"-c", "5"}}, {engineLikeProgram(), {}}});
+    std::string answer, error;
+    EXPECT_FALSE(cut.Process("hello world", soon(), answer, error)) << answer;
+    EXPECT_NE(error.find("head exited with code 0"), std::string::npos) << error;
+    EXPECT_EQ(cut.starts(), 2);  // tried once more on a fresh chain
+}
+
 TEST(EnginePipeline, ARequestThatTakesTooLongFailsInsteadOfHanging)
 {
     // tail answers only at the end of its input, which never comes
@@ -92,45 +136,46 @@ TEST(EnginePipeline, MissingProgramIsReported)
 
 TEST_F(ScratchModes, EngineRunsTextThroughFormatterAndPairChain)
 {
-    writeMode("aa-bb", "sed -u '' | sed -u ''");
-    writeMode("bb-cc", "sed -u ''");
+    writeMode("en-es", "sed -u '' | sed -u ''");
+    writeMode("es-pt", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
     // the formatter's escapes and line handling must come back out exactly
     const std::string text = "Line [one] ^with$ @marks\\ and {braces} <tags> / slash\n\nSecond \"para\".\n";
-    const auto direct = engine.Translate(text, "aa", "bb");
+    const auto direct = engine.Translate(text, "en", "es");
     ASSERT_EQ(direct.status, 200) << direct.text;
     EXPECT_EQ(direct.text, text);
-    const auto pivot = engine.Translate("Tom & Jerry + 100% = fun\n", "aa", "cc");
+    const auto pivot = engine.Translate("Tom & Jerry + 100% = fun\n", "en", "pt");
     ASSERT_EQ(pivot.status, 200) << pivot.text;
     EXPECT_EQ(pivot.text, "Tom & Jerry + 100% = fun\n");
-    ASSERT_NE(engine.pipeline("aa-bb"), nullptr);
-    ASSERT_NE(engine.pipeline("bb-cc"), nullptr);
-    EXPECT_EQ(engine.pipeline("aa-bb")->starts(), 1);
+    EXPECT_EQ(engine.runningChains("en-es"), 1);
+    EXPECT_EQ(engine.runningChains("es-pt"), 1);
+    EXPECT_EQ(engine.chainStarts("en-es"), 1);
 }
 
 TEST_F(ScratchModes, EngineTurnsCarriageReturnsIntoLineFeeds)
 {
-    writeMode("aa-bb", "sed -u ''");
+    writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
-    const auto out = engine.Translate("one\r\ntwo\rthree\r\n", "aa", "bb");
+    const auto out = engine.Translate("one\r\ntwo\rthree\r\n", "en", "es");
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "one\ntwo\nthree\n");
 }
 
 TEST_F(ScratchModes, EngineReportsTimeOutsAndUnknownPairs)
 {
-    writeMode("aa-bb", "tail -n 1");
+    writeMode("en-es", "tail -n 1");
     TranslationEngine engine({m_dir, 300ms});
-    const auto slow = engine.Translate("text", "aa", "bb");
+    const auto slow = engine.Translate("text", "en", "es");
     EXPECT_EQ(slow.status, 504);
-    EXPECT_NE(slow.text.find("aa-bb"), std::string::npos) << slow.text;
+    EXPECT_NE(slow.text.find("en-es"), std::string::npos) << slow.text;
 
-    const auto unknown = engine.Translate("text", "en", "ja");
+    const auto unknown = engine.Translate("text", "fr", "ja");
     EXPECT_EQ(unknown.status, 400);
-    EXPECT_EQ(unknown.text, "No translation from English (en) to Japanese (ja) is installed. Available: aa-bb.");
-    EXPECT_EQ(engine.Translate("text", "bb", "aa").status, 400);
-    EXPECT_EQ(engine.Translate("text", "EN!", "aa").status, 400);
-    EXPECT_EQ(engine.Translate("text", "x", "aa").status, 400);
+    EXPECT_EQ(unknown.text, "No translation from French (fr) to Japanese (ja) is installed. French (fr) can be "
+                            "translated into: none. Japanese (ja) can be translated from: none.");
+    EXPECT_EQ(engine.Translate("text", "es", "en").status, 400);
+    EXPECT_EQ(engine.Translate("text", "EN!", "en").status, 400);
+    EXPECT_EQ(engine.Translate("text", "x", "en").status, 400);
 }
 
 TEST_F(ScratchModes, SameLanguageComesBackUnchanged)
@@ -139,4 +184,83 @@ TEST_F(ScratchModes, SameLanguageComesBackUnchanged)
     const auto out = engine.Translate("as it is\n", "en", "en");
     EXPECT_EQ(out.status, 200);
     EXPECT_EQ(out.text, "as it is\n");
+}
+
+namespace {
+
+// The programs this process started that are still there, zombies included.
+std::vector<pid_t> childrenOfThisProcess()
+{
+    std::vector<pid_t> pids;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t pid = 0; children >> pid;)
+            pids.push_back(pid);
+    }
+    return pids;
+}
+
+bool isZombie(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    return line.find(") Z") != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
+{
+    writeMode("en-es", "sed -u ''");
+    TranslationEngine engine({m_dir, 30s});
+    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
+    const std::vector<pid_t> engines = childrenOfThisProcess();
+    ASSERT_EQ(engines.size(), 1u);
+    ::kill(engines[0], SIGKILL);
+    // reaped and its chain stopped without waiting for another request
+    const auto gone = [&] {
+        return !std::filesystem::exists("/proc/" + std::to_string(engines[0])) && engine.runningChains("en-es") == 0;
+    };
+    for (const auto until = soon(); !gone() && ProcessChain::Clock::now() < until;)
+        std::this_thread::sleep_for(2ms);  // polling /proc
+    EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(engines[0])))
+        << (isZombie(engines[0]) ? "left a zombie" : "still running");
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    EXPECT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
+}
+
+TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
+{
+    writeMode("en-es", engineLikeProgram());
+    TranslationEngine engine({m_dir, 60s});
+    auto held = std::async(std::launch::async, [&] { return engine.Translate("HOLD the long one\n", "en", "es"); });
+    // wait until the held request has its chain, so the short one cannot go first
+    while (engine.runningChains("en-es") == 0)
+        std::this_thread::sleep_for(2ms);
+    const auto shortOne = engine.Translate("short\n", "en", "es");
+    EXPECT_EQ(shortOne.status, 200) << shortOne.text;
+    EXPECT_EQ(shortOne.text, "short\n");
+    EXPECT_EQ(held.wait_for(0s), std::future_status::timeout);
+    std::ofstream(m_dir / "release") << "";
+    const auto longOne = held.get();
+    EXPECT_EQ(longOne.status, 200) << longOne.text;
+    EXPECT_EQ(longOne.text, "HOLD the long one\n");
+}
+
+TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)
+{
+    writeMode("en-es", "sed -u ''");
+    TranslationEngine::Options options{m_dir, 30s};
+    options.idleTimeout = 300ms;
+    TranslationEngine engine(options);
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
+    EXPECT_EQ(engine.runningChains("en-es"), 1);
+    for (const auto until = soon(); engine.runningChains("en-es") > 0 && ProcessChain::Clock::now() < until;)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    EXPECT_TRUE(childrenOfThisProcess().empty());
+    ASSERT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
+    EXPECT_EQ(engine.chainStarts("en-es"), 2);
 }

@@ -36,7 +36,7 @@ TranslationEngine::Outcome run(int chains, const std::string& text, const char* 
     TranslationEngine engine(options);
     auto out = engine.Translate(text, from, to);
     if (chains > 1 && expectShared) {
-        EXPECT_NE(engine.pipeline(engine.router().Route(from, to)->front()->modeName, chains - 1), nullptr);
+        EXPECT_GE(engine.runningChains(engine.router().Route(from, to)->front()->modeName), chains);
     }
     return out;
 }

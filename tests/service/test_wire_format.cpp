@@ -2,12 +2,16 @@
 // body coming in, the quoted reply going out and read back by the client's
 // own extraction.
 #include "FormDecoding.h"
+#include "LanguageCodes.h"
+#include "LanguageTable.h"
 #include "ReplyEscaping.h"
 #include "ServiceExchange.h"
 
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -134,4 +138,17 @@ TEST(FormDecoding, Utf8Validation)
     EXPECT_FALSE(FormDecoding::IsValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
     EXPECT_FALSE(FormDecoding::IsValidUtf8("\xFF"));
     EXPECT_FALSE(FormDecoding::IsValidUtf8("a\x80z"));
+}
+
+TEST(LanguageCodes, TheServiceKnowsEveryLanguageOfTheWindowsLists)
+{
+    std::set<std::string> listed;
+    for (int i = 0; i < LanguageTable::Count; ++i) {
+        const std::string code = LanguageTable::ServiceCode(i).toLower().toStdString();
+        listed.insert(code);
+        EXPECT_FALSE(LanguageCodes::DisplayName(code).empty()) << code;
+        EXPECT_TRUE(LanguageCodes::IsWellFormed(code)) << code;
+    }
+    const auto known = LanguageCodes::ListCodes();
+    EXPECT_EQ(std::set<std::string>(known.begin(), known.end()), listed);
 }
