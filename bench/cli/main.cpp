@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>

@@ -3,6 +3,7 @@
 #include "AgentCharacter.h"
 #include "CharacterManagement.h"
 #include "CharacterWindow.h"
+#include "ComponentInstaller.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
 #include "HelpLinks.h"
@@ -104,6 +105,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     wireDocuments();
     wireHelp();
     wireCharacter();
+    wireComponents();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -13,6 +13,7 @@
 
 class AgentCharacter;
 class CharacterManagement;
+class ComponentInstaller;
 class SpeechWindowHost;
 class TAgent;
 class VoiceSelection;
@@ -149,33 +150,6 @@ public:
     // be told before it is on screen; nothing once it is shown.
     void layOutBeforeShow();
 
-    // --- optional component installation ---
-    void Install1Click();
-    void InstallAgentPackage();
-    void Merlin1Click();
-    void Genie1Click();
-    void Peedy1Click();
-    void Robby1Click();
-    void N401Click();
-    void N501Click();
-    void InstallSpeechEngine(const QString& file);
-    bool SpeechEngineFetched(const QString& file);
-    void USEnglish1Click();
-    void BritishEnglish1Click();
-    void Dutch1Click();
-    void French1Click();
-    void German1Click();
-    void Italian1Click();
-    void Japanese1Click();
-    void Korean1Click();
-    void PortugueseBrazil1Click();
-    void Russian1Click();
-    void Spanish1Click();
-    void Installalloptionalcomponents1Click();
-    // the installs at start-up, before the start character is loaded
-    void RunStartupInstallRule();
-    // --- end of optional component installation ---
-
     // The character's notifications.
     void Agent1Command(const AgentUserInput& input);
     void Agent1DblClick();
@@ -258,6 +232,38 @@ public slots:
     void ComboBox2Change();
     void ColorBox1Change();
 
+    // --- optional component installation ---
+public slots:
+    void Install1Click();
+    void InstallAgentPackage();
+    void Merlin1Click();
+    void Genie1Click();
+    void Peedy1Click();
+    void Robby1Click();
+    void N401Click();
+    void N501Click();
+    void InstallSpeechEngine(const QString& file);
+    bool SpeechEngineFetched(const QString& file);
+    void USEnglish1Click();
+    void BritishEnglish1Click();
+    void Dutch1Click();
+    void French1Click();
+    void German1Click();
+    void Italian1Click();
+    void Japanese1Click();
+    void Korean1Click();
+    void PortugueseBrazil1Click();
+    void Russian1Click();
+    void Spanish1Click();
+    void Installalloptionalcomponents1Click();
+    bool IsWow64();
+
+private:
+    // The Tools menu's entries, connected and enabled.
+    void wireComponents();
+    ComponentInstaller& components();
+    std::unique_ptr<ComponentInstaller> m_components;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -279,6 +285,8 @@ private:
     void enableCharacterCommands();
     void switchCharacter(const char* characterId);
 
+    // Start-up's installs of missing components (TForm1Components.cpp).
+    void RunStartupInstallRule();
     // start-up and shut-down steps of the character and its voice
     void LoadStartCharacter();
     void RestoreVoice();

@@ -1,43 +1,65 @@
-// Installing the optional components (the Agent core, the characters, the
-// speech runtimes and engines). This build cannot fetch or install them: each
-// operation says so, and the files the character and speech layers read must
-// be put below the Windows folder by hand.
+// The Tools menu's optional components, and the installs that start-up, the character
+// switch and read-aloud ask for: each handler hands its component to ComponentInstaller.
 #include "TForm1.h"
 
-#include "Folders.h"
-#include "UserPrompts.h"
+#include "ComponentInstaller.h"
+#include "ShellInstallerLauncher.h"
+#include "TransferDownloads.h"
 
-#include <QCoreApplication>
+#include <QAction>
 
-namespace {
-
-void tell(const QString& text)
+ComponentInstaller& TForm1::components()
 {
-    UserPrompts::instance().message(text, UserPrompts::Kind::Information, QCoreApplication::applicationName());
+    if (!m_components)
+        m_components = std::make_unique<ComponentInstaller>(std::make_unique<TransferDownloads>(*Transfer1),
+                                                            std::make_unique<ShellInstallerLauncher>());
+    m_components->Version = VersionQuery;
+    return *m_components;
 }
 
-void notAvailable(const QString& component)
+void TForm1::wireComponents()
 {
-    tell(component + QStringLiteral(" is not installed, and installing components is not available in this build."));
+    const std::pair<QAction*, void (TForm1::*)()> items[] = {
+        {Install1, &TForm1::Install1Click},
+        {Merlin1, &TForm1::Merlin1Click},
+        {Genie1, &TForm1::Genie1Click},
+        {Peedy1, &TForm1::Peedy1Click},
+        {Robby1, &TForm1::Robby1Click},
+        {N401, &TForm1::N401Click},
+        {N501, &TForm1::N501Click},
+        {USEnglish1, &TForm1::USEnglish1Click},
+        {BritishEnglish1, &TForm1::BritishEnglish1Click},
+        {Dutch1, &TForm1::Dutch1Click},
+        {French1, &TForm1::French1Click},
+        {German1, &TForm1::German1Click},
+        {Italian1, &TForm1::Italian1Click},
+        {Japanese1, &TForm1::Japanese1Click},
+        {Korean1, &TForm1::Korean1Click},
+        {PortugueseBrazil1, &TForm1::PortugueseBrazil1Click},
+        {Russian1, &TForm1::Russian1Click},
+        {Spanish1, &TForm1::Spanish1Click},
+        {Installalloptionalcomponents1, &TForm1::Installalloptionalcomponents1Click},
+    };
+    for (const auto& [item, handler] : items) {
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, this, [this, handler = handler] { RunHandler([&] { (this->*handler)(); }); });
+    }
 }
 
-}  // namespace
+void TForm1::RunStartupInstallRule() { components().RunStartupRule(StartCharacter); }
 
-void TForm1::Install1Click() { notAvailable(QStringLiteral("The Agent core")); }
-void TForm1::InstallAgentPackage() { notAvailable(QStringLiteral("The Agent package")); }
-void TForm1::Merlin1Click() { notAvailable(QStringLiteral("Merlin")); }
-void TForm1::Genie1Click() { notAvailable(QStringLiteral("Genie")); }
-void TForm1::Peedy1Click() { notAvailable(QStringLiteral("Peedy")); }
-void TForm1::Robby1Click() { notAvailable(QStringLiteral("Robby")); }
-void TForm1::N401Click() { notAvailable(QStringLiteral("The speech runtime 4.0")); }
-void TForm1::N501Click() { notAvailable(QStringLiteral("The speech runtime 5.0")); }
-
-void TForm1::InstallSpeechEngine(const QString& file)
-{
-    notAvailable(QStringLiteral("The text-to-speech engine \"%1\"").arg(file));
-}
-
-bool TForm1::SpeechEngineFetched(const QString& file) { return Folders::EntryExists(Folders::CommonDataFolder(), file); }
+void TForm1::Install1Click() { components().InstallAgentCore(); }
+void TForm1::InstallAgentPackage() { components().InstallAgentPackage(); }
+void TForm1::Merlin1Click() { components().InstallCharacter(QStringLiteral("Merlin")); }
+void TForm1::Genie1Click() { components().InstallCharacter(QStringLiteral("Genie")); }
+void TForm1::Peedy1Click() { components().InstallCharacter(QStringLiteral("Peedy")); }
+void TForm1::Robby1Click() { components().InstallCharacter(QStringLiteral("Robby")); }
+void TForm1::N401Click() { components().InstallSapi4(); }
+void TForm1::N501Click() { components().InstallSapi5(); }
+void TForm1::InstallSpeechEngine(const QString& file) { components().InstallSpeechEngine(file); }
+bool TForm1::SpeechEngineFetched(const QString& file) { return components().SpeechEngineFetched(file); }
+bool TForm1::IsWow64() { return components().IsWow64(); }
+void TForm1::Installalloptionalcomponents1Click() { components().InstallAll(); }
 
 void TForm1::USEnglish1Click() { InstallSpeechEngine(QStringLiteral("tv_enua.exe")); }
 void TForm1::BritishEnglish1Click() { InstallSpeechEngine(QStringLiteral("lhttseng.exe")); }
@@ -50,10 +72,3 @@ void TForm1::Korean1Click() { InstallSpeechEngine(QStringLiteral("lhttskok.exe")
 void TForm1::PortugueseBrazil1Click() { InstallSpeechEngine(QStringLiteral("lhttsptb.exe")); }
 void TForm1::Russian1Click() { InstallSpeechEngine(QStringLiteral("lhttsrur.exe")); }
 void TForm1::Spanish1Click() { InstallSpeechEngine(QStringLiteral("lhttsspe.exe")); }
-
-void TForm1::Installalloptionalcomponents1Click()
-{
-    tell(QStringLiteral("Installing components is not available in this build."));
-}
-
-void TForm1::RunStartupInstallRule() {}

@@ -219,14 +219,17 @@ Outcome Run(const QString& file, const QStringList& arguments, bool wait, const 
 }
 
 int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
-                 const QString& folder)
+                 const QString& folder, Outcome* ended)
 {
     // only "open" is ever asked for; a program without a window shows nothing either way
     Q_UNUSED(verb);
     Q_UNUSED(show);
     Limits limits;
     limits.timeoutMs = 0;
-    const Outcome outcome = Run(file, SplitCommandLine(parameters), wait, folder, limits);
+    const Outcome outcome = Run(file, SplitCommandLine(parameters), wait, folder, limits,
+                                ended && wait ? Capture::Merged : Capture::None);
+    if (ended)
+        *ended = outcome;
     return outcome.finished() ? outcome.exitCode : -1;
 }
 

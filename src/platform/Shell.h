@@ -55,9 +55,11 @@ Outcome Run(const QString& file, const QStringList& arguments, bool wait, const 
 
 // Verb (only "open" is known), file or address, parameters as a command line, wait flag,
 // show mode, working folder. Returns the exit code when waiting, 0 when not, -1 when the
-// program could not be started or did not end by itself. Waits without a time limit.
+// program could not be started or did not end by itself. Waits without a time limit. With
+// `ended` given and `wait` set, what the program wrote (standard output and standard error
+// together) is kept there with the outcome, for reporting a failure in the program's own words.
 int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
-                 const QString& folder);
+                 const QString& folder, Outcome* ended = nullptr);
 
 // Runs a command line with no window and standard input closed, and returns what it wrote
 // to standard output and standard error together, as UTF-8 text.

@@ -15,7 +15,7 @@ QSet<const TTransfer*>& Busy()
 }
 }  // namespace
 
-SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url, const QString& targetDir)
+SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run)
 {
     Result result;
     if (transfer.Running() || Busy().contains(&transfer)) {
@@ -52,7 +52,10 @@ SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url
     TTransferItem* item = transfer.Items.Add();
     item->URL = url;
     item->TargetDir = targetDir;
-    transfer.ThreadExecute();
+    if (run == Run::Direct)
+        transfer.Execute();
+    else
+        transfer.ThreadExecute();
 
     const TTransferItem& done = transfer.Items[0];
     result.path = done.Success && !transfer.LastTargetPath().isEmpty()

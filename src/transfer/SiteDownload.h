@@ -16,8 +16,12 @@ public:
         QString reason;          // why no file arrived, for the user
     };
 
+    // How the run is started: ThreadExecute, or Execute straight on the calling thread. Both
+    // keep the window live while they wait.
+    enum class Run { OnThread, Direct };
+
     // Clears the component's job list, adds one job and waits for it while the window stays
     // live. Refused, without touching the job list, while the component is still busy with
     // another run (its jobs are in use until that run ends).
-    static Result Fetch(TTransfer& transfer, const QString& url, const QString& targetDir);
+    static Result Fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run = Run::OnThread);
 };

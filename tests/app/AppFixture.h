@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EquippedWindows.h"
+#include "Folders.h"
 #include "ScriptedPrompts.h"
 #include "TForm1.h"
 
@@ -14,6 +16,8 @@
 // A clean desktop for one window: its own configuration and data folders, an
 // English locale, no proxy, scripted dialogs, and a Windows version that uses
 // no character (the character and its components have tests of their own).
+// The optional components are installed all the same, so that a test which
+// pretends another version fetches nothing.
 struct AppFixture {
     QTemporaryDir home;
     ScriptedPrompts prompts;
@@ -28,6 +32,8 @@ struct AppFixture {
         qputenv("LANG", "en_US.UTF-8");
         qputenv("LINGUARO_SERVICE_URL", ("http://127.0.0.1:" + QByteArray::number(closedPort()) + "/translate"));
         UserPrompts::setInstance(&prompts);
+        // what start-up would install is there: the window fetches nothing
+        EquipWindowsFolder(Folders::WindowsFolder());
         QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     }
     ~AppFixture() { UserPrompts::setInstance(nullptr); }

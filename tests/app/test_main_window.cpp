@@ -49,9 +49,10 @@ void TestMainWindow::firstStartUsesDefaults()
     qputenv("http_proxy", "http://gateway:8080");  // not consulted without a stored choice
     qunsetenv("LINGUARO_WINVER");
     TForm1 form;
-    // nothing of the character is installed: that is said, and the window opens without one
-    QCOMPARE(m_fixture->prompts.errors.size(), 1);
-    QVERIFY(m_fixture->prompts.errors.first().startsWith("The Agent core is not installed"));
+    // the components are in place: Merlin comes, and nothing is asked or fetched
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+    QCOMPARE(m_fixture->prompts.messages, QStringList());
+    QCOMPARE(form.CharacterName, QString("Merlin"));
     QCOMPARE(form.windowTitle(), QString("Linguaro Translator Pro 6.2"));
     QCOMPARE(form.statusText(), QString("Ready."));
     QCOMPARE(form.wl_srclang->currentIndex(), 0);
@@ -210,7 +211,7 @@ void TestMainWindow::agentUnavailableFromWindowsEight()
     TForm1 form;
     QCOMPARE(form.WindowsName, QString("Microsoft Windows 7"));
     QVERIFY(!form.AgentUnavailable);
-    QVERIFY(!form.characterPresent());
+    QVERIFY(form.characterPresent());
 }
 
 void TestMainWindow::resizeSharesThePaneHeight()
@@ -269,7 +270,7 @@ void TestMainWindow::layoutAndMenus()
     QCOMPARE(form.wl_trglang->maxVisibleItems(), 54);
     QCOMPARE(form.ComboBox1->currentText(), QString("10"));
     // commands whose work is not built in yet are offered disabled, never faked
-    QVERIFY(!form.Install1->isEnabled());
+    QVERIFY(form.Install1->isEnabled());
     // a version without the character: its commands are off
     for (QAction* a : {form.Merlin2, form.AE})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));

@@ -1,6 +1,7 @@
 // The real translator program and the real service it starts: a termination
 // signal ends the translator as File > Exit does (settings written, service
 // stopped), and the service ends by itself when the translator is killed.
+#include "EquippedWindows.h"
 #include "LoopbackPorts.h"
 
 #include <QDir>
@@ -89,6 +90,7 @@ private slots:
         environment.insert("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        EquipWindowsFolder(home.filePath("data/Brenmark/Windows"));
         environment.insert("LANG", "en_US.UTF-8");
         environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
         environment.insert("QT_QPA_PLATFORM", "offscreen");

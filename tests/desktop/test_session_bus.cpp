@@ -96,6 +96,9 @@ private:
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("XDG_CONFIG_HOME", m_fixture->home.filePath("program-config"));
         environment.insert("XDG_DATA_HOME", m_fixture->home.filePath("program-data"));
+        // its components installed: the window is up at once, with nothing to fetch first
+        environment.insert("windir", m_fixture->home.filePath("program-windows"));
+        EquipWindowsFolder(m_fixture->home.filePath("program-windows"));
         environment.insert("XDG_RUNTIME_DIR", m_fixture->home.path());
         environment.insert("LINGUARO_SERVICE_URL", m_service->endpoint());
         return environment;

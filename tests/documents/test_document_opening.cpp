@@ -3,6 +3,7 @@
 // documents made by an office suite (tests/data/documents); the lines they put before the
 // text are removed, failures are reported with the pane left as it was.
 #include "DocumentOpening.h"
+#include "EquippedWindows.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
@@ -58,6 +59,7 @@ void DocumentOpeningTest::init()
     for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
         qunsetenv(name);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
+    EquipWindowsFolder(Folders::WindowsFolder());
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
 }
 

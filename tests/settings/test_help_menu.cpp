@@ -1,5 +1,7 @@
 // The Help menu of the real window: Update against a site served over HTTP on loopback
 // and as a folder, Manual and Homepage through xdg-open to a stand-in browser, About.
+#include "EquippedWindows.h"
+#include "Folders.h"
 #include "LiveUpdate.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
@@ -49,6 +51,7 @@ void HelpMenuTest::init()
         qunsetenv(name);
     qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
+    EquipWindowsFolder(Folders::WindowsFolder());
     // xdg-open without a desktop hands web addresses to $BROWSER
     qputenv("BROWSER", write(m_home->filePath("browser"),
                              "#!/bin/sh\necho \"$1\" >> '" + m_home->filePath("browsed").toUtf8() + "'\n")

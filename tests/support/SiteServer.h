@@ -20,9 +20,12 @@ public:
     explicit SiteServer(const QString& folder)
     {
         m_server.set_mount_point("/", folder.toStdString());
-        m_server.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        // recorded as each request arrives: a client that has its answer finds it in the list,
+        // in the order it asked
+        m_server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests << QString::fromStdString(request.path);
+            return httplib::Server::HandlerResponse::Unhandled;
         });
         m_server.Get(R"(/broken/(.+))", [](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(100000, "application/octet-stream",

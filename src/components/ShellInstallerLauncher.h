@@ -1,0 +1,15 @@
+#pragma once
+
+#include "InstallerLauncher.h"
+
+// Installers go through the shell like any program the user opens: verb "open", shown
+// normally, no working folder, waited for.
+class ShellInstallerLauncher final : public InstallerLauncher {
+public:
+    Shell::Outcome Start(const QString& file, const QString& parameters) override
+    {
+        Shell::Outcome ended;
+        Shell::ShellRunWait(QStringLiteral("open"), file, parameters, true, Shell::Show::Normal, QString(), &ended);
+        return ended;
+    }
+};
