@@ -178,6 +178,8 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
         << QByteArray() << true << 1 << "could not be converted";
     QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
                                               << true << 2 << "takes no other option";
+    QTest::newRow("pair not installed") << QStringList{"--from", "en", "--to", "ro"} << QByteArray("Hello") << true
+                                        << 1 << "Romanian (ro) can be translated from: none.";
     QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
                                          << "Could not connect to the translation service at 127.0.0.1:";
     QTest::newRow("no display for the window") << QStringList{} << QByteArray() << true << 1
