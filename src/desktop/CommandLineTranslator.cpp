@@ -16,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -212,12 +211,9 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
     exitCode = CommandLine::Misuse;
     const QString path = m_commandLine.file();
     if (!path.isEmpty()) {
-        const QFileInfo file(path);
-        if (!file.isFile() || !file.isReadable()) {
-            problem = QStringLiteral("cannot read %1: %2")
-                          .arg(path, !file.exists() ? QStringLiteral("no such file")
-                                                    : file.isDir() ? QStringLiteral("it is a folder")
-                                                                   : QStringLiteral("permission denied"));
+        const QString unreadable = DocumentOpening::Unreadable(path);
+        if (!unreadable.isEmpty()) {
+            problem = QStringLiteral("cannot read %1: %2").arg(path, unreadable);
             return {};
         }
         const QString text = DocumentText(path, problem);

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const QString DocumentOpening::ConverterSuffix = QStringLiteral("-extract");
 const QString DocumentOpening::WorkFileName = QStringLiteral("istmp.txt");
@@ -98,6 +102,27 @@ int DocumentOpening::HeaderLines(const QString& tag)
     return 0;
 }
 
+QString DocumentOpening::Unreadable(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("no such file")
+                                                   : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("it is a folder");
+    // reading a pipe waits for a writer that may never come, and a device may never end
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return QStringLiteral("it is a device, not a file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("it is not a file");
+    if (::access(name.constData(), R_OK) != 0)
+        return QStringLiteral("permission denied");
+    return {};
+}
+
 void DocumentOpening::Report(const QString& text)
 {
     UserPrompts::instance().message(text, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
@@ -123,6 +148,15 @@ bool DocumentOpening::Accept(const QString& path)
     const QString data = Folders::CommonDataFolder();
     const QString tag = FormatTag(path);
     RemoveEntry(data, WorkFileName);
+
+    // nothing is fetched or run for a name that holds no readable file
+    const QString unreadable = Unreadable(path);
+    if (!unreadable.isEmpty()) {
+        Report(QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
+                                       : QStringLiteral("Failed to open ") + path);
+        Finish(path, IdleStatus);
+        return true;
+    }
 
     Converted converted;
     if (tag.isEmpty()) {

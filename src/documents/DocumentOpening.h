@@ -48,6 +48,9 @@ public:
     static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
     // Lines of a converter's output before the document's text.
     static int HeaderLines(const QString& tag);
+    // Why `path` cannot be read as a document ("no such file", "it is a named pipe"...), or
+    // empty when it can. Links are followed.
+    static QString Unreadable(const QString& path);
 
 private:
     struct Converted;

@@ -21,6 +21,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
 const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents");
@@ -198,6 +200,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
                                                 << "Cannot create folder " << true;
     QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
                                      << "did not finish within 1 seconds" << true;
+    QTest::newRow("a named pipe is never waited on") << "pipe.htm" << QString() << QByteArray() << "file"
+                                                     << "it is a named pipe, not a file" << true;
     QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
                                        << true;
     QTest::newRow("binary file named .txt") << "binary.txt" << QString() << QByteArray("ab\0cd", 5) << "file"
@@ -232,6 +236,9 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     if (name == "huge.log") {
         QFile huge(write(path, ""));
         QVERIFY(huge.resize(200LL * 1024 * 1024));
+    } else if (name == "pipe.htm") {
+        QDir().mkpath(QFileInfo(path).path());
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
     } else if (!sample.isEmpty()) {
         this->sample(sample, name);
     } else if (name != "absent.txt") {
