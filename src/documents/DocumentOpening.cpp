@@ -234,7 +234,12 @@ QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data
     }
     if (!converter.isEmpty() && !Shell::IsProgramFile(converter)) {
         // not a program (a damaged download): it goes, so the next open fetches it afresh
-        QFile::remove(converter);
+        if (!QFile::remove(converter)) {
+            Report(QStringLiteral("The converter %1 is not a program and could not be removed; remove it to have "
+                                  "it fetched anew.")
+                       .arg(converter));
+            return {};
+        }
         Report(QStringLiteral("The converter %1 was damaged and has been removed; open the document again "
                               "to fetch it anew.")
                    .arg(converter));
