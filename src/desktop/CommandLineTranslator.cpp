@@ -8,6 +8,7 @@
 #include "ServiceExchange.h"
 #include "ServiceLauncher.h"
 #include "ServicePairs.h"
+#include "StandardStreams.h"
 #include "TTransfer.h"
 #include "TextInput.h"
 #include "TextTranslation.h"
@@ -34,6 +35,19 @@ void complain(const QString& text)
 void print(const QString& text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
+}
+
+// The exit code once everything printed is out: a failed write is a failure.
+int Flushed()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return CommandLine::Success;
+    // an earlier write that failed left no reason behind
+    complain(errno != 0 ? QStringLiteral("could not write to standard output: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)))
+                        : QStringLiteral("could not write to standard output."));
+    return CommandLine::Failure;
 }
 
 // Writing standard output failed (a closed pipe, a full disk).
@@ -127,13 +141,17 @@ int CommandLineTranslator::Run()
 {
     // a reader that went away shows as a failed write, not as a sudden end
     std::signal(SIGPIPE, SIG_IGN);
+    if (m_commandLine.mode() != CommandLine::Mode::Invalid && StandardStreams::WasClosed(STDOUT_FILENO)) {
+        complain(QStringLiteral("standard output is closed: there is nowhere to write to."));
+        return CommandLine::Failure;
+    }
     switch (m_commandLine.mode()) {
     case CommandLine::Mode::Help:
         print(m_commandLine.helpText());
-        return CommandLine::Success;
+        return Flushed();
     case CommandLine::Mode::Version:
         print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
-        return CommandLine::Success;
+        return Flushed();
     case CommandLine::Mode::Invalid:
         complain(m_commandLine.error());
         std::fputs("Try 'linguaro --help' for the options.\n", stderr);
@@ -156,7 +174,9 @@ int CommandLineTranslator::ListLanguages()
         list += QStringLiteral("  %1 %2\n").arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6),
                                                  LanguageTable::DisplayName(i));
     print(list);
-    std::fflush(stdout);
+    // a reader that went away needs no pairs, and the service is not started for it
+    if (Flushed() != CommandLine::Success)
+        return CommandLine::Failure;
 
     const WindowSettings settings = StoredSettings();
     ServiceClient client;
@@ -187,7 +207,7 @@ int CommandLineTranslator::ListLanguages()
     if (pairs.isEmpty())
         list += QStringLiteral("  none: the service has no language pairs installed\n");
     print(list);
-    return std::fflush(stdout) == 0 ? CommandLine::Success : CommandLine::Failure;
+    return Flushed();
 }
 
 int CommandLineTranslator::Position(const QString& given, int stored, const char* option)
@@ -222,6 +242,10 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
         return text;
     }
 
+    if (StandardStreams::WasClosed(STDIN_FILENO)) {
+        problem = QStringLiteral("standard input is closed: give the text on standard input or a document with --file.");
+        return {};
+    }
     if (::isatty(STDIN_FILENO) == 1)
         std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
     QFile input;
