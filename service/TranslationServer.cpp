@@ -53,13 +53,17 @@ struct Request {
     const char* contentType = kTextType;
 };
 
-MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type)
+// allowed: the methods a path answers, for a 405
+MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type,
+                 const char* allowed = nullptr)
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    if (allowed)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allowed);
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
     return queued;
@@ -121,13 +125,21 @@ struct TranslationServer::Impl {
             request->connection = handle;
             *context = request;
             const std::string path = url;
-            if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 && path == "/pairs") {
+            const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
+            if (path == "/pairs") {
                 request->stage = Request::Stage::Answered;
-                return queue(handle, 200, pairsJson, "application/json");
+                // the daemon leaves the body out of the answer to HEAD
+                if (is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD))
+                    return queue(handle, 200, pairsJson, "application/json");
+                return queue(handle, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
             }
-            if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0 || path != "/translate") {
+            if (path != "/translate") {
                 request->stage = Request::Stage::Answered;
                 return queue(handle, 404, "Not found.", kTextType);
+            }
+            if (!is(MHD_HTTP_METHOD_POST)) {
+                request->stage = Request::Stage::Answered;
+                return queue(handle, 405, "Translations are asked for with POST.", kTextType, "POST");
             }
             request->translate = true;
             const char* length = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
