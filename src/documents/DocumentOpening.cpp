@@ -135,6 +135,12 @@ void DocumentOpening::Finish(const QString& path, const QString& status)
     m_dialog.FileName = path;
 }
 
+void DocumentOpening::Fail(const QString& path, const QString& problem)
+{
+    Report(problem);
+    Finish(path, IdleStatus);
+}
+
 bool DocumentOpening::Accept(const QString& path)
 {
     if (m_busy)
@@ -152,9 +158,8 @@ bool DocumentOpening::Accept(const QString& path)
     // nothing is fetched or run for a name that holds no readable file
     const QString unreadable = Unreadable(path);
     if (!unreadable.isEmpty()) {
-        Report(QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
-                                       : QStringLiteral("Failed to open ") + path);
-        Finish(path, IdleStatus);
+        Fail(path, QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
+                                           : QStringLiteral("Failed to open ") + path);
         return true;
     }
 
@@ -163,8 +168,7 @@ bool DocumentOpening::Accept(const QString& path)
         converted.kind = Converted::Kind::File;
         converted.file = path;
     } else {
-        bool cancelled = false;
-        const QString converter = ObtainConverter(tag, data, cancelled);
+        const QString converter = ObtainConverter(tag, data);
         if (converter.isEmpty()) {
             m_dialog.FileName = path;
             return true;
@@ -176,14 +180,12 @@ bool DocumentOpening::Accept(const QString& path)
 
     if (converted.kind == Converted::Kind::Failed) {
         RemoveEntry(data, WorkFileName);
-        Report(converted.problem);
-        Finish(path, IdleStatus);
+        Fail(path, converted.problem);
         return true;
     }
     if (converted.kind == Converted::Kind::File) {
         if (!QFileInfo(converted.file).isFile()) {
-            Report(QStringLiteral("Failed to open ") + path);
-            Finish(path, IdleStatus);
+            Fail(path, QStringLiteral("Failed to open ") + path);
             return true;
         }
         const auto place = [this](QTextDocument& document, const QString& text) { PlaceText(document, text); };
@@ -203,8 +205,7 @@ bool DocumentOpening::Accept(const QString& path)
         }
         RemoveEntry(data, WorkFileName);
         if (!loaded.ok) {
-            Report(loaded.error);
-            Finish(path, IdleStatus);
+            Fail(path, loaded.error);
             return true;
         }
     } else {
@@ -216,14 +217,13 @@ bool DocumentOpening::Accept(const QString& path)
     return true;
 }
 
-QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data, bool& cancelled)
+QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data)
 {
     const QString name = ConverterName(tag);
     QString converter = Folders::FindEntry(data, name);
     if (converter.isEmpty()) {
         const QString address = Site::Address(name);
         const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, data);
-        cancelled = fetched.cancelled;
         if (!fetched.ok) {
             if (!fetched.cancelled)
                 Report(QStringLiteral("The converter for this kind of document could not be fetched from %1.\n%2")

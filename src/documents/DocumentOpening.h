@@ -58,9 +58,11 @@ private:
     Converted Convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
     Converted ConvertPage(const QString& converter, const QString& path);
     Converted ConvertWord(const QString& converter, const QString& data);
-    QString ObtainConverter(const QString& tag, const QString& data, bool& cancelled);
+    QString ObtainConverter(const QString& tag, const QString& data);
     void Report(const QString& text);
     void Finish(const QString& path, const QString& status);
+    // The open ends without loading: the user is told why and the pane keeps its text.
+    void Fail(const QString& path, const QString& problem);
     void PlaceText(QTextDocument& document, const QString& text);
 
     Pane m_source;
