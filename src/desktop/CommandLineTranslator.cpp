@@ -334,8 +334,7 @@ int CommandLineTranslator::Translate()
         const QString refusal = translation.Run(text, source, target);
         progress.clear();
         if (!refusal.isEmpty()) {
-            // the window's wording, without the prefix its message boxes carry
-            complain(refusal.startsWith(QLatin1String("ERROR: ")) ? refusal.mid(7) : refusal);
+            complain(refusal);
             return CommandLine::Misuse;
         }
         write("\n");
