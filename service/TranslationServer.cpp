@@ -89,6 +89,9 @@ struct TranslationServer::Impl {
 
     // the reading thread's own bookkeeping
     std::set<Connection*> connections;
+    // At its connection limit the daemon stops watching for new connections and starts
+    // again only at the beginning of a later run, which nothing may come to cause.
+    bool listenPaused = false;
 
     std::mutex jobsMutex;
     std::condition_variable jobsReady;
@@ -224,6 +227,8 @@ struct TranslationServer::Impl {
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
             auto* c = new Connection{handle, true, nextDeadline()};
             connections.insert(c);
+            if (connections.size() >= options.maxConnections)
+                listenPaused = true;
             *socketContext = c;
             // replies go out at once instead of waiting on the client's delayed acknowledgement
             if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
@@ -412,6 +417,10 @@ bool TranslationServer::run()
         uint64_t drained = 0;
         [[maybe_unused]] const ssize_t n = ::read(m->wakeFd, &drained, sizeof drained);
         MHD_run(m->daemon);
+        if (m->listenPaused && m->connections.size() < m->options.maxConnections) {
+            m->listenPaused = false;
+            MHD_run(m->daemon);
+        }
     }
 
     // requests still waiting for a worker are answered at once; those being
