@@ -16,7 +16,6 @@
 #include "WindowSettings.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -60,6 +59,23 @@ void write(const QByteArray& bytes)
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
         || std::fflush(stdout) != 0)
         throw OutputFailed{errno};
+}
+
+// Reads standard input to its end, or until it holds more than `limit` bytes; a pipe
+// hands its text over a piece at a time. Returns 0, or the error number of a failed read.
+int ReadStandardInput(qint64 limit, QByteArray& bytes)
+{
+    char buffer[65536];
+    while (bytes.size() <= limit) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got == 0)
+            return 0;
+        if (got < 0 && errno != EINTR)
+            return errno;
+        if (got > 0)
+            bytes.append(buffer, got);
+    }
+    return 0;
 }
 
 // The run's status line on standard error, one line rewritten in place; only
@@ -248,16 +264,15 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
     }
     if (::isatty(STDIN_FILENO) == 1)
         std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
     const QString what = QStringLiteral("standard input");
-    const QByteArray bytes = input.read(TextInput::Limit + 1);
-    if (bytes.size() > TextInput::Limit) {
-        problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
+    QByteArray bytes;
+    const int error = ReadStandardInput(TextInput::Limit, bytes);
+    if (error != 0) {
+        problem = QStringLiteral("cannot read %1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
         return {};
     }
-    if (input.error() != QFileDevice::NoError) {
-        problem = QStringLiteral("cannot read %1: %2").arg(what, input.errorString());
+    if (bytes.size() > TextInput::Limit) {
+        problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
         return {};
     }
     QString text = TextInput::Decode(bytes, what, problem);

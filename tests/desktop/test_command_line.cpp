@@ -108,6 +108,8 @@ void TestCommandLine::writesWhatTheWindowShows_data()
     const QString samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/");
     // standard input against text pasted into the pane; a document against File > Open
     QTest::newRow("standard input") << QString() << SampleText().toUtf8();
+    // more than a pipe holds at once: the program gets it a piece at a time
+    QTest::newRow("standard input longer than a pipe") << QString() << SampleText().repeated(12).toUtf8();
     QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(SampleText().toUtf8() + "\n");
     QTest::newRow("Latin-1 text file") << QStringLiteral("latin.txt")
                                        << QByteArray("The caf\xe9 is open.\r\nThe house is big.\r\n");
