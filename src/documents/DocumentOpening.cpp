@@ -254,9 +254,12 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
     if (tag == QLatin1String("htm"))
         return ConvertPage(converter, path);
     if (tag == QLatin1String("pdf")) {
-        Converted converted;
-        converted.kind = Converted::Kind::File;
-        converted.file = data + u'/' + WorkFileName;
+        // istmp.txt in a folder of this open's own: another open of a PDF at the same time
+        // (another window, the command line) neither removes it nor puts its text there
+        Converted converted = Scratch(path);
+        if (converted.kind == Converted::Kind::Failed)
+            return converted;
+        converted.file = converted.scratch->filePath(WorkFileName);
         const Shell::Outcome outcome =
             Shell::Run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
         if (!Succeeded(outcome))
@@ -297,18 +300,26 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
     return converted;
 }
 
+DocumentOpening::Converted DocumentOpening::Scratch(const QString& path)
+{
+    Converted converted;
+    converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-open-XXXXXX"));
+    if (!converted.scratch->isValid())
+        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
+                                      .arg(path, converted.scratch->errorString()));
+    converted.kind = Converted::Kind::File;
+    return converted;
+}
+
 DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter, const QString& path)
 {
     // The converter writes its text beside the page it reads; it reads a private copy, so a
     // .txt file the user keeps beside the page is never replaced.
-    Converted converted;
-    converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-page-XXXXXX"));
-    if (!converted.scratch->isValid())
-        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
-                                      .arg(path, converted.scratch->errorString()));
+    Converted converted = Scratch(path);
+    if (converted.kind == Converted::Kind::Failed)
+        return converted;
     const QString suffix = QFileInfo(path).suffix();
     const QString copy = converted.scratch->filePath(QStringLiteral("page.") + (suffix.isEmpty() ? QStringLiteral("htm") : suffix));
-    converted.kind = Converted::Kind::File;
     converted.file = converted.scratch->filePath(QStringLiteral("page.txt"));
     if (!QFile::copy(path, copy))
         return converted;  // the page cannot be read: "Failed to open"

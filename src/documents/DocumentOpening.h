@@ -56,6 +56,8 @@ private:
     struct Converted;
 
     Converted Convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
+    // A converter's private folder, removed once its text is loaded.
+    static Converted Scratch(const QString& path);
     Converted ConvertPage(const QString& converter, const QString& path);
     Converted ConvertWord(const QString& converter, const QString& data);
     QString ObtainConverter(const QString& tag, const QString& data);

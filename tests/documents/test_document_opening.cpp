@@ -36,6 +36,7 @@ private slots:
     void opensEachKind();
     void failuresLeaveThePaneAsItWas_data();
     void failuresLeaveThePaneAsItWas();
+    void aPdfsTextIsItsOwn();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
 
@@ -267,6 +268,20 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     if (!idle)
         QVERIFY(!QFileInfo(data() + '/' + DocumentOpening::ConverterName(tag)).isFile());
     QVERIFY(!QFile::exists(data() + "/istmp.txt"));
+}
+
+void DocumentOpeningTest::aPdfsTextIsItsOwn()
+{
+    // Another open at the same time (another window, the command line) has its istmp.txt in
+    // the data folder, here one that cannot be removed: the PDF's text takes a way of its own.
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    QDir().mkpath(data() + "/istmp.txt/another open");
+    ScriptedPrompts prompts;
+    TForm1 form;
+    open(form, prompts, sample("report.pdf", "report.pdf"));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Footnote text here."));
+    QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
 void DocumentOpeningTest::hostilePathsAndDroppedFiles()
