@@ -53,13 +53,17 @@ struct Request {
     const char* contentType = kTextType;
 };
 
-MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type)
+// allowed: the methods a path answers, for a 405
+MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type,
+                 const char* allowed = nullptr)
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    if (allowed)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allowed);
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
     return queued;
@@ -85,6 +89,9 @@ struct TranslationServer::Impl {
 
     // the reading thread's own bookkeeping
     std::set<Connection*> connections;
+    // At its connection limit the daemon stops watching for new connections and starts
+    // again only at the beginning of a later run, which nothing may come to cause.
+    bool listenPaused = false;
 
     std::mutex jobsMutex;
     std::condition_variable jobsReady;
@@ -121,13 +128,21 @@ struct TranslationServer::Impl {
             request->connection = handle;
             *context = request;
             const std::string path = url;
-            if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 && path == "/pairs") {
+            const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
+            if (path == "/pairs") {
                 request->stage = Request::Stage::Answered;
-                return queue(handle, 200, pairsJson, "application/json");
+                // the daemon leaves the body out of the answer to HEAD
+                if (is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD))
+                    return queue(handle, 200, pairsJson, "application/json");
+                return queue(handle, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
             }
-            if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0 || path != "/translate") {
+            if (path != "/translate") {
                 request->stage = Request::Stage::Answered;
                 return queue(handle, 404, "Not found.", kTextType);
+            }
+            if (!is(MHD_HTTP_METHOD_POST)) {
+                request->stage = Request::Stage::Answered;
+                return queue(handle, 405, "Translations are asked for with POST.", kTextType, "POST");
             }
             request->translate = true;
             const char* length = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -212,6 +227,8 @@ struct TranslationServer::Impl {
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
             auto* c = new Connection{handle, true, nextDeadline()};
             connections.insert(c);
+            if (connections.size() >= options.maxConnections)
+                listenPaused = true;
             *socketContext = c;
             // replies go out at once instead of waiting on the client's delayed acknowledgement
             if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
@@ -400,6 +417,10 @@ bool TranslationServer::run()
         uint64_t drained = 0;
         [[maybe_unused]] const ssize_t n = ::read(m->wakeFd, &drained, sizeof drained);
         MHD_run(m->daemon);
+        if (m->listenPaused && m->connections.size() < m->options.maxConnections) {
+            m->listenPaused = false;
+            MHD_run(m->daemon);
+        }
     }
 
     // requests still waiting for a worker are answered at once; those being

@@ -1,10 +1,11 @@
 // linguaro-service: the built-in translation service.
 //   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
-//                    [--request-timeout SECONDS] [--idle-timeout SECONDS]
+//                    [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
 // --timeout: how long one translation may take (default 120).
 // --parallel: engine chains per pair that share a long request (default 1).
 // --request-timeout: how long a client may take to send a request (default 30).
 // --idle-timeout: a pair's engine programs unused this long are stopped (default 600).
+// --max-connections: connections served at once; later ones wait to be taken (default 256).
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
 // port) and prints "listening on http://H:P/translate" once it accepts.
 
@@ -32,7 +33,7 @@ bool parseNumber(const char* text, int low, int high, int& value)
 int usage()
 {
     std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]"
-                 " [--request-timeout SECONDS] [--idle-timeout SECONDS]\n";
+                 " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]\n";
     return 2;
 }
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
             return usage();
         const char* value = argv[++i];
         int seconds = 0;
+        int connections = 0;
         if (arg == "--host")
             host = value;
         else if (arg == "--port" && parseNumber(value, 0, 65535, port))
@@ -64,6 +66,8 @@ int main(int argc, char** argv)
             serverOptions.requestTimeout = std::chrono::seconds(seconds);
         else if (arg == "--idle-timeout" && parseNumber(value, 1, 86400, seconds))
             options.idleTimeout = std::chrono::seconds(seconds);
+        else if (arg == "--max-connections" && parseNumber(value, 1, 65536, connections))
+            serverOptions.maxConnections = static_cast<unsigned>(connections);
         else
             return usage();
     }

@@ -3,12 +3,14 @@
 #include "CommandLine.h"
 #include "CommandLineTranslator.h"
 #include "DisplayPlatform.h"
+#include "StandardStreams.h"
 #include "TranslatorMain.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    StandardStreams::Guard();
     // the command line's own work needs no window, no display and no session bus
     const CommandLine commandLine(CommandLine::Arguments(argc, argv));
     if (!commandLine.needsWindow())

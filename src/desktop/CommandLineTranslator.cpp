@@ -8,6 +8,7 @@
 #include "ServiceExchange.h"
 #include "ServiceLauncher.h"
 #include "ServicePairs.h"
+#include "StandardStreams.h"
 #include "TTransfer.h"
 #include "TextInput.h"
 #include "TextTranslation.h"
@@ -15,8 +16,6 @@
 #include "WindowSettings.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -37,6 +36,19 @@ void print(const QString& text)
     std::fputs(text.toUtf8().constData(), stdout);
 }
 
+// The exit code once everything printed is out: a failed write is a failure.
+int Flushed()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return CommandLine::Success;
+    // an earlier write that failed left no reason behind
+    complain(errno != 0 ? QStringLiteral("could not write to standard output: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)))
+                        : QStringLiteral("could not write to standard output."));
+    return CommandLine::Failure;
+}
+
 // Writing standard output failed (a closed pipe, a full disk).
 struct OutputFailed {
     int error;
@@ -47,6 +59,23 @@ void write(const QByteArray& bytes)
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
         || std::fflush(stdout) != 0)
         throw OutputFailed{errno};
+}
+
+// Reads standard input to its end, or until it holds more than `limit` bytes; a pipe
+// hands its text over a piece at a time. Returns 0, or the error number of a failed read.
+int ReadStandardInput(qint64 limit, QByteArray& bytes)
+{
+    char buffer[65536];
+    while (bytes.size() <= limit) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got == 0)
+            return 0;
+        if (got < 0 && errno != EINTR)
+            return errno;
+        if (got > 0)
+            bytes.append(buffer, got);
+    }
+    return 0;
 }
 
 // The run's status line on standard error, one line rewritten in place; only
@@ -128,13 +157,17 @@ int CommandLineTranslator::Run()
 {
     // a reader that went away shows as a failed write, not as a sudden end
     std::signal(SIGPIPE, SIG_IGN);
+    if (m_commandLine.mode() != CommandLine::Mode::Invalid && StandardStreams::WasClosed(STDOUT_FILENO)) {
+        complain(QStringLiteral("standard output is closed: there is nowhere to write to."));
+        return CommandLine::Failure;
+    }
     switch (m_commandLine.mode()) {
     case CommandLine::Mode::Help:
         print(m_commandLine.helpText());
-        return CommandLine::Success;
+        return Flushed();
     case CommandLine::Mode::Version:
         print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
-        return CommandLine::Success;
+        return Flushed();
     case CommandLine::Mode::Invalid:
         complain(m_commandLine.error());
         std::fputs("Try 'linguaro --help' for the options.\n", stderr);
@@ -157,7 +190,9 @@ int CommandLineTranslator::ListLanguages()
         list += QStringLiteral("  %1 %2\n").arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6),
                                                  LanguageTable::DisplayName(i));
     print(list);
-    std::fflush(stdout);
+    // a reader that went away needs no pairs, and the service is not started for it
+    if (Flushed() != CommandLine::Success)
+        return CommandLine::Failure;
 
     const WindowSettings settings = StoredSettings();
     ServiceClient client;
@@ -188,7 +223,7 @@ int CommandLineTranslator::ListLanguages()
     if (pairs.isEmpty())
         list += QStringLiteral("  none: the service has no language pairs installed\n");
     print(list);
-    return std::fflush(stdout) == 0 ? CommandLine::Success : CommandLine::Failure;
+    return Flushed();
 }
 
 int CommandLineTranslator::Position(const QString& given, int stored, const char* option)
@@ -212,12 +247,9 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
     exitCode = CommandLine::Misuse;
     const QString path = m_commandLine.file();
     if (!path.isEmpty()) {
-        const QFileInfo file(path);
-        if (!file.isFile() || !file.isReadable()) {
-            problem = QStringLiteral("cannot read %1: %2")
-                          .arg(path, !file.exists() ? QStringLiteral("no such file")
-                                                    : file.isDir() ? QStringLiteral("it is a folder")
-                                                                   : QStringLiteral("permission denied"));
+        const QString unreadable = DocumentOpening::Unreadable(path);
+        if (!unreadable.isEmpty()) {
+            problem = QStringLiteral("cannot read %1: %2").arg(path, unreadable);
             return {};
         }
         const QString text = DocumentText(path, problem);
@@ -226,18 +258,21 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
         return text;
     }
 
-    if (::isatty(STDIN_FILENO) == 1)
-        std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
-    const QString what = QStringLiteral("standard input");
-    const QByteArray bytes = input.read(TextInput::Limit + 1);
-    if (bytes.size() > TextInput::Limit) {
-        problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
+    if (StandardStreams::WasClosed(STDIN_FILENO)) {
+        problem = QStringLiteral("standard input is closed: give the text on standard input or a document with --file.");
         return {};
     }
-    if (input.error() != QFileDevice::NoError) {
-        problem = QStringLiteral("cannot read %1: %2").arg(what, input.errorString());
+    if (::isatty(STDIN_FILENO) == 1)
+        std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
+    const QString what = QStringLiteral("standard input");
+    QByteArray bytes;
+    const int error = ReadStandardInput(TextInput::Limit, bytes);
+    if (error != 0) {
+        problem = QStringLiteral("cannot read %1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
+        return {};
+    }
+    if (bytes.size() > TextInput::Limit) {
+        problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
         return {};
     }
     QString text = TextInput::Decode(bytes, what, problem);
@@ -314,8 +349,7 @@ int CommandLineTranslator::Translate()
         const QString refusal = translation.Run(text, source, target);
         progress.clear();
         if (!refusal.isEmpty()) {
-            // the window's wording, without the prefix its message boxes carry
-            complain(refusal.startsWith(QLatin1String("ERROR: ")) ? refusal.mid(7) : refusal);
+            complain(refusal);
             return CommandLine::Misuse;
         }
         write("\n");

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const QString DocumentOpening::ConverterSuffix = QStringLiteral("-extract");
 const QString DocumentOpening::WorkFileName = QStringLiteral("istmp.txt");
@@ -98,6 +102,27 @@ int DocumentOpening::HeaderLines(const QString& tag)
     return 0;
 }
 
+QString DocumentOpening::Unreadable(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("no such file")
+                                                   : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("it is a folder");
+    // reading a pipe waits for a writer that may never come, and a device may never end
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return QStringLiteral("it is a device, not a file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("it is not a file");
+    if (::access(name.constData(), R_OK) != 0)
+        return QStringLiteral("permission denied");
+    return {};
+}
+
 void DocumentOpening::Report(const QString& text)
 {
     UserPrompts::instance().message(text, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
@@ -108,6 +133,12 @@ void DocumentOpening::Finish(const QString& path, const QString& status)
     m_status(status, false);
     // the next Open dialog starts at the chosen document, not at a converter's output
     m_dialog.FileName = path;
+}
+
+void DocumentOpening::Fail(const QString& path, const QString& problem)
+{
+    Report(problem);
+    Finish(path, IdleStatus);
 }
 
 bool DocumentOpening::Accept(const QString& path)
@@ -124,13 +155,20 @@ bool DocumentOpening::Accept(const QString& path)
     const QString tag = FormatTag(path);
     RemoveEntry(data, WorkFileName);
 
+    // nothing is fetched or run for a name that holds no readable file
+    const QString unreadable = Unreadable(path);
+    if (!unreadable.isEmpty()) {
+        Fail(path, QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
+                                           : QStringLiteral("Failed to open ") + path);
+        return true;
+    }
+
     Converted converted;
     if (tag.isEmpty()) {
         converted.kind = Converted::Kind::File;
         converted.file = path;
     } else {
-        bool cancelled = false;
-        const QString converter = ObtainConverter(tag, data, cancelled);
+        const QString converter = ObtainConverter(tag, data);
         if (converter.isEmpty()) {
             m_dialog.FileName = path;
             return true;
@@ -142,14 +180,12 @@ bool DocumentOpening::Accept(const QString& path)
 
     if (converted.kind == Converted::Kind::Failed) {
         RemoveEntry(data, WorkFileName);
-        Report(converted.problem);
-        Finish(path, IdleStatus);
+        Fail(path, converted.problem);
         return true;
     }
     if (converted.kind == Converted::Kind::File) {
         if (!QFileInfo(converted.file).isFile()) {
-            Report(QStringLiteral("Failed to open ") + path);
-            Finish(path, IdleStatus);
+            Fail(path, QStringLiteral("Failed to open ") + path);
             return true;
         }
         const auto place = [this](QTextDocument& document, const QString& text) { PlaceText(document, text); };
@@ -169,8 +205,7 @@ bool DocumentOpening::Accept(const QString& path)
         }
         RemoveEntry(data, WorkFileName);
         if (!loaded.ok) {
-            Report(loaded.error);
-            Finish(path, IdleStatus);
+            Fail(path, loaded.error);
             return true;
         }
     } else {
@@ -182,14 +217,13 @@ bool DocumentOpening::Accept(const QString& path)
     return true;
 }
 
-QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data, bool& cancelled)
+QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data)
 {
     const QString name = ConverterName(tag);
     QString converter = Folders::FindEntry(data, name);
     if (converter.isEmpty()) {
         const QString address = Site::Address(name);
         const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, data);
-        cancelled = fetched.cancelled;
         if (!fetched.ok) {
             if (!fetched.cancelled)
                 Report(QStringLiteral("The converter for this kind of document could not be fetched from %1.\n%2")
@@ -200,7 +234,12 @@ QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data
     }
     if (!converter.isEmpty() && !Shell::IsProgramFile(converter)) {
         // not a program (a damaged download): it goes, so the next open fetches it afresh
-        QFile::remove(converter);
+        if (!QFile::remove(converter)) {
+            Report(QStringLiteral("The converter %1 is not a program and could not be removed; remove it to have "
+                                  "it fetched anew.")
+                       .arg(converter));
+            return {};
+        }
         Report(QStringLiteral("The converter %1 was damaged and has been removed; open the document again "
                               "to fetch it anew.")
                    .arg(converter));
@@ -215,9 +254,12 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
     if (tag == QLatin1String("htm"))
         return ConvertPage(converter, path);
     if (tag == QLatin1String("pdf")) {
-        Converted converted;
-        converted.kind = Converted::Kind::File;
-        converted.file = data + u'/' + WorkFileName;
+        // istmp.txt in a folder of this open's own: another open of a PDF at the same time
+        // (another window, the command line) neither removes it nor puts its text there
+        Converted converted = Scratch(path);
+        if (converted.kind == Converted::Kind::Failed)
+            return converted;
+        converted.file = converted.scratch->filePath(WorkFileName);
         const Shell::Outcome outcome =
             Shell::Run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
         if (!Succeeded(outcome))
@@ -258,18 +300,26 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
     return converted;
 }
 
+DocumentOpening::Converted DocumentOpening::Scratch(const QString& path)
+{
+    Converted converted;
+    converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-open-XXXXXX"));
+    if (!converted.scratch->isValid())
+        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
+                                      .arg(path, converted.scratch->errorString()));
+    converted.kind = Converted::Kind::File;
+    return converted;
+}
+
 DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter, const QString& path)
 {
     // The converter writes its text beside the page it reads; it reads a private copy, so a
     // .txt file the user keeps beside the page is never replaced.
-    Converted converted;
-    converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-page-XXXXXX"));
-    if (!converted.scratch->isValid())
-        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
-                                      .arg(path, converted.scratch->errorString()));
+    Converted converted = Scratch(path);
+    if (converted.kind == Converted::Kind::Failed)
+        return converted;
     const QString suffix = QFileInfo(path).suffix();
     const QString copy = converted.scratch->filePath(QStringLiteral("page.") + (suffix.isEmpty() ? QStringLiteral("htm") : suffix));
-    converted.kind = Converted::Kind::File;
     converted.file = converted.scratch->filePath(QStringLiteral("page.txt"));
     if (!QFile::copy(path, copy))
         return converted;  // the page cannot be read: "Failed to open"

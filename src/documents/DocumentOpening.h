@@ -48,16 +48,23 @@ public:
     static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
     // Lines of a converter's output before the document's text.
     static int HeaderLines(const QString& tag);
+    // Why `path` cannot be read as a document ("no such file", "it is a named pipe"...), or
+    // empty when it can. Links are followed.
+    static QString Unreadable(const QString& path);
 
 private:
     struct Converted;
 
     Converted Convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
+    // A converter's private folder, removed once its text is loaded.
+    static Converted Scratch(const QString& path);
     Converted ConvertPage(const QString& converter, const QString& path);
     Converted ConvertWord(const QString& converter, const QString& data);
-    QString ObtainConverter(const QString& tag, const QString& data, bool& cancelled);
+    QString ObtainConverter(const QString& tag, const QString& data);
     void Report(const QString& text);
     void Finish(const QString& path, const QString& status);
+    // The open ends without loading: the user is told why and the pane keeps its text.
+    void Fail(const QString& path, const QString& problem);
     void PlaceText(QTextDocument& document, const QString& text);
 
     Pane m_source;

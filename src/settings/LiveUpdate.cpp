@@ -10,8 +10,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QUrl>
 
+#include <limits>
 #include <stdexcept>
 
 const QString LiveUpdate::FolderName = QStringLiteral("Linguaro Translator");
@@ -48,6 +50,12 @@ LiveUpdate::VersionFile LiveUpdate::ReadVersionFile(const QString& path)
     read.installer = lines.value(1).trimmed();
     bool number = false;
     read.version = first.toInt(&number);
+    if (!number) {
+        // a version number too long to count is still a number: newer, or older, than any
+        static const QRegularExpression longNumber(QStringLiteral("^[+-]?[0-9]+$"));
+        number = longNumber.match(first).hasMatch();
+        read.version = first.startsWith(u'-') ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    }
     read.ok = number;
     if (!number)
         read.problem = QStringLiteral("The version file from the site is not readable: its first line \"%1\" is "

@@ -20,8 +20,9 @@ const char* const FormContentType = "Content-Type: application/x-www-form-urlenc
 constexpr int DefaultConnectSeconds = 15;
 constexpr int DefaultStallSeconds = 60;
 constexpr qsizetype DefaultReplyLimit = qsizetype(64) * 1024 * 1024;
-// how much of an error page the user gets to read
-constexpr qsizetype ServiceMessageLimit = 300;
+// how much of an error page the user gets to read: enough for the service's whole account
+// of what each of two languages can be translated into and from
+constexpr qsizetype ServiceMessageLimit = 2000;
 
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }

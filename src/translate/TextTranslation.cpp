@@ -26,7 +26,11 @@ public:
     int targetPosition() override { return m_target; }
     QString sourceDisplayName() override { return LanguageTable::DisplayName(m_source); }
     QString targetDisplayName() override { return LanguageTable::DisplayName(m_target); }
-    void showMessage(const QString& text) override { refusal = text; }
+    // the window's wording, without the prefix its message boxes carry
+    void showMessage(const QString& text) override
+    {
+        refusal = text.startsWith(QLatin1String("ERROR: ")) ? text.mid(7) : text;
+    }
     void setStatus(const QString& text, bool) override
     {
         if (m_owner.status)

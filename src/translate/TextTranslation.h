@@ -26,8 +26,8 @@ public:
 
     // Translates `text` from the list position `source` to `target`. Returns
     // the message of a refusal (nothing to translate, a language missing or
-    // the same on both sides), empty once every chunk is translated. A failed
-    // exchange throws ServiceError.
+    // the same on both sides) in the window's words without its "ERROR: ",
+    // empty once every chunk is translated. A failed exchange throws ServiceError.
     QString Run(const QString& text, int source, int target);
 
     // Runs and returns the whole translation as the target pane would hold it,

@@ -12,6 +12,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString Program = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro");
@@ -74,10 +76,14 @@ private:
         return environment;
     }
 
-    Outcome run(const QStringList& arguments, const QByteArray& input, const QProcessEnvironment& environment) const
+    // closed: a standard stream (0, 1) the program starts without, or -1
+    Outcome run(const QStringList& arguments, const QByteArray& input, const QProcessEnvironment& environment,
+                int closed = -1) const
     {
         QProcess program;
         program.setProcessEnvironment(environment);
+        if (closed >= 0)
+            program.setChildProcessModifier([closed] { ::close(closed); });
         program.start(Program, arguments);
         Outcome outcome;
         if (!program.waitForStarted(10000))
@@ -102,6 +108,8 @@ void TestCommandLine::writesWhatTheWindowShows_data()
     const QString samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/");
     // standard input against text pasted into the pane; a document against File > Open
     QTest::newRow("standard input") << QString() << SampleText().toUtf8();
+    // more than a pipe holds at once: the program gets it a piece at a time
+    QTest::newRow("standard input longer than a pipe") << QString() << SampleText().repeated(12).toUtf8();
     QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(SampleText().toUtf8() + "\n");
     QTest::newRow("Latin-1 text file") << QStringLiteral("latin.txt")
                                        << QByteArray("The caf\xe9 is open.\r\nThe house is big.\r\n");
@@ -158,32 +166,38 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
     QTest::addColumn<bool>("serviceReachable");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("closed");  // a standard stream the program starts without, or -1
 
     const QStringList spanish{"--from", "en", "--to", "es"};
     QTest::newRow("unknown code") << QStringList{"--from", "xx", "--to", "es"} << QByteArray("Hello") << true << 2
-                                  << "unknown language code 'xx' for --from";
+                                  << "unknown language code 'xx' for --from" << -1;
     QTest::newRow("the two Dutch entries") << QStringList{"-f", "nl", "-t", "Dutch"} << QByteArray("Hallo") << true
-                                           << 2 << "Source language is the same as the destination language!";
+                                           << 2 << "Source language is the same as the destination language!" << -1;
     QTest::newRow("binary input") << spanish << QByteArray("\x7f" "ELF\x02\x01\x00\x00", 8) << true << 2
-                                  << "binary data (a zero byte at offset 6)";
+                                  << "binary data (a zero byte at offset 6)" << -1;
     QTest::newRow("not UTF-8") << spanish << QByteArray("caf\xe9 au lait") << true << 2
-                               << "not UTF-8 text (byte 0xe9 at offset 3";
-    QTest::newRow("empty input") << spanish << QByteArray() << true << 2 << "Nothing to translate!";
+                               << "not UTF-8 text (byte 0xe9 at offset 3" << -1;
+    QTest::newRow("empty input") << spanish << QByteArray() << true << 2 << "Nothing to translate!" << -1;
     QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2
-                                    << "Unknown option 'frm'";
+                                    << "Unknown option 'frm'" << -1;
     QTest::newRow("missing file") << QStringList{"--to", "es", "--file", "/nonexistent/letter.txt"} << QByteArray()
-                                  << true << 2 << "cannot read /nonexistent/letter.txt: no such file";
+                                  << true << 2 << "cannot read /nonexistent/letter.txt: no such file" << -1;
     QTest::newRow("document no converter reads")
         << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/hostile/truncated.pdf"}
-        << QByteArray() << true << 1 << "could not be converted";
+        << QByteArray() << true << 1 << "could not be converted" << -1;
     QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
-                                              << true << 2 << "takes no other option";
+                                              << true << 2 << "takes no other option" << -1;
+    QTest::newRow("pair not installed") << QStringList{"--from", "en", "--to", "ro"} << QByteArray("Hello") << true
+                                        << 1 << "Romanian (ro) can be translated from: none." << -1;
     QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
-                                         << "Could not connect to the translation service at 127.0.0.1:";
+                                         << "Could not connect to the translation service at 127.0.0.1:" << -1;
     QTest::newRow("no display for the window") << QStringList{} << QByteArray() << true << 1
-                                               << "no display to open the window on";
+                                               << "no display to open the window on" << -1;
     QTest::newRow("pairs unreachable") << QStringList{"--list-languages"} << QByteArray() << false << 1
-                                       << "could not ask the translation service which pairs it reaches";
+                                       << "could not ask the translation service which pairs it reaches" << -1;
+    QTest::newRow("standard output closed") << QStringList{"--list-languages"} << QByteArray() << true << 1
+                                            << "standard output is closed" << 1;
+    QTest::newRow("standard input closed") << spanish << QByteArray() << true << 2 << "standard input is closed" << 0;
 }
 
 void TestCommandLine::failuresEndWithAMessageAndTheirCode()
@@ -193,9 +207,11 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode()
     QFETCH(bool, serviceReachable);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
+    QFETCH(int, closed);
 
-    const QString closed = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::Free());
-    const Outcome outcome = run(arguments, input, bareTerminal(serviceReachable ? m_service->endpoint() : closed));
+    const QString nowhere = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::Free());
+    const Outcome outcome =
+        run(arguments, input, bareTerminal(serviceReachable ? m_service->endpoint() : nowhere), closed);
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, exitCode);
     QVERIFY2(outcome.err.startsWith("linguaro: ") && QString::fromUtf8(outcome.err).contains(message),

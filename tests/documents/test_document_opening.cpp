@@ -22,6 +22,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
 const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents");
@@ -35,6 +37,7 @@ private slots:
     void opensEachKind();
     void failuresLeaveThePaneAsItWas_data();
     void failuresLeaveThePaneAsItWas();
+    void aPdfsTextIsItsOwn();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
 
@@ -200,6 +203,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
                                                 << "Cannot create folder " << true;
     QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
                                      << "did not finish within 1 seconds" << true;
+    QTest::newRow("a named pipe is never waited on") << "pipe.htm" << QString() << QByteArray() << "file"
+                                                     << "it is a named pipe, not a file" << true;
     QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
                                        << true;
     QTest::newRow("binary file named .txt") << "binary.txt" << QString() << QByteArray("ab\0cd", 5) << "file"
@@ -211,6 +216,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
                                          << "could not be fetched from http" << false;
     QTest::newRow("damaged converter in the data folder") << "damaged.pdf" << "report.pdf" << QByteArray() << "file"
                                                           << "was damaged and has been removed" << false;
+    QTest::newRow("a folder where a converter belongs") << "blocked.ppt" << "slides97.ppt" << QByteArray() << "file"
+                                                        << "is not a program and could not be removed" << false;
 }
 
 void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
@@ -227,6 +234,8 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
         write(data() + "/pdf-extract", "<html>404 Not Found</html>");
     if (name == "memo.doc")
         write(data() + "/WordText", "a file where the folder belongs");
+    if (name == "blocked.ppt")
+        QDir().mkpath(data() + "/ppt-extract/kept");
     if (name == "slow.xls")
         write(data() + "/xls-extract", "#!/bin/sh\nsleep 60\n");  // a converter that never ends
 
@@ -234,6 +243,9 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     if (name == "huge.log") {
         QFile huge(write(path, ""));
         QVERIFY(huge.resize(200LL * 1024 * 1024));
+    } else if (name == "pipe.htm") {
+        QDir().mkpath(QFileInfo(path).path());
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
     } else if (!sample.isEmpty()) {
         this->sample(sample, name);
     } else if (name != "absent.txt") {
@@ -256,8 +268,22 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     // nothing half-downloaded or damaged stays to be run next time
     const QString tag = DocumentOpening::FormatTag(name);
     if (!idle)
-        QVERIFY(!Folders::EntryExists(data(), DocumentOpening::ConverterName(tag)));
+        QVERIFY(!QFileInfo(data() + '/' + DocumentOpening::ConverterName(tag)).isFile());
     QVERIFY(!QFile::exists(data() + "/istmp.txt"));
+}
+
+void DocumentOpeningTest::aPdfsTextIsItsOwn()
+{
+    // Another open at the same time (another window, the command line) has its istmp.txt in
+    // the data folder, here one that cannot be removed: the PDF's text takes a way of its own.
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    QDir().mkpath(data() + "/istmp.txt/another open");
+    ScriptedPrompts prompts;
+    TForm1 form;
+    open(form, prompts, sample("report.pdf", "report.pdf"));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Footnote text here."));
+    QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
 void DocumentOpeningTest::hostilePathsAndDroppedFiles()

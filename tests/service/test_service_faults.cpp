@@ -156,7 +156,7 @@ protected:
     {
         // a refused upload is cut off: the sender must see an error, not die
         std::signal(SIGPIPE, SIG_IGN);
-        StartService({QStringLiteral("--request-timeout"), QStringLiteral("2")});
+        StartService({QStringLiteral("--request-timeout"), QStringLiteral("20")});
     }
 };
 
@@ -246,6 +246,28 @@ TEST_F(ServiceFaults, ARequestThatDoesNotArriveInTimeLosesItsConnection)
     EXPECT_TRUE(idle.closed());
     EXPECT_TRUE(trickling.closed());
     EXPECT_EQ(trickling.received().find("200 OK"), std::string::npos);
+}
+
+TEST_F(ServiceFaults, MoreIdleConnectionsThanItServesAtOnceDoNotLockItOut)
+{
+    // a service that serves eight connections at once, filled by idle ones: two more wait
+    // behind them, and a request behind those
+    ServiceProcess service({QStringLiteral("--request-timeout"), QStringLiteral("2"), QStringLiteral("--max-connections"),
+                            QStringLiteral("8")});
+    ASSERT_TRUE(service.running()) << service.startError().toStdString();
+    std::vector<std::unique_ptr<RawConnection>> idle;
+    for (int i = 0; i < 10; ++i) {
+        idle.push_back(std::make_unique<RawConnection>(service.port()));
+        ASSERT_TRUE(idle.back()->connected()) << i;
+    }
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(60, 0);
+    // served once the idle ones have lost their connections, and so is the next
+    for (int round = 0; round < 2; ++round) {
+        const auto res = client.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
+        ASSERT_TRUE(res) << round;
+        EXPECT_EQ(res->status, 200);
+    }
 }
 
 TEST_F(ServiceFaults, AnEngineProgramKilledMidRequestNeverGivesACutTranslation)

@@ -102,7 +102,9 @@ TEST_F(ServiceServer, UnreachablePairIsAnErrorNamingTheLanguages)
         translate(QStringLiteral("Hello"), "en", "ja");
         ADD_FAILURE() << "an unreachable pair was answered";
     } catch (const ServiceError& e) {
-        EXPECT_NE(std::string(e.what()).find("Japanese (ja)"), std::string::npos) << e.what();
+        // whole: what each language does reach is the part the user acts on
+        EXPECT_NE(std::string(e.what()).find("Japanese (ja) can be translated from: none."), std::string::npos)
+            << e.what();
     }
 }
 
@@ -140,6 +142,27 @@ TEST_F(ServiceServer, PairsListIsJson)
     }
     EXPECT_TRUE(direct);
     EXPECT_TRUE(pivot);
+
+    // HEAD asks what GET would answer; another method is told which ones the path takes
+    const auto head = client.Head("/pairs");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->get_header_value("Content-Type"), "application/json");
+    EXPECT_TRUE(head->body.empty());
+    struct Refused {
+        httplib::Result result;
+        const char* allowed;
+    };
+    for (const Refused& refused : {Refused{client.Get("/translate"), "POST"},
+                                   Refused{client.Put("/translate", "q=a", "text/plain"), "POST"},
+                                   Refused{client.Post("/pairs", "x", "text/plain"), "GET, HEAD"}}) {
+        ASSERT_TRUE(refused.result);
+        EXPECT_EQ(refused.result->status, 405);
+        EXPECT_EQ(refused.result->get_header_value("Allow"), refused.allowed);
+    }
+    const auto unknown = client.Get("/translate/x");
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->status, 404);
 }
 
 TEST_F(ServiceServer, ControlCharactersBetweenWordsSeparateThem)

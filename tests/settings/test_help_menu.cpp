@@ -106,6 +106,8 @@ void HelpMenuTest::update_data()
     const QString latest = "No update found. You are using the latest version.";
     QTest::newRow("620 is current") << "http" << QByteArray("620\r\nsetup.sh\r\n") << true << latest << "";
     QTest::newRow("the built site announces 620") << "built" << QByteArray() << true << latest << "";
+    QTest::newRow("a version too long to count, after a byte-order mark")
+        << "http" << QByteArray("\xef\xbb\xbf" "99999999999999999999\r\nsetup.sh\r\n") << true << question << "setup.sh";
     QTest::newRow("621, answered No") << "http" << QByteArray("621\nsetup.sh\n") << false << question << "";
     QTest::newRow("621, Yes, installer beside update.ini")
         << "http" << QByteArray("621\nsetup.sh\n") << true << question << "setup.sh";
