@@ -90,6 +90,23 @@ QString DocumentOpening::FormatTag(const QString& path)
         if (lower.contains(u'.' + QLatin1String(candidate)))
             tag = QLatin1String(candidate);
     }
+    if (!tag.isEmpty())
+        return tag;
+    // Templates are the same formats under other extensions. Only the file's own extension
+    // counts: a substring ".dot" would catch every path through a folder such as ".dotfiles".
+    static const struct {
+        const char* extension;
+        const char* tag;
+    } templates[] = {{"dot", "doc"}, {"dotx", "doc"}, {"dotm", "doc"}, {"xlt", "xls"}, {"xltx", "xls"},
+                     {"xltm", "xls"}, {"pot", "ppt"}, {"potx", "ppt"}, {"potm", "ppt"}};
+    const QString name = lower.section(u'/', -1);
+    if (!name.contains(u'.'))
+        return tag;
+    const QString extension = name.section(u'.', -1);
+    for (const auto& t : templates) {
+        if (extension == QLatin1String(t.extension))
+            return QLatin1String(t.tag);
+    }
     return tag;
 }
 

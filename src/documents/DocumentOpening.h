@@ -43,7 +43,8 @@ public:
     Shell::Limits ConverterLimits;
 
     // "doc", "xls", "ppt", "pdf", "htm" or empty: a lower-case substring test on the whole
-    // path in that order, a later hit replacing an earlier one.
+    // path in that order, a later hit replacing an earlier one; failing that, a template's
+    // extension (.dot, .xlt, .pot and their newer forms) gives the kind it is a template of.
     static QString FormatTag(const QString& path);
     static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
     // Lines of a converter's output before the document's text.

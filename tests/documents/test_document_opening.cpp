@@ -113,6 +113,7 @@ void DocumentOpeningTest::opensEachKind()
     write(docs + "/page.txt", "mine");
     write(docs + "/plain.txt", "caf\xc3\xa9 plain");
     write(docs + "/styled.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+    write(docs + "/.dotfiles/notes.txt", "plain notes");
     struct Case {
         QString sample;  // empty: a file written above
         QString name;
@@ -131,6 +132,11 @@ void DocumentOpeningTest::opensEachKind()
         {"page-cyrillic.htm", "page.htm", {"\u041d\u043e\u0432\u043e\u0441\u0442\u0438 \u0434\u043d\u044f"}, {}},
         {"page-greek.htm", "a.doc.htm", {"\u0391\u03bd\u03b1\u03ba\u03bf\u03af\u03bd\u03c9\u03c3\u03b7"}, word},
         {"report.pdf", "manual.pdf", {"Footnote text here."}, {}},
+        // templates are the formats they are templates of; a folder named .dotfiles makes no template
+        {"report-template.dot", "Memo.DOT", {"Quarterly report"}, word},
+        {"book-template.xlt", "form.xlt", {"Prices", "Total\t15.5"}, sheets},
+        {"slides97.ppt", "deck.pot", {"Annual meeting", "Second box"}, "^(3 slides|deck.pot)$"},
+        {{}, ".dotfiles/notes.txt", {"plain notes"}, {}},
         {{}, "plain.txt", {"caf\u00e9 plain"}, {}},
         {{}, "styled.rtf", {"bold text"}, {}},
     };
@@ -144,6 +150,7 @@ void DocumentOpeningTest::opensEachKind()
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
             QVERIFY2(pane.filter(QRegularExpression(c.header)).isEmpty(), qPrintable(c.name + ": " + pane.first()));
+        QVERIFY2(pane.filter(QRegularExpression("\\s$")).isEmpty(), qPrintable(c.name + ": a line ends in white space"));
         QCOMPARE(form.statusText(), path + " loaded.");
         QCOMPARE(form.OpenedFileName, path);
         // each Open dialog proposes the document chosen before, never a converter's output
