@@ -38,6 +38,8 @@ private slots:
     void failuresLeaveThePaneAsItWas_data();
     void failuresLeaveThePaneAsItWas();
     void aPdfsTextIsItsOwn();
+    void theWordConverterUnpacksWhole_data();
+    void theWordConverterUnpacksWhole();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
 
@@ -291,6 +293,54 @@ void DocumentOpeningTest::aPdfsTextIsItsOwn()
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Footnote text here."));
     QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
+}
+
+void DocumentOpeningTest::theWordConverterUnpacksWhole_data()
+{
+    // what stands at D/wordtext while this open unpacks the Word converter
+    QTest::addColumn<QString>("before");
+    QTest::newRow("another open unpacks at the same time") << "winner";
+    QTest::newRow("a link planted where the folder belongs") << "link";
+    QTest::newRow("a folder an earlier unpack left half done") << "half";
+}
+
+void DocumentOpeningTest::theWordConverterUnpacksWhole()
+{
+    QFETCH(QString, before);
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    const QString folder = data() + "/wordtext";
+    const QString outside = m_home->filePath("outside");
+    write(outside + "/kept", "not the converter's");
+    if (before == "winner") {
+        // the package in the data folder stands for two opens: while this one unpacks, the
+        // other completes its own folder first
+        write(data() + "/doc-extract", QString("#!/bin/sh\nset -e\n(mkdir ../wordtext && cd ../wordtext && "
+                                               "sh '%1/doc-extract' && touch first)\nexec sh '%1/doc-extract'\n")
+                                           .arg(Site)
+                                           .toUtf8());
+        QVERIFY(QFile::setPermissions(data() + "/doc-extract", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    } else if (before == "link") {
+        QDir().mkpath(data());
+        QVERIFY(QFile::link(outside, folder));
+    } else {
+        write(folder + "/wordtext", "cut short");
+        QVERIFY(QFile::link(outside + "/kept", folder + "/cp1250.txt"));
+    }
+
+    ScriptedPrompts prompts;
+    TForm1 form;
+    open(form, prompts, sample("report97.doc", "report.doc"));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(!QFileInfo(folder).isSymLink() && QFileInfo(folder).isDir());
+    QVERIFY(QFile::exists(folder + "/cp1252.txt") && QFile::exists(folder + "/wordtext"));
+    // the first complete folder stays; nothing was written through a link; no private folder is left
+    QCOMPARE(QFile::exists(folder + "/first"), before == "winner");
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept"});
+    QFile kept(outside + "/kept");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("not the converter's"));
+    QCOMPARE(QDir(data()).entryList({".wordtext*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
 void DocumentOpeningTest::hostilePathsAndDroppedFiles()
