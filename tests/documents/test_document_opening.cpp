@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace {
@@ -370,6 +371,27 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
     QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+
+    // a name written in Latin-1, not UTF-8, opens all the same
+    const QByteArray latin1 = QFile::encodeName(m_home->filePath("docs/")) + "Pr\xe9sentation.ppt";
+    QFile original(Samples + "/slides97.ppt");
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    FILE* copy = std::fopen(latin1.constData(), "wb");
+    QVERIFY(copy && std::fwrite(bytes.constData(), 1, bytes.size(), copy) == std::size_t(bytes.size()));
+    std::fclose(copy);
+    form.RichEdit1->setPlainText("before");
+    QMimeData latin1Mime;
+    latin1Mime.setUrls({QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
+    QDragEnterEvent latin1Enter(QPoint(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &latin1Enter);
+    QVERIFY(latin1Enter.isAccepted());
+    QDropEvent latin1Drop(QPointF(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &latin1Drop);
+    QTRY_VERIFY2(form.RichEdit1->toPlainText().split('\n').contains("Second box"),
+                 qPrintable(prompts.messages.join('|') + form.statusText()));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.statusText().endsWith(QString::fromUtf8("Pr\xef\xbf\xbdsentation.ppt loaded.")));
 }
 
 void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
