@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "LocalFileName.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 
@@ -113,7 +115,14 @@ bool CommandLine::windowCanOpen() const
 QStringList CommandLine::Arguments(int argc, char** argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        // a document's name in another encoding than UTF-8 still opens
+        const QByteArray argument(argv[i]);
+        const qsizetype equals = argument.indexOf('=');
+        if (equals > 0 && (argument.startsWith("--file=") || argument.startsWith("-file=")))
+            arguments << QString::fromLatin1(argument.first(equals + 1)) + LocalFileName::Reachable(argument.mid(equals + 1));
+        else
+            arguments << LocalFileName::Reachable(argument);
+    }
     return arguments;
 }

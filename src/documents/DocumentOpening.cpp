@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +90,23 @@ QString DocumentOpening::FormatTag(const QString& path)
     for (const char* candidate : {"doc", "xls", "ppt", "pdf", "htm"}) {
         if (lower.contains(u'.' + QLatin1String(candidate)))
             tag = QLatin1String(candidate);
+    }
+    if (!tag.isEmpty())
+        return tag;
+    // Templates are the same formats under other extensions. Only the file's own extension
+    // counts: a substring ".dot" would catch every path through a folder such as ".dotfiles".
+    static const struct {
+        const char* extension;
+        const char* tag;
+    } templates[] = {{"dot", "doc"}, {"dotx", "doc"}, {"dotm", "doc"}, {"xlt", "xls"}, {"xltx", "xls"},
+                     {"xltm", "xls"}, {"pot", "ppt"}, {"potx", "ppt"}, {"potm", "ppt"}};
+    const QString name = lower.section(u'/', -1);
+    if (!name.contains(u'.'))
+        return tag;
+    const QString extension = name.section(u'.', -1);
+    for (const auto& t : templates) {
+        if (extension == QLatin1String(t.extension))
+            return QLatin1String(t.tag);
     }
     return tag;
 }
@@ -337,21 +355,10 @@ DocumentOpening::Converted DocumentOpening::ConvertWord(const QString& converter
     QString folder = Folders::FindEntry(data, WordFolderName);
     if (folder.isEmpty())
         folder = data + u'/' + WordFolderName;
-    if (!Folders::EntryExists(folder, WordMarkerName)) {
-        if (!QDir().mkpath(folder))
-            return Converted::Failure(QStringLiteral("Cannot create folder %1").arg(folder));
-        // the package unpacks itself where it runs; a copy (or a link) left there earlier is replaced
-        const QString package = folder + u'/' + QFileInfo(converter).fileName();
-        QFile::remove(package);
-        if (!QFile::copy(converter, package))
-            return Converted::Failure(QStringLiteral("Cannot create file %1").arg(package));
-        const Shell::Outcome unpacked =
-            Shell::Run(package, {}, true, folder, ConverterLimits, Shell::Capture::Separate);
-        if (!Folders::EntryExists(folder, WordMarkerName))
-            return Converted::Failure(QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
-                                          .arg(folder, Succeeded(unpacked)
-                                                           ? QStringLiteral("The package left no converter there.")
-                                                           : Reason(unpacked)));
+    if (!IsUnpackedFolder(folder)) {
+        const QString problem = UnpackWord(converter, data, folder);
+        if (!problem.isEmpty())
+            return Converted::Failure(problem);
     }
     Converted converted;
     converted.kind = Converted::Kind::File;
@@ -361,4 +368,62 @@ DocumentOpening::Converted DocumentOpening::ConvertWord(const QString& converter
             QStringLiteral("The Word converter is missing from %1. Delete that folder to have it unpacked again.")
                 .arg(folder));
     return converted;
+}
+
+bool DocumentOpening::IsUnpackedFolder(const QString& folder)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && Folders::EntryExists(folder, WordMarkerName);
+}
+
+QString DocumentOpening::UnpackWord(const QString& converter, const QString& data, const QString& folder)
+{
+    const QByteArray target = QFile::encodeName(folder);
+    struct stat info {};
+    // a file of that name is the user's, not an unpack of ours to replace
+    if (::lstat(target.constData(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode))
+        return QStringLiteral("Cannot create folder %1").arg(folder);
+    if (!QDir().mkpath(data))
+        return QStringLiteral("Cannot create folder %1").arg(data);
+    // The package unpacks where it runs: here a private folder beside the final one, renamed
+    // into place whole once it is complete.
+    QTemporaryDir work(data + QStringLiteral("/.") + WordFolderName + QStringLiteral("-XXXXXX"));
+    if (!work.isValid())
+        return QStringLiteral("Cannot create a folder in %1. %2").arg(data, work.errorString());
+    const QString package = work.filePath(QFileInfo(converter).fileName());
+    if (!QFile::copy(converter, package))
+        return QStringLiteral("Cannot create file %1").arg(package);
+    const Shell::Outcome unpacked =
+        Shell::Run(package, {}, true, work.path(), ConverterLimits, Shell::Capture::Separate);
+    if (!Folders::EntryExists(work.path(), WordMarkerName))
+        return QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
+            .arg(folder, Succeeded(unpacked) ? QStringLiteral("The package left no converter there.")
+                                             : Reason(unpacked));
+    QFile::remove(package);
+
+    const QByteArray unpackedPath = QFile::encodeName(work.path());
+    int error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (::rename(unpackedPath.constData(), target.constData()) == 0) {
+            work.setAutoRemove(false);
+            return {};
+        }
+        error = errno;
+        // another open (a window, the command line) was first: its folder serves, ours goes
+        if (IsUnpackedFolder(folder))
+            return {};
+        // what stands in the way (a link planted there, an unpack cut short) is moved aside
+        // whole and removed without being followed
+        QTemporaryDir aside(data + QStringLiteral("/.") + WordFolderName + QStringLiteral("-old-XXXXXX"));
+        if (!aside.isValid())
+            break;
+        if (::rename(target.constData(), QFile::encodeName(aside.filePath(WordFolderName)).constData()) != 0
+            && errno != ENOENT) {
+            error = errno;
+            break;
+        }
+    }
+    return QStringLiteral("The Word converter could not be put in place at %1. %2")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(error)));
 }

@@ -43,7 +43,8 @@ public:
     Shell::Limits ConverterLimits;
 
     // "doc", "xls", "ppt", "pdf", "htm" or empty: a lower-case substring test on the whole
-    // path in that order, a later hit replacing an earlier one.
+    // path in that order, a later hit replacing an earlier one; failing that, a template's
+    // extension (.dot, .xlt, .pot and their newer forms) gives the kind it is a template of.
     static QString FormatTag(const QString& path);
     static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
     // Lines of a converter's output before the document's text.
@@ -60,6 +61,11 @@ private:
     static Converted Scratch(const QString& path);
     Converted ConvertPage(const QString& converter, const QString& path);
     Converted ConvertWord(const QString& converter, const QString& data);
+    // A real folder (not a link to one) holding the marker of a complete unpack.
+    static bool IsUnpackedFolder(const QString& folder);
+    // Unpacks the Word converter into `folder`; empty, or what went wrong. Two first opens at
+    // once (two windows, the command line) each unpack privately and the first keeps its folder.
+    QString UnpackWord(const QString& converter, const QString& data, const QString& folder);
     QString ObtainConverter(const QString& tag, const QString& data);
     void Report(const QString& text);
     void Finish(const QString& path, const QString& status);

@@ -2,15 +2,16 @@
 
 QList<FileOpenDialog::FilterRow> FileOpenDialog::DefaultFilter()
 {
-    // the newer formats open through the same converters as their older kin
+    // the newer formats and the templates open through the same converters as their older kin
     return {
         {QStringLiteral("All supported files (*.txt;*.rtf;*.doc;*.xls;*.ppt;*.pdf;*.htm)"),
-         QStringLiteral("*.txt;*.rtf;*.doc;*.docx;*.xls;*.xlsx;*.ppt;*.pptx;*.pdf;*.htm;*.html")},
+         QStringLiteral("*.txt;*.rtf;*.doc;*.docx;*.xls;*.xlsx;*.ppt;*.pptx;*.pdf;*.htm;*.html;"
+                        "*.dot;*.dotx;*.xlt;*.xltx;*.pot;*.potx")},
         {QStringLiteral("Text File (*.txt)"), QStringLiteral("*.txt")},
         {QStringLiteral("Rich Text File (*.rtf)"), QStringLiteral("*.rtf")},
-        {QStringLiteral("Microsoft Word Document (*.doc)"), QStringLiteral("*.doc;*.docx")},
-        {QStringLiteral("Microsoft Excel Document (*.xls)"), QStringLiteral("*.xls;*.xlsx")},
-        {QStringLiteral("Microsoft PowerPoint File (*.ppt)"), QStringLiteral("*.ppt;*.pptx")},
+        {QStringLiteral("Microsoft Word Document (*.doc)"), QStringLiteral("*.doc;*.docx;*.dot;*.dotx")},
+        {QStringLiteral("Microsoft Excel Document (*.xls)"), QStringLiteral("*.xls;*.xlsx;*.xlt;*.xltx")},
+        {QStringLiteral("Microsoft PowerPoint File (*.ppt)"), QStringLiteral("*.ppt;*.pptx;*.pot;*.potx")},
         {QStringLiteral("Adobe PDF File (*.pdf)"), QStringLiteral("*.pdf")},
         {QStringLiteral("Web pages (*.htm)"), QStringLiteral("*.htm;*.html")},
         {QStringLiteral("All Files (*.*)"), QStringLiteral("*")},

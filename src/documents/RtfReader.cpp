@@ -1,6 +1,7 @@
 #include "RtfReader.h"
 
 #include "CodePages.h"
+#include "RtfControlWords.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -65,86 +66,7 @@ struct FontEntry {
     int codePage = 0;  // 0: the document's code page
 };
 
-enum class Word : std::uint8_t {
-    Unknown,
-    // destinations
-    FontTable, ColorTable, Numbering, SkipDestination, AlternateText, UnicodeCopy, ListTable,
-    ListOverrideTable, List, ListLevel, ListId, LevelNumberFormat, ListOverride, ListLevelIndex,
-    // character formatting
-    Bold, Italic, Underline, UnderlineNone, Strike, Font, FontSize, Foreground, Background,
-    Highlight, Super, Sub, NoSuperSub, Plain, Hidden,
-    // paragraphs
-    Pard, Par, Line, Tab, AlignLeft, AlignRight, AlignCenter, AlignJustify, ListNumber,
-    Cell, Row,
-    // numbering inside \pn
-    LevelBullet, LevelBody, StyleDecimal, StyleLowerAlpha, StyleUpperAlpha, StyleLowerRoman,
-    StyleUpperRoman,
-    // text and encoding
-    Unicode, UnicodeSkip, Binary, Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont,
-    Red, Green, Blue, FontCharset, FontCodePage,
-    EmDash, EnDash, BulletChar, LeftQuote, RightQuote, LeftDoubleQuote, RightDoubleQuote,
-    EmSpace, EnSpace, QuarterSpace, ZeroWidthJoiner, ZeroWidthNonJoiner, LtrMark, RtlMark,
-};
-
-const std::unordered_map<std::string_view, Word>& wordTable()
-{
-    static const std::unordered_map<std::string_view, Word> table = [] {
-        std::unordered_map<std::string_view, Word> t = {
-            {"fonttbl", Word::FontTable}, {"colortbl", Word::ColorTable}, {"pn", Word::Numbering},
-            {"upr", Word::AlternateText}, {"ud", Word::UnicodeCopy},
-            {"listtable", Word::ListTable}, {"listoverridetable", Word::ListOverrideTable},
-            {"list", Word::List}, {"listlevel", Word::ListLevel}, {"listid", Word::ListId},
-            {"levelnfc", Word::LevelNumberFormat}, {"levelnfcn", Word::LevelNumberFormat},
-            {"listoverride", Word::ListOverride},
-            {"b", Word::Bold}, {"i", Word::Italic}, {"ul", Word::Underline},
-            {"ulnone", Word::UnderlineNone}, {"strike", Word::Strike}, {"striked", Word::Strike},
-            {"f", Word::Font}, {"fs", Word::FontSize}, {"cf", Word::Foreground},
-            {"cb", Word::Background}, {"chcbpat", Word::Background}, {"highlight", Word::Highlight},
-            {"super", Word::Super}, {"sub", Word::Sub}, {"nosupersub", Word::NoSuperSub},
-            {"plain", Word::Plain}, {"v", Word::Hidden},
-            {"pard", Word::Pard}, {"par", Word::Par}, {"sect", Word::Par}, {"page", Word::Par},
-            {"line", Word::Line}, {"tab", Word::Tab}, {"ql", Word::AlignLeft},
-            {"qr", Word::AlignRight}, {"qc", Word::AlignCenter}, {"qj", Word::AlignJustify},
-            {"ls", Word::ListNumber}, {"ilvl", Word::ListLevelIndex}, {"cell", Word::Cell}, {"nestcell", Word::Cell},
-            {"row", Word::Row}, {"nestrow", Word::Row},
-            {"pnlvlblt", Word::LevelBullet}, {"pnlvlbody", Word::LevelBody},
-            {"pndec", Word::StyleDecimal}, {"pnlcltr", Word::StyleLowerAlpha},
-            {"pnucltr", Word::StyleUpperAlpha}, {"pnlcrm", Word::StyleLowerRoman},
-            {"pnucrm", Word::StyleUpperRoman},
-            {"u", Word::Unicode}, {"uc", Word::UnicodeSkip}, {"bin", Word::Binary},
-            {"ansi", Word::Ansi}, {"mac", Word::Mac}, {"pc", Word::Pc}, {"pca", Word::Pca},
-            {"ansicpg", Word::AnsiCodePage}, {"deff", Word::DefaultFont},
-            {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
-            {"fcharset", Word::FontCharset}, {"cpg", Word::FontCodePage},
-            {"emdash", Word::EmDash}, {"endash", Word::EnDash}, {"bullet", Word::BulletChar},
-            {"lquote", Word::LeftQuote}, {"rquote", Word::RightQuote},
-            {"ldblquote", Word::LeftDoubleQuote}, {"rdblquote", Word::RightDoubleQuote},
-            {"emspace", Word::EmSpace}, {"enspace", Word::EnSpace}, {"qmspace", Word::QuarterSpace},
-            {"zwj", Word::ZeroWidthJoiner}, {"zwnj", Word::ZeroWidthNonJoiner},
-            {"ltrmark", Word::LtrMark}, {"rtlmark", Word::RtlMark},
-        };
-        // Destinations whose content is not text of the document.
-        for (std::string_view skipped :
-             {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-              "footerr", "footerf", "pict", "objdata", "themedata", "colorschememapping",
-              "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
-              "generator", "revtbl", "filetbl", "pgdsctbl", "fldinst", "footnote", "annotation",
-              "atnid", "atnauthor", "bkmkstart", "bkmkend", "xe", "tc", "txe", "shpinst",
-              "nonshppict", "pntext", "listtext", "pntxta", "pntxtb", "pnseclvl", "template",
-              "docvar", "userprops", "mmathPr", "fchars", "lchars", "private", "listpicture",
-              "leveltext", "levelnumbers", "listname", "liststylename"})
-            t.emplace(skipped, Word::SkipDestination);
-        return t;
-    }();
-    return table;
-}
-
-Word lookup(std::string_view name)
-{
-    const auto& table = wordTable();
-    const auto it = table.find(name);
-    return it == table.end() ? Word::Unknown : it->second;
-}
+using Word = RtfControlWords::Word;
 
 // Characters the document would take for its own structure (new blocks, frames, objects).
 bool isStructural(QChar c)
@@ -152,19 +74,6 @@ bool isStructural(QChar c)
     const char16_t u = c.unicode();
     return u == '\n' || u == '\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1
         || u == QChar::ObjectReplacementCharacter;
-}
-
-// Words that open a group of their own; after \* any other word marks a group to skip whole.
-bool isDestination(Word word)
-{
-    switch (word) {
-    case Word::FontTable: case Word::ColorTable: case Word::Numbering: case Word::SkipDestination:
-    case Word::AlternateText: case Word::ListTable: case Word::ListOverrideTable: case Word::List:
-    case Word::ListLevel: case Word::ListOverride:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -475,7 +384,7 @@ void Parser::controlSequence()
 
 void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t param)
 {
-    const Word word = lookup(name);
+    const Word word = RtfControlWords::lookup(name);
     const bool star = m_starPending;
     m_starPending = false;
     m_skipTrail = false;
@@ -493,7 +402,7 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
             state.destination = m_stack[m_stack.size() - 2].alternateOf;
         return;
     }
-    if (star && !isDestination(word)) {
+    if (star && !RtfControlWords::isDestination(word)) {
         flushBytes();
         state.destination = Destination::Skip;
         return;

@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace {
@@ -38,6 +39,8 @@ private slots:
     void failuresLeaveThePaneAsItWas_data();
     void failuresLeaveThePaneAsItWas();
     void aPdfsTextIsItsOwn();
+    void theWordConverterUnpacksWhole_data();
+    void theWordConverterUnpacksWhole();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
 
@@ -113,6 +116,7 @@ void DocumentOpeningTest::opensEachKind()
     write(docs + "/page.txt", "mine");
     write(docs + "/plain.txt", "caf\xc3\xa9 plain");
     write(docs + "/styled.rtf", "{\\rtf1\\ansi {\\b bold} text\\par}");
+    write(docs + "/.dotfiles/notes.txt", "plain notes");
     struct Case {
         QString sample;  // empty: a file written above
         QString name;
@@ -131,6 +135,11 @@ void DocumentOpeningTest::opensEachKind()
         {"page-cyrillic.htm", "page.htm", {"\u041d\u043e\u0432\u043e\u0441\u0442\u0438 \u0434\u043d\u044f"}, {}},
         {"page-greek.htm", "a.doc.htm", {"\u0391\u03bd\u03b1\u03ba\u03bf\u03af\u03bd\u03c9\u03c3\u03b7"}, word},
         {"report.pdf", "manual.pdf", {"Footnote text here."}, {}},
+        // templates are the formats they are templates of; a folder named .dotfiles makes no template
+        {"report-template.dot", "Memo.DOT", {"Quarterly report"}, word},
+        {"book-template.xlt", "form.xlt", {"Prices", "Total\t15.5"}, sheets},
+        {"slides97.ppt", "deck.pot", {"Annual meeting", "Second box"}, "^(3 slides|deck.pot)$"},
+        {{}, ".dotfiles/notes.txt", {"plain notes"}, {}},
         {{}, "plain.txt", {"caf\u00e9 plain"}, {}},
         {{}, "styled.rtf", {"bold text"}, {}},
     };
@@ -144,6 +153,7 @@ void DocumentOpeningTest::opensEachKind()
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
             QVERIFY2(pane.filter(QRegularExpression(c.header)).isEmpty(), qPrintable(c.name + ": " + pane.first()));
+        QVERIFY2(pane.filter(QRegularExpression("\\s$")).isEmpty(), qPrintable(c.name + ": a line ends in white space"));
         QCOMPARE(form.statusText(), path + " loaded.");
         QCOMPARE(form.OpenedFileName, path);
         // each Open dialog proposes the document chosen before, never a converter's output
@@ -286,6 +296,54 @@ void DocumentOpeningTest::aPdfsTextIsItsOwn()
     QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
+void DocumentOpeningTest::theWordConverterUnpacksWhole_data()
+{
+    // what stands at D/wordtext while this open unpacks the Word converter
+    QTest::addColumn<QString>("before");
+    QTest::newRow("another open unpacks at the same time") << "winner";
+    QTest::newRow("a link planted where the folder belongs") << "link";
+    QTest::newRow("a folder an earlier unpack left half done") << "half";
+}
+
+void DocumentOpeningTest::theWordConverterUnpacksWhole()
+{
+    QFETCH(QString, before);
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    const QString folder = data() + "/wordtext";
+    const QString outside = m_home->filePath("outside");
+    write(outside + "/kept", "not the converter's");
+    if (before == "winner") {
+        // the package in the data folder stands for two opens: while this one unpacks, the
+        // other completes its own folder first
+        write(data() + "/doc-extract", QString("#!/bin/sh\nset -e\n(mkdir ../wordtext && cd ../wordtext && "
+                                               "sh '%1/doc-extract' && touch first)\nexec sh '%1/doc-extract'\n")
+                                           .arg(Site)
+                                           .toUtf8());
+        QVERIFY(QFile::setPermissions(data() + "/doc-extract", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    } else if (before == "link") {
+        QDir().mkpath(data());
+        QVERIFY(QFile::link(outside, folder));
+    } else {
+        write(folder + "/wordtext", "cut short");
+        QVERIFY(QFile::link(outside + "/kept", folder + "/cp1250.txt"));
+    }
+
+    ScriptedPrompts prompts;
+    TForm1 form;
+    open(form, prompts, sample("report97.doc", "report.doc"));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(!QFileInfo(folder).isSymLink() && QFileInfo(folder).isDir());
+    QVERIFY(QFile::exists(folder + "/cp1252.txt") && QFile::exists(folder + "/wordtext"));
+    // the first complete folder stays; nothing was written through a link; no private folder is left
+    QCOMPARE(QFile::exists(folder + "/first"), before == "winner");
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"kept"});
+    QFile kept(outside + "/kept");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("not the converter's"));
+    QCOMPARE(QDir(data()).entryList({".wordtext*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+}
+
 void DocumentOpeningTest::hostilePathsAndDroppedFiles()
 {
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
@@ -313,6 +371,27 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
     QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+
+    // a name written in Latin-1, not UTF-8, opens all the same
+    const QByteArray latin1 = QFile::encodeName(m_home->filePath("docs/")) + "Pr\xe9sentation.ppt";
+    QFile original(Samples + "/slides97.ppt");
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    FILE* copy = std::fopen(latin1.constData(), "wb");
+    QVERIFY(copy && std::fwrite(bytes.constData(), 1, bytes.size(), copy) == std::size_t(bytes.size()));
+    std::fclose(copy);
+    form.RichEdit1->setPlainText("before");
+    QMimeData latin1Mime;
+    latin1Mime.setUrls({QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
+    QDragEnterEvent latin1Enter(QPoint(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &latin1Enter);
+    QVERIFY(latin1Enter.isAccepted());
+    QDropEvent latin1Drop(QPointF(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &latin1Drop);
+    QTRY_VERIFY2(form.RichEdit1->toPlainText().split('\n').contains("Second box"),
+                 qPrintable(prompts.messages.join('|') + form.statusText()));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QVERIFY(form.statusText().endsWith(QString::fromUtf8("Pr\xef\xbf\xbdsentation.ppt loaded.")));
 }
 
 void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()

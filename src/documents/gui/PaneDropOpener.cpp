@@ -1,5 +1,7 @@
 #include "PaneDropOpener.h"
 
+#include "LocalFileName.h"
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTextEdit>
@@ -13,8 +15,9 @@ QString DroppedFile(const QMimeData* data)
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl& url : data->urls()) {
+        // the path's own bytes: a name in another encoding than UTF-8 still opens
         if (url.isLocalFile())
-            return url.toLocalFile();
+            return LocalFileName::Reachable(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     }
     return {};
 }
