@@ -403,9 +403,26 @@ bool TranslationServer::run()
     const int events = info->epoll_fd;
     for (int i = 0; i < std::max(1, m->options.workers); ++i)
         m->workers.emplace_back([this] { m->work(); });
+    auto nextUseCheck = Clock::now() + std::chrono::seconds(1);
     while (!m->stopRequested) {
-        // waits for the network, a worker's answer or the next deadline
+        if (m->options.unused && Clock::now() >= nextUseCheck) {
+            nextUseCheck = Clock::now() + std::chrono::seconds(1);
+            if (m->options.unused()) {
+                const MHD_socket listening = MHD_quiesce_daemon(m->daemon);
+                if (listening != MHD_INVALID_SOCKET)
+                    ::close(listening);
+                if (m->options.listeningStopped)
+                    m->options.listeningStopped();
+                break;
+            }
+        }
+        // waits for the network, a worker's answer, the next deadline or the next look at its users
         int timeout = m->enforceDeadlines();
+        if (m->options.unused) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(nextUseCheck - Clock::now()).count();
+            const int untilCheck = static_cast<int>(std::max<long long>(ms + 1, 0));
+            timeout = timeout < 0 ? untilCheck : std::min(timeout, untilCheck);
+        }
         MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
         if (MHD_get_timeout(m->daemon, &daemonTimeout) == MHD_YES) {
             const int capped = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, INT_MAX));

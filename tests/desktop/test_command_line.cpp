@@ -59,6 +59,7 @@ private slots:
     void failuresEndWithAMessageAndTheirCode();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
+    void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
 
 private:
@@ -249,6 +250,36 @@ void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
     QVERIFY(!LoopbackPorts::Answers(port));
+}
+
+void TestCommandLine::runsAtOnceShareTheBuiltInService()
+{
+    // four runs started together with no service yet: they race to start it, and
+    // the short one ends while the others are still translating through it
+    const quint16 port = LoopbackPorts::Free();
+    QProcessEnvironment environment = bareTerminal({});
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
+    const QByteArray longText = SampleText().repeated(3).toUtf8() + "\n";
+    const QList<QByteArray> inputs{"The house is big.\n", longText, longText, longText};
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const QByteArray& input : inputs) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(environment);
+        runs.back()->start(Program, {"--from", "en", "--to", "es"});
+        runs.back()->write(input);
+        runs.back()->closeWriteChannel();
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        QProcess& run = *runs[i];
+        QVERIFY(run.waitForFinished(180000));
+        const QByteArray err = run.readAllStandardError();
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                 qPrintable(QStringLiteral("run %1: %2").arg(i).arg(QString::fromUtf8(err))));
+        QCOMPARE(err, QByteArray());
+        QVERIFY2(run.readAllStandardOutput().contains("casa"), qPrintable(QStringLiteral("run %1").arg(i)));
+    }
+    // the last run gone, the service ends by itself
+    QTRY_VERIFY_WITH_TIMEOUT(!LoopbackPorts::Answers(port), 20000);
 }
 
 void TestCommandLine::installsWhereADesktopFindsIt()
