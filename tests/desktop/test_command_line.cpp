@@ -59,6 +59,7 @@ private slots:
     void failuresEndWithAMessageAndTheirCode();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
+    void runsAtOnceShareTheBuiltInService_data();
     void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
 
@@ -252,23 +253,36 @@ void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
     QVERIFY(!LoopbackPorts::Answers(port));
 }
 
+void TestCommandLine::runsAtOnceShareTheBuiltInService_data()
+{
+    QTest::addColumn<bool>("starterFirst");
+    // four runs at once with no service yet race to start it on the one port
+    QTest::newRow("all at once") << false;
+    // the run that started it ends while the others still translate through it
+    QTest::newRow("the starter ends first") << true;
+}
+
 void TestCommandLine::runsAtOnceShareTheBuiltInService()
 {
-    // four runs started together with no service yet: they race to start it, and
-    // the short one ends while the others are still translating through it
+    QFETCH(bool, starterFirst);
     const quint16 port = LoopbackPorts::Free();
     QProcessEnvironment environment = bareTerminal({});
     environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
-    const QByteArray longText = SampleText().repeated(3).toUtf8() + "\n";
-    const QList<QByteArray> inputs{"The house is big.\n", longText, longText, longText};
+    const QByteArray longer = SampleText().repeated(3).toUtf8() + "\n";
+    const QList<QByteArray> inputs{SampleText().toUtf8() + "\n", longer, longer, longer};
+    // each run reads its whole input before it looks for the service
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const QByteArray& input : inputs) {
         runs.push_back(std::make_unique<QProcess>());
         runs.back()->setProcessEnvironment(environment);
         runs.back()->start(Program, {"--from", "en", "--to", "es"});
         runs.back()->write(input);
-        runs.back()->closeWriteChannel();
     }
+    runs.front()->closeWriteChannel();
+    if (starterFirst)
+        QTRY_VERIFY_WITH_TIMEOUT(LoopbackPorts::Answers(port), 60000);
+    for (size_t i = 1; i < runs.size(); ++i)
+        runs[i]->closeWriteChannel();
     for (size_t i = 0; i < runs.size(); ++i) {
         QProcess& run = *runs[i];
         QVERIFY(run.waitForFinished(180000));

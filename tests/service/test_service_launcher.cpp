@@ -56,6 +56,42 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 10000);
     }
 
+    void aSharedServiceOutlivesItsStarterAndEndsAfterItsLastUser()
+    {
+        const quint16 port = Free();
+        auto starter = std::make_unique<ServiceLauncher>(kProgram);
+        QCOMPARE(starter->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(starter->startedService());
+        auto other = std::make_unique<ServiceLauncher>(kProgram);
+        QCOMPARE(other->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(!other->startedService());
+        // the starter goes while another still uses the service: it stays
+        starter.reset();
+        QVERIFY(Answers(port));
+        QCOMPARE(other->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(!other->startedService());
+        // and ends by itself after its last user
+        other.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 20000);
+    }
+
+    void theStarterStopsItAfterTheOtherUsersLeft()
+    {
+        const quint16 port = Free();
+        {
+            ServiceLauncher starter(kProgram);
+            QCOMPARE(starter.ensureRunning(endpointOn(port)), QString());
+            {
+                ServiceLauncher other(kProgram);
+                QCOMPARE(other.ensureRunning(endpointOn(port)), QString());
+            }
+            // the other user gone, the starter's own use goes on
+            QVERIFY(Answers(port));
+            QVERIFY(starter.startedService());
+        }
+        QVERIFY(!Answers(port));
+    }
+
     void leavesARunningServiceAlone()
     {
         ServiceProcess running;
