@@ -81,7 +81,6 @@ void closeFd(int& fd)
 struct TranslationServer::Impl {
     TranslationEngine& engine;
     Options options;
-    std::string pairsJson;
     // the daemon does not wake its caller's loop for a resumed connection
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     MHD_Daemon* daemon = nullptr;
@@ -99,7 +98,7 @@ struct TranslationServer::Impl {
     bool workersStopping = false;
     std::vector<std::thread> workers;
 
-    Impl(TranslationEngine& e, Options o) : engine(e), options(o), pairsJson(e.PairsJson()) {}
+    Impl(TranslationEngine& e, Options o) : engine(e), options(o) {}
 
     Clock::time_point nextDeadline() { return Clock::now() + options.requestTimeout; }
 
@@ -133,7 +132,7 @@ struct TranslationServer::Impl {
                 request->stage = Request::Stage::Answered;
                 // the daemon leaves the body out of the answer to HEAD
                 if (is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD))
-                    return queue(handle, 200, pairsJson, "application/json");
+                    return queue(handle, 200, engine.PairsJson(), "application/json");
                 return queue(handle, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
             }
             if (path != "/translate") {
