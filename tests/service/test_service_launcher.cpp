@@ -1,5 +1,6 @@
 // Starting the service on demand: only for the built-in endpoint, only when
-// nothing answers there, and stopping only what the launcher started.
+// nothing answers there, shared by every launcher of it, and stopped only when
+// its last user has gone, never a service started by hand.
 #include "ServiceLauncher.h"
 #include "ServiceProcess.h"
 #include "LoopbackPorts.h"
