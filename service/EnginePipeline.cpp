@@ -80,6 +80,8 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, ProcessChai
         request.push_back('\0');
     }
     std::string joined;
+    m_crashedEveryTry = false;
+    int crashes = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!ensureStarted(error))
             return false;
@@ -94,9 +96,11 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, ProcessChai
             m_lastUsed = ProcessChain::Clock::now();
             return true;
         }
+        crashes += m_chain.crashed() ? 1 : 0;
         stopChain();
         if (ProcessChain::Clock::now() >= deadline)
             return false;
     }
+    m_crashedEveryTry = crashes == 2;
     return false;
 }

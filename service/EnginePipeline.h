@@ -27,6 +27,11 @@ public:
     bool Process(const std::vector<std::string>& blocks, ProcessChain::Clock::time_point deadline,
                  std::vector<std::string>& answers, std::string& error);
 
+    // True when the last Process() failed because a program of the chain
+    // crashed on the request, on the second try too. Read by the holder of
+    // the chain, before its next request.
+    bool crashedEveryTry() const { return m_crashedEveryTry; }
+
     // How often the chain was started; lets tests see a restart. Neither
     // waits for a request in progress.
     int starts() const { return m_starts; }
@@ -52,4 +57,5 @@ private:
     std::atomic<int> m_starts = 0;
     std::atomic<bool> m_running = false;
     ProcessChain::Clock::time_point m_lastUsed;
+    bool m_crashedEveryTry = false;
 };

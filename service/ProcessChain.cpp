@@ -106,6 +106,7 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error, 
 {
     stop();
     ignoreBrokenPipes();
+    m_crashed = false;
     if (commands.empty()) {
         error = "nothing to run";
         return false;
@@ -225,8 +226,12 @@ std::string ProcessChain::reapExited(size_t index)
     int status = 0;
     if (pid > 0 && ::waitpid(pid, &status, WNOHANG) == pid) {
         pid = -pid;  // reaped: stop() must not wait for it again
-        if (WIFSIGNALED(status))
+        if (WIFSIGNALED(status)) {
             how = "was killed by signal " + std::to_string(WTERMSIG(status));
+            const int signal = WTERMSIG(status);
+            m_crashed = m_crashed || signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE
+                        || signal == SIGABRT;
+        }
         else if (WIFEXITED(status))
             how = "exited with code " + std::to_string(WEXITSTATUS(status));
     }
@@ -308,6 +313,12 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
             if (fds[i].revents) {
                 // whatever came out since may be a block cut short by the exit
                 error = reapExited(i - firstExit);
+                // the programs beside one that crashed end by a broken pipe: name the one that crashed
+                for (size_t k = 0; k < m_pids.size() && !m_crashed; ++k) {
+                    const std::string other = m_pids[k] > 0 ? reapExited(k) : std::string();
+                    if (m_crashed)
+                        error = other;
+                }
                 return false;
             }
         }

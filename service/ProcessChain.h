@@ -55,6 +55,10 @@ public:
     // then out of step with its requests.
     bool hasStrayOutput();
 
+    // True once exchange() has seen a program of this start end by a fault
+    // of its own (a segmentation fault, an abort...), not by being stopped.
+    bool crashed() const { return m_crashed; }
+
     // Full path of a program: the engine's folder ($APERTIUM_PATH, else
     // /usr/bin) first, then $PATH. Empty when not found.
     static std::string FindProgram(const std::string& name);
@@ -70,4 +74,5 @@ private:
     int m_input = -1;   // write end of the first program's standard input
     int m_output = -1;  // read end of the last program's standard output
     std::string m_leftover;  // bytes read past a NUL
+    bool m_crashed = false;
 };

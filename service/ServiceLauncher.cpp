@@ -4,12 +4,18 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
-#include <sys/prctl.h>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +29,19 @@ bool acceptsConnections(const QString& host, quint16 port)
     return connected;
 }
 
+// Waits up to the time given for a child to end and reaps it; false if it still runs.
+bool waitForEnd(pid_t pid, int milliseconds)
+{
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        pollfd ended{pidfd, POLLIN, 0};
+        while (::poll(&ended, 1, milliseconds) < 0 && errno == EINTR) {
+        }
+        ::close(pidfd);
+    }
+    return ::waitpid(pid, nullptr, WNOHANG) == pid;
+}
+
 }  // namespace
 
 ServiceLauncher::ServiceLauncher(QString programPath)
@@ -32,18 +51,31 @@ ServiceLauncher::ServiceLauncher(QString programPath)
 
 ServiceLauncher::~ServiceLauncher()
 {
-    if (!m_process || m_process->state() == QProcess::NotRunning)
-        return;
-    m_process->terminate();
-    if (!m_process->waitForFinished(3000)) {
-        m_process->kill();
-        m_process->waitForFinished(3000);
+    // stopped here only when nobody else uses it; otherwise it ends by itself after the last user
+    if (reap() && m_users.LeaveLast()) {
+        ::kill(m_pid, SIGTERM);
+        if (!waitForEnd(m_pid, 3000)) {
+            ::kill(m_pid, SIGKILL);
+            waitForEnd(m_pid, 3000);
+        }
     }
+    m_users.Leave();
+}
+
+bool ServiceLauncher::reap()
+{
+    if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+        m_pid = -1;
+    return m_pid > 0;
 }
 
 bool ServiceLauncher::startedService() const
 {
-    return m_process && m_process->state() != QProcess::NotRunning;
+    if (m_pid <= 0)
+        return false;
+    siginfo_t info{};
+    // looks without reaping
+    return ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 void ServiceLauncher::setStartTimeout(int milliseconds)
@@ -67,7 +99,12 @@ QString ServiceLauncher::ensureRunning(const QString& endpointUrl)
     const QUrl url(endpointUrl);
     const QString host = url.host();
     const quint16 port = static_cast<quint16>(url.port(80));
-    if (startedService() || acceptsConnections(host, port))
+    // a user before the first look, so a service that finds itself unused cannot end under us
+    std::string error;
+    const std::string users = ServiceUsers::FilePath(port, error);
+    if (users.empty() || (users != m_users.path() && !m_users.Join(users, error)))
+        return QStringLiteral("The translation service cannot be shared: %1").arg(QString::fromStdString(error));
+    if (reap() || acceptsConnections(host, port))
         return {};
 
     QString program = m_programPath;
@@ -75,40 +112,80 @@ QString ServiceLauncher::ensureRunning(const QString& endpointUrl)
         program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("linguaro-service"));
     if (!QFileInfo(program).isExecutable())
         return QStringLiteral("The translation service program %1 is missing.").arg(QDir::toNativeSeparators(program));
+    return start(program, host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host, port);
+}
 
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    // The service ends with the program that started it, however that ends (a
-    // kill included): the kernel sends it SIGTERM when its parent thread goes,
-    // here the GUI thread, which lives as long as the program. A parent that
-    // went before the request was made is seen by the child, which ends at once.
-    const pid_t parent = ::getpid();
-    m_process->setChildProcessModifier([parent] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(1);
-    });
-    m_process->start(program, {QStringLiteral("--host"), host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host,
-                               QStringLiteral("--port"), QString::number(port)});
-    if (!m_process->waitForStarted(m_startTimeoutMs)) {
-        const QString reason = m_process->errorString();
-        m_process.reset();
-        return QStringLiteral("The translation service could not be started: %1").arg(reason);
+QString ServiceLauncher::start(const QString& program, const QString& host, quint16 port)
+{
+    int output[2];
+    if (::pipe2(output, O_CLOEXEC) != 0)
+        return QStringLiteral("The translation service could not be started: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    // The service outlives this program when others still use it: a session of
+    // its own, so a terminal's Ctrl+C or hang-up meant for this program does not
+    // reach it, and none of this program's open files.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t mask;
+    sigemptyset(&mask);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&mask, signal);
+    posix_spawnattr_setsigdefault(&attributes, &mask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    const std::vector<std::string> arguments{program.toStdString(), "--host", host.toStdString(), "--port",
+                                             std::to_string(port), "--users-file", m_users.path()};
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(output[1]);
+    if (failed) {
+        ::close(output[0]);
+        return QStringLiteral("The translation service could not be started: %1").arg(QString::fromLocal8Bit(std::strerror(failed)));
     }
+    m_pid = pid;
+
+    // the service says so once it accepts connections; what it says before ending is the reason
+    QByteArray said;
+    bool ended = false;
     QDeadlineTimer deadline(m_startTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (acceptsConnections(host, port))
-            return {};
-        if (m_process->waitForFinished(50)) {
-            const QString output = QString::fromUtf8(m_process->readAll()).trimmed();
-            m_process.reset();
-            return QStringLiteral("The translation service stopped at once: %1").arg(output);
+    while (!said.contains("listening on ") && !deadline.hasExpired()) {
+        pollfd readable{output[0], POLLIN, 0};
+        ::poll(&readable, 1, static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, m_startTimeoutMs)));
+        char buffer[4096];
+        const ssize_t n = ::read(output[0], buffer, sizeof buffer);
+        if (n > 0)
+            said.append(buffer, n);
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+            ended = true;
+            break;
         }
     }
-    const QString output = QString::fromUtf8(m_process->readAll()).trimmed();
-    m_process->kill();
-    m_process->waitForFinished(3000);
-    m_process.reset();
+    // what it writes later is of no use to anyone here
+    ::close(output[0]);
+    if (said.contains("listening on "))
+        return {};
+    ::kill(m_pid, SIGKILL);
+    waitForEnd(m_pid, 3000);
+    m_pid = -1;
+    const QString reason = QString::fromUtf8(said).trimmed();
+    if (ended) {
+        // another program started it at the same moment and got the port: that one serves
+        if (acceptsConnections(host, port))
+            return {};
+        return QStringLiteral("The translation service stopped at once: %1").arg(reason);
+    }
     return QStringLiteral("The translation service did not answer on %1:%2 within %3 seconds. %4")
-        .arg(host).arg(port).arg(m_startTimeoutMs / 1000).arg(output).trimmed();
+        .arg(host).arg(port).arg(m_startTimeoutMs / 1000).arg(reason).trimmed();
 }

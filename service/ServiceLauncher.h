@@ -1,18 +1,20 @@
 #pragma once
 
+#include "ServiceUsers.h"
+
 #include <QString>
 
-#include <memory>
-
-class QProcess;
+#include <sys/types.h>
 
 // Starts the built-in translation service on demand. The application calls
 // ensureRunning() before it talks to the service; if the endpoint is the
 // built-in service's and nothing listens there yet, the service program is
-// started from the application's own folder and stopped again when the
-// launcher goes away, or by itself when the program that started it ends in
-// any other way. A service that was already running, or any other endpoint
-// (LINGUARO_SERVICE_URL), is left alone.
+// started from the application's own folder. Every launcher of the built-in
+// endpoint counts as one of the service's users (ServiceUsers) until it goes
+// away; the service started on demand ends once it has none left, so several
+// programs share it and none cuts off the others. A launcher that started
+// it and was its last user stops it on the spot. A service that was started
+// by hand, or any other endpoint (LINGUARO_SERVICE_URL), is left alone.
 class ServiceLauncher {
 public:
     // programPath: the service program; empty means linguaro-service in
@@ -26,7 +28,7 @@ public:
     // a message for the user saying why the service could not be started.
     QString ensureRunning(const QString& endpointUrl);
 
-    // True while a service we started is running.
+    // True while a service this launcher started is running.
     bool startedService() const;
 
     // How long ensureRunning waits for a started service to answer (ms).
@@ -37,7 +39,13 @@ public:
     static bool IsBuiltInEndpoint(const QString& endpointUrl);
 
 private:
+    // Starts the service; empty on success, else the reason.
+    QString start(const QString& program, const QString& host, quint16 port);
+    // Forgets a started service that has ended; true while it runs.
+    bool reap();
+
     QString m_programPath;
     int m_startTimeoutMs = 10000;
-    std::unique_ptr<QProcess> m_process;
+    ServiceUsers m_users;
+    pid_t m_pid = -1;
 };

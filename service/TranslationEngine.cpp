@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <iostream>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -90,8 +91,9 @@ private:
 
 TranslationEngine::TranslationEngine(Options options)
     : m_options(std::move(options))
-    , m_router(PairRouter::ScanModes(m_options.modesDir, &m_problems))
-    , m_pairsJson(pairsJson())
+    , m_installed(PairRouter::ScanModes(m_options.modesDir, &m_problems))
+    , m_router(std::make_shared<const PairRouter>(m_installed.pairs()))
+    , m_pairsJson(pairsJson(*m_router))
     , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     m_watcher = std::thread([this] { watchChains(); });
@@ -234,11 +236,53 @@ std::filesystem::path TranslationEngine::DefaultModesDir()
     return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
 }
 
-std::string TranslationEngine::unreachableMessage(const std::string& from, const std::string& to) const
+std::shared_ptr<const PairRouter> TranslationEngine::currentRouter() const
+{
+    std::lock_guard lock(m_routesMutex);
+    return m_router;
+}
+
+std::string TranslationEngine::PairsJson() const
+{
+    std::lock_guard lock(m_routesMutex);
+    return m_pairsJson;
+}
+
+std::set<std::string> TranslationEngine::pairsOutOfUse() const
+{
+    std::lock_guard lock(m_routesMutex);
+    return m_outOfUse;
+}
+
+bool TranslationEngine::noteCrash(const std::string& modeName, const std::string& text, const std::string& error)
+{
+    std::lock_guard lock(m_routesMutex);
+    if (m_outOfUse.count(modeName))
+        return true;
+    // one odd text must not cost everyone the pair: a second, different one must crash it too
+    std::set<size_t>& texts = m_crashedTexts[modeName];
+    texts.insert(std::hash<std::string>{}(text));
+    if (texts.size() < 2)
+        return false;
+    m_outOfUse.insert(modeName);
+    std::vector<InstalledPair> usable;
+    for (const InstalledPair& pair : m_installed.pairs()) {
+        if (!m_outOfUse.count(pair.modeName))
+            usable.push_back(pair);
+    }
+    m_router = std::make_shared<const PairRouter>(std::move(usable));
+    m_pairsJson = pairsJson(*m_router);
+    std::cerr << "linguaro-service: " << modeName << " is out of use: its engine crashed on two different texts ("
+              << error << ")\n";
+    return true;
+}
+
+std::string TranslationEngine::unreachableMessage(const PairRouter& router, const std::string& from,
+                                                  const std::string& to) const
 {
     // what each of the two languages does reach, so the user can pick another pair
     std::vector<std::string> targets, sources;
-    for (const auto& [a, b] : m_router.ReachablePairs()) {
+    for (const auto& [a, b] : router.ReachablePairs()) {
         if (a == from)
             targets.push_back(LanguageCodes::Describe(b));
         if (b == to)
@@ -252,9 +296,19 @@ std::string TranslationEngine::unreachableMessage(const std::string& from, const
     };
     const std::string fromName = LanguageCodes::Describe(from);
     const std::string toName = LanguageCodes::Describe(to);
-    return "No translation from " + fromName + " to " + toName + " is installed. " + fromName
-           + " can be translated into: " + list(targets) + ". " + toName + " can be translated from: "
-           + list(sources) + ".";
+    const std::string reach = fromName + " can be translated into: " + list(targets) + ". " + toName
+                              + " can be translated from: " + list(sources) + ".";
+    const auto installed = m_installed.Route(from, to);
+    if (!installed)
+        return "No translation from " + fromName + " to " + toName + " is installed. " + reach;
+    const std::set<std::string> outOfUse = pairsOutOfUse();
+    std::string named;
+    for (const InstalledPair* leg : *installed) {
+        if (outOfUse.count(leg->modeName))
+            named += (named.empty() ? "" : ", ") + leg->modeName;
+    }
+    return "No translation from " + fromName + " to " + toName + " is available: the engine of " + named
+           + " is out of use, as it crashed on two different texts. " + reach;
 }
 
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
@@ -264,10 +318,24 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
     if (from == to)
         return {200, text};
-    const auto route = m_router.Route(from, to);
-    if (!route)
-        return {400, unreachableMessage(from, to)};
+    for (;;) {
+        // a snapshot: the pairs on its route stay alive while the request uses them
+        const std::shared_ptr<const PairRouter> router = currentRouter();
+        const auto route = router->Route(from, to);
+        if (!route)
+            return {400, unreachableMessage(*router, from, to)};
+        Outcome outcome = translateOn(text, *route);
+        if (outcome.crashedPair.empty() || !noteCrash(outcome.crashedPair, text, outcome.text))
+            return outcome;
+        // that pair is out of use now; a route through other pivots may still serve
+        if (!currentRouter()->Route(from, to))
+            return outcome;
+    }
+}
 
+TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& text,
+                                                          const std::vector<const InstalledPair*>& route)
+{
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
     std::string stream;
     std::string error;
@@ -289,10 +357,10 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
     std::vector<std::future<Outcome>> others;
     for (size_t g = 1; g < groups; ++g) {
         others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline] {
-            return translatePieces(shares[g], *route, static_cast<int>(g), deadline);
+            return translatePieces(shares[g], route, static_cast<int>(g), deadline);
         }));
     }
-    Outcome result = translatePieces(shares.front(), *route, 0, deadline);
+    Outcome result = translatePieces(shares.front(), route, 0, deadline);
     for (auto& other : others) {
         Outcome share = other.get();
         if (result.status == 200 && share.status != 200)
@@ -327,7 +395,8 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
             return {503, "Every engine chain of " + leg->modeName + " stayed busy until the time-out."};
         if (!chain.get()->Process(pieces, deadline, answers, error)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
-            return {status, "Translation with " + leg->modeName + " failed: " + error + "."};
+            return {status, "Translation with " + leg->modeName + " failed: " + error + ".",
+                    chain.get()->crashedEveryTry() ? leg->modeName : std::string()};
         }
         pieces = std::move(answers);
     }
@@ -337,17 +406,17 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
-std::string TranslationEngine::pairsJson() const
+std::string TranslationEngine::pairsJson(const PairRouter& router)
 {
     std::string json = "{\"pairs\":[";
     bool first = true;
-    for (const auto& [from, to] : m_router.ReachablePairs()) {
+    for (const auto& [from, to] : router.ReachablePairs()) {
         json += first ? "" : ",";
         first = false;
         json += "{\"from\":" + jsonString(from) + ",\"to\":" + jsonString(to) + ",\"fromName\":"
                 + jsonString(LanguageCodes::DisplayName(from)) + ",\"toName\":"
                 + jsonString(LanguageCodes::DisplayName(to)) + ",\"via\":[";
-        const auto route = m_router.Route(from, to);
+        const auto route = router.Route(from, to);
         for (size_t i = 1; i < route->size(); ++i)
             json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);
         json += "],\"route\":[";

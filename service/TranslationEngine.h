@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -21,7 +22,10 @@
 // chain of its pair busy starts one more (up to `parallel` + 1), so a long
 // request never holds the short ones behind it. Chains start on first use; a
 // watcher thread stops those left unused for the idle time, and reaps
-// programs that exit between requests, stopping their chains.
+// programs that exit between requests, stopping their chains. A pair whose
+// engine crashes on two different texts, each time on the second try too,
+// is taken out of use: out of the routes (another pivot may then serve)
+// and of the pairs listed, with a line on standard error.
 class TranslationEngine {
 public:
     struct Options {
@@ -38,8 +42,13 @@ public:
     };
 
     struct Outcome {
+        Outcome(int s = 200, std::string t = {}, std::string crashed = {})
+            : status(s), text(std::move(t)), crashedPair(std::move(crashed))
+        {
+        }
         int status = 200;   // HTTP status for the reply
         std::string text;   // the translation when status is 200, else the message
+        std::string crashedPair;  // the installed pair whose engine crashed on this text, if one did
     };
 
     explicit TranslationEngine(Options options);
@@ -49,11 +58,14 @@ public:
     Outcome Translate(const std::string& text, const std::string& from, const std::string& to);
 
     // {"pairs":[{"from":"en","to":"es","via":[]}, ...]} for every reachable pair.
-    const std::string& PairsJson() const { return m_pairsJson; }
+    std::string PairsJson() const;
     // Mode files left out, one line each.
     const std::vector<std::string>& problems() const { return m_problems; }
 
-    const PairRouter& router() const { return m_router; }
+    // Every usable installed direction, those out of use included.
+    const PairRouter& router() const { return m_installed; }
+    // Installed pairs ("rus-ukr") taken out of use.
+    std::set<std::string> pairsOutOfUse() const;
     // How many engine chains of one installed pair ("eng-spa") are running.
     int runningChains(const std::string& modeName) const;
     // How often chains of that pair were started, all together.
@@ -78,15 +90,23 @@ private:
     void wakeWatcher();
     // Pieces of formatted stream through every leg on one chain of each; the
     // answers are stream too, one per piece.
+    Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route);
+    // Counts a crash of a pair's engine on a text; true when the pair is out of use.
+    bool noteCrash(const std::string& modeName, const std::string& text, const std::string& error);
+    std::shared_ptr<const PairRouter> currentRouter() const;
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
                            std::chrono::steady_clock::time_point deadline);
-    std::string unreachableMessage(const std::string& from, const std::string& to) const;
-    std::string pairsJson() const;
+    std::string unreachableMessage(const PairRouter& router, const std::string& from, const std::string& to) const;
+    static std::string pairsJson(const PairRouter& router);
 
     Options m_options;
     std::vector<std::string> m_problems;
-    PairRouter m_router;
+    PairRouter m_installed;
+    mutable std::mutex m_routesMutex;
+    std::shared_ptr<const PairRouter> m_router;  // without the pairs out of use
     std::string m_pairsJson;
+    std::map<std::string, std::set<size_t>> m_crashedTexts;  // by mode name: hashes of the texts
+    std::set<std::string> m_outOfUse;
     mutable std::mutex m_poolsMutex;
     std::condition_variable m_chainReleased;
     std::map<std::string, ChainPool> m_pools;  // by mode name

@@ -81,7 +81,6 @@ void closeFd(int& fd)
 struct TranslationServer::Impl {
     TranslationEngine& engine;
     Options options;
-    std::string pairsJson;
     // the daemon does not wake its caller's loop for a resumed connection
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     MHD_Daemon* daemon = nullptr;
@@ -99,7 +98,7 @@ struct TranslationServer::Impl {
     bool workersStopping = false;
     std::vector<std::thread> workers;
 
-    Impl(TranslationEngine& e, Options o) : engine(e), options(o), pairsJson(e.PairsJson()) {}
+    Impl(TranslationEngine& e, Options o) : engine(e), options(o) {}
 
     Clock::time_point nextDeadline() { return Clock::now() + options.requestTimeout; }
 
@@ -133,7 +132,7 @@ struct TranslationServer::Impl {
                 request->stage = Request::Stage::Answered;
                 // the daemon leaves the body out of the answer to HEAD
                 if (is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD))
-                    return queue(handle, 200, pairsJson, "application/json");
+                    return queue(handle, 200, engine.PairsJson(), "application/json");
                 return queue(handle, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
             }
             if (path != "/translate") {
@@ -403,9 +402,26 @@ bool TranslationServer::run()
     const int events = info->epoll_fd;
     for (int i = 0; i < std::max(1, m->options.workers); ++i)
         m->workers.emplace_back([this] { m->work(); });
+    auto nextUseCheck = Clock::now() + std::chrono::seconds(1);
     while (!m->stopRequested) {
-        // waits for the network, a worker's answer or the next deadline
+        if (m->options.unused && Clock::now() >= nextUseCheck) {
+            nextUseCheck = Clock::now() + std::chrono::seconds(1);
+            if (m->options.unused()) {
+                const MHD_socket listening = MHD_quiesce_daemon(m->daemon);
+                if (listening != MHD_INVALID_SOCKET)
+                    ::close(listening);
+                if (m->options.listeningStopped)
+                    m->options.listeningStopped();
+                break;
+            }
+        }
+        // waits for the network, a worker's answer, the next deadline or the next look at its users
         int timeout = m->enforceDeadlines();
+        if (m->options.unused) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(nextUseCheck - Clock::now()).count();
+            const int untilCheck = static_cast<int>(std::max<long long>(ms + 1, 0));
+            timeout = timeout < 0 ? untilCheck : std::min(timeout, untilCheck);
+        }
         MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
         if (MHD_get_timeout(m->daemon, &daemonTimeout) == MHD_YES) {
             const int capped = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, INT_MAX));

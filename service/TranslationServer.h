@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,11 @@ public:
         size_t maxBody = 1024 * 1024;
         int workers = 16;
         unsigned maxConnections = 256;
+        // Asked about once a second while serving; true ends the service as
+        // stop() does, but it stops listening first and then calls
+        // listeningStopped, so no one is let in while it ends.
+        std::function<bool()> unused;
+        std::function<void()> listeningStopped;
     };
 
     explicit TranslationServer(TranslationEngine& engine);

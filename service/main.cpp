@@ -1,14 +1,18 @@
 // linguaro-service: the built-in translation service.
 //   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
-//                    [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
+//                   " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
+//                    [--users-file FILE]
 // --timeout: how long one translation may take (default 120).
 // --parallel: engine chains per pair that share a long request (default 1).
 // --request-timeout: how long a client may take to send a request (default 30).
 // --idle-timeout: a pair's engine programs unused this long are stopped (default 600).
 // --max-connections: connections served at once; later ones wait to be taken (default 256).
+// --users-file: started on demand, the service ends once no program holds a lock on FILE
+//   (see ServiceUsers); without it the service runs until it is stopped.
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
 // port) and prints "listening on http://H:P/translate" once it accepts.
 
+#include "ServiceUsers.h"
 #include "TranslationEngine.h"
 #include "TranslationServer.h"
 
@@ -33,7 +37,8 @@ bool parseNumber(const char* text, int low, int high, int& value)
 int usage()
 {
     std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]"
-                 " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]\n";
+                 " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]"
+                 " [--users-file FILE]\n";
     return 2;
 }
 
@@ -45,6 +50,7 @@ int main(int argc, char** argv)
     int port = 47210;
     TranslationEngine::Options options;
     TranslationServer::Options serverOptions;
+    std::string usersFile;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc)
@@ -68,6 +74,8 @@ int main(int argc, char** argv)
             options.idleTimeout = std::chrono::seconds(seconds);
         else if (arg == "--max-connections" && parseNumber(value, 1, 65536, connections))
             serverOptions.maxConnections = static_cast<unsigned>(connections);
+        else if (arg == "--users-file")
+            usersFile = value;
         else
             return usage();
     }
@@ -86,6 +94,12 @@ int main(int argc, char** argv)
         std::cerr << "linguaro-service: " << problem << "\n";
     if (engine.router().pairs().empty())
         std::cerr << "linguaro-service: no language pairs found in " << options.modesDir << "\n";
+    ServiceUsers users;
+    if (!usersFile.empty()) {
+        serverOptions.unused = [&] { return users.NoneLeft(usersFile); };
+        // a program that joins from here on finds the port closed and starts a new service
+        serverOptions.listeningStopped = [&] { users.Leave(); };
+    }
     TranslationServer server(engine, serverOptions);
     const int bound = server.bind(host, port);
     if (bound < 0) {

@@ -59,7 +59,6 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
                        QStringLiteral("The translator has %1 translations waiting; ask again later.").arg(int(m_queued)));
         return {};
     }
-    // started from the window's thread, which lives as long as the program: the service goes with it
     const QString problem = m_launcher->ensureRunning(m_client->endpoint());
     if (!problem.isEmpty()) {
         sendErrorReply(DesktopBus::FailedError, problem);

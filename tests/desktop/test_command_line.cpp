@@ -59,6 +59,8 @@ private slots:
     void failuresEndWithAMessageAndTheirCode();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
+    void runsAtOnceShareTheBuiltInService_data();
+    void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
 
 private:
@@ -249,6 +251,49 @@ void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
     QVERIFY(!LoopbackPorts::Answers(port));
+}
+
+void TestCommandLine::runsAtOnceShareTheBuiltInService_data()
+{
+    QTest::addColumn<bool>("starterFirst");
+    // four runs at once with no service yet race to start it on the one port
+    QTest::newRow("all at once") << false;
+    // the run that started it ends while the others still translate through it
+    QTest::newRow("the starter ends first") << true;
+}
+
+void TestCommandLine::runsAtOnceShareTheBuiltInService()
+{
+    QFETCH(bool, starterFirst);
+    const quint16 port = LoopbackPorts::Free();
+    QProcessEnvironment environment = bareTerminal({});
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
+    const QByteArray longer = SampleText().repeated(3).toUtf8() + "\n";
+    const QList<QByteArray> inputs{SampleText().toUtf8() + "\n", longer, longer, longer};
+    // each run reads its whole input before it looks for the service
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const QByteArray& input : inputs) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(environment);
+        runs.back()->start(Program, {"--from", "en", "--to", "es"});
+        runs.back()->write(input);
+    }
+    runs.front()->closeWriteChannel();
+    if (starterFirst)
+        QTRY_VERIFY_WITH_TIMEOUT(LoopbackPorts::Answers(port), 60000);
+    for (size_t i = 1; i < runs.size(); ++i)
+        runs[i]->closeWriteChannel();
+    for (size_t i = 0; i < runs.size(); ++i) {
+        QProcess& run = *runs[i];
+        QVERIFY(run.waitForFinished(180000));
+        const QByteArray err = run.readAllStandardError();
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                 qPrintable(QStringLiteral("run %1: %2").arg(i).arg(QString::fromUtf8(err))));
+        QCOMPARE(err, QByteArray());
+        QVERIFY2(run.readAllStandardOutput().contains("casa"), qPrintable(QStringLiteral("run %1").arg(i)));
+    }
+    // the last run gone, the service ends by itself
+    QTRY_VERIFY_WITH_TIMEOUT(!LoopbackPorts::Answers(port), 20000);
 }
 
 void TestCommandLine::installsWhereADesktopFindsIt()

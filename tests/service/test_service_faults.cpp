@@ -316,3 +316,53 @@ TEST_F(ServiceFaults, AnEngineProgramKilledMidRequestNeverGivesACutTranslation)
         }
     }
 }
+
+TEST_F(ServiceFaults, APairWhoseEngineCrashesOnTwoTextsIsTakenOutOfUse)
+{
+    // this release's Russian data crashes the tagger of rus-ukr on many sentences, not on all
+    ServiceProcess service;
+    ASSERT_TRUE(service.running()) << service.startError().toStdString();
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(120, 0);
+    struct Step {
+        const char* from;
+        const char* to;
+        const char* text;
+        int status;
+        const char* says;
+    };
+    const std::vector<Step> steps{
+        {"ru", "uk", "Как дела?", 500, "apertium-tagger was killed by signal 11"},
+        // the same text again is no new evidence, and what the engine can take still goes through
+        {"ru", "uk", "Как дела?", 500, "apertium-tagger was killed by signal 11"},
+        {"ru", "uk", "Кто там?", 200, "\"Хто там?\""},
+        // a second text: out of use from here on, also on the routes through it
+        {"ru", "uk", "Что это?", 500, "apertium-tagger was killed by signal 11"},
+        {"ru", "uk", "Кто там?", 400, "the engine of rus-ukr is out of use"},
+        {"be", "uk", "Сабака вялікая.", 400, "the engine of rus-ukr is out of use"},
+        // the language's other pairs serve on
+        {"uk", "ru", "Собака велика.", 200, "Собака"},
+        {"ru", "be", "Кто там?", 200, "\"Хто там?\""},
+    };
+    for (const Step& step : steps) {
+        const std::string body = "q=" + QUrl::toPercentEncoding(QString::fromUtf8(step.text)).toStdString()
+                                 + "&from=" + step.from + "&to=" + step.to;
+        const auto res = client.Post("/translate", body, "application/x-www-form-urlencoded");
+        ASSERT_TRUE(res) << step.text;
+        EXPECT_EQ(res->status, step.status) << step.from << "-" << step.to << " " << step.text << ": " << res->body;
+        EXPECT_NE(res->body.find(step.says), std::string::npos) << step.text << ": " << res->body;
+    }
+    const auto pairs = client.Get("/pairs");
+    ASSERT_TRUE(pairs);
+    for (const char* gone : {R"("from":"ru","to":"uk")", R"("from":"be","to":"uk")"})
+        EXPECT_EQ(pairs->body.find(gone), std::string::npos) << gone;
+    for (const char* left : {R"("from":"ru","to":"be")", R"("from":"uk","to":"ru")", R"("from":"en","to":"es")"})
+        EXPECT_NE(pairs->body.find(left), std::string::npos) << left;
+
+    QProcess& process = service.process();
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray said = process.readAllStandardError();
+    while (!said.contains("rus-ukr is out of use") && process.waitForReadyRead(30000))
+        said += process.readAllStandardError();
+    EXPECT_TRUE(said.contains("linguaro-service: rus-ukr is out of use")) << said.toStdString();
+}

@@ -1,5 +1,6 @@
 // Starting the service on demand: only for the built-in endpoint, only when
-// nothing answers there, and stopping only what the launcher started.
+// nothing answers there, shared by every launcher of it, and stopped only when
+// its last user has gone, never a service started by hand.
 #include "ServiceLauncher.h"
 #include "ServiceProcess.h"
 #include "LoopbackPorts.h"
@@ -54,6 +55,42 @@ private slots:
             QVERIFY(launcher.startedService());
         }
         QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 10000);
+    }
+
+    void aSharedServiceOutlivesItsStarterAndEndsAfterItsLastUser()
+    {
+        const quint16 port = Free();
+        auto starter = std::make_unique<ServiceLauncher>(kProgram);
+        QCOMPARE(starter->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(starter->startedService());
+        auto other = std::make_unique<ServiceLauncher>(kProgram);
+        QCOMPARE(other->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(!other->startedService());
+        // the starter goes while another still uses the service: it stays
+        starter.reset();
+        QVERIFY(Answers(port));
+        QCOMPARE(other->ensureRunning(endpointOn(port)), QString());
+        QVERIFY(!other->startedService());
+        // and ends by itself after its last user
+        other.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 20000);
+    }
+
+    void theStarterStopsItAfterTheOtherUsersLeft()
+    {
+        const quint16 port = Free();
+        {
+            ServiceLauncher starter(kProgram);
+            QCOMPARE(starter.ensureRunning(endpointOn(port)), QString());
+            {
+                ServiceLauncher other(kProgram);
+                QCOMPARE(other.ensureRunning(endpointOn(port)), QString());
+            }
+            // the other user gone, the starter's own use goes on
+            QVERIFY(Answers(port));
+            QVERIFY(starter.startedService());
+        }
+        QVERIFY(!Answers(port));
     }
 
     void leavesARunningServiceAlone()
