@@ -85,6 +85,7 @@ struct Response {
     bool connected = false;
     bool tooLarge = false;
     bool stalled = false;
+    bool cancelled = false;
 
     bool succeeded() const { return result == CURLE_OK && status >= 200 && status < 300; }
 };
@@ -93,6 +94,7 @@ struct Transfer {
     Response* response;
     qsizetype limit;
     std::chrono::seconds stallLimit;
+    const std::atomic<bool>* cancelled;
     // bytes moved so far and when that count last changed
     curl_off_t moved = 0;
     std::chrono::steady_clock::time_point lastMove{};
@@ -124,6 +126,10 @@ int ConnectionReady(void* user, char*, char*, int, int)
 int WatchForStall(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
 {
     auto* transfer = static_cast<Transfer*>(user);
+    if (transfer->cancelled && transfer->cancelled->load()) {
+        transfer->response->cancelled = true;
+        return 1;
+    }
     if (!transfer->response->connected)
         return 0;  // the connect time-out covers this phase
     const auto now = std::chrono::steady_clock::now();
@@ -164,6 +170,7 @@ struct ServiceClient::Impl {
     int connectSeconds = DefaultConnectSeconds;
     int stallSeconds = DefaultStallSeconds;
     qsizetype replyLimit = DefaultReplyLimit;
+    const std::atomic<bool>* cancelled = nullptr;
     QString proxyInUse;  // "host:port" of the proxy set for the request (loopback bypasses it), empty when none
 
     void applyProxy(const ProxySettings& proxy);
@@ -209,6 +216,8 @@ void ServiceClient::setTimeouts(int connectSeconds, int stallSeconds)
 }
 
 void ServiceClient::setReplyLimit(qsizetype bytes) { m->replyLimit = bytes; }
+
+void ServiceClient::setCancelFlag(const std::atomic<bool>* cancelled) { m->cancelled = cancelled; }
 
 QString ServiceClient::DefaultEndpoint()
 {
@@ -261,9 +270,11 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& proxy)
 
 Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody)
 {
+    if (cancelled && cancelled->load())
+        throw ServiceCancelled();
     CURL* h = handle.get();
     Response response;
-    Transfer transfer{&response, replyLimit, std::chrono::seconds(stallSeconds)};
+    Transfer transfer{&response, replyLimit, std::chrono::seconds(stallSeconds), cancelled};
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray url = address.toUtf8();
 
@@ -296,6 +307,8 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
     curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
+    if (response.cancelled)
+        throw ServiceCancelled();
     return response;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 
@@ -13,6 +14,12 @@
 class ServiceError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The exchange was abandoned because its caller cancelled it.
+class ServiceCancelled : public ServiceError {
+public:
+    ServiceCancelled() : ServiceError("The translation was stopped.") {}
 };
 
 // The window's one HTTP client (`http`): one libcurl handle for the whole
@@ -41,6 +48,9 @@ public:
     void setTimeouts(int connectSeconds, int stallSeconds);
     // Largest reply kept (64 MiB by default); a larger one fails the request.
     void setReplyLimit(qsizetype bytes);
+    // A flag another thread may raise: a request under way then ends within
+    // a second and throws ServiceCancelled. Null: never cancelled.
+    void setCancelFlag(const std::atomic<bool>* cancelled);
 
     // The built-in service's address, or LINGUARO_SERVICE_URL when set.
     static QString DefaultEndpoint();
