@@ -59,7 +59,9 @@ while read -r dest start size sum; do
     [ -n "$dest" ] || continue
     plain_path "$dest" || fail 3 "the package is unsafe: \"$dest\" is not a plain path below the Windows folder. Nothing was installed."
     # the numbers go into arithmetic, where anything but digits could run commands
-    case $start$size in *[!0-9]*) fail 3 "the package is damaged: the entry of $dest is not well formed." ;; esac
+    case $start,$size in
+        ,* | *, | *[!0-9,]*) fail 3 "the package is damaged: the entry of $dest is not well formed." ;;
+    esac
     actual=$(extract "$start" "$size" | sha256sum)
     if [ "${actual%% *}" != "$sum" ]; then
         fail 3 "the package is damaged: the checksum of $dest does not match. Download it again."
