@@ -1,17 +1,20 @@
 # --- installer ---
-# Set above: title, manifest (one "DEST START SIZE SHA256" line per file), payload_size and
-# payload_offset (bytes of this script before the payload).
+# Set above: title, manifest (one "DEST START SIZE SHA256" line per file), manifest_sum (the
+# checksum of the manifest), payload_size and payload_offset (bytes of this script before
+# the payload); plain_path comes before this code.
 #
 #   package [/Q:A]
 #
-# Checks the whole payload before writing anything, then installs each file below the
-# Windows folder: $windir, else $XDG_DATA_HOME/Brenmark/Windows (~/.local/share/...).
+# Checks the file list, every name in it and the whole payload before writing anything,
+# then installs each file below the Windows folder: $windir, else
+# $XDG_DATA_HOME/Brenmark/Windows (~/.local/share/...). A name that is not a plain path
+# below that folder is refused, whatever the checksums say.
 # Existing folders and files are matched without regard to case. Each file is written
 # beside its place and renamed into it, so a file that is there is always whole, a link
 # planted at its place is replaced and never written through, and a folder on the way
-# that is a link is refused. With /Q:A, or with no terminal on standard input, nothing is
-# asked. Exit codes: 0 installed, 1 declined, 2 wrong parameters, 3 damaged package,
-# 4 the Windows folder cannot be written.
+# that is a link, or that leads out of the Windows folder, is refused. With /Q:A, or with
+# no terminal on standard input, nothing is asked. Exit codes: 0 installed, 1 declined,
+# 2 wrong parameters, 3 damaged or unsafe package, 4 the Windows folder cannot be written.
 LC_ALL=C
 export LC_ALL
 umask 022
@@ -47,9 +50,18 @@ length=$((length))
 if [ "$length" -ne $((offset + payload_size)) ]; then
     fail 3 "the package is damaged: it holds $length bytes instead of $((offset + payload_size)). Download it again."
 fi
+listed=$(printf '%s' "$manifest" | sha256sum)
+if [ "${listed%% *}" != "${manifest_sum:-}" ]; then
+    fail 3 "the package is damaged: the checksum of its file list does not match. Download it again."
+fi
 extract() { tail -c +$((offset + $1 + 1)) "$package" | head -c "$2"; }
 while read -r dest start size sum; do
     [ -n "$dest" ] || continue
+    plain_path "$dest" || fail 3 "the package is unsafe: \"$dest\" is not a plain path below the Windows folder. Nothing was installed."
+    # the numbers go into arithmetic, where anything but digits could run commands
+    case $start,$size in
+        ,* | *, | *[!0-9,]*) fail 3 "the package is damaged: the entry of $dest is not well formed." ;;
+    esac
     actual=$(extract "$start" "$size" | sha256sum)
     if [ "${actual%% *}" != "$sum" ]; then
         fail 3 "the package is damaged: the checksum of $dest does not match. Download it again."
@@ -101,6 +113,8 @@ find_entry() {
 
 mkdir -p "$windows" 2>/dev/null || fail 4 "cannot create the Windows folder $windows."
 [ -d "$windows" ] || fail 4 "the Windows folder $windows is not a folder."
+# where the Windows folder really is: every folder a file goes to must be below it
+inside=$(CDPATH= cd -P -- "$windows" && pwd -P) || fail 4 "cannot enter the Windows folder $windows."
 
 temporary=
 trap '[ -z "$temporary" ] || rm -f "$temporary"' EXIT
@@ -123,6 +137,11 @@ install_file() {
         [ ! -L "$folder" ] || fail 4 "$folder is a symbolic link; nothing is installed through it."
         [ -d "$folder" ] || fail 4 "$folder is in the way: it is not a folder."
     done
+    real=$(CDPATH= cd -P -- "$folder" && pwd -P) || fail 4 "cannot enter the folder $folder."
+    case $real/ in
+        "${inside%/}"/*) ;;
+        *) fail 4 "$folder leads out of the Windows folder (to $real); nothing is installed there." ;;
+    esac
     found=$(find_entry "$folder" "$rest")
     target=$folder/${found:-$rest}
     if [ -d "$target" ] && [ ! -L "$target" ]; then

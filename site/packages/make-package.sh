@@ -18,6 +18,9 @@ output=$1
 title=$2
 shift 2
 
+here=$(dirname "$0")
+. "$here/plain-path.sh"
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 : > "$work/payload"
@@ -25,11 +28,10 @@ trap 'rm -rf "$work"' EXIT
 for entry in "$@"; do
     dest=${entry%%=*}
     source=${entry#*=}
-    case $dest in
-        '' | /* | *..* | *' '* | *"'"* | *'\'*)
-            echo "make-package.sh: \"$dest\" is not a plain path below the Windows folder" >&2
-            exit 2 ;;
-    esac
+    if ! plain_path "$dest"; then
+        printf 'make-package.sh: "%s" is not a plain path below the Windows folder\n' "$dest" >&2
+        exit 2
+    fi
     case $source in
         text:*) printf '%s\n' "${source#text:}" > "$work/file" ;;
         *) cp "$source" "$work/file" ;;
@@ -41,19 +43,22 @@ for entry in "$@"; do
     printf '%s %s %s %s\n' "$dest" $((start)) $((size)) "${sum%% *}" >> "$work/manifest"
 done
 total=$(wc -c < "$work/payload")
+# the file list's own checksum: each line holds a file's checksum, so together they cover
+# every name, place and byte the package installs (the list is the text between the quotes)
+manifest_sum=$({ echo; cat "$work/manifest"; } | sha256sum)
 
 # The installer's own code, with this package's title and file list filled in; the offset of
 # the payload is written last, padded, so that filling it in leaves the length unchanged.
-installer=$(dirname "$0")/installer.sh
 {
     echo '#!/bin/sh'
     printf "title='%s'\n" "$(printf '%s' "$title" | sed "s/'/'\\\\''/g")"
     echo "manifest='"
     cat "$work/manifest"
     echo "'"
+    printf 'manifest_sum=%s\n' "${manifest_sum%% *}"
     printf 'payload_size=%s\n' $((total))
     echo 'payload_offset=@@@@@@@@@@'
-    cat "$installer"
+    cat "$here/plain-path.sh" "$here/installer.sh"
     echo 'exit 0'
 } > "$work/head"
 offset=$(wc -c < "$work/head")

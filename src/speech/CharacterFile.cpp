@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <cmath>
 
 const char* const CharacterFile::RequiredAnimations[4] = {"RestPose", "Show", "Hide", "Speak"};
@@ -86,21 +88,122 @@ std::vector<CharacterBranch> animationChoices(const QJsonValue& value, const Cha
     return choices;
 }
 
+// The most bytes a picture of the frame size may be stored in: its pixels at four bytes each
+// with a filter byte a row, and room for the file's own framing and a few small chunks.
+qint64 storedLimit(const QSize& frameSize)
+{
+    const qint64 pixels = qint64(frameSize.height()) * (1 + 4 * qint64(frameSize.width()));
+    return pixels + pixels / 64 + 16384;
+}
+
+// The bytes a PNG's image data unpacks to, filter bytes included: what its header declares.
+qint64 unpackedSize(const QSize& size, int bitsPerPixel, bool interlaced)
+{
+    auto rows = [&](qint64 width, qint64 height) {
+        return width && height ? height * (1 + (width * bitsPerPixel + 7) / 8) : 0;
+    };
+    if (!interlaced)
+        return rows(size.width(), size.height());
+    // the seven passes of an interlaced picture: first column, first row, column step, row step
+    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    qint64 total = 0;
+    for (const auto& pass : passes) {
+        const qint64 width = size.width() > pass[0] ? (size.width() - pass[0] + pass[2] - 1) / pass[2] : 0;
+        const qint64 height = size.height() > pass[1] ? (size.height() - pass[1] + pass[3] - 1) / pass[3] : 0;
+        total += rows(width, height);
+    }
+    return total;
+}
+
+// Inflates a PNG's image data only to count it, and never past `limit` + 1 bytes.
+class ImageDataCount {
+public:
+    explicit ImageDataCount(qint64 limit) : m_limit(limit) { m_ok = inflateInit(&m_stream) == Z_OK; }
+    ~ImageDataCount() { inflateEnd(&m_stream); }
+    ImageDataCount(const ImageDataCount&) = delete;
+    ImageDataCount& operator=(const ImageDataCount&) = delete;
+
+    // False when the data is damaged or unpacks to more than the limit.
+    bool add(const char* data, qint64 size)
+    {
+        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        m_stream.avail_in = uInt(size);
+        while (m_ok && !m_ended && m_stream.avail_in > 0) {
+            m_stream.next_out = m_scratch;
+            m_stream.avail_out = uInt(std::min<qint64>(sizeof m_scratch, m_limit + 1 - qint64(m_stream.total_out)));
+            const int status = inflate(&m_stream, Z_NO_FLUSH);
+            m_ended = status == Z_STREAM_END;
+            m_ok = (status == Z_OK || m_ended) && qint64(m_stream.total_out) <= m_limit;
+        }
+        return m_ok;
+    }
+    bool tooLarge() const { return qint64(m_stream.total_out) > m_limit; }
+
+private:
+    z_stream m_stream{};
+    Bytef m_scratch[16384];
+    qint64 m_limit;
+    bool m_ok = false;
+    bool m_ended = false;
+};
+
+// The picture with only the chunks that draw it (compressed notes and colour profiles,
+// which would be unpacked for nothing, are left out), once its header agrees with the frame
+// and its image data unpacks to no more than its pixels need.
+QByteArray drawingChunks(const QByteArray& png, const QSize& frameSize, const QString& what)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    static const QByteArrayList kept{"IHDR", "PLTE", "tRNS", "IDAT", "IEND"};
+    if (!png.startsWith(signature) || png.size() < 33 || png.mid(12, 4) != "IHDR")
+        fail(QStringLiteral("%1 is not a readable PNG picture").arg(what));
+    const uchar* header = reinterpret_cast<const uchar*>(png.constData()) + 16;
+    const QSize size(int(std::min<quint32>(qFromBigEndian<quint32>(header), INT_MAX)),
+                     int(std::min<quint32>(qFromBigEndian<quint32>(header + 4), INT_MAX)));
+    if (size != frameSize)
+        fail(QStringLiteral("%1 is %2x%3 pixels, not the frame size %4x%5")
+                 .arg(what).arg(size.width()).arg(size.height()).arg(frameSize.width()).arg(frameSize.height()));
+    // channels by colour type: grey, -, colour, palette, grey and alpha, -, colour and alpha
+    static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const int depth = header[8];
+    const int colour = header[9];
+    if (colour > 6 || !channels[colour] || (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16))
+        fail(QStringLiteral("%1 is not a readable PNG picture").arg(what));
+    const qint64 needed = unpackedSize(size, channels[colour] * depth, header[12] != 0);
+
+    ImageDataCount imageData(needed);
+    QByteArray out = signature;
+    qint64 at = signature.size();
+    while (at + 12 <= png.size()) {
+        const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
+        if (length > png.size() - at - 12)
+            break;  // cut short: the picture reader says so
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "IDAT" && !imageData.add(png.constData() + at + 8, length)) {
+            if (imageData.tooLarge())
+                fail(QStringLiteral("%1 holds more compressed image data than its %2x%3 pixels need")
+                         .arg(what).arg(size.width()).arg(size.height()));
+            fail(QStringLiteral("%1 is damaged (its image data cannot be unpacked)").arg(what));
+        }
+        if (kept.contains(type))
+            out += png.mid(at, 12 + length);
+        at += 12 + length;
+        if (type == "IEND")
+            break;
+    }
+    return out;
+}
+
 QImage decodePicture(const QByteArray& png, const QSize& frameSize, int index)
 {
     const QString what = QStringLiteral("picture %1").arg(index);
-    QByteArray bytes = png;
+    QByteArray bytes = drawingChunks(png, frameSize, what);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
     reader.setAutoTransform(false);
-    // the size the picture says it has is checked before anything is decoded
-    const QSize size = reader.size();
-    if (!size.isValid())
+    if (!reader.size().isValid())
         fail(QStringLiteral("%1 is not a readable PNG picture").arg(what));
-    if (size != frameSize)
-        fail(QStringLiteral("%1 is %2x%3 pixels, not the frame size %4x%5")
-                 .arg(what).arg(size.width()).arg(size.height()).arg(frameSize.width()).arg(frameSize.height()));
     QImage image = reader.read();
     if (image.isNull())
         fail(QStringLiteral("%1 is damaged (%2)").arg(what, reader.errorString()));
@@ -147,6 +250,7 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
                  .arg(images.size()).arg(pixelBytes >> 20).arg(CharacterFile::MaxPixelBytes >> 20));
     const qint64 dataStart = HeaderSize + qint64(descriptionSize);
     const qint64 dataSize = bytes.size() - dataStart;
+    QHash<std::pair<qint64, qint64>, int> decoded;  // a place in the file: the first picture read from it
     for (int i = 0; i < images.size(); ++i) {
         const QString what = QStringLiteral("picture %1").arg(i);
         const QJsonArray place = array(images[i], 2, what);
@@ -157,6 +261,18 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
         if (offset + length > dataSize)
             fail(QStringLiteral("%1 lies beyond the end of the file (bytes %2 to %3 of %4): the file is cut short")
                      .arg(what).arg(offset).arg(offset + length).arg(dataSize));
+        if (length > storedLimit(data->frameSize))
+            fail(QStringLiteral("%1 is %2 bytes, more than the %3 a %4x%5 picture may take")
+                     .arg(what).arg(length).arg(storedLimit(data->frameSize))
+                     .arg(data->frameSize.width()).arg(data->frameSize.height()));
+        // a picture named again is the one decoded already (the image shares its pixels)
+        const auto where = std::make_pair(offset, length);
+        const auto seen = decoded.constFind(where);
+        if (seen != decoded.constEnd()) {
+            data->images.push_back(data->images[size_t(*seen)]);
+            continue;
+        }
+        decoded.insert(where, i);
         data->images.push_back(decodePicture(bytes.mid(dataStart + offset, length), data->frameSize, i));
     }
 

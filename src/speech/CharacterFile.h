@@ -18,7 +18,9 @@
 //                    "next": [["RestPose", weight], ...]}, ...],
 //    "idle": [["Idle1", weight], ...]}
 // Nothing in a file is trusted: every size, count and reference is checked
-// before use, and the first fault is reported.
+// before use, and the first fault is reported. A picture's PNG is checked
+// before it is decoded (its stored bytes and what its image data unpacks to
+// are bounded by the frame size), and a picture named again is decoded once.
 class CharacterFile {
 public:
     static constexpr qint64 MaxFileSize = 64 << 20;

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <functional>
 
 namespace {
@@ -74,6 +76,71 @@ QByteArray png(const QImage& image)
     return bytes;
 }
 
+// `count` zero bytes as a zlib stream, made piece by piece: 200 MB take about 200 KB.
+QByteArray compressedZeros(qint64 count)
+{
+    z_stream stream{};
+    deflateInit(&stream, Z_DEFAULT_COMPRESSION);
+    static const QByteArray zeros(1 << 20, 0);
+    QByteArray compressed;
+    char out[1 << 16];
+    do {
+        const qint64 piece = std::min<qint64>(count, zeros.size());
+        count -= piece;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.constData()));
+        stream.avail_in = uInt(piece);
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, count ? Z_NO_FLUSH : Z_FINISH);
+            compressed.append(out, qsizetype(sizeof out - stream.avail_out));
+        } while (stream.avail_out == 0);
+    } while (count > 0);
+    deflateEnd(&stream);
+    return compressed;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray out(4, 0);
+    qToBigEndian<quint32>(quint32(data.size()), out.data());
+    out += QByteArray(type, 4) + data;
+    char crc[4];
+    const auto* body = reinterpret_cast<const Bytef*>(out.constData() + 4);
+    qToBigEndian<quint32>(quint32(crc32(0, body, uInt(out.size() - 4))), crc);
+    return out.append(crc, 4);
+}
+
+// A transparent picture whose image data unpacks to `extra` bytes more than its pixels need,
+// with `notes` (chunks) after its header.
+QByteArray hostilePng(const QSize& size, qint64 extra, const QByteArray& notes = {})
+{
+    QByteArray header(13, 0);
+    qToBigEndian<quint32>(quint32(size.width()), header.data());
+    qToBigEndian<quint32>(quint32(size.height()), header.data() + 4);
+    header[8] = 8;  // bits a channel
+    header[9] = 6;  // colour and alpha
+    // each row a filter byte (none) and transparent pixels: zeros throughout
+    const qint64 pixels = qint64(size.height()) * (1 + 4 * size.width());
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + notes
+           + pngChunk("IDAT", compressedZeros(pixels + extra)) + pngChunk("IEND", {});
+}
+
+// The character file with a picture added and every one of `count` pictures naming it.
+QByteArray allPicturesNaming(const QByteArray& file, const QByteArray& picture, const QSize& frameSize, int count)
+{
+    const QByteArray bytes = file + picture;
+    const qsizetype dataStart = 12 + qFromLittleEndian<quint32>(bytes.constData() + 8);
+    return rewrite(bytes, [&](QJsonObject& root) {
+        QJsonArray images;
+        for (int i = 0; i < count; ++i)
+            images.append(QJsonArray{double(bytes.size() - dataStart - picture.size()), double(picture.size())});
+        root["images"] = images;
+        root["width"] = frameSize.width();
+        root["height"] = frameSize.height();
+    });
+}
+
 int opaquePixels(const QImage& image, QRect* box = nullptr)
 {
     int count = 0;
@@ -100,6 +167,7 @@ private slots:
     void failuresNameTheFileAndTheReason_data();
     void failuresNameTheFileAndTheReason();
     void damagedFilesNeverCrash();
+    void aPictureNamedAgainIsDecodedOnce();
     void theFourCharacters_data();
     void theFourCharacters();
 };
@@ -186,6 +254,15 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
             root["images"] = images;
         });
     }()) << "tester.acs" << file << "picture 3 is 640x480 pixels, not the frame size 16x16";
+    // a small file that would unpack hundreds of megabytes for every picture naming it
+    const QSize large(512, 512);
+    QTest::newRow("picture with extra compressed data")
+        << put(allPicturesNaming(good, hostilePng(large, qint64(200) << 20), large, 10)) << "tester.acs" << file
+        << "picture 0 holds more compressed image data than its 512x512 pixels need";
+    const QByteArray note = pngChunk("zTXt", QByteArray("Comment\0\0", 9) + compressedZeros(qint64(20) << 20));
+    QTest::newRow("picture stored in more bytes than its pixels need")
+        << put(allPicturesNaming(good, hostilePng(QSize(16, 16), 0, note), QSize(16, 16), 10)) << "tester.acs" << file
+        << "more than the 17440 a 16x16 picture may take";
     QTest::newRow("branch to a frame that is not there")
         << put(rewrite(good, [](QJsonObject& root) {
                editFrame(root, "Think", [](QJsonObject& frame) { frame["branches"] = QJsonArray{QJsonArray{5, 50}}; });
@@ -276,6 +353,25 @@ void TestCharacterFiles::damagedFilesNeverCrash()
     qInstallMessageHandler(previous);
     QVERIFY(refused > 0);
     qInfo("%d damaged files refused, %d still readable", refused, loaded);
+}
+
+void TestCharacterFiles::aPictureNamedAgainIsDecodedOnce()
+{
+    // every one of the most pictures a file may have names the same bytes
+    const QByteArray good = CharacterFile::write(*testCharacter());
+    const QByteArray file = rewrite(good, [](QJsonObject& root) {
+        const QJsonValue first = root["images"].toArray().first();
+        QJsonArray images;
+        for (int i = 0; i < CharacterFile::MaxImages; ++i)
+            images.append(first);
+        root["images"] = images;
+    });
+    const CharacterFile::Result result = CharacterFile::parse(file);
+    QVERIFY2(result.data, qPrintable(result.error));
+    QCOMPARE(result.data->images.size(), size_t(CharacterFile::MaxImages));
+    const uchar* pixels = result.data->images.front().constBits();
+    for (const QImage& image : result.data->images)
+        QVERIFY(image.constBits() == pixels);
 }
 
 void TestCharacterFiles::theFourCharacters_data()

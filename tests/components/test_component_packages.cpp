@@ -1,9 +1,10 @@
 // The component packages of this build's site, run as programs: every package installs its
 // file below $windir in the case the folders already have; quiet, asking on a real terminal
-// (a pty), no terminal, damaged, twice, with links planted in the Windows folder, and cut
-// short by a full disk.
+// (a pty), no terminal, damaged, twice, with links planted in the Windows folder, cut
+// short by a full disk, and made by hand to name files outside the Windows folder.
 #include "Folders.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -20,6 +21,28 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The package with one more file in its list: `dest` with the first file's bytes. The
+// payload's offset moves with the longer list; with `resign` the list's checksum is made to
+// match, as a hostile package made without the builder would.
+QByteArray withEntry(QByteArray package, const QByteArray& dest, bool resign)
+{
+    const QByteArray open = "\nmanifest='";
+    const qsizetype start = package.indexOf(open) + open.size();
+    const qsizetype end = package.indexOf("'\n", start);
+    const QByteArray first = package.mid(start + 1, end - start - 1).split('\n').constFirst();
+    const QByteArray line = dest + first.mid(first.indexOf(' ')) + '\n';
+    package.insert(end, line);
+    if (resign) {
+        const QByteArray sum = QCryptographicHash::hash(package.mid(start, end + line.size() - start),
+                                                        QCryptographicHash::Sha256).toHex();
+        package.replace(package.indexOf("\nmanifest_sum=") + 14, sum.size(), sum);
+    }
+    const qsizetype at = package.indexOf("\npayload_offset=") + 16;
+    const qint64 offset = package.mid(at, 10).toLongLong() + line.size();
+    package.replace(at, 10, QStringLiteral("%1").arg(offset, 10, 10, QChar(u'0')).toLatin1());
+    return package;
 }
 }  // namespace
 
@@ -130,6 +153,14 @@ void ComponentPackagesTest::runs_data()
     QTest::newRow("linked folder") << quiet << "" << "linked folder" << 4 << "is a symbolic link" << false << false;
     QTest::newRow("link at the file") << quiet << "" << "linked file" << 0 << "" << false << true;
     QTest::newRow("disk full") << quiet << "" << "full disk" << 4 << "cannot write" << false << false;
+    // hostile file lists: nothing is written, not even the good file listed first
+    const QString unsafe = "is not a plain path below the Windows folder";
+    QTest::newRow("name climbing out") << quiet << "" << "entry ../victim/escaped.txt" << 3 << unsafe << false << false;
+    QTest::newRow("absolute name") << quiet << "" << "entry VICTIM/escaped.txt" << 3 << unsafe << false << false;
+    QTest::newRow("name with backslashes") << quiet << "" << "entry ..\\victim\\escaped.txt" << 3 << unsafe << false
+                                           << false;
+    QTest::newRow("file list changed after packing") << quiet << "" << "unsigned entry msagent/chars/escaped.txt" << 3
+                                                     << "the checksum of its file list does not match" << false << false;
 }
 
 void ComponentPackagesTest::runs()
@@ -153,6 +184,10 @@ void ComponentPackagesTest::runs()
         package.chop(100);
     if (setup == "checksum")
         package[package.size() - 100] = char(package[package.size() - 100] ^ 1);
+    if (setup.contains("entry ")) {
+        const QString dest = setup.section(' ', -1).replace("VICTIM", victim);
+        package = withEntry(package, dest.toUtf8(), !setup.startsWith("unsigned"));
+    }
     const QString path = m_dir->filePath("Merlin.exe");
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(package) == package.size());
