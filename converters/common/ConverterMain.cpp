@@ -1,6 +1,7 @@
 #include "ConverterMain.h"
 
 #include "ConversionError.h"
+#include "ConverterExit.h"
 #include "SafeOutput.h"
 
 #include <cerrno>
@@ -15,19 +16,20 @@ int runConverter(const char* program, int argc, char** argv, int argumentsWanted
 {
     if (argc != argumentsWanted + 1) {
         std::fprintf(stderr, "usage: %s %s\n", program, usage);
-        return 2;
+        return ConverterExit::Misused;
     }
     try {
         work(argv + 1);
-        return 0;
+        return ConverterExit::Done;
     } catch (const ConversionError& error) {
         std::fprintf(stderr, "%s: %s: %s\n", program, argv[1], error.what());
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "%s: %s: not enough memory to read the document\n", program, argv[1]);
+        std::fprintf(stderr, "%s: %s: the document needs more memory than allowed\n", program, argv[1]);
+        return ConverterExit::OutOfMemory;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s: %s\n", program, argv[1], error.what());
     }
-    return 1;
+    return ConverterExit::Failed;
 }
 
 std::string headerName(const std::string& path)

@@ -1,5 +1,6 @@
 #include "DocumentOpening.h"
 
+#include "ConverterExit.h"
 #include "Folders.h"
 #include "PaneDocument.h"
 #include "Site.h"
@@ -39,17 +40,48 @@ void RemoveEntry(const QString& folder, const QString& name)
         QFile::remove(found);
 }
 
-QString Reason(const Shell::Outcome& outcome)
+QString SecondsText(qint64 seconds)
 {
-    if (!outcome.finished())
-        return outcome.problem;
-    const QString said = QString::fromUtf8(outcome.errors).trimmed();
-    if (!said.isEmpty())
-        return said.length() > MaxReasonLength ? said.left(MaxReasonLength) + QStringLiteral("...") : said;
-    return QStringLiteral("The converter ended with code %1.").arg(outcome.exitCode);
+    return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
 }
 
-bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == 0; }
+// What the converter wrote on standard error, shortened to fit a message.
+QString Said(const Shell::Outcome& outcome)
+{
+    const QString said = QString::fromUtf8(outcome.errors).trimmed();
+    return said.length() > MaxReasonLength ? said.left(MaxReasonLength) + QStringLiteral("...") : said;
+}
+
+// Why a converter gave no text, in the same words for the window and the command line: a
+// limit that stopped it in a sentence of ours, else the converter's own complaint.
+QString Reason(const Shell::Outcome& outcome, const Shell::Limits& limits)
+{
+    using Status = Shell::Outcome::Status;
+    switch (outcome.status) {
+    case Status::TimedOut:
+        return QStringLiteral("The converter took too long and was stopped after %1.")
+            .arg(SecondsText((limits.timeoutMs + 999) / 1000));
+    case Status::OverCpuTime:
+        return QStringLiteral("The converter took too long and was stopped after %1 of processor time.")
+            .arg(SecondsText(limits.cpuSeconds));
+    case Status::Crashed:
+        return QStringLiteral("The converter crashed or ran out of memory (signal %1, %2).")
+            .arg(outcome.signal)
+            .arg(QString::fromLocal8Bit(::strsignal(outcome.signal)));
+    case Status::Finished:
+        break;
+    default:
+        return outcome.problem;
+    }
+    if (outcome.exitCode == ConverterExit::OutOfMemory)
+        return limits.memoryBytes > 0 ? QStringLiteral("The document needs more memory than allowed (%1 MB).")
+                                            .arg(limits.memoryBytes / (1024 * 1024))
+                                      : QStringLiteral("The document needs more memory than allowed.");
+    const QString said = Said(outcome);
+    return said.isEmpty() ? QStringLiteral("The converter ended with code %1.").arg(outcome.exitCode) : said;
+}
+
+bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == ConverterExit::Done; }
 
 }  // namespace
 
@@ -280,8 +312,11 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
         converted.file = converted.scratch->filePath(WorkFileName);
         const Shell::Outcome outcome =
             Shell::Run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
-        if (!Succeeded(outcome))
-            return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome)));
+        // a text cut short (too long, or its pages too slow to read) is loaded as far as it goes
+        if (outcome.finished() && outcome.exitCode == ConverterExit::Partial)
+            converted.notice = QStringLiteral("Only the beginning of \"%1\" was loaded.\n%2").arg(path, Said(outcome));
+        else if (!Succeeded(outcome))
+            return Failed(path, outcome);
         return converted;
     }
 
@@ -295,7 +330,7 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
         outcome = Shell::RunCaptured(converter, {path}, Shell::Capture::Separate, ConverterLimits);
     }
     if (!Succeeded(outcome))
-        return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome)));
+        return Failed(path, outcome);
 
     QString text = QString::fromUtf8(outcome.output);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -316,6 +351,16 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
                                .arg(path)
                                .arg(ConverterLimits.outputCap / (1024 * 1024));
     return converted;
+}
+
+DocumentOpening::Converted DocumentOpening::Failed(const QString& path, const Shell::Outcome& outcome,
+                                                   const QString& copy) const
+{
+    // whatever it wrote before it failed stays out of the pane
+    QString reason = Reason(outcome, ConverterLimits);
+    if (!copy.isEmpty())
+        reason.replace(copy, path);
+    return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, reason));
 }
 
 DocumentOpening::Converted DocumentOpening::Scratch(const QString& path)
@@ -345,8 +390,7 @@ DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter
         Shell::Run(converter, {copy}, true, QString(), ConverterLimits, Shell::Capture::Separate);
     // the reason names the page the user chose, not its private copy
     if (!Succeeded(outcome))
-        return Converted::Failure(
-            QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, Reason(outcome).replace(copy, path)));
+        return Failed(path, outcome, copy);
     return converted;
 }
 
@@ -399,7 +443,7 @@ QString DocumentOpening::UnpackWord(const QString& converter, const QString& dat
     if (!Folders::EntryExists(work.path(), WordMarkerName))
         return QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
             .arg(folder, Succeeded(unpacked) ? QStringLiteral("The package left no converter there.")
-                                             : Reason(unpacked));
+                                             : Reason(unpacked, ConverterLimits));
     QFile::remove(package);
 
     const QByteArray unpackedPath = QFile::encodeName(work.path());

@@ -39,8 +39,11 @@ public:
     bool Accept(const QString& path);
     bool Busy() const { return m_busy; }
 
-    // What a converter may take; tests shorten the time.
-    Shell::Limits ConverterLimits;
+    // The address space a converter may take: poppler and the readers stay well within it on
+    // any real document, while a hostile one cannot take the machine's memory.
+    static constexpr qint64 ConverterMemory = qint64(2) << 30;
+    // What a converter may take; tests lower them.
+    Shell::Limits ConverterLimits = Shell::Limits::Confined(ConverterMemory);
 
     // "doc", "xls", "ppt", "pdf", "htm" or empty: a lower-case substring test on the whole
     // path in that order, a later hit replacing an earlier one; failing that, a template's
@@ -61,6 +64,9 @@ private:
     static Converted Scratch(const QString& path);
     Converted ConvertPage(const QString& converter, const QString& path);
     Converted ConvertWord(const QString& converter, const QString& data);
+    // A converter that ended without its text; `copy` is a private copy of the document that
+    // its complaint may name in place of `path`.
+    Converted Failed(const QString& path, const Shell::Outcome& outcome, const QString& copy = QString()) const;
     // A real folder (not a link to one) holding the marker of a complete unpack.
     static bool IsUnpackedFolder(const QString& folder);
     // Unpacks the Word converter into `folder`; empty, or what went wrong. Two first opens at

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,10 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace Shell {
@@ -62,7 +66,78 @@ void KillGroup(const QProcess& process)
 
 QString Seconds(int ms) { return QString::number((ms + 999) / 1000); }
 
+// A program past its processor time gets SIGXCPU, and SIGKILL this much later if it goes on.
+constexpr int CpuGraceSeconds = 2;
+
+// The kernel limits a program starts with, worked out before the fork so that the child
+// only makes plain system calls.
+struct ChildLimits {
+    struct Entry {
+        decltype(RLIMIT_AS) resource;
+        rlimit value;
+    };
+    std::array<Entry, 4> entries{};
+    int count = 0;
+    bool cpu = false;
+    bool fileSize = false;
+
+    explicit ChildLimits(const Limits& limits)
+    {
+        if (limits.memoryBytes > 0)
+            add(RLIMIT_AS, rlim_t(limits.memoryBytes), rlim_t(limits.memoryBytes));
+        if (limits.cpuSeconds > 0) {
+            add(RLIMIT_CPU, rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds + CpuGraceSeconds));
+            cpu = true;
+        }
+        if (limits.fileBytes > 0) {
+            add(RLIMIT_FSIZE, rlim_t(limits.fileBytes), rlim_t(limits.fileBytes));
+            fileSize = true;
+        }
+        if (limits.noCoreDump)
+            add(RLIMIT_CORE, 0, 0);
+    }
+
+    // In the child between fork and exec: async-signal-safe calls only.
+    void apply() const
+    {
+        for (int i = 0; i < count; ++i)
+            ::setrlimit(entries[i].resource, &entries[i].value);
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        if (cpu)
+            ::sigaction(SIGXCPU, &action, nullptr);
+        // a write past the file limit fails with EFBIG, which the program reports, instead of killing it
+        action.sa_handler = SIG_IGN;
+        if (fileSize)
+            ::sigaction(SIGXFSZ, &action, nullptr);
+    }
+
+private:
+    void add(decltype(RLIMIT_AS) resource, rlim_t soft, rlim_t hard)
+    {
+        // a limit already lower than ours (the user's own) stays
+        rlimit current{};
+        if (::getrlimit(resource, &current) == 0 && current.rlim_max != RLIM_INFINITY) {
+            hard = std::min(hard, current.rlim_max);
+            soft = std::min(soft, hard);
+        }
+        entries[count++] = {resource, {soft, hard}};
+    }
+};
+
 }  // namespace
+
+Limits Limits::Confined(qint64 memory, int timeoutMs, qint64 outputCap)
+{
+    Limits limits;
+    limits.timeoutMs = timeoutMs;
+    limits.outputCap = outputCap;
+    limits.memoryBytes = memory;
+    limits.cpuSeconds = timeoutMs > 0 ? (timeoutMs + 999) / 1000 : 0;
+    limits.fileBytes = outputCap;
+    limits.noCoreDump = true;
+    return limits;
+}
 
 bool IsProgramFile(const QString& path)
 {
@@ -112,7 +187,11 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
     case Capture::Separate: process.setProcessChannelMode(QProcess::SeparateChannels); break;
     }
     // a group of its own, so a time-out also stops what the program started
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const ChildLimits childLimits(limits);
+    process.setChildProcessModifier([childLimits] {
+        ::setpgid(0, 0);
+        childLimits.apply();
+    });
 
     QEventLoop loop;
     bool ended = false;
@@ -154,6 +233,8 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
         outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
         return outcome;
     }
+    QElapsedTimer running;
+    running.start();
     if (limits.timeoutMs > 0)
         deadline.start(limits.timeoutMs);
     if (!ended)
@@ -186,8 +267,22 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
                               .arg(QFileInfo(program).fileName())
                               .arg(limits.outputCap / (1024 * 1024));
     } else if (process.exitStatus() == QProcess::CrashExit) {
-        outcome.status = Outcome::Status::Crashed;
-        outcome.problem = QStringLiteral("\"%1\" stopped unexpectedly.").arg(QFileInfo(program).fileName());
+        outcome.signal = process.exitCode();
+        // SIGKILL comes from the processor-time limit only once that much time has passed
+        const bool overCpu = limits.cpuSeconds > 0
+            && (outcome.signal == SIGXCPU
+                || (outcome.signal == SIGKILL && running.elapsed() >= qint64(limits.cpuSeconds) * 1000));
+        if (overCpu) {
+            outcome.status = Outcome::Status::OverCpuTime;
+            outcome.problem = QStringLiteral("\"%1\" used more than %2 seconds of processor time and was stopped.")
+                                  .arg(QFileInfo(program).fileName())
+                                  .arg(limits.cpuSeconds);
+        } else {
+            outcome.status = Outcome::Status::Crashed;
+            outcome.problem = QStringLiteral("\"%1\" stopped unexpectedly (signal %2).")
+                                  .arg(QFileInfo(program).fileName())
+                                  .arg(outcome.signal);
+        }
     } else {
         outcome.status = Outcome::Status::Finished;
         outcome.exitCode = process.exitCode();

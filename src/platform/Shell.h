@@ -19,12 +19,24 @@ struct Limits {
     static constexpr qint64 DefaultOutputCap = 64 * 1024 * 1024;
     int timeoutMs = DefaultTimeoutMs;  // 0 or less: wait as long as it takes
     qint64 outputCap = DefaultOutputCap;
+    // Set by the system inside the program before it starts, so that one reading hostile
+    // input cannot take the machine's memory or time; 0 leaves that limit as inherited.
+    qint64 memoryBytes = 0;  // address space: allocations beyond it fail
+    int cpuSeconds = 0;      // processor time: SIGXCPU, then SIGKILL a little later
+    qint64 fileBytes = 0;    // the largest file it may write: a longer write fails (EFBIG)
+    bool noCoreDump = false;
+
+    // Limits for a program that reads untrusted files: `memory` of address space, as
+    // much processor time as `timeoutMs` allows, files no larger than `outputCap`, no core.
+    static Limits Confined(qint64 memory, int timeoutMs = DefaultTimeoutMs, qint64 outputCap = DefaultOutputCap);
 };
 
 struct Outcome {
-    enum class Status { Finished, NotStarted, TimedOut, Crashed, Abandoned };
+    // OverCpuTime: stopped by the processor-time limit; Crashed: ended by any other signal
+    enum class Status { Finished, NotStarted, TimedOut, OverCpuTime, Crashed, Abandoned };
     Status status = Status::NotStarted;
     int exitCode = -1;
+    int signal = 0;  // Crashed: the signal that ended it
     QByteArray output;  // standard output, with standard error when merged; zero bytes dropped
     QByteArray errors;  // standard error when kept apart
     bool cut = false;   // output reached the cap; the program was stopped there

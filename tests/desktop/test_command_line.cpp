@@ -2,6 +2,7 @@
 // it writes is what the window's target pane shows for the same text, and
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
+#include "DocumentOpening.h"
 #include "LoopbackPorts.h"
 #include "ServiceProcess.h"
 
@@ -17,6 +18,7 @@
 namespace {
 
 const QString Program = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro");
+const QString Misbehaving = QStringLiteral(LINGUARO_BINARY_DIR "/test-helpers/misbehaving-converter");
 
 struct Outcome {
     bool finished = false;
@@ -57,6 +59,8 @@ private slots:
     void writesWhatTheWindowShows();
     void failuresEndWithAMessageAndTheirCode_data();
     void failuresEndWithAMessageAndTheirCode();
+    void aConverterStoppedByALimitIsReportedAsInTheWindow_data();
+    void aConverterStoppedByALimitIsReportedAsInTheWindow();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
     void runsAtOnceShareTheBuiltInService_data();
@@ -220,6 +224,50 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode()
              outcome.err.constData());
     if (!arguments.contains("--list-languages"))
         QCOMPARE(outcome.out, QByteArray());
+}
+
+void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("misbehaviour");  // what the converter standing for the format's own does
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("aborts") << "abort.pdf" << QByteArray("abort")
+                            << "The converter crashed or ran out of memory (signal 6, Aborted).";
+    QTest::newRow("takes memory without end") << "big.xls" << QByteArray("allocate")
+                                              << "The document needs more memory than allowed (2048 MB).";
+}
+
+void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, misbehaviour);
+    QFETCH(QString, reason);
+    AppFixture fixture;
+    const QString data = fixture.home.filePath("data/Brenmark");
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(QFile::copy(Misbehaving, data + '/' + DocumentOpening::ConverterName(DocumentOpening::FormatTag(name))));
+    const QString document = fixture.home.filePath(name);
+    QFile file(document);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(misbehaviour) == misbehaviour.size());
+    file.close();
+
+    QString shown;
+    {
+        TForm1 form;
+        form.FileOpen1Dialog.FileName = document;
+        form.FileOpen1Accept();
+        QCOMPARE(fixture.prompts.messages.size(), 1);
+        shown = fixture.prompts.messages.first();
+    }
+    QCOMPARE(shown, QString("\"%1\" could not be converted.\n%2").arg(document, reason));
+
+    QProcessEnvironment environment = bareTerminal(m_service->endpoint());
+    environment.insert("XDG_DATA_HOME", fixture.home.filePath("data"));
+    const Outcome outcome = run({"--to", "es", "--file", document}, {}, environment);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(outcome.err), "linguaro: " + shown + '\n');
+    QCOMPARE(outcome.out, QByteArray());
 }
 
 void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()

@@ -28,6 +28,50 @@
 namespace {
 const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
 const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents");
+const QString Misbehaving = QStringLiteral(LINGUARO_BINARY_DIR "/test-helpers/misbehaving-converter");
+
+// A stream object: `dictionary` entries, then `data`, Flate-compressed when `compress`.
+QByteArray Stream(const QByteArray& dictionary, const QByteArray& data, bool compress)
+{
+    // qCompress puts the length before the zlib stream
+    const QByteArray bytes = compress ? qCompress(data).mid(4) : data;
+    return "<< " + dictionary + (compress ? " /Filter /FlateDecode" : "") + " /Length " +
+           QByteArray::number(bytes.size()) + " >>\nstream\n" + bytes + "\nendstream";
+}
+
+// A PDF of `pages` pages that all draw one content stream, with Helvetica as /F1 and the
+// first of `forms` (objects from 5 on) as /X5.
+QByteArray Pdf(int pages, const QByteArray& content, const QList<QByteArray>& forms = {})
+{
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", {},
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                              Stream({}, content, true)};
+    objects += forms;
+    QByteArray kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += QByteArray::number(objects.size() + 1) + " 0 R ";
+        objects += "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << "
+                   "/Font << /F1 3 0 R >> /XObject << /X5 5 0 R >> >> >>";
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>";
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (int i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
+}
+
+// Lines of text, one below the other, as a page's content.
+QByteArray TextLines(const QByteArray& line, int count)
+{
+    QByteArray content;
+    for (int i = 0; i < count; ++i)
+        content += "BT /F1 10 Tf 72 " + QByteArray::number(780 - i % 70 * 11) + " Td (" + line + ") Tj ET\n";
+    return content;
+}
 }  // namespace
 
 class DocumentOpeningTest : public QObject {
@@ -43,6 +87,8 @@ private slots:
     void theWordConverterUnpacksWhole();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
+    void aConverterIsHeldWithinItsLimits_data();
+    void aConverterIsHeldWithinItsLimits();
 
 private:
     QString write(const QString& relative, const QByteArray& content);
@@ -212,7 +258,7 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
     QTest::newRow("Word folder cannot be made") << "memo.doc" << "report97.doc" << QByteArray() << "file"
                                                 << "Cannot create folder " << true;
     QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
-                                     << "did not finish within 1 seconds" << true;
+                                     << "The converter took too long and was stopped after 1 second." << true;
     QTest::newRow("a named pipe is never waited on") << "pipe.htm" << QString() << QByteArray() << "file"
                                                      << "it is a named pipe, not a file" << true;
     QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
@@ -426,6 +472,91 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     open(form, prompts, path);
     QVERIFY(before.isNull());
     QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+}
+
+void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("misbehaving");  // the misbehaving converter stands for the format's own
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("line");  // a line the pane then holds; empty: the pane is as it was
+
+    const QString memory = "The document needs more memory than allowed (256 MB).";
+    const QString cpu = "The converter took too long and was stopped after 1 second of processor time.";
+    const QString crash = "The converter crashed or ran out of memory (signal 6, Aborted).";
+    QTest::newRow("takes memory without end") << "big.xls" << QByteArray("allocate") << true << memory << "";
+    QTest::newRow("an allocation fails") << "big.pdf" << QByteArray("throw") << true << memory << "";
+    QTest::newRow("computes for ever") << "loop.ppt" << QByteArray("spin") << true << cpu << "";
+    QTest::newRow("aborts") << "abort.pdf" << QByteArray("abort") << true << crash << "";
+
+    // documents that poppler cannot read within bounds, read by the real converter
+    QTest::newRow("graphics states nested a million deep")
+        << "deep.pdf" << Pdf(1, TextLines("Deep", 1) + QByteArray("q ").repeated(1000000)) << false << memory << "";
+    QList<QByteArray> forms;
+    for (int i = 0; i < 40; ++i)
+        forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /N " +
+                            QByteArray::number(6 + i) + " 0 R >> >>",
+                        "/N Do /N Do", false);
+    forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 m 1 1 l S", false);
+    QTest::newRow("forms drawing forms") << "forms.pdf" << Pdf(1, TextLines("Forms", 1) + "/X5 Do", forms) << false
+                                         << cpu << "";
+    QTest::newRow("two thousand pages drawing one long content stream")
+        << "shared.pdf" << Pdf(2000, TextLines("Shared page text", 400)) << false
+        << "of 2000 pages were read: reading them all would take longer than allowed" << "Shared page text";
+    QTest::newRow("a text longer than a converter may write")
+        << "long.pdf" << Pdf(60, TextLines("A line of a long document", 60)) << false
+        << "the text is longer than 64 KB" << "A line of a long document";
+}
+
+void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, misbehaving);
+    QFETCH(QString, message);
+    QFETCH(QString, line);
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    // the converters' private folders are made here, and must all be gone afterwards (the
+    // sound system keeps a folder of its own there)
+    const QString temporary = m_home->filePath("tmp");
+    QDir().mkpath(temporary);
+    qputenv("TMPDIR", QFile::encodeName(temporary));
+    const QString tag = DocumentOpening::FormatTag(name);
+    if (misbehaving) {
+        QDir().mkpath(data());
+        QVERIFY(QFile::copy(Misbehaving, data() + '/' + DocumentOpening::ConverterName(tag)));
+    }
+    const QString path = write(m_home->filePath("docs/" + name), content);
+
+    ScriptedPrompts prompts;
+    TForm1 form;
+    // lower than an opening's own, so that each limit is soon reached; the clock's limit is
+    // far off: the processor-time limit must stop what computes
+    Shell::Limits& limits = form.opening().ConverterLimits;
+    limits = Shell::Limits::Confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
+    limits.cpuSeconds = 1;
+    form.RichEdit1->setPlainText("the user's text");
+    open(form, prompts, path);
+    qunsetenv("TMPDIR");
+
+    QCOMPARE(prompts.messages.size(), 1);
+    const QString said = prompts.messages.first();
+    QVERIFY2(said.contains(message), qPrintable(said));
+    const QString opening = line.isEmpty() ? "\"%1\" could not be converted.\n" : "Only the beginning of \"%1\" was loaded.\n";
+    QVERIFY2(said.startsWith(opening.arg(path)), qPrintable(said));
+    if (line.isEmpty()) {
+        // what the converter wrote before it was stopped went nowhere
+        QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+        QCOMPARE(form.statusText(), QString("Ready."));
+    } else {
+        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        QVERIFY(pane.contains(line));
+        QVERIFY(!pane.contains("the user's text"));
+        QCOMPARE(form.statusText(), path + " loaded.");
+    }
+    QCOMPARE(QDir(temporary).entryList({"linguaro-*"}, QDir::AllEntries | QDir::Hidden).join('|'), QString());
+    QVERIFY(!QFile::exists(data() + "/istmp.txt"));
 }
 
 QTEST_MAIN(DocumentOpeningTest)
