@@ -271,6 +271,8 @@ TEST_F(ServiceServer, SerbianInBothScripts)
          QStringLiteral("The ријека i long. #љубав C# 5*3 @дом"), {}},
         {"untranslated words stay", "Xyzzy loves the river.", "en", "sr", true,
          QStringLiteral("Xyzzy љубав the ријека."), {}},
+        {"letters Latin writes with two", "Love. LOVE. The pocket.", "en", "sr", true,
+         QStringLiteral("Љубав. ЉУБАВ. The џеп."), {}},
         {"Cyrillic through a pivot out", "El río es largo.", "es", "sr", true, QStringLiteral("The ријека i long."), {}},
         {"Croatian stays Latin", "The river is long.", "en", "hr", true, {}, {}},
     };
