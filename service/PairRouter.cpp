@@ -17,8 +17,9 @@ std::pair<int, std::string> pivotOrder(const std::string& code)
     return {static_cast<int>(it - preferred.begin()), code};
 }
 
-// Why a readable pipeline cannot run here; empty when it can.
-std::string missingPart(const std::vector<ModeCommand>& commands)
+}  // namespace
+
+std::string PairRouter::MissingPart(const std::vector<ModeCommand>& commands)
 {
     for (const ModeCommand& command : commands) {
         if (ProcessChain::FindProgram(command.program).empty())
@@ -31,8 +32,6 @@ std::string missingPart(const std::vector<ModeCommand>& commands)
     }
     return {};
 }
-
-}  // namespace
 
 PairRouter::PairRouter(std::vector<InstalledPair> pairs)
     : m_pairs(std::move(pairs))
@@ -112,7 +111,7 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
         if (!useful)
             continue;  // a variant, or a language the window does not list
         ModeFile::Parsed parsed = ModeFile::Load(file, ModeFile::UnmarkedPlaceholders());
-        std::string problem = parsed.ok() ? missingPart(parsed.commands) : parsed.error;
+        std::string problem = parsed.ok() ? MissingPart(parsed.commands) : parsed.error;
         if (!problem.empty()) {
             report("left out " + file.filename().string() + ": " + problem);
             continue;

@@ -17,6 +17,8 @@ struct InstalledPair {
     std::string to;
     std::string modeName;  // "eng-spa"
     std::vector<ModeCommand> commands;
+    // the generator marks the words it did not translate; such chains are kept apart
+    bool marksUntranslated = false;
 };
 
 // The installed directions as a graph over application codes. A request
@@ -38,6 +40,10 @@ public:
     // offers as well is left out; each gets a line in problems.
     static std::vector<InstalledPair> ScanModes(const std::filesystem::path& modesDir,
                                                 std::vector<std::string>* problems = nullptr);
+
+    // Why a readable pipeline cannot run here (a program or data file
+    // missing); empty when it can.
+    static std::string MissingPart(const std::vector<ModeCommand>& commands);
 
     // The chain of pairs from one language to another; nullopt when there is none.
     std::optional<std::vector<const InstalledPair*>> Route(const std::string& from, const std::string& to) const;

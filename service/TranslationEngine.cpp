@@ -3,6 +3,7 @@
 #include "LanguageCodes.h"
 #include "PlainTextFormat.h"
 #include "SentenceSplit.h"
+#include "SerbianScript.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +14,9 @@
 #include <unistd.h>
 
 namespace {
+
+// the engine's transliterator that reads Serbian Cyrillic as Latin
+const std::string kCyrillicReader = "Cyrl-Latn";
 
 // The plain-text format is done in-process; the engine's own deformatter and
 // reformatter (which do not flush on NUL, so they run once per request) take
@@ -96,6 +100,21 @@ TranslationEngine::TranslationEngine(Options options)
     , m_pairsJson(pairsJson(*m_router))
     , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    const auto usable = [](const ModeFile::Parsed& parsed) {
+        return parsed.ok() && PairRouter::MissingPart(parsed.commands).empty();
+    };
+    const ModeFile::Parsed reader =
+        ModeFile::Load(m_options.modesDir / (kCyrillicReader + ".mode"), ModeFile::UnmarkedPlaceholders());
+    if (usable(reader))
+        m_cyrillicReader = InstalledPair{"sr", "sr", kCyrillicReader, reader.commands};
+    for (const InstalledPair& pair : m_installed.pairs()) {
+        if (pair.to != "sr")
+            continue;
+        // "$1" is the generator's option: "-g" marks what it could not translate
+        const ModeFile::Parsed marking = ModeFile::Load(m_options.modesDir / (pair.modeName + ".mode"), {"-g", ""});
+        if (usable(marking))
+            m_markingLegs.emplace(pair.modeName, InstalledPair{pair.from, pair.to, pair.modeName, marking.commands, true});
+    }
     m_watcher = std::thread([this] { watchChains(); });
 }
 
@@ -166,7 +185,7 @@ EnginePipeline* TranslationEngine::acquire(const InstalledPair& pair, size_t fir
                                           ProcessChain::Clock::time_point deadline)
 {
     std::unique_lock lock(m_poolsMutex);
-    ChainPool& pool = m_pools[pair.modeName];
+    ChainPool& pool = m_pools[poolKey(pair)];
     const size_t most = static_cast<size_t>(std::max(1, m_options.parallel)) + 1;
     for (;;) {
         while (pool.chains.size() <= first && pool.chains.size() < most) {
@@ -194,7 +213,7 @@ void TranslationEngine::release(const InstalledPair& pair, EnginePipeline* chain
 {
     {
         std::lock_guard lock(m_poolsMutex);
-        ChainPool& pool = m_pools[pair.modeName];
+        ChainPool& pool = m_pools[poolKey(pair)];
         for (size_t i = 0; i < pool.chains.size(); ++i) {
             if (pool.chains[i].get() == chain)
                 pool.leased[i] = false;
@@ -202,6 +221,11 @@ void TranslationEngine::release(const InstalledPair& pair, EnginePipeline* chain
     }
     m_chainReleased.notify_all();
     wakeWatcher();
+}
+
+std::string TranslationEngine::poolKey(const InstalledPair& pair)
+{
+    return pair.marksUntranslated ? pair.modeName + " marking" : pair.modeName;
 }
 
 std::vector<const EnginePipeline*> TranslationEngine::chainsOf(const std::string& modeName) const
@@ -311,8 +335,29 @@ std::string TranslationEngine::unreachableMessage(const PairRouter& router, cons
            + " is out of use, as it crashed on two different texts. " + reach;
 }
 
+std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::vector<const InstalledPair*>& route,
+                                                                          const std::string& text,
+                                                                          const std::string& from,
+                                                                          bool cyrillicOut) const
+{
+    // only Serbian is read from Cyrillic: the other languages keep their letters as they are
+    if (from == "sr" && SerbianScript::HasCyrillic(text)) {
+        const std::string cannot = "Serbian in Cyrillic cannot be read: the engine's transliterator " + kCyrillicReader;
+        if (!m_cyrillicReader)
+            return Outcome{400, cannot + ".mode is not installed."};
+        if (pairsOutOfUse().count(kCyrillicReader))
+            return Outcome{500, cannot + " is out of use, as it crashed on two different texts."};
+        route.insert(route.begin(), &*m_cyrillicReader);
+    }
+    if (cyrillicOut) {
+        if (const auto it = m_markingLegs.find(route.back()->modeName); it != m_markingLegs.end())
+            route.back() = &it->second;
+    }
+    return std::nullopt;
+}
+
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
-                                                        const std::string& to)
+                                                        const std::string& to, bool serbianCyrillic)
 {
     if (!LanguageCodes::IsWellFormed(from) || !LanguageCodes::IsWellFormed(to))
         return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
@@ -324,7 +369,11 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         const auto route = router->Route(from, to);
         if (!route)
             return {400, unreachableMessage(*router, from, to)};
-        Outcome outcome = translateOn(text, *route);
+        const bool cyrillicOut = serbianCyrillic && to == "sr";
+        std::vector<const InstalledPair*> legs = *route;
+        if (auto refused = addScriptLegs(legs, text, from, cyrillicOut))
+            return *refused;
+        Outcome outcome = translateOn(text, legs, cyrillicOut);
         if (outcome.crashedPair.empty() || !noteCrash(outcome.crashedPair, text, outcome.text))
             return outcome;
         // that pair is out of use now; a route through other pivots may still serve
@@ -334,13 +383,16 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
 }
 
 TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& text,
-                                                          const std::vector<const InstalledPair*>& route)
+                                                          const std::vector<const InstalledPair*>& route,
+                                                          bool cyrillicOut)
 {
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
     std::string stream;
     std::string error;
     if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error))
         return {500, "The text could not be prepared for translation: " + error + "."};
+    if (cyrillicOut)
+        stream = SerbianScript::SetMarkCharactersAside(stream);
 
     // the pieces are cut in the formatted stream, so formatting runs once a request
     const int chains = std::max(1, m_options.parallel);
@@ -371,6 +423,8 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
     if (result.status != 200)
         return result;
 
+    if (cyrillicOut)
+        result.text = SerbianScript::ToCyrillic(result.text);
     std::string translation;
     if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error))
         return {500, "The translation could not be put back into text: " + error + "."};

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -26,6 +27,8 @@
 // engine crashes on two different texts, each time on the second try too,
 // is taken out of use: out of the routes (another pivot may then serve)
 // and of the pairs listed, with a line on standard error.
+// Serbian in Cyrillic is read through the engine's own transliterator first;
+// Serbian output is Latin unless Cyrillic is asked for.
 class TranslationEngine {
 public:
     struct Options {
@@ -55,7 +58,10 @@ public:
     ~TranslationEngine();
 
     // text and the result are UTF-8; codes are lower-case application codes.
-    Outcome Translate(const std::string& text, const std::string& from, const std::string& to);
+    // serbianCyrillic: Serbian output in Cyrillic, the words the engine left
+    // untranslated as they were.
+    Outcome Translate(const std::string& text, const std::string& from, const std::string& to,
+                      bool serbianCyrillic = false);
 
     // {"pairs":[{"from":"en","to":"es","via":[]}, ...]} for every reachable pair.
     std::string PairsJson() const;
@@ -90,7 +96,11 @@ private:
     void wakeWatcher();
     // Pieces of formatted stream through every leg on one chain of each; the
     // answers are stream too, one per piece.
-    Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route);
+    Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut);
+    // The route with the legs Serbian scripts need; an outcome instead when Cyrillic cannot be read.
+    std::optional<Outcome> addScriptLegs(std::vector<const InstalledPair*>& route, const std::string& text,
+                                         const std::string& from, bool cyrillicOut) const;
+    static std::string poolKey(const InstalledPair& pair);
     // Counts a crash of a pair's engine on a text; true when the pair is out of use.
     bool noteCrash(const std::string& modeName, const std::string& text, const std::string& error);
     std::shared_ptr<const PairRouter> currentRouter() const;
@@ -102,6 +112,8 @@ private:
     Options m_options;
     std::vector<std::string> m_problems;
     PairRouter m_installed;
+    std::optional<InstalledPair> m_cyrillicReader;
+    std::map<std::string, InstalledPair> m_markingLegs;  // by mode name: the pairs into Serbian, marking
     mutable std::mutex m_routesMutex;
     std::shared_ptr<const PairRouter> m_router;  // without the pairs out of use
     std::string m_pairsJson;

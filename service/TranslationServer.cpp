@@ -30,6 +30,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kTextType = "text/plain; charset=utf-8";
+constexpr const char* kSerbianArgument = "serbian";
 
 // One connection as the reading thread sees it: while it waits for a
 // request (or sends a reply) it has a deadline; while a worker has its
@@ -47,6 +48,7 @@ struct Request {
     Stage stage = Stage::Receiving;
     bool translate = false;
     bool tooLarge = false;
+    bool serbianCyrillic = false;
     std::string body;
     int status = 200;
     std::string reply;
@@ -144,6 +146,9 @@ struct TranslationServer::Impl {
                 return queue(handle, 405, "Translations are asked for with POST.", kTextType, "POST");
             }
             request->translate = true;
+            // a choice of this service's own, asked for in the address so the translator's form stays as it is
+            const char* serbian = MHD_lookup_connection_value(handle, MHD_GET_ARGUMENT_KIND, kSerbianArgument);
+            request->serbianCyrillic = serbian && std::strcmp(serbian, "cyrillic") == 0;
             const char* length = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
             if (length && std::strtoull(length, nullptr, 10) > options.maxBody)
                 return refuseTooLarge(request);
@@ -332,7 +337,7 @@ struct TranslationServer::Impl {
             return;
         }
         const TranslationEngine::Outcome outcome =
-            engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to));
+            engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic);
         request.status = outcome.status;
         request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
     }

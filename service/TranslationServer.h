@@ -9,7 +9,8 @@
 class TranslationEngine;
 
 // The HTTP side of the service: POST /translate answers the client's form
-// with the quoted reply, GET /pairs lists what can be translated.
+// with the quoted reply (POST /translate?serbian=cyrillic writes Serbian in
+// Cyrillic), GET /pairs lists what can be translated.
 // One event-driven thread reads every connection; a request reaches a worker
 // only once it has arrived whole, so slow or idle clients cost a connection,
 // never a worker. Each request must arrive within requestTimeout of the

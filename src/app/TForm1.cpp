@@ -315,6 +315,8 @@ void TForm1::buildMenus()
     ReadAloud = addCheckItem(Misc1, "ReadAloud", QStringLiteral("Read aloud results after translation"), false);
     CopyToClipboard = addCheckItem(Misc1, "CopyToClipboard",
                                    QStringLiteral("Copy results to clipboard after translation"), false);
+    SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
+    connect(SerbianCyrillic, &QAction::toggled, this, [this](bool on) { http().setSerbianCyrillic(on); });
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -431,6 +433,7 @@ void TForm1::readSettings()
         StartCharacter = settings.StartCharacter;
         VoiceName = settings.VoiceName;
         Proxy = settings.Proxy;
+        SerbianCyrillic->setChecked(settings.SerbianCyrillic);
     };
     RegStore store;
     try {
@@ -453,6 +456,7 @@ void TForm1::FormClose()
         settings.TargetPosition = wl_trglang->currentIndex();
         settings.InterfaceLanguage = InterfaceLanguage;
         settings.Proxy = Proxy;
+        settings.SerbianCyrillic = SerbianCyrillic->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
         RegStore store;
         WriteShutdownSettings(store, settings, CharacterName, voice);

@@ -63,3 +63,5 @@ BusWindow::Selection WindowRequests::translateSelection()
 }
 
 ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }
+
+bool WindowRequests::serbianCyrillic() const { return m_form.SerbianCyrillic->isChecked(); }

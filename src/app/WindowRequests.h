@@ -16,6 +16,7 @@ public:
     void bringToFront() override;
     Selection translateSelection() override;
     ProxySettings proxy() const override;
+    bool serbianCyrillic() const override;
 
     // The X primary selection when it holds text, else the clipboard's text.
     static QString SelectedText();

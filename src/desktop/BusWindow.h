@@ -26,4 +26,6 @@ public:
     virtual Selection translateSelection() = 0;
     // The proxy the window's own translations go through.
     virtual ProxySettings proxy() const = 0;
+    // Whether the window's translations write Serbian in Cyrillic.
+    virtual bool serbianCyrillic() const = 0;
 };

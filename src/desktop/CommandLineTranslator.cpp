@@ -106,7 +106,7 @@ private:
     QString m_last;
 };
 
-// The window's last choices and proxy, read as the window reads them, never written.
+// The window's last choices, proxy and options, read as the window reads them, never written.
 WindowSettings StoredSettings()
 {
     WindowSettings settings;
@@ -334,6 +334,7 @@ int CommandLineTranslator::Translate()
     }
 
     ServiceClient client;
+    client.setSerbianCyrillic(settings.SerbianCyrillic);
     ServiceLauncher launcher;
     Progress progress;
     TextTranslation translation(client, settings.Proxy);

@@ -74,9 +74,11 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
 {
     ++m_queued;
     const ProxySettings proxy = m_window->proxy();
-    m_worker.start([this, connection, call, text, source, target, proxy] {
+    const bool cyrillic = m_window->serbianCyrillic();
+    m_worker.start([this, connection, call, text, source, target, proxy, cyrillic] {
         QDBusMessage reply;
         try {
+            m_client->setSerbianCyrillic(cyrillic);
             TextTranslation translation(*m_client, proxy);
             translation.status = [this](const QString&) {
                 if (m_stopping)

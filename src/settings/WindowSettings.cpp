@@ -18,6 +18,21 @@ void readIfExists(const RegStore& store, const Setting::Text& setting, QString& 
         into = store.ReadString(name(setting.name));
 }
 
+void readProxy(const RegStore& store, ProxySettings& proxy)
+{
+    if (!store.ValueExists(name(Setting::UseProxy.name)))
+        return;  // never chosen: the system proxy is not consulted
+    if (store.ReadBool(name(Setting::UseProxy.name))) {
+        proxy.UseProxy = true;
+        readIfExists(store, Setting::ProxyAddr, proxy.Address);
+        readIfExists(store, Setting::ProxyPort, proxy.Port);
+        readIfExists(store, Setting::UserName, proxy.UserName);
+        readIfExists(store, Setting::Password, proxy.Password);
+    } else {
+        proxy.UseProxy = SystemProxyDetect(proxy);
+    }
+}
+
 }  // namespace
 
 void ReadStartupSettings(RegStore& store, WindowSettings& settings)
@@ -36,18 +51,9 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
     }
     readIfExists(store, Setting::Character, settings.StartCharacter);
     readIfExists(store, Setting::Voice, settings.VoiceName);
-    if (!store.ValueExists(name(Setting::UseProxy.name)))
-        return;  // never chosen: the system proxy is not consulted
-    ProxySettings& proxy = settings.Proxy;
-    if (store.ReadBool(name(Setting::UseProxy.name))) {
-        proxy.UseProxy = true;
-        readIfExists(store, Setting::ProxyAddr, proxy.Address);
-        readIfExists(store, Setting::ProxyPort, proxy.Port);
-        readIfExists(store, Setting::UserName, proxy.UserName);
-        readIfExists(store, Setting::Password, proxy.Password);
-    } else {
-        proxy.UseProxy = SystemProxyDetect(proxy);
-    }
+    readProxy(store, settings.Proxy);
+    if (store.ValueExists(name(Setting::SerbianCyrillic.name)))
+        settings.SerbianCyrillic = store.ReadBool(name(Setting::SerbianCyrillic.name));
 }
 
 bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
@@ -70,5 +76,6 @@ bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
         store.WriteString(name(Setting::UserName.name), proxy.UserName);
         store.WriteString(name(Setting::Password.name), proxy.Password);
     }
+    store.WriteBool(name(Setting::SerbianCyrillic.name), settings.SerbianCyrillic);
     return store.CloseKey();
 }

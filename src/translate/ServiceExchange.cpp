@@ -3,6 +3,7 @@
 #include "Loopback.h"
 
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <curl/curl.h>
 
@@ -62,6 +63,15 @@ QString LowerCode(const QString& code)
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
             c = QChar(c.unicode() - 'A' + 'a');
     return lower;
+}
+
+QString WithQueryItem(const QString& address, const char* name, const char* value)
+{
+    QUrl url(address);
+    QUrlQuery query(url);
+    query.addQueryItem(QLatin1String(name), QLatin1String(value));
+    url.setQuery(query);
+    return url.toString(QUrl::FullyEncoded);
 }
 
 QString HostAndPort(const QString& address)
@@ -171,6 +181,7 @@ struct ServiceClient::Impl {
     int stallSeconds = DefaultStallSeconds;
     qsizetype replyLimit = DefaultReplyLimit;
     const std::atomic<bool>* cancelled = nullptr;
+    std::atomic<bool> serbianCyrillic = false;
     QString proxyInUse;  // "host:port" of the proxy set for the request (loopback bypasses it), empty when none
 
     void applyProxy(const ProxySettings& proxy);
@@ -216,6 +227,8 @@ void ServiceClient::setTimeouts(int connectSeconds, int stallSeconds)
 }
 
 void ServiceClient::setReplyLimit(qsizetype bytes) { m->replyLimit = bytes; }
+
+void ServiceClient::setSerbianCyrillic(bool on) { m->serbianCyrillic = on; }
 
 void ServiceClient::setCancelFlag(const std::atomic<bool>* cancelled) { m->cancelled = cancelled; }
 
@@ -372,12 +385,13 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
         + FormField("to", LowerCode(targetCode)) + '&' + FormField("nl", QStringLiteral("1")) + '&'
         + FormField("esc", QStringLiteral("1")) + '&' + FormField("utf", QStringLiteral("1"));
 
+    const QString target = m->serbianCyrillic ? WithQueryItem(m->endpoint, "serbian", "cyrillic") : m->endpoint;
     m->applyProxy(proxy);
-    const Response post = m->perform(m->endpoint, &body);
+    const Response post = m->perform(target, &body);
     if (post.succeeded())
         return post.body;
     if (post.tooLarge || post.location.isEmpty())
-        throw ServiceError(m->describeFailure(post, m->endpoint).toStdString());
+        throw ServiceError(m->describeFailure(post, target).toStdString());
 
     // The service sometimes hands the reply out at another address: fetch it
     // from the Location of the last response. The failed POST's own body is an

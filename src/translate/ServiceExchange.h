@@ -48,6 +48,10 @@ public:
     void setTimeouts(int connectSeconds, int stallSeconds);
     // Largest reply kept (64 MiB by default); a larger one fails the request.
     void setReplyLimit(qsizetype bytes);
+    // Serbian output in Cyrillic: asked of the built-in service in the
+    // address, which other services ignore. Any thread may set it.
+    void setSerbianCyrillic(bool on);
+
     // A flag another thread may raise: a request under way then ends within
     // a second and throws ServiceCancelled. Null: never cancelled.
     void setCancelFlag(const std::atomic<bool>* cancelled);

@@ -77,7 +77,7 @@ void TestMainWindow::firstStartUsesDefaults()
 void TestMainWindow::storedSettingsAreApplied()
 {
     m_fixture->writeStore("\"src\"=dword:00000003\n\"trg\"=dword:00000036\n\"lang\"=\"\"\n"
-                          "\"character\"=\"Genie\"\n\"voice\"=\"Russian\"\n");
+                          "\"character\"=\"Genie\"\n\"voice\"=\"Russian\"\n\"SerbianCyrillic\"=dword:00000001\n");
     qputenv("LANG", "fr_FR.UTF-8");
     TForm1 form;
     QVERIFY(m_fixture->prompts.errors.isEmpty());
@@ -87,6 +87,7 @@ void TestMainWindow::storedSettingsAreApplied()
     QCOMPARE(form.Nouveau1->title(), QString("&File"));
     QCOMPARE(form.StartCharacter, QString("Genie"));
     QCOMPARE(form.VoiceName, QString("Russian"));
+    QVERIFY(form.SerbianCyrillic->isChecked());
 
     form.close();
     const QByteArray text = m_fixture->storeText();
@@ -146,7 +147,8 @@ void TestMainWindow::shutDownWritesTheStore()
     }
     const QByteArray expected =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000009\n"
-        "\"lang\"=\"Spanish\"\n\"character\"=\"\"\n\"voice\"=\"\"\n\"UseProxy\"=dword:00000000\n";
+        "\"lang\"=\"Spanish\"\n\"character\"=\"\"\n\"voice\"=\"\"\n\"UseProxy\"=dword:00000000\n"
+        "\"SerbianCyrillic\"=dword:00000000\n";
     QCOMPARE(m_fixture->storeText(), expected);
     const auto ownerGroupOther = QFileDevice::Permissions(0x7000 | 0x0070 | 0x0007);
     QCOMPARE(QFileInfo(m_fixture->storePath()).permissions() & ownerGroupOther,
@@ -261,6 +263,8 @@ void TestMainWindow::layoutAndMenus()
     QVERIFY(form.ReadAloud->isCheckable() && !form.ReadAloud->isChecked());
     QVERIFY(form.CopyToClipboard->isCheckable() && !form.CopyToClipboard->isChecked());
     QVERIFY(form.IdentifyLang->isChecked());
+    QVERIFY(form.SerbianCyrillic->isCheckable() && !form.SerbianCyrillic->isChecked());
+    QCOMPARE(form.SerbianCyrillic->text(), QString("Serbian in Cyrillic"));
     QCOMPARE(form.TS1->actions().size(), 14);  // two options, a separator, eleven voices
     QVERIFY(form.AE->isChecked());
     QCOMPARE(form.InstallTextToSpeechEngine1->actions().size(), 11);

@@ -3,6 +3,7 @@
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
 #include "DocumentOpening.h"
+#include "LanguageTable.h"
 #include "LoopbackPorts.h"
 #include "ServiceProcess.h"
 
@@ -61,6 +62,7 @@ private slots:
     void failuresEndWithAMessageAndTheirCode();
     void aConverterStoppedByALimitIsReportedAsInTheWindow_data();
     void aConverterStoppedByALimitIsReportedAsInTheWindow();
+    void serbianScriptFollowsTheWindowsOption();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
     void runsAtOnceShareTheBuiltInService_data();
@@ -268,6 +270,41 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(QString::fromUtf8(outcome.err), "linguaro: " + shown + '\n');
     QCOMPARE(outcome.out, QByteArray());
+}
+
+void TestCommandLine::serbianScriptFollowsTheWindowsOption()
+{
+    // the window's choice, stored when it closes, is the program's choice too
+    const QString english = QStringLiteral("Xyzzy loves the river.");
+    for (const bool cyrillic : {true, false}) {
+        QString pane;
+        QByteArray store;
+        {
+            AppFixture fixture;
+            qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
+            TForm1 form;
+            form.SerbianCyrillic->setChecked(cyrillic);
+            form.RichEdit1->setPlainText(english);
+            form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("en")));
+            form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("sr")));
+            form.ToolButton20Click();
+            QCOMPARE(fixture.prompts.errors, QStringList());
+            pane = form.RichEdit2->toPlainText();
+            form.FormClose();
+            store = fixture.storeText();
+        }
+        QCOMPARE(pane.trimmed(), cyrillic ? QStringLiteral("Xyzzy љубав the ријека.") : QStringLiteral("Xyzzy ljubav the rijeka."));
+
+        QDir().mkpath(m_home.filePath("config/Brenmark"));
+        QFile file(m_home.filePath("config/Brenmark/Linguaro.reg"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(store) == store.size());
+        file.close();
+        const Outcome outcome = run({"--from", "en", "--to", "sr"}, english.toUtf8(), bareTerminal(m_service->endpoint()));
+        QVERIFY(file.remove());
+        QVERIFY(outcome.finished);
+        QCOMPARE(QString::fromUtf8(outcome.err), QString());
+        QCOMPARE(QString::fromUtf8(outcome.out), pane + u'\n');
+    }
 }
 
 void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()

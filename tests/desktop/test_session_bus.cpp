@@ -177,6 +177,11 @@ void TestSessionBus::answersOtherPrograms()
     QCOMPARE(translated.type(), QDBusMessage::ReplyMessage);
     QCOMPARE(translated.arguments().value(0).toString(), translateInWindow(text));
     QVERIFY(translated.arguments().value(0).toString().contains("casa"));
+    // the window's script for Serbian holds for other programs too
+    m_form->SerbianCyrillic->setChecked(true);
+    const QDBusMessage serbian = call("Translate", {QStringLiteral("Xyzzy loves the river."), "en", "sr"});
+    m_form->SerbianCyrillic->setChecked(false);
+    QCOMPARE(serbian.arguments().value(0).toString().trimmed(), QStringLiteral("Xyzzy љубав the ријека."));
 
     struct Refusal {
         QVariantList arguments;

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <httplib.h>
@@ -21,9 +22,11 @@ protected:
     static void SetUpTestSuite() { StartService(); }
 
     // The translation as the application shows it.
-    static QString translate(const QString& text, const QString& from, const QString& to)
+    static QString translate(const QString& text, const QString& from, const QString& to,
+                             bool serbianCyrillic = false)
     {
         ServiceClient client(s_service->endpoint());
+        client.setSerbianCyrillic(serbianCyrillic);
         return ExtractTranslation(client.SendChunk(text, from, to, ProxySettings{}));
     }
 
@@ -239,4 +242,50 @@ TEST_F(ServiceServer, LongChunkIsTranslatedWhole)
     // the last sentence made it through too
     EXPECT_TRUE(out.right(200).contains(QStringLiteral("El"))) << out.right(200).toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("\\r\\n")));
+}
+
+TEST_F(ServiceServer, SerbianInBothScripts)
+{
+    // Cyrillic input reads as its Latin spelling does; Cyrillic output keeps
+    // what the engine did not translate and the characters it marks with
+    struct Route {
+        const char* name;
+        QString text, from, to;
+        bool cyrillic;
+        QString expected;  // the translation, or with sameAs the text whose translation it equals
+        QString sameAs;
+    };
+    const QString cyrillicSentence = QStringLiteral("Кућа је велика и река је дуга.");
+    const QString latinSentence = QStringLiteral("Kuća je velika i reka je duga.");
+    const std::vector<Route> routes{
+        {"Cyrillic into English", cyrillicSentence, "sr", "en", false, "House is large and river is long.", {}},
+        {"Cyrillic, the option on too", cyrillicSentence, "sr", "en", true, "House is large and river is long.", {}},
+        {"Latin into English", latinSentence, "sr", "en", false, "House is large and river is long.", {}},
+        {"Cyrillic through a pivot", cyrillicSentence, "sr", "es", false, {}, latinSentence},
+        {"mixed scripts, unknown words kept", QStringLiteral("Кућа je велика, Xyzzy Ђурђевдан."), "sr", "en", false,
+         {}, QStringLiteral("Kuća je velika, Xyzzy Đurđevdan.")},
+        {"Croatian is not read from Cyrillic", cyrillicSentence, "hr", "en", false, cyrillicSentence, {}},
+        {"into Serbian, Latin by default", "The river is long. #love C# 5*3 @home", "en", "sr", false,
+         "The rijeka i long. #ljubav C# 5*3 @dom", {}},
+        {"into Serbian in Cyrillic", "The river is long. #love C# 5*3 @home", "en", "sr", true,
+         QStringLiteral("The ријека i long. #љубав C# 5*3 @дом"), {}},
+        {"untranslated words stay", "Xyzzy loves the river.", "en", "sr", true,
+         QStringLiteral("Xyzzy љубав the ријека."), {}},
+        {"letters Latin writes with two", "Love. LOVE. The pocket.", "en", "sr", true,
+         QStringLiteral("Љубав. ЉУБАВ. The џеп."), {}},
+        {"Cyrillic through a pivot out", "El río es largo.", "es", "sr", true, QStringLiteral("The ријека i long."), {}},
+        {"Croatian stays Latin", "The river is long.", "en", "hr", true, {}, {}},
+    };
+    for (const Route& route : routes) {
+        const QString out = translate(route.text, route.from, route.to, route.cyrillic);
+        if (!route.sameAs.isEmpty())
+            EXPECT_EQ(out.toStdString(), translate(route.sameAs, route.from, route.to).toStdString()) << route.name;
+        else if (!route.expected.isEmpty())
+            EXPECT_EQ(out.toStdString(), route.expected.toStdString()) << route.name;
+        else
+            EXPECT_EQ(out.toStdString(), translate(route.text, route.from, route.to).toStdString()) << route.name;
+        EXPECT_EQ(out.contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04ff}]"))),
+                  (route.cyrillic && route.to == "sr") || route.from == "hr")
+            << route.name << ": " << out.toStdString();
+    }
 }

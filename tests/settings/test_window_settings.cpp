@@ -26,18 +26,21 @@ TEST_F(SettingsTest, FirstStartKeepsEveryDefaultAndIgnoresTheSystemProxy)
     EXPECT_EQ(s.VoiceName, "");
     EXPECT_FALSE(s.Proxy.UseProxy);
     EXPECT_EQ(s.Proxy.Address, "");
+    EXPECT_FALSE(s.SerbianCyrillic);
 }
 
 TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
 {
+    // no "UseProxy": the values after the proxy are read all the same
     writeKey("\"src\"=dword:00000003\n\"trg\"=dword:00000036\n\"lang\"=\"\"\n\"character\"=\"Genie\"\n"
-             "\"voice\"=\"Russian\"\n");
+             "\"voice\"=\"Russian\"\n\"SerbianCyrillic\"=dword:00000001\n");
     const WindowSettings s = startup();
     EXPECT_EQ(s.SourcePosition, 3);
     EXPECT_EQ(s.TargetPosition, 54);  // out of range: the window leaves the list unselected
     EXPECT_EQ(s.InterfaceLanguage, "English");
     EXPECT_EQ(s.StartCharacter, "Genie");
     EXPECT_EQ(s.VoiceName, "Russian");
+    EXPECT_TRUE(s.SerbianCyrillic);
 }
 
 TEST_F(SettingsTest, WrongTypeStopsReadingAfterWhatWasRead)
@@ -96,9 +99,10 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
               "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
               "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
-              "\"UseProxy\"=dword:00000000\n");
+              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
+    s.SerbianCyrillic = true;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
     WindowSettings back = startup();
     EXPECT_EQ(back.SourcePosition, 4);
@@ -110,6 +114,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     EXPECT_EQ(back.Proxy.Port, "8080");
     EXPECT_EQ(back.Proxy.UserName, "");
     EXPECT_EQ(back.Proxy.Password, "secret");
+    EXPECT_TRUE(back.SerbianCyrillic);
 }
 
 TEST_F(SettingsTest, UnwritableStoreLosesTheRunQuietly)
