@@ -117,9 +117,10 @@ std::string wideByPattern(std::string_view bytes)
     const std::size_t quarter = n / 4;
     auto most = [&](std::size_t count) { return count * 10 >= quarter * 9; };
     auto few = [&](std::size_t count) { return count * 10 <= quarter; };
-    if (most(zeros[1]) && most(zeros[2]) && most(zeros[3]) && few(zeros[0]))
+    // outside the supplementary planes two bytes of each four are zero
+    if (most(zeros[2]) && most(zeros[3]) && few(zeros[0]))
         return "UTF-32LE";
-    if (most(zeros[0]) && most(zeros[1]) && most(zeros[2]) && few(zeros[3]))
+    if (most(zeros[0]) && most(zeros[1]) && few(zeros[3]))
         return "UTF-32BE";
     // markup is Latin: at least a third of the characters have a zero high byte
     if ((zeros[1] + zeros[3]) * 3 >= 2 * quarter && few(zeros[0] + zeros[2]))
