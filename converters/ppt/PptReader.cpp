@@ -18,6 +18,7 @@ enum RecordType : std::uint16_t {
 
 constexpr std::uint32_t kEncryptedToken = 0xf3d1c4df;
 constexpr int kMaxDepth = 64;
+constexpr std::size_t kMapEntryBytes = 4 * sizeof(void*) + 2 * sizeof(std::uint32_t) + MemoryBudget::kBlockOverhead;
 
 struct Header {
     std::size_t offset;
@@ -54,7 +55,7 @@ private:
     template <typename Visit>
     void walk(std::size_t begin, std::size_t end, int depth, Visit&& visit) const;
     std::string atomText(const Header& h) const;
-    bool readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const;
+    bool readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef);
     // False, adding nothing, for a drawing that an earlier reference has read already.
     bool drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
                      Presentation::Slide& slide, std::uint32_t* notesId);
@@ -66,6 +67,7 @@ private:
     mutable ReadAllowance m_allowance;
     std::vector<unsigned char> m_user;
     std::map<std::uint32_t, std::uint32_t> m_persist;
+    MemoryCharge m_persistCharge;
     std::set<std::uint32_t> m_drawingsRead;  // offsets of the slides and notes pages read
 };
 
@@ -106,7 +108,7 @@ std::string Ppt::atomText(const Header& h) const
     return text.finish();
 }
 
-bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const
+bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef)
 {
     const ByteReader user(m_user, "current user stream");
     if (!user.has(0, 20) || user.u16(2) != CurrentUserAtom)
@@ -144,7 +146,8 @@ bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, 
             const std::uint32_t count = entry >> 20;
             p += 4;
             for (std::uint32_t i = 0; i < count && p + 4 <= directory.end(); ++i, p += 4)
-                persist.emplace(id + i, m_reader.u32(p));
+                if (persist.emplace(id + i, m_reader.u32(p)).second)
+                    m_persistCharge.add(kMapEntryBytes);
         }
         const std::uint32_t previous = m_reader.u32(at + 8);
         if (previous == 0)
