@@ -77,7 +77,9 @@ for name in "${converters[@]}"; do
     cp "${seeds[@]}" "$work/seeds/$name/"
     echo "fuzzing $program for $seconds s"
     # the converter's complaints about each damaged input would bury the fuzzer's report
-    TMPDIR=$work/tmp "$binary" -max_total_time="$seconds" -seed=1 -rss_limit_mb=2048 -timeout=20 \
+    # a finding must fail the run, not read as "skipped" through the fuzzer's own exit code
+    TMPDIR=$work/tmp LSAN_OPTIONS=suppressions=$here/lsan.supp "$binary" -max_total_time="$seconds" -seed=1 \
+        -rss_limit_mb=2048 -timeout=20 -error_exitcode=1 -timeout_exitcode=1 \
         -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$work/artifacts/$name/" \
         "$work/corpus/$name" "$work/seeds/$name"
 done
