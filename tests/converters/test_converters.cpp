@@ -543,6 +543,14 @@ void ConvertersTest::hostileDocumentsEndBounded_data()
         << "the document is too large to convert: its part word/document.xml unpacks to more than 200 times"
         << QString() << 0;
 
+    const QString nested = m_dir.filePath("nested.docx");
+    writeOfficePackage(nested, "word/document.xml",
+                       R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
+                           QByteArray("<w:p>").repeated(100000) + "deep",
+                       nullptr, nullptr, {});
+    QTest::newRow("docx: elements nested 100,000 deep") << "doc" << nested
+        << QString("the file is damaged: its part word/document.xml is not well-formed XML") << QString() << 0;
+
     // 1.5 million entries of the paragraph properties all name one page of 29 runs
     const QString doc = m_dir.filePath("one-page.doc");
     {
