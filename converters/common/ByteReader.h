@@ -61,3 +61,23 @@ private:
     const std::vector<unsigned char>& m_data;
     const char* m_name;
 };
+
+// Bounds how much reading the references of a stream can ask for: a sound file reads each of its
+// records a few times at most, a hostile one points many references at one long run of them.
+class ReadAllowance {
+public:
+    ReadAllowance(std::size_t streamSize, const char* streamName)
+        : m_left(4 * streamSize + 65536), m_name(streamName) {}
+
+    void spend(std::size_t bytes)
+    {
+        if (bytes > m_left)
+            throw ConversionError(std::string("the file is damaged: its ") + m_name +
+                                  " has references that read the same records over and over");
+        m_left -= bytes;
+    }
+
+private:
+    std::size_t m_left;
+    const char* m_name;
+};

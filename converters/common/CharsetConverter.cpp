@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <iconv.h>
 
-bool convertToUtf8(std::string_view bytes, const std::string& charset, std::string& out)
+bool convertToUtf8(std::string_view bytes, const std::string& charset, std::string& out, std::size_t* invalid)
 {
     iconv_t converter = iconv_open("UTF-8", charset.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1))
@@ -19,6 +19,8 @@ bool convertToUtf8(std::string_view bytes, const std::string& charset, std::stri
         out.append(buffer, static_cast<std::size_t>(outPointer - buffer));
         if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
             out += "\xef\xbf\xbd";
+            if (invalid)
+                ++*invalid;
             ++in;
             --inLeft;
         }

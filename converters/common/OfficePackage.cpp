@@ -90,7 +90,7 @@ std::map<std::string, std::string> OfficePackage::relationsOfType(const std::str
     const std::string name = part.empty() ? "_rels/.rels" : relsName(part);
     if (!m_package.has(name))
         return result;
-    const XmlDocument document(m_package.read(name), name);
+    const XmlDocument document(m_package, name);
     for (xmlNode* node = document.root()->children; node; node = node->next) {
         if (!XmlDocument::is(node, "Relationship") || XmlDocument::attribute(node, "TargetMode") == "External")
             continue;

@@ -1,11 +1,10 @@
 #include "TextBuilder.h"
 
-#include "ConversionError.h"
-
 void TextBuilder::append(char32_t c)
 {
     if (c == U'\t') {
         m_text += '\t';
+        count();
         return;
     }
     if (c == U'\n') {
@@ -19,11 +18,10 @@ void TextBuilder::append(char32_t c)
         return;
     if ((c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff)
         c = 0xfffd;
-    if (c != U' ' && c != 0xa0)
+    if (c != U' ' && c != 0xa0 && c != 0xfffd)
         m_hasText = true;
-    if (m_text.size() > kMaxBytes)
-        throw ConversionError("the document's text is larger than " + std::to_string(kMaxBytes >> 20) + " MB");
     Utf8::encode(c, m_text);
+    count();
 }
 
 void TextBuilder::appendUtf8(std::string_view text)
@@ -94,6 +92,7 @@ void TextBuilder::endLine()
     trimLineEnd();
     if (!m_text.empty() && m_text.back() != '\n')
         m_text += '\n';
+    count();
 }
 
 void TextBuilder::endCell()
@@ -102,6 +101,7 @@ void TextBuilder::endCell()
     while (!m_text.empty() && m_text.back() == ' ')
         m_text.pop_back();
     m_text += '\t';
+    count();
 }
 
 void TextBuilder::endRow()
@@ -126,6 +126,8 @@ std::string TextBuilder::finish()
     endLine();
     while (m_text.size() >= 2 && m_text.compare(m_text.size() - 2, 2, "\n\n") == 0)
         m_text.pop_back();
+    m_charge.drop();
+    m_counted = 0;
     return std::move(m_text);
 }
 

@@ -1,19 +1,44 @@
 #include "XmlDocument.h"
 
 #include "ConversionError.h"
+#include "MemoryBudget.h"
+#include "ZipArchive.h"
 
 #include <libxml/parser.h>
 
 #include <cstring>
+#include <new>
 
-XmlDocument::XmlDocument(const std::string& content, const std::string& partName)
+XmlDocument::XmlDocument(const ZipArchive& package, const std::string& partName)
 {
-    m_document = xmlReadMemory(content.data(), static_cast<int>(content.size()), partName.c_str(), nullptr,
-                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
-    if (!m_document || !root())
+    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, partName.c_str());
+    if (!context)
+        throw std::bad_alloc();
+    xmlCtxtUseOptions(context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
+    auto damaged = [&] {
         throw ConversionError("the file is damaged: its part " + partName + " is not well-formed XML");
-    if (m_document->intSubset || m_document->extSubset)
-        throw ConversionError("the part " + partName + " declares a document type, which office files never do");
+    };
+    auto parse = [&](const char* data, std::size_t size, bool last) {
+        xmlParseChunk(context, data, static_cast<int>(size), last);
+        if (!context->wellFormed)
+            damaged();
+        if (context->myDoc && (context->myDoc->intSubset || context->myDoc->extSubset))
+            throw ConversionError("the part " + partName + " declares a document type, which office files never do");
+        MemoryBudget::check();
+    };
+    try {
+        package.read(partName, [&](const char* data, std::size_t size) { parse(data, size, false); });
+        parse(nullptr, 0, true);
+        if (!context->myDoc || !xmlDocGetRootElement(context->myDoc))
+            damaged();
+    } catch (...) {
+        if (context->myDoc)
+            xmlFreeDoc(context->myDoc);
+        xmlFreeParserCtxt(context);
+        throw;
+    }
+    m_document = context->myDoc;
+    xmlFreeParserCtxt(context);
 }
 
 XmlDocument::~XmlDocument()

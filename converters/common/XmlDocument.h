@@ -5,11 +5,14 @@
 #include <string>
 #include <string_view>
 
-// One XML part of an office package, parsed with libxml2. Nothing is fetched from outside and
-// parts that declare a document type (the only way to define entities) are refused.
+class ZipArchive;
+
+// One XML part of an office package, parsed with libxml2 as it is unpacked, its memory counted
+// against the budget. Nothing is fetched from outside and parts that declare a document type
+// (the only way to define entities) are refused.
 class XmlDocument {
 public:
-    XmlDocument(const std::string& content, const std::string& partName);
+    XmlDocument(const ZipArchive& package, const std::string& partName);
     ~XmlDocument();
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,14 +9,23 @@ struct zip;
 // The parts of a ZIP package (.docx, .xlsx, .pptx), read with libzip from bytes in memory.
 class ZipArchive {
 public:
+    // No part of an office package unpacks to more than this.
+    static constexpr std::size_t kMaxPartBytes = 256u << 20;
+    // Packed more densely than this, a large part is taken for a ZIP bomb: office XML packs to
+    // a tenth or so of its size, and deflate cannot go beyond about a thousandth.
+    static constexpr std::size_t kMaxRatio = 200;
+    static constexpr std::size_t kRatioFrom = 16u << 20;
+
     explicit ZipArchive(const std::string& bytes);
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     bool has(const std::string& name) const;
-    // The part's content; a part that unpacks to more than `maxBytes` is refused.
-    std::string read(const std::string& name, std::size_t maxBytes = 256u << 20) const;
+    // Unpacks the part piece by piece into `consume`; a part too large or packed too densely is
+    // refused before it is unpacked, from what the directory says, and while it is, from what
+    // really comes out.
+    void read(const std::string& name, const std::function<void(const char* data, std::size_t size)>& consume) const;
     std::vector<std::string> names() const;
 
 private:

@@ -4,6 +4,7 @@
 #include "CharsetConverter.h"
 #include "ConverterMain.h"
 #include "DocumentFile.h"
+#include "MemoryBudget.h"
 #include "SafeOutput.h"
 #include "TextBuilder.h"
 #include "XmlDocument.h"
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -88,36 +91,94 @@ std::string iconvName(const std::string& label)
         return "CP949";
     if (label == "big5" || label == "x-x-big5" || label == "big5-hkscs")
         return "BIG5-HKSCS";
-    if (label == "utf-16" || label == "utf-16le" || label == "utf-16be")
-        return "UTF-8";  // a page that says so in its own bytes cannot be UTF-16
     return label;
 }
 
-// The page as UTF-8; bytes the character set does not define become U+FFFD.
+// Labels of the character sets that spend two or four bytes on each character of the markup.
+bool isWideLabel(const std::string& label)
+{
+    for (const char* family : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4", "ucs4",
+                               "iso-10646-ucs", "csunicode", "unicode", "utf-7", "utf7"})
+        if (label.rfind(family, 0) == 0 && label != "unicode-1-1-utf-8")
+            return true;
+    return false;
+}
+
+// UTF-16 or UTF-32 without a byte-order mark, told by the zero bytes beside the markup's
+// characters near the top; empty when the page is not laid out so.
+std::string wideByPattern(std::string_view bytes)
+{
+    const std::size_t n = std::min<std::size_t>(bytes.size(), 512) & ~std::size_t(3);
+    if (n < 8)
+        return {};
+    std::size_t zeros[4] = {};
+    for (std::size_t i = 0; i < n; ++i)
+        zeros[i % 4] += bytes[i] == '\0';
+    const std::size_t quarter = n / 4;
+    auto most = [&](std::size_t count) { return count * 10 >= quarter * 9; };
+    auto few = [&](std::size_t count) { return count * 10 <= quarter; };
+    // outside the supplementary planes two bytes of each four are zero
+    if (most(zeros[2]) && most(zeros[3]) && few(zeros[0]))
+        return "UTF-32LE";
+    if (most(zeros[0]) && most(zeros[1]) && few(zeros[3]))
+        return "UTF-32BE";
+    // markup is Latin: at least a third of the characters have a zero high byte
+    if ((zeros[1] + zeros[3]) * 3 >= 2 * quarter && few(zeros[0] + zeros[2]))
+        return "UTF-16LE";
+    if ((zeros[0] + zeros[2]) * 3 >= 2 * quarter && few(zeros[1] + zeros[3]))
+        return "UTF-16BE";
+    return {};
+}
+
+// What a browser takes an unlabelled page for.
+std::string sniffed(std::string_view bytes)
+{
+    return Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
+}
+
+// The page as UTF-8; bytes the character set does not define become U+FFFD. A label that does
+// not fit the bytes (a wide set's label on a page whose markup is one byte a character, or
+// sequences that set never makes almost everywhere) gives way to what the bytes look like.
 std::string toUtf8(const std::string& page, std::string& charsetUsed)
 {
     std::string_view bytes(page);
     std::string from;
+    bool labelled = false;
     if (bytes.substr(0, 3) == "\xef\xbb\xbf") {
         from = "UTF-8";
         bytes.remove_prefix(3);
+    } else if (bytes.substr(0, 4) == std::string_view("\xff\xfe\0\0", 4)) {
+        from = "UTF-32LE";
+        bytes.remove_prefix(4);
+    } else if (bytes.substr(0, 4) == std::string_view("\0\0\xfe\xff", 4)) {
+        from = "UTF-32BE";
+        bytes.remove_prefix(4);
     } else if (bytes.substr(0, 2) == "\xff\xfe") {
         from = "UTF-16LE";
         bytes.remove_prefix(2);
     } else if (bytes.substr(0, 2) == "\xfe\xff") {
         from = "UTF-16BE";
         bytes.remove_prefix(2);
+    } else if (const std::string wide = wideByPattern(bytes); !wide.empty()) {
+        from = wide;
     } else {
+        // a label read from one-byte markup cannot name a wide set
         const std::string label = declaredCharset(page);
-        if (!label.empty())
-            from = iconvName(label);
-        else
-            from = Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
+        labelled = !label.empty() && !isWideLabel(label);
+        from = labelled ? iconvName(label) : sniffed(bytes);
     }
     std::string out;
+    std::size_t invalid = 0;
     // an unknown label is read the way a browser reads an unlabelled page
-    if (!convertToUtf8(bytes, from, out)) {
-        from = Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
+    bool known = convertToUtf8(bytes, from, out, &invalid);
+    if (labelled && known && invalid > 0) {
+        const std::size_t high = static_cast<std::size_t>(
+            std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }));
+        known = invalid * 8 <= high;
+    }
+    if (!known) {
+        from = sniffed(bytes);
+        out.clear();
         convertToUtf8(bytes, from, out);
     }
     charsetUsed = from;
@@ -221,6 +282,37 @@ void walk(xmlNode* top, TextBuilder& text)
         });
 }
 
+// The page parsed a piece at a time, so that the memory its tree takes is checked as it grows.
+htmlDocPtr parse(const std::string& utf8)
+{
+    // the bytes are UTF-8 by now: a <meta> naming the original character set must not make
+    // the parser decode them a second time
+    htmlParserCtxtPtr context = htmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+    if (!context)
+        throw std::bad_alloc();
+    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
+                                    HTML_PARSE_IGNORE_ENC);
+    constexpr std::size_t kPiece = 1 << 20;
+    try {
+        // the last piece goes with the end: an end given apart can leave the last text unread
+        std::size_t at = 0;
+        do {
+            const std::size_t size = std::min(kPiece, utf8.size() - at);
+            htmlParseChunk(context, utf8.data() + at, static_cast<int>(size), at + size == utf8.size());
+            MemoryBudget::check();
+            at += size;
+        } while (at < utf8.size());
+    } catch (...) {
+        if (context->myDoc)
+            xmlFreeDoc(context->myDoc);
+        htmlFreeParserCtxt(context);
+        throw;
+    }
+    htmlDocPtr document = context->myDoc;
+    htmlFreeParserCtxt(context);
+    return document;
+}
+
 void extract(char** arguments)
 {
     const std::string page = arguments[0];
@@ -232,23 +324,21 @@ void extract(char** arguments)
         throw ConversionError("the file is empty");
     std::string charset;
     const std::string utf8 = toUtf8(file.bytes(), charset);
-    // the bytes are UTF-8 by now: a <meta> naming the original character set must not make
-    // the parser decode them a second time
-    htmlDocPtr document = htmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
-                                         HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                             HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NOIMPLIED);
-    if (!document || !xmlDocGetRootElement(document)) {
-        if (document)
-            xmlFreeDoc(document);
+    MemoryCharge utf8Charge;
+    utf8Charge.add(utf8.capacity());
+    const std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> document(parse(utf8), xmlFreeDoc);
+    if (!document || !xmlDocGetRootElement(document.get()))
         throw ConversionError("the page cannot be read as HTML");
-    }
     TextBuilder text;
     for (xmlNode* node = document->children; node; node = node->next)
         walk(node, text);
-    xmlFreeDoc(document);
-    if (!text.hasText())
+    const bool readable = text.hasText();
+    const std::string result = text.finish();
+    if (!readable && result.find("\xef\xbf\xbd") != std::string::npos)
+        throw ConversionError("the page holds no readable text: its bytes are in no character set it could be read in");
+    if (!readable)
         throw ConversionError("the page holds no text");
-    writeFileSafely(output, text.finish());
+    writeFileSafely(output, result);
 }
 
 }  // namespace

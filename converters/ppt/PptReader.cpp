@@ -18,6 +18,7 @@ enum RecordType : std::uint16_t {
 
 constexpr std::uint32_t kEncryptedToken = 0xf3d1c4df;
 constexpr int kMaxDepth = 64;
+constexpr std::size_t kMapEntryBytes = 4 * sizeof(void*) + 2 * sizeof(std::uint32_t) + MemoryBudget::kBlockOverhead;
 
 struct Header {
     std::size_t offset;
@@ -33,7 +34,7 @@ class Ppt {
 public:
     explicit Ppt(const OleStorage& storage)
         : m_document(storage.stream("PowerPoint Document")), m_reader(m_document, "presentation stream"),
-          m_user(storage.stream("Current User"))
+          m_allowance(m_document.size(), "presentation stream"), m_user(storage.stream("Current User"))
     {
         if (m_document.empty())
             throw ConversionError("not a PowerPoint presentation: the file holds no presentation");
@@ -54,15 +55,20 @@ private:
     template <typename Visit>
     void walk(std::size_t begin, std::size_t end, int depth, Visit&& visit) const;
     std::string atomText(const Header& h) const;
-    bool readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const;
-    void drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
-                     Presentation::Slide& slide, std::uint32_t* notesId) const;
+    bool readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef);
+    // False, adding nothing, for a drawing that an earlier reference has read already.
+    bool drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
+                     Presentation::Slide& slide, std::uint32_t* notesId);
     Presentation readWholeStream() const;
 
     std::vector<unsigned char> m_document;
     ByteReader m_reader;
+    // saves, slides or containers that share records would have them read again
+    mutable ReadAllowance m_allowance;
     std::vector<unsigned char> m_user;
     std::map<std::uint32_t, std::uint32_t> m_persist;
+    MemoryCharge m_persistCharge;
+    std::set<std::uint32_t> m_drawingsRead;  // offsets of the slides and notes pages read
 };
 
 template <typename Visit>
@@ -75,6 +81,7 @@ void Ppt::walk(std::size_t begin, std::size_t end, int depth, Visit&& visit) con
         const Header h = header(offset);
         if (h.end() > end)
             break;
+        m_allowance.spend(8);
         if (visit(h) && h.container)
             walk(h.body(), h.end(), depth + 1, visit);
         offset = h.end();
@@ -101,7 +108,7 @@ std::string Ppt::atomText(const Header& h) const
     return text.finish();
 }
 
-bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef) const
+bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, std::uint32_t& documentRef)
 {
     const ByteReader user(m_user, "current user stream");
     if (!user.has(0, 20) || user.u16(2) != CurrentUserAtom)
@@ -110,6 +117,7 @@ bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, 
         throw ConversionError("the presentation is protected by a password");
     std::uint32_t editOffset = user.u32(16);
     std::set<std::uint32_t> seen;
+    std::set<std::uint32_t> directories;
     bool first = true;
     // from the last save back to the first; entries of later saves win
     while (seen.insert(editOffset).second) {
@@ -129,14 +137,17 @@ bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, 
         const Header directory = header(directoryOffset);
         if (directory.type != PersistDirectoryAtom)
             return false;
-        std::size_t p = directory.body();
+        // a directory that an earlier save named already added all it has
+        std::size_t p = directories.insert(directoryOffset).second ? directory.body() : directory.end();
+        m_allowance.spend(8 + (directory.end() - p));
         while (p + 4 <= directory.end()) {
             const std::uint32_t entry = m_reader.u32(p);
             const std::uint32_t id = entry & 0xfffff;
             const std::uint32_t count = entry >> 20;
             p += 4;
             for (std::uint32_t i = 0; i < count && p + 4 <= directory.end(); ++i, p += 4)
-                persist.emplace(id + i, m_reader.u32(p));
+                if (persist.emplace(id + i, m_reader.u32(p)).second)
+                    m_persistCharge.add(kMapEntryBytes);
         }
         const std::uint32_t previous = m_reader.u32(at + 8);
         if (previous == 0)
@@ -146,12 +157,14 @@ bool Ppt::readPersistDirectory(std::map<std::uint32_t, std::uint32_t>& persist, 
     return persist.count(documentRef) != 0;
 }
 
-void Ppt::drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
-                      Presentation::Slide& slide, std::uint32_t* notesId) const
+bool Ppt::drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std::vector<std::string>>& listed,
+                      Presentation::Slide& slide, std::uint32_t* notesId)
 {
     const auto found = m_persist.find(persistId);
     const auto outline = listed.find(persistId);
     std::set<std::size_t> used;
+    if (found != m_persist.end() && !m_drawingsRead.insert(found->second).second)
+        return false;
     if (found != m_persist.end() && m_reader.has(found->second, 8)) {
         const Header container = header(found->second);
         walk(container.body(), container.end(), 0, [&](const Header& h) {
@@ -172,6 +185,7 @@ void Ppt::drawingText(std::uint32_t persistId, const std::map<std::uint32_t, std
         for (std::size_t i = 0; i < outline->second.size(); ++i)
             if (!used.count(i))
                 slide.addLines(outline->second[i]);
+    return true;
 }
 
 Presentation Ppt::read()
@@ -187,6 +201,7 @@ Presentation Ppt::read()
     // persist reference followed by the texts of its placeholders.
     std::vector<std::uint32_t> slideOrder;
     std::map<std::uint32_t, std::vector<std::string>> listed;
+    MemoryCharge listedCharge;
     std::map<std::uint32_t, std::uint32_t> notesById;  // a notes page's id -> its persist reference
     walk(document.body(), document.end(), 0, [&](const Header& h) {
         if (h.type != SlideListWithText)
@@ -206,6 +221,7 @@ Presentation Ppt::read()
                 listed[current];
             } else if (any && (item.type == TextCharsAtom || item.type == TextBytesAtom)) {
                 listed[current].push_back(atomText(item));
+                listedCharge.add(MemoryBudget::cost(listed[current].back()));
             }
             return false;
         });
@@ -216,7 +232,9 @@ Presentation Ppt::read()
     for (const std::uint32_t slideRef : slideOrder) {
         Presentation::Slide slide;
         std::uint32_t notesId = 0;
-        drawingText(slideRef, listed, slide, &notesId);
+        // persist references that name a slide already read would only repeat its text
+        if (!drawingText(slideRef, listed, slide, &notesId))
+            continue;
         const auto notes = notesById.find(notesId);
         if (notesId != 0 && notes != notesById.end())
             drawingText(notes->second, listed, slide, nullptr);
@@ -253,8 +271,10 @@ void Presentation::Slide::addLines(const std::string& text)
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        if (end > start)
+        if (end > start) {
             lines.push_back(text.substr(start, end - start));
+            m_charge.add(MemoryBudget::cost(lines.back()));
+        }
         start = end + 1;
     }
 }

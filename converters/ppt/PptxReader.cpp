@@ -5,6 +5,8 @@
 #include "XmlDocument.h"
 #include "ZipArchive.h"
 
+#include <set>
+
 namespace {
 
 // The paragraphs of a slide part: one line each, the cells of a table row on one line apart by
@@ -60,19 +62,23 @@ void partText(const XmlDocument& part, bool notes, Presentation::Slide& slide)
 Presentation readPptxPresentation(const ZipArchive& package)
 {
     const OfficePackage parts(package, "ppt/presentation.xml", "a PowerPoint presentation");
-    const XmlDocument presentationPart(package.read(parts.mainPart()), parts.mainPart());
+    const XmlDocument presentationPart(package, parts.mainPart());
     const auto relations = parts.relations(parts.mainPart());
     Presentation presentation;
+    std::set<std::string> read;
     for (xmlNode* node = presentationPart.root(); node; node = XmlDocument::next(node, presentationPart.root())) {
         if (!XmlDocument::is(node, "sldId"))
             continue;
         const auto target = relations.find(XmlDocument::relationshipId(node));
+        // a second id naming a slide already read would only repeat its text
+        if (target != relations.end() && !read.insert(target->second).second)
+            continue;
         Presentation::Slide slide;
         if (target != relations.end() && package.has(target->second)) {
-            partText(XmlDocument(package.read(target->second), target->second), false, slide);
+            partText(XmlDocument(package, target->second), false, slide);
             const std::string notes = parts.relatedPart(target->second, "notesSlide", "");
-            if (!notes.empty() && package.has(notes))
-                partText(XmlDocument(package.read(notes), notes), true, slide);
+            if (!notes.empty() && package.has(notes) && read.insert(notes).second)
+                partText(XmlDocument(package, notes), true, slide);
         }
         presentation.slides.push_back(std::move(slide));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemoryBudget.h"
+
 #include <string>
 #include <vector>
 
@@ -12,8 +14,11 @@ struct Presentation {
     struct Slide {
         std::vector<std::string> lines;  // UTF-8, a tab between the cells of a table row
 
-        // Adds each non-empty line of `text`.
+        // Adds each non-empty line of `text`, counted against the memory budget.
         void addLines(const std::string& text);
+
+    private:
+        MemoryCharge m_charge;
     };
     std::vector<Slide> slides;
 };

@@ -76,7 +76,7 @@ void readDocx(const ZipArchive& package, TextBuilder& text)
 {
     const OfficePackage parts(package, "word/document.xml", "a Word document");
     {
-        const XmlDocument document(package.read(parts.mainPart()), parts.mainPart());
+        const XmlDocument document(package, parts.mainPart());
         readBody(document.root(), text);
         text.endPart();
     }
@@ -84,7 +84,7 @@ void readDocx(const ZipArchive& package, TextBuilder& text)
         const std::string name = parts.relatedPart(parts.mainPart(), kind, "");
         if (name.empty() || !package.has(name))
             continue;
-        const XmlDocument notes(package.read(name), name);
+        const XmlDocument notes(package, name);
         readBody(notes.root(), text);
         text.endPart();
     }

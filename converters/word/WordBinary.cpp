@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace {
@@ -119,9 +120,11 @@ void Word::readParagraphRuns(const ByteReader& table, std::uint32_t offset, std:
     if (length < 4 || !table.has(offset, length))
         return;
     const std::size_t count = (length - 4) / 8;
+    std::set<std::size_t> pages;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t page = (table.u32(offset + 4 * (count + 1) + 4 * i) & 0x3fffff) * kFkpSize;
-        if (!m_reader.has(page, kFkpSize))
+        // a page that several entries name holds the same runs for each
+        if (!m_reader.has(page, kFkpSize) || !pages.insert(page).second)
             continue;
         const std::size_t runs = m_reader.u8(page + kFkpSize - 1);
         for (std::size_t r = 0; r < runs && 4 * (runs + 1) + 13 * runs <= kFkpSize - 1; ++r) {

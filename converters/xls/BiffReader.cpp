@@ -29,7 +29,8 @@ struct RecordData {
 
 class Biff {
 public:
-    Biff(const std::vector<unsigned char>& stream) : m_stream(stream), m_reader(stream, "workbook stream") {}
+    Biff(const std::vector<unsigned char>& stream)
+        : m_stream(stream), m_reader(stream, "workbook stream"), m_allowance(stream.size(), "workbook stream") {}
 
     Workbook read();
 
@@ -58,10 +59,13 @@ private:
 
     const std::vector<unsigned char>& m_stream;
     ByteReader m_reader;
+    // sheets that overlap would walk the same records again
+    mutable ReadAllowance m_allowance;
     bool m_biff8 = true;
     bool m_from1904 = false;
     std::string m_codePage = "CP1252";
     std::vector<std::string> m_strings;
+    MemoryCharge m_stringsCharge;
     std::map<int, std::string> m_formats;
     std::vector<std::uint16_t> m_xfFormats;
 };
@@ -167,6 +171,7 @@ void Biff::substream(std::size_t offset, Visit&& visit) const
     int depth = 0;
     while (m_reader.has(offset, 4)) {
         const Position position = record(offset);
+        m_allowance.spend(4u + position.length);
         std::size_t next = position.offset + 4 + position.length;
         if (position.type == Bof)
             ++depth;
@@ -313,13 +318,19 @@ Workbook Biff::read()
             const std::uint32_t unique = ByteReader(data.bytes, "workbook stream").u32(4);
             std::size_t at = 8;
             m_strings.reserve(std::min<std::size_t>(unique, data.bytes.size() / 3));
-            for (std::uint32_t i = 0; i < unique && at < data.bytes.size(); ++i)
+            for (std::uint32_t i = 0; i < unique && at < data.bytes.size(); ++i) {
                 m_strings.push_back(unicodeString(data, at, true));
+                m_stringsCharge.add(MemoryBudget::cost(m_strings.back()));
+            }
         }
     });
 
     Workbook workbook;
+    std::set<std::uint32_t> read;
     for (const SheetEntry& entry : entries) {
+        // a second record naming a sheet already read would only repeat its cells
+        if (!read.insert(entry.offset).second)
+            continue;
         Workbook::Sheet sheet;
         sheet.name = entry.name;
         readSheet(entry.offset, workbook, sheet);

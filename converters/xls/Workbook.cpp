@@ -7,10 +7,9 @@ void Workbook::put(Sheet& sheet, std::uint32_t row, std::uint32_t column, std::s
 {
     if (text.empty())
         return;
-    // one shared string can be named by any number of cells
-    m_bytes += text.size();
-    if (m_bytes > TextBuilder::kMaxBytes)
-        throw ConversionError("the workbook's text is larger than " + std::to_string(TextBuilder::kMaxBytes >> 20) + " MB");
+    // one shared string can be named by any number of cells, each keeping its own copy
+    constexpr std::size_t kNodeBytes = 4 * sizeof(void*) + sizeof(std::uint32_t) + MemoryBudget::kBlockOverhead;
+    m_charge.add(kNodeBytes + MemoryBudget::cost(text));
     sheet.rows[row][column] = std::move(text);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemoryBudget.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,7 +17,7 @@ struct Workbook {
     };
     std::vector<Sheet> sheets;
 
-    // Stores a cell's text; fails once the cells hold more text than any output may.
+    // Stores a cell's text, counted against the memory budget with what the cell costs beside it.
     void put(Sheet& sheet, std::uint32_t row, std::uint32_t column, std::string text);
 
     // Each sheet: its name on a line, then one line a row with the cells apart by tabs (empty
@@ -23,5 +25,5 @@ struct Workbook {
     void write(TextBuilder& text) const;
 
 private:
-    std::size_t m_bytes = 0;
+    MemoryCharge m_charge;
 };

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -49,7 +50,7 @@ struct Styles {
 Workbook readXlsxWorkbook(const ZipArchive& package)
 {
     const OfficePackage parts(package, "xl/workbook.xml", "an Excel workbook");
-    const XmlDocument book(package.read(parts.mainPart()), parts.mainPart());
+    const XmlDocument book(package, parts.mainPart());
     bool from1904 = false;
     struct Entry {
         std::string name;
@@ -68,17 +69,20 @@ Workbook readXlsxWorkbook(const ZipArchive& package)
     }
 
     std::vector<std::string> strings;
+    MemoryCharge stringsCharge;
     const std::string sharedName = parts.relatedPart(parts.mainPart(), "sharedStrings", "xl/sharedStrings.xml");
     if (package.has(sharedName)) {
-        const XmlDocument shared(package.read(sharedName), sharedName);
+        const XmlDocument shared(package, sharedName);
         for (xmlNode* node = shared.root()->children; node; node = node->next)
-            if (XmlDocument::is(node, "si"))
+            if (XmlDocument::is(node, "si")) {
                 strings.push_back(itemText(node));
+                stringsCharge.add(MemoryBudget::cost(strings.back()));
+            }
     }
     Styles styles;
     const std::string stylesName = parts.relatedPart(parts.mainPart(), "styles", "xl/styles.xml");
     if (package.has(stylesName)) {
-        const XmlDocument document(package.read(stylesName), stylesName);
+        const XmlDocument document(package, stylesName);
         for (xmlNode* node = document.root(); node; node = XmlDocument::next(node, document.root())) {
             if (XmlDocument::is(node, "numFmt"))
                 styles.codes[std::atoi(XmlDocument::attribute(node, "numFmtId").c_str())] =
@@ -89,14 +93,18 @@ Workbook readXlsxWorkbook(const ZipArchive& package)
     }
 
     Workbook workbook;
+    std::set<std::string> read;
     for (const Entry& entry : entries) {
+        // a second entry naming a part already read would only repeat its cells
+        if (!read.insert(entry.part).second)
+            continue;
         Workbook::Sheet sheet;
         sheet.name = entry.name;
         if (!package.has(entry.part)) {
             workbook.sheets.push_back(std::move(sheet));
             continue;
         }
-        const XmlDocument document(package.read(entry.part), entry.part);
+        const XmlDocument document(package, entry.part);
         std::uint32_t row = 0;
         for (xmlNode* rowNode = document.root(); rowNode; rowNode = XmlDocument::next(rowNode, document.root())) {
             if (!XmlDocument::is(rowNode, "row"))
