@@ -18,7 +18,8 @@ mkdir -p "$work/corpus" "$work/artifacts"
     "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" "$src/src/documents/RtfControlWords.cpp" \
     "$src/src/documents/RtfWriter.cpp" "$src/src/documents/CodePages.cpp" \
     $(pkg-config --libs Qt6Gui) -o "$work/rtf_fuzz"
+# a finding must fail the test, not read as "skipped" (77)
 # Qt keeps some allocations for the process's life; they are not leaks of the reader
 ASAN_OPTIONS=detect_leaks=0 "$work/rtf_fuzz" -max_total_time="$seconds" -max_len=65536 \
-    -rss_limit_mb=2048 -timeout=20 -dict="$here/rtf.dict" -artifact_prefix="$work/artifacts/" \
+    -rss_limit_mb=2048 -timeout=20 -error_exitcode=1 -timeout_exitcode=1 -dict="$here/rtf.dict" -artifact_prefix="$work/artifacts/" \
     "$work/corpus" "$here/seeds"
