@@ -41,7 +41,8 @@ bool sameFile(const char* a, const char* b)
 // inside a page, so the pages stop being read well before the processor time runs out, and the
 // text stops short of the largest file this program may write: the text read so far arrives.
 struct Allowance {
-    std::size_t textBytes = TextBuilder::kMaxBytes;
+    // the builder's buffer may double once more before the budget is reached
+    std::size_t textBytes = MemoryBudget::limit() / 3;
     std::optional<Clock::time_point> deadline;
 
     explicit Allowance(Clock::time_point start)
