@@ -108,6 +108,8 @@ NetRoute NetProxy::RouteFor(const QByteArray& url) const
                                      : Bracketed(named.host);
         return route;
     }
+    if (this->host.trimmed().isEmpty())
+        return route;  // a proxy without an address is none
     const QString host = Bracketed(this->host);
     route.shown = port > 0 ? QStringLiteral("%1:%2").arg(host).arg(port) : host;
     route.proxy = (scheme + QLatin1String("://") + route.shown).toUtf8();

@@ -18,7 +18,7 @@ struct NetProxy {
     enum class Mode {
         Direct,   // no proxy, whatever the session's variables say
         Session,  // the session's proxy variables (http_proxy and friends), no_proxy honoured
-        Server,   // the proxy named here
+        Server,   // the proxy named here (none while its host is empty)
     };
     Mode mode = Mode::Direct;
     QString scheme = QStringLiteral("http");  // Server: how the proxy is spoken to

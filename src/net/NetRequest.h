@@ -22,8 +22,6 @@ struct NetResult {
     bool tooLarge = false;    // the body went past the size limit
     bool cancelled = false;   // the caller's cancel check said so
     QString message;          // what went wrong, for a report; empty on success
-
-    bool Completed() const { return code == CURLE_OK; }
 };
 
 // One request through the HTTP layer. The constructor applies the common rule:
