@@ -132,6 +132,17 @@ TEST_F(ProxyRoute, TurningTheProxyOffGoesDirectEvenWithASessionProxy)
     EXPECT_TRUE(forwardedByProxy(m_service.requests()[0]));
 }
 
+// A service on this machine is reached directly through any proxy, so its
+// failure must not send the user looking at the proxy.
+TEST_F(ProxyRoute, FailureOnThisMachineDoesNotBlameTheProxy)
+{
+    ServiceClient closed(QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackHttpServer::freePort()));
+    const QString message = failureOf(closed, through("linguaro", "s3cret"));
+    EXPECT_TRUE(message.startsWith("Could not connect to the translation service at 127.0.0.1:"))
+        << message.toStdString();
+    EXPECT_TRUE(m_service.requests().empty());
+}
+
 // The one proxy rule, for both users of the HTTP layer and every way of
 // naming the proxy: this machine's own sites are reached directly (the
 // built-in service listens there, where a proxy elsewhere cannot reach), a
