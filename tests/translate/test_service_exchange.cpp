@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -170,6 +171,25 @@ TEST_F(ServiceExchange, StalledServiceTimesOut)
     stalled.setTimeouts(5, 1);
     const std::string error = ErrorOf([&] { stalled.SendChunk("text", "EN", "FR", noProxy); });
     EXPECT_EQ(error, "The translation service did not answer within 1 seconds.");
+}
+
+// Another thread stops a request that waits on the service: it ends as
+// cancelled, not as a failure of the service.
+TEST_F(ServiceExchange, CancelFlagEndsARequestUnderWay)
+{
+    ServiceClient stalled(service.qurl("/stall"));
+    std::atomic<bool> cancelled{false};
+    stalled.setCancelFlag(&cancelled);
+    std::thread canceller([&] {
+        while (service.requests().empty())
+            std::this_thread::yield();
+        cancelled = true;
+    });
+    EXPECT_THROW(stalled.SendChunk("text", "EN", "FR", noProxy), ServiceCancelled);
+    canceller.join();
+    // raised before a request starts: nothing is sent
+    EXPECT_THROW(stalled.SendChunk("again", "EN", "FR", noProxy), ServiceCancelled);
+    EXPECT_EQ(service.requests().size(), 1u);
 }
 
 TEST_F(ServiceExchange, EndlessRedirectsEndInAnError)
