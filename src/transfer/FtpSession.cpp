@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -57,25 +55,24 @@ constexpr qsizetype kListingLimit = 64 * 1024 * 1024;
 
 }  // namespace
 
-FtpSession::FtpSession(const Options& options, Idle idle)
-    : m_options(options), m_idle(std::move(idle))
+FtpSession::FtpSession(const Options& options, Idle idle, Cancelled cancelled)
+    : m_options(options), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
 {
-    m_easy = curl_easy_init();
-    m_multi = curl_multi_init();
     const QByteArray host = HostForUrl(options.host);
     if (!host.isEmpty())
         m_baseUrl = "ftp://" + host + ":" + QByteArray::number(quint16(options.port)) + "/";
 }
 
-FtpSession::~FtpSession()
+// The request goes before the connection; cleaning the connection's multi
+// handle ends the control connection it holds.
+FtpSession::~FtpSession() { Finish(); }
+
+NetLimits FtpSession::Limits() const
 {
-    Finish();
-    curl_slist_free_all(m_quote);
-    // Cleaning the multi handle ends the control connection it holds.
-    if (m_multi)
-        curl_multi_cleanup(m_multi);
-    if (m_easy)
-        curl_easy_cleanup(m_easy);
+    NetLimits limits;
+    limits.connectSeconds = m_options.connectTimeout;
+    limits.stallSeconds = m_options.stallTimeout;
+    return limits;
 }
 
 QString FtpSession::Resolve(const QString& path) const
@@ -95,16 +92,17 @@ QString FtpSession::Resolve(const QString& path) const
     return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
-bool FtpSession::Prepare(const QString& absolutePath, bool directory)
+bool FtpSession::Prepare(const QString& absolutePath, bool directory, const NetLimits& limits)
 {
     Finish();
+    m_request.reset();
+    m_quote.reset();
     m_replies.clear();
-    m_body.clear();
-    m_started = m_gaveUp = m_done = m_listing = false;
+    m_started = m_finished = false;
     m_sourceFailed = m_sourceGaveUp = false;
     m_source = nullptr;
     m_result = CURLE_OK;
-    if (!m_easy || !m_multi || m_baseUrl.isEmpty()) {
+    if (!m_connection.Valid() || m_baseUrl.isEmpty()) {
         m_errorText = QStringLiteral("invalid server name");
         return false;
     }
@@ -113,8 +111,6 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory)
         m_errorText = QStringLiteral("invalid remote name");
         return false;
     }
-    curl_slist_free_all(m_quote);
-    m_quote = nullptr;
 
     QByteArray url = m_baseUrl;
     if (!absolutePath.isEmpty()) {
@@ -126,30 +122,26 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory)
             url += '/';
     }
 
-    curl_easy_reset(m_easy);
-    curl_easy_setopt(m_easy, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_PROXY, "");
+    // An HTTP proxy cannot carry the control connection: the session goes direct.
+    m_request = std::make_unique<NetRequest>(url, NetProxy::Direct(), limits, &m_connection);
+    m_request->SetIdle(m_idle);
+    CURL* easy = Easy();
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
     if (!m_options.user.isEmpty() && !m_options.password.isEmpty()) {
-        curl_easy_setopt(m_easy, CURLOPT_USERNAME, m_options.user.toUtf8().constData());
-        curl_easy_setopt(m_easy, CURLOPT_PASSWORD, m_options.password.toUtf8().constData());
+        curl_easy_setopt(easy, CURLOPT_USERNAME, m_options.user.toUtf8().constData());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, m_options.password.toUtf8().constData());
     }
-    curl_easy_setopt(m_easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
-    curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, long(m_options.connectTimeout));
-    curl_easy_setopt(m_easy, CURLOPT_ACCEPTTIMEOUT_MS, long(m_options.connectTimeout) * 1000L);
-    curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, long(m_options.stallTimeout));
-    curl_easy_setopt(m_easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(m_options.stallTimeout));
+    curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, long(limits.connectSeconds) * 1000L);
+    // a server that logs in or answers a command no faster than this is as good as gone
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(limits.stallSeconds));
     // The data connection always goes to the server we logged in to, whatever
     // address a passive-mode reply names; active mode offers our own address.
-    curl_easy_setopt(m_easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
+    curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
     if (!m_options.passive)
-        curl_easy_setopt(m_easy, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &FtpSession::OnHeader);
-    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &FtpSession::OnWrite);
-    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &FtpSession::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     return true;
 }
 
@@ -161,19 +153,6 @@ size_t FtpSession::OnHeader(char* data, size_t size, size_t count, void* self)
     // 125/150 answer a transfer command: the server is about to send or receive.
     if (n >= 4 && data[0] == '1' && (std::strncmp(data, "150", 3) == 0 || std::strncmp(data, "125", 3) == 0))
         session->m_started = true;
-    return n;
-}
-
-size_t FtpSession::OnWrite(char* data, size_t size, size_t count, void* self)
-{
-    // Data is only taken in while the reader has run dry (see Read), so what
-    // waits here is at most what one round of the client brings.
-    auto* session = static_cast<FtpSession*>(self);
-    const size_t n = size * count;
-    // A listing is held whole; one beyond all reason is refused, not swallowed.
-    if (session->m_listing && session->m_body.size() + qsizetype(n) > kListingLimit)
-        return 0;
-    session->m_body.append(data, qsizetype(n));
     return n;
 }
 
@@ -192,45 +171,20 @@ size_t FtpSession::OnRead(char* data, size_t size, size_t count, void* self)
     return size_t(n);
 }
 
-void FtpSession::Start()
-{
-    curl_multi_add_handle(m_multi, m_easy);
-    m_attached = true;
-    m_done = false;
-    m_idleAsked = false;
-}
-
 qint64 FtpSession::RemoteSize() const
 {
     curl_off_t size = -1;
-    curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    if (CURL* easy = Easy())
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
     return qint64(size);
-}
-
-bool FtpSession::Drive()
-{
-    int running = 0;
-    curl_multi_perform(m_multi, &running);
-    int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(m_multi, &queued)) {
-        if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_easy) {
-            m_result = msg->data.result;
-            m_done = true;
-        }
-    }
-    if (m_done)
-        return false;
-    m_idleAsked = m_idle && m_idle();
-    curl_multi_poll(m_multi, nullptr, 0, 50, nullptr);
-    return true;
 }
 
 void FtpSession::Finish()
 {
-    if (m_attached) {
-        curl_multi_remove_handle(m_multi, m_easy);
-        m_attached = false;
-    }
+    if (!m_request || m_finished || !m_request->Finished())
+        return;
+    m_finished = true;
+    m_result = m_request->Result().code;
     if (m_result != CURLE_OK) {
         QString reply;
         const QList<QByteArray> lines = m_replies.trimmed().split('\n');
@@ -244,9 +198,7 @@ void FtpSession::Finish()
 
 int FtpSession::Perform()
 {
-    Start();
-    while (Drive()) {
-    }
+    m_request->Perform();
     Finish();
     return m_result;
 }
@@ -255,11 +207,11 @@ bool FtpSession::Connect()
 {
     if (!Prepare(QString(), true))
         return false;
-    curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
     if (Perform() != CURLE_OK)
         return false;
     char* entry = nullptr;
-    curl_easy_getinfo(m_easy, CURLINFO_FTP_ENTRY_PATH, &entry);
+    curl_easy_getinfo(Easy(), CURLINFO_FTP_ENTRY_PATH, &entry);
     m_cwd = entry && *entry == '/' ? QString::fromUtf8(entry) : QStringLiteral("/");
     return true;
 }
@@ -275,10 +227,10 @@ bool FtpSession::Quote(const QStringList& commands)
         }
         // "*": a refused command is ours to judge; libcurl would drop the
         // connection (and so the login) over it.
-        m_quote = curl_slist_append(m_quote, ("*" + command.toUtf8()).constData());
+        Curl::Append(m_quote, ("*" + command.toUtf8()).constData());
     }
-    curl_easy_setopt(m_easy, CURLOPT_QUOTE, m_quote);
-    curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(Easy(), CURLOPT_QUOTE, m_quote.get());
+    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
     if (Perform() != CURLE_OK)
         return false;
     // Nothing follows the quoted commands, so their replies are the last ones.
@@ -344,14 +296,14 @@ bool FtpSession::Stat(const QString& name, FtpListEntry& entry)
 {
     if (!Prepare(Resolve(name), false))
         return false;
-    curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_FILETIME, 1L);
+    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(Easy(), CURLOPT_FILETIME, 1L);
     if (Perform() != CURLE_OK)
         return false;
     curl_off_t size = -1;
     curl_off_t time = -1;
-    curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
-    curl_easy_getinfo(m_easy, CURLINFO_FILETIME_T, &time);
+    curl_easy_getinfo(Easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    curl_easy_getinfo(Easy(), CURLINFO_FILETIME_T, &time);
     entry = FtpListEntry();
     entry.name = name.section(QLatin1Char('/'), -1);
     entry.size = size > 0 ? quint64(size) : 0;
@@ -364,17 +316,19 @@ bool FtpSession::List(std::vector<FtpListEntry>& entries)
 {
     entries.clear();
     const auto fetch = [this](const char* command) {
-        if (!Prepare(m_cwd, true))
+        // A listing is held whole; one beyond all reason is refused, not swallowed.
+        NetLimits limits = Limits();
+        limits.maxBytes = kListingLimit;
+        if (!Prepare(m_cwd, true, limits))
             return false;
-        m_listing = true;
         if (command)
-            curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, command);
+            curl_easy_setopt(Easy(), CURLOPT_CUSTOMREQUEST, command);
         return Perform() == CURLE_OK;
     };
     if (m_mlsd != MlsdSupport::No) {
         if (fetch("MLSD")) {
             m_mlsd = MlsdSupport::Yes;
-            entries = ParseMlsdListing(m_body);
+            entries = ParseMlsdListing(m_request->Body());
             return true;
         }
         const int code = LastReplyCode(m_replies);
@@ -385,7 +339,7 @@ bool FtpSession::List(std::vector<FtpListEntry>& entries)
     }
     if (!fetch(nullptr))
         return false;
-    entries = ParseListListing(m_body, QDate::currentDate());
+    entries = ParseListListing(m_request->Body(), QDate::currentDate());
     return true;
 }
 
@@ -393,42 +347,32 @@ bool FtpSession::OpenRead(const QString& name)
 {
     if (!Prepare(Resolve(name), false))
         return false;
-    m_taken = 0;
-    Start();
-    while (!m_started && m_body.isEmpty() && Drive()) {
+    m_request->SetCancelCheck(m_cancelled);
+    while (!m_started && !m_request->Pending() && m_request->Step()) {
     }
-    if (m_done && m_result != CURLE_OK && !m_started && m_body.isEmpty()) {
-        Finish();
-        return false;
-    }
-    return true;
+    Finish();
+    return !(m_finished && m_result != CURLE_OK && !m_started && !m_request->Pending());
 }
 
 qint64 FtpSession::Read(char* buffer, qint64 max)
 {
-    while (m_taken >= m_body.size()) {
-        m_body.clear();
-        m_taken = 0;
-        if (m_done)
-            return m_result == CURLE_OK ? 0 : -1;
-        if (!Drive() && m_body.isEmpty())
+    while (!m_request->Pending()) {
+        if (m_request->Step())
             continue;
-        if (m_idleAsked && m_body.isEmpty()) {
-            m_gaveUp = true;
-            return -1;
-        }
+        Finish();
+        if (m_request->Pending())
+            break;
+        return m_result == CURLE_OK ? 0 : -1;
     }
-    const qint64 n = std::min<qint64>(max, m_body.size() - m_taken);
-    std::memcpy(buffer, m_body.constData() + m_taken, size_t(n));
-    m_taken += n;
-    return n;
+    return m_request->Take(buffer, max);
 }
 
 void FtpSession::CloseRead()
 {
     Finish();
-    m_body.clear();
-    m_taken = 0;
+    // a download given up half-way is dropped with its data connection
+    if (m_request && !m_request->Finished())
+        m_request.reset();
 }
 
 FtpSession::StoreResult FtpSession::Store(const QString& name, qint64 size, const Source& source)
@@ -436,15 +380,16 @@ FtpSession::StoreResult FtpSession::Store(const QString& name, qint64 size, cons
     if (!Prepare(Resolve(name), false))
         return StoreResult::Refused;
     m_source = &source;
-    curl_easy_setopt(m_easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
-    curl_easy_setopt(m_easy, CURLOPT_READFUNCTION, &FtpSession::OnRead);
-    curl_easy_setopt(m_easy, CURLOPT_READDATA, this);
+    m_request->SetCancelCheck(m_cancelled);
+    curl_easy_setopt(Easy(), CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(Easy(), CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
+    curl_easy_setopt(Easy(), CURLOPT_READFUNCTION, &FtpSession::OnRead);
+    curl_easy_setopt(Easy(), CURLOPT_READDATA, this);
     const int result = Perform();
     m_source = nullptr;
     if (result == CURLE_OK)
         return StoreResult::Done;
-    if (m_sourceGaveUp)
+    if (m_sourceGaveUp || m_request->Result().cancelled)
         return StoreResult::GaveUp;
     if (m_sourceFailed)
         return StoreResult::SourceFailed;

@@ -1,19 +1,20 @@
 #pragma once
 
 #include "FtpListing.h"
+#include "NetConnection.h"
+#include "NetRequest.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
-typedef void CURL;
-typedef void CURLM;
-
-// One logged-in FTP connection. libcurl keeps the control connection of its
-// handle alive between requests, so every request made through one session
-// after Connect runs without a new login. The current remote directory is
+// One logged-in FTP connection. The session has a connection of the HTTP
+// layer to itself, whose control connection libcurl keeps alive between
+// requests, so every request made through one session after Connect runs
+// without a new login; time-outs and Cancel are the layer's. The current remote directory is
 // tracked here and every command names absolute paths, so nothing depends on
 // where the server's own working directory happens to be.
 class FtpSession {
@@ -25,13 +26,15 @@ public:
         QString password;
         bool passive = false;
         int connectTimeout = 15;  // seconds
-        int stallTimeout = 60;    // seconds below one byte a second, or without a reply
+        int stallTimeout = 60;    // seconds without a byte moving, or without a reply
     };
-    // Runs while waiting for the network; returning True asks a data transfer
-    // (Read, Store) to give up. Commands always run to their end or time-out.
-    using Idle = std::function<bool()>;
+    // Runs while waiting for the network.
+    using Idle = std::function<void()>;
+    // True asks a data transfer (Read, Store) to give up. Commands always run
+    // to their end or time-out.
+    using Cancelled = std::function<bool()>;
 
-    FtpSession(const Options& options, Idle idle);
+    FtpSession(const Options& options, Idle idle, Cancelled cancelled);
     ~FtpSession();
     FtpSession(const FtpSession&) = delete;
     FtpSession& operator=(const FtpSession&) = delete;
@@ -58,7 +61,7 @@ public:
     bool OpenRead(const QString& name);
     // Bytes read, 0 at the end, -1 when the transfer failed or was given up.
     qint64 Read(char* buffer, qint64 max);
-    bool GaveUp() const { return m_gaveUp; }
+    bool GaveUp() const { return m_request && m_request->Result().cancelled; }
     // The size the server announced for the open download, -1 when unknown.
     qint64 RemoteSize() const;
     void CloseRead();
@@ -74,13 +77,14 @@ public:
 
 private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static size_t OnWrite(char* data, size_t size, size_t count, void* self);
     static size_t OnRead(char* data, size_t size, size_t count, void* self);
 
-    bool Prepare(const QString& absolutePath, bool directory);
+    // A new request for the path, on the session's connection.
+    bool Prepare(const QString& absolutePath, bool directory, const NetLimits& limits);
+    bool Prepare(const QString& absolutePath, bool directory) { return Prepare(absolutePath, directory, Limits()); }
+    NetLimits Limits() const;
+    CURL* Easy() const { return m_request ? m_request->Handle() : nullptr; }
     int Perform();
-    void Start();
-    bool Drive();  // one round of waiting; False once the request has ended
     void Finish();
     // Sends commands on the control connection; True when the first one succeeded
     // (the later ones only report, as PWD after CWD).
@@ -89,20 +93,15 @@ private:
 
     Options m_options;
     Idle m_idle;
-    CURL* m_easy = nullptr;
-    CURLM* m_multi = nullptr;
-    struct curl_slist* m_quote = nullptr;
+    Cancelled m_cancelled;
+    NetConnection m_connection;
+    Curl::List m_quote;
+    std::unique_ptr<NetRequest> m_request;
     QByteArray m_baseUrl;
     QString m_cwd = QStringLiteral("/");
     QByteArray m_replies;    // control replies of the current request
-    QByteArray m_body;       // received data, handed out from m_taken on
-    qsizetype m_taken = 0;
-    bool m_attached = false;
-    bool m_listing = false;
-    bool m_done = false;
     bool m_started = false;  // the server answered the transfer command with 1xx
-    bool m_gaveUp = false;
-    bool m_idleAsked = false;
+    bool m_finished = false;
     int m_result = 0;
     enum class MlsdSupport { Unknown, Yes, No } m_mlsd = MlsdSupport::Unknown;
     QString m_errorText;

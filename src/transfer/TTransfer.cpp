@@ -98,15 +98,11 @@ void TTransfer::Execute()
     if (needsInternet) {
         TransferConnection::Settings settings;
         settings.agent = Agent;
-        settings.proxy = Proxy;
-        settings.proxyUser = ProxyUserID;
-        settings.proxyPassword = ProxyPassword;
-        settings.connectTimeout = ConnectTimeout;
-        settings.stallTimeout = StallTimeout;
-        m_internet = std::make_unique<TransferConnection>(settings, [this] {
-            ProcessMessages();
-            return m_cancel;
-        });
+        settings.proxy = TransferConnection::ProxyFor(Proxy, ProxyUserID, ProxyPassword);
+        settings.limits.connectSeconds = ConnectTimeout;
+        settings.limits.stallSeconds = StallTimeout;
+        m_internet = std::make_unique<TransferConnection>(
+            settings, [this] { ProcessMessages(); }, [this] { return m_cancel; });
     }
     m_ordinal = 0;
 

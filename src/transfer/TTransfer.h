@@ -93,8 +93,8 @@ public:
     void SetVersion(const QString&) {}
 
     // Network limits of this platform's client: connecting gives up after
-    // ConnectTimeout seconds, a transfer that moves less than one byte a second
-    // for StallTimeout seconds is broken off.
+    // ConnectTimeout seconds, a transfer where nothing moves for StallTimeout
+    // seconds is broken off.
     int ConnectTimeout = 15;
     int StallTimeout = 60;
 

@@ -67,10 +67,8 @@ public:
         options.connectTimeout = t.ConnectTimeout;
         options.stallTimeout = t.StallTimeout;
         TTransfer* owner = &t;
-        auto fresh = std::make_unique<FtpSession>(options, [owner] {
-            owner->ProcessMessages();
-            return owner->m_cancel;
-        });
+        auto fresh = std::make_unique<FtpSession>(
+            options, [owner] { owner->ProcessMessages(); }, [owner] { return owner->m_cancel; });
         if (!fresh->Connect()) {
             t.FireError(6, QStringLiteral("Cannot connect to FTP server ") + item.FTPHost);
             return session = nullptr;

@@ -1,51 +1,50 @@
 #pragma once
 
+#include "CurlHandles.h"
+#include "NetLimits.h"
+#include "NetProxy.h"
+#include "NetRequest.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <string>
 
-typedef void CURL;
-typedef void CURLM;
-
-// The root handle of a run: one libcurl easy handle (so connections, DNS and
-// TLS sessions are reused from job to job) driven through a multi handle, so
-// waiting for the network can keep the window live and honour Cancel.
+// The root handle of a run: what every request of the run shares (agent,
+// proxy, limits, the window kept live while waiting, Cancel) and a connection
+// of the HTTP layer that reuses connections, DNS answers and TLS sessions from
+// job to job and closes them when the run ends.
 class TransferConnection {
 public:
     struct Settings {
         QString agent;
-        QString proxy;           // empty: the system's (http_proxy and friends)
-        QString proxyUser;
-        QString proxyPassword;
-        int connectTimeout = 15;  // seconds
-        int stallTimeout = 60;    // seconds below one byte a second
+        NetProxy proxy;
+        NetLimits limits;
     };
-    // Called while waiting; returns True to give up (cancel).
-    using Idle = std::function<bool()>;
+    // Run while waiting for the network.
+    using Idle = std::function<void()>;
+    // True once the run is to give up.
+    using Cancelled = std::function<bool()>;
 
-    TransferConnection(const Settings& settings, Idle idle);
-    ~TransferConnection();
+    TransferConnection(Settings settings, Idle idle, Cancelled cancelled);
     TransferConnection(const TransferConnection&) = delete;
     TransferConnection& operator=(const TransferConnection&) = delete;
 
-    // Resets the handle for a new request and applies the common options.
-    CURL* Prepare(const QString& url);
-    CURL* Easy() const { return m_easy; }
-    // Runs the prepared request to its end, keeping the window live while it
-    // waits. Returns libcurl's result; gaveUp tells that the idle check ended it.
-    int Perform(bool& gaveUp);
-    CURLM* Multi() const { return m_multi; }
-    const Idle& IdleFunction() const { return m_idle; }
+    // A request for url with the run's common options applied: its own
+    // protocol options go on the request's handle.
+    std::unique_ptr<NetRequest> Request(const QString& url) const;
     const Settings& Config() const { return m_settings; }
+
+    // The run's proxy choice from the component's properties: its own Proxy,
+    // else the session's; the credentials only when both are given.
+    static NetProxy ProxyFor(const QString& proxy, const QString& user, const QString& password);
 
 private:
     Settings m_settings;
     Idle m_idle;
-    CURL* m_easy = nullptr;
-    CURLM* m_multi = nullptr;
+    Cancelled m_cancelled;
+    mutable NetConnection m_connection;
 };
 
 // A download read block by block: Open starts the request and waits for the
@@ -53,11 +52,10 @@ private:
 class CurlDownload {
 public:
     CurlDownload(TransferConnection& connection, const QString& url, const QByteArray& authorization);
-    ~CurlDownload();
 
     // False when the address could not be opened (or waiting was given up).
     bool Open();
-    bool GaveUp() const { return m_gaveUp; }
+    bool GaveUp() const { return m_request->Result().cancelled; }
     long Status() const;
     qint64 ContentLength() const;
     qint64 FileTime() const;  // seconds since 1970, -1 when the server sent none
@@ -65,19 +63,9 @@ public:
     qint64 Read(char* buffer, qint64 max);
     // Why the last Read failed, or why Open did.
     QString ErrorText() const { return m_errorText; }
-    void Close();
 
 private:
-    bool Drive();  // one round of waiting and transferring; False when done
-    static size_t OnWrite(char* data, size_t size, size_t count, void* self);
-
-    TransferConnection& m_connection;
-    struct curl_slist* m_headers = nullptr;
-    std::string m_buffer;  // keeps its capacity from refill to refill
-    size_t m_taken = 0;
-    bool m_attached = false;
-    bool m_done = false;
-    bool m_gaveUp = false;
-    int m_result = 0;
+    Curl::List m_headers;
+    std::unique_ptr<NetRequest> m_request;
     QString m_errorText;
 };

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <curl/curl.h>
 
 using namespace TransferNames;
 
@@ -160,8 +159,6 @@ static size_t ReadUploadBlock(char* buffer, size_t size, size_t count, void* con
     return size_t(got);
 }
 
-static size_t DiscardReply(char*, size_t size, size_t count, void*) { return size * count; }
-
 bool TTransfer::HttpUpload(int, TTransferItem& item)
 {
     SetAnimation(TTransferClip::Upload);
@@ -194,33 +191,32 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     source.cancel = &m_cancel;
     source.word = DlgUpload;
 
-    CURL* easy = m_internet->Prepare(requestUrl);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    struct curl_slist* headers = nullptr;
-    headers = curl_slist_append(headers, "Expect:");
-    headers = curl_slist_append(headers, "Content-Type:");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    if (item.HTTPCommand == hcPut) {
-        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(source.size));
-    } else {
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(source.size));
+    const std::unique_ptr<NetRequest> request = m_internet->Request(requestUrl);
+    request->DiscardBody();
+    CURL* easy = request->Handle();
+    const Curl::List headers = Curl::MakeList({"Expect:", "Content-Type:"});
+    if (easy) {
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+        if (item.HTTPCommand == hcPut) {
+            curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+            curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(source.size));
+        } else {
+            curl_easy_setopt(easy, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(source.size));
+        }
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &ReadUploadBlock);
+        curl_easy_setopt(easy, CURLOPT_READDATA, &source);
     }
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &ReadUploadBlock);
-    curl_easy_setopt(easy, CURLOPT_READDATA, &source);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &DiscardReply);
     source.start = TickCount();
-    bool gaveUp = false;
-    const int code = m_internet->Perform(gaveUp);
-    curl_slist_free_all(headers);
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    const NetResult& outcome = request->Perform();
+    const int code = outcome.code;
+    const long status = outcome.status;
     file.close();
 
     if (source.readError)
         throw ETransferIOError(("Error reading source file " + local).toStdString());
-    if (gaveUp || m_cancel)
+    if (outcome.cancelled || m_cancel)
         return false;
     if (code == CURLE_OK) {
         // The server's refusal is a failure even when every byte went out.
@@ -230,9 +226,7 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
         }
         return source.sent == source.size;
     }
-    curl_off_t connectTime = 0;
-    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectTime);
-    if (connectTime == 0 || code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST
+    if (!outcome.connected || code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST
         || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT) {
         FireError(6, QStringLiteral("Cannot connect to server ") + host);
         return false;

@@ -22,9 +22,10 @@ public:
     ServiceCancelled() : ServiceError("The translation was stopped.") {}
 };
 
-// The window's one HTTP client (`http`): one libcurl handle for the whole
-// process so cookies persist, redirects followed, proxy applied before every
-// request, bounded connect and stall time-outs.
+// The window's HTTP client (`http`), on the process's HTTP layer: the
+// service's cookies kept for the whole process and shared by every client on
+// every thread, redirects followed, proxy applied before every request,
+// bounded connect and stall time-outs.
 class ServiceClient {
 public:
     // endpoint: absolute http:// address of the service's translate form.

@@ -1,7 +1,8 @@
 // Requests through a real HTTP proxy on loopback (tinyproxy, with basic
-// authentication for the translation client) to small loopback servers. Names
-// under TinyProxy::RemoteDomain stand for hosts elsewhere: only the proxy
-// reaches them, so a request that arrives for one went through the proxy.
+// authentication) to small loopback servers, from both users of the HTTP
+// layer: the translation client and the transfer component. Names under
+// TinyProxy::RemoteDomain stand for hosts elsewhere: only the proxy reaches
+// them, so a request that arrives for one went through the proxy.
 #include "LoopbackHttpServer.h"
 #include "TinyProxy.h"
 #include "ServiceExchange.h"
@@ -12,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
+#include <iostream>
 #include <memory>
 
 namespace {
@@ -89,21 +92,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ProxyRoute, RightCredentialsCarryTheRequestThroughTheProxy)
-{
-    const QByteArray reply = m_client.SendChunk("Hello", "EN", "es", through("linguaro", "s3cret"));
-    EXPECT_EQ(ExtractTranslation(reply), QString("Hola"));
-
-    const auto requests = m_service.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].head.rfind("POST " + remoteAddress(m_service.port(), "/translate").toStdString(), 0), 0u)
-        << requests[0].head;
-    // the proxy forwarded it, and took its own credentials off the request
-    EXPECT_TRUE(forwardedByProxy(requests[0])) << requests[0].head;
-    EXPECT_FALSE(hasHeader(requests[0].head, "proxy-authorization"));
-    EXPECT_NE(requests[0].body.find("Hello"), std::string::npos);
-}
-
 // The user must be able to tell that the proxy, not the service, is at fault.
 TEST_F(ProxyRoute, WrongCredentialsFailWithAClearError)
 {
@@ -144,25 +132,10 @@ TEST_F(ProxyRoute, TurningTheProxyOffGoesDirectEvenWithASessionProxy)
     EXPECT_TRUE(forwardedByProxy(m_service.requests()[0]));
 }
 
-// The built-in service listens on loopback, which a proxy elsewhere cannot
-// reach: every way of naming this machine goes direct while a proxy is in use,
-// and a failure there does not blame the proxy.
-TEST_F(ProxyRoute, ThisMachineIsReachedDirectlyThroughAnyProxy)
+// A service on this machine is reached directly through any proxy, so its
+// failure must not send the user looking at the proxy.
+TEST_F(ProxyRoute, FailureOnThisMachineDoesNotBlameTheProxy)
 {
-    LoopbackSites loopback;
-    for (const auto& site : loopback.sites) {
-        if (site.server->port() == 0) {
-            std::cout << "no " << site.host << " on this machine: not tried\n";
-            continue;
-        }
-        SCOPED_TRACE(site.host);
-        ServiceClient client(QStringLiteral("http://%1:%2/translate").arg(site.host).arg(site.server->port()));
-        client.setTimeouts(10, 10);
-        EXPECT_EQ(ExtractTranslation(client.SendChunk("Hello", "en", "es", through("linguaro", "s3cret"))),
-                  QString("Hola"));
-        ASSERT_EQ(site.server->requests().size(), 1u);
-        EXPECT_FALSE(forwardedByProxy(site.server->requests()[0])) << site.server->requests()[0].head;
-    }
     ServiceClient closed(QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackHttpServer::freePort()));
     const QString message = failureOf(closed, through("linguaro", "s3cret"));
     EXPECT_TRUE(message.startsWith("Could not connect to the translation service at 127.0.0.1:"))
@@ -170,10 +143,12 @@ TEST_F(ProxyRoute, ThisMachineIsReachedDirectlyThroughAnyProxy)
     EXPECT_TRUE(m_service.requests().empty());
 }
 
-// Downloads take the session's proxy (http_proxy) or the component's own
-// Proxy; either way this machine's sites are reached directly, and the
-// session's no_proxy still holds for the session's proxy.
-TEST(TransferProxyRoute, ThisMachineIsReachedDirectlyThroughAnyProxy)
+// The one proxy rule, for both users of the HTTP layer and every way of
+// naming the proxy: this machine's own sites are reached directly (the
+// built-in service listens there, where a proxy elsewhere cannot reach), a
+// host elsewhere through the proxy, which takes the credentials; no server
+// ever sees them, neither as the proxy's nor as a login of its own.
+TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
 {
     static int argc = 1;
     static char name[] = "test_proxy_route";
@@ -182,54 +157,122 @@ TEST(TransferProxyRoute, ThisMachineIsReachedDirectlyThroughAnyProxy)
     ScopedEnvironment environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}};
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    LoopbackHttpServer remote("remote file");
-    TinyProxy proxy(folder.path(), nullptr, nullptr, remote.port());
-    ASSERT_TRUE(proxy.ready()) << proxy.log().toStdString();
-    const QString proxyAddress = QStringLiteral("127.0.0.1:%1").arg(proxy.port());
+    LoopbackHttpServer remote("\"Hola\"");
+    QDir().mkpath(folder.filePath("v4"));
+    QDir().mkpath(folder.filePath("v6"));
+    TinyProxy proxyV4(folder.filePath("v4"), "linguaro", "s3cret", remote.port());
+    TinyProxy proxyV6(folder.filePath("v6"), "linguaro", "s3cret", remote.port(), "::1");
+    ASSERT_TRUE(proxyV4.ready()) << proxyV4.log().toStdString();
+    const bool haveV6 = proxyV6.ready();
+    if (!haveV6)
+        std::cout << "no IPv6 loopback on this machine: the IPv6 proxy is not tried\n";
+    const QString v4 = QString::number(proxyV4.port());
+    const QString v6 = QString::number(proxyV6.port());
 
-    enum class Route { Session, Property, SessionWithNoProxy };
-    for (const Route route : {Route::Session, Route::Property, Route::SessionWithNoProxy}) {
-        SCOPED_TRACE(int(route));
+    enum class User { Translation, Transfer };
+    struct Row {
+        const char* what;
+        User user;
+        bool ipv6;
+        ProxySettings settings;     // the translation client's choice
+        QString transferProxy;      // the transfer component's Proxy property ...
+        QByteArray sessionProxy;    // ... or the session's proxy when that is empty
+        const char* noProxy;        // the session's no_proxy
+        bool remoteThroughProxy;
+    };
+    const Row rows[] = {
+        {"translation, IPv4 proxy", User::Translation, false,
+         ProxySettings{true, "127.0.0.1", v4, "linguaro", "s3cret"}, {}, {}, nullptr, true},
+        {"translation, IPv6 proxy without brackets", User::Translation, true,
+         ProxySettings{true, "::1", v6, "linguaro", "s3cret"}, {}, {}, nullptr, true},
+        {"translation, IPv6 proxy in brackets", User::Translation, true,
+         ProxySettings{true, "[::1]", v6, "linguaro", "s3cret"}, {}, {}, nullptr, true},
+        {"transfer, named IPv4 proxy", User::Transfer, false, {}, "127.0.0.1:" + v4, {}, nullptr, true},
+        {"transfer, named IPv6 proxy", User::Transfer, true, {}, "http://[::1]:" + v6, {}, nullptr, true},
+        {"transfer, session proxy", User::Transfer, false, {}, {}, ("http://127.0.0.1:" + v4).toUtf8(), nullptr,
+         true},
+        // named in no_proxy: tried directly, where the remote name is not found
+        {"transfer, session proxy and no_proxy", User::Transfer, false, {}, {}, ("http://127.0.0.1:" + v4).toUtf8(),
+         TinyProxy::RemoteDomain, false},
+    };
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.ipv6 && !haveV6)
+            continue;
         LoopbackSites loopback;
         const size_t remoteBefore = remote.requests().size();
-        TTransfer transfer;
-        if (route == Route::Property)
-            transfer.Proxy = proxyAddress;
-        else
-            environment.set("http_proxy", ("http://" + proxyAddress).toUtf8().constData());
-        if (route == Route::SessionWithNoProxy)
-            environment.set("no_proxy", TinyProxy::RemoteDomain);
-        const QString target = folder.filePath(QString::number(int(route)));
+        unsetenv("http_proxy");
+        unsetenv("no_proxy");
+        if (!row.sessionProxy.isEmpty())
+            environment.set("http_proxy", row.sessionProxy.constData());
+        if (row.noProxy)
+            environment.set("no_proxy", row.noProxy);
+
+        std::vector<QString> addresses;
+        for (size_t i = 0; i < loopback.sites.size(); ++i)
+            addresses.push_back(loopback.sites[i].server->port() == 0
+                                    ? QString()
+                                    : QStringLiteral("http://%1:%2/site%3.bin")
+                                          .arg(loopback.sites[i].host)
+                                          .arg(loopback.sites[i].server->port())
+                                          .arg(i));
+        addresses.push_back(remoteAddress(remote.port(), "/far.bin"));
+
+        std::vector<bool> arrived;
+        if (row.user == User::Translation) {
+            for (const QString& address : addresses) {
+                if (address.isEmpty()) {
+                    arrived.push_back(false);
+                    continue;
+                }
+                ServiceClient client(address);
+                client.setTimeouts(10, 10);
+                try {
+                    arrived.push_back(ExtractTranslation(client.SendChunk("Hello", "en", "es", row.settings)) == "Hola");
+                } catch (const ServiceError& error) {
+                    ADD_FAILURE() << address.toStdString() << ": " << error.what();
+                    arrived.push_back(false);
+                }
+            }
+        } else {
+            TTransfer transfer;
+            transfer.Proxy = row.transferProxy;
+            transfer.ProxyUserID = "linguaro";
+            transfer.ProxyPassword = "s3cret";
+            transfer.ShowDialog = false;
+            const QString target = folder.filePath(QString::number(&row - rows));
+            for (const QString& address : addresses) {
+                TTransferItem* item = transfer.Items.Add();
+                item->URL = address;
+                item->TargetDir = target;
+                item->Active = !address.isEmpty();
+            }
+            transfer.Execute();
+            for (int i = 0; i < transfer.Items.Count(); ++i)
+                arrived.push_back(transfer.Items[i].Success);
+        }
+
         for (size_t i = 0; i < loopback.sites.size(); ++i) {
             const auto& site = loopback.sites[i];
             if (site.server->port() == 0)
                 continue;
-            TTransferItem* item = transfer.Items.Add();
-            item->URL = QStringLiteral("http://%1:%2/site%3.bin").arg(site.host).arg(site.server->port()).arg(i);
-            item->TargetDir = target;
-        }
-        TTransferItem* far = transfer.Items.Add();
-        far->URL = remoteAddress(remote.port(), "/far.bin");
-        far->TargetDir = target;
-        transfer.Execute();
-
-        for (const auto& site : loopback.sites) {
-            if (site.server->port() == 0)
-                continue;
             SCOPED_TRACE(site.host);
+            EXPECT_TRUE(arrived[i]);
             ASSERT_EQ(site.server->requests().size(), 1u);
-            EXPECT_FALSE(forwardedByProxy(site.server->requests()[0])) << site.server->requests()[0].head;
+            const std::string head = site.server->requests()[0].head;
+            EXPECT_FALSE(forwardedByProxy(site.server->requests()[0])) << head;
+            EXPECT_FALSE(hasHeader(head, "proxy-authorization")) << head;
+            EXPECT_FALSE(hasHeader(head, "authorization")) << head;
         }
-        for (int i = 0; i < transfer.Items.Count() - 1; ++i)
-            EXPECT_TRUE(transfer.Items[i].Success) << transfer.Items[i].URL.toStdString();
-        if (route == Route::SessionWithNoProxy) {
-            // named in no_proxy: tried directly, where the remote name is not found
-            EXPECT_FALSE(far->Success);
-            EXPECT_EQ(remote.requests().size(), remoteBefore);
-        } else {
-            EXPECT_TRUE(far->Success);
+        EXPECT_EQ(arrived.back(), row.remoteThroughProxy);
+        if (row.remoteThroughProxy) {
             ASSERT_EQ(remote.requests().size(), remoteBefore + 1);
-            EXPECT_TRUE(forwardedByProxy(remote.requests().back()));
+            const std::string head = remote.requests().back().head;
+            EXPECT_TRUE(forwardedByProxy(remote.requests().back())) << head;
+            EXPECT_FALSE(hasHeader(head, "authorization")) << head;
+        } else {
+            EXPECT_EQ(remote.requests().size(), remoteBefore);
         }
     }
 }

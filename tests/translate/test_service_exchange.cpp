@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -105,14 +108,29 @@ TEST_F(ServiceExchange, FormFieldsArriveInOrderAndIntact)
     EXPECT_EQ(ExtractTranslation(reply), "zh-tw:" + chunk.left(chunk.indexOf('\r')) + " \u00DCber " + face);
 }
 
-TEST_F(ServiceExchange, CookiesGoBackOnLaterRequests)
+// Translations run several clients on worker threads at once: the service's
+// session cookie, set once, goes back from every client on every thread.
+TEST_F(ServiceExchange, CookiesAreSharedByEveryClientOnEveryThread)
 {
-    client.SendChunk("one", "EN", "FR", noProxy);
-    client.SendChunk("two", "EN", "FR", noProxy);
+    // a name of its own: cookies of the other tests' services (127.0.0.1) stay out
+    const QString endpoint = QStringLiteral("http://localhost:%1/translate").arg(service.port());
+    std::thread([&] { ServiceClient(endpoint).SendChunk("one", "EN", "FR", noProxy); }).join();
+    constexpr int PerThread = 20;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t)
+        workers.emplace_back([&] {
+            ServiceClient own(endpoint);
+            for (int i = 0; i < PerThread; ++i)
+                own.SendChunk("more", "EN", "FR", noProxy);
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+
     const auto requests = service.requests();
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 1u + 2 * PerThread);
     EXPECT_EQ(requests[0].header("Cookie"), "");
-    EXPECT_EQ(requests[1].header("Cookie"), "session=abc123");
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].header("Cookie"), "session=abc123") << i;
 }
 
 TEST_F(ServiceExchange, FailedPostFallsBackToLocation)
@@ -155,6 +173,25 @@ TEST_F(ServiceExchange, StalledServiceTimesOut)
     EXPECT_EQ(error, "The translation service did not answer within 1 seconds.");
 }
 
+// Another thread stops a request that waits on the service: it ends as
+// cancelled, not as a failure of the service.
+TEST_F(ServiceExchange, CancelFlagEndsARequestUnderWay)
+{
+    ServiceClient stalled(service.qurl("/stall"));
+    std::atomic<bool> cancelled{false};
+    stalled.setCancelFlag(&cancelled);
+    std::thread canceller([&] {
+        while (service.requests().empty())
+            std::this_thread::yield();
+        cancelled = true;
+    });
+    EXPECT_THROW(stalled.SendChunk("text", "EN", "FR", noProxy), ServiceCancelled);
+    canceller.join();
+    // raised before a request starts: nothing is sent
+    EXPECT_THROW(stalled.SendChunk("again", "EN", "FR", noProxy), ServiceCancelled);
+    EXPECT_EQ(service.requests().size(), 1u);
+}
+
 TEST_F(ServiceExchange, EndlessRedirectsEndInAnError)
 {
     ServiceClient looping(service.qurl("/loop"));
@@ -177,31 +214,6 @@ TEST_F(ServiceExchange, LargeRepliesAreKeptUpToTheLimit)
     big.setReplyLimit(1024 * 1024);
     const std::string error = ErrorOf([&] { big.SendChunk("text", "EN", "FR", noProxy); });
     EXPECT_NE(error.find("larger than 1 MiB"), std::string::npos) << error;
-}
-
-TEST_F(ServiceExchange, ProxyIsAppliedAndCleared)
-{
-    RecordingProxy proxy;
-    ProxySettings viaProxy{true, "127.0.0.1", QString::number(proxy.port()), "alice", "s3cret:x"};
-    ServiceClient remote(RemoteEndpoint);
-
-    EXPECT_EQ(remote.SendChunk("one", "EN", "FR", viaProxy), "\"via proxy\"");
-    auto seen = proxy.requests();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].target, RemoteEndpoint.toStdString());
-    EXPECT_EQ(seen[0].header("Proxy-Authorization"), "Basic " + QByteArray("alice:s3cret:x").toBase64().toStdString());
-
-    // this machine's service is reached directly, and the proxy's credentials stay with the proxy
-    client.SendChunk("two", "EN", "FR", viaProxy);
-    EXPECT_EQ(proxy.requests().size(), 1u);
-    ASSERT_EQ(service.requests().size(), 1u);
-    EXPECT_EQ(service.requests()[0].header("Proxy-Authorization"), "");
-
-    // cleared again: the environment's proxy is not taken either, so the name elsewhere is not found
-    setenv("http_proxy", proxy.url("").c_str(), 1);
-    ErrorOf([&] { remote.SendChunk("three", "EN", "FR", noProxy); });
-    unsetenv("http_proxy");
-    EXPECT_EQ(proxy.requests().size(), 1u);
 }
 
 TEST_F(ServiceExchange, ProxyWithoutUserSendsNoCredentials)

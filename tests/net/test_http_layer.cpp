@@ -1,0 +1,135 @@
+// The bounds every request of the HTTP layer keeps, against a real HTTP
+// server on loopback: a stalled reply is broken off, a body past the size
+// limit is refused, and the caller can cancel, from another thread while the
+// request blocks it, or from the wait of a request driven step by step.
+#include "NetRequest.h"
+
+#include "../translate/LoopbackService.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+// /big: 100000 bytes. /stall: the head and a first piece, then nothing until
+// the server goes away.
+class StallingServer : public LoopbackServer {
+public:
+    StallingServer()
+    {
+        m_server.Get("/big", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(100000, 'x'), "application/octet-stream");
+        });
+        m_server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
+                if (offset > 0) {
+                    waitForRelease();
+                    sink.done();
+                    return true;
+                }
+                sink.write("first", 5);
+                std::lock_guard lock(m_stallMutex);
+                m_stalled = true;
+                m_stallStarted.notify_all();
+                return true;
+            });
+        });
+    }
+
+    QByteArray address(const char* path) const { return QByteArray::fromStdString(url(path)); }
+    // Blocks until a stalled reply has sent its first piece.
+    void waitForStall()
+    {
+        std::unique_lock lock(m_stallMutex);
+        m_stallStarted.wait(lock, [this] { return m_stalled; });
+    }
+
+private:
+    std::mutex m_stallMutex;
+    std::condition_variable m_stallStarted;
+    bool m_stalled = false;
+};
+
+NetLimits Limits(int stallSeconds, qint64 maxBytes = -1)
+{
+    NetLimits limits;
+    limits.connectSeconds = 10;
+    limits.stallSeconds = stallSeconds;
+    limits.maxBytes = maxBytes;
+    return limits;
+}
+
+}  // namespace
+
+TEST(HttpLayer, StalledReplyIsBrokenOff)
+{
+    StallingServer server;
+    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(1));
+    const NetResult& result = request.Perform();
+    EXPECT_TRUE(result.stalled);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_NE(result.code, CURLE_OK);
+    EXPECT_EQ(request.Body(), "first");
+}
+
+TEST(HttpLayer, BodyPastTheLimitIsRefused)
+{
+    StallingServer server;
+    for (const qint64 limit : {qint64(100000), qint64(99999)}) {
+        SCOPED_TRACE(limit);
+        NetRequest request(server.address("/big"), NetProxy::Direct(), Limits(10, limit));
+        const NetResult& result = request.Perform();
+        const bool fits = limit >= 100000;
+        EXPECT_EQ(result.code == CURLE_OK, fits) << result.message.toStdString();
+        EXPECT_EQ(result.tooLarge, !fits);
+        EXPECT_EQ(result.status, 200);
+        if (fits)
+            EXPECT_EQ(request.Body().size(), 100000);
+        else
+            EXPECT_LE(request.Body().size(), limit);
+    }
+}
+
+TEST(HttpLayer, CancelFromAnotherThreadEndsABlockedRequest)
+{
+    StallingServer server;
+    std::atomic<bool> cancelled{false};
+    std::thread canceller([&] {
+        server.waitForStall();
+        cancelled = true;
+    });
+    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(600));
+    request.SetCancelCheck([&] { return cancelled.load(); });
+    const NetResult& result = request.Perform();
+    canceller.join();
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.stalled);
+    EXPECT_EQ(result.code, CURLE_ABORTED_BY_CALLBACK);
+}
+
+// The way a window drives a download: taking the body piece by piece, its
+// wait keeping the window live, Cancel pressed while it waits.
+TEST(HttpLayer, CancelFromTheWaitOfARequestTakenInPieces)
+{
+    StallingServer server;
+    bool cancelled = false;
+    int waits = 0;
+    QByteArray taken;
+    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(600));
+    request.SetCancelCheck([&] { return cancelled; });
+    request.SetIdle([&] {
+        ++waits;
+        cancelled = !taken.isEmpty();
+    });
+    char buffer[2];
+    while (request.Pending() || request.Step())
+        taken.append(buffer, request.Take(buffer, sizeof buffer));
+    EXPECT_EQ(taken, "first");
+    EXPECT_TRUE(request.Result().cancelled);
+    EXPECT_GT(waits, 0);
+}
