@@ -241,6 +241,26 @@ TEST(LoadBalancer, AServiceKilledUnderLoadCostsNoTranslation)
                   static_cast<qint64>((i == 2 ? restarted : first)["linguaro_pairs_available"]));
     }
 
+    // the translator itself pointed at the balancer gets what a service reached directly gives it
+    QTemporaryDir home;
+    const auto translateWith = [&](int port) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LINGUARO_SERVICE_URL", QStringLiteral("http://127.0.0.1:%1/translate").arg(port));
+        environment.insert("XDG_CONFIG_HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.path());
+        QProcess translator;
+        translator.setProcessEnvironment(environment);
+        translator.start(LINGUARO_BINARY_DIR "/linguaro", {"--from", "en", "--to", "es"});
+        translator.write("The dog is big.\nGood morning.\n");
+        translator.closeWriteChannel();
+        translator.waitForFinished(60000);
+        EXPECT_EQ(translator.exitCode(), 0) << translator.readAllStandardError().toStdString();
+        return translator.readAllStandardOutput().toStdString();
+    };
+    const std::string balanced = translateWith(front);
+    EXPECT_NE(balanced.find("El perro es grande."), std::string::npos) << balanced;
+    EXPECT_EQ(balanced, translateWith(ports[1]));
+
     // bodies over the services' limit are refused at the door; documents may be larger
     EXPECT_EQ(statusOfAnnouncedBody(front, "/translate", 2 * 1024 * 1024), 413);
     EXPECT_EQ(statusOfAnnouncedBody(front, "/translate-document", 60 * 1000 * 1000), 413);
