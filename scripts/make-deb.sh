@@ -80,7 +80,8 @@ find "$root" -exec touch -h -d "@$stamp" {} +
 # and the voice program; never what only the build needs.
 mkdir -p "$work/shlibs/debian"
 printf 'Source: %s\n\nPackage: %s\nArchitecture: any\n' $package $package >"$work/shlibs/debian/control"
-shlibs=$(cd "$work/shlibs" && dpkg-shlibdeps -O "${elves[@]}" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
+shlibs=$(cd "$work/shlibs" && dpkg-shlibdeps -O "${elves[@]}" 2>"$work/shlibdeps.log" | sed -n 's/^shlibs:Depends=//p')
+[ -n "$shlibs" ] || { echo "make-deb: dpkg-shlibdeps found no libraries:" >&2; cat "$work/shlibdeps.log" >&2; exit 1; }
 pairs=$(grep -E '^apertium-[a-z]+-[a-z]+$' "$top/scripts/debian-packages.txt" | paste -sd, - | sed 's/,/, /g')
 depends="$shlibs, apertium, $pairs, espeak-ng"
 
