@@ -254,6 +254,16 @@ int TranslationEngine::chainStarts(const std::string& modeName) const
     return starts;
 }
 
+int TranslationEngine::chainRestarts(const std::string& modeName) const
+{
+    int restarts = 0;
+    for (const EnginePipeline* chain : chainsOf(modeName))
+        restarts += std::max(0, chain->starts() - 1);
+    return restarts;
+}
+
+size_t TranslationEngine::reachablePairCount() const { return currentRouter()->ReachablePairs().size(); }
+
 std::filesystem::path TranslationEngine::DefaultModesDir()
 {
     const char* dataDir = std::getenv("APERTIUM_DATADIR");

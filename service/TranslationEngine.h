@@ -76,6 +76,10 @@ public:
     int runningChains(const std::string& modeName) const;
     // How often chains of that pair were started, all together.
     int chainStarts(const std::string& modeName) const;
+    // How often chains of that pair were started again after they had stopped.
+    int chainRestarts(const std::string& modeName) const;
+    // Language pairs a request can be served on now, pivots included.
+    size_t reachablePairCount() const;
 
     // $APERTIUM_DATADIR/modes, else /usr/share/apertium/modes.
     static std::filesystem::path DefaultModesDir();

@@ -3,6 +3,7 @@
 #include "FormDecoding.h"
 #include "LanguageCodes.h"
 #include "ReplyEscaping.h"
+#include "ServiceMetrics.h"
 #include "TranslationEngine.h"
 
 #include <microhttpd.h>
@@ -31,6 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 constexpr const char* kSerbianArgument = "serbian";
+constexpr const char* kMetricsType = "text/plain; version=0.0.4; charset=utf-8";
 
 // One connection as the reading thread sees it: while it waits for a
 // request (or sends a reply) it has a deadline; while a worker has its
@@ -45,6 +47,7 @@ struct Connection {
 struct Request {
     enum class Stage { Receiving, Translating, Answered };
     MHD_Connection* connection = nullptr;
+    const char* route = "other";
     Stage stage = Stage::Receiving;
     bool translate = false;
     bool tooLarge = false;
@@ -87,6 +90,7 @@ struct TranslationServer::Impl {
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopRequested{false};
+    ServiceMetrics metrics;
 
     // the reading thread's own bookkeeping
     std::set<Connection*> connections;
@@ -129,21 +133,26 @@ struct TranslationServer::Impl {
             request->connection = handle;
             *context = request;
             const std::string path = url;
+            request->route = ServiceMetrics::Route(path);
             const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
-            if (path == "/pairs") {
-                request->stage = Request::Stage::Answered;
-                // the daemon leaves the body out of the answer to HEAD
-                if (is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD))
-                    return queue(handle, 200, engine.PairsJson(), "application/json");
-                return queue(handle, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
-            }
             if (path != "/translate") {
                 request->stage = Request::Stage::Answered;
-                return queue(handle, 404, "Not found.", kTextType);
+                // the daemon leaves the body out of the answer to HEAD
+                const bool read = is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD);
+                if (path == "/pairs")
+                    return read ? respond(*request, 200, engine.PairsJson(), "application/json")
+                                : respond(*request, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
+                if (path == "/health")
+                    return read ? answerHealth(*request)
+                                : respond(*request, 405, "The health is read with GET.", kTextType, "GET, HEAD");
+                if (path == "/metrics")
+                    return read ? respond(*request, 200, metrics.Exposition(engine), kMetricsType)
+                                : respond(*request, 405, "The metrics are read with GET.", kTextType, "GET, HEAD");
+                return respond(*request, 404, "Not found.", kTextType);
             }
             if (!is(MHD_HTTP_METHOD_POST)) {
                 request->stage = Request::Stage::Answered;
-                return queue(handle, 405, "Translations are asked for with POST.", kTextType, "POST");
+                return respond(*request, 405, "Translations are asked for with POST.", kTextType, "POST");
             }
             request->translate = true;
             // a choice of this service's own, asked for in the address so the translator's form stays as it is
@@ -162,7 +171,7 @@ struct TranslationServer::Impl {
             // called again after a worker resumed the connection
             request->stage = Request::Stage::Answered;
             setTimed(handle, true);
-            return queue(handle, request->status, request->reply, request->contentType);
+            return respond(*request, request->status, request->reply, request->contentType);
         }
         if (*dataSize > 0) {
             if (!request->tooLarge && request->body.size() + *dataSize <= options.maxBody)
@@ -171,8 +180,10 @@ struct TranslationServer::Impl {
                 request->tooLarge = true;
             *dataSize = 0;
             // the daemon would read the rest before answering: answer now and hang up
-            if (request->tooLarge)
+            if (request->tooLarge) {
+                metrics.countAnswer(request->route, 413);
                 return refuseMidUpload(handle);
+            }
             return MHD_YES;
         }
         // the whole request is here: a worker translates while the connection waits
@@ -192,7 +203,7 @@ struct TranslationServer::Impl {
         request->tooLarge = true;
         request->body.clear();
         request->body.shrink_to_fit();
-        const MHD_Result queued = queue(request->connection, 413, tooLargeMessage(), kTextType);
+        const MHD_Result queued = respond(*request, 413, tooLargeMessage(), kTextType);
         if (queued == MHD_YES)
             request->stage = Request::Stage::Answered;
         return queued;
@@ -210,6 +221,24 @@ struct TranslationServer::Impl {
             ::shutdown(info->connect_fd, SHUT_WR);
         }
         return MHD_NO;
+    }
+
+    MHD_Result respond(const Request& request, int status, const std::string& body, const char* type,
+                       const char* allowed = nullptr)
+    {
+        metrics.countAnswer(request.route, status);
+        return queue(request.connection, status, body, type, allowed);
+    }
+
+    // Ready while some pair can be translated: a balancer sends nothing to a
+    // service whose every engine is out of use or that has none installed.
+    MHD_Result answerHealth(const Request& request)
+    {
+        const size_t pairs = engine.reachablePairCount();
+        const bool ready = pairs > 0 && !stopRequested;
+        const std::string state = stopRequested ? "stopping" : ready ? "ready" : "no pair works";
+        return respond(request, ready ? 200 : 503,
+                       "{\"status\":\"" + state + "\",\"pairs\":" + std::to_string(pairs) + "}", "application/json");
     }
 
     std::string tooLargeMessage() const
@@ -336,8 +365,10 @@ struct TranslationServer::Impl {
             request.reply = "The text is not valid UTF-8.";
             return;
         }
+        const auto started = Clock::now();
         const TranslationEngine::Outcome outcome =
             engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic);
+        metrics.countTranslation(Clock::now() - started, outcome.status == 200, *text);
         request.status = outcome.status;
         request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
     }

@@ -10,7 +10,9 @@ class TranslationEngine;
 
 // The HTTP side of the service: POST /translate answers the client's form
 // with the quoted reply (POST /translate?serbian=cyrillic writes Serbian in
-// Cyrillic), GET /pairs lists what can be translated.
+// Cyrillic), GET /pairs lists what can be translated, GET /health tells a load
+// balancer whether anything can be, GET /metrics counts for a monitoring
+// system what was done.
 // One event-driven thread reads every connection; a request reaches a worker
 // only once it has arrived whole, so slow or idle clients cost a connection,
 // never a worker. Each request must arrive within requestTimeout of the
