@@ -25,7 +25,7 @@ conv=$src/converters
 samples=$src/tests/data/documents
 mkdir -p "$work/objects" "$work/bin"
 # shellcheck disable=SC2207
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address -I"$conv/common"
+flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address -I"$conv/common" -I"$conv/interface"
        $(pkg-config --cflags libgsf-1 libzip libxml-2.0 poppler-cpp))
 # shellcheck disable=SC2207
 libraries=($(pkg-config --libs libgsf-1 libzip libxml-2.0))
