@@ -17,10 +17,12 @@
 #include "BenchSupport.h"
 #include "ConsolePrompts.h"
 #include "TForm1.h"
+#include "TranslationController.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -62,7 +64,10 @@ double window(const QString& text, QString& result)
     QElapsedTimer timer;
     timer.start();
     form.RichEdit1->setPlainText(text);
+    QEventLoop run;
+    QObject::connect(&form.translation(), &TranslationController::ended, &run, &QEventLoop::quit);
     form.ToolButton20Click();
+    run.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     result = form.RichEdit2->toPlainText();
     if (form.statusText() != TForm1::IdleStatus && form.statusText() != QStringLiteral("Done."))

@@ -2,6 +2,7 @@
 // it writes is what the window's target pane shows for the same text, and
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
+#include "WindowTranslation.h"
 #include "LoopbackPorts.h"
 #include "ServiceProcess.h"
 
@@ -144,7 +145,7 @@ void TestCommandLine::writesWhatTheWindowShows()
         }
         form.wl_srclang->setCurrentIndex(0);  // English
         form.wl_trglang->setCurrentIndex(3);  // Spanish
-        form.ToolButton20Click();
+        QVERIFY(TranslateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
         pane = form.RichEdit2->toPlainText();

@@ -2,6 +2,7 @@
 // (its window and bus service in process), the real linguaro program the
 // second; the calls other programs make; a bus that goes away mid-call.
 #include "AppFixture.h"
+#include "WindowTranslation.h"
 #include "DesktopBus.h"
 #include "PrivateSessionBus.h"
 #include "ServiceProcess.h"
@@ -126,7 +127,8 @@ private:
     {
         m_form->RichEdit1->setPlainText(text);
         m_form->RichEdit2->clear();
-        m_form->ToolButton20Click();
+        if (!TranslateInWindow(*m_form))
+            return QStringLiteral("(the translation did not end)");
         return m_form->RichEdit2->toPlainText();
     }
 

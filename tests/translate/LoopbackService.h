@@ -4,7 +4,8 @@
 // exchange, records what it receives and misbehaves on request.
 //   POST /translate  "\"<to>:<q>\"" escaped; q holding FAIL -> 500 without
 //                    Location, MOVED -> 500 with Location /fallback, HOLD -> answered
-//                    only once holdUntil requests have come in; sets a cookie
+//                    only once holdUntil requests have come in, STALL -> only when
+//                    the fixture is torn down; sets a cookie
 //   GET  /fallback   "\"from fallback\""
 //   POST /stall      answers only when the fixture is torn down
 //   POST /loop       redirects to itself forever
@@ -167,6 +168,8 @@ public:
             }
             if (q.find("HOLD") != std::string::npos)
                 waitForRequests(holdUntil);
+            if (q.find("STALL") != std::string::npos)
+                waitForRelease();
             res.set_header("Set-Cookie", "session=abc123; Path=/");
             res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
             noteAnswered(q);
