@@ -9,10 +9,12 @@
 #include <QComboBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +65,7 @@ private slots:
     void runsAtOnceShareTheBuiltInService_data();
     void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
+    void interruptStopsTheTranslation();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -332,6 +335,28 @@ void TestCommandLine::installsWhereADesktopFindsIt()
     QVERIFY(installed.waitForFinished(120000));
     QVERIFY2(installed.exitCode() == 0, installed.readAllStandardError().constData());
     QVERIFY(QString::fromUtf8(installed.readAllStandardOutput()).contains(QString::fromUtf8("Cafetería")));
+}
+
+// Ctrl+C while a chunk waits for a service that never answers: the job stops
+// at once, what came is kept, and the code says the program was interrupted.
+void TestCommandLine::interruptStopsTheTranslation()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QProcess program;
+    program.setProcessEnvironment(
+        bareTerminal(QStringLiteral("http://127.0.0.1:%1/translate").arg(silent.serverPort())));
+    program.start(Program, {"--from", "en", "--to", "es"});
+    QVERIFY(program.waitForStarted(10000));
+    program.write("The house is big.\n");
+    program.closeWriteChannel();
+    QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
+    ::kill(pid_t(program.processId()), SIGINT);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 130);
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
+    QCOMPARE(program.readAllStandardError(), QByteArray("linguaro: the translation was stopped.\n"));
 }
 
 QTEST_MAIN(TestCommandLine)
