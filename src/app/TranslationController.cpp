@@ -1,7 +1,6 @@
 #include "TranslationController.h"
 
 #include "CharacterManagement.h"
-#include "LanguageTable.h"
 #include "TForm1.h"
 #include "TranslationJob.h"
 #include "UserPrompts.h"
@@ -30,15 +29,11 @@ void TranslationController::Translate()
 {
     if (m_job)
         return;
-    TranslationRequest request;
-    request.text = m_form.RichEdit1->toPlainText();
     // the lists' positions become service codes here; the job knows only codes
-    request.sourceCode = LanguageTable::ServiceCode(m_form.wl_srclang->currentIndex());
-    request.targetCode = LanguageTable::ServiceCode(m_form.wl_trglang->currentIndex());
-    request.sourceName = m_form.wl_srclang->currentText();
-    request.targetName = m_form.wl_trglang->currentText();
-    request.proxy = m_form.Proxy;
-    m_job = Translator::start(request, this);
+    m_job = Translator::start(TranslationRequest::BetweenPositions(m_form.RichEdit1->toPlainText(),
+                                                                   m_form.wl_srclang->currentIndex(),
+                                                                   m_form.wl_trglang->currentIndex(), m_form.Proxy),
+                              this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
         m_form.setStatus(status, false);

@@ -332,14 +332,7 @@ int CommandLineTranslator::Translate()
         return exitCode;
     }
 
-    TranslationRequest request;
-    request.text = text;
-    request.sourceCode = LanguageTable::ServiceCode(source);
-    request.targetCode = LanguageTable::ServiceCode(target);
-    request.sourceName = LanguageTable::DisplayName(source);
-    request.targetName = LanguageTable::DisplayName(target);
-    request.proxy = settings.Proxy;
-
+    const TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, settings.Proxy);
     Progress progress;
     bool written = false;
     exitCode = CommandLine::Success;

@@ -62,14 +62,8 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
 void TranslatorBusService::translateApart(const QDBusConnection& connection, const QDBusMessage& call,
                                           const QString& text, int source, int target)
 {
-    TranslationRequest request;
-    request.text = text;
-    request.sourceCode = LanguageTable::ServiceCode(source);
-    request.targetCode = LanguageTable::ServiceCode(target);
-    request.sourceName = LanguageTable::DisplayName(source);
-    request.targetName = LanguageTable::DisplayName(target);
-    request.proxy = m_window->proxy();
-    TranslationJob* job = Translator::start(request, this);
+    TranslationJob* job = Translator::start(
+        TranslationRequest::BetweenPositions(text, source, target, m_window->proxy()), this);
     m_jobs.insert(job);
 
     // nobody is left to read the translation of a caller that went away

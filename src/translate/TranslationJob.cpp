@@ -1,5 +1,6 @@
 #include "TranslationJob.h"
 
+#include "LanguageTable.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
 #include "TextPreparation.h"
@@ -15,6 +16,19 @@ using Outcome = TranslationResult::Outcome;
 
 const QString TranslationJob::DoneText = QStringLiteral("Done.");
 const QString TranslationJob::StoppedText = QStringLiteral("Stopped.");
+
+TranslationRequest TranslationRequest::BetweenPositions(const QString& text, int source, int target,
+                                                       const ProxySettings& proxy)
+{
+    TranslationRequest request;
+    request.text = text;
+    request.sourceCode = LanguageTable::ServiceCode(source);
+    request.targetCode = LanguageTable::ServiceCode(target);
+    request.sourceName = LanguageTable::DisplayName(source);
+    request.targetName = LanguageTable::DisplayName(target);
+    request.proxy = proxy;
+    return request;
+}
 
 QString TranslationResult::CheckReason(Check check)
 {

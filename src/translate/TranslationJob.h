@@ -22,6 +22,10 @@ struct TranslationRequest {
     QString endpoint;
     // chunks sent to the service at once; 0: Translator::DefaultChunksInFlight()
     int chunksInFlight = 0;
+
+    // Between two positions of the language lists (-1: none chosen), named as the lists name them.
+    static TranslationRequest BetweenPositions(const QString& text, int source, int target,
+                                               const ProxySettings& proxy);
 };
 
 // How a translation ended.
