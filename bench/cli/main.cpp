@@ -79,13 +79,8 @@ double window(const QString& text, QString& result)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // the window without its character
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    BenchSupport::PlainDesktop(home);
     QApplication app(argc, argv);
     ConsolePrompts prompts;
     const qsizetype wanted = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
