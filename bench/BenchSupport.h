@@ -11,8 +11,21 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace BenchSupport {
+
+// The window's surroundings for a benchmark: the offscreen platform unless
+// another is named, settings and data in `home`, no character and no session bus.
+inline void PlainDesktop(const QTemporaryDir& home)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
 
 // About `wanted` bytes of English prose: the licence texts in
 // /usr/share/common-licenses, then /usr/share/doc/*/copyright; whole lines of UTF-8.

@@ -17,10 +17,12 @@
 #include "BenchSupport.h"
 #include "ConsolePrompts.h"
 #include "TForm1.h"
+#include "TranslationController.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -62,7 +64,10 @@ double window(const QString& text, QString& result)
     QElapsedTimer timer;
     timer.start();
     form.RichEdit1->setPlainText(text);
+    QEventLoop run;
+    QObject::connect(&form.translation(), &TranslationController::ended, &run, &QEventLoop::quit);
     form.ToolButton20Click();
+    run.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     result = form.RichEdit2->toPlainText();
     if (form.statusText() != TForm1::IdleStatus && form.statusText() != QStringLiteral("Done."))
@@ -74,13 +79,8 @@ double window(const QString& text, QString& result)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-    qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // the window without its character
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    BenchSupport::PlainDesktop(home);
     QApplication app(argc, argv);
     ConsolePrompts prompts;
     const qsizetype wanted = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;

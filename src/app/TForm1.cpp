@@ -17,15 +17,14 @@
 #include "PaneColours.h"
 #include "PaneEditing.h"
 #include "RegStore.h"
-#include "ServiceExchange.h"
 #include "SearchDialog.h"
 #include "TAgent.h"
-#include "ServiceLauncher.h"
 #include "SourcePane.h"
 #include "SpeechWindowHost.h"
 #include "TForm2.h"
 #include "TForm4.h"
 #include "TTransfer.h"
+#include "TranslationController.h"
 #include "ToolbarIcons.h"
 #include "UserPrompts.h"
 #include "VoiceSelection.h"
@@ -103,6 +102,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
     wireDocuments();
+    m_translation = new TranslationController(*this);
     wireHelp();
     wireCharacter();
     wireComponents();
@@ -316,7 +316,6 @@ void TForm1::buildMenus()
     CopyToClipboard = addCheckItem(Misc1, "CopyToClipboard",
                                    QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
-    connect(SerbianCyrillic, &QAction::toggled, this, [this](bool on) { http().setSerbianCyrillic(on); });
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -498,42 +497,19 @@ bool TForm1::RunHandler(const std::function<void()>& body)
 
 // --- translation ---
 
-ServiceClient& TForm1::http()
-{
-    if (!m_http)
-        m_http = std::make_unique<ServiceClient>();
-    return *m_http;
-}
+bool TForm1::translating() const { return m_translation->running(); }
 
-void TForm1::prepareService()
-{
-    if (!ServiceLauncher::IsBuiltInEndpoint(http().endpoint()))
-        return;
-    if (!m_launcher)
-        m_launcher = std::make_unique<ServiceLauncher>();
-    const QString problem = m_launcher->ensureRunning(http().endpoint());
-    if (!problem.isEmpty())
-        throw ServiceError(problem.toStdString());
-}
-
+// The button stops a run under way; the menu item and Ctrl+T only start one.
 void TForm1::ToolButton20Click()
 {
-    // A press that arrives while a run waits between its chunks would interleave
-    // two translations in the target pane: the run under way finishes first.
-    if (m_translating)
-        return;
-    m_translating = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{m_translating};
-    RunHandler([this] {
-        TranslationRun run(*this, http(), Proxy);
-        run.Run();
-    });
+    m_translation->running() ? m_translation->Stop() : m_translation->Translate();
 }
 
-void TForm1::ranslate2Click() { ToolButton20Click(); }
+void TForm1::ranslate2Click()
+{
+    if (!translating())
+        ToolButton20Click();
+}
 
 void TForm1::ToolButton21Click()
 {
@@ -784,21 +760,7 @@ void TForm1::Agent1Command(const AgentUserInput& input) { RunHandler([&] { m_cha
 void TForm1::Agent1DblClick() { RunHandler([this] { m_characters->Agent1DblClick(); }); }
 void TForm1::Agent1IdleStart() { m_characters->Agent1IdleStart(); }
 
-// --- TranslationView ---
-
-QString TForm1::sourcePaneText() { return RichEdit1->toPlainText(); }
-
-QStringList TForm1::sourcePaneLines() { return RichEdit1->toPlainText().split(u'\n'); }
-
-int TForm1::sourcePosition() { return wl_srclang->currentIndex(); }
-int TForm1::targetPosition() { return wl_trglang->currentIndex(); }
-QString TForm1::sourceDisplayName() { return wl_srclang->currentText(); }
-QString TForm1::targetDisplayName() { return wl_trglang->currentText(); }
-
-void TForm1::showMessage(const QString& text)
-{
-    UserPrompts::instance().message(text, UserPrompts::Kind::Information, QCoreApplication::applicationName());
-}
+// --- status line ---
 
 void TForm1::setStatus(const QString& text, bool repaintNow)
 {
@@ -808,54 +770,3 @@ void TForm1::setStatus(const QString& text, bool repaintNow)
 }
 
 QString TForm1::statusText() const { return StatusPanel->text(); }
-
-void TForm1::processPendingEvents() { QCoreApplication::processEvents(); }
-
-void TForm1::appendTargetParagraph(const QString& text)
-{
-    // An empty translation in an empty pane is a line too, though the pane
-    // looks as empty as before: its one block is stamped with the document's
-    // revision, and while nothing has edited the pane since, the next
-    // translation goes below it.
-    QTextDocument* document = RichEdit2->document();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    if (!document->isEmpty() || document->firstBlock().userState() == document->revision())
-        cursor.insertBlock();
-    cursor.insertText(text);  // plain text: a translation is never read as markup
-    if (document->isEmpty())
-        document->firstBlock().setUserState(document->revision());
-    RichEdit2->setFocus();
-    RichEdit2->setTextCursor(cursor);
-    RichEdit2->ensureCursorVisible();
-}
-
-void TForm1::caretToTargetStart()
-{
-    RichEdit2->setFocus();
-    QTextCursor cursor = RichEdit2->textCursor();
-    cursor.movePosition(QTextCursor::Start);
-    RichEdit2->setTextCursor(cursor);
-    RichEdit2->ensureCursorVisible();
-}
-
-QString TForm1::targetPaneText() { return RichEdit2->toPlainText(); }
-
-void TForm1::copyTargetToClipboard()
-{
-    RichEdit2->selectAll();
-    RichEdit2->copy();
-    QTextCursor cursor = RichEdit2->textCursor();
-    cursor.movePosition(QTextCursor::Start);
-    RichEdit2->setTextCursor(cursor);
-}
-
-bool TForm1::characterPresent() { return CurrentCharacter != nullptr; }
-
-void TForm1::characterThinkOverSource() { m_characters->ThinkOverSource(); }
-
-bool TForm1::agentUnavailable() { return AgentUnavailable; }
-bool TForm1::readAloudOption() { return ReadAloud->isChecked(); }
-bool TForm1::copyToClipboardOption() { return CopyToClipboard->isChecked(); }
-void TForm1::setReadTargetOption(bool on) { ReadTgt->setChecked(on); }
-void TForm1::readAloud() { ToolButton22Click(); }

@@ -3,7 +3,6 @@
 #include "FileOpenDialog.h"
 #include "LanguageListDelegate.h"
 #include "ProxySettings.h"
-#include "TranslationRun.h"
 #include "WindowsVersion.h"
 
 #include <QMainWindow>
@@ -25,9 +24,8 @@ class QMenu;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
-class ServiceClient;
 class TTransfer;
-class ServiceLauncher;
+class TranslationController;
 class DocumentCommands;
 class DocumentOpening;
 class LiveUpdate;
@@ -39,7 +37,7 @@ class SearchDialog;
 // their layout names (also as object names, which the interface languages
 // look them up by); handlers keep their layout names and stay short, the
 // work itself lives in the subsystem libraries.
-class TForm1 : public QMainWindow, public TranslationView {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -132,11 +130,13 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction *Cut1, *Copy1, *Paste1, *SelectAll1;
 
-    // The window's HTTP client (`http`), one for the window's life.
-    ServiceClient& http();
+    // First panel of the status bar; repaintNow repaints it before returning.
+    void setStatus(const QString& text, bool repaintNow);
     QString statusText() const;
-    // A translation run is under way (its waits between chunks keep the window live).
-    bool translating() const { return m_translating; }
+    // The translation runs: the job behind the Translate command shown in the panes.
+    TranslationController& translation() { return *m_translation; }
+    // A translation run is under way (the window stays live meanwhile).
+    bool translating() const;
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
     DocumentOpening& opening() { return *m_opening; }
@@ -158,29 +158,6 @@ public:
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
     static bool RunHandler(const std::function<void()>& body);
-
-    // --- TranslationView ---
-    QString sourcePaneText() override;
-    QStringList sourcePaneLines() override;
-    int sourcePosition() override;
-    int targetPosition() override;
-    QString sourceDisplayName() override;
-    QString targetDisplayName() override;
-    void showMessage(const QString& text) override;
-    void setStatus(const QString& text, bool repaintNow) override;
-    void processPendingEvents() override;
-    void appendTargetParagraph(const QString& text) override;
-    void caretToTargetStart() override;
-    QString targetPaneText() override;
-    void copyTargetToClipboard() override;
-    bool characterPresent() override;
-    void characterThinkOverSource() override;
-    bool agentUnavailable() override;
-    bool readAloudOption() override;
-    bool copyToClipboardOption() override;
-    void setReadTargetOption(bool on) override;
-    void readAloud() override;
-    void prepareService() override;
 
 public slots:
     void FormCreate();
@@ -294,10 +271,8 @@ private:
     QString StoreVoice();
 
     PaneArea* m_paneArea = nullptr;
-    std::unique_ptr<ServiceClient> m_http;
-    std::unique_ptr<ServiceLauncher> m_launcher;
+    TranslationController* m_translation = nullptr;
     bool m_closed = false;
-    bool m_translating = false;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
     std::unique_ptr<LiveUpdate> m_update;

@@ -5,14 +5,15 @@
 #include "FileOpenDialog.h"
 #include "LanguageTable.h"
 #include "RegStore.h"
+#include "ServiceConnection.h"
 #include "ServiceExchange.h"
-#include "ServiceLauncher.h"
 #include "ServicePairs.h"
 #include "StandardStreams.h"
 #include "TTransfer.h"
+#include "TerminationSignals.h"
 #include "TextInput.h"
-#include "TextTranslation.h"
-#include "TranslationRun.h"
+#include "TextPreparation.h"
+#include "TranslationJob.h"
 #include "WindowSettings.h"
 
 #include <QCoreApplication>
@@ -49,16 +50,15 @@ int Flushed()
     return CommandLine::Failure;
 }
 
-// Writing standard output failed (a closed pipe, a full disk).
-struct OutputFailed {
-    int error;
-};
-
-void write(const QByteArray& bytes)
+// Writes and flushes standard output; false, with the reason told, when that
+// fails (a closed pipe, a full disk).
+bool WriteOut(const QByteArray& bytes)
 {
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
-        || std::fflush(stdout) != 0)
-        throw OutputFailed{errno};
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return true;
+    complain(QStringLiteral("could not write the translation: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return false;
 }
 
 // Reads standard input to its end, or until it holds more than `limit` bytes; a pipe
@@ -120,9 +120,9 @@ WindowSettings StoredSettings()
 }
 
 // Starts the built-in service the way the window does; a problem ends the run.
-void EnsureService(ServiceLauncher& launcher, const ServiceClient& client)
+void EnsureService(const ServiceClient& client)
 {
-    const QString problem = launcher.ensureRunning(client.endpoint());
+    const QString problem = ServiceConnection::instance().ensureRunning(client.endpoint());
     if (!problem.isEmpty())
         throw ServiceError(problem.toStdString());
 }
@@ -196,11 +196,10 @@ int CommandLineTranslator::ListLanguages()
 
     const WindowSettings settings = StoredSettings();
     ServiceClient client;
-    ServiceLauncher launcher;
     const QString address = ServicePairs::Address(client.endpoint());
     QList<ServicePair> pairs;
     try {
-        EnsureService(launcher, client);
+        EnsureService(client);
         if (!ServicePairs::Parse(client.Fetch(address, settings.Proxy), pairs)) {
             complain(QStringLiteral("the translation service does not list its language pairs at %1.").arg(address));
             return CommandLine::Failure;
@@ -333,37 +332,57 @@ int CommandLineTranslator::Translate()
         return exitCode;
     }
 
-    ServiceClient client;
-    client.setSerbianCyrillic(settings.SerbianCyrillic);
-    ServiceLauncher launcher;
+    TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, settings.Proxy);
+    request.serbianCyrillic = settings.SerbianCyrillic;
     Progress progress;
-    TextTranslation translation(client, settings.Proxy);
-    translation.prepareService = [&] { EnsureService(launcher, client); };
-    translation.status = [&](const QString& status) { progress.show(status); };
     bool written = false;
-    translation.paragraph = [&](const QString& paragraph) {
+    exitCode = CommandLine::Success;
+    // Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code
+    TerminationSignals termination;
+    const std::unique_ptr<TranslationJob> job(Translator::start(request));
+    QObject::connect(&termination, &TerminationSignals::requested, job.get(), [&](int signalNumber) {
+        exitCode = 128 + signalNumber;
+        job->cancel();
+    });
+    QObject::connect(job.get(), &TranslationJob::started, job.get(), [&](const QString& status) { progress.show(status); });
+    QObject::connect(job.get(), &TranslationJob::progress, job.get(),
+                     [&](int, int, const QString& status) { progress.show(status); });
+    QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [&](int, const QString& paragraph) {
         // paragraphs apart by a line feed, as in the target pane
-        write((written ? QByteArray("\n") : QByteArray()) + paragraph.toUtf8());
-        written = true;
-    };
-    try {
-        const QString refusal = translation.Run(text, source, target);
-        progress.clear();
-        if (!refusal.isEmpty()) {
-            complain(refusal);
-            return CommandLine::Misuse;
+        const QByteArray bytes = TextPreparation::PlainPaneText(paragraph).toUtf8();
+        if (!WriteOut(written ? "\n" + bytes : bytes)) {
+            exitCode = CommandLine::Failure;
+            job->cancel();
         }
-        write("\n");
-    } catch (const ServiceError& e) {
+        written = true;
+    });
+    QObject::connect(job.get(), &TranslationJob::finished, job.get(), [&](const TranslationResult& result) {
         progress.clear();
-        if (written)
-            std::fputs("\n", stdout);
-        complain(QString::fromUtf8(e.what()));
-        return CommandLine::Failure;
-    } catch (const OutputFailed& failure) {
-        progress.clear();
-        complain(QStringLiteral("could not write the translation: %1").arg(QString::fromLocal8Bit(std::strerror(failure.error))));
-        return CommandLine::Failure;
-    }
-    return CommandLine::Success;
+        switch (result.outcome) {
+        case TranslationResult::Outcome::Done:
+            if (!WriteOut("\n"))
+                exitCode = CommandLine::Failure;
+            break;
+        case TranslationResult::Outcome::Refused:
+            complain(result.reason());
+            exitCode = CommandLine::Misuse;
+            break;
+        case TranslationResult::Outcome::Failed:
+            if (written)
+                std::fputs("\n", stdout);
+            complain(result.reason());
+            exitCode = CommandLine::Failure;
+            break;
+        case TranslationResult::Outcome::Stopped:
+            // a failed write has said so already
+            if (exitCode != CommandLine::Failure) {
+                if (written)
+                    std::fputs("\n", stdout);
+                complain(QStringLiteral("the translation was stopped."));
+            }
+            break;
+        }
+        QCoreApplication::exit(exitCode);
+    });
+    return QCoreApplication::exec();
 }

@@ -2,30 +2,24 @@
 
 #include "BusWindow.h"
 #include "LanguageTable.h"
-#include "ServiceExchange.h"
-#include "ServiceLauncher.h"
-#include "TextTranslation.h"
+#include "TextPreparation.h"
+#include "TranslationJob.h"
 
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 
-namespace {
+#include <memory>
 
-// Ends a translation at its next chunk when the program closes.
-struct Closing {};
-
-}  // namespace
-
-TranslatorBusService::TranslatorBusService(QObject* parent)
-    : QObject(parent), m_client(std::make_unique<ServiceClient>()), m_launcher(std::make_unique<ServiceLauncher>())
+TranslatorBusService::TranslatorBusService(QObject* parent) : QObject(parent)
 {
     DesktopBus::RegisterTypes();
-    m_worker.setMaxThreadCount(1);
 }
 
 TranslatorBusService::~TranslatorBusService()
 {
-    m_stopping = true;
-    m_worker.waitForDone();
+    // each answers its caller that the translator closed
+    for (TranslationJob* job : QSet<TranslationJob*>(m_jobs))
+        job->cancel();
 }
 
 void TranslatorBusService::attach(BusWindow* window)
@@ -54,14 +48,10 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
         sendErrorReply(DesktopBus::BusyError, QStringLiteral("The translator is still starting; ask again in a moment."));
         return {};
     }
-    if (m_queued > QueueLimit) {
+    if (m_jobs.size() > QueueLimit) {
         sendErrorReply(DesktopBus::BusyError,
-                       QStringLiteral("The translator has %1 translations waiting; ask again later.").arg(int(m_queued)));
-        return {};
-    }
-    const QString problem = m_launcher->ensureRunning(m_client->endpoint());
-    if (!problem.isEmpty()) {
-        sendErrorReply(DesktopBus::FailedError, problem);
+                       QStringLiteral("The translator has %1 translations waiting; ask again later.")
+                           .arg(m_jobs.size()));
         return {};
     }
     setDelayedReply(true);
@@ -72,31 +62,49 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
 void TranslatorBusService::translateApart(const QDBusConnection& connection, const QDBusMessage& call,
                                           const QString& text, int source, int target)
 {
-    ++m_queued;
-    const ProxySettings proxy = m_window->proxy();
-    const bool cyrillic = m_window->serbianCyrillic();
-    m_worker.start([this, connection, call, text, source, target, proxy, cyrillic] {
-        QDBusMessage reply;
-        try {
-            m_client->setSerbianCyrillic(cyrillic);
-            TextTranslation translation(*m_client, proxy);
-            translation.status = [this](const QString&) {
-                if (m_stopping)
-                    throw Closing{};
-            };
-            QString refusal;
-            const QString translated = translation.Translate(text, source, target, refusal);
-            reply = refusal.isEmpty() ? call.createReply(translated)
-                                      : call.createErrorReply(DesktopBus::InvalidArgsError, refusal);
-        } catch (const Closing&) {
-            reply = call.createErrorReply(DesktopBus::FailedError,
-                                          QStringLiteral("The translator closed before the translation was done."));
-        } catch (const std::exception& e) {
-            reply = call.createErrorReply(DesktopBus::FailedError, QString::fromUtf8(e.what()));
-        }
-        --m_queued;
-        QDBusConnection(connection).send(reply);
+    TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, m_window->proxy());
+    request.serbianCyrillic = m_window->serbianCyrillic();
+    TranslationJob* job = Translator::start(request, this);
+    m_jobs.insert(job);
+
+    // nobody is left to read the translation of a caller that went away
+    auto* watcher = new QDBusServiceWatcher(call.service(), connection, QDBusServiceWatcher::WatchForUnregistration, job);
+    auto callerLeft = std::make_shared<bool>(false);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, job, [job, callerLeft] {
+        *callerLeft = true;
+        job->cancel();
     });
+    // the text as the target pane would hold it
+    auto pane = std::make_shared<QString>();
+    connect(job, &TranslationJob::paragraph, job, [pane](int chunk, const QString& paragraph) {
+        if (chunk > 0)
+            *pane += QLatin1Char('\n');
+        *pane += TextPreparation::PlainPaneText(paragraph);
+    });
+    connect(job, &TranslationJob::finished, this,
+            [this, job, connection, call, pane, callerLeft](const TranslationResult& result) {
+                m_jobs.remove(job);
+                job->deleteLater();
+                QDBusMessage reply;
+                switch (result.outcome) {
+                case TranslationResult::Outcome::Done:
+                    reply = call.createReply(*pane);
+                    break;
+                case TranslationResult::Outcome::Refused:
+                    reply = call.createErrorReply(DesktopBus::InvalidArgsError, result.reason());
+                    break;
+                case TranslationResult::Outcome::Failed:
+                    reply = call.createErrorReply(DesktopBus::FailedError, result.reason());
+                    break;
+                case TranslationResult::Outcome::Stopped:
+                    if (*callerLeft)
+                        return;
+                    reply = call.createErrorReply(
+                        DesktopBus::FailedError, QStringLiteral("The translator closed before the translation was done."));
+                    break;
+                }
+                QDBusConnection(connection).send(reply);
+            });
 }
 
 void TranslatorBusService::TranslateSelection()

@@ -5,19 +5,16 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
-#include <QThreadPool>
-
-#include <atomic>
-#include <memory>
+#include <QSet>
 
 class BusWindow;
-class ServiceClient;
-class ServiceLauncher;
+class TranslationJob;
 
 // The translator on the session bus: interface com.brenmark.Linguaro at
-// /com/brenmark/Linguaro. Translate runs on a thread of its own, one request
-// after another, so the window never waits for another program's text and a
-// long text never holds up the bus.
+// /com/brenmark/Linguaro. Each Translate call is a translation job of its own
+// whose reply is sent when it ends, so the window never waits for another
+// program's text and a long text never holds up the bus. A caller that
+// leaves the bus stops its job.
 class TranslatorBusService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.brenmark.Linguaro")
@@ -44,8 +41,10 @@ public:
     // selection that came while it was being made is carried out now.
     void attach(BusWindow* window);
 
-    // Translate calls that may wait behind the one under way before the next is turned away.
+    // Translate calls under way beyond the first before the next is turned away.
     static constexpr int QueueLimit = 8;
+    // Translate calls whose reply has not been sent yet.
+    int translationsUnderWay() const { return int(m_jobs.size()); }
 
 public slots:
     // The translation of `text` as the target pane would show it; `from` and
@@ -65,9 +64,5 @@ private:
     BusWindow* m_window = nullptr;
     bool m_pendingShow = false;
     bool m_pendingSelection = false;
-    std::unique_ptr<ServiceClient> m_client;  // used by the worker only, one request at a time
-    std::unique_ptr<ServiceLauncher> m_launcher;
-    QThreadPool m_worker;
-    std::atomic<int> m_queued{0};
-    std::atomic<bool> m_stopping{false};
+    QSet<TranslationJob*> m_jobs;
 };

@@ -1,4 +1,6 @@
 #include "AppFixture.h"
+#include "LoopbackService.h"
+#include "WindowTranslation.h"
 #include "CharacterCore.h"
 #include "CharacterWindow.h"
 #include "TAgent.h"
@@ -6,6 +8,7 @@
 #include "VoiceTable.h"
 #include "WavReader.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTextEdit>
@@ -164,6 +167,7 @@ private slots:
     void switchingCharacters();
     void choosingVoices();
     void readingAloud();
+    void translationThinksThenReadsAloud();
     void versionRules_data();
     void versionRules();
 };
@@ -477,6 +481,43 @@ void TestMainWindowCharacter::readingAloud()
     // the language last spoken in is stored, though American English was the menu's last choice
     form.close();
     QVERIFY(d.app.storeText().contains("\"voice\"=\"French\"\n"));
+}
+
+// A run thinks over the source pane, and once done reads the result aloud and
+// copies it as the options say; a result of two characters is not read.
+void TestMainWindowCharacter::translationThinksThenReadsAloud()
+{
+    LoopbackService service;
+    service.bigReplySize = 4;  // extracts to two characters
+    CharacterDesktop d;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    d.start();
+    TForm1& form = *d.form;
+    d.settle();
+    d.said.clear();
+    d.played.clear();
+    form.ReadAloud->setChecked(true);
+    form.CopyToClipboard->setChecked(true);
+    form.ReadSrc->setChecked(false);
+    form.ReadTgt->setChecked(false);
+    form.RichEdit1->setPlainText("Hello");
+    QVERIFY(TranslateInWindow(form));
+    d.settle();
+    QCOMPARE(d.app.prompts.errors, QStringList());
+    QCOMPARE(d.played.value(0), QString("Think"));
+    QCOMPARE(form.statusText(), QString("Done."));
+    // the target is read: its option is put on
+    QVERIFY(form.ReadTgt->isChecked());
+    QCOMPARE(d.said, QStringList{"fr:Hello"});
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("fr:Hello "));
+
+    d.said.clear();
+    form.RichEdit2->clear();
+    qputenv("LINGUARO_SERVICE_URL", service.url("/big").c_str());
+    QVERIFY(TranslateInWindow(form));
+    d.settle();
+    QCOMPARE(form.RichEdit2->toPlainText(), QString("xx"));
+    QCOMPARE(d.said, QStringList());
 }
 
 void TestMainWindowCharacter::versionRules_data()

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowTranslation.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -22,7 +23,7 @@ private slots:
     void englishToSpanish();
     void runsAppendBelowEarlierResults();
     void translatesWithoutTheAgentOnWindowsEight();
-    void pressDuringARunIsIgnored();
+    void menuDuringARunIsIgnored();
 
 private:
     static constexpr int Spanish = 3;
@@ -63,6 +64,7 @@ void TestTranslateEndToEnd::englishToSpanish()
     form.wl_trglang->setCurrentIndex(Spanish);
     form.CopyToClipboard->setChecked(true);
     form.ToolButton20->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
 
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(m_fixture->prompts.messages, QStringList());
@@ -83,12 +85,14 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
     form.RichEdit1->setPlainText("The house.");
     form.wl_trglang->setCurrentIndex(Spanish);
     form.ranslate2->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(), QString("Done."));
     const QString first = form.RichEdit2->toPlainText();
     QVERIFY2(first.contains("casa", Qt::CaseInsensitive), qPrintable(first));
 
     form.RichEdit1->setPlainText("The dog.");
     form.ranslate2->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     const QString both = form.RichEdit2->toPlainText();
     QVERIFY2(both.startsWith(first + "\n"), qPrintable(both));
@@ -104,30 +108,34 @@ void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
     form.RichEdit1->setPlainText("Good morning.");
     form.wl_srclang->setCurrentIndex(0);
     form.wl_trglang->setCurrentIndex(Spanish);
-    form.ToolButton20Click();
+    QVERIFY(TranslateInWindow(form));
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
     QVERIFY(!form.RichEdit2->toPlainText().trimmed().isEmpty());
 }
 
-void TestTranslateEndToEnd::pressDuringARunIsIgnored()
+void TestTranslateEndToEnd::menuDuringARunIsIgnored()
 {
-    // two chunks: the run processes pending input once between them
+    // two chunks, so the run is still going when the menu is chosen
     const QString text = QString("The house is big. ").repeated(200);
     QString undisturbed;
     {
         TForm1 form;
         form.RichEdit1->setPlainText(text);
         form.wl_trglang->setCurrentIndex(Spanish);
-        form.ToolButton20Click();
+        QVERIFY(TranslateInWindow(form));
         undisturbed = form.RichEdit2->toPlainText();
     }
     TForm1 form;
     form.RichEdit1->setPlainText(text);
     form.wl_trglang->setCurrentIndex(Spanish);
     int presses = 0;
-    QTimer::singleShot(0, &form, [&] { ++presses; form.ToolButton20->click(); });
-    form.ToolButton20Click();
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.translating());
+        ++presses;
+        form.ranslate2->trigger();
+    });
+    QVERIFY(TranslateInWindow(form));
     QCOMPARE(presses, 1);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));

@@ -4,6 +4,7 @@
 // until it is ended.
 #include "ScriptedPrompts.h"
 #include "TForm1.h"
+#include "TranslationController.h"
 #include "TranslatorMain.h"
 
 #include <QComboBox>
@@ -19,9 +20,11 @@ int main(int argc, char** argv)
         prompts = std::make_unique<ScriptedPrompts>();  // no dialog waits for a hand here
         form.RichEdit1->setPlainText(QStringLiteral("Hello"));
         form.wl_trglang->setCurrentIndex(3);  // Spanish
+        QObject::connect(&form.translation(), &TranslationController::ended, &form, [&form, &prompts] {
+            const QStringList said = prompts->messages + prompts->errors;
+            std::printf("%s\n", qPrintable(said.isEmpty() ? form.statusText() : said.join(u' ')));
+            std::fflush(stdout);
+        });
         form.ToolButton20Click();
-        const QStringList said = prompts->messages + prompts->errors;
-        std::printf("%s\n", qPrintable(said.isEmpty() ? form.statusText() : said.join(u' ')));
-        std::fflush(stdout);
     });
 }

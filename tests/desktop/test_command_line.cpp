@@ -4,16 +4,19 @@
 #include "AppFixture.h"
 #include "DocumentOpening.h"
 #include "LanguageTable.h"
+#include "WindowTranslation.h"
 #include "LoopbackPorts.h"
 #include "ServiceProcess.h"
 
 #include <QComboBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -68,6 +71,7 @@ private slots:
     void runsAtOnceShareTheBuiltInService_data();
     void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
+    void interruptStopsTheTranslation();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -150,7 +154,7 @@ void TestCommandLine::writesWhatTheWindowShows()
         }
         form.wl_srclang->setCurrentIndex(0);  // English
         form.wl_trglang->setCurrentIndex(3);  // Spanish
-        form.ToolButton20Click();
+        QVERIFY(TranslateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
         pane = form.RichEdit2->toPlainText();
@@ -287,7 +291,7 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
             form.RichEdit1->setPlainText(english);
             form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("en")));
             form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("sr")));
-            form.ToolButton20Click();
+            QVERIFY(TranslateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
             pane = form.RichEdit2->toPlainText();
             form.FormClose();
@@ -416,6 +420,28 @@ void TestCommandLine::installsWhereADesktopFindsIt()
     QVERIFY(installed.waitForFinished(120000));
     QVERIFY2(installed.exitCode() == 0, installed.readAllStandardError().constData());
     QVERIFY(QString::fromUtf8(installed.readAllStandardOutput()).contains(QString::fromUtf8("Cafetería")));
+}
+
+// Ctrl+C while a chunk waits for a service that never answers: the job stops
+// at once, what came is kept, and the code says the program was interrupted.
+void TestCommandLine::interruptStopsTheTranslation()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QProcess program;
+    program.setProcessEnvironment(
+        bareTerminal(QStringLiteral("http://127.0.0.1:%1/translate").arg(silent.serverPort())));
+    program.start(Program, {"--from", "en", "--to", "es"});
+    QVERIFY(program.waitForStarted(10000));
+    program.write("The house is big.\n");
+    program.closeWriteChannel();
+    QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
+    ::kill(pid_t(program.processId()), SIGINT);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 130);
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
+    QCOMPARE(program.readAllStandardError(), QByteArray("linguaro: the translation was stopped.\n"));
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -2,6 +2,7 @@
 // (its window and bus service in process), the real linguaro program the
 // second; the calls other programs make; a bus that goes away mid-call.
 #include "AppFixture.h"
+#include "WindowTranslation.h"
 #include "DesktopBus.h"
 #include "PrivateSessionBus.h"
 #include "ServiceProcess.h"
@@ -18,6 +19,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -71,6 +73,7 @@ private slots:
     void selectionWhileTranslatingIsTurnedAway();
     void largeSelectionIsAnsweredAtOnce();
     void twoRealProgramsMakeOneWindow();
+    void callerThatLeavesStopsItsTranslation();
     // last: the bus of this process is gone afterwards
     void busGoneMidCall();
 
@@ -126,7 +129,8 @@ private:
     {
         m_form->RichEdit1->setPlainText(text);
         m_form->RichEdit2->clear();
-        m_form->ToolButton20Click();
+        if (!TranslateInWindow(*m_form))
+            return QStringLiteral("(the translation did not end)");
         return m_form->RichEdit2->toPlainText();
     }
 
@@ -300,6 +304,28 @@ void TestSessionBus::twoRealProgramsMakeOneWindow()
     QCOMPARE(first.exitCode(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!owned(), 10000);
     QDBusConnection::disconnectFromBus(QStringLiteral("watcher"));
+}
+
+// A program that asks for a translation and leaves the bus before the answer:
+// its translation, waiting on a service that never answers, stops at once.
+void TestSessionBus::callerThatLeavesStopsItsTranslation()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    qputenv("LINGUARO_SERVICE_URL", QStringLiteral("http://127.0.0.1:%1/translate").arg(silent.serverPort()).toUtf8());
+    {
+        QDBusConnection leaving = QDBusConnection::connectToBus(m_bus->address(), QStringLiteral("leaving"));
+        QVERIFY(leaving.isConnected());
+        QDBusMessage message = QDBusMessage::createMethodCall(DesktopBus::ServiceName, DesktopBus::ObjectPath,
+                                                              DesktopBus::Interface, QStringLiteral("Translate"));
+        message.setArguments({QStringLiteral("The house is big."), "en", "es"});
+        leaving.asyncCall(message, 600000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
+        QCOMPARE(m_first->bus.translationsUnderWay(), 1);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("leaving"));
+    QTRY_COMPARE(m_first->bus.translationsUnderWay(), 0);
+    qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
 }
 
 void TestSessionBus::busGoneMidCall()

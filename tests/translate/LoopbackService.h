@@ -3,7 +3,9 @@
 // A small translation service on 127.0.0.1 for the tests: it speaks the form
 // exchange, records what it receives and misbehaves on request.
 //   POST /translate  "\"<to>:<q>\"" escaped; q holding FAIL -> 500 without
-//                    Location, MOVED -> 500 with Location /fallback; sets a cookie
+//                    Location, MOVED -> 500 with Location /fallback, HOLD -> answered
+//                    only once holdUntil requests have come in, STALL -> only when
+//                    the fixture is torn down; sets a cookie
 //   GET  /fallback   "\"from fallback\""
 //   POST /stall      answers only when the fixture is torn down
 //   POST /loop       redirects to itself forever
@@ -14,6 +16,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -79,18 +82,38 @@ public:
         std::lock_guard lock(m_mutex);
         return m_requests;
     }
+    // The texts of the translate requests in the order they were answered.
+    std::vector<std::string> answerOrder() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_answered;
+    }
 
 protected:
     void record(const httplib::Request& req)
     {
-        std::lock_guard lock(m_mutex);
-        m_requests.push_back({req.method, req.target, req.body, req.headers, req.params});
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back({req.method, req.target, req.body, req.headers, req.params});
+        }
+        m_release.notify_all();
     }
     // Blocks the handler until the fixture goes away.
     void waitForRelease()
     {
         std::unique_lock lock(m_mutex);
         m_release.wait(lock, [this] { return m_released; });
+    }
+    // Blocks the handler until `count` requests have come in (or the fixture goes away).
+    void waitForRequests(size_t count)
+    {
+        std::unique_lock lock(m_mutex);
+        m_release.wait(lock, [this, count] { return m_released || m_requests.size() >= count; });
+    }
+    void noteAnswered(const std::string& text)
+    {
+        std::lock_guard lock(m_mutex);
+        m_answered.push_back(text);
     }
 
     httplib::Server m_server;
@@ -102,6 +125,7 @@ private:
     std::condition_variable m_release;
     bool m_released = false;
     std::vector<RecordedRequest> m_requests;
+    std::vector<std::string> m_answered;
 };
 
 // The reply form of the service: a quoted string, line breaks and quotes escaped.
@@ -124,6 +148,7 @@ inline std::string QuotedReply(const std::string& text)
 class LoopbackService : public LoopbackServer {
 public:
     size_t bigReplySize = 0;
+    std::atomic<size_t> holdUntil{0};
 
     LoopbackService()
     {
@@ -141,8 +166,13 @@ public:
                 res.set_content("moved elsewhere", "text/plain");
                 return;
             }
+            if (q.find("HOLD") != std::string::npos)
+                waitForRequests(holdUntil);
+            if (q.find("STALL") != std::string::npos)
+                waitForRelease();
             res.set_header("Set-Cookie", "session=abc123; Path=/");
             res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
+            noteAnswered(q);
         });
         m_server.Get("/fallback", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);

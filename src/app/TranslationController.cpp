@@ -1,0 +1,147 @@
+#include "TranslationController.h"
+
+#include "CharacterManagement.h"
+#include "TForm1.h"
+#include "TranslationJob.h"
+#include "UserPrompts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+
+using Outcome = TranslationResult::Outcome;
+
+TranslationController::TranslationController(TForm1& form) : QObject(&form), m_form(form)
+{
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &TranslationController::Stop);
+}
+
+TranslationController::~TranslationController() = default;
+
+void TranslationController::Translate()
+{
+    if (m_job)
+        return;
+    // the lists' positions become service codes here; the job knows only codes
+    TranslationRequest request = TranslationRequest::BetweenPositions(
+        m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
+    request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
+    m_job = Translator::start(request, this);
+    connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
+        started();
+        m_form.setStatus(status, false);
+    });
+    connect(m_job, &TranslationJob::progress, this,
+            [this](int, int, const QString& status) { m_form.setStatus(status, false); });
+    connect(m_job, &TranslationJob::paragraph, this,
+            [this](int, const QString& text) { appendTargetParagraph(text); });
+    connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
+    m_focus = m_form.focusWidget();
+    m_form.ToolButton20->setText(QStringLiteral("Stop"));
+    m_escape->setEnabled(true);
+}
+
+void TranslationController::Stop()
+{
+    if (m_job)
+        m_job->cancel();
+}
+
+void TranslationController::started()
+{
+    if (m_form.CurrentCharacter)
+        TForm1::RunHandler([this] { m_form.characters().ThinkOverSource(); });
+}
+
+void TranslationController::appendTargetParagraph(const QString& text)
+{
+    // An empty translation in an empty pane is a line too, though the pane
+    // looks as empty as before: its one block is stamped with the document's
+    // revision, and while nothing has edited the pane since, the next
+    // translation goes below it.
+    QTextEdit* pane = m_form.RichEdit2;
+    QTextDocument* document = pane->document();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    if (!document->isEmpty() || document->firstBlock().userState() == document->revision())
+        cursor.insertBlock();
+    cursor.insertText(text);  // plain text: a translation is never read as markup
+    if (document->isEmpty())
+        document->firstBlock().setUserState(document->revision());
+    if (!takeFocus())
+        return;
+    pane->setTextCursor(cursor);
+    pane->ensureCursorVisible();
+}
+
+bool TranslationController::takeFocus()
+{
+    if (m_job && m_form.focusWidget() != m_focus)
+        return false;
+    m_form.RichEdit2->setFocus();
+    m_focus = m_form.RichEdit2;
+    return true;
+}
+
+void TranslationController::caretToTargetStart()
+{
+    QTextEdit* pane = m_form.RichEdit2;
+    QTextCursor cursor = pane->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    pane->setTextCursor(cursor);
+    pane->ensureCursorVisible();
+}
+
+void TranslationController::copyTarget()
+{
+    QTextEdit* pane = m_form.RichEdit2;
+    pane->selectAll();
+    pane->copy();
+    QTextCursor cursor = pane->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    pane->setTextCursor(cursor);
+}
+
+void TranslationController::finished(const TranslationResult& result)
+{
+    const bool focusKept = m_form.focusWidget() == m_focus;
+    m_job->deleteLater();
+    m_job = nullptr;
+    m_escape->setEnabled(false);
+    m_form.ToolButton20->setText(QStringLiteral("Translate"));
+    TForm1::RunHandler([&] {
+        switch (result.outcome) {
+        case Outcome::Refused:
+            UserPrompts::instance().message(result.message, UserPrompts::Kind::Information,
+                                            QCoreApplication::applicationName());
+            break;
+        case Outcome::Failed:
+            UserPrompts::instance().errorReport(result.message);
+            break;
+        case Outcome::Stopped:
+            m_form.setStatus(TranslationJob::StoppedText, false);
+            break;
+        case Outcome::Done:
+            if (focusKept)
+                m_form.RichEdit2->setFocus();
+            caretToTargetStart();
+            m_form.setStatus(TranslationJob::DoneText, false);
+            if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
+                && m_form.RichEdit2->toPlainText().size() > 2) {
+                m_form.ReadTgt->setChecked(true);
+                m_form.ToolButton22Click();
+            }
+            if (m_form.CopyToClipboard->isChecked())
+                copyTarget();
+            break;
+        }
+    });
+    emit ended(result);
+}

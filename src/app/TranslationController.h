@@ -1,0 +1,49 @@
+#pragma once
+
+#include "TranslationJob.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QShortcut;
+class QWidget;
+class TForm1;
+
+// The window's side of a translation: takes the panes' text and the lists'
+// choices to a translation job and shows what the job says in the panes, the
+// status line and the character; afterwards it reads aloud and copies as the
+// options say. The window stays live throughout; while a run goes the
+// Translate button reads "Stop", and it or Escape stops the run.
+class TranslationController : public QObject {
+    Q_OBJECT
+public:
+    explicit TranslationController(TForm1& form);
+    ~TranslationController() override;
+
+    // A run with the window's text and choices; nothing while one goes.
+    void Translate();
+    // Ends the run under way; what it appended stays.
+    void Stop();
+    bool running() const { return m_job != nullptr; }
+
+    // A new line below what the target pane holds (an empty translation too).
+    void appendTargetParagraph(const QString& text);
+
+signals:
+    // A run has ended, after its read-aloud and copy.
+    void ended(const TranslationResult& result);
+
+private:
+    void started();
+    void finished(const TranslationResult& result);
+    // The focus goes to the target pane unless the user put it elsewhere during the run.
+    bool takeFocus();
+    void caretToTargetStart();
+    void copyTarget();
+
+    TForm1& m_form;
+    TranslationJob* m_job = nullptr;
+    QShortcut* m_escape = nullptr;
+    // where the focus was when the run began, then the target pane once a run moved it there
+    QPointer<QWidget> m_focus;
+};

@@ -1,0 +1,308 @@
+#include "TranslationJob.h"
+
+#include "LanguageTable.h"
+#include "ServiceConnection.h"
+#include "ServiceExchange.h"
+#include "TextPreparation.h"
+
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <mutex>
+
+using Check = TranslationResult::Check;
+using Outcome = TranslationResult::Outcome;
+
+const QString TranslationJob::DoneText = QStringLiteral("Done.");
+const QString TranslationJob::StoppedText = QStringLiteral("Stopped.");
+
+TranslationRequest TranslationRequest::BetweenPositions(const QString& text, int source, int target,
+                                                       const ProxySettings& proxy)
+{
+    TranslationRequest request;
+    request.text = text;
+    request.sourceCode = LanguageTable::ServiceCode(source);
+    request.targetCode = LanguageTable::ServiceCode(target);
+    request.sourceName = LanguageTable::DisplayName(source);
+    request.targetName = LanguageTable::DisplayName(target);
+    request.proxy = proxy;
+    return request;
+}
+
+QString TranslationResult::CheckReason(Check check)
+{
+    switch (check) {
+    case Check::None:
+        break;
+    case Check::NothingToTranslate:
+        return QStringLiteral("Nothing to translate!");
+    case Check::NoSourceLanguage:
+        return QStringLiteral("Please select the source language!");
+    case Check::NoTargetLanguage:
+        return QStringLiteral("Please select the destination language!");
+    case Check::SameLanguages:
+        return QStringLiteral("Source language is the same as the destination language!");
+    }
+    return {};
+}
+
+QString TranslationResult::CheckMessage(Check check)
+{
+    const QString reason = CheckReason(check);
+    if (check == Check::None || check == Check::NothingToTranslate)
+        return reason;
+    return QStringLiteral("ERROR: ") + reason;
+}
+
+QString TranslationResult::reason() const
+{
+    switch (outcome) {
+    case Outcome::Refused:
+        return CheckReason(check);
+    case Outcome::Failed:
+        return message;
+    case Outcome::Done:
+    case Outcome::Stopped:
+        break;
+    }
+    return {};
+}
+
+namespace {
+
+// The threads that send chunks, for every job of the process. Made after the
+// service connection, so it is gone (every sender ended) before that is.
+QThreadPool& Senders()
+{
+    ServiceConnection::instance();
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(64);
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
+}
+
+}  // namespace
+
+// What the job and its worker threads share. The workers hold it after the
+// job is gone; they then find `job` null and their replies go nowhere.
+struct TranslationJob::Shared {
+    std::mutex mutex;
+    TranslationJob* job = nullptr;
+    std::atomic<bool> cancelled{false};
+    // written before any sender starts, then only read
+    QStringList chunks;
+    QString sourceCode;
+    QString targetCode;
+    QString endpoint;
+    ProxySettings proxy;
+    bool serbianCyrillic = false;
+    int senders = 1;
+    // guarded by the mutex
+    int next = 0;
+    bool failedOnce = false;
+
+    // Runs `call` on the job in its own thread, if there still is a job.
+    template <typename Call>
+    void post(Call call)
+    {
+        std::lock_guard lock(mutex);
+        if (job)
+            QMetaObject::invokeMethod(job, [target = job, call = std::move(call)] { call(*target); },
+                                      Qt::QueuedConnection);
+    }
+
+    // Cuts the text, makes sure the service answers, then sends.
+    static void prepare(const std::shared_ptr<Shared>& self, const QString& text)
+    {
+        using namespace TextPreparation;
+        self->chunks = SplitIntoChunks(PrepareText(PlainPaneText(text).split(QLatin1Char('\n'))), ChunkLimit);
+        const int count = int(self->chunks.size());
+        if (self->cancelled)
+            return;
+        const QString problem = ServiceConnection::instance().ensureRunning(self->endpoint);
+        if (self->cancelled)
+            return;
+        self->post([count, problem](TranslationJob& job) {
+            job.prepared(count);
+            if (!problem.isEmpty())
+                job.failed(0, problem);
+        });
+        if (!problem.isEmpty())
+            return;
+        for (int i = 1; i < std::min(self->senders, count); ++i)
+            Senders().start([self] { send(self); });
+        send(self);
+    }
+
+    // One chunk in flight at a time, taking the next unsent one, until none is left.
+    static void send(const std::shared_ptr<Shared>& self)
+    {
+        ServiceClient client(self->endpoint);
+        client.setCancelFlag(&self->cancelled);
+        client.setSerbianCyrillic(self->serbianCyrillic);
+        for (;;) {
+            int chunk = 0;
+            {
+                std::lock_guard lock(self->mutex);
+                if (self->cancelled || self->failedOnce || self->next >= self->chunks.size())
+                    return;
+                chunk = self->next++;
+            }
+            QString reason;
+            try {
+                const QString translation = ExtractTranslation(
+                    client.SendChunk(self->chunks.at(chunk), self->sourceCode, self->targetCode, self->proxy));
+                self->post([chunk, translation](TranslationJob& job) { job.replied(chunk, translation); });
+                continue;
+            } catch (const ServiceCancelled&) {
+                return;
+            } catch (const std::exception& e) {
+                reason = QString::fromUtf8(e.what());
+            }
+            {
+                std::lock_guard lock(self->mutex);
+                self->failedOnce = true;
+            }
+            self->post([chunk, reason](TranslationJob& job) { job.failed(chunk, reason); });
+            return;
+        }
+    }
+};
+
+TranslationJob::TranslationJob(TranslationRequest request, QObject* parent)
+    : QObject(parent), m_request(std::move(request)), m_shared(std::make_shared<Shared>())
+{
+    m_shared->job = this;
+    QMetaObject::invokeMethod(this, &TranslationJob::begin, Qt::QueuedConnection);
+}
+
+TranslationJob::~TranslationJob()
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->job = nullptr;
+    }
+    m_shared->cancelled = true;
+}
+
+void TranslationJob::cancel()
+{
+    finish({Outcome::Stopped, Check::None, {}});
+}
+
+void TranslationJob::begin()
+{
+    if (m_finished)
+        return;
+    const TranslationRequest& request = m_request;
+    // only a text this short can be a lone space or line break
+    const QString& text = request.text;
+    Check check = Check::None;
+    if (TextPreparation::IsNothingToTranslate(text.size() <= 2 ? TextPreparation::PlainPaneText(text) : text))
+        check = Check::NothingToTranslate;
+    else if (request.sourceCode.isEmpty())
+        check = Check::NoSourceLanguage;
+    else if (request.targetCode.isEmpty())
+        check = Check::NoTargetLanguage;
+    // the two "Dutch" entries share a code and so count as the same language
+    else if (request.sourceCode.compare(request.targetCode, Qt::CaseInsensitive) == 0)
+        check = Check::SameLanguages;
+    if (check != Check::None) {
+        finish({Outcome::Refused, check, TranslationResult::CheckMessage(check)});
+        return;
+    }
+
+    emit started(TextPreparation::StartText(request.sourceName, request.targetName));
+    if (m_finished)
+        return;
+    m_shared->sourceCode = request.sourceCode;
+    m_shared->targetCode = request.targetCode;
+    m_shared->endpoint = request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : request.endpoint;
+    m_shared->proxy = request.proxy;
+    m_shared->serbianCyrillic = request.serbianCyrillic;
+    m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::DefaultChunksInFlight();
+    // a megabyte takes a while to cut: not on this thread
+    Senders().start([shared = m_shared, text = request.text] { Shared::prepare(shared, text); });
+}
+
+void TranslationJob::prepared(int count)
+{
+    if (m_finished)
+        return;
+    m_count = count;
+    emit progress(0, count, TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, 0, count));
+}
+
+void TranslationJob::replied(int chunk, const QString& translation)
+{
+    if (m_finished)
+        return;
+    m_arrived.emplace(chunk, translation);
+    handOn();
+}
+
+void TranslationJob::failed(int chunk, const QString& reason)
+{
+    if (m_finished)
+        return;
+    // the first chunk that failed ends the run, once those before it are handed on
+    if (m_failedChunk < 0 || chunk < m_failedChunk) {
+        m_failedChunk = chunk;
+        m_failure = reason;
+    }
+    handOn();
+}
+
+void TranslationJob::handOn()
+{
+    while (!m_finished) {
+        if (m_next == m_failedChunk) {
+            finish({Outcome::Failed, Check::None, m_failure});
+            return;
+        }
+        const auto arrived = m_arrived.find(m_next);
+        if (arrived == m_arrived.end())
+            return;
+        const QString translation = std::move(arrived->second);
+        m_arrived.erase(arrived);
+        const int chunk = m_next++;
+        emit paragraph(chunk, translation);
+        if (m_finished)
+            return;
+        if (m_next == m_count) {
+            finish({Outcome::Done, Check::None, {}});
+            return;
+        }
+        emit progress(m_next, m_count,
+                      TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, m_next, m_count));
+    }
+}
+
+void TranslationJob::finish(TranslationResult result)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_result = std::move(result);
+    m_shared->cancelled = true;
+    m_arrived.clear();
+    emit finished(m_result);
+}
+
+namespace Translator {
+
+TranslationJob* start(const TranslationRequest& request, QObject* parent)
+{
+    return new TranslationJob(request, parent);
+}
+
+int DefaultChunksInFlight()
+{
+    return std::max(2, QThread::idealThreadCount());
+}
+
+}  // namespace Translator

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "ProxySettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <map>
+#include <memory>
+
+// What to translate: the text as the source pane holds it (lines apart by
+// "\n"), the two languages by service code ("EN", "zh-tw"; empty when none is
+// chosen) and their display names, which the status texts name.
+struct TranslationRequest {
+    QString text;
+    QString sourceCode;
+    QString targetCode;
+    QString sourceName;
+    QString targetName;
+    ProxySettings proxy;
+    // empty: ServiceClient::DefaultEndpoint(); the built-in service is started when it is that
+    QString endpoint;
+    // chunks sent to the service at once; 0: Translator::DefaultChunksInFlight()
+    int chunksInFlight = 0;
+    // Serbian output written in Cyrillic (asked of the built-in service only)
+    bool serbianCyrillic = false;
+
+    // Between two positions of the language lists (-1: none chosen), named as the lists name them.
+    static TranslationRequest BetweenPositions(const QString& text, int source, int target,
+                                               const ProxySettings& proxy);
+};
+
+// How a translation ended.
+struct TranslationResult {
+    enum class Outcome { Done, Refused, Stopped, Failed };
+    // The checks a translation passes before anything is sent, in their order.
+    enum class Check { None, NothingToTranslate, NoSourceLanguage, NoTargetLanguage, SameLanguages };
+
+    Outcome outcome = Outcome::Done;
+    Check check = Check::None;  // the check that refused it
+    // Refused: the window's message box text; Failed: the service's or the network's reason.
+    QString message;
+
+    // A refusal in the window's words ("ERROR: Please select the source language!").
+    static QString CheckMessage(Check check);
+    // The same without the "ERROR: " of the window's boxes, for other programs.
+    static QString CheckReason(Check check);
+    // What went wrong, for a program rather than a message box: the refusal's
+    // reason or the failure's message; empty when done or stopped.
+    QString reason() const;
+};
+
+class TranslationJob;
+class QObject;
+
+namespace Translator {
+
+// Starts a translation; the job belongs to `parent` (or to the caller when null).
+TranslationJob* start(const TranslationRequest& request, QObject* parent = nullptr);
+
+// Two, or one a processor core when there are more.
+int DefaultChunksInFlight();
+
+}  // namespace Translator
+
+// One translation under way. Translator::start() makes it; it emits nothing
+// before control returns to the event loop of the thread that started it, so
+// callers connect to it first. Chunks go to the service from worker threads,
+// several at once, and come back here to be handed on strictly in order.
+class TranslationJob : public QObject {
+    Q_OBJECT
+public:
+    ~TranslationJob() override;
+
+    // Ends the job at once as Stopped; requests under way are abandoned and
+    // nothing more is emitted but that one finished().
+    void cancel();
+    bool isFinished() const { return m_finished; }
+    const TranslationResult& result() const { return m_result; }
+
+    static const QString DoneText;     // "Done."
+    static const QString StoppedText;  // "Stopped."
+
+signals:
+    // The checks passed: "Translating <src> to <trg> ...".
+    void started(const QString& statusText);
+    // Before chunk `chunk` of `count` is handed on: the run's progress text.
+    void progress(int chunk, int count, const QString& statusText);
+    // Each chunk's translation as the service's reply gives it, in order.
+    void paragraph(int chunk, const QString& translation);
+    // Exactly once.
+    void finished(const TranslationResult& result);
+
+private:
+    friend TranslationJob* Translator::start(const TranslationRequest& request, QObject* parent);
+    struct Shared;
+
+    explicit TranslationJob(TranslationRequest request, QObject* parent);
+    void begin();
+    void prepared(int count);
+    void replied(int chunk, const QString& translation);
+    void failed(int chunk, const QString& reason);
+    void handOn();
+    void finish(TranslationResult result);
+
+    TranslationRequest m_request;
+    std::shared_ptr<Shared> m_shared;
+    int m_count = -1;  // known once the text is cut
+    int m_next = 0;    // the next chunk to hand on
+    std::map<int, QString> m_arrived;
+    int m_failedChunk = -1;
+    QString m_failure;
+    bool m_finished = false;
+    TranslationResult m_result;
+};

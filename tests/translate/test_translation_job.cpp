@@ -1,0 +1,316 @@
+// The translation job against a loopback test service that answers and
+// misbehaves on request, and against the real service program.
+#include "TranslationJob.h"
+
+#include "LoopbackService.h"
+#include "ServiceProcess.h"
+
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(TranslationResult::Check)
+
+namespace {
+
+QString OutcomeName(TranslationResult::Outcome outcome)
+{
+    switch (outcome) {
+    case TranslationResult::Outcome::Done: return QStringLiteral("done");
+    case TranslationResult::Outcome::Refused: return QStringLiteral("refused");
+    case TranslationResult::Outcome::Stopped: return QStringLiteral("stopped");
+    case TranslationResult::Outcome::Failed: return QStringLiteral("failed");
+    }
+    return {};
+}
+
+// One job and everything it said, in order.
+struct Run {
+    explicit Run(const TranslationRequest& request) : job(Translator::start(request))
+    {
+        QObject::connect(job.get(), &TranslationJob::started, job.get(),
+                         [this](const QString& text) { events << "started:" + text; });
+        QObject::connect(job.get(), &TranslationJob::progress, job.get(),
+                         [this](int, int, const QString& text) { events << "progress:" + text; });
+        QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [this](int chunk, const QString& text) {
+            QCOMPARE(chunk, paragraphs.size());
+            paragraphs << text;
+            events << "paragraph:" + text;
+        });
+        QObject::connect(job.get(), &TranslationJob::finished, job.get(), [this](const TranslationResult& r) {
+            ++finishes;
+            result = r;
+            events << "finished:" + OutcomeName(r.outcome);
+        });
+    }
+    bool finish() { return QTest::qWaitFor([this] { return finishes > 0; }, 120000) && finishes == 1; }
+    QStringList percents() const
+    {
+        QStringList seen;
+        for (const QString& event : events)
+            if (event.startsWith("progress:"))
+                seen << event.section('[', 1).section('%', 0, 0);
+        return seen;
+    }
+
+    std::unique_ptr<TranslationJob> job;
+    QStringList events;
+    QStringList paragraphs;
+    TranslationResult result;
+    int finishes = 0;
+};
+
+TranslationRequest English(const QString& text, const QString& endpoint, const QString& to = "FR",
+                           const QString& toName = "French")
+{
+    TranslationRequest request;
+    request.text = text;
+    request.sourceCode = "EN";
+    request.sourceName = "English";
+    request.targetCode = to;
+    request.targetName = toName;
+    request.endpoint = endpoint;
+    return request;
+}
+
+// Lines that each fill one chunk once their line end is added.
+QString FullChunks(const QStringList& starts)
+{
+    QStringList lines;
+    for (const QString& start : starts)
+        lines << start + QString(2998 - start.size(), start.back());
+    return lines.join('\n');
+}
+
+}  // namespace
+
+class TestTranslationJob : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refusesBeforeSendingAnything_data();
+    void refusesBeforeSendingAnything();
+    void oneChunkFromStartToDone();
+    void twoSpacesAreSentAsABareLineEnd();
+    void handsChunksOnInOrderWhenALaterOneAnswersFirst();
+    void aFailedChunkEndsTheRunAfterThoseBeforeIt_data();
+    void aFailedChunkEndsTheRunAfterThoseBeforeIt();
+    void cancelEndsARequestUnderWay();
+    void requestsGoThroughTheProxy();
+    void realServiceGivesTheSameTextWithChunksInFlight();
+    void realServiceRefusesAPairItCannotReach();
+    void realServiceThatDiesMidRun();
+
+private:
+    LoopbackService m_service;
+};
+
+void TestTranslationJob::refusesBeforeSendingAnything_data()
+{
+    using Check = TranslationResult::Check;
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<Check>("check");
+    QTest::addColumn<QString>("message");
+    const QString nothing = "Nothing to translate!";
+    const QString same = "ERROR: Source language is the same as the destination language!";
+    QTest::newRow("empty") << "" << "EN" << "FR" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one space") << " " << "" << "" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one line break") << "\n" << "EN" << "FR" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one paragraph separator") << QString(QChar(0x2029)) << "EN" << "FR" << Check::NothingToTranslate
+                                             << nothing;
+    QTest::newRow("no source") << "Hello" << "" << "FR" << Check::NoSourceLanguage
+                               << "ERROR: Please select the source language!";
+    QTest::newRow("neither") << "Hello" << "" << "" << Check::NoSourceLanguage
+                             << "ERROR: Please select the source language!";
+    QTest::newRow("no target") << "Hello" << "EN" << "" << Check::NoTargetLanguage
+                               << "ERROR: Please select the destination language!";
+    QTest::newRow("same") << "Hello" << "NL" << "nl" << Check::SameLanguages << same;
+}
+
+void TestTranslationJob::refusesBeforeSendingAnything()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(TranslationResult::Check, check);
+    QFETCH(QString, message);
+    const size_t before = m_service.requests().size();
+    TranslationRequest request = English(text, m_service.qurl("/translate"));
+    request.sourceCode = source;
+    request.targetCode = target;
+    Run run(request);
+    QVERIFY(run.finish());
+    QCOMPARE(run.events, QStringList{"finished:refused"});
+    QCOMPARE(run.result.check, check);
+    QCOMPARE(run.result.message, message);
+    QVERIFY(!run.result.reason().startsWith("ERROR"));
+    QVERIFY(message.endsWith(run.result.reason()));
+    QCOMPARE(m_service.requests().size(), before);
+}
+
+void TestTranslationJob::oneChunkFromStartToDone()
+{
+    Run run(English("Salt & pepper\n   \nBye", m_service.qurl("/translate"), "ZH-TW", "Chinese(T)"));
+    QVERIFY(run.finish());
+    QCOMPARE(run.events, (QStringList{"started:Translating English to Chinese(T) ...",
+                                      "progress:Translating from English to Chinese(T)... [0% Completed]",
+                                      "paragraph:zh-tw:Salt & pepper  Bye ", "finished:done"}));
+    const auto requests = m_service.requests();
+    QCOMPARE(requests.size(), 1u);
+    QCOMPARE(requests[0].param("q"), "Salt & pepper\r\n\r\nBye\r\n");
+    QCOMPARE(requests[0].param("from"), "en");
+    QCOMPARE(requests[0].param("to"), "zh-tw");
+}
+
+void TestTranslationJob::twoSpacesAreSentAsABareLineEnd()
+{
+    const size_t before = m_service.requests().size();
+    Run run(English("  ", m_service.qurl("/translate")));
+    QVERIFY(run.finish());
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Done);
+    QCOMPARE(m_service.requests().size(), before + 1);
+    QCOMPARE(m_service.requests().back().param("q"), "\r\n");
+}
+
+void TestTranslationJob::handsChunksOnInOrderWhenALaterOneAnswersFirst()
+{
+    // the first chunk is answered only once the third is asked for, which the
+    // job can only do after the second came back
+    const size_t before = m_service.answerOrder().size();
+    m_service.holdUntil = m_service.requests().size() + 3;
+    const QStringList starts{"HOLD", "b", "c", "d", "e", "f", "g", "h"};
+    TranslationRequest request = English(FullChunks(starts), m_service.qurl("/translate"));
+    request.chunksInFlight = 2;
+    Run run(request);
+    QVERIFY(run.finish());
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Done);
+    QStringList expected;
+    for (const QString& start : starts)
+        expected << "fr:" + start + QString(2998 - start.size(), start.back()) + " ";
+    QCOMPARE(run.paragraphs, expected);
+    QCOMPARE(run.percents(), (QStringList{"0", "12", "25", "38", "50", "62", "75", "88"}));
+    const auto answered = m_service.answerOrder();
+    QCOMPARE(answered.size(), before + 8);
+    QVERIFY(answered[before].rfind("b", 0) == 0);
+}
+
+void TestTranslationJob::aFailedChunkEndsTheRunAfterThoseBeforeIt_data()
+{
+    QTest::addColumn<QStringList>("starts");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QString>("lastProgress");
+    QTest::newRow("second fails") << QStringList{"a", "FAIL", "c"} << QStringList{"a"} << "33";
+    // the reply of the second chunk, whenever it comes, is dropped
+    QTest::newRow("first fails") << QStringList{"FAIL", "b", "c"} << QStringList{} << "0";
+    // the first chunk comes back after the third failed: those before the failure are still handed on
+    QTest::newRow("failure told first") << QStringList{"HOLD", "b", "FAIL"} << QStringList{"HOLD", "b"} << "67";
+}
+
+void TestTranslationJob::aFailedChunkEndsTheRunAfterThoseBeforeIt()
+{
+    QFETCH(QStringList, starts);
+    QFETCH(QStringList, kept);
+    QFETCH(QString, lastProgress);
+    m_service.holdUntil = m_service.requests().size() + 3;
+    TranslationRequest request = English(FullChunks(starts), m_service.qurl("/translate"));
+    request.chunksInFlight = 3;
+    Run run(request);
+    QVERIFY(run.finish());
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Failed);
+    QVERIFY2(run.result.message.contains("Engine crashed"), qPrintable(run.result.message));
+    QCOMPARE(run.result.reason(), run.result.message);
+    QCOMPARE(run.paragraphs.size(), kept.size());
+    for (qsizetype i = 0; i < kept.size(); ++i)
+        QVERIFY(run.paragraphs[i].startsWith("fr:" + kept[i]));
+    QCOMPARE(run.percents().last(), lastProgress);
+    QCOMPARE(run.events.last(), QString("finished:failed"));
+}
+
+void TestTranslationJob::cancelEndsARequestUnderWay()
+{
+    Run run(English("Hello", m_service.qurl("/stall")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_service.requests().empty() && m_service.requests().back().target == "/stall", 30000);
+    run.job->cancel();
+    // at once, not when the request gives up
+    QCOMPARE(run.finishes, 1);
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Stopped);
+    QCOMPARE(run.result.reason(), QString());
+    run.job->cancel();
+    QTest::qWait(0);
+    QCOMPARE(run.finishes, 1);
+    QVERIFY(run.paragraphs.isEmpty());
+}
+
+void TestTranslationJob::requestsGoThroughTheProxy()
+{
+    RecordingProxy recorder;
+    // a service elsewhere: one on this machine would be reached without the proxy
+    TranslationRequest request = English("Hello", "http://service.linguaro.test/translate");
+    request.proxy = {true, "127.0.0.1", QString::number(recorder.port()), "", ""};
+    Run run(request);
+    QVERIFY(run.finish());
+    QCOMPARE(run.paragraphs, QStringList{"via proxy"});
+    QCOMPARE(recorder.requests().size(), 1u);
+}
+
+void TestTranslationJob::realServiceGivesTheSameTextWithChunksInFlight()
+{
+    ServiceProcess service;
+    QVERIFY2(service.running(), qPrintable(service.startError()));
+    QStringList sentences;
+    for (int i = 0; i < 120; ++i)
+        sentences << QStringLiteral("The house number %1 is big and the garden is green.").arg(i);
+    const QString text = sentences.join(' ');
+    QStringList results;
+    for (int inFlight : {1, 3}) {
+        TranslationRequest request = English(text, service.endpoint(), "ES", "Spanish");
+        request.chunksInFlight = inFlight;
+        Run run(request);
+        QVERIFY(run.finish());
+        QCOMPARE(run.result.outcome, TranslationResult::Outcome::Done);
+        QCOMPARE(run.paragraphs.size(), 3);
+        results << run.paragraphs.join('\n');
+    }
+    QVERIFY2(results[0].contains("casa"), qPrintable(results[0].left(200)));
+    QCOMPARE(results[1], results[0]);
+    // each number once, in its place
+    qsizetype at = 0;
+    for (int i = 0; i < 120; ++i) {
+        const qsizetype found = results[0].indexOf(QRegularExpression(QStringLiteral("\\b%1\\b").arg(i)), at);
+        QVERIFY2(found >= at, qPrintable(QString::number(i)));
+        at = found;
+    }
+}
+
+void TestTranslationJob::realServiceRefusesAPairItCannotReach()
+{
+    ServiceProcess service;
+    QVERIFY2(service.running(), qPrintable(service.startError()));
+    Run run(English("Hello", service.endpoint(), "JA", "Japanese"));
+    QVERIFY(run.finish());
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Failed);
+    QVERIFY2(run.result.message.contains("400"), qPrintable(run.result.message));
+    QVERIFY(run.paragraphs.isEmpty());
+}
+
+void TestTranslationJob::realServiceThatDiesMidRun()
+{
+    auto service = std::make_unique<ServiceProcess>();
+    QVERIFY2(service->running(), qPrintable(service->startError()));
+    const QString text = QStringLiteral("The house is big and the garden is green. ").repeated(2000);
+    Run run(English(text, service->endpoint(), "ES", "Spanish"));
+    QObject::connect(run.job.get(), &TranslationJob::paragraph, run.job.get(), [&] {
+        if (run.paragraphs.size() == 1)
+            service->process().kill();
+    });
+    QVERIFY(run.finish());
+    QCOMPARE(run.result.outcome, TranslationResult::Outcome::Failed);
+    QVERIFY(!run.result.message.isEmpty());
+    QVERIFY(run.paragraphs.size() >= 1 && run.paragraphs.size() < 29);
+    QVERIFY(run.paragraphs.first().contains("casa"));
+}
+
+QTEST_GUILESS_MAIN(TestTranslationJob)
+#include "test_translation_job.moc"
