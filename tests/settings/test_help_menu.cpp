@@ -157,6 +157,7 @@ void HelpMenuTest::update()
     TForm1 form;
     QVERIFY(form.U1->isEnabled());
     form.U1->trigger();
+    QCoreApplication::sendPostedEvents();  // the command runs once the menu is done with the click
     QVERIFY2(!prompts.messages.isEmpty() && prompts.messages.last().contains(message),
              qPrintable(prompts.messages.join('|')));
     QVERIFY(prompts.errors.isEmpty());
@@ -234,6 +235,7 @@ void HelpMenuTest::aboutBox()
         checked = true;
     });
     form.About1->trigger();
+    QCoreApplication::sendPostedEvents();
     QVERIFY(checked);
     QVERIFY(shown.isNull());  // closed with OK and freed
 }
