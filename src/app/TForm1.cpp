@@ -673,9 +673,10 @@ void TForm1::wireHelp()
     const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {
         {Manual1, &TForm1::Manual1Click}, {U1, &TForm1::U1Click}, {Homepage1, &TForm1::Homepage1Click},
         {About1, &TForm1::About1Click}};
+    // each opens a browser, a download or a box: once the menu is done with its event
     for (const auto& [item, handler] : helpItems) {
         item->setEnabled(true);
-        connect(item, &QAction::triggered, this, handler);
+        connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
 }
 
@@ -697,19 +698,26 @@ void TForm1::wireCharacter()
     Agent1->OnIdleStart = [this](const QString&) { Agent1IdleStart(); };
 
     // A chosen check item has flipped itself before its handler runs; the
-    // handler decides from the mark as it was.
+    // handler decides from the mark as it was. Switching characters, choosing
+    // voices and reading aloud may fetch and install components and ask
+    // questions: they run once the menu or button is done with its event.
     const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {
         {Merlin2, &TForm1::Merlin2Click}, {Genie2, &TForm1::Genie2Click},
         {Peedy2, &TForm1::Peedy2Click},   {Robby2, &TForm1::Robby2Click}};
     for (const auto& [item, handler] : characterItems)
         connect(item, &QAction::triggered, this, [this, item, handler] {
             item->setChecked(!item->isChecked());
-            (this->*handler)();
+            afterEvent([this, handler] { (this->*handler)(); });
         });
     for (QAction* item : voiceItems())
-        connect(item, &QAction::triggered, this, [this, item] { AEClick(item); });
+        connect(item, &QAction::triggered, this, [this, item] { AEClick(item); }, Qt::QueuedConnection);
     connect(TS1, &QMenu::aboutToShow, this, &TForm1::TS1Click);
-    connect(ToolButton22, &QToolButton::clicked, this, &TForm1::ToolButton22Click);
+    connect(ToolButton22, &QToolButton::clicked, this, &TForm1::ToolButton22Click, Qt::QueuedConnection);
+}
+
+void TForm1::afterEvent(const std::function<void()>& command)
+{
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
 }
 
 void TForm1::enableCharacterCommands()

@@ -258,6 +258,9 @@ private:
     void wireFontBoxes();
     void wireHelp();
 
+    // Runs a command once the event under way (a menu's, a button's) has been handled: a
+    // command that waits with the window live must not run inside a widget's handler.
+    void afterEvent(const std::function<void()>& command);
     void wireCharacter();
     void enableCharacterCommands();
     void switchCharacter(const char* characterId);

@@ -40,9 +40,12 @@ void TForm1::wireComponents()
         {Spanish1, &TForm1::Spanish1Click},
         {Installalloptionalcomponents1, &TForm1::Installalloptionalcomponents1Click},
     };
+    // downloads and installers wait with the window live: they run once the menu is done with its event
     for (const auto& [item, handler] : items) {
         item->setEnabled(true);
-        connect(item, &QAction::triggered, this, [this, handler = handler] { RunHandler([&] { (this->*handler)(); }); });
+        connect(
+            item, &QAction::triggered, this, [this, handler = handler] { RunHandler([&] { (this->*handler)(); }); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -70,7 +70,9 @@ public:
     // loaded is ignored.
     virtual void Unload(const QString& characterId) = 0;
 
-    // Events, raised on the window's thread; any may be left empty.
+    // Events, raised on the window's thread; any may be left empty. A command and a
+    // double-click arrive once the character's window has finished with the user's event, so
+    // a handler may wait (download, message box) and may unload the character.
     std::function<void(const AgentUserInput& input)> OnCommand;
     std::function<void(const QString& characterId)> OnDblClick;
     std::function<void(const QString& characterId)> OnIdleStart;

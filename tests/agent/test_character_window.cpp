@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -120,8 +121,11 @@ void TestCharacterWindow::commandsAndEventsFromTheUser()
     for (QAction* action : menu->actions())
         captions << action->text() + (action->isEnabled() ? "" : " (off)");
     QCOMPARE(captions, QStringList({"&English(US)", "&French", "&Korean (off)"}));
+    // the command reaches its handler once the menu is done with the click: the handler may wait
+    // with the event loop running, and the menu goes meanwhile
     menu->actions().at(1)->trigger();
-    QCOMPARE(f.events, QStringList{"command Merlin French"});
+    QCOMPARE(f.events, QStringList());
+    QTRY_COMPARE(f.events, QStringList{"command Merlin French"});
 
     // a double-click in the middle of a long speech: the window says so, the handler stops him
     f.agent.OnDblClick = [&](const QString& id) {
@@ -132,7 +136,7 @@ void TestCharacterWindow::commandsAndEventsFromTheUser()
     f.clock.advance(2000);
     QVERIFY(f.core->balloonVisible());
     QTest::mouseDClick(f.window, Qt::LeftButton, {}, f.onFigure());
-    QCOMPARE(f.events.last(), QStringLiteral("dblclick Merlin"));
+    QTRY_COMPARE(f.events.last(), QStringLiteral("dblclick Merlin"));
     QVERIFY(!f.core->balloonVisible());
     QCOMPARE(f.core->activity(), CharacterCore::Activity::Idle);
 
@@ -170,13 +174,15 @@ void TestCharacterWindow::unloadedFromItsOwnEvent()
     f.agent.OnCommand = [&](const AgentUserInput& input) { f.agent.Unload(input.CharacterID); };
     f.merlin->AddCommand(QStringLiteral("Peedy"), QStringLiteral("&Peedy"), 1, 1, true);
     f.contextMenu(f.onFigure());
+    const QPointer<CharacterWindow> window = f.window;
     f.window->commandMenu()->actions().first()->trigger();
-    QVERIFY_THROWS_EXCEPTION(AgentError, f.agent.Character(QStringLiteral("Merlin")));
-    QVERIFY(!f.window->isVisible());
     QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-    f.clock.advance(10000);  // nothing of it is left to run
+    QVERIFY_THROWS_EXCEPTION(AgentError, f.agent.Character(QStringLiteral("Merlin")));
     QVERIFY(!f.agent.window(QStringLiteral("Merlin")));
+    QVERIFY(!window->isVisible());
+    // the window goes once control is back in the event loop, and the core after it
+    QTRY_VERIFY(!window);
+    f.clock.advance(10000);  // nothing of it is left to run
 }
 
 void TestCharacterWindow::speaksInAnInstalledVoice()

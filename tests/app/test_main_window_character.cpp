@@ -3,7 +3,9 @@
 #include "WindowTranslation.h"
 #include "CharacterCore.h"
 #include "CharacterWindow.h"
+#include "SiteServer.h"
 #include "TAgent.h"
+#include "TTransfer.h"
 #include "VoiceSelection.h"
 #include "VoiceTable.h"
 #include "WavReader.h"
@@ -140,17 +142,38 @@ struct CharacterDesktop {
                 names << item->objectName();
         return names.join(u' ');
     }
-    // Right-clicks the figure and chooses a command of its menu by caption.
-    void chooseFromPopup(const QString& caption)
+    // Chooses an item of the window's menus as the user does: its command runs once the menu is done.
+    void choose(QAction* item)
+    {
+        item->trigger();
+        QCoreApplication::sendPostedEvents();
+    }
+    // Right-clicks the figure and presses the key of a command of its menu.
+    void chooseFromPopup(char key)
     {
         const QPoint at = window()->figureRect().center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, window()->mapToGlobal(at));
         QApplication::sendEvent(window(), &event);
-        QVERIFY(window()->commandMenu());
-        for (QAction* action : window()->commandMenu()->actions())
-            if (action->text() == caption)
-                return action->trigger();
-        QFAIL(qPrintable("no command " + caption));
+        QMenu* menu = window()->commandMenu();
+        QVERIFY(menu && menu->isVisible());
+        QTest::keyClick(menu, key);
+        QCoreApplication::sendPostedEvents();
+    }
+    // Starts with one engine neither fetched nor installed, which choosing its voice fetches
+    // from the site over loopback HTTP, and waits until the greeting is over.
+    void startWithoutEngine(const SiteServer& site, const QString& installer)
+    {
+        qputenv("LINGUARO_SITE_URL", site.root().toUtf8());
+        QVERIFY(QFile::remove(downloads + '/' + installer));
+        QVERIFY(QFile::remove(windows + "/Speech/Engines/" + VoiceTable::engineName(installer).toUpper()));
+        start();
+        settle();
+        said.clear();
+        takeWavs();
+    }
+    bool engineInstalled(const QString& installer) const
+    {
+        return Folders::EntryExists(windows, "speech/engines/" + VoiceTable::engineName(installer));
     }
 };
 
@@ -166,6 +189,7 @@ private slots:
     void startUpWithoutCharacter();
     void switchingCharacters();
     void choosingVoices();
+    void switchingWhileAPopupCommandDownloads();
     void readingAloud();
     void translationThinksThenReadsAloud();
     void versionRules_data();
@@ -299,11 +323,11 @@ void TestMainWindowCharacter::startUpWithoutCharacter()
     form.ToolButton22Click();
     form.TS1Click();
     form.Agent1DblClick();
-    form.AE->trigger();  // the choice is kept for a later start
+    d.choose(form.AE);  // the choice is kept for a later start
     QCOMPARE(form.VoiceName, QString("USEnglish"));
 
     QFETCH(bool, merlinLater);
-    form.Merlin2->trigger();
+    d.choose(form.Merlin2);
     QCOMPARE(form.CharacterName, QString(merlinLater ? "Merlin" : ""));
     QCOMPARE(d.checkedCharacters(), QString(merlinLater ? "Merlin2" : ""));
     QCOMPARE(form.ToolButton22->isEnabled(), merlinLater);
@@ -320,14 +344,14 @@ void TestMainWindowCharacter::switchingCharacters()
     CharacterCore* merlin = d.core();
 
     // choosing the character already checked does nothing at all
-    form.Merlin2->trigger();
+    d.choose(form.Merlin2);
     QCOMPARE(d.core(), merlin);
     QCOMPARE(merlin->queueLength() + int(merlin->activity() != CharacterCore::Activity::Idle), 0);
     QCOMPARE(d.checkedCharacters(), QString("Merlin2"));
 
     // Peedy comes beside the source pane wherever the window has gone
     form.move(form.pos() + QPoint(-120, 70));
-    form.Peedy2->trigger();
+    d.choose(form.Peedy2);
     d.listen();
     QCOMPARE(d.app.prompts.errors, QStringList());
     QVERIFY(!form.Agent1->core("Merlin"));
@@ -347,8 +371,8 @@ void TestMainWindowCharacter::switchingCharacters()
     const QString nowhere = d.app.home.filePath("no-characters/");
     qputenv("LINGUARO_CHARACTERS_URL", QUrl::fromLocalFile(nowhere).toString().toUtf8());
     CharacterCore* peedy = d.core();
-    form.Genie2->trigger();
-    form.Robby2->trigger();
+    d.choose(form.Genie2);
+    d.choose(form.Robby2);
     QCOMPARE(d.app.prompts.messages.size(), 1);
     QVERIFY2(d.app.prompts.messages[0].startsWith("The installer could not be downloaded from " +
                                                   QUrl::fromLocalFile(nowhere + "Robby.exe").toString()),
@@ -369,14 +393,17 @@ void TestMainWindowCharacter::switchingCharacters()
 void TestMainWindowCharacter::choosingVoices()
 {
     CharacterDesktop d;
-    d.start();
+    SiteServer site(QStringLiteral(LINGUARO_BINARY_DIR "/site"));
+    d.startWithoutEngine(site, "lhttsfrf.exe");
     TForm1& form = *d.form;
-    d.settle();
-    d.said.clear();
-    d.takeWavs();
 
-    // the character's own menu: the voice changes, the menu's marks follow only when it opens
-    d.chooseFromPopup("&French");
+    // The character's own menu: the French engine is fetched and installed first (the
+    // download and the installer wait with the window live, while the menu goes), then
+    // the voice changes; the menu's marks follow only when it opens.
+    d.chooseFromPopup('f');
+    QCOMPARE(site.requests(), QStringList{"/lhttsfrf.exe"});
+    QVERIFY(d.engineInstalled("lhttsfrf.exe"));
+    QCOMPARE(d.app.prompts.messages + d.app.prompts.errors, QStringList());
     QCOMPARE(form.CurrentCharacter->LanguageID(), 1036);
     QCOMPARE(d.checkedVoices(), QString("AE"));
     QCOMPARE(form.VoiceName, QString());
@@ -385,14 +412,14 @@ void TestMainWindowCharacter::choosingVoices()
     d.settle();
 
     // the menu's items
-    form.BE->trigger();
+    d.choose(form.BE);
     QCOMPARE(form.CurrentCharacter->LanguageID(), 2057);
     QCOMPARE(form.CurrentCharacter->TTSModeID(), VoiceTable::BritishModeId);
     QCOMPARE(form.VoiceName, QString("UKEnglish"));
-    form.KO->trigger();
+    d.choose(form.KO);
     QCOMPARE(d.checkedVoices(), QString("KO"));
-    form.AE->trigger();
-    form.AE->trigger();  // chosen again: greets again, stays checked
+    d.choose(form.AE);
+    d.choose(form.AE);  // chosen again: greets again, stays checked
     QCOMPARE(d.checkedVoices(), QString("AE"));
     d.settle();
     QCOMPARE(d.said, QStringList({"Bonjour, je parle beaucoup.", "Hello, I speak British English.", "123",
@@ -409,8 +436,49 @@ void TestMainWindowCharacter::choosingVoices()
     form.CurrentCharacter->Speak(story);
     QTRY_VERIFY_WITH_TIMEOUT(d.core()->balloonText().count(u' ') >= 2, 30000);
     QTest::mouseDClick(d.window(), Qt::LeftButton, {}, d.window()->figureRect().center());
-    QCOMPARE(d.core()->activity(), CharacterCore::Activity::Idle);
+    QTRY_COMPARE(d.core()->activity(), CharacterCore::Activity::Idle);
     QVERIFY(!d.core()->balloonVisible());
+}
+
+void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
+{
+    CharacterDesktop d;
+    SiteServer site(QStringLiteral(LINGUARO_BINARY_DIR "/site"));
+    d.startWithoutEngine(site, "lhttsged.exe");
+    TForm1& form = *d.form;
+    const QPointer<CharacterWindow> merlin = d.window();
+
+    // German from Merlin's menu; while its engine downloads, Genie is chosen from the main menu
+    site.hold("/lhttsged.exe");
+    bool switched = false;
+    form.Transfer1->OnBeforeDialogShow = [&](TTransfer*, QObject*) {
+        if (std::exchange(switched, true))
+            return;
+        form.Genie2->trigger();
+        // the download ends once the switch has been handled
+        QMetaObject::invokeMethod(&form, [&site] { site.release(); }, Qt::QueuedConnection);
+    };
+    d.chooseFromPopup('g');
+    QVERIFY(switched);
+    QCOMPARE(site.requests(), QStringList{"/lhttsged.exe"});
+    QVERIFY(d.engineInstalled("lhttsged.exe"));
+    QCOMPARE(d.app.prompts.messages + d.app.prompts.errors, QStringList());
+
+    // Genie has taken Merlin's place and speaks the voice chosen from his menu
+    QCOMPARE(form.CharacterName, QString("Genie"));
+    QCOMPARE(d.checkedCharacters(), QString("Genie2"));
+    QCOMPARE(form.CurrentCharacter, form.Agent1->Character("Genie"));
+    QCOMPARE(form.CurrentCharacter->LanguageID(), 1031);
+    QTRY_VERIFY(!merlin);
+    d.settle();
+    QList<int> languages;
+    for (const auto& [language, wav] : d.takeWavs())
+        languages << language;
+    QCOMPARE(languages, QList<int>({1033, 1031}));
+
+    // her own menu answers in turn
+    d.chooseFromPopup('f');
+    QCOMPARE(form.CurrentCharacter->LanguageID(), 1036);
 }
 
 void TestMainWindowCharacter::readingAloud()
@@ -446,7 +514,7 @@ void TestMainWindowCharacter::readingAloud()
     d.start();
     TForm1& form = *d.form;
     form.wl_srclang->setCurrentIndex(form.wl_srclang->findText("English"));
-    form.AE->trigger();
+    d.choose(form.AE);
     d.settle();
     d.takeWavs();
     for (const Case& c : cases) {

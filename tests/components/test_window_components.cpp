@@ -42,6 +42,13 @@ QStringList Files(const QString& folder, bool identity = false)
     return found;
 }
 
+// Chooses a menu item as the user does: its command runs once the menu is done with the click.
+void Choose(QAction* item)
+{
+    item->trigger();
+    QCoreApplication::sendPostedEvents();
+}
+
 QStringList Sorted(QStringList list)
 {
     list.sort();
@@ -157,13 +164,13 @@ void WindowComponentsTest::toolsMenuOneByOne()
         const QStringList before = Files(windows());
         prompts.messages.clear();
         if (!c.installs.isEmpty()) {
-            c.item->trigger();
+            Choose(c.item);
             QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
             QCOMPARE(Files(windows()), Sorted(before + QStringList{c.installs}));
         }
         // chosen again (or the first time, for what is there already): its message, nothing started
         const QStringList installed = Files(windows(), true);
-        c.item->trigger();
+        Choose(c.item);
         QCOMPARE(prompts.messages, c.present.isEmpty() ? QStringList() : QStringList{c.present});
         QCOMPARE(Files(windows(), true), installed);
     }
@@ -182,7 +189,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
     QVERIFY(QDir(windows()).removeRecursively() && QDir(data()).removeRecursively());
     const qsizetype start = server.requests().size();
 
-    form.Installalloptionalcomponents1->trigger();
+    Choose(form.Installalloptionalcomponents1);
     QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(), qPrintable(prompts.messages.join('|')));
     QStringList order = {"/MSagent.exe", "/spchapi.exe", "/Merlin.exe", "/Genie.exe", "/Peedy.exe", "/Robby.exe"};
     QStringList installed = {"msagent/agentsvr.exe", "speech/speech.dll"};
@@ -197,7 +204,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
 
     // everything there: sixteen messages in turn, nothing fetched or started
     const QStringList equipped = Files(windows(), true);
-    form.Installalloptionalcomponents1->trigger();
+    Choose(form.Installalloptionalcomponents1);
     QStringList expected = {"Microsoft Agent Core Component is already installed.", "Merlin is already installed!",
                             "Genie is already installed!", "Peedy is already installed!", "Robby is already installed!"};
     for (int i = 0; i < 11; ++i)
@@ -267,7 +274,7 @@ void WindowComponentsTest::versionRules()
         QCOMPARE(arguments.readAll(), (data() + "/x86.msu\n").toUtf8());
     }
     // the runtime 4.0: never on Vista or later, and there already before
-    form.N401->trigger();
+    Choose(form.N401);
     QCOMPARE(server.requests(), fetched);
     QVERIFY(prompts.messages.isEmpty());
     QCOMPARE(form.IsWow64(), version.endsWith("wow64"));
@@ -325,7 +332,7 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     for (int attempt = 1; attempt <= 2; ++attempt) {
         TForm1 form;
         if (!atStart)
-            form.French1->trigger();
+            Choose(form.French1);
         QCOMPARE(prompts.messages.size(), attempt);
         for (const QString& part : says)
             QVERIFY2(prompts.messages.last().contains(part), qPrintable(prompts.messages.last()));
@@ -358,7 +365,7 @@ void WindowComponentsTest::cancelStopsInstallAll()
         if (started == 3)
             transfer->CancelClick();
     };
-    form.Installalloptionalcomponents1->trigger();
+    Choose(form.Installalloptionalcomponents1);
     QCOMPARE(prompts.messages,
              QStringList({"Another component is being installed. Try again when it has finished.",
                           "Installing all optional components was cancelled. The remaining optional components were "

@@ -4,12 +4,14 @@
 // free port, in its own thread. It records the path of every request. Besides
 // the folder's files:
 //   /broken/<name>   announces 100000 bytes, sends 1000, then closes
+// A path can be held: its requests wait for their answers until the test releases them.
 
 #include <httplib.h>
 
 #include <QString>
 #include <QStringList>
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,8 +25,9 @@ public:
         // recorded as each request arrives: a client that has its answer finds it in the list,
         // in the order it asked
         m_server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             m_requests << QString::fromStdString(request.path);
+            m_released.wait(lock, [&] { return m_held != request.path; });
             return httplib::Server::HandlerResponse::Unhandled;
         });
         m_server.Get(R"(/broken/(.+))", [](const httplib::Request&, httplib::Response& response) {
@@ -44,6 +47,7 @@ public:
     }
     ~SiteServer()
     {
+        release();
         m_server.stop();
         if (m_thread.joinable())
             m_thread.join();
@@ -59,6 +63,20 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
     }
+    // Requests for this path ("/name") wait until release().
+    void hold(const QString& path)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_held = path.toStdString();
+    }
+    void release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held.clear();
+        }
+        m_released.notify_all();
+    }
 
 private:
     httplib::Server m_server;
@@ -66,4 +84,6 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex;
     QStringList m_requests;
+    std::string m_held;
+    std::condition_variable m_released;
 };

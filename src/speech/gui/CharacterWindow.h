@@ -40,6 +40,8 @@ public:
     static constexpr int OpaqueAlpha = 128;
 
 signals:
+    // Both come from inside the window's (or its menu's) event: a receiver that may wait for
+    // anything (a download, a message box) connects queued.
     void doubleClicked();
     // The user chose a command of the menu: its name as added.
     void commandChosen(const QString& name);

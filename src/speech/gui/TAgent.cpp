@@ -8,19 +8,21 @@
 #include "Folders.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
-#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 const QString TAgent::CoreFile = QStringLiteral("msagent/agentsvr.exe");
 const QString TAgent::CharactersFolder = QStringLiteral("msagent/chars");
 
 struct TAgent::Loaded {
     QString id;
-    // the window goes before the core it shows
     std::unique_ptr<CharacterCore> core;
-    std::unique_ptr<CharacterWindow> window;
+    // owned here; the window goes before the core it shows
+    QPointer<CharacterWindow> window;
+    ~Loaded() { delete window.data(); }
 };
 
 namespace {
@@ -47,7 +49,7 @@ TAgent::TAgent(QObject* parent, AgentClock* clock)
 TAgent::~TAgent()
 {
     // each core stops its speech as it goes, before the speech itself goes
-    m_unloaded.clear();
+    std::exchange(m_unloaded, {}).clear();
     m_loaded.clear();
     m_ownSpeech.reset();
 }
@@ -92,17 +94,27 @@ void TAgent::Load(const QString& characterId, const QString& loadKey)
     loaded->id = characterId;
     loaded->core = std::make_unique<CharacterCore>(file.data, m_clock, m_speech);
     loaded->core->setPosition(startingPlace(file.data->frameSize));
-    loaded->window = std::make_unique<CharacterWindow>(*loaded->core);
+    loaded->window = new CharacterWindow(*loaded->core);
     // the window is titled with the ID the character was loaded under
     loaded->window->setWindowTitle(characterId);
-    connect(loaded->window.get(), &CharacterWindow::doubleClicked, this, [this, characterId] {
-        if (OnDblClick)
-            OnDblClick(characterId);
-    });
-    connect(loaded->window.get(), &CharacterWindow::commandChosen, this, [this, characterId](const QString& name) {
-        if (OnCommand)
-            OnCommand(AgentUserInput{characterId, name});
-    });
+    // The user's events reach the handlers once the window (and its menu) has finished with
+    // them: a handler may wait for a download or a message box, and the events processed
+    // meanwhile may close the menu or unload the character.
+    const QPointer<CharacterWindow> window = loaded->window;
+    connect(
+        window, &CharacterWindow::doubleClicked, this,
+        [this, characterId, window] {
+            if (OnDblClick && stillShown(characterId, window))
+                OnDblClick(characterId);
+        },
+        Qt::QueuedConnection);
+    connect(
+        window, &CharacterWindow::commandChosen, this,
+        [this, characterId, window](const QString& name) {
+            if (OnCommand && stillShown(characterId, window))
+                OnCommand(AgentUserInput{characterId, name});
+        },
+        Qt::QueuedConnection);
     connect(loaded->core.get(), &CharacterCore::idleStarted, this, [this, characterId] {
         if (OnIdleStart)
             OnIdleStart(characterId);
@@ -116,6 +128,12 @@ TAgent::Loaded* TAgent::find(const QString& characterId) const
         return loaded->id.compare(characterId, Qt::CaseInsensitive) == 0;
     });
     return found == m_loaded.end() ? nullptr : found->get();
+}
+
+bool TAgent::stillShown(const QString& characterId, const CharacterWindow* window) const
+{
+    const Loaded* loaded = find(characterId);
+    return window && loaded && loaded->window == window;
 }
 
 AgentCharacter* TAgent::Character(const QString& characterId)
@@ -136,11 +154,23 @@ void TAgent::Unload(const QString& characterId)
     std::unique_ptr<Loaded> loaded = std::move(*found);
     m_loaded.erase(found);
     loaded->core->Stop();
-    loaded->window->hide();
-    loaded->window->disconnect(this);
+    CharacterWindow* window = loaded->window;
+    window->hide();
+    window->disconnect(this);
     loaded->core->disconnect(this);
+    // The window may be inside one of its own events, under a wait that runs the event loop:
+    // it goes when control is back in the loop that handled that event, and its core after it.
+    loaded->core->disconnect(window);
+    const Loaded* leaving = loaded.get();
+    connect(window, &QObject::destroyed, this, [this, leaving] {
+        const auto gone = std::ranges::find(m_unloaded, leaving, &std::unique_ptr<Loaded>::get);
+        if (gone == m_unloaded.end())
+            return;
+        (*gone)->window.clear();  // it is on its way already
+        m_unloaded.erase(gone);
+    });
+    window->deleteLater();
     m_unloaded.push_back(std::move(loaded));
-    QTimer::singleShot(0, this, [this] { m_unloaded.clear(); });
 }
 
 CharacterCore* TAgent::core(const QString& characterId) const
@@ -152,5 +182,5 @@ CharacterCore* TAgent::core(const QString& characterId) const
 CharacterWindow* TAgent::window(const QString& characterId) const
 {
     Loaded* loaded = find(characterId);
-    return loaded ? loaded->window.get() : nullptr;
+    return loaded ? loaded->window.data() : nullptr;
 }

@@ -45,13 +45,15 @@ public:
 private:
     struct Loaded;
     Loaded* find(const QString& characterId) const;
+    // Whether this window still shows the character loaded under this ID.
+    bool stillShown(const QString& characterId, const CharacterWindow* window) const;
 
     AgentClock& m_clock;
     std::unique_ptr<SpeechOutput> m_ownSpeech;
     SpeechOutput* m_speech = nullptr;
     bool m_connected = false;
     std::vector<std::unique_ptr<Loaded>> m_loaded;
-    // unloaded characters go at the next turn of the event loop: one may be
-    // unloaded from inside its own event
+    // unloaded characters whose windows are still to go: one may be unloaded
+    // from inside its own event
     std::vector<std::unique_ptr<Loaded>> m_unloaded;
 };
