@@ -319,7 +319,7 @@ void TForm1::buildMenus()
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
-    connect(ProxyServer1, &QAction::triggered, this, &TForm1::ProxyServer1Click);
+    connect(ProxyServer1, &QAction::triggered, this, &TForm1::ProxyServer1Click, Qt::QueuedConnection);
 
     ools1 = topMenu("ools1", QStringLiteral("&Tools"));
     Install1 = addItem(ools1, "Install1", QStringLiteral("Install MS Agent Components"));
@@ -581,9 +581,11 @@ void TForm1::wireDocuments()
         {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
         {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
         {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
+    // dialogs, converter downloads and print jobs wait with the window live: they run once the
+    // menu or button is done with its event
     for (const auto& [item, handler] : fileItems) {
         item->setEnabled(true);
-        connect(item, &QAction::triggered, this, handler);
+        connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
         {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton2, &TForm1::FileOpen1Execute},
@@ -591,7 +593,7 @@ void TForm1::wireDocuments()
         {ToolButton4, &TForm1::ToolButton4Click}};
     for (const auto& [button, handler] : fileButtons) {
         button->setEnabled(true);
-        connect(button, &QToolButton::clicked, this, handler);
+        connect(button, &QToolButton::clicked, this, handler, Qt::QueuedConnection);
     }
 
     m_editing = std::make_unique<PaneEditing>(RichEdit1, RichEdit2, this);

@@ -191,13 +191,15 @@ void TestMainWindow::proxyRuleAtStartAndClose()
 
     // the proxy dialog edits the window's proxy state, whichever way it closes
     TForm1 form;
+    // the dialog opens once the menu is done with its event, with the answer waiting for it
+    form.ProxyServer1->trigger();
     QTimer::singleShot(0, [&] {
         auto* dialog = form.findChild<TForm4*>();
         QVERIFY(dialog);
         dialog->Edit1->setText("proxy.lan");
         dialog->btnCancel->click();
     });
-    form.ProxyServer1->trigger();
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(form.Proxy.Address, QString("proxy.lan"));
 }
 

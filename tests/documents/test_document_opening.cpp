@@ -138,6 +138,7 @@ void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QSt
 {
     prompts.openAnswers << path;
     form.Ouvrir1->trigger();
+    QCoreApplication::sendPostedEvents();
 }
 
 void DocumentOpeningTest::opensEachKind_data()
@@ -228,6 +229,7 @@ void DocumentOpeningTest::opensEachKind()
     // a cancelled dialog changes nothing
     form.RichEdit1->setPlainText("kept");
     form.Ouvrir1->trigger();
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
     QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/Report.DOCX");
 }

@@ -78,6 +78,7 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
     form.RichEdit1->setPlainText("source");
     form.RichEdit2->setPlainText("target");
     form.ToolButton1->click();
+    QCoreApplication::sendPostedEvents();
     QVERIFY(form.RichEdit1->toPlainText().isEmpty());
     QCOMPARE(form.RichEdit2->toPlainText(), QString("target"));
     QCOMPARE(form.statusText(), QString("Ready."));
@@ -85,6 +86,7 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
     const QString path = m_home->filePath("translation");
     prompts.saveAnswers << path;
     form.ToolButton3->click();
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(form.statusText(), "Translation result saved to " + path + ".txt.");
     QFile saved(path + ".txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -92,6 +94,7 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
 
     form.RichEdit2->clear();
     form.Enregistrer1->trigger();
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(prompts.messages, QStringList("No translation result to save."));
 
     // the job title of a print is the saved file's name
@@ -102,6 +105,7 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
     });
     form.RichEdit2->setPlainText("printed");
     form.ToolButton4->click();
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(form.documents().printer().docName(), QString("translation.txt"));
     QVERIFY(QFile::exists(m_home->filePath("out.pdf")));
 }

@@ -223,6 +223,8 @@ private slots:
     void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
     {
         TForm1 form;
+        // the dialog opens once the menu is done with its event, with the driver waiting for it
+        form.ProxyServer1->trigger();
         ProxyDialogDriver driver([](TForm4* dialog) {
             dialog->CheckBox1->setChecked(true);
             dialog->Edit1->setText("proxy.lan");
@@ -232,7 +234,7 @@ private slots:
             dialog->Edit4->setText("s3cret");
             dialog->btnCancel->click();  // Cancel keeps what was typed
         });
-        form.ProxyServer1->trigger();
+        QCoreApplication::sendPostedEvents();
         QVERIFY(driver.acted());
         QCOMPARE(m_fixture->prompts.messages,
                  QStringList{"Port number should be a value between 1 to 65535"});
