@@ -167,6 +167,13 @@ LanguageDetector::Result LanguageDetector::Detect(QStringView text, const Hints&
     return Judge(sample, hints);
 }
 
+bool LanguageDetector::SameLanguage(int position, int other)
+{
+    const QString code = LanguageTable::ServiceCode(position);
+    return !code.isEmpty()
+        && (code == LanguageTable::ServiceCode(other) || (SerboCroatian(position) && SerboCroatian(other)));
+}
+
 QString LanguageDetector::Describe(const Result& result)
 {
     switch (result.verdict) {

@@ -49,6 +49,10 @@ public:
     static Result Detect(QByteArrayView utf8) { return Detect(utf8, Hints()); }
     static Result Detect(QStringView text) { return Detect(text, Hints()); }
 
+    // Two entries of the lists are one language to the detector: the same code, or
+    // both Serbo-Croatian (Croatian and Serbian), which it cannot keep apart in Latin script.
+    static bool SameLanguage(int position, int other);
+
     // "Detected: French (97%)", or the sentence for a text whose language cannot be told.
     static QString Describe(const Result& result);
 };

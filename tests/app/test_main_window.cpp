@@ -277,10 +277,14 @@ void TestMainWindow::detectLanguageSwitchesTheSource()
         QVERIFY2(form.statusText().startsWith(QLatin1String(c.status)), qPrintable(form.statusText()));
         QCOMPARE(form.RichEdit1->toPlainText(), QString::fromUtf8(c.text));  // the key edits nothing
     }
-    // the list's second Dutch entry is kept for a Dutch text
+    // the list's second Dutch entry is kept for a Dutch text; Cyrillic Serbian is not Croatian
     form.wl_srclang->setCurrentIndex(16);
     form.DetectLanguage1->trigger();
     QCOMPARE(form.wl_srclang->currentIndex(), 16);
+    form.RichEdit1->setPlainText(QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
+    form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf("hr"));
+    form.DetectLanguage1->trigger();
+    QCOMPARE(form.wl_srclang->currentIndex(), LanguageTable::PositionOf("sr"));
 
     // in every interface language the Translate menu's items have letters of their own
     for (int column = 0; column < InterfaceLanguageItemNames().size(); ++column) {
