@@ -20,6 +20,7 @@
 #include "SearchDialog.h"
 #include "TAgent.h"
 #include "SourcePane.h"
+#include "SourceDetection.h"
 #include "SpeechWindowHost.h"
 #include "TForm2.h"
 #include "TForm4.h"
@@ -103,6 +104,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     StatusBar1->addWidget(StatusPanel, 1);
     wireDocuments();
     m_translation = new TranslationController(*this);
+    m_detection = std::make_unique<SourceDetection>(*this);
     wireHelp();
     wireCharacter();
     wireComponents();
@@ -271,6 +273,10 @@ void TForm1::buildMenus()
     ranslate2 = addItem(ranslate1, "ranslate2", QStringLiteral("&Translate"), QKeySequence(QStringLiteral("Ctrl+T")));
     ranslate2->setEnabled(true);
     connect(ranslate2, &QAction::triggered, this, &TForm1::ranslate2Click);
+    DetectLanguage1 = addItem(ranslate1, "DetectLanguage1", QStringLiteral("&Detect language"),
+                              QKeySequence(QStringLiteral("Ctrl+D")));
+    DetectLanguage1->setEnabled(true);
+    connect(DetectLanguage1, &QAction::triggered, this, &TForm1::DetectLanguage1Click);
 
     Options1 = topMenu("Options1", QStringLiteral("&Options"));
     InterfaceLanguage1 = addSubmenu(Options1, "InterfaceLanguage1", QStringLiteral("Interface Language"));
@@ -510,6 +516,8 @@ void TForm1::ranslate2Click()
     if (!translating())
         ToolButton20Click();
 }
+
+void TForm1::DetectLanguage1Click() { RunHandler([this] { m_detection->DetectLanguage(); }); }
 
 void TForm1::ToolButton21Click()
 {

@@ -31,6 +31,7 @@ class DocumentOpening;
 class LiveUpdate;
 class PaneEditing;
 class SearchDialog;
+class SourceDetection;
 
 // The main window: source pane, target pane, the toolbar with the domain and
 // language lists, the menus and the status line. Widgets and actions carry
@@ -103,7 +104,7 @@ public:
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
-    QAction* ranslate2;
+    QAction *ranslate2, *DetectLanguage1;
     QMenu* Options1 = nullptr;
     QMenu* InterfaceLanguage1 = nullptr;
     QAction *English1, *Francais1, *Spanish2, *German2, *Italian2, *Portuguese1, *Dutch2;
@@ -165,6 +166,7 @@ public slots:
     void FormResize();
     void ToolButton20Click();
     void ranslate2Click();
+    void DetectLanguage1Click();
     void ToolButton21Click();
     void ToolButton22Click();
     void ReadSrcClick();
@@ -276,6 +278,7 @@ private:
     PaneArea* m_paneArea = nullptr;
     TranslationController* m_translation = nullptr;
     bool m_closed = false;
+    std::unique_ptr<SourceDetection> m_detection;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
     std::unique_ptr<LiveUpdate> m_update;

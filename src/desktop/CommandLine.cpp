@@ -40,7 +40,7 @@ void CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and end."));
     const QCommandLineOption from({QStringLiteral("f"), QStringLiteral("from")},
-                                  QStringLiteral("Language of the text: a code or a name from --list-languages."),
+                                  QStringLiteral("Language of the text: a code or a name from --list-languages, or auto to detect it."),
                                   QStringLiteral("code"));
     const QCommandLineOption to({QStringLiteral("t"), QStringLiteral("to")},
                                 QStringLiteral("Language to translate into: a code or a name."), QStringLiteral("code"));

@@ -3,6 +3,7 @@
 #include "ConsolePrompts.h"
 #include "DocumentOpening.h"
 #include "FileOpenDialog.h"
+#include "LanguageDetector.h"
 #include "LanguageTable.h"
 #include "RegStore.h"
 #include "ServiceConnection.h"
@@ -241,6 +242,26 @@ int CommandLineTranslator::Position(const QString& given, int stored, const char
     return position;
 }
 
+int CommandLineTranslator::DetectedSource(const QString& text, int target, const WindowSettings& settings)
+{
+    const auto result = LanguageDetector::Detect(
+        text, {LanguageTable::PositionOf(settings.InterfaceLanguage), settings.SourcePosition});
+    if (!result.detected()) {
+        QString sentence = LanguageDetector::Describe(result).chopped(1);
+        sentence[0] = sentence[0].toLower();
+        complain(sentence + QStringLiteral("; give it with --from."));
+        return -1;
+    }
+    const int source = result.best().position;
+    if (LanguageTable::ServiceCode(source) == LanguageTable::ServiceCode(target)) {
+        complain(QStringLiteral("the text is in %1 already, the language of --to.").arg(LanguageTable::DisplayName(source)));
+        return -1;
+    }
+    if (::isatty(STDERR_FILENO) == 1)
+        complain(LanguageDetector::Describe(result));
+    return source;
+}
+
 QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
 {
     exitCode = CommandLine::Misuse;
@@ -320,7 +341,8 @@ QString CommandLineTranslator::DocumentText(const QString& path, QString& proble
 int CommandLineTranslator::Translate()
 {
     const WindowSettings settings = StoredSettings();
-    const int source = Position(m_commandLine.from(), settings.SourcePosition, "--from");
+    const bool detect = m_commandLine.from().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
+    int source = detect ? 0 : Position(m_commandLine.from(), settings.SourcePosition, "--from");
     const int target = Position(m_commandLine.to(), settings.TargetPosition, "--to");
     if (source < 0 || target < 0)
         return CommandLine::Misuse;
@@ -331,6 +353,8 @@ int CommandLineTranslator::Translate()
         complain(problem);
         return exitCode;
     }
+    if (detect && (source = DetectedSource(text, target, settings)) < 0)
+        return CommandLine::Misuse;
 
     TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, settings.Proxy);
     request.serbianCyrillic = settings.SerbianCyrillic;

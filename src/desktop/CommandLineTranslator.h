@@ -27,6 +27,9 @@ private:
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.
     int Position(const QString& given, int stored, const char* option);
+    // --from auto: the list position of the language the text is in; -1 with a
+    // message when it cannot be told or is the target's own.
+    int DetectedSource(const QString& text, int target, const WindowSettings& settings);
     // The text to translate: the document's or standard input's; empty with
     // `problem` set (and the exit code in `exitCode`) when there is none.
     QString ReadText(QString& problem, int& exitCode);

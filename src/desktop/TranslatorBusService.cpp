@@ -1,6 +1,7 @@
 #include "TranslatorBusService.h"
 
 #include "BusWindow.h"
+#include "LanguageDetector.h"
 #include "LanguageTable.h"
 #include "TextPreparation.h"
 #include "TranslationJob.h"
@@ -140,4 +141,11 @@ LanguageEntries TranslatorBusService::Languages()
     for (int i = 0; i < LanguageTable::Count; ++i)
         entries << LanguageEntry{LanguageTable::ServiceCode(i).toLower(), LanguageTable::DisplayName(i)};
     return entries;
+}
+
+QString TranslatorBusService::DetectLanguage(const QString& text, uint& percent)
+{
+    const auto result = LanguageDetector::Detect(text);
+    percent = result.detected() ? uint(result.best().percent) : 0;
+    return result.detected() ? result.best().code.toLower() : QString();
 }

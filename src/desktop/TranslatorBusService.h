@@ -32,6 +32,11 @@ class TranslatorBusService : public QObject, protected QDBusContext {
                 "    <method name=\"Languages\">\n"
                 "      <arg name=\"languages\" type=\"a(ss)\" direction=\"out\"/>\n"
                 "    </method>\n"
+                "    <method name=\"DetectLanguage\">\n"
+                "      <arg name=\"text\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"code\" type=\"s\" direction=\"out\"/>\n"
+                "      <arg name=\"percent\" type=\"u\" direction=\"out\"/>\n"
+                "    </method>\n"
                 "  </interface>\n")
 public:
     explicit TranslatorBusService(QObject* parent = nullptr);
@@ -56,6 +61,10 @@ public slots:
     Q_SCRIPTABLE void ShowWindow();
     // The window's language list, (code, name) in list order.
     Q_SCRIPTABLE LanguageEntries Languages();
+    // The list code (lower case) of the language `text` is written in and the
+    // share of its letters in that language; an empty code and 0 when that
+    // cannot be told.
+    Q_SCRIPTABLE QString DetectLanguage(const QString& text, uint& percent);
 
 private:
     void translateApart(const QDBusConnection& connection, const QDBusMessage& call, const QString& text,

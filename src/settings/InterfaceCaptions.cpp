@@ -46,6 +46,8 @@ const CaptionRow kCaptionRows[] = {
      {"&Translate", "&Traduire", "&Traducir", "&Bersetzen", "&Tradurre", "&Traduzir", "&Vertalen"}},
     {CaptionKind::Caption, "ranslate2",
      {"&Translate", "&Traduire", "&Traducir", "&Bersetzen", "&Tradurre", "&Traduzir", "&Vertalen"}},
+    {CaptionKind::Caption, "DetectLanguage1",
+     {"&Detect language", "&Détecter la langue", "&Detectar idioma", "Sprache &erkennen", "&Rileva lingua", "&Detetar idioma", "Taal &herkennen"}},
     {CaptionKind::Caption, "Options1",
      {"&Options", "&Options", "&Opciones", "&Optionen", "&Opzioni", "&Opções", "&Opties"}},
     {CaptionKind::Caption, "InterfaceLanguage1",

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "InterfaceCaptions.h"
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
 #include "TForm4.h"
@@ -33,6 +34,7 @@ private slots:
     void agentUnavailableFromWindowsEight();
     void resizeSharesThePaneHeight();
     void swapExchangesTheChoices();
+    void detectLanguageSwitchesTheSource();
     void layoutAndMenus();
     void languageListsDrawFlags();
     void readOptionsFlipTogether();
@@ -251,6 +253,53 @@ void TestMainWindow::swapExchangesTheChoices()
     QCOMPARE(form.wl_srclang->currentIndex(), 15);
     QCOMPARE(form.wl_trglang->currentIndex(), -1);  // no selection passes over
     QCOMPARE(form.wl_glossary->currentIndex(), 0);
+}
+
+void TestMainWindow::detectLanguageSwitchesTheSource()
+{
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.RichEdit1->setFocus();
+    const struct {
+        const char* text;
+        int source;  // the source list afterwards
+        const char* status;
+    } cases[] = {
+        {"Nous avons passé une semaine merveilleuse à la montagne avec toute la famille.", 1, "Detected: French ("},
+        {"Hier", 1, "Cannot tell the language: the text is too short."},
+        {"Gisteren zijn we met de hele familie naar het strand gegaan om te zwemmen.", 6, "Detected: Dutch ("},
+        {"Euskara ikasten ari naiz eta oso hizkuntza polita eta interesgarria iruditzen zait benetan.", 6,
+         "Cannot tell the language: it is none of the listed languages."},
+    };
+    for (const auto& c : cases) {
+        form.RichEdit1->setPlainText(QString::fromUtf8(c.text));
+        QTest::keyClick(form.RichEdit1, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(form.wl_srclang->currentIndex(), c.source);
+        QVERIFY2(form.statusText().startsWith(QLatin1String(c.status)), qPrintable(form.statusText()));
+        QCOMPARE(form.RichEdit1->toPlainText(), QString::fromUtf8(c.text));  // the key edits nothing
+    }
+    // the list's second Dutch entry is kept for a Dutch text; Cyrillic Serbian is not Croatian
+    form.wl_srclang->setCurrentIndex(16);
+    form.DetectLanguage1->trigger();
+    QCOMPARE(form.wl_srclang->currentIndex(), 16);
+    form.RichEdit1->setPlainText(QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
+    form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf("hr"));
+    form.DetectLanguage1->trigger();
+    QCOMPARE(form.wl_srclang->currentIndex(), LanguageTable::PositionOf("sr"));
+
+    // in every interface language the Translate menu's items have letters of their own
+    for (int column = 0; column < InterfaceLanguageItemNames().size(); ++column) {
+        ApplyInterfaceCaptions(&form, column);
+        QSet<QChar> letters;
+        for (QAction* item : form.ranslate1->actions()) {
+            const qsizetype amp = item->text().indexOf('&');
+            QVERIFY2(amp >= 0 && !letters.contains(item->text().at(amp + 1).toLower()), qPrintable(item->text()));
+            letters << item->text().at(amp + 1).toLower();
+        }
+        QCOMPARE(letters.size(), 2);
+    }
+    QCOMPARE(form.DetectLanguage1->text(), QString("Taal &herkennen"));
 }
 
 void TestMainWindow::layoutAndMenus()

@@ -66,6 +66,7 @@ private slots:
     void aConverterStoppedByALimitIsReportedAsInTheWindow_data();
     void aConverterStoppedByALimitIsReportedAsInTheWindow();
     void serbianScriptFollowsTheWindowsOption();
+    void autoTranslatesFromTheDetectedLanguage();
     void listsLanguagesAndThePairsTheServiceReaches();
     void startsTheBuiltInServiceAndStopsItAgain();
     void runsAtOnceShareTheBuiltInService_data();
@@ -209,6 +210,13 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
                                        << "could not ask the translation service which pairs it reaches" << -1;
     QTest::newRow("standard output closed") << QStringList{"--list-languages"} << QByteArray() << true << 1
                                             << "standard output is closed" << 1;
+    const QStringList detect{"--from", "auto", "--to", "es"};
+    QTest::newRow("detection cannot tell") << detect << QByteArray("Hello") << true << 2
+                                           << "cannot tell the language: the text is too short; give it with --from."
+                                           << -1;
+    QTest::newRow("detected language is the target")
+        << detect << QByteArray("Ayer por la tarde fuimos al cine con mis primos y después cenamos en casa.") << true
+        << 2 << "the text is in Spanish already, the language of --to." << -1;
     QTest::newRow("standard input closed") << spanish << QByteArray() << true << 2 << "standard input is closed" << 0;
 }
 
@@ -230,6 +238,18 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode()
              outcome.err.constData());
     if (!arguments.contains("--list-languages"))
         QCOMPARE(outcome.out, QByteArray());
+}
+
+void TestCommandLine::autoTranslatesFromTheDetectedLanguage()
+{
+    const QByteArray french = "Nous avons passé une semaine merveilleuse à la montagne avec toute la famille.\n";
+    const Outcome detected = run({"--from", "auto", "--to", "es"}, french, bareTerminal(m_service->endpoint()));
+    const Outcome given = run({"--from", "fr", "--to", "es"}, french, bareTerminal(m_service->endpoint()));
+    QVERIFY(detected.finished && given.finished);
+    QCOMPARE(detected.exitCode, 0);
+    QCOMPARE(detected.out, given.out);
+    QVERIFY(detected.out.contains("semana"));
+    QCOMPARE(detected.err, QByteArray());  // standard error is no terminal here
 }
 
 void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow_data()

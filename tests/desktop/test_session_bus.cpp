@@ -175,6 +175,14 @@ void TestSessionBus::answersOtherPrograms()
     QCOMPARE(entries.at(0).code + '|' + entries.at(0).name, QStringLiteral("en|English"));
     QCOMPARE(entries.at(12).code + '|' + entries.at(12).name, QStringLiteral("zh-tw|Chinese(T)"));
 
+    // the language of a text, and an empty code for one that is too short to tell
+    const QDBusMessage detected = call("DetectLanguage", {QStringLiteral("Ayer por la tarde fuimos al cine con mis primos.")});
+    QCOMPARE(detected.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(detected.arguments().value(0).toString(), QStringLiteral("es"));
+    QVERIFY(detected.arguments().value(1).toUInt() >= 70);
+    const QDBusMessage tooShort = call("DetectLanguage", {QStringLiteral("Hola")});
+    QCOMPARE(tooShort.arguments(), (QVariantList{QString(), 0u}));
+
     // the same text gives what the window's target pane shows
     const QString text = QStringLiteral("The house is big & green.\nWhere is the \"old\" station?\n\nGood night.");
     const QDBusMessage translated = call("Translate", {text, "en", "Spanish"});

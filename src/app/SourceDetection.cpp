@@ -1,0 +1,20 @@
+#include "SourceDetection.h"
+
+#include "LanguageDetector.h"
+#include "LanguageTable.h"
+#include "TForm1.h"
+
+#include <QComboBox>
+#include <QTextEdit>
+
+void SourceDetection::DetectLanguage()
+{
+    const LanguageDetector::Hints hints{LanguageTable::PositionOf(m_form.InterfaceLanguage),
+                                        m_form.wl_srclang->currentIndex()};
+    const auto result = LanguageDetector::Detect(m_form.RichEdit1->toPlainText(), hints);
+    // the list names a few languages twice: an entry of the detected code already chosen stays.
+    // Croatian and Serbian are told apart: only text marked Serbian is read from Cyrillic.
+    if (result.detected() && LanguageTable::ServiceCode(m_form.wl_srclang->currentIndex()) != result.best().code)
+        m_form.wl_srclang->setCurrentIndex(result.best().position);
+    m_form.setStatus(LanguageDetector::Describe(result), false);
+}
