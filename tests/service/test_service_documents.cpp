@@ -3,6 +3,7 @@
 // they were, on a direct and a pivot route; bad documents get a clear refusal.
 #include "ServiceSuite.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -11,9 +12,15 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,7 +66,32 @@ std::string makeZip(const QString& script)
 
 class ServiceDocuments : public ServiceSuite {
 protected:
-    static void SetUpTestSuite() { StartService(); }
+    // the service's scratch folders go to a folder of the test's own, to be seen removed
+    static void SetUpTestSuite()
+    {
+        s_scratch = new QTemporaryDir;
+        qputenv("TMPDIR", QFile::encodeName(s_scratch->path()));
+        StartService();
+        qunsetenv("TMPDIR");
+    }
+    static void TearDownTestSuite()
+    {
+        ServiceSuite::TearDownTestSuite();
+        delete s_scratch;
+    }
+    // What is still in the scratch folder once the service has finished with
+    // it: a folder goes when its connection's request ends, just after the reply.
+    static QStringList scratchLeft()
+    {
+        QStringList left;
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
+            left = QDir(s_scratch->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            if (left.isEmpty())
+                break;
+        }
+        return left;
+    }
+    inline static QTemporaryDir* s_scratch = nullptr;
 
     static httplib::Result send(const std::string& body, const std::string& format, const std::string& from = "en",
                                 const std::string& to = "es")
@@ -179,4 +211,43 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
         EXPECT_EQ(reply->status, c.status) << reply->body;
         EXPECT_NE(reply->body.find(c.message), std::string::npos) << reply->body;
     }
+    EXPECT_EQ(scratchLeft(), QStringList());
+}
+
+// With --parallel 1 a document still arriving holds the one place: another
+// is told to come back later, and the place is free again once the first
+// connection is gone.
+TEST_F(ServiceDocuments, DocumentsBeyondTheParallelLimitAreToldToRetry)
+{
+    const std::string html = readSample(QStringLiteral("sample.html"));
+    const auto attempt = [&] { return send(html, "html"); };
+    {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(s_service->port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string head = "POST /translate-document?format=html&from=en&to=es HTTP/1.1\r\nHost: test\r\n"
+                                 "Content-Length: 100000\r\n\r\n<p>The dog";
+        ASSERT_EQ(::send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+        // the service reads the first request's head at its own pace
+        httplib::Response refused;
+        for (int i = 0; i < 200 && refused.status != 503; ++i) {
+            const auto reply = attempt();
+            ASSERT_TRUE(reply);
+            refused = *reply;
+        }
+        EXPECT_EQ(refused.status, 503) << refused.body;
+        EXPECT_EQ(refused.get_header_value("Retry-After"), "5");
+        ::close(fd);
+    }
+    httplib::Response again;
+    for (int i = 0; i < 200 && again.status != 200; ++i) {
+        const auto reply = attempt();
+        ASSERT_TRUE(reply);
+        again = *reply;
+    }
+    EXPECT_EQ(again.status, 200) << again.body;
+    EXPECT_EQ(scratchLeft(), QStringList());
 }
