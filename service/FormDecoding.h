@@ -25,4 +25,7 @@ std::optional<std::string> Field(const Fields& fields, std::string_view name);
 // Well-formed UTF-8 with no overlong forms, surrogates or values past U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 
+// One code point appended to out as UTF-8.
+void AppendUtf8(char32_t c, std::string& out);
+
 }  // namespace FormDecoding

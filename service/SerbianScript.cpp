@@ -1,5 +1,7 @@
 #include "SerbianScript.h"
 
+#include "FormDecoding.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -45,24 +47,8 @@ CodePoint decode(std::string_view s, size_t i)
     return {value, length};
 }
 
-void encode(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
+void encode(char32_t c, std::string& out) { FormDecoding::AppendUtf8(c, out); }
+
 
 // The lower-case form of a letter of the Serbian Latin alphabet; other characters unchanged.
 char32_t lower(char32_t c)

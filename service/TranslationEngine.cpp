@@ -369,10 +369,30 @@ std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
                                                         const std::string& to, bool serbianCyrillic)
 {
+    if (from == to && LanguageCodes::IsWellFormed(from))
+        return {200, text};
+    return onRoute(text, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
+        return translateOn(text, legs, cyrillicOut);
+    });
+}
+
+TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
+                                                              const std::string& to,
+                                                              ProcessChain::Clock::time_point deadline)
+{
+    if (from == to && LanguageCodes::IsWellFormed(from))
+        return {200, stream};
+    return onRoute(stream, from, to, false, [&](const std::vector<const InstalledPair*>& legs, bool) {
+        return translateStreamOn(stream, legs, false, deadline);
+    });
+}
+
+TranslationEngine::Outcome TranslationEngine::onRoute(
+    const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
+    const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run)
+{
     if (!LanguageCodes::IsWellFormed(from) || !LanguageCodes::IsWellFormed(to))
         return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
-    if (from == to)
-        return {200, text};
     for (;;) {
         // a snapshot: the pairs on its route stay alive while the request uses them
         const std::shared_ptr<const PairRouter> router = currentRouter();
@@ -383,7 +403,7 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
         std::vector<const InstalledPair*> legs = *route;
         if (auto refused = addScriptLegs(legs, text, from, cyrillicOut))
             return *refused;
-        Outcome outcome = translateOn(text, legs, cyrillicOut);
+        Outcome outcome = run(legs, cyrillicOut);
         if (outcome.crashedPair.empty() || !noteCrash(outcome.crashedPair, text, outcome.text))
             return outcome;
         // that pair is out of use now; a route through other pivots may still serve
@@ -401,6 +421,19 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
     std::string error;
     if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error))
         return {500, "The text could not be prepared for translation: " + error + "."};
+    Outcome result = translateStreamOn(stream, route, cyrillicOut, deadline);
+    if (result.status != 200)
+        return result;
+    std::string translation;
+    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error))
+        return {500, "The translation could not be put back into text: " + error + "."};
+    return {200, translation};
+}
+
+TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stream,
+                                                                const std::vector<const InstalledPair*>& route,
+                                                                bool cyrillicOut, ProcessChain::Clock::time_point deadline)
+{
     if (cyrillicOut)
         stream = SerbianScript::SetMarkCharactersAside(stream);
 
@@ -430,15 +463,9 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
         else if (result.status == 200)
             result.text += share.text;
     }
-    if (result.status != 200)
-        return result;
-
-    if (cyrillicOut)
+    if (result.status == 200 && cyrillicOut)
         result.text = SerbianScript::ToCyrillic(result.text);
-    std::string translation;
-    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error))
-        return {500, "The translation could not be put back into text: " + error + "."};
-    return {200, translation};
+    return result;
 }
 
 TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::string> pieces,
@@ -470,6 +497,12 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
+const std::vector<std::string>& TranslationEngine::DocumentFormats()
+{
+    static const std::vector<std::string> formats{"docx", "odt", "html"};
+    return formats;
+}
+
 std::string TranslationEngine::pairsJson(const PairRouter& router)
 {
     std::string json = "{\"pairs\":[";
@@ -486,6 +519,9 @@ std::string TranslationEngine::pairsJson(const PairRouter& router)
         json += "],\"route\":[";
         for (size_t i = 0; i < route->size(); ++i)
             json += (i ? "," : "") + jsonString((*route)[i]->modeName);
+        json += "],\"formats\":[\"txt\"";
+        for (const std::string& format : DocumentFormats())
+            json += "," + jsonString(format);
         json += "]}";
     }
     return json + "]}";

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -63,6 +64,14 @@ public:
     Outcome Translate(const std::string& text, const std::string& from, const std::string& to,
                       bool serbianCyrillic = false);
 
+    // A block of the engine's stream format (a deformatter's output) through
+    // the same route as text; the answer is stream for the matching reformatter.
+    Outcome TranslateStream(const std::string& stream, const std::string& from, const std::string& to,
+                            ProcessChain::Clock::time_point deadline);
+
+    // Formats besides plain text a document can be sent in, as /pairs names them.
+    static const std::vector<std::string>& DocumentFormats();
+
     // {"pairs":[{"from":"en","to":"es","via":[]}, ...]} for every reachable pair.
     std::string PairsJson() const;
     // Mode files left out, one line each.
@@ -101,6 +110,11 @@ private:
     // Pieces of formatted stream through every leg on one chain of each; the
     // answers are stream too, one per piece.
     Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut);
+    Outcome translateStreamOn(std::string stream, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
+                              ProcessChain::Clock::time_point deadline);
+    // Finds the route (trying another when a pair on it goes out of use) and runs it.
+    Outcome onRoute(const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
+                    const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run);
     // The route with the legs Serbian scripts need; an outcome instead when Cyrillic cannot be read.
     std::optional<Outcome> addScriptLegs(std::vector<const InstalledPair*>& route, const std::string& text,
                                          const std::string& from, bool cyrillicOut) const;

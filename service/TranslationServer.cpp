@@ -1,5 +1,6 @@
 #include "TranslationServer.h"
 
+#include "DocumentTranslation.h"
 #include "FormDecoding.h"
 #include "LanguageCodes.h"
 #include "ReplyEscaping.h"
@@ -9,11 +10,15 @@
 #include <microhttpd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
 #include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -43,6 +48,43 @@ struct Connection {
     Clock::time_point deadline;
 };
 
+// A folder of its own for one document, removed with everything in it
+// whatever becomes of the request.
+struct PrivateFolder {
+    std::filesystem::path path;
+    PrivateFolder()
+    {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "linguaro-document.XXXXXX").string();
+        if (!ec && ::mkdtemp(pattern.data()))
+            path = pattern;
+    }
+    ~PrivateFolder()
+    {
+        std::error_code ec;
+        if (!path.empty())
+            std::filesystem::remove_all(path, ec);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+};
+
+// One document on its way in.
+struct Upload {
+    std::string format, from, to;
+    PrivateFolder folder;
+    int fd = -1;
+    size_t received = 0;
+    std::function<void()> finished;  // frees its place among the documents at work
+    ~Upload()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (finished)
+            finished();
+    }
+};
+
 // One request from its headers to its reply.
 struct Request {
     enum class Stage { Receiving, Translating, Answered };
@@ -55,12 +97,13 @@ struct Request {
     std::string body;
     int status = 200;
     std::string reply;
-    const char* contentType = kTextType;
+    std::string contentType = kTextType;
+    std::unique_ptr<Upload> upload;  // a document's
 };
 
 // allowed: the methods a path answers, for a 405
 MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type,
-                 const char* allowed = nullptr)
+                 const char* allowed = nullptr, const char* retryAfter = nullptr)
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
@@ -69,6 +112,8 @@ MHD_Result queue(MHD_Connection* connection, int status, const std::string& body
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
     if (allowed)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allowed);
+    if (retryAfter)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, retryAfter);
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
     return queued;
@@ -90,6 +135,7 @@ struct TranslationServer::Impl {
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopRequested{false};
+    std::atomic<int> documentsAtWork{0};
     ServiceMetrics metrics;
 
     // the reading thread's own bookkeeping
@@ -135,6 +181,9 @@ struct TranslationServer::Impl {
             const std::string path = url;
             request->route = ServiceMetrics::Route(path);
             const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
+            if (path == "/translate-document")
+                return is(MHD_HTTP_METHOD_POST) ? acceptDocument(*request)
+                                                : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
             if (path != "/translate") {
                 request->stage = Request::Stage::Answered;
                 // the daemon leaves the body out of the answer to HEAD
@@ -171,8 +220,10 @@ struct TranslationServer::Impl {
             // called again after a worker resumed the connection
             request->stage = Request::Stage::Answered;
             setTimed(handle, true);
-            return respond(*request, request->status, request->reply, request->contentType);
+            return respond(*request, request->status, request->reply, request->contentType.c_str());
         }
+        if (request->upload && *dataSize > 0)
+            return receiveDocument(*request, data, dataSize);
         if (*dataSize > 0) {
             if (!request->tooLarge && request->body.size() + *dataSize <= options.maxBody)
                 request->body.append(data, *dataSize);
@@ -182,7 +233,7 @@ struct TranslationServer::Impl {
             // the daemon would read the rest before answering: answer now and hang up
             if (request->tooLarge) {
                 metrics.countAnswer(request->route, 413);
-                return refuseMidUpload(handle);
+                return refuseMidUpload(handle, tooLargeMessage());
             }
             return MHD_YES;
         }
@@ -198,6 +249,83 @@ struct TranslationServer::Impl {
         return MHD_YES;
     }
 
+    static std::string argument(MHD_Connection* handle, const char* name)
+    {
+        const char* value = MHD_lookup_connection_value(handle, MHD_GET_ARGUMENT_KIND, name);
+        return value ? value : "";
+    }
+
+    // Checks what can be checked before the document arrives; refusals go out at once.
+    MHD_Result acceptDocument(Request& request)
+    {
+        request.translate = true;
+        auto upload = std::make_unique<Upload>();
+        upload->format = LanguageCodes::Lower(argument(request.connection, "format"));
+        upload->from = LanguageCodes::Lower(argument(request.connection, "from"));
+        upload->to = LanguageCodes::Lower(argument(request.connection, "to"));
+        const auto refuse = [&](int status, const std::string& message, const char* retryAfter = nullptr) {
+            request.stage = Request::Stage::Answered;
+            metrics.countAnswer(request.route, status);
+            return queue(request.connection, status, message, kTextType, nullptr, retryAfter);
+        };
+        if (upload->format.empty() || upload->from.empty() || upload->to.empty())
+            return refuse(400, "The request needs the arguments format, from and to.");
+        const auto support = DocumentTranslation::Supports(upload->format);
+        if (support == DocumentTranslation::Support::Unknown)
+            return refuse(400, "The format \"" + upload->format + "\" is unknown.");
+        if (support == DocumentTranslation::Support::NotKept)
+            return refuse(422, "Documents in the format \"" + upload->format
+                                   + "\" cannot be translated with their layout kept.");
+        const char* length = MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND,
+                                                         MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (length && std::strtoull(length, nullptr, 10) > options.maxDocument)
+            return refuse(413, documentTooLargeMessage());
+        if (++documentsAtWork > std::max(1, options.documents)) {
+            --documentsAtWork;
+            return refuse(503, "Other documents are being translated; try again shortly.", "5");
+        }
+        upload->finished = [this] { --documentsAtWork; };
+        if (upload->folder.path.empty())
+            return refuse(500, "The service has no folder to work in.");
+        upload->fd = ::open((upload->folder.path / "input").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (upload->fd < 0)
+            return refuse(500, "The service cannot store the document.");
+        request.upload = std::move(upload);
+        return MHD_YES;
+    }
+
+    // A piece of a document: written straight to disk, and the connection
+    // given another stall time-out.
+    MHD_Result receiveDocument(Request& request, const char* data, size_t* dataSize)
+    {
+        Upload& upload = *request.upload;
+        const size_t size = *dataSize;
+        *dataSize = 0;
+        if (upload.received + size > options.maxDocument) {
+            metrics.countAnswer(request.route, 413);
+            return refuseMidUpload(request.connection, documentTooLargeMessage());
+        }
+        upload.received += size;
+        for (size_t done = 0; done < size;) {
+            const ssize_t n = ::write(upload.fd, data + done, size - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                metrics.countAnswer(request.route, 507);
+                return refuseMidUpload(request.connection, "The service has no room to store the document.",
+                                       "507 Insufficient Storage");
+            }
+            done += static_cast<size_t>(n);
+        }
+        setTimed(request.connection, true);
+        return MHD_YES;
+    }
+
+    std::string documentTooLargeMessage() const
+    {
+        return "The document is larger than " + std::to_string(options.maxDocument >> 20) + " MB.";
+    }
+
     MHD_Result refuseTooLarge(Request* request)
     {
         request->tooLarge = true;
@@ -209,10 +337,10 @@ struct TranslationServer::Impl {
         return queued;
     }
 
-    MHD_Result refuseMidUpload(MHD_Connection* handle)
+    MHD_Result refuseMidUpload(MHD_Connection* handle, const std::string& message,
+                               const std::string& statusLine = "413 Content Too Large")
     {
-        const std::string message = tooLargeMessage();
-        const std::string reply = "HTTP/1.1 413 Content Too Large\r\nContent-Type: " + std::string(kTextType)
+        const std::string reply = "HTTP/1.1 " + statusLine + "\r\nContent-Type: " + std::string(kTextType)
                                   + "\r\nContent-Length: " + std::to_string(message.size())
                                   + "\r\nConnection: close\r\n\r\n" + message;
         if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
@@ -349,8 +477,36 @@ struct TranslationServer::Impl {
         [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
     }
 
+    void translateDocument(Request& request)
+    {
+        Upload& upload = *request.upload;
+        ::close(upload.fd);
+        upload.fd = -1;
+        const auto allowed = options.documentTimeBase + options.documentTimePerMB * static_cast<long>(upload.received >> 20);
+        const std::filesystem::path output = upload.folder.path / "output";
+        const auto started = Clock::now();
+        const DocumentTranslation::Result result =
+            DocumentTranslation::Translate(engine, upload.folder.path, upload.folder.path / "input", output,
+                                           upload.format, upload.from, upload.to, started + allowed);
+        metrics.countTranslation(Clock::now() - started, result.status == 200, {});
+        request.status = result.status;
+        request.reply = result.message;
+        if (result.status != 200)
+            return;
+        std::ifstream in(output, std::ios::binary);
+        request.reply.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        request.contentType = DocumentTranslation::MediaType(upload.format);
+        if (!in && !in.eof()) {
+            request.status = 500;
+            request.reply = "The translated document could not be read back.";
+            request.contentType = kTextType;
+        }
+    }
+
     void translate(Request& request)
     {
+        if (request.upload)
+            return translateDocument(request);
         const FormDecoding::Fields fields = FormDecoding::Decode(request.body);
         request.body.clear();
         const auto text = FormDecoding::Field(fields, "q");

@@ -12,7 +12,8 @@ class TranslationEngine;
 // with the quoted reply (POST /translate?serbian=cyrillic writes Serbian in
 // Cyrillic), GET /pairs lists what can be translated, GET /health tells a load
 // balancer whether anything can be, GET /metrics counts for a monitoring
-// system what was done.
+// system what was done, POST /translate-document?format=F&from=A&to=B
+// translates the document sent as the body and answers it in its format.
 // One event-driven thread reads every connection; a request reaches a worker
 // only once it has arrived whole, so slow or idle clients cost a connection,
 // never a worker. Each request must arrive within requestTimeout of the
@@ -25,6 +26,14 @@ public:
         // script, every byte percent-encoded, are under 36 KB
         size_t maxBody = 1024 * 1024;
         int workers = 16;
+        // Documents: written to a private folder as they arrive, with a
+        // stall time-out (requestTimeout between two pieces) instead of a
+        // deadline for the whole upload; at most `documents` at once.
+        size_t maxDocument = 50 * 1024 * 1024;
+        int documents = 1;
+        // the time a document may take: a base plus so much per MB
+        std::chrono::seconds documentTimeBase{60};
+        std::chrono::seconds documentTimePerMB{60};
         unsigned maxConnections = 256;
         // Asked about once a second while serving; true ends the service as
         // stop() does, but it stops listening first and then calls

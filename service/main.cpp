@@ -100,6 +100,8 @@ int main(int argc, char** argv)
         // a program that joins from here on finds the port closed and starts a new service
         serverOptions.listeningStopped = [&] { users.Leave(); };
     }
+    // documents take as many engine chains as a long text: that many at once
+    serverOptions.documents = options.parallel;
     TranslationServer server(engine, serverOptions);
     const int bound = server.bind(host, port);
     if (bound < 0) {

@@ -23,6 +23,9 @@ const char* const Description =
     "languages not given are the window's last choice. Each line is a line of the\n"
     "source pane (a last line break only ends the last line). Progress goes to\n"
     "standard error when that is a terminal.\n\n"
+    "With --file and --output a Word (.docx), OpenDocument text (.odt) or HTML\n"
+    "document is translated with its layout kept and written to the --output file\n"
+    "(\"-\": standard output); the format comes from the file's extension.\n\n"
     "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
     "or the service failed; 2 the command line, a language code or the text was wrong.";
 
@@ -48,13 +51,17 @@ void CommandLine::parse(const QStringList& arguments)
                                   QStringLiteral("Translate this document (text, rich text, Word, Excel, PowerPoint, "
                                                  "PDF or HTML) instead of standard input."),
                                   QStringLiteral("path"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("With --file: write the translated document here, its layout kept "
+                                                   "(\"-\": standard output)."),
+                                    QStringLiteral("path"));
     const QCommandLineOption list(QStringLiteral("list-languages"),
                                   QStringLiteral("List the language codes and names, and the language pairs the "
                                                  "translation service reaches."));
     const QCommandLineOption selection(QStringLiteral("translate-selection"),
                                        QStringLiteral("Bring the window to the front and translate the selected text "
                                                       "(the primary selection, else the clipboard)."));
-    parser.addOptions({help, version, from, to, file, list, selection});
+    parser.addOptions({help, version, from, to, file, output, list, selection});
     for (const char* name : WindowOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -91,6 +98,9 @@ void CommandLine::parse(const QStringList& arguments)
     m_from = parser.value(from);
     m_to = parser.value(to);
     m_file = parser.value(file);
+    m_output = parser.value(output);
+    if (parser.isSet(output) && (m_output.isEmpty() || m_file.isEmpty()))
+        return refuse(QStringLiteral("--output needs a path and goes with --file."));
     const bool translating = parser.isSet(from) || parser.isSet(to) || parser.isSet(file);
     if (parser.isSet(file) && m_file.isEmpty())
         return refuse(QStringLiteral("--file needs the path of a document."));

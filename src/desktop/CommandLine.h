@@ -27,6 +27,9 @@ public:
     QString from() const { return m_from; }
     QString to() const { return m_to; }
     QString file() const { return m_file; }
+    // --output: where the translated document goes ("-": standard output);
+    // empty when the document is to be translated as plain text.
+    QString output() const { return m_output; }
     // Why the command line was refused (mode Invalid).
     QString error() const { return m_error; }
     QString helpText() const { return m_help; }
@@ -44,6 +47,7 @@ private:
     QString m_from;
     QString m_to;
     QString m_file;
+    QString m_output;
     QString m_error;
     QString m_help;
     bool m_platformGiven = false;

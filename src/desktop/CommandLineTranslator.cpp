@@ -2,6 +2,7 @@
 
 #include "ConsolePrompts.h"
 #include "DocumentOpening.h"
+#include "DocumentTranslationJob.h"
 #include "FileOpenDialog.h"
 #include "LanguageDetector.h"
 #include "LanguageTable.h"
@@ -18,6 +19,7 @@
 #include "WindowSettings.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -126,6 +128,16 @@ void EnsureService(const ServiceClient& client)
     const QString problem = ServiceConnection::instance().ensureRunning(client.endpoint());
     if (!problem.isEmpty())
         throw ServiceError(problem.toStdString());
+}
+
+// Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code.
+template <typename Job>
+void StopOnTermination(TerminationSignals& termination, Job* job, int& exitCode)
+{
+    QObject::connect(&termination, &TerminationSignals::requested, job, [job, &exitCode](int signalNumber) {
+        exitCode = 128 + signalNumber;
+        job->cancel();
+    });
 }
 
 QString NameOf(const QString& code, const QString& serviceName)
@@ -346,6 +358,8 @@ int CommandLineTranslator::Translate()
     const int target = Position(m_commandLine.to(), settings.TargetPosition, "--to");
     if (source < 0 || target < 0)
         return CommandLine::Misuse;
+    if (!m_commandLine.output().isEmpty())
+        return TranslateDocument(source, target, settings);
     QString problem;
     int exitCode = CommandLine::Misuse;
     const QString text = ReadText(problem, exitCode);
@@ -364,10 +378,7 @@ int CommandLineTranslator::Translate()
     // Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code
     TerminationSignals termination;
     const std::unique_ptr<TranslationJob> job(Translator::start(request));
-    QObject::connect(&termination, &TerminationSignals::requested, job.get(), [&](int signalNumber) {
-        exitCode = 128 + signalNumber;
-        job->cancel();
-    });
+    StopOnTermination(termination, job.get(), exitCode);
     QObject::connect(job.get(), &TranslationJob::started, job.get(), [&](const QString& status) { progress.show(status); });
     QObject::connect(job.get(), &TranslationJob::progress, job.get(),
                      [&](int, int, const QString& status) { progress.show(status); });
@@ -406,6 +417,55 @@ int CommandLineTranslator::Translate()
             }
             break;
         }
+        QCoreApplication::exit(exitCode);
+    });
+    return QCoreApplication::exec();
+}
+
+int CommandLineTranslator::TranslateDocument(int source, int target, const WindowSettings& settings)
+{
+    const QString path = m_commandLine.file();
+    const QString output = m_commandLine.output();
+    const bool toStandardOutput = output == QLatin1String("-");
+    if (DocumentTranslationJob::FormatOf(path).isEmpty()) {
+        complain(QStringLiteral("%1: only .docx, .odt, .html and .htm documents keep their layout; "
+                                "leave out --output to translate the text of other documents.")
+                     .arg(path));
+        return CommandLine::Misuse;
+    }
+    const QFileInfo input(path);
+    if (!input.isFile()) {
+        complain(QStringLiteral("%1: no such document.").arg(path));
+        return CommandLine::Misuse;
+    }
+    // the source is never written: not even when --output names it under another name
+    if (!toStandardOutput && QFileInfo(output).exists()
+        && QFileInfo(output).canonicalFilePath() == input.canonicalFilePath()) {
+        complain(QStringLiteral("%1: the translation would replace the document itself.").arg(output));
+        return CommandLine::Misuse;
+    }
+    DocumentRequest request = DocumentRequest::BetweenPositions(path, source, target, settings.Proxy);
+    Progress progress;
+    int exitCode = CommandLine::Success;
+    TerminationSignals termination;
+    const std::unique_ptr<DocumentTranslationJob> job(DocumentTranslationJob::start(request));
+    StopOnTermination(termination, job.get(), exitCode);
+    QObject::connect(job.get(), &DocumentTranslationJob::started, job.get(),
+                     [&](const QString& status) { progress.show(status); });
+    QObject::connect(job.get(), &DocumentTranslationJob::finished, job.get(), [&](const TranslationResult& result) {
+        progress.clear();
+        using Outcome = TranslationResult::Outcome;
+        QString problem = result.outcome == Outcome::Stopped ? QStringLiteral("the translation was stopped.")
+                                                             : result.reason();
+        if (result.outcome == Outcome::Done) {
+            problem = toStandardOutput
+                          ? (WriteOut(job->document()) ? QString() : QStringLiteral("cannot write the output."))
+                          : DocumentTranslationJob::WriteBeside(output, job->document());
+        }
+        if (result.outcome != Outcome::Stopped && !problem.isEmpty())
+            exitCode = result.outcome == Outcome::Refused ? CommandLine::Misuse : CommandLine::Failure;
+        if (!problem.isEmpty())
+            complain(problem);
         QCoreApplication::exit(exitCode);
     });
     return QCoreApplication::exec();

@@ -100,13 +100,14 @@ struct ServiceClient::Impl {
     QString endpoint;
     Curl::List postHeaders;
     Curl::List getHeaders;
+    Curl::List documentHeaders;
     NetLimits limits{DefaultConnectSeconds, DefaultStallSeconds, DefaultReplyLimit};
     const std::atomic<bool>* cancelled = nullptr;
     std::atomic<bool> serbianCyrillic = false;
     NetProxy proxy;  // the choice of the call under way
 
     void applyProxy(const ProxySettings& settings);
-    Response perform(const QString& address, const QByteArray* postBody);
+    Response perform(const QString& address, const QByteArray* postBody, const Curl::List* headers = nullptr);
     QString describeFailure(const Response& response, const QString& address) const;
 };
 
@@ -116,6 +117,7 @@ ServiceClient::ServiceClient(QString endpoint) : m(std::make_unique<Impl>())
     // "Expect:" keeps libcurl from waiting for a 100 Continue before larger bodies
     m->postHeaders = Curl::MakeList({AcceptHeader, FormContentType, "Expect:"});
     m->getHeaders = Curl::MakeList({AcceptHeader});
+    m->documentHeaders = Curl::MakeList({"Accept: */*", "Content-Type: application/octet-stream", "Expect:"});
 }
 
 ServiceClient::~ServiceClient() = default;
@@ -163,7 +165,7 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& settings)
                              settings.UserName.isEmpty() ? QString() : settings.Password);
 }
 
-Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody)
+Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody, const Curl::List* headers)
 {
     if (cancelled && cancelled->load())
         throw ServiceCancelled();
@@ -185,7 +187,7 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         if (postBody) {
             curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(postBody->size()));
             curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, postBody->constData());
-            curl_easy_setopt(h, CURLOPT_HTTPHEADER, postHeaders.get());
+            curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers ? headers->get() : postHeaders.get());
         } else {
             curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
             curl_easy_setopt(h, CURLOPT_HTTPHEADER, getHeaders.get());
@@ -283,6 +285,24 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
     if (!get.succeeded())
         throw ServiceError(m->describeFailure(get, fallback).toStdString());
     return get.body;
+}
+
+QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
+                                      const QString& targetCode, const ProxySettings& proxy)
+{
+    // the document route sits beside the form's: ".../translate" -> ".../translate-document"
+    QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document")));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("format"), format);
+    query.addQueryItem(QStringLiteral("from"), LowerCode(sourceCode));
+    query.addQueryItem(QStringLiteral("to"), LowerCode(targetCode));
+    address.setQuery(query);
+    const QString target = address.toString(QUrl::FullyEncoded);
+    m->applyProxy(proxy);
+    const Response post = m->perform(target, &document, &m->documentHeaders);
+    if (!post.succeeded())
+        throw ServiceError(m->describeFailure(post, target).toStdString());
+    return post.body;
 }
 
 QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& proxy)

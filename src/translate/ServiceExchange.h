@@ -39,6 +39,12 @@ public:
     QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
                          const QString& targetCode, const ProxySettings& proxy);
 
+    // A whole document (its bytes, "docx", "odt" or "html") through the
+    // service's document route beside the form's address; the translated
+    // document's bytes. Throws ServiceError.
+    QByteArray SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
+                            const QString& targetCode, const ProxySettings& proxy);
+
     // One GET of another page of the service (its list of pairs) and the
     // reply's body. Throws ServiceError.
     QByteArray Fetch(const QString& address, const ProxySettings& proxy);

@@ -69,11 +69,8 @@ QString TranslationResult::reason() const
     return {};
 }
 
-namespace {
-
-// The threads that send chunks, for every job of the process. Made after the
-// service connection, so it is gone (every sender ended) before that is.
-QThreadPool& Senders()
+// Made after the service connection, so it is gone (every sender ended) before that is.
+QThreadPool& Translator::Senders()
 {
     ServiceConnection::instance();
     static QThreadPool pool;
@@ -85,7 +82,7 @@ QThreadPool& Senders()
     return pool;
 }
 
-}  // namespace
+using Translator::Senders;
 
 // What the job and its worker threads share. The workers hold it after the
 // job is gone; they then find `job` null and their replies go nowhere.

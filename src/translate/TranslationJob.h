@@ -52,6 +52,7 @@ struct TranslationResult {
 
 class TranslationJob;
 class QObject;
+class QThreadPool;
 
 namespace Translator {
 
@@ -60,6 +61,9 @@ TranslationJob* start(const TranslationRequest& request, QObject* parent = nullp
 
 // Two, or one a processor core when there are more.
 int DefaultChunksInFlight();
+
+// The threads that talk to the service, for every job of the process.
+QThreadPool& Senders();
 
 }  // namespace Translator
 

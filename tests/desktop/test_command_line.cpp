@@ -73,6 +73,7 @@ private slots:
     void runsAtOnceShareTheBuiltInService();
     void installsWhereADesktopFindsIt();
     void interruptStopsTheTranslation();
+    void documentsKeepTheirLayout();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -198,6 +199,15 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
     QTest::newRow("document no converter reads")
         << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/hostile/truncated.pdf"}
         << QByteArray() << true << 1 << "could not be converted" << -1;
+    const QString documents = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/translate-documents/");
+    QTest::newRow("document whose layout is not kept")
+        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/book.xlsx", "--output", "-"}
+        << QByteArray() << true << 2 << "only .docx, .odt, .html and .htm documents keep their layout" << -1;
+    QTest::newRow("text named .docx") << QStringList{"--from", "en", "--to", "es", "--file",
+                                                     documents + "not-a-zip.docx", "--output", "-"}
+                                      << QByteArray() << true << 1 << "not a readable zip package" << -1;
+    QTest::newRow("output without a document") << QStringList{"--to", "es", "--output", "-"} << QByteArray() << true
+                                               << 2 << "--output needs a path and goes with --file" << -1;
     QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
                                               << true << 2 << "takes no other option" << -1;
     QTest::newRow("pair not installed") << QStringList{"--from", "en", "--to", "ro"} << QByteArray("Hello") << true
@@ -462,6 +472,50 @@ void TestCommandLine::interruptStopsTheTranslation()
     QCOMPARE(program.exitCode(), 130);
     QCOMPARE(program.readAllStandardOutput(), QByteArray());
     QCOMPARE(program.readAllStandardError(), QByteArray("linguaro: the translation was stopped.\n"));
+}
+
+// The document comes back in its format beside the name asked for, written
+// whole or not at all; the source stays as it was; "-" writes standard output.
+void TestCommandLine::documentsKeepTheirLayout()
+{
+    QTemporaryDir folder;
+    const QString source = folder.filePath(QString::fromUtf8("my r\u00e9p'ort.docx"));
+    QVERIFY(QFile::copy(QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/translate-documents/sample.docx"), source));
+    QFile original(source);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+    const QString target = folder.filePath(QString::fromUtf8("my r\u00e9p'ort.es.docx"));
+    const QProcessEnvironment environment = bareTerminal(m_service->endpoint());
+
+    Outcome outcome = run({"--from", "en", "--to", "es", "--file", source, "--output", target}, {}, environment);
+    QVERIFY(outcome.finished);
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    QCOMPARE(outcome.out, QByteArray());
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {"-p", target, "word/document.xml"});
+    QVERIFY(unzip.waitForFinished(60000));
+    const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+    QVERIFY2(xml.contains(QStringLiteral("El gato negro")) && xml.contains(QStringLiteral("<w:b/></w:rPr><w:t>es</w:t>")),
+             qPrintable(xml));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // a refusal leaves nothing under the name asked for
+    const QString refused = folder.filePath(QStringLiteral("refused.docx"));
+    outcome = run({"--from", "en", "--to", "es", "--file",
+                   LINGUARO_SOURCE_DIR "/tests/data/translate-documents/not-a-zip.docx", "--output", refused},
+                  {}, environment);
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY(!QFile::exists(refused));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    outcome = run({"--from", "en", "--to", "es", "--file",
+                   LINGUARO_SOURCE_DIR "/tests/data/translate-documents/sample.html", "--output", "-"},
+                  {}, environment);
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(outcome.out.contains("<p>Mi nombre <b>es</b> Michael"), outcome.out.constData());
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ProcessChain.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+class TranslationEngine;
+
+// Whole documents translated with their layout kept: the engine's
+// deformatter takes the markup out of the sentences once, every step of the
+// route translates the stream, and the reformatter puts the markup back.
+// Zip packages (Word 2007+, OpenDocument text) are checked before any work
+// and rewritten entry by entry; only the parts holding text change.
+namespace DocumentTranslation {
+
+struct Limits {
+    uint64_t maxUnpackedBytes = 500ull * 1024 * 1024;
+    uint64_t maxEntries = 10000;
+};
+
+enum class Support { Kept, NotKept, Unknown };
+
+// "docx", "odt", "html"/"htm" are kept; office formats of other kinds are known but not kept.
+Support Supports(const std::string& format);
+
+// The media type of a kept format.
+std::string MediaType(const std::string& format);
+
+struct Result {
+    int status = 200;     // HTTP status; 200 when output was written
+    std::string message;  // why not, for the user
+};
+
+// Translates the document at input into output (both inside workDir, a
+// private folder the caller removes), writing scratch files only there.
+Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
+                 const std::filesystem::path& output, const std::string& format, const std::string& from,
+                 const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {});
+
+// HTML character references for letters outside ASCII written out as UTF-8,
+// since the engine's HTML deformatter turns them into broken bytes; the
+// references to markup characters stay as they are.
+std::string ResolveCharacterReferences(const std::string& html);
+
+}  // namespace DocumentTranslation

@@ -1,0 +1,155 @@
+#include "DocumentTranslationJob.h"
+
+#include "ServiceConnection.h"
+#include "ServiceExchange.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QThreadPool>
+
+#include <atomic>
+#include <mutex>
+
+using Check = TranslationResult::Check;
+using Outcome = TranslationResult::Outcome;
+
+DocumentRequest DocumentRequest::BetweenPositions(const QString& path, int source, int target,
+                                                  const ProxySettings& proxy)
+{
+    DocumentRequest request;
+    request.path = path;
+    request.languages = TranslationRequest::BetweenPositions({}, source, target, proxy);
+    return request;
+}
+
+// What the job and its worker share; the worker finds `job` null once the job is gone.
+struct DocumentTranslationJob::Shared {
+    std::mutex mutex;
+    DocumentTranslationJob* job = nullptr;
+    std::atomic<bool> cancelled{false};
+
+    void post(TranslationResult result, QByteArray document)
+    {
+        std::lock_guard lock(mutex);
+        if (job)
+            QMetaObject::invokeMethod(
+                job, [target = job, result, document] { target->finish(result, document); }, Qt::QueuedConnection);
+    }
+};
+
+DocumentTranslationJob* DocumentTranslationJob::start(const DocumentRequest& request, QObject* parent)
+{
+    return new DocumentTranslationJob(request, parent);
+}
+
+DocumentTranslationJob::DocumentTranslationJob(DocumentRequest request, QObject* parent)
+    : QObject(parent), m_request(std::move(request)), m_shared(std::make_shared<Shared>())
+{
+    m_shared->job = this;
+    if (m_request.languages.endpoint.isEmpty())
+        m_request.languages.endpoint = ServiceClient::DefaultEndpoint();
+    if (m_request.format.isEmpty())
+        m_request.format = FormatOf(m_request.path);
+    QMetaObject::invokeMethod(this, &DocumentTranslationJob::begin, Qt::QueuedConnection);
+}
+
+DocumentTranslationJob::~DocumentTranslationJob()
+{
+    m_shared->cancelled = true;
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->job = nullptr;
+}
+
+void DocumentTranslationJob::cancel()
+{
+    if (m_finished)
+        return;
+    m_shared->cancelled = true;
+    TranslationResult result;
+    result.outcome = Outcome::Stopped;
+    finish(result);
+}
+
+QString DocumentTranslationJob::FormatOf(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("docx") || suffix == QLatin1String("odt"))
+        return suffix;
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        return QStringLiteral("html");
+    return {};
+}
+
+QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+void DocumentTranslationJob::begin()
+{
+    if (m_finished)
+        return;
+    TranslationResult refusal;
+    refusal.outcome = Outcome::Refused;
+    if (m_request.languages.sourceCode.isEmpty())
+        refusal.check = Check::NoSourceLanguage;
+    else if (m_request.languages.targetCode.isEmpty())
+        refusal.check = Check::NoTargetLanguage;
+    else if (m_request.languages.sourceCode.compare(m_request.languages.targetCode, Qt::CaseInsensitive) == 0)
+        refusal.check = Check::SameLanguages;
+    if (refusal.check != Check::None) {
+        refusal.message = TranslationResult::CheckMessage(refusal.check);
+        return finish(refusal);
+    }
+    if (m_request.format.isEmpty()) {
+        TranslationResult failure;
+        failure.outcome = Outcome::Failed;
+        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .html or .htm).")
+                              .arg(QFileInfo(m_request.path).fileName());
+        return finish(failure);
+    }
+    const TranslationRequest& languages = m_request.languages;
+    emit started(QStringLiteral("Translating %1 to %2 ...").arg(languages.sourceName, languages.targetName));
+    Translator::Senders().start([shared = m_shared, request = m_request] {
+        TranslationResult result;
+        QByteArray translated;
+        result.outcome = Outcome::Failed;
+        QFile file(request.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            result.message = QStringLiteral("Cannot read %1: %2").arg(request.path, file.errorString());
+            return shared->post(result, {});
+        }
+        const QByteArray document = file.readAll();
+        file.close();
+        try {
+            const QString problem = ServiceConnection::instance().ensureRunning(request.languages.endpoint);
+            if (!problem.isEmpty())
+                throw ServiceError(problem.toStdString());
+            ServiceClient client(request.languages.endpoint);
+            client.setCancelFlag(&shared->cancelled);
+            const TranslationRequest& languages = request.languages;
+            translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
+                                             languages.proxy);
+            result.outcome = Outcome::Done;
+        } catch (const ServiceCancelled&) {
+            result.outcome = Outcome::Stopped;
+        } catch (const std::exception& e) {
+            result.message = QString::fromUtf8(e.what());
+        }
+        shared->post(result, translated);
+    });
+}
+
+void DocumentTranslationJob::finish(TranslationResult result, QByteArray document)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_result = std::move(result);
+    m_document = std::move(document);
+    emit finished(m_result);
+}

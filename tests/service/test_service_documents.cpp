@@ -1,0 +1,252 @@
+// Documents through the real service program and the real engine: each
+// format comes back translated with its bold runs, tables and numbers where
+// they were, on a direct and a pivot route; bad documents get a clear refusal.
+#include "ServiceSuite.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSamples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/translate-documents/");
+
+std::string readSample(const QString& name)
+{
+    QFile file(kSamples + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return file.readAll().toStdString();
+}
+
+// One part of a zip package, read back with the unzip program.
+QString unzipPart(const std::string& package, const QString& part)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("package")));
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(package.data(), static_cast<qint64>(package.size()));
+    file.close();
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file.fileName(), part});
+    unzip.waitForFinished(60000);
+    return QString::fromUtf8(unzip.readAllStandardOutput());
+}
+
+// A zip made by Python's zipfile: a bomb of zeros or of entries.
+std::string makeZip(const QString& script)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bomb.zip"));
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
+    python.waitForFinished(300000);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().toStdString();
+}
+
+}  // namespace
+
+class ServiceDocuments : public ServiceSuite {
+protected:
+    // the service's scratch folders go to a folder of the test's own, to be seen removed
+    static void SetUpTestSuite()
+    {
+        s_scratch = new QTemporaryDir;
+        qputenv("TMPDIR", QFile::encodeName(s_scratch->path()));
+        StartService();
+        qunsetenv("TMPDIR");
+    }
+    static void TearDownTestSuite()
+    {
+        ServiceSuite::TearDownTestSuite();
+        delete s_scratch;
+    }
+    // What is still in the scratch folder once the service has finished with
+    // it: a folder goes when its connection's request ends, just after the reply.
+    static QStringList scratchLeft()
+    {
+        QStringList left;
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QThread::msleep(10)) {
+            left = QDir(s_scratch->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            if (left.isEmpty())
+                break;
+        }
+        return left;
+    }
+    inline static QTemporaryDir* s_scratch = nullptr;
+
+    static httplib::Result send(const std::string& body, const std::string& format, const std::string& from = "en",
+                                const std::string& to = "es")
+    {
+        httplib::Client client("127.0.0.1", s_service->port());
+        client.set_read_timeout(300, 0);
+        return client.Post("/translate-document?format=" + format + "&from=" + from + "&to=" + to, body,
+                           "application/octet-stream");
+    }
+};
+
+TEST_F(ServiceDocuments, EachFormatComesBackTranslatedWithItsLayout)
+{
+    struct Case {
+        QString sample, format, part, mediaType, to;
+        QStringList translated;
+        QString bold, table;
+    };
+    const QList<Case> cases{
+        {"sample.docx", "docx", "word/document.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+         "es", {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<w:b/></w:rPr><w:t>es</w:t>)", R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+        {"sample.odt", "odt", "content.xml", "application/vnd.oasis.opendocument.text", "es",
+         {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<text:span text:style-name="T1">es</text:span>)", R"(<table:table .*<text:p>1234\.56</text:p>.*</table:table>)"},
+        // the header lives in another part of the package
+        {"sample.odt", "odt", "styles.xml", "application/vnd.oasis.opendocument.text", "es", {"La casa blanca"}, {}, {}},
+        {"sample.html", "html", {}, "text/html", "es",
+         {"El gato negro", "la casa es grande", "La cafetería es abierta. La cafetería es grande."},
+         "<b>es</b>", R"(<table>.*<td>1234\.56</td>.*</table>)"},
+        // English to French goes through Spanish: deformatted once, both steps on the stream
+        {"sample.docx", "docx", "word/document.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+         "fr", {"Le chat noir", "la maison est grande"}, R"(<w:b/></w:rPr><w:t>est</w:t>)",
+         R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.sample + " to " + c.to + " " + c.part).toStdString());
+        const auto reply = send(readSample(c.sample), c.format.toStdString(), "en", c.to.toStdString());
+        ASSERT_TRUE(reply);
+        ASSERT_EQ(reply->status, 200) << reply->body;
+        EXPECT_EQ(reply->get_header_value("Content-Type"), c.mediaType.toStdString());
+        const QString text = c.part.isEmpty() ? QString::fromStdString(reply->body) : unzipPart(reply->body, c.part);
+        if (!c.part.isEmpty()) {
+            QXmlStreamReader xml(text);
+            while (!xml.atEnd())
+                xml.readNext();
+            EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        }
+        for (const QString& words : c.translated)
+            EXPECT_TRUE(text.contains(words)) << words.toStdString() << " in " << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("black cat")));
+        // the engine's own HTML path turns references to accented letters into broken bytes
+        EXPECT_FALSE(text.contains(QChar(0xFFC3))) << text.toStdString();
+        if (!c.bold.isEmpty()) {
+            EXPECT_TRUE(text.contains(c.bold)) << text.toStdString();
+        }
+        if (!c.table.isEmpty()) {
+            const QRegularExpression table(c.table, QRegularExpression::DotMatchesEverythingOption);
+            EXPECT_TRUE(table.match(text).hasMatch()) << text.toStdString();
+        }
+    }
+}
+
+TEST_F(ServiceDocuments, PairsNameTheFormatsOfEveryRoute)
+{
+    httplib::Client client("127.0.0.1", s_service->port());
+    const auto reply = client.Get("/pairs");
+    ASSERT_TRUE(reply);
+    const QJsonArray pairs = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body))["pairs"].toArray();
+    ASSERT_FALSE(pairs.isEmpty());
+    for (const QJsonValue& pair : pairs) {
+        const QJsonArray formats = pair["formats"].toArray();
+        for (const char* format : {"txt", "docx", "odt", "html"})
+            EXPECT_TRUE(formats.contains(QString::fromLatin1(format))) << format;
+    }
+}
+
+TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
+{
+    const std::string docx = readSample(QStringLiteral("sample.docx"));
+    const QString bomb = QStringLiteral(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('word/document.xml', b'')\n"
+        "    with z.open('word/media/zeros.bin', 'w') as f:\n"
+        "        block = bytes(1 << 20)\n"
+        "        for _ in range(501): f.write(block)\n");
+    const QString entries = QStringLiteral(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+        "    z.writestr('word/document.xml', b'')\n"
+        "    for i in range(10000): z.writestr('word/e%d.bin' % i, b'')\n");
+    struct Case {
+        const char* name;
+        std::string body, format;
+        int status;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {"damaged zip", docx.substr(0, docx.size() / 2), "docx", 400, "is damaged"},
+        {"text named .docx", "Just some text, not a document.", "docx", 400, "not a readable zip package"},
+        {"zip without a document", makeZip(QStringLiteral("import sys, zipfile\n"
+                                                          "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                                          "    z.writestr('notes.txt', 'hello')\n")),
+         "odt", 400, "has no content.xml"},
+        {"zip bomb", makeZip(bomb), "docx", 413, "unpacks to more than 500 MB"},
+        {"too many entries", makeZip(entries), "docx", 413, "more than 10000 files"},
+        {"unknown format", "hello", "xyz", 400, "is unknown"},
+        {"format not kept", "hello", "pdf", 422, "cannot be translated with their layout kept"},
+        {"no route", docx, "docx", 400, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.body.empty());
+        const auto reply = std::string(c.name) == "no route" ? send(c.body, c.format, "en", "zz") : send(c.body, c.format);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, c.status) << reply->body;
+        EXPECT_NE(reply->body.find(c.message), std::string::npos) << reply->body;
+    }
+    EXPECT_EQ(scratchLeft(), QStringList());
+}
+
+// With --parallel 1 a document still arriving holds the one place: another
+// is told to come back later, and the place is free again once the first
+// connection is gone.
+TEST_F(ServiceDocuments, DocumentsBeyondTheParallelLimitAreToldToRetry)
+{
+    const std::string html = readSample(QStringLiteral("sample.html"));
+    // the service takes in connections at its own pace: ask until the answer comes
+    const auto askUntil = [&](int status) {
+        httplib::Response last;
+        for (int i = 0; i < 200 && last.status != status; ++i) {
+            const auto reply = send(html, "html");
+            if (!reply)
+                break;
+            last = *reply;
+        }
+        return last;
+    };
+    {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(s_service->port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string head = "POST /translate-document?format=html&from=en&to=es HTTP/1.1\r\nHost: test\r\n"
+                                 "Content-Length: 100000\r\n\r\n<p>The dog";
+        ASSERT_EQ(::send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+        const httplib::Response refused = askUntil(503);
+        EXPECT_EQ(refused.status, 503) << refused.body;
+        EXPECT_EQ(refused.get_header_value("Retry-After"), "5");
+        ::close(fd);
+    }
+    const httplib::Response again = askUntil(200);
+    EXPECT_EQ(again.status, 200) << again.body;
+    EXPECT_EQ(scratchLeft(), QStringList());
+}
