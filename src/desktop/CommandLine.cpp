@@ -23,6 +23,9 @@ const char* const Description =
     "languages not given are the window's last choice. Each line is a line of the\n"
     "source pane (a last line break only ends the last line). Progress goes to\n"
     "standard error when that is a terminal.\n\n"
+    "Translations are kept in the history of translations unless Options > Misc >\n"
+    "Keep a history of translations is off or --no-history is given; --history\n"
+    "prints its entries.\n\n"
     "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
     "or the service failed; 2 the command line, a language code or the text was wrong.";
 
@@ -54,7 +57,13 @@ void CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption selection(QStringLiteral("translate-selection"),
                                        QStringLiteral("Bring the window to the front and translate the selected text "
                                                       "(the primary selection, else the clipboard)."));
-    parser.addOptions({help, version, from, to, file, list, selection});
+    const QCommandLineOption history(QStringLiteral("history"),
+                                     QStringLiteral("Print the translations in the history that hold all these words "
+                                                    "(any case, accents ignored), newest first; \"\" prints the newest."),
+                                     QStringLiteral("words"));
+    const QCommandLineOption noHistory(QStringLiteral("no-history"),
+                                       QStringLiteral("Keep nothing of this run in the history of translations."));
+    parser.addOptions({help, version, from, to, file, list, selection, history, noHistory});
     for (const char* name : WindowOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -91,7 +100,15 @@ void CommandLine::parse(const QStringList& arguments)
     m_from = parser.value(from);
     m_to = parser.value(to);
     m_file = parser.value(file);
+    m_noHistory = parser.isSet(noHistory);
     const bool translating = parser.isSet(from) || parser.isSet(to) || parser.isSet(file);
+    if (parser.isSet(history)) {
+        if (translating || parser.isSet(list) || parser.isSet(selection))
+            return refuse(QStringLiteral("--history takes no other option."));
+        m_historyWords = parser.value(history);
+        m_mode = Mode::History;
+        return;
+    }
     if (parser.isSet(file) && m_file.isEmpty())
         return refuse(QStringLiteral("--file needs the path of a document."));
     if (parser.isSet(selection) && (translating || parser.isSet(list)))
