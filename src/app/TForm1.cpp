@@ -322,6 +322,7 @@ void TForm1::buildMenus()
     CopyToClipboard = addCheckItem(Misc1, "CopyToClipboard",
                                    QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
+    KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -439,6 +440,7 @@ void TForm1::readSettings()
         VoiceName = settings.VoiceName;
         Proxy = settings.Proxy;
         SerbianCyrillic->setChecked(settings.SerbianCyrillic);
+        KeepHistory->setChecked(settings.KeepHistory);
     };
     RegStore store;
     try {
@@ -462,6 +464,7 @@ void TForm1::FormClose()
         settings.InterfaceLanguage = InterfaceLanguage;
         settings.Proxy = Proxy;
         settings.SerbianCyrillic = SerbianCyrillic->isChecked();
+        settings.KeepHistory = KeepHistory->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
         RegStore store;
         WriteShutdownSettings(store, settings, CharacterName, voice);

@@ -113,7 +113,7 @@ public:
     QMenu* TS1 = nullptr;
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory;
     QAction* ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;

@@ -65,3 +65,7 @@ BusWindow::Selection WindowRequests::translateSelection()
 ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }
 
 bool WindowRequests::serbianCyrillic() const { return m_form.SerbianCyrillic->isChecked(); }
+
+bool WindowRequests::keepHistory() const { return m_form.KeepHistory->isChecked(); }
+
+void WindowRequests::historyNotice(const QString& text) { m_form.setStatus(text, false); }

@@ -17,6 +17,8 @@ public:
     Selection translateSelection() override;
     ProxySettings proxy() const override;
     bool serbianCyrillic() const override;
+    bool keepHistory() const override;
+    void historyNotice(const QString& text) override;
 
     // The X primary selection when it holds text, else the clipboard's text.
     static QString SelectedText();

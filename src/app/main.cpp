@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "CommandLineTranslator.h"
 #include "DisplayPlatform.h"
+#include "HistoryRecorder.h"
 #include "StandardStreams.h"
 #include "TranslatorMain.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     StandardStreams::Guard();
     // the command line's own work needs no window, no display and no session bus
     const CommandLine commandLine(CommandLine::Arguments(argc, argv));
+    HistoryRecorder::SetSuspendedForRun(commandLine.noHistory());
     if (!commandLine.needsWindow())
         return CommandLineTranslator::Main(argc, argv, commandLine);
     if (!commandLine.windowCanOpen()) {

@@ -28,4 +28,8 @@ public:
     virtual ProxySettings proxy() const = 0;
     // Whether the window's translations write Serbian in Cyrillic.
     virtual bool serbianCyrillic() const = 0;
+    // Whether translations go into the history.
+    virtual bool keepHistory() const = 0;
+    // Shows what the user should know about the history (it is unavailable, and why).
+    virtual void historyNotice(const QString& text) = 0;
 };

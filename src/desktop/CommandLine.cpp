@@ -26,6 +26,9 @@ const char* const Description =
     "With --file and --output a Word (.docx), OpenDocument text (.odt) or HTML\n"
     "document is translated with its layout kept and written to the --output file\n"
     "(\"-\": standard output); the format comes from the file's extension.\n\n"
+    "Translations are kept in the history of translations unless Options > Misc >\n"
+    "Keep a history of translations is off or --no-history is given; --history\n"
+    "prints its entries.\n\n"
     "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
     "or the service failed; 2 the command line, a language code or the text was wrong.";
 
@@ -61,7 +64,13 @@ void CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption selection(QStringLiteral("translate-selection"),
                                        QStringLiteral("Bring the window to the front and translate the selected text "
                                                       "(the primary selection, else the clipboard)."));
-    parser.addOptions({help, version, from, to, file, output, list, selection});
+    const QCommandLineOption history(QStringLiteral("history"),
+                                     QStringLiteral("Print the translations in the history that hold all these words "
+                                                    "(any case, accents ignored), newest first; \"\" prints the newest."),
+                                     QStringLiteral("words"));
+    const QCommandLineOption noHistory(QStringLiteral("no-history"),
+                                       QStringLiteral("Keep nothing of this run in the history of translations."));
+    parser.addOptions({help, version, from, to, file, output, list, selection, history, noHistory});
     for (const char* name : WindowOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -101,7 +110,15 @@ void CommandLine::parse(const QStringList& arguments)
     m_output = parser.value(output);
     if (parser.isSet(output) && (m_output.isEmpty() || m_file.isEmpty()))
         return refuse(QStringLiteral("--output needs a path and goes with --file."));
+    m_noHistory = parser.isSet(noHistory);
     const bool translating = parser.isSet(from) || parser.isSet(to) || parser.isSet(file);
+    if (parser.isSet(history)) {
+        if (translating || parser.isSet(list) || parser.isSet(selection))
+            return refuse(QStringLiteral("--history takes no other option."));
+        m_historyWords = parser.value(history);
+        m_mode = Mode::History;
+        return;
+    }
     if (parser.isSet(file) && m_file.isEmpty())
         return refuse(QStringLiteral("--file needs the path of a document."));
     if (parser.isSet(selection) && (translating || parser.isSet(list)))

@@ -7,10 +7,10 @@
 // running one comes to the front; --translate-selection translates the
 // selection in it. --from, --to, --file and --list-languages work without a
 // window (and without a display), reading standard input or the file and
-// writing standard output.
+// writing standard output; --history prints entries of the history.
 class CommandLine {
 public:
-    enum class Mode { Window, TranslateSelection, Translate, ListLanguages, Help, Version, Invalid };
+    enum class Mode { Window, TranslateSelection, Translate, ListLanguages, History, Help, Version, Invalid };
 
     // Exit codes of the program.
     static constexpr int Success = 0;
@@ -30,6 +30,10 @@ public:
     // --output: where the translated document goes ("-": standard output);
     // empty when the document is to be translated as plain text.
     QString output() const { return m_output; }
+    // --history: the words to look for; empty lists the newest entries.
+    QString historyWords() const { return m_historyWords; }
+    // --no-history: nothing of this run goes into the history.
+    bool noHistory() const { return m_noHistory; }
     // Why the command line was refused (mode Invalid).
     QString error() const { return m_error; }
     QString helpText() const { return m_help; }
@@ -48,6 +52,8 @@ private:
     QString m_to;
     QString m_file;
     QString m_output;
+    QString m_historyWords;
+    bool m_noHistory = false;
     QString m_error;
     QString m_help;
     bool m_platformGiven = false;

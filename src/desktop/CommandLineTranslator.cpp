@@ -4,6 +4,7 @@
 #include "DocumentOpening.h"
 #include "DocumentTranslationJob.h"
 #include "FileOpenDialog.h"
+#include "HistoryRecorder.h"
 #include "LanguageDetector.h"
 #include "LanguageTable.h"
 #include "RegStore.h"
@@ -189,6 +190,8 @@ int CommandLineTranslator::Run()
         return ListLanguages();
     case CommandLine::Mode::Translate:
         return Translate();
+    case CommandLine::Mode::History:
+        return PrintHistory();
     case CommandLine::Mode::Window:
     case CommandLine::Mode::TranslateSelection:
         break;
@@ -379,6 +382,11 @@ int CommandLineTranslator::Translate()
     TerminationSignals termination;
     const std::unique_ptr<TranslationJob> job(Translator::start(request));
     StopOnTermination(termination, job.get(), exitCode);
+    if (settings.KeepHistory)
+        HistoryRecorder::Watch(*job,
+                               m_commandLine.file().isEmpty() ? HistoryEntry::Origin::CommandLine
+                                                              : HistoryEntry::Origin::Document,
+                               complain);
     QObject::connect(job.get(), &TranslationJob::started, job.get(), [&](const QString& status) { progress.show(status); });
     QObject::connect(job.get(), &TranslationJob::progress, job.get(),
                      [&](int, int, const QString& status) { progress.show(status); });
@@ -469,4 +477,41 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
         QCoreApplication::exit(exitCode);
     });
     return QCoreApplication::exec();
+}
+
+int CommandLineTranslator::PrintHistory()
+{
+    History& history = HistoryRecorder::Shared();
+    const QString words = m_commandLine.historyWords();
+    const QList<HistoryEntry> entries = history.search(words, HistoryListed);
+    if (!history.available()) {
+        complain(history.takeNotice());
+        return CommandLine::Failure;
+    }
+    const QString notice = history.takeNotice();
+    if (!notice.isEmpty())
+        complain(notice);
+    if (entries.isEmpty()) {
+        complain(words.trimmed().isEmpty() ? QStringLiteral("the history of translations is empty.")
+                                           : QStringLiteral("no translation in the history holds '%1'.").arg(words));
+        return Flushed();
+    }
+    // each line of a text under its entry's heading: "<" the source, ">" the translation
+    auto lines = [](const QString& text, QChar mark) {
+        QString out;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            out += QStringLiteral("  %1 %2\n").arg(mark, line);
+        return out;
+    };
+    QString out;
+    for (const HistoryEntry& entry : entries) {
+        if (!out.isEmpty())
+            out += QLatin1Char('\n');
+        out += QStringLiteral("%1  %2 -> %3  (%4)\n")
+                   .arg(entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                        entry.sourceCode.toLower(), entry.targetCode.toLower(), HistoryEntry::OriginName(entry.origin));
+        out += lines(entry.source, QLatin1Char('<')) + lines(entry.translation, QLatin1Char('>'));
+    }
+    print(out);
+    return Flushed();
 }

@@ -26,6 +26,7 @@ private:
     int Translate();
     // --file with --output: the document translated with its layout kept.
     int TranslateDocument(int source, int target, const WindowSettings& settings);
+    int PrintHistory();
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.
     int Position(const QString& given, int stored, const char* option);
@@ -38,6 +39,9 @@ private:
     // The text File > Open puts into the source pane, through the same
     // converters, fetched on first use with progress on standard error.
     QString DocumentText(const QString& path, QString& problem);
+
+    // --history prints at most this many entries, the newest
+    static constexpr int HistoryListed = 50;
 
     const CommandLine& m_commandLine;
 };

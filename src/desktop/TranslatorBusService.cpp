@@ -1,6 +1,7 @@
 #include "TranslatorBusService.h"
 
 #include "BusWindow.h"
+#include "HistoryRecorder.h"
 #include "LanguageDetector.h"
 #include "LanguageTable.h"
 #include "TextPreparation.h"
@@ -67,6 +68,11 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
     request.serbianCyrillic = m_window->serbianCyrillic();
     TranslationJob* job = Translator::start(request, this);
     m_jobs.insert(job);
+    if (m_window->keepHistory())
+        HistoryRecorder::Watch(*job, HistoryEntry::Origin::Bus, [this](const QString& notice) {
+            if (m_window)
+                m_window->historyNotice(notice);
+        });
 
     // nobody is left to read the translation of a caller that went away
     auto* watcher = new QDBusServiceWatcher(call.service(), connection, QDBusServiceWatcher::WatchForUnregistration, job);

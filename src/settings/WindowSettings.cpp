@@ -54,6 +54,8 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
     readProxy(store, settings.Proxy);
     if (store.ValueExists(name(Setting::SerbianCyrillic.name)))
         settings.SerbianCyrillic = store.ReadBool(name(Setting::SerbianCyrillic.name));
+    if (store.ValueExists(name(Setting::KeepHistory.name)))
+        settings.KeepHistory = store.ReadBool(name(Setting::KeepHistory.name));
 }
 
 bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
@@ -77,5 +79,6 @@ bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
         store.WriteString(name(Setting::Password.name), proxy.Password);
     }
     store.WriteBool(name(Setting::SerbianCyrillic.name), settings.SerbianCyrillic);
+    store.WriteBool(name(Setting::KeepHistory.name), settings.KeepHistory);
     return store.CloseKey();
 }

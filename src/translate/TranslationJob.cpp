@@ -186,6 +186,17 @@ TranslationJob::~TranslationJob()
     m_shared->cancelled = true;
 }
 
+QStringList TranslationJob::sourceChunks() const
+{
+    // the sender wrote them before it posted prepared(), and writes them no more
+    return m_count >= 0 ? m_shared->chunks : QStringList();
+}
+
+QString TranslationJob::endpoint() const
+{
+    return m_request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : m_request.endpoint;
+}
+
 void TranslationJob::cancel()
 {
     finish({Outcome::Stopped, Check::None, {}});

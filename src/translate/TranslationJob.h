@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -81,6 +82,11 @@ public:
     void cancel();
     bool isFinished() const { return m_finished; }
     const TranslationResult& result() const { return m_result; }
+    const TranslationRequest& request() const { return m_request; }
+    // The pieces the text was cut into, as sent; empty until the first progress().
+    QStringList sourceChunks() const;
+    // The service the pieces go to.
+    QString endpoint() const;
 
     static const QString DoneText;     // "Done."
     static const QString StoppedText;  // "Stopped."

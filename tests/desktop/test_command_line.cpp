@@ -3,6 +3,7 @@
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
 #include "DocumentOpening.h"
+#include "History.h"
 #include "LanguageTable.h"
 #include "WindowTranslation.h"
 #include "LoopbackPorts.h"
@@ -74,6 +75,8 @@ private slots:
     void installsWhereADesktopFindsIt();
     void interruptStopsTheTranslation();
     void documentsKeepTheirLayout();
+    void historyKeepsWhatWasTranslatedUnlessTurnedOff();
+    void windowKeepsItsTranslationsInTheSameHistory();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -516,6 +519,95 @@ void TestCommandLine::documentsKeepTheirLayout()
                   {}, environment);
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("<p>Mi nombre <b>es</b> Michael"), outcome.out.constData());
+}
+
+void TestCommandLine::historyKeepsWhatWasTranslatedUnlessTurnedOff()
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment = bareTerminal(m_service->endpoint());
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    auto translate = [&](const QStringList& options, const QByteArray& text) {
+        const Outcome outcome = run(QStringList{"--from", "en", "--to", "es"} + options, text, environment);
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY2(!outcome.out.isEmpty(), outcome.err.constData());
+    };
+    auto history = [&](const QString& words) { return run({"--history", words}, {}, environment); };
+
+    translate({}, "The café is big.\nThe house is green.");
+    const Outcome kept = run({"--from", "en", "--to", "es"}, "The river is blue.", environment);
+    QCOMPARE(kept.exitCode, 0);
+    translate({"--no-history"}, "The dog is small.");
+    QDir().mkpath(home.filePath("config/Brenmark"));
+    QFile store(home.filePath("config/Brenmark/Linguaro.reg"));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"KeepHistory\"=dword:00000000\n");
+    store.close();
+    translate({}, "The cat is black.");
+
+    // words of either side, in any case and without their accents; newest first
+    const Outcome cafe = history(QStringLiteral("CAFE"));
+    QCOMPARE(cafe.exitCode, 0);
+    const QString listing = QString::fromUtf8(cafe.out);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  en -> es  \\(command line\\)\n"
+                                               "  < The café is big\\.\n  < The house is green\\.\n  > .+\n$"))
+                 .match(listing)
+                 .hasMatch(),
+             qPrintable(listing));
+    // "río" of the translation
+    const QByteArray river = history(QStringLiteral("RIO")).out;
+    QVERIFY2(river.contains("< The river is blue.") && !river.contains("café"), river.constData());
+    QCOMPARE(history(QStringLiteral("xyzzy")).out, QByteArray());
+    const QString all = QString::fromUtf8(history(QString()).out);
+    QCOMPARE(all.count(QStringLiteral("(command line)")), 2);
+    QVERIFY2(all.indexOf(QStringLiteral("< The river is blue.")) < all.indexOf(QStringLiteral("< The café is big.")), qPrintable(all));
+    QVERIFY2(all.contains(QStringLiteral("> ") + QString::fromUtf8(kept.out)), qPrintable(all));
+    for (const char* absent : {"dog", "cat"})
+        QVERIFY2(!all.contains(QLatin1String(absent)), absent);
+
+    // a history that cannot be kept leaves the translation to go on, and says why once
+    QVERIFY(store.remove());
+    QVERIFY(QFile::remove(home.filePath("data/Brenmark/history.sqlite")));
+    QVERIFY(QFile::link(home.filePath("elsewhere"), home.filePath("data/Brenmark/history.sqlite")));
+    const Outcome unkept = run({"--from", "en", "--to", "es"}, "The river is blue.", environment);
+    QCOMPARE(unkept.exitCode, 0);
+    QCOMPARE(unkept.out, kept.out);
+    QCOMPARE(QString::fromUtf8(unkept.err).count(QStringLiteral("history of translations is unavailable")), 1);
+    QVERIFY(!QFile::exists(home.filePath("elsewhere")));
+}
+
+void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
+{
+    for (const bool keep : {true, false}) {
+        AppFixture fixture;
+        qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
+        QString pane;
+        {
+            TForm1 form;
+            form.KeepHistory->setChecked(keep);
+            form.RichEdit1->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
+            form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("en")));
+            form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("es")));
+            QVERIFY(TranslateInWindow(form));
+            QCOMPARE(fixture.prompts.errors, QStringList());
+            pane = form.RichEdit2->toPlainText();
+        }
+        History history(fixture.home.filePath("data/Brenmark/history.sqlite"));
+        const QList<HistoryEntry> entries = history.search(QStringLiteral("jardin"));
+        QCOMPARE(entries.size(), keep ? 1 : 0);
+        if (!keep)
+            continue;
+        const HistoryEntry& entry = entries.constFirst();
+        QCOMPARE(entry.origin, HistoryEntry::Origin::Window);
+        QCOMPARE(entry.sourceCode.toLower(), QStringLiteral("en"));
+        QCOMPARE(entry.targetCode.toLower(), QStringLiteral("es"));
+        QCOMPARE(entry.source, QStringLiteral("The garden is green.\n\nThe bridge is old."));
+        QCOMPARE(entry.translation, pane);
+        const QList<HistoryChunk> chunks = history.chunks(entry.id);
+        QVERIFY(!chunks.isEmpty());
+        QVERIFY2(chunks.constFirst().source.contains(QStringLiteral("garden")), qPrintable(chunks.constFirst().source));
+        QCOMPARE(chunks.constFirst().endpoint, m_service->endpoint());
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "WindowTranslation.h"
 #include "DesktopBus.h"
+#include "History.h"
 #include "PrivateSessionBus.h"
 #include "ServiceProcess.h"
 #include "SingleInstance.h"
@@ -189,6 +190,14 @@ void TestSessionBus::answersOtherPrograms()
     QCOMPARE(translated.type(), QDBusMessage::ReplyMessage);
     QCOMPARE(translated.arguments().value(0).toString(), translateInWindow(text));
     QVERIFY(translated.arguments().value(0).toString().contains("casa"));
+    // both went into the one history, each with where it came from
+    QStringList origins;
+    History history(m_fixture->home.filePath("data/Brenmark/history.sqlite"));
+    for (const HistoryEntry& entry : history.search(QStringLiteral("DONDE station")))
+        if (entry.source == text && entry.translation == translated.arguments().value(0).toString())
+            origins << HistoryEntry::OriginName(entry.origin);
+    origins.sort();
+    QCOMPARE(origins, QStringList({"D-Bus", "window"}));
     // the window's script for Serbian holds for other programs too
     m_form->SerbianCyrillic->setChecked(true);
     const QDBusMessage serbian = call("Translate", {QStringLiteral("Xyzzy loves the river."), "en", "sr"});

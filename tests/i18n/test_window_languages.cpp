@@ -134,7 +134,7 @@ private slots:
     void itemsOutsideTheTableKeepTheirTexts()
     {
         TForm1 form;
-        const QStringList names{"Merlin2", "ReadSrc", "IdentifyLang", "SerbianCyrillic", "ProxyServer1", "English1",
+        const QStringList names{"Merlin2", "ReadSrc", "IdentifyLang", "SerbianCyrillic", "KeepHistory", "ProxyServer1", "English1",
                                 "Francais1", "Merlin1", "N401", "USEnglish1", "AE"};
         QStringList before;
         for (const QString& name : names)

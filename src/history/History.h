@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+struct sqlite3;
+
+// One recorded translation.
+struct HistoryEntry {
+    enum class Origin { Window = 0, CommandLine = 1, Bus = 2, Document = 3 };
+
+    qint64 id = 0;  // given by History::record
+    QDateTime time;
+    QString sourceCode;
+    QString targetCode;
+    QString source;
+    QString translation;
+    Origin origin = Origin::Window;
+
+    // "window", "command line", "D-Bus", "document"
+    static QString OriginName(Origin origin);
+};
+
+// One piece of a translation as the service translated it.
+struct HistoryChunk {
+    QString source;
+    QString translation;
+    QString endpoint;
+    QString engineVersion;  // empty when the service named none
+};
+
+// How much the history keeps; beyond either, the oldest entries go first.
+struct HistoryLimits {
+    qint64 entries = 100000;
+    qint64 bytes = 200LL * 1024 * 1024;
+};
+
+// The history of translations in one SQLite file, shared by every process of
+// the user: each recorded translation is one transaction, and writers wait for
+// each other up to the busy timeout. A history that cannot be used leaves the
+// translator working; problem() says why, and takeNotice() says it once.
+class History {
+public:
+    using Limits = HistoryLimits;
+    static constexpr int SchemaVersion = 1;
+
+    explicit History(QString path, Limits limits = {}, int busyTimeoutMs = 5000);
+    ~History();
+    History(const History&) = delete;
+    History& operator=(const History&) = delete;
+
+    // $XDG_DATA_HOME/Brenmark/history.sqlite
+    static QString DefaultPath();
+
+    QString path() const { return m_path; }
+    // Opens the file on first use; false with problem() set when the history cannot be used.
+    bool available();
+    QString problem() const { return m_problem; }
+    // Where a file that was not a sound database went; empty when none was moved.
+    QString movedAside() const { return m_movedAside; }
+    // What the user should hear about the history, once: why it is unavailable, or
+    // where a damaged file went. Empty afterwards, and when all is well.
+    QString takeNotice();
+
+    // Adds one translation with its pieces, dropping the oldest entries beyond
+    // the limits. Sets entry.id. False when it was not written.
+    bool record(HistoryEntry& entry, const QList<HistoryChunk>& chunks);
+    // Entries whose source or translation hold every word of `words` (any case,
+    // accents ignored), newest first; all entries when `words` is blank.
+    QList<HistoryEntry> search(const QString& words, int limit = 100);
+    QList<HistoryChunk> chunks(qint64 entryId);
+    bool remove(const QList<qint64>& ids);
+    bool clear();
+    qint64 count();
+
+    // Lower case without accents: what the search compares.
+    static QString Folded(const QString& text);
+
+private:
+    bool open();
+    bool migrate();
+    bool fail(const QString& problem);
+    bool moveAside(const QString& why);
+    bool trim();
+
+    QString m_path;
+    Limits m_limits;
+    int m_busyTimeoutMs;
+    sqlite3* m_db = nullptr;
+    bool m_tried = false;
+    QString m_problem;
+    QString m_movedAside;
+    QString m_notice;
+    bool m_noticeGiven = false;
+};

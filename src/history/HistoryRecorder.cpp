@@ -1,0 +1,62 @@
+#include "HistoryRecorder.h"
+
+#include "TextPreparation.h"
+#include "TranslationJob.h"
+
+#include <atomic>
+#include <memory>
+
+namespace {
+std::atomic<bool> suspended{false};
+}  // namespace
+
+namespace HistoryRecorder {
+
+History& Shared()
+{
+    static std::unique_ptr<History> history;
+    const QString path = History::DefaultPath();
+    if (!history || history->path() != path)
+        history = std::make_unique<History>(path);
+    return *history;
+}
+
+void SetSuspendedForRun(bool on) { suspended = on; }
+bool SuspendedForRun() { return suspended; }
+
+void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell, History* into)
+{
+    if (suspended)
+        return;
+    auto translations = std::make_shared<QStringList>();
+    QObject::connect(&job, &TranslationJob::paragraph, &job,
+                     [translations](int, const QString& translation) { *translations << translation; });
+    QObject::connect(&job, &TranslationJob::finished, &job,
+                     [&job, into, origin, translations, tell = std::move(tell)](const TranslationResult& result) {
+                         if (result.outcome != TranslationResult::Outcome::Done || suspended)
+                             return;
+                         History& history = into ? *into : Shared();
+                         const TranslationRequest& request = job.request();
+                         HistoryEntry entry;
+                         entry.sourceCode = request.sourceCode;
+                         entry.targetCode = request.targetCode;
+                         entry.source = request.text;
+                         entry.origin = origin;
+                         // the translation as the target pane shows it
+                         QStringList lines;
+                         for (const QString& translation : *translations)
+                             lines << TextPreparation::PlainPaneText(translation);
+                         entry.translation = lines.join(QLatin1Char('\n'));
+                         QList<HistoryChunk> chunks;
+                         const QStringList sources = job.sourceChunks();
+                         const QString endpoint = job.endpoint();
+                         for (qsizetype i = 0; i < sources.size() && i < translations->size(); ++i)
+                             chunks << HistoryChunk{sources.at(i), translations->at(i), endpoint, QString()};
+                         history.record(entry, chunks);
+                         const QString notice = history.takeNotice();
+                         if (!notice.isEmpty() && tell)
+                             tell(notice);
+                     });
+}
+
+}  // namespace HistoryRecorder
