@@ -349,7 +349,10 @@ void CharacterCore::startAnimation(int animation, Purpose purpose)
     m_frame = 0;
     const CharacterFrame& frame = m_data->animations[size_t(animation)].frames.front();
     m_frameDue = now + frame.duration;
-    setImage(frame.image);
+    // a new animation is news even when its first picture is the one already shown: a late clock
+    // may cut it short before its picture ever changes
+    m_image = frame.image;
+    emit frameChanged();
 }
 
 void CharacterCore::nextFrame(qint64 now)

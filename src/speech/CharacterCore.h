@@ -87,6 +87,7 @@ public:
     void setRandomSeed(quint32 seed) { m_random.seed(seed); }
 
 signals:
+    // A new picture, or a new animation starting (its first picture may be the one shown).
     void frameChanged();
     void visibleChanged(bool visible);
     void balloonChanged();
