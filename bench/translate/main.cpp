@@ -27,6 +27,7 @@
 #include "LanguageTable.h"
 #include "ServiceExchange.h"
 #include "ServicePairs.h"
+#include "ServiceUsers.h"
 #include "TForm1.h"
 #include "TranslationController.h"
 
@@ -296,9 +297,19 @@ int main(int argc, char** argv)
     // the window, each run on a service of its own so that its pair starts cold
     const QString text = QString::fromUtf8(prose).chopped(prose.endsWith('\n') ? 1 : 0);
     double worst = 0, worstCpu = 0;
+    QTemporaryDir usersFolder;
     for (int round = 0; round < 2; ++round) {
+        // started as the window starts its built-in service: with a users file this program holds
+        ServiceUsers users;
+        const std::string usersFile = usersFolder.filePath(QStringLiteral("users-%1").arg(round)).toStdString();
+        std::string joinError;
+        if (!users.Join(usersFile, joinError)) {
+            std::fprintf(stderr, "cannot hold the service's users file: %s\n", joinError.c_str());
+            return 1;
+        }
         QProcess fresh;
-        const QString address = BenchSupport::StartService(fresh, serviceProgram);
+        const QString address = BenchSupport::StartService(
+            fresh, serviceProgram, {QStringLiteral("--users-file"), QString::fromStdString(usersFile)});
         if (address.isEmpty()) {
             std::fprintf(stderr, "linguaro-service did not start\n");
             return 1;
