@@ -46,8 +46,9 @@ void TranslationController::Translate()
     connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
     // after the run's own ending, so that what the history has to say stays in the status line
     if (m_form.KeepHistory->isChecked())
-        HistoryRecorder::Watch(*m_job, HistoryEntry::Origin::Window,
-                               [form = &m_form](const QString& notice) { form->setStatus(notice, false); });
+        HistoryRecorder::Watch(
+            *m_job, HistoryEntry::Origin::Window, [form = &m_form](const QString& notice) { form->setStatus(notice, false); },
+            &m_form);
     m_focus = m_form.focusWidget();
     m_form.ToolButton20->setText(QStringLiteral("Stop"));
     m_escape->setEnabled(true);

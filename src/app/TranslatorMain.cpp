@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "Folders.h"
+#include "HistoryRecorder.h"
 #include "LinguaroApplication.h"
 #include "TForm1.h"
 #include "TerminationSignals.h"
@@ -62,6 +63,8 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
         if (started)
             QTimer::singleShot(0, &form, [&form, &started] { started(form); });
         result = QApplication::exec();
+        // the last runs' records are written before the program ends
+        HistoryRecorder::Flush();
         bus.attach(nullptr);
         instance.release();
     }

@@ -427,7 +427,10 @@ int CommandLineTranslator::Translate()
         }
         QCoreApplication::exit(exitCode);
     });
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    // the run's record is written before the program ends
+    HistoryRecorder::Flush();
+    return code;
 }
 
 int CommandLineTranslator::TranslateDocument(int source, int target, const WindowSettings& settings)

@@ -72,7 +72,7 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
         HistoryRecorder::Watch(*job, HistoryEntry::Origin::Bus, [this](const QString& notice) {
             if (m_window)
                 m_window->historyNotice(notice);
-        });
+        }, this);
 
     // nobody is left to read the translation of a caller that went away
     auto* watcher = new QDBusServiceWatcher(call.service(), connection, QDBusServiceWatcher::WatchForUnregistration, job);

@@ -3,18 +3,37 @@
 #include "TextPreparation.h"
 #include "TranslationJob.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
 #include <atomic>
 #include <memory>
 
 namespace {
 std::atomic<bool> suspended{false};
+
+// One writer: records land in the order their runs ended, never two at once.
+QThreadPool& Writer()
+{
+    static QThreadPool pool;
+    static const bool single = [] {
+        pool.setMaxThreadCount(1);
+        return true;
+    }();
+    Q_UNUSED(single);
+    return pool;
+}
 }  // namespace
 
 namespace HistoryRecorder {
 
+void Flush() { Writer().waitForDone(); }
+
 History& Shared()
 {
     static std::unique_ptr<History> history;
+    Flush();
     const QString path = History::DefaultPath();
     if (!history || history->path() != path)
         history = std::make_unique<History>(path);
@@ -24,7 +43,8 @@ History& Shared()
 void SetSuspendedForRun(bool on) { suspended = on; }
 bool SuspendedForRun() { return suspended; }
 
-void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell, History* into)
+void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
+           QObject* context, History* into)
 {
     if (suspended)
         return;
@@ -32,10 +52,11 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
     QObject::connect(&job, &TranslationJob::paragraph, &job,
                      [translations](int, const QString& translation) { *translations << translation; });
     QObject::connect(&job, &TranslationJob::finished, &job,
-                     [&job, into, origin, translations, tell = std::move(tell)](const TranslationResult& result) {
+                     [&job, into, origin, translations, tell = std::move(tell), guard = QPointer<QObject>(context),
+                      hasContext = context != nullptr](const TranslationResult& result) {
                          if (result.outcome != TranslationResult::Outcome::Done || suspended)
                              return;
-                         History& history = into ? *into : Shared();
+                         History* history = into ? into : &Shared();
                          const TranslationRequest& request = job.request();
                          HistoryEntry entry;
                          entry.sourceCode = request.sourceCode;
@@ -52,10 +73,24 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                          const QString endpoint = job.endpoint();
                          for (qsizetype i = 0; i < sources.size() && i < translations->size(); ++i)
                              chunks << HistoryChunk{sources.at(i), translations->at(i), endpoint, QString()};
-                         history.record(entry, chunks);
-                         const QString notice = history.takeNotice();
-                         if (!notice.isEmpty() && tell)
-                             tell(notice);
+                         Writer().start([history, entry, chunks, tell, guard, hasContext]() mutable {
+                             history->record(entry, chunks);
+                             const QString notice = history->takeNotice();
+                             if (notice.isEmpty() || !tell)
+                                 return;
+                             if (!hasContext) {
+                                 tell(notice);
+                                 return;
+                             }
+                             // the context is looked at on its own thread only
+                             QMetaObject::invokeMethod(
+                                 QCoreApplication::instance(),
+                                 [guard, tell, notice] {
+                                     if (guard)
+                                         tell(notice);
+                                 },
+                                 Qt::QueuedConnection);
+                         });
                      });
 }
 

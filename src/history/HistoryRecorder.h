@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QObject;
 class TranslationJob;
 
 // Feeds the history from translation jobs: the window, the command line and
@@ -11,7 +12,8 @@ class TranslationJob;
 namespace HistoryRecorder {
 
 // The user's history, opened on first use; one for the whole process (a new
-// one when the data folder has changed since, as between tests).
+// one when the data folder has changed since, as between tests). Waits for the
+// records under way, so the caller has it to itself on the main thread.
 History& Shared();
 
 // Off for the rest of this run (the --no-history option): nothing is written.
@@ -19,10 +21,15 @@ void SetSuspendedForRun(bool suspended);
 bool SuspendedForRun();
 
 // Records the job's text, translation and pieces in `history` when it finishes
-// done; `tell` hears once what the user should know about the history (it is
-// unavailable and why, or a damaged file was moved aside). Nothing when the run
-// is suspended. Null `history`: Shared() as it is when the job finishes.
+// done, on a writer thread of its own so that a long text never holds up the
+// window; `tell` hears once what the user should know about the history (it is
+// unavailable and why, or a damaged file was moved aside): on the main thread
+// while `context` lives when one is given, else on the writer thread. Nothing
+// when the run is suspended. Null `history`: Shared() as it is when the job finishes.
 void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
-           History* history = nullptr);
+           QObject* context = nullptr, History* history = nullptr);
+// Returns once every record asked for so far is written (before reading the
+// file elsewhere, and before the program ends).
+void Flush();
 
 }  // namespace HistoryRecorder

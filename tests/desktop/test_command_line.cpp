@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "DocumentOpening.h"
 #include "History.h"
+#include "HistoryRecorder.h"
 #include "LanguageTable.h"
 #include "WindowTranslation.h"
 #include "LoopbackPorts.h"
@@ -592,6 +593,7 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
             QCOMPARE(fixture.prompts.errors, QStringList());
             pane = form.RichEdit2->toPlainText();
         }
+        HistoryRecorder::Flush();
         History history(fixture.home.filePath("data/Brenmark/history.sqlite"));
         const QList<HistoryEntry> entries = history.search(QStringLiteral("jardin"));
         QCOMPARE(entries.size(), keep ? 1 : 0);

@@ -5,6 +5,7 @@
 #include "WindowTranslation.h"
 #include "DesktopBus.h"
 #include "History.h"
+#include "HistoryRecorder.h"
 #include "PrivateSessionBus.h"
 #include "ServiceProcess.h"
 #include "SingleInstance.h"
@@ -192,6 +193,7 @@ void TestSessionBus::answersOtherPrograms()
     QVERIFY(translated.arguments().value(0).toString().contains("casa"));
     // both went into the one history, each with where it came from
     QStringList origins;
+    HistoryRecorder::Flush();
     History history(m_fixture->home.filePath("data/Brenmark/history.sqlite"));
     for (const HistoryEntry& entry : history.search(QStringLiteral("DONDE station")))
         if (entry.source == text && entry.translation == translated.arguments().value(0).toString())
