@@ -90,12 +90,3 @@ void ZipArchive::read(const std::string& name,
     zip_fclose(file);
 }
 
-std::vector<std::string> ZipArchive::names() const
-{
-    std::vector<std::string> result;
-    const zip_int64_t count = zip_get_num_entries(m_archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i)
-        if (const char* name = zip_get_name(m_archive, static_cast<zip_uint64_t>(i), 0))
-            result.emplace_back(name);
-    return result;
-}

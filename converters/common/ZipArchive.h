@@ -26,7 +26,6 @@ public:
     // refused before it is unpacked, from what the directory says, and while it is, from what
     // really comes out.
     void read(const std::string& name, const std::function<void(const char* data, std::size_t size)>& consume) const;
-    std::vector<std::string> names() const;
 
 private:
     zip* m_archive = nullptr;

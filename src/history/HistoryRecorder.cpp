@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
+#include "SizedThreadPool.h"
 
 #include <atomic>
 #include <memory>
@@ -16,12 +16,7 @@ std::atomic<bool> suspended{false};
 // One writer: records land in the order their runs ended, never two at once.
 QThreadPool& Writer()
 {
-    static QThreadPool pool;
-    static const bool single = [] {
-        pool.setMaxThreadCount(1);
-        return true;
-    }();
-    Q_UNUSED(single);
+    static SizedThreadPool pool(1);
     return pool;
 }
 }  // namespace

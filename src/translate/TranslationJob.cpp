@@ -3,10 +3,10 @@
 #include "LanguageTable.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
+#include "SizedThreadPool.h"
 #include "TextPreparation.h"
 
 #include <QThread>
-#include <QThreadPool>
 
 #include <atomic>
 #include <mutex>
@@ -73,12 +73,7 @@ QString TranslationResult::reason() const
 QThreadPool& Translator::Senders()
 {
     ServiceConnection::instance();
-    static QThreadPool pool;
-    static const bool sized = [] {
-        pool.setMaxThreadCount(64);
-        return true;
-    }();
-    Q_UNUSED(sized);
+    static SizedThreadPool pool(64);
     return pool;
 }
 
