@@ -204,7 +204,7 @@ Result runFormatter(const std::vector<ProcessChain::Argv>& commands, const std::
 {
     ProcessChain chain;
     std::string error;
-    if (chain.start(commands, error) && chain.exchange(input, ProcessChain::AnswerEnd::AtEndOfFile, deadline, output, error))
+    if (chain.start(commands, error) && chain.exchange(input, deadline, output, error))
         return {};
     if (Clock::now() >= deadline)
         return {504, "The document took longer than its time limit to translate."};

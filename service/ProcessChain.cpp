@@ -66,14 +66,13 @@ bool isExecutable(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-int millisecondsLeft(ProcessChain::Clock::time_point deadline)
+}  // namespace
+
+int ProcessChain::MillisecondsLeft(Clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - ProcessChain::Clock::now()).count();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
 }
-
-}  // namespace
 
 ProcessChain::~ProcessChain()
 {
@@ -216,7 +215,6 @@ void ProcessChain::stop()
     }
     m_pids.clear();
     m_names.clear();
-    m_leftover.clear();
 }
 
 std::string ProcessChain::reapExited(size_t index)
@@ -265,27 +263,36 @@ bool ProcessChain::alive()
     return true;
 }
 
+std::string ProcessChain::exitReport(size_t index)
+{
+    // whatever came out since may be a block cut short by the exit
+    std::string report = reapExited(index);
+    // the programs beside one that crashed end by a broken pipe: name the one that crashed
+    for (size_t k = 0; k < m_pids.size() && !m_crashed; ++k) {
+        const std::string other = m_pids[k] > 0 ? reapExited(k) : std::string();
+        if (m_crashed)
+            report = other;
+    }
+    return report;
+}
+
 bool ProcessChain::hasStrayOutput()
 {
-    if (!m_leftover.empty())
-        return true;
     if (m_output < 0)
         return false;
     pollfd p{m_output, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
-bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
-                            std::string& answer, std::string& error, size_t blocks)
+bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error)
 {
-    size_t nulsToGo = std::max<size_t>(blocks, 1);
     answer.clear();
     if (m_input < 0 || m_output < 0) {
         error = "engine not running";
         return false;
     }
     size_t written = 0;
-    if (input.empty() && end == AnswerEnd::AtEndOfFile)
+    if (input.empty())
         closeFd(m_input);
     char buffer[65536];
     std::vector<pollfd> fds;
@@ -298,7 +305,7 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
         const size_t firstExit = fds.size();
         for (const int fd : m_pidfds)
             fds.push_back({fd, POLLIN, 0});
-        const int ready = ::poll(fds.data(), fds.size(), millisecondsLeft(deadline));
+        const int ready = ::poll(fds.data(), fds.size(), MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0) {
@@ -311,14 +318,7 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
         }
         for (size_t i = firstExit; ready > 0 && i < fds.size(); ++i) {
             if (fds[i].revents) {
-                // whatever came out since may be a block cut short by the exit
-                error = reapExited(i - firstExit);
-                // the programs beside one that crashed end by a broken pipe: name the one that crashed
-                for (size_t k = 0; k < m_pids.size() && !m_crashed; ++k) {
-                    const std::string other = m_pids[k] > 0 ? reapExited(k) : std::string();
-                    if (m_crashed)
-                        error = other;
-                }
+                error = exitReport(i - firstExit);
                 return false;
             }
         }
@@ -330,7 +330,7 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
             }
             if (n > 0)
                 written += static_cast<size_t>(n);
-            if (written == input.size() && end == AnswerEnd::AtEndOfFile)
+            if (written == input.size())
                 closeFd(m_input);
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -338,28 +338,12 @@ bool ProcessChain::exchange(std::string_view input, AnswerEnd end, Clock::time_p
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
             if (n <= 0) {
-                if (end == AnswerEnd::AtEndOfFile && written == input.size())
+                if (written == input.size())
                     return true;
                 error = "the engine ended unexpectedly";
                 return false;
             }
-            const std::string_view got(buffer, static_cast<size_t>(n));
-            if (end == AnswerEnd::AtNul) {
-                size_t nul = got.find('\0');
-                while (nul != std::string_view::npos && nulsToGo > 1) {
-                    --nulsToGo;
-                    nul = got.find('\0', nul + 1);
-                }
-                if (nul != std::string_view::npos) {
-                    answer.append(got.substr(0, nul));
-                    m_leftover.assign(got.substr(nul + 1));
-                    if (written == input.size())
-                        return true;
-                    error = "the engine answered before reading the whole request";
-                    return false;
-                }
-            }
-            answer.append(got);
+            answer.append(buffer, static_cast<size_t>(n));
         }
     }
 }

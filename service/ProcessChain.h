@@ -40,24 +40,31 @@ public:
     // chain exits, for a watcher outside a request.
     std::vector<int> exitDescriptors() const { return m_pidfds; }
 
-    enum class AnswerEnd { AtNul, AtEndOfFile };
+    // Writes input, closes it and collects everything up to the end of the
+    // output. On failure (time-out, a program exited, write error) returns
+    // false with error naming the cause.
+    bool exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error);
 
-    // Writes input and collects the answer. AtNul: the answer is what comes
-    // before the blocks-th NUL (earlier NULs stay in it), the chain stays
-    // open. AtEndOfFile: input is closed after writing and the answer is
-    // everything up to the end.
-    // On failure (time-out, a program exited, write error) returns false with
-    // error naming the cause.
-    bool exchange(std::string_view input, AnswerEnd end, Clock::time_point deadline,
-                  std::string& answer, std::string& error, size_t blocks = 1);
+    // For a caller that moves a long-lived chain's bytes itself: the write end
+    // of the first program's input and the read end of the last one's output,
+    // both non-blocking.
+    int inputDescriptor() const { return m_input; }
+    int outputDescriptor() const { return m_output; }
+    // After exitDescriptors()[index] woke: reaps what has exited and names the
+    // program that ended and how; one that crashed is named before the
+    // programs beside it that only lost their pipe.
+    std::string exitReport(size_t index);
 
-    // True when output is waiting that no request asked for; the chain is
-    // then out of step with its requests.
+    // True when output is waiting; between requests the chain is then out of
+    // step with them.
     bool hasStrayOutput();
 
-    // True once exchange() has seen a program of this start end by a fault
+    // True once exchange() or exitReport() has seen a program of this start end by a fault
     // of its own (a segmentation fault, an abort...), not by being stopped.
     bool crashed() const { return m_crashed; }
+
+    // What is left until the deadline, for poll(): at least 0, at most a minute.
+    static int MillisecondsLeft(Clock::time_point deadline);
 
     // Full path of a program: the engine's folder ($APERTIUM_PATH, else
     // /usr/bin) first, then $PATH. Empty when not found.
@@ -73,6 +80,5 @@ private:
     std::vector<int> m_heldWriteEnds;  // ProgramExits only
     int m_input = -1;   // write end of the first program's standard input
     int m_output = -1;  // read end of the last program's standard output
-    std::string m_leftover;  // bytes read past a NUL
     bool m_crashed = false;
 };

@@ -29,7 +29,7 @@ bool format(bool (*inProcess)(std::string_view, std::string&), const char* progr
     ProcessChain chain;
     if (!chain.start({{program}}, error))
         return false;
-    return chain.exchange(input, ProcessChain::AnswerEnd::AtEndOfFile, deadline, output, error);
+    return chain.exchange(input, deadline, output, error);
 }
 
 std::string jsonString(const std::string& s)
@@ -74,18 +74,14 @@ std::string normaliseText(const std::string& text)
 // A chain held for one caller, given back at the end of its scope.
 class TranslationEngine::Lease {
 public:
-    Lease(TranslationEngine& engine, const InstalledPair& pair, size_t first, ProcessChain::Clock::time_point deadline)
-        : m_engine(engine), m_pair(pair), m_chain(engine.acquire(pair, first, deadline))
+    Lease(TranslationEngine& engine, const InstalledPair& pair, size_t first, size_t bytes)
+        : m_engine(engine), m_pair(pair), m_chain(engine.acquire(pair, first, bytes))
     {
     }
-    ~Lease()
-    {
-        if (m_chain)
-            m_engine.release(m_pair, m_chain);
-    }
+    ~Lease() { m_engine.release(m_pair, m_chain); }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
-    EnginePipeline* get() const { return m_chain; }
+    EnginePipeline& get() const { return *m_chain; }
 
 private:
     TranslationEngine& m_engine;
@@ -150,7 +146,7 @@ void TranslationEngine::watchChains()
             for (auto& [name, pool] : m_pools) {
                 for (size_t i = 0; i < pool.chains.size(); ++i) {
                     // a chain in use is watched by its request, which wakes us when done
-                    bool busy = pool.leased[i];
+                    bool busy = pool.users[i] > 0;
                     EnginePipeline& chain = *pool.chains[i];
                     if (!busy && chain.running() && chain.StopIfUnusedSince(now - m_options.idleTimeout))
                         continue;
@@ -181,32 +177,35 @@ void TranslationEngine::watchChains()
     }
 }
 
-EnginePipeline* TranslationEngine::acquire(const InstalledPair& pair, size_t first,
-                                          ProcessChain::Clock::time_point deadline)
+EnginePipeline* TranslationEngine::acquire(const InstalledPair& pair, size_t first, size_t bytes)
 {
-    std::unique_lock lock(m_poolsMutex);
+    std::lock_guard lock(m_poolsMutex);
     ChainPool& pool = m_pools[poolKey(pair)];
     const size_t most = static_cast<size_t>(std::max(1, m_options.parallel)) + 1;
-    for (;;) {
-        while (pool.chains.size() <= first && pool.chains.size() < most) {
-            pool.chains.push_back(std::make_unique<EnginePipeline>(pair.commands));
-            pool.leased.push_back(false);
-        }
-        for (size_t k = 0; k < pool.chains.size(); ++k) {
-            const size_t i = (first + k) % pool.chains.size();
-            if (!pool.leased[i]) {
-                pool.leased[i] = true;
-                return pool.chains[i].get();
-            }
-        }
-        if (pool.chains.size() < most) {
-            pool.chains.push_back(std::make_unique<EnginePipeline>(pair.commands));
-            pool.leased.push_back(true);
-            return pool.chains.back().get();
-        }
-        if (m_chainReleased.wait_until(lock, deadline) == std::cv_status::timeout)
-            return nullptr;
+    const auto add = [&pool, &pair] {
+        pool.chains.push_back(std::make_unique<EnginePipeline>(pair.commands));
+        pool.users.push_back(0);
+    };
+    while (pool.chains.size() <= first && pool.chains.size() < most)
+        add();
+    std::optional<size_t> chosen;
+    size_t leastHeld = 0;
+    size_t least = 0;
+    for (size_t k = 0; k < pool.chains.size() && !chosen; ++k) {
+        const size_t i = (first + k) % pool.chains.size();
+        const size_t held = pool.chains[i]->outstandingBytes();
+        if (held == 0 || held + bytes <= m_options.shareBelowBytes)
+            chosen = i;
+        else if (k == 0 || held < leastHeld)
+            least = i, leastHeld = held;
     }
+    if (!chosen && pool.chains.size() < most) {
+        add();
+        chosen = pool.chains.size() - 1;
+    }
+    const size_t i = chosen.value_or(least);
+    ++pool.users[i];
+    return pool.chains[i].get();
 }
 
 void TranslationEngine::release(const InstalledPair& pair, EnginePipeline* chain)
@@ -216,10 +215,9 @@ void TranslationEngine::release(const InstalledPair& pair, EnginePipeline* chain
         ChainPool& pool = m_pools[poolKey(pair)];
         for (size_t i = 0; i < pool.chains.size(); ++i) {
             if (pool.chains[i].get() == chain)
-                pool.leased[i] = false;
+                --pool.users[i];
         }
     }
-    m_chainReleased.notify_all();
     wakeWatcher();
 }
 
@@ -241,7 +239,6 @@ std::vector<const EnginePipeline*> TranslationEngine::chainsOf(const std::string
 
 int TranslationEngine::runningChains(const std::string& modeName) const
 {
-    // asked outside the pools' lock: a chain in use holds its own lock for the whole request
     const auto chains = chainsOf(modeName);
     return static_cast<int>(std::count_if(chains.begin(), chains.end(), [](auto chain) { return chain->running(); }));
 }
@@ -481,13 +478,15 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
         }
         std::vector<std::string> answers;
         std::string error;
-        const Lease chain(*this, *leg, static_cast<size_t>(index), deadline);
-        if (!chain.get())
-            return {503, "Every engine chain of " + leg->modeName + " stayed busy until the time-out."};
-        if (!chain.get()->Process(pieces, deadline, answers, error)) {
+        size_t bytes = 0;
+        for (const std::string& piece : pieces)
+            bytes += piece.size();
+        const Lease chain(*this, *leg, static_cast<size_t>(index), bytes);
+        bool crashed = false;
+        if (!chain.get().Process(pieces, deadline, answers, error, &crashed)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + ".",
-                    chain.get()->crashedEveryTry() ? leg->modeName : std::string()};
+                    crashed ? leg->modeName : std::string()};
         }
         pieces = std::move(answers);
     }

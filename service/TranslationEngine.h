@@ -4,7 +4,6 @@
 #include "PairRouter.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -20,9 +19,10 @@
 // different pairs run in parallel. A long request is cut at empty lines and
 // its pieces run through up to `parallel` chains of the pair at once,
 // several pieces queued in each chain so that all of its programs work at
-// the same time, as they would on one long text. A request that finds every
-// chain of its pair busy starts one more (up to `parallel` + 1), so a long
-// request never holds the short ones behind it. Chains start on first use; a
+// the same time, as they would on one long text. Requests of the same pair
+// share a chain, queued one behind the other, while what the chain holds is
+// short; a request that finds every chain holding more starts one more (up
+// to `parallel` + 1), so a long request never holds the short ones behind it. Chains start on first use; a
 // watcher thread stops those left unused for the idle time, and reaps
 // programs that exit between requests, stopping their chains. A pair whose
 // engine crashes on two different texts, each time on the second try too,
@@ -39,6 +39,8 @@ public:
         // busy; more chains let one long request use more cores
         int parallel = 1;
         int piecesPerChain = 4;
+        // a chain holding at most this many unanswered bytes takes another request behind them
+        size_t shareBelowBytes = 32 * 1024;
         // pieces shorter than this are not worth cutting off
         size_t minPieceBytes = 300;
         // a chain unused for this long is stopped; it starts again when next needed
@@ -96,13 +98,13 @@ public:
 private:
     struct ChainPool {
         std::vector<std::unique_ptr<EnginePipeline>> chains;
-        std::vector<bool> leased;
+        std::vector<int> users;  // requests holding each chain
     };
     class Lease;
 
-    // A chain of the pair for this caller alone, the first free one from
-    // `first` on; null when none came free before the deadline.
-    EnginePipeline* acquire(const InstalledPair& pair, size_t first, ProcessChain::Clock::time_point deadline);
+    // A chain of the pair for `bytes` of stream: from `first` on, the first
+    // one that holds little enough to take them behind what it has.
+    EnginePipeline* acquire(const InstalledPair& pair, size_t first, size_t bytes);
     void release(const InstalledPair& pair, EnginePipeline* chain);
     void watchChains();
     std::vector<const EnginePipeline*> chainsOf(const std::string& modeName) const;
@@ -138,7 +140,6 @@ private:
     std::map<std::string, std::set<size_t>> m_crashedTexts;  // by mode name: hashes of the texts
     std::set<std::string> m_outOfUse;
     mutable std::mutex m_poolsMutex;
-    std::condition_variable m_chainReleased;
     std::map<std::string, ChainPool> m_pools;  // by mode name
     bool m_stopping = false;
     int m_wakeFd = -1;

@@ -28,9 +28,10 @@ auto soon(std::chrono::milliseconds d = 30s)
 
 // Echoes each NUL-ended block and, like the engine's programs, flushes what
 // it holds with a NUL when its input ends. A block holding "HOLD" is kept
-// until a file named "release" appears beside the script.
+// until a file named "release" appears beside the script; one holding
+// "CRASH" makes it crash.
 const char* kEngineLikeScript = R"(#!/usr/bin/python3
-import os, sys, time
+import os, signal, sys, time
 here = os.path.dirname(os.path.abspath(sys.argv[0]))
 data = b""
 while True:
@@ -43,6 +44,8 @@ while True:
         block, data = data.split(b"\0", 1)
         while b"HOLD" in block and not os.path.exists(os.path.join(here, "release")):
             time.sleep(0.02)
+        if b"CRASH" in block:
+            os.kill(os.getpid(), signal.SIGSEGV)
         os.write(1, block + b"\0")
 )";
 
@@ -82,6 +85,58 @@ TEST(EnginePipeline, EachRequestGetsItsOwnAnswerFromOneRunningChain)
         EXPECT_EQ(answer, request);
     }
     EXPECT_EQ(echo.starts(), 1);
+}
+
+TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
+{
+    EnginePipeline chain({{engineLikeProgram(), {}}, {"sed", {"-u", ""}}});
+    // the first request is held in the chain while the others queue behind it
+    std::string first, error;
+    auto held = std::async(std::launch::async, [&] { return chain.Process("HOLD first", soon(), first, error); });
+    while (chain.outstandingBytes() == 0)
+        std::this_thread::sleep_for(2ms);
+    std::vector<std::future<std::vector<std::string>>> others;
+    for (int i = 0; i < 6; ++i) {
+        others.push_back(std::async(std::launch::async, [&chain, i] {
+            const std::vector<std::string> blocks{"request " + std::to_string(i), std::string(i * 3000, 'x'), "end"};
+            std::vector<std::string> answers;
+            std::string failure;
+            EXPECT_TRUE(chain.Process(blocks, soon(), answers, failure)) << failure;
+            EXPECT_EQ(answers, blocks);
+            return answers;
+        }));
+    }
+    while (chain.outstandingBytes() < 6 * 7500)
+        std::this_thread::sleep_for(2ms);
+    std::ofstream(m_dir / "release") << "";
+    EXPECT_TRUE(held.get()) << error;
+    EXPECT_EQ(first, "HOLD first");
+    for (auto& other : others)
+        other.get();
+    EXPECT_EQ(chain.starts(), 1);
+
+    // a crash fails everything in the chain; the second try, alone, tells whose text it was
+    std::vector<std::future<bool>> beside;
+    std::string crashError;
+    bool crashedEveryTry = false;
+    auto culprit = std::async(std::launch::async, [&] {
+        std::string answer;
+        return chain.Process("CRASH here", soon(), answer, crashError, &crashedEveryTry);
+    });
+    for (int i = 0; i < 4; ++i) {
+        beside.push_back(std::async(std::launch::async, [&chain, i] {
+            std::string answer, failure;
+            bool crashed = true;
+            const bool ok = chain.Process("beside " + std::to_string(i), soon(), answer, failure, &crashed);
+            EXPECT_FALSE(crashed);
+            return ok && answer == "beside " + std::to_string(i);
+        }));
+    }
+    EXPECT_FALSE(culprit.get());
+    EXPECT_TRUE(crashedEveryTry);
+    EXPECT_NE(crashError.find("signal 11"), std::string::npos) << crashError;
+    for (auto& other : beside)
+        EXPECT_TRUE(other.get());
 }
 
 TEST(EnginePipeline, EmbeddedNulCannotSplitARequest)
@@ -235,7 +290,11 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
 {
     writeMode("en-es", engineLikeProgram());
     TranslationEngine engine({m_dir, 60s});
-    auto held = std::async(std::launch::async, [&] { return engine.Translate("HOLD the long one\n", "en", "es"); });
+    // long in bytes too: a chain that holds little takes the next request behind it
+    std::string longText = "HOLD the long one\n";
+    while (longText.size() < 64 * 1024)
+        longText += "and more words of the long one\n";
+    auto held = std::async(std::launch::async, [&] { return engine.Translate(longText, "en", "es"); });
     // wait until the held request has its chain, so the short one cannot go first
     while (engine.runningChains("en-es") == 0)
         std::this_thread::sleep_for(2ms);
@@ -246,7 +305,7 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
     std::ofstream(m_dir / "release") << "";
     const auto longOne = held.get();
     EXPECT_EQ(longOne.status, 200) << longOne.text;
-    EXPECT_EQ(longOne.text, "HOLD the long one\n");
+    EXPECT_EQ(longOne.text, longText);
 }
 
 TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)

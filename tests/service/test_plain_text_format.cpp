@@ -22,7 +22,7 @@ std::string runProgram(const char* program, const std::string& input)
     ProcessChain chain;
     std::string error, output;
     EXPECT_TRUE(chain.start({{program}}, error)) << error;
-    EXPECT_TRUE(chain.exchange(input, ProcessChain::AnswerEnd::AtEndOfFile, ProcessChain::Clock::now() + 60s,
+    EXPECT_TRUE(chain.exchange(input, ProcessChain::Clock::now() + 60s,
                                output, error))
         << error;
     return output;
