@@ -78,7 +78,7 @@ const char* const Migrations[] = {
     "  source TEXT NOT NULL,"
     "  translation TEXT NOT NULL,"
     "  origin INTEGER NOT NULL,"
-    "  folded TEXT NOT NULL);"  // source and translation in lower case without accents
+    "  folded TEXT NOT NULL);"  // the words of source and translation the trigram index needs, folded
     "CREATE INDEX entries_time ON entries(time, id);"
     "CREATE TABLE chunks("
     "  entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,"
@@ -136,6 +136,21 @@ bool WithoutSpaces(QChar c)
     default:
         return false;
     }
+}
+
+// The words of `text` that hold a letter of a script written without spaces,
+// folded: all the trigram index needs, as the search looks every other word up
+// in the word index. A text without such letters (most texts) costs one pass.
+QString SpacelessWords(const QString& text)
+{
+    if (std::none_of(text.begin(), text.end(), WithoutSpaces))
+        return {};
+    QStringList kept;
+    for (const QString& word : History::Folded(text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        if (std::any_of(word.begin(), word.end(), WithoutSpaces))
+            kept << word;
+    }
+    return kept.join(QLatin1Char(' '));
 }
 
 QString Quoted(QString word)
@@ -384,7 +399,7 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
         insert.bind(4, entry.source);
         insert.bind(5, entry.translation);
         insert.bind(6, qint64(entry.origin));
-        insert.bind(7, Folded(entry.source + QLatin1Char('\n') + entry.translation));
+        insert.bind(7, SpacelessWords(entry.source + QLatin1Char('\n') + entry.translation));
         if (insert.step() != SQLITE_DONE)
             return failed("write to");
     }
