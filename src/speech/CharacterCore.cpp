@@ -452,10 +452,11 @@ void CharacterCore::onWordStarted(quint64 utterance, int position, int length)
 {
     if (utterance != m_utterance || !utterance)
         return;
-    m_balloon.reveal(position, length);
-    emit balloonChanged();
+    // the pane shows the word before the balloon does, so both show it when the balloon is painted
     if (m_current && m_current->follower && m_current->follower->progress.word)
         m_current->follower->progress.word(position, length);
+    m_balloon.reveal(position, length);
+    emit balloonChanged();
     // each word opens the mouth anew
     m_chain = 0;
     startAnimation(m_speakAnimation, Purpose::Speaking);
