@@ -44,7 +44,7 @@ std::string label(const std::string& value)
 
 const char* ServiceMetrics::Route(const std::string& path)
 {
-    for (const char* route : {"/translate", "/translate-document", "/pairs", "/health", "/metrics"}) {
+    for (const char* route : {"/translate", "/translate-document", "/detect", "/pairs", "/health", "/metrics"}) {
         if (path == route)
             return route;
     }

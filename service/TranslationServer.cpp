@@ -3,6 +3,7 @@
 #include "DocumentTranslation.h"
 #include "FormDecoding.h"
 #include "LanguageCodes.h"
+#include "LanguageDetection.h"
 #include "ReplyEscaping.h"
 #include "ServiceMetrics.h"
 #include "TranslationEngine.h"
@@ -20,6 +21,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -92,6 +94,8 @@ struct Request {
     const char* route = "other";
     Stage stage = Stage::Receiving;
     bool translate = false;
+    bool detect = false;
+    std::optional<std::string> query;  // a GET /detect's text
     bool tooLarge = false;
     bool serbianCyrillic = false;
     std::string body;
@@ -184,6 +188,9 @@ struct TranslationServer::Impl {
             if (path == "/translate-document")
                 return is(MHD_HTTP_METHOD_POST) ? acceptDocument(*request)
                                                 : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
+            if (path == "/detect")
+                return acceptDetection(*request, is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD),
+                                       is(MHD_HTTP_METHOD_POST));
             if (path != "/translate") {
                 request->stage = Request::Stage::Answered;
                 // the daemon leaves the body out of the answer to HEAD
@@ -246,6 +253,27 @@ struct TranslationServer::Impl {
             jobs.push_back(request);
         }
         jobsReady.notify_one();
+        return MHD_YES;
+    }
+
+    // The text comes as the argument q of a GET or the field q of a POST's form;
+    // either way a worker detects, so the reading thread never waits on a long text.
+    MHD_Result acceptDetection(Request& request, bool get, bool post)
+    {
+        if (!get && !post) {
+            request.stage = Request::Stage::Answered;
+            return respond(request, 405, "The language is detected with GET or POST.", kTextType, "GET, HEAD, POST");
+        }
+        request.detect = true;
+        if (get) {
+            if (const char* text = MHD_lookup_connection_value(request.connection, MHD_GET_ARGUMENT_KIND, "q"))
+                request.query = text;
+            return MHD_YES;
+        }
+        const char* length = MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND,
+                                                         MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (length && std::strtoull(length, nullptr, 10) > options.maxBody)
+            return refuseTooLarge(&request);
         return MHD_YES;
     }
 
@@ -503,10 +531,38 @@ struct TranslationServer::Impl {
         }
     }
 
+    // The candidates, best first, with the list's codes and their shares of the text;
+    // none, and the reason, when the language cannot be told.
+    void detect(Request& request)
+    {
+        const auto text = request.query ? request.query : FormDecoding::Field(FormDecoding::Decode(request.body), "q");
+        request.body.clear();
+        if (!text) {
+            request.status = 400;
+            request.reply = "The request needs the text as q.";
+            return;
+        }
+        const LanguageDetection::Result result = LanguageDetection::Detect(*text);
+        // codes, names and reasons are the service's own words: nothing in them needs escaping
+        std::string json = std::string("{\"verdict\":\"") + LanguageDetection::VerdictName(result.verdict) + "\"";
+        if (!result.detected())
+            json += ",\"reason\":\"" + LanguageDetection::CannotTellReason(result.verdict) + "\"";
+        json += ",\"candidates\":[";
+        for (const LanguageDetection::Candidate& c : result.candidates)
+            json += std::string(&c == &result.candidates.front() ? "" : ",") + "{\"code\":\"" + c.code
+                    + "\",\"name\":\"" + LanguageCodes::DisplayName(c.code)
+                    + "\",\"percent\":" + std::to_string(c.percent) + "}";
+        request.status = 200;
+        request.reply = json + "]}";
+        request.contentType = "application/json";
+    }
+
     void translate(Request& request)
     {
         if (request.upload)
             return translateDocument(request);
+        if (request.detect)
+            return detect(request);
         const FormDecoding::Fields fields = FormDecoding::Decode(request.body);
         request.body.clear();
         const auto text = FormDecoding::Field(fields, "q");

@@ -1,6 +1,7 @@
 #include "SpeechWindowHost.h"
 
 #include "LanguageListDelegate.h"
+#include "SpokenWordHighlight.h"
 #include "TForm1.h"
 #include "VoiceTable.h"
 
@@ -11,12 +12,23 @@
 
 namespace {
 
-VoiceHost::Pane paneOf(const QTextEdit* pane, const QComboBox* list)
+VoiceHost::Pane paneOf(const QTextEdit* pane, const QComboBox* list, SpokenWordHighlight& words)
 {
-    return {pane->toPlainText(), pane->textCursor().selection().toPlainText(), list->currentText()};
+    const QTextCursor cursor = pane->textCursor();
+    // the spoken words' places are in what is read: the selection, or else the whole text
+    const QString selection = cursor.selection().toPlainText();
+    return {pane->toPlainText(), selection, list->currentText(),
+            words.follow(selection.isEmpty() ? 0 : cursor.selectionStart())};
 }
 
 }  // namespace
+
+SpeechWindowHost::SpeechWindowHost(TForm1& form)
+    : m_form(form),
+      m_sourceWords(new SpokenWordHighlight(form.RichEdit1)),
+      m_targetWords(new SpokenWordHighlight(form.RichEdit2))
+{
+}
 
 QAction* SpeechWindowHost::characterItem(const QString& characterId) const
 {
@@ -79,8 +91,8 @@ void SpeechWindowHost::checkVoiceItem(const QString& voiceName)
         item->setChecked(voice && item->objectName() == voice->menuItem);
 }
 
-VoiceHost::Pane SpeechWindowHost::targetPane() { return paneOf(m_form.RichEdit2, m_form.wl_trglang); }
-VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.RichEdit1, m_form.wl_srclang); }
+VoiceHost::Pane SpeechWindowHost::targetPane() { return paneOf(m_form.RichEdit2, m_form.wl_trglang, *m_targetWords); }
+VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.RichEdit1, m_form.wl_srclang, *m_sourceWords); }
 bool SpeechWindowHost::readTargetOption() { return m_form.ReadTgt->isChecked(); }
 bool SpeechWindowHost::readSourceOption() { return m_form.ReadSrc->isChecked(); }
 bool SpeechWindowHost::identifyLanguageOption() { return m_form.IdentifyLang->isChecked(); }

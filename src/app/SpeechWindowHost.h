@@ -3,7 +3,10 @@
 #include "CharacterHost.h"
 #include "VoiceHost.h"
 
+#include <memory>
+
 class QAction;
+class SpokenWordHighlight;
 class TForm1;
 
 // The main window's side of character management and voice selection: the
@@ -11,7 +14,7 @@ class TForm1;
 // the read options and the component installers.
 class SpeechWindowHost final : public CharacterHost, public VoiceHost {
 public:
-    explicit SpeechWindowHost(TForm1& form) : m_form(form) {}
+    explicit SpeechWindowHost(TForm1& form);
 
     // --- CharacterHost ---
     bool characterItemChecked(const QString& characterId) override;
@@ -38,4 +41,7 @@ private:
     QPoint clientOrigin() const;
 
     TForm1& m_form;
+    // owned by their panes
+    SpokenWordHighlight* m_sourceWords;
+    SpokenWordHighlight* m_targetWords;
 };

@@ -14,6 +14,7 @@
 #include "LiveUpdate.h"
 #include "PaneDropOpener.h"
 #include "PaneArea.h"
+#include "SourceLanguageBar.h"
 #include "PaneColours.h"
 #include "PaneEditing.h"
 #include "RegStore.h"
@@ -45,6 +46,7 @@
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using ToolbarIcons::Glyph;
 
@@ -136,9 +138,17 @@ void TForm1::buildPanes()
         connect(pane, &QWidget::customContextMenuRequested, this,
                 [this, pane](const QPoint& at) { PopupMenu1->popup(pane->viewport()->mapToGlobal(at)); });
     }
-    m_paneArea = new PaneArea(RichEdit1, RichEdit2, TargetPaneHeight, this);
+    // the bar takes room above the panes only while it asks
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    SourceBar = new SourceLanguageBar(client);
+    m_paneArea = new PaneArea(RichEdit1, RichEdit2, TargetPaneHeight, client);
+    column->addWidget(SourceBar);
+    column->addWidget(m_paneArea, 1);
     connect(m_paneArea, &PaneArea::laidOut, this, &TForm1::FormResize);
-    setCentralWidget(m_paneArea);
+    setCentralWidget(client);
 }
 
 void TForm1::buildToolBar()
@@ -323,6 +333,7 @@ void TForm1::buildMenus()
                                    QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
+    DetectSource = addCheckItem(Misc1, "DetectSource", QStringLiteral("Detect the source language"), true);
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -441,6 +452,7 @@ void TForm1::readSettings()
         Proxy = settings.Proxy;
         SerbianCyrillic->setChecked(settings.SerbianCyrillic);
         KeepHistory->setChecked(settings.KeepHistory);
+        DetectSource->setChecked(settings.DetectSource);
     };
     RegStore store;
     try {
@@ -465,6 +477,7 @@ void TForm1::FormClose()
         settings.Proxy = Proxy;
         settings.SerbianCyrillic = SerbianCyrillic->isChecked();
         settings.KeepHistory = KeepHistory->isChecked();
+        settings.DetectSource = DetectSource->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
         RegStore store;
         WriteShutdownSettings(store, settings, CharacterName, voice);

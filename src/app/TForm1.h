@@ -32,6 +32,7 @@ class LiveUpdate;
 class PaneEditing;
 class SearchDialog;
 class SourceDetection;
+class SourceLanguageBar;
 
 // The main window: source pane, target pane, the toolbar with the domain and
 // language lists, the menus and the status line. Widgets and actions carry
@@ -95,6 +96,7 @@ public:
     QComboBox* ColorBox1 = nullptr;  // text colour
     QTextEdit* RichEdit1 = nullptr;  // source pane
     QTextEdit* RichEdit2 = nullptr;  // target pane
+    SourceLanguageBar* SourceBar = nullptr;  // above the panes: "The text looks French. Translate from French?"
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel = nullptr;   // the status bar's one panel
 
@@ -113,7 +115,7 @@ public:
     QMenu* TS1 = nullptr;
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *DetectSource;
     QAction* ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;

@@ -2,6 +2,8 @@
 
 #include "CharacterManagement.h"
 #include "HistoryRecorder.h"
+#include "LanguageTable.h"
+#include "SourceLanguageBar.h"
 #include "TForm1.h"
 #include "TranslationJob.h"
 #include "UserPrompts.h"
@@ -22,6 +24,10 @@ TranslationController::TranslationController(TForm1& form) : QObject(&form), m_f
     m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
     m_escape->setEnabled(false);
     connect(m_escape, &QShortcut::activated, this, &TranslationController::Stop);
+    connect(m_form.SourceBar, &SourceLanguageBar::accepted, this,
+            [this](const SourceSuggestion::Question& question) { answered(question, true); });
+    connect(m_form.SourceBar, &SourceLanguageBar::kept, this,
+            [this](const SourceSuggestion::Question& question) { answered(question, false); });
 }
 
 TranslationController::~TranslationController() = default;
@@ -34,6 +40,11 @@ void TranslationController::Translate()
     TranslationRequest request = TranslationRequest::BetweenPositions(
         m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
     request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
+    // a refused run says why as before; the bar asks only about a run that would go
+    if (m_form.DetectSource->isChecked() && TranslationJob::FailedCheck(request) == TranslationResult::Check::None
+        && askSource(request.text))
+        return;
+    m_form.SourceBar->hide();
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -52,6 +63,33 @@ void TranslationController::Translate()
     m_focus = m_form.focusWidget();
     m_form.ToolButton20->setText(QStringLiteral("Stop"));
     m_escape->setEnabled(true);
+}
+
+bool TranslationController::askSource(const QString& text)
+{
+    const LanguageDetector::Hints hints{LanguageTable::PositionOf(m_form.InterfaceLanguage),
+                                        m_form.wl_srclang->currentIndex()};
+    const SourceSuggestion::Question question =
+        m_suggestion.ask(text, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), hints);
+    if (question.offer == SourceSuggestion::Offer::None)
+        return false;
+    m_form.SourceBar->ask(question);
+    return true;
+}
+
+void TranslationController::answered(const SourceSuggestion::Question& question, bool accepted)
+{
+    if (m_job)
+        return;
+    TForm1::RunHandler([&] {
+        // the answer holds for the text as the pane has it now, which is what goes
+        m_suggestion.remember(m_form.RichEdit1->toPlainText());
+        if (accepted && question.offer == SourceSuggestion::Offer::SwapLanguages)
+            m_form.ToolButton21Click();
+        else if (accepted)
+            m_form.wl_srclang->setCurrentIndex(question.detected);
+        Translate();
+    });
 }
 
 void TranslationController::Stop()

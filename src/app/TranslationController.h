@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SourceSuggestion.h"
 #include "TranslationJob.h"
 
 #include <QObject>
@@ -13,7 +14,9 @@ class TForm1;
 // choices to a translation job and shows what the job says in the panes, the
 // status line and the character; afterwards it reads aloud and copies as the
 // options say. The window stays live throughout; while a run goes the
-// Translate button reads "Stop", and it or Escape stops the run.
+// Translate button reads "Stop", and it or Escape stops the run. With the
+// option on, a text clearly in another language than the source is not sent
+// before the bar above the panes has asked which language it is read from.
 class TranslationController : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +37,9 @@ signals:
     void ended(const TranslationResult& result);
 
 private:
+    // Shows the bar when the text asks for it; true when it did and the run waits for the answer.
+    bool askSource(const QString& text);
+    void answered(const SourceSuggestion::Question& question, bool accepted);
     void started();
     void finished(const TranslationResult& result);
     // The focus goes to the target pane unless the user put it elsewhere during the run.
@@ -43,6 +49,7 @@ private:
 
     TForm1& m_form;
     TranslationJob* m_job = nullptr;
+    SourceSuggestion m_suggestion;
     QShortcut* m_escape = nullptr;
     // where the focus was when the run began, then the target pane once a run moved it there
     QPointer<QWidget> m_focus;

@@ -12,6 +12,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Follows one Speak request: each word of its text as it starts to sound (its
+// place in that text), then its end, spoken out, cut or dropped. Either may be empty.
+struct SpeechProgress {
+    std::function<void(int position, int length)> word;
+    std::function<void()> ended;
+};
+
 // One loaded character (the window's CurrentCharacter). Requests return at
 // once and run in order, one queue per character.
 class AgentCharacter {
@@ -30,6 +37,14 @@ public:
     // Speaks with a word balloon, queued after earlier requests. The language
     // and speech mode are the ones set when Speak is called.
     virtual void Speak(const QString& text, const QString& url = QString()) = 0;
+    // As Speak, telling `progress` how the request goes; a character that cannot
+    // tell its words says at once that it has ended.
+    virtual void SpeakFollowed(const QString& text, const SpeechProgress& progress)
+    {
+        Speak(text);
+        if (progress.ended)
+            progress.ended();
+    }
     // Breaks off what the character is doing and drops every queued request.
     virtual void Stop() = 0;
 

@@ -59,21 +59,28 @@ CharacterCore::~CharacterCore()
 
 // --- requests ---
 
-void CharacterCore::Show(bool fast) { enqueue({Request::Show, fast, {}, 0, {}, 0, {}}); }
+void CharacterCore::Show(bool fast) { enqueue({Request::Show, fast, {}, 0, {}, 0, {}, nullptr}); }
 
-void CharacterCore::Hide(bool fast) { enqueue({Request::Hide, fast, {}, 0, {}, 0, {}}); }
+void CharacterCore::Hide(bool fast) { enqueue({Request::Hide, fast, {}, 0, {}, 0, {}, nullptr}); }
 
 void CharacterCore::MoveTo(qint16 x, qint16 y, int speed)
 {
-    enqueue({Request::Move, false, QPoint(x, y), std::clamp(speed, 0, MaxMoveTime), {}, 0, {}});
+    enqueue({Request::Move, false, QPoint(x, y), std::clamp(speed, 0, MaxMoveTime), {}, 0, {}, nullptr});
 }
 
-void CharacterCore::Play(const QString& animation) { enqueue({Request::Play, false, {}, 0, animation, 0, {}}); }
+void CharacterCore::Play(const QString& animation) { enqueue({Request::Play, false, {}, 0, animation, 0, {}, nullptr}); }
 
 void CharacterCore::Speak(const QString& text, const QString&)
 {
     // the voice is the one chosen when the text was handed over, not when its turn comes
-    enqueue({Request::Speak, false, {}, 0, text, m_languageId, m_ttsModeId});
+    enqueue({Request::Speak, false, {}, 0, text, m_languageId, m_ttsModeId, nullptr});
+}
+
+void CharacterCore::SpeakFollowed(const QString& text, const SpeechProgress& progress)
+{
+    auto follower = std::make_shared<Follower>();
+    follower->progress = progress;
+    enqueue({Request::Speak, false, {}, 0, text, m_languageId, m_ttsModeId, std::move(follower)});
 }
 
 void CharacterCore::Stop()
@@ -445,6 +452,9 @@ void CharacterCore::onWordStarted(quint64 utterance, int position, int length)
 {
     if (utterance != m_utterance || !utterance)
         return;
+    // the pane shows the word before the balloon does, so both show it when the balloon is painted
+    if (m_current && m_current->follower && m_current->follower->progress.word)
+        m_current->follower->progress.word(position, length);
     m_balloon.reveal(position, length);
     emit balloonChanged();
     // each word opens the mouth anew

@@ -56,6 +56,7 @@ public:
     void MoveTo(qint16 x, qint16 y, int speed) override;
     void Play(const QString& animation) override;
     void Speak(const QString& text, const QString& url = QString()) override;
+    void SpeakFollowed(const QString& text, const SpeechProgress& progress) override;
     void Stop() override;
     void SetLanguageID(int languageId) override;
     int LanguageID() const override;
@@ -101,6 +102,19 @@ signals:
     void idleStarted();
 
 private:
+    // Tells a Speak request's end once the last copy of the request is gone,
+    // however it went: spoken out, cut, dropped from the queue, or the character unloaded.
+    struct Follower {
+        SpeechProgress progress;
+        Follower() = default;
+        Follower(const Follower&) = delete;
+        Follower& operator=(const Follower&) = delete;
+        ~Follower()
+        {
+            if (progress.ended)
+                progress.ended();
+        }
+    };
     struct Request {
         enum Kind { Show, Hide, Move, Play, Speak } kind;
         bool fast = false;
@@ -109,6 +123,7 @@ private:
         QString text;  // animation name or the words to speak
         int languageId = 0;
         QString ttsModeId;
+        std::shared_ptr<Follower> follower;  // a followed Speak's
     };
     enum class Purpose { Request, Speaking, Idle };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AgentCharacter.h"
+
 #include <QString>
 
 // What voice selection and read-aloud need of the main window: the voice
@@ -18,6 +20,8 @@ public:
         QString text;       // the whole text
         QString selection;  // the selected text; empty without a selection
         QString language;   // the display name of its language list's entry; empty without one
+        // shows in the pane the word being spoken of what is read (its selection or its text)
+        SpeechProgress progress;
     };
     virtual Pane targetPane() = 0;
     virtual Pane sourcePane() = 0;

@@ -2,6 +2,8 @@
 
 #include "AgentCharacter.h"
 #include "Folders.h"
+#include "LanguageDetector.h"
+#include "LanguageTable.h"
 #include "UserPrompts.h"
 #include "VoiceTable.h"
 
@@ -137,14 +139,30 @@ bool VoiceSelection::readPane(const VoiceHost::Pane& pane, const QString& nothin
         m_character->Speak(nothingToRead);
         return false;
     }
-    offerEngine(pane.language);
+    const QString& spoken = pane.selection.isEmpty() ? pane.text : pane.selection;
+    const bool identify = m_host.identifyLanguageOption();
+    const QString entry = identify ? IdentifiedLanguage(spoken, pane.language) : pane.language;
+    offerEngine(entry);
     // the question and the installer keep the window live
     if (!m_character)
         return false;
-    if (m_host.identifyLanguageOption())
-        IdentifyVoiceLanguage(pane.language);
-    m_character->Speak(pane.selection.isEmpty() ? pane.text : pane.selection);
+    if (identify)
+        IdentifyVoiceLanguage(entry);
+    if (pane.progress.word)
+        m_character->SpeakFollowed(spoken, pane.progress);
+    else
+        m_character->Speak(spoken);
     return true;
+}
+
+QString VoiceSelection::IdentifiedLanguage(const QString& text, const QString& entry)
+{
+    const LanguageDetector::Result result =
+        LanguageDetector::Detect(text, LanguageDetector::Hints{-1, LanguageTable::PositionOf(entry)});
+    // the list's own entry stays when it names the language found (an English list entry keeps its voice)
+    if (!result.detected() || LanguageDetector::SameLanguage(result.best().position, LanguageTable::PositionOf(entry)))
+        return entry;
+    return LanguageTable::DisplayName(result.best().position);
 }
 
 void VoiceSelection::offerEngine(const QString& entry)

@@ -39,6 +39,10 @@ public:
     // At shut-down: the voice of the character's language, to be stored.
     QString StoreVoice();
 
+    // The list entry whose voice reads `text`: the language the detector finds
+    // in it, or `entry` (the pane's list entry) when it cannot tell.
+    static QString IdentifiedLanguage(const QString& text, const QString& entry);
+
     // The engine installer offered for a language list entry.
     static QString SpeechEngineFile(const QString& entry);
     // Whether the engine for a language list entry counts as installed.

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "LanguageDetection.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
 #include <vector>
 
-// Tells which entry of the language lists a text is written in. The answer
-// is either the candidates, best first, or "cannot tell": the text is too
-// short, the detector is unsure, the text mixes languages, or its language is
-// not in our lists. A wrong switch costs the user more than no switch, so any
-// doubt gives "cannot tell".
+// Tells which entry of the language lists a text is written in: the shared
+// detector (LanguageDetection) with its codes turned into list positions.
 class LanguageDetector {
 public:
     struct Candidate {
@@ -19,15 +18,8 @@ public:
         int percent = 0;    // share of the text's letters in that language, 0 to 100
     };
 
-    enum class Verdict { Detected, TooShort, Unsure, Mixed, NotListed };
-
-    struct Result {
-        Verdict verdict = Verdict::TooShort;
-        std::vector<Candidate> candidates;  // best first; empty unless Detected
-
-        bool detected() const { return verdict == Verdict::Detected; }
-        const Candidate& best() const { return candidates.front(); }
-    };
+    using Verdict = LanguageDetection::Verdict;
+    using Result = LanguageDetection::ResultOf<Candidate>;
 
     // Entries the text is likely to be in (the window's interface language, the
     // chosen source). They tip a close call, never overrule the text.
@@ -36,14 +28,11 @@ public:
         int source = -1;
     };
 
-    // Fewer letters than this, or a single word, and nothing is said.
-    static constexpr int MinimumLetters = 20;
-    // Long texts are judged on an evenly spaced sample of at most this many bytes.
-    static constexpr int SampleBytes = 64 * 1024;
-    // The best language must hold this share of the text, or the text counts as mixed.
-    static constexpr int MajorityPercent = 70;
+    static constexpr int MinimumLetters = LanguageDetection::MinimumLetters;
+    static constexpr int SampleBytes = int(LanguageDetection::SampleBytes);
+    static constexpr int MajorityPercent = LanguageDetection::MajorityPercent;
 
-    // Text given as UTF-8; bytes that are not UTF-8 are replaced before detection.
+    // Text given as UTF-8; bytes that are not UTF-8 count as no letter.
     static Result Detect(QByteArrayView utf8, const Hints& hints);
     static Result Detect(QStringView text, const Hints& hints);
     static Result Detect(QByteArrayView utf8) { return Detect(utf8, Hints()); }

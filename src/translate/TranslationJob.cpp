@@ -197,23 +197,28 @@ void TranslationJob::cancel()
     finish({Outcome::Stopped, Check::None, {}});
 }
 
+Check TranslationJob::FailedCheck(const TranslationRequest& request)
+{
+    // only a text this short can be a lone space or line break
+    const QString& text = request.text;
+    if (TextPreparation::IsNothingToTranslate(text.size() <= 2 ? TextPreparation::PlainPaneText(text) : text))
+        return Check::NothingToTranslate;
+    if (request.sourceCode.isEmpty())
+        return Check::NoSourceLanguage;
+    if (request.targetCode.isEmpty())
+        return Check::NoTargetLanguage;
+    // the two "Dutch" entries share a code and so count as the same language
+    if (request.sourceCode.compare(request.targetCode, Qt::CaseInsensitive) == 0)
+        return Check::SameLanguages;
+    return Check::None;
+}
+
 void TranslationJob::begin()
 {
     if (m_finished)
         return;
     const TranslationRequest& request = m_request;
-    // only a text this short can be a lone space or line break
-    const QString& text = request.text;
-    Check check = Check::None;
-    if (TextPreparation::IsNothingToTranslate(text.size() <= 2 ? TextPreparation::PlainPaneText(text) : text))
-        check = Check::NothingToTranslate;
-    else if (request.sourceCode.isEmpty())
-        check = Check::NoSourceLanguage;
-    else if (request.targetCode.isEmpty())
-        check = Check::NoTargetLanguage;
-    // the two "Dutch" entries share a code and so count as the same language
-    else if (request.sourceCode.compare(request.targetCode, Qt::CaseInsensitive) == 0)
-        check = Check::SameLanguages;
+    const Check check = FailedCheck(request);
     if (check != Check::None) {
         finish({Outcome::Refused, check, TranslationResult::CheckMessage(check)});
         return;

@@ -88,6 +88,9 @@ public:
     // The service the pieces go to.
     QString endpoint() const;
 
+    // The first check the request fails, in the order a job makes them; None when it passes them all.
+    static TranslationResult::Check FailedCheck(const TranslationRequest& request);
+
     static const QString DoneText;     // "Done."
     static const QString StoppedText;  // "Stopped."
 

@@ -191,6 +191,7 @@ private slots:
     void choosingVoices();
     void switchingWhileAPopupCommandDownloads();
     void readingAloud();
+    void spokenWordShowsInThePane();
     void translationThinksThenReadsAloud();
     void versionRules_data();
     void versionRules();
@@ -501,6 +502,7 @@ void TestMainWindowCharacter::readingAloud()
         int languageAfter;
         QStringList questions;
     };
+    const QString german = "Gestern Abend sind wir mit der ganzen Familie in ein kleines Restaurant gegangen.";
     const QString frenchQuestion = "French Text-To-Speech engine was not found on your system. To make Merlin speak "
                                    "French, you need to download and install this engine. Would you like to install it?";
     const Case cases[] = {
@@ -514,6 +516,10 @@ void TestMainWindowCharacter::readingAloud()
          {"Good morning."}, 2057, {}},
         {"engine missing, target then source", "Bonjour.", "", "Good day.", true, true, true, "French", false, 1033,
          {"Bonjour.", "Good day."}, 1033, {frenchQuestion}},
+        {"the voice of the language found in the pane", german, "", "", true, false, true, "English", true, 1033,
+         {german}, 1031, {}},
+        {"the list's voice when identifying is off", german, "", "", true, false, false, "English", true, 1033,
+         {german}, 1033, {}},
         {"the selection only", "Un chat. Deux chiens.", "Deux chiens.", "Hello.", true, false, true, "French", true,
          1033, {"Deux chiens."}, 1036, {}},
     };
@@ -556,6 +562,75 @@ void TestMainWindowCharacter::readingAloud()
     // the language last spoken in is stored, though American English was the menu's last choice
     form.close();
     QVERIFY(d.app.storeText().contains("\"voice\"=\"French\"\n"));
+}
+
+// The word being spoken shows in the pane, word after word as the real voice
+// says them; the user's selection and the text stay as they are. An edit ends
+// the showing, not the speech.
+void TestMainWindowCharacter::spokenWordShowsInThePane()
+{
+    CharacterDesktop d;
+    d.start();
+    TForm1& form = *d.form;
+    d.settle();
+    d.said.clear();
+    d.takeWavs();
+    form.ReadTgt->setChecked(true);
+    form.ReadSrc->setChecked(false);
+    form.IdentifyLang->setChecked(true);
+    form.wl_trglang->setCurrentIndex(form.wl_trglang->findText("French"));
+    QTextEdit* pane = form.RichEdit2;
+    QStringList shown;  // each word as it comes to show, with its place
+    QObject::connect(d.core(), &CharacterCore::balloonChanged, pane, [&] {
+        const auto selections = pane->extraSelections();
+        if (selections.size() != 1)
+            return;
+        const QTextCursor word = selections.front().cursor;
+        const QString entry = QStringLiteral("%1@%2").arg(word.selectedText()).arg(word.selectionStart());
+        if (shown.isEmpty() || shown.last() != entry)
+            shown << entry;
+    });
+
+    struct Case {
+        const char* name;
+        QString text, selection;
+        QStringList words;
+    };
+    const Case cases[] = {
+        {"the whole text", "Le chat dort. Les enfants jouent dans le jardin.", "",
+         {"Le@0", "chat@3", "dort@8", "Les@14", "enfants@18", "jouent@26", "dans@33", "le@38", "jardin@41"}},
+        {"the selection", "Un chat. Deux chiens.", "Deux chiens.", {"Deux@9", "chiens@14"}},
+    };
+    for (const Case& c : cases) {
+        shown.clear();
+        pane->setPlainText(c.text);
+        if (!c.selection.isEmpty())
+            pane->setTextCursor(pane->document()->find(c.selection));
+        const QString selectedBefore = pane->textCursor().selectedText();
+        form.ToolButton22Click();
+        d.settle();
+        QVERIFY2(shown == c.words, qPrintable(c.name + (": " + shown.join(' '))));
+        QVERIFY2(d.said.value(d.said.size() - 1) == (c.selection.isEmpty() ? c.text : c.selection), c.name);
+        QVERIFY2(pane->textCursor().selectedText() == selectedBefore && pane->toPlainText() == c.text, c.name);
+        QVERIFY2(pane->extraSelections().isEmpty(), c.name);  // gone with the speech
+        QVERIFY2(d.takeWavs().size() == 1, c.name);
+    }
+
+    // an edit during the speech: the words no longer show, the speech goes on to its end
+    shown.clear();
+    d.said.clear();
+    const QString text = "Le chat dort. Les enfants jouent dans le jardin.";
+    pane->setPlainText(text);
+    QObject::connect(d.core(), &CharacterCore::balloonChanged, pane, [&] {
+        if (shown.size() == 2 && pane->toPlainText() == text)
+            QTextCursor(pane->document()).insertText("Oui. ");
+    });
+    form.ToolButton22Click();
+    d.settle();
+    QCOMPARE(shown, QStringList({"Le@0", "chat@3"}));
+    QCOMPARE(d.said, QStringList{text});
+    QVERIFY(pane->extraSelections().isEmpty());
+    QCOMPARE(d.app.prompts.errors, QStringList());
 }
 
 // A run thinks over the source pane, and once done reads the result aloud and

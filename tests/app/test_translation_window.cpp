@@ -5,7 +5,13 @@
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 
+#include "LanguageTable.h"
+#include "SourceLanguageBar.h"
+
 #include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QTextEdit>
 #include <QToolButton>
@@ -16,6 +22,8 @@ class TestTranslationWindow : public QObject {
 private slots:
     void stopsAtOnceAndKeepsWhatCame_data();
     void stopsAtOnceAndKeepsWhatCame();
+    void asksForTheSourceLanguageAboveThePanes_data();
+    void asksForTheSourceLanguageAboveThePanes();
 };
 
 void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame_data()
@@ -80,6 +88,91 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     QVERIFY(TranslateInWindow(form));
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(QGuiApplication::clipboard()->text(), "fr:" + first + " \nfr:Hello ");
+}
+
+namespace {
+const QString French = QStringLiteral("Nous avons passé une semaine merveilleuse à la montagne avec toute la famille.");
+const QString Croatian = QStringLiteral("Jučer smo cijeli dan šetali po gradu i razgledavali stare crkve i trgove.");
+}  // namespace
+
+void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("option");
+    QTest::addColumn<QString>("question");  // empty: no bar
+    QTest::addColumn<QString>("press");     // the button's caption
+    QTest::addColumn<QString>("sentFrom");
+    QTest::addColumn<QString>("sentTo");
+    QTest::newRow("translate from the language found")
+        << French << "EN" << "ES" << true << "The text looks French. Translate from French?"
+        << "Translate from French" << "fr" << "es";
+    QTest::newRow("keep the chosen source") << French << "EN" << "ES" << true
+                                            << "The text looks French. Translate from French?" << "Keep English"
+                                            << "en" << "es";
+    QTest::newRow("the target's own language")
+        << French << "EN" << "FR" << true
+        << "The text looks French, the language it is to be translated into. Swap the languages?"
+        << "Swap languages" << "fr" << "en";
+    QTest::newRow("option off") << French << "EN" << "ES" << false << "" << "" << "en" << "es";
+    QTest::newRow("Croatian under Serbian") << Croatian << "SR" << "EN" << true << "" << "" << "sr" << "en";
+    QTest::newRow("fewer than forty letters") << "Bonjour à tous, mes chers amis." << "EN" << "ES" << true << "" << ""
+                                               << "en" << "es";
+}
+
+void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(bool, option);
+    QFETCH(QString, question);
+    QFETCH(QString, press);
+    QFETCH(QString, sentFrom);
+    QFETCH(QString, sentTo);
+    AppFixture fixture;
+    LoopbackService service;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.DetectSource->setChecked(option);
+    form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(source));
+    form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(target));
+    form.RichEdit1->setPlainText(text);
+    const int paneTop = form.RichEdit1->mapTo(&form, QPoint()).y();
+
+    form.ToolButton20Click();
+    SourceLanguageBar* bar = form.SourceBar;
+    if (!question.isEmpty()) {
+        // the run waits for the answer; the window and its panes stay as they were
+        QVERIFY(bar->isVisible());
+        QVERIFY(!form.translating());
+        QVERIFY(bar->findChildren<QLabel*>().value(0));
+        QCOMPARE(bar->findChildren<QLabel*>().value(0)->text(), question);
+        QTRY_VERIFY(form.RichEdit1->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
+        QCOMPARE(form.RichEdit1->toPlainText(), text);
+        QCOMPARE(service.requests().size(), 0u);
+        QPushButton* button = bar->acceptButton()->text() == press ? bar->acceptButton() : bar->keepButton();
+        QCOMPARE(button->text(), press);
+        button->click();
+        QVERIFY(!bar->isVisible());
+    } else {
+        QVERIFY(!bar->isVisible());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating() && service.requests().size() == 1, 30000);
+    QCOMPARE(QString::fromStdString(service.requests().front().param("from")), sentFrom);
+    QCOMPARE(QString::fromStdString(service.requests().front().param("to")), sentTo);
+    QCOMPARE(LanguageTable::ServiceCode(form.wl_srclang->currentIndex()).toLower(), sentFrom);
+
+    // the answer is remembered for this text: the same text goes at once, as it was answered
+    QVERIFY(TranslateInWindow(form));
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(service.requests().size(), 2u);
+    QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
+    QCOMPARE(form.RichEdit1->mapTo(&form, QPoint()).y(), paneTop);
+    QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 }
 
 QTEST_MAIN(TestTranslationWindow)

@@ -289,3 +289,64 @@ TEST_F(ServiceServer, SerbianInBothScripts)
             << route.name << ": " << out.toStdString();
     }
 }
+
+TEST_F(ServiceServer, DetectAnswersTheCandidatesBestFirst)
+{
+    httplib::Client client("127.0.0.1", s_service->port());
+    const std::string french = "Nous avons passé une semaine merveilleuse à la montagne avec toute la famille.";
+    const std::string encoded = QUrl::toPercentEncoding(QString::fromStdString(french)).toStdString();
+    std::string notUtf8;
+    for (int i = 0; i < 40; ++i)
+        notUtf8 += "%FF%FE%C3%28";
+    struct Case {
+        const char* what;
+        httplib::Result result;
+        const char* verdict;
+        const char* best;  // the first candidate's code; null: none
+    };
+    const Case cases[] = {
+        {"GET", client.Get("/detect?q=" + encoded), "detected", "fr"},
+        {"POST", client.Post("/detect", "q=" + encoded, "application/x-www-form-urlencoded"), "detected", "fr"},
+        {"Croatian", client.Post("/detect", "q=" + QUrl::toPercentEncoding(QStringLiteral(
+                                         "Jučer smo cijeli dan šetali po gradu i razgledavali stare crkve i trgove."))
+                                                      .toStdString(),
+                                 "application/x-www-form-urlencoded"),
+         "detected", "hr"},
+        {"one word", client.Get("/detect?q=Bonjour"), "too short", nullptr},
+        {"not UTF-8", client.Post("/detect", "q=" + notUtf8, "application/x-www-form-urlencoded"), "too short", nullptr},
+        {"Basque", client.Get("/detect?q=" + QUrl::toPercentEncoding(QStringLiteral(
+                                  "Euskara ikasten ari naiz eta oso hizkuntza polita eta interesgarria iruditzen zait benetan."))
+                                  .toStdString()),
+         "not listed", nullptr},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.result) << c.what;
+        ASSERT_EQ(c.result->status, 200) << c.what << ": " << c.result->body;
+        EXPECT_EQ(c.result->get_header_value("Content-Type"), "application/json") << c.what;
+        const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(c.result->body)).object();
+        EXPECT_EQ(answer["verdict"].toString().toStdString(), c.verdict) << c.what << ": " << c.result->body;
+        const QJsonArray candidates = answer["candidates"].toArray();
+        if (!c.best) {
+            EXPECT_TRUE(candidates.isEmpty()) << c.what;
+            EXPECT_TRUE(answer["reason"].toString().startsWith("Cannot tell")) << c.what;
+            continue;
+        }
+        ASSERT_FALSE(candidates.isEmpty()) << c.what;
+        EXPECT_EQ(candidates[0].toObject()["code"].toString().toStdString(), c.best) << c.what;
+        int previous = 101;
+        for (const auto& candidate : candidates) {
+            const int percent = candidate.toObject()["percent"].toInt(-1);
+            EXPECT_TRUE(percent > 0 && percent <= previous) << c.what << ": " << c.result->body;
+            previous = percent;
+        }
+        EXPECT_GE(candidates[0].toObject()["percent"].toInt(), 70) << c.what;
+    }
+
+    const auto missing = client.Post("/detect", "text=hello", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 400);
+    const auto put = client.Put("/detect", "q=a", "text/plain");
+    ASSERT_TRUE(put);
+    EXPECT_EQ(put->status, 405);
+    EXPECT_EQ(put->get_header_value("Allow"), "GET, HEAD, POST");
+}
