@@ -1,0 +1,266 @@
+// The History window and Alt+Left / Alt+Right against a real history file in
+// the fixture's data folder, with the window's translations made by a loopback
+// test service and recorded as the program records them.
+#include "AppFixture.h"
+#include "History.h"
+#include "HistoryBrowser.h"
+#include "HistoryCommands.h"
+#include "HistoryRecorder.h"
+#include "HistoryWindow.h"
+#include "LanguageTable.h"
+#include "LoopbackService.h"
+#include "WindowTranslation.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+HistoryEntry Entry(const char* from, const char* to, const QString& source, const QString& translation, int minute,
+                   HistoryEntry::Origin origin = HistoryEntry::Origin::Window)
+{
+    HistoryEntry entry;
+    entry.sourceCode = QLatin1String(from);
+    entry.targetCode = QLatin1String(to);
+    entry.source = source;
+    entry.translation = translation;
+    entry.origin = origin;
+    entry.time = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60);
+    return entry;
+}
+
+void Record(HistoryEntry entry)
+{
+    History history(History::DefaultPath());
+    QVERIFY2(history.record(entry, {}), qPrintable(history.problem()));
+}
+
+qint64 Count()
+{
+    History history(History::DefaultPath());
+    return history.count();
+}
+
+QStringList Sources(const HistoryWindow& window)
+{
+    QStringList sources;
+    for (const HistoryEntry& entry : window.entries())
+        sources << entry.source;
+    return sources;
+}
+
+// What the panes show, as "source|translation|source list|target list".
+QString Panes(const TForm1& form)
+{
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(form.RichEdit1->toPlainText(), form.RichEdit2->toPlainText())
+        .arg(form.wl_srclang->currentIndex())
+        .arg(form.wl_trglang->currentIndex());
+}
+
+QString Panes(const HistoryEntry& entry)
+{
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(entry.source, entry.translation)
+        .arg(LanguageTable::PositionOf(entry.sourceCode))
+        .arg(LanguageTable::PositionOf(entry.targetCode));
+}
+
+void ChoosePair(QComboBox* pairs, const QStringList& codes)
+{
+    const int index = pairs->findData(codes);
+    QVERIFY2(index >= 0, qPrintable(codes.join('-')));
+    pairs->setCurrentIndex(index);
+    emit pairs->activated(index);
+}
+
+}  // namespace
+
+class TestHistoryWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_fixture = std::make_unique<AppFixture>(); }
+    void cleanup() { m_fixture.reset(); }
+    void searchFilterRestoreDeleteAndClear();
+    void altLeftAndAltRightStepThroughTheHistory();
+    void anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn();
+
+private:
+    std::unique_ptr<AppFixture> m_fixture;
+};
+
+void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
+{
+    Record(Entry("FR", "EN", "Le café est très chaud", "The coffee is very hot", 1, HistoryEntry::Origin::CommandLine));
+    Record(Entry("EN", "DE", "Good morning", "Guten Morgen", 2));
+    const HistoryEntry dessert = Entry("EN", "FR", "Crème brûlée for dessert\nand coffee", "Crème brûlée en dessert\net café", 3,
+                                       HistoryEntry::Origin::Bus);
+    Record(dessert);
+    Record(Entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
+
+    TForm1 form;
+    form.show();
+    QCOMPARE(form.History1->shortcut(), QKeySequence("Ctrl+H"));
+    form.History1->trigger();
+    QTRY_VERIFY(form.history().window() && form.history().window()->isVisible());
+    HistoryWindow& window = *form.history().window();
+    QTRY_COMPARE(window.list()->topLevelItemCount(), 4);
+    // newest first, each with its pair, first lines and where it came from
+    const QTreeWidgetItem* third = window.list()->topLevelItem(1);
+    QCOMPARE(third->text(HistoryWindow::LanguagesColumn), QString("EN → FR"));
+    QVERIFY(!third->icon(HistoryWindow::LanguagesColumn).isNull());
+    QCOMPARE(third->text(HistoryWindow::SourceColumn), QString("Crème brûlée for dessert"));
+    QCOMPARE(third->text(HistoryWindow::TranslationColumn), QString("Crème brûlée en dessert"));
+    QCOMPARE(third->text(HistoryWindow::OriginColumn), QString("D-Bus"));
+    QCOMPARE(window.list()->topLevelItem(3)->text(HistoryWindow::OriginColumn), QString("command line"));
+
+    // as the user types: any case, accents ignored, in source or translation
+    QTest::keyClicks(window.searchField(), "CAFE");
+    QTRY_COMPARE(Sources(window), QStringList({"The CAFE is closed", dessert.source, "Le café est très chaud"}));
+    // one pair, whatever case its codes were written in
+    QTRY_COMPARE(window.pairList()->count(), 4);
+    ChoosePair(window.pairList(), {"EN", "FR"});
+    QTRY_COMPARE(Sources(window), QStringList({"The CAFE is closed", dessert.source}));
+    window.searchField()->clear();
+    QTest::keyClicks(window.searchField(), "brulee");
+    QTRY_COMPARE(Sources(window), QStringList({dessert.source}));
+
+    // Enter puts it back into the panes with its languages
+    window.list()->setFocus();
+    QTest::keyClick(window.list(), Qt::Key_Return);
+    QCOMPARE(Panes(form), Panes(dessert));
+
+    // Delete removes the chosen entries
+    window.searchField()->clear();
+    QTRY_COMPARE(window.list()->topLevelItemCount(), 2);
+    window.list()->setCurrentItem(window.list()->topLevelItem(0));
+    QTest::keyClick(window.list(), Qt::Key_Delete);
+    QTRY_COMPARE(Sources(window), QStringList({dessert.source}));
+    QCOMPARE(Count(), 3);
+
+    // clearing asks first, from the window and from the Options menu
+    m_fixture->prompts.answer = UserPrompts::Answer::No;
+    form.ClearHistory1->trigger();
+    QTRY_COMPARE(m_fixture->prompts.messages, QStringList({"Remove every translation from the history?"}));
+    QCOMPARE(Count(), 3);
+    m_fixture->prompts.answer = UserPrompts::Answer::Yes;
+    form.ClearHistory1->trigger();
+    QTRY_COMPARE(window.list()->topLevelItemCount(), 0);
+    QCOMPARE(Count(), 0);
+    // the pair is gone with its entries: the list shows every pair again
+    QTRY_COMPARE(window.pairList()->count(), 1);
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+
+    // the window speaks the interface language
+    form.German2Click();
+    QCOMPARE(window.windowTitle(), QString("Verlauf"));
+    QCOMPARE(window.pairList()->itemText(0), QString("Alle Sprachen"));
+    QCOMPARE(form.History1->text(), QString("&Verlauf…"));
+}
+
+void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
+{
+    LoopbackService service;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    // more entries than one page of steps
+    QList<HistoryEntry> entries;
+    for (int i = 0; i < HistorySteps::PageSize + 5; ++i) {
+        entries << Entry(i % 2 ? "DE" : "ES", i % 3 ? "IT" : "NL", QStringLiteral("source %1").arg(i),
+                         QStringLiteral("translation %1\nline two").arg(i), i);
+        Record(entries.last());
+    }
+    TForm1 form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.RichEdit1->setFocus();
+
+    auto step = [&](Qt::Key key) { QTest::keyClick(form.RichEdit1, key, Qt::AltModifier); };
+    // the translation just made is the newest entry and what the panes show: the first step passes it
+    form.RichEdit1->setPlainText("Hello");
+    QVERIFY(TranslateInWindow(form));
+    QCOMPARE(form.RichEdit2->toPlainText(), QString("fr:Hello "));
+    HistoryRecorder::Flush();
+    QCOMPARE(Count(), entries.size() + 1);
+    step(Qt::Key_Left);
+    QTRY_COMPARE(Panes(form), Panes(entries.last()));
+    step(Qt::Key_Right);
+    QCOMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    // a draft typed after it is kept as the newest step
+    QTest::keyClicks(form.RichEdit1, " draft");
+    form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf("PT"));
+    const QString kept = Panes(form);
+    // Backspace edits the pane, it is no step
+    QTest::keyClick(form.RichEdit1, Qt::Key_Backspace);
+    QTest::keyClicks(form.RichEdit1, "t");
+    QCOMPARE(Panes(form), kept);
+
+    step(Qt::Key_Left);
+    QTRY_COMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    for (int i = entries.size() - 1; i >= 0; --i) {
+        step(Qt::Key_Left);
+        QTRY_COMPARE(Panes(form), Panes(entries.at(i)));
+    }
+    // nothing is older
+    step(Qt::Key_Left);
+    QTest::qWait(50);
+    QCOMPARE(Panes(form), Panes(entries.first()));
+    step(Qt::Key_Right);
+    QCOMPARE(Panes(form), Panes(entries.at(1)));
+    for (int i = 2; i < entries.size(); ++i)
+        step(Qt::Key_Right);
+    QCOMPARE(Panes(form), Panes(entries.last()));
+    step(Qt::Key_Right);
+    step(Qt::Key_Right);
+    QCOMPARE(Panes(form), kept);
+    step(Qt::Key_Right);
+    QCOMPARE(Panes(form), kept);
+
+    // panes changed in the middle of the steps are the newest step from then on
+    step(Qt::Key_Left);
+    step(Qt::Key_Left);
+    QTRY_COMPARE(Panes(form), Panes(entries.last()));
+    QTest::keyClicks(form.RichEdit1, "!");
+    const QString edited = Panes(form);
+    step(Qt::Key_Left);
+    QTRY_COMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    step(Qt::Key_Right);
+    QCOMPARE(Panes(form), edited);
+    QCOMPARE(m_fixture->prompts.errors + m_fixture->prompts.messages, QStringList());
+}
+
+void TestHistoryWindow::anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn()
+{
+    LoopbackService service;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    const QString path = History::DefaultPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QVERIFY(QFile::link(m_fixture->home.filePath("elsewhere"), path));
+
+    TForm1 form;
+    form.show();
+    form.History1->trigger();
+    QTRY_VERIFY(form.history().window() && form.history().window()->isVisible());
+    HistoryWindow& window = *form.history().window();
+    QTRY_VERIFY(window.note().contains("history of translations is unavailable"));
+    QTest::keyClicks(window.searchField(), "word");
+    window.browser().refresh();
+    QTRY_COMPARE(window.findChild<QLabel*>("HistoryNote")->text(), window.note());
+    QCOMPARE(window.note().count("unavailable"), 1);
+    QCOMPARE(window.list()->topLevelItemCount(), 0);
+
+    // stepping finds nothing and leaves the panes alone; the translator translates
+    form.RichEdit1->setPlainText("Hello");
+    QTest::keyClick(form.RichEdit1, Qt::Key_Left, Qt::AltModifier);
+    QVERIFY(TranslateInWindow(form));
+    QCOMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+}
+
+QTEST_MAIN(TestHistoryWindow)
+#include "test_history_window.moc"
