@@ -1,6 +1,18 @@
 #include "HistoryBrowser.h"
 
+#include <QFileInfo>
 #include <QPointer>
+
+namespace {
+
+// The file is opened, and so made, only once a translation was kept there: reading writes nothing.
+bool Kept(const History& history)
+{
+    const QFileInfo file(history.path());
+    return file.exists() || file.isSymLink();
+}
+
+}  // namespace
 
 HistoryBrowser::HistoryBrowser(const QString& path, QObject* parent)
     : QObject(parent), m_history(std::make_shared<History>(path))
@@ -49,7 +61,7 @@ void HistoryBrowser::query()
     m_typing.stop();
     const int generation = ++m_generation;
     run([this, filter = m_filter, generation](History& history) -> std::function<void()> {
-        QList<HistoryEntry> entries = history.find(filter, ListLimit + 1);
+        QList<HistoryEntry> entries = Kept(history) ? history.find(filter, ListLimit + 1) : QList<HistoryEntry>();
         return [this, entries = std::move(entries), generation]() mutable {
             if (generation != m_generation)
                 return;
@@ -64,7 +76,8 @@ void HistoryBrowser::query()
 void HistoryBrowser::refresh()
 {
     run([this](History& history) -> std::function<void()> {
-        return [this, pairs = history.pairs()] { emit pairsFound(pairs); };
+        auto pairs = Kept(history) ? history.pairs() : QList<std::pair<QString, QString>>();
+        return [this, pairs = std::move(pairs)] { emit pairsFound(pairs); };
     });
     query();
 }
@@ -72,7 +85,8 @@ void HistoryBrowser::refresh()
 void HistoryBrowser::remove(const QList<qint64>& ids)
 {
     run([this, ids](History& history) -> std::function<void()> {
-        history.remove(ids);
+        if (Kept(history))
+            history.remove(ids);
         return [this] { emit removed(); };
     });
     refresh();
@@ -81,7 +95,8 @@ void HistoryBrowser::remove(const QList<qint64>& ids)
 void HistoryBrowser::clear()
 {
     run([this](History& history) -> std::function<void()> {
-        history.clear();
+        if (Kept(history))
+            history.clear();
         return [this] { emit removed(); };
     });
     refresh();
@@ -93,7 +108,8 @@ void HistoryBrowser::fetchOlder(qint64 olderThanId, const QDateTime& olderThanTi
     filter.olderThanId = olderThanId;
     filter.olderThanTime = olderThanTime;
     run([this, filter, count](History& history) -> std::function<void()> {
-        return [this, olderThanId = filter.olderThanId, page = history.find(filter, count)] {
+        auto page = Kept(history) ? history.find(filter, count) : QList<HistoryEntry>();
+        return [this, olderThanId = filter.olderThanId, page = std::move(page)] {
             emit olderFound(olderThanId, page);
         };
     });

@@ -95,19 +95,25 @@ private:
 
 void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
 {
-    Record(Entry("FR", "EN", "Le café est très chaud", "The coffee is very hot", 1, HistoryEntry::Origin::CommandLine));
-    Record(Entry("EN", "DE", "Good morning", "Guten Morgen", 2));
-    const HistoryEntry dessert = Entry("EN", "FR", "Crème brûlée for dessert\nand coffee", "Crème brûlée en dessert\net café", 3,
-                                       HistoryEntry::Origin::Bus);
-    Record(dessert);
-    Record(Entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
-
     TForm1 form;
     form.show();
     QCOMPARE(form.History1->shortcut(), QKeySequence("Ctrl+H"));
     form.History1->trigger();
     QTRY_VERIFY(form.history().window() && form.history().window()->isVisible());
     HistoryWindow& window = *form.history().window();
+    // looking at a history never kept makes no file
+    QTRY_COMPARE(window.pairList()->count(), 1);
+    QCOMPARE(window.note(), QString());
+    QVERIFY(!QFileInfo::exists(History::DefaultPath()));
+
+    Record(Entry("FR", "EN", "Le café est très chaud", "The coffee is very hot", 1, HistoryEntry::Origin::CommandLine));
+    Record(Entry("EN", "DE", "Good morning", "Guten Morgen", 2));
+    const HistoryEntry dessert = Entry("EN", "FR", "Crème brûlée for dessert\nand coffee", "Crème brûlée en dessert\net café", 3,
+                                       HistoryEntry::Origin::Bus);
+    Record(dessert);
+    Record(Entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
+    // what came while the window was open is there when it is opened again
+    form.History1->trigger();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 4);
     // newest first, each with its pair, first lines and where it came from
     const QTreeWidgetItem* third = window.list()->topLevelItem(1);

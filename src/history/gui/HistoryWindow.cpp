@@ -69,6 +69,10 @@ HistoryWindow::HistoryWindow(const QString& path, int column, QWidget* parent)
     m_list->setColumnCount(OriginColumn + 1);
     m_list->setIconSize(QSize(34, 16));
     m_list->installEventFilter(this);
+    for (const int column : {TimeColumn, LanguagesColumn, OriginColumn})
+        m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    m_list->header()->setSectionResizeMode(SourceColumn, QHeaderView::Stretch);
+    m_list->header()->setSectionResizeMode(TranslationColumn, QHeaderView::Stretch);
     m_note = new QLabel;
     m_note->setObjectName(QStringLiteral("HistoryNote"));
     m_note->setWordWrap(true);
