@@ -412,7 +412,12 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
     return true;
 }
 
-QList<HistoryEntry> History::search(const QString& words, int limit) { return find(HistoryFilter{words}, limit); }
+QList<HistoryEntry> History::search(const QString& words, int limit)
+{
+    HistoryFilter filter;
+    filter.words = words;
+    return find(filter, limit);
+}
 
 QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
 {

@@ -11,6 +11,7 @@
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,6 +167,24 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     QCOMPARE(window.windowTitle(), QString("Verlauf"));
     QCOMPARE(window.pairList()->itemText(0), QString("Alle Sprachen"));
     QCOMPARE(form.History1->text(), QString("&Verlauf…"));
+    // in every language each of the window's fields and buttons has a letter of its own
+    for (int column = 0; column < 7; ++column) {
+        window.applyLanguage(column);
+        QStringList captions;
+        for (const QLabel* label : window.findChildren<QLabel*>())
+            if (label->buddy())
+                captions << label->text();
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+            if (!button->text().isEmpty())
+                captions << button->text();
+        QSet<QChar> letters;
+        for (const QString& caption : captions) {
+            const qsizetype amp = caption.indexOf('&');
+            QVERIFY2(amp >= 0 && !letters.contains(caption.at(amp + 1).toLower()), qPrintable(caption));
+            letters << caption.at(amp + 1).toLower();
+        }
+        QCOMPARE(letters.size(), 5);
+    }
 }
 
 void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
