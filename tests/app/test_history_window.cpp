@@ -136,9 +136,12 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     QTest::keyClicks(window.searchField(), "brulee");
     QTRY_COMPARE(Sources(window), QStringList({dessert.source}));
 
-    // Enter puts it back into the panes with its languages
+    // Enter puts it back into the panes with its languages, from the list or from the search
     window.list()->setFocus();
     QTest::keyClick(window.list(), Qt::Key_Return);
+    QCOMPARE(Panes(form), Panes(dessert));
+    form.RichEdit1->clear();
+    QTest::keyClick(window.searchField(), Qt::Key_Enter);
     QCOMPARE(Panes(form), Panes(dessert));
 
     // Delete removes the chosen entries

@@ -55,6 +55,7 @@ HistoryWindow::HistoryWindow(const QString& path, int column, QWidget* parent)
     m_search = new QLineEdit;
     m_search->setObjectName(QStringLiteral("HistorySearch"));
     m_search->setClearButtonEnabled(true);
+    m_search->installEventFilter(this);
     m_searchLabel->setBuddy(m_search);
     m_pairLabel = new QLabel;
     m_pairs = new QComboBox;
@@ -253,9 +254,20 @@ bool HistoryWindow::event(QEvent* event)
 
 bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == m_list && key == Qt::Key_Delete) {
         removeSelected();
+        return true;
+    }
+    // from the search field, Enter takes the chosen match and Down goes to the list
+    if (watched == m_search && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        restoreCurrent();
+        return true;
+    }
+    if (watched == m_search && key == Qt::Key_Down) {
+        m_list->setFocus();
         return true;
     }
     return QWidget::eventFilter(watched, event);
