@@ -84,9 +84,12 @@ void HistoryCommands::Back()
     // a run under way writes into the panes
     if (m_form.translating())
         return;
-    m_backWaiting = !take(m_steps.back(panes())) && m_steps.moreWanted();
-    if (m_backWaiting)
+    const PaneContents shown = panes();
+    m_backWaiting = !take(m_steps.back(shown)) && m_steps.moreWanted();
+    if (m_backWaiting) {
+        m_waitingFrom = shown;
         fetch();
+    }
 }
 
 void HistoryCommands::Forward()
@@ -104,6 +107,9 @@ void HistoryCommands::fetch()
 void HistoryCommands::pageCame(qint64 olderThanId, const QList<HistoryEntry>& page)
 {
     m_steps.addOlder(olderThanId, page);
-    if (m_backWaiting)
+    // the step waited for is not taken over what the user did to the panes since
+    if (m_backWaiting && panes() == m_waitingFrom)
         Back();
+    else
+        m_backWaiting = false;
 }

@@ -45,6 +45,7 @@ private:
     HistorySteps m_steps;
     // a step back waits for the page it needs
     bool m_backWaiting = false;
+    PaneContents m_waitingFrom;  // the panes when it was asked for
     QShortcut* m_back;
     QShortcut* m_forward;
 };

@@ -235,7 +235,6 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
     }
     // nothing is older
     step(Qt::Key_Left);
-    QTest::qWait(50);
     QCOMPARE(Panes(form), Panes(entries.first()));
     step(Qt::Key_Right);
     QCOMPARE(Panes(form), Panes(entries.at(1)));
