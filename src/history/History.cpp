@@ -484,6 +484,18 @@ QList<std::pair<QString, QString>> History::pairs()
     return found;
 }
 
+std::optional<HistoryEntry> History::entry(qint64 id)
+{
+    if (!available())
+        return std::nullopt;
+    const QByteArray sql = "SELECT " + QByteArray(EntryColumns) + " FROM entries WHERE id = ?1";
+    Statement select(m_db, sql.constData());
+    select.bind(1, id);
+    if (select.step() != SQLITE_ROW)
+        return std::nullopt;
+    return ReadEntry(select);
+}
+
 QList<HistoryChunk> History::chunks(qint64 entryId)
 {
     QList<HistoryChunk> found;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 struct sqlite3;
@@ -86,6 +87,8 @@ public:
     QList<HistoryEntry> find(const HistoryFilter& filter, int limit = 100);
     // The language pairs (source code, target code; upper case) the history holds, in code order.
     QList<std::pair<QString, QString>> pairs();
+    // One entry by its id; none when it is not there.
+    std::optional<HistoryEntry> entry(qint64 id);
     QList<HistoryChunk> chunks(qint64 entryId);
     bool remove(const QList<qint64>& ids);
     bool clear();

@@ -62,6 +62,10 @@ void HistoryBrowser::query()
     const int generation = ++m_generation;
     run([this, filter = m_filter, generation](History& history) -> std::function<void()> {
         QList<HistoryEntry> entries = Kept(history) ? history.find(filter, ListLimit + 1) : QList<HistoryEntry>();
+        for (HistoryEntry& entry : entries) {
+            entry.source.truncate(PreviewLength);
+            entry.translation.truncate(PreviewLength);
+        }
         return [this, entries = std::move(entries), generation]() mutable {
             if (generation != m_generation)
                 return;
@@ -100,6 +104,16 @@ void HistoryBrowser::clear()
         return [this] { emit removed(); };
     });
     refresh();
+}
+
+void HistoryBrowser::fetchEntry(qint64 id)
+{
+    run([this, id](History& history) -> std::function<void()> {
+        const std::optional<HistoryEntry> entry = Kept(history) ? history.entry(id) : std::nullopt;
+        if (!entry)
+            return {};
+        return [this, entry = *entry] { emit entryFound(entry); };
+    });
 }
 
 void HistoryBrowser::fetchOlder(qint64 olderThanId, const QDateTime& olderThanTime, int count)

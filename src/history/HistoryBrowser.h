@@ -19,6 +19,8 @@ class HistoryBrowser : public QObject {
 public:
     // At most this many entries in the list at once; narrower words reach older ones.
     static constexpr int ListLimit = 500;
+    // How much of each text the list holds: a translated document may be large.
+    static constexpr int PreviewLength = 2000;
     // How long typing pauses before the words are looked for.
     static constexpr int TypingPauseMs = 200;
 
@@ -33,13 +35,17 @@ public:
     void refresh();
     void remove(const QList<qint64>& ids);
     void clear();
+    // One entry whole (the list's are cut at PreviewLength).
+    void fetchEntry(qint64 id);
     // Entries older than the one given (0: from the newest), whatever the list shows.
     void fetchOlder(qint64 olderThanId, const QDateTime& olderThanTime, int count);
 
 signals:
-    // The list: at most ListLimit entries, newest first; `more`: older ones match too.
+    // The list: at most ListLimit entries, newest first, their texts cut at
+    // PreviewLength; `more`: older ones match too.
     void found(const QList<HistoryEntry>& entries, bool more);
     void pairsFound(const QList<std::pair<QString, QString>>& pairs);
+    void entryFound(const HistoryEntry& entry);
     void olderFound(qint64 olderThanId, const QList<HistoryEntry>& page);
     // Entries were removed.
     void removed();

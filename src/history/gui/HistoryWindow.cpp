@@ -108,6 +108,7 @@ HistoryWindow::HistoryWindow(const QString& path, int column, QWidget* parent)
     connect(m_clear, &QPushButton::clicked, this, &HistoryWindow::clearAll, Qt::QueuedConnection);
     connect(m_browser, &HistoryBrowser::found, this, &HistoryWindow::showEntries);
     connect(m_browser, &HistoryBrowser::pairsFound, this, &HistoryWindow::showPairs);
+    connect(m_browser, &HistoryBrowser::entryFound, this, &HistoryWindow::restoreRequested);
     connect(m_browser, &HistoryBrowser::notice, this, [this](const QString& text) {
         m_notice = text;
         showNote();
@@ -208,8 +209,9 @@ void HistoryWindow::restoreCurrent()
 {
     QTreeWidgetItem* item = m_list->currentItem();
     const int row = item ? m_list->indexOfTopLevelItem(item) : -1;
+    // the list holds the beginning of each text only
     if (row >= 0 && row < m_entries.size())
-        emit restoreRequested(m_entries.at(row));
+        m_browser->fetchEntry(m_entries.at(row).id);
 }
 
 void HistoryWindow::removeSelected()

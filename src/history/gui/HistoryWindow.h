@@ -29,7 +29,7 @@ public:
     void applyLanguage(int column);
     // Asks, then removes every entry.
     void clearAll();
-    // The entries the list shows, in its order.
+    // The entries the list shows, in its order (their texts' beginnings).
     const QList<HistoryEntry>& entries() const { return m_entries; }
 
     QLineEdit* searchField() const { return m_search; }
