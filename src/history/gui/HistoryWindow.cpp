@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,9 +20,12 @@
 
 namespace {
 
-// Both flags of a language pair side by side.
-QIcon PairIcon(const QString& sourceCode, const QString& targetCode)
+// Both flags of a language pair side by side, drawn once a pair into `drawn`.
+QIcon PairIcon(QHash<QString, QIcon>& drawn, const QString& sourceCode, const QString& targetCode)
 {
+    const QString key = sourceCode.toUpper() + QLatin1Char('>') + targetCode.toUpper();
+    if (const auto known = drawn.constFind(key); known != drawn.constEnd())
+        return *known;
     QPixmap pixmap(34, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -31,7 +35,8 @@ QIcon PairIcon(const QString& sourceCode, const QString& targetCode)
         painter.drawImage(0, 0, source);
     if (!target.isNull())
         painter.drawImage(18, 0, target);
-    return QIcon(pixmap);
+    painter.end();
+    return drawn[key] = QIcon(pixmap);
 }
 
 QString PairText(const QString& sourceCode, const QString& targetCode)
@@ -163,7 +168,7 @@ void HistoryWindow::showEntries(const QList<HistoryEntry>& entries, bool more)
         auto* item = new QTreeWidgetItem;
         item->setData(0, Qt::UserRole, entry.id);
         item->setText(TimeColumn, locale.toString(entry.time.toLocalTime(), QLocale::ShortFormat));
-        item->setIcon(LanguagesColumn, PairIcon(entry.sourceCode, entry.targetCode));
+        item->setIcon(LanguagesColumn, PairIcon(m_icons, entry.sourceCode, entry.targetCode));
         item->setText(LanguagesColumn, QStringLiteral("%1 → %2").arg(entry.sourceCode.toUpper(), entry.targetCode.toUpper()));
         item->setToolTip(LanguagesColumn, PairText(entry.sourceCode, entry.targetCode));
         item->setText(SourceColumn, FirstLine(entry.source));
@@ -191,7 +196,7 @@ void HistoryWindow::showPairs(const QList<std::pair<QString, QString>>& pairs)
     m_pairs->clear();
     m_pairs->addItem(InterfaceCaption("HistoryAllPairs", m_column), QStringList());
     for (const auto& [source, target] : pairs)
-        m_pairs->addItem(PairIcon(source, target), PairText(source, target), QStringList{source, target});
+        m_pairs->addItem(PairIcon(m_icons, source, target), PairText(source, target), QStringList{source, target});
     const int again = m_pairs->findData(chosen);
     m_pairs->setCurrentIndex(std::max(again, 0));
     // the pair chosen is gone: the list shows every pair again

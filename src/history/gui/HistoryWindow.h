@@ -2,6 +2,8 @@
 
 #include "History.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QWidget>
 
 class HistoryBrowser;
@@ -58,6 +60,7 @@ private:
     HistoryBrowser* m_browser;
     int m_column;
     QList<HistoryEntry> m_entries;
+    QHash<QString, QIcon> m_icons;  // the pairs' flags, drawn once
     bool m_more = false;
     QString m_notice;
     QLineEdit* m_search;
