@@ -139,12 +139,18 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     QTest::keyClicks(window.searchField(), "brulee");
     QTRY_COMPARE(Sources(window), QStringList({dessertListed}));
 
-    // Enter puts it back into the panes with its languages, from the list or from the search
+    // Enter or a double-click puts it back into the panes with its languages
     window.list()->setFocus();
     QTest::keyClick(window.list(), Qt::Key_Return);
     QTRY_COMPARE(Panes(form), Panes(dessert));
     form.RichEdit1->clear();
     QTest::keyClick(window.searchField(), Qt::Key_Enter);
+    QTRY_COMPARE(Panes(form), Panes(dessert));
+    form.RichEdit1->clear();
+    const QRect row = window.list()->visualItemRect(window.list()->topLevelItem(0));
+    // a widget's double-click comes after the click of its first press, as on screen
+    QTest::mouseClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
     QTRY_COMPARE(Panes(form), Panes(dessert));
 
     // Delete removes the chosen entries
