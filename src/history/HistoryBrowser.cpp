@@ -89,9 +89,8 @@ void HistoryBrowser::refresh()
 void HistoryBrowser::remove(const QList<qint64>& ids)
 {
     run([this, ids](History& history) -> std::function<void()> {
-        if (Kept(history))
-            history.remove(ids);
-        return [this] { emit removed(); };
+        const bool done = !Kept(history) || history.remove(ids);
+        return [this, done] { emit removed(done); };
     });
     refresh();
 }
@@ -99,9 +98,8 @@ void HistoryBrowser::remove(const QList<qint64>& ids)
 void HistoryBrowser::clear()
 {
     run([this](History& history) -> std::function<void()> {
-        if (Kept(history))
-            history.clear();
-        return [this] { emit removed(); };
+        const bool done = !Kept(history) || history.clear();
+        return [this, done] { emit removed(done); };
     });
     refresh();
 }

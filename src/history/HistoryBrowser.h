@@ -47,8 +47,8 @@ signals:
     void pairsFound(const QList<std::pair<QString, QString>>& pairs);
     void entryFound(const HistoryEntry& entry);
     void olderFound(qint64 olderThanId, const QList<HistoryEntry>& page);
-    // Entries were removed.
-    void removed();
+    // Entries were removed, or not (`done` false: the file is busy or cannot be written).
+    void removed(bool done);
     // What the user should hear about the history, once: it is unavailable and
     // why, or a damaged file was moved aside.
     void notice(const QString& text);

@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 namespace {
 
 HistoryEntry Entry(const char* from, const char* to, const QString& source, const QString& translation, int minute,
@@ -153,12 +155,23 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     QTest::mouseDClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
     QTRY_COMPARE(Panes(form), Panes(dessert));
 
-    // Delete removes the chosen entries
+    // Delete removes the chosen entries; while another program holds the file it says none went
     window.searchField()->clear();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 2);
     window.list()->setCurrentItem(window.list()->topLevelItem(0));
+    {
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(History::DefaultPath()).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QTest::keyClick(window.list(), Qt::Key_Delete);
+        QTRY_VERIFY_WITH_TIMEOUT(window.note().startsWith("Nothing was removed"), 20000);
+        QCOMPARE(window.list()->topLevelItemCount(), 2);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
     QTest::keyClick(window.list(), Qt::Key_Delete);
     QTRY_COMPARE(Sources(window), QStringList({dessertListed}));
+    QCOMPARE(window.note(), QString());
     QCOMPARE(Count(), 3);
 
     // clearing asks first, from the window and from the Options menu

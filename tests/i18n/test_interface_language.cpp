@@ -123,7 +123,7 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         for (int column = 0; column < 7; ++column)
             EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
-    EXPECT_EQ(names.size(), 73);
+    EXPECT_EQ(names.size(), 74);
     EXPECT_EQ(hints, 16);
 }
 

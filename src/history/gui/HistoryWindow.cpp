@@ -114,6 +114,10 @@ HistoryWindow::HistoryWindow(const QString& path, int column, QWidget* parent)
     connect(m_browser, &HistoryBrowser::found, this, &HistoryWindow::showEntries);
     connect(m_browser, &HistoryBrowser::pairsFound, this, &HistoryWindow::showPairs);
     connect(m_browser, &HistoryBrowser::entryFound, this, &HistoryWindow::restoreRequested);
+    connect(m_browser, &HistoryBrowser::removed, this, [this](bool done) {
+        m_notRemoved = !done;
+        showNote();
+    });
     connect(m_browser, &HistoryBrowser::notice, this, [this](const QString& text) {
         m_notice = text;
         showNote();
@@ -240,6 +244,8 @@ QString HistoryWindow::note() const
     QStringList lines;
     if (!m_notice.isEmpty())
         lines << m_notice;
+    if (m_notRemoved)
+        lines << InterfaceCaption("HistoryNotRemoved", m_column);
     if (m_more)
         lines << InterfaceCaption("HistoryMore", m_column).arg(HistoryBrowser::ListLimit);
     return lines.join(QLatin1Char('\n'));

@@ -63,6 +63,7 @@ private:
     QHash<QString, QIcon> m_icons;  // the pairs' flags, drawn once
     bool m_more = false;
     QString m_notice;
+    bool m_notRemoved = false;
     QLineEdit* m_search;
     QComboBox* m_pairs;
     QTreeWidget* m_list;
