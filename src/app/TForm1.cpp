@@ -7,6 +7,7 @@
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
 #include "HelpLinks.h"
+#include "HistoryCommands.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
 #include "LanguageListDelegate.h"
@@ -107,6 +108,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     wireDocuments();
     m_translation = new TranslationController(*this);
     m_detection = std::make_unique<SourceDetection>(*this);
+    m_history = new HistoryCommands(*this);
+    // the clearing asks first: once the menu is done with its event
+    for (const auto& [item, handler] : {std::pair{History1, &TForm1::History1Click}, {ClearHistory1, &TForm1::ClearHistory1Click}}) {
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
+    }
     wireHelp();
     wireCharacter();
     wireComponents();
@@ -287,6 +294,7 @@ void TForm1::buildMenus()
                               QKeySequence(QStringLiteral("Ctrl+D")));
     DetectLanguage1->setEnabled(true);
     connect(DetectLanguage1, &QAction::triggered, this, &TForm1::DetectLanguage1Click);
+    History1 = addItem(ranslate1, "History1", QString::fromUtf8("&History…"), QKeySequence(QStringLiteral("Ctrl+H")));
 
     Options1 = topMenu("Options1", QStringLiteral("&Options"));
     InterfaceLanguage1 = addSubmenu(Options1, "InterfaceLanguage1", QStringLiteral("Interface Language"));
@@ -334,6 +342,7 @@ void TForm1::buildMenus()
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
     DetectSource = addCheckItem(Misc1, "DetectSource", QStringLiteral("Detect the source language"), true);
+    ClearHistory1 = addItem(Options1, "ClearHistory1", QString::fromUtf8("Clear &history…"));
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -534,6 +543,8 @@ void TForm1::ranslate2Click()
 }
 
 void TForm1::DetectLanguage1Click() { RunHandler([this] { m_detection->DetectLanguage(); }); }
+void TForm1::History1Click() { RunHandler([this] { m_history->Open(); }); }
+void TForm1::ClearHistory1Click() { RunHandler([this] { m_history->Clear(); }); }
 
 void TForm1::ToolButton21Click()
 {
@@ -559,6 +570,7 @@ void TForm1::applyLanguageColumn(int column)
 {
     InterfaceLanguage = InterfaceLanguageNames().at(column);
     ApplyInterfaceCaptions(this, column);
+    m_history->applyLanguage(column);
 }
 
 void TForm1::English1Click() { applyLanguageColumn(0); }

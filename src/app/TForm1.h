@@ -28,6 +28,7 @@ class TTransfer;
 class TranslationController;
 class DocumentCommands;
 class DocumentOpening;
+class HistoryCommands;
 class LiveUpdate;
 class PaneEditing;
 class SearchDialog;
@@ -106,7 +107,7 @@ public:
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
-    QAction *ranslate2, *DetectLanguage1;
+    QAction *ranslate2, *DetectLanguage1, *History1;
     QMenu* Options1 = nullptr;
     QMenu* InterfaceLanguage1 = nullptr;
     QAction *English1, *Francais1, *Spanish2, *German2, *Italian2, *Portuguese1, *Dutch2;
@@ -116,7 +117,7 @@ public:
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
     QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *DetectSource;
-    QAction* ProxyServer1;
+    QAction *ClearHistory1, *ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;
     QMenu* Install2 = nullptr;
@@ -143,6 +144,8 @@ public:
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
     DocumentOpening& opening() { return *m_opening; }
+    // The History window, clearing the history and stepping through it.
+    HistoryCommands& history() { return *m_history; }
     PaneEditing* editing() const { return m_editing.get(); }
     // The character and voice commands behind the Character and Text-To-Speech menus.
     CharacterManagement& characters() { return *m_characters; }
@@ -169,6 +172,8 @@ public slots:
     void ToolButton20Click();
     void ranslate2Click();
     void DetectLanguage1Click();
+    void History1Click();
+    void ClearHistory1Click();
     void ToolButton21Click();
     void ToolButton22Click();
     void ReadSrcClick();
@@ -284,6 +289,7 @@ private:
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
     std::unique_ptr<LiveUpdate> m_update;
+    HistoryCommands* m_history = nullptr;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;
     // each refers to the ones before it

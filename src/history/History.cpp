@@ -429,6 +429,14 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
 
 QList<HistoryEntry> History::search(const QString& words, int limit)
 {
+    HistoryFilter filter;
+    filter.words = words;
+    return find(filter, limit);
+}
+
+QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
+{
+    const QString& words = filter.words;
     QList<HistoryEntry> found;
     if (!available())
         return found;
@@ -450,6 +458,14 @@ QList<HistoryEntry> History::search(const QString& words, int limit)
         sql += " AND id IN (SELECT rowid FROM entries_trigram WHERE entries_trigram MATCH ?2)";
     for (qsizetype i = 0; i < likes.size(); ++i)
         sql += " AND folded LIKE ?" + QByteArray::number(4 + i) + " ESCAPE '\\'";
+    // numbered after the words' LIKE patterns, whose count varies
+    const int firstOwn = int(4 + likes.size());
+    if (!filter.sourceCode.isEmpty())
+        sql += " AND source_code = ?" + QByteArray::number(firstOwn) + " COLLATE NOCASE";
+    if (!filter.targetCode.isEmpty())
+        sql += " AND target_code = ?" + QByteArray::number(firstOwn + 1) + " COLLATE NOCASE";
+    if (filter.olderThanId > 0)
+        sql += " AND (time, id) < (?" + QByteArray::number(firstOwn + 2) + ", ?" + QByteArray::number(firstOwn + 3) + ")";
     sql += " ORDER BY time DESC, id DESC LIMIT ?3";
     Statement select(m_db, sql.constData());
     if (!spaced.isEmpty())
@@ -459,9 +475,40 @@ QList<HistoryEntry> History::search(const QString& words, int limit)
     select.bind(3, qint64(limit));
     for (qsizetype i = 0; i < likes.size(); ++i)
         select.bind(int(4 + i), likes.at(i));
+    if (!filter.sourceCode.isEmpty())
+        select.bind(firstOwn, filter.sourceCode);
+    if (!filter.targetCode.isEmpty())
+        select.bind(firstOwn + 1, filter.targetCode);
+    if (filter.olderThanId > 0) {
+        select.bind(firstOwn + 2, filter.olderThanTime.toMSecsSinceEpoch());
+        select.bind(firstOwn + 3, filter.olderThanId);
+    }
     while (select.step() == SQLITE_ROW)
         found << ReadEntry(select);
     return found;
+}
+
+QList<std::pair<QString, QString>> History::pairs()
+{
+    QList<std::pair<QString, QString>> found;
+    if (!available())
+        return found;
+    Statement select(m_db, "SELECT DISTINCT upper(source_code), upper(target_code) FROM entries ORDER BY 1, 2");
+    while (select.step() == SQLITE_ROW)
+        found.append({select.text(0), select.text(1)});
+    return found;
+}
+
+std::optional<HistoryEntry> History::entry(qint64 id)
+{
+    if (!available())
+        return std::nullopt;
+    const QByteArray sql = "SELECT " + QByteArray(EntryColumns) + " FROM entries WHERE id = ?1";
+    Statement select(m_db, sql.constData());
+    select.bind(1, id);
+    if (select.step() != SQLITE_ROW)
+        return std::nullopt;
+    return ReadEntry(select);
 }
 
 QList<HistoryChunk> History::chunks(qint64 entryId)

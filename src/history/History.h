@@ -4,6 +4,9 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+#include <utility>
+
 struct sqlite3;
 
 // One recorded translation.
@@ -34,6 +37,17 @@ struct HistoryChunk {
 struct HistoryLimits {
     qint64 entries = 100000;
     qint64 bytes = 200LL * 1024 * 1024;
+};
+
+// What the history window asks for: the words of search(), one language pair,
+// and only entries older than one it already holds (paging newest first).
+struct HistoryFilter {
+    QString words;
+    QString sourceCode;  // empty: any
+    QString targetCode;  // empty: any
+    // the time and id of an entry: only those before it; no id: from the newest
+    QDateTime olderThanTime;
+    qint64 olderThanId = 0;
 };
 
 // The history of translations in one SQLite file, shared by every process of
@@ -69,6 +83,12 @@ public:
     // Entries whose source or translation hold every word of `words` (any case,
     // accents ignored), newest first; all entries when `words` is blank.
     QList<HistoryEntry> search(const QString& words, int limit = 100);
+    // search() narrowed by a filter, newest first.
+    QList<HistoryEntry> find(const HistoryFilter& filter, int limit = 100);
+    // The language pairs (source code, target code; upper case) the history holds, in code order.
+    QList<std::pair<QString, QString>> pairs();
+    // One entry by its id; none when it is not there.
+    std::optional<HistoryEntry> entry(qint64 id);
     QList<HistoryChunk> chunks(qint64 entryId);
     bool remove(const QList<qint64>& ids);
     bool clear();

@@ -48,12 +48,16 @@ const CaptionRow kCaptionRows[] = {
      {"&Translate", "&Traduire", "&Traducir", "&Bersetzen", "&Tradurre", "&Traduzir", "&Vertalen"}},
     {CaptionKind::Caption, "DetectLanguage1",
      {"&Detect language", "&Détecter la langue", "&Detectar idioma", "Sprache &erkennen", "&Rileva lingua", "&Detetar idioma", "Taal &herkennen"}},
+    {CaptionKind::Caption, "History1",
+     {"&History…", "&Historique…", "&Historial…", "&Verlauf…", "&Cronologia…", "&Histórico…", "&Geschiedenis…"}},
     {CaptionKind::Caption, "Options1",
      {"&Options", "&Options", "&Opciones", "&Optionen", "&Opzioni", "&Opções", "&Opties"}},
     {CaptionKind::Caption, "InterfaceLanguage1",
      {"Interface &Language", "&Langue d'affichage", "&Idioma", "&Sprache", "&Linguaggio", "&Língua", "&Taal"}},
     {CaptionKind::Caption, "Character1",
      {"&Character", "&Caractère", "&Carácter", "&Person", "&Carattere", "&Caráter", "&Karakter"}},
+    {CaptionKind::Caption, "ClearHistory1",
+     {"Clear &history…", "&Effacer l'historique…", "&Vaciar historial…", "Verlauf &löschen…", "&Svuota cronologia…", "Limpar &histórico…", "&Geschiedenis wissen…"}},
     {CaptionKind::Caption, "ools1",
      {"&Tools", "&Outils", "&Herramienta", "&Werkzeug", "&Attrezzi", "&Ferramentas", "&Gereedschap"}},
     {CaptionKind::Caption, "Install1",
@@ -116,6 +120,58 @@ const CaptionRow kCaptionRows[] = {
      {"Swap source and target language", "échanger a langue source et cible.", "Intercambiar la lengua origin y la lengua objetivo", "Die Ausgangssprache und die Zielsprache austauschen", "Scambiare la fonte e la lingua di arrivo.", "Para trocar a língua de fonte e a língua de alvo.", "Ik wil de brontaal en de doeltaal ruilen"}},
     {CaptionKind::Hint, "ToolButton22",
      {"Read text aloud", "Lire ?voix haute le texte", "Atiplarse", "Sprechen", "parlare", "Falar", "Spreken"}},
+    // the history window
+    {CaptionKind::Text, "HistoryWindow",
+     {"History", "Historique", "Historial", "Verlauf", "Cronologia", "Histórico", "Geschiedenis"}},
+    {CaptionKind::Text, "HistorySearch",
+     {"&Search:", "Re&chercher :", "&Buscar:", "&Suchen:", "&Cerca:", "&Procurar:", "&Zoeken:"}},
+    {CaptionKind::Text, "HistoryPair",
+     {"&Languages:", "&Langues :", "&Idiomas:", "Sp&rachen:", "&Lingue:", "&Línguas:", "&Talen:"}},
+    {CaptionKind::Text, "HistoryAllPairs",
+     {"All languages", "Toutes les langues", "Todos los idiomas", "Alle Sprachen", "Tutte le lingue", "Todas as línguas", "Alle talen"}},
+    {CaptionKind::Text, "HistoryRestore",
+     {"&Restore", "&Restaurer", "&Restaurar", "&Wiederherstellen", "&Ripristina", "&Repor", "&Herstellen"}},
+    {CaptionKind::Text, "HistoryDelete",
+     {"&Delete", "&Supprimer", "&Eliminar", "&Entfernen", "&Elimina", "&Eliminar", "&Verwijderen"}},
+    {CaptionKind::Text, "HistoryTime",
+     {"Time", "Date", "Fecha", "Zeit", "Data", "Data", "Tijd"}},
+    {CaptionKind::Text, "HistoryLanguages",
+     {"Languages", "Langues", "Idiomas", "Sprachen", "Lingue", "Línguas", "Talen"}},
+    {CaptionKind::Text, "HistorySource",
+     {"Source", "Texte source", "Texto original", "Ausgangstext", "Testo originale", "Texto original", "Brontekst"}},
+    {CaptionKind::Text, "HistoryTranslation",
+     {"Translation", "Traduction", "Traducción", "Übersetzung", "Traduzione", "Tradução", "Vertaling"}},
+    {CaptionKind::Text, "HistoryOrigin",
+     {"From", "Provenance", "Procedencia", "Herkunft", "Provenienza", "Origem", "Herkomst"}},
+    {CaptionKind::Text, "HistoryFromWindow",
+     {"window", "fenêtre", "ventana", "Fenster", "finestra", "janela", "venster"}},
+    {CaptionKind::Text, "HistoryFromCommandLine",
+     {"command line", "ligne de commande", "línea de comandos", "Befehlszeile", "riga di comando", "linha de comandos", "opdrachtregel"}},
+    {CaptionKind::Text, "HistoryFromBus",
+     {"D-Bus", "D-Bus", "D-Bus", "D-Bus", "D-Bus", "D-Bus", "D-Bus"}},
+    {CaptionKind::Text, "HistoryFromDocument",
+     {"document", "document", "documento", "Dokument", "documento", "documento", "document"}},
+    {CaptionKind::Text, "HistoryMore",
+     {"Only the newest %1 are shown; narrow the search to reach older ones.",
+      "Seules les %1 plus récentes sont affichées ; affinez la recherche pour voir les plus anciennes.",
+      "Solo se muestran las %1 más recientes; afine la búsqueda para ver las anteriores.",
+      "Nur die neuesten %1 werden angezeigt; grenzen Sie die Suche ein, um ältere zu sehen.",
+      "Sono mostrate solo le %1 più recenti; restringi la ricerca per vedere quelle precedenti.",
+      "Só são mostradas as %1 mais recentes; refine a pesquisa para ver as anteriores.",
+      "Alleen de nieuwste %1 worden getoond; verfijn de zoekopdracht om oudere te zien."}},
+    {CaptionKind::Text, "HistoryNotRemoved",
+     {"Nothing was removed: the history is in use by another program or cannot be written.",
+      "Rien n'a été supprimé : l'historique est utilisé par un autre programme ou ne peut pas être modifié.",
+      "No se eliminó nada: el historial está en uso por otro programa o no se puede escribir.",
+      "Es wurde nichts entfernt: Der Verlauf wird von einem anderen Programm verwendet oder kann nicht geschrieben werden.",
+      "Non è stato eliminato nulla: la cronologia è in uso da un altro programma o non può essere scritta.",
+      "Nada foi eliminado: o histórico está a ser usado por outro programa ou não pode ser escrito.",
+      "Er is niets verwijderd: de geschiedenis wordt door een ander programma gebruikt of kan niet worden geschreven."}},
+    {CaptionKind::Text, "HistoryClearQuestion",
+     {"Remove every translation from the history?", "Supprimer toutes les traductions de l'historique ?",
+      "¿Eliminar todas las traducciones del historial?", "Alle Übersetzungen aus dem Verlauf entfernen?",
+      "Eliminare tutte le traduzioni dalla cronologia?", "Eliminar todas as traduções do histórico?",
+      "Alle vertalingen uit de geschiedenis verwijderen?"}},
 };
 
 QObject* findNamed(QObject* window, const char* name)
@@ -143,6 +199,16 @@ QString InterfaceCaptionText(const CaptionRow& row, int column)
     return QString::fromUtf8(row.texts.at(static_cast<size_t>(column)));
 }
 
+QString InterfaceCaption(const char* name, int column)
+{
+    if (column < 0 || column >= static_cast<int>(InterfaceLanguageItemNames().size()))
+        column = 0;
+    for (const CaptionRow& row : kCaptionRows)
+        if (qstrcmp(row.objectName, name) == 0)
+            return InterfaceCaptionText(row, column);
+    return {};
+}
+
 const QStringList& InterfaceLanguageItemNames()
 {
     static const QStringList names = {"English1", "Francais1", "Spanish2", "German2",
@@ -156,6 +222,8 @@ QStringList ApplyInterfaceCaptions(QObject* window, int column)
     if (column < 0 || column >= static_cast<int>(InterfaceLanguageItemNames().size()))
         return missing;
     for (const CaptionRow& row : kCaptionRows) {
+        if (row.kind == CaptionKind::Text)
+            continue;
         QObject* target = findNamed(window, row.objectName);
         if (!target) {
             missing << QLatin1String(row.objectName);

@@ -123,7 +123,7 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         for (int column = 0; column < 7; ++column)
             EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
-    EXPECT_EQ(names.size(), 54);
+    EXPECT_EQ(names.size(), 74);
     EXPECT_EQ(hints, 16);
 }
 
@@ -140,6 +140,7 @@ TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)
     QObject* bold = add("ToolButton12");
     QObject* english = add("English1");
     QObject* dutch = add("Dutch2");
+    QObject* other = add("HistoryWindow");  // a text another window reads for itself
 
     QStringList missing = ApplyInterfaceCaptions(&window, 6);
     EXPECT_EQ(file->property("text").toString(), QString("&Bestand"));
@@ -151,6 +152,9 @@ TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)
     EXPECT_TRUE(missing.contains("ToolButton1"));
     EXPECT_TRUE(missing.contains("Francais1"));
     EXPECT_FALSE(missing.contains("Nouveau1"));
+    EXPECT_FALSE(missing.contains("HistoryWindow"));
+    EXPECT_FALSE(other->property("text").isValid());
+    EXPECT_EQ(InterfaceCaption("HistoryWindow", 6), QString("Geschiedenis"));
 
     ApplyInterfaceCaptions(&window, 1);
     EXPECT_EQ(bold->property("toolTip").toString(), QString("soulign?"));
