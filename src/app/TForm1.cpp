@@ -6,6 +6,7 @@
 #include "ComponentInstaller.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
+#include "DocumentTranslationCommands.h"
 #include "HelpLinks.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
@@ -178,6 +179,8 @@ void TForm1::buildToolBar()
 
     ToolButton1 = button(ToolBar1, "ToolButton1", Glyph::New, QStringLiteral("New"));
     ToolButton2 = button(ToolBar1, "ToolButton2", Glyph::Open, QStringLiteral("Open"));
+    ToolButtonTranslateDocument = button(ToolBar1, "ToolButtonTranslateDocument", Glyph::TranslateDocument,
+                                         QStringLiteral("Translate a document"));
     ToolButton3 = button(ToolBar1, "ToolButton3", Glyph::Save, QStringLiteral("Save"));
     ToolButton4 = button(ToolBar1, "ToolButton4", Glyph::Print, QStringLiteral("Print"));
     ToolBar1->addSeparator();
@@ -246,6 +249,7 @@ void TForm1::buildMenus()
     Nouveau1 = topMenu("Nouveau1", QStringLiteral("&File"));
     sfsf1 = addItem(Nouveau1, "sfsf1", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
     Ouvrir1 = addItem(Nouveau1, "Ouvrir1", QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    TranslateDocument1 = addItem(Nouveau1, "TranslateDocument1", QString::fromUtf8("&Translate document…"));
     Enregistrer1 = addItem(Nouveau1, "Enregistrer1", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
     Enregistrersous1 = addItem(Nouveau1, "Enregistrersous1", QStringLiteral("Save &As ..."));
     Nouveau1->addSeparator();
@@ -323,6 +327,9 @@ void TForm1::buildMenus()
                                    QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
+    // greyed out until the service says the route takes HTML documents
+    KeepFormatting = addCheckItem(Misc1, "KeepFormatting", QStringLiteral("Keep formatting"), false);
+    KeepFormatting->setEnabled(false);
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
@@ -441,6 +448,7 @@ void TForm1::readSettings()
         Proxy = settings.Proxy;
         SerbianCyrillic->setChecked(settings.SerbianCyrillic);
         KeepHistory->setChecked(settings.KeepHistory);
+        KeepFormatting->setChecked(settings.KeepFormatting);
     };
     RegStore store;
     try {
@@ -465,6 +473,7 @@ void TForm1::FormClose()
         settings.Proxy = Proxy;
         settings.SerbianCyrillic = SerbianCyrillic->isChecked();
         settings.KeepHistory = KeepHistory->isChecked();
+        settings.KeepFormatting = KeepFormatting->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
         RegStore store;
         WriteShutdownSettings(store, settings, CharacterName, voice);
@@ -580,6 +589,12 @@ void TForm1::wireDocuments()
     m_opening = std::make_unique<DocumentOpening>(
         SourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
         [this](const QString& text, bool repaintNow) { setStatus(text, repaintNow); });
+    m_documentTranslation = std::make_unique<DocumentTranslationCommands>(
+        this, *Transfer1,
+        [this] {
+            return TranslationRequest::BetweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
+        },
+        [this](const QString& text) { setStatus(text, false); });
     new PaneDropOpener(
         RichEdit1,
         [this](const QString& path) {
@@ -588,7 +603,8 @@ void TForm1::wireDocuments()
         },
         [this] { return !m_opening->Busy(); });
     const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {
-        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute}, {Enregistrer1, &TForm1::EnregistrerExecute},
+        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute},
+        {TranslateDocument1, &TForm1::TranslateDocument1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
         {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
         {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
         {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
@@ -600,6 +616,7 @@ void TForm1::wireDocuments()
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
         {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton2, &TForm1::FileOpen1Execute},
+        {ToolButtonTranslateDocument, &TForm1::TranslateDocument1Click},
         {ToolButton3, &TForm1::EnregistrerExecute},
         {ToolButton4, &TForm1::ToolButton4Click}};
     for (const auto& [button, handler] : fileButtons) {
@@ -660,6 +677,8 @@ void TForm1::FileOpen1Accept()
         m_opening->Accept(OpenedFileName);
     });
 }
+
+void TForm1::TranslateDocument1Click() { RunHandler([this] { m_documentTranslation->TranslateDocument(); }); }
 
 void TForm1::ToolButton1Click() { m_documents->New(); }
 void TForm1::sfsf1Click() { ToolButton1Click(); }

@@ -27,6 +27,7 @@ class QToolButton;
 class TTransfer;
 class TranslationController;
 class DocumentCommands;
+class DocumentTranslationCommands;
 class DocumentOpening;
 class LiveUpdate;
 class PaneEditing;
@@ -72,6 +73,7 @@ public:
     QToolBar* ToolBar1Row2 = nullptr;  // second row: paragraph and font controls
     QToolButton* ToolButton1 = nullptr;   // New
     QToolButton* ToolButton2 = nullptr;   // Open
+    QToolButton* ToolButtonTranslateDocument = nullptr;
     QToolButton* ToolButton3 = nullptr;   // Save
     QToolButton* ToolButton4 = nullptr;   // Print
     QToolButton* ToolButton6 = nullptr;   // Cut
@@ -100,7 +102,7 @@ public:
 
     // menus, in their order on screen
     QMenu* Nouveau1 = nullptr;  // "&File"
-    QAction *sfsf1, *Ouvrir1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
+    QAction *sfsf1, *Ouvrir1, *TranslateDocument1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
@@ -113,7 +115,7 @@ public:
     QMenu* TS1 = nullptr;
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *KeepFormatting;
     QAction* ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;
@@ -141,6 +143,7 @@ public:
     // The document commands (save, print, find, pane font) and the pane editing actions.
     DocumentCommands& documents() { return *m_documents; }
     DocumentOpening& opening() { return *m_opening; }
+    DocumentTranslationCommands& documentTranslation() { return *m_documentTranslation; }
     PaneEditing* editing() const { return m_editing.get(); }
     // The character and voice commands behind the Character and Text-To-Speech menus.
     CharacterManagement& characters() { return *m_characters; }
@@ -207,6 +210,7 @@ public slots:
     void SearchReplace1Execute();
     void FileOpen1Execute();  // the Open dialog, then FileOpen1Accept
     void FileOpen1Accept();
+    void TranslateDocument1Click();  // File > Translate document...
     void ComboBox1Change();
     void ComboBox2Change();
     void ColorBox1Change();
@@ -281,6 +285,7 @@ private:
     std::unique_ptr<SourceDetection> m_detection;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
+    std::unique_ptr<DocumentTranslationCommands> m_documentTranslation;
     std::unique_ptr<LiveUpdate> m_update;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;

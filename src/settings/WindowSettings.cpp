@@ -56,6 +56,8 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
         settings.SerbianCyrillic = store.ReadBool(name(Setting::SerbianCyrillic.name));
     if (store.ValueExists(name(Setting::KeepHistory.name)))
         settings.KeepHistory = store.ReadBool(name(Setting::KeepHistory.name));
+    if (store.ValueExists(name(Setting::KeepFormatting.name)))
+        settings.KeepFormatting = store.ReadBool(name(Setting::KeepFormatting.name));
 }
 
 bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
@@ -80,5 +82,6 @@ bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
     }
     store.WriteBool(name(Setting::SerbianCyrillic.name), settings.SerbianCyrillic);
     store.WriteBool(name(Setting::KeepHistory.name), settings.KeepHistory);
+    store.WriteBool(name(Setting::KeepFormatting.name), settings.KeepFormatting);
     return store.CloseKey();
 }

@@ -2,10 +2,10 @@
 
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
+#include "TargetFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThreadPool>
 
 #include <atomic>
@@ -83,8 +83,13 @@ QString DocumentTranslationJob::FormatOf(const QString& path)
 
 QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // a link planted at the name is replaced, never written through
+    TargetFile file;
+    if (!file.Open(path))
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    // a short write leaves its error on the file, and Commit then gives up the new file
+    const bool whole = file.Write(bytes.constData(), bytes.size()) == bytes.size();
+    if (!file.Commit() || !whole)
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     return {};
 }
