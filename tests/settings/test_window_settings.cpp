@@ -28,6 +28,7 @@ TEST_F(SettingsTest, FirstStartKeepsEveryDefaultAndIgnoresTheSystemProxy)
     EXPECT_EQ(s.Proxy.Address, "");
     EXPECT_FALSE(s.SerbianCyrillic);
     EXPECT_TRUE(s.KeepHistory);
+    EXPECT_FALSE(s.KeepFormatting);
 }
 
 TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
@@ -101,11 +102,13 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
               "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
               "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
-              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n");
+              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
+              "\"KeepFormatting\"=dword:00000000\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
     s.SerbianCyrillic = true;
     s.KeepHistory = false;
+    s.KeepFormatting = true;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
     WindowSettings back = startup();
     EXPECT_EQ(back.SourcePosition, 4);
@@ -119,6 +122,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     EXPECT_EQ(back.Proxy.Password, "secret");
     EXPECT_TRUE(back.SerbianCyrillic);
     EXPECT_FALSE(back.KeepHistory);
+    EXPECT_TRUE(back.KeepFormatting);
 }
 
 TEST_F(SettingsTest, UnwritableStoreLosesTheRunQuietly)
