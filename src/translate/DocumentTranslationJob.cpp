@@ -136,6 +136,9 @@ void DocumentTranslationJob::begin()
                 throw ServiceError(problem.toStdString());
             ServiceClient client(request.languages.endpoint);
             client.setCancelFlag(&shared->cancelled);
+            // the service sends nothing until the whole document is done, which it may take a minute
+            // and a minute per MB for: the reply is waited for that long and a little more
+            client.setTimeouts(15, 90 + 60 * int(document.size() >> 20));
             const TranslationRequest& languages = request.languages;
             translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
                                              languages.proxy);
