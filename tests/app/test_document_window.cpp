@@ -32,6 +32,7 @@ private slots:
     void translatesADocumentAndAsksBeforeReplacing();
     void cancelWritesNothing();
     void unwritableFolderIsTold();
+    void olderFormatsBecomeTranslatedText();
     void keepFormattingKeepsBoldInTheTargetPane();
 
 private:
@@ -47,6 +48,8 @@ private:
 
 void TestDocumentWindow::initTestCase()
 {
+    // converters come from the site the build makes
+    qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
     m_service = std::make_unique<ServiceProcess>();
     QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
 }
@@ -167,6 +170,30 @@ void TestDocumentWindow::unwritableFolderIsTold()
     QVERIFY(!QFileInfo::exists(target));
     QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(form.statusText(), QString("The translation of page.html was not saved."));
+}
+
+// A PDF has no layout-keeping path: after a question saying so, its text goes through the Open
+// command's converter (the source pane keeps its text) and comes back as translated plain text.
+void TestDocumentWindow::olderFormatsBecomeTranslatedText()
+{
+    TForm1 form;
+    form.RichEdit1->setPlainText("kept");
+    const QString source = m_fixture->home.filePath("report.pdf");
+    QVERIFY(QFile::copy(QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"), source));
+    const QString proposed = m_fixture->home.filePath("report.es.txt");
+    m_fixture->prompts.answers = {UserPrompts::Answer::Yes, UserPrompts::Answer::No};
+    m_fixture->prompts.saveAnswers = {proposed};
+    QVERIFY(translateDocument(form, source));
+
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+    QCOMPARE(m_fixture->prompts.messages.size(), 2);
+    QVERIFY2(m_fixture->prompts.messages[0].startsWith("report.pdf cannot be rebuilt with its layout"),
+             qPrintable(m_fixture->prompts.messages[0]));
+    QCOMPARE(m_fixture->prompts.saveProposals, QStringList{proposed});
+    const QString text = QString::fromUtf8(read(proposed));
+    QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(text.left(300)));
+    QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
+    QCOMPARE(form.statusText(), QString("The translated document was saved as %1.").arg(proposed));
 }
 
 // With Keep formatting on, a bold word inside a sentence stays bold in the target pane;
