@@ -11,8 +11,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QShortcut>
 #include <QMenu>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -30,6 +30,11 @@ TranslationController::TranslationController(TForm1& form) : QObject(&form), m_f
     for (QComboBox* list : {static_cast<QComboBox*>(form.wl_srclang), static_cast<QComboBox*>(form.wl_trglang)})
         connect(list, &QComboBox::currentIndexChanged, this, &TranslationController::offerKeepFormatting);
     connect(form.Misc1, &QMenu::aboutToShow, this, &TranslationController::refreshKeepFormatting);
+    // kept on from the last run: asked at once, so the first Translate already keeps the formatting
+    connect(form.KeepFormatting, &QAction::toggled, this, [this](bool on) {
+        if (on)
+            refreshKeepFormatting();
+    });
 }
 
 void TranslationController::refreshKeepFormatting()

@@ -200,13 +200,12 @@ void TestDocumentWindow::olderFormatsBecomeTranslatedText()
 // the option waits for the service to say the route takes HTML, and off changes nothing.
 void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
 {
+    // on from the last run: the service is asked at once, not only when the Misc menu opens
+    m_fixture->writeStore("\"trg\"=dword:00000003\n\"KeepFormatting\"=dword:00000001\n");
     TForm1 form;
     form.show();
-    form.wl_trglang->setCurrentIndex(Spanish);
-    QVERIFY(!form.KeepFormatting->isEnabled());
-    emit form.Misc1->aboutToShow();
+    QVERIFY(form.KeepFormatting->isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(form.KeepFormatting->isEnabled(), 60000);
-    form.KeepFormatting->setChecked(true);
     form.RichEdit1->setHtml("<p>My name <b>is</b> Michael.</p><p>The black cat &amp; the house.</p>");
     QVERIFY(TranslateInWindow(form));
     QCOMPARE(m_fixture->prompts.errors + m_fixture->prompts.messages, QStringList());
@@ -226,6 +225,13 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     QVERIFY(TranslateInWindow(form));
     QVERIFY2(form.RichEdit2->toPlainText().contains("Mi nombre es Michael"), qPrintable(form.RichEdit2->toPlainText()));
     QVERIFY(!form.RichEdit2->toHtml().contains("font-weight:700"));
+
+    // off from the start: offered once the Misc menu has asked the service
+    form.close();
+    TForm1 plainForm;
+    QVERIFY(!plainForm.KeepFormatting->isChecked() && !plainForm.KeepFormatting->isEnabled());
+    emit plainForm.Misc1->aboutToShow();
+    QTRY_VERIFY_WITH_TIMEOUT(plainForm.KeepFormatting->isEnabled(), 60000);
 }
 
 QTEST_MAIN(TestDocumentWindow)
