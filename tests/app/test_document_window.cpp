@@ -32,6 +32,7 @@ private slots:
     void translatesADocumentAndAsksBeforeReplacing();
     void cancelWritesNothing();
     void unwritableFolderIsTold();
+    void damagedDocumentIsTold();
     void olderFormatsBecomeTranslatedText();
     void keepFormattingKeepsBoldInTheTargetPane();
 
@@ -170,6 +171,21 @@ void TestDocumentWindow::unwritableFolderIsTold()
     QVERIFY(!QFileInfo::exists(target));
     QCOMPARE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(form.statusText(), QString("The translation of page.html was not saved."));
+}
+
+// A .docx that is really text: the service's reason is shown, no Save dialog, nothing written.
+void TestDocumentWindow::damagedDocumentIsTold()
+{
+    TForm1 form;
+    const QString source = copySample("not-a-zip.docx", "not a zip.docx");
+    QVERIFY(translateDocument(form, source));
+    QCOMPARE(m_fixture->prompts.errors, QStringList());
+    QCOMPARE(m_fixture->prompts.saveDialogs, QStringList());
+    QCOMPARE(m_fixture->prompts.messages.size(), 1);
+    QVERIFY2(m_fixture->prompts.messages[0].startsWith(source + " could not be translated.\n")
+                 && m_fixture->prompts.messages[0].contains("400"),
+             qPrintable(m_fixture->prompts.messages[0]));
+    QCOMPARE(QDir(m_fixture->home.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"not a zip.docx"}));
 }
 
 // A PDF has no layout-keeping path: after a question saying so, its text goes through the Open
