@@ -93,7 +93,9 @@ void DocumentTranslationCommands::start(const QString& path)
     connect(m_textJob, &TranslationJob::paragraph, this,
             [this](int, const QString& translation) { m_paragraphs << translation; });
     connect(m_textJob, &TranslationJob::finished, this, [this](const TranslationResult& result) {
-        finished(result, (m_paragraphs.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        // the service marks paragraphs inside a piece with CR LF; the file has one kind of line end
+        QString text = m_paragraphs.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        finished(result, text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8());
     });
     showProgress(path, languages, true);
 }
