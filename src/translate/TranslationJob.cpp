@@ -242,6 +242,9 @@ void TranslationJob::begin()
     m_shared->serbianCyrillic = request.serbianCyrillic;
     m_shared->formatted = !request.html.isEmpty();
     m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::DefaultChunksInFlight();
+    // the service works on only a few documents at once and turns away the rest: HTML pieces go one by one
+    if (m_shared->formatted)
+        m_shared->senders = 1;
     // a megabyte takes a while to cut: not on this thread
     Senders().start(
         [shared = m_shared, text = request.text, html = request.html] { Shared::prepare(shared, text, html); });
