@@ -6,6 +6,7 @@
 #include "ComponentInstaller.h"
 #include "DocumentCommands.h"
 #include "DocumentOpening.h"
+#include "DocumentTranslationCommands.h"
 #include "HelpLinks.h"
 #include "HistoryCommands.h"
 #include "InterfaceCaptions.h"
@@ -195,6 +196,8 @@ void TForm1::buildToolBar()
 
     ToolButton1 = button(ToolBar1, "ToolButton1", Glyph::New, QStringLiteral("New"));
     ToolButton2 = button(ToolBar1, "ToolButton2", Glyph::Open, QStringLiteral("Open"));
+    ToolButtonTranslateDocument = button(ToolBar1, "ToolButtonTranslateDocument", Glyph::TranslateDocument,
+                                         QStringLiteral("Translate a document"));
     ToolButton3 = button(ToolBar1, "ToolButton3", Glyph::Save, QStringLiteral("Save"));
     ToolButton4 = button(ToolBar1, "ToolButton4", Glyph::Print, QStringLiteral("Print"));
     ToolBar1->addSeparator();
@@ -263,6 +266,7 @@ void TForm1::buildMenus()
     Nouveau1 = topMenu("Nouveau1", QStringLiteral("&File"));
     sfsf1 = addItem(Nouveau1, "sfsf1", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
     Ouvrir1 = addItem(Nouveau1, "Ouvrir1", QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    TranslateDocument1 = addItem(Nouveau1, "TranslateDocument1", QString::fromUtf8("&Translate document…"));
     Enregistrer1 = addItem(Nouveau1, "Enregistrer1", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
     Enregistrersous1 = addItem(Nouveau1, "Enregistrersous1", QStringLiteral("Save &As ..."));
     Nouveau1->addSeparator();
@@ -342,6 +346,9 @@ void TForm1::buildMenus()
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
     DetectSource = addCheckItem(Misc1, "DetectSource", QStringLiteral("Detect the source language"), true);
+    // greyed out until the service says the route takes HTML documents
+    KeepFormatting = addCheckItem(Misc1, "KeepFormatting", QStringLiteral("Keep formatting"), false);
+    KeepFormatting->setEnabled(false);
     ClearHistory1 = addItem(Options1, "ClearHistory1", QString::fromUtf8("Clear &history…"));
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
@@ -462,6 +469,7 @@ void TForm1::readSettings()
         SerbianCyrillic->setChecked(settings.SerbianCyrillic);
         KeepHistory->setChecked(settings.KeepHistory);
         DetectSource->setChecked(settings.DetectSource);
+        KeepFormatting->setChecked(settings.KeepFormatting);
     };
     RegStore store;
     try {
@@ -487,6 +495,7 @@ void TForm1::FormClose()
         settings.SerbianCyrillic = SerbianCyrillic->isChecked();
         settings.KeepHistory = KeepHistory->isChecked();
         settings.DetectSource = DetectSource->isChecked();
+        settings.KeepFormatting = KeepFormatting->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
         RegStore store;
         WriteShutdownSettings(store, settings, CharacterName, voice);
@@ -605,6 +614,12 @@ void TForm1::wireDocuments()
     m_opening = std::make_unique<DocumentOpening>(
         SourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
         [this](const QString& text, bool repaintNow) { setStatus(text, repaintNow); });
+    m_documentTranslation = std::make_unique<DocumentTranslationCommands>(
+        this, *Transfer1,
+        [this] {
+            return TranslationRequest::BetweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
+        },
+        [this](const QString& text) { setStatus(text, false); });
     new PaneDropOpener(
         RichEdit1,
         [this](const QString& path) {
@@ -613,7 +628,8 @@ void TForm1::wireDocuments()
         },
         [this] { return !m_opening->Busy(); });
     const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {
-        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute}, {Enregistrer1, &TForm1::EnregistrerExecute},
+        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute},
+        {TranslateDocument1, &TForm1::TranslateDocument1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
         {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
         {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
         {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
@@ -625,6 +641,7 @@ void TForm1::wireDocuments()
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
         {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton2, &TForm1::FileOpen1Execute},
+        {ToolButtonTranslateDocument, &TForm1::TranslateDocument1Click},
         {ToolButton3, &TForm1::EnregistrerExecute},
         {ToolButton4, &TForm1::ToolButton4Click}};
     for (const auto& [button, handler] : fileButtons) {
@@ -685,6 +702,8 @@ void TForm1::FileOpen1Accept()
         m_opening->Accept(OpenedFileName);
     });
 }
+
+void TForm1::TranslateDocument1Click() { RunHandler([this] { m_documentTranslation->TranslateDocument(); }); }
 
 void TForm1::ToolButton1Click() { m_documents->New(); }
 void TForm1::sfsf1Click() { ToolButton1Click(); }

@@ -27,6 +27,7 @@ class QToolButton;
 class TTransfer;
 class TranslationController;
 class DocumentCommands;
+class DocumentTranslationCommands;
 class DocumentOpening;
 class HistoryCommands;
 class LiveUpdate;
@@ -74,6 +75,7 @@ public:
     QToolBar* ToolBar1Row2 = nullptr;  // second row: paragraph and font controls
     QToolButton* ToolButton1 = nullptr;   // New
     QToolButton* ToolButton2 = nullptr;   // Open
+    QToolButton* ToolButtonTranslateDocument = nullptr;
     QToolButton* ToolButton3 = nullptr;   // Save
     QToolButton* ToolButton4 = nullptr;   // Print
     QToolButton* ToolButton6 = nullptr;   // Cut
@@ -103,7 +105,7 @@ public:
 
     // menus, in their order on screen
     QMenu* Nouveau1 = nullptr;  // "&File"
-    QAction *sfsf1, *Ouvrir1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
+    QAction *sfsf1, *Ouvrir1, *TranslateDocument1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
@@ -116,7 +118,7 @@ public:
     QMenu* TS1 = nullptr;
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *DetectSource;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *DetectSource, *KeepFormatting;
     QAction *ClearHistory1, *ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;
@@ -146,6 +148,8 @@ public:
     DocumentOpening& opening() { return *m_opening; }
     // The History window, clearing the history and stepping through it.
     HistoryCommands& history() { return *m_history; }
+    // File > Translate document...
+    DocumentTranslationCommands& documentTranslation() { return *m_documentTranslation; }
     PaneEditing* editing() const { return m_editing.get(); }
     // The character and voice commands behind the Character and Text-To-Speech menus.
     CharacterManagement& characters() { return *m_characters; }
@@ -214,6 +218,7 @@ public slots:
     void SearchReplace1Execute();
     void FileOpen1Execute();  // the Open dialog, then FileOpen1Accept
     void FileOpen1Accept();
+    void TranslateDocument1Click();  // File > Translate document...
     void ComboBox1Change();
     void ComboBox2Change();
     void ColorBox1Change();
@@ -288,6 +293,7 @@ private:
     std::unique_ptr<SourceDetection> m_detection;
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
+    std::unique_ptr<DocumentTranslationCommands> m_documentTranslation;
     std::unique_ptr<LiveUpdate> m_update;
     HistoryCommands* m_history = nullptr;
     // destroyed with the window's members, before the panes it watches

@@ -30,6 +30,8 @@ const char* themeName(Glyph glyph)
     case Glyph::AlignCenter: return "format-justify-center";
     case Glyph::AlignLeft: return "format-justify-left";
     case Glyph::Bullets: return "format-list-unordered";
+    // no theme has a document being translated: always our own drawing
+    case Glyph::TranslateDocument: return "";
     }
     return "";
 }
@@ -167,6 +169,14 @@ void draw(QPainter& p, Glyph glyph)
     case Glyph::Bold: letter(p, QStringLiteral("B"), true, false, false); break;
     case Glyph::Italic: letter(p, QStringLiteral("I"), false, true, false); break;
     case Glyph::Underline: letter(p, QStringLiteral("U"), false, false, true); break;
+    case Glyph::TranslateDocument:
+        page(p, QRectF(1.5, 1.5, 9, 13));
+        textLines(p, QRectF(3.5, 5, 5, 0), 3);
+        p.setBrush(QColor(0x2e, 0xa0, 0x4a));
+        p.setPen(QPen(QColor(0x1c, 0x6b, 0x30), 1));
+        p.drawRoundedRect(QRectF(6.5, 7.5, 9, 8), 2, 2);
+        whiteLabel(p, QRectF(6.5, 7.5, 9, 8), 7, QStringLiteral("A"));
+        break;
     case Glyph::Translate: {
         p.setPen(QPen(QColor(0x1d, 0x4e, 0x9e), 1));
         p.setBrush(QColor(0x3b, 0x7d, 0xdd));

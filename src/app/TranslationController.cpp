@@ -4,6 +4,7 @@
 #include "HistoryRecorder.h"
 #include "LanguageTable.h"
 #include "SourceLanguageBar.h"
+#include "ServiceFormats.h"
 #include "TForm1.h"
 #include "TranslationJob.h"
 #include "UserPrompts.h"
@@ -12,8 +13,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -28,6 +31,29 @@ TranslationController::TranslationController(TForm1& form) : QObject(&form), m_f
             [this](const SourceSuggestion::Question& question) { answered(question, true); });
     connect(m_form.SourceBar, &SourceLanguageBar::kept, this,
             [this](const SourceSuggestion::Question& question) { answered(question, false); });
+    m_formats = new ServiceFormats(this);
+    connect(m_formats, &ServiceFormats::changed, this, &TranslationController::offerKeepFormatting);
+    for (QComboBox* list : {static_cast<QComboBox*>(form.wl_srclang), static_cast<QComboBox*>(form.wl_trglang)})
+        connect(list, &QComboBox::currentIndexChanged, this, &TranslationController::offerKeepFormatting);
+    connect(form.Misc1, &QMenu::aboutToShow, this, &TranslationController::refreshKeepFormatting);
+    // kept on from the last run: asked at once, so the first Translate already keeps the formatting
+    connect(form.KeepFormatting, &QAction::toggled, this, [this](bool on) {
+        if (on)
+            refreshKeepFormatting();
+    });
+}
+
+void TranslationController::refreshKeepFormatting()
+{
+    m_formats->refresh({}, m_form.Proxy);
+    offerKeepFormatting();
+}
+
+void TranslationController::offerKeepFormatting()
+{
+    const TranslationRequest route = TranslationRequest::BetweenPositions(
+        {}, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
+    m_form.KeepFormatting->setEnabled(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
 }
 
 TranslationController::~TranslationController() = default;
@@ -45,6 +71,9 @@ void TranslationController::Translate()
         && askSource(request.text))
         return;
     m_form.SourceBar->hide();
+    const bool formatted = m_form.KeepFormatting->isChecked() && m_form.KeepFormatting->isEnabled();
+    if (formatted)
+        request.html = m_form.RichEdit1->toHtml();
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -52,8 +81,12 @@ void TranslationController::Translate()
     });
     connect(m_job, &TranslationJob::progress, this,
             [this](int, int, const QString& status) { m_form.setStatus(status, false); });
-    connect(m_job, &TranslationJob::paragraph, this,
-            [this](int, const QString& text) { appendTargetParagraph(text); });
+    if (formatted)
+        connect(m_job, &TranslationJob::formattedParagraph, this,
+                [this](int, const QString& html) { appendTargetHtml(html); });
+    else
+        connect(m_job, &TranslationJob::paragraph, this,
+                [this](int, const QString& text) { appendTargetParagraph(text); });
     connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
     // after the run's own ending, so that what the history has to say stays in the status line
     if (m_form.KeepHistory->isChecked())
@@ -106,6 +139,16 @@ void TranslationController::started()
 
 void TranslationController::appendTargetParagraph(const QString& text)
 {
+    appendBlock([&text](QTextCursor& cursor) { cursor.insertText(text); });  // never read as markup
+}
+
+void TranslationController::appendTargetHtml(const QString& html)
+{
+    appendBlock([&html](QTextCursor& cursor) { cursor.insertFragment(QTextDocumentFragment::fromHtml(html)); });
+}
+
+void TranslationController::appendBlock(const std::function<void(QTextCursor&)>& insert)
+{
     // An empty translation in an empty pane is a line too, though the pane
     // looks as empty as before: its one block is stamped with the document's
     // revision, and while nothing has edited the pane since, the next
@@ -116,7 +159,7 @@ void TranslationController::appendTargetParagraph(const QString& text)
     cursor.movePosition(QTextCursor::End);
     if (!document->isEmpty() || document->firstBlock().userState() == document->revision())
         cursor.insertBlock();
-    cursor.insertText(text);  // plain text: a translation is never read as markup
+    insert(cursor);
     if (document->isEmpty())
         document->firstBlock().setUserState(document->revision());
     if (!takeFocus())

@@ -6,7 +6,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QShortcut;
+class ServiceFormats;
+class QTextCursor;
 class QWidget;
 class TForm1;
 
@@ -31,6 +35,12 @@ public:
 
     // A new line below what the target pane holds (an empty translation too).
     void appendTargetParagraph(const QString& text);
+    // The same for a translation with its formatting, given as HTML.
+    void appendTargetHtml(const QString& html);
+
+    // Options > Misc > Keep formatting is offered only where the service's route takes HTML
+    // documents; this asks the service (in the background) unless it has told already.
+    void refreshKeepFormatting();
 
 signals:
     // A run has ended, after its read-aloud and copy.
@@ -46,11 +56,14 @@ private:
     bool takeFocus();
     void caretToTargetStart();
     void copyTarget();
+    void offerKeepFormatting();
+    void appendBlock(const std::function<void(QTextCursor&)>& insert);
 
     TForm1& m_form;
     TranslationJob* m_job = nullptr;
     SourceSuggestion m_suggestion;
     QShortcut* m_escape = nullptr;
+    ServiceFormats* m_formats = nullptr;
     // where the focus was when the run began, then the target pane once a run moved it there
     QPointer<QWidget> m_focus;
 };

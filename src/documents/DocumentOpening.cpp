@@ -196,6 +196,7 @@ bool DocumentOpening::Accept(const QString& path)
     if (m_busy)
         return false;
     m_busy = true;
+    m_loaded = false;
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
@@ -261,6 +262,7 @@ bool DocumentOpening::Accept(const QString& path)
     } else {
         PlaceText(m_source.document(), converted.text);
     }
+    m_loaded = true;
     Finish(path, path + QStringLiteral(" loaded."));
     if (!converted.notice.isEmpty())
         Report(converted.notice);

@@ -38,6 +38,8 @@ public:
     // open is still under way (its wait keeps the window live, so a second one could start).
     bool Accept(const QString& path);
     bool Busy() const { return m_busy; }
+    // The last Accept put the document's text in the pane (a failure has been told to the user).
+    bool Loaded() const { return m_loaded; }
 
     // The address space a converter may take: poppler and the readers stay well within it on
     // any real document, while a hostile one cannot take the machine's memory.
@@ -84,4 +86,5 @@ private:
     FileOpenDialog& m_dialog;
     StatusLine m_status;
     bool m_busy = false;
+    bool m_loaded = false;
 };

@@ -25,6 +25,13 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(const QString& title, const QString& dir,
                                  const QString& filter, const QString& defaultSuffix) = 0;
+    // The Save dialog for a caller that asks itself before replacing a file: the dialog
+    // does not ask a second time.
+    virtual QString saveNewFileName(const QString& title, const QString& dir, const QString& filter,
+                                    const QString& defaultSuffix)
+    {
+        return saveFileName(title, dir, filter, defaultSuffix);
+    }
     // The Open dialog of documents: proposes `fileName`, shows the descriptions of the
     // filters, and adds `defaultSuffix` to a name typed without one.
     virtual QString openDocumentName(const QString& title, const QString& fileName, const QString& filter,

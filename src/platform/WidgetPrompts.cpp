@@ -35,15 +35,30 @@ QString WidgetPrompts::openFileName(const QString& title, const QString& dir, co
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, dir, filter);
 }
 
-QString WidgetPrompts::saveFileName(const QString& title, const QString& dir, const QString& filter,
-                                    const QString& defaultSuffix)
+namespace {
+QString askSaveName(const QString& title, const QString& dir, const QString& filter, const QString& defaultSuffix,
+                    bool confirmReplace)
 {
     QFileDialog dialog(QApplication::activeWindow(), title, dir, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmReplace);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
+}
+}  // namespace
+
+QString WidgetPrompts::saveFileName(const QString& title, const QString& dir, const QString& filter,
+                                    const QString& defaultSuffix)
+{
+    return askSaveName(title, dir, filter, defaultSuffix, true);
+}
+
+QString WidgetPrompts::saveNewFileName(const QString& title, const QString& dir, const QString& filter,
+                                       const QString& defaultSuffix)
+{
+    return askSaveName(title, dir, filter, defaultSuffix, false);
 }
 
 QString WidgetPrompts::openDocumentName(const QString& title, const QString& fileName, const QString& filter,

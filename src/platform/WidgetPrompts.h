@@ -11,6 +11,8 @@ public:
     QString openFileName(const QString& title, const QString& dir, const QString& filter) override;
     QString saveFileName(const QString& title, const QString& dir, const QString& filter,
                          const QString& defaultSuffix) override;
+    QString saveNewFileName(const QString& title, const QString& dir, const QString& filter,
+                            const QString& defaultSuffix) override;
     QString openDocumentName(const QString& title, const QString& fileName, const QString& filter,
                              const QString& defaultSuffix) override;
 };

@@ -58,6 +58,8 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
         settings.KeepHistory = store.ReadBool(name(Setting::KeepHistory.name));
     if (store.ValueExists(name(Setting::DetectSource.name)))
         settings.DetectSource = store.ReadBool(name(Setting::DetectSource.name));
+    if (store.ValueExists(name(Setting::KeepFormatting.name)))
+        settings.KeepFormatting = store.ReadBool(name(Setting::KeepFormatting.name));
 }
 
 bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
@@ -83,5 +85,6 @@ bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
     store.WriteBool(name(Setting::SerbianCyrillic.name), settings.SerbianCyrillic);
     store.WriteBool(name(Setting::KeepHistory.name), settings.KeepHistory);
     store.WriteBool(name(Setting::DetectSource.name), settings.DetectSource);
+    store.WriteBool(name(Setting::KeepFormatting.name), settings.KeepFormatting);
     return store.CloseKey();
 }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,10 +15,13 @@ TargetFile::~TargetFile() { Discard(); }
 bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
 {
     Discard();
+    m_error.clear();
     struct stat old {};
     const bool exists = lstat(QFile::encodeName(path).constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
+    if (exists && S_ISDIR(old.st_mode)) {
+        failed(EISDIR);
         return false;
+    }
     const QString folder = QFileInfo(path).path();
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -30,6 +34,7 @@ bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
             break;
     }
     if (fd < 0) {
+        failed(errno);
         m_temporary.clear();
         return false;
     }
@@ -37,6 +42,7 @@ bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
     if (exists && S_ISREG(old.st_mode))
         fchmod(fd, old.st_mode & 0777);
     if (!m_file.open(fd, QIODevice::WriteOnly | extraMode, QFileDevice::AutoCloseHandle)) {
+        m_error = m_file.errorString();
         ::close(fd);
         ::unlink(QFile::encodeName(m_temporary).constData());
         m_temporary.clear();
@@ -51,16 +57,28 @@ bool TargetFile::Commit()
     if (m_temporary.isEmpty())
         return false;
     const bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
+    if (!written)
+        m_error = m_file.errorString();
+    // the data reaches the disk before the name does: a crash leaves the old file or the whole new one
+    const bool synced = written && ::fsync(m_file.handle()) == 0;
+    if (written && !synced)
+        failed(errno);
     m_file.close();
     // rename() replaces the entry itself: a link at the name goes, its target stays.
-    if (!written
-        || ::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+    if (!synced) {
+        Discard();
+        return false;
+    }
+    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        failed(errno);
         Discard();
         return false;
     }
     m_temporary.clear();
     return true;
 }
+
+void TargetFile::failed(int error) { m_error = QString::fromLocal8Bit(std::strerror(error)); }
 
 void TargetFile::Discard()
 {

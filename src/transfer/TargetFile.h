@@ -22,9 +22,14 @@ public:
     bool Commit();
     // Removes what was written; the target stays as it was.
     void Discard();
+    // Why the last Open or Commit failed, in the system's words ("No space left on device").
+    QString errorString() const { return m_error; }
 
 private:
+    void failed(int error);
+
     QFile m_file;
     QString m_path;
     QString m_temporary;
+    QString m_error;
 };

@@ -2,10 +2,10 @@
 
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
+#include "TargetFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThreadPool>
 
 #include <atomic>
@@ -83,8 +83,13 @@ QString DocumentTranslationJob::FormatOf(const QString& path)
 
 QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // a link planted at the name is replaced, never written through
+    TargetFile file;
+    if (!file.Open(path))
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    // a short write leaves its error on the file, and Commit then gives up the new file
+    const bool whole = file.Write(bytes.constData(), bytes.size()) == bytes.size();
+    if (!file.Commit() || !whole)
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     return {};
 }
@@ -131,6 +136,9 @@ void DocumentTranslationJob::begin()
                 throw ServiceError(problem.toStdString());
             ServiceClient client(request.languages.endpoint);
             client.setCancelFlag(&shared->cancelled);
+            // the service sends nothing until the whole document is done, which it may take a minute
+            // and a minute per MB for: the reply is waited for that long and a little more
+            client.setTimeouts(15, 90 + 60 * int(document.size() >> 20));
             const TranslationRequest& languages = request.languages;
             translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
                                              languages.proxy);

@@ -6,7 +6,12 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -22,6 +27,9 @@ constexpr qsizetype DefaultReplyLimit = qsizetype(64) * 1024 * 1024;
 // how much of an error page the user gets to read: enough for the service's whole account
 // of what each of two languages can be translated into and from
 constexpr qsizetype ServiceMessageLimit = 2000;
+// how long a document waits for its turn while the service is busy with others
+constexpr int DocumentQueueSeconds = 600;
+constexpr int LongestRetryPause = 10;
 
 // The service's cookies, kept for the life of the process and sent by every
 // client, whichever thread it runs on.
@@ -72,6 +80,7 @@ struct Response {
     QByteArray body;
     QByteArray reason;     // reason phrase of the last status line
     QByteArray location;   // Location of the last response received
+    int retryAfter = -1;   // Retry-After (seconds) of the last response; -1 when it had none
     QString effectiveUrl;
     QString proxy;         // the proxy the request went through, empty when direct
 
@@ -86,10 +95,15 @@ size_t ReadHeader(char* data, size_t size, size_t count, void* user)
     if (line.startsWith("HTTP/")) {
         // a new response begins (a redirect or a 100 Continue came before it)
         response->location.clear();
+        response->retryAfter = -1;
         const QList<QByteArray> parts = line.split(' ');
         response->reason = parts.size() > 2 ? line.mid(parts[0].size() + parts[1].size() + 2) : QByteArray();
     } else if (line.size() > 9 && line.left(9).toLower() == "location:") {
         response->location = line.mid(9).trimmed();
+    } else if (line.size() > 12 && line.left(12).toLower() == "retry-after:") {
+        bool ok = false;
+        const int seconds = line.mid(12).trimmed().toInt(&ok);
+        response->retryAfter = ok && seconds >= 0 ? seconds : -1;
     }
     return bytes;
 }
@@ -108,6 +122,8 @@ struct ServiceClient::Impl {
 
     void applyProxy(const ProxySettings& settings);
     Response perform(const QString& address, const QByteArray* postBody, const Curl::List* headers = nullptr);
+    // Waits as the service asked before trying again; a cancel ends the wait at once.
+    void pause(int seconds) const;
     QString describeFailure(const Response& response, const QString& address) const;
 };
 
@@ -208,6 +224,16 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
     return response;
 }
 
+void ServiceClient::Impl::pause(int seconds) const
+{
+    QDeadlineTimer until(std::chrono::seconds(std::clamp(seconds, 0, LongestRetryPause)));
+    while (!until.hasExpired()) {
+        if (cancelled && cancelled->load())
+            throw ServiceCancelled();
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(100, until.remainingTime())));
+    }
+}
+
 QString ServiceClient::Impl::describeFailure(const Response& response, const QString& address) const
 {
     const QString where = HostAndPort(address);
@@ -299,7 +325,14 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
     address.setQuery(query);
     const QString target = address.toString(QUrl::FullyEncoded);
     m->applyProxy(proxy);
-    const Response post = m->perform(target, &document, &m->documentHeaders);
+    // a service busy with as many documents as it takes asks the next one to come back: it waits its turn
+    Response post;
+    for (const QDeadlineTimer patience(std::chrono::seconds{DocumentQueueSeconds});;) {
+        post = m->perform(target, &document, &m->documentHeaders);
+        if (post.result.code != CURLE_OK || post.result.status != 503 || post.retryAfter < 0 || patience.hasExpired())
+            break;
+        m->pause(post.retryAfter);
+    }
     if (!post.succeeded())
         throw ServiceError(m->describeFailure(post, target).toStdString());
     return post.body;

@@ -41,7 +41,8 @@ public:
 
     // A whole document (its bytes, "docx", "odt" or "html") through the
     // service's document route beside the form's address; the translated
-    // document's bytes. Throws ServiceError.
+    // document's bytes. While the service answers 503 with Retry-After (busy
+    // with other documents) it is asked again, for up to ten minutes. Throws ServiceError.
     QByteArray SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
                             const QString& targetCode, const ProxySettings& proxy);
 

@@ -30,14 +30,24 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
         const QJsonObject entry = value.toObject();
         ServicePair pair{entry.value(QLatin1String("from")).toString(), entry.value(QLatin1String("to")).toString(),
                          entry.value(QLatin1String("fromName")).toString(),
-                         entry.value(QLatin1String("toName")).toString(), {}};
+                         entry.value(QLatin1String("toName")).toString(), {}, {}};
         if (pair.from.isEmpty() || pair.to.isEmpty())
             continue;
         for (const QJsonValue& step : entry.value(QLatin1String("via")).toArray())
             pair.via << step.toString();
+        for (const QJsonValue& format : entry.value(QLatin1String("formats")).toArray())
+            pair.formats << format.toString();
         pairs << pair;
     }
     return true;
+}
+
+bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format)
+{
+    for (const ServicePair& pair : pairs)
+        if (pair.from.compare(from, Qt::CaseInsensitive) == 0 && pair.to.compare(to, Qt::CaseInsensitive) == 0)
+            return pair.formats.contains(format, Qt::CaseInsensitive);
+    return false;
 }
 
 }  // namespace ServicePairs

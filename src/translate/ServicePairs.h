@@ -14,6 +14,8 @@ struct ServicePair {
     QString fromName;
     QString toName;
     QStringList via;
+    // the forms the route takes: "txt", and the document formats ("docx", "html"...)
+    QStringList formats;
 };
 
 // The list of pairs a service publishes beside its translate form (GET /pairs).
@@ -22,8 +24,11 @@ namespace ServicePairs {
 // The address of the list beside an endpoint: its last path segment replaced by "pairs".
 QString Address(const QString& endpoint);
 
-// The pairs of a reply {"pairs":[{"from":..,"to":..,"fromName":..,"toName":..,"via":[..]},..]}.
+// The pairs of a reply {"pairs":[{"from":..,"to":..,"fromName":..,"toName":..,"via":[..],"formats":[..]},..]}.
 // False when the reply is not such a list; entries without both codes are skipped.
 bool Parse(const QByteArray& reply, QList<ServicePair>& pairs);
+
+// Whether the route between two service codes (any case) takes documents in `format`.
+bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format);
 
 }  // namespace ServicePairs

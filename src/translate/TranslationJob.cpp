@@ -1,5 +1,6 @@
 #include "TranslationJob.h"
 
+#include "FormattedText.h"
 #include "LanguageTable.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
@@ -92,6 +93,7 @@ struct TranslationJob::Shared {
     QString endpoint;
     ProxySettings proxy;
     bool serbianCyrillic = false;
+    bool formatted = false;  // the chunks are HTML documents
     int senders = 1;
     // guarded by the mutex
     int next = 0;
@@ -108,10 +110,12 @@ struct TranslationJob::Shared {
     }
 
     // Cuts the text, makes sure the service answers, then sends.
-    static void prepare(const std::shared_ptr<Shared>& self, const QString& text)
+    static void prepare(const std::shared_ptr<Shared>& self, const QString& text, const QString& html)
     {
         using namespace TextPreparation;
-        self->chunks = SplitIntoChunks(PrepareText(PlainPaneText(text).split(QLatin1Char('\n'))), ChunkLimit);
+        self->chunks = self->formatted
+                           ? FormattedText::HtmlChunks(html, ChunkLimit)
+                           : SplitIntoChunks(PrepareText(PlainPaneText(text).split(QLatin1Char('\n'))), ChunkLimit);
         const int count = int(self->chunks.size());
         if (self->cancelled)
             return;
@@ -146,9 +150,18 @@ struct TranslationJob::Shared {
             }
             QString reason;
             try {
-                const QString translation = ExtractTranslation(
-                    client.SendChunk(self->chunks.at(chunk), self->sourceCode, self->targetCode, self->proxy));
-                self->post([chunk, translation](TranslationJob& job) { job.replied(chunk, translation); });
+                QString translation;
+                QString html;
+                if (self->formatted) {
+                    // the HTML route: the form's "&" rule and chunking would cut entities and tags
+                    html = QString::fromUtf8(client.SendDocument(self->chunks.at(chunk).toUtf8(), QStringLiteral("html"),
+                                                                 self->sourceCode, self->targetCode, self->proxy));
+                    translation = FormattedText::PlainText(html);
+                } else {
+                    translation = ExtractTranslation(
+                        client.SendChunk(self->chunks.at(chunk), self->sourceCode, self->targetCode, self->proxy));
+                }
+                self->post([chunk, translation, html](TranslationJob& job) { job.replied(chunk, translation, html); });
                 continue;
             } catch (const ServiceCancelled&) {
                 return;
@@ -232,9 +245,14 @@ void TranslationJob::begin()
     m_shared->endpoint = request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : request.endpoint;
     m_shared->proxy = request.proxy;
     m_shared->serbianCyrillic = request.serbianCyrillic;
+    m_shared->formatted = !request.html.isEmpty();
     m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::DefaultChunksInFlight();
+    // the service works on only a few documents at once and turns away the rest: HTML pieces go one by one
+    if (m_shared->formatted)
+        m_shared->senders = 1;
     // a megabyte takes a while to cut: not on this thread
-    Senders().start([shared = m_shared, text = request.text] { Shared::prepare(shared, text); });
+    Senders().start(
+        [shared = m_shared, text = request.text, html = request.html] { Shared::prepare(shared, text, html); });
 }
 
 void TranslationJob::prepared(int count)
@@ -245,11 +263,11 @@ void TranslationJob::prepared(int count)
     emit progress(0, count, TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, 0, count));
 }
 
-void TranslationJob::replied(int chunk, const QString& translation)
+void TranslationJob::replied(int chunk, const QString& translation, const QString& html)
 {
     if (m_finished)
         return;
-    m_arrived.emplace(chunk, translation);
+    m_arrived.emplace(chunk, std::pair{translation, html});
     handOn();
 }
 
@@ -275,9 +293,14 @@ void TranslationJob::handOn()
         const auto arrived = m_arrived.find(m_next);
         if (arrived == m_arrived.end())
             return;
-        const QString translation = std::move(arrived->second);
+        const auto [translation, html] = std::move(arrived->second);
         m_arrived.erase(arrived);
         const int chunk = m_next++;
+        if (m_shared->formatted) {
+            emit formattedParagraph(chunk, html);
+            if (m_finished)
+                return;
+        }
         emit paragraph(chunk, translation);
         if (m_finished)
             return;

@@ -25,6 +25,9 @@ struct TranslationRequest {
     int chunksInFlight = 0;
     // Serbian output written in Cyrillic (asked of the built-in service only)
     bool serbianCyrillic = false;
+    // The same text with its formatting, as HTML; when given, whole paragraphs of it go through
+    // the service's HTML document route and come back formatted (`text` still names what is sent).
+    QString html;
 
     // Between two positions of the language lists (-1: none chosen), named as the lists name them.
     static TranslationRequest BetweenPositions(const QString& text, int source, int target,
@@ -99,8 +102,11 @@ signals:
     void started(const QString& statusText);
     // Before chunk `chunk` of `count` is handed on: the run's progress text.
     void progress(int chunk, int count, const QString& statusText);
-    // Each chunk's translation as the service's reply gives it, in order.
+    // Each chunk's translation as the service's reply gives it, in order (as plain text when
+    // the request had formatting).
     void paragraph(int chunk, const QString& translation);
+    // With formatting: each chunk's translation as HTML, just before its paragraph().
+    void formattedParagraph(int chunk, const QString& html);
     // Exactly once.
     void finished(const TranslationResult& result);
 
@@ -111,7 +117,7 @@ private:
     explicit TranslationJob(TranslationRequest request, QObject* parent);
     void begin();
     void prepared(int count);
-    void replied(int chunk, const QString& translation);
+    void replied(int chunk, const QString& translation, const QString& html);
     void failed(int chunk, const QString& reason);
     void handOn();
     void finish(TranslationResult result);
@@ -120,7 +126,7 @@ private:
     std::shared_ptr<Shared> m_shared;
     int m_count = -1;  // known once the text is cut
     int m_next = 0;    // the next chunk to hand on
-    std::map<int, QString> m_arrived;
+    std::map<int, std::pair<QString, QString>> m_arrived;  // plain text and HTML
     int m_failedChunk = -1;
     QString m_failure;
     bool m_finished = false;

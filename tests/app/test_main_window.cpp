@@ -152,7 +152,8 @@ void TestMainWindow::shutDownWritesTheStore()
     const QByteArray expected =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000009\n"
         "\"lang\"=\"Spanish\"\n\"character\"=\"\"\n\"voice\"=\"\"\n\"UseProxy\"=dword:00000000\n"
-        "\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n\"DetectSource\"=dword:00000001\n";
+        "\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n\"DetectSource\"=dword:00000001\n"
+        "\"KeepFormatting\"=dword:00000000\n";
     QCOMPARE(m_fixture->storeText(), expected);
     const auto ownerGroupOther = QFileDevice::Permissions(0x7000 | 0x0070 | 0x0007);
     QCOMPARE(QFileInfo(m_fixture->storePath()).permissions() & ownerGroupOther,
@@ -320,8 +321,26 @@ void TestMainWindow::layoutAndMenus()
     QVERIFY(form.KeepHistory->isCheckable() && form.KeepHistory->isChecked());
     QCOMPARE(form.KeepHistory->text(), QString("Keep a history of translations"));
     QVERIFY(form.DetectSource->isCheckable() && form.DetectSource->isChecked());
-    QCOMPARE(form.Misc1->actions().last(), form.DetectSource);
+    QCOMPARE(form.Misc1->actions().last(), form.KeepFormatting);
     QCOMPARE(form.DetectSource->text(), QString("Detect the source language"));
+    // greyed out until the service says the route takes HTML
+    QVERIFY(form.KeepFormatting->isCheckable() && !form.KeepFormatting->isChecked() && !form.KeepFormatting->isEnabled());
+    QCOMPARE(form.KeepFormatting->text(), QString("Keep formatting"));
+    // File > Translate document... sits right under Open, and in every interface language its letter is its own
+    const QList<QAction*> fileItems = form.Nouveau1->actions();
+    QCOMPARE(fileItems.indexOf(form.TranslateDocument1), fileItems.indexOf(form.Ouvrir1) + 1);
+    QVERIFY(form.TranslateDocument1->isEnabled() && form.ToolButtonTranslateDocument->isEnabled());
+    const auto letter = [](const QAction* item) {
+        const qsizetype amp = item->text().indexOf('&');
+        return amp < 0 ? QChar() : item->text().at(amp + 1).toLower();
+    };
+    for (int column = 0; column < InterfaceLanguageItemNames().size(); ++column) {
+        ApplyInterfaceCaptions(&form, column);
+        QVERIFY(!letter(form.TranslateDocument1).isNull());
+        for (const QAction* item : fileItems)
+            QVERIFY2(item == form.TranslateDocument1 || letter(item) != letter(form.TranslateDocument1),
+                     qPrintable(item->text()));
+    }
     QCOMPARE(form.TS1->actions().size(), 14);  // two options, a separator, eleven voices
     QVERIFY(form.AE->isChecked());
     QCOMPARE(form.InstallTextToSpeechEngine1->actions().size(), 11);

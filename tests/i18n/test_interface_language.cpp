@@ -123,8 +123,8 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         for (int column = 0; column < 7; ++column)
             EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
-    EXPECT_EQ(names.size(), 74);
-    EXPECT_EQ(hints, 16);
+    EXPECT_EQ(names.size(), 76);
+    EXPECT_EQ(hints, 17);
 }
 
 TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)

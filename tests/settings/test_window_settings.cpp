@@ -29,6 +29,7 @@ TEST_F(SettingsTest, FirstStartKeepsEveryDefaultAndIgnoresTheSystemProxy)
     EXPECT_FALSE(s.SerbianCyrillic);
     EXPECT_TRUE(s.KeepHistory);
     EXPECT_TRUE(s.DetectSource);
+    EXPECT_FALSE(s.KeepFormatting);
 }
 
 TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
@@ -105,12 +106,13 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
               "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
               "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
               "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
-              "\"DetectSource\"=dword:00000001\n");
+              "\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
     s.SerbianCyrillic = true;
     s.KeepHistory = false;
     s.DetectSource = false;
+    s.KeepFormatting = true;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
     WindowSettings back = startup();
     EXPECT_EQ(back.SourcePosition, 4);
@@ -125,6 +127,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     EXPECT_TRUE(back.SerbianCyrillic);
     EXPECT_FALSE(back.KeepHistory);
     EXPECT_FALSE(back.DetectSource);
+    EXPECT_TRUE(back.KeepFormatting);
 }
 
 TEST_F(SettingsTest, UnwritableStoreLosesTheRunQuietly)

@@ -8,11 +8,13 @@
 class ScriptedPrompts final : public UserPrompts {
 public:
     Answer answer = Answer::No;  // the answer to every question
+    QList<Answer> answers;  // taken in order before `answer`
     QStringList saveAnswers;  // taken in order; an empty string cancels
     QStringList messages;
     QStringList questionTitles;  // the title of each question, in order
     QStringList errors;
     QStringList saveDialogs;  // "title|filter|default suffix" of each Save dialog shown
+    QStringList saveProposals;  // the folder or name each Save dialog started at
     QStringList openAnswers;  // documents chosen in the Open dialog, in order; an empty string cancels
     QStringList openDialogs;  // "title|proposed file name|filter|default suffix" of each Open dialog
 
@@ -24,7 +26,7 @@ public:
     {
         messages << text;
         questionTitles << title;
-        return answer;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     }
     void errorReport(const QString& text) override { errors << text; }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
@@ -34,10 +36,11 @@ public:
         openDialogs << title + '|' + fileName + '|' + filter + '|' + defaultSuffix;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QString saveFileName(const QString& title, const QString&, const QString& filter,
+    QString saveFileName(const QString& title, const QString& dir, const QString& filter,
                          const QString& defaultSuffix) override
     {
         saveDialogs << title + '|' + filter + '|' + defaultSuffix;
+        saveProposals << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
 };

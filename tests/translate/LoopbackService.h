@@ -7,6 +7,7 @@
 //                    only once holdUntil requests have come in, STALL -> only when
 //                    the fixture is torn down; sets a cookie
 //   GET  /fallback   "\"from fallback\""
+//   POST /translate-document  "<to>:<body>", or 503 with Retry-After 0 while busyDocuments is above 0
 //   POST /stall      answers only when the fixture is torn down
 //   POST /loop       redirects to itself forever
 //   POST /evil       500 pointing at a local file
@@ -149,9 +150,21 @@ class LoopbackService : public LoopbackServer {
 public:
     size_t bigReplySize = 0;
     std::atomic<size_t> holdUntil{0};
+    std::atomic<int> busyDocuments{0};  // documents answered 503 "come back" before the next is taken
 
     LoopbackService()
     {
+        m_server.Post("/translate-document", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            if (busyDocuments > 0) {
+                --busyDocuments;
+                res.status = 503;
+                res.set_header("Retry-After", "0");
+                res.set_content("Other documents are being translated; try again shortly.", "text/plain");
+                return;
+            }
+            res.set_content(req.get_param_value("to") + ":" + req.body, "application/octet-stream");
+        });
         m_server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
             const std::string q = req.get_param_value("q");

@@ -108,6 +108,18 @@ TEST_F(ServiceExchange, FormFieldsArriveInOrderAndIntact)
     EXPECT_EQ(ExtractTranslation(reply), "zh-tw:" + chunk.left(chunk.indexOf('\r')) + " \u00DCber " + face);
 }
 
+// A service busy with other documents asks the next to come back: it is asked again, the same document.
+TEST_F(ServiceExchange, BusyServiceIsAskedAgainForADocument)
+{
+    service.busyDocuments = 2;
+    EXPECT_EQ(client.SendDocument("<p>caf\xc3\xa9</p>", "html", "EN", "ES", noProxy), QByteArray("es:<p>caf\xc3\xa9</p>"));
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    for (const RecordedRequest& r : requests)
+        EXPECT_EQ(r.body, "<p>caf\xc3\xa9</p>");
+    EXPECT_EQ(requests[2].param("format"), "html");
+}
+
 // Translations run several clients on worker threads at once: the service's
 // session cookie, set once, goes back from every client on every thread.
 TEST_F(ServiceExchange, CookiesAreSharedByEveryClientOnEveryThread)
