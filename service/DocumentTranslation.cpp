@@ -500,6 +500,15 @@ Result translateTextCells(TranslationEngine& engine, const std::string& content,
     return {};
 }
 
+// A document with nothing to translate goes back as it came.
+Result answerUnchanged(const fs::path& input, const fs::path& output)
+{
+    std::error_code ec;
+    if (!fs::copy_file(input, output, ec))
+        return {500, "The translated document could not be written."};
+    return {};
+}
+
 Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
                         const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
                         Clock::time_point deadline, const Limits& limits)
@@ -517,7 +526,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
             return {400, unpackFailed};
         if (Result failed = translateTextCells(engine, content, from, to, deadline, parts[index]); failed.status != 200)
             return failed;
-        return writePackage(zip.get(), parts, output);
+        return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip.get(), parts, output);
     }
     const bool wordNames = std::string(kind.format) == "docx";
     const fs::path partsDir = workDir / "parts";
@@ -547,7 +556,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
     }
     // a workbook of numbers only, or a deck of pictures: nothing for the engine
     if (names.empty())
-        return writePackage(zip.get(), parts, output);
+        return answerUnchanged(input, output);
     std::string joined;
     if (Result failed =
             translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined);
