@@ -9,6 +9,8 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 using Check = TranslationResult::Check;
@@ -74,8 +76,10 @@ void DocumentTranslationJob::cancel()
 QString DocumentTranslationJob::FormatOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("docx") || suffix == QLatin1String("odt"))
-        return suffix;
+    for (const char* kept : {"docx", "odt", "odp", "ods", "pptx", "xlsx", "rtf"}) {
+        if (suffix == QLatin1String(kept))
+            return suffix;
+    }
     if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
         return QStringLiteral("html");
     return {};
@@ -84,9 +88,16 @@ QString DocumentTranslationJob::FormatOf(const QString& path)
 QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    return {};
+    errno = 0;
+    // unbuffered: a buffer flushed at commit takes a short write on a full disk for success
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
+        return {};
+    // a failed write (a full disk) leaves Qt without a reason of its own; the
+    // half-written file beside goes with `file`
+    const QString reason = file.error() != QFileDevice::OpenError && errno != 0
+                               ? QString::fromLocal8Bit(std::strerror(errno))
+                               : file.errorString();
+    return QStringLiteral("Cannot write %1: %2").arg(path, reason);
 }
 
 void DocumentTranslationJob::begin()
@@ -108,7 +119,8 @@ void DocumentTranslationJob::begin()
     if (m_request.format.isEmpty()) {
         TranslationResult failure;
         failure.outcome = Outcome::Failed;
-        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .html or .htm).")
+        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .pptx, .odp, .xlsx, .ods, .rtf, "
+                                             ".html or .htm).")
                               .arg(QFileInfo(m_request.path).fileName());
         return finish(failure);
     }

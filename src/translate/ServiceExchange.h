@@ -39,7 +39,7 @@ public:
     QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
                          const QString& targetCode, const ProxySettings& proxy);
 
-    // A whole document (its bytes, "docx", "odt" or "html") through the
+    // A whole document (its bytes and a format such as "docx" or "html") through the
     // service's document route beside the form's address; the translated
     // document's bytes. Throws ServiceError.
     QByteArray SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
