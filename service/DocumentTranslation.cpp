@@ -352,7 +352,9 @@ using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
 
 XmlDoc parseXml(const std::string& content)
 {
-    if (content.size() > static_cast<size_t>(INT32_MAX))
+    // the parser's globals are set up once, before workers use it side by side
+    static const bool ready = (xmlInitParser(), true);
+    if (!ready || content.size() > static_cast<size_t>(INT32_MAX))
         return nullptr;
     return XmlDoc(xmlReadMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR));
@@ -478,7 +480,8 @@ Result translateTextCells(TranslationEngine& engine, const std::string& content,
         // parsed where it goes, so its prefixes are the content's own
         xmlNode* children = nullptr;
         if (!inner.empty()
-            && xmlParseInNodeContext(original, inner.data(), static_cast<int>(inner.size()), XML_PARSE_NONET, &children)
+            && xmlParseInNodeContext(original, inner.data(), static_cast<int>(inner.size()),
+                                     XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR, &children)
                    != XML_ERR_OK)
             return lost;
         while (xmlNode* old = original->children) {

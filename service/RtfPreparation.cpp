@@ -219,7 +219,9 @@ bool Prepare(const std::string& rtf, Prepared& prepared)
         }
         const ControlWord w = readControlWord(rtf, i + 1);
         if (w.word == "u" && w.hasParameter) {
-            const auto unit = static_cast<char32_t>(w.parameter < 0 ? w.parameter + 65536 : w.parameter);
+            // a 16-bit unit, written signed; anything else is no letter
+            const long value = w.parameter < 0 ? w.parameter + 65536 : w.parameter;
+            const auto unit = static_cast<char32_t>(value >= 0 && value <= 0xFFFF ? value : 0);
             if (unit >= 0xD800 && unit < 0xDC00) {
                 highSurrogate = unit;
             } else if (unit >= 0xDC00 && unit < 0xE000) {
@@ -286,6 +288,8 @@ std::string Restore(const std::string& reformatted, const std::vector<std::strin
             code = (code << 6) | (next & 0x3F);
         }
         i += static_cast<size_t>(length);
+        if (code > 0x10FFFF)
+            code = U'?';
         std::vector<char32_t> units;
         if (code > 0xFFFF) {
             units = {0xD800 + ((code - 0x10000) >> 10), 0xDC00 + ((code - 0x10000) & 0x3FF)};
