@@ -12,7 +12,6 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
