@@ -1,12 +1,16 @@
 #include "DocumentTranslation.h"
 
 #include "FormDecoding.h"
+#include "RtfPreparation.h"
 #include "TranslationEngine.h"
 
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -87,56 +91,68 @@ struct ZipCloser {
 };
 using Zip = std::unique_ptr<zip_t, ZipCloser>;
 
-const char* formatName(const std::string& format)
+bool isWordPart(const std::string& low)
 {
-    return format == "docx" ? "Word (.docx)" : format == "odt" ? "OpenDocument text (.odt)" : "HTML";
+    static const std::regex skipped("settings|theme|styles|font|rels|docprops|content_types");
+    return low.size() > 4 && low.ends_with(".xml") && !std::regex_search(low, skipped);
 }
 
-// Opens the package and refuses it before any work when it would unpack to
-// too much or is not the kind of document it claims to be.
-Result openPackage(const fs::path& input, const std::string& format, const Limits& limits, Zip& zip)
+bool isOpenDocumentPart(const std::string& low)
 {
-    int error = 0;
-    zip.reset(zip_open(input.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    const std::string damaged =
-        std::string("The file is damaged or is not a ") + formatName(format) + " document: ";
-    if (!zip)
-        return {400, damaged + "it is not a readable zip package."};
-    const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
-    if (entries < 0 || static_cast<uint64_t>(entries) > limits.maxEntries)
-        return {413, "The document holds more than " + std::to_string(limits.maxEntries) + " files."};
-    uint64_t unpacked = 0;
-    bool hasMain = false;
-    const std::string mainPart = format == "docx" ? "word/document.xml" : "content.xml";
-    for (zip_int64_t i = 0; i < entries; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(zip.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
-            || !(st.valid & ZIP_STAT_NAME))
-            return {400, damaged + "an entry of it cannot be read."};
-        unpacked += st.size;
-        if (unpacked > limits.maxUnpackedBytes)
-            return {413, "The document unpacks to more than " + std::to_string(limits.maxUnpackedBytes >> 20) + " MB."};
-        const std::string name = st.name;
-        if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos)
-            return {400, damaged + "it names a file outside itself."};
-        hasMain = hasMain || name == mainPart;
-    }
-    if (!hasMain)
-        return {400, damaged + "it has no " + mainPart + "."};
-    return {};
-}
-
-// The parts that hold the document's text.
-bool isTextPart(const std::string& format, const std::string& name)
-{
-    const std::string low = lower(name);
-    if (format == "docx") {
-        static const std::regex skipped("settings|theme|styles|font|rels|docprops|content_types");
-        return low.size() > 4 && low.ends_with(".xml") && !std::regex_search(low, skipped);
-    }
     const std::string base = low.substr(low.rfind('/') + 1);
     return base == "content.xml" || base == "styles.xml";
+}
+
+// Slides and their speaker notes; masters and layouts hold only placeholder prompts.
+bool isSlidePart(const std::string& low)
+{
+    return low.ends_with(".xml") && (low.starts_with("ppt/slides/slide") || low.starts_with("ppt/notesslides/notesslide"));
+}
+
+bool isSharedStringsPart(const std::string& low) { return low == "xl/sharedstrings.xml"; }
+
+// What sets one format apart from the others on its way through the engine.
+struct Kind {
+    const char* format;
+    const char* name;       // for the user
+    const char* mediaType;
+    const char* mainPart;   // the part every such package has; null when not a package
+    bool (*isTextPart)(const std::string& lowerName);
+    std::vector<ProcessChain::Argv> deformatter;
+    const char* reformatter;
+};
+
+const std::vector<Kind>& kinds()
+{
+    static const std::vector<Kind> all{
+        {"docx", "Word (.docx)", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+         "word/document.xml", isWordPart, {{"apertium-adapt-docx", "-n"}, {"apertium-deswxml"}}, "apertium-rewxml"},
+        {"odt", "OpenDocument text (.odt)", "application/vnd.oasis.opendocument.text", "content.xml",
+         isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
+        {"odp", "OpenDocument presentation (.odp)", "application/vnd.oasis.opendocument.presentation", "content.xml",
+         isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
+        // the engine has no spreadsheet path for these: their text cells go through the text formatters
+        {"ods", "OpenDocument spreadsheet (.ods)", "application/vnd.oasis.opendocument.spreadsheet", "content.xml",
+         nullptr, {{"apertium-desodt"}}, "apertium-reodt"},
+        {"pptx", "PowerPoint (.pptx)", "application/vnd.openxmlformats-officedocument.presentationml.presentation",
+         "ppt/presentation.xml", isSlidePart, {{"apertium-despptx"}}, "apertium-repptx"},
+        {"xlsx", "Excel (.xlsx)", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+         "xl/workbook.xml", isSharedStringsPart, {{"apertium-desxlsx"}}, "apertium-rexlsx"},
+        {"html", "HTML", "text/html", nullptr, nullptr, {{"apertium-deshtml"}}, "apertium-rehtml"},
+        {"rtf", "rich text (.rtf)", "application/rtf", nullptr, nullptr, {{"apertium-desrtf"}}, "apertium-rertf"},
+    };
+    return all;
+}
+
+const Kind* kindOf(std::string format)
+{
+    if (format == "htm")
+        format = "html";
+    for (const Kind& kind : kinds()) {
+        if (format == kind.format)
+            return &kind;
+    }
+    return nullptr;
 }
 
 bool readEntry(zip_t* zip, zip_uint64_t index, std::string& content)
@@ -157,6 +173,71 @@ bool readEntry(zip_t* zip, zip_uint64_t index, std::string& content)
         done += n;
     }
     return true;
+}
+
+std::string encryptedMessage()
+{
+    return "The document is protected by a password (encrypted): open it in its office program, save it without "
+           "the password and send that copy.";
+}
+
+// A file in the compound format of older office programs: an encrypted
+// Word, Excel or PowerPoint 2007+ document, or one of their older binary kind.
+Result refuseCompoundFile(const fs::path& input, const Kind& kind)
+{
+    static const unsigned char magic[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    char head[sizeof magic] = {};
+    std::ifstream(input, std::ios::binary).read(head, sizeof head);
+    if (std::memcmp(head, magic, sizeof magic) != 0)
+        return {};
+    std::string content;
+    if (!readFile(input, content))
+        return {500, "The document could not be read."};
+    static const std::string encryptionInfo("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
+    if (content.find(encryptionInfo) != std::string::npos)
+        return {400, encryptedMessage()};
+    return {400, std::string("The file is not a ") + kind.name
+                     + " document but one in the older binary format (.doc, .xls or .ppt), whose layout cannot be kept."};
+}
+
+// Opens the package and refuses it before any work when it would unpack to
+// too much or is not the kind of document it claims to be.
+Result openPackage(const fs::path& input, const Kind& kind, const Limits& limits, Zip& zip)
+{
+    int error = 0;
+    zip.reset(zip_open(input.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    const std::string damaged = std::string("The file is damaged or is not a ") + kind.name + " document: ";
+    if (!zip)
+        return {400, damaged + "it is not a readable zip package."};
+    const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
+    if (entries < 0 || static_cast<uint64_t>(entries) > limits.maxEntries)
+        return {413, "The document holds more than " + std::to_string(limits.maxEntries) + " files."};
+    uint64_t unpacked = 0;
+    bool hasMain = false;
+    const std::string mainPart = kind.mainPart;
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
+            || !(st.valid & ZIP_STAT_NAME))
+            return {400, damaged + "an entry of it cannot be read."};
+        unpacked += st.size;
+        if (unpacked > limits.maxUnpackedBytes)
+            return {413, "The document unpacks to more than " + std::to_string(limits.maxUnpackedBytes >> 20) + " MB."};
+        const std::string name = st.name;
+        if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos)
+            return {400, damaged + "it names a file outside itself."};
+        hasMain = hasMain || name == mainPart;
+    }
+    if (!hasMain)
+        return {400, damaged + "it has no " + mainPart + "."};
+    // an OpenDocument file saved with a password keeps its parts enciphered inside the zip
+    std::string manifest;
+    const zip_int64_t manifestIndex = zip_name_locate(zip.get(), "META-INF/manifest.xml", 0);
+    if (manifestIndex >= 0 && readEntry(zip.get(), static_cast<zip_uint64_t>(manifestIndex), manifest)
+        && manifest.find("encryption-data") != std::string::npos)
+        return {400, encryptedMessage()};
+    return {};
 }
 
 // The package again with the translated parts in place of the originals,
@@ -257,13 +338,199 @@ Result translateFormatted(TranslationEngine& engine, const std::vector<ProcessCh
     return runFormatter({{reformatter}}, outcome.text, deadline, output, "put back together");
 }
 
+// --- spreadsheets whose text cells are read and written here
+
+constexpr const char* kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+constexpr const char* kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+constexpr const char* kTextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+
+struct XmlDocFree {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using XmlDoc = std::unique_ptr<xmlDoc, XmlDocFree>;
+
+XmlDoc parseXml(const std::string& content)
+{
+    // the parser's globals are set up once, before workers use it side by side
+    static const bool ready = (xmlInitParser(), true);
+    if (!ready || content.size() > static_cast<size_t>(INT32_MAX))
+        return nullptr;
+    return XmlDoc(xmlReadMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR));
+}
+
+bool isElement(const xmlNode* node, const char* ns, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && node->ns && std::strcmp(reinterpret_cast<const char*>(node->ns->href), ns) == 0
+           && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+std::string attribute(xmlNode* node, const char* ns, const char* name)
+{
+    xmlChar* value = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(ns));
+    std::string result = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return result;
+}
+
+bool hasAttribute(xmlNode* node, const char* ns, const char* name)
+{
+    return xmlHasNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(ns)) != nullptr;
+}
+
+// The paragraphs of the cells that hold text: numbers, dates and the results
+// of formulas stay as they are.
+void collectTextCells(xmlNode* node, std::vector<xmlNode*>& paragraphs)
+{
+    for (xmlNode* n = node; n; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        if (isElement(n, kTableNs, "table-cell") || isElement(n, kTableNs, "covered-table-cell")) {
+            const std::string type = attribute(n, kOfficeNs, "value-type");
+            if ((type.empty() || type == "string") && !hasAttribute(n, kTableNs, "formula")) {
+                for (xmlNode* c = n->children; c; c = c->next) {
+                    if (isElement(c, kTextNs, "p") || isElement(c, kTextNs, "h"))
+                        paragraphs.push_back(c);
+                }
+                // a stored value would stand for the cell in place of its translated text
+                if (xmlAttr* value = xmlHasNsProp(n, reinterpret_cast<const xmlChar*>("string-value"),
+                                                  reinterpret_cast<const xmlChar*>(kOfficeNs)))
+                    xmlRemoveProp(value);
+            }
+            continue;
+        }
+        collectTextCells(n->children, paragraphs);
+    }
+}
+
+std::string dumpNode(xmlDoc* doc, xmlNode* node)
+{
+    std::unique_ptr<xmlBuffer, void (*)(xmlBuffer*)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer || xmlNodeDump(buffer.get(), doc, node, 0, 0) < 0)
+        return {};
+    return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                       static_cast<size_t>(xmlBufferLength(buffer.get())));
+}
+
+// The text cells of content.xml translated in place. The paragraphs go to the
+// OpenDocument formatters as one document of their own, so a bold run inside
+// a cell stays inside its sentence; they come back in the same order.
+Result translateTextCells(TranslationEngine& engine, const std::string& content, const std::string& from,
+                          const std::string& to, Clock::time_point deadline, std::string& translated)
+{
+    const Result damaged{400, "The file is damaged: the cells of the OpenDocument spreadsheet (.ods) cannot be read."};
+    XmlDoc doc = parseXml(content);
+    if (!doc || !xmlDocGetRootElement(doc.get()))
+        return damaged;
+    std::vector<xmlNode*> paragraphs;
+    collectTextCells(xmlDocGetRootElement(doc.get()), paragraphs);
+    if (paragraphs.empty()) {
+        translated = content;
+        return {};
+    }
+    std::map<std::string, std::string> namespaces;
+    std::string cells;
+    for (xmlNode* paragraph : paragraphs) {
+        if (xmlNs** inScope = xmlGetNsList(doc.get(), paragraph)) {
+            for (xmlNs** ns = inScope; *ns; ++ns) {
+                if ((*ns)->prefix)
+                    namespaces.emplace(reinterpret_cast<const char*>((*ns)->prefix),
+                                       reinterpret_cast<const char*>((*ns)->href));
+            }
+            xmlFree(inScope);
+        }
+        cells += dumpNode(doc.get(), paragraph);
+    }
+    std::string part = R"(<?xml version="1.0" encoding="UTF-8"?> <office:document-content)";
+    for (const auto& [prefix, href] : namespaces)
+        part += " xmlns:" + prefix + "=\"" + href + "\"";
+    part += "><office:body><office:spreadsheet>" + cells + "</office:spreadsheet></office:body></office:document-content>";
+    std::replace(part.begin(), part.end(), '\n', ' ');
+    const std::string name = "cells.xml";
+    std::string joined;
+    if (Result failed = translateFormatted(engine, kindOf("ods")->deformatter, "<file name=\"" + name + "\"/> " + part + "\n",
+                                           kindOf("ods")->reformatter, from, to, deadline, joined);
+        failed.status != 200)
+        return failed;
+    std::map<zip_uint64_t, std::string> back;
+    XmlDoc result;
+    if (splitParts(joined, {{name, 0}}, back))
+        result = parseXml(back[0]);
+    const Result lost{500, "The translated cells could not be put back into the spreadsheet."};
+    xmlNode* sheet = result ? xmlDocGetRootElement(result.get()) : nullptr;
+    for (const char* step : {"body", "spreadsheet"}) {
+        xmlNode* child = sheet ? sheet->children : nullptr;
+        while (child && !isElement(child, kOfficeNs, step))
+            child = child->next;
+        sheet = child;
+    }
+    if (!sheet)
+        return lost;
+    size_t at = 0;
+    for (xmlNode* cell = sheet->children; cell; cell = cell->next) {
+        if (cell->type != XML_ELEMENT_NODE)
+            continue;
+        if (at == paragraphs.size())
+            return lost;
+        std::string inner;
+        for (xmlNode* c = cell->children; c; c = c->next)
+            inner += dumpNode(result.get(), c);
+        xmlNode* original = paragraphs[at++];
+        // parsed where it goes, so its prefixes are the content's own
+        xmlNode* children = nullptr;
+        if (!inner.empty()
+            && xmlParseInNodeContext(original, inner.data(), static_cast<int>(inner.size()),
+                                     XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR, &children)
+                   != XML_ERR_OK)
+            return lost;
+        while (xmlNode* old = original->children) {
+            xmlUnlinkNode(old);
+            xmlFreeNode(old);
+        }
+        if (children)
+            xmlAddChildList(original, children);
+    }
+    if (at != paragraphs.size())
+        return lost;
+    xmlChar* memory = nullptr;
+    int size = 0;
+    xmlDocDumpMemoryEnc(doc.get(), &memory, &size, "UTF-8");
+    if (!memory)
+        return lost;
+    translated.assign(reinterpret_cast<const char*>(memory), static_cast<size_t>(size));
+    xmlFree(memory);
+    return {};
+}
+
+// A document with nothing to translate goes back as it came.
+Result answerUnchanged(const fs::path& input, const fs::path& output)
+{
+    std::error_code ec;
+    if (!fs::copy_file(input, output, ec))
+        return {500, "The translated document could not be written."};
+    return {};
+}
+
 Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
-                        const fs::path& output, const std::string& format, const std::string& from,
-                        const std::string& to, Clock::time_point deadline, const Limits& limits)
+                        const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
+                        Clock::time_point deadline, const Limits& limits)
 {
     Zip zip;
-    if (Result refused = openPackage(input, format, limits, zip); refused.status != 200)
+    if (Result refused = openPackage(input, kind, limits, zip); refused.status != 200)
         return refused;
+    const std::string unpackFailed =
+        std::string("The file is damaged: a part of the ") + kind.name + " document cannot be unpacked.";
+    std::map<zip_uint64_t, std::string> parts;
+    if (!kind.isTextPart) {
+        const auto index = static_cast<zip_uint64_t>(zip_name_locate(zip.get(), kind.mainPart, 0));
+        std::string content;
+        if (!readEntry(zip.get(), index, content))
+            return {400, unpackFailed};
+        if (Result failed = translateTextCells(engine, content, from, to, deadline, parts[index]); failed.status != 200)
+            return failed;
+        return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip.get(), parts, output);
+    }
+    const bool wordNames = std::string(kind.format) == "docx";
     const fs::path partsDir = workDir / "parts";
     fs::create_directory(partsDir);
     // the parts go to the formatters under names of our own, never the package's
@@ -272,50 +539,54 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
     const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
     for (zip_int64_t i = 0; i < entries; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
-        if (!isTextPart(format, zip_get_name(zip.get(), index, 0)))
+        if (!kind.isTextPart(lower(zip_get_name(zip.get(), index, 0))))
             continue;
         std::string content;
         if (!readEntry(zip.get(), index, content))
-            return {400, std::string("The file is damaged: a part of the ") + formatName(format) + " document cannot be unpacked."};
+            return {400, unpackFailed};
         const std::string name = (partsDir / (std::to_string(i) + ".xml")).string();
         names[name] = index;
-        if (format == "docx") {
+        if (wordNames) {
             if (!writeFile(name, content))
                 return {500, "The document could not be unpacked for translation."};
             formatterInput += name + "\n";
         } else {
-            // one line a part, as the OpenDocument deformatter reads them
+            // one line a part, as the deformatter reads them
             std::replace(content.begin(), content.end(), '\n', ' ');
             formatterInput += "<file name=\"" + name + "\"/> " + content + "\n";
         }
     }
-    const std::vector<ProcessChain::Argv> deformatter =
-        format == "docx" ? std::vector<ProcessChain::Argv>{{"apertium-adapt-docx", "-n"}, {"apertium-deswxml"}}
-                         : std::vector<ProcessChain::Argv>{{"apertium-desodt"}};
+    // a workbook of numbers only, or a deck of pictures: nothing for the engine
+    if (names.empty())
+        return answerUnchanged(input, output);
     std::string joined;
-    if (Result failed = translateFormatted(engine, deformatter, formatterInput,
-                                           format == "docx" ? "apertium-rewxml" : "apertium-reodt", from, to, deadline,
-                                           joined);
+    if (Result failed =
+            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined);
         failed.status != 200)
         return failed;
-    std::map<zip_uint64_t, std::string> parts;
     if (!splitParts(joined, names, parts))
         return {500, "The translated document could not be put back together."};
     return writePackage(zip.get(), parts, output);
 }
 
-Result translateHtml(TranslationEngine& engine, const fs::path& input, const fs::path& output, const std::string& from,
-                     const std::string& to, Clock::time_point deadline)
+// HTML and rich text: the whole file through the formatters, after the
+// characters the engine reads wrongly are written out for it.
+Result translateText(TranslationEngine& engine, const fs::path& input, const fs::path& output, const Kind& kind,
+                     const std::string& from, const std::string& to, Clock::time_point deadline)
 {
-    std::string html;
-    if (!readFile(input, html))
+    std::string content;
+    if (!readFile(input, content))
         return {500, "The document could not be read."};
+    RtfPreparation::Prepared rtf;
+    const bool richText = std::string(kind.format) == "rtf";
+    if (richText && !RtfPreparation::Prepare(content, rtf))
+        return {400, "The file is damaged or is not a rich text (.rtf) document: it does not begin with {\\rtf."};
     std::string result;
-    if (Result failed = translateFormatted(engine, {{"apertium-deshtml"}}, ResolveCharacterReferences(html),
-                                           "apertium-rehtml", from, to, deadline, result);
+    if (Result failed = translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
+                                           kind.reformatter, from, to, deadline, result);
         failed.status != 200)
         return failed;
-    if (!writeFile(output, result))
+    if (!writeFile(output, richText ? RtfPreparation::Restore(result, rtf.setAside) : result))
         return {500, "The translated document could not be written."};
     return {};
 }
@@ -324,31 +595,42 @@ Result translateHtml(TranslationEngine& engine, const fs::path& input, const fs:
 
 Support Supports(const std::string& format)
 {
-    if (format == "docx" || format == "odt" || format == "html" || format == "htm")
+    if (kindOf(format))
         return Support::Kept;
-    static const char* const known[] = {"pptx", "xlsx", "odp", "ods", "rtf", "doc", "xls", "ppt", "pdf"};
+    static const char* const known[] = {"doc", "xls", "ppt", "pdf", "dot", "xlt", "pot"};
     return std::find(std::begin(known), std::end(known), format) != std::end(known) ? Support::NotKept
                                                                                      : Support::Unknown;
 }
 
+const std::vector<std::string>& Formats()
+{
+    static const std::vector<std::string> formats = [] {
+        std::vector<std::string> all;
+        for (const Kind& kind : kinds())
+            all.emplace_back(kind.format);
+        return all;
+    }();
+    return formats;
+}
+
 std::string MediaType(const std::string& format)
 {
-    if (format == "docx")
-        return "application/vnd.openxmlformats-officedocument.wordprocessingml.document";
-    if (format == "odt")
-        return "application/vnd.oasis.opendocument.text";
-    return "text/html";
+    const Kind* kind = kindOf(format);
+    return kind ? kind->mediaType : "application/octet-stream";
 }
 
 Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
                  const std::string& format, const std::string& from, const std::string& to,
                  Clock::time_point deadline, const Limits& limits)
 {
-    if (Supports(format) != Support::Kept)
+    const Kind* kind = kindOf(format);
+    if (!kind)
         return {422, "Documents in the format \"" + format + "\" cannot be translated with their layout kept."};
-    if (format == "html" || format == "htm")
-        return translateHtml(engine, input, output, from, to, deadline);
-    return translatePackage(engine, workDir, input, output, format, from, to, deadline, limits);
+    if (Result refused = refuseCompoundFile(input, *kind); refused.status != 200)
+        return refused;
+    if (!kind->mainPart)
+        return translateText(engine, input, output, *kind, from, to, deadline);
+    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits);
 }
 
 std::string ResolveCharacterReferences(const std::string& html)

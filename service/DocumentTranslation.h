@@ -5,14 +5,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 class TranslationEngine;
 
 // Whole documents translated with their layout kept: the engine's
 // deformatter takes the markup out of the sentences once, every step of the
 // route translates the stream, and the reformatter puts the markup back.
-// Zip packages (Word 2007+, OpenDocument text) are checked before any work
-// and rewritten entry by entry; only the parts holding text change.
+// Zip packages (Word, PowerPoint and Excel 2007+, OpenDocument) are checked
+// before any work and rewritten entry by entry; only the parts holding text
+// change. OpenDocument spreadsheets have no path in the engine: their text
+// cells are read and written here, numbers and formulas left as they are.
 namespace DocumentTranslation {
 
 struct Limits {
@@ -22,8 +25,11 @@ struct Limits {
 
 enum class Support { Kept, NotKept, Unknown };
 
-// "docx", "odt", "html"/"htm" are kept; office formats of other kinds are known but not kept.
+// The formats of Formats() (and "htm") are kept; older office formats and PDF are known but not kept.
 Support Supports(const std::string& format);
+
+// The formats whose layout is kept: docx, odt, odp, ods, pptx, xlsx, html, rtf.
+const std::vector<std::string>& Formats();
 
 // The media type of a kept format.
 std::string MediaType(const std::string& format);

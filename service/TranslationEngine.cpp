@@ -1,5 +1,6 @@
 #include "TranslationEngine.h"
 
+#include "DocumentTranslation.h"
 #include "LanguageCodes.h"
 #include "PlainTextFormat.h"
 #include "SentenceSplit.h"
@@ -498,8 +499,7 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
 
 const std::vector<std::string>& TranslationEngine::DocumentFormats()
 {
-    static const std::vector<std::string> formats{"docx", "odt", "html"};
-    return formats;
+    return DocumentTranslation::Formats();
 }
 
 std::string TranslationEngine::pairsJson(const PairRouter& router)

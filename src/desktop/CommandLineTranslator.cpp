@@ -149,6 +149,13 @@ QString NameOf(const QString& code, const QString& serviceName)
     return serviceName.isEmpty() ? code : serviceName;
 }
 
+// The source is never written: not even when --output names it under another name.
+bool ReplacesSource(const QString& source, const QString& output)
+{
+    return output != QLatin1String("-") && QFileInfo(output).exists()
+           && QFileInfo(output).canonicalFilePath() == QFileInfo(source).canonicalFilePath();
+}
+
 QString Padded(const QString& text, int width)
 {
     return text.leftJustified(width, QLatin1Char(' '));
@@ -361,8 +368,17 @@ int CommandLineTranslator::Translate()
     const int target = Position(m_commandLine.to(), settings.TargetPosition, "--to");
     if (source < 0 || target < 0)
         return CommandLine::Misuse;
-    if (!m_commandLine.output().isEmpty())
-        return TranslateDocument(source, target, settings);
+    QString textFile;
+    if (!m_commandLine.output().isEmpty()) {
+        if (ReplacesSource(m_commandLine.file(), m_commandLine.output())) {
+            complain(QStringLiteral("%1: the translation would replace the document itself.").arg(m_commandLine.output()));
+            return CommandLine::Misuse;
+        }
+        if (!DocumentTranslationJob::FormatOf(m_commandLine.file()).isEmpty())
+            return TranslateDocument(source, target, settings);
+        if (const int refused = PlainTextOutput(textFile); refused != CommandLine::Success)
+            return refused;
+    }
     QString problem;
     int exitCode = CommandLine::Misuse;
     const QString text = ReadText(problem, exitCode);
@@ -378,6 +394,14 @@ int CommandLineTranslator::Translate()
     Progress progress;
     bool written = false;
     exitCode = CommandLine::Success;
+    // a text file is written whole when the translation is done, never in part
+    QByteArray collected;
+    const auto write = [&](const QByteArray& bytes) {
+        if (textFile.isEmpty())
+            return WriteOut(bytes);
+        collected += bytes;
+        return true;
+    };
     // Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code
     TerminationSignals termination;
     const std::unique_ptr<TranslationJob> job(Translator::start(request));
@@ -393,7 +417,7 @@ int CommandLineTranslator::Translate()
     QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [&](int, const QString& paragraph) {
         // paragraphs apart by a line feed, as in the target pane
         const QByteArray bytes = TextPreparation::PlainPaneText(paragraph).toUtf8();
-        if (!WriteOut(written ? "\n" + bytes : bytes)) {
+        if (!write(written ? "\n" + bytes : bytes)) {
             exitCode = CommandLine::Failure;
             job->cancel();
         }
@@ -403,15 +427,20 @@ int CommandLineTranslator::Translate()
         progress.clear();
         switch (result.outcome) {
         case TranslationResult::Outcome::Done:
-            if (!WriteOut("\n"))
+            if (!write("\n")) {
                 exitCode = CommandLine::Failure;
+            } else if (const QString failed = textFile.isEmpty() ? QString() : DocumentTranslationJob::WriteBeside(textFile, collected);
+                       !failed.isEmpty()) {
+                complain(failed);
+                exitCode = CommandLine::Failure;
+            }
             break;
         case TranslationResult::Outcome::Refused:
             complain(result.reason());
             exitCode = CommandLine::Misuse;
             break;
         case TranslationResult::Outcome::Failed:
-            if (written)
+            if (written && textFile.isEmpty())
                 std::fputs("\n", stdout);
             complain(result.reason());
             exitCode = CommandLine::Failure;
@@ -419,7 +448,7 @@ int CommandLineTranslator::Translate()
         case TranslationResult::Outcome::Stopped:
             // a failed write has said so already
             if (exitCode != CommandLine::Failure) {
-                if (written)
+                if (written && textFile.isEmpty())
                     std::fputs("\n", stdout);
                 complain(QStringLiteral("the translation was stopped."));
             }
@@ -438,21 +467,9 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
     const QString path = m_commandLine.file();
     const QString output = m_commandLine.output();
     const bool toStandardOutput = output == QLatin1String("-");
-    if (DocumentTranslationJob::FormatOf(path).isEmpty()) {
-        complain(QStringLiteral("%1: only .docx, .odt, .html and .htm documents keep their layout; "
-                                "leave out --output to translate the text of other documents.")
-                     .arg(path));
-        return CommandLine::Misuse;
-    }
     const QFileInfo input(path);
     if (!input.isFile()) {
         complain(QStringLiteral("%1: no such document.").arg(path));
-        return CommandLine::Misuse;
-    }
-    // the source is never written: not even when --output names it under another name
-    if (!toStandardOutput && QFileInfo(output).exists()
-        && QFileInfo(output).canonicalFilePath() == input.canonicalFilePath()) {
-        complain(QStringLiteral("%1: the translation would replace the document itself.").arg(output));
         return CommandLine::Misuse;
     }
     DocumentRequest request = DocumentRequest::BetweenPositions(path, source, target, settings.Proxy);
@@ -480,6 +497,31 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
         QCoreApplication::exit(exitCode);
     });
     return QCoreApplication::exec();
+}
+
+int CommandLineTranslator::PlainTextOutput(QString& textFile)
+{
+    const QString path = m_commandLine.file();
+    const QString output = m_commandLine.output();
+    static const QStringList older{"doc", "dot", "xls", "xlt", "ppt", "pot", "pdf"};
+    if (!older.contains(QFileInfo(path).suffix().toLower())) {
+        complain(QStringLiteral("%1: only .docx, .odt, .pptx, .odp, .xlsx, .ods, .rtf, .html and .htm documents keep "
+                                "their layout; leave out --output to translate the text of other documents.")
+                     .arg(path));
+        return CommandLine::Misuse;
+    }
+    if (output != QLatin1String("-") && QFileInfo(output).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+        complain(QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept; give an --output "
+                                "ending in .txt to get their text translated.")
+                     .arg(path));
+        return CommandLine::Misuse;
+    }
+    complain(QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept (the translation goes back "
+                            "only into .docx, .pptx, .xlsx, OpenDocument, rich text and HTML documents), so its text "
+                            "is translated as plain text.")
+                 .arg(path));
+    textFile = output == QLatin1String("-") ? QString() : output;
+    return CommandLine::Success;
 }
 
 int CommandLineTranslator::PrintHistory()

@@ -26,6 +26,10 @@ private:
     int Translate();
     // --file with --output: the document translated with its layout kept.
     int TranslateDocument(int source, int target, const WindowSettings& settings);
+    // --output for a document whose layout cannot be kept: Success with
+    // `textFile` set to where its translated text goes (empty: standard
+    // output), else the exit code, the refusal told.
+    int PlainTextOutput(QString& textFile);
     int PrintHistory();
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.

@@ -9,6 +9,8 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 using Check = TranslationResult::Check;
@@ -74,8 +76,10 @@ void DocumentTranslationJob::cancel()
 QString DocumentTranslationJob::FormatOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("docx") || suffix == QLatin1String("odt"))
-        return suffix;
+    for (const char* kept : {"docx", "odt", "odp", "ods", "pptx", "xlsx", "rtf"}) {
+        if (suffix == QLatin1String(kept))
+            return suffix;
+    }
     if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
         return QStringLiteral("html");
     return {};
@@ -113,7 +117,8 @@ void DocumentTranslationJob::begin()
     if (m_request.format.isEmpty()) {
         TranslationResult failure;
         failure.outcome = Outcome::Failed;
-        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .html or .htm).")
+        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .pptx, .odp, .xlsx, .ods, .rtf, "
+                                             ".html or .htm).")
                               .arg(QFileInfo(m_request.path).fileName());
         return finish(failure);
     }

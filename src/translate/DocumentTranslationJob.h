@@ -9,7 +9,7 @@
 #include <memory>
 
 // A whole document to translate with its layout kept: the file, its format
-// ("docx", "odt", "html"; from the file's extension when empty), and the
+// ("docx", "odt", "odp", "ods", "pptx", "xlsx", "rtf", "html"; from the file's extension when empty), and the
 // languages, proxy and service as a text request (whose text stays empty) names them.
 struct DocumentRequest {
     QString path;

@@ -39,7 +39,7 @@ public:
     QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
                          const QString& targetCode, const ProxySettings& proxy);
 
-    // A whole document (its bytes, "docx", "odt" or "html") through the
+    // A whole document (its bytes and a format such as "docx" or "html") through the
     // service's document route beside the form's address; the translated
     // document's bytes. While the service answers 503 with Retry-After (busy
     // with other documents) it is asked again, for up to ten minutes. Throws ServiceError.

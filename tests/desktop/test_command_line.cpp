@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -94,14 +95,23 @@ private:
         return environment;
     }
 
-    // closed: a standard stream (0, 1) the program starts without, or -1
+    // closed: a standard stream (0, 1) the program starts without, or -1;
+    // fileSize: the most bytes a file it writes may hold, as on a disk about to be full
     Outcome run(const QStringList& arguments, const QByteArray& input, const QProcessEnvironment& environment,
-                int closed = -1) const
+                int closed = -1, rlim_t fileSize = RLIM_INFINITY) const
     {
         QProcess program;
         program.setProcessEnvironment(environment);
-        if (closed >= 0)
-            program.setChildProcessModifier([closed] { ::close(closed); });
+        program.setChildProcessModifier([closed, fileSize] {
+            if (closed >= 0)
+                ::close(closed);
+            if (fileSize != RLIM_INFINITY) {
+                // a write beyond the limit fails as on a full disk instead of ending the program
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{fileSize, fileSize};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
         program.start(Program, arguments);
         Outcome outcome;
         if (!program.waitForStarted(10000))
@@ -205,8 +215,9 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
         << QByteArray() << true << 1 << "could not be converted" << -1;
     const QString documents = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/translate-documents/");
     QTest::newRow("document whose layout is not kept")
-        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/book.xlsx", "--output", "-"}
-        << QByteArray() << true << 2 << "only .docx, .odt, .html and .htm documents keep their layout" << -1;
+        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report97.doc", "--output",
+                       "/nonexistent/report.es.doc"}
+        << QByteArray() << true << 2 << "give an --output ending in .txt" << -1;
     QTest::newRow("text named .docx") << QStringList{"--from", "en", "--to", "es", "--file",
                                                      documents + "not-a-zip.docx", "--output", "-"}
                                       << QByteArray() << true << 1 << "not a readable zip package" << -1;
@@ -520,6 +531,36 @@ void TestCommandLine::documentsKeepTheirLayout()
                   {}, environment);
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("<p>Mi nombre <b>es</b> Michael"), outcome.out.constData());
+
+    // a folder nothing can be written in (not even by root), and a disk that fills up:
+    // a clear message, and what was under the name before stays whole
+    const QString full = folder.filePath(QStringLiteral("full.es.docx"));
+    QFile previous(full);
+    QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("before") == 6);
+    previous.close();
+    outcome = run({"--from", "en", "--to", "es", "--file", source, "--output", "/proc/report.es.docx"}, {}, environment);
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY2(outcome.err.contains("linguaro: Cannot write /proc/report.es.docx: "), outcome.err.constData());
+    outcome = run({"--from", "en", "--to", "es", "--file", source, "--output", full}, {}, environment, -1, 512);
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY2(outcome.err.contains("Cannot write " + full.toUtf8() + ": File too large"), outcome.err.constData());
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("before"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    // an older Word document: its text, translated, in a text file, and a word on why
+    const QString letter = folder.filePath(QString::fromUtf8("my l\u00e9t'ter \"1\".es.txt"));
+    outcome = run({"--from", "en", "--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/letter-latin.doc",
+                   "--output", letter},
+                  {}, environment);
+    QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
+    QVERIFY2(outcome.err.contains("the layout of .doc, .xls, .ppt and PDF documents cannot be kept"),
+             outcome.err.constData());
+    QFile text(letter);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QString translated = QString::fromUtf8(text.readAll());
+    QVERIFY2(translated.contains(QString::fromUtf8("La cafeter\u00eda")) && translated.contains(QString::fromUtf8("Jos\u00e9 Pe\u00f1a")),
+             qPrintable(translated));
 }
 
 void TestCommandLine::historyKeepsWhatWasTranslatedUnlessTurnedOff()

@@ -11,11 +11,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -48,7 +52,24 @@ QString unzipPart(const std::string& package, const QString& part)
     return QString::fromUtf8(unzip.readAllStandardOutput());
 }
 
-// A zip made by Python's zipfile: a bomb of zeros or of entries.
+// The text an installed office suite reads in a document.
+QString officeText(const QString& office, const std::string& document, const QString& format)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("translated.") + format));
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(document.data(), static_cast<qint64>(document.size()));
+    file.close();
+    QProcess convert;
+    convert.start(office, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                           "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir", dir.path(), file.fileName()});
+    convert.waitForFinished(120000);
+    QFile text(dir.filePath(QStringLiteral("translated.txt")));
+    return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()) : QString();
+}
+
+// A file made by a Python script given its path: zips from zipfile, a compound file.
 std::string makeZip(const QString& script)
 {
     QTemporaryDir dir;
@@ -105,28 +126,54 @@ protected:
 
 TEST_F(ServiceDocuments, EachFormatComesBackTranslatedWithItsLayout)
 {
+    // bold and table: patterns of the part; table also stands for numbers and formulas left as they were
     struct Case {
         QString sample, format, part, mediaType, to;
         QStringList translated;
         QString bold, table;
     };
+    const QString docx = "application/vnd.openxmlformats-officedocument.wordprocessingml.document";
+    const QString pptx = "application/vnd.openxmlformats-officedocument.presentationml.presentation";
+    const QString odText = R"(<text:span text:style-name="T1">es</text:span>)";
     const QList<Case> cases{
-        {"sample.docx", "docx", "word/document.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-         "es", {"El gato negro", "la casa es grande", "La cafetería"},
+        {"sample.docx", "docx", "word/document.xml", docx, "es", {"El gato negro", "la casa es grande", "La cafetería"},
          R"(<w:b/></w:rPr><w:t>es</w:t>)", R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
         {"sample.odt", "odt", "content.xml", "application/vnd.oasis.opendocument.text", "es",
-         {"El gato negro", "la casa es grande", "La cafetería"},
-         R"(<text:span text:style-name="T1">es</text:span>)", R"(<table:table .*<text:p>1234\.56</text:p>.*</table:table>)"},
+         {"El gato negro", "la casa es grande", "La cafetería"}, odText,
+         R"(<table:table .*<text:p>1234\.56</text:p>.*</table:table>)"},
         // the header lives in another part of the package
         {"sample.odt", "odt", "styles.xml", "application/vnd.oasis.opendocument.text", "es", {"La casa blanca"}, {}, {}},
         {"sample.html", "html", {}, "text/html", "es",
          {"El gato negro", "la casa es grande", "La cafetería es abierta. La cafetería es grande."},
          "<b>es</b>", R"(<table>.*<td>1234\.56</td>.*</table>)"},
+        {"slides.pptx", "pptx", "ppt/slides/slide1.xml", pptx, "es", {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>es</a:t>)", R"(<a:tbl>.*<a:t>1234\.56</a:t>.*</a:tbl>)"},
+        // the engine's own path leaves the speaker notes out
+        {"slides.pptx", "pptx", "ppt/notesSlides/notesSlide1.xml", pptx, "es", {"La casa blanca es vieja."}, {}, {}},
+        {"slides.odp", "odp", "content.xml", "application/vnd.oasis.opendocument.presentation", "es",
+         {"El gato negro", "la casa es grande", "La cafetería", "La casa blanca es vieja."}, odText,
+         R"(<table:table>.*<text:p>1234\.56</text:p>.*</table:table>)"},
+        {"book.xlsx", "xlsx", "xl/sharedStrings.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+         "es", {"El gato negro", "la casa es grande", "La cafetería"}, R"(<b val="true"/>.*?<t xml:space="preserve">es</t>)",
+         {}},
+        {"book.xlsx", "xlsx", "xl/worksheets/sheet1.xml",
+         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "es", {}, {},
+         R"(<v>1234\.56</v>.*<f aca="false">B1\*2</f><v>2469\.12</v>.*<f aca="false">&quot;The house&quot;</f><v>The house</v>)"},
+        {"book.ods", "ods", "content.xml", "application/vnd.oasis.opendocument.spreadsheet", "es",
+         {"El gato negro", "la casa es grande", "La cafetería es abierta."}, odText,
+         R"(office:value="1234\.56"[^>]*><text:p>1234\.56</text:p>.*table:formula="of:=\[\.B1\]\*2"[^>]*><text:p>2469\.12</text:p>)"
+         R"(.*table:formula="of:=&quot;The house&quot;"[^>]*><text:p>The house</text:p>)"},
+        // accented letters as the engine cannot read them, and font names it must not translate
+        {"letter.rtf", "rtf", {}, "application/rtf", "es",
+         {"El gato negro", "la casa es grande", R"(La cafeter\u237?a es abierta)", "Times New Roman;"},
+         R"(\\b\\f5\\loch\s*es\})", R"(\\trowd.*1234\.56\}\\cell\\row)"},
         // English to French goes through Spanish: deformatted once, both steps on the stream
-        {"sample.docx", "docx", "word/document.xml", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-         "fr", {"Le chat noir", "la maison est grande"}, R"(<w:b/></w:rPr><w:t>est</w:t>)",
-         R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+        {"sample.docx", "docx", "word/document.xml", docx, "fr", {"Le chat noir", "la maison est grande"},
+         R"(<w:b/></w:rPr><w:t>est</w:t>)", R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+        {"slides.pptx", "pptx", "ppt/slides/slide1.xml", pptx, "fr", {"Le chat noir", "la maison est grande"},
+         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>est</a:t>)", {}},
     };
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     for (const Case& c : cases) {
         SCOPED_TRACE((c.sample + " to " + c.to + " " + c.part).toStdString());
         const auto reply = send(readSample(c.sample), c.format.toStdString(), "en", c.to.toStdString());
@@ -143,14 +190,20 @@ TEST_F(ServiceDocuments, EachFormatComesBackTranslatedWithItsLayout)
         for (const QString& words : c.translated)
             EXPECT_TRUE(text.contains(words)) << words.toStdString() << " in " << text.toStdString();
         EXPECT_FALSE(text.contains(QStringLiteral("black cat")));
-        // the engine's own HTML path turns references to accented letters into broken bytes
-        EXPECT_FALSE(text.contains(QChar(0xFFC3))) << text.toStdString();
-        if (!c.bold.isEmpty()) {
-            EXPECT_TRUE(text.contains(c.bold)) << text.toStdString();
+        // the engine's own HTML and RTF paths turn accented letters into broken bytes
+        EXPECT_FALSE(text.contains(QChar(0xFFC3)) || text.contains(QChar(0xFFFD))) << text.toStdString();
+        if (c.format == "rtf") {
+            EXPECT_TRUE(std::all_of(reply->body.begin(), reply->body.end(), [](char b) { return b > 0; }));
         }
-        if (!c.table.isEmpty()) {
-            const QRegularExpression table(c.table, QRegularExpression::DotMatchesEverythingOption);
-            EXPECT_TRUE(table.match(text).hasMatch()) << text.toStdString();
+        for (const QString& pattern : {c.bold, c.table}) {
+            const QRegularExpression expression(pattern, QRegularExpression::DotMatchesEverythingOption);
+            EXPECT_TRUE(pattern.isEmpty() || expression.match(text).hasMatch()) << pattern.toStdString();
+        }
+        // and the office suite, when installed, reads the translated text documents
+        if (!office.isEmpty() && QStringList{"docx", "odt", "rtf"}.contains(c.format) && !c.table.isEmpty()) {
+            const QString read = officeText(office, reply->body, c.format);
+            EXPECT_TRUE(read.contains(c.translated.first()) && read.contains(QStringLiteral("Michael")))
+                << read.toStdString();
         }
     }
 }
@@ -164,7 +217,7 @@ TEST_F(ServiceDocuments, PairsNameTheFormatsOfEveryRoute)
     ASSERT_FALSE(pairs.isEmpty());
     for (const QJsonValue& pair : pairs) {
         const QJsonArray formats = pair["formats"].toArray();
-        for (const char* format : {"txt", "docx", "odt", "html"})
+        for (const char* format : {"txt", "docx", "odt", "odp", "ods", "pptx", "xlsx", "html", "rtf"})
             EXPECT_TRUE(formats.contains(QString::fromLatin1(format))) << format;
     }
 }
@@ -184,6 +237,25 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
         "    z.writestr('word/document.xml', b'')\n"
         "    for i in range(10000): z.writestr('word/e%d.bin' % i, b'')\n");
+    // laid out as Office stores a password-protected 2007+ document: a compound
+    // file of two streams, EncryptionInfo and EncryptedPackage, in 512-byte sectors
+    const std::string encryptedOoxml = makeZip(QStringLiteral(
+        "import struct, sys\n"
+        "end, free = 0xFFFFFFFE, 0xFFFFFFFF\n"
+        "def entry(name, kind, start, size, right=free, child=free):\n"
+        "    n = (name.encode('utf-16-le') + b'\\0\\0') if name else b''\n"
+        "    return (n.ljust(64, b'\\0') + struct.pack('<HBBIII', len(n), kind, 1, free, right, child)\n"
+        "            + bytes(36) + struct.pack('<IQ', start, size))\n"
+        "header = (bytes.fromhex('D0CF11E0A1B11AE1') + bytes(16) + struct.pack('<HHHHH', 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)\n"
+        "          + struct.pack('<9I', 0, 1, 1, 0, 4096, end, 0, end, 0) + struct.pack('<109I', 0, *[free] * 108))\n"
+        "fat = [0xFFFFFFFD, end] + list(range(3, 10)) + [end] + list(range(11, 18)) + [end]\n"
+        "fat += [free] * (128 - len(fat))\n"
+        "directory = (entry('Root Entry', 5, end, 0, child=1) + entry('EncryptionInfo', 2, 2, 4096, right=2)\n"
+        "             + entry('EncryptedPackage', 2, 10, 4096) + bytes(128))\n"
+        "info = (b'\\x04\\0\\x04\\0\\x40\\0\\0\\0<?xml version=\"1.0\"?><encryption/>').ljust(4096, b'\\0')\n"
+        "package = struct.pack('<Q', 5000) + bytes(range(256)) * 15 + bytes(248)\n"
+        "open(sys.argv[1], 'wb').write(header + struct.pack('<128I', *fat) + directory + info + package)\n"));
+    ASSERT_EQ(encryptedOoxml.size(), 512u * 19);
     struct Case {
         const char* name;
         std::string body, format;
@@ -199,6 +271,24 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
          "odt", 400, "has no content.xml"},
         {"zip bomb", makeZip(bomb), "docx", 413, "unpacks to more than 500 MB"},
         {"too many entries", makeZip(entries), "docx", 413, "more than 10000 files"},
+        {"encrypted Word document", encryptedOoxml, "docx", 400, "is protected by a password (encrypted)"},
+        {"encrypted OpenDocument", makeZip(QStringLiteral(
+             "import sys, zipfile\n"
+             "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+             "    z.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\n"
+             "    z.writestr('content.xml', bytes(range(256)))\n"
+             "    z.writestr('META-INF/manifest.xml', '<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+             "<manifest:file-entry manifest:full-path=\"content.xml\"><manifest:encryption-data manifest:checksum-type=\"SHA1/1K\"/>"
+             "</manifest:file-entry></manifest:manifest>')\n")),
+         "ods", 400, "is protected by a password (encrypted)"},
+        {"older Word document named .docx", readSample(QStringLiteral("../documents/report97.doc")), "docx", 400,
+         "older binary format (.doc, .xls or .ppt)"},
+        {"spreadsheet cells that are not XML", makeZip(QStringLiteral(
+             "import sys, zipfile\n"
+             "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+             "    z.writestr('content.xml', '<office:document-content><table:table-cell>')\n")),
+         "ods", 400, "the cells of the OpenDocument spreadsheet (.ods) cannot be read"},
+        {"text named .rtf", "Just some text.", "rtf", 400, "is not a rich text (.rtf) document"},
         {"unknown format", "hello", "xyz", 400, "is unknown"},
         {"format not kept", "hello", "pdf", 422, "cannot be translated with their layout kept"},
         {"no route", docx, "docx", 400, ""},
@@ -211,6 +301,16 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
         EXPECT_EQ(reply->status, c.status) << reply->body;
         EXPECT_NE(reply->body.find(c.message), std::string::npos) << reply->body;
     }
+    // a workbook of numbers only comes back as it was
+    const std::string numbers = makeZip(QStringLiteral(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+        "    z.writestr('xl/workbook.xml', '<workbook/>')\n"
+        "    z.writestr('xl/worksheets/sheet1.xml', '<worksheet><sheetData><row><c><v>42</v></c></row></sheetData></worksheet>')\n"));
+    const auto unchanged = send(numbers, "xlsx");
+    ASSERT_TRUE(unchanged);
+    EXPECT_EQ(unchanged->status, 200);
+    EXPECT_TRUE(unchanged->body == numbers);
     EXPECT_EQ(scratchLeft(), QStringList());
 }
 

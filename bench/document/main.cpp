@@ -1,0 +1,267 @@
+// bench_document: whole documents through the service's document route, the
+// path the window's File > Translate document takes, next to the engine's own
+// document path on the same files.
+//
+//   build/bench/document/bench_document [pages] [slides]
+//   (defaults: 100 pages, 50 slides)
+//
+// Lays out, from real English prose (the licence texts in
+// /usr/share/common-licenses, then /usr/share/doc/*/copyright), a Word
+// document of about `pages` pages (a page break every eight paragraphs of
+// about sixty words, a bold word in each paragraph, a table every ten pages)
+// and a deck of `slides` slides (a title and two text boxes each), packed with
+// the zip program; then for each
+//  1. translates it with "apertium -f docx|pptx eng-spa" into a file: wall time;
+//  2. translates it with a document job (the window's) against a
+//     linguaro-service this program starts on a free loopback port and warms
+//     with one sentence: wall time from the start of the job to its end, and
+//     the longest time this program's event loop went without turning
+//     (target: under 50 ms).
+// Prints the wall ratio service / engine (target: at most 1.2). The ratios only
+// mean something on an otherwise idle machine; the load average is printed beside them.
+
+#include "BenchSupport.h"
+#include "DocumentTranslationJob.h"
+#include "ServiceExchange.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+bool writeFile(const QString& path, const QString& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0;
+}
+
+// Packs the files of `folder` into `package` with the zip program.
+bool pack(const QString& folder, const QString& package)
+{
+    QProcess zip;
+    zip.setWorkingDirectory(folder);
+    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), package, QStringLiteral(".")});
+    return zip.waitForFinished(300000) && zip.exitCode() == 0;
+}
+
+// Paragraphs of about `words` words of the prose, as many as asked for.
+QStringList paragraphs(int count, int words)
+{
+    const QStringList all = QString::fromUtf8(BenchSupport::EnglishProse(qsizetype(count) * words * 7))
+                                .simplified()
+                                .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList result;
+    for (qsizetype at = 0; at < all.size() && result.size() < count; at += words)
+        result << QStringList(all.mid(at, words)).join(QLatin1Char(' '));
+    return result;
+}
+
+QString wordRun(const QString& text, bool bold)
+{
+    return QStringLiteral("<w:r>%1<w:t xml:space=\"preserve\">%2</w:t></w:r>")
+        .arg(bold ? QStringLiteral("<w:rPr><w:b/></w:rPr>") : QString(), escaped(text));
+}
+
+bool makeDocx(const QString& path, int pages)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("_rels"));
+    QDir(dir.path()).mkpath(QStringLiteral("word"));
+    QString body;
+    const QStringList texts = paragraphs(pages * 8, 60);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        // a bold word inside the sentence, as in a real report
+        const qsizetype cut = texts[i].indexOf(QLatin1Char(' '), texts[i].size() / 3);
+        const qsizetype next = cut < 0 ? -1 : texts[i].indexOf(QLatin1Char(' '), cut + 1);
+        QString runs = next < 0 ? wordRun(texts[i], false)
+                                : wordRun(texts[i].left(cut + 1), false) + wordRun(texts[i].mid(cut + 1, next - cut - 1), true)
+                                      + wordRun(texts[i].mid(next), false);
+        if (i % 8 == 7)
+            runs += QStringLiteral("<w:r><w:br w:type=\"page\"/></w:r>");
+        body += QStringLiteral("<w:p>") + runs + QStringLiteral("</w:p>");
+        if (i % 80 == 79)
+            body += QStringLiteral("<w:tbl><w:tr><w:tc><w:p>%1</w:p></w:tc><w:tc><w:p>%2</w:p></w:tc></w:tr></w:tbl>")
+                        .arg(wordRun(QStringLiteral("The total of the year"), false), wordRun(QString::number(i * 12.5), false));
+    }
+    return writeFile(dir.filePath(QStringLiteral("[Content_Types].xml")),
+                     QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+                                    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+                                    R"(<Default Extension="xml" ContentType="application/xml"/>)"
+                                    R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)"))
+           && writeFile(dir.filePath(QStringLiteral("_rels/.rels")),
+                        QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/></Relationships>)"))
+           && writeFile(dir.filePath(QStringLiteral("word/document.xml")),
+                        QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                       R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)")
+                            + body + QStringLiteral("<w:sectPr/></w:body></w:document>"))
+           && pack(dir.path(), path);
+}
+
+QString shape(int id, const QString& text)
+{
+    return QStringLiteral("<p:sp><p:nvSpPr><p:cNvPr id=\"%1\" name=\"Text %1\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr>"
+                          "<p:spPr/><p:txBody><a:bodyPr/><a:p><a:r><a:rPr lang=\"en-US\"/><a:t>%2</a:t></a:r></a:p>"
+                          "</p:txBody></p:sp>")
+        .arg(id)
+        .arg(escaped(text));
+}
+
+// The parts the engine and the service read: the presentation and its slides.
+bool makePptx(const QString& path, int slides)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("ppt/slides"));
+    const QStringList texts = paragraphs(slides * 3, 40);
+    QString list;
+    for (int s = 0; s < slides && s * 3 + 2 < texts.size(); ++s) {
+        const QString title = texts[s * 3].section(QLatin1Char(' '), 0, 6);
+        const QString slide =
+            QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                           R"(<p:sld xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" )"
+                           R"(xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:cSld><p:spTree>)")
+            + shape(2, title) + shape(3, texts[s * 3 + 1]) + shape(4, texts[s * 3 + 2])
+            + QStringLiteral("</p:spTree></p:cSld></p:sld>");
+        if (!writeFile(dir.filePath(QStringLiteral("ppt/slides/slide%1.xml").arg(s + 1)), slide))
+            return false;
+        list += QStringLiteral("<p:sldId id=\"%1\"/>").arg(256 + s);
+    }
+    return writeFile(dir.filePath(QStringLiteral("ppt/presentation.xml")),
+                     QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                                    R"(<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:sldIdLst>)")
+                         + list + QStringLiteral("</p:sldIdLst></p:presentation>"))
+           && pack(dir.path(), path);
+}
+
+// "apertium -f FORMAT eng-spa input output": the wall time, or a negative number.
+double engineRun(const QString& format, const QString& input, const QString& output)
+{
+    QProcess engine;
+    QElapsedTimer timer;
+    timer.start();
+    engine.start(QStringLiteral("apertium"), {QStringLiteral("-f"), format, QStringLiteral("eng-spa"), input, output});
+    if (!engine.waitForFinished(3600000) || engine.exitCode() != 0) {
+        std::fprintf(stderr, "apertium -f %s failed: %s\n", qPrintable(format), engine.readAllStandardError().constData());
+        return -1;
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// The document job against the service: its wall time (negative when it
+// failed) and the longest the event loop went without turning meanwhile.
+double serviceRun(const QString& endpoint, const QString& input, const QString& output, qint64& longestGap)
+{
+    DocumentRequest request;
+    request.path = input;
+    request.languages.sourceCode = QStringLiteral("en");
+    request.languages.targetCode = QStringLiteral("es");
+    request.languages.sourceName = QStringLiteral("English");
+    request.languages.targetName = QStringLiteral("Spanish");
+    request.languages.endpoint = endpoint;
+    QElapsedTimer sinceTurn;
+    longestGap = 0;
+    QTimer turns;
+    turns.setInterval(1);
+    QObject::connect(&turns, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTurn.restart()); });
+    QEventLoop run;
+    QElapsedTimer timer;
+    timer.start();
+    sinceTurn.start();
+    turns.start();
+    const std::unique_ptr<DocumentTranslationJob> job(DocumentTranslationJob::start(request));
+    QObject::connect(job.get(), &DocumentTranslationJob::finished, &run, &QEventLoop::quit);
+    run.exec();
+    turns.stop();
+    const double wall = double(timer.nsecsElapsed()) / 1e9;
+    if (job->result().outcome != TranslationResult::Outcome::Done) {
+        std::fprintf(stderr, "the document job failed: %s\n", qPrintable(job->result().reason()));
+        return -1;
+    }
+    const QString failed = DocumentTranslationJob::WriteBeside(output, job->document());
+    if (!failed.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed));
+        return -1;
+    }
+    return wall;
+}
+
+QString loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    return load.open(QIODevice::ReadOnly) ? QString::fromLatin1(load.readAll()).section(QLatin1Char(' '), 0, 2) : QString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const int slides = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    QTemporaryDir work;
+    const QString docx = work.filePath(QStringLiteral("report.docx"));
+    const QString pptx = work.filePath(QStringLiteral("deck.pptx"));
+    if (!makeDocx(docx, pages) || !makePptx(pptx, slides)) {
+        std::fprintf(stderr, "the documents could not be laid out (is zip installed?)\n");
+        return 1;
+    }
+
+    QProcess service;
+    const QString endpoint =
+        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+    if (endpoint.isEmpty()) {
+        std::fprintf(stderr, "linguaro-service did not start\n");
+        return 1;
+    }
+    try {
+        // the pair's engine chains are started before the clock runs
+        ServiceClient(endpoint).SendChunk(QStringLiteral("The house is big."), QStringLiteral("en"), QStringLiteral("es"), {});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "the service does not translate English to Spanish: %s\n", e.what());
+        return 1;
+    }
+
+    int status = 0;
+    struct Document {
+        const char* what;
+        QString path, format;
+    };
+    for (const Document& d : {Document{"Word document", docx, QStringLiteral("docx")},
+                              Document{"PowerPoint deck", pptx, QStringLiteral("pptx")}}) {
+        const double engine = engineRun(d.format, d.path, work.filePath(QStringLiteral("engine.") + d.format));
+        qint64 gap = 0;
+        const double routed = serviceRun(endpoint, d.path, work.filePath(QStringLiteral("service.") + d.format), gap);
+        if (engine <= 0 || routed <= 0) {
+            status = 1;
+            continue;
+        }
+        std::printf("%s (%s, %lld KB): apertium -f %s %.2f s, service document route %.2f s, ratio %.2f "
+                    "(target <= 1.2); longest event loop stall %lld ms (target < 50)\n",
+                    d.what, d.format == QLatin1String("docx") ? qPrintable(QStringLiteral("%1 pages").arg(pages))
+                                                              : qPrintable(QStringLiteral("%1 slides").arg(slides)),
+                    static_cast<long long>(QFileInfo(d.path).size() / 1024), qPrintable(d.format), engine, routed,
+                    routed / engine, static_cast<long long>(gap));
+    }
+    std::printf("load average: %s\n", qPrintable(loadAverage()));
+    service.terminate();
+    service.waitForFinished(10000);
+    return status;
+}
