@@ -52,13 +52,32 @@ bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
     return true;
 }
 
+qint64 TargetFile::Write(const char* data, qint64 size)
+{
+    errno = 0;
+    const qint64 written = m_file.write(data, size);
+    if (written != size && m_error.isEmpty())
+        keepReason();
+    return written;
+}
+
+void TargetFile::keepReason()
+{
+    // a failed write (a full disk, a size limit) leaves Qt without a reason of its own
+    if (errno != 0)
+        failed(errno);
+    else
+        m_error = m_file.errorString();
+}
+
 bool TargetFile::Commit()
 {
     if (m_temporary.isEmpty())
         return false;
+    errno = 0;
     const bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
-    if (!written)
-        m_error = m_file.errorString();
+    if (!written && m_error.isEmpty())
+        keepReason();
     // the data reaches the disk before the name does: a crash leaves the old file or the whole new one
     const bool synced = written && ::fsync(m_file.handle()) == 0;
     if (written && !synced)

@@ -17,7 +17,7 @@ public:
     // False when the file cannot be created (the folder is missing or not
     // writable, or a folder has the target's name).
     bool Open(const QString& path, QIODevice::OpenMode extraMode = {});
-    qint64 Write(const char* data, qint64 size) { return m_file.write(data, size); }
+    qint64 Write(const char* data, qint64 size);
     // Puts the written file in the target's place; False when writing it out failed.
     bool Commit();
     // Removes what was written; the target stays as it was.
@@ -27,6 +27,7 @@ public:
 
 private:
     void failed(int error);
+    void keepReason();
 
     QFile m_file;
     QString m_path;
