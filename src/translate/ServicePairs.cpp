@@ -1,5 +1,12 @@
 #include "ServicePairs.h"
 
+#include "ServiceExchange.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+
+#include <mutex>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,7 +37,8 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
         const QJsonObject entry = value.toObject();
         ServicePair pair{entry.value(QLatin1String("from")).toString(), entry.value(QLatin1String("to")).toString(),
                          entry.value(QLatin1String("fromName")).toString(),
-                         entry.value(QLatin1String("toName")).toString(), {}};
+                         entry.value(QLatin1String("toName")).toString(), {},
+                         entry.value(QLatin1String("version")).toString()};
         if (pair.from.isEmpty() || pair.to.isEmpty())
             continue;
         for (const QJsonValue& step : entry.value(QLatin1String("via")).toArray())
@@ -38,6 +46,46 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
         pairs << pair;
     }
     return true;
+}
+
+QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+                     const ProxySettings& proxy)
+{
+    struct Known {
+        QList<ServicePair> pairs;
+        QDeadlineTimer fresh;
+    };
+    static std::mutex mutex;
+    static QHash<QString, Known> known;  // by endpoint
+
+    const QString endpoint = client.endpoint();
+    QList<ServicePair> pairs;
+    bool cached = false;
+    {
+        std::lock_guard lock(mutex);
+        const auto found = known.constFind(endpoint);
+        if (found != known.constEnd() && !found->fresh.hasExpired()) {
+            pairs = found->pairs;
+            cached = true;
+        }
+    }
+    if (!cached) {
+        try {
+            if (!Parse(client.Fetch(Address(endpoint), proxy), pairs))
+                pairs.clear();
+        } catch (const ServiceCancelled&) {
+            throw;
+        } catch (const ServiceError&) {
+            // a service without the list: nothing is reused from it
+            pairs.clear();
+        }
+        std::lock_guard lock(mutex);
+        known.insert(endpoint, Known{pairs, QDeadlineTimer(60000)});
+    }
+    for (const ServicePair& pair : std::as_const(pairs))
+        if (pair.from.compare(sourceCode, Qt::CaseInsensitive) == 0 && pair.to.compare(targetCode, Qt::CaseInsensitive) == 0)
+            return pair.version;
+    return {};
 }
 
 }  // namespace ServicePairs

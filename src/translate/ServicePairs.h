@@ -5,6 +5,8 @@
 #include <QStringList>
 
 class QByteArray;
+class ServiceClient;
+struct ProxySettings;
 
 // One language pair a translation service reaches, in the service's lower-case
 // codes; `via` names the languages a pivot route passes through.
@@ -14,6 +16,8 @@ struct ServicePair {
     QString fromName;
     QString toName;
     QStringList via;
+    // the version of the engine data on the route; empty when the service names none
+    QString version;
 };
 
 // The list of pairs a service publishes beside its translate form (GET /pairs).
@@ -25,5 +29,13 @@ QString Address(const QString& endpoint);
 // The pairs of a reply {"pairs":[{"from":..,"to":..,"fromName":..,"toName":..,"via":[..]},..]}.
 // False when the reply is not such a list; entries without both codes are skipped.
 bool Parse(const QByteArray& reply, QList<ServicePair>& pairs);
+
+// The version of the engine data the client's service translates with from one
+// language to the other (codes in any case); empty when the service names none
+// or cannot be asked. The list is asked for again after a minute, so a service
+// restarted with other data is noticed. Throws ServiceCancelled when the
+// client's cancel flag is raised.
+QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+                     const ProxySettings& proxy);
 
 }  // namespace ServicePairs

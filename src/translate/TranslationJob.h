@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProxySettings.h"
+#include "TranslationMemory.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,10 @@ struct TranslationRequest {
     int chunksInFlight = 0;
     // Serbian output written in Cyrillic (asked of the built-in service only)
     bool serbianCyrillic = false;
+    // where pieces translated before are taken from instead of the service; null: all are sent
+    std::shared_ptr<TranslationMemory> memory;
+    // ask the service for its engine version even without a memory, for a history to record with the pieces
+    bool wantEngineVersion = false;
 
     // Between two positions of the language lists (-1: none chosen), named as the lists name them.
     static TranslationRequest BetweenPositions(const QString& text, int source, int target,
@@ -87,6 +92,15 @@ public:
     QStringList sourceChunks() const;
     // The service the pieces go to.
     QString endpoint() const;
+    // The version of the engine data on the service's route for the two
+    // languages, as the service names it; empty when it names none or no
+    // memory was asked for. Known from the first progress() on.
+    QString engineVersion() const;
+    // How many pieces were taken from the memory rather than the service.
+    int reusedChunks() const { return m_reused; }
+
+    // "12 of 40 paragraphs were taken from the translation memory." in English.
+    static QString ReusedText(int reused, int count);
 
     static const QString DoneText;     // "Done."
     static const QString StoppedText;  // "Stopped."
@@ -107,7 +121,7 @@ private:
 
     explicit TranslationJob(TranslationRequest request, QObject* parent);
     void begin();
-    void prepared(int count);
+    void prepared(int count, int reused);
     void replied(int chunk, const QString& translation);
     void failed(int chunk, const QString& reason);
     void handOn();
@@ -117,6 +131,7 @@ private:
     std::shared_ptr<Shared> m_shared;
     int m_count = -1;  // known once the text is cut
     int m_next = 0;    // the next chunk to hand on
+    int m_reused = 0;
     std::map<int, QString> m_arrived;
     int m_failedChunk = -1;
     QString m_failure;
