@@ -29,6 +29,7 @@ class TranslationController;
 class DocumentCommands;
 class DocumentOpening;
 class LiveUpdate;
+class MemoryFiles;
 class PaneEditing;
 class SearchDialog;
 class SourceDetection;
@@ -101,6 +102,7 @@ public:
     // menus, in their order on screen
     QMenu* Nouveau1 = nullptr;  // "&File"
     QAction *sfsf1, *Ouvrir1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
+    QAction *ExportMemory1, *ImportMemory1;
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
@@ -114,6 +116,7 @@ public:
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
     QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory;
+    QAction* ReuseTranslations;
     QAction* ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;
@@ -197,6 +200,8 @@ public slots:
     void EnregistrerExecute();
     void NouveauExecute();
     void Enregistrersous1Click();
+    void ExportMemory1Click();
+    void ImportMemory1Click();
     void Print1Click();
     void ToolButton4Click();
     void FilePrintSetup1Execute();
@@ -282,6 +287,7 @@ private:
     std::unique_ptr<DocumentCommands> m_documents;
     std::unique_ptr<DocumentOpening> m_opening;
     std::unique_ptr<LiveUpdate> m_update;
+    MemoryFiles* m_memoryFiles = nullptr;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;
     // each refers to the ones before it

@@ -2,6 +2,8 @@
 
 #include "CharacterManagement.h"
 #include "HistoryRecorder.h"
+#include "InterfaceCaptions.h"
+#include "InterfaceLanguage.h"
 #include "TForm1.h"
 #include "TranslationJob.h"
 #include "UserPrompts.h"
@@ -34,6 +36,7 @@ void TranslationController::Translate()
     TranslationRequest request = TranslationRequest::BetweenPositions(
         m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
     request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
+    HistoryRecorder::Equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -115,8 +118,18 @@ void TranslationController::copyTarget()
     pane->setTextCursor(cursor);
 }
 
+QString TranslationController::finishedText() const
+{
+    if (m_reused <= 0)
+        return TranslationJob::DoneText;
+    const QString reused = InterfaceText("MemoryReused", InterfaceLanguageColumn(m_form.InterfaceLanguage));
+    return TranslationJob::DoneText + QLatin1Char(' ') + reused.arg(m_reused).arg(m_chunks);
+}
+
 void TranslationController::finished(const TranslationResult& result)
 {
+    m_reused = m_job->reusedChunks();
+    m_chunks = int(m_job->sourceChunks().size());
     const bool focusKept = m_form.focusWidget() == m_focus;
     m_job->deleteLater();
     m_job = nullptr;
@@ -138,7 +151,7 @@ void TranslationController::finished(const TranslationResult& result)
             if (focusKept)
                 m_form.RichEdit2->setFocus();
             caretToTargetStart();
-            m_form.setStatus(TranslationJob::DoneText, false);
+            m_form.setStatus(finishedText(), false);
             if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
                 && m_form.RichEdit2->toPlainText().size() > 2) {
                 m_form.ReadTgt->setChecked(true);

@@ -27,6 +27,9 @@ private:
     // --file with --output: the document translated with its layout kept.
     int TranslateDocument(int source, int target, const WindowSettings& settings);
     int PrintHistory();
+    // --export-tmx, --import-tmx
+    int ExportMemory();
+    int ImportMemory();
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.
     int Position(const QString& given, int stored, const char* option);

@@ -18,6 +18,14 @@ const CaptionRow kCaptionRows[] = {
      {"&Save", "&Sauvegarder", "&Guardar", "&Speichern", "&Salva", "&Gravar", "&Bewaar"}},
     {CaptionKind::Caption, "Enregistrersous1",
      {"Save As", "Enregistrer sous", "Guardar como", "Speichern unter", "Salva con nome", "Gravar Como", "Opslaan als"}},
+    {CaptionKind::Caption, "ExportMemory1",
+     {"&Export translation memory…", "&Exporter la mémoire de traduction…", "&Exportar memoria de traducción…",
+      "Übersetzungsspeicher e&xportieren…", "Es&porta memoria di traduzione…", "&Exportar memória de tradução…",
+      "Vertaalgeheugen &exporteren…"}},
+    {CaptionKind::Caption, "ImportMemory1",
+     {"&Import translation memory…", "I&mporter une mémoire de traduction…", "Im&portar memoria de traducción…",
+      "Übersetzungsspeicher &importieren…", "&Importa memoria di traduzione…", "Im&portar memória de tradução…",
+      "Vertaalgeheugen &importeren…"}},
     {CaptionKind::Caption, "Print1",
      {"&Print", "&Imprimer", "&Imprimir", "&Drucken", "&Stampa", "&Imprimir", "&Druk af"}},
     {CaptionKind::Caption, "N2",
@@ -118,6 +126,18 @@ const CaptionRow kCaptionRows[] = {
      {"Read text aloud", "Lire ?voix haute le texte", "Atiplarse", "Sprechen", "parlare", "Falar", "Spreken"}},
 };
 
+// Sentences the window puts together with numbers, by key; %1, %2 the numbers.
+const CaptionRow kTextRows[] = {
+    {CaptionKind::Caption, "MemoryReused",
+     {"%1 of %2 paragraphs were taken from the translation memory.",
+      "%1 paragraphes sur %2 ont été repris de la mémoire de traduction.",
+      "%1 de %2 párrafos se tomaron de la memoria de traducción.",
+      "%1 von %2 Absätzen wurden aus dem Übersetzungsspeicher übernommen.",
+      "%1 paragrafi su %2 sono stati ripresi dalla memoria di traduzione.",
+      "%1 de %2 parágrafos foram retirados da memória de tradução.",
+      "%1 van %2 alinea's kwamen uit het vertaalgeheugen."}},
+};
+
 QObject* findNamed(QObject* window, const char* name)
 {
     if (window->objectName() == QLatin1String(name))
@@ -141,6 +161,18 @@ std::span<const CaptionRow> InterfaceCaptionTable() { return kCaptionRows; }
 QString InterfaceCaptionText(const CaptionRow& row, int column)
 {
     return QString::fromUtf8(row.texts.at(static_cast<size_t>(column)));
+}
+
+std::span<const CaptionRow> InterfaceTextTable() { return kTextRows; }
+
+QString InterfaceText(const char* key, int column)
+{
+    if (column < 0 || column >= static_cast<int>(InterfaceLanguageItemNames().size()))
+        column = 0;
+    for (const CaptionRow& row : kTextRows)
+        if (qstrcmp(row.objectName, key) == 0)
+            return InterfaceCaptionText(row, column);
+    return {};
 }
 
 const QStringList& InterfaceLanguageItemNames()

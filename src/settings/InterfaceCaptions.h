@@ -24,6 +24,12 @@ std::span<const CaptionRow> InterfaceCaptionTable();
 // The text of one row in one language column (see InterfaceLanguageNames).
 QString InterfaceCaptionText(const CaptionRow& row, int column);
 
+// Sentences the window puts together itself ("MemoryReused": "%1 of %2
+// paragraphs were taken from the translation memory."), one row each.
+std::span<const CaptionRow> InterfaceTextTable();
+// One of those sentences in a language column; English for an unknown column.
+QString InterfaceText(const char* key, int column);
+
 // Names of the check items of the language menu, in column order.
 const QStringList& InterfaceLanguageItemNames();
 

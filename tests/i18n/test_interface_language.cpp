@@ -123,8 +123,15 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         for (int column = 0; column < 7; ++column)
             EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
-    EXPECT_EQ(names.size(), 54);
+    EXPECT_EQ(names.size(), 56);
     EXPECT_EQ(hints, 16);
+    // the numbers of each sentence in every language
+    for (const CaptionRow& row : InterfaceTextTable())
+        for (int column = 0; column < 7; ++column)
+            EXPECT_TRUE(InterfaceCaptionText(row, column).contains("%1") && InterfaceCaptionText(row, column).contains("%2"))
+                << row.objectName << " " << column;
+    EXPECT_EQ(InterfaceText("MemoryReused", 3).arg(2).arg(5),
+              QString::fromUtf8("2 von 5 Absätzen wurden aus dem Übersetzungsspeicher übernommen."));
 }
 
 TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)

@@ -28,13 +28,15 @@ TEST_F(SettingsTest, FirstStartKeepsEveryDefaultAndIgnoresTheSystemProxy)
     EXPECT_EQ(s.Proxy.Address, "");
     EXPECT_FALSE(s.SerbianCyrillic);
     EXPECT_TRUE(s.KeepHistory);
+    EXPECT_TRUE(s.ReuseTranslations);
 }
 
 TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
 {
     // no "UseProxy": the values after the proxy are read all the same
     writeKey("\"src\"=dword:00000003\n\"trg\"=dword:00000036\n\"lang\"=\"\"\n\"character\"=\"Genie\"\n"
-             "\"voice\"=\"Russian\"\n\"SerbianCyrillic\"=dword:00000001\n\"KeepHistory\"=dword:00000000\n");
+             "\"voice\"=\"Russian\"\n\"SerbianCyrillic\"=dword:00000001\n\"KeepHistory\"=dword:00000000\n"
+             "\"ReuseTranslations\"=dword:00000000\n");
     const WindowSettings s = startup();
     EXPECT_EQ(s.SourcePosition, 3);
     EXPECT_EQ(s.TargetPosition, 54);  // out of range: the window leaves the list unselected
@@ -43,6 +45,7 @@ TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
     EXPECT_EQ(s.VoiceName, "Russian");
     EXPECT_TRUE(s.SerbianCyrillic);
     EXPECT_FALSE(s.KeepHistory);
+    EXPECT_FALSE(s.ReuseTranslations);
 }
 
 TEST_F(SettingsTest, WrongTypeStopsReadingAfterWhatWasRead)
@@ -101,11 +104,13 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
               "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
               "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
-              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n");
+              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
+              "\"ReuseTranslations\"=dword:00000001\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
     s.SerbianCyrillic = true;
     s.KeepHistory = false;
+    s.ReuseTranslations = false;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
     WindowSettings back = startup();
     EXPECT_EQ(back.SourcePosition, 4);
@@ -119,6 +124,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     EXPECT_EQ(back.Proxy.Password, "secret");
     EXPECT_TRUE(back.SerbianCyrillic);
     EXPECT_FALSE(back.KeepHistory);
+    EXPECT_FALSE(back.ReuseTranslations);
 }
 
 TEST_F(SettingsTest, UnwritableStoreLosesTheRunQuietly)
