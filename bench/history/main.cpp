@@ -136,6 +136,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const qsizetype entries = argc > 1 ? QByteArray(argv[1]).toLongLong() : 100000;
     QTemporaryDir home;
+    // LINGUARO_BENCH_KEEP=1 leaves the filled history behind for a closer look
+    home.setAutoRemove(qEnvironmentVariableIsEmpty("LINGUARO_BENCH_KEEP"));
     BenchSupport::PlainDesktop(home);
     const QString path = home.filePath(QStringLiteral("history.sqlite"));
     const QStringList lines = Lines(entries);
@@ -159,8 +161,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_history: the history could not be filled: %s\n", qPrintable(history.problem()));
         return 1;
     }
-    std::printf("%lld entries and %lld memory pieces in %.1f s, %.1f MB\n", history.count(), history.segmentCount(),
-                double(filling.elapsed()) / 1000, double(QFileInfo(path).size()) / 1e6);
+    std::printf("%lld entries and %lld memory pieces in %.1f s, %.1f MB: %s\n", history.count(), history.segmentCount(),
+                double(filling.elapsed()) / 1000, double(QFileInfo(path).size()) / 1e6, qPrintable(path));
 
     // 1. recording
     std::vector<double> records;
@@ -229,6 +231,8 @@ int main(int argc, char** argv)
                double(timer.nsecsElapsed()) / 1e9, "s", 3);
     }
 
+    if (qEnvironmentVariableIsSet("LINGUARO_BENCH_NO_SERVICE"))
+        return 0;
     // 5. a megabyte twice through the service
     QProcess service;
     const QString address = BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));

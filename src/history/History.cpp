@@ -108,7 +108,6 @@ const char* const Migrations[] = {
 };
 static_assert(std::size(Migrations) == History::SchemaVersion);
 
-const char* const EntryColumns = "id, time, source_code, target_code, source, translation, origin";
 
 HistoryEntry ReadEntry(const Statement& row)
 {
@@ -509,25 +508,53 @@ QList<HistoryEntry> History::search(const QString& words, int limit)
         else
             likes << LikePattern(word);
     }
-    QByteArray sql = "SELECT " + QByteArray(EntryColumns) + " FROM entries WHERE 1";
-    if (!spaced.isEmpty())
-        sql += " AND id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?1)";
-    if (!trigrams.isEmpty())
-        sql += " AND id IN (SELECT rowid FROM entries_trigram WHERE entries_trigram MATCH ?2)";
-    for (qsizetype i = 0; i < likes.size(); ++i)
-        sql += " AND folded LIKE ?" + QByteArray::number(4 + i) + " ESCAPE '\\'";
-    sql += " ORDER BY time DESC, id DESC LIMIT ?3";
-    Statement select(m_db, sql.constData());
-    if (!spaced.isEmpty())
-        select.bind(1, spaced.join(QLatin1Char(' ')));
-    if (!trigrams.isEmpty())
-        select.bind(2, trigrams.join(QLatin1Char(' ')));
-    select.bind(3, qint64(limit));
-    for (qsizetype i = 0; i < likes.size(); ++i)
-        select.bind(int(4 + i), likes.at(i));
-    while (select.step() == SQLITE_ROW)
-        found << ReadEntry(select);
-    return found;
+    // Runs one form of the query: `driven`, the full-text index hands its matches newest
+    // entry first and the query stops at the limit; otherwise every match is ranked by time.
+    auto run = [&](bool driven) {
+        QList<HistoryEntry> rows;
+        QByteArray sql = "SELECT e.id, e.time, e.source_code, e.target_code, e.source, e.translation, e.origin FROM ";
+        if (driven)
+            sql += spaced.isEmpty() ? "entries_trigram d JOIN entries e ON e.id = d.rowid WHERE entries_trigram MATCH ?2"
+                                    : "entries_text d JOIN entries e ON e.id = d.rowid WHERE entries_text MATCH ?1";
+        else
+            sql += "entries e WHERE 1";
+        if (!spaced.isEmpty() && !driven)
+            sql += " AND e.id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?1)";
+        if (!trigrams.isEmpty() && !(driven && spaced.isEmpty()))
+            sql += " AND e.id IN (SELECT rowid FROM entries_trigram WHERE entries_trigram MATCH ?2)";
+        for (qsizetype i = 0; i < likes.size(); ++i)
+            sql += " AND e.folded LIKE ?" + QByteArray::number(4 + i) + " ESCAPE '\\'";
+        sql += driven ? " ORDER BY d.rowid DESC LIMIT ?3" : " ORDER BY e.time DESC, e.id DESC LIMIT ?3";
+        Statement select(m_db, sql.constData());
+        if (!spaced.isEmpty())
+            select.bind(1, spaced.join(QLatin1Char(' ')));
+        if (!trigrams.isEmpty())
+            select.bind(2, trigrams.join(QLatin1Char(' ')));
+        select.bind(3, qint64(limit));
+        for (qsizetype i = 0; i < likes.size(); ++i)
+            select.bind(int(4 + i), likes.at(i));
+        while (select.step() == SQLITE_ROW)
+            rows << ReadEntry(select);
+        return rows;
+    };
+    if (spaced.isEmpty() && trigrams.isEmpty())
+        return run(false);
+    // Entries are numbered as they are written, so the newest numbers are nearly always the
+    // newest times: the matches with the highest numbers are the page, unless an entry with
+    // a lower number is newer than the page's oldest (one recorded with a time of its own).
+    found = run(true);
+    std::sort(found.begin(), found.end(), [](const HistoryEntry& a, const HistoryEntry& b) {
+        return a.time != b.time ? a.time > b.time : a.id > b.id;
+    });
+    if (found.size() < limit)
+        return found;
+    qint64 lowest = found.first().id;
+    for (const HistoryEntry& entry : std::as_const(found))
+        lowest = std::min(lowest, entry.id);
+    Statement newer(m_db, "SELECT 1 FROM entries WHERE time > ?1 AND id < ?2 LIMIT 1");
+    newer.bind(1, found.last().time.toMSecsSinceEpoch());
+    newer.bind(2, lowest);
+    return newer.step() == SQLITE_ROW ? run(false) : found;
 }
 
 QList<HistoryChunk> History::chunks(qint64 entryId)

@@ -258,8 +258,8 @@ bool Reader::finishUnit()
         source = 0;
     const QString sourceCode = source >= 0 ? TmxFile::ServiceCode(unit->variants.at(source).first) : QString();
     const QString sourceText = source >= 0 ? unit->variants.at(source).second : QString();
-    // a version without its service, or the other way round, cannot be matched: taken as from another tool
-    const bool made = !unit->endpoint.isEmpty() && !unit->engineVersion.isEmpty();
+    // a version without its service cannot be matched: such a piece is taken as from another tool
+    const bool made = !unit->endpoint.isEmpty();
     qint64 added = 0;
     for (qsizetype i = 0; i < unit->variants.size(); ++i) {
         const QString targetCode = TmxFile::ServiceCode(unit->variants.at(i).first);
@@ -334,14 +334,13 @@ Outcome Export(History& history, const QString& path, const QString& words)
         xml.writeStartElement(QStringLiteral("tu"));
         xml.writeAttribute(QStringLiteral("srclang"), LanguageTag(segment.sourceCode));
         xml.writeAttribute(QStringLiteral("creationdate"), date);
-        if (!segment.endpoint.isEmpty() && !segment.engineVersion.isEmpty()) {
+        for (const auto& [type, value] : {std::pair{EndpointProperty, segment.endpoint},
+                                          std::pair{VersionProperty, segment.engineVersion}}) {
+            if (value.isEmpty())
+                continue;
             xml.writeStartElement(QStringLiteral("prop"));
-            xml.writeAttribute(QStringLiteral("type"), QLatin1String(EndpointProperty));
-            xml.writeCharacters(XmlSafe(segment.endpoint));
-            xml.writeEndElement();
-            xml.writeStartElement(QStringLiteral("prop"));
-            xml.writeAttribute(QStringLiteral("type"), QLatin1String(VersionProperty));
-            xml.writeCharacters(XmlSafe(segment.engineVersion));
+            xml.writeAttribute(QStringLiteral("type"), QLatin1String(type));
+            xml.writeCharacters(XmlSafe(value));
             xml.writeEndElement();
         }
         for (const auto& [code, text] : {std::pair{segment.sourceCode, segment.source},
