@@ -46,9 +46,9 @@ void MemoryFiles::run(const QString& status, std::function<TmxFile::Outcome(Hist
 {
     m_busy = true;
     m_form.setStatus(status, false);
-    // what the window's own translations are still recording goes in first
-    HistoryRecorder::Flush();
     QThreadPool::globalInstance()->start([work = std::move(work), self = QPointer<MemoryFiles>(this)] {
+        // what the window's own translations are still recording goes in first
+        HistoryRecorder::Flush();
         History history(History::DefaultPath());
         const TmxFile::Outcome outcome = work(history);
         QMetaObject::invokeMethod(
