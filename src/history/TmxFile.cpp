@@ -47,6 +47,19 @@ QString XmlSafe(const QString& text)
     return safe;
 }
 
+// Text as element content: a reader turns a bare carriage return into a line
+// feed, so each goes as a character reference and comes back as it was.
+void WriteText(QXmlStreamWriter& xml, const QString& text)
+{
+    const QStringList parts = XmlSafe(text).split(u'\r');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            xml.writeEntityReference(QStringLiteral("#13"));
+        if (!parts.at(i).isEmpty())
+            xml.writeCharacters(parts.at(i));
+    }
+}
+
 QString Text(const xmlChar* text)
 {
     return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString();
@@ -340,7 +353,7 @@ Outcome Export(History& history, const QString& path, const QString& words)
                 continue;
             xml.writeStartElement(QStringLiteral("prop"));
             xml.writeAttribute(QStringLiteral("type"), QLatin1String(type));
-            xml.writeCharacters(XmlSafe(value));
+            WriteText(xml, value);
             xml.writeEndElement();
         }
         for (const auto& [code, text] : {std::pair{segment.sourceCode, segment.source},
@@ -348,7 +361,9 @@ Outcome Export(History& history, const QString& path, const QString& words)
             xml.writeStartElement(QStringLiteral("tuv"));
             xml.writeAttribute(QStringLiteral("xml:lang"), LanguageTag(code));
             xml.writeAttribute(QStringLiteral("creationdate"), date);
-            xml.writeTextElement(QStringLiteral("seg"), XmlSafe(text));
+            xml.writeStartElement(QStringLiteral("seg"));
+            WriteText(xml, text);
+            xml.writeEndElement();
             xml.writeEndElement();
         }
         xml.writeEndElement();

@@ -508,7 +508,7 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
         const char* version;
     } pieces[] = {
         {"FR", "EN", "Un café <crème> & \"sucre\"", "A coffee <cream> & 'sugar'", "apertium-fra-eng 1.0"},
-        {"ZH-TW", "EN", "東京都に行きます\n\n", "I go to Tokyo\n\n", "apertium-zho-eng 2"},
+        {"ZH-TW", "EN", "東京都に行きます\r\n\r\n", "I go to Tokyo\r\n\r\n", "apertium-zho-eng 2"},
         {"EN", "ES", "The house\tis big", "La casa\tes grande", ""},
     };
     for (const auto& piece : pieces) {
