@@ -131,14 +131,17 @@ struct TranslationJob::Shared {
         int reused = 0;
         for (const std::optional<QString>& translation : remembered)
             reused += translation.has_value();
-        self->post([count, problem, reused, remembered = std::move(remembered)](TranslationJob& job) {
+        self->post([count, problem, reused](TranslationJob& job) {
             job.prepared(count, reused);
             if (!problem.isEmpty())
                 job.failed(0, problem);
-            for (size_t chunk = 0; chunk < remembered.size(); ++chunk)
-                if (remembered[chunk])
-                    job.replied(int(chunk), *remembered[chunk]);
         });
+        // one at a time, as the service's replies come, so a window shows each as it goes
+        for (size_t chunk = 0; chunk < remembered.size(); ++chunk)
+            if (remembered[chunk])
+                self->post([chunk, translation = *remembered[chunk]](TranslationJob& job) {
+                    job.replied(int(chunk), translation);
+                });
         if (!problem.isEmpty() || reused == count)
             return;
         for (int i = 1; i < std::min(self->senders, count); ++i)
