@@ -70,17 +70,19 @@ QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QSt
         }
     }
     if (!cached) {
+        bool listed = false;
         try {
-            if (!Parse(client.Fetch(Address(endpoint), proxy), pairs))
-                pairs.clear();
+            listed = Parse(client.Fetch(Address(endpoint), proxy), pairs);
         } catch (const ServiceCancelled&) {
             throw;
         } catch (const ServiceError&) {
-            // a service without the list: nothing is reused from it
-            pairs.clear();
+            // a service without the list, or out of reach: nothing is reused from it
         }
+        if (!listed)
+            pairs.clear();
+        // a list is good for a minute; its absence is asked about again soon
         std::lock_guard lock(mutex);
-        known.insert(endpoint, Known{pairs, QDeadlineTimer(60000)});
+        known.insert(endpoint, Known{pairs, QDeadlineTimer(listed ? 60000 : 5000)});
     }
     for (const ServicePair& pair : std::as_const(pairs))
         if (pair.from.compare(sourceCode, Qt::CaseInsensitive) == 0 && pair.to.compare(targetCode, Qt::CaseInsensitive) == 0)
