@@ -1,6 +1,7 @@
 #include "TranslationEngine.h"
 
 #include "DocumentTranslation.h"
+#include "EngineVersions.h"
 #include "LanguageCodes.h"
 #include "PlainTextFormat.h"
 #include "SentenceSplit.h"
@@ -94,7 +95,6 @@ TranslationEngine::TranslationEngine(Options options)
     : m_options(std::move(options))
     , m_installed(PairRouter::ScanModes(m_options.modesDir, &m_problems))
     , m_router(std::make_shared<const PairRouter>(m_installed.pairs()))
-    , m_pairsJson(pairsJson(*m_router))
     , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     const auto usable = [](const ModeFile::Parsed& parsed) {
@@ -112,6 +112,9 @@ TranslationEngine::TranslationEngine(Options options)
         if (usable(marking))
             m_markingLegs.emplace(pair.modeName, InstalledPair{pair.from, pair.to, pair.modeName, marking.commands, true});
     }
+    m_versions = std::async(std::launch::async, [pairs = m_installed.pairs(), modesDir = m_options.modesDir] {
+                     return EngineVersions::OfPairs(pairs, modesDir);
+                 }).share();
     m_watcher = std::thread([this] { watchChains(); });
 }
 
@@ -276,7 +279,10 @@ std::shared_ptr<const PairRouter> TranslationEngine::currentRouter() const
 
 std::string TranslationEngine::PairsJson() const
 {
+    const std::map<std::string, std::string>& versions = m_versions.get();
     std::lock_guard lock(m_routesMutex);
+    if (m_pairsJson.empty())
+        m_pairsJson = pairsJson(*m_router, versions);
     return m_pairsJson;
 }
 
@@ -303,7 +309,7 @@ bool TranslationEngine::noteCrash(const std::string& modeName, const std::string
             usable.push_back(pair);
     }
     m_router = std::make_shared<const PairRouter>(std::move(usable));
-    m_pairsJson = pairsJson(*m_router);
+    m_pairsJson.clear();
     std::cerr << "linguaro-service: " << modeName << " is out of use: its engine crashed on two different texts ("
               << error << ")\n";
     return true;
@@ -502,7 +508,7 @@ const std::vector<std::string>& TranslationEngine::DocumentFormats()
     return DocumentTranslation::Formats();
 }
 
-std::string TranslationEngine::pairsJson(const PairRouter& router)
+std::string TranslationEngine::pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions)
 {
     std::string json = "{\"pairs\":[";
     bool first = true;
@@ -518,7 +524,19 @@ std::string TranslationEngine::pairsJson(const PairRouter& router)
         json += "],\"route\":[";
         for (size_t i = 0; i < route->size(); ++i)
             json += (i ? "," : "") + jsonString((*route)[i]->modeName);
-        json += "],\"formats\":[\"txt\"";
+        json += "]";
+        std::string version;
+        for (size_t i = 0; i < route->size(); ++i) {
+            const auto known = versions.find((*route)[i]->modeName);
+            if (known == versions.end()) {
+                version.clear();
+                break;
+            }
+            version += (i ? " + " : "") + known->second;
+        }
+        if (!version.empty())
+            json += ",\"version\":" + jsonString(version);
+        json += ",\"formats\":[\"txt\"";
         for (const std::string& format : DocumentFormats())
             json += "," + jsonString(format);
         json += "]}";

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -74,7 +75,9 @@ public:
     // Formats besides plain text a document can be sent in, as /pairs names them.
     static const std::vector<std::string>& DocumentFormats();
 
-    // {"pairs":[{"from":"en","to":"es","via":[]}, ...]} for every reachable pair.
+    // {"pairs":[{"from":"en","to":"es","via":[],"version":"apertium-eng-spa 0.8.1-2"}, ...]} for
+    // every reachable pair; a route's version names the data package of each of its steps, and is
+    // left out when a step's package is not known.
     std::string PairsJson() const;
     // Mode files left out, one line each.
     const std::vector<std::string>& problems() const { return m_problems; }
@@ -127,7 +130,7 @@ private:
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
                            std::chrono::steady_clock::time_point deadline);
     std::string unreachableMessage(const PairRouter& router, const std::string& from, const std::string& to) const;
-    static std::string pairsJson(const PairRouter& router);
+    static std::string pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions);
 
     Options m_options;
     std::vector<std::string> m_problems;
@@ -136,7 +139,9 @@ private:
     std::map<std::string, InstalledPair> m_markingLegs;  // by mode name: the pairs into Serbian, marking
     mutable std::mutex m_routesMutex;
     std::shared_ptr<const PairRouter> m_router;  // without the pairs out of use
-    std::string m_pairsJson;
+    // the packages' versions are asked for once, beside the start-up; the list waits for them
+    std::shared_future<std::map<std::string, std::string>> m_versions;
+    mutable std::string m_pairsJson;  // made on first use; empty again when the routes change
     std::map<std::string, std::set<size_t>> m_crashedTexts;  // by mode name: hashes of the texts
     std::set<std::string> m_outOfUse;
     mutable std::mutex m_poolsMutex;

@@ -14,6 +14,7 @@
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
 #include "LiveUpdate.h"
+#include "MemoryFiles.h"
 #include "PaneDropOpener.h"
 #include "PaneArea.h"
 #include "SourceLanguageBar.h"
@@ -270,6 +271,9 @@ void TForm1::buildMenus()
     Enregistrer1 = addItem(Nouveau1, "Enregistrer1", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
     Enregistrersous1 = addItem(Nouveau1, "Enregistrersous1", QStringLiteral("Save &As ..."));
     Nouveau1->addSeparator();
+    ExportMemory1 = addItem(Nouveau1, "ExportMemory1", QString::fromUtf8("&Export translation memory…"));
+    ImportMemory1 = addItem(Nouveau1, "ImportMemory1", QString::fromUtf8("&Import translation memory…"));
+    Nouveau1->addSeparator();
     Print1 = addItem(Nouveau1, "Print1", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
     N2 = addItem(Nouveau1, "N2", QStringLiteral("Setup Printer"));
     Nouveau1->addSeparator();
@@ -345,6 +349,7 @@ void TForm1::buildMenus()
                                    QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
+    ReuseTranslations = addCheckItem(Misc1, "ReuseTranslations", QStringLiteral("Reuse earlier translations"), true);
     DetectSource = addCheckItem(Misc1, "DetectSource", QStringLiteral("Detect the source language"), true);
     // greyed out until the service says the route takes HTML documents
     KeepFormatting = addCheckItem(Misc1, "KeepFormatting", QStringLiteral("Keep formatting"), false);
@@ -468,6 +473,7 @@ void TForm1::readSettings()
         Proxy = settings.Proxy;
         SerbianCyrillic->setChecked(settings.SerbianCyrillic);
         KeepHistory->setChecked(settings.KeepHistory);
+        ReuseTranslations->setChecked(settings.ReuseTranslations);
         DetectSource->setChecked(settings.DetectSource);
         KeepFormatting->setChecked(settings.KeepFormatting);
     };
@@ -494,6 +500,7 @@ void TForm1::FormClose()
         settings.Proxy = Proxy;
         settings.SerbianCyrillic = SerbianCyrillic->isChecked();
         settings.KeepHistory = KeepHistory->isChecked();
+        settings.ReuseTranslations = ReuseTranslations->isChecked();
         settings.DetectSource = DetectSource->isChecked();
         settings.KeepFormatting = KeepFormatting->isChecked();
         const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
@@ -609,6 +616,7 @@ void TForm1::ApplyPaneFont()
 
 void TForm1::wireDocuments()
 {
+    m_memoryFiles = new MemoryFiles(*this);
     m_documents = std::make_unique<DocumentCommands>(
         RichEdit1, RichEdit2, [this](const QString& text) { setStatus(text, false); }, this);
     m_opening = std::make_unique<DocumentOpening>(
@@ -631,6 +639,7 @@ void TForm1::wireDocuments()
         {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute},
         {TranslateDocument1, &TForm1::TranslateDocument1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
         {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
+        {ExportMemory1, &TForm1::ExportMemory1Click}, {ImportMemory1, &TForm1::ImportMemory1Click},
         {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
         {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
     // dialogs, converter downloads and print jobs wait with the window live: they run once the
@@ -710,6 +719,8 @@ void TForm1::sfsf1Click() { ToolButton1Click(); }
 void TForm1::EnregistrerExecute() { NouveauExecute(); }
 void TForm1::NouveauExecute() { RunHandler([this] { m_documents->Save(); }); }
 void TForm1::Enregistrersous1Click() { RunHandler([this] { m_documents->SaveAs(); }); }
+void TForm1::ExportMemory1Click() { RunHandler([this] { m_memoryFiles->Export(); }); }
+void TForm1::ImportMemory1Click() { RunHandler([this] { m_memoryFiles->Import(); }); }
 void TForm1::Print1Click() { RunHandler([this] { m_documents->Print(); }); }
 void TForm1::ToolButton4Click() { Print1Click(); }
 void TForm1::FilePrintSetup1Execute() { m_documents->SetupPrinter(); }

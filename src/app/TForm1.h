@@ -31,6 +31,7 @@ class DocumentTranslationCommands;
 class DocumentOpening;
 class HistoryCommands;
 class LiveUpdate;
+class MemoryFiles;
 class PaneEditing;
 class SearchDialog;
 class SourceDetection;
@@ -106,6 +107,7 @@ public:
     // menus, in their order on screen
     QMenu* Nouveau1 = nullptr;  // "&File"
     QAction *sfsf1, *Ouvrir1, *TranslateDocument1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
+    QAction *ExportMemory1, *ImportMemory1;
     QMenu* Edit1 = nullptr;
     QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
     QMenu* ranslate1 = nullptr;
@@ -118,7 +120,8 @@ public:
     QMenu* TS1 = nullptr;
     QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
     QMenu* Misc1 = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *DetectSource, *KeepFormatting;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *ReuseTranslations;
+    QAction *DetectSource, *KeepFormatting;
     QAction *ClearHistory1, *ProxyServer1;
     QMenu* ools1 = nullptr;
     QAction* Install1;
@@ -208,6 +211,8 @@ public slots:
     void EnregistrerExecute();
     void NouveauExecute();
     void Enregistrersous1Click();
+    void ExportMemory1Click();
+    void ImportMemory1Click();
     void Print1Click();
     void ToolButton4Click();
     void FilePrintSetup1Execute();
@@ -296,6 +301,7 @@ private:
     std::unique_ptr<DocumentTranslationCommands> m_documentTranslation;
     std::unique_ptr<LiveUpdate> m_update;
     HistoryCommands* m_history = nullptr;
+    MemoryFiles* m_memoryFiles = nullptr;
     // destroyed with the window's members, before the panes it watches
     std::unique_ptr<PaneEditing> m_editing;
     // each refers to the ones before it

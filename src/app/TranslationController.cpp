@@ -2,9 +2,11 @@
 
 #include "CharacterManagement.h"
 #include "HistoryRecorder.h"
+#include "InterfaceCaptions.h"
+#include "InterfaceLanguage.h"
 #include "LanguageTable.h"
-#include "SourceLanguageBar.h"
 #include "ServiceFormats.h"
+#include "SourceLanguageBar.h"
 #include "TForm1.h"
 #include "TranslationJob.h"
 #include "UserPrompts.h"
@@ -74,6 +76,7 @@ void TranslationController::Translate()
     const bool formatted = m_form.KeepFormatting->isChecked() && m_form.KeepFormatting->isEnabled();
     if (formatted)
         request.html = m_form.RichEdit1->toHtml();
+    HistoryRecorder::Equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -196,8 +199,18 @@ void TranslationController::copyTarget()
     pane->setTextCursor(cursor);
 }
 
+QString TranslationController::finishedText() const
+{
+    if (m_reused <= 0)
+        return TranslationJob::DoneText;
+    const QString reused = InterfaceCaption("MemoryReused", InterfaceLanguageColumn(m_form.InterfaceLanguage));
+    return TranslationJob::DoneText + QLatin1Char(' ') + reused.arg(m_reused).arg(m_chunks);
+}
+
 void TranslationController::finished(const TranslationResult& result)
 {
+    m_reused = m_job->reusedChunks();
+    m_chunks = int(m_job->sourceChunks().size());
     const bool focusKept = m_form.focusWidget() == m_focus;
     m_job->deleteLater();
     m_job = nullptr;
@@ -219,7 +232,7 @@ void TranslationController::finished(const TranslationResult& result)
             if (focusKept)
                 m_form.RichEdit2->setFocus();
             caretToTargetStart();
-            m_form.setStatus(TranslationJob::DoneText, false);
+            m_form.setStatus(finishedText(), false);
             if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
                 && m_form.RichEdit2->toPlainText().size() > 2) {
                 m_form.ReadTgt->setChecked(true);

@@ -52,6 +52,8 @@ private:
     void answered(const SourceSuggestion::Question& question, bool accepted);
     void started();
     void finished(const TranslationResult& result);
+    // "Done.", and how many paragraphs the memory gave when it gave any
+    QString finishedText() const;
     // The focus goes to the target pane unless the user put it elsewhere during the run.
     bool takeFocus();
     void caretToTargetStart();
@@ -66,4 +68,6 @@ private:
     ServiceFormats* m_formats = nullptr;
     // where the focus was when the run began, then the target pane once a run moved it there
     QPointer<QWidget> m_focus;
+    int m_reused = 0;  // of the run that ended last
+    int m_chunks = 0;
 };

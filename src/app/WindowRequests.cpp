@@ -67,5 +67,6 @@ ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }
 bool WindowRequests::serbianCyrillic() const { return m_form.SerbianCyrillic->isChecked(); }
 
 bool WindowRequests::keepHistory() const { return m_form.KeepHistory->isChecked(); }
+bool WindowRequests::reuseTranslations() const { return m_form.ReuseTranslations->isChecked(); }
 
 void WindowRequests::historyNotice(const QString& text) { m_form.setStatus(text, false); }

@@ -18,6 +18,7 @@ public:
     ProxySettings proxy() const override;
     bool serbianCyrillic() const override;
     bool keepHistory() const override;
+    bool reuseTranslations() const override;
     void historyNotice(const QString& text) override;
 
     // The X primary selection when it holds text, else the clipboard's text.

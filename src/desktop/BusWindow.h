@@ -30,6 +30,8 @@ public:
     virtual bool serbianCyrillic() const = 0;
     // Whether translations go into the history.
     virtual bool keepHistory() const = 0;
+    // Options > Misc > Reuse earlier translations
+    virtual bool reuseTranslations() const = 0;
     // Shows what the user should know about the history (it is unavailable, and why).
     virtual void historyNotice(const QString& text) = 0;
 };

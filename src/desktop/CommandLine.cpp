@@ -28,7 +28,12 @@ const char* const Description =
     "(\"-\": standard output); the format comes from the file's extension.\n\n"
     "Translations are kept in the history of translations unless Options > Misc >\n"
     "Keep a history of translations is off or --no-history is given; --history\n"
-    "prints its entries.\n\n"
+    "prints its entries. Each piece translated is kept in the translation memory\n"
+    "too, and a piece sent again between the same languages to the same service\n"
+    "with the same engine data is taken from it instead (unless Options > Misc >\n"
+    "Reuse earlier translations is off, or --no-history is given); --export-tmx\n"
+    "writes the memory as TMX 1.4b, --history WORDS with it only the pieces that\n"
+    "hold those words, and --import-tmx reads a TMX file of another tool into it.\n\n"
     "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
     "or the service failed; 2 the command line, a language code or the text was wrong.";
 
@@ -70,7 +75,16 @@ void CommandLine::parse(const QStringList& arguments)
                                      QStringLiteral("words"));
     const QCommandLineOption noHistory(QStringLiteral("no-history"),
                                        QStringLiteral("Keep nothing of this run in the history of translations."));
-    parser.addOptions({help, version, from, to, file, output, list, selection, history, noHistory});
+    const QCommandLineOption exportMemory(QStringLiteral("export-tmx"),
+                                          QStringLiteral("Write the translation memory to this TMX file (with "
+                                                         "--history, only the pieces holding those words)."),
+                                          QStringLiteral("path"));
+    const QCommandLineOption importMemory(QStringLiteral("import-tmx"),
+                                          QStringLiteral("Read the translations of this TMX file into the "
+                                                         "translation memory."),
+                                          QStringLiteral("path"));
+    parser.addOptions({help, version, from, to, file, output, list, selection, history, noHistory, exportMemory,
+                       importMemory});
     for (const char* name : WindowOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -112,6 +126,20 @@ void CommandLine::parse(const QStringList& arguments)
         return refuse(QStringLiteral("--output needs a path and goes with --file."));
     m_noHistory = parser.isSet(noHistory);
     const bool translating = parser.isSet(from) || parser.isSet(to) || parser.isSet(file);
+    if (parser.isSet(exportMemory) || parser.isSet(importMemory)) {
+        const bool exporting = parser.isSet(exportMemory);
+        const QString option = exporting ? QStringLiteral("--export-tmx") : QStringLiteral("--import-tmx");
+        if ((exporting && parser.isSet(importMemory)) || translating || parser.isSet(list) || parser.isSet(selection)
+            || (!exporting && parser.isSet(history)))
+            return refuse(exporting ? QStringLiteral("--export-tmx takes no other option but --history.")
+                                    : QStringLiteral("--import-tmx takes no other option."));
+        m_memoryFile = parser.value(exporting ? exportMemory : importMemory);
+        if (m_memoryFile.isEmpty())
+            return refuse(QStringLiteral("%1 needs the path of a TMX file.").arg(option));
+        m_historyWords = parser.value(history);
+        m_mode = exporting ? Mode::ExportMemory : Mode::ImportMemory;
+        return;
+    }
     if (parser.isSet(history)) {
         if (translating || parser.isSet(list) || parser.isSet(selection))
             return refuse(QStringLiteral("--history takes no other option."));

@@ -7,10 +7,22 @@
 // running one comes to the front; --translate-selection translates the
 // selection in it. --from, --to, --file and --list-languages work without a
 // window (and without a display), reading standard input or the file and
-// writing standard output; --history prints entries of the history.
+// writing standard output; --history prints entries of the history;
+// --export-tmx and --import-tmx write and read the translation memory.
 class CommandLine {
 public:
-    enum class Mode { Window, TranslateSelection, Translate, ListLanguages, History, Help, Version, Invalid };
+    enum class Mode {
+        Window,
+        TranslateSelection,
+        Translate,
+        ListLanguages,
+        History,
+        ExportMemory,
+        ImportMemory,
+        Help,
+        Version,
+        Invalid
+    };
 
     // Exit codes of the program.
     static constexpr int Success = 0;
@@ -30,7 +42,10 @@ public:
     // --output: where the translated document goes ("-": standard output);
     // empty when the document is to be translated as plain text.
     QString output() const { return m_output; }
-    // --history: the words to look for; empty lists the newest entries.
+    // --export-tmx or --import-tmx: the TMX file.
+    QString memoryFile() const { return m_memoryFile; }
+    // --history: the words to look for; empty lists the newest entries (with
+    // --export-tmx: the pieces to write, all when empty).
     QString historyWords() const { return m_historyWords; }
     // --no-history: nothing of this run goes into the history.
     bool noHistory() const { return m_noHistory; }
@@ -53,6 +68,7 @@ private:
     QString m_file;
     QString m_output;
     QString m_historyWords;
+    QString m_memoryFile;
     bool m_noHistory = false;
     QString m_error;
     QString m_help;

@@ -16,6 +16,7 @@
 #include "TerminationSignals.h"
 #include "TextInput.h"
 #include "TextPreparation.h"
+#include "TmxFile.h"
 #include "TranslationJob.h"
 #include "WindowSettings.h"
 
@@ -199,6 +200,10 @@ int CommandLineTranslator::Run()
         return Translate();
     case CommandLine::Mode::History:
         return PrintHistory();
+    case CommandLine::Mode::ExportMemory:
+        return ExportMemory();
+    case CommandLine::Mode::ImportMemory:
+        return ImportMemory();
     case CommandLine::Mode::Window:
     case CommandLine::Mode::TranslateSelection:
         break;
@@ -391,6 +396,7 @@ int CommandLineTranslator::Translate()
 
     TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, settings.Proxy);
     request.serbianCyrillic = settings.SerbianCyrillic;
+    HistoryRecorder::Equip(request, settings.KeepHistory, settings.ReuseTranslations);
     Progress progress;
     bool written = false;
     exitCode = CommandLine::Success;
@@ -434,6 +440,9 @@ int CommandLineTranslator::Translate()
                 complain(failed);
                 exitCode = CommandLine::Failure;
             }
+            // the window's status line says it; here whoever watches the terminal hears it
+            if (job->reusedChunks() > 0 && ::isatty(STDERR_FILENO) == 1)
+                complain(TranslationJob::ReusedText(job->reusedChunks(), int(job->sourceChunks().size())));
             break;
         case TranslationResult::Outcome::Refused:
             complain(result.reason());
@@ -559,4 +568,36 @@ int CommandLineTranslator::PrintHistory()
     }
     print(out);
     return Flushed();
+}
+
+namespace {
+
+// The outcome of a TMX file's writing or reading: what happened on standard
+// error when something did not, else on a terminal only.
+int Told(const TmxFile::Outcome& outcome, History& history)
+{
+    const QString notice = history.takeNotice();
+    if (!notice.isEmpty())
+        complain(notice);
+    if (!outcome.ok) {
+        complain(outcome.message);
+        return CommandLine::Failure;
+    }
+    if (::isatty(STDERR_FILENO) == 1 || outcome.skipped > 0)
+        complain(outcome.message);
+    return CommandLine::Success;
+}
+
+}  // namespace
+
+int CommandLineTranslator::ExportMemory()
+{
+    History& history = HistoryRecorder::Shared();
+    return Told(TmxFile::Export(history, m_commandLine.memoryFile(), m_commandLine.historyWords()), history);
+}
+
+int CommandLineTranslator::ImportMemory()
+{
+    History& history = HistoryRecorder::Shared();
+    return Told(TmxFile::Import(history, m_commandLine.memoryFile()), history);
 }

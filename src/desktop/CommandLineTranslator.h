@@ -31,6 +31,9 @@ private:
     // output), else the exit code, the refusal told.
     int PlainTextOutput(QString& textFile);
     int PrintHistory();
+    // --export-tmx, --import-tmx
+    int ExportMemory();
+    int ImportMemory();
     // The list position for --from or --to: the code or name given, else the
     // window's last choice. -1 with a message on standard error when there is none.
     int Position(const QString& given, int stored, const char* option);

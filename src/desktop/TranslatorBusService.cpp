@@ -66,6 +66,7 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
 {
     TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, m_window->proxy());
     request.serbianCyrillic = m_window->serbianCyrillic();
+    HistoryRecorder::Equip(request, m_window->keepHistory(), m_window->reuseTranslations());
     TranslationJob* job = Translator::start(request, this);
     m_jobs.insert(job);
     if (m_window->keepHistory())

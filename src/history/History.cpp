@@ -1,6 +1,7 @@
 #include "History.h"
 
 #include "Folders.h"
+#include "SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,41 +19,7 @@
 
 namespace {
 
-// One prepared statement, finalized when it goes.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr); }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return m_rc == SQLITE_OK; }
-    int error() const { return m_rc; }
-    void bind(int index, const QString& text)
-    {
-        const QByteArray bytes = text.toUtf8();
-        sqlite3_bind_text(m_statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-    }
-    void bind(int index, qint64 value) { sqlite3_bind_int64(m_statement, index, value); }
-    // SQLITE_ROW or SQLITE_DONE, else the error
-    int step() { return m_rc == SQLITE_OK ? sqlite3_step(m_statement) : m_rc; }
-    // ready for the next values
-    void reset()
-    {
-        sqlite3_reset(m_statement);
-        sqlite3_clear_bindings(m_statement);
-    }
-    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-    QString text(int column) const
-    {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column)),
-                                 sqlite3_column_bytes(m_statement, column));
-    }
-
-private:
-    sqlite3_stmt* m_statement = nullptr;
-    int m_rc = SQLITE_OK;
-};
+using Statement = SqliteStatement;
 
 // Runs statements that return nothing wanted; the SQLite result code.
 int Execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
@@ -102,6 +69,42 @@ const char* const Migrations[] = {
     "    VALUES ('delete', old.id, old.source, old.translation);"
     "  INSERT INTO entries_trigram(entries_trigram, rowid, folded) VALUES ('delete', old.id, old.folded);"
     "END;",
+    // 1 -> 2: the translation memory, one piece per languages, service, engine version and text;
+    // the pieces recorded so far go into it. The counts spare the bounds a count of every row.
+    "CREATE TABLE segments("
+    "  id INTEGER PRIMARY KEY,"
+    "  hash INTEGER NOT NULL,"
+    "  source_code TEXT NOT NULL,"
+    "  target_code TEXT NOT NULL,"
+    "  endpoint TEXT NOT NULL,"
+    "  engine_version TEXT NOT NULL,"
+    "  source TEXT NOT NULL,"
+    "  translation TEXT NOT NULL,"
+    "  created INTEGER NOT NULL,"
+    "  used INTEGER NOT NULL,"
+    "  folded TEXT NOT NULL);"
+    "CREATE UNIQUE INDEX segments_key ON segments(hash, source_code, target_code, endpoint, engine_version);"
+    "CREATE INDEX segments_used ON segments(used, id);"
+    "CREATE TABLE counts(name TEXT PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID;"
+    "INSERT INTO counts VALUES ('entries', (SELECT count(*) FROM entries)), ('segments', 0);"
+    "CREATE TRIGGER entries_counted_in AFTER INSERT ON entries BEGIN"
+    "  UPDATE counts SET value = value + 1 WHERE name = 'entries';"
+    "END;"
+    "CREATE TRIGGER entries_counted_out AFTER DELETE ON entries BEGIN"
+    "  UPDATE counts SET value = value - 1 WHERE name = 'entries';"
+    "END;"
+    "CREATE TRIGGER segments_counted_in AFTER INSERT ON segments BEGIN"
+    "  UPDATE counts SET value = value + 1 WHERE name = 'segments';"
+    "END;"
+    "CREATE TRIGGER segments_counted_out AFTER DELETE ON segments BEGIN"
+    "  UPDATE counts SET value = value - 1 WHERE name = 'segments';"
+    "END;"
+    "INSERT INTO segments(hash, source_code, target_code, endpoint, engine_version, source, translation, created,"
+    "                     used, folded)"
+    "  SELECT linguaro_hash(c.source), e.source_code, e.target_code, c.endpoint, c.engine_version, c.source,"
+    "         c.translation, e.time, e.time, linguaro_fold(c.source || char(10) || c.translation)"
+    "  FROM chunks c JOIN entries e ON e.id = c.entry WHERE 1 ORDER BY e.time, e.id, c.position"
+    "  ON CONFLICT DO UPDATE SET translation = excluded.translation, used = excluded.used;",
 };
 static_assert(std::size(Migrations) == History::SchemaVersion);
 
@@ -166,7 +169,44 @@ QString LikePattern(QString word)
     return QLatin1Char('%') + word + QLatin1Char('%');
 }
 
+// The memory's key and folded text for SQL of its own (the migration that fills the memory).
+void HashFunction(sqlite3_context* context, int, sqlite3_value** values)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+    sqlite3_result_int64(context, History::ChunkHash(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))));
+}
+
+void FoldFunction(sqlite3_context* context, int, sqlite3_value** values)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+    const QByteArray folded = History::Folded(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))).toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+// Lower-case words of a filter, as LIKE patterns over a folded text.
+QStringList FoldedPatterns(const QString& words)
+{
+    QStringList patterns;
+    for (const QString& word : History::Folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        patterns << LikePattern(word);
+    return patterns;
+}
+
+const char* const SegmentColumns =
+    "source_code, target_code, endpoint, engine_version, source, translation, created";
+
 }  // namespace
+
+qint64 History::ChunkHash(const QString& text)
+{
+    // 64-bit FNV-1a over the UTF-16 units: the same on every machine and in every version
+    quint64 hash = 14695981039346656037ULL;
+    for (const QChar c : text) {
+        hash ^= c.unicode();
+        hash *= 1099511628211ULL;
+    }
+    return qint64(hash);
+}
 
 QString HistoryEntry::OriginName(Origin origin)
 {
@@ -261,6 +301,9 @@ bool History::open()
         return fail(QStringLiteral("cannot open %1: %2").arg(m_path, why));
     }
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(m_db, "linguaro_hash", 1, flags, nullptr, HashFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "linguaro_fold", 1, flags, nullptr, FoldFunction, nullptr, nullptr, nullptr);
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return fail(QStringLiteral("%1 cannot be written (a read-only file or disk).").arg(m_path));
 
@@ -339,15 +382,29 @@ bool History::migrate()
     return true;
 }
 
+qint64 History::counted(const char* table)
+{
+    Statement select(m_db, "SELECT value FROM counts WHERE name = ?1");
+    select.bind(1, QString::fromLatin1(table));
+    return select.step() == SQLITE_ROW ? select.integer(0) : 0;
+}
+
 bool History::trim()
 {
-    const qint64 entries = Integer(m_db, "SELECT count(*) FROM entries");
-    if (entries > m_limits.entries) {
-        Statement drop(m_db, "DELETE FROM entries WHERE id IN (SELECT id FROM entries ORDER BY time, id LIMIT ?1)");
-        drop.bind(1, entries - m_limits.entries);
-        if (drop.step() != SQLITE_DONE)
-            return false;
-    }
+    // the oldest `count` rows of a table by the time it was last of use
+    auto drop = [this](const char* sql, qint64 count) {
+        Statement statement(m_db, sql);
+        statement.bind(1, count);
+        return statement.step() == SQLITE_DONE;
+    };
+    const char* const dropEntries = "DELETE FROM entries WHERE id IN (SELECT id FROM entries ORDER BY time, id LIMIT ?1)";
+    const char* const dropSegments = "DELETE FROM segments WHERE id IN (SELECT id FROM segments ORDER BY used, id LIMIT ?1)";
+    const qint64 entries = counted("entries");
+    if (entries > m_limits.entries && !drop(dropEntries, entries - m_limits.entries))
+        return false;
+    const qint64 segments = counted("segments");
+    if (segments > m_limits.segments && !drop(dropSegments, segments - m_limits.segments))
+        return false;
     auto used = [this] {
         return (Integer(m_db, "PRAGMA page_count") - Integer(m_db, "PRAGMA freelist_count"))
             * Integer(m_db, "PRAGMA page_size");
@@ -357,12 +414,13 @@ bool History::trim()
     // a twentieth at a time, so that the next few translations fit without another round;
     // the full-text indexes keep what was deleted until they are merged
     for (;;) {
-        const qint64 left = Integer(m_db, "SELECT count(*) FROM entries");
-        if (left <= 1)
+        const qint64 entriesLeft = counted("entries");
+        const qint64 segmentsLeft = counted("segments");
+        if (entriesLeft <= 1 && segmentsLeft == 0)
             return true;
-        Statement drop(m_db, "DELETE FROM entries WHERE id IN (SELECT id FROM entries ORDER BY time, id LIMIT ?1)");
-        drop.bind(1, std::min(left - 1, std::max<qint64>(1, left / 20)));
-        if (drop.step() != SQLITE_DONE)
+        if (entriesLeft > 1 && !drop(dropEntries, std::min(entriesLeft - 1, std::max<qint64>(1, entriesLeft / 20))))
+            return false;
+        if (segmentsLeft > 0 && !drop(dropSegments, std::max<qint64>(1, segmentsLeft / 20)))
             return false;
         if (Execute(m_db, "INSERT INTO entries_text(entries_text) VALUES ('optimize');"
                           "INSERT INTO entries_trigram(entries_trigram) VALUES ('optimize');")
@@ -371,6 +429,25 @@ bool History::trim()
         if (used() <= m_limits.bytes)
             return true;
     }
+}
+
+bool History::putSegment(const MemorySegment& segment, qint64 used)
+{
+    Statement insert(m_db, "INSERT INTO segments(hash, source_code, target_code, endpoint, engine_version, source,"
+                           " translation, created, used, folded) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
+                           " ON CONFLICT DO UPDATE SET source = excluded.source, translation = excluded.translation,"
+                           " used = excluded.used, folded = excluded.folded");
+    insert.bind(1, ChunkHash(segment.source));
+    insert.bind(2, segment.sourceCode);
+    insert.bind(3, segment.targetCode);
+    insert.bind(4, segment.endpoint);
+    insert.bind(5, segment.engineVersion);
+    insert.bind(6, segment.source);
+    insert.bind(7, segment.translation);
+    insert.bind(8, (segment.created.isValid() ? segment.created : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch());
+    insert.bind(9, used);
+    insert.bind(10, Folded(segment.source + QLatin1Char('\n') + segment.translation));
+    return insert.step() == SQLITE_DONE;
 }
 
 bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
@@ -418,6 +495,10 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
             if (insert.step() != SQLITE_DONE)
                 return failed("write to");
             insert.reset();
+            const MemorySegment segment{entry.sourceCode, entry.targetCode, chunk.endpoint, chunk.engineVersion,
+                                        chunk.source,     chunk.translation, entry.time};
+            if (!putSegment(segment, entry.time.toMSecsSinceEpoch()))
+                return failed("write to");
         }
     }
     if (!trim())
@@ -451,41 +532,69 @@ QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
         else
             likes << LikePattern(word);
     }
-    QByteArray sql = "SELECT " + QByteArray(EntryColumns) + " FROM entries WHERE 1";
-    if (!spaced.isEmpty())
-        sql += " AND id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?1)";
-    if (!trigrams.isEmpty())
-        sql += " AND id IN (SELECT rowid FROM entries_trigram WHERE entries_trigram MATCH ?2)";
-    for (qsizetype i = 0; i < likes.size(); ++i)
-        sql += " AND folded LIKE ?" + QByteArray::number(4 + i) + " ESCAPE '\\'";
     // numbered after the words' LIKE patterns, whose count varies
     const int firstOwn = int(4 + likes.size());
-    if (!filter.sourceCode.isEmpty())
-        sql += " AND source_code = ?" + QByteArray::number(firstOwn) + " COLLATE NOCASE";
-    if (!filter.targetCode.isEmpty())
-        sql += " AND target_code = ?" + QByteArray::number(firstOwn + 1) + " COLLATE NOCASE";
-    if (filter.olderThanId > 0)
-        sql += " AND (time, id) < (?" + QByteArray::number(firstOwn + 2) + ", ?" + QByteArray::number(firstOwn + 3) + ")";
-    sql += " ORDER BY time DESC, id DESC LIMIT ?3";
-    Statement select(m_db, sql.constData());
-    if (!spaced.isEmpty())
-        select.bind(1, spaced.join(QLatin1Char(' ')));
-    if (!trigrams.isEmpty())
-        select.bind(2, trigrams.join(QLatin1Char(' ')));
-    select.bind(3, qint64(limit));
-    for (qsizetype i = 0; i < likes.size(); ++i)
-        select.bind(int(4 + i), likes.at(i));
-    if (!filter.sourceCode.isEmpty())
-        select.bind(firstOwn, filter.sourceCode);
-    if (!filter.targetCode.isEmpty())
-        select.bind(firstOwn + 1, filter.targetCode);
-    if (filter.olderThanId > 0) {
-        select.bind(firstOwn + 2, filter.olderThanTime.toMSecsSinceEpoch());
-        select.bind(firstOwn + 3, filter.olderThanId);
-    }
-    while (select.step() == SQLITE_ROW)
-        found << ReadEntry(select);
-    return found;
+    // Runs one form of the query: `driven`, the full-text index hands its matches newest
+    // entry first and the query stops at the limit; otherwise every match is ranked by time.
+    auto run = [&](bool driven) {
+        QList<HistoryEntry> rows;
+        QByteArray sql = "SELECT e.id, e.time, e.source_code, e.target_code, e.source, e.translation, e.origin FROM ";
+        if (driven)
+            sql += spaced.isEmpty() ? "entries_trigram d JOIN entries e ON e.id = d.rowid WHERE entries_trigram MATCH ?2"
+                                    : "entries_text d JOIN entries e ON e.id = d.rowid WHERE entries_text MATCH ?1";
+        else
+            sql += "entries e WHERE 1";
+        if (!spaced.isEmpty() && !driven)
+            sql += " AND e.id IN (SELECT rowid FROM entries_text WHERE entries_text MATCH ?1)";
+        if (!trigrams.isEmpty() && !(driven && spaced.isEmpty()))
+            sql += " AND e.id IN (SELECT rowid FROM entries_trigram WHERE entries_trigram MATCH ?2)";
+        for (qsizetype i = 0; i < likes.size(); ++i)
+            sql += " AND e.folded LIKE ?" + QByteArray::number(4 + i) + " ESCAPE '\\'";
+        if (!filter.sourceCode.isEmpty())
+            sql += " AND e.source_code = ?" + QByteArray::number(firstOwn) + " COLLATE NOCASE";
+        if (!filter.targetCode.isEmpty())
+            sql += " AND e.target_code = ?" + QByteArray::number(firstOwn + 1) + " COLLATE NOCASE";
+        if (filter.olderThanId > 0)
+            sql += " AND (e.time, e.id) < (?" + QByteArray::number(firstOwn + 2) + ", ?" + QByteArray::number(firstOwn + 3) + ")";
+        sql += driven ? " ORDER BY d.rowid DESC LIMIT ?3" : " ORDER BY e.time DESC, e.id DESC LIMIT ?3";
+        Statement select(m_db, sql.constData());
+        if (!spaced.isEmpty())
+            select.bind(1, spaced.join(QLatin1Char(' ')));
+        if (!trigrams.isEmpty())
+            select.bind(2, trigrams.join(QLatin1Char(' ')));
+        select.bind(3, qint64(limit));
+        for (qsizetype i = 0; i < likes.size(); ++i)
+            select.bind(int(4 + i), likes.at(i));
+        if (!filter.sourceCode.isEmpty())
+            select.bind(firstOwn, filter.sourceCode);
+        if (!filter.targetCode.isEmpty())
+            select.bind(firstOwn + 1, filter.targetCode);
+        if (filter.olderThanId > 0) {
+            select.bind(firstOwn + 2, filter.olderThanTime.toMSecsSinceEpoch());
+            select.bind(firstOwn + 3, filter.olderThanId);
+        }
+        while (select.step() == SQLITE_ROW)
+            rows << ReadEntry(select);
+        return rows;
+    };
+    if (spaced.isEmpty() && trigrams.isEmpty())
+        return run(false);
+    // Entries are numbered as they are written, so the newest numbers are nearly always the
+    // newest times: the matches with the highest numbers are the page, unless an entry with
+    // a lower number is newer than the page's oldest (one recorded with a time of its own).
+    found = run(true);
+    std::sort(found.begin(), found.end(), [](const HistoryEntry& a, const HistoryEntry& b) {
+        return a.time != b.time ? a.time > b.time : a.id > b.id;
+    });
+    if (found.size() < limit)
+        return found;
+    qint64 lowest = found.first().id;
+    for (const HistoryEntry& entry : std::as_const(found))
+        lowest = std::min(lowest, entry.id);
+    Statement newer(m_db, "SELECT 1 FROM entries WHERE time > ?1 AND id < ?2 LIMIT 1");
+    newer.bind(1, found.last().time.toMSecsSinceEpoch());
+    newer.bind(2, lowest);
+    return newer.step() == SQLITE_ROW ? run(false) : found;
 }
 
 QList<std::pair<QString, QString>> History::pairs()
@@ -529,13 +638,20 @@ bool History::remove(const QList<qint64>& ids)
         return false;
     if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return false;
+    // what the entry put into the memory goes with it
+    Statement forget(m_db, "DELETE FROM segments WHERE id IN (SELECT s.id FROM chunks c JOIN entries e ON e.id = c.entry"
+                           " JOIN segments s ON s.hash = linguaro_hash(c.source) AND s.source_code = e.source_code"
+                           " AND s.target_code = e.target_code AND s.endpoint = c.endpoint"
+                           " AND s.engine_version = c.engine_version AND s.source = c.source WHERE c.entry = ?1)");
     Statement drop(m_db, "DELETE FROM entries WHERE id = ?1");
     for (const qint64 id : ids) {
+        forget.bind(1, id);
         drop.bind(1, id);
-        if (drop.step() != SQLITE_DONE) {
+        if (forget.step() != SQLITE_DONE || drop.step() != SQLITE_DONE) {
             Execute(m_db, "ROLLBACK");
             return false;
         }
+        forget.reset();
         drop.reset();
     }
     return Execute(m_db, "COMMIT") == SQLITE_OK || (Execute(m_db, "ROLLBACK"), false);
@@ -545,7 +661,7 @@ bool History::clear()
 {
     if (!available())
         return false;
-    if (Execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM entries;"
+    if (Execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM entries; DELETE FROM segments;"
                       "INSERT INTO entries_text(entries_text) VALUES ('rebuild');"
                       "INSERT INTO entries_trigram(entries_trigram) VALUES ('rebuild'); COMMIT;")
         == SQLITE_OK)
@@ -557,4 +673,49 @@ bool History::clear()
 qint64 History::count()
 {
     return available() ? Integer(m_db, "SELECT count(*) FROM entries") : 0;
+}
+
+qint64 History::segmentCount()
+{
+    return available() ? counted("segments") : 0;
+}
+
+bool History::forEachSegment(const QString& words, const std::function<bool(const MemorySegment&)>& each)
+{
+    if (!available())
+        return false;
+    const QStringList patterns = FoldedPatterns(words);
+    QByteArray sql = "SELECT " + QByteArray(SegmentColumns) + " FROM segments WHERE 1";
+    for (qsizetype i = 0; i < patterns.size(); ++i)
+        sql += " AND folded LIKE ?" + QByteArray::number(1 + i) + " ESCAPE '\\'";
+    sql += " ORDER BY created, id";
+    Statement select(m_db, sql.constData());
+    for (qsizetype i = 0; i < patterns.size(); ++i)
+        select.bind(int(1 + i), patterns.at(i));
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        const MemorySegment segment{select.text(0), select.text(1), select.text(2), select.text(3), select.text(4),
+                                    select.text(5), QDateTime::fromMSecsSinceEpoch(select.integer(6), Qt::UTC)};
+        if (!each(segment))
+            return true;
+    }
+    return rc == SQLITE_DONE;
+}
+
+bool History::addSegments(const std::function<bool(const SegmentSink& add)>& read)
+{
+    if (!available())
+        return false;
+    if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
+        return fail(QStringLiteral("%1 is locked by another program.").arg(m_path));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    bool written = true;
+    const bool complete = read([&](const MemorySegment& segment) {
+        written = written && putSegment(segment, now);
+        return written;
+    });
+    if (complete && written && trim() && Execute(m_db, "COMMIT") == SQLITE_OK)
+        return true;
+    Execute(m_db, "ROLLBACK");
+    return false;
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -33,10 +34,24 @@ struct HistoryChunk {
     QString engineVersion;  // empty when the service named none
 };
 
-// How much the history keeps; beyond either, the oldest entries go first.
+// One piece and its translation in the translation memory, with the service
+// and the version of its engine data that made it (both empty for a piece
+// imported from another tool).
+struct MemorySegment {
+    QString sourceCode;
+    QString targetCode;
+    QString endpoint;
+    QString engineVersion;
+    QString source;
+    QString translation;
+    QDateTime created;
+};
+
+// How much the history keeps; beyond any, the oldest entries and memory pieces go first.
 struct HistoryLimits {
     qint64 entries = 100000;
     qint64 bytes = 200LL * 1024 * 1024;
+    qint64 segments = 1000000;
 };
 
 // What the history window asks for: the words of search(), one language pair,
@@ -57,7 +72,7 @@ struct HistoryFilter {
 class History {
 public:
     using Limits = HistoryLimits;
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     explicit History(QString path, Limits limits = {}, int busyTimeoutMs = 5000);
     ~History();
@@ -77,8 +92,9 @@ public:
     // where a damaged file went. Empty afterwards, and when all is well.
     QString takeNotice();
 
-    // Adds one translation with its pieces, dropping the oldest entries beyond
-    // the limits. Sets entry.id. False when it was not written.
+    // Adds one translation with its pieces, which also go into the translation
+    // memory, dropping the oldest beyond the limits. Sets entry.id. False when
+    // it was not written.
     bool record(HistoryEntry& entry, const QList<HistoryChunk>& chunks);
     // Entries whose source or translation hold every word of `words` (any case,
     // accents ignored), newest first; all entries when `words` is blank.
@@ -94,8 +110,21 @@ public:
     bool clear();
     qint64 count();
 
+    // The translation memory's pieces that hold every word of `words` in their
+    // text or translation (any case, accents ignored; all when blank), oldest
+    // first, until `each` returns false. False when the memory cannot be read.
+    bool forEachSegment(const QString& words, const std::function<bool(const MemorySegment&)>& each);
+    // Adds to the memory, in one transaction, the pieces `read` hands to its
+    // `add`; nothing is kept unless `read` returns true. A piece already held
+    // for the same languages, service and version is replaced.
+    using SegmentSink = std::function<bool(const MemorySegment&)>;
+    bool addSegments(const std::function<bool(const SegmentSink& add)>& read);
+    qint64 segmentCount();
+
     // Lower case without accents: what the search compares.
     static QString Folded(const QString& text);
+    // The key a piece is found by in the memory (its text compared as well).
+    static qint64 ChunkHash(const QString& text);
 
 private:
     bool open();
@@ -103,6 +132,8 @@ private:
     bool fail(const QString& problem);
     bool moveAside(const QString& why);
     bool trim();
+    bool putSegment(const MemorySegment& segment, qint64 used);
+    qint64 counted(const char* table);
 
     QString m_path;
     Limits m_limits;

@@ -1,5 +1,6 @@
 #include "HistoryRecorder.h"
 
+#include "HistoryMemory.h"
 #include "TextPreparation.h"
 #include "TranslationJob.h"
 
@@ -38,6 +39,12 @@ History& Shared()
 void SetSuspendedForRun(bool on) { suspended = on; }
 bool SuspendedForRun() { return suspended; }
 
+void Equip(TranslationRequest& request, bool keep, bool reuse)
+{
+    request.wantEngineVersion = keep && !suspended;
+    request.memory = reuse && !suspended ? std::make_shared<HistoryMemory>(History::DefaultPath()) : nullptr;
+}
+
 void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
            QObject* context, History* into)
 {
@@ -66,8 +73,9 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                          QList<HistoryChunk> chunks;
                          const QStringList sources = job.sourceChunks();
                          const QString endpoint = job.endpoint();
+                         const QString version = job.engineVersion();
                          for (qsizetype i = 0; i < sources.size() && i < translations->size(); ++i)
-                             chunks << HistoryChunk{sources.at(i), translations->at(i), endpoint, QString()};
+                             chunks << HistoryChunk{sources.at(i), translations->at(i), endpoint, version};
                          Writer().start([history, entry, chunks, tell, guard, hasContext]() mutable {
                              history->record(entry, chunks);
                              const QString notice = history->takeNotice();

@@ -6,6 +6,7 @@
 
 class QObject;
 class TranslationJob;
+struct TranslationRequest;
 
 // Feeds the history from translation jobs: the window, the command line and
 // the session bus each hand their job here with where it came from.
@@ -19,6 +20,12 @@ History& Shared();
 // Off for the rest of this run (the --no-history option): nothing is written.
 void SetSuspendedForRun(bool suspended);
 bool SuspendedForRun();
+
+// Readies a request for the history: with `keep`, the service is asked for its
+// engine version so the pieces are recorded with it; with `reuse`, pieces
+// translated before are taken from the translation memory. Neither while the
+// run is suspended.
+void Equip(TranslationRequest& request, bool keep, bool reuse);
 
 // Records the job's text, translation and pieces in `history` when it finishes
 // done, on a writer thread of its own so that a long text never holds up the

@@ -20,6 +20,14 @@ const CaptionRow kCaptionRows[] = {
      {"&Save", "&Sauvegarder", "&Guardar", "&Speichern", "&Salva", "&Gravar", "&Bewaar"}},
     {CaptionKind::Caption, "Enregistrersous1",
      {"Save As", "Enregistrer sous", "Guardar como", "Speichern unter", "Salva con nome", "Gravar Como", "Opslaan als"}},
+    {CaptionKind::Caption, "ExportMemory1",
+     {"&Export translation memory…", "&Exporter la mémoire de traduction…", "&Exportar memoria de traducción…",
+      "Übersetzungsspeicher e&xportieren…", "Es&porta memoria di traduzione…", "&Exportar memória de tradução…",
+      "Vertaalgeheugen &exporteren…"}},
+    {CaptionKind::Caption, "ImportMemory1",
+     {"&Import translation memory…", "I&mporter une mémoire de traduction…", "Im&portar memoria de traducción…",
+      "Übersetzungsspeicher &importieren…", "&Importa memoria di traduzione…", "Im&portar memória de tradução…",
+      "Vertaalgeheugen &importeren…"}},
     {CaptionKind::Caption, "Print1",
      {"&Print", "&Imprimer", "&Imprimir", "&Drucken", "&Stampa", "&Imprimir", "&Druk af"}},
     {CaptionKind::Caption, "N2",
@@ -176,7 +184,17 @@ const CaptionRow kCaptionRows[] = {
       "¿Eliminar todas las traducciones del historial?", "Alle Übersetzungen aus dem Verlauf entfernen?",
       "Eliminare tutte le traduzioni dalla cronologia?", "Eliminar todas as traduções do histórico?",
       "Alle vertalingen uit de geschiedenis verwijderen?"}},
+    // the status line after a run that reused some of the memory; %1 and %2 are numbers
+    {CaptionKind::Text, "MemoryReused",
+     {"%1 of %2 paragraphs were taken from the translation memory.",
+      "%1 paragraphes sur %2 ont été repris de la mémoire de traduction.",
+      "%1 de %2 párrafos se tomaron de la memoria de traducción.",
+      "%1 von %2 Absätzen wurden aus dem Übersetzungsspeicher übernommen.",
+      "%1 paragrafi su %2 sono stati ripresi dalla memoria di traduzione.",
+      "%1 de %2 parágrafos foram retirados da memória de tradução.",
+      "%1 van %2 alinea's kwamen uit het vertaalgeheugen."}},
 };
+
 
 QObject* findNamed(QObject* window, const char* name)
 {

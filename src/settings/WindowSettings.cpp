@@ -56,6 +56,8 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
         settings.SerbianCyrillic = store.ReadBool(name(Setting::SerbianCyrillic.name));
     if (store.ValueExists(name(Setting::KeepHistory.name)))
         settings.KeepHistory = store.ReadBool(name(Setting::KeepHistory.name));
+    if (store.ValueExists(name(Setting::ReuseTranslations.name)))
+        settings.ReuseTranslations = store.ReadBool(name(Setting::ReuseTranslations.name));
     if (store.ValueExists(name(Setting::DetectSource.name)))
         settings.DetectSource = store.ReadBool(name(Setting::DetectSource.name));
     if (store.ValueExists(name(Setting::KeepFormatting.name)))
@@ -84,6 +86,7 @@ bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
     }
     store.WriteBool(name(Setting::SerbianCyrillic.name), settings.SerbianCyrillic);
     store.WriteBool(name(Setting::KeepHistory.name), settings.KeepHistory);
+    store.WriteBool(name(Setting::ReuseTranslations.name), settings.ReuseTranslations);
     store.WriteBool(name(Setting::DetectSource.name), settings.DetectSource);
     store.WriteBool(name(Setting::KeepFormatting.name), settings.KeepFormatting);
     return store.CloseKey();

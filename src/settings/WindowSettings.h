@@ -24,6 +24,7 @@ inline constexpr Text UserName{"UserName", ""};
 inline constexpr Text Password{"Password", ""};
 inline constexpr Integer SerbianCyrillic{"SerbianCyrillic", 0};  // read as a boolean
 inline constexpr Integer KeepHistory{"KeepHistory", 1};          // read as a boolean
+inline constexpr Integer ReuseTranslations{"ReuseTranslations", 1};  // read as a boolean
 inline constexpr Integer DetectSource{"DetectSource", 1};        // read as a boolean
 inline constexpr Integer KeepFormatting{"KeepFormatting", 0};    // read as a boolean
 
@@ -42,6 +43,8 @@ struct WindowSettings {
     ProxySettings Proxy;
     bool SerbianCyrillic = Setting::SerbianCyrillic.defaultValue != 0;  // Serbian output in Cyrillic
     bool KeepHistory = Setting::KeepHistory.defaultValue != 0;  // translations go into the history
+    // pieces translated before come from the translation memory
+    bool ReuseTranslations = Setting::ReuseTranslations.defaultValue != 0;
     // Translate first asks when the text looks written in another language than the source
     bool DetectSource = Setting::DetectSource.defaultValue != 0;
     bool KeepFormatting = Setting::KeepFormatting.defaultValue != 0;  // Translate keeps the source's formatting
@@ -51,15 +54,16 @@ struct WindowSettings {
 // exists and in this order, "src", "trg", "lang", "character", "voice" and
 // "UseProxy" with the proxy rule: true reads the four proxy strings as far as
 // they exist; false takes the use flag from SystemProxyDetect; then
-// "SerbianCyrillic", "KeepHistory", "DetectSource" and "KeepFormatting". A missing key
+// "SerbianCyrillic", "KeepHistory", "ReuseTranslations", "DetectSource" and
+// "KeepFormatting". A missing key
 // reads nothing. A value of the wrong type throws RegistryError; what was read
 // before it is already in `settings`.
 void ReadStartupSettings(RegStore& store, WindowSettings& settings);
 
 // Shut-down: opens the key for writing, creating it, and writes "src" and
 // "trg" (each only when 0 or more), "lang", "character", "voice", "UseProxy"
-// and, with the use flag on, the four proxy strings, then "SerbianCyrillic", "KeepHistory", "DetectSource"
-// and "KeepFormatting". `characterName` and
+// and, with the use flag on, the four proxy strings, then "SerbianCyrillic", "KeepHistory",
+// "ReuseTranslations", "DetectSource" and "KeepFormatting". `characterName` and
 // `voice` are the values of this run. False when the key could not be opened
 // or written; the settings of this run are then lost.
 bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,

@@ -5,6 +5,8 @@
 #include <QStringList>
 
 class QByteArray;
+class ServiceClient;
+struct ProxySettings;
 
 // One language pair a translation service reaches, in the service's lower-case
 // codes; `via` names the languages a pivot route passes through.
@@ -16,6 +18,8 @@ struct ServicePair {
     QStringList via;
     // the forms the route takes: "txt", and the document formats ("docx", "html"...)
     QStringList formats;
+    // the version of the engine data on the route; empty when the service names none
+    QString version;
 };
 
 // The list of pairs a service publishes beside its translate form (GET /pairs).
@@ -30,5 +34,12 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs);
 
 // Whether the route between two service codes (any case) takes documents in `format`.
 bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format);
+// The version of the engine data the client's service translates with from one
+// language to the other (codes in any case); empty when the service names none
+// or cannot be asked. The list is asked for again after a minute, so a service
+// restarted with other data is noticed. Throws ServiceCancelled when the
+// client's cancel flag is raised.
+QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+                     const ProxySettings& proxy);
 
 }  // namespace ServicePairs

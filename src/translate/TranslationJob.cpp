@@ -4,6 +4,7 @@
 #include "LanguageTable.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
+#include "ServicePairs.h"
 #include "SizedThreadPool.h"
 #include "TextPreparation.h"
 
@@ -95,6 +96,11 @@ struct TranslationJob::Shared {
     bool serbianCyrillic = false;
     bool formatted = false;  // the chunks are HTML documents
     int senders = 1;
+    std::shared_ptr<TranslationMemory> memory;
+    bool wantEngineVersion = false;
+    // written before prepared() is posted, then only read
+    QString engineVersion;
+    std::vector<char> known;  // the chunks the memory answered: not sent
     // guarded by the mutex
     int next = 0;
     bool failedOnce = false;
@@ -122,16 +128,54 @@ struct TranslationJob::Shared {
         const QString problem = ServiceConnection::instance().ensureRunning(self->endpoint);
         if (self->cancelled)
             return;
-        self->post([count, problem](TranslationJob& job) {
-            job.prepared(count);
+        self->known.assign(size_t(count), 0);
+        std::vector<std::optional<QString>> remembered;
+        if (problem.isEmpty() && (self->memory || self->wantEngineVersion) && !lookUpRemembered(self, remembered))
+            return;
+        int reused = 0;
+        for (const std::optional<QString>& translation : remembered)
+            reused += translation.has_value();
+        self->post([count, problem, reused](TranslationJob& job) {
+            job.prepared(count, reused);
             if (!problem.isEmpty())
                 job.failed(0, problem);
         });
-        if (!problem.isEmpty())
+        // one at a time, as the service's replies come, so a window shows each as it goes
+        for (size_t chunk = 0; chunk < remembered.size(); ++chunk)
+            if (remembered[chunk])
+                self->post([chunk, translation = *remembered[chunk]](TranslationJob& job) {
+                    job.replied(int(chunk), translation, QString());
+                });
+        if (!problem.isEmpty() || reused == count)
             return;
         for (int i = 1; i < std::min(self->senders, count); ++i)
             Senders().start([self] { send(self); });
         send(self);
+    }
+
+    // The memory's translations of the chunks, by position, under the route's
+    // engine version; false when the job was cancelled meanwhile.
+    static bool lookUpRemembered(const std::shared_ptr<Shared>& self, std::vector<std::optional<QString>>& found)
+    {
+        try {
+            ServiceClient client(self->endpoint);
+            client.setCancelFlag(&self->cancelled);
+            self->engineVersion = ServicePairs::RouteVersion(client, self->sourceCode, self->targetCode, self->proxy);
+        } catch (const ServiceCancelled&) {
+            return false;
+        }
+        // the same engine writes Serbian in either script
+        if (!self->engineVersion.isEmpty() && self->serbianCyrillic
+            && self->targetCode.compare(QLatin1String("SR"), Qt::CaseInsensitive) == 0)
+            self->engineVersion += QStringLiteral("; Serbian in Cyrillic");
+        if (self->engineVersion.isEmpty() || !self->memory)
+            return !self->cancelled;
+        found = self->memory->lookUp({self->sourceCode, self->targetCode, self->endpoint, self->engineVersion},
+                                     self->chunks);
+        found.resize(size_t(self->chunks.size()));
+        for (size_t chunk = 0; chunk < found.size(); ++chunk)
+            self->known[chunk] = found[chunk].has_value();
+        return !self->cancelled;
     }
 
     // One chunk in flight at a time, taking the next unsent one, until none is left.
@@ -144,6 +188,8 @@ struct TranslationJob::Shared {
             int chunk = 0;
             {
                 std::lock_guard lock(self->mutex);
+                while (self->next < self->chunks.size() && self->known[size_t(self->next)])
+                    ++self->next;
                 if (self->cancelled || self->failedOnce || self->next >= self->chunks.size())
                     return;
                 chunk = self->next++;
@@ -205,6 +251,17 @@ QString TranslationJob::endpoint() const
     return m_request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : m_request.endpoint;
 }
 
+QString TranslationJob::engineVersion() const
+{
+    // like the chunks, written before prepared() was posted
+    return m_count >= 0 ? m_shared->engineVersion : QString();
+}
+
+QString TranslationJob::ReusedText(int reused, int count)
+{
+    return QStringLiteral("%1 of %2 paragraphs were taken from the translation memory.").arg(reused).arg(count);
+}
+
 void TranslationJob::cancel()
 {
     finish({Outcome::Stopped, Check::None, {}});
@@ -246,6 +303,9 @@ void TranslationJob::begin()
     m_shared->proxy = request.proxy;
     m_shared->serbianCyrillic = request.serbianCyrillic;
     m_shared->formatted = !request.html.isEmpty();
+    // the memory holds plain text: a formatted run neither takes from it nor names a version for it
+    m_shared->memory = m_shared->formatted ? nullptr : request.memory;
+    m_shared->wantEngineVersion = !m_shared->formatted && request.wantEngineVersion;
     m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::DefaultChunksInFlight();
     // the service works on only a few documents at once and turns away the rest: HTML pieces go one by one
     if (m_shared->formatted)
@@ -255,11 +315,12 @@ void TranslationJob::begin()
         [shared = m_shared, text = request.text, html = request.html] { Shared::prepare(shared, text, html); });
 }
 
-void TranslationJob::prepared(int count)
+void TranslationJob::prepared(int count, int reused)
 {
     if (m_finished)
         return;
     m_count = count;
+    m_reused = reused;
     emit progress(0, count, TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, 0, count));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProxySettings.h"
+#include "TranslationMemory.h"
 
 #include <QObject>
 #include <QString>
@@ -28,6 +29,10 @@ struct TranslationRequest {
     // The same text with its formatting, as HTML; when given, whole paragraphs of it go through
     // the service's HTML document route and come back formatted (`text` still names what is sent).
     QString html;
+    // where pieces translated before are taken from instead of the service; null: all are sent
+    std::shared_ptr<TranslationMemory> memory;
+    // ask the service for its engine version even without a memory, for a history to record with the pieces
+    bool wantEngineVersion = false;
 
     // Between two positions of the language lists (-1: none chosen), named as the lists name them.
     static TranslationRequest BetweenPositions(const QString& text, int source, int target,
@@ -90,6 +95,15 @@ public:
     QStringList sourceChunks() const;
     // The service the pieces go to.
     QString endpoint() const;
+    // The version of the engine data on the service's route for the two
+    // languages, as the service names it; empty when it names none or no
+    // memory was asked for. Known from the first progress() on.
+    QString engineVersion() const;
+    // How many pieces were taken from the memory rather than the service.
+    int reusedChunks() const { return m_reused; }
+
+    // "12 of 40 paragraphs were taken from the translation memory." in English.
+    static QString ReusedText(int reused, int count);
 
     // The first check the request fails, in the order a job makes them; None when it passes them all.
     static TranslationResult::Check FailedCheck(const TranslationRequest& request);
@@ -116,7 +130,7 @@ private:
 
     explicit TranslationJob(TranslationRequest request, QObject* parent);
     void begin();
-    void prepared(int count);
+    void prepared(int count, int reused);
     void replied(int chunk, const QString& translation, const QString& html);
     void failed(int chunk, const QString& reason);
     void handOn();
@@ -126,6 +140,7 @@ private:
     std::shared_ptr<Shared> m_shared;
     int m_count = -1;  // known once the text is cut
     int m_next = 0;    // the next chunk to hand on
+    int m_reused = 0;
     std::map<int, std::pair<QString, QString>> m_arrived;  // plain text and HTML
     int m_failedChunk = -1;
     QString m_failure;

@@ -152,8 +152,8 @@ void TestMainWindow::shutDownWritesTheStore()
     const QByteArray expected =
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000009\n"
         "\"lang\"=\"Spanish\"\n\"character\"=\"\"\n\"voice\"=\"\"\n\"UseProxy\"=dword:00000000\n"
-        "\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n\"DetectSource\"=dword:00000001\n"
-        "\"KeepFormatting\"=dword:00000000\n";
+        "\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n\"ReuseTranslations\"=dword:00000001\n"
+        "\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n";
     QCOMPARE(m_fixture->storeText(), expected);
     const auto ownerGroupOther = QFileDevice::Permissions(0x7000 | 0x0070 | 0x0007);
     QCOMPARE(QFileInfo(m_fixture->storePath()).permissions() & ownerGroupOther,
@@ -320,6 +320,8 @@ void TestMainWindow::layoutAndMenus()
     QCOMPARE(form.SerbianCyrillic->text(), QString("Serbian in Cyrillic"));
     QVERIFY(form.KeepHistory->isCheckable() && form.KeepHistory->isChecked());
     QCOMPARE(form.KeepHistory->text(), QString("Keep a history of translations"));
+    QVERIFY(form.ReuseTranslations->isCheckable() && form.ReuseTranslations->isChecked());
+    QCOMPARE(form.ReuseTranslations->text(), QString("Reuse earlier translations"));
     QVERIFY(form.DetectSource->isCheckable() && form.DetectSource->isChecked());
     QCOMPARE(form.Misc1->actions().last(), form.KeepFormatting);
     QCOMPARE(form.DetectSource->text(), QString("Detect the source language"));

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "WindowTranslation.h"
+#include "HistoryRecorder.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -97,6 +98,20 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
     const QString both = form.RichEdit2->toPlainText();
     QVERIFY2(both.startsWith(first + "\n"), qPrintable(both));
     QVERIFY2(both.mid(first.size()).contains("perro", Qt::CaseInsensitive), qPrintable(both));
+
+    // the first text again comes from the translation memory, and the status line says so in the interface's language
+    HistoryRecorder::Flush();
+    form.German2->trigger();
+    form.RichEdit1->setPlainText("The house.");
+    form.ranslate2->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
+    QCOMPARE(form.statusText(), QString::fromUtf8("Done. 1 von 1 Absätzen wurden aus dem Übersetzungsspeicher übernommen."));
+    QVERIFY2(form.RichEdit2->toPlainText().endsWith("\n" + first), qPrintable(form.RichEdit2->toPlainText()));
+    // and not with the option off
+    form.ReuseTranslations->setChecked(false);
+    form.ranslate2->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
+    QCOMPARE(form.statusText(), QString("Done."));
 }
 
 void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
@@ -129,6 +144,8 @@ void TestTranslateEndToEnd::menuDuringARunIsIgnored()
     TForm1 form;
     form.RichEdit1->setPlainText(text);
     form.wl_trglang->setCurrentIndex(Spanish);
+    // the service itself, so that the run is under way when the menu is chosen
+    form.ReuseTranslations->setChecked(false);
     int presses = 0;
     QTimer::singleShot(0, &form, [&] {
         QVERIFY(form.translating());

@@ -607,6 +607,21 @@ void TestCommandLine::historyKeepsWhatWasTranslatedUnlessTurnedOff()
     for (const char* absent : {"dog", "cat"})
         QVERIFY2(!all.contains(QLatin1String(absent)), absent);
 
+    // the translation memory written out (only what holds the words) and read back; a file that is not there adds nothing
+    const QString tmx = home.filePath("river.tmx");
+    const Outcome exported = run({"--export-tmx", tmx, "--history", "RIO"}, {}, environment);
+    QCOMPARE(exported.exitCode, 0);
+    QFile written(tmx);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray memory = written.readAll();
+    QVERIFY2(memory.contains("The river is blue.") && memory.contains("xml:lang=\"es\"") && !memory.contains("caf"),
+             memory.constData());
+    const Outcome missing = run({"--import-tmx", home.filePath("missing.tmx")}, {}, environment);
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY2(missing.err.contains("does not exist"), missing.err.constData());
+    QCOMPARE(run({"--import-tmx", tmx}, {}, environment).exitCode, 0);
+    QCOMPARE(run({"--export-tmx", tmx, "--from", "en"}, {}, environment).exitCode, 2);
+
     // a history that cannot be kept leaves the translation to go on, and says why once
     QVERIFY(store.remove());
     QVERIFY(QFile::remove(home.filePath("data/Brenmark/history.sqlite")));

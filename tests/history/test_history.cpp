@@ -2,10 +2,15 @@
 // this process and by forked ones at once, and by one killed half-way.
 
 #include "History.h"
+#include "HistoryMemory.h"
+#include "TmxFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -76,6 +81,30 @@ QString Pragma(const QString& path, const char* sql)
     return answer;
 }
 
+bool Exec(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// Every piece of the memory, as one line each.
+QStringList Segments(History& history)
+{
+    QStringList lines;
+    history.forEachSegment(QString(), [&](const MemorySegment& s) {
+        lines << QStringList{s.sourceCode, s.targetCode, s.endpoint, s.engineVersion, s.source, s.translation,
+                             s.created.toString(Qt::ISODate)}
+                     .join(QLatin1Char('|'));
+        return true;
+    });
+    return lines;
+}
+
+const QString Service = QStringLiteral("http://127.0.0.1:1/");
+
 class HistoryTest : public ::testing::Test {
 protected:
     QString path() const { return m_folder.filePath(QStringLiteral("history.sqlite")); }
@@ -138,6 +167,15 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
     EXPECT_EQ(newest.at(0).origin, HistoryEntry::Origin::CommandLine);
     EXPECT_EQ(history.chunks(newest.at(0).id).size(), 1);
     EXPECT_TRUE(history.takeNotice().isEmpty());
+
+    // a page of matches: the newest by time, though the entries were written in another order
+    History numbered(m_folder.filePath(QStringLiteral("numbered.sqlite")));
+    for (const auto& [source, minute] : {std::pair{"alpha one", 9}, {"alpha two", 1}, {"alpha three", 2}, {"beta", 20}}) {
+        HistoryEntry entry = Entry(QString::fromUtf8(source), QStringLiteral("x"), minute);
+        ASSERT_TRUE(numbered.record(entry, {}));
+    }
+    EXPECT_EQ(Sources(numbered.search(QStringLiteral("alpha"), 2)), QStringList({"alpha one", "alpha three"}));
+    EXPECT_EQ(Sources(numbered.search(QStringLiteral("alp"), 1)), QStringList({"alpha one"}));
 }
 
 TEST_F(HistoryTest, FileIsPrivateAndWrittenAhead)
@@ -397,6 +435,202 @@ TEST_F(HistoryTest, KilledDuringWritesLeavesASoundFileWithEveryFinishedEntry)
     for (int i = 0; i < finished; ++i)
         EXPECT_TRUE(sources.count(QStringLiteral("killed-%1").arg(i))) << i;
     EXPECT_TRUE(history.takeNotice().isEmpty());
+}
+
+TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
+{
+    {
+        History history(path());
+        HistoryEntry entry = Entry(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
+        ASSERT_TRUE(history.record(entry, {{QStringLiteral("Bonjour"), QStringLiteral("Hello"), Service, QStringLiteral("1.0")},
+                                           {QStringLiteral("Au revoir"), QStringLiteral("Goodbye"), Service, QString()}}));
+    }
+    // the file as the version before the memory left it: its pieces go into the memory when it opens
+    ASSERT_TRUE(Exec(path(), "DROP TRIGGER entries_counted_in; DROP TRIGGER entries_counted_out; DROP TABLE segments;"
+                             "DROP TABLE counts; PRAGMA user_version=1"));
+    History history(path());
+    HistoryEntry later = Entry(QStringLiteral("Chat"), QStringLiteral("Cat"));
+    ASSERT_TRUE(history.record(later, {{QStringLiteral("Chat"), QStringLiteral("Cat"), Service, QStringLiteral("1.0")}}));
+    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QStringLiteral("2"));
+    EXPECT_EQ(history.segmentCount(), 3);
+    // a piece from another tool's file serves any service that names its version
+    ASSERT_TRUE(history.addSegments([](const History::SegmentSink& add) {
+        return add({QStringLiteral("FR"), QStringLiteral("EN"), QString(), QString(), QStringLiteral("Merci"),
+                    QStringLiteral("Thanks"), At(3)});
+    }));
+
+    HistoryMemory memory(path());
+    const MemoryKey same{QStringLiteral("FR"), QStringLiteral("EN"), Service, QStringLiteral("1.0")};
+    const struct {
+        const char* name;
+        MemoryKey key;
+        const char* chunk;
+        const char* answer;  // null: unknown
+    } cases[] = {
+        {"the same", same, "Bonjour", "Hello"},
+        {"recorded after the migration", same, "Chat", "Cat"},
+        {"another text", same, "Bonjour!", nullptr},
+        {"another target", {"FR", "DE", Service, "1.0"}, "Bonjour", nullptr},
+        {"another source", {"IT", "EN", Service, "1.0"}, "Bonjour", nullptr},
+        {"another service", {"FR", "EN", "http://127.0.0.1:2/", "1.0"}, "Bonjour", nullptr},
+        {"another engine version", {"FR", "EN", Service, "1.1"}, "Bonjour", nullptr},
+        {"no version named", {"FR", "EN", Service, ""}, "Bonjour", nullptr},
+        {"recorded without a version", {"FR", "EN", Service, ""}, "Au revoir", nullptr},
+        {"imported", {"FR", "EN", "http://127.0.0.1:2/", "7"}, "Merci", "Thanks"},
+        {"imported, no version named", {"FR", "EN", Service, ""}, "Merci", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto found = memory.lookUp(c.key, {QString::fromUtf8(c.chunk)});
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].has_value(), c.answer != nullptr) << c.name;
+        if (c.answer && found[0]) {
+            EXPECT_EQ(*found[0], QString::fromUtf8(c.answer)) << c.name;
+        }
+    }
+
+    // what an entry put into the memory goes with it, and with the whole history
+    ASSERT_TRUE(history.remove({later.id}));
+    EXPECT_FALSE(memory.lookUp(same, {QStringLiteral("Chat")})[0].has_value());
+    EXPECT_TRUE(memory.lookUp(same, {QStringLiteral("Bonjour")})[0].has_value());
+    ASSERT_TRUE(history.clear());
+    EXPECT_EQ(history.segmentCount(), 0);
+    EXPECT_EQ(Pragma(path(), "SELECT count(*) FROM segments"), QStringLiteral("0"));
+}
+
+TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
+{
+    History history(path());
+    const struct {
+        const char* sourceCode;
+        const char* targetCode;
+        const char* source;
+        const char* translation;
+        const char* version;
+    } pieces[] = {
+        {"FR", "EN", "Un café <crème> & \"sucre\"", "A coffee <cream> & 'sugar'", "apertium-fra-eng 1.0"},
+        {"ZH-TW", "EN", "東京都に行きます\r\n\r\n", "I go to Tokyo\r\n\r\n", "apertium-zho-eng 2"},
+        {"EN", "ES", "The house\tis big", "La casa\tes grande", ""},
+    };
+    for (const auto& piece : pieces) {
+        HistoryEntry entry = Entry(QString::fromUtf8(piece.source), QString::fromUtf8(piece.translation));
+        entry.sourceCode = QString::fromLatin1(piece.sourceCode);
+        entry.targetCode = QString::fromLatin1(piece.targetCode);
+        ASSERT_TRUE(history.record(entry, {{entry.source, entry.translation, Service, QString::fromUtf8(piece.version)}}));
+    }
+    const QString file = m_folder.filePath(QStringLiteral("memory.tmx"));
+    const TmxFile::Outcome written = TmxFile::Export(history, file);
+    ASSERT_TRUE(written.ok) << written.message.toStdString();
+    EXPECT_EQ(written.units, 3);
+
+    QProcess xmllint;
+    xmllint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--nonet"), QStringLiteral("--dtdvalid"),
+                                              QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/tmx/tmx14.dtd"), file});
+    ASSERT_TRUE(xmllint.waitForFinished(60000));
+    EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
+
+    QFile tmx(file);
+    ASSERT_TRUE(tmx.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(tmx.peek(64).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    QXmlStreamReader xml(&tmx);
+    QStringList languages;
+    int dated = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("tuv"))
+            languages << xml.attributes().value(QLatin1String("xml:lang")).toString();
+        if (xml.name() == QLatin1String("tu"))
+            dated += QRegularExpression(QStringLiteral("^\\d{8}T\\d{6}Z$"))
+                         .match(xml.attributes().value(QLatin1String("creationdate")))
+                         .hasMatch();
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(languages, QStringList({"fr", "en", "zh-TW", "en", "en", "es"}));
+    EXPECT_EQ(dated, 3);
+
+    // a filter writes only what holds its words
+    const QString some = m_folder.filePath(QStringLiteral("some.tmx"));
+    EXPECT_EQ(TmxFile::Export(history, some, QStringLiteral("CAFE sugar")).units, 1);
+
+    // read back: the same pieces, reused as the recorded ones were
+    History other(m_folder.filePath(QStringLiteral("other.sqlite")));
+    const TmxFile::Outcome read = TmxFile::Import(other, file);
+    ASSERT_TRUE(read.ok) << read.message.toStdString();
+    EXPECT_EQ(read.units, 3);
+    EXPECT_EQ(read.skipped, 0);
+    EXPECT_EQ(Segments(other), Segments(history));
+    const auto found = HistoryMemory(other.path()).lookUp({"FR", "EN", Service, "apertium-fra-eng 1.0"},
+                                                           {QString::fromUtf8(pieces[0].source)});
+    ASSERT_TRUE(found[0].has_value());
+    EXPECT_EQ(*found[0], QString::fromUtf8(pieces[0].translation));
+    EXPECT_EQ(TmxFile::Import(other, some).units, 1);
+    EXPECT_EQ(other.segmentCount(), 3);
+}
+
+TEST_F(HistoryTest, BadTmxFilesAddNothing)
+{
+    History history(path());
+    ASSERT_TRUE(history.addSegments([](const History::SegmentSink& add) {
+        return add({"EN", "FR", "", "", "held before", "tenu avant", At(1)});
+    }));
+    const QByteArray head = "<?xml version=\"1.0\"?>\n<tmx version=\"1.4\"><header creationtool=\"t\" "
+                            "creationtoolversion=\"1\" segtype=\"sentence\" o-tmf=\"t\" adminlang=\"en\" "
+                            "srclang=\"en\" datatype=\"plaintext\"/><body>\n";
+    auto unit = [](const char* from, const char* source, const char* to, const char* translation) {
+        return QByteArray("<tu><tuv xml:lang=\"") + from + "\"><seg>" + source + "</seg></tuv><tuv xml:lang=\"" + to
+            + "\"><seg>" + translation + "</seg></tuv></tu>\n";
+    };
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE tmx [\n<!ENTITY lol \"lol\">\n";
+    for (int i = 1; i < 10; ++i)
+        laughs += QStringLiteral("<!ENTITY lol%1 \"%2\">\n")
+                      .arg(i)
+                      .arg(QStringLiteral("&lol%1;").arg(i > 1 ? QString::number(i - 1) : QString()).repeated(10))
+                      .toUtf8();
+    laughs += "]>\n<tmx version=\"1.4\"><body><tu><tuv xml:lang=\"en\"><seg>&lol9;</seg></tuv>"
+              "<tuv xml:lang=\"fr\"><seg>x</seg></tuv></tu></body></tmx>\n";
+    QByteArray many;
+    for (int i = 0; i < 200; ++i)
+        many += unit("en", "one more", "fr", "encore un");
+    const struct {
+        const char* name;
+        QByteArray content;
+        bool ok;
+        qint64 units;
+        qint64 skipped;
+        const char* problem;
+    } cases[] = {
+        {"billion laughs", laughs, false, 0, 0, "entit"},
+        {"an outside entity",
+         "<?xml version=\"1.0\"?><!DOCTYPE tmx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><tmx><body>"
+             + unit("en", "&x;", "fr", "x") + "</body></tmx>",
+         false, 0, 0, "entities"},
+        {"not XML", "these are the words of a letter, not a memory\n", false, 0, 0, "not a sound XML file"},
+        {"breaks off half-way", head + many + unit("en", "cut", "fr", "coup").left(30), false, 0, 0, "not a sound XML file"},
+        {"another kind of XML", "<?xml version=\"1.0\"?><html><body><tu/></body></html>", false, 0, 0, "not a TMX file"},
+        {"languages not in the lists",
+         head + unit("en", "Good day", "fr", "Bonjour") + unit("tlh", "nuqneH", "en", "Hello")
+             + unit("en", "Hello", "xx-YY", "?") + unit("en-GB", "Colour", "zh-Hant-TW", "顏色") + "</body></tmx>",
+         true, 2, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = m_folder.filePath(QStringLiteral("bad.tmx"));
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.content);
+        out.close();
+        const QStringList before = Segments(history);
+        const TmxFile::Outcome read = TmxFile::Import(history, file);
+        EXPECT_EQ(read.ok, c.ok) << read.message.toStdString();
+        EXPECT_EQ(read.units, c.units);
+        EXPECT_EQ(read.skipped, c.skipped);
+        EXPECT_TRUE(read.message.contains(QLatin1String(c.problem))) << read.message.toStdString();
+        if (!c.ok)
+            EXPECT_EQ(Segments(history), before);
+        else
+            EXPECT_EQ(history.segmentCount(), before.size() + c.units);
+    }
+    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
 }
 
 }  // namespace

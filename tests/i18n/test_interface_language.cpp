@@ -123,8 +123,15 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         for (int column = 0; column < 7; ++column)
             EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
-    EXPECT_EQ(names.size(), 76);
+    EXPECT_EQ(names.size(), 79);
     EXPECT_EQ(hints, 17);
+    // the numbers of the sentence in every language
+    for (int column = 0; column < 7; ++column) {
+        const QString reused = InterfaceCaption("MemoryReused", column);
+        EXPECT_TRUE(reused.contains("%1") && reused.contains("%2")) << column;
+    }
+    EXPECT_EQ(InterfaceCaption("MemoryReused", 3).arg(2).arg(5),
+              QString::fromUtf8("2 von 5 Absätzen wurden aus dem Übersetzungsspeicher übernommen."));
 }
 
 TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)

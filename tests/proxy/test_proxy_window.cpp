@@ -18,6 +18,16 @@ bool forwardedByProxy(const LoopbackHttpServer::Request& request)
     return QByteArray::fromStdString(request.head).toLower().contains("\r\nvia:");
 }
 
+// The translations the service was sent (besides them a run asks for its list of pairs).
+std::vector<LoopbackHttpServer::Request> translations(const LoopbackHttpServer& service)
+{
+    std::vector<LoopbackHttpServer::Request> posted;
+    for (const LoopbackHttpServer::Request& request : service.requests())
+        if (request.head.rfind("POST ", 0) == 0)
+            posted.push_back(request);
+    return posted;
+}
+
 QByteArray remoteEndpoint(int port)
 {
     return QStringLiteral("http://service.%1:%2/translate").arg(TinyProxy::RemoteDomain).arg(port).toUtf8();
@@ -49,21 +59,21 @@ private slots:
         QCOMPARE(fixture.prompts.errors, QStringList());
         QVERIFY2(form.RichEdit2->toPlainText().contains("Hola"), qPrintable(form.RichEdit2->toPlainText()));
         QCOMPARE(form.statusText(), QString("Done."));
-        QCOMPARE(service.requests().size(), 1u);
-        QVERIFY(forwardedByProxy(service.requests().back()));
+        QCOMPARE(translations(service).size(), 1u);
+        QVERIFY(forwardedByProxy(translations(service).back()));
 
         // a refused login ends the run with the error report; nothing reaches the service
         form.Proxy.Password = QStringLiteral("wrong");
         QVERIFY(TranslateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 1);
-        QCOMPARE(service.requests().size(), 1u);
+        QCOMPARE(translations(service).size(), 1u);
 
         // off: the request goes direct, where only the proxy could have found the service
         form.Proxy.UseProxy = false;
         QVERIFY(TranslateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 2);
         QVERIFY2(!fixture.prompts.errors.last().contains("proxy"), qPrintable(fixture.prompts.errors.last()));
-        QCOMPARE(service.requests().size(), 1u);
+        QCOMPARE(translations(service).size(), 1u);
     }
 
     // The first close stores the proxy choice off; from the next start on the
@@ -106,10 +116,10 @@ private slots:
             QVERIFY(TranslateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
             QCOMPARE(form.RichEdit2->toPlainText(), QString("Hola"));
-            QCOMPARE(forwardedByProxy(service.requests().back()), endpoint.contains(TinyProxy::RemoteDomain));
+            QCOMPARE(forwardedByProxy(translations(service).back()), endpoint.contains(TinyProxy::RemoteDomain));
             form.close();
         }
-        QCOMPARE(service.requests().size(), 2u);
+        QCOMPARE(translations(service).size(), 2u);
         // the system's address is stored whole, and read back whole
         QVERIFY2(fixture.storeText().contains(QStringLiteral("\"ProxyAddr\"=\"%1\"").arg(urlHost).toUtf8()),
                  fixture.storeText().constData());

@@ -35,6 +35,7 @@ const std::map<QString, QString> kSentences{
 struct Direction {
     QString from, to;
     QStringList route;  // mode names, in order
+    QString version;    // of the engine data on the route
 };
 
 // The engine's command line for one mode and one text (texts are not
@@ -79,7 +80,7 @@ protected:
         const QJsonArray pairs = QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object()["pairs"].toArray();
         for (const auto& value : pairs) {
             const QJsonObject p = value.toObject();
-            Direction d{p["from"].toString(), p["to"].toString(), {}};
+            Direction d{p["from"].toString(), p["to"].toString(), {}, p["version"].toString()};
             for (const auto& leg : p["route"].toArray())
                 d.route << leg.toString();
             s_directions[{d.from, d.to}] = d;
@@ -102,6 +103,31 @@ protected:
 std::map<std::pair<QString, QString>, Direction> ServicePairs::s_directions;
 
 }  // namespace
+
+// What dpkg says of a package's version.
+QString PackageVersion(const QString& package)
+{
+    QProcess dpkg;
+    dpkg.start(QStringLiteral("dpkg-query"), {QStringLiteral("-W"), QStringLiteral("-f"), QStringLiteral("${Version}"), package});
+    dpkg.waitForFinished(60000);
+    return QString::fromUtf8(dpkg.readAllStandardOutput()).trimmed();
+}
+
+TEST_F(ServicePairs, EveryRouteNamesTheVersionOfEachStepsDataPackage)
+{
+    ASSERT_GE(s_directions.size(), 150u);
+    for (const auto& [key, d] : s_directions) {
+        const QStringList steps = d.version.split(QStringLiteral(" + "));
+        EXPECT_EQ(steps.size(), d.route.size()) << d.from.toStdString() << "-" << d.to.toStdString() << ": "
+                                                << d.version.toStdString();
+        for (const QString& step : steps)
+            EXPECT_TRUE(step.startsWith("apertium-") && step.contains(' ')) << step.toStdString();
+    }
+    const QString engSpa = "apertium-eng-spa " + PackageVersion("apertium-eng-spa");
+    EXPECT_EQ(s_directions.at({"en", "es"}).version, engSpa);
+    ASSERT_EQ(route("en", "fr"), QStringList({"eng-spa", "es-fr"}));
+    EXPECT_EQ(s_directions.at({"en", "fr"}).version, engSpa + " + apertium-fr-es " + PackageVersion("apertium-fr-es"));
+}
 
 TEST_F(ServicePairs, EveryReachableDirectionTranslatesAsTheEngineDoesOnThatRoute)
 {

@@ -28,6 +28,7 @@ TEST_F(SettingsTest, FirstStartKeepsEveryDefaultAndIgnoresTheSystemProxy)
     EXPECT_EQ(s.Proxy.Address, "");
     EXPECT_FALSE(s.SerbianCyrillic);
     EXPECT_TRUE(s.KeepHistory);
+    EXPECT_TRUE(s.ReuseTranslations);
     EXPECT_TRUE(s.DetectSource);
     EXPECT_FALSE(s.KeepFormatting);
 }
@@ -37,7 +38,7 @@ TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
     // no "UseProxy": the values after the proxy are read all the same
     writeKey("\"src\"=dword:00000003\n\"trg\"=dword:00000036\n\"lang\"=\"\"\n\"character\"=\"Genie\"\n"
              "\"voice\"=\"Russian\"\n\"SerbianCyrillic\"=dword:00000001\n\"KeepHistory\"=dword:00000000\n"
-             "\"DetectSource\"=dword:00000000\n");
+             "\"ReuseTranslations\"=dword:00000000\n\"DetectSource\"=dword:00000000\n");
     const WindowSettings s = startup();
     EXPECT_EQ(s.SourcePosition, 3);
     EXPECT_EQ(s.TargetPosition, 54);  // out of range: the window leaves the list unselected
@@ -46,6 +47,7 @@ TEST_F(SettingsTest, StoredValuesReplaceDefaultsAndEmptyLangIsEnglish)
     EXPECT_EQ(s.VoiceName, "Russian");
     EXPECT_TRUE(s.SerbianCyrillic);
     EXPECT_FALSE(s.KeepHistory);
+    EXPECT_FALSE(s.ReuseTranslations);
     EXPECT_FALSE(s.DetectSource);
 }
 
@@ -106,11 +108,12 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
               "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
               "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
               "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
-              "\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n");
+              "\"ReuseTranslations\"=dword:00000001\n\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
     s.SerbianCyrillic = true;
     s.KeepHistory = false;
+    s.ReuseTranslations = false;
     s.DetectSource = false;
     s.KeepFormatting = true;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
@@ -126,6 +129,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     EXPECT_EQ(back.Proxy.Password, "secret");
     EXPECT_TRUE(back.SerbianCyrillic);
     EXPECT_FALSE(back.KeepHistory);
+    EXPECT_FALSE(back.ReuseTranslations);
     EXPECT_FALSE(back.DetectSource);
     EXPECT_TRUE(back.KeepFormatting);
 }

@@ -2,7 +2,10 @@
 // misbehaves on request, and against the real service program.
 #include "TranslationJob.h"
 
+#include "HistoryMemory.h"
+#include "HistoryRecorder.h"
 #include "LoopbackService.h"
+#include "ServiceExchange.h"
 #include "ServiceProcess.h"
 
 #include <QtTest>
@@ -100,6 +103,8 @@ private slots:
     void realServiceGivesTheSameTextWithChunksInFlight();
     void realServiceRefusesAPairItCannotReach();
     void realServiceThatDiesMidRun();
+    void realServiceAnswersARepeatedTextFromTheMemory();
+    void serviceNamingNoVersionIsAlwaysAsked();
 
 private:
     LoopbackService m_service;
@@ -310,6 +315,89 @@ void TestTranslationJob::realServiceThatDiesMidRun()
     QVERIFY(!run.result.message.isEmpty());
     QVERIFY(run.paragraphs.size() >= 1 && run.paragraphs.size() < 29);
     QVERIFY(run.paragraphs.first().contains("casa"));
+}
+
+void TestTranslationJob::realServiceAnswersARepeatedTextFromTheMemory()
+{
+    ServiceProcess service;
+    QVERIFY2(service.running(), qPrintable(service.startError()));
+    // how many pieces the service has translated so far, as its metrics count them
+    auto translated = [&service] {
+        ServiceClient client(service.endpoint());
+        const QString metrics = QString::fromUtf8(
+            client.Fetch(QString(service.endpoint()).replace("/translate", "/metrics"), ProxySettings{}));
+        return QRegularExpression("\\nlinguaro_translation_seconds_count (\\d+)").match(metrics).captured(1).toInt();
+    };
+    QTemporaryDir folder;
+    History history(folder.filePath("history.sqlite"));
+    QStringList sentences;
+    for (int i = 0; i < 120; ++i)
+        sentences << QStringLiteral("The house number %1 is big and the garden is green.").arg(i);
+    TranslationRequest request = English(sentences.join(' '), service.endpoint(), "ES", "Spanish");
+    request.memory = std::make_shared<HistoryMemory>(history.path());
+    Run first(request);
+    HistoryRecorder::Watch(*first.job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, &history);
+    QVERIFY(first.finish());
+    QCOMPARE(first.result.outcome, TranslationResult::Outcome::Done);
+    QCOMPARE(first.job->reusedChunks(), 0);
+    QVERIFY2(first.job->engineVersion().startsWith("apertium-eng-spa "), qPrintable(first.job->engineVersion()));
+    HistoryRecorder::Flush();
+    QCOMPARE(history.segmentCount(), 3);
+
+    const int before = translated();
+    Run second(request);
+    QVERIFY(second.finish());
+    QCOMPARE(second.result.outcome, TranslationResult::Outcome::Done);
+    QCOMPARE(second.paragraphs, first.paragraphs);
+    QCOMPARE(second.job->reusedChunks(), 3);
+    QCOMPARE(translated(), before);
+
+    // only what the memory lacks is sent
+    const struct {
+        const char* name;
+        std::function<void(TranslationRequest&)> change;
+        int reused;
+    } misses[] = {
+        {"one piece changed", [](TranslationRequest& r) { r.text += " One more."; }, 2},
+        {"another target", [](TranslationRequest& r) { r.targetCode = "CA"; }, 0},
+        {"no memory", [](TranslationRequest& r) { r.memory.reset(); }, 0},
+    };
+    for (const auto& miss : misses) {
+        TranslationRequest changed = request;
+        miss.change(changed);
+        const int sent = translated();
+        Run run(changed);
+        QVERIFY(run.finish());
+        QVERIFY2(run.result.outcome == TranslationResult::Outcome::Done, miss.name);
+        QVERIFY2(run.job->reusedChunks() == miss.reused, miss.name);
+        QVERIFY2(translated() - sent == 3 - miss.reused, miss.name);
+    }
+}
+
+void TestTranslationJob::serviceNamingNoVersionIsAlwaysAsked()
+{
+    // a memory that knows every piece, behind a service that names no engine version
+    struct KnowsEverything : TranslationMemory {
+        std::vector<std::optional<QString>> lookUp(const MemoryKey&, const QStringList& chunks) override
+        {
+            ++asked;
+            return std::vector<std::optional<QString>>(size_t(chunks.size()), QString("remembered"));
+        }
+        std::atomic<int> asked = 0;
+    };
+    auto memory = std::make_shared<KnowsEverything>();
+    const size_t before = m_service.requests().size();
+    TranslationRequest request = English("Hello", m_service.qurl("/translate"));
+    request.memory = memory;
+    Run run(request);
+    QVERIFY(run.finish());
+    QCOMPARE(run.paragraphs, QStringList{"fr:Hello "});
+    QCOMPARE(run.job->reusedChunks(), 0);
+    QCOMPARE(memory->asked.load(), 0);
+    QVERIFY(run.job->engineVersion().isEmpty());
+    const auto requests = m_service.requests();
+    QCOMPARE(requests.size(), before + 1);
+    QCOMPARE(requests.back().param("q"), "Hello\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestTranslationJob)
