@@ -270,6 +270,8 @@ TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
 {
     writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
+    // the start-up's look-up of package versions has ended: no program but the engine's is left
+    engine.PairsJson();
     ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
     const std::vector<pid_t> engines = childrenOfThisProcess();
     ASSERT_EQ(engines.size(), 1u);
@@ -314,6 +316,8 @@ TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)
     TranslationEngine::Options options{m_dir, 30s};
     options.idleTimeout = 300ms;
     TranslationEngine engine(options);
+    // the start-up's look-up of package versions has ended: no program but the engine's is left
+    engine.PairsJson();
     EXPECT_EQ(engine.runningChains("en-es"), 0);
     ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
     EXPECT_EQ(engine.runningChains("en-es"), 1);
