@@ -27,6 +27,18 @@ inline void PlainDesktop(const QTemporaryDir& home)
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+// A settings file that keeps the history but takes nothing from the translation
+// memory, for benchmarks that translate the same text more than once against one
+// service and mean to time the translation each time.
+inline bool NoReuse(const QTemporaryDir& home)
+{
+    QDir().mkpath(home.filePath("config/Brenmark"));
+    QFile store(home.filePath("config/Brenmark/Linguaro.reg"));
+    return store.open(QIODevice::WriteOnly)
+           && store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
+                          "\"ReuseTranslations\"=dword:00000000\n") > 0;
+}
+
 // About `wanted` bytes of English prose: the licence texts in
 // /usr/share/common-licenses, then /usr/share/doc/*/copyright; whole lines of UTF-8.
 inline QByteArray EnglishProse(qsizetype wanted)

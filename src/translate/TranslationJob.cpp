@@ -394,7 +394,9 @@ TranslationJob* start(const TranslationRequest& request, QObject* parent)
 
 int DefaultChunksInFlight()
 {
-    return std::max(2, QThread::idealThreadCount());
+    // the service queues a pair's chunks in one engine chain: with only two in it the chain's
+    // later stages run dry at each chunk's end, four keep it as busy as one long text does
+    return std::max(4, QThread::idealThreadCount());
 }
 
 }  // namespace Translator

@@ -68,7 +68,7 @@ namespace Translator {
 // Starts a translation; the job belongs to `parent` (or to the caller when null).
 TranslationJob* start(const TranslationRequest& request, QObject* parent = nullptr);
 
-// Two, or one a processor core when there are more.
+// Four, or one a processor core when there are more.
 int DefaultChunksInFlight();
 
 // The threads that talk to the service, for every job of the process.
