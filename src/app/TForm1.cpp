@@ -120,7 +120,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     wireCharacter();
     wireComponents();
 
-    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    // wide enough for the whole tool bar, so no button's caption is cut short
+    resize(std::max(ClientWidth, ToolBar1->sizeHint().width()), ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

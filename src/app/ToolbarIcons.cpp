@@ -242,7 +242,7 @@ QIcon Drawn(Glyph glyph)
 QIcon Icon(Glyph glyph)
 {
     const QString name = QString::fromLatin1(themeName(glyph));
-    return QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : Drawn(glyph);
+    return !name.isEmpty() && QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : Drawn(glyph);
 }
 
 QIcon ApplicationIcon()
