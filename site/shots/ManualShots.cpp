@@ -3,8 +3,12 @@
 // it under Xvfb) and writes them as PNG files into OUTPUT_FOLDER.
 
 #include "DocumentCommands.h"
+#include "HistoryCommands.h"
+#include "HistoryRecorder.h"
+#include "HistoryWindow.h"
 #include "LanguageTable.h"
 #include "SearchDialog.h"
+#include "SourceLanguageBar.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "TForm4.h"
@@ -144,6 +148,23 @@ int main(int argc, char** argv)
         settle(100);
     settle();
     shoot(QStringLiteral("main.png"), &form);
+
+    // French under an English source: the bar above the panes asks before anything is sent
+    const QString before = form.RichEdit1->toPlainText();
+    form.RichEdit1->setPlainText(QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
+                                                "jusqu'à huit heures du soir."));
+    form.ToolButton20Click();
+    settle();
+    shoot(QStringLiteral("source-bar.png"), &form);
+    form.SourceBar->hide();
+    form.RichEdit1->setPlainText(before);
+    // the History window with the translation just made
+    HistoryRecorder::Flush();
+    form.history().Open();
+    for (int waited = 0; waited < 3000; waited += 100)
+        settle(100);
+    if (form.history().window())
+        shoot(QStringLiteral("history.png"), form.history().window());
 
     const std::pair<QMenu*, const char*> menus[] = {
         {form.Nouveau1, "menu-file.png"},  {form.Edit1, "menu-edit.png"},   {form.ranslate1, "menu-translate.png"},
