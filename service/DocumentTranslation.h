@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,15 @@ struct Result {
     std::string message;  // why not, for the user
 };
 
+// The engine's pieces answered of all there are; total is 0 until the document is read.
+using Progress = std::function<void(size_t done, size_t total)>;
+
 // Translates the document at input into output (both inside workDir, a
 // private folder the caller removes), writing scratch files only there.
 Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
                  const std::filesystem::path& output, const std::string& format, const std::string& from,
-                 const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {});
+                 const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {},
+                 const Progress& progress = {});
 
 // HTML character references for letters outside ASCII written out as UTF-8,
 // since the engine's HTML deformatter turns them into broken bytes; the

@@ -12,6 +12,7 @@ struct EnginePipeline::Request {
     std::string input;  // the blocks, each ended by a NUL
     size_t blocks = 0;
     Clock::time_point deadline;
+    const std::function<void(size_t)>* answered = nullptr;
     // written and read by the caller that pumps, under the lock
     size_t written = 0;
     std::vector<std::string> answers;
@@ -120,7 +121,8 @@ bool EnginePipeline::Process(const std::string& stream, Clock::time_point deadli
 }
 
 bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
-                             std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry)
+                             std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry,
+                             const std::function<void(size_t)>& answered)
 {
     const auto request = std::make_shared<Request>();
     for (const std::string& block : blocks) {
@@ -130,6 +132,8 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
     }
     request->blocks = blocks.size();
     request->deadline = deadline;
+    if (answered)
+        request->answered = &answered;
     if (crashedEveryTry)
         *crashedEveryTry = false;
     bool crashedBefore = false;
@@ -276,6 +280,8 @@ bool EnginePipeline::deliver(const char* bytes, size_t size, std::string& error)
         got.remove_prefix(nul + 1);
         head.answers.push_back(std::move(head.partial));
         head.partial.clear();
+        if (head.answered)
+            (*head.answered)(head.answers.size());
         if (head.answers.size() < head.blocks)
             continue;
         if (head.written < head.input.size()) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,9 +36,13 @@ public:
     // on the second try too.
     bool Process(const std::string& stream, Clock::time_point deadline, std::string& answer, std::string& error,
                  bool* crashedEveryTry = nullptr);
-    // Several blocks, one answer per block, in order.
+    // Several blocks, one answer per block, in order. answered, when given, is
+    // told how many blocks have their answer each time one more does (from
+    // another caller's thread, with the chain's lock held: it must not call
+    // back into the chain); a second try counts from 0 again.
     bool Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
-                 std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry = nullptr);
+                 std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry = nullptr,
+                 const std::function<void(size_t)>& answered = {});
 
     // Bytes of the requests in the chain that are not answered yet; 0 when idle.
     size_t outstandingBytes() const;

@@ -8,6 +8,7 @@
 #include "SerbianScript.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <future>
 #include <iostream>
@@ -382,12 +383,19 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
 
 TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
                                                               const std::string& to,
-                                                              ProcessChain::Clock::time_point deadline)
+                                                              ProcessChain::Clock::time_point deadline,
+                                                              const Progress& progress)
 {
     if (from == to && LanguageCodes::IsWellFormed(from))
         return {200, stream};
+    // another route after a crash starts its count again; what was reported stays
+    size_t reported = 0;
+    const Progress rising = [&](size_t done, size_t total) {
+        reported = std::max(reported, done);
+        progress(reported, std::max(reported, total));
+    };
     return onRoute(stream, from, to, false, [&](const std::vector<const InstalledPair*>& legs, bool) {
-        return translateStreamOn(stream, legs, false, deadline);
+        return translateStreamOn(stream, legs, false, deadline, progress ? rising : Progress());
     });
 }
 
@@ -436,16 +444,30 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
 
 TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stream,
                                                                 const std::vector<const InstalledPair*>& route,
-                                                                bool cyrillicOut, ProcessChain::Clock::time_point deadline)
+                                                                bool cyrillicOut, ProcessChain::Clock::time_point deadline,
+                                                                const Progress& progress)
 {
     if (cyrillicOut)
         stream = SerbianScript::SetMarkCharactersAside(stream);
 
     // the pieces are cut in the formatted stream, so formatting runs once a request
     const int chains = std::max(1, m_options.parallel);
+    const size_t byLength = stream.size() / std::max<size_t>(1, m_options.progressPieceBytes) + 1;
+    const size_t wanted = std::max(static_cast<size_t>(chains) * std::max(1, m_options.piecesPerChain), byLength);
     const std::vector<std::string> pieces =
-        SentenceSplit::Split(stream, chains * std::max(1, m_options.piecesPerChain), m_options.minPieceBytes,
+        SentenceSplit::Split(stream, static_cast<int>(std::min<size_t>(wanted, INT_MAX)), m_options.minPieceBytes,
                              SentenceSplit::Form::EngineStream);
+    const size_t total = pieces.size() * route.size();
+    std::mutex progressMutex;
+    size_t done = 0;
+    const std::function<void()> pieceDone = [&] {
+        if (!progress)
+            return;
+        std::lock_guard lock(progressMutex);
+        progress(++done, total);
+    };
+    if (progress)
+        progress(0, total);
     // consecutive pieces share a chain; group g takes its even share
     const size_t groups = std::min(pieces.size(), static_cast<size_t>(chains));
     std::vector<std::vector<std::string>> shares(groups);
@@ -455,11 +477,11 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
     }
     std::vector<std::future<Outcome>> others;
     for (size_t g = 1; g < groups; ++g) {
-        others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline] {
-            return translatePieces(shares[g], route, static_cast<int>(g), deadline);
+        others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline, &pieceDone] {
+            return translatePieces(shares[g], route, static_cast<int>(g), deadline, pieceDone);
         }));
     }
-    Outcome result = translatePieces(shares.front(), route, 0, deadline);
+    Outcome result = translatePieces(shares.front(), route, 0, deadline, pieceDone);
     for (auto& other : others) {
         Outcome share = other.get();
         if (result.status == 200 && share.status != 200)
@@ -474,7 +496,8 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
 
 TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::string> pieces,
                                                               const std::vector<const InstalledPair*>& route,
-                                                              int index, ProcessChain::Clock::time_point deadline)
+                                                              int index, ProcessChain::Clock::time_point deadline,
+                                                              const std::function<void()>& pieceDone)
 {
     // each leg hands its stream output straight to the next: no reformatting between
     for (const InstalledPair* leg : route) {
@@ -490,7 +513,13 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
             bytes += piece.size();
         const Lease chain(*this, *leg, static_cast<size_t>(index), bytes);
         bool crashed = false;
-        if (!chain.get().Process(pieces, deadline, answers, error, &crashed)) {
+        // a second try in the chain counts from 0 again: only answers beyond those counted count
+        size_t counted = 0;
+        const auto answered = [&](size_t got) {
+            for (; counted < got; ++counted)
+                pieceDone();
+        };
+        if (!chain.get().Process(pieces, deadline, answers, error, &crashed, answered)) {
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + ".",
                     crashed ? leg->modeName : std::string()};

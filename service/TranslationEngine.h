@@ -44,6 +44,8 @@ public:
         size_t shareBelowBytes = 32 * 1024;
         // pieces shorter than this are not worth cutting off
         size_t minPieceBytes = 300;
+        // a document's stream is cut into pieces about this long at most
+        size_t progressPieceBytes = 32 * 1024;
         // a chain unused for this long is stopped; it starts again when next needed
         std::chrono::milliseconds idleTimeout = std::chrono::minutes(10);
     };
@@ -67,10 +69,16 @@ public:
     Outcome Translate(const std::string& text, const std::string& from, const std::string& to,
                       bool serbianCyrillic = false);
 
+    // Pieces answered of all there are (pieces x legs); called from the
+    // engine's threads, one call at a time, done never going down.
+    using Progress = std::function<void(size_t done, size_t total)>;
+
     // A block of the engine's stream format (a deformatter's output) through
     // the same route as text; the answer is stream for the matching reformatter.
+    // A long stream is cut into pieces of about progressPieceBytes, so that
+    // progress moves in small steps.
     Outcome TranslateStream(const std::string& stream, const std::string& from, const std::string& to,
-                            ProcessChain::Clock::time_point deadline);
+                            ProcessChain::Clock::time_point deadline, const Progress& progress = {});
 
     // Formats besides plain text a document can be sent in, as /pairs names them.
     static const std::vector<std::string>& DocumentFormats();
@@ -116,7 +124,7 @@ private:
     // answers are stream too, one per piece.
     Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut);
     Outcome translateStreamOn(std::string stream, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
-                              ProcessChain::Clock::time_point deadline);
+                              ProcessChain::Clock::time_point deadline, const Progress& progress = {});
     // Finds the route (trying another when a pair on it goes out of use) and runs it.
     Outcome onRoute(const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
                     const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run);
@@ -127,8 +135,9 @@ private:
     // Counts a crash of a pair's engine on a text; true when the pair is out of use.
     bool noteCrash(const std::string& modeName, const std::string& text, const std::string& error);
     std::shared_ptr<const PairRouter> currentRouter() const;
+    // pieceDone: called once for each piece answered on each leg
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
-                           std::chrono::steady_clock::time_point deadline);
+                           std::chrono::steady_clock::time_point deadline, const std::function<void()>& pieceDone);
     std::string unreachableMessage(const PairRouter& router, const std::string& from, const std::string& to) const;
     static std::string pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions);
 

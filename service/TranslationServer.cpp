@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <functional>
 #include <atomic>
 #include <climits>
@@ -74,10 +75,11 @@ struct PrivateFolder {
 // One document on its way in.
 struct Upload {
     std::string format, from, to;
+    std::string job;  // the client's token for asking how far the document is; may be empty
     PrivateFolder folder;
     int fd = -1;
     size_t received = 0;
-    std::function<void()> finished;  // frees its place among the documents at work
+    std::function<void()> finished;  // frees its place among the documents at work and forgets its progress
     ~Upload()
     {
         if (fd >= 0)
@@ -154,6 +156,10 @@ struct TranslationServer::Impl {
     bool workersStopping = false;
     std::vector<std::thread> workers;
 
+    // the documents being worked on that a client gave a token: {done, total} pieces
+    std::mutex progressMutex;
+    std::map<std::string, std::pair<size_t, size_t>> progress;
+
     Impl(TranslationEngine& e, Options o) : engine(e), options(o) {}
 
     Clock::time_point nextDeadline() { return Clock::now() + options.requestTimeout; }
@@ -188,6 +194,12 @@ struct TranslationServer::Impl {
             if (path == "/translate-document")
                 return is(MHD_HTTP_METHOD_POST) ? acceptDocument(*request)
                                                 : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
+            if (path == "/translate-document/progress") {
+                request->stage = Request::Stage::Answered;
+                return is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD)
+                           ? answerProgress(*request)
+                           : respond(*request, 405, "The progress is read with GET.", kTextType, "GET, HEAD");
+            }
             if (path == "/detect")
                 return acceptDetection(*request, is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD),
                                        is(MHD_HTTP_METHOD_POST));
@@ -283,6 +295,38 @@ struct TranslationServer::Impl {
         return value ? value : "";
     }
 
+    // A token the client makes up for its document: 8 to 64 letters, digits and "-".
+    static bool isJobToken(const std::string& job)
+    {
+        return job.size() >= 8 && job.size() <= 64 && std::all_of(job.begin(), job.end(), [](char c) {
+                   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+               });
+    }
+
+    MHD_Result answerProgress(const Request& request)
+    {
+        const std::string job = argument(request.connection, "job");
+        std::pair<size_t, size_t> counts;
+        {
+            std::lock_guard lock(progressMutex);
+            const auto it = progress.find(job);
+            if (it == progress.end())
+                return respond(request, 404, "No document with this job is being translated.", kTextType);
+            counts = it->second;
+        }
+        return respond(request, 200,
+                       "{\"done\":" + std::to_string(counts.first) + ",\"total\":" + std::to_string(counts.second) + "}",
+                       "application/json");
+    }
+
+    void forgetProgress(const std::string& job)
+    {
+        if (job.empty())
+            return;
+        std::lock_guard lock(progressMutex);
+        progress.erase(job);
+    }
+
     // Checks what can be checked before the document arrives; refusals go out at once.
     MHD_Result acceptDocument(Request& request)
     {
@@ -291,6 +335,7 @@ struct TranslationServer::Impl {
         upload->format = LanguageCodes::Lower(argument(request.connection, "format"));
         upload->from = LanguageCodes::Lower(argument(request.connection, "from"));
         upload->to = LanguageCodes::Lower(argument(request.connection, "to"));
+        const char* job = MHD_lookup_connection_value(request.connection, MHD_GET_ARGUMENT_KIND, "job");
         const auto refuse = [&](int status, const std::string& message, const char* retryAfter = nullptr) {
             request.stage = Request::Stage::Answered;
             metrics.countAnswer(request.route, status);
@@ -298,6 +343,8 @@ struct TranslationServer::Impl {
         };
         if (upload->format.empty() || upload->from.empty() || upload->to.empty())
             return refuse(400, "The request needs the arguments format, from and to.");
+        if (job && !isJobToken(job))
+            return refuse(400, "The job is 8 to 64 characters of A-Z, a-z, 0-9 and \"-\".");
         const auto support = DocumentTranslation::Supports(upload->format);
         if (support == DocumentTranslation::Support::Unknown)
             return refuse(400, "The format \"" + upload->format + "\" is unknown.");
@@ -312,7 +359,18 @@ struct TranslationServer::Impl {
             --documentsAtWork;
             return refuse(503, "Other documents are being translated; try again shortly.", "5");
         }
-        upload->finished = [this] { --documentsAtWork; };
+        if (job) {
+            std::lock_guard lock(progressMutex);
+            if (!progress.emplace(job, std::pair<size_t, size_t>{0, 0}).second) {
+                --documentsAtWork;
+                return refuse(409, "A document with this job is already being translated.");
+            }
+            upload->job = job;
+        }
+        upload->finished = [this, job = upload->job] {
+            --documentsAtWork;
+            forgetProgress(job);
+        };
         if (upload->folder.path.empty())
             return refuse(500, "The service has no folder to work in.");
         upload->fd = ::open((upload->folder.path / "input").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -515,7 +573,15 @@ struct TranslationServer::Impl {
         const auto started = Clock::now();
         const DocumentTranslation::Result result =
             DocumentTranslation::Translate(engine, upload.folder.path, upload.folder.path / "input", output,
-                                           upload.format, upload.from, upload.to, started + allowed);
+                                           upload.format, upload.from, upload.to, started + allowed, {},
+                                           [this, &upload](size_t done, size_t total) {
+                                               if (upload.job.empty())
+                                                   return;
+                                               std::lock_guard lock(progressMutex);
+                                               progress[upload.job] = {done, total};
+                                           });
+        // the client asks no more once it has the answer
+        forgetProgress(upload.job);
         metrics.countTranslation(Clock::now() - started, result.status == 200, {});
         request.status = result.status;
         request.reply = result.message;

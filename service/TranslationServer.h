@@ -13,7 +13,10 @@ class TranslationEngine;
 // Cyrillic), GET /pairs lists what can be translated, GET /health tells a load
 // balancer whether anything can be, GET /metrics counts for a monitoring
 // system what was done, POST /translate-document?format=F&from=A&to=B
-// translates the document sent as the body and answers it in its format.
+// translates the document sent as the body and answers it in its format;
+// with &job=TOKEN (the client's own, 8 to 64 of A-Z, a-z, 0-9, "-") GET
+// /translate-document/progress?job=TOKEN tells {"done":N,"total":M} engine
+// pieces while that document is being worked on.
 // One event-driven thread reads every connection; a request reaches a worker
 // only once it has arrived whole, so slow or idle clients cost a connection,
 // never a worker. Each request must arrive within requestTimeout of the

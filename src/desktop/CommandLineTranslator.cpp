@@ -487,8 +487,14 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
     TerminationSignals termination;
     const std::unique_ptr<DocumentTranslationJob> job(DocumentTranslationJob::start(request));
     StopOnTermination(termination, job.get(), exitCode);
-    QObject::connect(job.get(), &DocumentTranslationJob::started, job.get(),
-                     [&](const QString& status) { progress.show(status); });
+    QString startedText;
+    QObject::connect(job.get(), &DocumentTranslationJob::started, job.get(), [&](const QString& status) {
+        startedText = status;
+        progress.show(status);
+    });
+    QObject::connect(job.get(), &DocumentTranslationJob::progress, job.get(), [&](int percent) {
+        progress.show(QStringLiteral("%1 %2%").arg(startedText).arg(percent));
+    });
     QObject::connect(job.get(), &DocumentTranslationJob::finished, job.get(), [&](const TranslationResult& result) {
         progress.clear();
         using Outcome = TranslationResult::Outcome;

@@ -8,10 +8,15 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <thread>
 
 using Check = TranslationResult::Check;
 using Outcome = TranslationResult::Outcome;
@@ -38,7 +43,68 @@ struct DocumentTranslationJob::Shared {
             QMetaObject::invokeMethod(
                 job, [target = job, result, document] { target->finish(result, document); }, Qt::QueuedConnection);
     }
+
+    void postPercent(int percent)
+    {
+        std::lock_guard lock(mutex);
+        if (job)
+            QMetaObject::invokeMethod(job, [target = job, percent] { target->advance(percent); }, Qt::QueuedConnection);
+    }
 };
+
+namespace {
+
+// Asks the service how far it is with the document, about twice a second on a
+// thread of its own, until the document's answer is in.
+class ProgressPoller {
+public:
+    ProgressPoller(QString endpoint, ProxySettings proxy, QString job, std::function<void(int)> percent)
+        : m_thread([this, endpoint = std::move(endpoint), proxy = std::move(proxy), job = std::move(job),
+                    percent = std::move(percent)] { run(endpoint, proxy, job, percent); })
+    {
+    }
+    ~ProgressPoller()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void run(const QString& endpoint, const ProxySettings& proxy, const QString& job,
+             const std::function<void(int)>& percent)
+    {
+        ServiceClient client(endpoint);
+        client.setCancelFlag(&m_stop);
+        client.setTimeouts(5, 5);
+        int last = -1;
+        std::unique_lock lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(500), [this] { return m_stop.load(); })) {
+            lock.unlock();
+            try {
+                // none: not yet begun, or a service that does not tell; the caller stays busy
+                if (const auto counts = client.DocumentProgress(job, proxy); counts && counts->second > 0) {
+                    const int now = int(std::clamp<qint64>(counts->first * 100 / counts->second, 0, 100));
+                    if (now > last)
+                        percent(last = now);
+                }
+            } catch (const std::exception&) {
+                // stopped while asking, or a proxy it cannot use: the document's own request says why
+            }
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;  // last: started once the rest is ready
+};
+
+}  // namespace
 
 DocumentTranslationJob* DocumentTranslationJob::start(const DocumentRequest& request, QObject* parent)
 {
@@ -145,8 +211,11 @@ void DocumentTranslationJob::begin()
             // and a minute per MB for: the reply is waited for that long and a little more
             client.setTimeouts(15, 90 + 60 * int(document.size() >> 20));
             const TranslationRequest& languages = request.languages;
+            const QString job = ServiceClient::NewJob();
+            const ProgressPoller poller(request.languages.endpoint, languages.proxy, job,
+                                        [shared](int percent) { shared->postPercent(percent); });
             translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
-                                             languages.proxy);
+                                             languages.proxy, job);
             result.outcome = Outcome::Done;
         } catch (const ServiceCancelled&) {
             result.outcome = Outcome::Stopped;
@@ -155,6 +224,14 @@ void DocumentTranslationJob::begin()
         }
         shared->post(result, translated);
     });
+}
+
+void DocumentTranslationJob::advance(int percent)
+{
+    if (m_finished || percent <= m_percent)
+        return;
+    m_percent = percent;
+    emit progress(percent);
 }
 
 void DocumentTranslationJob::finish(TranslationResult result, QByteArray document)

@@ -47,6 +47,9 @@ public:
 signals:
     // The checks passed: "Translating <src> to <trg> ...".
     void started(const QString& statusText);
+    // The share of the document the service has translated, 0 to 100, never going
+    // down; none while the service does not tell it.
+    void progress(int percent);
     // Exactly once.
     void finished(const TranslationResult& result);
 
@@ -55,10 +58,12 @@ private:
     DocumentTranslationJob(DocumentRequest request, QObject* parent);
     void begin();
     void finish(TranslationResult result, QByteArray document = {});
+    void advance(int percent);
 
     DocumentRequest m_request;
     std::shared_ptr<Shared> m_shared;
     bool m_finished = false;
+    int m_percent = -1;
     TranslationResult m_result;
     QByteArray m_document;
 };

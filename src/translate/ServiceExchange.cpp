@@ -3,7 +3,10 @@
 #include "NetCookieJar.h"
 #include "NetRequest.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QUrl>
+#include <QUuid>
 #include <QUrlQuery>
 
 #include <QDeadlineTimer>
@@ -314,7 +317,7 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
 }
 
 QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
-                                      const QString& targetCode, const ProxySettings& proxy)
+                                      const QString& targetCode, const ProxySettings& proxy, const QString& job)
 {
     // the document route sits beside the form's: ".../translate" -> ".../translate-document"
     QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document")));
@@ -322,6 +325,8 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
     query.addQueryItem(QStringLiteral("format"), format);
     query.addQueryItem(QStringLiteral("from"), LowerCode(sourceCode));
     query.addQueryItem(QStringLiteral("to"), LowerCode(targetCode));
+    if (!job.isEmpty())
+        query.addQueryItem(QStringLiteral("job"), job);
     address.setQuery(query);
     const QString target = address.toString(QUrl::FullyEncoded);
     m->applyProxy(proxy);
@@ -336,6 +341,27 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
     if (!post.succeeded())
         throw ServiceError(m->describeFailure(post, target).toStdString());
     return post.body;
+}
+
+std::optional<std::pair<qint64, qint64>> ServiceClient::DocumentProgress(const QString& job, const ProxySettings& proxy)
+{
+    QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document/progress")));
+    address.setQuery(QUrlQuery{{QStringLiteral("job"), job}});
+    m->applyProxy(proxy);
+    const Response get = m->perform(address.toString(QUrl::FullyEncoded), nullptr);
+    if (!get.succeeded())
+        return std::nullopt;
+    const QJsonObject counts = QJsonDocument::fromJson(get.body).object();
+    const QJsonValue done = counts.value(QLatin1String("done"));
+    const QJsonValue total = counts.value(QLatin1String("total"));
+    if (!done.isDouble() || !total.isDouble() || done.toDouble() < 0 || total.toDouble() < 0)
+        return std::nullopt;
+    return std::pair{qint64(done.toDouble()), qint64(total.toDouble())};
+}
+
+QString ServiceClient::NewJob()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& proxy)

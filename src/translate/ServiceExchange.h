@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <stdexcept>
 
 // A failed exchange with the translation service that the fallback did not
@@ -43,8 +45,17 @@ public:
     // service's document route beside the form's address; the translated
     // document's bytes. While the service answers 503 with Retry-After (busy
     // with other documents) it is asked again, for up to ten minutes. Throws ServiceError.
+    // job: a token of 8 to 64 of A-Z, a-z, 0-9 and "-" that DocumentProgress asks about; empty: none.
     QByteArray SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
-                            const QString& targetCode, const ProxySettings& proxy);
+                            const QString& targetCode, const ProxySettings& proxy, const QString& job = {});
+
+    // How far the service is with the document sent with this job: {done, total} pieces
+    // (total 0 while it is still read). None when the service does not say: it has no
+    // such document (not yet, or no more), or no progress route. Throws ServiceError only
+    // for a proxy it cannot use, ServiceCancelled when stopped.
+    std::optional<std::pair<qint64, qint64>> DocumentProgress(const QString& job, const ProxySettings& proxy);
+    // A new random job token.
+    static QString NewJob();
 
     // One GET of another page of the service (its list of pairs) and the
     // reply's body. Throws ServiceError.

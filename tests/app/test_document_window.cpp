@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QProcess>
+#include <QPointer>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -35,6 +37,7 @@ private slots:
     void damagedDocumentIsTold();
     void olderFormatsBecomeTranslatedText();
     void keepFormattingKeepsBoldInTheTargetPane();
+    void longDocumentShowsItsPercent();
 
 private:
     static constexpr int Spanish = 3;
@@ -254,6 +257,40 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     QVERIFY(!plainForm.KeepFormatting->isChecked() && !plainForm.KeepFormatting->isEnabled());
     emit plainForm.Misc1->aboutToShow();
     QTRY_VERIFY_WITH_TIMEOUT(plainForm.KeepFormatting->isEnabled(), 60000);
+}
+
+
+// A document of many pieces: the busy indicator turns into a bar with the
+// percent the service tells, in the label too; Cancel still ends it at once.
+void TestDocumentWindow::longDocumentShowsItsPercent()
+{
+    TForm1 form;
+    form.show();
+    // some seconds of the engine's work, far longer than the half second between two questions
+    QByteArray html = "<html><body>\n";
+    for (int i = 0; html.size() < 400 * 1024; ++i)
+        html += "<p>The black cat sleeps in the big house number " + QByteArray::number(i)
+                + ". The coffee shop is open and the street is quiet.</p>\n\n";
+    const QString source = m_fixture->home.filePath("long.html");
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(html + "</body></html>\n") > 0);
+    file.close();
+    m_fixture->prompts.openAnswers = {source};
+    form.wl_trglang->setCurrentIndex(Spanish);
+    form.TranslateDocument1Click();
+    QPointer<QProgressDialog> progress = form.documentTranslation().progressDialog();
+    QVERIFY(progress);
+    QCOMPARE(progress->maximum(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return !progress || (progress->maximum() == 100 && progress->value() > 0); }, 60000));
+    QVERIFY2(progress, "the document was done before a percent was shown");
+    const QRegularExpression percent(
+        QStringLiteral("^Translating long\\.html from English to Spanish\\.\\.\\. (\\d+)%$"));
+    const QRegularExpressionMatch shown = percent.match(progress->labelText());
+    QVERIFY2(shown.hasMatch(), qPrintable(progress->labelText()));
+    QCOMPARE(shown.captured(1).toInt(), progress->value());
+    progress->findChild<QPushButton*>()->click();
+    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().Busy(); }, 10000));
+    QCOMPARE(form.statusText(), QString("Stopped."));
 }
 
 QTEST_MAIN(TestDocumentWindow)

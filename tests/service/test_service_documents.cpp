@@ -20,6 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -349,4 +353,72 @@ TEST_F(ServiceDocuments, DocumentsBeyondTheParallelLimitAreToldToRetry)
     const httplib::Response again = askUntil(200);
     EXPECT_EQ(again.status, 200) << again.body;
     EXPECT_EQ(scratchLeft(), QStringList());
+}
+
+// A document sent with a job token tells how far it is while it is worked on:
+// the count of pieces done only rises, reaches the total before the answer
+// comes, and the token is unknown again once it has. A bad token is refused.
+TEST_F(ServiceDocuments, ProgressRisesToTheTotalWhileTheDocumentIsWorkedOn)
+{
+    for (const std::string& bad : {std::string("short"), std::string(65, 'a'), std::string("job%20with%20space"),
+                                   std::string("..%2F..%2Fjob-token")}) {
+        SCOPED_TRACE(bad);
+        httplib::Client client("127.0.0.1", s_service->port());
+        const auto reply = client.Post("/translate-document?format=html&from=en&to=es&job=" + bad,
+                                       readSample(QStringLiteral("sample.html")), "application/octet-stream");
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 400) << reply->body;
+    }
+
+    // far more than one piece of the engine's stream: paragraphs apart are where it may be cut
+    std::string html = "<html><body>\n";
+    int paragraphs = 0;
+    for (; html.size() < 150 * 1024; ++paragraphs)
+        html += "<p>The black cat sleeps in the big house number " + std::to_string(paragraphs)
+                + ". The coffee shop is open and the street is quiet.</p>\n\n";
+    html += "</body></html>\n";
+    const std::string job = "Progress-Test-0042";
+    const std::string progress = "/translate-document/progress?job=" + job;
+    std::atomic<bool> answered{false};
+    std::vector<std::pair<qint64, qint64>> seen;
+    int refusedShape = 0;
+    std::thread poller([&] {
+        httplib::Client client("127.0.0.1", s_service->port());
+        while (!answered) {
+            const auto reply = client.Get(progress);
+            if (!reply || reply->status != 200)
+                continue;
+            const QJsonObject counts = QJsonDocument::fromJson(QByteArray::fromStdString(reply->body)).object();
+            if (!counts["done"].isDouble() || !counts["total"].isDouble())
+                ++refusedShape;
+            seen.emplace_back(counts["done"].toInteger(), counts["total"].toInteger());
+        }
+    });
+    httplib::Client client("127.0.0.1", s_service->port());
+    client.set_read_timeout(300, 0);
+    const auto reply = client.Post("/translate-document?format=html&from=en&to=es&job=" + job, html,
+                                   "application/octet-stream");
+    answered = true;
+    poller.join();
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(reply->status, 200) << reply->body;
+    // every piece came back once, in its place
+    const QString translated = QString::fromStdString(reply->body);
+    EXPECT_EQ(translated.count(QStringLiteral("La tienda de café es abierta")), paragraphs);
+    EXPECT_TRUE(translated.contains(QStringLiteral("número de casa grande %1.").arg(paragraphs - 1)));
+    EXPECT_EQ(refusedShape, 0);
+
+    ASSERT_FALSE(seen.empty());
+    const qint64 total = seen.back().second;
+    EXPECT_GE(total, 5) << "pieces of about 32 KB";
+    EXPECT_EQ(seen.back().first, total);
+    for (size_t i = 1; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_GE(seen[i].first, seen[i - 1].first);
+        EXPECT_LE(seen[i].first, seen[i].second);
+        EXPECT_TRUE(seen[i - 1].second == 0 || seen[i].second == seen[i - 1].second);
+    }
+    const auto after = client.Get(progress);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 404);
 }

@@ -72,6 +72,15 @@ void DocumentTranslationCommands::start(const QString& path)
         connect(m_documentJob, &DocumentTranslationJob::finished, this, [this](const TranslationResult& result) {
             finished(result, m_documentJob ? m_documentJob->document() : QByteArray());
         });
+        // the busy indicator turns into a bar once the service tells how far it is
+        const QString label = progressLabel(path, languages);
+        connect(m_documentJob, &DocumentTranslationJob::progress, this, [this, label](int percent) {
+            if (!m_progress)
+                return;
+            m_progress->setMaximum(100);
+            m_progress->setValue(percent);
+            m_progress->setLabelText(QStringLiteral("%1 %2%").arg(label).arg(percent));
+        });
         showProgress(path, languages, false);
         return;
     }
@@ -113,13 +122,18 @@ QString DocumentTranslationCommands::convertToText(const QString& path, bool& lo
     return document->toPlainText();
 }
 
+QString DocumentTranslationCommands::progressLabel(const QString& path, const TranslationRequest& languages)
+{
+    return QStringLiteral("Translating %1 from %2 to %3...")
+        .arg(QFileInfo(path).fileName(), languages.sourceName, languages.targetName);
+}
+
 void DocumentTranslationCommands::showProgress(const QString& path, const TranslationRequest& languages,
                                                bool measured)
 {
     // not modal: the window stays usable while a long document goes
-    m_progress = new QProgressDialog(QStringLiteral("Translating %1 from %2 to %3...")
-                                         .arg(QFileInfo(path).fileName(), languages.sourceName, languages.targetName),
-                                     QStringLiteral("Cancel"), 0, measured ? 100 : 0, m_dialogParent);
+    m_progress = new QProgressDialog(progressLabel(path, languages), QStringLiteral("Cancel"), 0, measured ? 100 : 0,
+                                     m_dialogParent);
     m_progress->setObjectName(QStringLiteral("DocumentProgress"));
     m_progress->setWindowTitle(OpenTitle);
     m_progress->setWindowModality(Qt::NonModal);

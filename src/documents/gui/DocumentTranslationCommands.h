@@ -48,6 +48,7 @@ signals:
 private:
     void start(const QString& path);
     QString convertToText(const QString& path, bool& loaded);
+    static QString progressLabel(const QString& path, const TranslationRequest& languages);
     void showProgress(const QString& path, const TranslationRequest& languages, bool measured);
     void finished(const TranslationResult& result, const QByteArray& translated);
     void save(const QByteArray& translated);
