@@ -327,13 +327,13 @@ bool splitParts(const std::string& joined, const std::map<std::string, zip_uint6
 Result translateFormatted(TranslationEngine& engine, const std::vector<ProcessChain::Argv>& deformatter,
                           const std::string& input, const char* reformatter, const std::string& from,
                           const std::string& to, Clock::time_point deadline, std::string& output,
-                          const Progress& progress)
+                          const Progress& progress, bool serbianCyrillic)
 {
     std::string stream;
     if (Result failed = runFormatter(deformatter, input, deadline, stream, "prepared for translation");
         failed.status != 200)
         return failed;
-    TranslationEngine::Outcome outcome = engine.TranslateStream(stream, from, to, deadline, progress);
+    TranslationEngine::Outcome outcome = engine.TranslateStream(stream, from, to, deadline, progress, serbianCyrillic);
     if (outcome.status != 200)
         return {outcome.status, outcome.text};
     return runFormatter({{reformatter}}, outcome.text, deadline, output, "put back together");
@@ -418,7 +418,7 @@ std::string dumpNode(xmlDoc* doc, xmlNode* node)
 // a cell stays inside its sentence; they come back in the same order.
 Result translateTextCells(TranslationEngine& engine, const std::string& content, const std::string& from,
                           const std::string& to, Clock::time_point deadline, std::string& translated,
-                          const Progress& progress)
+                          const Progress& progress, bool serbianCyrillic)
 {
     const Result damaged{400, "The file is damaged: the cells of the OpenDocument spreadsheet (.ods) cannot be read."};
     XmlDoc doc = parseXml(content);
@@ -451,7 +451,7 @@ Result translateTextCells(TranslationEngine& engine, const std::string& content,
     const std::string name = "cells.xml";
     std::string joined;
     if (Result failed = translateFormatted(engine, kindOf("ods")->deformatter, "<file name=\"" + name + "\"/> " + part + "\n",
-                                           kindOf("ods")->reformatter, from, to, deadline, joined, progress);
+                                           kindOf("ods")->reformatter, from, to, deadline, joined, progress, serbianCyrillic);
         failed.status != 200)
         return failed;
     std::map<zip_uint64_t, std::string> back;
@@ -515,7 +515,8 @@ Result answerUnchanged(const fs::path& input, const fs::path& output)
 
 Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
                         const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
-                        Clock::time_point deadline, const Limits& limits, const Progress& progress)
+                        Clock::time_point deadline, const Limits& limits, const Progress& progress,
+                        bool serbianCyrillic)
 {
     Zip zip;
     if (Result refused = openPackage(input, kind, limits, zip); refused.status != 200)
@@ -528,7 +529,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
         std::string content;
         if (!readEntry(zip.get(), index, content))
             return {400, unpackFailed};
-        if (Result failed = translateTextCells(engine, content, from, to, deadline, parts[index], progress); failed.status != 200)
+        if (Result failed = translateTextCells(engine, content, from, to, deadline, parts[index], progress, serbianCyrillic); failed.status != 200)
             return failed;
         return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip.get(), parts, output);
     }
@@ -563,7 +564,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
         return answerUnchanged(input, output);
     std::string joined;
     if (Result failed =
-            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined, progress);
+            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined, progress, serbianCyrillic);
         failed.status != 200)
         return failed;
     if (!splitParts(joined, names, parts))
@@ -575,7 +576,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
 // characters the engine reads wrongly are written out for it.
 Result translateText(TranslationEngine& engine, const fs::path& input, const fs::path& output, const Kind& kind,
                      const std::string& from, const std::string& to, Clock::time_point deadline,
-                     const Progress& progress)
+                     const Progress& progress, bool serbianCyrillic)
 {
     std::string content;
     if (!readFile(input, content))
@@ -586,7 +587,7 @@ Result translateText(TranslationEngine& engine, const fs::path& input, const fs:
         return {400, "The file is damaged or is not a rich text (.rtf) document: it does not begin with {\\rtf."};
     std::string result;
     if (Result failed = translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
-                                           kind.reformatter, from, to, deadline, result, progress);
+                                           kind.reformatter, from, to, deadline, result, progress, serbianCyrillic);
         failed.status != 200)
         return failed;
     if (!writeFile(output, richText ? RtfPreparation::Restore(result, rtf.setAside) : result))
@@ -624,7 +625,7 @@ std::string MediaType(const std::string& format)
 
 Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
                  const std::string& format, const std::string& from, const std::string& to,
-                 Clock::time_point deadline, const Limits& limits, const Progress& progress)
+                 Clock::time_point deadline, const Limits& limits, const Progress& progress, bool serbianCyrillic)
 {
     const Kind* kind = kindOf(format);
     if (!kind)
@@ -632,8 +633,8 @@ Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::p
     if (Result refused = refuseCompoundFile(input, *kind); refused.status != 200)
         return refused;
     if (!kind->mainPart)
-        return translateText(engine, input, output, *kind, from, to, deadline, progress);
-    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress);
+        return translateText(engine, input, output, *kind, from, to, deadline, progress, serbianCyrillic);
+    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress, serbianCyrillic);
 }
 
 std::string ResolveCharacterReferences(const std::string& html)

@@ -48,7 +48,7 @@ using Progress = std::function<void(size_t done, size_t total)>;
 Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
                  const std::filesystem::path& output, const std::string& format, const std::string& from,
                  const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {},
-                 const Progress& progress = {});
+                 const Progress& progress = {}, bool serbianCyrillic = false);
 
 // HTML character references for letters outside ASCII written out as UTF-8,
 // since the engine's HTML deformatter turns them into broken bytes; the

@@ -384,7 +384,7 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
 TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
                                                               const std::string& to,
                                                               ProcessChain::Clock::time_point deadline,
-                                                              const Progress& progress)
+                                                              const Progress& progress, bool serbianCyrillic)
 {
     if (from == to && LanguageCodes::IsWellFormed(from))
         return {200, stream};
@@ -394,8 +394,8 @@ TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string&
         reported = std::max(reported, done);
         progress(reported, std::max(reported, total));
     };
-    return onRoute(stream, from, to, false, [&](const std::vector<const InstalledPair*>& legs, bool) {
-        return translateStreamOn(stream, legs, false, deadline, progress ? rising : Progress());
+    return onRoute(stream, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
+        return translateStreamOn(stream, legs, cyrillicOut, deadline, progress ? rising : Progress());
     });
 }
 

@@ -77,8 +77,10 @@ public:
     // the same route as text; the answer is stream for the matching reformatter.
     // A long stream is cut into pieces of about progressPieceBytes, so that
     // progress moves in small steps.
+    // serbianCyrillic: Serbian output in Cyrillic, as for text.
     Outcome TranslateStream(const std::string& stream, const std::string& from, const std::string& to,
-                            ProcessChain::Clock::time_point deadline, const Progress& progress = {});
+                            ProcessChain::Clock::time_point deadline, const Progress& progress = {},
+                            bool serbianCyrillic = false);
 
     // Formats besides plain text a document can be sent in, as /pairs names them.
     static const std::vector<std::string>& DocumentFormats();

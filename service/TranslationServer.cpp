@@ -76,6 +76,7 @@ struct PrivateFolder {
 struct Upload {
     std::string format, from, to;
     std::string job;  // the client's token for asking how far the document is; may be empty
+    bool serbianCyrillic = false;  // Serbian written in Cyrillic, as for text
     PrivateFolder folder;
     int fd = -1;
     size_t received = 0;
@@ -335,6 +336,7 @@ struct TranslationServer::Impl {
         upload->format = LanguageCodes::Lower(argument(request.connection, "format"));
         upload->from = LanguageCodes::Lower(argument(request.connection, "from"));
         upload->to = LanguageCodes::Lower(argument(request.connection, "to"));
+        upload->serbianCyrillic = argument(request.connection, kSerbianArgument) == "cyrillic";
         const char* job = MHD_lookup_connection_value(request.connection, MHD_GET_ARGUMENT_KIND, "job");
         const auto refuse = [&](int status, const std::string& message, const char* retryAfter = nullptr) {
             request.stage = Request::Stage::Answered;
@@ -579,7 +581,8 @@ struct TranslationServer::Impl {
                                                    return;
                                                std::lock_guard lock(progressMutex);
                                                progress[upload.job] = {done, total};
-                                           });
+                                           },
+                                           upload.serbianCyrillic);
         // the client asks no more once it has the answer
         forgetProgress(upload.job);
         metrics.countTranslation(Clock::now() - started, result.status == 200, {});

@@ -626,7 +626,10 @@ void TForm1::wireDocuments()
     m_documentTranslation = std::make_unique<DocumentTranslationCommands>(
         this, *Transfer1,
         [this] {
-            return TranslationRequest::BetweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
+            TranslationRequest languages =
+                TranslationRequest::BetweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
+            languages.serbianCyrillic = SerbianCyrillic->isChecked();
+            return languages;
         },
         [this](const QString& text) { setStatus(text, false); });
     new PaneDropOpener(

@@ -482,6 +482,7 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
         return CommandLine::Misuse;
     }
     DocumentRequest request = DocumentRequest::BetweenPositions(path, source, target, settings.Proxy);
+    request.languages.serbianCyrillic = settings.SerbianCyrillic;
     Progress progress;
     int exitCode = CommandLine::Success;
     TerminationSignals termination;

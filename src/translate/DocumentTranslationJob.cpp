@@ -207,6 +207,7 @@ void DocumentTranslationJob::begin()
                 throw ServiceError(problem.toStdString());
             ServiceClient client(request.languages.endpoint);
             client.setCancelFlag(&shared->cancelled);
+            client.setSerbianCyrillic(request.languages.serbianCyrillic);
             // the service sends nothing until the whole document is done, which it may take a minute
             // and a minute per MB for: the reply is waited for that long and a little more
             client.setTimeouts(15, 90 + 60 * int(document.size() >> 20));

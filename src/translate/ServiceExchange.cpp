@@ -327,6 +327,8 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
     query.addQueryItem(QStringLiteral("to"), LowerCode(targetCode));
     if (!job.isEmpty())
         query.addQueryItem(QStringLiteral("job"), job);
+    if (m->serbianCyrillic)
+        query.addQueryItem(QStringLiteral("serbian"), QStringLiteral("cyrillic"));
     address.setQuery(query);
     const QString target = address.toString(QUrl::FullyEncoded);
     m->applyProxy(proxy);

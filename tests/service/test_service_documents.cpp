@@ -119,11 +119,11 @@ protected:
     inline static QTemporaryDir* s_scratch = nullptr;
 
     static httplib::Result send(const std::string& body, const std::string& format, const std::string& from = "en",
-                                const std::string& to = "es")
+                                const std::string& to = "es", const std::string& more = {})
     {
         httplib::Client client("127.0.0.1", s_service->port());
         client.set_read_timeout(300, 0);
-        return client.Post("/translate-document?format=" + format + "&from=" + from + "&to=" + to, body,
+        return client.Post("/translate-document?format=" + format + "&from=" + from + "&to=" + to + more, body,
                            "application/octet-stream");
     }
 };
@@ -210,6 +210,21 @@ TEST_F(ServiceDocuments, EachFormatComesBackTranslatedWithItsLayout)
                 << read.toStdString();
         }
     }
+}
+
+TEST_F(ServiceDocuments, SerbianIsWrittenInCyrillicWhenAsked)
+{
+    // the markup (a link's "#", the bold run) stays as it was in either script
+    const std::string page = "<html><body><p>The <b>river</b> is long. <a href=\"#top\">@home</a></p></body></html>\n";
+    const auto latin = send(page, "html", "en", "sr");
+    const auto cyrillic = send(page, "html", "en", "sr", "&serbian=cyrillic");
+    ASSERT_TRUE(latin && cyrillic);
+    ASSERT_EQ(latin->status, 200) << latin->body;
+    ASSERT_EQ(cyrillic->status, 200) << cyrillic->body;
+    EXPECT_NE(latin->body.find("<b>rijeka</b>"), std::string::npos) << latin->body;
+    EXPECT_FALSE(QString::fromStdString(latin->body).contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04ff}]"))));
+    EXPECT_NE(cyrillic->body.find("<b>ријека</b>"), std::string::npos) << cyrillic->body;
+    EXPECT_NE(cyrillic->body.find("href=\"#top\""), std::string::npos) << cyrillic->body;
 }
 
 TEST_F(ServiceDocuments, PairsNameTheFormatsOfEveryRoute)
