@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 namespace BenchSupport {
 
 // The window's surroundings for a benchmark: the offscreen platform unless
@@ -30,13 +32,17 @@ inline void PlainDesktop(const QTemporaryDir& home)
 // A settings file that keeps the history but takes nothing from the translation
 // memory, for benchmarks that translate the same text more than once against one
 // service and mean to time the translation each time.
+// False, having said so, when the file cannot be written.
 inline bool NoReuse(const QTemporaryDir& home)
 {
     QDir().mkpath(home.filePath("config/Brenmark"));
     QFile store(home.filePath("config/Brenmark/Linguaro.reg"));
-    return store.open(QIODevice::WriteOnly)
-           && store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
-                          "\"ReuseTranslations\"=dword:00000000\n") > 0;
+    if (store.open(QIODevice::WriteOnly)
+        && store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
+                       "\"ReuseTranslations\"=dword:00000000\n") > 0)
+        return true;
+    std::fprintf(stderr, "cannot write the settings to %s\n", qPrintable(home.path()));
+    return false;
 }
 
 // About `wanted` bytes of English prose: the licence texts in

@@ -81,10 +81,8 @@ int main(int argc, char** argv)
 {
     QTemporaryDir home;
     BenchSupport::PlainDesktop(home);
-    if (!BenchSupport::NoReuse(home)) {
-        std::fprintf(stderr, "cannot write the settings to %s\n", qPrintable(home.path()));
+    if (!BenchSupport::NoReuse(home))
         return 1;
-    }
     QApplication app(argc, argv);
     ConsolePrompts prompts;
     const qsizetype wanted = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;

@@ -8,12 +8,6 @@ namespace TranslatedDocument {
 
 namespace {
 
-const QStringList& keptExtensions()
-{
-    static const QStringList extensions{"docx", "odt", "pptx", "odp", "xlsx", "ods", "html", "htm", "rtf"};
-    return extensions;
-}
-
 const QStringList& textOnlyExtensions()
 {
     static const QStringList extensions{"doc", "xls", "ppt", "pdf"};
@@ -23,14 +17,6 @@ const QStringList& textOnlyExtensions()
 QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
 }  // namespace
-
-QString KeptFormat(const QString& path)
-{
-    const QString suffix = suffixOf(path);
-    if (!keptExtensions().contains(suffix))
-        return {};
-    return suffix == QLatin1String("htm") ? QStringLiteral("html") : suffix;
-}
 
 bool TextOnly(const QString& path) { return textOnlyExtensions().contains(suffixOf(path)); }
 

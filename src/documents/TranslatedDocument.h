@@ -6,10 +6,6 @@
 // format, which only as translated plain text, and the name the result is offered under.
 namespace TranslatedDocument {
 
-// The format a document is translated in with its layout kept, from its extension
-// ("Report.DOCX" -> "docx", "page.htm" -> "html"); empty when it has none.
-QString KeptFormat(const QString& path);
-
 // Legacy Word, Excel, PowerPoint and PDF files: their text is translated into a .txt file.
 bool TextOnly(const QString& path);
 

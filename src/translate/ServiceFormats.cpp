@@ -37,7 +37,7 @@ void ServiceFormats::refresh(const QString& endpoint, const ProxySettings& proxy
         try {
             if (ServiceConnection::instance().ensureRunning(address).isEmpty()) {
                 ServiceClient client(address);
-                listed = ServicePairs::Parse(client.Fetch(ServicePairs::Address(address), proxy), pairs);
+                listed = ServicePairs::Listed(client, proxy, pairs);
             }
         } catch (const std::exception&) {
             // a service without a list takes no documents; the next refresh asks again

@@ -50,54 +50,62 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
     return true;
 }
 
-bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format)
+const ServicePair* Find(const QList<ServicePair>& pairs, const QString& from, const QString& to)
 {
     for (const ServicePair& pair : pairs)
         if (pair.from.compare(from, Qt::CaseInsensitive) == 0 && pair.to.compare(to, Qt::CaseInsensitive) == 0)
-            return pair.formats.contains(format, Qt::CaseInsensitive);
-    return false;
+            return &pair;
+    return nullptr;
 }
 
-QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
-                     const ProxySettings& proxy)
+bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format)
+{
+    const ServicePair* pair = Find(pairs, from, to);
+    return pair && pair->formats.contains(format, Qt::CaseInsensitive);
+}
+
+bool Listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair>& pairs)
 {
     struct Known {
         QList<ServicePair> pairs;
+        bool listed = false;
         QDeadlineTimer fresh;
     };
     static std::mutex mutex;
     static QHash<QString, Known> known;  // by endpoint
 
     const QString endpoint = client.endpoint();
-    QList<ServicePair> pairs;
-    bool cached = false;
     {
         std::lock_guard lock(mutex);
         const auto found = known.constFind(endpoint);
         if (found != known.constEnd() && !found->fresh.hasExpired()) {
             pairs = found->pairs;
-            cached = true;
+            return found->listed;
         }
     }
-    if (!cached) {
-        bool listed = false;
-        try {
-            listed = Parse(client.Fetch(Address(endpoint), proxy), pairs);
-        } catch (const ServiceCancelled&) {
-            throw;
-        } catch (const ServiceError&) {
-            // a service without the list, or out of reach: nothing is reused from it
-        }
-        if (!listed)
-            pairs.clear();
-        // a list is good for a minute; its absence is asked about again soon
-        std::lock_guard lock(mutex);
-        known.insert(endpoint, Known{pairs, QDeadlineTimer(listed ? 60000 : 5000)});
+    bool listed = false;
+    try {
+        listed = Parse(client.Fetch(Address(endpoint), proxy), pairs);
+    } catch (const ServiceCancelled&) {
+        throw;
+    } catch (const ServiceError&) {
+        // a service without the list, or out of reach
     }
-    for (const ServicePair& pair : std::as_const(pairs))
-        if (pair.from.compare(sourceCode, Qt::CaseInsensitive) == 0 && pair.to.compare(targetCode, Qt::CaseInsensitive) == 0)
-            return pair.version;
-    return {};
+    if (!listed)
+        pairs.clear();
+    // a list is good for a minute; its absence is asked about again soon
+    std::lock_guard lock(mutex);
+    known.insert(endpoint, Known{pairs, listed, QDeadlineTimer(listed ? 60000 : 5000)});
+    return listed;
+}
+
+QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+                     const ProxySettings& proxy)
+{
+    QList<ServicePair> pairs;
+    Listed(client, proxy, pairs);
+    const ServicePair* pair = Find(pairs, sourceCode, targetCode);
+    return pair ? pair->version : QString();
 }
 
 }  // namespace ServicePairs

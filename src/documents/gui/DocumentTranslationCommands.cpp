@@ -43,7 +43,7 @@ void DocumentTranslationCommands::TranslateDocument()
         prompts.message(QStringLiteral("Failed to open %1: %2.").arg(path, unreadable), UserPrompts::Kind::Error);
         return;
     }
-    if (TranslatedDocument::KeptFormat(path).isEmpty() && !TranslatedDocument::TextOnly(path)) {
+    if (DocumentTranslationJob::FormatOf(path).isEmpty() && !TranslatedDocument::TextOnly(path)) {
         prompts.message(QStringLiteral("%1 is not a document that can be translated here: choose a .docx, .odt, "
                                        ".pptx, .odp, .xlsx, .ods, .html, .htm, .rtf, .doc, .xls, .ppt or .pdf file.")
                             .arg(QFileInfo(path).fileName()),
@@ -66,7 +66,6 @@ void DocumentTranslationCommands::start(const QString& path)
     if (!TranslatedDocument::TextOnly(path)) {
         DocumentRequest request;
         request.path = path;
-        request.format = TranslatedDocument::KeptFormat(path);
         request.languages = languages;
         m_documentJob = DocumentTranslationJob::start(request, this);
         connect(m_documentJob, &DocumentTranslationJob::finished, this, [this](const TranslationResult& result) {
