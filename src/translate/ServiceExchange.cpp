@@ -10,10 +10,14 @@
 #include <QUrlQuery>
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
@@ -40,6 +44,63 @@ NetCookieJar& ServiceCookies()
 {
     static NetCookieJar jar;
     return jar;
+}
+
+// scheme://host:port of an address: what "the same service" means for its session
+QString Origin(const QString& address)
+{
+    const QUrl url(address);
+    return QStringLiteral("%1://%2:%3")
+        .arg(url.scheme().toLower(), url.host().toLower())
+        .arg(url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80));
+}
+
+// A service may keep a session by a cookie it sets in its first answer and refuse requests
+// without it. Until a service has answered once in this process, its translation requests go
+// one at a time; after that, all at once, each with the cookies received so far.
+class ServiceSessions {
+public:
+    // Returns when the caller may send: the service has answered before, or no other request is
+    // waiting for its first answer. True: the caller's request is that first one, and the caller
+    // calls doneAsking() when it ends, answered or not.
+    bool admit(const QString& origin, const std::atomic<bool>* cancelled)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_answered.count(origin))
+                return false;
+            if (m_asking.insert(origin).second)
+                return true;
+            if (cancelled && cancelled->load())
+                throw ServiceCancelled();
+            m_changed.wait_for(lock, std::chrono::milliseconds(100));
+        }
+    }
+    void answered(const QString& origin)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_answered.insert(origin).second)
+            m_changed.notify_all();
+    }
+    // A first request that got no answer (no connection) lets the next one try.
+    void doneAsking(const QString& origin)
+    {
+        std::lock_guard lock(m_mutex);
+        m_asking.erase(origin);
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::set<QString> m_answered;
+    std::set<QString> m_asking;
+};
+
+ServiceSessions& Sessions()
+{
+    static ServiceSessions sessions;
+    return sessions;
 }
 
 // name=value with the value's UTF-8 bytes percent-encoded, so "&", "=", "+"
@@ -220,6 +281,8 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         // the response dies with this call; the handle must not keep a pointer to it
         curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
     }
+    if (response.result.status > 0)
+        Sessions().answered(Origin(address));
     if (response.result.cancelled)
         throw ServiceCancelled();
     response.body = request.Body();
@@ -299,6 +362,12 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
 
     const QString target = m->serbianCyrillic ? WithQueryItem(m->endpoint, "serbian", "cyrillic") : m->endpoint;
     m->applyProxy(proxy);
+    const QString origin = Origin(target);
+    const bool first = Sessions().admit(origin, m->cancelled);
+    const auto firstEnded = qScopeGuard([&] {
+        if (first)
+            Sessions().doneAsking(origin);
+    });
     const Response post = m->perform(target, &body);
     if (post.succeeded())
         return post.body;

@@ -24,6 +24,7 @@ private slots:
     void stopsAtOnceAndKeepsWhatCame();
     void asksForTheSourceLanguageAboveThePanes_data();
     void asksForTheSourceLanguageAboveThePanes();
+    void aServiceKeepingASessionGetsItsCookieFromEveryChunk();
 };
 
 void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame_data()
@@ -173,6 +174,25 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
     QCOMPARE(form.RichEdit1->mapTo(&form, QPoint()).y(), paneTop);
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
+}
+
+// The chunks in flight wait for the service's first answer, which sets the session; one
+// refused with a Location is fetched from there, the session going along.
+void TestTranslationWindow::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
+{
+    AppFixture fixture;
+    SessionService service;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    TForm1 form;
+    // no look-up of the engine's version goes first
+    form.KeepHistory->setChecked(false);
+    form.ReuseTranslations->setChecked(false);
+    form.RichEdit1->setPlainText(SessionService::runText());
+    QVERIFY(TranslateInWindow(form));
+    QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
+    QCOMPARE(form.statusText(), QString("Done."));
+    QCOMPARE(form.RichEdit2->toPlainText().split('\n'), SessionService::runTranslation("fr"));
+    QCOMPARE(service.refused.load(), 0);
 }
 
 QTEST_MAIN(TestTranslationWindow)

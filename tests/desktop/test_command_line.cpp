@@ -2,6 +2,7 @@
 // it writes is what the window's target pane shows for the same text, and
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
+#include "../translate/LoopbackService.h"
 #include "DocumentOpening.h"
 #include "History.h"
 #include "HistoryRecorder.h"
@@ -79,6 +80,7 @@ private slots:
     void documentsKeepTheirLayout();
     void historyKeepsWhatWasTranslatedUnlessTurnedOff();
     void windowKeepsItsTranslationsInTheSameHistory();
+    void aServiceKeepingASessionGetsItsCookieFromEveryChunk();
 
 private:
     // No display, no window platform, no session bus: what a bare terminal or a CI job has.
@@ -666,6 +668,17 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
         QVERIFY2(chunks.constFirst().source.contains(QStringLiteral("garden")), qPrintable(chunks.constFirst().source));
         QCOMPARE(chunks.constFirst().endpoint, m_service->endpoint());
     }
+}
+
+void TestCommandLine::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
+{
+    SessionService service;
+    const Outcome outcome = run({"--no-history", "--from", "en", "--to", "fr"}, SessionService::runText().toUtf8() + "\n",
+                                bareTerminal(service.qurl("/translate")));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(QString::fromUtf8(outcome.out), SessionService::runTranslation("fr").join('\n') + '\n');
+    QCOMPARE(service.refused.load(), 0);
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -2,6 +2,7 @@
 // (its window and bus service in process), the real linguaro program the
 // second; the calls other programs make; a bus that goes away mid-call.
 #include "AppFixture.h"
+#include "../translate/LoopbackService.h"
 #include "WindowTranslation.h"
 #include "DesktopBus.h"
 #include "History.h"
@@ -76,6 +77,7 @@ private slots:
     void largeSelectionIsAnsweredAtOnce();
     void twoRealProgramsMakeOneWindow();
     void callerThatLeavesStopsItsTranslation();
+    void aServiceKeepingASessionGetsItsCookieFromEveryChunk();
     // last: the bus of this process is gone afterwards
     void busGoneMidCall();
 
@@ -267,6 +269,22 @@ void TestSessionBus::selectionWhileTranslatingIsTurnedAway()
     QCOMPARE(m_form->statusText(), QStringLiteral("Done."));
     QCOMPARE(m_form->RichEdit1->toPlainText(), text);
     QVERIFY(!m_form->RichEdit2->toPlainText().contains("gato"));
+}
+
+void TestSessionBus::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
+{
+    SessionService service;
+    qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
+    // no look-up of the engine's version goes first
+    m_form->KeepHistory->setChecked(false);
+    m_form->ReuseTranslations->setChecked(false);
+    const QDBusMessage translated = call("Translate", {SessionService::runText(), "en", "French"});
+    m_form->KeepHistory->setChecked(true);
+    m_form->ReuseTranslations->setChecked(true);
+    qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
+    QCOMPARE(translated.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(translated.arguments().value(0).toString().split('\n'), SessionService::runTranslation("fr"));
+    QCOMPARE(service.refused.load(), 0);
 }
 
 void TestSessionBus::largeSelectionIsAnsweredAtOnce()

@@ -16,6 +16,7 @@
 #include <httplib.h>
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <condition_variable>
@@ -212,6 +213,70 @@ public:
             res.set_content(std::string(bigReplySize, 'x'), "text/plain");
         });
     }
+};
+
+// A service that keeps a session by cookie: its first answer (whatever was asked) sets the
+// session, and a translate request or fallback without it is refused with 403 "no session".
+// q holding MOVED -> 500 with Location /fallback, whose GET answers "\"from fallback\"".
+class SessionService : public LoopbackServer {
+public:
+    std::atomic<int> refused{0};
+
+    SessionService()
+    {
+        auto session = [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            if (m_answers++ == 0) {
+                res.set_header("Set-Cookie", "sid=s3ss10n; Path=/");
+                return true;
+            }
+            if (req.get_header_value("Cookie").find("sid=s3ss10n") != std::string::npos)
+                return true;
+            ++refused;
+            res.status = 403;
+            res.set_content("no session", "text/plain");
+            return false;
+        };
+        m_server.Post("/translate", [session](const httplib::Request& req, httplib::Response& res) {
+            if (!session(req, res))
+                return;
+            const std::string q = req.get_param_value("q");
+            if (q.find("MOVED") != std::string::npos) {
+                res.status = 500;
+                res.set_header("Location", "/fallback");
+                return;
+            }
+            res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
+        });
+        m_server.Get("/fallback", [session](const httplib::Request& req, httplib::Response& res) {
+            if (session(req, res))
+                res.set_content("\"from fallback\"", "text/plain");
+        });
+        m_server.Get("/pairs", [session](const httplib::Request& req, httplib::Response& res) {
+            if (session(req, res))
+                res.status = 404;
+        });
+    }
+
+    // Eight chunks, one a line; the third is refused with a Location.
+    static QString runText()
+    {
+        QStringList lines;
+        for (int i = 0; i < 8; ++i)
+            lines << (i == 2 ? QStringLiteral("MOVED ") : QStringLiteral("line%1 ").arg(i)) + QString(2980, 'a');
+        return lines.join('\n');
+    }
+    // Its translation into `to`, a paragraph a chunk.
+    static QStringList runTranslation(const QString& to)
+    {
+        QStringList paragraphs;
+        for (const QString& line : runText().split('\n'))
+            paragraphs << (line.startsWith("MOVED") ? QStringLiteral("from fallback") : to + ':' + line + ' ');
+        return paragraphs;
+    }
+
+private:
+    std::atomic<int> m_answers{0};
 };
 
 // Stands in for a proxy: records the absolute request line and the proxy
