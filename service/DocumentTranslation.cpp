@@ -113,8 +113,9 @@ bool isSharedStringsPart(const std::string& low) { return low == "xl/sharedstrin
 
 // What sets one format apart from the others on its way through the engine.
 struct Kind {
-    const char* format;
-    const char* name;       // for the user
+    const char* format;     // the first of its file name extensions
+    const char* name;       // for the user, without the extensions
+    std::vector<const char*> otherExtensions;
     const char* mediaType;
     const char* mainPart;   // the part every such package has; null when not a package
     bool (*isTextPart)(const std::string& lowerName);
@@ -125,34 +126,43 @@ struct Kind {
 const std::vector<Kind>& kinds()
 {
     static const std::vector<Kind> all{
-        {"docx", "Word (.docx)", "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+        {"docx", "Word", {}, "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
          "word/document.xml", isWordPart, {{"apertium-adapt-docx", "-n"}, {"apertium-deswxml"}}, "apertium-rewxml"},
-        {"odt", "OpenDocument text (.odt)", "application/vnd.oasis.opendocument.text", "content.xml",
+        {"odt", "OpenDocument text", {}, "application/vnd.oasis.opendocument.text", "content.xml",
          isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
-        {"odp", "OpenDocument presentation (.odp)", "application/vnd.oasis.opendocument.presentation", "content.xml",
+        {"odp", "OpenDocument presentation", {}, "application/vnd.oasis.opendocument.presentation", "content.xml",
          isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
         // the engine has no spreadsheet path for these: their text cells go through the text formatters
-        {"ods", "OpenDocument spreadsheet (.ods)", "application/vnd.oasis.opendocument.spreadsheet", "content.xml",
+        {"ods", "OpenDocument spreadsheet", {}, "application/vnd.oasis.opendocument.spreadsheet", "content.xml",
          nullptr, {{"apertium-desodt"}}, "apertium-reodt"},
-        {"pptx", "PowerPoint (.pptx)", "application/vnd.openxmlformats-officedocument.presentationml.presentation",
+        {"pptx", "PowerPoint", {}, "application/vnd.openxmlformats-officedocument.presentationml.presentation",
          "ppt/presentation.xml", isSlidePart, {{"apertium-despptx"}}, "apertium-repptx"},
-        {"xlsx", "Excel (.xlsx)", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+        {"xlsx", "Excel", {}, "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
          "xl/workbook.xml", isSharedStringsPart, {{"apertium-desxlsx"}}, "apertium-rexlsx"},
-        {"html", "HTML", "text/html", nullptr, nullptr, {{"apertium-deshtml"}}, "apertium-rehtml"},
-        {"rtf", "rich text (.rtf)", "application/rtf", nullptr, nullptr, {{"apertium-desrtf"}}, "apertium-rertf"},
+        {"html", "HTML", {"htm"}, "text/html", nullptr, nullptr, {{"apertium-deshtml"}}, "apertium-rehtml"},
+        {"rtf", "rich text", {}, "application/rtf", nullptr, nullptr, {{"apertium-desrtf"}}, "apertium-rertf"},
     };
     return all;
 }
 
-const Kind* kindOf(std::string format)
+// A format or any of its extensions ("htm" is HTML).
+const Kind* kindOf(const std::string& format)
 {
-    if (format == "htm")
-        format = "html";
     for (const Kind& kind : kinds()) {
-        if (format == kind.format)
+        const auto& others = kind.otherExtensions;
+        if (format == kind.format || std::find(others.begin(), others.end(), format) != others.end())
             return &kind;
     }
     return nullptr;
+}
+
+// "Word (.docx)", "HTML (.html, .htm)"
+std::string described(const Kind& kind)
+{
+    std::string text = std::string(kind.name) + " (." + kind.format;
+    for (const char* extension : kind.otherExtensions)
+        text += std::string(", .") + extension;
+    return text + ")";
 }
 
 bool readEntry(zip_t* zip, zip_uint64_t index, std::string& content)
@@ -196,7 +206,7 @@ Result refuseCompoundFile(const fs::path& input, const Kind& kind)
     static const std::string encryptionInfo("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
     if (content.find(encryptionInfo) != std::string::npos)
         return {400, encryptedMessage()};
-    return {400, std::string("The file is not a ") + kind.name
+    return {400, std::string("The file is not a ") + described(kind)
                      + " document but one in the older binary format (.doc, .xls or .ppt), whose layout cannot be kept."};
 }
 
@@ -206,7 +216,7 @@ Result openPackage(const fs::path& input, const Kind& kind, const Limits& limits
 {
     int error = 0;
     zip.reset(zip_open(input.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    const std::string damaged = std::string("The file is damaged or is not a ") + kind.name + " document: ";
+    const std::string damaged = std::string("The file is damaged or is not a ") + described(kind) + " document: ";
     if (!zip)
         return {400, damaged + "it is not a readable zip package."};
     const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
@@ -522,7 +532,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
     if (Result refused = openPackage(input, kind, limits, zip); refused.status != 200)
         return refused;
     const std::string unpackFailed =
-        std::string("The file is damaged: a part of the ") + kind.name + " document cannot be unpacked.";
+        std::string("The file is damaged: a part of the ") + described(kind) + " document cannot be unpacked.";
     std::map<zip_uint64_t, std::string> parts;
     if (!kind.isTextPart) {
         const auto index = static_cast<zip_uint64_t>(zip_name_locate(zip.get(), kind.mainPart, 0));
@@ -615,6 +625,31 @@ const std::vector<std::string>& Formats()
         return all;
     }();
     return formats;
+}
+
+const std::vector<std::string>& Extensions()
+{
+    static const std::vector<std::string> extensions = [] {
+        std::vector<std::string> all;
+        for (const Kind& kind : kinds()) {
+            all.emplace_back(kind.format);
+            all.insert(all.end(), kind.otherExtensions.begin(), kind.otherExtensions.end());
+        }
+        return all;
+    }();
+    return extensions;
+}
+
+std::string FormatOf(const std::string& extension)
+{
+    const Kind* kind = kindOf(extension);
+    return kind ? kind->format : "";
+}
+
+std::string Described(const std::string& format)
+{
+    const Kind* kind = kindOf(format);
+    return kind ? described(*kind) : format;
 }
 
 std::string MediaType(const std::string& format)

@@ -32,6 +32,15 @@ Support Supports(const std::string& format);
 // The formats whose layout is kept: docx, odt, odp, ods, pptx, xlsx, html, rtf.
 const std::vector<std::string>& Formats();
 
+// The file name extensions of those formats, each format's own first (html, then htm).
+const std::vector<std::string>& Extensions();
+
+// The kept format a file name extension in lower case stands for ("htm" -> "html"); empty when none.
+std::string FormatOf(const std::string& extension);
+
+// A kept format as the user knows it, with its extensions: "Word (.docx)", "HTML (.html, .htm)".
+std::string Described(const std::string& format);
+
 // The media type of a kept format.
 std::string MediaType(const std::string& format);
 

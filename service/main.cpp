@@ -1,21 +1,13 @@
-// linguaro-service: the built-in translation service.
-//   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
-//                   " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
-//                    [--users-file FILE]
-// --timeout: how long one translation may take (default 120).
-// --parallel: engine chains per pair that share a long request (default 1).
-// --request-timeout: how long a client may take to send a request (default 30).
-// --idle-timeout: a pair's engine programs unused this long are stopped (default 600).
-// --max-connections: connections served at once; later ones wait to be taken (default 256).
-// --users-file: started on demand, the service ends once no program holds a lock on FILE
-//   (see ServiceUsers); without it the service runs until it is stopped.
-// Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
-// port) and prints "listening on http://H:P/translate" once it accepts.
+// linguaro-service: the built-in translation service. Its options are in the table
+// below, which --help prints. Listens on 127.0.0.1:47210 unless told otherwise
+// (--port 0 picks a free port) and prints "listening on http://H:P/translate" once it accepts.
 
+#include "DocumentTranslation.h"
 #include "ServiceUsers.h"
 #include "TranslationEngine.h"
 #include "TranslationServer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -34,12 +26,76 @@ bool parseNumber(const char* text, int low, int high, int& value)
     return ec == std::errc() && ptr == end && value >= low && value <= high;
 }
 
+// Every option, in the order --help lists them. The manual page and the README are
+// checked against what --help prints, so an option added here must be described there too.
+struct Option {
+    const char* name;
+    const char* value;
+    const char* help;
+};
+const Option Options[] = {
+    {"--host", "address",
+     "The address to listen on (default 127.0.0.1); the machine's address, or 0.0.0.0, serves other machines."},
+    {"--port", "port", "The port (default 47210); 0 picks a free one."},
+    {"--modes", "folder", "The engine's modes folder (default /usr/share/apertium/modes)."},
+    {"--timeout", "seconds", "How long one translation may take (default 120)."},
+    {"--parallel", "n", "Engine chains per pair that share one long request (default 1)."},
+    {"--request-timeout", "seconds", "How long a client may take to send a request (default 30)."},
+    {"--idle-timeout", "seconds", "A pair's engine programs unused this long are stopped (default 600)."},
+    {"--max-connections", "n", "Connections served at once; later ones wait (default 256)."},
+    {"--users-file", "file",
+     "End once no program holds a lock on this file; used when the translator starts the service itself."},
+};
+
+std::string usageLine()
+{
+    std::string line = "usage: linguaro-service";
+    for (const Option& option : Options)
+        line += std::string(" [") + option.name + " " + option.value + "]";
+    return line + "\n";
+}
+
 int usage()
 {
-    std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]"
-                 " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]"
-                 " [--users-file FILE]\n";
+    std::cerr << usageLine() << "Try 'linguaro-service --help' for the options.\n";
     return 2;
+}
+
+// Writes text in lines that fit a terminal, each after indent.
+void printWrapped(const std::string& text, const char* indent)
+{
+    std::string line;
+    for (size_t at = 0; at < text.size();) {
+        const size_t blank = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, blank - at);
+        if (!line.empty() && line.size() + 1 + word.size() > 72) {
+            std::cout << indent << line << "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        at = blank + 1;
+    }
+    std::cout << indent << line << "\n";
+}
+
+int help()
+{
+    std::cout << "usage: linguaro-service [options]\n\n";
+    const std::vector<std::string>& kept = DocumentTranslation::Formats();
+    std::string formats;
+    for (size_t i = 0; i < kept.size(); ++i)
+        formats += (i == 0 ? "" : i + 1 < kept.size() ? ", " : " and ") + DocumentTranslation::Described(kept[i]);
+    printWrapped("The translation service of Linguaro Translator: translates text over HTTP with the engine's "
+                 "language pairs installed on this machine, and whole documents with their layout kept: "
+                     + formats + ".",
+                 "");
+    std::cout << "\nOptions:\n";
+    for (const Option& option : Options) {
+        std::cout << "  " << option.name << " <" << option.value << ">\n";
+        printWrapped(option.help, "      ");
+    }
+    std::cout << "  -h, --help\n      Show this help and end.\n";
+    return 0;
 }
 
 }  // namespace
@@ -53,6 +109,8 @@ int main(int argc, char** argv)
     std::string usersFile;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            return help();
         if (i + 1 >= argc)
             return usage();
         const char* value = argv[++i];

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "DocumentTranslationJob.h"
 #include "LocalFileName.h"
 
 #include <QCommandLineParser>
@@ -13,29 +14,89 @@ const char* const WindowOptionsWithValue[] = {"platform", "platformpluginpath", 
                                               "display", "geometry", "style", "stylesheet", "qmljsdebugger"};
 const char* const WindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-const char* const Description =
-    "Translates text between languages.\n\n"
-    "Without options the translator's window opens; when it is already open it\n"
-    "comes to the front instead.\n\n"
-    "With --from, --to or --file the text of standard input (UTF-8), or of the\n"
-    "document as File > Open reads it, is translated without a window and written\n"
-    "to standard output, through the same translation service as the window;\n"
-    "languages not given are the window's last choice. Each line is a line of the\n"
-    "source pane (a last line break only ends the last line). Progress goes to\n"
-    "standard error when that is a terminal.\n\n"
-    "With --file and --output a Word (.docx), OpenDocument text (.odt) or HTML\n"
-    "document is translated with its layout kept and written to the --output file\n"
-    "(\"-\": standard output); the format comes from the file's extension.\n\n"
-    "Translations are kept in the history of translations unless Options > Misc >\n"
-    "Keep a history of translations is off or --no-history is given; --history\n"
-    "prints its entries. Each piece translated is kept in the translation memory\n"
-    "too, and a piece sent again between the same languages to the same service\n"
-    "with the same engine data is taken from it instead (unless Options > Misc >\n"
-    "Reuse earlier translations is off, or --no-history is given); --export-tmx\n"
-    "writes the memory as TMX 1.4b, --history WORDS with it only the pieces that\n"
-    "hold those words, and --import-tmx reads a TMX file of another tool into it.\n\n"
-    "Exit codes: 0 done; 1 the document could not be converted, or the translation\n"
-    "or the service failed; 2 the command line, a language code or the text was wrong.";
+// The paragraphs of --help before the options, each wrapped to 79 columns;
+// %1 is the list of formats whose layout the translation service keeps.
+const char* const Description[] = {
+    "Translates text between languages.",
+    "Without options the translator's window opens; when it is already open it comes to the front instead.",
+    "With --from, --to or --file the text of standard input (UTF-8), or of the document as File > Open reads "
+    "it, is translated without a window and written to standard output, through the same translation service as "
+    "the window; languages not given are the window's last choice. Each line is a line of the source pane (a "
+    "last line break only ends the last line). Progress goes to standard error when that is a terminal.",
+    "With --file and --output a document is translated with its layout kept and written to the --output file "
+    "(\"-\": standard output), the format coming from the file's extension: %1. Older Word, Excel and "
+    "PowerPoint documents (.doc, .xls, .ppt) and PDF have their text translated into an --output ending in .txt "
+    "(or \"-\").",
+    "Translations are kept in the history of translations unless Options > Misc > Keep a history of "
+    "translations is off or --no-history is given; --history prints its entries. Each piece translated is kept "
+    "in the translation memory too, and a piece sent again between the same languages to the same service with "
+    "the same engine data is taken from it instead (unless Options > Misc > Reuse earlier translations is off, "
+    "or --no-history is given); --export-tmx writes the memory as TMX 1.4b, --history WORDS with it only the "
+    "pieces that hold those words, and --import-tmx reads a TMX file of another tool into it.",
+    "Exit codes: 0 done; 1 the document could not be converted, or the translation or the service failed; 2 the "
+    "command line, a language code or the text was wrong."};
+
+// Every option of the program, in the order --help lists them. The manual page and the
+// README are checked against what --help prints, so an option added here must be described there too.
+struct Option {
+    const char* name;
+    const char* shortName;  // null when none
+    const char* value;      // the value's name; null for a switch
+    const char* help;
+};
+const Option Options[] = {
+    {"help", "h", nullptr, "Show this help and end."},
+    {"version", "v", nullptr, "Show the version and end."},
+    {"from", "f", "code", "Language of the text: a code or a name from --list-languages, or auto to detect it."},
+    {"to", "t", "code", "Language to translate into: a code or a name."},
+    {"file", nullptr, "path",
+     "Translate this document (text, rich text, Word, Excel, PowerPoint, PDF or HTML) instead of standard input."},
+    {"output", nullptr, "path",
+     "With --file: write the translated document here with its layout kept (\"-\": standard output); a .txt "
+     "file for older Word, Excel and PowerPoint documents and PDF."},
+    {"list-languages", nullptr, nullptr,
+     "List the language codes and names, and the language pairs the translation service reaches."},
+    {"translate-selection", nullptr, nullptr,
+     "Bring the window to the front and translate the selected text (the primary selection, else the clipboard)."},
+    {"history", nullptr, "words",
+     "Print the translations in the history that hold all these words (any case, accents ignored), newest first; "
+     "\"\" prints the newest."},
+    {"no-history", nullptr, nullptr, "Keep nothing of this run in the history of translations."},
+    {"export-tmx", nullptr, "path",
+     "Write the translation memory to this TMX file (with --history, only the pieces holding those words)."},
+    {"import-tmx", nullptr, "path", "Read the translations of this TMX file into the translation memory."},
+};
+
+// Breaks a paragraph at blanks into lines of at most `width` characters.
+QString wrapped(const QString& paragraph, qsizetype width)
+{
+    QString text;
+    qsizetype lineLength = 0;
+    for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+            text += QLatin1Char('\n');
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            text += QLatin1Char(' ');
+            ++lineLength;
+        }
+        text += word;
+        lineLength += word.size();
+    }
+    return text;
+}
+
+QString description()
+{
+    QStringList paragraphs;
+    for (const char* paragraph : Description) {
+        QString text = QString::fromLatin1(paragraph);
+        if (text.contains(QLatin1String("%1")))
+            text = text.arg(DocumentTranslationJob::KeptFormats(QStringLiteral("or")));
+        paragraphs << wrapped(text, 79);
+    }
+    return paragraphs.join(QLatin1String("\n\n"));
+}
 
 }  // namespace
 
@@ -45,46 +106,14 @@ void CommandLine::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QString::fromLatin1(Description));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and end."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and end."));
-    const QCommandLineOption from({QStringLiteral("f"), QStringLiteral("from")},
-                                  QStringLiteral("Language of the text: a code or a name from --list-languages, or auto to detect it."),
-                                  QStringLiteral("code"));
-    const QCommandLineOption to({QStringLiteral("t"), QStringLiteral("to")},
-                                QStringLiteral("Language to translate into: a code or a name."), QStringLiteral("code"));
-    const QCommandLineOption file(QStringLiteral("file"),
-                                  QStringLiteral("Translate this document (text, rich text, Word, Excel, PowerPoint, "
-                                                 "PDF or HTML) instead of standard input."),
-                                  QStringLiteral("path"));
-    const QCommandLineOption output(QStringLiteral("output"),
-                                    QStringLiteral("With --file: write the translated document here, its layout kept "
-                                                   "(\"-\": standard output)."),
-                                    QStringLiteral("path"));
-    const QCommandLineOption list(QStringLiteral("list-languages"),
-                                  QStringLiteral("List the language codes and names, and the language pairs the "
-                                                 "translation service reaches."));
-    const QCommandLineOption selection(QStringLiteral("translate-selection"),
-                                       QStringLiteral("Bring the window to the front and translate the selected text "
-                                                      "(the primary selection, else the clipboard)."));
-    const QCommandLineOption history(QStringLiteral("history"),
-                                     QStringLiteral("Print the translations in the history that hold all these words "
-                                                    "(any case, accents ignored), newest first; \"\" prints the newest."),
-                                     QStringLiteral("words"));
-    const QCommandLineOption noHistory(QStringLiteral("no-history"),
-                                       QStringLiteral("Keep nothing of this run in the history of translations."));
-    const QCommandLineOption exportMemory(QStringLiteral("export-tmx"),
-                                          QStringLiteral("Write the translation memory to this TMX file (with "
-                                                         "--history, only the pieces holding those words)."),
-                                          QStringLiteral("path"));
-    const QCommandLineOption importMemory(QStringLiteral("import-tmx"),
-                                          QStringLiteral("Read the translations of this TMX file into the "
-                                                         "translation memory."),
-                                          QStringLiteral("path"));
-    parser.addOptions({help, version, from, to, file, output, list, selection, history, noHistory, exportMemory,
-                       importMemory});
+    parser.setApplicationDescription(description());
+    for (const Option& option : Options) {
+        QStringList names{QLatin1String(option.name)};
+        if (option.shortName)
+            names.prepend(QLatin1String(option.shortName));
+        parser.addOption(QCommandLineOption(names, QString::fromLatin1(option.help),
+                                            option.value ? QString::fromLatin1(option.value) : QString()));
+    }
     for (const char* name : WindowOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -100,6 +129,11 @@ void CommandLine::parse(const QStringList& arguments)
                                        arguments.isEmpty() ? QStringLiteral("linguaro")
                                                            : QFileInfo(arguments.constFirst()).fileName());
 
+    const QString help = QStringLiteral("help"), version = QStringLiteral("version"), from = QStringLiteral("from"),
+                  to = QStringLiteral("to"), file = QStringLiteral("file"), output = QStringLiteral("output"),
+                  list = QStringLiteral("list-languages"), selection = QStringLiteral("translate-selection"),
+                  history = QStringLiteral("history"), noHistory = QStringLiteral("no-history"),
+                  exportMemory = QStringLiteral("export-tmx"), importMemory = QStringLiteral("import-tmx");
     auto refuse = [this](const QString& why) {
         m_mode = Mode::Invalid;
         m_error = why;

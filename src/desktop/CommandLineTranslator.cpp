@@ -2,6 +2,7 @@
 
 #include "ConsolePrompts.h"
 #include "DocumentOpening.h"
+#include "DocumentTranslation.h"
 #include "DocumentTranslationJob.h"
 #include "FileOpenDialog.h"
 #include "HistoryRecorder.h"
@@ -519,11 +520,11 @@ int CommandLineTranslator::PlainTextOutput(QString& textFile)
 {
     const QString path = m_commandLine.file();
     const QString output = m_commandLine.output();
-    static const QStringList older{"doc", "dot", "xls", "xlt", "ppt", "pot", "pdf"};
-    if (!older.contains(QFileInfo(path).suffix().toLower())) {
-        complain(QStringLiteral("%1: only .docx, .odt, .pptx, .odp, .xlsx, .ods, .rtf, .html and .htm documents keep "
-                                "their layout; leave out --output to translate the text of other documents.")
-                     .arg(path));
+    if (DocumentTranslation::Supports(QFileInfo(path).suffix().toLower().toStdString())
+        != DocumentTranslation::Support::NotKept) {
+        complain(QStringLiteral("%1: only %2 documents keep their layout; leave out --output to translate the text "
+                                "of other documents.")
+                     .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
         return CommandLine::Misuse;
     }
     if (output != QLatin1String("-") && QFileInfo(output).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
@@ -533,9 +534,8 @@ int CommandLineTranslator::PlainTextOutput(QString& textFile)
         return CommandLine::Misuse;
     }
     complain(QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept (the translation goes back "
-                            "only into .docx, .pptx, .xlsx, OpenDocument, rich text and HTML documents), so its text "
-                            "is translated as plain text.")
-                 .arg(path));
+                            "only into %2 documents), so its text is translated as plain text.")
+                 .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
     textFile = output == QLatin1String("-") ? QString() : output;
     return CommandLine::Success;
 }

@@ -1,5 +1,6 @@
 #include "DocumentTranslationJob.h"
 
+#include "DocumentTranslation.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
 #include "TargetFile.h"
@@ -141,14 +142,33 @@ void DocumentTranslationJob::cancel()
 
 QString DocumentTranslationJob::FormatOf(const QString& path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    for (const char* kept : {"docx", "odt", "odp", "ods", "pptx", "xlsx", "rtf"}) {
-        if (suffix == QLatin1String(kept))
-            return suffix;
-    }
-    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
-        return QStringLiteral("html");
-    return {};
+    return QString::fromStdString(DocumentTranslation::FormatOf(QFileInfo(path).suffix().toLower().toStdString()));
+}
+
+namespace {
+
+QString listed(QStringList items, const QString& conjunction)
+{
+    const QString last = items.takeLast();
+    return items.join(QLatin1String(", ")) + QLatin1Char(' ') + conjunction + QLatin1Char(' ') + last;
+}
+
+}  // namespace
+
+QString DocumentTranslationJob::KeptFormats(const QString& conjunction)
+{
+    QStringList names;
+    for (const std::string& format : DocumentTranslation::Formats())
+        names << QString::fromStdString(DocumentTranslation::Described(format));
+    return listed(names, conjunction);
+}
+
+QString DocumentTranslationJob::KeptExtensions(const QString& conjunction)
+{
+    QStringList extensions;
+    for (const std::string& extension : DocumentTranslation::Extensions())
+        extensions << QLatin1Char('.') + QString::fromStdString(extension);
+    return listed(extensions, conjunction);
 }
 
 QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
@@ -183,9 +203,8 @@ void DocumentTranslationJob::begin()
     if (m_request.format.isEmpty()) {
         TranslationResult failure;
         failure.outcome = Outcome::Failed;
-        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (.docx, .odt, .pptx, .odp, .xlsx, .ods, .rtf, "
-                                             ".html or .htm).")
-                              .arg(QFileInfo(m_request.path).fileName());
+        failure.message = QStringLiteral("%1 is not a document whose layout can be kept (%2).")
+                              .arg(QFileInfo(m_request.path).fileName(), KeptExtensions(QStringLiteral("or")));
         return finish(failure);
     }
     const TranslationRequest& languages = m_request.languages;

@@ -9,7 +9,7 @@
 #include <memory>
 
 // A whole document to translate with its layout kept: the file, its format
-// ("docx", "odt", "odp", "ods", "pptx", "xlsx", "rtf", "html"; from the file's extension when empty), and the
+// (one the service keeps, "docx", "html"...; from the file's extension when empty), and the
 // languages, proxy and service as a text request (whose text stays empty) names them.
 struct DocumentRequest {
     QString path;
@@ -38,6 +38,10 @@ public:
 
     // The format a document is sent as, from its name ("Report.DOCX" -> "docx"); empty when none is kept.
     static QString FormatOf(const QString& path);
+    // The formats kept, for a sentence: "Word (.docx), ... <conjunction> rich text (.rtf)",
+    // and their extensions: ".docx, .odt, ... <conjunction> .htm".
+    static QString KeptFormats(const QString& conjunction);
+    static QString KeptExtensions(const QString& conjunction);
 
     // Writes bytes to path so that nothing half-written is ever left there:
     // into a new file beside it, renamed over it when complete. Empty when

@@ -2,6 +2,7 @@
 // parameters, everything else through xdg-open (here to a stand-in browser), waits
 // that keep events flowing, time-outs, and the captured output of hidden programs.
 #include "Shell.h"
+#include "StandInBrowser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,16 +28,13 @@ private:
     QString read(const QString& name) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<StandInBrowser> m_browser;
 };
 
 void ShellTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    // xdg-open on a desktop without a display hands addresses to $BROWSER
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"})
-        qunsetenv(name);
-    qputenv("BROWSER", script("browser", "echo \"$1\" > \"" + m_dir->filePath("browsed").toUtf8() + "\"\n", true)
-                           .toUtf8());
+    m_browser = std::make_unique<StandInBrowser>(m_dir->path());
 }
 
 QString ShellTest::script(const QString& name, const QByteArray& body, bool runnable)
@@ -77,13 +75,13 @@ void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
 
     // a web address and a document go to the desktop's opener
     QCOMPARE(Shell::ShellRunWait("open", "http://127.0.0.1:9/manual page.html", "", true, Shell::Show::Normal, ""), 0);
-    QCOMPARE(read("browsed"), QString("http://127.0.0.1:9/manual page.html"));
+    QCOMPARE(m_browser->pages(), QStringList{"http://127.0.0.1:9/manual page.html"});
     QFile page(m_dir->filePath("page.html"));
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.write("<p>x</p>");
     page.close();
     QCOMPARE(Shell::ShellRunWait("open", page.fileName(), "", true, Shell::Show::Normal, ""), 0);
-    QCOMPARE(read("browsed"), page.fileName());
+    QCOMPARE(m_browser->pages().value(1), page.fileName());
 
     // a program that cannot be started
     const QString broken = script("broken.sh", "");

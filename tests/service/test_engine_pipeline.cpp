@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <thread>
 #include <sys/stat.h>
@@ -24,6 +25,17 @@ namespace {
 auto soon(std::chrono::milliseconds d = 30s)
 {
     return ProcessChain::Clock::now() + d;
+}
+
+// Polls until the condition holds or the deadline passes; false then.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds within = 30s)
+{
+    for (const auto until = soon(within); !condition();) {
+        if (ProcessChain::Clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
 }
 
 // Echoes each NUL-ended block and, like the engine's programs, flushes what
@@ -93,8 +105,8 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     // the first request is held in the chain while the others queue behind it
     std::string first, error;
     auto held = std::async(std::launch::async, [&] { return chain.Process("HOLD first", soon(), first, error); });
-    while (chain.outstandingBytes() == 0)
-        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(eventually([&] { return chain.outstandingBytes() > 0; }))
+        << "the held request never reached the chain";
     std::vector<std::future<std::vector<std::string>>> others;
     for (int i = 0; i < 6; ++i) {
         others.push_back(std::async(std::launch::async, [&chain, i] {
@@ -106,8 +118,8 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
             return answers;
         }));
     }
-    while (chain.outstandingBytes() < 6 * 7500)
-        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(eventually([&] { return chain.outstandingBytes() >= 6 * 7500; }))
+        << "the six queued requests never all reached the chain (" << chain.outstandingBytes() << " bytes outstanding)";
     std::ofstream(m_dir / "release") << "";
     EXPECT_TRUE(held.get()) << error;
     EXPECT_EQ(first, "HOLD first");
@@ -280,8 +292,7 @@ TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
     const auto gone = [&] {
         return !std::filesystem::exists("/proc/" + std::to_string(engines[0])) && engine.runningChains("en-es") == 0;
     };
-    for (const auto until = soon(); !gone() && ProcessChain::Clock::now() < until;)
-        std::this_thread::sleep_for(2ms);  // polling /proc
+    eventually(gone);  // polling /proc
     EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(engines[0])))
         << (isZombie(engines[0]) ? "left a zombie" : "still running");
     EXPECT_EQ(engine.runningChains("en-es"), 0);
@@ -298,8 +309,8 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
         longText += "and more words of the long one\n";
     auto held = std::async(std::launch::async, [&] { return engine.Translate(longText, "en", "es"); });
     // wait until the held request has its chain, so the short one cannot go first
-    while (engine.runningChains("en-es") == 0)
-        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(eventually([&] { return engine.runningChains("en-es") > 0; }))
+        << "the held request never got a chain";
     const auto shortOne = engine.Translate("short\n", "en", "es");
     EXPECT_EQ(shortOne.status, 200) << shortOne.text;
     EXPECT_EQ(shortOne.text, "short\n");
@@ -321,9 +332,7 @@ TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)
     EXPECT_EQ(engine.runningChains("en-es"), 0);
     ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
     EXPECT_EQ(engine.runningChains("en-es"), 1);
-    for (const auto until = soon(); engine.runningChains("en-es") > 0 && ProcessChain::Clock::now() < until;)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_EQ(engine.runningChains("en-es"), 0);
+    EXPECT_TRUE(eventually([&] { return engine.runningChains("en-es") == 0; })) << "the idle chain was not stopped";
     EXPECT_TRUE(childrenOfThisProcess().empty());
     ASSERT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
     EXPECT_EQ(engine.chainStarts("en-es"), 2);

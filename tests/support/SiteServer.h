@@ -6,6 +6,8 @@
 //   /broken/<name>   announces 100000 bytes, sends 1000, then closes
 // A path can be held: its requests wait for their answers until the test releases them.
 
+#include "LoopbackHttpStart.h"
+
 #include <httplib.h>
 
 #include <QString>
@@ -40,10 +42,7 @@ public:
                                               return true;
                                           });
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::yield();
+        m_port = StartOnLoopback(m_server, m_thread);
     }
     ~SiteServer()
     {

@@ -15,6 +15,8 @@
 //   http://proxied.invalid/<name>  as a proxy would see it: 200, the credential headers kept
 // Every request's target is recorded as it arrived, still encoded (Targets).
 
+#include "LoopbackHttpStart.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -144,12 +146,7 @@ public:
             return httplib::Server::HandlerResponse::Unhandled;
         });
 
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // Stopping works only once the accept loop runs, so wait for it (bounded).
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!m_server.is_running() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
+        m_port = StartOnLoopback(m_server, m_thread);
     }
 
     ~TestHttpServer()

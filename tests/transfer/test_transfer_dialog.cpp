@@ -8,6 +8,7 @@
 #include "TransferTestSupport.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,16 +21,21 @@
 #include <functional>
 
 namespace {
-// Answers the next modal login prompt once it is up.
-void AnswerLogin(std::function<void(TLoginForm*)> answer)
+// Answers the next modal login prompt once it is up. One that is not up within ten
+// seconds fails the test, and every dialog open is turned down so that the test ends.
+void AnswerLogin(std::function<void(TLoginForm*)> answer, QDeadlineTimer deadline = QDeadlineTimer(10000))
 {
-    QTimer::singleShot(0, [answer] {
+    QTimer::singleShot(0, [answer, deadline] {
         auto* form = qobject_cast<TLoginForm*>(QApplication::activeModalWidget());
-        if (!form) {
-            AnswerLogin(answer);  // not shown yet: try again on the next round
-            return;
+        if (form)
+            return answer(form);
+        if (!deadline.hasExpired())
+            return AnswerLogin(answer, deadline);  // not shown yet: try again on the next round
+        QTest::qFail("no login prompt came up within ten seconds", __FILE__, __LINE__);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+                dialog->reject();
         }
-        answer(form);
     });
 }
 }  // namespace

@@ -13,6 +13,8 @@
 //   POST /evil       500 pointing at a local file
 //   POST /big        a reply of bigReplySize bytes
 
+#include "LoopbackHttpStart.h"
+
 #include <httplib.h>
 
 #include <QString>
@@ -51,13 +53,7 @@ public:
     {
         // one request per connection: no worker lingers on an idle keep-alive socket at teardown
         m_server.set_keep_alive_max_count(1);
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        if (m_port <= 0)
-            throw std::runtime_error("no free loopback port");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // stop() only reaches a server whose accept loop has started
-        while (!m_server.is_running())
-            std::this_thread::yield();
+        m_port = StartOnLoopback(m_server, m_thread);
     }
     ~LoopbackServer()
     {
