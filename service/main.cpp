@@ -1,12 +1,16 @@
 // linguaro-service: the built-in translation service.
 //   linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]
-//                   " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
-//                    [--users-file FILE]
+//                    [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
+//                    [--drain-grace SECONDS] [--drain-timeout SECONDS] [--users-file FILE]
 // --timeout: how long one translation may take (default 120).
 // --parallel: engine chains per pair that share a long request (default 1).
 // --request-timeout: how long a client may take to send a request (default 30).
 // --idle-timeout: a pair's engine programs unused this long are stopped (default 600).
 // --max-connections: connections served at once; later ones wait to be taken (default 256).
+// --drain-grace: on SIGTERM or SIGINT, /health answers 503 at once and connections are
+//   still taken this long before the listener closes (default 5).
+// --drain-timeout: how long the requests read by then may take to be answered; what is
+//   unanswered after it is closed without an answer (default 30).
 // --users-file: started on demand, the service ends once no program holds a lock on FILE
 //   (see ServiceUsers); without it the service runs until it is stopped.
 // Listens on 127.0.0.1:47210 unless told otherwise (--port 0 picks a free
@@ -38,7 +42,7 @@ int usage()
 {
     std::cerr << "usage: linguaro-service [--host H] [--port P] [--modes DIR] [--timeout SECONDS] [--parallel N]"
                  " [--request-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]"
-                 " [--users-file FILE]\n";
+                 " [--drain-grace SECONDS] [--drain-timeout SECONDS] [--users-file FILE]\n";
     return 2;
 }
 
@@ -74,6 +78,10 @@ int main(int argc, char** argv)
             options.idleTimeout = std::chrono::seconds(seconds);
         else if (arg == "--max-connections" && parseNumber(value, 1, 65536, connections))
             serverOptions.maxConnections = static_cast<unsigned>(connections);
+        else if (arg == "--drain-grace" && parseNumber(value, 0, 3600, seconds))
+            serverOptions.drainGrace = std::chrono::seconds(seconds);
+        else if (arg == "--drain-timeout" && parseNumber(value, 0, 86400, seconds))
+            serverOptions.drainTimeout = std::chrono::seconds(seconds);
         else if (arg == "--users-file")
             usersFile = value;
         else
@@ -81,7 +89,7 @@ int main(int argc, char** argv)
     }
 
     // Termination requests are taken by one thread with sigwait, so the
-    // server shuts down in order and the engines' processes are reaped.
+    // server drains in order and the engines' processes are reaped.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
