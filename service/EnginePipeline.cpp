@@ -149,9 +149,9 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
         if (alone)
             ++m_secondTries;
         const auto mayEnter = [&] { return !m_alone && (alone ? m_queue.empty() : m_secondTries == 0); };
-        // the wait is cut into short ones so that a raised stop is seen soon
+        // with a stop to watch, the wait is cut into short ones so that it is seen soon
         while (!mayEnter() && !StopFlag::Raised(stop) && Clock::now() < deadline)
-            m_changed.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(50)));
+            m_changed.wait_until(lock, stop ? std::min(deadline, Clock::now() + std::chrono::milliseconds(50)) : deadline);
         const bool admitted = mayEnter() && !StopFlag::Raised(stop);
         if (alone)
             --m_secondTries;
