@@ -2,6 +2,7 @@
 
 #include "FormDecoding.h"
 #include "RtfPreparation.h"
+#include "StopFlag.h"
 #include "TranslationEngine.h"
 
 #include <libxml/parser.h>
@@ -290,13 +291,21 @@ Result writePackage(zip_t* source, const std::map<zip_uint64_t, std::string>& re
 
 // --- the engine's formatters
 
+// No one waits for the document any more: whatever is said here is never sent.
+Result stopped()
+{
+    return {503, "The document's translation was stopped."};
+}
+
 Result runFormatter(const std::vector<ProcessChain::Argv>& commands, const std::string& input, Clock::time_point deadline,
-                    std::string& output, const char* what)
+                    std::string& output, const char* what, const StopFlag* stop)
 {
     ProcessChain chain;
     std::string error;
-    if (chain.start(commands, error) && chain.exchange(input, deadline, output, error))
+    if (chain.start(commands, error) && chain.exchange(input, deadline, output, error, stop))
         return {};
+    if (StopFlag::Raised(stop))
+        return stopped();
     if (Clock::now() >= deadline)
         return {504, "The document took longer than its time limit to translate."};
     return {500, std::string("The document could not be ") + what + ": " + error + "."};
@@ -337,16 +346,17 @@ bool splitParts(const std::string& joined, const std::map<std::string, zip_uint6
 Result translateFormatted(TranslationEngine& engine, const std::vector<ProcessChain::Argv>& deformatter,
                           const std::string& input, const char* reformatter, const std::string& from,
                           const std::string& to, Clock::time_point deadline, std::string& output,
-                          const Progress& progress, bool serbianCyrillic)
+                          const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
     std::string stream;
-    if (Result failed = runFormatter(deformatter, input, deadline, stream, "prepared for translation");
+    if (Result failed = runFormatter(deformatter, input, deadline, stream, "prepared for translation", stop);
         failed.status != 200)
         return failed;
-    TranslationEngine::Outcome outcome = engine.TranslateStream(stream, from, to, deadline, progress, serbianCyrillic);
+    TranslationEngine::Outcome outcome =
+        engine.TranslateStream(stream, from, to, deadline, progress, serbianCyrillic, stop);
     if (outcome.status != 200)
         return {outcome.status, outcome.text};
-    return runFormatter({{reformatter}}, outcome.text, deadline, output, "put back together");
+    return runFormatter({{reformatter}}, outcome.text, deadline, output, "put back together", stop);
 }
 
 // --- spreadsheets whose text cells are read and written here
@@ -428,7 +438,7 @@ std::string dumpNode(xmlDoc* doc, xmlNode* node)
 // a cell stays inside its sentence; they come back in the same order.
 Result translateTextCells(TranslationEngine& engine, const std::string& content, const std::string& from,
                           const std::string& to, Clock::time_point deadline, std::string& translated,
-                          const Progress& progress, bool serbianCyrillic)
+                          const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
     const Result damaged{400, "The file is damaged: the cells of the OpenDocument spreadsheet (.ods) cannot be read."};
     XmlDoc doc = parseXml(content);
@@ -461,7 +471,7 @@ Result translateTextCells(TranslationEngine& engine, const std::string& content,
     const std::string name = "cells.xml";
     std::string joined;
     if (Result failed = translateFormatted(engine, kindOf("ods")->deformatter, "<file name=\"" + name + "\"/> " + part + "\n",
-                                           kindOf("ods")->reformatter, from, to, deadline, joined, progress, serbianCyrillic);
+                                           kindOf("ods")->reformatter, from, to, deadline, joined, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     std::map<zip_uint64_t, std::string> back;
@@ -526,7 +536,7 @@ Result answerUnchanged(const fs::path& input, const fs::path& output)
 Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
                         const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
                         Clock::time_point deadline, const Limits& limits, const Progress& progress,
-                        bool serbianCyrillic)
+                        bool serbianCyrillic, const StopFlag* stop)
 {
     Zip zip;
     if (Result refused = openPackage(input, kind, limits, zip); refused.status != 200)
@@ -539,7 +549,9 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
         std::string content;
         if (!readEntry(zip.get(), index, content))
             return {400, unpackFailed};
-        if (Result failed = translateTextCells(engine, content, from, to, deadline, parts[index], progress, serbianCyrillic); failed.status != 200)
+        if (Result failed =
+                translateTextCells(engine, content, from, to, deadline, parts[index], progress, serbianCyrillic, stop);
+            failed.status != 200)
             return failed;
         return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip.get(), parts, output);
     }
@@ -574,7 +586,8 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
         return answerUnchanged(input, output);
     std::string joined;
     if (Result failed =
-            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined, progress, serbianCyrillic);
+            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined, progress,
+                               serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     if (!splitParts(joined, names, parts))
@@ -586,7 +599,7 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
 // characters the engine reads wrongly are written out for it.
 Result translateText(TranslationEngine& engine, const fs::path& input, const fs::path& output, const Kind& kind,
                      const std::string& from, const std::string& to, Clock::time_point deadline,
-                     const Progress& progress, bool serbianCyrillic)
+                     const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
     std::string content;
     if (!readFile(input, content))
@@ -597,7 +610,7 @@ Result translateText(TranslationEngine& engine, const fs::path& input, const fs:
         return {400, "The file is damaged or is not a rich text (.rtf) document: it does not begin with {\\rtf."};
     std::string result;
     if (Result failed = translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
-                                           kind.reformatter, from, to, deadline, result, progress, serbianCyrillic);
+                                           kind.reformatter, from, to, deadline, result, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     if (!writeFile(output, richText ? RtfPreparation::Restore(result, rtf.setAside) : result))
@@ -660,7 +673,8 @@ std::string MediaType(const std::string& format)
 
 Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
                  const std::string& format, const std::string& from, const std::string& to,
-                 Clock::time_point deadline, const Limits& limits, const Progress& progress, bool serbianCyrillic)
+                 Clock::time_point deadline, const Limits& limits, const Progress& progress, bool serbianCyrillic,
+                 const StopFlag* stop)
 {
     const Kind* kind = kindOf(format);
     if (!kind)
@@ -668,8 +682,9 @@ Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::p
     if (Result refused = refuseCompoundFile(input, *kind); refused.status != 200)
         return refused;
     if (!kind->mainPart)
-        return translateText(engine, input, output, *kind, from, to, deadline, progress, serbianCyrillic);
-    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress, serbianCyrillic);
+        return translateText(engine, input, output, *kind, from, to, deadline, progress, serbianCyrillic, stop);
+    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress, serbianCyrillic,
+                            stop);
 }
 
 std::string ResolveCharacterReferences(const std::string& html)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class StopFlag;
 class TranslationEngine;
 
 // Whole documents translated with their layout kept: the engine's
@@ -54,10 +55,11 @@ using Progress = std::function<void(size_t done, size_t total)>;
 
 // Translates the document at input into output (both inside workDir, a
 // private folder the caller removes), writing scratch files only there.
+// stop: once raised, the engine's programs working on it are stopped and a failure comes back at once.
 Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
                  const std::filesystem::path& output, const std::string& format, const std::string& from,
                  const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {},
-                 const Progress& progress = {}, bool serbianCyrillic = false);
+                 const Progress& progress = {}, bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
 // HTML character references for letters outside ASCII written out as UTF-8,
 // since the engine's HTML deformatter turns them into broken bytes; the

@@ -1,5 +1,7 @@
 #include "EnginePipeline.h"
 
+#include "StopFlag.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +15,7 @@ struct EnginePipeline::Request {
     size_t blocks = 0;
     Clock::time_point deadline;
     const std::function<void(size_t)>* answered = nullptr;
+    const StopFlag* stop = nullptr;
     // written and read by the caller that pumps, under the lock
     size_t written = 0;
     std::vector<std::string> answers;
@@ -20,6 +23,7 @@ struct EnginePipeline::Request {
     bool finished = false;  // answered or failed
     bool failed = false;
     bool crashed = false;   // a program crashed while this was in the chain
+    bool displaced = false; // failed only because another request's stop ended the chain
     std::string error;
 
     // As it was before its first try.
@@ -28,7 +32,7 @@ struct EnginePipeline::Request {
         written = 0;
         answers.clear();
         partial.clear();
-        finished = failed = crashed = false;
+        finished = failed = crashed = displaced = false;
         error.clear();
     }
 };
@@ -122,7 +126,7 @@ bool EnginePipeline::Process(const std::string& stream, Clock::time_point deadli
 
 bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
                              std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry,
-                             const std::function<void(size_t)>& answered)
+                             const std::function<void(size_t)>& answered, const StopFlag* stop)
 {
     const auto request = std::make_shared<Request>();
     for (const std::string& block : blocks) {
@@ -134,6 +138,7 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
     request->deadline = deadline;
     if (answered)
         request->answered = &answered;
+    request->stop = stop;
     if (crashedEveryTry)
         *crashedEveryTry = false;
     bool crashedBefore = false;
@@ -143,13 +148,16 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
         // a second try waits for the chain to empty; new requests wait behind it
         if (alone)
             ++m_secondTries;
-        const bool admitted = m_changed.wait_until(
-            lock, deadline, [&] { return !m_alone && (alone ? m_queue.empty() : m_secondTries == 0); });
+        const auto mayEnter = [&] { return !m_alone && (alone ? m_queue.empty() : m_secondTries == 0); };
+        // with a stop to watch, the wait is cut into short ones so that it is seen soon
+        while (!mayEnter() && !StopFlag::Raised(stop) && Clock::now() < deadline)
+            m_changed.wait_until(lock, stop ? std::min(deadline, Clock::now() + std::chrono::milliseconds(50)) : deadline);
+        const bool admitted = mayEnter() && !StopFlag::Raised(stop);
         if (alone)
             --m_secondTries;
         if (!admitted) {
             m_changed.notify_all();
-            error = "the engine took too long";
+            error = StopFlag::Raised(stop) ? "stopped" : "the engine took too long";
             return false;
         }
         m_alone = alone;
@@ -185,6 +193,10 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
             return true;
         }
         error = request->error;
+        if (request->displaced && Clock::now() < deadline) {
+            --attempt;
+            continue;
+        }
         if (alone && crashedEveryTry)
             *crashedEveryTry = crashedBefore && request->crashed;
         crashedBefore = request->crashed;
@@ -217,6 +229,12 @@ void EnginePipeline::pump(std::unique_lock<std::mutex>& lock, const Request& own
         const size_t firstExit = fds.size();
         for (const int fd : m_chain.exitDescriptors())
             fds.push_back({fd, POLLIN, 0});
+        // a stop raised for any request in the chain wakes the wait
+        const size_t firstStop = fds.size();
+        for (const auto& request : m_queue) {
+            if (request->stop && request->stop->descriptor() >= 0)
+                fds.push_back({request->stop->descriptor(), POLLIN, 0});
+        }
         lock.unlock();
         const int ready = ::poll(fds.data(), fds.size(), ProcessChain::MillisecondsLeft(deadline));
         const int pollError = errno;
@@ -235,7 +253,11 @@ void EnginePipeline::pump(std::unique_lock<std::mutex>& lock, const Request& own
             uint64_t drained = 0;
             [[maybe_unused]] const ssize_t n = ::read(m_wake, &drained, sizeof drained);
         }
-        for (size_t i = firstExit; i < fds.size(); ++i) {
+        if (std::any_of(m_queue.begin(), m_queue.end(), [](const auto& r) { return StopFlag::Raised(r->stop); })) {
+            dropStopped();
+            continue;
+        }
+        for (size_t i = firstExit; i < firstStop; ++i) {
             if (fds[i].revents) {
                 failAll(m_chain.exitReport(i - firstExit));
                 return;
@@ -293,6 +315,28 @@ bool EnginePipeline::deliver(const char* bytes, size_t size, std::string& error)
         m_changed.notify_all();
     }
     return true;
+}
+
+void EnginePipeline::dropStopped()
+{
+    const auto stopped = [](const std::shared_ptr<Request>& r) { return StopFlag::Raised(r->stop); };
+    // one not yet written only leaves the queue; one partly written takes the chain with it
+    const bool chainEnds =
+        std::any_of(m_queue.begin(), m_queue.end(), [&](const auto& r) { return stopped(r) && r->written > 0; });
+    for (auto it = m_queue.begin(); it != m_queue.end();) {
+        Request& request = **it;
+        if (!chainEnds && !stopped(*it)) {
+            ++it;
+            continue;
+        }
+        request.finished = request.failed = true;
+        request.displaced = !stopped(*it);
+        request.error = request.displaced ? "the chain was stopped for another request" : "stopped";
+        it = m_queue.erase(it);
+    }
+    if (chainEnds)
+        stopChain();
+    m_changed.notify_all();
 }
 
 void EnginePipeline::failAll(const std::string& error)

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class StopFlag;
+
 // One pair's engine kept running between requests in null-flush mode: a
 // request is a block of the engine's stream format followed by NUL, and the
 // answer is what comes back up to the next NUL. Several requests may be in the
@@ -40,9 +42,13 @@ public:
     // told how many blocks have their answer each time one more does (from
     // another caller's thread, with the chain's lock held: it must not call
     // back into the chain); a second try counts from 0 again.
+    // A request whose stop is raised fails at once. Once part of it is in the
+    // chain, the chain is stopped with it, since what it holds of that request
+    // would come out ahead of the next one's answers; the requests beside it
+    // go again on a fresh chain, a try they do not lose.
     bool Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
                  std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry = nullptr,
-                 const std::function<void(size_t)>& answered = {});
+                 const std::function<void(size_t)>& answered = {}, const StopFlag* stop = nullptr);
 
     // Bytes of the requests in the chain that are not answered yet; 0 when idle.
     size_t outstandingBytes() const;
@@ -74,6 +80,8 @@ private:
     // Hands what was read to the requests in order; false when it cannot be theirs.
     bool deliver(const char* bytes, size_t size, std::string& error);
     void failAll(const std::string& error);
+    // Takes the requests whose stop is raised out of the chain, as described at Process.
+    void dropStopped();
     void wakePump();
 
     std::vector<ProcessChain::Argv> m_commands;

@@ -1,5 +1,7 @@
 #include "ProcessChain.h"
 
+#include "StopFlag.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -284,7 +286,8 @@ bool ProcessChain::hasStrayOutput()
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
-bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error)
+bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error,
+                            const StopFlag* stop)
 {
     answer.clear();
     if (m_input < 0 || m_output < 0) {
@@ -297,6 +300,10 @@ bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, 
     char buffer[65536];
     std::vector<pollfd> fds;
     for (;;) {
+        if (StopFlag::Raised(stop)) {
+            error = "stopped";
+            return false;
+        }
         fds.clear();
         fds.push_back({m_output, POLLIN, 0});
         const bool writing = m_input >= 0 && written < input.size();
@@ -305,6 +312,10 @@ bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, 
         const size_t firstExit = fds.size();
         for (const int fd : m_pidfds)
             fds.push_back({fd, POLLIN, 0});
+        // wakes the wait when the stop is raised; the loop's next turn sees it
+        const size_t stopIndex = fds.size();
+        if (stop && stop->descriptor() >= 0)
+            fds.push_back({stop->descriptor(), POLLIN, 0});
         const int ready = ::poll(fds.data(), fds.size(), MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -316,7 +327,7 @@ bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, 
             error = "the engine took too long";
             return false;
         }
-        for (size_t i = firstExit; ready > 0 && i < fds.size(); ++i) {
+        for (size_t i = firstExit; ready > 0 && i < stopIndex; ++i) {
             if (fds[i].revents) {
                 error = exitReport(i - firstExit);
                 return false;

@@ -6,6 +6,8 @@
 #include <sys/types.h>
 #include <vector>
 
+class StopFlag;
+
 // Programs started with posix_spawn and joined by pipes (no shell): we
 // write to the first one's input and read the last one's output. Standard
 // error goes to /dev/null so the engine's diagnostics never reach a reply.
@@ -41,9 +43,10 @@ public:
     std::vector<int> exitDescriptors() const { return m_pidfds; }
 
     // Writes input, closes it and collects everything up to the end of the
-    // output. On failure (time-out, a program exited, write error) returns
-    // false with error naming the cause.
-    bool exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error);
+    // output. On failure (time-out, a program exited, write error, stop
+    // raised) returns false with error naming the cause.
+    bool exchange(std::string_view input, Clock::time_point deadline, std::string& answer, std::string& error,
+                  const StopFlag* stop = nullptr);
 
     // For a caller that moves a long-lived chain's bytes itself: the write end
     // of the first program's input and the read end of the last one's output,

@@ -139,8 +139,9 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
     posix_spawnattr_setsigdefault(&attributes, &mask);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+    // no balancer watches a service on this machine's loopback: it needs no grace when stopped
     const std::vector<std::string> arguments{program.toStdString(), "--host", host.toStdString(), "--port",
-                                             std::to_string(port), "--users-file", m_users.path()};
+                                             std::to_string(port), "--users-file", m_users.path(), "--drain-grace", "0"};
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));

@@ -57,6 +57,12 @@ void ServiceMetrics::countAnswer(const char* route, int status)
     ++m_answers[{route, status}];
 }
 
+void ServiceMetrics::countCancel(const char* route)
+{
+    std::lock_guard lock(m_mutex);
+    ++m_cancels[route];
+}
+
 void ServiceMetrics::countTranslation(std::chrono::duration<double> took, bool translated, const std::string& utf8Text)
 {
     // code points: every byte that does not continue a sequence starts one
@@ -89,6 +95,10 @@ std::string ServiceMetrics::Exposition(const TranslationEngine& engine) const
                 out += "linguaro_http_request_failures_total{route=\"" + key.first + "\",status=\""
                        + std::to_string(key.second) + "\"} " + std::to_string(count) + '\n';
         }
+        header(out, "linguaro_requests_cancelled_total", "counter",
+               "Requests whose work was stopped before their answer, as their client went away or stopped them, by route.");
+        for (const auto& [route, count] : m_cancels)
+            out += "linguaro_requests_cancelled_total{route=\"" + route + "\"} " + std::to_string(count) + '\n';
         header(out, "linguaro_translation_seconds", "histogram", "Time the engine took per translation request.");
         for (size_t i = 0; i < kBuckets.size(); ++i)
             out += "linguaro_translation_seconds_bucket{le=\"" + number(kBuckets[i]) + "\"} "
@@ -106,6 +116,9 @@ std::string ServiceMetrics::Exposition(const TranslationEngine& engine) const
     header(out, "linguaro_engine_chains_running", "gauge", "Engine chains running, by installed pair.");
     for (const std::string& mode : modes)
         out += "linguaro_engine_chains_running{pair=\"" + label(mode) + "\"} " + std::to_string(engine.runningChains(mode)) + '\n';
+    header(out, "linguaro_engine_chains_busy", "gauge", "Engine chains a request holds now, by installed pair.");
+    for (const std::string& mode : modes)
+        out += "linguaro_engine_chains_busy{pair=\"" + label(mode) + "\"} " + std::to_string(engine.busyChains(mode)) + '\n';
     header(out, "linguaro_engine_chain_restarts_total", "counter",
            "Engine chains started again after they had stopped (idle, or a program ended), by installed pair.");
     for (const std::string& mode : modes)

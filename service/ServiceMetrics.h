@@ -11,8 +11,9 @@
 class TranslationEngine;
 
 // What the service has done since it started, in the Prometheus text format
-// for GET /metrics: answers by route and status, the time translations took,
-// the characters translated, and the engine's own state read at scrape time.
+// for GET /metrics: answers by route and status, requests stopped as their
+// client went away, the time translations took, the characters translated, and
+// the engine's own state read at scrape time.
 // Safe to use from every thread.
 class ServiceMetrics {
 public:
@@ -21,6 +22,8 @@ public:
     static const char* Route(const std::string& path);
 
     void countAnswer(const char* route, int status);
+    // A request whose work was stopped, as its client went away or stopped it, before its answer.
+    void countCancel(const char* route);
     // One request the engine worked on, whatever came of it; characters are
     // counted only when it was translated.
     void countTranslation(std::chrono::duration<double> took, bool translated, const std::string& utf8Text);
@@ -34,6 +37,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::map<std::pair<std::string, int>, uint64_t> m_answers;
+    std::map<std::string, uint64_t> m_cancels;
     std::array<uint64_t, kBuckets.size()> m_bucketCounts{};
     uint64_t m_translations = 0;
     double m_translationSeconds = 0;

@@ -6,6 +6,7 @@
 #include "PlainTextFormat.h"
 #include "SentenceSplit.h"
 #include "SerbianScript.h"
+#include "StopFlag.h"
 
 #include <algorithm>
 #include <climits>
@@ -25,14 +26,20 @@ const std::string kCyrillicReader = "Cyrl-Latn";
 // reformatter (which do not flush on NUL, so they run once per request) take
 // only what that does not cover.
 bool format(bool (*inProcess)(std::string_view, std::string&), const char* program, const std::string& input,
-            ProcessChain::Clock::time_point deadline, std::string& output, std::string& error)
+            ProcessChain::Clock::time_point deadline, std::string& output, std::string& error, const StopFlag* stop)
 {
     if (inProcess(input, output))
         return true;
     ProcessChain chain;
     if (!chain.start({{program}}, error))
         return false;
-    return chain.exchange(input, deadline, output, error);
+    return chain.exchange(input, deadline, output, error, stop);
+}
+
+// No one waits for the answer: whatever is said here is never sent.
+TranslationEngine::Outcome stoppedOutcome()
+{
+    return {503, "The translation was stopped."};
 }
 
 std::string jsonString(const std::string& s)
@@ -248,6 +255,15 @@ int TranslationEngine::runningChains(const std::string& modeName) const
     return static_cast<int>(std::count_if(chains.begin(), chains.end(), [](auto chain) { return chain->running(); }));
 }
 
+int TranslationEngine::busyChains(const std::string& modeName) const
+{
+    std::lock_guard lock(m_poolsMutex);
+    const auto it = m_pools.find(modeName);
+    return it == m_pools.end() ? 0
+                               : static_cast<int>(std::count_if(it->second.users.begin(), it->second.users.end(),
+                                                                [](int users) { return users > 0; }));
+}
+
 int TranslationEngine::chainStarts(const std::string& modeName) const
 {
     int starts = 0;
@@ -372,19 +388,21 @@ std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::
 }
 
 TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
-                                                        const std::string& to, bool serbianCyrillic)
+                                                        const std::string& to, bool serbianCyrillic,
+                                                        const StopFlag* stop)
 {
     if (from == to && LanguageCodes::IsWellFormed(from))
         return {200, text};
     return onRoute(text, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
-        return translateOn(text, legs, cyrillicOut);
+        return translateOn(text, legs, cyrillicOut, stop);
     });
 }
 
 TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
                                                               const std::string& to,
                                                               ProcessChain::Clock::time_point deadline,
-                                                              const Progress& progress, bool serbianCyrillic)
+                                                              const Progress& progress, bool serbianCyrillic,
+                                                              const StopFlag* stop)
 {
     if (from == to && LanguageCodes::IsWellFormed(from))
         return {200, stream};
@@ -395,7 +413,7 @@ TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string&
         progress(reported, std::max(reported, total));
     };
     return onRoute(stream, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
-        return translateStreamOn(stream, legs, cyrillicOut, deadline, progress ? rising : Progress());
+        return translateStreamOn(stream, legs, cyrillicOut, deadline, progress ? rising : Progress(), stop);
     });
 }
 
@@ -426,26 +444,28 @@ TranslationEngine::Outcome TranslationEngine::onRoute(
 
 TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& text,
                                                           const std::vector<const InstalledPair*>& route,
-                                                          bool cyrillicOut)
+                                                          bool cyrillicOut, const StopFlag* stop)
 {
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
     std::string stream;
     std::string error;
-    if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error))
-        return {500, "The text could not be prepared for translation: " + error + "."};
-    Outcome result = translateStreamOn(stream, route, cyrillicOut, deadline);
+    if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error, stop))
+        return StopFlag::Raised(stop) ? stoppedOutcome()
+                                      : Outcome{500, "The text could not be prepared for translation: " + error + "."};
+    Outcome result = translateStreamOn(stream, route, cyrillicOut, deadline, {}, stop);
     if (result.status != 200)
         return result;
     std::string translation;
-    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error))
-        return {500, "The translation could not be put back into text: " + error + "."};
+    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error, stop))
+        return StopFlag::Raised(stop) ? stoppedOutcome()
+                                      : Outcome{500, "The translation could not be put back into text: " + error + "."};
     return {200, translation};
 }
 
 TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stream,
                                                                 const std::vector<const InstalledPair*>& route,
                                                                 bool cyrillicOut, ProcessChain::Clock::time_point deadline,
-                                                                const Progress& progress)
+                                                                const Progress& progress, const StopFlag* stop)
 {
     if (cyrillicOut)
         stream = SerbianScript::SetMarkCharactersAside(stream);
@@ -477,11 +497,11 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
     }
     std::vector<std::future<Outcome>> others;
     for (size_t g = 1; g < groups; ++g) {
-        others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline, &pieceDone] {
-            return translatePieces(shares[g], route, static_cast<int>(g), deadline, pieceDone);
+        others.push_back(std::async(std::launch::async, [this, &shares, &route, g, deadline, &pieceDone, stop] {
+            return translatePieces(shares[g], route, static_cast<int>(g), deadline, pieceDone, stop);
         }));
     }
-    Outcome result = translatePieces(shares.front(), route, 0, deadline, pieceDone);
+    Outcome result = translatePieces(shares.front(), route, 0, deadline, pieceDone, stop);
     for (auto& other : others) {
         Outcome share = other.get();
         if (result.status == 200 && share.status != 200)
@@ -497,7 +517,8 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
 TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::string> pieces,
                                                               const std::vector<const InstalledPair*>& route,
                                                               int index, ProcessChain::Clock::time_point deadline,
-                                                              const std::function<void()>& pieceDone)
+                                                              const std::function<void()>& pieceDone,
+                                                              const StopFlag* stop)
 {
     // each leg hands its stream output straight to the next: no reformatting between
     for (const InstalledPair* leg : route) {
@@ -519,7 +540,9 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
             for (; counted < got; ++counted)
                 pieceDone();
         };
-        if (!chain.get().Process(pieces, deadline, answers, error, &crashed, answered)) {
+        if (!chain.get().Process(pieces, deadline, answers, error, &crashed, answered, stop)) {
+            if (StopFlag::Raised(stop))
+                return stoppedOutcome();
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + ".",
                     crashed ? leg->modeName : std::string()};

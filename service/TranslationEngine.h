@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+class StopFlag;
+
 // Translates plain text between application language codes with the
 // installed engine pairs, through pivot languages where needed. Requests on
 // different pairs run in parallel. A long request is cut at empty lines and
@@ -66,8 +68,10 @@ public:
     // text and the result are UTF-8; codes are lower-case application codes.
     // serbianCyrillic: Serbian output in Cyrillic, the words the engine left
     // untranslated as they were.
+    // stop: once raised, the work ends at once with a failure and its chains
+    // are free for others (see EnginePipeline::Process).
     Outcome Translate(const std::string& text, const std::string& from, const std::string& to,
-                      bool serbianCyrillic = false);
+                      bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
     // Pieces answered of all there are (pieces x legs); called from the
     // engine's threads, one call at a time, done never going down.
@@ -77,10 +81,10 @@ public:
     // the same route as text; the answer is stream for the matching reformatter.
     // A long stream is cut into pieces of about progressPieceBytes, so that
     // progress moves in small steps.
-    // serbianCyrillic: Serbian output in Cyrillic, as for text.
+    // serbianCyrillic and stop: as for text.
     Outcome TranslateStream(const std::string& stream, const std::string& from, const std::string& to,
                             ProcessChain::Clock::time_point deadline, const Progress& progress = {},
-                            bool serbianCyrillic = false);
+                            bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
     // Formats besides plain text a document can be sent in, as /pairs names them.
     static const std::vector<std::string>& DocumentFormats();
@@ -98,6 +102,8 @@ public:
     std::set<std::string> pairsOutOfUse() const;
     // How many engine chains of one installed pair ("eng-spa") are running.
     int runningChains(const std::string& modeName) const;
+    // How many of them a request holds now.
+    int busyChains(const std::string& modeName) const;
     // How often chains of that pair were started, all together.
     int chainStarts(const std::string& modeName) const;
     // How often chains of that pair were started again after they had stopped.
@@ -124,9 +130,11 @@ private:
     void wakeWatcher();
     // Pieces of formatted stream through every leg on one chain of each; the
     // answers are stream too, one per piece.
-    Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut);
+    Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
+                        const StopFlag* stop);
     Outcome translateStreamOn(std::string stream, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
-                              ProcessChain::Clock::time_point deadline, const Progress& progress = {});
+                              ProcessChain::Clock::time_point deadline, const Progress& progress,
+                              const StopFlag* stop);
     // Finds the route (trying another when a pair on it goes out of use) and runs it.
     Outcome onRoute(const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
                     const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run);
@@ -139,7 +147,8 @@ private:
     std::shared_ptr<const PairRouter> currentRouter() const;
     // pieceDone: called once for each piece answered on each leg
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
-                           std::chrono::steady_clock::time_point deadline, const std::function<void()>& pieceDone);
+                           std::chrono::steady_clock::time_point deadline, const std::function<void()>& pieceDone,
+                           const StopFlag* stop);
     std::string unreachableMessage(const PairRouter& router, const std::string& from, const std::string& to) const;
     static std::string pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions);
 

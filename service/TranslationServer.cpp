@@ -6,6 +6,7 @@
 #include "LanguageDetection.h"
 #include "ReplyEscaping.h"
 #include "ServiceMetrics.h"
+#include "StopFlag.h"
 #include "TranslationEngine.h"
 
 #include <microhttpd.h>
@@ -41,6 +42,9 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 constexpr const char* kSerbianArgument = "serbian";
 constexpr const char* kMetricsType = "text/plain; version=0.0.4; charset=utf-8";
+constexpr const char* kNoSuchJob = "No document with this job is being translated.";
+
+struct Request;
 
 // One connection as the reading thread sees it: while it waits for a
 // request (or sends a reply) it has a deadline; while a worker has its
@@ -49,6 +53,9 @@ struct Connection {
     MHD_Connection* handle = nullptr;
     bool timed = true;
     Clock::time_point deadline;
+    int fd = -1;
+    Request* request = nullptr;  // from its headers until it is answered; none while idle
+    bool closing = false;        // shut down by the service; the daemon forgets it next
 };
 
 // A folder of its own for one document, removed with everything in it
@@ -93,6 +100,10 @@ struct Upload {
 // One request from its headers to its reply.
 struct Request {
     enum class Stage { Receiving, Translating, Answered };
+    // Why nobody waits for its answer any more: the client closed the
+    // connection, sent DELETE for the document's job, or the service ending
+    // could wait no longer.
+    enum class Abandoned { No, ClientGone, Cancelled, Drained };
     MHD_Connection* connection = nullptr;
     const char* route = "other";
     Stage stage = Stage::Receiving;
@@ -106,17 +117,30 @@ struct Request {
     std::string reply;
     std::string contentType = kTextType;
     std::unique_ptr<Upload> upload;  // a document's
+    // set by the reading thread only; the worker sees the flag
+    Abandoned abandoned = Abandoned::No;
+    std::unique_ptr<StopFlag> stop;  // made when a worker is to have it
 };
 
-// allowed: the methods a path answers, for a 405
+// A document a client gave a token: how far it is, and the request to stop for DELETE.
+struct DocumentJob {
+    size_t done = 0;
+    size_t total = 0;
+    Request* request = nullptr;
+};
+
+// allowed: the methods a path answers, for a 405; closeAfter: the connection
+// ends with this reply
 MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type,
-                 const char* allowed = nullptr, const char* retryAfter = nullptr)
+                 bool closeAfter, const char* allowed = nullptr, const char* retryAfter = nullptr)
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    if (closeAfter)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     if (allowed)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allowed);
     if (retryAfter)
@@ -142,6 +166,9 @@ struct TranslationServer::Impl {
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopRequested{false};
+    // the reading thread's: from the stop (or the last user leaving) on,
+    // /health says so and every reply closes its connection
+    bool draining = false;
     std::atomic<int> documentsAtWork{0};
     ServiceMetrics metrics;
 
@@ -157,9 +184,9 @@ struct TranslationServer::Impl {
     bool workersStopping = false;
     std::vector<std::thread> workers;
 
-    // the documents being worked on that a client gave a token: {done, total} pieces
+    // the documents being worked on that a client gave a token
     std::mutex progressMutex;
-    std::map<std::string, std::pair<size_t, size_t>> progress;
+    std::map<std::string, DocumentJob> progress;
 
     Impl(TranslationEngine& e, Options o) : engine(e), options(o) {}
 
@@ -189,6 +216,8 @@ struct TranslationServer::Impl {
             request = new Request;
             request->connection = handle;
             *context = request;
+            if (Connection* c = connectionOf(handle))
+                c->request = request;
             const std::string path = url;
             request->route = ServiceMetrics::Route(path);
             const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
@@ -197,9 +226,12 @@ struct TranslationServer::Impl {
                                                 : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
             if (path == "/translate-document/progress") {
                 request->stage = Request::Stage::Answered;
+                if (is(MHD_HTTP_METHOD_DELETE))
+                    return cancelDocument(*request);
                 return is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD)
                            ? answerProgress(*request)
-                           : respond(*request, 405, "The progress is read with GET.", kTextType, "GET, HEAD");
+                           : respond(*request, 405, "The progress is read with GET and the document stopped with DELETE.",
+                                     kTextType, "GET, HEAD, DELETE");
             }
             if (path == "/detect")
                 return acceptDetection(*request, is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD),
@@ -238,6 +270,8 @@ struct TranslationServer::Impl {
             if (request->stage == Request::Stage::Answered)
                 return MHD_YES;
             // called again after a worker resumed the connection
+            if (request->abandoned != Request::Abandoned::No)
+                return answerAbandoned(*request);
             request->stage = Request::Stage::Answered;
             setTimed(handle, true);
             return respond(*request, request->status, request->reply, request->contentType.c_str());
@@ -257,8 +291,11 @@ struct TranslationServer::Impl {
             }
             return MHD_YES;
         }
+        if (request->abandoned != Request::Abandoned::No)
+            return answerAbandoned(*request);
         // the whole request is here: a worker translates while the connection waits
         request->stage = Request::Stage::Translating;
+        request->stop = std::make_unique<StopFlag>();
         setTimed(handle, false);
         MHD_suspend_connection(handle);
         {
@@ -312,13 +349,56 @@ struct TranslationServer::Impl {
             std::lock_guard lock(progressMutex);
             const auto it = progress.find(job);
             if (it == progress.end())
-                return respond(request, 404, "No document with this job is being translated.", kTextType);
-            counts = it->second;
+                return respond(request, 404, kNoSuchJob, kTextType);
+            counts = {it->second.done, it->second.total};
         }
         return respond(request, 200,
                        "{\"done\":" + std::to_string(counts.first) + ",\"total\":" + std::to_string(counts.second) + "}",
                        "application/json");
     }
+
+    // DELETE of a job: its document's work stops as when its client goes away,
+    // for a client whose connection a proxy keeps open after it has gone.
+    MHD_Result cancelDocument(const Request& request)
+    {
+        Request* document = nullptr;
+        {
+            std::lock_guard lock(progressMutex);
+            const auto it = progress.find(argument(request.connection, "job"));
+            if (it != progress.end())
+                document = it->second.request;
+        }
+        // a document's request is deleted on this thread only, after its job is forgotten
+        if (!document)
+            return respond(request, 404, kNoSuchJob, kTextType);
+        abandon(*document, Request::Abandoned::Cancelled);
+        return respond(request, 202, "The document's translation is being stopped.", kTextType);
+    }
+
+    // Nobody waits for this request's answer: its work stops at its next look.
+    void abandon(Request& request, Request::Abandoned why)
+    {
+        if (request.abandoned != Request::Abandoned::No)
+            return;
+        request.abandoned = why;
+        if (request.stop)
+            request.stop->raise();
+    }
+
+    // A request abandoned before its answer: one its client stopped is told
+    // so, should its connection still be open; otherwise the connection is
+    // closed without an answer, which a balancer retries on another service.
+    MHD_Result answerAbandoned(Request& request)
+    {
+        request.stage = Request::Stage::Answered;
+        if (request.abandoned != Request::Abandoned::Cancelled)
+            return MHD_NO;
+        setTimed(request.connection, true);
+        metrics.countAnswer(request.route, 409);
+        return queue(request.connection, 409, cancelledMessage(), kTextType, true);
+    }
+
+    static std::string cancelledMessage() { return "The document's translation was stopped at its client's request."; }
 
     void forgetProgress(const std::string& job)
     {
@@ -341,7 +421,7 @@ struct TranslationServer::Impl {
         const auto refuse = [&](int status, const std::string& message, const char* retryAfter = nullptr) {
             request.stage = Request::Stage::Answered;
             metrics.countAnswer(request.route, status);
-            return queue(request.connection, status, message, kTextType, nullptr, retryAfter);
+            return queue(request.connection, status, message, kTextType, draining, nullptr, retryAfter);
         };
         if (upload->format.empty() || upload->from.empty() || upload->to.empty())
             return refuse(400, "The request needs the arguments format, from and to.");
@@ -363,7 +443,7 @@ struct TranslationServer::Impl {
         }
         if (job) {
             std::lock_guard lock(progressMutex);
-            if (!progress.emplace(job, std::pair<size_t, size_t>{0, 0}).second) {
+            if (!progress.emplace(job, DocumentJob{0, 0, &request}).second) {
                 --documentsAtWork;
                 return refuse(409, "A document with this job is already being translated.");
             }
@@ -389,6 +469,10 @@ struct TranslationServer::Impl {
         Upload& upload = *request.upload;
         const size_t size = *dataSize;
         *dataSize = 0;
+        if (request.abandoned == Request::Abandoned::Cancelled) {
+            metrics.countAnswer(request.route, 409);
+            return refuseMidUpload(request.connection, cancelledMessage(), "409 Conflict");
+        }
         if (upload.received + size > options.maxDocument) {
             metrics.countAnswer(request.route, 413);
             return refuseMidUpload(request.connection, documentTooLargeMessage());
@@ -443,7 +527,7 @@ struct TranslationServer::Impl {
                        const char* allowed = nullptr)
     {
         metrics.countAnswer(request.route, status);
-        return queue(request.connection, status, body, type, allowed);
+        return queue(request.connection, status, body, type, draining, allowed);
     }
 
     // Ready while some pair can be translated: a balancer sends nothing to a
@@ -451,8 +535,10 @@ struct TranslationServer::Impl {
     MHD_Result answerHealth(const Request& request)
     {
         const size_t pairs = engine.reachablePairCount();
-        const bool ready = pairs > 0 && !stopRequested;
-        const std::string state = stopRequested ? "stopping" : ready ? "ready" : "no pair works";
+        // the stop is read as it is asked for, before the loop has turned
+        const bool stopping = stopRequested || draining;
+        const bool ready = pairs > 0 && !stopping;
+        const std::string state = stopping ? "stopping" : ready ? "ready" : "no pair works";
         return respond(request, ready ? 200 : 503,
                        "{\"status\":\"" + state + "\",\"pairs\":" + std::to_string(pairs) + "}", "application/json");
     }
@@ -465,10 +551,19 @@ struct TranslationServer::Impl {
     void onCompleted(void** context)
     {
         auto* request = static_cast<Request*>(*context);
-        if (request)
-            setTimed(request->connection, true);
+        if (!request)
+            return;
+        setTimed(request->connection, true);
+        if (Connection* c = connectionOf(request->connection))
+            c->request = nullptr;
+        const char* route = request->route;
+        const bool cancelled = request->abandoned == Request::Abandoned::ClientGone
+                               || request->abandoned == Request::Abandoned::Cancelled;
+        // its private folder goes with it, so a cancel is counted once nothing of it is left
         delete request;
         *context = nullptr;
+        if (cancelled)
+            metrics.countCancel(route);
     }
 
     void onConnection(MHD_Connection* handle, void** socketContext, MHD_ConnectionNotificationCode code)
@@ -481,8 +576,9 @@ struct TranslationServer::Impl {
             *socketContext = c;
             // replies go out at once instead of waiting on the client's delayed acknowledgement
             if (const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+                c->fd = info->connect_fd;
                 const int on = 1;
-                ::setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                ::setsockopt(c->fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             }
         } else if (auto* c = static_cast<Connection*>(*socketContext)) {
             connections.erase(c);
@@ -501,9 +597,7 @@ struct TranslationServer::Impl {
             if (!c->timed)
                 continue;
             if (c->deadline <= now) {
-                // the reading thread notices the closed socket and forgets the connection
-                if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c->handle, MHD_CONNECTION_INFO_CONNECTION_FD))
-                    ::shutdown(info->connect_fd, SHUT_RDWR);
+                closeConnection(*c);
                 c->timed = false;
             } else {
                 next = std::min(next, c->deadline);
@@ -513,6 +607,51 @@ struct TranslationServer::Impl {
             return -1;
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() + 1;
         return static_cast<int>(std::min<long long>(ms, INT_MAX));
+    }
+
+    // The reading thread notices the closed socket and forgets the connection.
+    static void closeConnection(Connection& c)
+    {
+        if (c.fd >= 0 && !c.closing)
+            ::shutdown(c.fd, SHUT_RDWR);
+        c.closing = true;
+    }
+
+    // The requests a worker has or will have, whose client may yet go away.
+    std::vector<Connection*> awaitingWorkers() const
+    {
+        std::vector<Connection*> waiting;
+        for (Connection* c : connections) {
+            if (c->fd >= 0 && c->request && c->request->stage == Request::Stage::Translating
+                && c->request->abandoned == Request::Abandoned::No)
+                waiting.push_back(c);
+        }
+        return waiting;
+    }
+
+    // --- the drain: once the listener is closed
+
+    void stopListening()
+    {
+        const MHD_socket listening = MHD_quiesce_daemon(daemon);
+        if (listening != MHD_INVALID_SOCKET)
+            ::close(listening);
+        if (options.listeningStopped)
+            options.listeningStopped();
+    }
+
+    // A connection waiting for its next request gets none; once the drain's
+    // time is up, neither does one still sending or receiving, and every
+    // request a worker has is stopped (its connection closes when handed back).
+    void closeFinishedConnections(bool timeUp)
+    {
+        for (Connection* c : connections) {
+            Request* request = c->request;
+            if (timeUp && request)
+                abandon(*request, Request::Abandoned::Drained);
+            if (!request || (timeUp && request->stage != Request::Stage::Translating))
+                closeConnection(*c);
+        }
     }
 
     static MHD_Result accessHandler(void* cls, MHD_Connection* connection, const char* url, const char* method,
@@ -534,11 +673,12 @@ struct TranslationServer::Impl {
 
     // --- the workers
 
+    // Every request handed over is worked on, also while the service ends;
+    // one whose stop is raised before it begins is only handed back.
     void work()
     {
         for (;;) {
             Request* request = nullptr;
-            bool stopping = false;
             {
                 std::unique_lock lock(jobsMutex);
                 jobsReady.wait(lock, [&] { return workersStopping || !jobs.empty(); });
@@ -546,14 +686,9 @@ struct TranslationServer::Impl {
                     return;
                 request = jobs.front();
                 jobs.pop_front();
-                stopping = workersStopping;
             }
-            if (stopping) {
-                request->status = 503;
-                request->reply = "The service is stopping.";
-            } else {
+            if (!request->stop->raised())
                 translate(*request);
-            }
             MHD_resume_connection(request->connection);
             wake();
         }
@@ -580,9 +715,12 @@ struct TranslationServer::Impl {
                                                if (upload.job.empty())
                                                    return;
                                                std::lock_guard lock(progressMutex);
-                                               progress[upload.job] = {done, total};
+                                               if (const auto it = progress.find(upload.job); it != progress.end()) {
+                                                   it->second.done = done;
+                                                   it->second.total = total;
+                                               }
                                            },
-                                           upload.serbianCyrillic);
+                                           upload.serbianCyrillic, request.stop.get());
         // the client asks no more once it has the answer
         forgetProgress(upload.job);
         metrics.countTranslation(Clock::now() - started, result.status == 200, {});
@@ -648,7 +786,8 @@ struct TranslationServer::Impl {
         }
         const auto started = Clock::now();
         const TranslationEngine::Outcome outcome =
-            engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic);
+            engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic,
+                             request.stop.get());
         metrics.countTranslation(Clock::now() - started, outcome.status == 200, *text);
         request.status = outcome.status;
         request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
@@ -720,33 +859,62 @@ bool TranslationServer::run()
     for (int i = 0; i < std::max(1, m->options.workers); ++i)
         m->workers.emplace_back([this] { m->work(); });
     auto nextUseCheck = Clock::now() + std::chrono::seconds(1);
-    while (!m->stopRequested) {
-        if (m->options.unused && Clock::now() >= nextUseCheck) {
-            nextUseCheck = Clock::now() + std::chrono::seconds(1);
-            if (m->options.unused()) {
-                const MHD_socket listening = MHD_quiesce_daemon(m->daemon);
-                if (listening != MHD_INVALID_SOCKET)
-                    ::close(listening);
-                if (m->options.listeningStopped)
-                    m->options.listeningStopped();
+    // The drain, from the stop (or the last user leaving) on: the listener
+    // closes after the grace, then the service ends once every request it
+    // has read is answered, or once the drain's time is up.
+    std::optional<Clock::time_point> closeListenerAt;
+    std::optional<Clock::time_point> giveUpAt;
+    for (;;) {
+        const auto now = Clock::now();
+        if (!closeListenerAt && m->stopRequested)
+            closeListenerAt = now + m->options.drainGrace;
+        if (!closeListenerAt && m->options.unused && now >= nextUseCheck) {
+            nextUseCheck = now + std::chrono::seconds(1);
+            // nobody is left to be let in: no grace
+            if (m->options.unused())
+                closeListenerAt = now;
+        }
+        m->draining = closeListenerAt.has_value();
+        if (closeListenerAt && !giveUpAt && now >= *closeListenerAt) {
+            m->stopListening();
+            giveUpAt = now + m->options.drainTimeout;
+        }
+        if (giveUpAt) {
+            m->closeFinishedConnections(now >= *giveUpAt);
+            if (m->connections.empty())
                 break;
-            }
         }
-        // waits for the network, a worker's answer, the next deadline or the next look at its users
+        // waits for the network, a worker's answer, a client leaving, the next deadline,
+        // the drain's next step or the next look at its users
         int timeout = m->enforceDeadlines();
-        if (m->options.unused) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(nextUseCheck - Clock::now()).count();
-            const int untilCheck = static_cast<int>(std::max<long long>(ms + 1, 0));
-            timeout = timeout < 0 ? untilCheck : std::min(timeout, untilCheck);
-        }
+        const auto wakeAt = [&timeout](Clock::time_point at) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
+            const int until = static_cast<int>(std::clamp<long long>(ms + 1, 0, INT_MAX));
+            timeout = timeout < 0 ? until : std::min(timeout, until);
+        };
+        if (m->options.unused && !closeListenerAt)
+            wakeAt(nextUseCheck);
+        if (closeListenerAt && !giveUpAt)
+            wakeAt(*closeListenerAt);
+        if (giveUpAt && now < *giveUpAt)
+            wakeAt(*giveUpAt);
         MHD_UNSIGNED_LONG_LONG daemonTimeout = 0;
         if (MHD_get_timeout(m->daemon, &daemonTimeout) == MHD_YES) {
             const int capped = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(daemonTimeout, INT_MAX));
             timeout = timeout < 0 ? capped : std::min(timeout, capped);
         }
-        pollfd fds[2] = {{events, POLLIN, 0}, {m->wakeFd, POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+        // the daemon does not watch a connection while a worker has it: a client
+        // that goes away meanwhile is seen here, so its work stops
+        const std::vector<Connection*> waiting = m->awaitingWorkers();
+        std::vector<pollfd> fds{{events, POLLIN, 0}, {m->wakeFd, POLLIN, 0}};
+        for (const Connection* c : waiting)
+            fds.push_back({c->fd, POLLRDHUP, 0});
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
             break;
+        for (size_t i = 0; i < waiting.size(); ++i) {
+            if (fds[i + 2].revents & (POLLRDHUP | POLLHUP | POLLERR))
+                m->abandon(*waiting[i]->request, Request::Abandoned::ClientGone);
+        }
         uint64_t drained = 0;
         [[maybe_unused]] const ssize_t n = ::read(m->wakeFd, &drained, sizeof drained);
         MHD_run(m->daemon);
@@ -756,8 +924,8 @@ bool TranslationServer::run()
         }
     }
 
-    // requests still waiting for a worker are answered at once; those being
-    // translated finish, so every suspended connection is resumed before the end
+    // the workers hand back what they still have, so every suspended
+    // connection is resumed before the daemon stops
     {
         std::lock_guard lock(m->jobsMutex);
         m->workersStopping = true;

@@ -16,11 +16,13 @@ class TranslationEngine;
 // translates the document sent as the body and answers it in its format;
 // with &job=TOKEN (the client's own, 8 to 64 of A-Z, a-z, 0-9, "-") GET
 // /translate-document/progress?job=TOKEN tells {"done":N,"total":M} engine
-// pieces while that document is being worked on.
+// pieces while that document is being worked on, and DELETE stops it.
 // One event-driven thread reads every connection; a request reaches a worker
 // only once it has arrived whole, so slow or idle clients cost a connection,
 // never a worker. Each request must arrive within requestTimeout of the
 // connection opening or of the previous reply, or the connection is closed.
+// A client that closes its connection before the answer stops the work done
+// for it: the engine's programs on it are stopped, its chains freed.
 class TranslationServer {
 public:
     struct Options {
@@ -38,10 +40,17 @@ public:
         std::chrono::seconds documentTimeBase{60};
         std::chrono::seconds documentTimePerMB{60};
         unsigned maxConnections = 256;
+        // After stop(): /health answers 503 at once, connections are still
+        // taken for drainGrace (so a balancer's checks see it first), then the
+        // listener closes; the requests read by then are answered, and what is
+        // still unanswered drainTimeout after the listener closed is closed
+        // without an answer, for a balancer to send elsewhere.
+        std::chrono::seconds drainGrace{5};
+        std::chrono::seconds drainTimeout{30};
         // Asked about once a second while serving; true ends the service as
-        // stop() does, but it stops listening first and then calls
-        // listeningStopped, so no one is let in while it ends.
+        // stop() does, without the grace.
         std::function<bool()> unused;
+        // Called once the listener is closed, so no one is let in while it ends.
         std::function<void()> listeningStopped;
     };
 
@@ -53,9 +62,9 @@ public:
 
     // Binds host:port (port 0 picks a free one). Returns the bound port, -1 on failure.
     int bind(const std::string& host, int port);
-    // Serves until stop(); returns false when serving could not start.
+    // Serves until stop() and the drain after it; returns false when serving could not start.
     bool run();
-    // May be called from any thread, also before run().
+    // Begins the drain (see Options). May be called from any thread, also before run().
     void stop();
 
 private:

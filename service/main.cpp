@@ -43,6 +43,12 @@ const Option Options[] = {
     {"--request-timeout", "seconds", "How long a client may take to send a request (default 30)."},
     {"--idle-timeout", "seconds", "A pair's engine programs unused this long are stopped (default 600)."},
     {"--max-connections", "n", "Connections served at once; later ones wait (default 256)."},
+    {"--drain-grace", "seconds",
+     "On SIGTERM or SIGINT, /health answers 503 at once and connections are still taken this long before the "
+     "listener closes (default 5)."},
+    {"--drain-timeout", "seconds",
+     "How long the requests read by then may take to be answered; what is unanswered after it is closed "
+     "without an answer (default 30)."},
     {"--users-file", "file",
      "End once no program holds a lock on this file; used when the translator starts the service itself."},
 };
@@ -132,6 +138,10 @@ int main(int argc, char** argv)
             options.idleTimeout = std::chrono::seconds(seconds);
         else if (arg == "--max-connections" && parseNumber(value, 1, 65536, connections))
             serverOptions.maxConnections = static_cast<unsigned>(connections);
+        else if (arg == "--drain-grace" && parseNumber(value, 0, 3600, seconds))
+            serverOptions.drainGrace = std::chrono::seconds(seconds);
+        else if (arg == "--drain-timeout" && parseNumber(value, 0, 86400, seconds))
+            serverOptions.drainTimeout = std::chrono::seconds(seconds);
         else if (arg == "--users-file")
             usersFile = value;
         else
@@ -139,7 +149,7 @@ int main(int argc, char** argv)
     }
 
     // Termination requests are taken by one thread with sigwait, so the
-    // server shuts down in order and the engines' processes are reaped.
+    // server drains in order and the engines' processes are reaped.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);

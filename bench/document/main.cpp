@@ -17,14 +17,20 @@
 //     with one sentence: wall time from the start of the job to its end, and
 //     the longest time this program's event loop went without turning
 //     (target: under 50 ms).
-// Prints the wall ratio service / engine (target: at most 1.2). The ratios only
-// mean something on an otherwise idle machine; the load average is printed beside them.
+// Prints the wall ratio service / engine (target: at most 1.2). Then the Word
+// document once more, cancelled as the window's Cancel does once the service
+// tells its first percent: the time from the cancel until the service's
+// /metrics shows it cancelled and the pair's engine chains free (target: under
+// 1 s), and the processor time the service and its engine programs used in the
+// two seconds after that. The figures only mean something on an otherwise idle
+// machine; the load average is printed beside them.
 
 #include "BenchSupport.h"
 #include "DocumentTranslationJob.h"
 #include "ServiceExchange.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -32,11 +38,15 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -203,6 +213,96 @@ double serviceRun(const QString& endpoint, const QString& input, const QString& 
     return wall;
 }
 
+// One sample of the service's /metrics, as written ("name{label=\"value\"}"); -1 when missing.
+double sample(const QByteArray& exposition, const QByteArray& series)
+{
+    for (const QByteArray& line : exposition.split('\n')) {
+        if (line.startsWith(series + ' '))
+            return line.mid(series.size() + 1).toDouble();
+    }
+    return -1;
+}
+
+// Processor seconds a process has used, its threads included.
+double processorSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // the fields after the command's closing parenthesis: utime and stime are the 12th and 13th
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).trimmed().split(' ');
+    return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK)) : 0;
+}
+
+// The service's processor seconds and those of the engine programs it runs now, by pid.
+std::map<qint64, double> serviceProcessorSeconds(qint64 servicePid)
+{
+    std::map<qint64, double> seconds{{servicePid, processorSeconds(servicePid)}};
+    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(servicePid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(servicePid).arg(task));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& child : children.readAll().simplified().split(' ')) {
+            if (!child.isEmpty())
+                seconds[child.toLongLong()] = processorSeconds(child.toLongLong());
+        }
+    }
+    return seconds;
+}
+
+// The document job cancelled once the service tells its first percent: the
+// seconds until the service shows it cancelled and its chains free (negative
+// when it did not), and the processor seconds the service and its engine
+// programs used in the two seconds after that.
+double cancelRun(const QString& endpoint, const QString& input, qint64 servicePid, double& usedAfter)
+{
+    const QString metricsAddress = QUrl(endpoint).resolved(QUrl(QStringLiteral("metrics"))).toString();
+    const QByteArray cancelled = "linguaro_requests_cancelled_total{route=\"/translate-document\"}";
+    const QByteArray busy = "linguaro_engine_chains_busy{pair=\"eng-spa\"}";
+    ServiceClient metrics(endpoint);
+    const auto scrape = [&] {
+        try {
+            return metrics.Fetch(metricsAddress, {});
+        } catch (const std::exception&) {
+            return QByteArray();
+        }
+    };
+    const double before = std::max(0.0, sample(scrape(), cancelled));
+    DocumentRequest request;
+    request.path = input;
+    request.languages.sourceCode = QStringLiteral("en");
+    request.languages.targetCode = QStringLiteral("es");
+    request.languages.endpoint = endpoint;
+    const std::unique_ptr<DocumentTranslationJob> job(DocumentTranslationJob::start(request));
+    QEventLoop underWay;
+    QObject::connect(job.get(), &DocumentTranslationJob::progress, &underWay, &QEventLoop::quit);
+    QObject::connect(job.get(), &DocumentTranslationJob::finished, &underWay, &QEventLoop::quit);
+    underWay.exec();
+    if (job->isFinished()) {
+        std::fprintf(stderr, "the document was done before it could be cancelled: give it more pages\n");
+        return -1;
+    }
+    QElapsedTimer sinceCancel;
+    sinceCancel.start();
+    job->cancel();
+    for (QDeadlineTimer patience(60000); !patience.hasExpired();) {
+        const QByteArray now = scrape();
+        if (sample(now, cancelled) == before + 1 && sample(now, busy) == 0) {
+            const double stopped = double(sinceCancel.nsecsElapsed()) / 1e9;
+            const std::map<qint64, double> start = serviceProcessorSeconds(servicePid);
+            QThread::sleep(2);
+            usedAfter = 0;
+            for (const auto& [pid, seconds] : serviceProcessorSeconds(servicePid))
+                usedAfter += seconds - (start.count(pid) ? start.at(pid) : 0);
+            return stopped;
+        }
+        QThread::msleep(5);
+    }
+    std::fprintf(stderr, "the service did not stop the cancelled document within a minute\n");
+    return -1;
+}
+
 QString loadAverage()
 {
     QFile load(QStringLiteral("/proc/loadavg"));
@@ -260,6 +360,15 @@ int main(int argc, char** argv)
                     static_cast<long long>(QFileInfo(d.path).size() / 1024), qPrintable(d.format), engine, routed,
                     routed / engine, static_cast<long long>(gap));
     }
+    double usedAfter = 0;
+    const double stopped = cancelRun(endpoint, docx, service.processId(), usedAfter);
+    if (stopped < 0)
+        status = 1;
+    else
+        std::printf("Word document cancelled once under way: stopped and its engine chains free %.3f s after the cancel "
+                    "(target < 1); the service and its engine programs used %.2f s of processor time in the 2 s "
+                    "after\n",
+                    stopped, usedAfter);
     std::printf("load average: %s\n", qPrintable(loadAverage()));
     service.terminate();
     service.waitForFinished(10000);

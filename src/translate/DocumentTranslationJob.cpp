@@ -220,6 +220,7 @@ void DocumentTranslationJob::begin()
         }
         const QByteArray document = file.readAll();
         file.close();
+        const QString job = ServiceClient::NewJob();
         try {
             const QString problem = ServiceConnection::instance().ensureRunning(request.languages.endpoint);
             if (!problem.isEmpty())
@@ -231,7 +232,6 @@ void DocumentTranslationJob::begin()
             // and a minute per MB for: the reply is waited for that long and a little more
             client.setTimeouts(15, 90 + 60 * int(document.size() >> 20));
             const TranslationRequest& languages = request.languages;
-            const QString job = ServiceClient::NewJob();
             const ProgressPoller poller(request.languages.endpoint, languages.proxy, job,
                                         [shared](int percent) { shared->postPercent(percent); });
             translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
@@ -239,6 +239,10 @@ void DocumentTranslationJob::begin()
             result.outcome = Outcome::Done;
         } catch (const ServiceCancelled&) {
             result.outcome = Outcome::Stopped;
+            // the connection just closed stops the work, unless a proxy keeps the service's side open
+            ServiceClient stopper(request.languages.endpoint);
+            stopper.setTimeouts(2, 2);
+            stopper.StopDocument(job, request.languages.proxy);
         } catch (const std::exception& e) {
             result.message = QString::fromUtf8(e.what());
         }

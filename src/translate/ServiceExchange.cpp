@@ -129,6 +129,14 @@ QString WithQueryItem(const QString& address, const char* name, const char* valu
     return url.toString(QUrl::FullyEncoded);
 }
 
+// The document route's progress of one job, beside the form's address.
+QString ProgressAddress(const QString& endpoint, const QString& job)
+{
+    QUrl address = QUrl(endpoint).resolved(QUrl(QStringLiteral("translate-document/progress")));
+    address.setQuery(QUrlQuery{{QStringLiteral("job"), job}});
+    return address.toString(QUrl::FullyEncoded);
+}
+
 QString HostAndPort(const QString& address)
 {
     const QUrl url(address);
@@ -185,7 +193,9 @@ struct ServiceClient::Impl {
     NetProxy proxy;  // the choice of the call under way
 
     void applyProxy(const ProxySettings& settings);
-    Response perform(const QString& address, const QByteArray* postBody, const Curl::List* headers = nullptr);
+    // A POST of postBody, else a GET, or a request of the method given instead.
+    Response perform(const QString& address, const QByteArray* postBody, const Curl::List* headers = nullptr,
+                     const char* method = nullptr);
     // Waits as the service asked before trying again; a cancel ends the wait at once.
     void pause(int seconds) const;
     QString describeFailure(const Response& response, const QString& address) const;
@@ -245,7 +255,8 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& settings)
                              settings.UserName.isEmpty() ? QString() : settings.Password);
 }
 
-Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody, const Curl::List* headers)
+Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody, const Curl::List* headers,
+                                      const char* method)
 {
     if (cancelled && cancelled->load())
         throw ServiceCancelled();
@@ -272,6 +283,8 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
             curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
             curl_easy_setopt(h, CURLOPT_HTTPHEADER, getHeaders.get());
         }
+        if (method)
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method);
     }
     response.result = request.Perform();
     if (h) {
@@ -416,10 +429,8 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
 
 std::optional<std::pair<qint64, qint64>> ServiceClient::DocumentProgress(const QString& job, const ProxySettings& proxy)
 {
-    QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document/progress")));
-    address.setQuery(QUrlQuery{{QStringLiteral("job"), job}});
     m->applyProxy(proxy);
-    const Response get = m->perform(address.toString(QUrl::FullyEncoded), nullptr);
+    const Response get = m->perform(ProgressAddress(m->endpoint, job), nullptr);
     if (!get.succeeded())
         return std::nullopt;
     const QJsonObject counts = QJsonDocument::fromJson(get.body).object();
@@ -428,6 +439,16 @@ std::optional<std::pair<qint64, qint64>> ServiceClient::DocumentProgress(const Q
     if (!done.isDouble() || !total.isDouble() || done.toDouble() < 0 || total.toDouble() < 0)
         return std::nullopt;
     return std::pair{qint64(done.toDouble()), qint64(total.toDouble())};
+}
+
+bool ServiceClient::StopDocument(const QString& job, const ProxySettings& proxy)
+{
+    try {
+        m->applyProxy(proxy);
+        return m->perform(ProgressAddress(m->endpoint, job), nullptr, nullptr, "DELETE").succeeded();
+    } catch (const ServiceError&) {
+        return false;
+    }
 }
 
 QString ServiceClient::NewJob()

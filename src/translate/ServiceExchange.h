@@ -54,6 +54,10 @@ public:
     // such document (not yet, or no more), or no progress route. Throws ServiceError only
     // for a proxy it cannot use, ServiceCancelled when stopped.
     std::optional<std::pair<qint64, qint64>> DocumentProgress(const QString& job, const ProxySettings& proxy);
+    // Asks the service to stop the document sent with this job (DELETE of its progress), for a
+    // proxy that keeps the document's connection open after its client has gone. Best effort:
+    // true when the service took it, false for anything else; never throws.
+    bool StopDocument(const QString& job, const ProxySettings& proxy);
     // A new random job token.
     static QString NewJob();
 

@@ -1,6 +1,7 @@
 // A team's set-up on loopback: HAProxy with the shipped example in front of
 // three real services. One service is killed while translations run and
-// started again; no translation may fail or come back cut.
+// started again, then stopped with SIGTERM with no time to finish what it has;
+// no translation may fail or come back cut.
 #include "LoopbackPorts.h"
 #include "PrometheusText.h"
 #include "ServiceProcess.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -118,7 +120,7 @@ PrometheusText scrape(int port)
 
 }  // namespace
 
-TEST(LoadBalancer, AServiceKilledUnderLoadCostsNoTranslation)
+TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
 {
     if (!QFileInfo(TeamSetup::HaproxyProgram()).isExecutable())
         GTEST_SKIP() << "haproxy is not installed (apt-get install haproxy): the load-balancer test is skipped";
@@ -268,6 +270,56 @@ TEST(LoadBalancer, AServiceKilledUnderLoadCostsNoTranslation)
     // translates no documents yet); the balancer's count of refusals tells what it did
     EXPECT_NE(statusOfAnnouncedBody(front, "/translate-document", 2 * 1024 * 1024, 128 * 1024), 413);
     EXPECT_EQ(TeamSetup::Stats(statsPort).number("linguaro", "FRONTEND", "dreq"), 2);
+
+    // stopped with SIGTERM and no drain time: what it was translating is closed
+    // unanswered, then its port refuses; the balancer sends all of it elsewhere
+    services[2].reset();
+    services[2] = std::make_unique<ServiceProcess>(
+        QStringList{"--port", QString::number(ports[2]), "--drain-timeout", "0"});
+    ASSERT_TRUE(services[2]->running()) << services[2]->startError().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return state(2) == "UP"; }));
+    std::string chunk;
+    for (size_t i = 0; chunk.size() < 6000; ++i)
+        chunk += sentences[i % sentences.size()] + " ";
+    const auto direct = httplib::Client("127.0.0.1", ports[0]).Post("/translate", form(chunk), "application/x-www-form-urlencoded");
+    ASSERT_TRUE(direct && direct->status == 200);
+    const long long retriedBefore = TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wretr")
+                                    + TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wredis");
+    std::atomic<bool> stopped{false};
+    std::atomic<int> answered{0};
+    std::vector<std::thread> senders;
+    for (int c = 0; c < kClients; ++c) {
+        senders.emplace_back([&] {
+            httplib::Client client("127.0.0.1", front);
+            client.set_keep_alive(true);
+            client.set_read_timeout(180, 0);
+            while (!stopped) {
+                const auto res = client.Post("/translate", form(chunk), "application/x-www-form-urlencoded");
+                if (!res || res->status != 200 || res->body != direct->body) {
+                    std::lock_guard lock(failuresMutex);
+                    failures.push_back("while stopped: " + (res ? std::to_string(res->status) + " " + res->body.substr(0, 200)
+                                                                : httplib::to_string(res.error())));
+                }
+                ++answered;
+            }
+        });
+    }
+    const bool flowing = waitUntil([&] { return answered >= kClients; });
+    services[2]->process().terminate();
+    const bool ended = services[2]->process().waitForFinished(60000);
+    const bool down = waitUntil([&] { return state(2).startsWith("DOWN"); });
+    const int answeredWhenDown = answered;
+    const bool after = waitUntil([&] { return answered >= answeredWhenDown + kClients; });
+    stopped = true;
+    for (std::thread& sender : senders)
+        sender.join();
+    ASSERT_TRUE(flowing && ended && down && after);
+    EXPECT_EQ(services[2]->process().exitCode(), 0);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " failed, the first: " << failures.front();
+    EXPECT_GT(TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wretr")
+                  + TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wredis"),
+              retriedBefore)
+        << "nothing was sent on from the stopped service";
 
     haproxy.terminate();
     haproxy.waitForFinished();

@@ -11,11 +11,14 @@
 // The real linguaro-service program on a free loopback port, for tests.
 class ServiceProcess {
 public:
-    // Starts the service with --port 0 and reads the port it reports.
+    // Starts the service with --port 0 and reads the port it reports. No balancer
+    // watches it, so it ends without a grace unless extraArgs give one.
     explicit ServiceProcess(const QStringList& extraArgs = {})
     {
         m_process.setProgram(QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
-        m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArgs);
+        m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--drain-grace"),
+                                           QStringLiteral("0")}
+                               + extraArgs);
         m_process.start();
         QDeadlineTimer deadline(20000);
         QByteArray output;

@@ -6,6 +6,7 @@
 // scripts that behave as the engine's programs do, so each failure can be
 // caused on purpose.
 #include "EnginePipeline.h"
+#include "StopFlag.h"
 #include "TranslationEngine.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,36 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     EXPECT_NE(crashError.find("signal 11"), std::string::npos) << crashError;
     for (auto& other : beside)
         EXPECT_TRUE(other.get());
+
+    // a request whose stop is raised leaves at once, held in the chain as it is; the
+    // requests queued behind it get their own answers from a fresh chain, none of its stream
+    std::filesystem::remove(m_dir / "release");
+    StopFlag stop;
+    std::string stopError;
+    auto stopped = std::async(std::launch::async, [&] {
+        std::vector<std::string> answers;
+        return chain.Process({"HOLD stopped", "its second block"}, soon(), answers, stopError, nullptr, {}, &stop);
+    });
+    while (chain.outstandingBytes() == 0)
+        std::this_thread::sleep_for(2ms);
+    const int startsBefore = chain.starts();
+    std::vector<std::future<bool>> behind;
+    for (int i = 0; i < 3; ++i) {
+        behind.push_back(std::async(std::launch::async, [&chain, i] {
+            std::string answer, failure;
+            const bool ok = chain.Process("behind " + std::to_string(i), soon(), answer, failure);
+            EXPECT_TRUE(ok) << failure;
+            return ok && answer == "behind " + std::to_string(i);
+        }));
+    }
+    while (chain.outstandingBytes() < 30 + 3 * 9)
+        std::this_thread::sleep_for(2ms);
+    stop.raise();
+    EXPECT_FALSE(stopped.get());
+    EXPECT_EQ(stopError, "stopped");
+    for (auto& other : behind)
+        EXPECT_TRUE(other.get());
+    EXPECT_EQ(chain.starts(), startsBefore + 1);
 }
 
 TEST(EnginePipeline, EmbeddedNulCannotSplitARequest)

@@ -1,6 +1,7 @@
 // Documents through the real service program and the real engine: each
 // format comes back translated with its bold runs, tables and numbers where
 // they were, on a direct and a pivot route; bad documents get a clear refusal.
+#include "PrometheusText.h"
 #include "ServiceSuite.h"
 
 #include <QDeadlineTimer>
@@ -85,6 +86,21 @@ std::string makeZip(const QString& script)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll().toStdString();
+}
+
+// A plain TCP connection to the service, for requests sent and left as no HTTP library would; -1 when refused.
+int connectTo(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -351,12 +367,8 @@ TEST_F(ServiceDocuments, DocumentsBeyondTheParallelLimitAreToldToRetry)
         return last;
     };
     {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(s_service->port()));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int fd = connectTo(s_service->port());
+        ASSERT_GE(fd, 0);
         const std::string head = "POST /translate-document?format=html&from=en&to=es HTTP/1.1\r\nHost: test\r\n"
                                  "Content-Length: 100000\r\n\r\n<p>The dog";
         ASSERT_EQ(::send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
@@ -436,4 +448,86 @@ TEST_F(ServiceDocuments, ProgressRisesToTheTotalWhileTheDocumentIsWorkedOn)
     const auto after = client.Get(progress);
     ASSERT_TRUE(after);
     EXPECT_EQ(after->status, 404);
+}
+
+// A document whose client goes away, by closing its connection or by DELETE of
+// its job (for a proxy that keeps the connection open), stops being translated:
+// the service counts the cancel, its engine chains are free, its private folder
+// is gone, and the pair translates the next request whole.
+TEST_F(ServiceDocuments, ACancelledDocumentStopsItsWork)
+{
+    // far more than the time it takes to cancel it: some seconds of the engine's work
+    std::string html = "<html><body>\n";
+    for (int i = 0; html.size() < 400 * 1024; ++i)
+        html += "<p>The black cat sleeps in the big house number " + std::to_string(i)
+                + ". The coffee shop is open and the street is quiet.</p>\n\n";
+    html += "</body></html>\n";
+    httplib::Client client("127.0.0.1", s_service->port());
+    const auto metrics = [&client] {
+        const auto reply = client.Get("/metrics");
+        return PrometheusText(reply ? reply->body : std::string());
+    };
+    const std::string small = "<p>The coffee shop is open and the street is quiet.</p>\n";
+    const auto before = send(small, "html");
+    ASSERT_TRUE(before);
+    ASSERT_EQ(before->status, 200) << before->body;
+    const std::string cancels = "linguaro_requests_cancelled_total{route=\"/translate-document\"}";
+    const std::string busy = "linguaro_engine_chains_busy{pair=\"eng-spa\"}";
+    struct Case {
+        const char* how;
+        std::string job;
+        bool byDelete;
+    };
+    for (const Case& c : {Case{"the connection closes", "Cancel-Test-Closed", false},
+                          Case{"DELETE of its job", "Cancel-Test-Deleted", true}}) {
+        SCOPED_TRACE(c.how);
+        const double cancelledBefore = metrics()[cancels];
+        const int fd = connectTo(s_service->port());
+        ASSERT_GE(fd, 0);
+        const timeval guard{60, 0};  // against a hang only
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+        const std::string request = "POST /translate-document?format=html&from=en&to=es&job=" + c.job
+                                    + " HTTP/1.1\r\nHost: test\r\nContent-Length: " + std::to_string(html.size())
+                                    + "\r\n\r\n" + html;
+        ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        // the engine is at work on it
+        QDeadlineTimer underWay(120000);
+        for (; !underWay.hasExpired(); QThread::msleep(20)) {
+            const auto progress = client.Get("/translate-document/progress?job=" + c.job);
+            if (progress && progress->status == 200
+                && QJsonDocument::fromJson(QByteArray::fromStdString(progress->body))["done"].toInteger() > 0)
+                break;
+        }
+        ASSERT_FALSE(underWay.hasExpired()) << "the document never reached the engine";
+        if (c.byDelete) {
+            const auto stopped = client.Delete("/translate-document/progress?job=" + c.job);
+            ASSERT_TRUE(stopped);
+            EXPECT_EQ(stopped->status, 202) << stopped->body;
+            // the connection still open is told why no document comes, and closed
+            std::string answer;
+            char buffer[4096];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                answer.append(buffer, static_cast<size_t>(n));
+            EXPECT_EQ(answer.rfind("HTTP/1.1 409", 0), 0u) << answer.substr(0, 200);
+            EXPECT_NE(answer.find("stopped at its client's request"), std::string::npos) << answer.substr(0, 200);
+        }
+        ::close(fd);
+        // the deadline only guards against a hang
+        PrometheusText now = metrics();
+        for (QDeadlineTimer stopped(60000); !stopped.hasExpired(); QThread::msleep(20)) {
+            now = metrics();
+            if (now[cancels] == cancelledBefore + 1 && now[busy] == 0)
+                break;
+        }
+        EXPECT_EQ(now[cancels], cancelledBefore + 1);
+        EXPECT_EQ(now[busy], 0);
+        EXPECT_EQ(scratchLeft(), QStringList());
+        EXPECT_EQ(client.Get("/translate-document/progress?job=" + c.job)->status, 404);
+        EXPECT_EQ(client.Delete("/translate-document/progress?job=" + c.job)->status, 404);
+    }
+    // nothing of the stopped stream reaches the next request
+    const auto after = send(small, "html");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200) << after->body;
+    EXPECT_EQ(after->body, before->body);
 }

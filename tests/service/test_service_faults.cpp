@@ -1,6 +1,7 @@
 // The service program under faults and load, over real sockets with the real
 // engine: bodies of every size and framing, clients that send slowly or not
 // at all, and engine programs killed in the middle of a request.
+#include "PrometheusText.h"
 #include "ServiceSuite.h"
 
 #include <QUrl>
@@ -365,4 +366,104 @@ TEST_F(ServiceFaults, APairWhoseEngineCrashesOnTwoTextsIsTakenOutOfUse)
     while (!said.contains("rus-ukr is out of use") && process.waitForReadyRead(30000))
         said += process.readAllStandardError();
     EXPECT_TRUE(said.contains("linguaro-service: rus-ukr is out of use")) << said.toStdString();
+}
+
+// A service stopped with SIGTERM behind a balancer: /health turns 503 at once
+// while connections are still taken for the grace, every request it has read
+// gets its answer, also those still waiting for a worker, and it ends with
+// status 0 once its listener is closed and they are answered. What is still
+// unanswered when the drain's time is up is closed without an answer, for the
+// balancer to send elsewhere.
+TEST_F(ServiceFaults, AStoppedServiceAnswersWhatItHasReadBeforeItEnds)
+{
+    // more requests than the service has workers, each some tenths of a second of the engine's work
+    std::string text;
+    for (int i = 0; text.size() < 20000; ++i)
+        text += "The committee met on Monday to discuss the new library number " + std::to_string(i) + ". ";
+    const std::string body = "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=en&to=es";
+    const auto busyChains = [](int port) {
+        httplib::Client client("127.0.0.1", port);
+        const auto reply = client.Get("/metrics");
+        return PrometheusText(reply ? reply->body : std::string())["linguaro_engine_chains_busy{pair=\"eng-spa\"}"];
+    };
+    const auto waitUntilBusy = [&](int port) {
+        const auto until = Clock::now() + 120s;  // against a hang only
+        while (busyChains(port) < 1 && Clock::now() < until)
+            std::this_thread::sleep_for(10ms);  // polling the service
+        return busyChains(port) >= 1;
+    };
+
+    ServiceProcess service({QStringLiteral("--drain-grace"), QStringLiteral("10")});
+    ASSERT_TRUE(service.running()) << service.startError().toStdString();
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(300, 0);
+    const auto reference = client.Post("/translate", body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(reference);
+    ASSERT_EQ(reference->status, 200);
+    constexpr int kClients = 24;
+    std::vector<std::optional<httplib::Result>> replies(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.emplace_back([&, i] {
+            httplib::Client own("127.0.0.1", service.port());
+            own.set_read_timeout(300, 0);
+            replies[i].emplace(own.Post("/translate", body, "application/x-www-form-urlencoded"));
+        });
+    }
+    const bool atWork = waitUntilBusy(service.port());
+    service.process().terminate();
+    // the balancer's next check sees it
+    httplib::Response health;
+    for (const auto until = Clock::now() + 60s; health.status != 503 && Clock::now() < until;) {
+        if (const auto reply = httplib::Client("127.0.0.1", service.port()).Get("/health"))
+            health = *reply;
+        std::this_thread::sleep_for(10ms);  // polling the service
+    }
+    EXPECT_EQ(health.status, 503);
+    EXPECT_NE(health.body.find("\"status\":\"stopping\""), std::string::npos) << health.body;
+    // a connection opened during the grace is still served
+    httplib::Client late("127.0.0.1", service.port());
+    late.set_read_timeout(300, 0);
+    const auto lateReply = late.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
+    for (std::thread& c : clients)
+        c.join();
+    ASSERT_TRUE(atWork);
+    ASSERT_TRUE(lateReply) << httplib::to_string(lateReply.error());
+    EXPECT_EQ(lateReply->status, 200);
+    EXPECT_EQ(lateReply->body, "\"El perro es grande.\"");
+    for (int i = 0; i < kClients; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(*replies[i]) << httplib::to_string((*replies[i]).error());
+        EXPECT_EQ((**replies[i]).status, 200) << (**replies[i]).body;
+        EXPECT_EQ((**replies[i]).body, reference->body);
+    }
+    // the listener closes after the grace, then the service ends
+    QProcess& process = service.process();
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_FALSE(RawConnection(service.port()).connected());
+
+    // once the drain's time is up, a request still at work is closed unanswered
+    ServiceProcess hurried({QStringLiteral("--drain-timeout"), QStringLiteral("0")});
+    ASSERT_TRUE(hurried.running()) << hurried.startError().toStdString();
+    std::string longText;
+    while (longText.size() < 25 * text.size())
+        longText += text;
+    std::optional<httplib::Result> cut;
+    std::thread longRequest([&] {
+        httplib::Client own("127.0.0.1", hurried.port());
+        own.set_read_timeout(300, 0);
+        cut.emplace(own.Post("/translate", "q=" + QUrl::toPercentEncoding(QString::fromStdString(longText)).toStdString()
+                                                + "&from=en&to=es",
+                             "application/x-www-form-urlencoded"));
+    });
+    const bool cutAtWork = waitUntilBusy(hurried.port());
+    hurried.process().terminate();
+    longRequest.join();
+    ASSERT_TRUE(cutAtWork);
+    EXPECT_FALSE(*cut) << (**cut).status;
+    ASSERT_TRUE(hurried.process().waitForFinished(120000));
+    EXPECT_EQ(hurried.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(hurried.process().exitCode(), 0);
 }

@@ -8,6 +8,8 @@
 //                    the fixture is torn down; sets a cookie
 //   GET  /fallback   "\"from fallback\""
 //   POST /translate-document  "<to>:<body>", or 503 with Retry-After 0 while busyDocuments is above 0
+//   POST /held/translate-document  answers only when the fixture is torn down; GET of its
+//                    /held/translate-document/progress is {"done":1,"total":2} and DELETE 202
 //   POST /stall      answers only when the fixture is torn down
 //   POST /loop       redirects to itself forever
 //   POST /evil       500 pointing at a local file
@@ -161,6 +163,18 @@ public:
                 return;
             }
             res.set_content(req.get_param_value("to") + ":" + req.body, "application/octet-stream");
+        });
+        m_server.Post("/held/translate-document", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            waitForRelease();
+            res.set_content("too late", "application/octet-stream");
+        });
+        m_server.Get("/held/translate-document/progress", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("{\"done\":1,\"total\":2}", "application/json");
+        });
+        m_server.Delete("/held/translate-document/progress", [this](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.status = 202;
         });
         m_server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
