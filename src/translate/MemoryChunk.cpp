@@ -8,11 +8,10 @@ const QString ParagraphBreak = QStringLiteral("\r\n\r\n");
 
 }  // namespace
 
-MemoryChunk::MemoryChunk(const QString& chunk, const QString& sourceCode, bool startsWhole)
+MemoryChunk::MemoryChunk(const QString& chunk, const QString& sourceCode)
     : m_chunk(chunk),
       m_sourceCode(sourceCode),
       m_cut(SentenceRule::Split(chunk, sourceCode)),
-      m_startsWhole(startsWhole),
       m_known(size_t(m_cut.sentences.size()))
 {
 }
@@ -74,8 +73,8 @@ std::optional<MemoryChunk::Answer> MemoryChunk::answer(const QString& reply) con
         if (translation.isEmpty())
             return std::nullopt;
         translations.push_back(translation);
-        if (whole(qsizetype(i)))
-            answer.learned << SentencePair{m_cut.sentences.at(qsizetype(i)), translation};
+        // read apart from the rest, even the piece of a sentence a chunk's end cut off
+        answer.learned << SentencePair{m_cut.sentences.at(qsizetype(i)), translation};
     }
     if (next != paragraphs.size())
         return std::nullopt;
@@ -91,11 +90,15 @@ QList<SentencePair> MemoryChunk::learnedFromWhole(const QStringList& replyLines,
     if (lines.size() != replyLines.size())
         return learned;
     // the engine may move a word across a line break, never across a sentence's final mark
-    bool closedBefore = m_startsWhole;
+    // nor out of the request
+    qsizetype lastWithText = lines.size() - 1;
+    while (lastWithText > 0 && lines.at(lastWithText).trimmed().isEmpty())
+        --lastWithText;
+    bool closedBefore = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         const bool closed = SentenceRule::EndsWithFinalMark(line);
-        if (closedBefore && closed) {
+        if (closedBefore && (closed || i == lastWithText)) {
             const QStringList sources = SentenceRule::Split(line, m_sourceCode).sentences;
             const QStringList translations = SentenceRule::Split(replyLines.at(i), targetCode).sentences;
             if (sources.size() == translations.size())
@@ -137,15 +140,4 @@ QString MemoryChunk::assembled(const std::vector<QString>& translations) const
     for (size_t i = 0; i < translations.size(); ++i)
         text += translations[i] + ReplyGap(m_cut.gaps.at(qsizetype(i) + 1));
     return text;
-}
-
-bool MemoryChunk::whole(qsizetype sentence) const
-{
-    if (sentence == 0 && !m_startsWhole)
-        return false;
-    if (sentence + 1 < m_cut.sentences.size())
-        return true;
-    // the chunk's last: whole when a line break or a final mark ends it
-    return m_cut.gaps.constLast().contains(u'\n') || m_cut.gaps.constLast().contains(u'\r')
-        || SentenceRule::EndsWithFinalMark(m_cut.sentences.at(sentence));
 }

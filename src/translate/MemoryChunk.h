@@ -17,9 +17,7 @@ using SentencePair = std::pair<QString, QString>;
 // for the others, and the chunk put together again from both.
 class MemoryChunk {
 public:
-    // `startsWhole`: the chunk is the first, or the one before it ended a line or a sentence,
-    // so its first sentence is not the tail of one cut in two.
-    MemoryChunk(const QString& chunk, const QString& sourceCode, bool startsWhole);
+    MemoryChunk(const QString& chunk, const QString& sourceCode);
 
     // What the memory is asked: each sentence, then the whole chunk when it holds more than
     // one (older history files kept whole chunks, and another tool's segment may span lines).
@@ -46,21 +44,19 @@ public:
     std::optional<Answer> answer(const QString& reply) const;
     // The sentences that can be told apart in the service's translation of the whole chunk,
     // given as its lines (ExtractLines): a line of the chunk is paired with its line of the
-    // reply when neither it nor the line before can have words of the other's in its
-    // translation, and then its sentences with those of its translation when they are as many.
+    // reply when no word can have moved across the line breaks around it (the line and the
+    // one before it end at a final mark, or there is none), and then its sentences with those
+    // of its translation when they are as many.
     QList<SentencePair> learnedFromWhole(const QStringList& replyLines, const QString& targetCode) const;
 
 private:
     // The whitespace between sentences as a reply of the service gives it back.
     static QString ReplyGap(const QString& gap);
     QString assembled(const std::vector<QString>& translations) const;
-    // False for a sentence cut in two at the chunk's start or end, which no memory should keep.
-    bool whole(qsizetype sentence) const;
 
     QString m_chunk;
     QString m_sourceCode;
     SentenceRule::Cut m_cut;
-    bool m_startsWhole;
     std::vector<std::optional<QString>> m_known;  // by sentence
     std::optional<QString> m_whole;                // the whole chunk's, when the memory knew it
 };

@@ -2,7 +2,6 @@
 
 #include "FormattedText.h"
 #include "LanguageTable.h"
-#include "SentenceRule.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
 #include "ServicePairs.h"
@@ -174,9 +173,8 @@ struct TranslationJob::Shared {
             self->engineVersion += QStringLiteral("; Serbian in Cyrillic");
         if (self->engineVersion.isEmpty())
             return !self->cancelled;
-        for (qsizetype chunk = 0; chunk < self->chunks.size(); ++chunk)
-            self->plans.emplace_back(self->chunks.at(chunk), self->sourceCode,
-                                     chunk == 0 || EndsSentence(self->chunks.at(chunk - 1)));
+        for (const QString& chunk : std::as_const(self->chunks))
+            self->plans.emplace_back(chunk, self->sourceCode);
         if (!self->memory)
             return !self->cancelled;
         QStringList keys;
@@ -199,12 +197,6 @@ struct TranslationJob::Shared {
             }
         }
         return !self->cancelled;
-    }
-
-    // True when a chunk ends a line or a sentence, so the next begins with a sentence of its own.
-    static bool EndsSentence(const QString& chunk)
-    {
-        return chunk.endsWith(u'\n') || chunk.endsWith(u'\r') || SentenceRule::EndsWithFinalMark(chunk.trimmed());
     }
 
     // One chunk's translation: by the HTML route; with the memory, only the sentences it lacks

@@ -100,8 +100,9 @@ public:
     // languages, as the service names it; empty when it names none or no
     // memory was asked for. Known from the first progress() on.
     QString engineVersion() const;
-    // How many sentences the text holds, as the translation memory cuts it; 0 when the
-    // memory is not asked. Known from the first progress() on.
+    // How many sentences the text holds, as the translation memory cuts it; 0 when there is
+    // no memory to ask or to feed, or the service names no engine version. Known from the
+    // first progress() on.
     int sentenceCount() const { return m_sentences; }
     // How many of them were taken from the memory rather than the service, of the chunks handed on.
     int reusedSentences() const { return m_reused; }

@@ -350,17 +350,17 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
         return add({"EN", "ES", QString(), QString(), known, remembered, {}});
     }));
     TranslationRequest request = English(text, service.endpoint(), "ES", "Spanish");
+    // reuse off, a history kept: each chunk goes as it is
     TranslationRequest unremembered = request;
-    unremembered.memory = nullptr;
+    unremembered.wantEngineVersion = true;
     request.memory = std::make_shared<HistoryMemory>(history.path());
-
-    // without the memory each chunk goes as it is, and nothing is counted
-    const auto plain = translate(unremembered);
+    History kept(folder.filePath("kept.sqlite"));
+    const auto plain = translate(unremembered, &kept);
     QVERIFY(plain->finish());
     QCOMPARE(plain->result.outcome, TranslationResult::Outcome::Done);
     QCOMPARE(plain->paragraphs.size(), 2);
     QVERIFY2(!plain->paragraphs[0].endsWith('\n'), "the first chunk ends without a line break");
-    QCOMPARE(plain->job->sentenceCount(), 0);
+    QCOMPARE(plain->job->reusedSentences(), 0);
     const auto alone = translate(English(known, service.endpoint(), "ES", "Spanish"));
     QVERIFY(alone->finish());
     const QString engines = alone->paragraphs.value(0).trimmed();
@@ -387,6 +387,21 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     QVERIFY(recorded[0] && recorded[0]->contains("perro") && !recorded[0]->contains("casa"));
     QVERIFY(recorded[1] && recorded[1]->contains("79") && !recorded[1]->contains("78"));
     QCOMPARE(recorded[2].value_or(QString()), remembered);
+    // the sentences told apart in the replies to whole chunks are those the service gave apart
+    QCOMPARE(kept.segmentCount(), 83);
+    const QStringList ours = sentences + QStringList{"The house is big.", "The dog eats bread."};
+    const MemoryKey key{"EN", "ES", service.endpoint(), first->job->engineVersion()};
+    const auto apart = HistoryMemory(history.path()).lookUp(key, ours);
+    QVERIFY(std::all_of(apart.begin(), apart.end(), [](const auto& translation) { return translation.has_value(); }));
+    QVERIFY(HistoryMemory(kept.path()).lookUp(key, ours) == apart);
+    // across a line break that ends no sentence the engine may move words ("the red / car" can
+    // come back "el coche / rojo"): such lines are not kept
+    TranslationRequest wrapped = unremembered;
+    wrapped.text = "I see the red\ncar is big";
+    const auto wrappedRun = translate(wrapped, &kept);
+    QVERIFY(wrappedRun->finish());
+    HistoryRecorder::Flush();
+    QCOMPARE(kept.segmentCount(), 83);
 
     // again: nothing is sent
     sent = translated();
