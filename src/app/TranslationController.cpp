@@ -204,13 +204,13 @@ QString TranslationController::finishedText() const
     if (m_reused <= 0)
         return TranslationJob::DoneText;
     const QString reused = InterfaceCaption("MemoryReused", InterfaceLanguageColumn(m_form.InterfaceLanguage));
-    return TranslationJob::DoneText + QLatin1Char(' ') + reused.arg(m_reused).arg(m_chunks);
+    return TranslationJob::DoneText + QLatin1Char(' ') + reused.arg(m_reused).arg(m_sentences);
 }
 
 void TranslationController::finished(const TranslationResult& result)
 {
-    m_reused = m_job->reusedChunks();
-    m_chunks = int(m_job->sourceChunks().size());
+    m_reused = m_job->reusedSentences();
+    m_sentences = m_job->sentenceCount();
     const bool focusKept = m_form.focusWidget() == m_focus;
     m_job->deleteLater();
     m_job = nullptr;

@@ -69,5 +69,5 @@ private:
     // where the focus was when the run began, then the target pane once a run moved it there
     QPointer<QWidget> m_focus;
     int m_reused = 0;  // of the run that ended last
-    int m_chunks = 0;
+    int m_sentences = 0;
 };

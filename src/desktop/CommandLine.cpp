@@ -28,11 +28,11 @@ const char* const Description[] = {
     "PowerPoint documents (.doc, .xls, .ppt) and PDF have their text translated into an --output ending in .txt "
     "(or \"-\").",
     "Translations are kept in the history of translations unless Options > Misc > Keep a history of "
-    "translations is off or --no-history is given; --history prints its entries. Each piece translated is kept "
-    "in the translation memory too, and a piece sent again between the same languages to the same service with "
-    "the same engine data is taken from it instead (unless Options > Misc > Reuse earlier translations is off, "
-    "or --no-history is given); --export-tmx writes the memory as TMX 1.4b, --history WORDS with it only the "
-    "pieces that hold those words, and --import-tmx reads a TMX file of another tool into it.",
+    "translations is off or --no-history is given; --history prints its entries. Each sentence translated is "
+    "kept in the translation memory too, and a sentence sent again between the same languages to the same service "
+    "with the same engine data is taken from it instead (unless Options > Misc > Reuse earlier translations is "
+    "off, or --no-history is given); --export-tmx writes the memory as TMX 1.4b, --history WORDS with it only the "
+    "sentences that hold those words, and --import-tmx reads a TMX file of another tool into it.",
     "Exit codes: 0 done; 1 the document could not be converted, or the translation or the service failed; 2 the "
     "command line, a language code or the text was wrong."};
 
@@ -63,7 +63,7 @@ const Option Options[] = {
      "\"\" prints the newest."},
     {"no-history", nullptr, nullptr, "Keep nothing of this run in the history of translations."},
     {"export-tmx", nullptr, "path",
-     "Write the translation memory to this TMX file (with --history, only the pieces holding those words)."},
+     "Write the translation memory to this TMX file (with --history, only the sentences holding those words)."},
     {"import-tmx", nullptr, "path", "Read the translations of this TMX file into the translation memory."},
 };
 

@@ -442,8 +442,8 @@ int CommandLineTranslator::Translate()
                 exitCode = CommandLine::Failure;
             }
             // the window's status line says it; here whoever watches the terminal hears it
-            if (job->reusedChunks() > 0 && ::isatty(STDERR_FILENO) == 1)
-                complain(TranslationJob::ReusedText(job->reusedChunks(), int(job->sourceChunks().size())));
+            if (job->reusedSentences() > 0 && ::isatty(STDERR_FILENO) == 1)
+                complain(TranslationJob::ReusedText(job->reusedSentences(), job->sentenceCount()));
             break;
         case TranslationResult::Outcome::Refused:
             complain(result.reason());

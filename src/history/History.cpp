@@ -1,6 +1,7 @@
 #include "History.h"
 
 #include "Folders.h"
+#include "SentenceRule.h"
 #include "SqliteStatement.h"
 
 #include <QDir>
@@ -105,6 +106,28 @@ const char* const Migrations[] = {
     "         c.translation, e.time, e.time, linguaro_fold(c.source || char(10) || c.translation)"
     "  FROM chunks c JOIN entries e ON e.id = c.entry WHERE 1 ORDER BY e.time, e.id, c.position"
     "  ON CONFLICT DO UPDATE SET translation = excluded.translation, used = excluded.used;",
+    // 2 -> 3: the memory keeps sentences, without the whitespace around them, and each entry the
+    // sentences it put there; the pieces kept so far lose their surrounding whitespace (a
+    // one-sentence piece is then that sentence), the one used last winning where two become one
+    "CREATE TABLE sentences("
+    "  entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,"
+    "  position INTEGER NOT NULL,"
+    "  source TEXT NOT NULL,"
+    "  translation TEXT NOT NULL,"
+    "  endpoint TEXT NOT NULL,"
+    "  engine_version TEXT NOT NULL,"
+    "  PRIMARY KEY(entry, position)) WITHOUT ROWID;"
+    "CREATE TEMP TABLE kept AS SELECT * FROM segments;"
+    "DELETE FROM segments;"
+    "INSERT INTO segments(hash, source_code, target_code, endpoint, engine_version, source, translation, created,"
+    "                     used, folded)"
+    "  SELECT linguaro_hash(linguaro_key(source)), source_code, target_code, endpoint, engine_version,"
+    "         linguaro_key(source), linguaro_trim(translation), created, used,"
+    "         linguaro_fold(linguaro_key(source) || char(10) || linguaro_trim(translation))"
+    "  FROM kept WHERE linguaro_key(source) <> '' ORDER BY used, id"
+    "  ON CONFLICT DO UPDATE SET translation = excluded.translation, created = min(created, excluded.created),"
+    "                            used = excluded.used, folded = excluded.folded;"
+    "DROP TABLE kept;",
 };
 static_assert(std::size(Migrations) == History::SchemaVersion);
 
@@ -169,19 +192,23 @@ QString LikePattern(QString word)
     return QLatin1Char('%') + word + QLatin1Char('%');
 }
 
-// The memory's key and folded text for SQL of its own (the migration that fills the memory).
+// The memory's key and folded text for SQL of its own (the migrations that fill the memory).
 void HashFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
     sqlite3_result_int64(context, History::ChunkHash(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))));
 }
 
-void FoldFunction(sqlite3_context* context, int, sqlite3_value** values)
+// A text function of SQL that hands its one argument through `change`.
+template <QString (*change)(const QString&)>
+void TextFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
-    const QByteArray folded = History::Folded(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))).toUtf8();
-    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+    const QByteArray changed = change(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))).toUtf8();
+    sqlite3_result_text(context, changed.constData(), int(changed.size()), SQLITE_TRANSIENT);
 }
+
+QString Trimmed(const QString& text) { return text.trimmed(); }
 
 // Lower-case words of a filter, as LIKE patterns over a folded text.
 QStringList FoldedPatterns(const QString& words)
@@ -303,7 +330,12 @@ bool History::open()
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     sqlite3_create_function_v2(m_db, "linguaro_hash", 1, flags, nullptr, HashFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "linguaro_fold", 1, flags, nullptr, FoldFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "linguaro_fold", 1, flags, nullptr, TextFunction<History::Folded>, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "linguaro_key", 1, flags, nullptr, TextFunction<SentenceRule::Key>, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "linguaro_trim", 1, flags, nullptr, TextFunction<Trimmed>, nullptr, nullptr,
+                               nullptr);
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return fail(QStringLiteral("%1 cannot be written (a read-only file or disk).").arg(m_path));
 
@@ -431,8 +463,14 @@ bool History::trim()
     }
 }
 
-bool History::putSegment(const MemorySegment& segment, qint64 used)
+bool History::putSegment(const MemorySegment& piece, qint64 used)
 {
+    // looked up by its text alone, whatever whitespace stood around it where it came from
+    MemorySegment segment = piece;
+    segment.source = SentenceRule::Key(piece.source);
+    segment.translation = piece.translation.trimmed();
+    if (segment.source.isEmpty())
+        return true;
     Statement insert(m_db, "INSERT INTO segments(hash, source_code, target_code, endpoint, engine_version, source,"
                            " translation, created, used, folded) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
                            " ON CONFLICT DO UPDATE SET source = excluded.source, translation = excluded.translation,"
@@ -450,7 +488,7 @@ bool History::putSegment(const MemorySegment& segment, qint64 used)
     return insert.step() == SQLITE_DONE;
 }
 
-bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
+bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, const QList<HistoryChunk>& sentences)
 {
     if (!available())
         return false;
@@ -481,23 +519,26 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks)
             return failed("write to");
     }
     entry.id = sqlite3_last_insert_rowid(m_db);
-    {
-        Statement insert(m_db, "INSERT INTO chunks(entry, position, source, translation, endpoint, engine_version)"
-                               " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        for (qsizetype i = 0; i < chunks.size(); ++i) {
-            const HistoryChunk& chunk = chunks.at(i);
+    // the chunks as they were sent, and the sentences that go into the memory
+    for (const auto& [table, pieces] : {std::pair{"chunks", &chunks}, std::pair{"sentences", &sentences}}) {
+        const QByteArray sql = "INSERT INTO " + QByteArray(table)
+            + "(entry, position, source, translation, endpoint, engine_version) VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
+        Statement insert(m_db, sql.constData());
+        const bool remembered = pieces == &sentences;
+        for (qsizetype i = 0; i < pieces->size(); ++i) {
+            const HistoryChunk& piece = pieces->at(i);
             insert.bind(1, entry.id);
             insert.bind(2, qint64(i));
-            insert.bind(3, chunk.source);
-            insert.bind(4, chunk.translation);
-            insert.bind(5, chunk.endpoint);
-            insert.bind(6, chunk.engineVersion);
+            insert.bind(3, remembered ? SentenceRule::Key(piece.source) : piece.source);
+            insert.bind(4, piece.translation);
+            insert.bind(5, piece.endpoint);
+            insert.bind(6, piece.engineVersion);
             if (insert.step() != SQLITE_DONE)
                 return failed("write to");
             insert.reset();
-            const MemorySegment segment{entry.sourceCode, entry.targetCode, chunk.endpoint, chunk.engineVersion,
-                                        chunk.source,     chunk.translation, entry.time};
-            if (!putSegment(segment, entry.time.toMSecsSinceEpoch()))
+            const MemorySegment segment{entry.sourceCode, entry.targetCode, piece.endpoint, piece.engineVersion,
+                                        piece.source,     piece.translation, entry.time};
+            if (remembered && !putSegment(segment, entry.time.toMSecsSinceEpoch()))
                 return failed("write to");
         }
     }
@@ -638,11 +679,16 @@ bool History::remove(const QList<qint64>& ids)
         return false;
     if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return false;
-    // what the entry put into the memory goes with it
-    Statement forget(m_db, "DELETE FROM segments WHERE id IN (SELECT s.id FROM chunks c JOIN entries e ON e.id = c.entry"
-                           " JOIN segments s ON s.hash = linguaro_hash(c.source) AND s.source_code = e.source_code"
-                           " AND s.target_code = e.target_code AND s.endpoint = c.endpoint"
-                           " AND s.engine_version = c.engine_version AND s.source = c.source WHERE c.entry = ?1)");
+    // what the entry put into the memory goes with it: its sentences, or the chunks of an entry
+    // recorded before the memory kept sentences
+    Statement forget(m_db, "DELETE FROM segments WHERE id IN (SELECT s.id FROM"
+                           " (SELECT linguaro_key(source) AS source, endpoint, engine_version FROM chunks"
+                           "  WHERE entry = ?1 UNION SELECT source, endpoint, engine_version FROM sentences"
+                           "  WHERE entry = ?1) p"
+                           " JOIN entries e ON e.id = ?1"
+                           " JOIN segments s ON s.hash = linguaro_hash(p.source) AND s.source_code = e.source_code"
+                           " AND s.target_code = e.target_code AND s.endpoint = p.endpoint"
+                           " AND s.engine_version = p.engine_version AND s.source = p.source)");
     Statement drop(m_db, "DELETE FROM entries WHERE id = ?1");
     for (const qint64 id : ids) {
         forget.bind(1, id);
@@ -661,7 +707,8 @@ bool History::clear()
 {
     if (!available())
         return false;
-    if (Execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM entries; DELETE FROM segments;"
+    if (Execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM sentences; DELETE FROM entries;"
+                      "DELETE FROM segments;"
                       "INSERT INTO entries_text(entries_text) VALUES ('rebuild');"
                       "INSERT INTO entries_trigram(entries_trigram) VALUES ('rebuild'); COMMIT;")
         == SQLITE_OK)

@@ -26,7 +26,8 @@ struct HistoryEntry {
     static QString OriginName(Origin origin);
 };
 
-// One piece of a translation as the service translated it.
+// One piece of a translation as the service translated it: a chunk as it was
+// sent, or a sentence of one.
 struct HistoryChunk {
     QString source;
     QString translation;
@@ -72,7 +73,7 @@ struct HistoryFilter {
 class History {
 public:
     using Limits = HistoryLimits;
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     explicit History(QString path, Limits limits = {}, int busyTimeoutMs = 5000);
     ~History();
@@ -92,10 +93,10 @@ public:
     // where a damaged file went. Empty afterwards, and when all is well.
     QString takeNotice();
 
-    // Adds one translation with its pieces, which also go into the translation
-    // memory, dropping the oldest beyond the limits. Sets entry.id. False when
-    // it was not written.
-    bool record(HistoryEntry& entry, const QList<HistoryChunk>& chunks);
+    // Adds one translation with the chunks it was sent in and the sentences of them
+    // that go into the translation memory, dropping the oldest beyond the limits.
+    // Sets entry.id. False when it was not written.
+    bool record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, const QList<HistoryChunk>& sentences = {});
     // Entries whose source or translation hold every word of `words` (any case,
     // accents ignored), newest first; all entries when `words` is blank.
     QList<HistoryEntry> search(const QString& words, int limit = 100);
@@ -116,7 +117,9 @@ public:
     bool forEachSegment(const QString& words, const std::function<bool(const MemorySegment&)>& each);
     // Adds to the memory, in one transaction, the pieces `read` hands to its
     // `add`; nothing is kept unless `read` returns true. A piece already held
-    // for the same languages, service and version is replaced.
+    // for the same languages, service and version is replaced. Every piece is
+    // kept by SentenceRule::Key of its text, its translation without the
+    // whitespace around it.
     using SegmentSink = std::function<bool(const MemorySegment&)>;
     bool addSegments(const std::function<bool(const SegmentSink& add)>& read);
     qint64 segmentCount();

@@ -7,11 +7,11 @@
 
 HistoryMemory::HistoryMemory(QString path, int busyTimeoutMs) : m_path(std::move(path)), m_busyTimeoutMs(busyTimeoutMs) {}
 
-std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, const QStringList& chunks)
+std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, const QStringList& pieces)
 {
-    std::vector<std::optional<QString>> found(size_t(chunks.size()));
+    std::vector<std::optional<QString>> found(size_t(pieces.size()));
     // without the engine data's version a piece could come back from other data than it was made with
-    if (key.engineVersion.isEmpty() || chunks.isEmpty())
+    if (key.engineVersion.isEmpty() || pieces.isEmpty())
         return found;
     sqlite3* db = nullptr;
     // a link or a missing file is never followed nor made here: the history itself judges the file;
@@ -30,13 +30,13 @@ std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, 
                                    " AND target_code = ?3 AND source = ?6"
                                    " AND ((endpoint = ?4 AND engine_version = ?5) OR (endpoint = '' AND engine_version = ''))"
                                    " ORDER BY endpoint = '' LIMIT 1");
-        for (qsizetype i = 0; select.ok() && i < chunks.size(); ++i) {
-            select.bind(1, History::ChunkHash(chunks.at(i)));
+        for (qsizetype i = 0; select.ok() && i < pieces.size(); ++i) {
+            select.bind(1, History::ChunkHash(pieces.at(i)));
             select.bind(2, key.sourceCode);
             select.bind(3, key.targetCode);
             select.bind(4, key.endpoint);
             select.bind(5, key.engineVersion);
-            select.bind(6, chunks.at(i));
+            select.bind(6, pieces.at(i));
             if (select.step() == SQLITE_ROW)
                 found[size_t(i)] = select.text(0);
             select.reset();

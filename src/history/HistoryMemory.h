@@ -11,7 +11,7 @@ public:
     // before it counts every piece as unknown.
     explicit HistoryMemory(QString path, int busyTimeoutMs = 200);
 
-    std::vector<std::optional<QString>> lookUp(const MemoryKey& key, const QStringList& chunks) override;
+    std::vector<std::optional<QString>> lookUp(const MemoryKey& key, const QStringList& pieces) override;
 
 private:
     QString m_path;

@@ -76,8 +76,11 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                          const QString version = job.engineVersion();
                          for (qsizetype i = 0; i < sources.size() && i < translations->size(); ++i)
                              chunks << HistoryChunk{sources.at(i), translations->at(i), endpoint, version};
-                         Writer().start([history, entry, chunks, tell, guard, hasContext]() mutable {
-                             history->record(entry, chunks);
+                         QList<HistoryChunk> sentences;
+                         for (const auto& [sentence, translation] : job.translatedSentences())
+                             sentences << HistoryChunk{sentence, translation, endpoint, version};
+                         Writer().start([history, entry, chunks, sentences, tell, guard, hasContext]() mutable {
+                             history->record(entry, chunks, sentences);
                              const QString notice = history->takeNotice();
                              if (notice.isEmpty() || !tell)
                                  return;

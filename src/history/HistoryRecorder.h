@@ -27,8 +27,9 @@ bool SuspendedForRun();
 // run is suspended.
 void Equip(TranslationRequest& request, bool keep, bool reuse);
 
-// Records the job's text, translation and pieces in `history` when it finishes
-// done, on a writer thread of its own so that a long text never holds up the
+// Records the job's text, translation and chunks in `history` when it finishes
+// done, with the sentences the service translated for the translation memory,
+// on a writer thread of its own so that a long text never holds up the
 // window; `tell` hears once what the user should know about the history (it is
 // unavailable and why, or a damaged file was moved aside): on the main thread
 // while `context` lives when one is given, else on the writer thread. Nothing

@@ -335,7 +335,7 @@ Outcome Export(History& history, const QString& path, const QString& words)
     xml.writeAttribute(QStringLiteral("creationtoolversion"),
                        QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("1")
                                                                         : QCoreApplication::applicationVersion());
-    xml.writeAttribute(QStringLiteral("segtype"), QStringLiteral("paragraph"));
+    xml.writeAttribute(QStringLiteral("segtype"), QStringLiteral("sentence"));
     xml.writeAttribute(QStringLiteral("o-tmf"), QStringLiteral("Linguaro"));
     xml.writeAttribute(QStringLiteral("adminlang"), QStringLiteral("en"));
     xml.writeAttribute(QStringLiteral("srclang"), QStringLiteral("*all*"));

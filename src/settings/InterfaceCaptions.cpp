@@ -186,13 +186,13 @@ const CaptionRow kCaptionRows[] = {
       "Alle vertalingen uit de geschiedenis verwijderen?"}},
     // the status line after a run that reused some of the memory; %1 and %2 are numbers
     {CaptionKind::Text, "MemoryReused",
-     {"%1 of %2 paragraphs were taken from the translation memory.",
-      "%1 paragraphes sur %2 ont été repris de la mémoire de traduction.",
-      "%1 de %2 párrafos se tomaron de la memoria de traducción.",
-      "%1 von %2 Absätzen wurden aus dem Übersetzungsspeicher übernommen.",
-      "%1 paragrafi su %2 sono stati ripresi dalla memoria di traduzione.",
-      "%1 de %2 parágrafos foram retirados da memória de tradução.",
-      "%1 van %2 alinea's kwamen uit het vertaalgeheugen."}},
+     {"%1 of %2 sentences were taken from the translation memory.",
+      "%1 phrases sur %2 ont été reprises de la mémoire de traduction.",
+      "%1 de %2 oraciones se tomaron de la memoria de traducción.",
+      "%1 von %2 Sätzen wurden aus dem Übersetzungsspeicher übernommen.",
+      "%1 frasi su %2 sono state riprese dalla memoria di traduzione.",
+      "%1 de %2 frases foram retiradas da memória de tradução.",
+      "%1 van %2 zinnen kwamen uit het vertaalgeheugen."}},
 };
 
 

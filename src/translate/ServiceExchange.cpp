@@ -465,6 +465,19 @@ QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& pro
     return get.body;
 }
 
+namespace {
+
+// The translation sits between the first and the last character (the quotes).
+QString Unquoted(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() <= 2)
+        return {};
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()) + 1, characters.size() - 2);
+}
+
+}  // namespace
+
 QString ExtractTranslation(const QByteArray& reply)
 {
     // malformed sequences become U+FFFD rather than losing the whole reply
@@ -476,10 +489,15 @@ QString ExtractTranslation(const QByteArray& reply)
     text.replace(QStringLiteral("\\r\\n"), QStringLiteral(" "));
     text.replace(marker, QStringLiteral("\r\n\r\n"));
     text.replace(QStringLiteral("\\\""), QStringLiteral("\""));
+    return Unquoted(text);
+}
 
-    // the translation sits between the first and the last character (the quotes)
-    const QList<uint> characters = text.toUcs4();
-    if (characters.size() <= 2)
-        return {};
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()) + 1, characters.size() - 2);
+QStringList ExtractLines(const QByteArray& reply)
+{
+    QString text = QString::fromUtf8(reply);
+    text.remove(QStringLiteral("\r\n"));
+    QStringList lines = Unquoted(text).split(QStringLiteral("\\r\\n"));
+    for (QString& line : lines)
+        line.replace(QStringLiteral("\\\""), QStringLiteral("\""));
+    return lines;
 }

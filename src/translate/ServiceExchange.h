@@ -93,3 +93,6 @@ private:
 // The translation out of a reply: the quoted, backslash-escaped string with
 // its line-break escapes turned into spaces and paragraph breaks. Never fails.
 QString ExtractTranslation(const QByteArray& reply);
+// The same translation as the reply writes its lines, which ExtractTranslation joins with
+// spaces: a blank line is one of blanks, and the reply's last line break leaves an empty last line.
+QStringList ExtractLines(const QByteArray& reply);

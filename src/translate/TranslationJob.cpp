@@ -101,6 +101,7 @@ struct TranslationJob::Shared {
     // written before prepared() is posted, then only read
     QString engineVersion;
     std::vector<char> known;  // the chunks the memory answered: not sent
+    std::vector<MemoryChunk> plans;  // by chunk, when the route names its engine version
     // guarded by the mutex
     int next = 0;
     bool failedOnce = false;
@@ -135,17 +136,19 @@ struct TranslationJob::Shared {
         int reused = 0;
         for (const std::optional<QString>& translation : remembered)
             reused += translation.has_value();
-        self->post([count, problem, reused](TranslationJob& job) {
-            job.prepared(count, reused);
+        int sentences = 0;
+        for (const MemoryChunk& plan : self->plans)
+            sentences += plan.sentenceCount();
+        self->post([count, problem, sentences](TranslationJob& job) {
+            job.prepared(count, sentences);
             if (!problem.isEmpty())
                 job.failed(0, problem);
         });
         // one at a time, as the service's replies come, so a window shows each as it goes
         for (size_t chunk = 0; chunk < remembered.size(); ++chunk)
             if (remembered[chunk])
-                self->post([chunk, translation = *remembered[chunk]](TranslationJob& job) {
-                    job.replied(int(chunk), translation, QString());
-                });
+                self->post([chunk, reply = Reply{*remembered[chunk], {}, self->plans[chunk].sentenceCount(), {}}](
+                               TranslationJob& job) { job.replied(int(chunk), reply); });
         if (!problem.isEmpty() || reused == count)
             return;
         for (int i = 1; i < std::min(self->senders, count); ++i)
@@ -153,8 +156,8 @@ struct TranslationJob::Shared {
         send(self);
     }
 
-    // The memory's translations of the chunks, by position, under the route's
-    // engine version; false when the job was cancelled meanwhile.
+    // The memory's translations of the chunks it knows every sentence of, by position, under
+    // the route's engine version; false when the job was cancelled meanwhile.
     static bool lookUpRemembered(const std::shared_ptr<Shared>& self, std::vector<std::optional<QString>>& found)
     {
         try {
@@ -168,14 +171,55 @@ struct TranslationJob::Shared {
         if (!self->engineVersion.isEmpty() && self->serbianCyrillic
             && self->targetCode.compare(QLatin1String("SR"), Qt::CaseInsensitive) == 0)
             self->engineVersion += QStringLiteral("; Serbian in Cyrillic");
-        if (self->engineVersion.isEmpty() || !self->memory)
+        if (self->engineVersion.isEmpty())
             return !self->cancelled;
-        found = self->memory->lookUp({self->sourceCode, self->targetCode, self->endpoint, self->engineVersion},
-                                     self->chunks);
-        found.resize(size_t(self->chunks.size()));
-        for (size_t chunk = 0; chunk < found.size(); ++chunk)
-            self->known[chunk] = found[chunk].has_value();
+        for (const QString& chunk : std::as_const(self->chunks))
+            self->plans.emplace_back(chunk, self->sourceCode);
+        if (!self->memory)
+            return !self->cancelled;
+        QStringList keys;
+        std::vector<size_t> firstKeys;
+        for (const MemoryChunk& plan : self->plans) {
+            firstKeys.push_back(size_t(keys.size()));
+            keys << plan.keys();
+        }
+        firstKeys.push_back(size_t(keys.size()));
+        std::vector<std::optional<QString>> answers =
+            self->memory->lookUp({self->sourceCode, self->targetCode, self->endpoint, self->engineVersion}, keys);
+        answers.resize(size_t(keys.size()));
+        found.resize(self->plans.size());
+        for (size_t chunk = 0; chunk < self->plans.size(); ++chunk) {
+            MemoryChunk& plan = self->plans[chunk];
+            plan.remember(std::span(answers).subspan(firstKeys[chunk], firstKeys[chunk + 1] - firstKeys[chunk]));
+            if (plan.complete()) {
+                found[chunk] = plan.translation();
+                self->known[chunk] = 1;
+            }
+        }
         return !self->cancelled;
+    }
+
+    // One chunk's translation: by the HTML route; with the memory, only the sentences it lacks
+    // with the rest put back around them; else the chunk as it is.
+    static Reply translate(const Shared& self, ServiceClient& client, int chunk)
+    {
+        const QString& text = self.chunks.at(chunk);
+        if (self.formatted) {
+            // the HTML route: the form's "&" rule and chunking would cut entities and tags
+            const QString html = QString::fromUtf8(client.SendDocument(text.toUtf8(), QStringLiteral("html"),
+                                                                       self.sourceCode, self.targetCode, self.proxy));
+            return {FormattedText::PlainText(html), html, 0, {}};
+        }
+        const MemoryChunk* plan = self.plans.empty() ? nullptr : &self.plans[size_t(chunk)];
+        if (plan && self.memory && plan->sentenceCount() > 0) {
+            const QByteArray reply = client.SendChunk(plan->request(), self.sourceCode, self.targetCode, self.proxy);
+            if (const auto answer = plan->answer(ExtractTranslation(reply)))
+                return {answer->translation, {}, plan->knownCount(), answer->learned};
+            // paragraphs that do not line up with the sentences: the chunk goes whole instead
+        }
+        const QByteArray reply = client.SendChunk(text, self.sourceCode, self.targetCode, self.proxy);
+        return {ExtractTranslation(reply), {}, 0,
+                plan ? plan->learnedFromWhole(ExtractLines(reply), self.targetCode) : QList<SentencePair>()};
     }
 
     // One chunk in flight at a time, taking the next unsent one, until none is left.
@@ -196,18 +240,8 @@ struct TranslationJob::Shared {
             }
             QString reason;
             try {
-                QString translation;
-                QString html;
-                if (self->formatted) {
-                    // the HTML route: the form's "&" rule and chunking would cut entities and tags
-                    html = QString::fromUtf8(client.SendDocument(self->chunks.at(chunk).toUtf8(), QStringLiteral("html"),
-                                                                 self->sourceCode, self->targetCode, self->proxy));
-                    translation = FormattedText::PlainText(html);
-                } else {
-                    translation = ExtractTranslation(
-                        client.SendChunk(self->chunks.at(chunk), self->sourceCode, self->targetCode, self->proxy));
-                }
-                self->post([chunk, translation, html](TranslationJob& job) { job.replied(chunk, translation, html); });
+                const Reply reply = translate(*self, client, chunk);
+                self->post([chunk, reply](TranslationJob& job) { job.replied(chunk, reply); });
                 continue;
             } catch (const ServiceCancelled&) {
                 return;
@@ -259,7 +293,7 @@ QString TranslationJob::engineVersion() const
 
 QString TranslationJob::ReusedText(int reused, int count)
 {
-    return QStringLiteral("%1 of %2 paragraphs were taken from the translation memory.").arg(reused).arg(count);
+    return QStringLiteral("%1 of %2 sentences were taken from the translation memory.").arg(reused).arg(count);
 }
 
 void TranslationJob::cancel()
@@ -315,20 +349,20 @@ void TranslationJob::begin()
         [shared = m_shared, text = request.text, html = request.html] { Shared::prepare(shared, text, html); });
 }
 
-void TranslationJob::prepared(int count, int reused)
+void TranslationJob::prepared(int count, int sentences)
 {
     if (m_finished)
         return;
     m_count = count;
-    m_reused = reused;
+    m_sentences = sentences;
     emit progress(0, count, TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, 0, count));
 }
 
-void TranslationJob::replied(int chunk, const QString& translation, const QString& html)
+void TranslationJob::replied(int chunk, const Reply& reply)
 {
     if (m_finished)
         return;
-    m_arrived.emplace(chunk, std::pair{translation, html});
+    m_arrived.emplace(chunk, reply);
     handOn();
 }
 
@@ -354,15 +388,17 @@ void TranslationJob::handOn()
         const auto arrived = m_arrived.find(m_next);
         if (arrived == m_arrived.end())
             return;
-        const auto [translation, html] = std::move(arrived->second);
+        const Reply reply = std::move(arrived->second);
         m_arrived.erase(arrived);
         const int chunk = m_next++;
+        m_reused += reply.reused;
+        m_learned += reply.learned;
         if (m_shared->formatted) {
-            emit formattedParagraph(chunk, html);
+            emit formattedParagraph(chunk, reply.html);
             if (m_finished)
                 return;
         }
-        emit paragraph(chunk, translation);
+        emit paragraph(chunk, reply.translation);
         if (m_finished)
             return;
         if (m_next == m_count) {

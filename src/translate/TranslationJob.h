@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MemoryChunk.h"
 #include "ProxySettings.h"
 #include "TranslationMemory.h"
 
@@ -99,10 +100,17 @@ public:
     // languages, as the service names it; empty when it names none or no
     // memory was asked for. Known from the first progress() on.
     QString engineVersion() const;
-    // How many pieces were taken from the memory rather than the service.
-    int reusedChunks() const { return m_reused; }
+    // How many sentences the text holds, as the translation memory cuts it; 0 when there is
+    // no memory to ask or to feed, or the service names no engine version. Known from the
+    // first progress() on.
+    int sentenceCount() const { return m_sentences; }
+    // How many of them were taken from the memory rather than the service, of the chunks handed on.
+    int reusedSentences() const { return m_reused; }
+    // The sentences the service translated in this run, with their translations, in order, for the
+    // memory to keep: only where the service names its engine version.
+    const QList<SentencePair>& translatedSentences() const { return m_learned; }
 
-    // "12 of 40 paragraphs were taken from the translation memory." in English.
+    // "12 of 40 sentences were taken from the translation memory." in English.
     static QString ReusedText(int reused, int count);
 
     // The first check the request fails, in the order a job makes them; None when it passes them all.
@@ -127,11 +135,19 @@ signals:
 private:
     friend TranslationJob* Translator::start(const TranslationRequest& request, QObject* parent);
     struct Shared;
+    // One chunk's translation as it came: as plain text and HTML, how many of its sentences
+    // the memory gave, and the sentences the service translated.
+    struct Reply {
+        QString translation;
+        QString html;
+        int reused = 0;
+        QList<SentencePair> learned;
+    };
 
     explicit TranslationJob(TranslationRequest request, QObject* parent);
     void begin();
-    void prepared(int count, int reused);
-    void replied(int chunk, const QString& translation, const QString& html);
+    void prepared(int count, int sentences);
+    void replied(int chunk, const Reply& reply);
     void failed(int chunk, const QString& reason);
     void handOn();
     void finish(TranslationResult result);
@@ -140,8 +156,10 @@ private:
     std::shared_ptr<Shared> m_shared;
     int m_count = -1;  // known once the text is cut
     int m_next = 0;    // the next chunk to hand on
+    int m_sentences = 0;
     int m_reused = 0;
-    std::map<int, std::pair<QString, QString>> m_arrived;  // plain text and HTML
+    QList<SentencePair> m_learned;
+    std::map<int, Reply> m_arrived;
     int m_failedChunk = -1;
     QString m_failure;
     bool m_finished = false;

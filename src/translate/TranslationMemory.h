@@ -15,12 +15,13 @@ struct MemoryKey {
     QString engineVersion;
 };
 
-// Translations of pieces sent before, which a job gives again instead of
+// Translations of sentences sent before, which a job gives again instead of
 // asking the service. Called on a job's worker thread, never on the window's.
 class TranslationMemory {
 public:
     virtual ~TranslationMemory() = default;
-    // The known translation of each of `chunks` for `key`, by position; none
-    // where the memory holds nothing (or cannot be read).
-    virtual std::vector<std::optional<QString>> lookUp(const MemoryKey& key, const QStringList& chunks) = 0;
+    // The known translation of each of `pieces` (sentences or whole chunks, as
+    // SentenceRule::Key gives them) for `key`, by position; none where the
+    // memory holds nothing (or cannot be read).
+    virtual std::vector<std::optional<QString>> lookUp(const MemoryKey& key, const QStringList& pieces) = 0;
 };

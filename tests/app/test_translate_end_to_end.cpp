@@ -105,7 +105,7 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
     form.RichEdit1->setPlainText("The house.");
     form.ranslate2->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
-    QCOMPARE(form.statusText(), QString::fromUtf8("Done. 1 von 1 Absätzen wurden aus dem Übersetzungsspeicher übernommen."));
+    QCOMPARE(form.statusText(), QString::fromUtf8("Done. 1 von 1 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
     QVERIFY2(form.RichEdit2->toPlainText().endsWith("\n" + first), qPrintable(form.RichEdit2->toPlainText()));
     // and not with the option off
     form.ReuseTranslations->setChecked(false);

@@ -79,6 +79,7 @@ private slots:
     void interruptStopsTheTranslation();
     void documentsKeepTheirLayout();
     void historyKeepsWhatWasTranslatedUnlessTurnedOff();
+    void anotherToolsMemoryServesItsSentences();
     void windowKeepsItsTranslationsInTheSameHistory();
     void aServiceKeepingASessionGetsItsCookieFromEveryChunk();
 
@@ -633,6 +634,69 @@ void TestCommandLine::historyKeepsWhatWasTranslatedUnlessTurnedOff()
     QCOMPARE(unkept.out, kept.out);
     QCOMPARE(QString::fromUtf8(unkept.err).count(QStringLiteral("history of translations is unavailable")), 1);
     QVERIFY(!QFile::exists(home.filePath("elsewhere")));
+}
+
+void TestCommandLine::anotherToolsMemoryServesItsSentences()
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment = bareTerminal(m_service->endpoint());
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    // as another tool writes one: a sentence a unit, languages with their regions, a tab and a
+    // line break inside a segment; translations the engine would not give, to tell them apart
+    const QByteArray whale = "La ballena azul canta al amanecer (memoria).";
+    const QByteArray name = "Nombre:\tSr. Brown (memoria).";
+    const QByteArray roses = "Las rosas son rojas,\nlas violetas azules (memoria).";
+    auto unit = [](const char* from, const QByteArray& source, const char* to, const QByteArray& translation) {
+        return "<tu><tuv xml:lang=\"" + QByteArray(from) + "\"><seg>" + source + "</seg></tuv><tuv xml:lang=\""
+            + QByteArray(to) + "\"><seg>" + translation + "</seg></tuv></tu>\n";
+    };
+    const QString tmx = home.filePath("other-tool.tmx");
+    QFile file(tmx);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tmx version=\"1.4\">\n<header creationtool=\"Other\" "
+               "creationtoolversion=\"3\" segtype=\"sentence\" o-tmf=\"other\" adminlang=\"en-US\" srclang=\"en-US\" "
+               "datatype=\"plaintext\"/>\n<body>\n"
+               + unit("en-US", "The blue whale sings at dawn.", "es-ES", whale)
+               + unit("EN-GB", "Name:\tMr. Brown.", "ES", name)
+               + unit("en-US", "Roses are red,\nviolets are blue.", "es-MX", roses) + "</body>\n</tmx>\n");
+    file.close();
+    const Outcome imported = run({"--import-tmx", tmx}, {}, environment);
+    QVERIFY2(imported.exitCode == 0 && imported.err.isEmpty(), imported.err.constData());
+
+    const struct {
+        const char* name;
+        QByteArray text;
+        QByteArray remembered;
+        QList<QByteArray> fromTheEngine;  // in this order around it
+    } cases[] = {
+        {"the sentence alone, as typed", "The blue whale sings at dawn.", whale, {}},
+        {"the middle sentence of a paragraph", "The house is big. The blue whale sings at dawn. The dog eats.\nThe end",
+         whale, {"casa", "(memoria)", "perro"}},
+        {"a tab inside, behind an abbreviation", "Name:\tMr. Brown.", name, {}},
+        {"lines of one segment", "Roses are red,\nviolets are blue.", roses, {}},
+    };
+    for (const auto& c : cases) {
+        const Outcome translated = run({"--from", "en", "--to", "es"}, c.text, environment);
+        QVERIFY2(translated.exitCode == 0, translated.err.constData());
+        QVERIFY2(translated.out.contains(c.remembered), (QByteArray(c.name) + ": " + translated.out).constData());
+        qsizetype at = 0;
+        for (const QByteArray& part : c.fromTheEngine) {
+            const qsizetype found = translated.out.indexOf(part, at);
+            QVERIFY2(found >= at, (QByteArray(c.name) + ": " + translated.out).constData());
+            at = found;
+        }
+    }
+
+    // written out again as they came in
+    const QString exported = home.filePath("exported.tmx");
+    QCOMPARE(run({"--export-tmx", exported}, {}, environment).exitCode, 0);
+    QFile written(exported);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray memory = written.readAll();
+    for (const QByteArray& segment :
+         {QByteArray("Name:\tMr. Brown."), name, QByteArray("Roses are red,\nviolets are blue."), roses})
+        QVERIFY2(memory.contains("<seg>" + segment + "</seg>"), memory.constData());
 }
 
 void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()

@@ -447,11 +447,12 @@ TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
     }
     // the file as the version before the memory left it: its pieces go into the memory when it opens
     ASSERT_TRUE(Exec(path(), "DROP TRIGGER entries_counted_in; DROP TRIGGER entries_counted_out; DROP TABLE segments;"
-                             "DROP TABLE counts; PRAGMA user_version=1"));
+                             "DROP TABLE counts; DROP TABLE sentences; PRAGMA user_version=1"));
     History history(path());
     HistoryEntry later = Entry(QStringLiteral("Chat"), QStringLiteral("Cat"));
-    ASSERT_TRUE(history.record(later, {{QStringLiteral("Chat"), QStringLiteral("Cat"), Service, QStringLiteral("1.0")}}));
-    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QStringLiteral("2"));
+    const QList<HistoryChunk> chat = {{QStringLiteral("Chat"), QStringLiteral("Cat"), Service, QStringLiteral("1.0")}};
+    ASSERT_TRUE(history.record(later, chat, chat));
+    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
     EXPECT_EQ(history.segmentCount(), 3);
     // a piece from another tool's file serves any service that names its version
     ASSERT_TRUE(history.addSegments([](const History::SegmentSink& add) {
@@ -497,6 +498,76 @@ TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
     EXPECT_EQ(Pragma(path(), "SELECT count(*) FROM segments"), QStringLiteral("0"));
 }
 
+TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
+{
+    const QString sentOne = QStringLiteral("The blue whale sings at dawn.\r\n");
+    {
+        History history(path());
+        HistoryEntry entry = Entry(QStringLiteral("The blue whale sings at dawn."), QStringLiteral("La ballena"));
+        entry.sourceCode = QStringLiteral("EN");
+        entry.targetCode = QStringLiteral("ES");
+        ASSERT_TRUE(history.record(entry, {{sentOne, QStringLiteral("La ballena azul canta al alba. "), Service,
+                                            QStringLiteral("1.0")}}));
+    }
+    // the memory as the version before kept it: whole chunks, byte for byte, with their line ends
+    ASSERT_TRUE(Exec(path(), "DROP TABLE sentences; PRAGMA user_version=2"));
+    const struct {
+        const char* source;
+        const char* translation;
+        const char* endpoint;
+        int used;
+    } old[] = {
+        {"The blue whale sings at dawn.\r\n", "La ballena azul canta al alba. ", "http://127.0.0.1:1/", 1},
+        {"The house is big. The dog eats.\r\n", "La casa es grande. El perro come. ", "http://127.0.0.1:1/", 2},
+        {"The cat sleeps.\r\n", "El gato duerme antes.", "http://127.0.0.1:1/", 3},
+        {"The cat sleeps. \r\n", "El gato duerme. ", "http://127.0.0.1:1/", 4},
+        {"  Roses are red,\nviolets are blue.\n", "Las rosas son rojas,\nlas violetas azules.\n", "", 5},
+    };
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path()).constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+        sqlite3_exec(db, "DELETE FROM segments", nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO segments(hash, source_code, target_code, endpoint, engine_version, source,"
+                           " translation, created, used, folded) VALUES (?1, 'EN', 'ES', ?2, ?3, ?4, ?5, ?6, ?6, '')",
+                           -1, &insert, nullptr);
+        for (const auto& piece : old) {
+            sqlite3_bind_int64(insert, 1, History::ChunkHash(QString::fromUtf8(piece.source)));
+            sqlite3_bind_text(insert, 2, piece.endpoint, -1, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 3, *piece.endpoint ? "1.0" : "", -1, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 4, piece.source, -1, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 5, piece.translation, -1, SQLITE_STATIC);
+            sqlite3_bind_int64(insert, 6, piece.used);
+            EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_close(db);
+    }
+
+    History history(path());
+    ASSERT_TRUE(history.available()) << history.problem().toStdString();
+    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
+    EXPECT_EQ(history.segmentCount(), 4) << "the two cats become one";
+    HistoryMemory memory(path());
+    const MemoryKey key{QStringLiteral("EN"), QStringLiteral("ES"), Service, QStringLiteral("1.0")};
+    const QStringList pieces = {QStringLiteral("The blue whale sings at dawn."),
+                                QStringLiteral("The house is big. The dog eats."), QStringLiteral("The cat sleeps."),
+                                QStringLiteral("Roses are red,\nviolets are blue."), QStringLiteral("The house is big.")};
+    const auto found = memory.lookUp(key, pieces);
+    const std::vector<std::optional<QString>> expected = {
+        QStringLiteral("La ballena azul canta al alba."), QStringLiteral("La casa es grande. El perro come."),
+        QStringLiteral("El gato duerme."), QStringLiteral("Las rosas son rojas,\nlas violetas azules."), std::nullopt};
+    EXPECT_EQ(found, expected);
+    // an entry recorded before still takes what it put into the memory along when it goes
+    ASSERT_TRUE(history.remove({history.search(QStringLiteral("whale")).value(0).id}));
+    EXPECT_FALSE(memory.lookUp(key, {pieces[0]})[0].has_value());
+    EXPECT_EQ(history.segmentCount(), 3);
+    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+}
+
 TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
 {
     History history(path());
@@ -515,7 +586,8 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
         HistoryEntry entry = Entry(QString::fromUtf8(piece.source), QString::fromUtf8(piece.translation));
         entry.sourceCode = QString::fromLatin1(piece.sourceCode);
         entry.targetCode = QString::fromLatin1(piece.targetCode);
-        ASSERT_TRUE(history.record(entry, {{entry.source, entry.translation, Service, QString::fromUtf8(piece.version)}}));
+        const QList<HistoryChunk> sent = {{entry.source, entry.translation, Service, QString::fromUtf8(piece.version)}};
+        ASSERT_TRUE(history.record(entry, sent, sent));
     }
     const QString file = m_folder.filePath(QStringLiteral("memory.tmx"));
     const TmxFile::Outcome written = TmxFile::Export(history, file);

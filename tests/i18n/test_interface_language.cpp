@@ -131,7 +131,7 @@ TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
         EXPECT_TRUE(reused.contains("%1") && reused.contains("%2")) << column;
     }
     EXPECT_EQ(InterfaceCaption("MemoryReused", 3).arg(2).arg(5),
-              QString::fromUtf8("2 von 5 Absätzen wurden aus dem Übersetzungsspeicher übernommen."));
+              QString::fromUtf8("2 von 5 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
 }
 
 TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)

@@ -7,6 +7,8 @@
 //                    only once holdUntil requests have come in, STALL -> only when
 //                    the fixture is torn down; sets a cookie
 //   GET  /fallback   "\"from fallback\""
+//   POST /versioned/translate  as /translate, at a service whose
+//   GET  /versioned/pairs      names the engine version "fake 1" for en -> fr
 //   POST /translate-document  "<to>:<body>", or 503 with Retry-After 0 while busyDocuments is above 0
 //   POST /held/translate-document  answers only when the fixture is torn down; GET of its
 //                    /held/translate-document/progress is {"done":1,"total":2} and DELETE 202
@@ -176,7 +178,7 @@ public:
             record(req);
             res.status = 202;
         });
-        m_server.Post("/translate", [this](const httplib::Request& req, httplib::Response& res) {
+        auto translate = [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
             const std::string q = req.get_param_value("q");
             if (q.find("FAIL") != std::string::npos) {
@@ -197,6 +199,11 @@ public:
             res.set_header("Set-Cookie", "session=abc123; Path=/");
             res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
             noteAnswered(q);
+        };
+        m_server.Post("/translate", translate);
+        m_server.Post("/versioned/translate", translate);
+        m_server.Get("/versioned/pairs", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(R"({"pairs":[{"from":"en","to":"fr","version":"fake 1"}]})", "application/json");
         });
         m_server.Get("/fallback", [this](const httplib::Request& req, httplib::Response& res) {
             record(req);

@@ -103,8 +103,9 @@ private slots:
     void realServiceGivesTheSameTextWithChunksInFlight();
     void realServiceRefusesAPairItCannotReach();
     void realServiceThatDiesMidRun();
-    void realServiceAnswersARepeatedTextFromTheMemory();
+    void realServiceTakesKnownSentencesFromTheMemory();
     void serviceNamingNoVersionIsAlwaysAsked();
+    void sentencesNotComingBackApartSendTheChunkWhole();
 
 private:
     LoopbackService m_service;
@@ -317,60 +318,118 @@ void TestTranslationJob::realServiceThatDiesMidRun()
     QVERIFY(run.paragraphs.first().contains("casa"));
 }
 
-void TestTranslationJob::realServiceAnswersARepeatedTextFromTheMemory()
+void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
 {
     ServiceProcess service;
     QVERIFY2(service.running(), qPrintable(service.startError()));
-    // how many pieces the service has translated so far, as its metrics count them
+    // how many requests the service has translated so far, as its metrics count them
     auto translated = [&service] {
         ServiceClient client(service.endpoint());
         const QString metrics = QString::fromUtf8(
             client.Fetch(QString(service.endpoint()).replace("/translate", "/metrics"), ProxySettings{}));
         return QRegularExpression("\\nlinguaro_translation_seconds_count (\\d+)").match(metrics).captured(1).toInt();
     };
+    auto translate = [&](const TranslationRequest& request, History* recordInto = nullptr) {
+        auto run = std::make_unique<Run>(request);
+        if (recordInto)
+            HistoryRecorder::Watch(*run->job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, recordInto);
+        return run;
+    };
+    // a paragraph whose middle sentence (behind an abbreviation) another tool translated, then a
+    // line too long for one chunk, so the first chunk ends without a line break
+    const QString known = "Mr. Smith sings at dawn.";
+    const QString remembered = QString::fromUtf8("(memoria) El señor Smith canta al alba.");
+    QStringList sentences;
+    for (int i = 0; i < 80; ++i)
+        sentences << QStringLiteral("The house number %1 is big and the garden is green.").arg(i);
+    const QString text = "The house is big. " + known + " The dog eats bread.\n" + sentences.join(' ');
+
     QTemporaryDir folder;
     History history(folder.filePath("history.sqlite"));
-    QStringList sentences;
-    for (int i = 0; i < 120; ++i)
-        sentences << QStringLiteral("The house number %1 is big and the garden is green.").arg(i);
-    TranslationRequest request = English(sentences.join(' '), service.endpoint(), "ES", "Spanish");
+    QVERIFY(history.addSegments([&](const History::SegmentSink& add) {
+        return add({"EN", "ES", QString(), QString(), known, remembered, {}});
+    }));
+    TranslationRequest request = English(text, service.endpoint(), "ES", "Spanish");
+    // reuse off, a history kept: each chunk goes as it is
+    TranslationRequest unremembered = request;
+    unremembered.wantEngineVersion = true;
     request.memory = std::make_shared<HistoryMemory>(history.path());
-    Run first(request);
-    HistoryRecorder::Watch(*first.job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, &history);
-    QVERIFY(first.finish());
-    QCOMPARE(first.result.outcome, TranslationResult::Outcome::Done);
-    QCOMPARE(first.job->reusedChunks(), 0);
-    QVERIFY2(first.job->engineVersion().startsWith("apertium-eng-spa "), qPrintable(first.job->engineVersion()));
-    HistoryRecorder::Flush();
-    QCOMPARE(history.segmentCount(), 3);
+    History kept(folder.filePath("kept.sqlite"));
+    const auto plain = translate(unremembered, &kept);
+    QVERIFY(plain->finish());
+    QCOMPARE(plain->result.outcome, TranslationResult::Outcome::Done);
+    QCOMPARE(plain->paragraphs.size(), 2);
+    QVERIFY2(!plain->paragraphs[0].endsWith('\n'), "the first chunk ends without a line break");
+    QCOMPARE(plain->job->reusedSentences(), 0);
+    const auto alone = translate(English(known, service.endpoint(), "ES", "Spanish"));
+    QVERIFY(alone->finish());
+    const QString engines = alone->paragraphs.value(0).trimmed();
+    QVERIFY2(plain->paragraphs[0].contains(engines), qPrintable(plain->paragraphs[0]));
 
-    const int before = translated();
-    Run second(request);
-    QVERIFY(second.finish());
-    QCOMPARE(second.result.outcome, TranslationResult::Outcome::Done);
-    QCOMPARE(second.paragraphs, first.paragraphs);
-    QCOMPARE(second.job->reusedChunks(), 3);
-    QCOMPARE(translated(), before);
+    // the known sentence from the memory, the others from the service in one request a chunk,
+    // put together in their places with the whitespace as the service gives it back
+    int sent = translated();
+    const auto first = translate(request, &history);
+    QVERIFY(first->finish());
+    QCOMPARE(first->result.outcome, TranslationResult::Outcome::Done);
+    QCOMPARE(translated() - sent, 2);
+    QCOMPARE(first->job->sentenceCount(), 83);
+    QCOMPARE(first->job->reusedSentences(), 1);
+    QCOMPARE(first->paragraphs, QStringList({QString(plain->paragraphs[0]).replace(engines, remembered),
+                                             plain->paragraphs[1]}));
+    // what the service translated is kept a sentence at a time; the other tool's sentence as it was
+    HistoryRecorder::Flush();
+    QCOMPARE(history.segmentCount(), 83);
+    QVERIFY(first->job->engineVersion().startsWith("apertium-eng-spa "));
+    const auto recorded = HistoryMemory(history.path())
+                              .lookUp({"EN", "ES", service.endpoint(), first->job->engineVersion()},
+                                      {"The dog eats bread.", sentences[79], known});
+    QVERIFY(recorded[0] && recorded[0]->contains("perro") && !recorded[0]->contains("casa"));
+    QVERIFY(recorded[1] && recorded[1]->contains("79") && !recorded[1]->contains("78"));
+    QCOMPARE(recorded[2].value_or(QString()), remembered);
+    // the sentences told apart in the replies to whole chunks are those the service gave apart
+    QCOMPARE(kept.segmentCount(), 83);
+    const QStringList ours = sentences + QStringList{"The house is big.", "The dog eats bread."};
+    const MemoryKey key{"EN", "ES", service.endpoint(), first->job->engineVersion()};
+    const auto apart = HistoryMemory(history.path()).lookUp(key, ours);
+    QVERIFY(std::all_of(apart.begin(), apart.end(), [](const auto& translation) { return translation.has_value(); }));
+    QVERIFY(HistoryMemory(kept.path()).lookUp(key, ours) == apart);
+    // across a line break that ends no sentence the engine may move words ("the red / car" can
+    // come back "el coche / rojo"): such lines are not kept
+    TranslationRequest wrapped = unremembered;
+    wrapped.text = "I see the red\ncar is big";
+    const auto wrappedRun = translate(wrapped, &kept);
+    QVERIFY(wrappedRun->finish());
+    HistoryRecorder::Flush();
+    QCOMPARE(kept.segmentCount(), 83);
+
+    // again: nothing is sent
+    sent = translated();
+    const auto second = translate(request);
+    QVERIFY(second->finish());
+    QCOMPARE(second->paragraphs, first->paragraphs);
+    QCOMPARE(second->job->reusedSentences(), 83);
+    QCOMPARE(translated(), sent);
 
     // only what the memory lacks is sent
     const struct {
         const char* name;
         std::function<void(TranslationRequest&)> change;
         int reused;
+        int requests;
     } misses[] = {
-        {"one piece changed", [](TranslationRequest& r) { r.text += " One more."; }, 2},
-        {"another target", [](TranslationRequest& r) { r.targetCode = "CA"; }, 0},
-        {"no memory", [](TranslationRequest& r) { r.memory.reset(); }, 0},
+        {"a sentence more", [](TranslationRequest& r) { r.text += " One more."; }, 83, 1},
+        {"another target", [](TranslationRequest& r) { r.targetCode = "CA"; }, 0, 2},
     };
     for (const auto& miss : misses) {
         TranslationRequest changed = request;
         miss.change(changed);
-        const int sent = translated();
-        Run run(changed);
-        QVERIFY(run.finish());
-        QVERIFY2(run.result.outcome == TranslationResult::Outcome::Done, miss.name);
-        QVERIFY2(run.job->reusedChunks() == miss.reused, miss.name);
-        QVERIFY2(translated() - sent == 3 - miss.reused, miss.name);
+        sent = translated();
+        const auto run = translate(changed);
+        QVERIFY(run->finish());
+        QVERIFY2(run->result.outcome == TranslationResult::Outcome::Done, miss.name);
+        QVERIFY2(run->job->reusedSentences() == miss.reused, miss.name);
+        QVERIFY2(translated() - sent == miss.requests, miss.name);
     }
 }
 
@@ -392,12 +451,51 @@ void TestTranslationJob::serviceNamingNoVersionIsAlwaysAsked()
     Run run(request);
     QVERIFY(run.finish());
     QCOMPARE(run.paragraphs, QStringList{"fr:Hello "});
-    QCOMPARE(run.job->reusedChunks(), 0);
+    QCOMPARE(run.job->reusedSentences(), 0);
     QCOMPARE(memory->asked.load(), 0);
     QVERIFY(run.job->engineVersion().isEmpty());
     const auto requests = m_service.requests();
     QCOMPARE(requests.size(), before + 1);
     QCOMPARE(requests.back().param("q"), "Hello\r\n");
+}
+
+void TestTranslationJob::sentencesNotComingBackApartSendTheChunkWhole()
+{
+    // a service that names a version but runs the paragraphs it is sent together
+    QTemporaryDir folder;
+    History history(folder.filePath("history.sqlite"));
+    QVERIFY(history.addSegments([](const History::SegmentSink& add) {
+        return add({"EN", "FR", QString(), QString(), "The whale sings.", "La baleine chante.", {}});
+    }));
+    const struct {
+        const char* name;
+        QString text;
+        QStringList sent;
+        QString paragraph;
+        int reused;
+    } cases[] = {
+        {"one sentence asked", "The whale sings. The dog eats.", {"The dog eats.\r\n"},
+         "La baleine chante. fr:The dog eats. ", 1},
+        {"two asked, one paragraph back", "The cat sleeps. The whale sings. The dog eats.",
+         {"The cat sleeps.\r\n\r\nThe dog eats.\r\n", "The cat sleeps. The whale sings. The dog eats.\r\n"},
+         "fr:The cat sleeps. The whale sings. The dog eats. ", 0},
+    };
+    for (const auto& c : cases) {
+        const size_t before = m_service.requests().size();
+        TranslationRequest request = English(c.text, m_service.qurl("/versioned/translate"));
+        request.memory = std::make_shared<HistoryMemory>(history.path());
+        Run run(request);
+        QVERIFY(run.finish());
+        QVERIFY2(run.result.outcome == TranslationResult::Outcome::Done, c.name);
+        QStringList sent;
+        const auto requests = m_service.requests();
+        for (size_t i = before; i < requests.size(); ++i)
+            if (requests[i].target == "/versioned/translate")
+                sent << QString::fromStdString(requests[i].param("q"));
+        QCOMPARE(sent, c.sent);
+        QCOMPARE(run.paragraphs, QStringList{c.paragraph});
+        QVERIFY2(run.job->reusedSentences() == c.reused, c.name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTranslationJob)
