@@ -4,9 +4,12 @@
 # puts one file, or the program a target builds, at <name> (default: its own name, which
 # may hold a sub-folder for FILE) under the site root. Include this file from any
 # CMakeLists.txt that adds to the site.
+
+# Every folder that includes this file sees the site's root; the target and the function
+# are made once (the converters include it before the site does)
+set(LINGUARO_SITE_DIR ${CMAKE_BINARY_DIR}/site)
 include_guard(GLOBAL)
 
-set(LINGUARO_SITE_DIR ${CMAKE_BINARY_DIR}/site)
 # builds the whole site; tests that read it depend on this
 add_custom_target(linguaro_site ALL)
 
