@@ -66,7 +66,7 @@ strip --remove-section=.comment --remove-section=.note --strip-unneeded "${elves
 
 doc=$root/usr/share/doc/$package
 gzip -9n "$root"/usr/share/man/man*/*
-gzip -9n "$doc/README.md"
+gzip -9n "$doc/README.md" "$doc"/docs/*.md
 cp "$top/packaging/debian/copyright" "$doc/copyright"
 mkdir -p "$root/usr/share/lintian/overrides"
 cp "$top/packaging/debian/lintian-overrides" "$root/usr/share/lintian/overrides/$package"

@@ -26,7 +26,7 @@ bool parseNumber(const char* text, int low, int high, int& value)
     return ec == std::errc() && ptr == end && value >= low && value <= high;
 }
 
-// Every option, in the order --help lists them. The manual page and the README are
+// Every option, in the order --help lists them. The manual page and docs/service.md are
 // checked against what --help prints, so an option added here must be described there too.
 struct Option {
     const char* name;

@@ -36,8 +36,8 @@ const char* const Description[] = {
     "Exit codes: 0 done; 1 the document could not be converted, or the translation or the service failed; 2 the "
     "command line, a language code or the text was wrong."};
 
-// Every option of the program, in the order --help lists them. The manual page and the
-// README are checked against what --help prints, so an option added here must be described there too.
+// Every option of the program, in the order --help lists them. The manual page and
+// docs/command-line.md are checked against what --help prints, so an option added here must be described there too.
 struct Option {
     const char* name;
     const char* shortName;  // null when none

@@ -98,6 +98,7 @@ void TestDebianPackage::holdsWhatAnInstallationNeeds()
           "./usr/share/metainfo/com.brenmark.Linguaro.metainfo.xml", "./usr/share/man/man1/linguaro.1.gz",
           "./usr/share/man/man8/linguaro-service.8.gz", "./usr/share/doc/linguaro/copyright",
           "./usr/share/doc/linguaro/changelog.Debian.gz", "./usr/share/doc/linguaro/README.md.gz",
+          "./usr/share/doc/linguaro/docs/command-line.md.gz", "./usr/share/doc/linguaro/docs/screenshot.png",
           "./usr/share/doc/linguaro/examples/haproxy.cfg", "./lib/systemd/system/linguaro-service.service",
           "./etc/default/linguaro-service"})
         QVERIFY2(paths.contains(QLatin1String(wanted)), wanted);

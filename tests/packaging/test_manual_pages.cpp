@@ -1,8 +1,8 @@
-// The manual pages and the README describe what the programs take: every option
-// that --help lists has its entry in the manual page's OPTIONS (with the name of
-// its value), and no entry there names an option the program does not take; the
-// README names every option; --help, the manual page and the README name every
-// file extension whose layout the service keeps.
+// The manual pages and the program's page under docs/ describe what the programs
+// take: every option that --help lists has its entry in the manual page's OPTIONS
+// (with the name of its value), and no entry there names an option the program
+// does not take; the docs page names every option; --help, the manual page and the
+// docs page name every file extension whose layout the service keeps.
 #include "DocumentTranslation.h"
 
 #include <QFile>
@@ -43,14 +43,16 @@ void TestManualPages::optionsAndFormatsAreDescribed_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("manual");
-    QTest::newRow("linguaro") << "linguaro" << "linguaro.1";
-    QTest::newRow("linguaro-service") << "linguaro-service" << "linguaro-service.8";
+    QTest::addColumn<QString>("docsPage");
+    QTest::newRow("linguaro") << "linguaro" << "linguaro.1" << "docs/command-line.md";
+    QTest::newRow("linguaro-service") << "linguaro-service" << "linguaro-service.8" << "docs/service.md";
 }
 
 void TestManualPages::optionsAndFormatsAreDescribed()
 {
     QFETCH(QString, program);
     QFETCH(QString, manual);
+    QFETCH(QString, docsPage);
 
     QProcess run;
     run.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -94,10 +96,11 @@ void TestManualPages::optionsAndFormatsAreDescribed()
         QVERIFY2(listed.contains(option),
                  qPrintable(QStringLiteral("%1 describes %2, which %3 does not take").arg(manual, option, program)));
 
-    const QString readme = readFile(QStringLiteral(LINGUARO_SOURCE_DIR "/README.md"));
+    const QString docs = readFile(QStringLiteral(LINGUARO_SOURCE_DIR "/") + docsPage);
+    QVERIFY2(!docs.isEmpty(), qPrintable(docsPage + " cannot be read"));
     for (const QString& option : listed.keys()) {
-        QVERIFY2(readme.contains(QRegularExpression(QRegularExpression::escape(option) + QStringLiteral("(?![a-z-])"))),
-                 qPrintable(QStringLiteral("README.md does not name %1 of %2").arg(option, program)));
+        QVERIFY2(docs.contains(QRegularExpression(QRegularExpression::escape(option) + QStringLiteral("(?![a-z-])"))),
+                 qPrintable(QStringLiteral("%1 does not name %2 of %3").arg(docsPage, option, program)));
     }
 
     for (const std::string& kept : DocumentTranslation::Extensions()) {
@@ -106,7 +109,10 @@ void TestManualPages::optionsAndFormatsAreDescribed()
         const QRegularExpression named(QRegularExpression::escape(extension) + QStringLiteral("(?![a-z])"));
         QVERIFY2(help.contains(named), qPrintable(program + " --help does not name " + extension));
         QVERIFY2(page.contains(named), qPrintable(manual + " does not name " + extension));
-        QVERIFY2(readme.contains(named), qPrintable("README.md does not name " + extension));
+        // the service's page names it as the route's format: `docx`
+        const QRegularExpression format(QStringLiteral("[.`]") + QRegularExpression::escape(QString::fromStdString(kept)) +
+                                        QStringLiteral("(?![a-z])"));
+        QVERIFY2(docs.contains(format), qPrintable(docsPage + " does not name " + extension));
     }
 }
 

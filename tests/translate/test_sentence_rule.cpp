@@ -1,4 +1,4 @@
-// The translation memory's sentence rule, as its description in the README gives it.
+// The translation memory's sentence rule, as docs/history.md describes it.
 #include "SentenceRule.h"
 
 #include "QtPrinting.h"
