@@ -39,7 +39,8 @@ inline bool NoReuse(const QTemporaryDir& home)
     QFile store(home.filePath("config/Brenmark/Linguaro.reg"));
     if (store.open(QIODevice::WriteOnly)
         && store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
-                       "\"ReuseTranslations\"=dword:00000000\n") > 0)
+                       "\"ReuseTranslations\"=dword:00000000\n")
+               > 0)
         return true;
     std::fprintf(stderr, "cannot write the settings to %s\n", qPrintable(home.path()));
     return false;

@@ -57,21 +57,20 @@ std::string lower(std::string s)
 char32_t namedReference(const std::string& name)
 {
     static const char* const latin1[] = {
-        "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",
-        "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",
-        "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12",
-        "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil",
-        "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde",
-        "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",
-        "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",
-        "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",
-        "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
-        "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+        "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",   "ordf",
+        "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",   "acute",  "micro",
+        "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave",
+        "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",
+        "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",
+        "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute",
+        "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave",
+        "iacute", "icirc",  "iuml",   "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide",
+        "oslash", "ugrave", "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
     static const std::map<std::string, char32_t> others{
-        {"OElig", 0x152}, {"oelig", 0x153}, {"Scaron", 0x160}, {"scaron", 0x161}, {"Yuml", 0x178},
-        {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"sbquo", 0x201A},
+        {"OElig", 0x152},  {"oelig", 0x153},  {"Scaron", 0x160}, {"scaron", 0x161},  {"Yuml", 0x178},
+        {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"sbquo", 0x201A},
         {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"bdquo", 0x201E}, {"hellip", 0x2026}, {"euro", 0x20AC},
-        {"trade", 0x2122}, {"bull", 0x2022}, {"dagger", 0x2020}};
+        {"trade", 0x2122}, {"bull", 0x2022},  {"dagger", 0x2020}};
     // a no-break space stays a reference: the deformatter reads it as a blank
     for (size_t i = 1; i < std::size(latin1); ++i) {
         if (name == latin1[i])
@@ -107,18 +106,19 @@ bool isOpenDocumentPart(const std::string& low)
 // Slides and their speaker notes; masters and layouts hold only placeholder prompts.
 bool isSlidePart(const std::string& low)
 {
-    return low.ends_with(".xml") && (low.starts_with("ppt/slides/slide") || low.starts_with("ppt/notesslides/notesslide"));
+    return low.ends_with(".xml")
+           && (low.starts_with("ppt/slides/slide") || low.starts_with("ppt/notesslides/notesslide"));
 }
 
 bool isSharedStringsPart(const std::string& low) { return low == "xl/sharedstrings.xml"; }
 
 // What sets one format apart from the others on its way through the engine.
 struct Kind {
-    const char* format;     // the first of its file name extensions
-    const char* name;       // for the user, without the extensions
+    const char* format;  // the first of its file name extensions
+    const char* name;    // for the user, without the extensions
     std::vector<const char*> otherExtensions;
     const char* mediaType;
-    const char* mainPart;   // the part every such package has; null when not a package
+    const char* mainPart;  // the part every such package has; null when not a package
     bool (*isTextPart)(const std::string& lowerName);
     std::vector<ProcessChain::Argv> deformatter;
     const char* reformatter;
@@ -127,19 +127,55 @@ struct Kind {
 const std::vector<Kind>& kinds()
 {
     static const std::vector<Kind> all{
-        {"docx", "Word", {}, "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-         "word/document.xml", isWordPart, {{"apertium-adapt-docx", "-n"}, {"apertium-deswxml"}}, "apertium-rewxml"},
-        {"odt", "OpenDocument text", {}, "application/vnd.oasis.opendocument.text", "content.xml",
-         isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
-        {"odp", "OpenDocument presentation", {}, "application/vnd.oasis.opendocument.presentation", "content.xml",
-         isOpenDocumentPart, {{"apertium-desodt"}}, "apertium-reodt"},
+        {"docx",
+         "Word",
+         {},
+         "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+         "word/document.xml",
+         isWordPart,
+         {{"apertium-adapt-docx", "-n"}, {"apertium-deswxml"}},
+         "apertium-rewxml"},
+        {"odt",
+         "OpenDocument text",
+         {},
+         "application/vnd.oasis.opendocument.text",
+         "content.xml",
+         isOpenDocumentPart,
+         {{"apertium-desodt"}},
+         "apertium-reodt"},
+        {"odp",
+         "OpenDocument presentation",
+         {},
+         "application/vnd.oasis.opendocument.presentation",
+         "content.xml",
+         isOpenDocumentPart,
+         {{"apertium-desodt"}},
+         "apertium-reodt"},
         // the engine has no spreadsheet path for these: their text cells go through the text formatters
-        {"ods", "OpenDocument spreadsheet", {}, "application/vnd.oasis.opendocument.spreadsheet", "content.xml",
-         nullptr, {{"apertium-desodt"}}, "apertium-reodt"},
-        {"pptx", "PowerPoint", {}, "application/vnd.openxmlformats-officedocument.presentationml.presentation",
-         "ppt/presentation.xml", isSlidePart, {{"apertium-despptx"}}, "apertium-repptx"},
-        {"xlsx", "Excel", {}, "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
-         "xl/workbook.xml", isSharedStringsPart, {{"apertium-desxlsx"}}, "apertium-rexlsx"},
+        {"ods",
+         "OpenDocument spreadsheet",
+         {},
+         "application/vnd.oasis.opendocument.spreadsheet",
+         "content.xml",
+         nullptr,
+         {{"apertium-desodt"}},
+         "apertium-reodt"},
+        {"pptx",
+         "PowerPoint",
+         {},
+         "application/vnd.openxmlformats-officedocument.presentationml.presentation",
+         "ppt/presentation.xml",
+         isSlidePart,
+         {{"apertium-despptx"}},
+         "apertium-repptx"},
+        {"xlsx",
+         "Excel",
+         {},
+         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+         "xl/workbook.xml",
+         isSharedStringsPart,
+         {{"apertium-desxlsx"}},
+         "apertium-rexlsx"},
         {"html", "HTML", {"htm"}, "text/html", nullptr, nullptr, {{"apertium-deshtml"}}, "apertium-rehtml"},
         {"rtf", "rich text", {}, "application/rtf", nullptr, nullptr, {{"apertium-desrtf"}}, "apertium-rertf"},
     };
@@ -207,8 +243,9 @@ Result refuseCompoundFile(const fs::path& input, const Kind& kind)
     static const std::string encryptionInfo("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
     if (content.find(encryptionInfo) != std::string::npos)
         return {400, encryptedMessage()};
-    return {400, std::string("The file is not a ") + described(kind)
-                     + " document but one in the older binary format (.doc, .xls or .ppt), whose layout cannot be kept."};
+    return {400,
+            std::string("The file is not a ") + described(kind)
+                + " document but one in the older binary format (.doc, .xls or .ppt), whose layout cannot be kept."};
 }
 
 // Opens the package and refuses it before any work when it would unpack to
@@ -292,13 +329,10 @@ Result writePackage(zip_t* source, const std::map<zip_uint64_t, std::string>& re
 // --- the engine's formatters
 
 // No one waits for the document any more: whatever is said here is never sent.
-Result stopped()
-{
-    return {503, "The document's translation was stopped."};
-}
+Result stopped() { return {503, "The document's translation was stopped."}; }
 
-Result runFormatter(const std::vector<ProcessChain::Argv>& commands, const std::string& input, Clock::time_point deadline,
-                    std::string& output, const char* what, const StopFlag* stop)
+Result runFormatter(const std::vector<ProcessChain::Argv>& commands, const std::string& input,
+                    Clock::time_point deadline, std::string& output, const char* what, const StopFlag* stop)
 {
     ProcessChain chain;
     std::string error;
@@ -382,7 +416,8 @@ XmlDoc parseXml(const std::string& content)
 
 bool isElement(const xmlNode* node, const char* ns, const char* name)
 {
-    return node->type == XML_ELEMENT_NODE && node->ns && std::strcmp(reinterpret_cast<const char*>(node->ns->href), ns) == 0
+    return node->type == XML_ELEMENT_NODE && node->ns
+           && std::strcmp(reinterpret_cast<const char*>(node->ns->href), ns) == 0
            && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
@@ -466,12 +501,14 @@ Result translateTextCells(TranslationEngine& engine, const std::string& content,
     std::string part = R"(<?xml version="1.0" encoding="UTF-8"?> <office:document-content)";
     for (const auto& [prefix, href] : namespaces)
         part += " xmlns:" + prefix + "=\"" + href + "\"";
-    part += "><office:body><office:spreadsheet>" + cells + "</office:spreadsheet></office:body></office:document-content>";
+    part +=
+        "><office:body><office:spreadsheet>" + cells + "</office:spreadsheet></office:body></office:document-content>";
     std::replace(part.begin(), part.end(), '\n', ' ');
     const std::string name = "cells.xml";
     std::string joined;
-    if (Result failed = translateFormatted(engine, kindOf("ods")->deformatter, "<file name=\"" + name + "\"/> " + part + "\n",
-                                           kindOf("ods")->reformatter, from, to, deadline, joined, progress, serbianCyrillic, stop);
+    if (Result failed =
+            translateFormatted(engine, kindOf("ods")->deformatter, "<file name=\"" + name + "\"/> " + part + "\n",
+                               kindOf("ods")->reformatter, from, to, deadline, joined, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     std::map<zip_uint64_t, std::string> back;
@@ -585,9 +622,8 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
     if (names.empty())
         return answerUnchanged(input, output);
     std::string joined;
-    if (Result failed =
-            translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to, deadline, joined, progress,
-                               serbianCyrillic, stop);
+    if (Result failed = translateFormatted(engine, kind.deformatter, formatterInput, kind.reformatter, from, to,
+                                           deadline, joined, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     if (!splitParts(joined, names, parts))
@@ -609,8 +645,9 @@ Result translateText(TranslationEngine& engine, const fs::path& input, const fs:
     if (richText && !RtfPreparation::Prepare(content, rtf))
         return {400, "The file is damaged or is not a rich text (.rtf) document: it does not begin with {\\rtf."};
     std::string result;
-    if (Result failed = translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
-                                           kind.reformatter, from, to, deadline, result, progress, serbianCyrillic, stop);
+    if (Result failed =
+            translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
+                               kind.reformatter, from, to, deadline, result, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
     if (!writeFile(output, richText ? RtfPreparation::Restore(result, rtf.setAside) : result))
@@ -626,7 +663,7 @@ Support Supports(const std::string& format)
         return Support::Kept;
     static const char* const known[] = {"doc", "xls", "ppt", "pdf", "dot", "xlt", "pot"};
     return std::find(std::begin(known), std::end(known), format) != std::end(known) ? Support::NotKept
-                                                                                     : Support::Unknown;
+                                                                                    : Support::Unknown;
 }
 
 const std::vector<std::string>& Formats()
@@ -672,9 +709,8 @@ std::string MediaType(const std::string& format)
 }
 
 Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
-                 const std::string& format, const std::string& from, const std::string& to,
-                 Clock::time_point deadline, const Limits& limits, const Progress& progress, bool serbianCyrillic,
-                 const StopFlag* stop)
+                 const std::string& format, const std::string& from, const std::string& to, Clock::time_point deadline,
+                 const Limits& limits, const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
     const Kind* kind = kindOf(format);
     if (!kind)
@@ -683,8 +719,8 @@ Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::p
         return refused;
     if (!kind->mainPart)
         return translateText(engine, input, output, *kind, from, to, deadline, progress, serbianCyrillic, stop);
-    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress, serbianCyrillic,
-                            stop);
+    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress,
+                            serbianCyrillic, stop);
 }
 
 std::string ResolveCharacterReferences(const std::string& html)
@@ -706,9 +742,9 @@ std::string ResolveCharacterReferences(const std::string& html)
             if (name.size() > 1 && name[0] == '#') {
                 const bool hex = name[1] == 'x' || name[1] == 'X';
                 const std::string digits = name.substr(hex ? 2 : 1);
-                const bool valid = !digits.empty()
-                                   && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789")
-                                          == std::string::npos;
+                const bool valid =
+                    !digits.empty()
+                    && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == std::string::npos;
                 const unsigned long value = valid ? std::stoul(digits, nullptr, hex ? 16 : 10) : 0;
                 // markup characters and the no-break space keep their references
                 if (value > 0xA0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF))

@@ -19,11 +19,11 @@ struct EnginePipeline::Request {
     // written and read by the caller that pumps, under the lock
     size_t written = 0;
     std::vector<std::string> answers;
-    std::string partial;  // the answer being read
+    std::string partial;    // the answer being read
     bool finished = false;  // answered or failed
     bool failed = false;
-    bool crashed = false;   // a program crashed while this was in the chain
-    bool displaced = false; // failed only because another request's stop ended the chain
+    bool crashed = false;    // a program crashed while this was in the chain
+    bool displaced = false;  // failed only because another request's stop ended the chain
     std::string error;
 
     // As it was before its first try.
@@ -37,8 +37,7 @@ struct EnginePipeline::Request {
     }
 };
 
-EnginePipeline::EnginePipeline(std::vector<ModeCommand> commands)
-    : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+EnginePipeline::EnginePipeline(std::vector<ModeCommand> commands) : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     ModeFile::AddNullFlush(commands);
     for (const ModeCommand& command : commands) {
@@ -151,7 +150,8 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
         const auto mayEnter = [&] { return !m_alone && (alone ? m_queue.empty() : m_secondTries == 0); };
         // with a stop to watch, the wait is cut into short ones so that it is seen soon
         while (!mayEnter() && !StopFlag::Raised(stop) && Clock::now() < deadline)
-            m_changed.wait_until(lock, stop ? std::min(deadline, Clock::now() + std::chrono::milliseconds(50)) : deadline);
+            m_changed.wait_until(lock,
+                                 stop ? std::min(deadline, Clock::now() + std::chrono::milliseconds(50)) : deadline);
         const bool admitted = mayEnter() && !StopFlag::Raised(stop);
         if (alone)
             --m_secondTries;

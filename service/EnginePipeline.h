@@ -46,9 +46,9 @@ public:
     // chain, the chain is stopped with it, since what it holds of that request
     // would come out ahead of the next one's answers; the requests beside it
     // go again on a fresh chain, a try they do not lose.
-    bool Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
-                 std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry = nullptr,
-                 const std::function<void(size_t)>& answered = {}, const StopFlag* stop = nullptr);
+    bool Process(const std::vector<std::string>& blocks, Clock::time_point deadline, std::vector<std::string>& answers,
+                 std::string& error, bool* crashedEveryTry = nullptr, const std::function<void(size_t)>& answered = {},
+                 const StopFlag* stop = nullptr);
 
     // Bytes of the requests in the chain that are not answered yet; 0 when idle.
     size_t outstandingBytes() const;
@@ -89,10 +89,10 @@ private:
     std::condition_variable m_changed;
     ProcessChain m_chain;
     std::deque<std::shared_ptr<Request>> m_queue;  // in the chain, oldest first
-    bool m_pumping = false;   // a caller is moving the chain's bytes
-    bool m_alone = false;     // a second try has the chain to itself
-    int m_secondTries = 0;    // waiting to have it; new requests wait behind them
-    int m_wake = -1;          // eventfd: new input for the caller that pumps
+    bool m_pumping = false;                        // a caller is moving the chain's bytes
+    bool m_alone = false;                          // a second try has the chain to itself
+    int m_secondTries = 0;                         // waiting to have it; new requests wait behind them
+    int m_wake = -1;                               // eventfd: new input for the caller that pumps
     std::atomic<int> m_starts = 0;
     std::atomic<bool> m_running = false;
     Clock::time_point m_lastUsed;

@@ -21,8 +21,7 @@ namespace {
 std::string ListCodeOf(CLD2::Language language)
 {
     static const std::pair<const char*, const char*> Aliases[] = {
-        {"zh-Hant", "zh-tw"}, {"bs", "hr"}, {"sr-ME", "sr"}, {"nn", "no"},
-        {"nb", "no"},         {"he", "iw"}, {"fil", "tl"}};
+        {"zh-Hant", "zh-tw"}, {"bs", "hr"}, {"sr-ME", "sr"}, {"nn", "no"}, {"nb", "no"}, {"he", "iw"}, {"fil", "tl"}};
     const char* code = CLD2::LanguageCode(language);
     if (!code || language == CLD2::UNKNOWN_LANGUAGE)
         return {};
@@ -71,7 +70,7 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at)
 // Digits of other scripts count as letters to the C library; they are no words.
 bool IsDigit(char32_t c)
 {
-    static constexpr char32_t Zeros[] = {0x660, 0x6F0, 0x7C0, 0x966, 0x9E6, 0xA66, 0xAE6, 0xB66, 0xBE6, 0xC66,
+    static constexpr char32_t Zeros[] = {0x660, 0x6F0, 0x7C0, 0x966, 0x9E6, 0xA66, 0xAE6,  0xB66,  0xBE6, 0xC66,
                                          0xCE6, 0xD66, 0xDE6, 0xE50, 0xED0, 0xF20, 0x1040, 0x17E0, 0xFF10};
     return std::any_of(std::begin(Zeros), std::end(Zeros), [c](char32_t zero) { return c >= zero && c < zero + 10; });
 }
@@ -103,7 +102,8 @@ Reading Read(std::string_view text)
         reading.utf8.append(text.substr(start, at - start));
         const wint_t wide = wint_t(c);
         // combining marks (no width of their own) carry on the word they follow
-        const bool letter = unicode && ((iswalpha(wide) && !IsDigit(c)) || (inWord && c >= 0x300 && wcwidth(wchar_t(c)) == 0));
+        const bool letter =
+            unicode && ((iswalpha(wide) && !IsDigit(c)) || (inWord && c >= 0x300 && wcwidth(wchar_t(c)) == 0));
         letters += letter ? 1 : 0;
         words += letter && !inWord ? 1 : 0;
         inWord = letter;
@@ -131,9 +131,9 @@ Result Judge(std::string_view text, const Hints& hints)
     double scores[3];
     int textBytes = 0;
     bool reliable = false;
-    const CLD2::Language top = CLD2::ExtDetectLanguageSummary(reading.utf8.data(), int(reading.utf8.size()), true,
-                                                              &cldHints, 0, languages, percents, scores, nullptr,
-                                                              &textBytes, &reliable);
+    const CLD2::Language top =
+        CLD2::ExtDetectLanguageSummary(reading.utf8.data(), int(reading.utf8.size()), true, &cldHints, 0, languages,
+                                       percents, scores, nullptr, &textBytes, &reliable);
     if (top == CLD2::UNKNOWN_LANGUAGE || !reliable)
         return {Verdict::Unsure, {}};
 
@@ -181,7 +181,8 @@ Result Detect(std::string_view utf8, const Hints& hints)
 bool SameLanguage(std::string_view code, std::string_view other)
 {
     return !code.empty()
-        && (LanguageCodes::Lower(code) == LanguageCodes::Lower(other) || (SerboCroatian(code) && SerboCroatian(other)));
+           && (LanguageCodes::Lower(code) == LanguageCodes::Lower(other)
+               || (SerboCroatian(code) && SerboCroatian(other)));
 }
 
 namespace {

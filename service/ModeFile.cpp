@@ -11,8 +11,7 @@ class PipelineReader {
 public:
     PipelineReader(std::string_view text, const std::vector<std::string>& placeholders)
         : m_text(text), m_placeholders(placeholders)
-    {
-    }
+    {}
 
     Parsed read()
     {
@@ -134,10 +133,7 @@ private:
 
 }  // namespace
 
-std::vector<std::string> UnmarkedPlaceholders()
-{
-    return {"-n", ""};
-}
+std::vector<std::string> UnmarkedPlaceholders() { return {"-n", ""}; }
 
 Parsed ParsePipeline(std::string_view text, const std::vector<std::string>& placeholders)
 {

@@ -33,8 +33,7 @@ std::string PairRouter::MissingPart(const std::vector<ModeCommand>& commands)
     return {};
 }
 
-PairRouter::PairRouter(std::vector<InstalledPair> pairs)
-    : m_pairs(std::move(pairs))
+PairRouter::PairRouter(std::vector<InstalledPair> pairs) : m_pairs(std::move(pairs))
 {
     // one pair per direction: the first of each wins
     std::map<std::pair<std::string, std::string>, const InstalledPair*> direct;
@@ -46,9 +45,8 @@ PairRouter::PairRouter(std::vector<InstalledPair> pairs)
     for (const auto& [key, pair] : direct)
         outgoing[key.first].push_back(pair);
     for (auto& [from, edges] : outgoing) {
-        std::sort(edges.begin(), edges.end(), [](const InstalledPair* a, const InstalledPair* b) {
-            return pivotOrder(a->to) < pivotOrder(b->to);
-        });
+        std::sort(edges.begin(), edges.end(),
+                  [](const InstalledPair* a, const InstalledPair* b) { return pivotOrder(a->to) < pivotOrder(b->to); });
     }
     // breadth-first by steps; the edges' order makes the first route found
     // at each length the one through the preferred pivots
@@ -133,7 +131,8 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
         const Candidate& best = candidates.front();
         // a fallback of lower rank is simply not needed; one of equal rank is a second package
         for (size_t i = 1; i < candidates.size(); ++i) {
-            if (std::tie(candidates[i].sourceRank, candidates[i].targetRank) == std::tie(best.sourceRank, best.targetRank))
+            if (std::tie(candidates[i].sourceRank, candidates[i].targetRank)
+                == std::tie(best.sourceRank, best.targetRank))
                 report("left out " + candidates[i].pair.modeName + ".mode for " + direction.first + "-"
                        + direction.second + ": " + best.pair.modeName + ".mode offers it too");
         }
@@ -142,8 +141,7 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
     return pairs;
 }
 
-std::optional<std::vector<const InstalledPair*>> PairRouter::Route(const std::string& from,
-                                                                   const std::string& to) const
+std::optional<std::vector<const InstalledPair*>> PairRouter::Route(const std::string& from, const std::string& to) const
 {
     const auto it = m_routes.find({from, to});
     if (it == m_routes.end())

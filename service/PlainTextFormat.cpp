@@ -9,17 +9,24 @@ constexpr size_t LongestInlineBlank = 8192;
 bool isEscaped(char c)
 {
     switch (c) {
-    case '$': case '/': case '<': case '>': case '@': case '[': case '\\': case ']': case '^': case '{': case '}':
+    case '$':
+    case '/':
+    case '<':
+    case '>':
+    case '@':
+    case '[':
+    case '\\':
+    case ']':
+    case '^':
+    case '{':
+    case '}':
         return true;
     default:
         return false;
     }
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '~';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '~'; }
 
 // Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF)
 // without any of the refused characters.

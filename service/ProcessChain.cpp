@@ -64,7 +64,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
 
 bool isExecutable(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -76,10 +76,7 @@ int ProcessChain::MillisecondsLeft(Clock::time_point deadline)
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
 }
 
-ProcessChain::~ProcessChain()
-{
-    stop();
-}
+ProcessChain::~ProcessChain() { stop(); }
 
 std::string ProcessChain::FindProgram(const std::string& name)
 {
@@ -231,8 +228,7 @@ std::string ProcessChain::reapExited(size_t index)
             const int signal = WTERMSIG(status);
             m_crashed = m_crashed || signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE
                         || signal == SIGABRT;
-        }
-        else if (WIFEXITED(status))
+        } else if (WIFEXITED(status))
             how = "exited with code " + std::to_string(WEXITSTATUS(status));
     }
     return "the engine program " + m_names[index] + " " + how;

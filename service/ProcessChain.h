@@ -79,9 +79,9 @@ private:
 
     std::vector<pid_t> m_pids;  // negative once reaped
     std::vector<std::string> m_names;
-    std::vector<int> m_pidfds;  // ProgramExits only
+    std::vector<int> m_pidfds;         // ProgramExits only
     std::vector<int> m_heldWriteEnds;  // ProgramExits only
-    int m_input = -1;   // write end of the first program's standard input
-    int m_output = -1;  // read end of the last program's standard output
+    int m_input = -1;                  // write end of the first program's standard input
+    int m_output = -1;                 // read end of the last program's standard output
     bool m_crashed = false;
 };

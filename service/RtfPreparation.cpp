@@ -18,9 +18,9 @@ constexpr const char* kPlaceholder = "{\\lgkeep";
 // Groups whose words are no text of the document even without the "\*" mark.
 bool isHiddenDestination(const std::string& word)
 {
-    static const char* const hidden[] = {"fonttbl",  "colortbl",  "stylesheet", "info",    "pict",
-                                         "object",   "listtable", "listoverridetable",     "revtbl",
-                                         "rsidtbl",  "filetbl",   "xmlnstbl",   "themedata"};
+    static const char* const hidden[] = {"fonttbl", "colortbl",  "stylesheet",        "info",   "pict",
+                                         "object",  "listtable", "listoverridetable", "revtbl", "rsidtbl",
+                                         "filetbl", "xmlnstbl",  "themedata"};
     return std::find_if(std::begin(hidden), std::end(hidden), [&](const char* h) { return word == h; })
            != std::end(hidden);
 }

@@ -12,8 +12,8 @@
 namespace RtfPreparation {
 
 struct Prepared {
-    std::string rtf;                     // for the engine's deformatter
-    std::vector<std::string> setAside;   // the groups the placeholders stand for
+    std::string rtf;                    // for the engine's deformatter
+    std::vector<std::string> setAside;  // the groups the placeholders stand for
 };
 
 // False when the text is not RTF at all.

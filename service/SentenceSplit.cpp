@@ -41,10 +41,7 @@ public:
     }
 
     // Every position where a new sentence starts after a sentence end and its blanks.
-    std::vector<size_t> sentenceStarts() const
-    {
-        return m_stream ? paragraphStarts() : lineStarts();
-    }
+    std::vector<size_t> sentenceStarts() const { return m_stream ? paragraphStarts() : lineStarts(); }
 
 private:
     // The start of every line after a line that ends a sentence.
@@ -120,8 +117,7 @@ private:
     // A lone letter or digit before the point: an initial or a list label.
     bool isInitial(size_t point) const
     {
-        return point >= 1 && isLetterOrDigit(m_text[point - 1])
-               && (point < 2 || !isLetterOrDigit(m_text[point - 2]));
+        return point >= 1 && isLetterOrDigit(m_text[point - 1]) && (point < 2 || !isLetterOrDigit(m_text[point - 2]));
     }
 
     std::string_view m_text;

@@ -16,13 +16,37 @@ constexpr char32_t kAt = 0xE040;
 
 // Latin letter to Cyrillic, lower case
 constexpr std::array<std::pair<char32_t, char32_t>, 30> kLetters{{
-    {U'a', U'а'}, {U'b', U'б'}, {U'c', U'ц'}, {U'č', U'ч'}, {U'ć', U'ћ'}, {U'd', U'д'},
-    {U'đ', U'ђ'}, {U'e', U'е'}, {U'f', U'ф'}, {U'g', U'г'}, {U'h', U'х'}, {U'i', U'и'},
-    {U'j', U'ј'}, {U'k', U'к'}, {U'l', U'л'}, {U'm', U'м'}, {U'n', U'н'}, {U'o', U'о'},
-    {U'p', U'п'}, {U'r', U'р'}, {U's', U'с'}, {U'š', U'ш'}, {U't', U'т'}, {U'u', U'у'},
-    {U'v', U'в'}, {U'z', U'з'}, {U'ž', U'ж'},
+    {U'a', U'а'},
+    {U'b', U'б'},
+    {U'c', U'ц'},
+    {U'č', U'ч'},
+    {U'ć', U'ћ'},
+    {U'd', U'д'},
+    {U'đ', U'ђ'},
+    {U'e', U'е'},
+    {U'f', U'ф'},
+    {U'g', U'г'},
+    {U'h', U'х'},
+    {U'i', U'и'},
+    {U'j', U'ј'},
+    {U'k', U'к'},
+    {U'l', U'л'},
+    {U'm', U'м'},
+    {U'n', U'н'},
+    {U'o', U'о'},
+    {U'p', U'п'},
+    {U'r', U'р'},
+    {U's', U'с'},
+    {U'š', U'ш'},
+    {U't', U'т'},
+    {U'u', U'у'},
+    {U'v', U'в'},
+    {U'z', U'з'},
+    {U'ž', U'ж'},
     // the three letters Latin writes with two
-    {U'Ǆ', U'џ'}, {U'Ǉ', U'љ'}, {U'Ǌ', U'њ'},
+    {U'Ǆ', U'џ'},
+    {U'Ǉ', U'љ'},
+    {U'Ǌ', U'њ'},
 }};
 
 struct CodePoint {
@@ -48,7 +72,6 @@ CodePoint decode(std::string_view s, size_t i)
 }
 
 void encode(char32_t c, std::string& out) { FormDecoding::AppendUtf8(c, out); }
-
 
 // The lower-case form of a letter of the Serbian Latin alphabet; other characters unchanged.
 char32_t lower(char32_t c)
@@ -144,8 +167,8 @@ std::string ToCyrillic(std::string_view stream)
 {
     std::string out;
     out.reserve(stream.size() + stream.size() / 2);
-    bool keep = false;        // the word under way stays as the engine wrote it
-    bool keptLetters = false; // and its letters have begun
+    bool keep = false;         // the word under way stays as the engine wrote it
+    bool keptLetters = false;  // and its letters have begun
     for (size_t i = 0; i < stream.size();) {
         if (copyBlock(stream, i, out)) {
             keep = false;

@@ -44,10 +44,7 @@ bool waitForEnd(pid_t pid, int milliseconds)
 
 }  // namespace
 
-ServiceLauncher::ServiceLauncher(QString programPath)
-    : m_programPath(std::move(programPath))
-{
-}
+ServiceLauncher::ServiceLauncher(QString programPath) : m_programPath(std::move(programPath)) {}
 
 ServiceLauncher::~ServiceLauncher()
 {
@@ -78,10 +75,7 @@ bool ServiceLauncher::startedService() const
     return ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
-void ServiceLauncher::setStartTimeout(int milliseconds)
-{
-    m_startTimeoutMs = milliseconds;
-}
+void ServiceLauncher::setStartTimeout(int milliseconds) { m_startTimeoutMs = milliseconds; }
 
 bool ServiceLauncher::IsBuiltInEndpoint(const QString& endpointUrl)
 {
@@ -119,7 +113,8 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
 {
     int output[2];
     if (::pipe2(output, O_CLOEXEC) != 0)
-        return QStringLiteral("The translation service could not be started: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("The translation service could not be started: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
     // The service outlives this program when others still use it: a session of
     // its own, so a terminal's Ctrl+C or hang-up meant for this program does not
     // reach it, and none of this program's open files.
@@ -140,8 +135,9 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     // no balancer watches a service on this machine's loopback: it needs no grace when stopped
-    const std::vector<std::string> arguments{program.toStdString(), "--host", host.toStdString(), "--port",
-                                             std::to_string(port), "--users-file", m_users.path(), "--drain-grace", "0"};
+    const std::vector<std::string> arguments{
+        program.toStdString(), "--host",       host.toStdString(), "--port", std::to_string(port),
+        "--users-file",        m_users.path(), "--drain-grace",    "0"};
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -153,7 +149,8 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
     ::close(output[1]);
     if (failed) {
         ::close(output[0]);
-        return QStringLiteral("The translation service could not be started: %1").arg(QString::fromLocal8Bit(std::strerror(failed)));
+        return QStringLiteral("The translation service could not be started: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(failed)));
     }
     m_pid = pid;
 
@@ -188,5 +185,9 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
         return QStringLiteral("The translation service stopped at once: %1").arg(reason);
     }
     return QStringLiteral("The translation service did not answer on %1:%2 within %3 seconds. %4")
-        .arg(host).arg(port).arg(m_startTimeoutMs / 1000).arg(reason).trimmed();
+        .arg(host)
+        .arg(port)
+        .arg(m_startTimeoutMs / 1000)
+        .arg(reason)
+        .trimmed();
 }

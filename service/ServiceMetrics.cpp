@@ -66,8 +66,8 @@ void ServiceMetrics::countCancel(const char* route)
 void ServiceMetrics::countTranslation(std::chrono::duration<double> took, bool translated, const std::string& utf8Text)
 {
     // code points: every byte that does not continue a sequence starts one
-    const auto characters = static_cast<uint64_t>(
-        std::count_if(utf8Text.begin(), utf8Text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    const auto characters = static_cast<uint64_t>(std::count_if(
+        utf8Text.begin(), utf8Text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     std::lock_guard lock(m_mutex);
     ++m_translations;
     m_translationSeconds += took.count();
@@ -96,7 +96,8 @@ std::string ServiceMetrics::Exposition(const TranslationEngine& engine) const
                        + std::to_string(key.second) + "\"} " + std::to_string(count) + '\n';
         }
         header(out, "linguaro_requests_cancelled_total", "counter",
-               "Requests whose work was stopped before their answer, as their client went away or stopped them, by route.");
+               "Requests whose work was stopped before their answer, as their client went away or stopped them, by "
+               "route.");
         for (const auto& [route, count] : m_cancels)
             out += "linguaro_requests_cancelled_total{route=\"" + route + "\"} " + std::to_string(count) + '\n';
         header(out, "linguaro_translation_seconds", "histogram", "Time the engine took per translation request.");
@@ -115,15 +116,17 @@ std::string ServiceMetrics::Exposition(const TranslationEngine& engine) const
         modes.insert(pair.modeName);
     header(out, "linguaro_engine_chains_running", "gauge", "Engine chains running, by installed pair.");
     for (const std::string& mode : modes)
-        out += "linguaro_engine_chains_running{pair=\"" + label(mode) + "\"} " + std::to_string(engine.runningChains(mode)) + '\n';
+        out += "linguaro_engine_chains_running{pair=\"" + label(mode) + "\"} "
+               + std::to_string(engine.runningChains(mode)) + '\n';
     header(out, "linguaro_engine_chains_busy", "gauge", "Engine chains a request holds now, by installed pair.");
     for (const std::string& mode : modes)
-        out += "linguaro_engine_chains_busy{pair=\"" + label(mode) + "\"} " + std::to_string(engine.busyChains(mode)) + '\n';
+        out += "linguaro_engine_chains_busy{pair=\"" + label(mode) + "\"} " + std::to_string(engine.busyChains(mode))
+               + '\n';
     header(out, "linguaro_engine_chain_restarts_total", "counter",
            "Engine chains started again after they had stopped (idle, or a program ended), by installed pair.");
     for (const std::string& mode : modes)
-        out += "linguaro_engine_chain_restarts_total{pair=\"" + label(mode) + "\"} " + std::to_string(engine.chainRestarts(mode))
-               + '\n';
+        out += "linguaro_engine_chain_restarts_total{pair=\"" + label(mode) + "\"} "
+               + std::to_string(engine.chainRestarts(mode)) + '\n';
     const std::set<std::string> outOfUse = engine.pairsOutOfUse();
     header(out, "linguaro_pairs_out_of_use", "gauge", "Installed pairs taken out of use after their engine crashed.");
     out += "linguaro_pairs_out_of_use " + std::to_string(outOfUse.size()) + '\n';

@@ -32,7 +32,7 @@ public:
 
     // Upper bounds of the translation time buckets, in seconds.
     static constexpr std::array<double, 14> kBuckets{0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5,
-                                                    1,     2.5,  5,     10,   30,  60,  120};
+                                                     1,     2.5,  5,     10,   30,  60,   120};
 
 private:
     mutable std::mutex m_mutex;

@@ -21,10 +21,7 @@ int lockRetrying(int fd, int operation)
 
 }  // namespace
 
-ServiceUsers::~ServiceUsers()
-{
-    Leave();
-}
+ServiceUsers::~ServiceUsers() { Leave(); }
 
 std::string ServiceUsers::FilePath(int port, std::string& error)
 {
@@ -94,7 +91,8 @@ bool ServiceUsers::NoneLeft(const std::string& path)
         if (lockRetrying(m_fd, LOCK_EX | LOCK_NB) != 0)
             return false;
         // a file put in the place of ours would have users of its own
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(m_fd, &held) != 0 || ::stat(path.c_str(), &named) != 0)
             return true;
         if (held.st_dev == named.st_dev && held.st_ino == named.st_ino)

@@ -37,10 +37,7 @@ bool format(bool (*inProcess)(std::string_view, std::string&), const char* progr
 }
 
 // No one waits for the answer: whatever is said here is never sent.
-TranslationEngine::Outcome stoppedOutcome()
-{
-    return {503, "The translation was stopped."};
-}
+TranslationEngine::Outcome stoppedOutcome() { return {503, "The translation was stopped."}; }
 
 std::string jsonString(const std::string& s)
 {
@@ -86,8 +83,7 @@ class TranslationEngine::Lease {
 public:
     Lease(TranslationEngine& engine, const InstalledPair& pair, size_t first, size_t bytes)
         : m_engine(engine), m_pair(pair), m_chain(engine.acquire(pair, first, bytes))
-    {
-    }
+    {}
     ~Lease() { m_engine.release(m_pair, m_chain); }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
@@ -100,10 +96,9 @@ private:
 };
 
 TranslationEngine::TranslationEngine(Options options)
-    : m_options(std::move(options))
-    , m_installed(PairRouter::ScanModes(m_options.modesDir, &m_problems))
-    , m_router(std::make_shared<const PairRouter>(m_installed.pairs()))
-    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : m_options(std::move(options)), m_installed(PairRouter::ScanModes(m_options.modesDir, &m_problems)),
+      m_router(std::make_shared<const PairRouter>(m_installed.pairs())),
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     const auto usable = [](const ModeFile::Parsed& parsed) {
         return parsed.ok() && PairRouter::MissingPart(parsed.commands).empty();
@@ -118,7 +113,8 @@ TranslationEngine::TranslationEngine(Options options)
         // "$1" is the generator's option: "-g" marks what it could not translate
         const ModeFile::Parsed marking = ModeFile::Load(m_options.modesDir / (pair.modeName + ".mode"), {"-g", ""});
         if (usable(marking))
-            m_markingLegs.emplace(pair.modeName, InstalledPair{pair.from, pair.to, pair.modeName, marking.commands, true});
+            m_markingLegs.emplace(pair.modeName,
+                                  InstalledPair{pair.from, pair.to, pair.modeName, marking.commands, true});
     }
     m_versions = std::async(std::launch::async, [pairs = m_installed.pairs(), modesDir = m_options.modesDir] {
                      return EngineVersions::OfPairs(pairs, modesDir);
@@ -174,7 +170,8 @@ void TranslationEngine::watchChains()
         }
         int timeout = -1;
         if (nextIdleStop != Clock::time_point::max()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextIdleStop - Clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextIdleStop - Clock::now()).count();
             timeout = static_cast<int>(std::clamp<long long>(left + 1, 0, 3'600'000));
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0)
@@ -367,9 +364,9 @@ std::string TranslationEngine::unreachableMessage(const PairRouter& router, cons
 }
 
 std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::vector<const InstalledPair*>& route,
-                                                                          const std::string& text,
-                                                                          const std::string& from,
-                                                                          bool cyrillicOut) const
+                                                                           const std::string& text,
+                                                                           const std::string& from,
+                                                                           bool cyrillicOut) const
 {
     // only Serbian is read from Cyrillic: the other languages keep their letters as they are
     if (from == "sr" && SerbianScript::HasCyrillic(text)) {
@@ -393,9 +390,10 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
 {
     if (from == to && LanguageCodes::IsWellFormed(from))
         return {200, text};
-    return onRoute(text, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
-        return translateOn(text, legs, cyrillicOut, stop);
-    });
+    return onRoute(text, from, to, serbianCyrillic,
+                   [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
+                       return translateOn(text, legs, cyrillicOut, stop);
+                   });
 }
 
 TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
@@ -412,14 +410,16 @@ TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string&
         reported = std::max(reported, done);
         progress(reported, std::max(reported, total));
     };
-    return onRoute(stream, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
-        return translateStreamOn(stream, legs, cyrillicOut, deadline, progress ? rising : Progress(), stop);
-    });
+    return onRoute(
+        stream, from, to, serbianCyrillic, [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
+            return translateStreamOn(stream, legs, cyrillicOut, deadline, progress ? rising : Progress(), stop);
+        });
 }
 
-TranslationEngine::Outcome TranslationEngine::onRoute(
-    const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
-    const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run)
+TranslationEngine::Outcome
+TranslationEngine::onRoute(const std::string& text, const std::string& from, const std::string& to,
+                           bool serbianCyrillic,
+                           const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run)
 {
     if (!LanguageCodes::IsWellFormed(from) || !LanguageCodes::IsWellFormed(to))
         return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
@@ -464,7 +464,8 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
 
 TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stream,
                                                                 const std::vector<const InstalledPair*>& route,
-                                                                bool cyrillicOut, ProcessChain::Clock::time_point deadline,
+                                                                bool cyrillicOut,
+                                                                ProcessChain::Clock::time_point deadline,
                                                                 const Progress& progress, const StopFlag* stop)
 {
     if (cyrillicOut)
@@ -515,8 +516,8 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
 }
 
 TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::string> pieces,
-                                                              const std::vector<const InstalledPair*>& route,
-                                                              int index, ProcessChain::Clock::time_point deadline,
+                                                              const std::vector<const InstalledPair*>& route, int index,
+                                                              ProcessChain::Clock::time_point deadline,
                                                               const std::function<void()>& pieceDone,
                                                               const StopFlag* stop)
 {
@@ -555,10 +556,7 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
-const std::vector<std::string>& TranslationEngine::DocumentFormats()
-{
-    return DocumentTranslation::Formats();
-}
+const std::vector<std::string>& TranslationEngine::DocumentFormats() { return DocumentTranslation::Formats(); }
 
 std::string TranslationEngine::pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions)
 {
@@ -567,9 +565,9 @@ std::string TranslationEngine::pairsJson(const PairRouter& router, const std::ma
     for (const auto& [from, to] : router.ReachablePairs()) {
         json += first ? "" : ",";
         first = false;
-        json += "{\"from\":" + jsonString(from) + ",\"to\":" + jsonString(to) + ",\"fromName\":"
-                + jsonString(LanguageCodes::DisplayName(from)) + ",\"toName\":"
-                + jsonString(LanguageCodes::DisplayName(to)) + ",\"via\":[";
+        json += "{\"from\":" + jsonString(from) + ",\"to\":" + jsonString(to)
+                + ",\"fromName\":" + jsonString(LanguageCodes::DisplayName(from))
+                + ",\"toName\":" + jsonString(LanguageCodes::DisplayName(to)) + ",\"via\":[";
         const auto route = router.Route(from, to);
         for (size_t i = 1; i < route->size(); ++i)
             json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);

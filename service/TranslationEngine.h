@@ -55,10 +55,9 @@ public:
     struct Outcome {
         Outcome(int s = 200, std::string t = {}, std::string crashed = {})
             : status(s), text(std::move(t)), crashedPair(std::move(crashed))
-        {
-        }
-        int status = 200;   // HTTP status for the reply
-        std::string text;   // the translation when status is 200, else the message
+        {}
+        int status = 200;         // HTTP status for the reply
+        std::string text;         // the translation when status is 200, else the message
         std::string crashedPair;  // the installed pair whose engine crashed on this text, if one did
     };
 
@@ -133,8 +132,7 @@ private:
     Outcome translateOn(const std::string& text, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
                         const StopFlag* stop);
     Outcome translateStreamOn(std::string stream, const std::vector<const InstalledPair*>& route, bool cyrillicOut,
-                              ProcessChain::Clock::time_point deadline, const Progress& progress,
-                              const StopFlag* stop);
+                              ProcessChain::Clock::time_point deadline, const Progress& progress, const StopFlag* stop);
     // Finds the route (trying another when a pair on it goes out of use) and runs it.
     Outcome onRoute(const std::string& text, const std::string& from, const std::string& to, bool serbianCyrillic,
                     const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run);
@@ -147,8 +145,8 @@ private:
     std::shared_ptr<const PairRouter> currentRouter() const;
     // pieceDone: called once for each piece answered on each leg
     Outcome translatePieces(std::vector<std::string> pieces, const std::vector<const InstalledPair*>& route, int index,
-                           std::chrono::steady_clock::time_point deadline, const std::function<void()>& pieceDone,
-                           const StopFlag* stop);
+                            std::chrono::steady_clock::time_point deadline, const std::function<void()>& pieceDone,
+                            const StopFlag* stop);
     std::string unreachableMessage(const PairRouter& router, const std::string& from, const std::string& to) const;
     static std::string pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions);
 
@@ -161,7 +159,7 @@ private:
     std::shared_ptr<const PairRouter> m_router;  // without the pairs out of use
     // the packages' versions are asked for once, beside the start-up; the list waits for them
     std::shared_future<std::map<std::string, std::string>> m_versions;
-    mutable std::string m_pairsJson;  // made on first use; empty again when the routes change
+    mutable std::string m_pairsJson;                         // made on first use; empty again when the routes change
     std::map<std::string, std::set<size_t>> m_crashedTexts;  // by mode name: hashes of the texts
     std::set<std::string> m_outOfUse;
     mutable std::mutex m_poolsMutex;

@@ -82,7 +82,7 @@ struct PrivateFolder {
 // One document on its way in.
 struct Upload {
     std::string format, from, to;
-    std::string job;  // the client's token for asking how far the document is; may be empty
+    std::string job;               // the client's token for asking how far the document is; may be empty
     bool serbianCyrillic = false;  // Serbian written in Cyrillic, as for text
     PrivateFolder folder;
     int fd = -1;
@@ -131,8 +131,8 @@ struct DocumentJob {
 
 // allowed: the methods a path answers, for a 405; closeAfter: the connection
 // ends with this reply
-MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type,
-                 bool closeAfter, const char* allowed = nullptr, const char* retryAfter = nullptr)
+MHD_Result queue(MHD_Connection* connection, int status, const std::string& body, const char* type, bool closeAfter,
+                 const char* allowed = nullptr, const char* retryAfter = nullptr)
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
@@ -222,16 +222,18 @@ struct TranslationServer::Impl {
             request->route = ServiceMetrics::Route(path);
             const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
             if (path == "/translate-document")
-                return is(MHD_HTTP_METHOD_POST) ? acceptDocument(*request)
-                                                : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
+                return is(MHD_HTTP_METHOD_POST)
+                           ? acceptDocument(*request)
+                           : respond(*request, 405, "Documents are sent with POST.", kTextType, "POST");
             if (path == "/translate-document/progress") {
                 request->stage = Request::Stage::Answered;
                 if (is(MHD_HTTP_METHOD_DELETE))
                     return cancelDocument(*request);
                 return is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD)
                            ? answerProgress(*request)
-                           : respond(*request, 405, "The progress is read with GET and the document stopped with DELETE.",
-                                     kTextType, "GET, HEAD, DELETE");
+                           : respond(*request, 405,
+                                     "The progress is read with GET and the document stopped with DELETE.", kTextType,
+                                     "GET, HEAD, DELETE");
             }
             if (path == "/detect")
                 return acceptDetection(*request, is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD),
@@ -320,8 +322,8 @@ struct TranslationServer::Impl {
                 request.query = text;
             return MHD_YES;
         }
-        const char* length = MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND,
-                                                         MHD_HTTP_HEADER_CONTENT_LENGTH);
+        const char* length =
+            MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length && std::strtoull(length, nullptr, 10) > options.maxBody)
             return refuseTooLarge(&request);
         return MHD_YES;
@@ -353,7 +355,8 @@ struct TranslationServer::Impl {
             counts = {it->second.done, it->second.total};
         }
         return respond(request, 200,
-                       "{\"done\":" + std::to_string(counts.first) + ",\"total\":" + std::to_string(counts.second) + "}",
+                       "{\"done\":" + std::to_string(counts.first) + ",\"total\":" + std::to_string(counts.second)
+                           + "}",
                        "application/json");
     }
 
@@ -433,8 +436,8 @@ struct TranslationServer::Impl {
         if (support == DocumentTranslation::Support::NotKept)
             return refuse(422, "Documents in the format \"" + upload->format
                                    + "\" cannot be translated with their layout kept.");
-        const char* length = MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND,
-                                                         MHD_HTTP_HEADER_CONTENT_LENGTH);
+        const char* length =
+            MHD_lookup_connection_value(request.connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length && std::strtoull(length, nullptr, 10) > options.maxDocument)
             return refuse(413, documentTooLargeMessage());
         if (++documentsAtWork > std::max(1, options.documents)) {
@@ -557,8 +560,8 @@ struct TranslationServer::Impl {
         if (Connection* c = connectionOf(request->connection))
             c->request = nullptr;
         const char* route = request->route;
-        const bool cancelled = request->abandoned == Request::Abandoned::ClientGone
-                               || request->abandoned == Request::Abandoned::Cancelled;
+        const bool cancelled =
+            request->abandoned == Request::Abandoned::ClientGone || request->abandoned == Request::Abandoned::Cancelled;
         // its private folder goes with it, so a cancel is counted once nothing of it is left
         delete request;
         *context = nullptr;
@@ -705,22 +708,23 @@ struct TranslationServer::Impl {
         Upload& upload = *request.upload;
         ::close(upload.fd);
         upload.fd = -1;
-        const auto allowed = options.documentTimeBase + options.documentTimePerMB * static_cast<long>(upload.received >> 20);
+        const auto allowed =
+            options.documentTimeBase + options.documentTimePerMB * static_cast<long>(upload.received >> 20);
         const std::filesystem::path output = upload.folder.path / "output";
         const auto started = Clock::now();
-        const DocumentTranslation::Result result =
-            DocumentTranslation::Translate(engine, upload.folder.path, upload.folder.path / "input", output,
-                                           upload.format, upload.from, upload.to, started + allowed, {},
-                                           [this, &upload](size_t done, size_t total) {
-                                               if (upload.job.empty())
-                                                   return;
-                                               std::lock_guard lock(progressMutex);
-                                               if (const auto it = progress.find(upload.job); it != progress.end()) {
-                                                   it->second.done = done;
-                                                   it->second.total = total;
-                                               }
-                                           },
-                                           upload.serbianCyrillic, request.stop.get());
+        const DocumentTranslation::Result result = DocumentTranslation::Translate(
+            engine, upload.folder.path, upload.folder.path / "input", output, upload.format, upload.from, upload.to,
+            started + allowed, {},
+            [this, &upload](size_t done, size_t total) {
+                if (upload.job.empty())
+                    return;
+                std::lock_guard lock(progressMutex);
+                if (const auto it = progress.find(upload.job); it != progress.end()) {
+                    it->second.done = done;
+                    it->second.total = total;
+                }
+            },
+            upload.serbianCyrillic, request.stop.get());
         // the client asks no more once it has the answer
         forgetProgress(upload.job);
         metrics.countTranslation(Clock::now() - started, result.status == 200, {});
@@ -785,24 +789,19 @@ struct TranslationServer::Impl {
             return;
         }
         const auto started = Clock::now();
-        const TranslationEngine::Outcome outcome =
-            engine.Translate(*text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic,
-                             request.stop.get());
+        const TranslationEngine::Outcome outcome = engine.Translate(
+            *text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic, request.stop.get());
         metrics.countTranslation(Clock::now() - started, outcome.status == 200, *text);
         request.status = outcome.status;
         request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
     }
 };
 
-TranslationServer::TranslationServer(TranslationEngine& engine)
-    : TranslationServer(engine, Options{})
-{
-}
+TranslationServer::TranslationServer(TranslationEngine& engine) : TranslationServer(engine, Options{}) {}
 
 TranslationServer::TranslationServer(TranslationEngine& engine, Options options)
     : m(std::make_unique<Impl>(engine, options))
-{
-}
+{}
 
 TranslationServer::~TranslationServer()
 {
@@ -834,12 +833,12 @@ int TranslationServer::bind(const std::string& host, int port)
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     const int boundPort = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
                                                               : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    m->daemon = MHD_start_daemon(
-        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &Impl::accessHandler, m.get(),
-        MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_NOTIFY_COMPLETED, &Impl::completedHandler, m.get(),
-        MHD_OPTION_NOTIFY_CONNECTION, &Impl::connectionHandler, m.get(), MHD_OPTION_CONNECTION_TIMEOUT,
-        static_cast<unsigned>(m->options.requestTimeout.count()), MHD_OPTION_CONNECTION_LIMIT,
-        m->options.maxConnections, MHD_OPTION_END);
+    m->daemon =
+        MHD_start_daemon(MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &Impl::accessHandler, m.get(),
+                         MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_NOTIFY_COMPLETED, &Impl::completedHandler, m.get(),
+                         MHD_OPTION_NOTIFY_CONNECTION, &Impl::connectionHandler, m.get(), MHD_OPTION_CONNECTION_TIMEOUT,
+                         static_cast<unsigned>(m->options.requestTimeout.count()), MHD_OPTION_CONNECTION_LIMIT,
+                         m->options.maxConnections, MHD_OPTION_END);
     if (!m->daemon) {
         closeFd(fd);
         return -1;

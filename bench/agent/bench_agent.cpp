@@ -33,7 +33,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The share of one core the process used while the event loop ran for `seconds`.
@@ -57,7 +58,8 @@ int main(int argc, char** argv)
     QTemporaryDir windows;
     QDir(windows.path()).mkpath(QStringLiteral("msagent/chars"));
     QFile(windows.filePath(QStringLiteral("msagent/agentsvr.exe"))).open(QIODevice::WriteOnly);
-    if (!QFile::copy(QStringLiteral(LINGUARO_BINARY_DIR "/chars/Merlin.acs"), windows.filePath(QStringLiteral("msagent/chars/Merlin.acs")))) {
+    if (!QFile::copy(QStringLiteral(LINGUARO_BINARY_DIR "/chars/Merlin.acs"),
+                     windows.filePath(QStringLiteral("msagent/chars/Merlin.acs")))) {
         std::fprintf(stderr, "bench_agent: build the characters first (build/chars/Merlin.acs)\n");
         return 1;
     }
@@ -77,8 +79,8 @@ int main(int argc, char** argv)
     // let him arrive and finish speaking before the idle phase
     measure(6);
     const double idle = measure(seconds);
-    std::printf("idle character                %6.3f%% of one core (%+.3f over the reference; target below 1%%)\n", idle,
-                idle - reference);
+    std::printf("idle character                %6.3f%% of one core (%+.3f over the reference; target below 1%%)\n",
+                idle, idle - reference);
 
     CharacterCore* core = agent.core(QStringLiteral("Merlin"));
     QTimer busy;

@@ -44,7 +44,8 @@ double commandLine(const QString& inputPath, const QString& outputPath, QByteArr
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
     timer.start();
-    program.start(Program, {QStringLiteral("--from"), QStringLiteral("en"), QStringLiteral("--to"), QStringLiteral("es")});
+    program.start(Program,
+                  {QStringLiteral("--from"), QStringLiteral("en"), QStringLiteral("--to"), QStringLiteral("es")});
     program.waitForFinished(-1);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     QFile file(outputPath);
@@ -89,7 +90,8 @@ int main(int argc, char** argv)
     const int runs = argc > 2 ? QByteArray(argv[2]).toInt() : 20;
 
     QProcess service;
-    const QString endpoint = BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+    const QString endpoint =
+        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
     if (endpoint.isEmpty()) {
         std::fprintf(stderr, "linguaro-service did not start: %s\n", service.readAllStandardError().constData());
         return 1;

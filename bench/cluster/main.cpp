@@ -23,7 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::vector<std::string> kSentences = {"The dog is big.", "Good morning.", "The house is small.",
+const std::vector<std::string> kSentences = {"The dog is big.",      "Good morning.",         "The house is small.",
                                              "Thank you very much.", "Where is the station?", "It is cold today."};
 
 std::string form(const std::string& text)
@@ -85,10 +85,10 @@ std::vector<double> medianLatencies(const std::vector<int>& ports, int requests,
     for (int n = 0; n < requests; ++n) {
         for (size_t i = 0; i < clients.size(); ++i) {
             const auto start = Clock::now();
-            const auto res = translate ? clients[i]->Post("/translate",
-                                                          form(kSentences[static_cast<size_t>(n) % kSentences.size()]),
-                                                          "application/x-www-form-urlencoded")
-                                       : clients[i]->Get("/health");
+            const auto res =
+                translate ? clients[i]->Post("/translate", form(kSentences[static_cast<size_t>(n) % kSentences.size()]),
+                                             "application/x-www-form-urlencoded")
+                          : clients[i]->Get("/health");
             if (res && res->status == 200)
                 times[i].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
@@ -101,8 +101,7 @@ std::vector<double> medianLatencies(const std::vector<int>& ports, int requests,
 
 class Balancer {
 public:
-    Balancer(const std::vector<int>& servicePorts, const QString& folder)
-        : m_port(freePort()), m_statsPort(freePort())
+    Balancer(const std::vector<int>& servicePorts, const QString& folder) : m_port(freePort()), m_statsPort(freePort())
     {
         QFile config(folder + QStringLiteral("/haproxy-%1.cfg").arg(servicePorts.size()));
         config.open(QIODevice::WriteOnly);

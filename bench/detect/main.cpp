@@ -69,7 +69,8 @@ bool Accuracy(const char* title, const DetectionSentences::Sample* begin, const 
     std::printf("%s\n", title);
     for (const auto& [code, counts] : perLanguage)
         std::printf("  %-6s %-22s %d/%d\n", qPrintable(code),
-                    qPrintable(LanguageTable::DisplayName(LanguageTable::PositionOf(code))), counts.first, counts.second);
+                    qPrintable(LanguageTable::DisplayName(LanguageTable::PositionOf(code))), counts.first,
+                    counts.second);
     const int all = int(end - begin);
     const double percent = 100.0 * right / all;
     std::printf("  %zu languages, %d of %d sentences right: %.1f%%", perLanguage.size(), right, all, percent);
@@ -96,8 +97,8 @@ int main(int argc, char** argv)
     const QString hugeText = QString::fromUtf8(huge);
     const int hugeRuns = std::max(5, runs / 10);
     met &= Report("10 MB as UTF-8", MedianMs(hugeRuns, [&] { LanguageDetector::Detect(QByteArrayView(huge)); }), 50);
-    met &= Report("10 MB as the window's text", MedianMs(hugeRuns, [&] { LanguageDetector::Detect(QStringView(hugeText)); }),
-                  50);
+    met &= Report("10 MB as the window's text",
+                  MedianMs(hugeRuns, [&] { LanguageDetector::Detect(QStringView(hugeText)); }), 50);
     const auto found = LanguageDetector::Detect(QByteArrayView(huge));
     std::printf("  10 MB read as: %s\n\n", qPrintable(LanguageDetector::Describe(found)));
 

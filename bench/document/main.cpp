@@ -50,10 +50,7 @@
 
 namespace {
 
-QString escaped(const QString& text)
-{
-    return text.toHtmlEscaped();
-}
+QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 
 bool writeFile(const QString& path, const QString& content)
 {
@@ -100,37 +97,46 @@ bool makeDocx(const QString& path, int pages)
         const qsizetype cut = texts[i].indexOf(QLatin1Char(' '), texts[i].size() / 3);
         const qsizetype next = cut < 0 ? -1 : texts[i].indexOf(QLatin1Char(' '), cut + 1);
         QString runs = next < 0 ? wordRun(texts[i], false)
-                                : wordRun(texts[i].left(cut + 1), false) + wordRun(texts[i].mid(cut + 1, next - cut - 1), true)
+                                : wordRun(texts[i].left(cut + 1), false)
+                                      + wordRun(texts[i].mid(cut + 1, next - cut - 1), true)
                                       + wordRun(texts[i].mid(next), false);
         if (i % 8 == 7)
             runs += QStringLiteral("<w:r><w:br w:type=\"page\"/></w:r>");
         body += QStringLiteral("<w:p>") + runs + QStringLiteral("</w:p>");
         if (i % 80 == 79)
             body += QStringLiteral("<w:tbl><w:tr><w:tc><w:p>%1</w:p></w:tc><w:tc><w:p>%2</w:p></w:tc></w:tr></w:tbl>")
-                        .arg(wordRun(QStringLiteral("The total of the year"), false), wordRun(QString::number(i * 12.5), false));
+                        .arg(wordRun(QStringLiteral("The total of the year"), false),
+                             wordRun(QString::number(i * 12.5), false));
     }
-    return writeFile(dir.filePath(QStringLiteral("[Content_Types].xml")),
-                     QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                                    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-                                    R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-                                    R"(<Default Extension="xml" ContentType="application/xml"/>)"
-                                    R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)"))
-           && writeFile(dir.filePath(QStringLiteral("_rels/.rels")),
-                        QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                                       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-                                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/></Relationships>)"))
-           && writeFile(dir.filePath(QStringLiteral("word/document.xml")),
-                        QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                                       R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)")
-                            + body + QStringLiteral("<w:sectPr/></w:body></w:document>"))
+    return writeFile(
+               dir.filePath(QStringLiteral("[Content_Types].xml")),
+               QStringLiteral(
+                   R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                   R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+                   R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+                   R"(<Default Extension="xml" ContentType="application/xml"/>)"
+                   R"(<Override PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>)"))
+           && writeFile(
+               dir.filePath(QStringLiteral("_rels/.rels")),
+               QStringLiteral(
+                   R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                   R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                   R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/></Relationships>)"))
+           && writeFile(
+               dir.filePath(QStringLiteral("word/document.xml")),
+               QStringLiteral(
+                   R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                   R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)")
+                   + body + QStringLiteral("<w:sectPr/></w:body></w:document>"))
            && pack(dir.path(), path);
 }
 
 QString shape(int id, const QString& text)
 {
-    return QStringLiteral("<p:sp><p:nvSpPr><p:cNvPr id=\"%1\" name=\"Text %1\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr>"
-                          "<p:spPr/><p:txBody><a:bodyPr/><a:p><a:r><a:rPr lang=\"en-US\"/><a:t>%2</a:t></a:r></a:p>"
-                          "</p:txBody></p:sp>")
+    return QStringLiteral(
+               "<p:sp><p:nvSpPr><p:cNvPr id=\"%1\" name=\"Text %1\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr>"
+               "<p:spPr/><p:txBody><a:bodyPr/><a:p><a:r><a:rPr lang=\"en-US\"/><a:t>%2</a:t></a:r></a:p>"
+               "</p:txBody></p:sp>")
         .arg(id)
         .arg(escaped(text));
 }
@@ -154,10 +160,12 @@ bool makePptx(const QString& path, int slides)
             return false;
         list += QStringLiteral("<p:sldId id=\"%1\"/>").arg(256 + s);
     }
-    return writeFile(dir.filePath(QStringLiteral("ppt/presentation.xml")),
-                     QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
-                                    R"(<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:sldIdLst>)")
-                         + list + QStringLiteral("</p:sldIdLst></p:presentation>"))
+    return writeFile(
+               dir.filePath(QStringLiteral("ppt/presentation.xml")),
+               QStringLiteral(
+                   R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                   R"(<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:sldIdLst>)")
+                   + list + QStringLiteral("</p:sldIdLst></p:presentation>"))
            && pack(dir.path(), path);
 }
 
@@ -169,7 +177,8 @@ double engineRun(const QString& format, const QString& input, const QString& out
     timer.start();
     engine.start(QStringLiteral("apertium"), {QStringLiteral("-f"), format, QStringLiteral("eng-spa"), input, output});
     if (!engine.waitForFinished(3600000) || engine.exitCode() != 0) {
-        std::fprintf(stderr, "apertium -f %s failed: %s\n", qPrintable(format), engine.readAllStandardError().constData());
+        std::fprintf(stderr, "apertium -f %s failed: %s\n", qPrintable(format),
+                     engine.readAllStandardError().constData());
         return -1;
     }
     return double(timer.nsecsElapsed()) / 1e9;
@@ -239,7 +248,8 @@ double processorSeconds(qint64 pid)
 std::map<qint64, double> serviceProcessorSeconds(qint64 servicePid)
 {
     std::map<qint64, double> seconds{{servicePid, processorSeconds(servicePid)}};
-    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(servicePid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/%1/task").arg(servicePid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(servicePid).arg(task));
         if (!children.open(QIODevice::ReadOnly))
             continue;
@@ -306,7 +316,8 @@ double cancelRun(const QString& endpoint, const QString& input, qint64 servicePi
 QString loadAverage()
 {
     QFile load(QStringLiteral("/proc/loadavg"));
-    return load.open(QIODevice::ReadOnly) ? QString::fromLatin1(load.readAll()).section(QLatin1Char(' '), 0, 2) : QString();
+    return load.open(QIODevice::ReadOnly) ? QString::fromLatin1(load.readAll()).section(QLatin1Char(' '), 0, 2)
+                                          : QString();
 }
 
 }  // namespace
@@ -333,7 +344,8 @@ int main(int argc, char** argv)
     }
     try {
         // the pair's engine chains are started before the clock runs
-        ServiceClient(endpoint).SendChunk(QStringLiteral("The house is big."), QStringLiteral("en"), QStringLiteral("es"), {});
+        ServiceClient(endpoint).SendChunk(QStringLiteral("The house is big."), QStringLiteral("en"),
+                                          QStringLiteral("es"), {});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "the service does not translate English to Spanish: %s\n", e.what());
         return 1;
@@ -355,8 +367,9 @@ int main(int argc, char** argv)
         }
         std::printf("%s (%s, %lld KB): apertium -f %s %.2f s, service document route %.2f s, ratio %.2f "
                     "(target <= 1.2); longest event loop stall %lld ms (target < 50)\n",
-                    d.what, d.format == QLatin1String("docx") ? qPrintable(QStringLiteral("%1 pages").arg(pages))
-                                                              : qPrintable(QStringLiteral("%1 slides").arg(slides)),
+                    d.what,
+                    d.format == QLatin1String("docx") ? qPrintable(QStringLiteral("%1 pages").arg(pages))
+                                                      : qPrintable(QStringLiteral("%1 slides").arg(slides)),
                     static_cast<long long>(QFileInfo(d.path).size() / 1024), qPrintable(d.format), engine, routed,
                     routed / engine, static_cast<long long>(gap));
     }
@@ -365,10 +378,11 @@ int main(int argc, char** argv)
     if (stopped < 0)
         status = 1;
     else
-        std::printf("Word document cancelled once under way: stopped and its engine chains free %.3f s after the cancel "
-                    "(target < 1); the service and its engine programs used %.2f s of processor time in the 2 s "
-                    "after\n",
-                    stopped, usedAfter);
+        std::printf(
+            "Word document cancelled once under way: stopped and its engine chains free %.3f s after the cancel "
+            "(target < 1); the service and its engine programs used %.2f s of processor time in the 2 s "
+            "after\n",
+            stopped, usedAfter);
     std::printf("load average: %s\n", qPrintable(loadAverage()));
     service.terminate();
     service.waitForFinished(10000);

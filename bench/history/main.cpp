@@ -79,7 +79,8 @@ bool Fill(const QString& path, const QStringList& lines)
     for (qsizetype i = 0; i < lines.size() && ok; ++i) {
         const QByteArray source = lines.at(i).toUtf8();
         const QByteArray translation = (QStringLiteral("traducción ") + lines.at(i)).toUtf8();
-        const QByteArray folded = History::Folded(lines.at(i) + u'\n' + QStringLiteral("traducción ") + lines.at(i)).toUtf8();
+        const QByteArray folded =
+            History::Folded(lines.at(i) + u'\n' + QStringLiteral("traducción ") + lines.at(i)).toUtf8();
         sqlite3_bind_int64(insert, 1, start + i * 1000LL);
         sqlite3_bind_text(insert, 2, source.constData(), int(source.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, translation.constData(), int(translation.size()), SQLITE_TRANSIENT);
@@ -199,7 +200,8 @@ int main(int argc, char** argv)
         timer.start();
         const auto known = memory.lookUp({QStringLiteral("EN"), QStringLiteral("ES"), endpoint, version}, paragraphs);
         lookups.push_back(double(timer.nsecsElapsed()) / 1e6 / double(paragraphs.size()));
-        found = std::count_if(known.begin(), known.end(), [](const auto& translation) { return translation.has_value(); });
+        found =
+            std::count_if(known.begin(), known.end(), [](const auto& translation) { return translation.has_value(); });
     }
     Report(qPrintable(QStringLiteral("memory lookup per paragraph (%1 of %2 known)").arg(found).arg(paragraphs.size())),
            Median(lookups), "ms", 0.2);
@@ -227,17 +229,19 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_history: %s\n", qPrintable(outcome.message));
             return 1;
         }
-        Report(qPrintable(QStringLiteral("TMX export of %1 pieces (%2 MB)")
-                              .arg(outcome.units)
-                              .arg(double(QFileInfo(home.filePath(QStringLiteral("all.tmx"))).size()) / 1e6, 0, 'f', 1)),
-               double(timer.nsecsElapsed()) / 1e9, "s", 3);
+        Report(
+            qPrintable(QStringLiteral("TMX export of %1 pieces (%2 MB)")
+                           .arg(outcome.units)
+                           .arg(double(QFileInfo(home.filePath(QStringLiteral("all.tmx"))).size()) / 1e6, 0, 'f', 1)),
+            double(timer.nsecsElapsed()) / 1e9, "s", 3);
     }
 
     if (qEnvironmentVariableIsSet("LINGUARO_BENCH_NO_SERVICE"))
         return 0;
     // 5. a megabyte twice through the service
     QProcess service;
-    const QString address = BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+    const QString address =
+        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
     if (address.isEmpty()) {
         std::fprintf(stderr, "bench_history: linguaro-service did not start\n");
         return 1;

@@ -25,9 +25,9 @@
 
 namespace {
 
-const char* const kWords[] = {"the", "translation", "of", "documents", "reads", "every", "page", "and", "keeps",
-                              "paragraphs", "apart", "while", "tables", "hold", "cells", "numbers", "1200",
-                              "quarterly", "report", "service", "engine", "sentence", "with", "text"};
+const char* const kWords[] = {"the",   "translation", "of",     "documents", "reads",  "every",    "page",  "and",
+                              "keeps", "paragraphs",  "apart",  "while",     "tables", "hold",     "cells", "numbers",
+                              "1200",  "quarterly",   "report", "service",   "engine", "sentence", "with",  "text"};
 
 QByteArray proseLine(int n)
 {
@@ -54,7 +54,8 @@ QByteArray makePdf(int pages)
     object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     for (int p = 0; p < pages; ++p) {
         object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 3 0 R >> >> "
-               "/Contents " + QByteArray::number(5 + 2 * p) + " 0 R >>");
+               "/Contents "
+               + QByteArray::number(5 + 2 * p) + " 0 R >>");
         QByteArray content = "BT /F1 10 Tf 12 TL 50 790 Td\n";
         for (int l = 0; l < 60; ++l)
             content += "(" + proseLine(p * 60 + l) + ") Tj T*\n";
@@ -65,8 +66,8 @@ QByteArray makePdf(int pages)
     pdf += "xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n";
     for (qsizetype offset : offsets)
         pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           QByteArray::number(xref) + "\n%%EOF\n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+           + QByteArray::number(xref) + "\n%%EOF\n";
     return pdf;
 }
 
@@ -222,8 +223,7 @@ int main(int argc, char** argv)
     std::printf("File > Open of the text: %.3f s (target: at most 2 s) %s; / cat: %.0fx\n", windowText,
                 windowText >= 0 && windowText <= 2.0 ? "ok" : "SLOWER THAN THE TARGET",
                 cat > 0 ? windowText / cat : 0.0);
-    std::printf("  while it loaded: %d repaints, longest without one: %lld ms\n", paints,
-                static_cast<long long>(gap));
+    std::printf("  while it loaded: %d repaints, longest without one: %lld ms\n", paints, static_cast<long long>(gap));
     form.close();
     return 0;
 }

@@ -29,15 +29,16 @@ QByteArray generate(qsizetype targetBytes)
         ++n;
         if (n % 7 == 0)
             rtf += "\\pard{\\pntext\\f2\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf2\\pnindent0{\\pntxtb\\'B7}}"
-                   "\\fi-360\\li720\\f0\\fs22 Item " + QByteArray::number(n) + " of the list\\par\r\n";
+                   "\\fi-360\\li720\\f0\\fs22 Item "
+                   + QByteArray::number(n) + " of the list\\par\r\n";
         else if (n % 5 == 0)
             rtf += "\\pard\\qc\\f1\\fs28\\b Heading number " + QByteArray::number(n) + "\\b0\\par\r\n";
         else
             rtf += "\\pard\\f0\\fs22 Le caf\\'e9 \\b est\\b0  tr\\'e8s \\i bon\\i0 , "
                    "\\cf1 rouge\\cf0  et {\\ul soulign\\'e9 {\\cf2 vert}} \\u1055?\\u1088?\\u1080?"
-                   "\\u1074?\\u1077?\\u1090?, \\u26085?\\u26412? {\\*\\bkmkstart b" + QByteArray::number(n)
-                 + "} and a long run of ordinary text to read in one piece, number "
-                 + QByteArray::number(n) + ".\\par\r\n";
+                   "\\u1074?\\u1077?\\u1090?, \\u26085?\\u26412? {\\*\\bkmkstart b"
+                   + QByteArray::number(n) + "} and a long run of ordinary text to read in one piece, number "
+                   + QByteArray::number(n) + ".\\par\r\n";
     }
     rtf += "}\r\n";
     return rtf;

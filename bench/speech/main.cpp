@@ -89,7 +89,8 @@ double cpuSeconds(int who)
 {
     rusage usage{};
     getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double wavSeconds(const QString& path, int sampleRate)
@@ -132,7 +133,8 @@ void benchSynthesis(const Settings& settings)
         const double wall = double(timer.nsecsElapsed()) / 1e9;
         const double cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
         const QStringList files = QDir(folder).entryList({QStringLiteral("*.wav")}, QDir::Files);
-        const double audio = files.isEmpty() ? 0 : wavSeconds(QDir(folder).filePath(files.first()), speech.sampleRate());
+        const double audio =
+            files.isEmpty() ? 0 : wavSeconds(QDir(folder).filePath(files.first()), speech.sampleRate());
         if (!error.isEmpty())
             std::printf("  %-18s failed: %s\n", voice.label, qPrintable(error));
 
@@ -141,8 +143,9 @@ void benchSynthesis(const Settings& settings)
             QProcess process;
             const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
             timer.restart();
-            process.start(program, {QStringLiteral("-v"), QString::fromLatin1(voice.programVoice), QStringLiteral("-w"),
-                                    work.filePath(QStringLiteral("reference.wav")), QStringLiteral("-f"), input.fileName()});
+            process.start(program,
+                          {QStringLiteral("-v"), QString::fromLatin1(voice.programVoice), QStringLiteral("-w"),
+                           work.filePath(QStringLiteral("reference.wav")), QStringLiteral("-f"), input.fileName()});
             process.waitForFinished(600000);
             reference = double(timer.nsecsElapsed()) / 1e9;
             referenceCpu = cpuSeconds(RUSAGE_CHILDREN) - childrenBefore;
@@ -156,8 +159,8 @@ void benchSynthesis(const Settings& settings)
 
 void benchFirstAudio(const Settings&)
 {
-    const QString sentence = QStringLiteral(
-        "The first words of a long text sound at once, while the rest is still being made.");
+    const QString sentence =
+        QStringLiteral("The first words of a long text sound at once, while the rest is still being made.");
     EspeakSpeech speech;  // the machine's sound output, as the application has it
     std::printf("first audio (%s):\n", speech.usesSoundDevice() ? "sound output" : "no sound output: silent clock");
     std::printf("  %-18s %12s %12s %10s\n", "voice", "first ms", "median ms", "max ms");
@@ -172,7 +175,8 @@ void benchFirstAudio(const Settings&)
                 started = true;
                 speech.stop();
             });
-            const auto onEnd = QObject::connect(&speech, &SpeechOutput::finished, [&](quint64, const QString&) { finished = true; });
+            const auto onEnd =
+                QObject::connect(&speech, &SpeechOutput::finished, [&](quint64, const QString&) { finished = true; });
             timer.start();
             speech.speak(quint64(round), sentence, voice.languageId, voice.modeId);
             waitFor([&] { return finished; }, 30000);
@@ -185,8 +189,8 @@ void benchFirstAudio(const Settings&)
         }
         const double first = delays.takeFirst();
         std::sort(delays.begin(), delays.end());
-        std::printf("  %-18s %12.1f %12.1f %10.1f\n", voice.label, first, delays.isEmpty() ? first : delays.at(delays.size() / 2),
-                    delays.isEmpty() ? first : delays.last());
+        std::printf("  %-18s %12.1f %12.1f %10.1f\n", voice.label, first,
+                    delays.isEmpty() ? first : delays.at(delays.size() / 2), delays.isEmpty() ? first : delays.last());
     }
     std::printf("  (target: within 150 ms)\n");
 }

@@ -59,7 +59,9 @@ double RunTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& u
     getrusage(RUSAGE_SELF, &before);
     const double seconds = Seconds([&] { transfer.Execute(); });
     getrusage(RUSAGE_SELF, &after);
-    const auto cpu = [](const timeval& a, const timeval& b) { return double(b.tv_sec - a.tv_sec) + double(b.tv_usec - a.tv_usec) / 1e6; };
+    const auto cpu = [](const timeval& a, const timeval& b) {
+        return double(b.tv_sec - a.tv_sec) + double(b.tv_usec - a.tv_usec) / 1e6;
+    };
     printf("  (this process: %.2f s user, %.2f s system of %.2f s)\n", cpu(before.ru_utime, after.ru_utime),
            cpu(before.ru_stime, after.ru_stime), seconds);
     if (!transfer.Items[0].Success)
@@ -125,7 +127,8 @@ int main(int argc, char** argv)
     const auto wanted = [&only](const char* name) { return only.isEmpty() || only == QLatin1String(name); };
     const double curl = RunTool("curl", {"-s", "-o", dir.filePath("curl.bin"), url});
     if (wanted("shown"))
-        Report("HTTP download, dialog shown", mb, RunTransfer(transfer, tpHttp, url, dir.filePath("http")), curl, "curl");
+        Report("HTTP download, dialog shown", mb, RunTransfer(transfer, tpHttp, url, dir.filePath("http")), curl,
+               "curl");
     if (wanted("hidden")) {
         transfer.ShowDialog = false;
         Report("HTTP download, dialog hidden", mb, RunTransfer(transfer, tpHttp, url, dir.filePath("hidden")), curl,

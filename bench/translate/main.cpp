@@ -59,10 +59,7 @@ extern char** environ;
 
 namespace {
 
-double seconds(const timeval& t)
-{
-    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
-}
+double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
 
 // Runs a program over the file (output thrown away): its wall time and the CPU
 // seconds (user + system) of it and every child it waited for.
@@ -188,7 +185,8 @@ double windowStall(const QString& text, int target, double& wall, QString& statu
         cpuAtTurn = cpu;
         const qint64 gap = sinceTurn.restart();
         if (gap > longest && qEnvironmentVariableIsSet("BENCH_TRANSLATE_GAPS"))
-            std::fprintf(stderr, "gap %lld ms, status %s\n", static_cast<long long>(gap), qPrintable(form.statusText()));
+            std::fprintf(stderr, "gap %lld ms, status %s\n", static_cast<long long>(gap),
+                         qPrintable(form.statusText()));
         longest = std::max(longest, gap);
     });
     QEventLoop run;
@@ -349,8 +347,7 @@ int main(int argc, char** argv)
         worstCpu = std::max(worstCpu, stallCpu);
         std::printf("window, %s, cold, %lld characters: %.2f s, status \"%s\"; longest without the event loop "
                     "turning: %.0f ms (%.1f ms of it on a processor)\n",
-                    qPrintable(what), static_cast<long long>(piece.size()), wall, qPrintable(status), stall,
-                    stallCpu);
+                    qPrintable(what), static_cast<long long>(piece.size()), wall, qPrintable(status), stall, stallCpu);
         fresh.terminate();
         fresh.waitForFinished(10000);
     }

@@ -10,8 +10,7 @@
 // the stream's end, so a damaged file ends in a ConversionError, never in a read out of bounds.
 class ByteReader {
 public:
-    ByteReader(const std::vector<unsigned char>& data, const char* streamName)
-        : m_data(data), m_name(streamName) {}
+    ByteReader(const std::vector<unsigned char>& data, const char* streamName) : m_data(data), m_name(streamName) {}
 
     std::size_t size() const { return m_data.size(); }
     bool has(std::size_t offset, std::size_t length) const
@@ -36,9 +35,9 @@ public:
     std::uint32_t u32(std::size_t offset) const
     {
         require(offset, 4);
-        return static_cast<std::uint32_t>(m_data[offset]) | (static_cast<std::uint32_t>(m_data[offset + 1]) << 8) |
-               (static_cast<std::uint32_t>(m_data[offset + 2]) << 16) |
-               (static_cast<std::uint32_t>(m_data[offset + 3]) << 24);
+        return static_cast<std::uint32_t>(m_data[offset]) | (static_cast<std::uint32_t>(m_data[offset + 1]) << 8)
+               | (static_cast<std::uint32_t>(m_data[offset + 2]) << 16)
+               | (static_cast<std::uint32_t>(m_data[offset + 3]) << 24);
     }
     double f64(std::size_t offset) const
     {
@@ -66,14 +65,14 @@ private:
 // records a few times at most, a hostile one points many references at one long run of them.
 class ReadAllowance {
 public:
-    ReadAllowance(std::size_t streamSize, const char* streamName)
-        : m_left(4 * streamSize + 65536), m_name(streamName) {}
+    ReadAllowance(std::size_t streamSize, const char* streamName) : m_left(4 * streamSize + 65536), m_name(streamName)
+    {}
 
     void spend(std::size_t bytes)
     {
         if (bytes > m_left)
-            throw ConversionError(std::string("the file is damaged: its ") + m_name +
-                                  " has references that read the same records over and over");
+            throw ConversionError(std::string("the file is damaged: its ") + m_name
+                                  + " has references that read the same records over and over");
         m_left -= bytes;
     }
 

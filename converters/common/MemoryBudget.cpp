@@ -60,8 +60,8 @@ const bool g_counting = xmlMemSetup(parserFree, parserMalloc, parserRealloc, par
 
 [[noreturn]] void tooLarge()
 {
-    throw ConversionError("the document is too large to convert (it needs more than " +
-                          std::to_string(MemoryBudget::limit() >> 20) + " MB of memory)");
+    throw ConversionError("the document is too large to convert (it needs more than "
+                          + std::to_string(MemoryBudget::limit() >> 20) + " MB of memory)");
 }
 
 }  // namespace
@@ -79,10 +79,7 @@ std::size_t limit()
     return g_limit;
 }
 
-void setLimit(std::size_t bytes)
-{
-    g_limit = bytes;
-}
+void setLimit(std::size_t bytes) { g_limit = bytes; }
 
 void charge(std::size_t bytes)
 {
@@ -92,10 +89,7 @@ void charge(std::size_t bytes)
     g_charged += bytes;
 }
 
-void release(std::size_t bytes)
-{
-    g_charged -= std::min(g_charged, bytes);
-}
+void release(std::size_t bytes) { g_charged -= std::min(g_charged, bytes); }
 
 void check()
 {

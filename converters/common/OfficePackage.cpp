@@ -95,9 +95,9 @@ std::map<std::string, std::string> OfficePackage::relationsOfType(const std::str
         if (!XmlDocument::is(node, "Relationship") || XmlDocument::attribute(node, "TargetMode") == "External")
             continue;
         const std::string type = XmlDocument::attribute(node, "Type");
-        if (!typeSuffix.empty() && (type.size() < typeSuffix.size() + 1 ||
-                                    type.compare(type.size() - typeSuffix.size() - 1, std::string::npos,
-                                                 "/" + typeSuffix) != 0))
+        if (!typeSuffix.empty()
+            && (type.size() < typeSuffix.size() + 1
+                || type.compare(type.size() - typeSuffix.size() - 1, std::string::npos, "/" + typeSuffix) != 0))
             continue;
         result[XmlDocument::attribute(node, "Id")] = resolve(part, XmlDocument::attribute(node, "Target"));
     }

@@ -16,10 +16,12 @@ OleStorage::OleStorage(const std::string& bytes)
         gsf_init();
         // the library's complaints about damaged containers would reach the user one by one;
         // the converter gives one reason of its own instead
-        g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
-                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-        g_log_set_handler("libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
-                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         return true;
     }();
     (void)ready;

@@ -157,8 +157,11 @@ bool isValid(std::string_view text)
     std::size_t i = 0;
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i++]);
-        int more = byte < 0x80 ? 0 : byte >= 0xc2 && byte < 0xe0 ? 1 : byte >= 0xe0 && byte < 0xf0 ? 2
-                 : byte >= 0xf0 && byte < 0xf5 ? 3 : -1;
+        int more = byte < 0x80                   ? 0
+                   : byte >= 0xc2 && byte < 0xe0 ? 1
+                   : byte >= 0xe0 && byte < 0xf0 ? 2
+                   : byte >= 0xf0 && byte < 0xf5 ? 3
+                                                 : -1;
         if (more < 0)
             return false;
         for (; more > 0; --more, ++i)

@@ -29,7 +29,10 @@ public:
     bool hasText() const { return m_hasText; }
     bool atLineStart() const { return m_text.empty() || m_text.back() == '\n'; }
     // True where a space would add nothing: at the start of a line or after a space or tab.
-    bool atSpace() const { return m_text.empty() || m_text.back() == '\n' || m_text.back() == ' ' || m_text.back() == '\t'; }
+    bool atSpace() const
+    {
+        return m_text.empty() || m_text.back() == '\n' || m_text.back() == ' ' || m_text.back() == '\t';
+    }
     // The text; from here on it is the caller's to count.
     std::string finish();
 

@@ -49,8 +49,8 @@ XmlDocument::~XmlDocument()
 
 bool XmlDocument::is(const xmlNode* node, std::string_view localName)
 {
-    return node && node->type == XML_ELEMENT_NODE && node->name &&
-           localName == reinterpret_cast<const char*>(node->name);
+    return node && node->type == XML_ELEMENT_NODE && node->name
+           && localName == reinterpret_cast<const char*>(node->name);
 }
 
 std::string XmlDocument::text(const xmlNode* node)
@@ -76,8 +76,8 @@ std::string XmlDocument::attribute(const xmlNode* node, std::string_view localNa
 std::string XmlDocument::relationshipId(const xmlNode* node)
 {
     for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
-        if (attribute->ns && std::string_view("id") == reinterpret_cast<const char*>(attribute->name) &&
-            attribute->children && attribute->children->content)
+        if (attribute->ns && std::string_view("id") == reinterpret_cast<const char*>(attribute->name)
+            && attribute->children && attribute->children->content)
             return reinterpret_cast<const char*>(attribute->children->content);
     return {};
 }

@@ -30,10 +30,7 @@ ZipArchive::~ZipArchive()
         zip_discard(m_archive);
 }
 
-bool ZipArchive::has(const std::string& name) const
-{
-    return zip_name_locate(m_archive, name.c_str(), 0) >= 0;
-}
+bool ZipArchive::has(const std::string& name) const { return zip_name_locate(m_archive, name.c_str(), 0) >= 0; }
 
 namespace {
 
@@ -59,23 +56,23 @@ void ZipArchive::read(const std::string& name,
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat(m_archive, name.c_str(), 0, &stat) != 0)
-        throw ConversionError("the file is damaged: its part " + name + " cannot be read (" +
-                              zip_strerror(m_archive) + ")");
+        throw ConversionError("the file is damaged: its part " + name + " cannot be read (" + zip_strerror(m_archive)
+                              + ")");
     const std::uint64_t packed = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
     if (stat.valid & ZIP_STAT_SIZE)
         checkUnpacked(name, stat.size, packed);
     zip_file_t* file = zip_fopen(m_archive, name.c_str(), 0);
     if (!file)
-        throw ConversionError("the file is damaged: its part " + name + " cannot be read (" +
-                              zip_strerror(m_archive) + ")");
+        throw ConversionError("the file is damaged: its part " + name + " cannot be read (" + zip_strerror(m_archive)
+                              + ")");
     std::uint64_t unpacked = 0;
     char buffer[65536];
     try {
         for (;;) {
             const zip_int64_t got = zip_fread(file, buffer, sizeof buffer);
             if (got < 0)
-                throw ConversionError("the file is damaged: its part " + name + " cannot be unpacked (" +
-                                      zip_file_strerror(file) + ")");
+                throw ConversionError("the file is damaged: its part " + name + " cannot be unpacked ("
+                                      + zip_file_strerror(file) + ")");
             if (got == 0)
                 break;
             // the sizes in the directory can lie; count what really comes out
@@ -89,4 +86,3 @@ void ZipArchive::read(const std::string& name,
     }
     zip_fclose(file);
 }
-

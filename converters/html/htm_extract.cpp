@@ -46,7 +46,8 @@ std::string declaredCharset(const std::string& page)
     std::size_t at = 0;
     while ((at = head.find("<meta", at)) != std::string::npos) {
         const std::size_t end = head.find('>', at);
-        const std::string_view tag = std::string_view(head).substr(at, end == std::string::npos ? std::string::npos : end - at);
+        const std::string_view tag =
+            std::string_view(head).substr(at, end == std::string::npos ? std::string::npos : end - at);
         at += 5;
         const std::size_t key = tag.find("charset");
         if (key == std::string_view::npos)
@@ -60,8 +61,9 @@ std::string declaredCharset(const std::string& page)
         while (i < tag.size() && (tag[i] == ' ' || tag[i] == '"' || tag[i] == '\'' || tag[i] == '\t'))
             ++i;
         std::size_t stop = i;
-        while (stop < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[stop])) || tag[stop] == '-' ||
-                                     tag[stop] == '_' || tag[stop] == '.' || tag[stop] == ':'))
+        while (stop < tag.size()
+               && (std::isalnum(static_cast<unsigned char>(tag[stop])) || tag[stop] == '-' || tag[stop] == '_'
+                   || tag[stop] == '.' || tag[stop] == ':'))
             ++stop;
         if (stop > i)
             return std::string(tag.substr(i, stop - i));
@@ -75,15 +77,15 @@ std::string iconvName(const std::string& label)
 {
     if (label == "utf8" || label == "unicode-1-1-utf-8")
         return "UTF-8";
-    if (label == "iso-8859-1" || label == "iso8859-1" || label == "latin1" || label == "l1" || label == "us-ascii" ||
-        label == "ascii" || label == "cp1252" || label == "x-cp1252" || label == "iso_8859-1")
+    if (label == "iso-8859-1" || label == "iso8859-1" || label == "latin1" || label == "l1" || label == "us-ascii"
+        || label == "ascii" || label == "cp1252" || label == "x-cp1252" || label == "iso_8859-1")
         return "WINDOWS-1252";
     if (label == "iso-8859-9" || label == "latin5")
         return "WINDOWS-1254";
     if (label == "tis-620" || label == "iso-8859-11")
         return "WINDOWS-874";
-    if (label == "shift_jis" || label == "shift-jis" || label == "sjis" || label == "x-sjis" || label == "ms_kanji" ||
-        label == "windows-31j" || label == "csshiftjis")
+    if (label == "shift_jis" || label == "shift-jis" || label == "sjis" || label == "x-sjis" || label == "ms_kanji"
+        || label == "windows-31j" || label == "csshiftjis")
         return "CP932";
     if (label == "gb2312" || label == "gbk" || label == "x-gbk" || label == "chinese" || label == "csgb2312")
         return "GB18030";
@@ -97,8 +99,8 @@ std::string iconvName(const std::string& label)
 // Labels of the character sets that spend two or four bytes on each character of the markup.
 bool isWideLabel(const std::string& label)
 {
-    for (const char* family : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4", "ucs4",
-                               "iso-10646-ucs", "csunicode", "unicode", "utf-7", "utf7"})
+    for (const char* family : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4", "ucs4", "iso-10646-ucs",
+                               "csunicode", "unicode", "utf-7", "utf7"})
         if (label.rfind(family, 0) == 0 && label != "unicode-1-1-utf-8")
             return true;
     return false;
@@ -131,10 +133,7 @@ std::string wideByPattern(std::string_view bytes)
 }
 
 // What a browser takes an unlabelled page for.
-std::string sniffed(std::string_view bytes)
-{
-    return Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252";
-}
+std::string sniffed(std::string_view bytes) { return Utf8::isValid(bytes) ? "UTF-8" : "WINDOWS-1252"; }
 
 // The page as UTF-8; bytes the character set does not define become U+FFFD. A label that does
 // not fit the bytes (a wide set's label on a page whose markup is one byte a character, or
@@ -192,17 +191,18 @@ bool isOneOf(const char* name, std::initializer_list<std::string_view> names)
 
 bool isHidden(const char* name)
 {
-    return isOneOf(name, {"head", "script", "style", "noscript", "template", "title", "select", "option",
-                          "iframe", "object", "embed", "svg", "math", "canvas", "audio", "video", "button"});
+    return isOneOf(name, {"head", "script", "style", "noscript", "template", "title", "select", "option", "iframe",
+                          "object", "embed", "svg", "math", "canvas", "audio", "video", "button"});
 }
 
 bool isBlock(const char* name)
 {
-    return isOneOf(name, {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "ul", "ol", "li", "dl", "dt", "dd",
-                          "table", "thead", "tbody", "tfoot", "caption", "blockquote", "pre", "section",
-                          "article", "header", "footer", "nav", "aside", "main", "form", "fieldset", "legend",
-                          "address", "figure", "figcaption", "hr", "center", "details", "summary", "body",
-                          "html", "tr", "menu", "dir", "noframes", "frameset"});
+    return isOneOf(name, {"p",      "div",        "h1",      "h2",         "h3",      "h4",       "h5",      "h6",
+                          "ul",     "ol",         "li",      "dl",         "dt",      "dd",       "table",   "thead",
+                          "tbody",  "tfoot",      "caption", "blockquote", "pre",     "section",  "article", "header",
+                          "footer", "nav",        "aside",   "main",       "form",    "fieldset", "legend",  "address",
+                          "figure", "figcaption", "hr",      "center",     "details", "summary",  "body",    "html",
+                          "tr",     "menu",       "dir",     "noframes",   "frameset"});
 }
 
 void appendText(TextBuilder& text, const char* content, bool preformatted)
@@ -215,15 +215,15 @@ void appendText(TextBuilder& text, const char* content, bool preformatted)
     std::size_t i = 0;
     while (i < chars.size()) {
         const std::size_t start = i;
-        while (i < chars.size() && !std::isspace(static_cast<unsigned char>(chars[i])) &&
-               chars.substr(i, 2) != "\xc2\xa0")
+        while (i < chars.size() && !std::isspace(static_cast<unsigned char>(chars[i]))
+               && chars.substr(i, 2) != "\xc2\xa0")
             ++i;
         text.appendUtf8(chars.substr(start, i - start));
         if (i >= chars.size())
             break;
         // runs of white space (no-break spaces too) read as one space, none at a line's start
-        while (i < chars.size() &&
-               (std::isspace(static_cast<unsigned char>(chars[i])) || chars.substr(i, 2) == "\xc2\xa0"))
+        while (i < chars.size()
+               && (std::isspace(static_cast<unsigned char>(chars[i])) || chars.substr(i, 2) == "\xc2\xa0"))
             i += chars[i] == '\xc2' ? 2 : 1;
         if (!text.atSpace())
             text.append(U' ');
@@ -290,8 +290,8 @@ htmlDocPtr parse(const std::string& utf8)
     htmlParserCtxtPtr context = htmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
     if (!context)
         throw std::bad_alloc();
-    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                                    HTML_PARSE_IGNORE_ENC);
+    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET
+                                    | HTML_PARSE_IGNORE_ENC);
     constexpr std::size_t kPiece = 1 << 20;
     try {
         // the last piece goes with the end: an end given apart can leave the last text unread
@@ -343,7 +343,4 @@ void extract(char** arguments)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return runConverter("htm-extract", argc, argv, 1, "PAGE.htm", extract);
-}
+int main(int argc, char** argv) { return runConverter("htm-extract", argc, argv, 1, "PAGE.htm", extract); }

@@ -25,16 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 std::string g_lastProblem;
 
-void keepProblem(const std::string& message, void*)
-{
-    g_lastProblem = message;
-}
+void keepProblem(const std::string& message, void*) { g_lastProblem = message; }
 
 bool sameFile(const char* a, const char* b)
 {
-    struct stat first {}, second {};
-    return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    struct stat first {
+    }, second{};
+    return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
 }
 
 // What this run may take, read from the limits it was started with. poppler cannot be stopped
@@ -48,8 +46,7 @@ struct Allowance {
     explicit Allowance(Clock::time_point start)
     {
         rlimit limit{};
-        if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-            limit.rlim_cur < textBytes)
+        if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < textBytes)
             textBytes = limit.rlim_cur;
         if (::getrlimit(RLIMIT_CPU, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
             deadline = start + std::chrono::milliseconds(limit.rlim_cur * 750);
@@ -84,11 +81,11 @@ std::string extract(char** arguments)
     // poppler's complaints about damaged objects would otherwise go to standard error one by
     // one; the last one is given as the reason when nothing can be read
     poppler::set_debug_error_function(keepProblem, nullptr);
-    const std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(
-        file.bytes().data(), static_cast<int>(file.bytes().size())));
+    const std::unique_ptr<poppler::document> document(
+        poppler::document::load_from_raw_data(file.bytes().data(), static_cast<int>(file.bytes().size())));
     if (!document)
-        throw ConversionError("the file is damaged and cannot be read as a PDF document" +
-                              (g_lastProblem.empty() ? std::string() : " (" + g_lastProblem + ")"));
+        throw ConversionError("the file is damaged and cannot be read as a PDF document"
+                              + (g_lastProblem.empty() ? std::string() : " (" + g_lastProblem + ")"));
     if (document->is_locked())
         throw ConversionError("the document is protected by a password");
     const int pages = document->pages();
@@ -100,8 +97,8 @@ std::string extract(char** arguments)
     std::string cut;
     for (int i = 0; i < pages; ++i) {
         if (i > 0 && allowed.deadline && Clock::now() >= *allowed.deadline) {
-            cut = "only its first " + std::to_string(i) + " of " + std::to_string(pages) +
-                  " pages were read: reading them all would take longer than allowed";
+            cut = "only its first " + std::to_string(i) + " of " + std::to_string(pages)
+                  + " pages were read: reading them all would take longer than allowed";
             break;
         }
         const std::unique_ptr<poppler::page> page(document->create_page(i));
@@ -115,8 +112,7 @@ std::string extract(char** arguments)
         const std::size_t room = allowed.textBytes - used;
         if (piece.size() * perByte + 2 > room) {
             piece = utf8Prefix(piece, room > 2 ? (room - 2) / perByte : 0);
-            cut = "only the beginning of its text was read: the text is longer than " +
-                  sizeText(allowed.textBytes);
+            cut = "only the beginning of its text was read: the text is longer than " + sizeText(allowed.textBytes);
         }
         text.appendUtf8(piece);
         text.endPart();

@@ -10,10 +10,20 @@
 namespace {
 
 enum RecordType : std::uint16_t {
-    DocumentContainer = 0x03e8, SlideContainer = 0x03ee, SlideAtom = 0x03ef, NotesContainer = 0x03f0,
-    SlidePersistAtom = 0x03f3, MainMaster = 0x03f8, OutlineTextRefAtom = 0x0f9e, TextHeaderAtom = 0x0f9f,
-    TextCharsAtom = 0x0fa0, TextBytesAtom = 0x0fa8, SlideListWithText = 0x0ff0, UserEditAtom = 0x0ff5,
-    CurrentUserAtom = 0x0ff6, PersistDirectoryAtom = 0x1772,
+    DocumentContainer = 0x03e8,
+    SlideContainer = 0x03ee,
+    SlideAtom = 0x03ef,
+    NotesContainer = 0x03f0,
+    SlidePersistAtom = 0x03f3,
+    MainMaster = 0x03f8,
+    OutlineTextRefAtom = 0x0f9e,
+    TextHeaderAtom = 0x0f9f,
+    TextCharsAtom = 0x0fa0,
+    TextBytesAtom = 0x0fa8,
+    SlideListWithText = 0x0ff0,
+    UserEditAtom = 0x0ff5,
+    CurrentUserAtom = 0x0ff6,
+    PersistDirectoryAtom = 0x1772,
 };
 
 constexpr std::uint32_t kEncryptedToken = 0xf3d1c4df;
@@ -46,8 +56,8 @@ private:
     Header header(std::size_t offset) const
     {
         const std::uint16_t verInstance = m_reader.u16(offset);
-        Header h{offset, static_cast<std::uint16_t>(verInstance >> 4), m_reader.u16(offset + 2), m_reader.u32(offset + 4),
-                 (verInstance & 0x0f) == 0x0f};
+        Header h{offset, static_cast<std::uint16_t>(verInstance >> 4), m_reader.u16(offset + 2),
+                 m_reader.u32(offset + 4), (verInstance & 0x0f) == 0x0f};
         m_reader.require(h.body(), h.length);
         return h;
     }
@@ -93,7 +103,8 @@ std::string Ppt::atomText(const Header& h) const
     // paragraphs end in CR, line breaks inside them are VT: both become line ends
     TextBuilder text;
     if (h.type == TextCharsAtom) {
-        std::vector<unsigned char> units(m_reader.at(h.body(), h.length & ~1u), m_reader.at(h.body(), 0) + (h.length & ~1u));
+        std::vector<unsigned char> units(m_reader.at(h.body(), h.length & ~1u),
+                                         m_reader.at(h.body(), 0) + (h.length & ~1u));
         for (std::size_t i = 0; i + 1 < units.size(); i += 2)
             if (units[i + 1] == 0 && (units[i] == 0x0d || units[i] == 0x0b))
                 units[i] = '\n';
@@ -279,7 +290,4 @@ void Presentation::Slide::addLines(const std::string& text)
     }
 }
 
-Presentation readPptPresentation(const OleStorage& storage)
-{
-    return Ppt(storage).read();
-}
+Presentation readPptPresentation(const OleStorage& storage) { return Ppt(storage).read(); }

@@ -33,13 +33,10 @@ void extract(char** arguments)
     if (!text.hasText())
         throw ConversionError("the presentation holds no text");
     const std::size_t slides = presentation.slides.size();
-    writeStandardOutput(headerName(arguments[0]) + "\n" + std::to_string(slides) +
-                        (slides == 1 ? " slide\n" : " slides\n") + text.finish());
+    writeStandardOutput(headerName(arguments[0]) + "\n" + std::to_string(slides)
+                        + (slides == 1 ? " slide\n" : " slides\n") + text.finish());
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return runConverter("ppt-extract", argc, argv, 1, "PRESENTATION.ppt", extract);
-}
+int main(int argc, char** argv) { return runConverter("ppt-extract", argc, argv, 1, "PRESENTATION.ppt", extract); }

@@ -38,8 +38,9 @@ bool write(const std::string& folder, int number)
         std::perror(path.c_str());
         return false;
     }
-    std::fprintf(file, "# Code page %d to Unicode, from the C library's %s table.\n"
-                       "# One character a line: its byte (or two bytes), then its Unicode code point.\n",
+    std::fprintf(file,
+                 "# Code page %d to Unicode, from the C library's %s table.\n"
+                 "# One character a line: its byte (or two bytes), then its Unicode code point.\n",
                  number, iconvName.c_str());
     for (unsigned lead = 0; lead < 256; ++lead) {
         const unsigned char one[1] = {static_cast<unsigned char>(lead)};

@@ -11,8 +11,8 @@ CodePage CodePage::load(const std::string& folder, int number)
     const std::string name = "cp" + std::to_string(number) + ".txt";
     std::ifstream file(folder + "/" + name);
     if (!file)
-        throw ConversionError("the character mapping file " + name + " is missing beside the converter (in " +
-                              folder + ")");
+        throw ConversionError("the character mapping file " + name + " is missing beside the converter (in " + folder
+                              + ")");
     CodePage page;
     page.m_number = number;
     std::string line;
@@ -60,22 +60,47 @@ int codePageForLanguage(std::uint16_t languageId)
 {
     const int primary = languageId & 0x3ff;
     switch (primary) {
-    case 0x08: return 1253;                                      // Greek
-    case 0x19: case 0x22: case 0x02: case 0x23: case 0x2f:      // Russian, Ukrainian, Bulgarian, Belarusian, Macedonian
+    case 0x08:
+        return 1253;  // Greek
+    case 0x19:
+    case 0x22:
+    case 0x02:
+    case 0x23:
+    case 0x2f:  // Russian, Ukrainian, Bulgarian, Belarusian, Macedonian
         return 1251;
-    case 0x1a:                                                   // Croatian, Serbian (Cyrillic: 0x0c1a)
+    case 0x1a:  // Croatian, Serbian (Cyrillic: 0x0c1a)
         return languageId == 0x0c1a ? 1251 : 1250;
-    case 0x05: case 0x0e: case 0x15: case 0x18: case 0x1b: case 0x1c: case 0x24:
-        return 1250;                                             // Czech, Hungarian, Polish, Romanian, Slovak, Albanian, Slovenian
-    case 0x1f: return 1254;                                      // Turkish
-    case 0x0d: return 1255;                                      // Hebrew
-    case 0x01: case 0x29: case 0x20: return 1256;                // Arabic, Farsi, Urdu
-    case 0x25: case 0x26: case 0x27: return 1257;                // Estonian, Latvian, Lithuanian
-    case 0x2a: return 1258;                                      // Vietnamese
-    case 0x1e: return 874;                                       // Thai
-    case 0x11: return 932;                                       // Japanese
-    case 0x12: return 949;                                       // Korean
-    case 0x04: return (languageId == 0x0404 || languageId == 0x0c04 || languageId == 0x1404) ? 950 : 936;
-    default: return 1252;
+    case 0x05:
+    case 0x0e:
+    case 0x15:
+    case 0x18:
+    case 0x1b:
+    case 0x1c:
+    case 0x24:
+        return 1250;  // Czech, Hungarian, Polish, Romanian, Slovak, Albanian, Slovenian
+    case 0x1f:
+        return 1254;  // Turkish
+    case 0x0d:
+        return 1255;  // Hebrew
+    case 0x01:
+    case 0x29:
+    case 0x20:
+        return 1256;  // Arabic, Farsi, Urdu
+    case 0x25:
+    case 0x26:
+    case 0x27:
+        return 1257;  // Estonian, Latvian, Lithuanian
+    case 0x2a:
+        return 1258;  // Vietnamese
+    case 0x1e:
+        return 874;  // Thai
+    case 0x11:
+        return 932;  // Japanese
+    case 0x12:
+        return 949;  // Korean
+    case 0x04:
+        return (languageId == 0x0404 || languageId == 0x0c04 || languageId == 0x1404) ? 950 : 936;
+    default:
+        return 1252;
     }
 }

@@ -34,11 +34,11 @@ void readBody(xmlNode* top, TextBuilder& text)
                 return false;
             // deleted revisions, field instructions, properties, and the older drawing that
             // repeats a text box's content for programs without the newer one
-            if (isAny(node, {"del", "delText", "instrText", "pPr", "rPr", "sectPr", "tblPr", "trPr", "tcPr",
-                             "Fallback", "footnote", "endnote"}) &&
-                !(XmlDocument::is(node, "footnote") || XmlDocument::is(node, "endnote")
-                      ? XmlDocument::attribute(node, "type").empty()
-                      : false))
+            if (isAny(node, {"del", "delText", "instrText", "pPr", "rPr", "sectPr", "tblPr", "trPr", "tcPr", "Fallback",
+                             "footnote", "endnote"})
+                && !(XmlDocument::is(node, "footnote") || XmlDocument::is(node, "endnote")
+                         ? XmlDocument::attribute(node, "type").empty()
+                         : false))
                 return false;
             if (XmlDocument::is(node, "t")) {
                 text.appendUtf8(XmlDocument::text(node));

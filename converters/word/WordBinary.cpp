@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr std::uint16_t kFibWord97 = 0xc0;   // Word 97 and later write 0xc1 or more
-constexpr std::uint16_t kFibWord6 = 101;     // Word 6 writes 101, Word 95 104
+constexpr std::uint16_t kFibWord97 = 0xc0;  // Word 97 and later write 0xc1 or more
+constexpr std::uint16_t kFibWord6 = 101;    // Word 6 writes 101, Word 95 104
 constexpr std::uint16_t kEncrypted = 0x0100;
 constexpr std::uint16_t kWhichTable = 0x0200;
 constexpr std::size_t kFkpSize = 512;
@@ -147,10 +147,21 @@ void Word::readParagraphRuns(const ByteReader& table, std::uint32_t offset, std:
                     at += 2;
                     std::size_t operand;
                     switch (sprm >> 13) {
-                    case 0: case 1: operand = 1; break;
-                    case 2: case 4: case 5: operand = 2; break;
-                    case 3: operand = 4; break;
-                    case 7: operand = 3; break;
+                    case 0:
+                    case 1:
+                        operand = 1;
+                        break;
+                    case 2:
+                    case 4:
+                    case 5:
+                        operand = 2;
+                        break;
+                    case 3:
+                        operand = 4;
+                        break;
+                    case 7:
+                        operand = 3;
+                        break;
                     default:
                         if (sprm == 0xd608)  // a table row's cell definitions: a 16-bit size
                             operand = m_reader.u16(at) + 1u;
@@ -161,9 +172,9 @@ void Word::readParagraphRuns(const ByteReader& table, std::uint32_t offset, std:
                     }
                     if (at + operand > end)
                         break;
-                    if (sprm == 0x2416)        // in a table
+                    if (sprm == 0x2416)  // in a table
                         run.inTable = run.inTable || m_reader.u8(at) != 0;
-                    else if (sprm == 0x6649)   // table depth
+                    else if (sprm == 0x6649)  // table depth
                         run.inTable = run.inTable || m_reader.u32(at) != 0;
                     else if (sprm == 0x2417 || sprm == 0x244c)  // ends a row (of an outer or inner table)
                         run.rowEnd = run.rowEnd || m_reader.u8(at) != 0;
@@ -231,7 +242,9 @@ void Word::put(char32_t c, std::optional<std::uint32_t> fc, TextBuilder& text)
             text.endLine();
         }
         break;
-    case 0x0b: case 0x0c: case 0x0e:
+    case 0x0b:
+    case 0x0c:
+    case 0x0e:
         text.endLine();
         break;
     case 0x09:
@@ -287,7 +300,8 @@ void Word::emitRange(std::uint32_t cpStart, std::uint32_t cpEnd, TextBuilder& te
         m_codePage->decode(bytes, count, decoded);
         const bool oneByteEach = decoded.size() == count;
         for (std::size_t i = 0; i < decoded.size(); ++i)
-            put(decoded[i], oneByteEach ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(offset + i)) : std::nullopt,
+            put(decoded[i],
+                oneByteEach ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(offset + i)) : std::nullopt,
                 text);
     }
 }
@@ -305,7 +319,8 @@ std::string Word::read(TextBuilder& text)
         throw ConversionError("the document is protected by a password");
     m_word97 = version >= kFibWord97;
 
-    std::uint32_t counts[8] = {};  // main text, footnotes, headers, macros, comments, endnotes, text boxes, header text boxes
+    std::uint32_t counts[8] =
+        {};  // main text, footnotes, headers, macros, comments, endnotes, text boxes, header text boxes
     std::string description;
     if (m_word97) {
         description = "Word 97-2003 document";

@@ -41,8 +41,8 @@ void extract(char** arguments)
         const std::string& bytes = file.bytes();
         if (bytes.compare(0, 5, "{\\rtf") == 0)
             throw ConversionError("not a Word document: the file holds rich text (open it as an .rtf file)");
-        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[1]) == 0xa5 &&
-            (static_cast<unsigned char>(bytes[0]) == 0x9b || static_cast<unsigned char>(bytes[0]) == 0xdb))
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[1]) == 0xa5
+            && (static_cast<unsigned char>(bytes[0]) == 0x9b || static_cast<unsigned char>(bytes[0]) == 0xdb))
             throw ConversionError("documents of Word 2 and older are not supported");
         throw ConversionError(file.notA("a Word document"));
     }
@@ -53,7 +53,4 @@ void extract(char** arguments)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return runConverter("wordtext", argc, argv, 1, "DOCUMENT.doc", extract);
-}
+int main(int argc, char** argv) { return runConverter("wordtext", argc, argv, 1, "DOCUMENT.doc", extract); }

@@ -14,9 +14,24 @@
 namespace {
 
 enum Record : std::uint16_t {
-    Bof = 0x0809, Eof = 0x000a, FilePass = 0x002f, CodePage = 0x0042, DateMode = 0x0022, Format = 0x041e,
-    Xf = 0x00e0, BoundSheet = 0x0085, Sst = 0x00fc, Continue = 0x003c, LabelSst = 0x00fd, Label = 0x0204,
-    RString = 0x00d6, Number = 0x0203, Rk = 0x027e, MulRk = 0x00bd, Formula = 0x0006, String = 0x0207,
+    Bof = 0x0809,
+    Eof = 0x000a,
+    FilePass = 0x002f,
+    CodePage = 0x0042,
+    DateMode = 0x0022,
+    Format = 0x041e,
+    Xf = 0x00e0,
+    BoundSheet = 0x0085,
+    Sst = 0x00fc,
+    Continue = 0x003c,
+    LabelSst = 0x00fd,
+    Label = 0x0204,
+    RString = 0x00d6,
+    Number = 0x0203,
+    Rk = 0x027e,
+    MulRk = 0x00bd,
+    Formula = 0x0006,
+    String = 0x0207,
     BoolErr = 0x0205,
 };
 
@@ -30,7 +45,8 @@ struct RecordData {
 class Biff {
 public:
     Biff(const std::vector<unsigned char>& stream)
-        : m_stream(stream), m_reader(stream, "workbook stream"), m_allowance(stream.size(), "workbook stream") {}
+        : m_stream(stream), m_reader(stream, "workbook stream"), m_allowance(stream.size(), "workbook stream")
+    {}
 
     Workbook read();
 
@@ -40,10 +56,7 @@ private:
         std::uint16_t type;
         std::uint16_t length;
     };
-    Position record(std::size_t offset) const
-    {
-        return {offset, m_reader.u16(offset), m_reader.u16(offset + 2)};
-    }
+    Position record(std::size_t offset) const { return {offset, m_reader.u16(offset), m_reader.u16(offset + 2)}; }
     RecordData body(std::size_t offset, bool withContinues, std::size_t* after) const;
     // Calls visit(record, next) for each record of the substream (BOF to its EOF) at `offset`
     // that is not inside a nested one; `next` may be moved past the CONTINUE records it read.
@@ -155,13 +168,20 @@ std::string Biff::cellNumber(double value, std::uint16_t xf) const
 std::string Biff::errorText(std::uint8_t code) const
 {
     switch (code) {
-    case 0x00: return "#NULL!";
-    case 0x07: return "#DIV/0!";
-    case 0x0f: return "#VALUE!";
-    case 0x17: return "#REF!";
-    case 0x1d: return "#NAME?";
-    case 0x24: return "#NUM!";
-    default: return "#N/A";
+    case 0x00:
+        return "#NULL!";
+    case 0x07:
+        return "#DIV/0!";
+    case 0x0f:
+        return "#VALUE!";
+    case 0x17:
+        return "#REF!";
+    case 0x1d:
+        return "#NAME?";
+    case 0x24:
+        return "#NUM!";
+    default:
+        return "#N/A";
     }
 }
 
@@ -204,9 +224,9 @@ void Biff::readSheet(std::size_t offset, Workbook& workbook, Workbook::Sheet& sh
     bool stringFollows = false;
     substream(offset, [&](const Position& position, std::size_t& next) {
         {
-            const bool cell = position.type == LabelSst || position.type == Label || position.type == RString ||
-                              position.type == Number || position.type == Rk || position.type == MulRk ||
-                              position.type == Formula || position.type == BoolErr || position.type == String;
+            const bool cell = position.type == LabelSst || position.type == Label || position.type == RString
+                              || position.type == Number || position.type == Rk || position.type == MulRk
+                              || position.type == Formula || position.type == BoolErr || position.type == String;
             if (cell) {
                 const RecordData data = body(position.offset, position.type == Label || position.type == String, &next);
                 const ByteReader r(data.bytes, "workbook stream");

@@ -9,8 +9,8 @@ namespace NumberText {
 
 bool isBuiltInDate(int formatIndex)
 {
-    return (formatIndex >= 14 && formatIndex <= 22) || (formatIndex >= 27 && formatIndex <= 36) ||
-           (formatIndex >= 45 && formatIndex <= 47) || (formatIndex >= 50 && formatIndex <= 58);
+    return (formatIndex >= 14 && formatIndex <= 22) || (formatIndex >= 27 && formatIndex <= 36)
+           || (formatIndex >= 45 && formatIndex <= 47) || (formatIndex >= 50 && formatIndex <= 58);
 }
 
 namespace {
@@ -34,8 +34,9 @@ std::string bareCode(const std::string& code)
                 break;
             // elapsed-time brackets such as [h] still mean a time
             const std::string inside = code.substr(i + 1, end - i - 1);
-            if (!inside.empty() && (std::tolower(static_cast<unsigned char>(inside[0])) == 'h' ||
-                                    std::tolower(static_cast<unsigned char>(inside[0])) == 's'))
+            if (!inside.empty()
+                && (std::tolower(static_cast<unsigned char>(inside[0])) == 'h'
+                    || std::tolower(static_cast<unsigned char>(inside[0])) == 's'))
                 bare += 'h';
             i = end;
         } else {
@@ -55,10 +56,7 @@ bool isDateCode(const std::string& code)
     return bare.find_first_of("dyhs") != std::string::npos;
 }
 
-bool isPercentCode(const std::string& code)
-{
-    return bareCode(code).find('%') != std::string::npos;
-}
+bool isPercentCode(const std::string& code) { return bareCode(code).find('%') != std::string::npos; }
 
 std::string date(double serial, bool from1904)
 {
@@ -90,11 +88,13 @@ std::string date(double serial, bool from1904)
         const long m = mp < 10 ? mp + 3 : mp - 9;
         if (m <= 2)
             ++year;
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", static_cast<int>(year % 10000), static_cast<int>(m), static_cast<int>(d));
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", static_cast<int>(year % 10000), static_cast<int>(m),
+                      static_cast<int>(d));
         result = buffer;
     }
     if (seconds != 0 || result.empty()) {
-        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", static_cast<int>(seconds / 3600),
+                      static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
         result += (result.empty() ? "" : " ") + std::string(buffer);
     }
     return result;
@@ -120,10 +120,7 @@ std::string number(double value)
     return buffer;
 }
 
-std::string percent(double value)
-{
-    return number(std::round(value * 100 * 1e9) / 1e9) + "%";
-}
+std::string percent(double value) { return number(std::round(value * 100 * 1e9) / 1e9) + "%"; }
 
 std::string show(double value, int format, const std::map<int, std::string>& codes, bool from1904)
 {

@@ -60,7 +60,8 @@ Workbook readXlsxWorkbook(const ZipArchive& package)
     const auto relations = parts.relations(parts.mainPart());
     for (xmlNode* node = book.root(); node; node = XmlDocument::next(node, book.root())) {
         if (XmlDocument::is(node, "workbookPr"))
-            from1904 = XmlDocument::attribute(node, "date1904") == "1" || XmlDocument::attribute(node, "date1904") == "true";
+            from1904 =
+                XmlDocument::attribute(node, "date1904") == "1" || XmlDocument::attribute(node, "date1904") == "true";
         if (XmlDocument::is(node, "sheet")) {
             const auto target = relations.find(XmlDocument::relationshipId(node));
             if (target != relations.end())

@@ -28,13 +28,10 @@ void extract(char** arguments)
     if (!text.hasText())
         throw ConversionError("the workbook holds no text");
     const std::size_t sheets = workbook.sheets.size();
-    writeStandardOutput(headerName(arguments[0]) + ": " + std::to_string(sheets) +
-                        (sheets == 1 ? " sheet\n" : " sheets\n") + text.finish());
+    writeStandardOutput(headerName(arguments[0]) + ": " + std::to_string(sheets)
+                        + (sheets == 1 ? " sheet\n" : " sheets\n") + text.finish());
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    return runConverter("xls-extract", argc, argv, 1, "WORKBOOK.xls", extract);
-}
+int main(int argc, char** argv) { return runConverter("xls-extract", argc, argv, 1, "WORKBOOK.xls", extract); }

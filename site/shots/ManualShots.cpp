@@ -47,7 +47,8 @@ void settle(int ms = 300)
 void shoot(const QString& name, const QRect& area)
 {
     settle();
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QPixmap shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     if (!shot.save(g_output + u'/' + name))
         fprintf(stderr, "cannot write %s\n", qPrintable(name));
     else
@@ -85,11 +86,10 @@ public:
     QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
 };
 
-const char* SampleText =
-    "Welcome to our town library.\n"
-    "The reading room is open every day from nine in the morning until eight in the evening. "
-    "You can borrow up to ten books for three weeks.\n"
-    "Ask at the front desk for a free library card.";
+const char* SampleText = "Welcome to our town library.\n"
+                         "The reading room is open every day from nine in the morning until eight in the evening. "
+                         "You can borrow up to ten books for three weeks.\n"
+                         "Ask at the front desk for a free library card.";
 
 void write(const QString& path, const QByteArray& content)
 {
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LINGUARO_SERVICE_URL", "http_proxy", "HTTP_PROXY"})
         qunsetenv(name);
     qputenv("LINGUARO_SITE_URL",
-             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/site").toString().toUtf8());
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/site").toString().toUtf8());
     ShotPrompts prompts;
     UserPrompts::setInstance(&prompts);
     RegisterTransferGui();
@@ -151,8 +151,9 @@ int main(int argc, char** argv)
 
     // French under an English source: the bar above the panes asks before anything is sent
     const QString before = form.RichEdit1->toPlainText();
-    form.RichEdit1->setPlainText(QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
-                                                "jusqu'à huit heures du soir."));
+    form.RichEdit1->setPlainText(
+        QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
+                       "jusqu'à huit heures du soir."));
     form.ToolButton20Click();
     settle();
     shoot(QStringLiteral("source-bar.png"), &form);
@@ -167,7 +168,7 @@ int main(int argc, char** argv)
         shoot(QStringLiteral("history.png"), form.history().window());
 
     const std::pair<QMenu*, const char*> menus[] = {
-        {form.Nouveau1, "menu-file.png"},  {form.Edit1, "menu-edit.png"},   {form.ranslate1, "menu-translate.png"},
+        {form.Nouveau1, "menu-file.png"},    {form.Edit1, "menu-edit.png"},  {form.ranslate1, "menu-translate.png"},
         {form.Options1, "menu-options.png"}, {form.ools1, "menu-tools.png"}, {form.Help1, "menu-help.png"}};
     for (const auto& [menu, name] : menus) {
         form.menuBar()->setActiveAction(menu->menuAction());

@@ -23,7 +23,8 @@ HistoryCommands::~HistoryCommands() = default;
 HistoryWindow& HistoryCommands::ensureWindow()
 {
     if (!m_window) {
-        m_window = new HistoryWindow(History::DefaultPath(), InterfaceLanguageColumn(m_form.InterfaceLanguage), &m_form);
+        m_window =
+            new HistoryWindow(History::DefaultPath(), InterfaceLanguageColumn(m_form.InterfaceLanguage), &m_form);
         connect(m_window, &HistoryWindow::restoreRequested, this, &HistoryCommands::restore);
         connect(&m_window->browser(), &HistoryBrowser::olderFound, this, &HistoryCommands::pageCame);
         connect(&m_window->browser(), &HistoryBrowser::removed, this, [this] { m_steps.reset(); });

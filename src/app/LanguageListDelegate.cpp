@@ -28,8 +28,7 @@ void LanguageListDelegate::DrawItem(QPainter* painter, const QStyleOptionViewIte
     painter->restore();
 }
 
-void LanguageListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                 const QModelIndex& index) const
+void LanguageListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     DrawItem(painter, option, index.row(), index.data(Qt::DisplayRole).toString());
 }

@@ -17,8 +17,7 @@ public:
     // The lists' font: Tahoma at 12 pixels, or the closest the system has.
     static QFont ListFont();
     // One item: position (flag number), display name, rectangle.
-    static void DrawItem(QPainter* painter, const QStyleOptionViewItem& option, int position,
-                         const QString& name);
+    static void DrawItem(QPainter* painter, const QStyleOptionViewItem& option, int position, const QString& name);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

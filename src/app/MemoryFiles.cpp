@@ -21,9 +21,9 @@ void MemoryFiles::Export(const QString& words)
 {
     if (m_busy)
         return;
-    const QString path = UserPrompts::instance().saveFileName(QStringLiteral("Export translation memory"),
-                                                              QDir::homePath() + QStringLiteral("/translation-memory.tmx"),
-                                                              QLatin1String(TmxFilter), QStringLiteral("tmx"));
+    const QString path = UserPrompts::instance().saveFileName(
+        QStringLiteral("Export translation memory"), QDir::homePath() + QStringLiteral("/translation-memory.tmx"),
+        QLatin1String(TmxFilter), QStringLiteral("tmx"));
     if (path.isEmpty())
         return;
     run(QStringLiteral("Exporting the translation memory to %1 ...").arg(path),
@@ -34,8 +34,8 @@ void MemoryFiles::Import()
 {
     if (m_busy)
         return;
-    const QString path = UserPrompts::instance().openFileName(QStringLiteral("Import translation memory"), QDir::homePath(),
-                                                              QLatin1String(TmxFilter));
+    const QString path = UserPrompts::instance().openFileName(QStringLiteral("Import translation memory"),
+                                                              QDir::homePath(), QLatin1String(TmxFilter));
     if (path.isEmpty())
         return;
     run(QStringLiteral("Importing the translation memory from %1 ...").arg(path),

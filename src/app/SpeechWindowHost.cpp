@@ -24,11 +24,9 @@ VoiceHost::Pane paneOf(const QTextEdit* pane, const QComboBox* list, SpokenWordH
 }  // namespace
 
 SpeechWindowHost::SpeechWindowHost(TForm1& form)
-    : m_form(form),
-      m_sourceWords(new SpokenWordHighlight(form.RichEdit1)),
+    : m_form(form), m_sourceWords(new SpokenWordHighlight(form.RichEdit1)),
       m_targetWords(new SpokenWordHighlight(form.RichEdit2))
-{
-}
+{}
 
 QAction* SpeechWindowHost::characterItem(const QString& characterId) const
 {
@@ -52,7 +50,10 @@ void SpeechWindowHost::checkCharacterItem(const QString& characterId)
         item->setChecked(item == checked);
 }
 
-void SpeechWindowHost::currentCharacterChanged() { m_form.ToolButton22->setEnabled(m_form.CurrentCharacter != nullptr); }
+void SpeechWindowHost::currentCharacterChanged()
+{
+    m_form.ToolButton22->setEnabled(m_form.CurrentCharacter != nullptr);
+}
 
 QPoint SpeechWindowHost::clientOrigin() const
 {
@@ -76,9 +77,10 @@ void SpeechWindowHost::installAgentCore() { m_form.Install1Click(); }
 
 void SpeechWindowHost::installCharacter(const QString& characterId)
 {
-    const std::pair<const char*, void (TForm1::*)()> installers[] = {
-        {"Merlin", &TForm1::Merlin1Click}, {"Genie", &TForm1::Genie1Click},
-        {"Peedy", &TForm1::Peedy1Click},   {"Robby", &TForm1::Robby1Click}};
+    const std::pair<const char*, void (TForm1::*)()> installers[] = {{"Merlin", &TForm1::Merlin1Click},
+                                                                     {"Genie", &TForm1::Genie1Click},
+                                                                     {"Peedy", &TForm1::Peedy1Click},
+                                                                     {"Robby", &TForm1::Robby1Click}};
     for (const auto& [id, install] : installers)
         if (characterId == QLatin1String(id))
             (m_form.*install)();

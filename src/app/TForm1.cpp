@@ -112,7 +112,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     m_detection = std::make_unique<SourceDetection>(*this);
     m_history = new HistoryCommands(*this);
     // the clearing asks first: once the menu is done with its event
-    for (const auto& [item, handler] : {std::pair{History1, &TForm1::History1Click}, {ClearHistory1, &TForm1::ClearHistory1Click}}) {
+    for (const auto& [item, handler] :
+         {std::pair{History1, &TForm1::History1Click}, {ClearHistory1, &TForm1::ClearHistory1Click}}) {
         item->setEnabled(true);
         connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
@@ -238,7 +239,8 @@ void TForm1::buildToolBar()
     connect(ToolButton21, &QToolButton::clicked, this, &TForm1::ToolButton21Click);
     ToolButton22 = button(ToolBar1, "ToolButton22", Glyph::ReadAloud, QStringLiteral("Read text aloud"));
 
-    ToolButtonAlignRight = button(ToolBar1Row2, "ToolButtonAlignRight", Glyph::AlignRight, QStringLiteral("Align right"));
+    ToolButtonAlignRight =
+        button(ToolBar1Row2, "ToolButtonAlignRight", Glyph::AlignRight, QStringLiteral("Align right"));
     ToolButtonAlignCenter = button(ToolBar1Row2, "ToolButtonAlignCenter", Glyph::AlignCenter, QStringLiteral("Centre"));
     ToolButtonAlignLeft = button(ToolBar1Row2, "ToolButtonAlignLeft", Glyph::AlignLeft, QStringLiteral("Align left"));
     ToolButtonBullets = button(ToolBar1Row2, "ToolButtonBullets", Glyph::Bullets, QStringLiteral("Bullets"));
@@ -309,7 +311,7 @@ void TForm1::buildMenus()
     InterfaceLanguage1 = addSubmenu(Options1, "InterfaceLanguage1", QStringLiteral("Interface Language"));
     auto* languages = new QActionGroup(this);
     const std::pair<QAction**, const char*> languageItems[] = {
-        {&English1, "English1"}, {&Francais1, "Francais1"}, {&Spanish2, "Spanish2"}, {&German2, "German2"},
+        {&English1, "English1"}, {&Francais1, "Francais1"},     {&Spanish2, "Spanish2"}, {&German2, "German2"},
         {&Italian2, "Italian2"}, {&Portuguese1, "Portuguese1"}, {&Dutch2, "Dutch2"}};
     for (int i = 0; i < 7; ++i) {
         QAction* item = addCheckItem(InterfaceLanguage1, languageItems[i].second, InterfaceLanguageNames()[i], i == 0);
@@ -326,7 +328,8 @@ void TForm1::buildMenus()
 
     // the character and voice items are exclusive; their handlers place the check marks
     Character1 = addSubmenu(Options1, "Character1", QStringLiteral("Character"));
-    for (auto [item, name] : {std::pair{&Merlin2, "Merlin"}, {&Genie2, "Genie"}, {&Peedy2, "Peedy"}, {&Robby2, "Robby"}})
+    for (auto [item, name] :
+         {std::pair{&Merlin2, "Merlin"}, {&Genie2, "Genie"}, {&Peedy2, "Peedy"}, {&Robby2, "Robby"}})
         *item = addCheckItem(Character1, (std::string(name) + "2").c_str(), QLatin1String(name), item == &Merlin2);
 
     TS1 = addSubmenu(Options1, "TS1", QStringLiteral("Text-To-Speech"));
@@ -336,9 +339,10 @@ void TForm1::buildMenus()
     connect(ReadTgt, &QAction::triggered, this, &TForm1::ReadTgtClick);
     TS1->addSeparator();
     const std::pair<QAction**, const char*> voiceItems[] = {
-        {&AE, "American English"}, {&BE, "British English"}, {&NL, "Dutch"}, {&FR, "French"},
-        {&DE, "German"}, {&IT, "Italian"}, {&JA, "Japanese"}, {&KO, "Korean"},
-        {&PT, "Portuguese(Brazil)"}, {&RU, "Russian"}, {&ES, "Spanish"}};
+        {&AE, "American English"}, {&BE, "British English"}, {&NL, "Dutch"},
+        {&FR, "French"},           {&DE, "German"},          {&IT, "Italian"},
+        {&JA, "Japanese"},         {&KO, "Korean"},          {&PT, "Portuguese(Brazil)"},
+        {&RU, "Russian"},          {&ES, "Spanish"}};
     const char* voiceNames[] = {"AE", "BE", "NL", "FR", "DE", "IT", "JA", "KO", "PT", "RU", "ES"};
     for (int i = 0; i < 11; ++i)
         *voiceItems[i].first = addCheckItem(TS1, voiceNames[i], QLatin1String(voiceItems[i].second), i == 0);
@@ -346,8 +350,8 @@ void TForm1::buildMenus()
     Misc1 = addSubmenu(Options1, "Misc1", QStringLiteral("Misc"));
     IdentifyLang = addCheckItem(Misc1, "IdentifyLang", QStringLiteral("Identify language before read aloud"), true);
     ReadAloud = addCheckItem(Misc1, "ReadAloud", QStringLiteral("Read aloud results after translation"), false);
-    CopyToClipboard = addCheckItem(Misc1, "CopyToClipboard",
-                                   QStringLiteral("Copy results to clipboard after translation"), false);
+    CopyToClipboard =
+        addCheckItem(Misc1, "CopyToClipboard", QStringLiteral("Copy results to clipboard after translation"), false);
     SerbianCyrillic = addCheckItem(Misc1, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
     KeepHistory = addCheckItem(Misc1, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
     ReuseTranslations = addCheckItem(Misc1, "ReuseTranslations", QStringLiteral("Reuse earlier translations"), true);
@@ -373,14 +377,20 @@ void TForm1::buildMenus()
     N501 = addItem(InstallSAPI1, "N501", QStringLiteral("5.0"));
     InstallTextToSpeechEngine1 =
         addSubmenu(ools1, "InstallTextToSpeechEngine1", QStringLiteral("Install Text-To-Speech Engine"));
-    const std::pair<QAction**, const char*> engineItems[] = {
-        {&USEnglish1, "USEnglish1"}, {&BritishEnglish1, "BritishEnglish1"}, {&Dutch1, "Dutch1"},
-        {&French1, "French1"}, {&German1, "German1"}, {&Italian1, "Italian1"}, {&Japanese1, "Japanese1"},
-        {&Korean1, "Korean1"}, {&PortugueseBrazil1, "PortugueseBrazil1"}, {&Russian1, "Russian1"},
-        {&Spanish1, "Spanish1"}};
+    const std::pair<QAction**, const char*> engineItems[] = {{&USEnglish1, "USEnglish1"},
+                                                             {&BritishEnglish1, "BritishEnglish1"},
+                                                             {&Dutch1, "Dutch1"},
+                                                             {&French1, "French1"},
+                                                             {&German1, "German1"},
+                                                             {&Italian1, "Italian1"},
+                                                             {&Japanese1, "Japanese1"},
+                                                             {&Korean1, "Korean1"},
+                                                             {&PortugueseBrazil1, "PortugueseBrazil1"},
+                                                             {&Russian1, "Russian1"},
+                                                             {&Spanish1, "Spanish1"}};
     for (int i = 0; i < 11; ++i)
-        *engineItems[i].first = addItem(InstallTextToSpeechEngine1, engineItems[i].second,
-                                        QLatin1String(voiceItems[i].second));
+        *engineItems[i].first =
+            addItem(InstallTextToSpeechEngine1, engineItems[i].second, QLatin1String(voiceItems[i].second));
     ools1->addSeparator();
     Installalloptionalcomponents1 =
         addItem(ools1, "Installalloptionalcomponents1", QStringLiteral("Install all optional components"));
@@ -548,10 +558,7 @@ bool TForm1::RunHandler(const std::function<void()>& body)
 bool TForm1::translating() const { return m_translation->running(); }
 
 // The button stops a run under way; the menu item and Ctrl+T only start one.
-void TForm1::ToolButton20Click()
-{
-    m_translation->running() ? m_translation->Stop() : m_translation->Translate();
-}
+void TForm1::ToolButton20Click() { m_translation->running() ? m_translation->Stop() : m_translation->Translate(); }
 
 void TForm1::ranslate2Click()
 {
@@ -559,9 +566,18 @@ void TForm1::ranslate2Click()
         ToolButton20Click();
 }
 
-void TForm1::DetectLanguage1Click() { RunHandler([this] { m_detection->DetectLanguage(); }); }
-void TForm1::History1Click() { RunHandler([this] { m_history->Open(); }); }
-void TForm1::ClearHistory1Click() { RunHandler([this] { m_history->Clear(); }); }
+void TForm1::DetectLanguage1Click()
+{
+    RunHandler([this] { m_detection->DetectLanguage(); });
+}
+void TForm1::History1Click()
+{
+    RunHandler([this] { m_history->Open(); });
+}
+void TForm1::ClearHistory1Click()
+{
+    RunHandler([this] { m_history->Clear(); });
+}
 
 void TForm1::ToolButton21Click()
 {
@@ -571,7 +587,10 @@ void TForm1::ToolButton21Click()
     wl_trglang->setCurrentIndex(source);
 }
 
-void TForm1::ToolButton22Click() { RunHandler([this] { m_voices->ReadAloud(); }); }
+void TForm1::ToolButton22Click()
+{
+    RunHandler([this] { m_voices->ReadAloud(); });
+}
 
 void TForm1::ReadSrcClick()
 {
@@ -639,13 +658,18 @@ void TForm1::wireDocuments()
             FileOpen1Accept();
         },
         [this] { return !m_opening->Busy(); });
-    const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {
-        {sfsf1, &TForm1::sfsf1Click}, {Ouvrir1, &TForm1::FileOpen1Execute},
-        {TranslateDocument1, &TForm1::TranslateDocument1Click}, {Enregistrer1, &TForm1::EnregistrerExecute},
-        {Enregistrersous1, &TForm1::Enregistrersous1Click}, {Print1, &TForm1::Print1Click},
-        {ExportMemory1, &TForm1::ExportMemory1Click}, {ImportMemory1, &TForm1::ImportMemory1Click},
-        {N2, &TForm1::FilePrintSetup1Execute}, {Find1, &TForm1::SearchFind1Execute},
-        {FindNext1, &TForm1::SearchFindNext1Execute}, {Replace1, &TForm1::SearchReplace1Execute}};
+    const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {{sfsf1, &TForm1::sfsf1Click},
+                                                                 {Ouvrir1, &TForm1::FileOpen1Execute},
+                                                                 {TranslateDocument1, &TForm1::TranslateDocument1Click},
+                                                                 {Enregistrer1, &TForm1::EnregistrerExecute},
+                                                                 {Enregistrersous1, &TForm1::Enregistrersous1Click},
+                                                                 {Print1, &TForm1::Print1Click},
+                                                                 {ExportMemory1, &TForm1::ExportMemory1Click},
+                                                                 {ImportMemory1, &TForm1::ImportMemory1Click},
+                                                                 {N2, &TForm1::FilePrintSetup1Execute},
+                                                                 {Find1, &TForm1::SearchFind1Execute},
+                                                                 {FindNext1, &TForm1::SearchFindNext1Execute},
+                                                                 {Replace1, &TForm1::SearchReplace1Execute}};
     // dialogs, converter downloads and print jobs wait with the window live: they run once the
     // menu or button is done with its event
     for (const auto& [item, handler] : fileItems) {
@@ -653,7 +677,8 @@ void TForm1::wireDocuments()
         connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
-        {ToolButton1, &TForm1::ToolButton1Click}, {ToolButton2, &TForm1::FileOpen1Execute},
+        {ToolButton1, &TForm1::ToolButton1Click},
+        {ToolButton2, &TForm1::FileOpen1Execute},
         {ToolButtonTranslateDocument, &TForm1::TranslateDocument1Click},
         {ToolButton3, &TForm1::EnregistrerExecute},
         {ToolButton4, &TForm1::ToolButton4Click}};
@@ -716,16 +741,34 @@ void TForm1::FileOpen1Accept()
     });
 }
 
-void TForm1::TranslateDocument1Click() { RunHandler([this] { m_documentTranslation->TranslateDocument(); }); }
+void TForm1::TranslateDocument1Click()
+{
+    RunHandler([this] { m_documentTranslation->TranslateDocument(); });
+}
 
 void TForm1::ToolButton1Click() { m_documents->New(); }
 void TForm1::sfsf1Click() { ToolButton1Click(); }
 void TForm1::EnregistrerExecute() { NouveauExecute(); }
-void TForm1::NouveauExecute() { RunHandler([this] { m_documents->Save(); }); }
-void TForm1::Enregistrersous1Click() { RunHandler([this] { m_documents->SaveAs(); }); }
-void TForm1::ExportMemory1Click() { RunHandler([this] { m_memoryFiles->Export(); }); }
-void TForm1::ImportMemory1Click() { RunHandler([this] { m_memoryFiles->Import(); }); }
-void TForm1::Print1Click() { RunHandler([this] { m_documents->Print(); }); }
+void TForm1::NouveauExecute()
+{
+    RunHandler([this] { m_documents->Save(); });
+}
+void TForm1::Enregistrersous1Click()
+{
+    RunHandler([this] { m_documents->SaveAs(); });
+}
+void TForm1::ExportMemory1Click()
+{
+    RunHandler([this] { m_memoryFiles->Export(); });
+}
+void TForm1::ImportMemory1Click()
+{
+    RunHandler([this] { m_memoryFiles->Import(); });
+}
+void TForm1::Print1Click()
+{
+    RunHandler([this] { m_documents->Print(); });
+}
 void TForm1::ToolButton4Click() { Print1Click(); }
 void TForm1::FilePrintSetup1Execute() { m_documents->SetupPrinter(); }
 void TForm1::SearchFind1BeforeExecute() { m_documents->FindBeforeExecute(); }
@@ -733,18 +776,28 @@ void TForm1::SearchFind1Execute() { m_documents->Find(); }
 void TForm1::SearchFind1FindDialogFind(SearchDialog* dialog) { m_documents->FindDialogFind(dialog); }
 void TForm1::SearchFindNext1Execute() { m_documents->FindNext(); }
 void TForm1::SearchReplace1Execute() { m_documents->Replace(); }
-void TForm1::ComboBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
-void TForm1::ComboBox2Change() { RunHandler([this] { ApplyPaneFont(); }); }
-void TForm1::ColorBox1Change() { RunHandler([this] { ApplyPaneFont(); }); }
+void TForm1::ComboBox1Change()
+{
+    RunHandler([this] { ApplyPaneFont(); });
+}
+void TForm1::ComboBox2Change()
+{
+    RunHandler([this] { ApplyPaneFont(); });
+}
+void TForm1::ColorBox1Change()
+{
+    RunHandler([this] { ApplyPaneFont(); });
+}
 
 // --- help menu ---
 
 void TForm1::wireHelp()
 {
     m_update = std::make_unique<LiveUpdate>(*Transfer1);
-    const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {
-        {Manual1, &TForm1::Manual1Click}, {U1, &TForm1::U1Click}, {Homepage1, &TForm1::Homepage1Click},
-        {About1, &TForm1::About1Click}};
+    const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {{Manual1, &TForm1::Manual1Click},
+                                                                 {U1, &TForm1::U1Click},
+                                                                 {Homepage1, &TForm1::Homepage1Click},
+                                                                 {About1, &TForm1::About1Click}};
     // each opens a browser, a download or a box: once the menu is done with its event
     for (const auto& [item, handler] : helpItems) {
         item->setEnabled(true);
@@ -753,7 +806,10 @@ void TForm1::wireHelp()
 }
 
 void TForm1::Manual1Click() { HelpLinks::Open(HelpLinks::ManualPage); }
-void TForm1::U1Click() { RunHandler([this] { m_update->U1Click(); }); }
+void TForm1::U1Click()
+{
+    RunHandler([this] { m_update->U1Click(); });
+}
 void TForm1::Homepage1Click() { HelpLinks::Open(HelpLinks::HomePage); }
 void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::ApplicationIcon()); }
 
@@ -762,7 +818,8 @@ void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::Application
 void TForm1::wireCharacter()
 {
     m_speechHost = std::make_unique<SpeechWindowHost>(*this);
-    m_voices = std::make_unique<VoiceSelection>(*m_speechHost, CurrentCharacter, CharacterName, VoiceName, VersionQuery);
+    m_voices =
+        std::make_unique<VoiceSelection>(*m_speechHost, CurrentCharacter, CharacterName, VoiceName, VersionQuery);
     m_characters =
         std::make_unique<CharacterManagement>(*Agent1, *m_speechHost, *m_voices, CurrentCharacter, CharacterName);
     Agent1->OnCommand = [this](const AgentUserInput& input) { Agent1Command(input); };
@@ -773,16 +830,18 @@ void TForm1::wireCharacter()
     // handler decides from the mark as it was. Switching characters, choosing
     // voices and reading aloud may fetch and install components and ask
     // questions: they run once the menu or button is done with its event.
-    const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {
-        {Merlin2, &TForm1::Merlin2Click}, {Genie2, &TForm1::Genie2Click},
-        {Peedy2, &TForm1::Peedy2Click},   {Robby2, &TForm1::Robby2Click}};
+    const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {{Merlin2, &TForm1::Merlin2Click},
+                                                                      {Genie2, &TForm1::Genie2Click},
+                                                                      {Peedy2, &TForm1::Peedy2Click},
+                                                                      {Robby2, &TForm1::Robby2Click}};
     for (const auto& [item, handler] : characterItems)
         connect(item, &QAction::triggered, this, [this, item, handler] {
             item->setChecked(!item->isChecked());
             afterEvent([this, handler] { (this->*handler)(); });
         });
     for (QAction* item : voiceItems())
-        connect(item, &QAction::triggered, this, [this, item] { AEClick(item); }, Qt::QueuedConnection);
+        connect(
+            item, &QAction::triggered, this, [this, item] { AEClick(item); }, Qt::QueuedConnection);
     connect(TS1, &QMenu::aboutToShow, this, &TForm1::TS1Click);
     connect(ToolButton22, &QToolButton::clicked, this, &TForm1::ToolButton22Click, Qt::QueuedConnection);
 }
@@ -833,11 +892,23 @@ void TForm1::Genie2Click() { switchCharacter("Genie"); }
 void TForm1::Peedy2Click() { switchCharacter("Peedy"); }
 void TForm1::Robby2Click() { switchCharacter("Robby"); }
 
-void TForm1::AEClick(QAction* item) { RunHandler([this, item] { m_voices->AEClick(item->objectName()); }); }
-void TForm1::TS1Click() { RunHandler([this] { m_voices->TS1Click(); }); }
+void TForm1::AEClick(QAction* item)
+{
+    RunHandler([this, item] { m_voices->AEClick(item->objectName()); });
+}
+void TForm1::TS1Click()
+{
+    RunHandler([this] { m_voices->TS1Click(); });
+}
 
-void TForm1::Agent1Command(const AgentUserInput& input) { RunHandler([&] { m_characters->Agent1Command(input); }); }
-void TForm1::Agent1DblClick() { RunHandler([this] { m_characters->Agent1DblClick(); }); }
+void TForm1::Agent1Command(const AgentUserInput& input)
+{
+    RunHandler([&] { m_characters->Agent1Command(input); });
+}
+void TForm1::Agent1DblClick()
+{
+    RunHandler([this] { m_characters->Agent1DblClick(); });
+}
 void TForm1::Agent1IdleStart() { m_characters->Agent1IdleStart(); }
 
 // --- status line ---

@@ -66,16 +66,16 @@ public:
     // the window's transfer component: downloads of converters, components and the version file
     TTransfer* Transfer1 = nullptr;
     ProxySettings Proxy;
-    QString OpenedFileName;  // the document last opened into the source pane
+    QString OpenedFileName;          // the document last opened into the source pane
     FileOpenDialog FileOpen1Dialog;  // the Open command's dialog: title, filter, proposed name
     // The system language asked the program to end before its window opened.
     bool EndRequested = false;
 
     // --- components ---
-    QToolBar* ToolBar1 = nullptr;      // first row
-    QToolBar* ToolBar1Row2 = nullptr;  // second row: paragraph and font controls
-    QToolButton* ToolButton1 = nullptr;   // New
-    QToolButton* ToolButton2 = nullptr;   // Open
+    QToolBar* ToolBar1 = nullptr;        // first row
+    QToolBar* ToolBar1Row2 = nullptr;    // second row: paragraph and font controls
+    QToolButton* ToolButton1 = nullptr;  // New
+    QToolButton* ToolButton2 = nullptr;  // Open
     QToolButton* ToolButtonTranslateDocument = nullptr;
     QToolButton* ToolButton3 = nullptr;   // Save
     QToolButton* ToolButton4 = nullptr;   // Print
@@ -95,14 +95,14 @@ public:
     QToolButton* ToolButtonAlignCenter = nullptr;
     QToolButton* ToolButtonAlignLeft = nullptr;
     QToolButton* ToolButtonBullets = nullptr;
-    QComboBox* ComboBox1 = nullptr;  // font size
-    QComboBox* ComboBox2 = nullptr;  // font name
-    QComboBox* ColorBox1 = nullptr;  // text colour
-    QTextEdit* RichEdit1 = nullptr;  // source pane
-    QTextEdit* RichEdit2 = nullptr;  // target pane
+    QComboBox* ComboBox1 = nullptr;          // font size
+    QComboBox* ComboBox2 = nullptr;          // font name
+    QComboBox* ColorBox1 = nullptr;          // text colour
+    QTextEdit* RichEdit1 = nullptr;          // source pane
+    QTextEdit* RichEdit2 = nullptr;          // target pane
     SourceLanguageBar* SourceBar = nullptr;  // above the panes: "The text looks French. Translate from French?"
     QStatusBar* StatusBar1 = nullptr;
-    QLabel* StatusPanel = nullptr;   // the status bar's one panel
+    QLabel* StatusPanel = nullptr;  // the status bar's one panel
 
     // menus, in their order on screen
     QMenu* Nouveau1 = nullptr;  // "&File"

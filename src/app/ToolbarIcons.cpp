@@ -13,25 +13,43 @@ namespace {
 const char* themeName(Glyph glyph)
 {
     switch (glyph) {
-    case Glyph::New: return "document-new";
-    case Glyph::Open: return "document-open";
-    case Glyph::Save: return "document-save";
-    case Glyph::Print: return "document-print";
-    case Glyph::Cut: return "edit-cut";
-    case Glyph::Copy: return "edit-copy";
-    case Glyph::Paste: return "edit-paste";
-    case Glyph::Bold: return "format-text-bold";
-    case Glyph::Italic: return "format-text-italic";
-    case Glyph::Underline: return "format-text-underline";
-    case Glyph::Translate: return "accessories-dictionary";
-    case Glyph::Swap: return "view-refresh";
-    case Glyph::ReadAloud: return "audio-volume-high";
-    case Glyph::AlignRight: return "format-justify-right";
-    case Glyph::AlignCenter: return "format-justify-center";
-    case Glyph::AlignLeft: return "format-justify-left";
-    case Glyph::Bullets: return "format-list-unordered";
+    case Glyph::New:
+        return "document-new";
+    case Glyph::Open:
+        return "document-open";
+    case Glyph::Save:
+        return "document-save";
+    case Glyph::Print:
+        return "document-print";
+    case Glyph::Cut:
+        return "edit-cut";
+    case Glyph::Copy:
+        return "edit-copy";
+    case Glyph::Paste:
+        return "edit-paste";
+    case Glyph::Bold:
+        return "format-text-bold";
+    case Glyph::Italic:
+        return "format-text-italic";
+    case Glyph::Underline:
+        return "format-text-underline";
+    case Glyph::Translate:
+        return "accessories-dictionary";
+    case Glyph::Swap:
+        return "view-refresh";
+    case Glyph::ReadAloud:
+        return "audio-volume-high";
+    case Glyph::AlignRight:
+        return "format-justify-right";
+    case Glyph::AlignCenter:
+        return "format-justify-center";
+    case Glyph::AlignLeft:
+        return "format-justify-left";
+    case Glyph::Bullets:
+        return "format-list-unordered";
     // no theme has a document being translated: always our own drawing
-    case Glyph::TranslateDocument: return "";
+    case Glyph::TranslateDocument:
+        return "";
     }
     return "";
 }
@@ -166,9 +184,15 @@ void draw(QPainter& p, Glyph glyph)
         p.drawRect(QRectF(4.5, 1.5, 4, 2));
         page(p, QRectF(6.5, 5.5, 8, 10));
         break;
-    case Glyph::Bold: letter(p, QStringLiteral("B"), true, false, false); break;
-    case Glyph::Italic: letter(p, QStringLiteral("I"), false, true, false); break;
-    case Glyph::Underline: letter(p, QStringLiteral("U"), false, false, true); break;
+    case Glyph::Bold:
+        letter(p, QStringLiteral("B"), true, false, false);
+        break;
+    case Glyph::Italic:
+        letter(p, QStringLiteral("I"), false, true, false);
+        break;
+    case Glyph::Underline:
+        letter(p, QStringLiteral("U"), false, false, true);
+        break;
     case Glyph::TranslateDocument:
         page(p, QRectF(1.5, 1.5, 9, 13));
         textLines(p, QRectF(3.5, 5, 5, 0), 3);
@@ -202,9 +226,15 @@ void draw(QPainter& p, Glyph glyph)
         p.drawArc(QRectF(6, 5, 5, 6), -60 * 16, 120 * 16);
         p.drawArc(QRectF(5, 2.5, 9, 11), -60 * 16, 120 * 16);
         break;
-    case Glyph::AlignRight: alignLines(p, Qt::AlignRight); break;
-    case Glyph::AlignCenter: alignLines(p, Qt::AlignHCenter); break;
-    case Glyph::AlignLeft: alignLines(p, Qt::AlignLeft); break;
+    case Glyph::AlignRight:
+        alignLines(p, Qt::AlignRight);
+        break;
+    case Glyph::AlignCenter:
+        alignLines(p, Qt::AlignHCenter);
+        break;
+    case Glyph::AlignLeft:
+        alignLines(p, Qt::AlignLeft);
+        break;
     case Glyph::Bullets:
         for (int i = 0; i < 3; ++i) {
             p.setPen(Qt::NoPen);

@@ -7,8 +7,24 @@
 namespace ToolbarIcons {
 
 enum class Glyph {
-    New, Open, Save, Print, Cut, Copy, Paste, Bold, Italic, Underline,
-    Translate, Swap, ReadAloud, AlignRight, AlignCenter, AlignLeft, Bullets, TranslateDocument
+    New,
+    Open,
+    Save,
+    Print,
+    Cut,
+    Copy,
+    Paste,
+    Bold,
+    Italic,
+    Underline,
+    Translate,
+    Swap,
+    ReadAloud,
+    AlignRight,
+    AlignCenter,
+    AlignLeft,
+    Bullets,
+    TranslateDocument
 };
 
 QIcon Icon(Glyph glyph);

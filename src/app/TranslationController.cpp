@@ -65,8 +65,9 @@ void TranslationController::Translate()
     if (m_job)
         return;
     // the lists' positions become service codes here; the job knows only codes
-    TranslationRequest request = TranslationRequest::BetweenPositions(
-        m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
+    TranslationRequest request =
+        TranslationRequest::BetweenPositions(m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(),
+                                             m_form.wl_trglang->currentIndex(), m_form.Proxy);
     request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
     // a refused run says why as before; the bar asks only about a run that would go
     if (m_form.DetectSource->isChecked() && TranslationJob::FailedCheck(request) == TranslationResult::Check::None
@@ -94,8 +95,8 @@ void TranslationController::Translate()
     // after the run's own ending, so that what the history has to say stays in the status line
     if (m_form.KeepHistory->isChecked())
         HistoryRecorder::Watch(
-            *m_job, HistoryEntry::Origin::Window, [form = &m_form](const QString& notice) { form->setStatus(notice, false); },
-            &m_form);
+            *m_job, HistoryEntry::Origin::Window,
+            [form = &m_form](const QString& notice) { form->setStatus(notice, false); }, &m_form);
     m_focus = m_form.focusWidget();
     m_form.ToolButton20->setText(QStringLiteral("Stop"));
     m_escape->setEnabled(true);

@@ -14,9 +14,9 @@ const QString ComponentInstaller::Sapi5Present = QStringLiteral("SAPI 5.x is alr
 const QString ComponentInstaller::EnginePresent = QStringLiteral("This component is already installed!");
 
 const QStringList ComponentInstaller::Characters = {"Merlin", "Genie", "Peedy", "Robby"};
-const QStringList ComponentInstaller::AllEngines = {
-    "tv_enua.exe",  "lhttseng.exe", "lhttsdun.exe", "lhttsfrf.exe", "lhttsged.exe", "lhttsiti.exe",
-    "lhttsjpj.exe", "lhttsspe.exe", "lhttsptb.exe", "lhttsrur.exe", "lhttskok.exe"};
+const QStringList ComponentInstaller::AllEngines = {"tv_enua.exe",  "lhttseng.exe", "lhttsdun.exe", "lhttsfrf.exe",
+                                                    "lhttsged.exe", "lhttsiti.exe", "lhttsjpj.exe", "lhttsspe.exe",
+                                                    "lhttsptb.exe", "lhttsrur.exe", "lhttskok.exe"};
 
 namespace {
 
@@ -64,7 +64,10 @@ QString LastMessage(const QByteArray& output)
 
 }  // namespace
 
-QString ComponentInstaller::CharacterPresent(const QString& name) { return name + QStringLiteral(" is already installed!"); }
+QString ComponentInstaller::CharacterPresent(const QString& name)
+{
+    return name + QStringLiteral(" is already installed!");
+}
 
 QString ComponentInstaller::MakerSite() { return Site::Root(); }
 QString ComponentInstaller::CharacterSite() { return SiteFrom("LINGUARO_CHARACTERS_URL"); }
@@ -73,8 +76,7 @@ QString ComponentInstaller::Sapi5Site() { return SiteFrom("LINGUARO_SAPI5_URL");
 ComponentInstaller::ComponentInstaller(std::unique_ptr<ComponentDownloads> downloads,
                                        std::unique_ptr<InstallerLauncher> launcher)
     : m_downloads(std::move(downloads)), m_launcher(std::move(launcher))
-{
-}
+{}
 
 ComponentInstaller::~ComponentInstaller() = default;
 
@@ -85,14 +87,26 @@ bool ComponentInstaller::SpeechEngineFetched(const QString& file) const
     return PlainFileName(file) && Folders::EntryExists(Folders::CommonDataFolder(), file);
 }
 
-ComponentInstaller::Outcome ComponentInstaller::InstallAgentCore() { return run([this] { return agentCore(); }); }
-ComponentInstaller::Outcome ComponentInstaller::InstallAgentPackage() { return run([this] { return agentPackage(); }); }
+ComponentInstaller::Outcome ComponentInstaller::InstallAgentCore()
+{
+    return run([this] { return agentCore(); });
+}
+ComponentInstaller::Outcome ComponentInstaller::InstallAgentPackage()
+{
+    return run([this] { return agentPackage(); });
+}
 ComponentInstaller::Outcome ComponentInstaller::InstallCharacter(const QString& name)
 {
     return run([this, name] { return character(name); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallSapi4() { return run([this] { return sapi4(); }); }
-ComponentInstaller::Outcome ComponentInstaller::InstallSapi5() { return run([this] { return sapi5(); }); }
+ComponentInstaller::Outcome ComponentInstaller::InstallSapi4()
+{
+    return run([this] { return sapi4(); });
+}
+ComponentInstaller::Outcome ComponentInstaller::InstallSapi5()
+{
+    return run([this] { return sapi5(); });
+}
 ComponentInstaller::Outcome ComponentInstaller::InstallSpeechEngine(const QString& file)
 {
     return run([this, file] { return engine(file); });
@@ -101,7 +115,8 @@ ComponentInstaller::Outcome ComponentInstaller::InstallSpeechEngine(const QStrin
 ComponentInstaller::Outcome ComponentInstaller::run(const std::function<Result()>& operation)
 {
     if (m_busy) {
-        show({Outcome::Failed, QStringLiteral("Another component is being installed. Try again when it has finished.")});
+        show(
+            {Outcome::Failed, QStringLiteral("Another component is being installed. Try again when it has finished.")});
         return Outcome::Failed;
     }
     m_busy = true;
@@ -145,8 +160,9 @@ ComponentInstaller::Result ComponentInstaller::agentPackage()
         if (fetched.cancelled)
             return {Outcome::Cancelled, {}};
         if (!fetched.ok)
-            return {Outcome::Failed, QStringLiteral("The Agent package could not be downloaded from %1.\n%2")
-                                         .arg(address, fetched.reason)};
+            return {
+                Outcome::Failed,
+                QStringLiteral("The Agent package could not be downloaded from %1.\n%2").arg(address, fetched.reason)};
         package = fetched.path;
     }
     // the system's update installer puts the package in; without it the package only waits in D
@@ -158,9 +174,11 @@ ComponentInstaller::Result ComponentInstaller::agentPackage()
 
 ComponentInstaller::Result ComponentInstaller::character(const QString& name)
 {
-    if (Folders::EntryExists(Folders::WindowsFolder(), QStringLiteral("msagent/chars/") + name.toLower() + QStringLiteral(".acs")))
+    if (Folders::EntryExists(Folders::WindowsFolder(),
+                             QStringLiteral("msagent/chars/") + name.toLower() + QStringLiteral(".acs")))
         return {Outcome::Present, CharacterPresent(name)};
-    return fetchAndStart({CharacterSite() + name + QStringLiteral(".exe"), name.toLower() + QStringLiteral(".exe"), Quiet});
+    return fetchAndStart(
+        {CharacterSite() + name + QStringLiteral(".exe"), name.toLower() + QStringLiteral(".exe"), Quiet});
 }
 
 ComponentInstaller::Result ComponentInstaller::sapi4()

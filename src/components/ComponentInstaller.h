@@ -29,9 +29,9 @@ public:
     };
 
     // Messages the operations show.
-    static const QString AgentCorePresent;  // "Microsoft Agent Core Component is already installed."
-    static const QString Sapi5Present;      // "SAPI 5.x is already installed!"
-    static const QString EnginePresent;     // "This component is already installed!"
+    static const QString AgentCorePresent;                 // "Microsoft Agent Core Component is already installed."
+    static const QString Sapi5Present;                     // "SAPI 5.x is already installed!"
+    static const QString EnginePresent;                    // "This component is already installed!"
     static QString CharacterPresent(const QString& name);  // "Merlin is already installed!"
 
     // The four characters, and the engine installers in the order "install all" takes them.

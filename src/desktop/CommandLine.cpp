@@ -9,9 +9,10 @@
 namespace {
 
 // Options of Qt's window layer: QApplication reads them itself.
-const char* const WindowOptionsWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                              "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
-                                              "display", "geometry", "style", "stylesheet", "qmljsdebugger"};
+const char* const WindowOptionsWithValue[] = {"platform",        "platformpluginpath", "platformtheme", "plugin",
+                                              "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+                                              "display",         "geometry",           "style",         "stylesheet",
+                                              "qmljsdebugger"};
 const char* const WindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 // The paragraphs of --help before the options, each wrapped to 79 columns;
@@ -197,8 +198,8 @@ void CommandLine::parse(const QStringList& arguments)
 
 bool CommandLine::windowCanOpen() const
 {
-    return m_platformGiven || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
-        || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return m_platformGiven || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QStringList CommandLine::Arguments(int argc, char** argv)
@@ -209,7 +210,8 @@ QStringList CommandLine::Arguments(int argc, char** argv)
         const QByteArray argument(argv[i]);
         const qsizetype equals = argument.indexOf('=');
         if (equals > 0 && (argument.startsWith("--file=") || argument.startsWith("-file=")))
-            arguments << QString::fromLatin1(argument.first(equals + 1)) + LocalFileName::Reachable(argument.mid(equals + 1));
+            arguments << QString::fromLatin1(argument.first(equals + 1))
+                             + LocalFileName::Reachable(argument.mid(equals + 1));
         else
             arguments << LocalFileName::Reachable(argument);
     }

@@ -33,15 +33,9 @@
 
 namespace {
 
-void complain(const QString& text)
-{
-    std::fprintf(stderr, "linguaro: %s\n", text.toLocal8Bit().constData());
-}
+void complain(const QString& text) { std::fprintf(stderr, "linguaro: %s\n", text.toLocal8Bit().constData()); }
 
-void print(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-}
+void print(const QString& text) { std::fputs(text.toUtf8().constData(), stdout); }
 
 // The exit code once everything printed is out: a failed write is a failure.
 int Flushed()
@@ -50,9 +44,10 @@ int Flushed()
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return CommandLine::Success;
     // an earlier write that failed left no reason behind
-    complain(errno != 0 ? QStringLiteral("could not write to standard output: %1")
-                              .arg(QString::fromLocal8Bit(std::strerror(errno)))
-                        : QStringLiteral("could not write to standard output."));
+    complain(
+        errno != 0
+            ? QStringLiteral("could not write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno)))
+            : QStringLiteral("could not write to standard output."));
     return CommandLine::Failure;
 }
 
@@ -158,10 +153,7 @@ bool ReplacesSource(const QString& source, const QString& output)
            && QFileInfo(output).canonicalFilePath() == QFileInfo(source).canonicalFilePath();
 }
 
-QString Padded(const QString& text, int width)
-{
-    return text.leftJustified(width, QLatin1Char(' '));
-}
+QString Padded(const QString& text, int width) { return text.leftJustified(width, QLatin1Char(' ')); }
 
 }  // namespace
 
@@ -189,7 +181,8 @@ int CommandLineTranslator::Run()
         print(m_commandLine.helpText());
         return Flushed();
     case CommandLine::Mode::Version:
-        print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+        print(
+            QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
         return Flushed();
     case CommandLine::Mode::Invalid:
         complain(m_commandLine.error());
@@ -216,8 +209,8 @@ int CommandLineTranslator::ListLanguages()
 {
     QString list = QStringLiteral("Languages of the translator's lists (code, name):\n");
     for (int i = 0; i < LanguageTable::Count; ++i)
-        list += QStringLiteral("  %1 %2\n").arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6),
-                                                 LanguageTable::DisplayName(i));
+        list += QStringLiteral("  %1 %2\n")
+                    .arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6), LanguageTable::DisplayName(i));
     print(list);
     // a reader that went away needs no pairs, and the service is not started for it
     if (Flushed() != CommandLine::Success)
@@ -282,7 +275,8 @@ int CommandLineTranslator::DetectedSource(const QString& text, int target, const
     }
     const int source = result.best().position;
     if (LanguageTable::ServiceCode(source) == LanguageTable::ServiceCode(target)) {
-        complain(QStringLiteral("the text is in %1 already, the language of --to.").arg(LanguageTable::DisplayName(source)));
+        complain(
+            QStringLiteral("the text is in %1 already, the language of --to.").arg(LanguageTable::DisplayName(source)));
         return -1;
     }
     if (::isatty(STDERR_FILENO) == 1)
@@ -307,7 +301,8 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
     }
 
     if (StandardStreams::WasClosed(STDIN_FILENO)) {
-        problem = QStringLiteral("standard input is closed: give the text on standard input or a document with --file.");
+        problem =
+            QStringLiteral("standard input is closed: give the text on standard input or a document with --file.");
         return {};
     }
     if (::isatty(STDIN_FILENO) == 1)
@@ -377,7 +372,8 @@ int CommandLineTranslator::Translate()
     QString textFile;
     if (!m_commandLine.output().isEmpty()) {
         if (ReplacesSource(m_commandLine.file(), m_commandLine.output())) {
-            complain(QStringLiteral("%1: the translation would replace the document itself.").arg(m_commandLine.output()));
+            complain(
+                QStringLiteral("%1: the translation would replace the document itself.").arg(m_commandLine.output()));
             return CommandLine::Misuse;
         }
         if (!DocumentTranslationJob::FormatOf(m_commandLine.file()).isEmpty())
@@ -414,11 +410,11 @@ int CommandLineTranslator::Translate()
     const std::unique_ptr<TranslationJob> job(Translator::start(request));
     StopOnTermination(termination, job.get(), exitCode);
     if (settings.KeepHistory)
-        HistoryRecorder::Watch(*job,
-                               m_commandLine.file().isEmpty() ? HistoryEntry::Origin::CommandLine
-                                                              : HistoryEntry::Origin::Document,
-                               complain);
-    QObject::connect(job.get(), &TranslationJob::started, job.get(), [&](const QString& status) { progress.show(status); });
+        HistoryRecorder::Watch(
+            *job, m_commandLine.file().isEmpty() ? HistoryEntry::Origin::CommandLine : HistoryEntry::Origin::Document,
+            complain);
+    QObject::connect(job.get(), &TranslationJob::started, job.get(),
+                     [&](const QString& status) { progress.show(status); });
     QObject::connect(job.get(), &TranslationJob::progress, job.get(),
                      [&](int, int, const QString& status) { progress.show(status); });
     QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [&](int, const QString& paragraph) {
@@ -436,7 +432,8 @@ int CommandLineTranslator::Translate()
         case TranslationResult::Outcome::Done:
             if (!write("\n")) {
                 exitCode = CommandLine::Failure;
-            } else if (const QString failed = textFile.isEmpty() ? QString() : DocumentTranslationJob::WriteBeside(textFile, collected);
+            } else if (const QString failed =
+                           textFile.isEmpty() ? QString() : DocumentTranslationJob::WriteBeside(textFile, collected);
                        !failed.isEmpty()) {
                 complain(failed);
                 exitCode = CommandLine::Failure;
@@ -494,14 +491,13 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
         startedText = status;
         progress.show(status);
     });
-    QObject::connect(job.get(), &DocumentTranslationJob::progress, job.get(), [&](int percent) {
-        progress.show(QStringLiteral("%1 %2%").arg(startedText).arg(percent));
-    });
+    QObject::connect(job.get(), &DocumentTranslationJob::progress, job.get(),
+                     [&](int percent) { progress.show(QStringLiteral("%1 %2%").arg(startedText).arg(percent)); });
     QObject::connect(job.get(), &DocumentTranslationJob::finished, job.get(), [&](const TranslationResult& result) {
         progress.clear();
         using Outcome = TranslationResult::Outcome;
-        QString problem = result.outcome == Outcome::Stopped ? QStringLiteral("the translation was stopped.")
-                                                             : result.reason();
+        QString problem =
+            result.outcome == Outcome::Stopped ? QStringLiteral("the translation was stopped.") : result.reason();
         if (result.outcome == Outcome::Done) {
             problem = toStandardOutput
                           ? (WriteOut(job->document()) ? QString() : QStringLiteral("cannot write the output."))
@@ -527,15 +523,17 @@ int CommandLineTranslator::PlainTextOutput(QString& textFile)
                      .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
         return CommandLine::Misuse;
     }
-    if (output != QLatin1String("-") && QFileInfo(output).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+    if (output != QLatin1String("-")
+        && QFileInfo(output).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
         complain(QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept; give an --output "
                                 "ending in .txt to get their text translated.")
                      .arg(path));
         return CommandLine::Misuse;
     }
-    complain(QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept (the translation goes back "
-                            "only into %2 documents), so its text is translated as plain text.")
-                 .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
+    complain(
+        QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept (the translation goes back "
+                       "only into %2 documents), so its text is translated as plain text.")
+            .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
     textFile = output == QLatin1String("-") ? QString() : output;
     return CommandLine::Success;
 }

@@ -11,17 +11,11 @@
 
 namespace {
 
-void complain(const QString& text)
-{
-    std::fprintf(stderr, "linguaro: %s\n", text.toLocal8Bit().constData());
-}
+void complain(const QString& text) { std::fprintf(stderr, "linguaro: %s\n", text.toLocal8Bit().constData()); }
 
 }  // namespace
 
-SingleInstance::SingleInstance(QObject* service) : m_service(service)
-{
-    m_role = claim();
-}
+SingleInstance::SingleInstance(QObject* service) : m_service(service) { m_role = claim(); }
 
 SingleInstance::Role SingleInstance::claim()
 {
@@ -32,9 +26,9 @@ SingleInstance::Role SingleInstance::claim()
     if (!bus.objectRegisteredAt(DesktopBus::ObjectPath)
         && !bus.registerObject(DesktopBus::ObjectPath, m_service, QDBusConnection::ExportScriptableSlots))
         return Role::Alone;
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-        DesktopBus::ServiceName, QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus.interface()->registerService(DesktopBus::ServiceName, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
         bus.unregisterObject(DesktopBus::ObjectPath);
         return Role::Alone;

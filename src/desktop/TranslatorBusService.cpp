@@ -12,10 +12,7 @@
 
 #include <memory>
 
-TranslatorBusService::TranslatorBusService(QObject* parent) : QObject(parent)
-{
-    DesktopBus::RegisterTypes();
-}
+TranslatorBusService::TranslatorBusService(QObject* parent) : QObject(parent) { DesktopBus::RegisterTypes(); }
 
 TranslatorBusService::~TranslatorBusService()
 {
@@ -41,19 +38,20 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
     const int source = LanguageTable::PositionOf(from);
     const int target = LanguageTable::PositionOf(to);
     if (source < 0 || target < 0) {
-        sendErrorReply(DesktopBus::InvalidArgsError,
-                       QStringLiteral("Unknown language code '%1'; Languages() lists the codes.")
-                           .arg(source < 0 ? from : to));
+        sendErrorReply(
+            DesktopBus::InvalidArgsError,
+            QStringLiteral("Unknown language code '%1'; Languages() lists the codes.").arg(source < 0 ? from : to));
         return {};
     }
     if (!m_window) {
-        sendErrorReply(DesktopBus::BusyError, QStringLiteral("The translator is still starting; ask again in a moment."));
+        sendErrorReply(DesktopBus::BusyError,
+                       QStringLiteral("The translator is still starting; ask again in a moment."));
         return {};
     }
     if (m_jobs.size() > QueueLimit) {
-        sendErrorReply(DesktopBus::BusyError,
-                       QStringLiteral("The translator has %1 translations waiting; ask again later.")
-                           .arg(m_jobs.size()));
+        sendErrorReply(
+            DesktopBus::BusyError,
+            QStringLiteral("The translator has %1 translations waiting; ask again later.").arg(m_jobs.size()));
         return {};
     }
     setDelayedReply(true);
@@ -70,13 +68,17 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
     TranslationJob* job = Translator::start(request, this);
     m_jobs.insert(job);
     if (m_window->keepHistory())
-        HistoryRecorder::Watch(*job, HistoryEntry::Origin::Bus, [this](const QString& notice) {
-            if (m_window)
-                m_window->historyNotice(notice);
-        }, this);
+        HistoryRecorder::Watch(
+            *job, HistoryEntry::Origin::Bus,
+            [this](const QString& notice) {
+                if (m_window)
+                    m_window->historyNotice(notice);
+            },
+            this);
 
     // nobody is left to read the translation of a caller that went away
-    auto* watcher = new QDBusServiceWatcher(call.service(), connection, QDBusServiceWatcher::WatchForUnregistration, job);
+    auto* watcher =
+        new QDBusServiceWatcher(call.service(), connection, QDBusServiceWatcher::WatchForUnregistration, job);
     auto callerLeft = std::make_shared<bool>(false);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, job, [job, callerLeft] {
         *callerLeft = true;
@@ -107,8 +109,9 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
                 case TranslationResult::Outcome::Stopped:
                     if (*callerLeft)
                         return;
-                    reply = call.createErrorReply(
-                        DesktopBus::FailedError, QStringLiteral("The translator closed before the translation was done."));
+                    reply =
+                        call.createErrorReply(DesktopBus::FailedError,
+                                              QStringLiteral("The translator closed before the translation was done."));
                     break;
                 }
                 QDBusConnection(connection).send(reply);

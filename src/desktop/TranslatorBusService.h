@@ -19,25 +19,24 @@ class TranslatorBusService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.brenmark.Linguaro")
     // what other programs read about the interface, with the arguments named
-    Q_CLASSINFO("D-Bus Introspection",
-                "  <interface name=\"com.brenmark.Linguaro\">\n"
-                "    <method name=\"Translate\">\n"
-                "      <arg name=\"text\" type=\"s\" direction=\"in\"/>\n"
-                "      <arg name=\"from\" type=\"s\" direction=\"in\"/>\n"
-                "      <arg name=\"to\" type=\"s\" direction=\"in\"/>\n"
-                "      <arg name=\"translation\" type=\"s\" direction=\"out\"/>\n"
-                "    </method>\n"
-                "    <method name=\"TranslateSelection\"/>\n"
-                "    <method name=\"ShowWindow\"/>\n"
-                "    <method name=\"Languages\">\n"
-                "      <arg name=\"languages\" type=\"a(ss)\" direction=\"out\"/>\n"
-                "    </method>\n"
-                "    <method name=\"DetectLanguage\">\n"
-                "      <arg name=\"text\" type=\"s\" direction=\"in\"/>\n"
-                "      <arg name=\"code\" type=\"s\" direction=\"out\"/>\n"
-                "      <arg name=\"percent\" type=\"u\" direction=\"out\"/>\n"
-                "    </method>\n"
-                "  </interface>\n")
+    Q_CLASSINFO("D-Bus Introspection", "  <interface name=\"com.brenmark.Linguaro\">\n"
+                                       "    <method name=\"Translate\">\n"
+                                       "      <arg name=\"text\" type=\"s\" direction=\"in\"/>\n"
+                                       "      <arg name=\"from\" type=\"s\" direction=\"in\"/>\n"
+                                       "      <arg name=\"to\" type=\"s\" direction=\"in\"/>\n"
+                                       "      <arg name=\"translation\" type=\"s\" direction=\"out\"/>\n"
+                                       "    </method>\n"
+                                       "    <method name=\"TranslateSelection\"/>\n"
+                                       "    <method name=\"ShowWindow\"/>\n"
+                                       "    <method name=\"Languages\">\n"
+                                       "      <arg name=\"languages\" type=\"a(ss)\" direction=\"out\"/>\n"
+                                       "    </method>\n"
+                                       "    <method name=\"DetectLanguage\">\n"
+                                       "      <arg name=\"text\" type=\"s\" direction=\"in\"/>\n"
+                                       "      <arg name=\"code\" type=\"s\" direction=\"out\"/>\n"
+                                       "      <arg name=\"percent\" type=\"u\" direction=\"out\"/>\n"
+                                       "    </method>\n"
+                                       "  </interface>\n")
 public:
     explicit TranslatorBusService(QObject* parent = nullptr);
     ~TranslatorBusService() override;
@@ -67,8 +66,8 @@ public slots:
     Q_SCRIPTABLE QString DetectLanguage(const QString& text, uint& percent);
 
 private:
-    void translateApart(const QDBusConnection& connection, const QDBusMessage& call, const QString& text,
-                        int source, int target);
+    void translateApart(const QDBusConnection& connection, const QDBusMessage& call, const QString& text, int source,
+                        int target);
 
     BusWindow* m_window = nullptr;
     bool m_pendingShow = false;

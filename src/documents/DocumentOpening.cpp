@@ -88,10 +88,10 @@ bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && out
 struct DocumentOpening::Converted {
     enum class Kind { Text, File, Failed };
     Kind kind = Kind::Failed;
-    QString text;     // Text: what goes into the pane
-    QString file;     // File: the working file to load (it may be missing)
-    QString problem;  // Failed: what the user is told
-    QString notice;   // shown once the text is in the pane
+    QString text;                            // Text: what goes into the pane
+    QString file;                            // File: the working file to load (it may be missing)
+    QString problem;                         // Failed: what the user is told
+    QString notice;                          // shown once the text is in the pane
     std::unique_ptr<QTemporaryDir> scratch;  // a page's private folder, removed after loading
 
     static Converted Failure(const QString& problem)
@@ -104,8 +104,7 @@ struct DocumentOpening::Converted {
 
 DocumentOpening::DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialog& dialog, StatusLine status)
     : m_source(std::move(source)), m_transfer(transfer), m_dialog(dialog), m_status(std::move(status))
-{
-}
+{}
 
 void DocumentOpening::PlaceText(QTextDocument& document, const QString& text)
 {
@@ -130,8 +129,8 @@ QString DocumentOpening::FormatTag(const QString& path)
     static const struct {
         const char* extension;
         const char* tag;
-    } templates[] = {{"dot", "doc"}, {"dotx", "doc"}, {"dotm", "doc"}, {"xlt", "xls"}, {"xltx", "xls"},
-                     {"xltm", "xls"}, {"pot", "ppt"}, {"potx", "ppt"}, {"potm", "ppt"}};
+    } templates[] = {{"dot", "doc"},  {"dotx", "doc"}, {"dotm", "doc"}, {"xlt", "xls"}, {"xltx", "xls"},
+                     {"xltm", "xls"}, {"pot", "ppt"},  {"potx", "ppt"}, {"potm", "ppt"}};
     const QString name = lower.section(u'/', -1);
     if (!name.contains(u'.'))
         return tag;
@@ -300,8 +299,8 @@ QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data
     return converter;
 }
 
-DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QString& converter,
-                                                    const QString& path, const QString& data)
+DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QString& converter, const QString& path,
+                                                    const QString& data)
 {
     if (tag == QLatin1String("htm"))
         return ConvertPage(converter, path);
@@ -384,7 +383,8 @@ DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter
     if (converted.kind == Converted::Kind::Failed)
         return converted;
     const QString suffix = QFileInfo(path).suffix();
-    const QString copy = converted.scratch->filePath(QStringLiteral("page.") + (suffix.isEmpty() ? QStringLiteral("htm") : suffix));
+    const QString copy =
+        converted.scratch->filePath(QStringLiteral("page.") + (suffix.isEmpty() ? QStringLiteral("htm") : suffix));
     converted.file = converted.scratch->filePath(QStringLiteral("page.txt"));
     if (!QFile::copy(path, copy))
         return converted;  // the page cannot be read: "Failed to open"
@@ -420,7 +420,7 @@ bool DocumentOpening::IsUnpackedFolder(const QString& folder)
 {
     struct stat info {};
     return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-        && Folders::EntryExists(folder, WordMarkerName);
+           && Folders::EntryExists(folder, WordMarkerName);
 }
 
 QString DocumentOpening::UnpackWord(const QString& converter, const QString& data, const QString& folder)

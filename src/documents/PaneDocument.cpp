@@ -59,14 +59,15 @@ PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& doc
     if (file.size() > kMaxLoadBytes || data.size() > kMaxLoadBytes) {
         outcome.ok = false;
         outcome.error = QStringLiteral("The file \"%1\" is too large to open (more than %2 MB).")
-                            .arg(path).arg(kMaxLoadBytes / (1024 * 1024));
+                            .arg(path)
+                            .arg(kMaxLoadBytes / (1024 * 1024));
         return outcome;
     }
     return loadData(data, document, path, placer);
 }
 
-PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocument& document,
-                                             const QString& name, const TextPlacer& placer)
+PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocument& document, const QString& name,
+                                             const TextPlacer& placer)
 {
     Outcome outcome;
     if (RtfReader::looksLikeRtf(data)) {
@@ -155,16 +156,12 @@ QString PaneDocument::plainText(const QTextDocument& document)
     return text;
 }
 
-bool PaneDocument::isRichTextName(const QString& path)
-{
-    return path.indexOf(QLatin1String(".rtf"), 1) >= 1;
-}
+bool PaneDocument::isRichTextName(const QString& path) { return path.indexOf(QLatin1String(".rtf"), 1) >= 1; }
 
-PaneDocument::Outcome PaneDocument::save(const QTextDocument& document, const QString& path,
-                                         const QColor& defaultColor)
+PaneDocument::Outcome PaneDocument::save(const QTextDocument& document, const QString& path, const QColor& defaultColor)
 {
-    const QByteArray bytes = isRichTextName(path) ? RtfWriter::write(document, defaultColor)
-                                                  : plainText(document).toUtf8();
+    const QByteArray bytes =
+        isRichTextName(path) ? RtfWriter::write(document, defaultColor) : plainText(document).toUtf8();
     Outcome outcome;
     // written beside the target and renamed over it, so a failed write leaves the old file whole
     QSaveFile file(path);

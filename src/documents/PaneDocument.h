@@ -28,8 +28,8 @@ public:
     // Replaces the document's content with the file's; on failure the document is unchanged.
     static Outcome load(const QString& path, QTextDocument& document, const TextPlacer& placer = {});
     // name only goes into the error text
-    static Outcome loadData(const QByteArray& data, QTextDocument& document,
-                            const QString& name = QString(), const TextPlacer& placer = {});
+    static Outcome loadData(const QByteArray& data, QTextDocument& document, const QString& name = QString(),
+                            const TextPlacer& placer = {});
     // Replaces the document's content with plain text; nothing of it goes into the undo history.
     static void setPlainText(QTextDocument& document, const QString& text);
     // A new document holding `text` with the defaults of `like`, built on a worker thread
@@ -42,7 +42,6 @@ public:
 
     // Writes rich text when the name contains ".rtf" from its second character on (a
     // case-sensitive test on the whole name), plain text otherwise; an existing file is replaced.
-    static Outcome save(const QTextDocument& document, const QString& path,
-                        const QColor& defaultColor = QColor());
+    static Outcome save(const QTextDocument& document, const QString& path, const QColor& defaultColor = QColor());
     static bool isRichTextName(const QString& path);
 };

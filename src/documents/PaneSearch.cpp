@@ -14,10 +14,7 @@ QTextDocument::FindFlags flagsOf(PaneSearch::Options options)
 }
 }  // namespace
 
-int PaneSearch::startAfter(const QTextCursor& cursor)
-{
-    return cursor.hasSelection() ? cursor.selectionEnd() : 0;
-}
+int PaneSearch::startAfter(const QTextCursor& cursor) { return cursor.hasSelection() ? cursor.selectionEnd() : 0; }
 
 QTextCursor PaneSearch::find(const QTextDocument& document, const QString& text, int from, Options options)
 {
@@ -32,11 +29,10 @@ bool PaneSearch::selectionMatches(const QTextCursor& cursor, const QString& text
         return false;
     const QTextCursor match = find(*cursor.document(), text, cursor.selectionStart(), options);
     return !match.isNull() && match.selectionStart() == cursor.selectionStart()
-        && match.selectionEnd() == cursor.selectionEnd();
+           && match.selectionEnd() == cursor.selectionEnd();
 }
 
-int PaneSearch::replaceAll(QTextDocument& document, const QString& text, const QString& replacement,
-                           Options options)
+int PaneSearch::replaceAll(QTextDocument& document, const QString& text, const QString& replacement, Options options)
 {
     int count = 0;
     QTextCursor edit(&document);

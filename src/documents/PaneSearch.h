@@ -20,6 +20,5 @@ public:
     // True when the cursor's selection is exactly a match of the text.
     static bool selectionMatches(const QTextCursor& cursor, const QString& text, Options options);
     // Replaces every match in the document as one undo step; returns how many were replaced.
-    static int replaceAll(QTextDocument& document, const QString& text, const QString& replacement,
-                          Options options);
+    static int replaceAll(QTextDocument& document, const QString& text, const QString& replacement, Options options);
 };

@@ -7,8 +7,7 @@
 #include <QTextDocument>
 
 const QString ResultFile::kDialogTitle = QStringLiteral("Enregsitrer un fichier texte");
-const QString ResultFile::kDialogFilter =
-    QStringLiteral("Text File (*.txt);;Microsoft Word (*.rtf);;All files (*.*)");
+const QString ResultFile::kDialogFilter = QStringLiteral("Text File (*.txt);;Microsoft Word (*.rtf);;All files (*.*)");
 const QString ResultFile::kDefaultExtension = QStringLiteral("txt");
 const QString ResultFile::kNothingToSave = QStringLiteral("No translation result to save.");
 
@@ -17,7 +16,7 @@ ResultFile::ResultFile(StatusLine statusLine) : m_statusLine(std::move(statusLin
 bool ResultFile::isEmptyResult(const QString& text)
 {
     return text.isEmpty() || text == u" " || text == u"\n" || text == u"\r" || text == u"\r\n"
-        || text == QString(QChar::ParagraphSeparator) || text == QString(QChar::LineSeparator);
+           || text == QString(QChar::ParagraphSeparator) || text == QString(QChar::LineSeparator);
 }
 
 QString ResultFile::withDefaultExtension(const QString& path)
@@ -36,8 +35,7 @@ void ResultFile::accept(const QString& chosenPath)
 void ResultFile::runDialog()
 {
     const QString folder = m_path.isEmpty() ? QString() : QFileInfo(m_path).absolutePath();
-    const QString chosen =
-        UserPrompts::instance().saveFileName(kDialogTitle, folder, kDialogFilter, kDefaultExtension);
+    const QString chosen = UserPrompts::instance().saveFileName(kDialogTitle, folder, kDialogFilter, kDefaultExtension);
     if (!chosen.isEmpty())
         accept(chosen);
 }

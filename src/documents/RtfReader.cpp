@@ -26,9 +26,9 @@ enum class ListKind : std::uint8_t { None, Bullet, Decimal, LowerAlpha, UpperAlp
 enum class NumberingLevel : std::uint8_t { None, Bullet, Body };
 
 struct CharState {
-    int font = -1;           // index into the font table; -1 is the document's default font
-    int halfPoints = 0;      // 0 leaves the size to the pane
-    int foreground = -1;     // index into the colour table; -1 or 0 is automatic
+    int font = -1;        // index into the font table; -1 is the document's default font
+    int halfPoints = 0;   // 0 leaves the size to the pane
+    int foreground = -1;  // index into the colour table; -1 or 0 is automatic
     int background = -1;
     bool bold = false;
     bool italic = false;
@@ -54,7 +54,7 @@ struct GroupState {
     ParaState para;
     Destination destination = Destination::Text;
     int unicodeSkip = 1;
-    bool alternateText = false;  // a \upr group: its own text is the 8-bit copy of its \ud child
+    bool alternateText = false;                   // a \upr group: its own text is the 8-bit copy of its \ud child
     Destination alternateOf = Destination::Text;  // where the \upr stood: its \ud child is read as that
     NumberingLevel numberingLevel = NumberingLevel::None;
     ListKind numberingStyle = ListKind::Decimal;
@@ -73,7 +73,7 @@ bool isStructural(QChar c)
 {
     const char16_t u = c.unicode();
     return u == '\n' || u == '\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1
-        || u == QChar::ObjectReplacementCharacter;
+           || u == QChar::ObjectReplacementCharacter;
 }
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -81,21 +81,30 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 QTextListFormat::Style listStyle(ListKind kind)
 {
     switch (kind) {
-    case ListKind::Decimal: return QTextListFormat::ListDecimal;
-    case ListKind::LowerAlpha: return QTextListFormat::ListLowerAlpha;
-    case ListKind::UpperAlpha: return QTextListFormat::ListUpperAlpha;
-    case ListKind::LowerRoman: return QTextListFormat::ListLowerRoman;
-    case ListKind::UpperRoman: return QTextListFormat::ListUpperRoman;
-    default: return QTextListFormat::ListDisc;
+    case ListKind::Decimal:
+        return QTextListFormat::ListDecimal;
+    case ListKind::LowerAlpha:
+        return QTextListFormat::ListLowerAlpha;
+    case ListKind::UpperAlpha:
+        return QTextListFormat::ListUpperAlpha;
+    case ListKind::LowerRoman:
+        return QTextListFormat::ListLowerRoman;
+    case ListKind::UpperRoman:
+        return QTextListFormat::ListUpperRoman;
+    default:
+        return QTextListFormat::ListDisc;
     }
 }
 
@@ -103,23 +112,30 @@ QTextListFormat::Style listStyle(ListKind kind)
 ListKind kindOfNumberFormat(int format)
 {
     switch (format) {
-    case 0: return ListKind::Decimal;
-    case 1: return ListKind::UpperRoman;
-    case 2: return ListKind::LowerRoman;
-    case 3: return ListKind::UpperAlpha;
-    case 4: return ListKind::LowerAlpha;
-    case 23: case 255: return ListKind::Bullet;
-    default: return ListKind::Decimal;
+    case 0:
+        return ListKind::Decimal;
+    case 1:
+        return ListKind::UpperRoman;
+    case 2:
+        return ListKind::LowerRoman;
+    case 3:
+        return ListKind::UpperAlpha;
+    case 4:
+        return ListKind::LowerAlpha;
+    case 23:
+    case 255:
+        return ListKind::Bullet;
+    default:
+        return ListKind::Decimal;
     }
 }
 
 class Parser {
 public:
     Parser(QByteArrayView data, QTextDocument& document, const RtfReader::Limits& limits)
-        : m_p(data.data()), m_end(data.data() + data.size()), m_document(document),
-          m_cursor(&document), m_limits(limits)
-    {
-    }
+        : m_p(data.data()), m_end(data.data() + data.size()), m_document(document), m_cursor(&document),
+          m_limits(limits)
+    {}
 
     RtfReader::Result run();
 
@@ -162,7 +178,7 @@ private:
     std::vector<GroupState> m_stack;
     int m_overflowDepth = 0;
     bool m_starPending = false;
-    int m_skipChars = 0;  // fallback characters still to skip after \uN
+    int m_skipChars = 0;       // fallback characters still to skip after \uN
     bool m_skipTrail = false;  // the last fallback byte opened a two-byte character: its trail byte goes too
 
     int m_codePage = 1252;
@@ -188,10 +204,10 @@ private:
     bool m_colorHasPart = false;
 
     CodePages::Decoder m_decoder;
-    QByteArray m_bytes;        // 8-bit text not yet decoded
+    QByteArray m_bytes;  // 8-bit text not yet decoded
     int m_bytesCodePage = 0;
-    QString m_decoded;         // scratch for flushBytes
-    QString m_run;             // decoded text sharing one character state
+    QString m_decoded;  // scratch for flushBytes
+    QString m_run;      // decoded text sharing one character state
     CharState m_runState;
     CharState m_cachedState;
     QTextCharFormat m_cachedFormat;
@@ -199,7 +215,7 @@ private:
 
     bool m_paragraphPending = false;  // a \par was read; the next content opens a new block
     int m_paragraphs = 0;
-    bool m_full = false;              // the paragraph limit was reached
+    bool m_full = false;  // the paragraph limit was reached
     bool m_blockHasContent = false;
     QTextList* m_list = nullptr;
     ListKind m_listKind = ListKind::None;
@@ -265,8 +281,7 @@ void Parser::pushGroup()
     }
     if (int(m_stack.size()) >= m_limits.maxDepth) {
         ++m_overflowDepth;
-        note(QStringLiteral("Groups nested deeper than %1 levels were read as one level.")
-                 .arg(m_limits.maxDepth));
+        note(QStringLiteral("Groups nested deeper than %1 levels were read as one level.").arg(m_limits.maxDepth));
         return;
     }
     m_stack.push_back(m_stack.back());
@@ -375,10 +390,18 @@ void Parser::controlSequence()
         return;
     }
     switch (c) {
-    case '~': symbolChar(0x00A0); break;
-    case '_': symbolChar(0x2011); break;
-    case '\n': case '\r': controlWord("par", false, 0); break;
-    default: break;  // optional hyphens, index marks and unknown symbols carry no text
+    case '~':
+        symbolChar(0x00A0);
+        break;
+    case '_':
+        symbolChar(0x2011);
+        break;
+    case '\n':
+    case '\r':
+        controlWord("par", false, 0);
+        break;
+    default:
+        break;  // optional hyphens, index marks and unknown symbols carry no text
     }
 }
 
@@ -417,8 +440,8 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     }
 
     flushBytes();
-    const int value = int(std::clamp<std::int64_t>(param, std::numeric_limits<int>::min(),
-                                                   std::numeric_limits<int>::max()));
+    const int value =
+        int(std::clamp<std::int64_t>(param, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     const bool on = !hasParam || param != 0;
 
     if (state.destination == Destination::FontTable) {
@@ -427,25 +450,42 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
             commitFont();
             m_entryFont = value;
             break;
-        case Word::FontCharset: m_entryCharset = value; break;
-        case Word::FontCodePage: m_entryCodePage = value > 0 && value < 65536 ? value : 0; break;
+        case Word::FontCharset:
+            m_entryCharset = value;
+            break;
+        case Word::FontCodePage:
+            m_entryCodePage = value > 0 && value < 65536 ? value : 0;
+            break;
         case Word::Unicode:
             if (param >= -32768 && param <= 65535)
                 appendToFontName(char16_t(param < 0 ? param + 65536 : param));
             m_skipChars = state.unicodeSkip;
             break;
-        case Word::SkipDestination: state.destination = Destination::Skip; break;
-        default: break;
+        case Word::SkipDestination:
+            state.destination = Destination::Skip;
+            break;
+        default:
+            break;
         }
         return;
     }
     if (state.destination == Destination::ColorTable) {
         const int component = std::clamp(value, 0, 255);
         switch (word) {
-        case Word::Red: m_red = component; m_colorHasPart = true; break;
-        case Word::Green: m_green = component; m_colorHasPart = true; break;
-        case Word::Blue: m_blue = component; m_colorHasPart = true; break;
-        default: break;
+        case Word::Red:
+            m_red = component;
+            m_colorHasPart = true;
+            break;
+        case Word::Green:
+            m_green = component;
+            m_colorHasPart = true;
+            break;
+        case Word::Blue:
+            m_blue = component;
+            m_colorHasPart = true;
+            break;
+        default:
+            break;
         }
         return;
     }
@@ -455,15 +495,32 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
     }
     if (state.destination == Destination::Numbering) {
         switch (word) {
-        case Word::LevelBullet: state.numberingLevel = NumberingLevel::Bullet; break;
-        case Word::LevelBody: state.numberingLevel = NumberingLevel::Body; break;
-        case Word::StyleDecimal: state.numberingStyle = ListKind::Decimal; break;
-        case Word::StyleLowerAlpha: state.numberingStyle = ListKind::LowerAlpha; break;
-        case Word::StyleUpperAlpha: state.numberingStyle = ListKind::UpperAlpha; break;
-        case Word::StyleLowerRoman: state.numberingStyle = ListKind::LowerRoman; break;
-        case Word::StyleUpperRoman: state.numberingStyle = ListKind::UpperRoman; break;
-        case Word::SkipDestination: state.destination = Destination::Skip; break;
-        default: break;
+        case Word::LevelBullet:
+            state.numberingLevel = NumberingLevel::Bullet;
+            break;
+        case Word::LevelBody:
+            state.numberingLevel = NumberingLevel::Body;
+            break;
+        case Word::StyleDecimal:
+            state.numberingStyle = ListKind::Decimal;
+            break;
+        case Word::StyleLowerAlpha:
+            state.numberingStyle = ListKind::LowerAlpha;
+            break;
+        case Word::StyleUpperAlpha:
+            state.numberingStyle = ListKind::UpperAlpha;
+            break;
+        case Word::StyleLowerRoman:
+            state.numberingStyle = ListKind::LowerRoman;
+            break;
+        case Word::StyleUpperRoman:
+            state.numberingStyle = ListKind::UpperRoman;
+            break;
+        case Word::SkipDestination:
+            state.destination = Destination::Skip;
+            break;
+        default:
+            break;
         }
         return;
     }
@@ -476,8 +533,13 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
 
     CharState& chars = state.chars;
     switch (word) {
-    case Word::Unknown: case Word::UnicodeCopy: break;
-    case Word::FontTable: state.destination = Destination::FontTable; m_entryFont = 0; break;
+    case Word::Unknown:
+    case Word::UnicodeCopy:
+        break;
+    case Word::FontTable:
+        state.destination = Destination::FontTable;
+        m_entryFont = 0;
+        break;
     case Word::ColorTable:
         state.destination = Destination::ColorTable;
         m_red = m_green = m_blue = 0;
@@ -488,69 +550,163 @@ void Parser::controlWord(std::string_view name, bool hasParam, std::int64_t para
         state.numberingLevel = NumberingLevel::None;
         state.numberingStyle = ListKind::Decimal;
         break;
-    case Word::SkipDestination: state.destination = Destination::Skip; break;
-    case Word::Bold: chars.bold = on; break;
-    case Word::Italic: chars.italic = on; break;
-    case Word::Underline: chars.underline = on; break;
-    case Word::UnderlineNone: chars.underline = false; break;
-    case Word::Strike: chars.strike = on; break;
-    case Word::Hidden: chars.hidden = on; break;
-    case Word::Font: chars.font = hasParam && value >= 0 ? value : -1; break;
+    case Word::SkipDestination:
+        state.destination = Destination::Skip;
+        break;
+    case Word::Bold:
+        chars.bold = on;
+        break;
+    case Word::Italic:
+        chars.italic = on;
+        break;
+    case Word::Underline:
+        chars.underline = on;
+        break;
+    case Word::UnderlineNone:
+        chars.underline = false;
+        break;
+    case Word::Strike:
+        chars.strike = on;
+        break;
+    case Word::Hidden:
+        chars.hidden = on;
+        break;
+    case Word::Font:
+        chars.font = hasParam && value >= 0 ? value : -1;
+        break;
     case Word::FontSize:
         // Sizes beyond what word processors allow (1638 points) are clamped.
         if (hasParam && value > 0)
             chars.halfPoints = std::min(value, 3276);
         break;
-    case Word::Foreground: chars.foreground = value; break;
-    case Word::Background: case Word::Highlight: chars.background = value; break;
-    case Word::Super: chars.vertical = 1; break;
-    case Word::Sub: chars.vertical = -1; break;
-    case Word::NoSuperSub: chars.vertical = 0; break;
-    case Word::Plain: chars = CharState(); break;
-    case Word::Pard: state.para = ParaState(); break;
-    case Word::Par: case Word::Row: endParagraph(); break;
-    case Word::Line: insertChar(QChar::LineSeparator); break;
-    case Word::Tab: case Word::Cell: insertChar(u'\t'); break;
-    case Word::AlignLeft: state.para.alignment = Qt::AlignLeft; break;
-    case Word::AlignRight: state.para.alignment = Qt::AlignRight; break;
-    case Word::AlignCenter: state.para.alignment = Qt::AlignHCenter; break;
-    case Word::AlignJustify: state.para.alignment = Qt::AlignJustify; break;
-    case Word::ListTable: state.destination = Destination::ListTable; break;
-    case Word::ListOverrideTable: state.destination = Destination::ListOverrides; break;
+    case Word::Foreground:
+        chars.foreground = value;
+        break;
+    case Word::Background:
+    case Word::Highlight:
+        chars.background = value;
+        break;
+    case Word::Super:
+        chars.vertical = 1;
+        break;
+    case Word::Sub:
+        chars.vertical = -1;
+        break;
+    case Word::NoSuperSub:
+        chars.vertical = 0;
+        break;
+    case Word::Plain:
+        chars = CharState();
+        break;
+    case Word::Pard:
+        state.para = ParaState();
+        break;
+    case Word::Par:
+    case Word::Row:
+        endParagraph();
+        break;
+    case Word::Line:
+        insertChar(QChar::LineSeparator);
+        break;
+    case Word::Tab:
+    case Word::Cell:
+        insertChar(u'\t');
+        break;
+    case Word::AlignLeft:
+        state.para.alignment = Qt::AlignLeft;
+        break;
+    case Word::AlignRight:
+        state.para.alignment = Qt::AlignRight;
+        break;
+    case Word::AlignCenter:
+        state.para.alignment = Qt::AlignHCenter;
+        break;
+    case Word::AlignJustify:
+        state.para.alignment = Qt::AlignJustify;
+        break;
+    case Word::ListTable:
+        state.destination = Destination::ListTable;
+        break;
+    case Word::ListOverrideTable:
+        state.destination = Destination::ListOverrides;
+        break;
     case Word::ListNumber:
         state.para.listOverride = std::max(0, value);
         state.para.list = ListKind::None;
         break;
-    case Word::ListLevelIndex: state.para.listLevel = std::clamp(value, 0, 8); break;
-    case Word::Unicode: unicodeChar(hasParam ? param : 0); break;
-    case Word::UnicodeSkip: state.unicodeSkip = std::clamp(value, 0, m_limits.maxUnicodeSkip); break;
-    case Word::Ansi: m_codePage = 1252; break;
+    case Word::ListLevelIndex:
+        state.para.listLevel = std::clamp(value, 0, 8);
+        break;
+    case Word::Unicode:
+        unicodeChar(hasParam ? param : 0);
+        break;
+    case Word::UnicodeSkip:
+        state.unicodeSkip = std::clamp(value, 0, m_limits.maxUnicodeSkip);
+        break;
+    case Word::Ansi:
+        m_codePage = 1252;
+        break;
     case Word::Mac:
         m_codePage = 10000;
         m_mac = true;
         break;
-    case Word::Pc: m_codePage = 437; break;
-    case Word::Pca: m_codePage = 850; break;
+    case Word::Pc:
+        m_codePage = 437;
+        break;
+    case Word::Pca:
+        m_codePage = 850;
+        break;
     case Word::AnsiCodePage:
         if (value > 0 && value < 65536)
             m_codePage = value;
         break;
-    case Word::DefaultFont: m_defaultFont = value; break;
-    case Word::EmDash: insertChar(0x2014); break;
-    case Word::EnDash: insertChar(0x2013); break;
-    case Word::BulletChar: insertChar(0x2022); break;
-    case Word::LeftQuote: insertChar(0x2018); break;
-    case Word::RightQuote: insertChar(0x2019); break;
-    case Word::LeftDoubleQuote: insertChar(0x201C); break;
-    case Word::RightDoubleQuote: insertChar(0x201D); break;
-    case Word::EmSpace: insertChar(0x2003); break;
-    case Word::EnSpace: insertChar(0x2002); break;
-    case Word::QuarterSpace: insertChar(0x2005); break;
-    case Word::ZeroWidthJoiner: insertChar(0x200D); break;
-    case Word::ZeroWidthNonJoiner: insertChar(0x200C); break;
-    case Word::LtrMark: insertChar(0x200E); break;
-    case Word::RtlMark: insertChar(0x200F); break;
-    default: break;  // words that only mean something inside a table or a \pn group
+    case Word::DefaultFont:
+        m_defaultFont = value;
+        break;
+    case Word::EmDash:
+        insertChar(0x2014);
+        break;
+    case Word::EnDash:
+        insertChar(0x2013);
+        break;
+    case Word::BulletChar:
+        insertChar(0x2022);
+        break;
+    case Word::LeftQuote:
+        insertChar(0x2018);
+        break;
+    case Word::RightQuote:
+        insertChar(0x2019);
+        break;
+    case Word::LeftDoubleQuote:
+        insertChar(0x201C);
+        break;
+    case Word::RightDoubleQuote:
+        insertChar(0x201D);
+        break;
+    case Word::EmSpace:
+        insertChar(0x2003);
+        break;
+    case Word::EnSpace:
+        insertChar(0x2002);
+        break;
+    case Word::QuarterSpace:
+        insertChar(0x2005);
+        break;
+    case Word::ZeroWidthJoiner:
+        insertChar(0x200D);
+        break;
+    case Word::ZeroWidthNonJoiner:
+        insertChar(0x200C);
+        break;
+    case Word::LtrMark:
+        insertChar(0x200E);
+        break;
+    case Word::RtlMark:
+        insertChar(0x200F);
+        break;
+    default:
+        break;  // words that only mean something inside a table or a \pn group
     }
 }
 
@@ -696,8 +852,9 @@ void Parser::flushRun()
         return;
     if (std::any_of(m_run.cbegin(), m_run.cend(), isStructural)) {
         // a paragraph end written as a character breaks the line; object and frame marks go
-        m_run.removeIf([](QChar c) { return c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1
-                                         || c == QChar::ObjectReplacementCharacter; });
+        m_run.removeIf([](QChar c) {
+            return c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1 || c == QChar::ObjectReplacementCharacter;
+        });
         for (QChar& c : m_run)
             if (isStructural(c))
                 c = QChar::LineSeparator;
@@ -778,10 +935,17 @@ void Parser::listTableWord(Word word, int value)
         if (!m_entryLevels.empty())
             m_entryLevels.back() = value;
         break;
-    case Word::ListId: m_entryListId = value; break;
-    case Word::ListNumber: m_entryOverride = value; break;
-    case Word::SkipDestination: state.destination = Destination::Skip; break;
-    default: break;
+    case Word::ListId:
+        m_entryListId = value;
+        break;
+    case Word::ListNumber:
+        m_entryOverride = value;
+        break;
+    case Word::SkipDestination:
+        state.destination = Destination::Skip;
+        break;
+    default:
+        break;
     }
 }
 
@@ -874,8 +1038,7 @@ void Parser::commitFont()
         // the symbol set's bytes are glyph numbers, read as the document's code page
         entry.codePage = codePage;
     } else {
-        note(QStringLiteral("The font table has more than %1 entries; the rest were ignored.")
-                 .arg(m_limits.maxFonts));
+        note(QStringLiteral("The font table has more than %1 entries; the rest were ignored.").arg(m_limits.maxFonts));
     }
     m_entryNameBytes.clear();
     m_entryName.clear();

@@ -11,16 +11,16 @@ class QTextDocument;
 class RtfReader {
 public:
     struct Limits {
-        int maxDepth = 200;          // deeper groups are read with the formatting of this level
-        int maxFonts = 4096;         // further font table entries are ignored
+        int maxDepth = 200;   // deeper groups are read with the formatting of this level
+        int maxFonts = 4096;  // further font table entries are ignored
         int maxColors = 4096;
         int maxUnicodeSkip = 255;    // largest \uc honoured
         int maxParagraphs = 500000;  // reading stops there: each paragraph costs the editor memory
     };
 
     struct Result {
-        bool richText = false;       // the data opened as rich text
-        QStringList problems;        // what could not be read as written, one line each
+        bool richText = false;  // the data opened as rich text
+        QStringList problems;   // what could not be read as written, one line each
     };
 
     // True when the data starts as a rich-text document ("{\rtf", after blanks or a UTF-8 mark).

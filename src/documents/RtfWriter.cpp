@@ -28,17 +28,22 @@ struct RunStyle {
 bool isBulletStyle(QTextListFormat::Style style)
 {
     return style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
-        || style == QTextListFormat::ListSquare;
+           || style == QTextListFormat::ListSquare;
 }
 
 const char* numberingWord(QTextListFormat::Style style)
 {
     switch (style) {
-    case QTextListFormat::ListLowerAlpha: return "\\pnlcltr";
-    case QTextListFormat::ListUpperAlpha: return "\\pnucltr";
-    case QTextListFormat::ListLowerRoman: return "\\pnlcrm";
-    case QTextListFormat::ListUpperRoman: return "\\pnucrm";
-    default: return "\\pndec";
+    case QTextListFormat::ListLowerAlpha:
+        return "\\pnlcltr";
+    case QTextListFormat::ListUpperAlpha:
+        return "\\pnucltr";
+    case QTextListFormat::ListLowerRoman:
+        return "\\pnlcrm";
+    case QTextListFormat::ListUpperRoman:
+        return "\\pnucrm";
+    default:
+        return "\\pndec";
     }
 }
 
@@ -52,8 +57,7 @@ class Writer {
 public:
     Writer(const QTextDocument& document, const QColor& defaultColor)
         : m_document(document), m_defaultColor(defaultColor)
-    {
-    }
+    {}
 
     QByteArray write();
 
@@ -100,7 +104,7 @@ Writer::Resolved Writer::resolve(const QTextCharFormat& format)
     r.style.strike = font.strikeOut();
     const auto vertical = format.verticalAlignment();
     r.style.vertical = vertical == QTextCharFormat::AlignSuperScript ? 1
-                     : vertical == QTextCharFormat::AlignSubScript   ? -1
+                       : vertical == QTextCharFormat::AlignSubScript ? -1
                                                                      : 0;
     const QBrush foreground = format.foreground();
     const QColor text = foreground.style() != Qt::NoBrush ? foreground.color() : m_defaultColor;
@@ -164,8 +168,8 @@ void Writer::writeHeader()
         m_out += "{\\colortbl ;";
         for (std::size_t i = 1; i < m_colors.size(); ++i) {
             const QColor& c = m_colors[i];
-            m_out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green())
-                   + "\\blue" + QByteArray::number(c.blue()) + ';';
+            m_out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green()) + "\\blue"
+                     + QByteArray::number(c.blue()) + ';';
         }
         m_out += "}\r\n";
     }
@@ -236,8 +240,8 @@ void Writer::writeListMarker(const QTextBlock& block, const QTextList& list)
     const QTextListFormat::Style style = list.format().style();
     if (isBulletStyle(style)) {
         const QByteArray symbol = QByteArray::number(m_symbolFont);
-        m_out += "{\\pntext\\f" + symbol + "\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf" + symbol
-               + "\\pnindent0{\\pntxtb\\'B7}}";
+        m_out +=
+            "{\\pntext\\f" + symbol + "\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf" + symbol + "\\pnindent0{\\pntxtb\\'B7}}";
     } else {
         m_out += "{\\pntext\\f0 ";
         writeText(list.itemText(block));
@@ -252,10 +256,17 @@ void Writer::writeBlock(const QTextBlock& block)
 {
     m_out += "\\pard";
     switch (block.blockFormat().alignment() & Qt::AlignHorizontal_Mask) {
-    case Qt::AlignRight: m_out += "\\qr"; break;
-    case Qt::AlignHCenter: m_out += "\\qc"; break;
-    case Qt::AlignJustify: m_out += "\\qj"; break;
-    default: break;
+    case Qt::AlignRight:
+        m_out += "\\qr";
+        break;
+    case Qt::AlignHCenter:
+        m_out += "\\qc";
+        break;
+    case Qt::AlignJustify:
+        m_out += "\\qj";
+        break;
+    default:
+        break;
     }
     if (const QTextList* list = block.textList())
         writeListMarker(block, *list);

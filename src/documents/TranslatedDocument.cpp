@@ -22,13 +22,14 @@ bool TextOnly(const QString& path) { return textOnlyExtensions().contains(suffix
 
 QString OpenFilter()
 {
-    return QStringLiteral("Documents (*.docx *.odt *.pptx *.odp *.xlsx *.ods *.html *.htm *.rtf *.doc *.xls *.ppt *.pdf);;"
-                          "Word and OpenDocument text (*.docx *.odt *.rtf);;"
-                          "Presentations (*.pptx *.odp);;"
-                          "Spreadsheets (*.xlsx *.ods);;"
-                          "Web pages (*.html *.htm);;"
-                          "Older Word, Excel and PowerPoint files, PDF (*.doc *.xls *.ppt *.pdf);;"
-                          "All files (*)");
+    return QStringLiteral(
+        "Documents (*.docx *.odt *.pptx *.odp *.xlsx *.ods *.html *.htm *.rtf *.doc *.xls *.ppt *.pdf);;"
+        "Word and OpenDocument text (*.docx *.odt *.rtf);;"
+        "Presentations (*.pptx *.odp);;"
+        "Spreadsheets (*.xlsx *.ods);;"
+        "Web pages (*.html *.htm);;"
+        "Older Word, Excel and PowerPoint files, PDF (*.doc *.xls *.ppt *.pdf);;"
+        "All files (*)");
 }
 
 QString TextOnlyReason(const QString& path)
@@ -42,8 +43,8 @@ QString ProposedName(const QString& path, const QString& targetCode)
 {
     const QFileInfo file(path);
     const QString extension = TextOnly(path) ? QStringLiteral("txt") : file.suffix();
-    return QDir(file.path()).filePath(
-        QStringLiteral("%1.%2.%3").arg(file.completeBaseName(), targetCode.toLower(), extension));
+    return QDir(file.path())
+        .filePath(QStringLiteral("%1.%2.%3").arg(file.completeBaseName(), targetCode.toLower(), extension));
 }
 
 QString SaveExtension(const QString& path) { return TextOnly(path) ? QStringLiteral("txt") : suffixOf(path); }

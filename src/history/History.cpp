@@ -172,7 +172,8 @@ QString SpacelessWords(const QString& text)
     if (std::none_of(text.begin(), text.end(), WithoutSpaces))
         return {};
     QStringList kept;
-    for (const QString& word : History::Folded(text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+    for (const QString& word :
+         History::Folded(text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
         if (std::any_of(word.begin(), word.end(), WithoutSpaces))
             kept << word;
     }
@@ -214,13 +215,13 @@ QString Trimmed(const QString& text) { return text.trimmed(); }
 QStringList FoldedPatterns(const QString& words)
 {
     QStringList patterns;
-    for (const QString& word : History::Folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+    for (const QString& word :
+         History::Folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
         patterns << LikePattern(word);
     return patterns;
 }
 
-const char* const SegmentColumns =
-    "source_code, target_code, endpoint, engine_version, source, translation, created";
+const char* const SegmentColumns = "source_code, target_code, endpoint, engine_version, source, translation, created";
 
 }  // namespace
 
@@ -252,8 +253,7 @@ QString HistoryEntry::OriginName(Origin origin)
 
 History::History(QString path, Limits limits, int busyTimeoutMs)
     : m_path(std::move(path)), m_limits(limits), m_busyTimeoutMs(busyTimeoutMs)
-{
-}
+{}
 
 History::~History() { sqlite3_close_v2(m_db); }
 
@@ -305,7 +305,8 @@ bool History::open()
     struct stat status {};
     if (::lstat(file.constData(), &status) == 0) {
         if (S_ISLNK(status.st_mode))
-            return fail(QStringLiteral("%1 is a symbolic link; the history is kept only in a file of its own.").arg(m_path));
+            return fail(
+                QStringLiteral("%1 is a symbolic link; the history is kept only in a file of its own.").arg(m_path));
         if (!S_ISREG(status.st_mode))
             return fail(QStringLiteral("%1 is not a file.").arg(m_path));
         // the history holds what the user translated: theirs alone
@@ -315,7 +316,8 @@ bool History::open()
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
-            return fail(QStringLiteral("cannot create %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno))));
+            return fail(
+                QStringLiteral("cannot create %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno))));
         if (fd >= 0)
             ::close(fd);
     }
@@ -357,8 +359,9 @@ bool History::open()
         Statement wal(m_db, "PRAGMA journal_mode=WAL");
         const int step = wal.step();
         if (step != SQLITE_ROW || wal.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-            return fail(step == SQLITE_BUSY ? QStringLiteral("%1 is locked by another program.").arg(m_path)
-                                            : QStringLiteral("cannot use %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+            return fail(step == SQLITE_BUSY
+                            ? QStringLiteral("%1 is locked by another program.").arg(m_path)
+                            : QStringLiteral("cannot use %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
     Execute(m_db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
     return migrate();
@@ -429,8 +432,10 @@ bool History::trim()
         statement.bind(1, count);
         return statement.step() == SQLITE_DONE;
     };
-    const char* const dropEntries = "DELETE FROM entries WHERE id IN (SELECT id FROM entries ORDER BY time, id LIMIT ?1)";
-    const char* const dropSegments = "DELETE FROM segments WHERE id IN (SELECT id FROM segments ORDER BY used, id LIMIT ?1)";
+    const char* const dropEntries =
+        "DELETE FROM entries WHERE id IN (SELECT id FROM entries ORDER BY time, id LIMIT ?1)";
+    const char* const dropSegments =
+        "DELETE FROM segments WHERE id IN (SELECT id FROM segments ORDER BY used, id LIMIT ?1)";
     const qint64 entries = counted("entries");
     if (entries > m_limits.entries && !drop(dropEntries, entries - m_limits.entries))
         return false;
@@ -439,7 +444,7 @@ bool History::trim()
         return false;
     auto used = [this] {
         return (Integer(m_db, "PRAGMA page_count") - Integer(m_db, "PRAGMA freelist_count"))
-            * Integer(m_db, "PRAGMA page_size");
+               * Integer(m_db, "PRAGMA page_size");
     };
     if (used() <= m_limits.bytes)
         return true;
@@ -496,18 +501,19 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
         entry.time = QDateTime::currentDateTimeUtc();
     auto failed = [this](const char* what) {
         const int code = sqlite3_errcode(m_db);
-        const QString why = code == SQLITE_BUSY ? QStringLiteral("%1 is locked by another program.").arg(m_path)
-                                                : QStringLiteral("cannot %1 %2: %3")
-                                                      .arg(QLatin1String(what), m_path,
-                                                           QString::fromUtf8(sqlite3_errmsg(m_db)));
+        const QString why = code == SQLITE_BUSY
+                                ? QStringLiteral("%1 is locked by another program.").arg(m_path)
+                                : QStringLiteral("cannot %1 %2: %3")
+                                      .arg(QLatin1String(what), m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
         Execute(m_db, "ROLLBACK");
         return fail(why);
     };
     if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return failed("write to");
     {
-        Statement insert(m_db, "INSERT INTO entries(time, source_code, target_code, source, translation, origin, folded)"
-                               " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        Statement insert(m_db,
+                         "INSERT INTO entries(time, source_code, target_code, source, translation, origin, folded)"
+                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         insert.bind(1, entry.time.toMSecsSinceEpoch());
         insert.bind(2, entry.sourceCode);
         insert.bind(3, entry.targetCode);
@@ -521,7 +527,8 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
     entry.id = sqlite3_last_insert_rowid(m_db);
     // the chunks as they were sent, and the sentences that go into the memory
     for (const auto& [table, pieces] : {std::pair{"chunks", &chunks}, std::pair{"sentences", &sentences}}) {
-        const QByteArray sql = "INSERT INTO " + QByteArray(table)
+        const QByteArray sql =
+            "INSERT INTO " + QByteArray(table)
             + "(entry, position, source, translation, endpoint, engine_version) VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
         Statement insert(m_db, sql.constData());
         const bool remembered = pieces == &sentences;
@@ -536,7 +543,7 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
             if (insert.step() != SQLITE_DONE)
                 return failed("write to");
             insert.reset();
-            const MemorySegment segment{entry.sourceCode, entry.targetCode, piece.endpoint, piece.engineVersion,
+            const MemorySegment segment{entry.sourceCode, entry.targetCode,  piece.endpoint, piece.engineVersion,
                                         piece.source,     piece.translation, entry.time};
             if (remembered && !putSegment(segment, entry.time.toMSecsSinceEpoch()))
                 return failed("write to");
@@ -581,8 +588,9 @@ QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
         QList<HistoryEntry> rows;
         QByteArray sql = "SELECT e.id, e.time, e.source_code, e.target_code, e.source, e.translation, e.origin FROM ";
         if (driven)
-            sql += spaced.isEmpty() ? "entries_trigram d JOIN entries e ON e.id = d.rowid WHERE entries_trigram MATCH ?2"
-                                    : "entries_text d JOIN entries e ON e.id = d.rowid WHERE entries_text MATCH ?1";
+            sql += spaced.isEmpty()
+                       ? "entries_trigram d JOIN entries e ON e.id = d.rowid WHERE entries_trigram MATCH ?2"
+                       : "entries_text d JOIN entries e ON e.id = d.rowid WHERE entries_text MATCH ?1";
         else
             sql += "entries e WHERE 1";
         if (!spaced.isEmpty() && !driven)
@@ -596,7 +604,8 @@ QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
         if (!filter.targetCode.isEmpty())
             sql += " AND e.target_code = ?" + QByteArray::number(firstOwn + 1) + " COLLATE NOCASE";
         if (filter.olderThanId > 0)
-            sql += " AND (e.time, e.id) < (?" + QByteArray::number(firstOwn + 2) + ", ?" + QByteArray::number(firstOwn + 3) + ")";
+            sql += " AND (e.time, e.id) < (?" + QByteArray::number(firstOwn + 2) + ", ?"
+                   + QByteArray::number(firstOwn + 3) + ")";
         sql += driven ? " ORDER BY d.rowid DESC LIMIT ?3" : " ORDER BY e.time DESC, e.id DESC LIMIT ?3";
         Statement select(m_db, sql.constData());
         if (!spaced.isEmpty())
@@ -666,7 +675,8 @@ QList<HistoryChunk> History::chunks(qint64 entryId)
     QList<HistoryChunk> found;
     if (!available())
         return found;
-    Statement select(m_db, "SELECT source, translation, endpoint, engine_version FROM chunks WHERE entry = ?1 ORDER BY position");
+    Statement select(
+        m_db, "SELECT source, translation, endpoint, engine_version FROM chunks WHERE entry = ?1 ORDER BY position");
     select.bind(1, entryId);
     while (select.step() == SQLITE_ROW)
         found << HistoryChunk{select.text(0), select.text(1), select.text(2), select.text(3)};
@@ -717,15 +727,9 @@ bool History::clear()
     return false;
 }
 
-qint64 History::count()
-{
-    return available() ? Integer(m_db, "SELECT count(*) FROM entries") : 0;
-}
+qint64 History::count() { return available() ? Integer(m_db, "SELECT count(*) FROM entries") : 0; }
 
-qint64 History::segmentCount()
-{
-    return available() ? counted("segments") : 0;
-}
+qint64 History::segmentCount() { return available() ? counted("segments") : 0; }
 
 bool History::forEachSegment(const QString& words, const std::function<bool(const MemorySegment&)>& each)
 {
@@ -741,8 +745,13 @@ bool History::forEachSegment(const QString& words, const std::function<bool(cons
         select.bind(int(1 + i), patterns.at(i));
     int rc = SQLITE_ROW;
     while ((rc = select.step()) == SQLITE_ROW) {
-        const MemorySegment segment{select.text(0), select.text(1), select.text(2), select.text(3), select.text(4),
-                                    select.text(5), QDateTime::fromMSecsSinceEpoch(select.integer(6), Qt::UTC)};
+        const MemorySegment segment{select.text(0),
+                                    select.text(1),
+                                    select.text(2),
+                                    select.text(3),
+                                    select.text(4),
+                                    select.text(5),
+                                    QDateTime::fromMSecsSinceEpoch(select.integer(6), Qt::UTC)};
         if (!each(segment))
             return true;
     }

@@ -121,8 +121,6 @@ void HistoryBrowser::fetchOlder(qint64 olderThanId, const QDateTime& olderThanTi
     filter.olderThanTime = olderThanTime;
     run([this, filter, count](History& history) -> std::function<void()> {
         auto page = Kept(history) ? history.find(filter, count) : QList<HistoryEntry>();
-        return [this, olderThanId = filter.olderThanId, page = std::move(page)] {
-            emit olderFound(olderThanId, page);
-        };
+        return [this, olderThanId = filter.olderThanId, page = std::move(page)] { emit olderFound(olderThanId, page); };
     });
 }

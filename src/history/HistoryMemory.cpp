@@ -5,7 +5,8 @@
 
 #include <QFile>
 
-HistoryMemory::HistoryMemory(QString path, int busyTimeoutMs) : m_path(std::move(path)), m_busyTimeoutMs(busyTimeoutMs) {}
+HistoryMemory::HistoryMemory(QString path, int busyTimeoutMs) : m_path(std::move(path)), m_busyTimeoutMs(busyTimeoutMs)
+{}
 
 std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, const QStringList& pieces)
 {
@@ -26,10 +27,11 @@ std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, 
     sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
     {
         // the service's own pieces first, then those imported from other tools
-        SqliteStatement select(db, "SELECT translation FROM segments WHERE hash = ?1 AND source_code = ?2"
-                                   " AND target_code = ?3 AND source = ?6"
-                                   " AND ((endpoint = ?4 AND engine_version = ?5) OR (endpoint = '' AND engine_version = ''))"
-                                   " ORDER BY endpoint = '' LIMIT 1");
+        SqliteStatement select(
+            db, "SELECT translation FROM segments WHERE hash = ?1 AND source_code = ?2"
+                " AND target_code = ?3 AND source = ?6"
+                " AND ((endpoint = ?4 AND engine_version = ?5) OR (endpoint = '' AND engine_version = ''))"
+                " ORDER BY endpoint = '' LIMIT 1");
         for (qsizetype i = 0; select.ok() && i < pieces.size(); ++i) {
             select.bind(1, History::ChunkHash(pieces.at(i)));
             select.bind(2, key.sourceCode);

@@ -45,8 +45,8 @@ void Equip(TranslationRequest& request, bool keep, bool reuse)
     request.memory = reuse && !suspended ? std::make_shared<HistoryMemory>(History::DefaultPath()) : nullptr;
 }
 
-void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
-           QObject* context, History* into)
+void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell, QObject* context,
+           History* into)
 {
     if (suspended)
         return;

@@ -18,10 +18,7 @@ namespace {
 const char* const EndpointProperty = "x-linguaro-endpoint";
 const char* const VersionProperty = "x-linguaro-engine-version";
 
-QString TmxDate(const QDateTime& time)
-{
-    return time.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-}
+QString TmxDate(const QDateTime& time) { return time.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")); }
 
 QDateTime FromTmxDate(const QString& text)
 {
@@ -60,10 +57,7 @@ void WriteText(QXmlStreamWriter& xml, const QString& text)
     }
 }
 
-QString Text(const xmlChar* text)
-{
-    return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString();
-}
+QString Text(const xmlChar* text) { return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString(); }
 
 // An attribute of the reader's element; empty when it has none.
 QString Attribute(xmlTextReaderPtr reader, const char* name)
@@ -77,8 +71,9 @@ QString Attribute(xmlTextReaderPtr reader, const char* name)
 QString XmlLang(xmlTextReaderPtr reader)
 {
     // TMX 1.4 names it xml:lang, older files lang
-    xmlChar* value = xmlTextReaderGetAttributeNs(reader, reinterpret_cast<const xmlChar*>("lang"),
-                                                 reinterpret_cast<const xmlChar*>("http://www.w3.org/XML/1998/namespace"));
+    xmlChar* value =
+        xmlTextReaderGetAttributeNs(reader, reinterpret_cast<const xmlChar*>("lang"),
+                                    reinterpret_cast<const xmlChar*>("http://www.w3.org/XML/1998/namespace"));
     const QString text = Text(value);
     xmlFree(value);
     return text.isEmpty() ? Attribute(reader, "lang") : text;
@@ -131,10 +126,13 @@ private:
 void CollectError(void* context, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator)
 {
     auto* first = static_cast<QString*>(context);
-    if (!first->isEmpty() || (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR
-                              && severity != XML_PARSER_SEVERITY_WARNING))
+    if (!first->isEmpty()
+        || (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR
+            && severity != XML_PARSER_SEVERITY_WARNING))
         return;
-    *first = QStringLiteral("line %1: %2").arg(xmlTextReaderLocatorLineNumber(locator)).arg(QString::fromUtf8(message).trimmed());
+    *first = QStringLiteral("line %1: %2")
+                 .arg(xmlTextReaderLocatorLineNumber(locator))
+                 .arg(QString::fromUtf8(message).trimmed());
 }
 
 bool Reader::read(QString& problem, qint64& units, qint64& skipped)
@@ -142,8 +140,8 @@ bool Reader::read(QString& problem, qint64& units, qint64& skipped)
     // entities are never replaced nor fetched, nor anything from the network
     const int options = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
     const QByteArray file = QFile::encodeName(m_path);
-    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(xmlReaderForFile(file.constData(), nullptr, options),
-                                                                     xmlFreeTextReader);
+    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
+        xmlReaderForFile(file.constData(), nullptr, options), xmlFreeTextReader);
     bool ok = reader != nullptr || fail(QStringLiteral("%1 cannot be read.").arg(m_path));
     QString parseError;
     if (ok)
@@ -332,9 +330,9 @@ Outcome Export(History& history, const QString& path, const QString& words)
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.4"));
     xml.writeEmptyElement(QStringLiteral("header"));
     xml.writeAttribute(QStringLiteral("creationtool"), QStringLiteral("Linguaro Translator"));
-    xml.writeAttribute(QStringLiteral("creationtoolversion"),
-                       QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("1")
-                                                                        : QCoreApplication::applicationVersion());
+    xml.writeAttribute(QStringLiteral("creationtoolversion"), QCoreApplication::applicationVersion().isEmpty()
+                                                                  ? QStringLiteral("1")
+                                                                  : QCoreApplication::applicationVersion());
     xml.writeAttribute(QStringLiteral("segtype"), QStringLiteral("sentence"));
     xml.writeAttribute(QStringLiteral("o-tmf"), QStringLiteral("Linguaro"));
     xml.writeAttribute(QStringLiteral("adminlang"), QStringLiteral("en"));
@@ -347,8 +345,8 @@ Outcome Export(History& history, const QString& path, const QString& words)
         xml.writeStartElement(QStringLiteral("tu"));
         xml.writeAttribute(QStringLiteral("srclang"), LanguageTag(segment.sourceCode));
         xml.writeAttribute(QStringLiteral("creationdate"), date);
-        for (const auto& [type, value] : {std::pair{EndpointProperty, segment.endpoint},
-                                          std::pair{VersionProperty, segment.engineVersion}}) {
+        for (const auto& [type, value] :
+             {std::pair{EndpointProperty, segment.endpoint}, std::pair{VersionProperty, segment.engineVersion}}) {
             if (value.isEmpty())
                 continue;
             xml.writeStartElement(QStringLiteral("prop"));
@@ -356,8 +354,8 @@ Outcome Export(History& history, const QString& path, const QString& words)
             WriteText(xml, value);
             xml.writeEndElement();
         }
-        for (const auto& [code, text] : {std::pair{segment.sourceCode, segment.source},
-                                         std::pair{segment.targetCode, segment.translation}}) {
+        for (const auto& [code, text] :
+             {std::pair{segment.sourceCode, segment.source}, std::pair{segment.targetCode, segment.translation}}) {
             xml.writeStartElement(QStringLiteral("tuv"));
             xml.writeAttribute(QStringLiteral("xml:lang"), LanguageTag(code));
             xml.writeAttribute(QStringLiteral("creationdate"), date);
@@ -375,8 +373,8 @@ Outcome Export(History& history, const QString& path, const QString& words)
     xml.writeEndDocument();
     if (!read) {
         file.cancelWriting();
-        outcome.message = history.problem().isEmpty() ? QStringLiteral("The translation memory cannot be read.")
-                                                      : history.problem();
+        outcome.message =
+            history.problem().isEmpty() ? QStringLiteral("The translation memory cannot be read.") : history.problem();
         return outcome;
     }
     if (xml.hasError() || !file.commit()) {
@@ -384,9 +382,8 @@ Outcome Export(History& history, const QString& path, const QString& words)
         return outcome;
     }
     outcome.ok = true;
-    outcome.message = QStringLiteral("%1 translations of the translation memory were written to %2.")
-                          .arg(outcome.units)
-                          .arg(path);
+    outcome.message =
+        QStringLiteral("%1 translations of the translation memory were written to %2.").arg(outcome.units).arg(path);
     return outcome;
 }
 
@@ -409,14 +406,13 @@ Outcome Import(History& history, const QString& path)
     });
     if (!added) {
         outcome.units = 0;
-        outcome.message = QStringLiteral("Nothing was imported: %1")
-                              .arg(problem.isEmpty() ? history.problem() : problem);
+        outcome.message =
+            QStringLiteral("Nothing was imported: %1").arg(problem.isEmpty() ? history.problem() : problem);
         return outcome;
     }
     outcome.ok = true;
-    outcome.message = QStringLiteral("%1 translations were read into the translation memory from %2.")
-                          .arg(outcome.units)
-                          .arg(path);
+    outcome.message =
+        QStringLiteral("%1 translations were read into the translation memory from %2.").arg(outcome.units).arg(path);
     if (outcome.skipped > 0)
         outcome.message += QStringLiteral(" %1 units were skipped: their languages are not in the lists, or they "
                                           "hold no translation.")

@@ -16,8 +16,8 @@ QString Bracketed(const QString& host)
 QString SessionProxyText(const QString& scheme)
 {
     const QByteArray lower = scheme.toLatin1().toLower();
-    for (const QByteArray& name : {lower + "_proxy", lower.toUpper() + "_PROXY", QByteArray("all_proxy"),
-                                   QByteArray("ALL_PROXY")}) {
+    for (const QByteArray& name :
+         {lower + "_proxy", lower.toUpper() + "_PROXY", QByteArray("all_proxy"), QByteArray("ALL_PROXY")}) {
         const QString value = qEnvironmentVariable(name.constData()).trimmed();
         if (!value.isEmpty())
             return value;
@@ -104,8 +104,8 @@ NetRoute NetProxy::RouteFor(const QByteArray& url) const
             return route;
         route.proxy = text.toUtf8();
         const NetProxy named = FromText(text);
-        route.shown = named.port > 0 ? QStringLiteral("%1:%2").arg(Bracketed(named.host)).arg(named.port)
-                                     : Bracketed(named.host);
+        route.shown =
+            named.port > 0 ? QStringLiteral("%1:%2").arg(Bracketed(named.host)).arg(named.port) : Bracketed(named.host);
         return route;
     }
     if (this->host.trimmed().isEmpty())

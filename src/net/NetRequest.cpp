@@ -14,8 +14,7 @@ NetConnection& ThreadConnection()
 
 }  // namespace
 
-NetRequest::NetRequest(const QByteArray& url, const NetProxy& proxy, const NetLimits& limits,
-                       NetConnection* connection)
+NetRequest::NetRequest(const QByteArray& url, const NetProxy& proxy, const NetLimits& limits, NetConnection* connection)
     : m_connection(connection), m_route(proxy.RouteFor(url)), m_limits(limits)
 {
     if (!m_connection)

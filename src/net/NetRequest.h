@@ -16,12 +16,12 @@ class NetCookieJar;
 // How a request ended.
 struct NetResult {
     CURLcode code = CURLE_OK;
-    long status = 0;          // the last response's status; 0 when none came
-    bool connected = false;   // a connection to the server (or proxy) was made
-    bool stalled = false;     // nothing moved for the stall limit
-    bool tooLarge = false;    // the body went past the size limit
-    bool cancelled = false;   // the caller's cancel check said so
-    QString message;          // what went wrong, for a report; empty on success
+    long status = 0;         // the last response's status; 0 when none came
+    bool connected = false;  // a connection to the server (or proxy) was made
+    bool stalled = false;    // nothing moved for the stall limit
+    bool tooLarge = false;   // the body went past the size limit
+    bool cancelled = false;  // the caller's cancel check said so
+    QString message;         // what went wrong, for a report; empty on success
 };
 
 // One request through the HTTP layer. The constructor applies the common rule:

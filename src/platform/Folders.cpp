@@ -45,8 +45,8 @@ QString FindEntry(const QString& folder, const QString& name)
             path = exact;
             continue;
         }
-        const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                         QDir::Name);
+        const QStringList entries =
+            QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         auto match = std::find_if(entries.begin(), entries.end(),
                                   [&](const QString& entry) { return entry.compare(part, Qt::CaseInsensitive) == 0; });
         if (match == entries.end())
@@ -58,9 +58,6 @@ QString FindEntry(const QString& folder, const QString& name)
 
 bool EntryExists(const QString& folder, const QString& name) { return !FindEntry(folder, name).isEmpty(); }
 
-void ExportWindowsFolder()
-{
-    qputenv("windir", WindowsFolder().toUtf8());
-}
+void ExportWindowsFolder() { qputenv("windir", WindowsFolder().toUtf8()); }
 
 }  // namespace Folders

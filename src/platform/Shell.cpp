@@ -35,8 +35,7 @@ QString ProgramPath(const QString& program)
 
 // The program to start and its arguments for `file`: the file itself when it is a program,
 // else the opener with the file as its one argument.
-bool Resolve(const QString& file, const QStringList& arguments, QString& program, QStringList& args,
-             QString& problem)
+bool Resolve(const QString& file, const QStringList& arguments, QString& program, QStringList& args, QString& problem)
 {
     if (!IsAddress(file) && QFileInfo(file).isFile() && IsProgramFile(file)) {
         program = QFileInfo(file).absoluteFilePath();
@@ -50,8 +49,8 @@ bool Resolve(const QString& file, const QStringList& arguments, QString& program
     program = OpenerProgram();
     args = QStringList{file};
     if (program.isEmpty()) {
-        problem = QStringLiteral("No program to open \"%1\" with was found (xdg-open, Debian package xdg-utils).")
-                      .arg(file);
+        problem =
+            QStringLiteral("No program to open \"%1\" with was found (xdg-open, Debian package xdg-utils).").arg(file);
         return false;
     }
     return true;
@@ -145,7 +144,11 @@ bool IsProgramFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(4);
-    return head == QByteArray("\x7f" "ELF", 4) || head.startsWith("#!");
+    return head
+               == QByteArray("\x7f"
+                             "ELF",
+                             4)
+           || head.startsWith("#!");
 }
 
 bool MakeRunnable(const QString& path)
@@ -182,9 +185,15 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
     QProcess process;
     Prepare(process, program, arguments, folder);
     switch (capture) {
-    case Capture::None: process.setProcessChannelMode(QProcess::ForwardedChannels); break;
-    case Capture::Merged: process.setProcessChannelMode(QProcess::MergedChannels); break;
-    case Capture::Separate: process.setProcessChannelMode(QProcess::SeparateChannels); break;
+    case Capture::None:
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        break;
+    case Capture::Merged:
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        break;
+    case Capture::Separate:
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        break;
     }
     // a group of its own, so a time-out also stops what the program started
     const ChildLimits childLimits(limits);
@@ -212,11 +221,9 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
         taken += chunk.size();
         (channel == QProcess::StandardError ? outcome.errors : outcome.output).append(chunk);
     };
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop,
-                     [&] { drain(QProcess::StandardOutput); });
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [&] { drain(QProcess::StandardOutput); });
     if (capture == Capture::Separate)
-        QObject::connect(&process, &QProcess::readyReadStandardError, &loop,
-                         [&] { drain(QProcess::StandardError); });
+        QObject::connect(&process, &QProcess::readyReadStandardError, &loop, [&] { drain(QProcess::StandardError); });
     QObject::connect(&process, &QProcess::finished, &loop, [&] {
         ended = true;
         loop.quit();
@@ -269,7 +276,8 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
     } else if (process.exitStatus() == QProcess::CrashExit) {
         outcome.signal = process.exitCode();
         // SIGKILL comes from the processor-time limit only once that much time has passed
-        const bool overCpu = limits.cpuSeconds > 0
+        const bool overCpu =
+            limits.cpuSeconds > 0
             && (outcome.signal == SIGXCPU
                 || (outcome.signal == SIGKILL && running.elapsed() >= qint64(limits.cpuSeconds) * 1000));
         if (overCpu) {
@@ -292,8 +300,8 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
 
 }  // namespace
 
-Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
-            const Limits& limits, Capture capture)
+Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder, const Limits& limits,
+            Capture capture)
 {
     Outcome outcome;
     QString program;
@@ -321,8 +329,8 @@ int ShellRunWait(const QString& verb, const QString& file, const QString& parame
     Q_UNUSED(show);
     Limits limits;
     limits.timeoutMs = 0;
-    const Outcome outcome = Run(file, SplitCommandLine(parameters), wait, folder, limits,
-                                ended && wait ? Capture::Merged : Capture::None);
+    const Outcome outcome =
+        Run(file, SplitCommandLine(parameters), wait, folder, limits, ended && wait ? Capture::Merged : Capture::None);
     if (ended)
         *ended = outcome;
     return outcome.finished() ? outcome.exitCode : -1;

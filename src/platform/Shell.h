@@ -36,7 +36,7 @@ struct Outcome {
     enum class Status { Finished, NotStarted, TimedOut, OverCpuTime, Crashed, Abandoned };
     Status status = Status::NotStarted;
     int exitCode = -1;
-    int signal = 0;  // Crashed: the signal that ended it
+    int signal = 0;     // Crashed: the signal that ended it
     QByteArray output;  // standard output, with standard error when merged; zero bytes dropped
     QByteArray errors;  // standard error when kept apart
     bool cut = false;   // output reached the cap; the program was stopped there
@@ -77,7 +77,6 @@ int ShellRunWait(const QString& verb, const QString& file, const QString& parame
 // to standard output and standard error together, as UTF-8 text.
 QString RunHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
 // The same for a program and its arguments, with the outcome.
-Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels,
-                const Limits& limits = {});
+Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
 
 }  // namespace Shell

@@ -9,10 +9,15 @@ UserPrompts* g_current = nullptr;
 class StderrPrompts final : public UserPrompts {
 public:
     void message(const QString& text, Kind, const QString&) override { print(text); }
-    Answer question(const QString& text, const QString&) override { print(text); return Answer::No; }
+    Answer question(const QString& text, const QString&) override
+    {
+        print(text);
+        return Answer::No;
+    }
     void errorReport(const QString& text) override { print(text); }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+
 private:
     static void print(const QString& text) { fprintf(stderr, "%s\n", qPrintable(text)); }
 };

@@ -14,17 +14,15 @@ public:
     virtual ~UserPrompts() = default;
 
     // A modal message with an OK button.
-    virtual void message(const QString& text, Kind kind = Kind::Information,
-                         const QString& title = QString()) = 0;
+    virtual void message(const QString& text, Kind kind = Kind::Information, const QString& title = QString()) = 0;
     // A Yes/No question; returns Yes or No.
     virtual Answer question(const QString& text, const QString& title = QString()) = 0;
     // The application's error report for an unexpected failure inside a handler.
     virtual void errorReport(const QString& text) = 0;
     // File dialogs; an empty result means the user cancelled.
-    virtual QString openFileName(const QString& title, const QString& dir,
-                                 const QString& filter) = 0;
-    virtual QString saveFileName(const QString& title, const QString& dir,
-                                 const QString& filter, const QString& defaultSuffix) = 0;
+    virtual QString openFileName(const QString& title, const QString& dir, const QString& filter) = 0;
+    virtual QString saveFileName(const QString& title, const QString& dir, const QString& filter,
+                                 const QString& defaultSuffix) = 0;
     // The Save dialog for a caller that asks itself before replacing a file: the dialog
     // does not ask a second time.
     virtual QString saveNewFileName(const QString& title, const QString& dir, const QString& filter,

@@ -6,22 +6,28 @@
 
 namespace {
 QString titleOr(const QString& title) { return title.isEmpty() ? QApplication::applicationName() : title; }
-}
+}  // namespace
 
 void WidgetPrompts::message(const QString& text, Kind kind, const QString& title)
 {
     QWidget* parent = QApplication::activeWindow();
     switch (kind) {
-    case Kind::Warning: QMessageBox::warning(parent, titleOr(title), text); break;
-    case Kind::Error: QMessageBox::critical(parent, titleOr(title), text); break;
-    default: QMessageBox::information(parent, titleOr(title), text); break;
+    case Kind::Warning:
+        QMessageBox::warning(parent, titleOr(title), text);
+        break;
+    case Kind::Error:
+        QMessageBox::critical(parent, titleOr(title), text);
+        break;
+    default:
+        QMessageBox::information(parent, titleOr(title), text);
+        break;
     }
 }
 
 UserPrompts::Answer WidgetPrompts::question(const QString& text, const QString& title)
 {
-    auto b = QMessageBox::question(QApplication::activeWindow(), titleOr(title), text,
-                                   QMessageBox::Yes | QMessageBox::No);
+    auto b =
+        QMessageBox::question(QApplication::activeWindow(), titleOr(title), text, QMessageBox::Yes | QMessageBox::No);
     return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

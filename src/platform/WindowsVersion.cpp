@@ -85,15 +85,9 @@ QString Name(int index)
     return QString::fromLatin1(Names[static_cast<size_t>(index)]);
 }
 
-bool AgentUnavailable(int index)
-{
-    return index >= 17 && index <= 22;
-}
+bool AgentUnavailable(int index) { return index >= 17 && index <= 22; }
 
-bool AboveSixPointZero(const Query& q)
-{
-    return q.major > 6 || (q.major == 6 && q.minor >= 1);
-}
+bool AboveSixPointZero(const Query& q) { return q.major > 6 || (q.major == 6 && q.minor >= 1); }
 
 std::optional<Query> Parse(const QString& text)
 {

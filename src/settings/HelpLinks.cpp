@@ -12,7 +12,8 @@ void Open(const QString& page)
 {
     const Shell::Outcome opened = Shell::Run(Site::Address(page), {}, false, QString());
     if (!opened.finished())
-        UserPrompts::instance().message(opened.problem, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
+        UserPrompts::instance().message(opened.problem, UserPrompts::Kind::Warning,
+                                        QCoreApplication::applicationName());
 }
 
 }  // namespace HelpLinks

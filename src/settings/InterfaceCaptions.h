@@ -15,8 +15,8 @@ enum class CaptionKind { Caption, Hint, Text };
 
 struct CaptionRow {
     CaptionKind kind;
-    const char* objectName;              // the window's object of this row
-    std::array<const char*, 7> texts;    // UTF-8, one per language column
+    const char* objectName;            // the window's object of this row
+    std::array<const char*, 7> texts;  // UTF-8, one per language column
 };
 
 // Every row of the caption table, menu captions first, then the hints.

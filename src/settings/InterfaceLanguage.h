@@ -27,7 +27,7 @@ struct SystemLanguageValues {
     QString installLanguage;  // "InstallLanguage"
     QString defaultLanguage;  // "Default"
     bool win9xFamily = false;
-    QString win9xLocale;      // eight digits, read only on the 9x family
+    QString win9xLocale;  // eight digits, read only on the 9x family
 };
 
 // The interface language for these values, or no value when the process is

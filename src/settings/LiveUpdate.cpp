@@ -30,10 +30,7 @@ void Tell(const QString& text, UserPrompts::Kind kind = UserPrompts::Kind::Warni
 
 }  // namespace
 
-QString LiveUpdate::InstallerNameFromUrl(const QString& url)
-{
-    return TransferNames::UrlFileName(url.trimmed());
-}
+QString LiveUpdate::InstallerNameFromUrl(const QString& url) { return TransferNames::UrlFileName(url.trimmed()); }
 
 LiveUpdate::VersionFile LiveUpdate::ReadVersionFile(const QString& path)
 {
@@ -75,7 +72,8 @@ void LiveUpdate::U1Click()
     const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, folder);
     if (!fetched.ok) {
         if (!fetched.cancelled)
-            Tell(QStringLiteral("The update information could not be fetched from %1.\n%2").arg(address, fetched.reason));
+            Tell(QStringLiteral("The update information could not be fetched from %1.\n%2")
+                     .arg(address, fetched.reason));
         return;
     }
     const VersionFile version = ReadVersionFile(fetched.path);

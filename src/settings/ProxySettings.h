@@ -8,7 +8,7 @@
 struct ProxySettings {
     bool UseProxy = false;
     QString Address;
-    QString Port;      // digits as typed; converted when applied
+    QString Port;  // digits as typed; converted when applied
     QString UserName;
     QString Password;
 };

@@ -28,12 +28,21 @@ QString escaped(const QString& text)
     out.reserve(text.size() + 2);
     for (QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '"': out += QStringLiteral("\\\""); break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
         // a raw line break would cut the value in two; these escapes are ours
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        default: out += c;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -59,11 +68,20 @@ bool unquote(const QString& text, qsizetype& pos, QString& out)
         if (++i >= text.size())
             return false;
         switch (text[i].unicode()) {
-        case '\\': out += u'\\'; break;
-        case '"': out += u'"'; break;
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        default: return false;
+        case '\\':
+            out += u'\\';
+            break;
+        case '"':
+            out += u'"';
+            break;
+        case 'n':
+            out += u'\n';
+            break;
+        case 'r':
+            out += u'\r';
+            break;
+        default:
+            return false;
         }
     }
     return false;
@@ -79,10 +97,7 @@ bool isHeaderLine(const QString& text)
 
 RegStore::RegStore(QString filePath) : m_path(std::move(filePath)) {}
 
-QString RegStore::DefaultPath()
-{
-    return configHome() + QStringLiteral("/Brenmark/Linguaro.reg");
-}
+QString RegStore::DefaultPath() { return configHome() + QStringLiteral("/Brenmark/Linguaro.reg"); }
 
 RegStore::Line RegStore::parseLine(const QString& text, bool inKey)
 {
@@ -232,8 +247,8 @@ bool RegStore::CloseKey()
             QDir().mkpath(QFileInfo(path).absolutePath());
             QSaveFile file(path);
             ok = file.open(QIODevice::WriteOnly)
-                && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                && file.write(bytes) >= 0 && file.commit();
+                 && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(bytes) >= 0
+                 && file.commit();
         }
     }
     m_open = false;
@@ -253,10 +268,7 @@ const RegStore::Line* RegStore::find(const QString& name) const
     return nullptr;
 }
 
-bool RegStore::ValueExists(const QString& name) const
-{
-    return m_open && find(name) != nullptr;
-}
+bool RegStore::ValueExists(const QString& name) const { return m_open && find(name) != nullptr; }
 
 RegStore::ValueType RegStore::GetDataType(const QString& name) const
 {
@@ -274,10 +286,7 @@ int RegStore::ReadInteger(const QString& name) const
     return static_cast<int>(line->data.toUInt(nullptr, 16));
 }
 
-bool RegStore::ReadBool(const QString& name) const
-{
-    return ReadInteger(name) != 0;
-}
+bool RegStore::ReadBool(const QString& name) const { return ReadInteger(name) != 0; }
 
 QString RegStore::ReadString(const QString& name) const
 {
@@ -322,10 +331,7 @@ void RegStore::WriteInteger(const QString& name, int value)
     setValue(name, QStringLiteral("\"%1\"=dword:%2").arg(escaped(name), hex), ValueType::Integer, hex);
 }
 
-void RegStore::WriteBool(const QString& name, bool value)
-{
-    WriteInteger(name, value ? 1 : 0);
-}
+void RegStore::WriteBool(const QString& name, bool value) { WriteInteger(name, value ? 1 : 0); }
 
 void RegStore::WriteString(const QString& name, const QString& value)
 {

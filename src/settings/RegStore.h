@@ -60,7 +60,7 @@ public:
     // Throw RegistryError for a missing value (integers only) or a value of
     // another type ("Invalid data type for 'src'").
     int ReadInteger(const QString& name) const;
-    bool ReadBool(const QString& name) const;  // an integer; not 0 is true
+    bool ReadBool(const QString& name) const;       // an integer; not 0 is true
     QString ReadString(const QString& name) const;  // missing: empty
 
     void WriteInteger(const QString& name, int value);
@@ -76,7 +76,7 @@ private:
         bool isValue = false;  // a well-formed "name"=data line inside our key
         QString name;
         ValueType type = ValueType::Other;
-        QString data;          // the decoded string, or the dword's hex digits
+        QString data;  // the decoded string, or the dword's hex digits
     };
 
     bool load(bool mustExist);

@@ -30,9 +30,8 @@ QString SystemProxyServerText(const QString& variableValue)
         return text;
 
     // host:port, a bare host, or a bracketed IPv6 literal with or without a port
-    const bool hasPort = text.startsWith(QLatin1Char('['))
-        ? text.indexOf(QLatin1String("]:")) >= 0
-        : text.contains(QLatin1Char(':'));
+    const bool hasPort =
+        text.startsWith(QLatin1Char('[')) ? text.indexOf(QLatin1String("]:")) >= 0 : text.contains(QLatin1Char(':'));
     if (!hasPort)
         text += scheme == QLatin1String("https") ? QLatin1String(":443") : QLatin1String(":80");
     return text;

@@ -64,8 +64,8 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings)
         settings.KeepFormatting = store.ReadBool(name(Setting::KeepFormatting.name));
 }
 
-bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
-                           const QString& characterName, const QString& voice)
+bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings, const QString& characterName,
+                           const QString& voice)
 {
     if (!store.OpenKey(true))
         return false;

@@ -9,24 +9,30 @@ class RegStore;
 // The values of the settings store, each declared once with its name and its
 // default (the value an item keeps when the store does not hold it).
 namespace Setting {
-struct Integer { const char* name; int defaultValue; };
-struct Text { const char* name; const char* defaultValue; };
+struct Integer {
+    const char* name;
+    int defaultValue;
+};
+struct Text {
+    const char* name;
+    const char* defaultValue;
+};
 
-inline constexpr Integer Source{"src", 0};            // English
-inline constexpr Integer Target{"trg", 1};            // French
-inline constexpr Text Language{"lang", ""};           // empty: the detected language stays
-inline constexpr Text Character{"character", ""};     // empty: taken as Merlin by its readers
+inline constexpr Integer Source{"src", 0};         // English
+inline constexpr Integer Target{"trg", 1};         // French
+inline constexpr Text Language{"lang", ""};        // empty: the detected language stays
+inline constexpr Text Character{"character", ""};  // empty: taken as Merlin by its readers
 inline constexpr Text Voice{"voice", ""};
-inline constexpr Integer UseProxy{"UseProxy", 0};     // read as a boolean
+inline constexpr Integer UseProxy{"UseProxy", 0};  // read as a boolean
 inline constexpr Text ProxyAddr{"ProxyAddr", ""};
 inline constexpr Text ProxyPort{"ProxyPort", ""};
 inline constexpr Text UserName{"UserName", ""};
 inline constexpr Text Password{"Password", ""};
-inline constexpr Integer SerbianCyrillic{"SerbianCyrillic", 0};  // read as a boolean
-inline constexpr Integer KeepHistory{"KeepHistory", 1};          // read as a boolean
+inline constexpr Integer SerbianCyrillic{"SerbianCyrillic", 0};      // read as a boolean
+inline constexpr Integer KeepHistory{"KeepHistory", 1};              // read as a boolean
 inline constexpr Integer ReuseTranslations{"ReuseTranslations", 1};  // read as a boolean
-inline constexpr Integer DetectSource{"DetectSource", 1};        // read as a boolean
-inline constexpr Integer KeepFormatting{"KeepFormatting", 0};    // read as a boolean
+inline constexpr Integer DetectSource{"DetectSource", 1};            // read as a boolean
+inline constexpr Integer KeepFormatting{"KeepFormatting", 0};        // read as a boolean
 
 // A stored "lang" that is empty stands for this language.
 inline constexpr const char* EmptyLanguage = "English";
@@ -42,7 +48,7 @@ struct WindowSettings {
     QString VoiceName = QString::fromLatin1(Setting::Voice.defaultValue);
     ProxySettings Proxy;
     bool SerbianCyrillic = Setting::SerbianCyrillic.defaultValue != 0;  // Serbian output in Cyrillic
-    bool KeepHistory = Setting::KeepHistory.defaultValue != 0;  // translations go into the history
+    bool KeepHistory = Setting::KeepHistory.defaultValue != 0;          // translations go into the history
     // pieces translated before come from the translation memory
     bool ReuseTranslations = Setting::ReuseTranslations.defaultValue != 0;
     // Translate first asks when the text looks written in another language than the source
@@ -66,5 +72,5 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings);
 // "ReuseTranslations", "DetectSource" and "KeepFormatting". `characterName` and
 // `voice` are the values of this run. False when the key could not be opened
 // or written; the settings of this run are then lost.
-bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings,
-                           const QString& characterName, const QString& voice);
+bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings, const QString& characterName,
+                           const QString& voice);

@@ -57,8 +57,7 @@ public:
 
     // A command of the character's own pop-up menu; adding a name again
     // replaces that command.
-    virtual void AddCommand(const QString& name, const QString& caption, int voice, int enabled,
-                            bool visible) = 0;
+    virtual void AddCommand(const QString& name, const QString& caption, int voice, int enabled, bool visible) = 0;
 };
 
 // What the user chose in a character's pop-up menu.

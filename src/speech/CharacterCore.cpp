@@ -31,12 +31,8 @@ double glideProgress(qint64 now, qint64 start, qint64 end)
 
 CharacterCore::CharacterCore(std::shared_ptr<const CharacterData> data, AgentClock& clock, SpeechOutput* speech,
                              QObject* parent)
-    : QObject(parent),
-      m_data(std::move(data)),
-      m_clock(clock),
-      m_timer(clock.createTimer([this] { tick(); })),
-      m_speech(speech),
-      m_silent(std::make_unique<SilentSpeech>(clock)),
+    : QObject(parent), m_data(std::move(data)), m_clock(clock), m_timer(clock.createTimer([this] { tick(); })),
+      m_speech(speech), m_silent(std::make_unique<SilentSpeech>(clock)),
       m_random(QRandomGenerator::global()->generate())
 {
     m_restAnimation = m_data->findAnimation(QStringLiteral("RestPose"));
@@ -68,7 +64,10 @@ void CharacterCore::MoveTo(qint16 x, qint16 y, int speed)
     enqueue({Request::Move, false, QPoint(x, y), std::clamp(speed, 0, MaxMoveTime), {}, 0, {}, nullptr});
 }
 
-void CharacterCore::Play(const QString& animation) { enqueue({Request::Play, false, {}, 0, animation, 0, {}, nullptr}); }
+void CharacterCore::Play(const QString& animation)
+{
+    enqueue({Request::Play, false, {}, 0, animation, 0, {}, nullptr});
+}
 
 void CharacterCore::Speak(const QString& text, const QString&)
 {

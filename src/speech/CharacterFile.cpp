@@ -162,7 +162,11 @@ QByteArray drawingChunks(const QByteArray& png, const QSize& frameSize, const QS
                      int(std::min<quint32>(qFromBigEndian<quint32>(header + 4), INT_MAX)));
     if (size != frameSize)
         fail(QStringLiteral("%1 is %2x%3 pixels, not the frame size %4x%5")
-                 .arg(what).arg(size.width()).arg(size.height()).arg(frameSize.width()).arg(frameSize.height()));
+                 .arg(what)
+                 .arg(size.width())
+                 .arg(size.height())
+                 .arg(frameSize.width())
+                 .arg(frameSize.height()));
     // channels by colour type: grey, -, colour, palette, grey and alpha, -, colour and alpha
     static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
     const int depth = header[8];
@@ -182,7 +186,9 @@ QByteArray drawingChunks(const QByteArray& png, const QSize& frameSize, const QS
         if (type == "IDAT" && !imageData.add(png.constData() + at + 8, length)) {
             if (imageData.tooLarge())
                 fail(QStringLiteral("%1 holds more compressed image data than its %2x%3 pixels need")
-                         .arg(what).arg(size.width()).arg(size.height()));
+                         .arg(what)
+                         .arg(size.width())
+                         .arg(size.height()));
             fail(QStringLiteral("%1 is damaged (its image data cannot be unpacked)").arg(what));
         }
         if (kept.contains(type))
@@ -215,18 +221,24 @@ QImage decodePicture(const QByteArray& png, const QSize& frameSize, int index)
 std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
 {
     if (bytes.size() < HeaderSize || !bytes.startsWith(Magic))
-        fail(QStringLiteral("it is not a character file (it does not start with \"%1\")").arg(QString::fromLatin1(Magic)));
+        fail(QStringLiteral("it is not a character file (it does not start with \"%1\")")
+                 .arg(QString::fromLatin1(Magic)));
     const quint32 descriptionSize = qFromLittleEndian<quint32>(bytes.constData() + Magic.size());
     if (descriptionSize > quint32(CharacterFile::MaxDescriptionSize))
-        fail(QStringLiteral("its description is %1 bytes, more than %2").arg(descriptionSize).arg(CharacterFile::MaxDescriptionSize));
+        fail(QStringLiteral("its description is %1 bytes, more than %2")
+                 .arg(descriptionSize)
+                 .arg(CharacterFile::MaxDescriptionSize));
     if (qint64(descriptionSize) > bytes.size() - HeaderSize)
         fail(QStringLiteral("it is cut short: the description needs %1 bytes, the file has %2 after its header")
-                 .arg(descriptionSize).arg(bytes.size() - HeaderSize));
+                 .arg(descriptionSize)
+                 .arg(bytes.size() - HeaderSize));
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes.mid(HeaderSize, descriptionSize), &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        fail(QStringLiteral("its description is not valid JSON (%1 at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
+        fail(QStringLiteral("its description is not valid JSON (%1 at byte %2)")
+                 .arg(parseError.errorString())
+                 .arg(parseError.offset));
     if (!document.isObject())
         fail(QStringLiteral("its description is not a JSON object"));
     const QJsonObject root = document.object();
@@ -238,16 +250,19 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
 
     auto data = std::make_shared<CharacterData>();
     data->id = name(root.value(QLatin1String("id")), QStringLiteral("the character's ID"));
-    data->frameSize = QSize(integer(root.value(QLatin1String("width")), CharacterFile::MinFrameSide, CharacterFile::MaxFrameSide,
-                                    QStringLiteral("the frame width")),
-                            integer(root.value(QLatin1String("height")), CharacterFile::MinFrameSide, CharacterFile::MaxFrameSide,
-                                    QStringLiteral("the frame height")));
+    data->frameSize = QSize(integer(root.value(QLatin1String("width")), CharacterFile::MinFrameSide,
+                                    CharacterFile::MaxFrameSide, QStringLiteral("the frame width")),
+                            integer(root.value(QLatin1String("height")), CharacterFile::MinFrameSide,
+                                    CharacterFile::MaxFrameSide, QStringLiteral("the frame height")));
 
-    const QJsonArray images = array(root.value(QLatin1String("images")), CharacterFile::MaxImages, QStringLiteral("the picture list"));
+    const QJsonArray images =
+        array(root.value(QLatin1String("images")), CharacterFile::MaxImages, QStringLiteral("the picture list"));
     const qint64 pixelBytes = qint64(images.size()) * data->frameSize.width() * data->frameSize.height() * 4;
     if (pixelBytes > CharacterFile::MaxPixelBytes)
         fail(QStringLiteral("its %1 pictures would take %2 MB, more than %3 MB")
-                 .arg(images.size()).arg(pixelBytes >> 20).arg(CharacterFile::MaxPixelBytes >> 20));
+                 .arg(images.size())
+                 .arg(pixelBytes >> 20)
+                 .arg(CharacterFile::MaxPixelBytes >> 20));
     const qint64 dataStart = HeaderSize + qint64(descriptionSize);
     const qint64 dataSize = bytes.size() - dataStart;
     QHash<std::pair<qint64, qint64>, int> decoded;  // a place in the file: the first picture read from it
@@ -260,11 +275,17 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
         const qint64 length = integer(place[1], 1, CharacterFile::MaxImageSize, what + QStringLiteral(", length"));
         if (offset + length > dataSize)
             fail(QStringLiteral("%1 lies beyond the end of the file (bytes %2 to %3 of %4): the file is cut short")
-                     .arg(what).arg(offset).arg(offset + length).arg(dataSize));
+                     .arg(what)
+                     .arg(offset)
+                     .arg(offset + length)
+                     .arg(dataSize));
         if (length > storedLimit(data->frameSize))
             fail(QStringLiteral("%1 is %2 bytes, more than the %3 a %4x%5 picture may take")
-                     .arg(what).arg(length).arg(storedLimit(data->frameSize))
-                     .arg(data->frameSize.width()).arg(data->frameSize.height()));
+                     .arg(what)
+                     .arg(length)
+                     .arg(storedLimit(data->frameSize))
+                     .arg(data->frameSize.width())
+                     .arg(data->frameSize.height()));
         // a picture named again is the one decoded already (the image shares its pixels)
         const auto where = std::make_pair(offset, length);
         const auto seen = decoded.constFind(where);
@@ -283,7 +304,8 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
         if (!animations[a].isObject())
             fail(QStringLiteral("animation %1 is not a JSON object").arg(a + 1));
         CharacterAnimation animation;
-        animation.name = name(animations[a].toObject().value(QLatin1String("name")), QStringLiteral("the name of animation %1").arg(a + 1));
+        animation.name = name(animations[a].toObject().value(QLatin1String("name")),
+                              QStringLiteral("the name of animation %1").arg(a + 1));
         if (data->findAnimation(animation.name) >= 0)
             fail(QStringLiteral("the animation \"%1\" is there twice").arg(animation.name));
         data->animations.push_back(std::move(animation));
@@ -292,7 +314,8 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
         const QJsonObject object = animations[a].toObject();
         CharacterAnimation& animation = data->animations[size_t(a)];
         const QString what = QStringLiteral("animation \"%1\"").arg(animation.name);
-        const QJsonArray frames = array(object.value(QLatin1String("frames")), CharacterFile::MaxFrames, what + QStringLiteral(", frame list"));
+        const QJsonArray frames = array(object.value(QLatin1String("frames")), CharacterFile::MaxFrames,
+                                        what + QStringLiteral(", frame list"));
         for (int f = 0; f < frames.size(); ++f) {
             const QString frameWhat = QStringLiteral("%1, frame %2").arg(what).arg(f + 1);
             if (!frames[f].isObject())
@@ -302,12 +325,16 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
             const QJsonValue image = frameObject.value(QLatin1String("image"));
             frame.image = integer(image, 0, std::numeric_limits<int>::max(), frameWhat + QStringLiteral(", picture"));
             if (frame.image >= images.size())
-                fail(QStringLiteral("%1 shows picture %2, but the file has %3 pictures").arg(frameWhat).arg(frame.image).arg(images.size()));
-            frame.duration = integer(frameObject.value(QLatin1String("duration")), CharacterFile::MinDuration, CharacterFile::MaxDuration,
-                                     frameWhat + QStringLiteral(", duration"));
+                fail(QStringLiteral("%1 shows picture %2, but the file has %3 pictures")
+                         .arg(frameWhat)
+                         .arg(frame.image)
+                         .arg(images.size()));
+            frame.duration = integer(frameObject.value(QLatin1String("duration")), CharacterFile::MinDuration,
+                                     CharacterFile::MaxDuration, frameWhat + QStringLiteral(", duration"));
             const QJsonValue branches = frameObject.value(QLatin1String("branches"));
             if (!branches.isUndefined()) {
-                const QJsonArray list = array(branches, CharacterFile::MaxBranches, frameWhat + QStringLiteral(", branch list"), true);
+                const QJsonArray list =
+                    array(branches, CharacterFile::MaxBranches, frameWhat + QStringLiteral(", branch list"), true);
                 int total = 0;
                 for (int b = 0; b < list.size(); ++b) {
                     const QString branchWhat = QStringLiteral("%1, branch %2").arg(frameWhat).arg(b + 1);
@@ -321,7 +348,9 @@ std::shared_ptr<CharacterData> parseDescription(const QByteArray& bytes)
                     frame.branches.push_back({target, weight});
                 }
                 if (total > 100)
-                    fail(QStringLiteral("%1: its branches add up to %2 percent, more than 100").arg(frameWhat).arg(total));
+                    fail(QStringLiteral("%1: its branches add up to %2 percent, more than 100")
+                             .arg(frameWhat)
+                             .arg(total));
             }
             animation.frames.push_back(std::move(frame));
         }
@@ -357,9 +386,12 @@ CharacterFile::Result CharacterFile::load(const QString& path)
         return {nullptr, QStringLiteral("The character file \"%1\" is not a file.").arg(shown)};
     if (info.size() > MaxFileSize)
         return {nullptr, QStringLiteral("The character file \"%1\" is damaged: it is %2 MB, more than %3 MB.")
-                             .arg(shown).arg(info.size() >> 20).arg(MaxFileSize >> 20)};
+                             .arg(shown)
+                             .arg(info.size() >> 20)
+                             .arg(MaxFileSize >> 20)};
     if (!file.open(QIODevice::ReadOnly))
-        return {nullptr, QStringLiteral("The character file \"%1\" cannot be read: %2.").arg(shown, file.errorString())};
+        return {nullptr,
+                QStringLiteral("The character file \"%1\" cannot be read: %2.").arg(shown, file.errorString())};
     // read at most one byte past the limit: the file may grow after the size was taken
     const QByteArray bytes = file.read(MaxFileSize + 1);
     Result result = parse(bytes);

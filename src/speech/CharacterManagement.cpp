@@ -56,8 +56,7 @@ QString speechModeOf(const QString& characterId)
 CharacterManagement::CharacterManagement(AgentControl& agent, CharacterHost& host, VoiceSelection& voices,
                                          AgentCharacter*& currentCharacter, QString& characterName)
     : m_agent(agent), m_host(host), m_voices(voices), m_character(currentCharacter), m_characterName(characterName)
-{
-}
+{}
 
 const CharacterRow* CharacterManagement::byId(const QString& characterId)
 {

@@ -14,9 +14,7 @@ bool broken(QAudio::Error error)
 
 }  // namespace
 
-DevicePcmSink::DevicePcmSink(const QAudioDevice& device, int sampleRate)
-    : m_device(device)
-    , m_sampleRate(sampleRate)
+DevicePcmSink::DevicePcmSink(const QAudioDevice& device, int sampleRate) : m_device(device), m_sampleRate(sampleRate)
 {
     QAudioFormat format;
     format.setSampleRate(sampleRate);
@@ -28,10 +26,7 @@ DevicePcmSink::DevicePcmSink(const QAudioDevice& device, int sampleRate)
     m_sink->setBufferSize(qsizetype(sampleRate) * 2 / 5);
 }
 
-DevicePcmSink::~DevicePcmSink()
-{
-    end();
-}
+DevicePcmSink::~DevicePcmSink() { end(); }
 
 bool DevicePcmSink::begin()
 {
@@ -74,7 +69,4 @@ void DevicePcmSink::end()
     m_io = nullptr;
 }
 
-bool DevicePcmSink::failed() const
-{
-    return m_failed || broken(m_sink->error());
-}
+bool DevicePcmSink::failed() const { return m_failed || broken(m_sink->error()); }

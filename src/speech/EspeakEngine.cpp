@@ -30,23 +30,17 @@ struct {
 constexpr int kStepMs = 50;
 
 // Signs that join the parts of one written word.
-bool isJoiner(QChar c)
-{
-    return c == u'-' || c == u'\'' || c == u'\u2019' || c == u'\u2010';
-}
+bool isJoiner(QChar c) { return c == u'-' || c == u'\'' || c == u'\u2019' || c == u'\u2010'; }
 
-bool isWordSign(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark();
-}
+bool isWordSign(QChar c) { return c.isLetterOrNumber() || c.isMark(); }
 
 // The piece being synthesised, seen by the synthesis callback.
 struct ActivePiece {
     SpeechStream* stream;
     const std::atomic<bool>* quit;
     int sampleRate;
-    qint64 startFrame;   // where the piece starts in the utterance
-    int textStart;       // where the piece starts in the text
+    qint64 startFrame;  // where the piece starts in the utterance
+    int textStart;      // where the piece starts in the text
     QString text;
     std::vector<int> offsets;  // UTF-16 offset of each code point, and the end
 
@@ -241,7 +235,9 @@ void EspeakEngine::submit(const std::shared_ptr<SpeechStream>& stream)
 
 void EspeakEngine::wake()
 {
-    { std::lock_guard lock(m_mutex); }  // orders the wake-up after the engine's look
+    {
+        std::lock_guard lock(m_mutex);
+    }  // orders the wake-up after the engine's look
     m_wake.notify_all();
 }
 
@@ -320,8 +316,13 @@ void EspeakEngine::synthesizeNextPiece(SpeechStream& stream)
         return finish(voiceError);
 
     const TextPiece piece = stream.pieces.at(synthesis.nextPiece++);
-    ActivePiece active{&stream, &m_quit, m_sampleRate, stream.synthesizedFrames(), piece.start,
-                       stream.text.mid(piece.start, piece.length), {}};
+    ActivePiece active{&stream,
+                       &m_quit,
+                       m_sampleRate,
+                       stream.synthesizedFrames(),
+                       piece.start,
+                       stream.text.mid(piece.start, piece.length),
+                       {}};
     active.text.replace(QChar(0), QChar(u' '));  // a NUL would end the text early
     active.mapCodePoints();
     const QByteArray utf8 = active.text.toUtf8();

@@ -25,15 +25,10 @@ EspeakSpeech::Options EspeakSpeech::Options::fromEnvironment()
     return options;
 }
 
-EspeakSpeech::EspeakSpeech(QObject* parent)
-    : EspeakSpeech(Options::fromEnvironment(), parent)
-{
-}
+EspeakSpeech::EspeakSpeech(QObject* parent) : EspeakSpeech(Options::fromEnvironment(), parent) {}
 
 EspeakSpeech::EspeakSpeech(const Options& options, QObject* parent)
-    : SpeechOutput(parent)
-    , m_options(options)
-    , m_engine(EspeakEngine::shared())
+    : SpeechOutput(parent), m_options(options), m_engine(EspeakEngine::shared())
 {
     QAudioDevice device;
     if (options.output == Options::Output::Automatic) {
@@ -79,8 +74,9 @@ bool EspeakSpeech::canSpeak(int languageId) const
         return false;
     const QString windows = Folders::WindowsFolder();
     return Folders::EntryExists(windows, QStringLiteral("speech/speech.dll"))
-        && Folders::EntryExists(windows, QStringLiteral("speech/engines/") + VoiceTable::engineName(voice->engineInstaller))
-        && m_engine->hasLanguage(voice->espeakLanguage);
+           && Folders::EntryExists(windows,
+                                   QStringLiteral("speech/engines/") + VoiceTable::engineName(voice->engineInstaller))
+           && m_engine->hasLanguage(voice->espeakLanguage);
 }
 
 void EspeakSpeech::speak(quint64 utterance, const QString& text, int languageId, const QString& ttsModeId)
@@ -99,7 +95,8 @@ void EspeakSpeech::speak(quint64 utterance, const QString& text, int languageId,
     m_current = stream;
     m_stopping = false;
     m_engine->submit(stream);
-    QMetaObject::invokeMethod(m_player, [player = m_player, stream] { player->play(stream); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_player, [player = m_player, stream] { player->play(stream); }, Qt::QueuedConnection);
 }
 
 void EspeakSpeech::stop()
@@ -109,14 +106,11 @@ void EspeakSpeech::stop()
     m_stopping = true;
     m_current->cancel();
     m_engine->wake();
-    QMetaObject::invokeMethod(m_player, [player = m_player, serial = m_current->utterance] { player->cut(serial); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_player, [player = m_player, serial = m_current->utterance] { player->cut(serial); }, Qt::QueuedConnection);
 }
 
-int EspeakSpeech::sampleRate() const
-{
-    return m_engine->sampleRate();
-}
+int EspeakSpeech::sampleRate() const { return m_engine->sampleRate(); }
 
 void EspeakSpeech::playerStarted(quint64 serial)
 {

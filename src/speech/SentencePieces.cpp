@@ -5,7 +5,10 @@ namespace {
 bool endsSentence(QChar c)
 {
     switch (c.unicode()) {
-    case u'.': case u'!': case u'?': case u'\u2026':
+    case u'.':
+    case u'!':
+    case u'?':
+    case u'\u2026':
         return true;
     default:
         return false;
@@ -16,7 +19,10 @@ bool endsSentence(QChar c)
 bool endsSentenceAlone(QChar c)
 {
     switch (c.unicode()) {
-    case u'\n': case u'\u3002': case u'\uFF01': case u'\uFF1F':
+    case u'\n':
+    case u'\u3002':
+    case u'\uFF01':
+    case u'\uFF1F':
         return true;
     default:
         return false;

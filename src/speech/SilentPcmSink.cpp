@@ -3,12 +3,11 @@
 #include <algorithm>
 
 SilentPcmSink::SilentPcmSink(int sampleRate, double pace)
-    : m_sampleRate(sampleRate)
-    , m_pace(pace)
-    // as much as a sound card's buffer holds: a fifth of a second
-    , m_capacityFrames(std::max(1, sampleRate / 5))
-{
-}
+    : m_sampleRate(sampleRate), m_pace(pace)
+      // as much as a sound card's buffer holds: a fifth of a second
+      ,
+      m_capacityFrames(std::max(1, sampleRate / 5))
+{}
 
 bool SilentPcmSink::begin()
 {
@@ -63,7 +62,4 @@ qint64 SilentPcmSink::playedFrames()
     return m_played;
 }
 
-void SilentPcmSink::end()
-{
-    m_written = m_played;
-}
+void SilentPcmSink::end() { m_written = m_played; }

@@ -6,8 +6,7 @@
 
 SilentSpeech::SilentSpeech(AgentClock& clock, QObject* parent)
     : SpeechOutput(parent), m_clock(clock), m_timer(clock.createTimer([this] { nextWord(); }))
-{
-}
+{}
 
 SilentSpeech::~SilentSpeech() = default;
 
@@ -37,7 +36,8 @@ void SilentSpeech::stop()
 int SilentSpeech::readingTime(const QString& text, int position, int length)
 {
     int time = 150 + 30 * std::min(length, 30);
-    const QChar last = position + length > 0 && position + length <= text.size() ? text[position + length - 1] : QChar();
+    const QChar last =
+        position + length > 0 && position + length <= text.size() ? text[position + length - 1] : QChar();
     if (last == u'.' || last == u'!' || last == u'?' || last == u'\x3002')
         time += 300;
     else if (last == u',' || last == u';' || last == u':' || last == u'\x3001')

@@ -19,10 +19,7 @@ constexpr int kStallMs = 5000;
 }  // namespace
 
 SpeechPlayer::SpeechPlayer(std::shared_ptr<EspeakEngine> engine, const QAudioDevice& device, double silentPace)
-    : m_engine(std::move(engine))
-    , m_device(device)
-    , m_silentPace(silentPace)
-    , m_timer(this)
+    : m_engine(std::move(engine)), m_device(device), m_silentPace(silentPace), m_timer(this)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kTickMs);
@@ -160,10 +157,7 @@ void SpeechPlayer::feed()
     }
 }
 
-qint64 SpeechPlayer::played()
-{
-    return std::min(m_written, m_base + m_sink->playedFrames());
-}
+qint64 SpeechPlayer::played() { return std::min(m_written, m_base + m_sink->playedFrames()); }
 
 // Goes on with the silent clock from where the sound card got to, so the
 // words keep their time and the utterance still ends.

@@ -56,9 +56,9 @@ private:
     qsizetype m_nextWord = 0;
     bool m_complete = false;
     QString m_error;
-    qint64 m_written = 0;     // frames of the utterance handed to a sink
-    qint64 m_base = 0;        // frames played by a sink given up on during the utterance
-    qint64 m_padding = 0;     // bytes of silence still to follow the last samples
+    qint64 m_written = 0;  // frames of the utterance handed to a sink
+    qint64 m_base = 0;     // frames played by a sink given up on during the utterance
+    qint64 m_padding = 0;  // bytes of silence still to follow the last samples
     qint64 m_lastPlayed = 0;
     QElapsedTimer m_sinceProgress;
 };

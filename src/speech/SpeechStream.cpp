@@ -2,16 +2,9 @@
 
 SpeechStream::SpeechStream(quint64 utterance, const QString& text, const QString& language, const QString& variant,
                            const QString& wavFolder, const QString& wavTag, bool paced)
-    : utterance(utterance)
-    , text(text)
-    , language(language)
-    , variant(variant)
-    , pieces(SentencePieces::split(text))
-    , wavFolder(wavFolder)
-    , wavTag(wavTag)
-    , paced(paced)
-{
-}
+    : utterance(utterance), text(text), language(language), variant(variant), pieces(SentencePieces::split(text)),
+      wavFolder(wavFolder), wavTag(wavTag), paced(paced)
+{}
 
 void SpeechStream::deliver(const short* samples, int count, QList<WordMark>&& words)
 {

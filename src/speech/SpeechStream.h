@@ -39,7 +39,7 @@ public:
     // Touched by the engine thread only.
     struct Synthesis {
         int nextPiece = 0;
-        int wordEnd = 0;  // end of the last word announced, so parts of one word are not announced again
+        int wordEnd = 0;       // end of the last word announced, so parts of one word are not announced again
         qint64 wordFrame = 0;  // and where it was heard
         WavFile wav;
     } synthesis;

@@ -37,13 +37,9 @@ bool hasVoiceOfItsOwn(const QString& entry)
 
 VoiceSelection::VoiceSelection(VoiceHost& host, AgentCharacter* const& currentCharacter, const QString& characterName,
                                QString& voiceName, const WindowsVersion::Query& version)
-    : m_host(host),
-      m_character(currentCharacter),
-      m_characterName(characterName),
-      m_voiceName(voiceName),
+    : m_host(host), m_character(currentCharacter), m_characterName(characterName), m_voiceName(voiceName),
       m_version(version)
-{
-}
+{}
 
 void VoiceSelection::AEClick(const QString& menuItem)
 {
@@ -105,7 +101,10 @@ QString VoiceSelection::StoreVoice()
     return m_voiceName;
 }
 
-QString VoiceSelection::SpeechEngineFile(const QString& entry) { return VoiceTable::byListEntry(entry).engineInstaller; }
+QString VoiceSelection::SpeechEngineFile(const QString& entry)
+{
+    return VoiceTable::byListEntry(entry).engineInstaller;
+}
 
 bool VoiceSelection::SpeechEngineReady(const QString& entry) const
 {
@@ -113,7 +112,7 @@ bool VoiceSelection::SpeechEngineReady(const QString& entry) const
         return true;
     const QString downloads = Folders::CommonDataFolder();
     return Folders::EntryExists(downloads, SpeechEngineFile(entry))
-        || (entry == QLatin1String("English") && Folders::EntryExists(downloads, BritishEngineInstaller));
+           || (entry == QLatin1String("English") && Folders::EntryExists(downloads, BritishEngineInstaller));
 }
 
 void VoiceSelection::ReadAloud()
@@ -170,9 +169,10 @@ void VoiceSelection::offerEngine(const QString& entry)
     // an entry without a voice of its own is read in English: there is no engine of its own to fetch
     if (SpeechEngineReady(entry) || !hasVoiceOfItsOwn(entry))
         return;
-    const QString question = entry + QStringLiteral(" Text-To-Speech engine was not found on your system. To make ")
-                           + m_characterName + QStringLiteral(" speak ") + entry
-                           + QStringLiteral(", you need to download and install this engine. Would you like to install it?");
+    const QString question =
+        entry + QStringLiteral(" Text-To-Speech engine was not found on your system. To make ") + m_characterName
+        + QStringLiteral(" speak ") + entry
+        + QStringLiteral(", you need to download and install this engine. Would you like to install it?");
     if (UserPrompts::instance().question(question, DownloadRequestTitle) == UserPrompts::Answer::Yes)
         m_host.installSpeechEngine(SpeechEngineFile(entry));
 }

@@ -14,12 +14,10 @@ const Voice kVoices[] = {
     {"FR", "French", "French", 1036, "lhttsfrf.exe", "Bonjour, je parle beaucoup.", "fr"},
     {"DE", "German", "German", 1031, "lhttsged.exe", "Hallo, Ich kann Deutsches sprechen.", "de"},
     {"IT", "Italian", "Italian", 1040, "lhttsiti.exe", "Ciao, Parlo italiano.", "it"},
-    {"JA", "Japanese", "Japanese", 1041, "lhttsjpj.exe",
-     QStringLiteral("こんにちは、 私は日本語を話す。"), "ja"},
+    {"JA", "Japanese", "Japanese", 1041, "lhttsjpj.exe", QStringLiteral("こんにちは、 私は日本語を話す。"), "ja"},
     {"KO", "Korean", "Korean", 1042, "lhttskok.exe", "123", "ko"},
     {"PT", "Portuguese(Brazil)", "Portuguese(Brazil)", 1046, "lhttsptb.exe", "Posso eu ajudar-lhe?", "pt-br"},
-    {"RU", "Russian", "Russian", 1049, "lhttsrur.exe",
-     QStringLiteral("Здравствулте!, Я говорю русского."), "ru"},
+    {"RU", "Russian", "Russian", 1049, "lhttsrur.exe", QStringLiteral("Здравствулте!, Я говорю русского."), "ru"},
     {"ES", "Spanish", "Spanish", 1034, "lhttsspe.exe", "Hola, Soy Merlin.", "es"},
 };
 

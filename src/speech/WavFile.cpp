@@ -30,13 +30,13 @@ QByteArray header(int sampleRate, uint32_t dataBytes)
     std::memcpy(p, "RIFF", 4);
     putLe(p + 4, 36 + dataBytes, 4);
     std::memcpy(p + 8, "WAVEfmt ", 8);
-    putLe(p + 16, 16, 4);              // format chunk size
-    putLe(p + 20, 1, 2);               // PCM
-    putLe(p + 22, 1, 2);               // mono
+    putLe(p + 16, 16, 4);  // format chunk size
+    putLe(p + 20, 1, 2);   // PCM
+    putLe(p + 22, 1, 2);   // mono
     putLe(p + 24, uint32_t(sampleRate), 4);
     putLe(p + 28, uint32_t(sampleRate) * 2, 4);
-    putLe(p + 32, 2, 2);               // bytes per frame
-    putLe(p + 34, 16, 2);              // bits per sample
+    putLe(p + 32, 2, 2);   // bytes per frame
+    putLe(p + 34, 16, 2);  // bits per sample
     std::memcpy(p + 36, "data", 4);
     putLe(p + 40, dataBytes, 4);
     return h;
@@ -89,8 +89,7 @@ bool WavFile::create(const QString& folder, const QString& tag, int sampleRate)
             name += u'-' + cleanTag;
         const QString path = QDir(folder).filePath(name + QStringLiteral(".wav"));
         // O_EXCL never opens what is already there, a planted link included
-        m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0644);
+        m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (m_fd >= 0) {
             m_path = path;
             const QByteArray h = header(sampleRate, 0);

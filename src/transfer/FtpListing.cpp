@@ -29,7 +29,8 @@ QStringList SplitLines(const QByteArray& data)
 // "YYYYMMDDHHMMSS[.fff]" of a machine listing.
 QDateTime ParseMlsdTime(const QString& value)
 {
-    static const QRegularExpression re(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(?:\\.(\\d{1,3}))?$"));
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(?:\\.(\\d{1,3}))?$"));
     const auto m = re.match(value);
     if (!m.hasMatch())
         return {};
@@ -56,7 +57,10 @@ bool ParseUnixLine(const QString& line, const QDate& today, FtpListEntry& entry)
 {
     static const QRegularExpression modeRe(QStringLiteral("^[-dlbcpsD][-rwxsStTlL]{9}[.+@]?$"));
     static const QRegularExpression tokenRe(QStringLiteral("\\S+"));
-    struct Token { QString text; qsizetype end; };
+    struct Token {
+        QString text;
+        qsizetype end;
+    };
     std::vector<Token> tokens;
     for (auto it = tokenRe.globalMatch(line); it.hasNext();) {
         const auto m = it.next();
@@ -168,7 +172,7 @@ bool WildcardMatch(const QChar* p, const QChar* pEnd, const QChar* n, const QCha
     return p == pEnd;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<FtpListEntry> ParseMlsdListing(const QByteArray& data)
 {
@@ -230,17 +234,16 @@ bool FtpPatternMatches(const QString& pattern, const QString& name)
 {
     if (pattern.isEmpty() || pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
         return true;
-    return WildcardMatch(pattern.constData(), pattern.constData() + pattern.size(),
-                         name.constData(), name.constData() + name.size());
+    return WildcardMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
+                         name.constData() + name.size());
 }
 
 bool IsSafeListingName(const QString& name)
 {
     if (!TransferNames::IsSafeFileName(name))
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f;
-    });
+    return std::none_of(name.begin(), name.end(),
+                        [](QChar c) { return c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
 quint64 FtpTimeToFileTime(const QDateTime& t)

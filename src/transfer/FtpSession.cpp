@@ -282,15 +282,9 @@ bool FtpSession::ChangeDir(const QString& dir)
     return true;
 }
 
-bool FtpSession::MakeDir(const QString& name)
-{
-    return Quote({QStringLiteral("MKD ") + Resolve(name)});
-}
+bool FtpSession::MakeDir(const QString& name) { return Quote({QStringLiteral("MKD ") + Resolve(name)}); }
 
-bool FtpSession::Delete(const QString& name)
-{
-    return Quote({QStringLiteral("DELE ") + Resolve(name)});
-}
+bool FtpSession::Delete(const QString& name) { return Quote({QStringLiteral("DELE ") + Resolve(name)}); }
 
 bool FtpSession::Stat(const QString& name, FtpListEntry& entry)
 {

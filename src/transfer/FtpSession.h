@@ -22,7 +22,7 @@ public:
     struct Options {
         QString host;
         int port = 21;
-        QString user;      // both user and password set: that account; else anonymous
+        QString user;  // both user and password set: that account; else anonymous
         QString password;
         bool passive = false;
         int connectTimeout = 15;  // seconds

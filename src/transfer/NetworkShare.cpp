@@ -64,8 +64,8 @@ QString NetworkShare::LocalPath() const
     QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.isEmpty())
         runtime = QStringLiteral("/run/user/") + QString::number(getuid());
-    QString path = runtime + QStringLiteral("/gvfs/smb-share:server=") + parts[0].toLower()
-                   + QStringLiteral(",share=") + parts[1].toLower();
+    QString path = runtime + QStringLiteral("/gvfs/smb-share:server=") + parts[0].toLower() + QStringLiteral(",share=")
+                   + parts[1].toLower();
     for (qsizetype i = 2; i < parts.size(); ++i)
         path += QLatin1Char('/') + parts[i];
     return path;

@@ -246,8 +246,8 @@ void TTransfer::ReleaseDialog()
 
 QString TTransfer::FileLinePrefix(int position, int count) const
 {
-    return QString::number(position) + QLatin1Char(' ') + DlgFileOfLabel + QLatin1Char(' ')
-           + QString::number(count) + QLatin1String(" : ");
+    return QString::number(position) + QLatin1Char(' ') + DlgFileOfLabel + QLatin1Char(' ') + QString::number(count)
+           + QLatin1String(" : ");
 }
 
 void TTransfer::SetFileLine(const QString& displayName, bool withServer, const QString& serverWord,
@@ -274,18 +274,17 @@ void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QS
     TTransferProgressView& d = *m_dialog;
     if (copyForm && total < 1) {
         d.SetPosition(100);
-        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ')
-                          + DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
+        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                          + QLatin1Char(' ') + FormatSize(total));
     } else if (total > 0) {
         d.SetPosition(int(std::nearbyint(double(done) / double(total) * 100)));
-        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ')
-                          + DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
+        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                          + QLatin1Char(' ') + FormatSize(total));
     } else {
         d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done));
     }
     if (ShowCompletion)
-        d.SetCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ")
-                     + DlgCompleted);
+        d.SetCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ") + DlgCompleted);
     const qint64 rate = qint64(std::nearbyint(double(done) / double(TickCount() - start + 1) * 1000));
     m_lastRate = FormatRate(qint32(rate));
     d.SetRateLine(DlgRateLabel + QLatin1Char(' ') + m_lastRate);

@@ -30,7 +30,8 @@ using TTransferFileDone = std::function<void(TTransfer* Sender, int idx)>;
 using TTransferProgress = std::function<void(TTransfer* Sender, int fileidx, quint32 size, quint32 totsize)>;
 using TTransferOverwrite = std::function<void(TTransfer* Sender, const QString& tgtfile, bool& allow)>;
 using TTransferFileDateCheck = std::function<void(TTransfer* Sender, int idx, double newdate, bool& allow)>;
-using TTransferNoNewFile = std::function<void(TTransfer* Sender, const QString& tgtfile, double curdate, double newdate)>;
+using TTransferNoNewFile =
+    std::function<void(TTransfer* Sender, const QString& tgtfile, double curdate, double newdate)>;
 using TTransferURLNotFound = std::function<void(TTransfer* Sender, const QString& url)>;
 using TTransferError = std::function<void(TTransfer* Sender, int ErrorCode)>;
 using TTransferErrorInfo = std::function<void(TTransfer* Sender, int ErrorCode, const QString& ErrorInfo)>;
@@ -177,8 +178,7 @@ public:
     // so a fast transfer does not spend its time asking an empty queue.
     void ProcessBlockMessages();
     // File line: prefix from the job list, display name, optionally server word and text.
-    void SetFileLine(const QString& displayName, bool withServer, const QString& serverWord,
-                     const QString& serverText);
+    void SetFileLine(const QString& displayName, bool withServer, const QString& serverWord, const QString& serverText);
     // File line with an explicit prefix (multi-file jobs count their own files).
     void SetFileLineWithPrefix(const QString& prefix, const QString& displayName, bool withServer,
                                const QString& serverWord, const QString& serverText);
@@ -203,8 +203,7 @@ public:
                           QIODevice::OpenMode extraMode = {});
     // Date check of a download or copy (CopyNewerOnly or OnFileDateCheck);
     // False when the transfer is to be skipped. name is what OnNoNewFileFound reports.
-    bool CheckDate(int idx, const QString& name, double newdate, double& workingDate,
-                   bool& noNewFile);
+    bool CheckDate(int idx, const QString& name, double newdate, double& workingDate, bool& noNewFile);
     bool DateCheckWanted(const TTransferItem& item) const { return item.CopyNewerOnly || OnFileDateCheck; }
     // The root handle of the run (null when only local copies run).
     TransferConnection* Internet() const { return m_internet.get(); }
@@ -218,7 +217,9 @@ private:
     bool m_finished = false;
     bool m_threadDone = false;
     std::unique_ptr<TransferConnection> m_internet;
-    struct FtpStateDeleter { void operator()(TTransferFtpState* state) const; };
+    struct FtpStateDeleter {
+        void operator()(TTransferFtpState* state) const;
+    };
     std::unique_ptr<TTransferFtpState, FtpStateDeleter> m_ftp;  // kept FTP connection and its key
     QString m_lastTargetPath;
     QString m_lastTargetDir;

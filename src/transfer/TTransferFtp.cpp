@@ -448,9 +448,9 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? pattern.left(slash + 1) : QString();
     QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    const QStringList names = dir.entryList({pattern.mid(slash + 1)},
-                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                            QDir::Unsorted);
+    const QStringList names =
+        dir.entryList({pattern.mid(slash + 1)}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDir::Unsorted);
     for (const QString& name : names) {
         // Already in the target folder: each file goes right here.
         TTransferFtp file(*this, item);

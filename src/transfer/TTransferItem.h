@@ -63,17 +63,17 @@ public:
     QString FTPPassword;
     int FTPPort = 21;
     bool Active = true;
-    bool Success = false;                  // result
+    bool Success = false;  // result
     bool CopyNewerOnly = false;
     double FileDate = 0;
-    bool NoNewFile = false;                // result
-    double NewFileDate = 0;                // result
+    bool NoNewFile = false;  // result
+    double NewFileDate = 0;  // result
     TTransferAuthentication Authenticate = taNever;
     QString HTTPUserID;
     QString DisplayURL;
     QString HTTPPassword;
     quint32 ExpectedSize = 0;
-    bool Cancelled = false;                // result
+    bool Cancelled = false;                         // result
     std::unique_ptr<QStringList> FileList;          // result of a listing, or none
     std::unique_ptr<TFileDetailItems> FileDetails;  // result of a listing, or none
 

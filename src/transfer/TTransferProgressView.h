@@ -28,7 +28,11 @@ public:
     virtual void SetRateLine(const QString& text) { RateLine = text; }
     virtual void SetTimeLine(const QString& text) { TimeLine = text; }
     virtual void SetElapsedLine(const QString& text) { ElapsedLine = text; }
-    virtual void SetAnimation(TTransferClip clip) { Clip = clip; Animating = true; }
+    virtual void SetAnimation(TTransferClip clip)
+    {
+        Clip = clip;
+        Animating = true;
+    }
     virtual void StopAnimation() { Animating = false; }
     // End of a run that keeps the dialog open: the Cancel button becomes Close.
     virtual void SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
@@ -42,7 +46,11 @@ public:
     // Asks the dialog to close; granted only when the owner allows it.
     virtual void RequestClose();
     // Hides the dialog and frees it (a window defers the deletion to its event loop).
-    virtual void Dispose() { Visible = false; delete this; }
+    virtual void Dispose()
+    {
+        Visible = false;
+        delete this;
+    }
     // The dialog as an object for OnBeforeDialogShow; null without a window.
     virtual QObject* Form() { return nullptr; }
 

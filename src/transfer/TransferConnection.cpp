@@ -4,8 +4,7 @@
 
 TransferConnection::TransferConnection(Settings settings, Idle idle, Cancelled cancelled)
     : m_settings(std::move(settings)), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
-{
-}
+{}
 
 NetProxy TransferConnection::ProxyFor(const QString& proxy, const QString& user, const QString& password)
 {
@@ -20,8 +19,8 @@ NetProxy TransferConnection::ProxyFor(const QString& proxy, const QString& user,
 
 std::unique_ptr<NetRequest> TransferConnection::Request(const QString& url) const
 {
-    auto request = std::make_unique<NetRequest>(TransferNames::NetworkAddress(url), m_settings.proxy,
-                                                m_settings.limits, &m_connection);
+    auto request = std::make_unique<NetRequest>(TransferNames::NetworkAddress(url), m_settings.proxy, m_settings.limits,
+                                                &m_connection);
     request->SetIdle(m_idle);
     request->SetCancelCheck(m_cancelled);
     if (CURL* easy = request->Handle()) {

@@ -33,10 +33,10 @@ bool SameFile(const QString& source, const QString& target)
         return true;
     // Two spellings of one file: copying would truncate the source before reading it.
     // A link at the target is an entry of its own: the copy replaces it, never the file it leads to.
-    struct stat a {}, b {};
-    return stat(QFile::encodeName(source).constData(), &a) == 0
-           && lstat(QFile::encodeName(target).constData(), &b) == 0 && a.st_dev == b.st_dev
-           && a.st_ino == b.st_ino;
+    struct stat a {
+    }, b{};
+    return stat(QFile::encodeName(source).constData(), &a) == 0 && lstat(QFile::encodeName(target).constData(), &b) == 0
+           && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 }  // namespace
 

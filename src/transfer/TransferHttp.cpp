@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 using namespace TransferNames;
 
 namespace {
@@ -39,8 +38,8 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     for (;;) {
         QByteArray authorization;
         if (!user.isEmpty() || !password.isEmpty())
-            authorization = "Authorization: Basic "
-                            + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
+            authorization =
+                "Authorization: Basic " + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
         request = std::make_unique<CurlDownload>(*m_internet, url, authorization);
         const bool opened = request->Open();
         ProcessMessages();
@@ -70,8 +69,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         return false;
     }
 
-    if (DateCheckWanted(item)
-        && !CheckDate(idx, name, ServerDateTime(request->FileTime()), workingDate, noNewFile))
+    if (DateCheckWanted(item) && !CheckDate(idx, name, ServerDateTime(request->FileTime()), workingDate, noNewFile))
         return false;
 
     const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;

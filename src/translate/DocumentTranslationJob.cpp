@@ -49,7 +49,8 @@ struct DocumentTranslationJob::Shared {
     {
         std::lock_guard lock(mutex);
         if (job)
-            QMetaObject::invokeMethod(job, [target = job, percent] { target->advance(percent); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                job, [target = job, percent] { target->advance(percent); }, Qt::QueuedConnection);
     }
 };
 
@@ -62,8 +63,7 @@ public:
     ProgressPoller(QString endpoint, ProxySettings proxy, QString job, std::function<void(int)> percent)
         : m_thread([this, endpoint = std::move(endpoint), proxy = std::move(proxy), job = std::move(job),
                     percent = std::move(percent)] { run(endpoint, proxy, job, percent); })
-    {
-    }
+    {}
     ~ProgressPoller()
     {
         {

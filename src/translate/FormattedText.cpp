@@ -40,9 +40,6 @@ QStringList HtmlChunks(const QString& html, int limit)
     return pieces;
 }
 
-QString PlainText(const QString& html)
-{
-    return QTextDocumentFragment::fromHtml(html).toPlainText();
-}
+QString PlainText(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
 
 }  // namespace FormattedText

@@ -30,7 +30,8 @@ LanguageDetector::Result LanguageDetector::Detect(QStringView text, const Hints&
     // toUtf8 replaces unpaired surrogates, so the detector always reads valid UTF-8
     QString sample;
     for (const auto& [begin, end] : LanguageDetection::SamplePieces(
-             std::size_t(text.size()), SampleBytes / 3, [&](std::size_t i) { return !text[qsizetype(i)].isLowSurrogate(); },
+             std::size_t(text.size()), SampleBytes / 3,
+             [&](std::size_t i) { return !text[qsizetype(i)].isLowSurrogate(); },
              [&](std::size_t i) { return text[qsizetype(i)].isSpace(); }))
         sample.append(text.sliced(qsizetype(begin), qsizetype(end - begin))).append(QLatin1Char('\n'));
     return Detect(QByteArrayView(sample.toUtf8()), hints);

@@ -117,10 +117,7 @@ void Crescent(QPainter& p, QPointF centre, double radius, const QColor& moon, co
 }
 
 // Canton: the upper hoist quarter.
-QRectF Canton(double w = 7, double h = 6)
-{
-    return QRectF(Band.left(), Band.top(), w, h);
-}
+QRectF Canton(double w = 7, double h = 6) { return QRectF(Band.left(), Band.top(), w, h); }
 
 // The red tile with a white capital for the languages that have no single
 // country flag; the strokes are drawn so the letter needs no font.
@@ -173,10 +170,22 @@ void Netherlands(QPainter& p) { Horizontal(p, {Colour::Red, Colour::White, Colou
 
 const std::array<Entry, Count> Entries = {{
     {"English", "EN", UnitedStates},
-    {"French", "FR", [](QPainter& p) { Vertical(p, {Colour::Blue, Colour::White, Colour::Red}); }},
-    {"German", "DE", [](QPainter& p) { Horizontal(p, {Colour::Black, Colour::Red, Colour::Gold}); }},
-    {"Spanish", "ES", [](QPainter& p) { Horizontal(p, {Colour::Red, Colour::Gold, Colour::Red}, {1, 2, 1}); }},
-    {"Italian", "IT", [](QPainter& p) { Vertical(p, {Colour::Green, Colour::White, Colour::Red}); }},
+    {"French", "FR",
+     [](QPainter& p) {
+         Vertical(p, {Colour::Blue, Colour::White, Colour::Red});
+     }},
+    {"German", "DE",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::Black, Colour::Red, Colour::Gold});
+     }},
+    {"Spanish", "ES",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::Red, Colour::Gold, Colour::Red}, {1, 2, 1});
+     }},
+    {"Italian", "IT",
+     [](QPainter& p) {
+         Vertical(p, {Colour::Green, Colour::White, Colour::Red});
+     }},
     {"Portuguese", "PT",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
@@ -186,8 +195,8 @@ const std::array<Entry, Count> Entries = {{
     {"Dutch", "NL", Netherlands},
     {"Greek", "EL",
      [](QPainter& p) {
-         Horizontal(p, {Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White, Colour::SkyBlue,
-                        Colour::White, Colour::SkyBlue, Colour::White, Colour::SkyBlue});
+         Horizontal(p, {Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White,
+                        Colour::SkyBlue, Colour::White, Colour::SkyBlue});
          p.fillRect(Canton(7, 6), Colour::SkyBlue);
          p.fillRect(QRectF(3, Band.top(), 1, 6), Colour::White);
          p.fillRect(QRectF(0, Band.top() + 2.5, 7, 1), Colour::White);
@@ -205,7 +214,10 @@ const std::array<Entry, Count> Entries = {{
          p.fillRect(QRectF(1, 11, 2, 1), Colour::Black);
          p.fillRect(QRectF(13, 11, 2, 1), Colour::Black);
      }},
-    {"Russian", "RU", [](QPainter& p) { Horizontal(p, {Colour::White, Colour::Blue, Colour::Red}); }},
+    {"Russian", "RU",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
+     }},
     {"Japanese", "JA",
      [](QPainter& p) {
          p.fillRect(Band, Colour::White);
@@ -224,7 +236,10 @@ const std::array<Entry, Count> Entries = {{
          p.fillRect(Canton(8, 6), Colour::Navy);
          Disc(p, QPointF(4, Band.top() + 3), 1.8, Colour::White);
      }},
-    {"Hungarian", "HU", [](QPainter& p) { Horizontal(p, {Colour::Red, Colour::White, Colour::Green}); }},
+    {"Hungarian", "HU",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::Red, Colour::White, Colour::Green});
+     }},
     {"Danish", "DA", [](QPainter& p) { NordicCross(p, Colour::Red, Colour::White); }},
     {"Dutch", "NL", Netherlands},
     {"Finnish", "FI", [](QPainter& p) { NordicCross(p, Colour::White, Colour::Navy); }},
@@ -237,8 +252,8 @@ const std::array<Entry, Count> Entries = {{
      }},
     {"Catalan", "CA",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold, Colour::Red,
-                        Colour::Gold, Colour::Red, Colour::Gold});
+         Horizontal(p, {Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold,
+                        Colour::Red, Colour::Gold});
      }},
     {"Croatian", "HR",
      [](QPainter& p) {
@@ -274,8 +289,14 @@ const std::array<Entry, Count> Entries = {{
          for (int y = 0; y < 12; y += 3)
              p.fillRect(QRectF(1, Band.top() + y, 1, 2), Colour::Red);
      }},
-    {"Bulgarian", "BG", [](QPainter& p) { Horizontal(p, {Colour::White, Colour::Green, Colour::Red}); }},
-    {"Estonian", "ET", [](QPainter& p) { Horizontal(p, {Colour::SkyBlue, Colour::Black, Colour::White}); }},
+    {"Bulgarian", "BG",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::White, Colour::Green, Colour::Red});
+     }},
+    {"Estonian", "ET",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::SkyBlue, Colour::Black, Colour::White});
+     }},
     {"Filipino", "TL",
      [](QPainter& p) {
          Horizontal(p, {Colour::Blue, Colour::Red});
@@ -295,10 +316,22 @@ const std::array<Entry, Count> Entries = {{
          Disc(p, Band.center(), 1.6, Colour::Navy);
      }},
     {"Icelandic", "IS", [](QPainter& p) { NordicCross(p, Colour::Blue, Colour::Red, Colour::White); }},
-    {"Indonesian", "ID", [](QPainter& p) { Horizontal(p, {Colour::Red, Colour::White}); }},
-    {"Irish", "GA", [](QPainter& p) { Vertical(p, {Colour::Green, Colour::White, Colour::Orange}); }},
-    {"Latvian", "LV", [](QPainter& p) { Horizontal(p, {Colour::DarkRed, Colour::White, Colour::DarkRed}, {2, 1, 2}); }},
-    {"Lithuanian", "LT", [](QPainter& p) { Horizontal(p, {Colour::Gold, Colour::Green, Colour::Red}); }},
+    {"Indonesian", "ID",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::Red, Colour::White});
+     }},
+    {"Irish", "GA",
+     [](QPainter& p) {
+         Vertical(p, {Colour::Green, Colour::White, Colour::Orange});
+     }},
+    {"Latvian", "LV",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::DarkRed, Colour::White, Colour::DarkRed}, {2, 1, 2});
+     }},
+    {"Lithuanian", "LT",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::Gold, Colour::Green, Colour::Red});
+     }},
     {"Macedonian", "MK",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
@@ -325,8 +358,14 @@ const std::array<Entry, Count> Entries = {{
          p.fillRect(QRectF(3, Band.top() + 1, 1, 3), Colour::Grey);
      }},
     {"Persian", "FA", [](QPainter& p) { LetterTile(p, Letter::P); }},
-    {"Polish", "PL", [](QPainter& p) { Horizontal(p, {Colour::White, Colour::Red}); }},
-    {"Romanian", "RO", [](QPainter& p) { Vertical(p, {Colour::Blue, Colour::Yellow, Colour::Red}); }},
+    {"Polish", "PL",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::White, Colour::Red});
+     }},
+    {"Romanian", "RO",
+     [](QPainter& p) {
+         Vertical(p, {Colour::Blue, Colour::Yellow, Colour::Red});
+     }},
     {"Serbian", "SR",
      [](QPainter& p) {
          Horizontal(p, {Colour::Red, Colour::Blue, Colour::White});
@@ -349,8 +388,7 @@ const std::array<Entry, Count> Entries = {{
      }},
     {"Swahili", "SW",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Black, Colour::White, Colour::Red, Colour::White, Colour::Green},
-                    {3, 1, 4, 1, 3});
+         Horizontal(p, {Colour::Black, Colour::White, Colour::Red, Colour::White, Colour::Green}, {3, 1, 4, 1, 3});
          Disc(p, Band.center(), 2.5, Colour::Black);
          p.fillRect(QRectF(7.5, 5, 1, 6), Colour::White);
      }},
@@ -364,7 +402,10 @@ const std::array<Entry, Count> Entries = {{
          Crescent(p, QPointF(6, Band.center().y()), 3.5, Colour::White, Colour::Red);
          Star(p, QPointF(10.5, Band.center().y()), 1.6, Colour::White);
      }},
-    {"Ukrainian", "UK", [](QPainter& p) { Horizontal(p, {Colour::SkyBlue, Colour::Gold}); }},
+    {"Ukrainian", "UK",
+     [](QPainter& p) {
+         Horizontal(p, {Colour::SkyBlue, Colour::Gold});
+     }},
     {"Vietnamese", "VI",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
@@ -382,10 +423,9 @@ const std::array<Entry, Count> Entries = {{
 }};
 
 const char* const Domains[] = {
-    "General",  "Automobile",  "Aviation",    "Chemistry",  "Colloquial", "Computer", "Geography",
-    "Business", "Electronics", "Food",        "Legal",      "Life",       "Mathematics",
-    "Mechanical", "Medicine",  "Metallurgy",  "Military",   "Maritime",   "Optics",   "Physics",
-    "Politics",
+    "General",  "Automobile",  "Aviation", "Chemistry", "Colloquial", "Computer",    "Geography",
+    "Business", "Electronics", "Food",     "Legal",     "Life",       "Mathematics", "Mechanical",
+    "Medicine", "Metallurgy",  "Military", "Maritime",  "Optics",     "Physics",     "Politics",
 };
 
 bool InRange(int position) { return position >= 0 && position < Count; }

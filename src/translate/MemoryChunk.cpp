@@ -9,12 +9,9 @@ const QString ParagraphBreak = QStringLiteral("\r\n\r\n");
 }  // namespace
 
 MemoryChunk::MemoryChunk(const QString& chunk, const QString& sourceCode)
-    : m_chunk(chunk),
-      m_sourceCode(sourceCode),
-      m_cut(SentenceRule::Split(chunk, sourceCode)),
+    : m_chunk(chunk), m_sourceCode(sourceCode), m_cut(SentenceRule::Split(chunk, sourceCode)),
       m_known(size_t(m_cut.sentences.size()))
-{
-}
+{}
 
 QStringList MemoryChunk::keys() const
 {
@@ -131,7 +128,7 @@ QString MemoryChunk::ReplyGap(const QString& gap)
     if (breaks == 0)
         return gap;
     return gap.left(firstBreak) + ParagraphBreak.repeated(breaks / 2) + (breaks % 2 ? QStringLiteral(" ") : QString())
-        + gap.mid(afterLast);
+           + gap.mid(afterLast);
 }
 
 QString MemoryChunk::assembled(const std::vector<QString>& translations) const

@@ -36,7 +36,7 @@ public:
     // apart from the others and its translation comes back as a paragraph of its own.
     QString request() const;
     struct Answer {
-        QString translation;         // the whole chunk's
+        QString translation;          // the whole chunk's
         QList<SentencePair> learned;  // the sentences the service translated
     };
     // The chunk's translation from the service's translation of request(); none when its
@@ -58,5 +58,5 @@ private:
     QString m_sourceCode;
     SentenceRule::Cut m_cut;
     std::vector<std::optional<QString>> m_known;  // by sentence
-    std::optional<QString> m_whole;                // the whole chunk's, when the memory knew it
+    std::optional<QString> m_whole;               // the whole chunk's, when the memory knew it
 };

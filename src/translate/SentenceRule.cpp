@@ -7,7 +7,7 @@ namespace SentenceRule {
 namespace {
 
 struct LanguageAbbreviations {
-    const char* language;  // the service code's language, lower case
+    const char* language;       // the service code's language, lower case
     const char* abbreviations;  // apart by "|", each ending with its "."
 };
 
@@ -24,18 +24,24 @@ const LanguageAbbreviations Table[] = {
     {"ca", "Sr.|Sra.|Dr.|Dra.|Prof.|Av.|núm.|pàg.|p. ex."},
 };
 
-bool IsLineBreak(QChar c)
-{
-    return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029);
-}
+bool IsLineBreak(QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029); }
 
 bool IsFinalMark(QChar c) { return c == u'.' || c == u'!' || c == u'?' || c == QChar(0x2026); }
 
 bool IsCloser(QChar c)
 {
     switch (c.unicode()) {
-    case '"': case '\'': case ')': case ']': case '}':
-    case 0x2019: case 0x201D: case 0x00BB: case 0x203A: case 0x300D: case 0x300F:
+    case '"':
+    case '\'':
+    case ')':
+    case ']':
+    case '}':
+    case 0x2019:
+    case 0x201D:
+    case 0x00BB:
+    case 0x203A:
+    case 0x300D:
+    case 0x300F:
         return true;
     default:
         return false;
@@ -93,8 +99,9 @@ qsizetype SentenceEnd(const QString& text, qsizetype start, const QStringList& a
             continue;
         const qsizetype next = SkipSpaces(text, after);
         const bool brokenLine = std::any_of(text.begin() + after, text.begin() + next, IsLineBreak);
-        if (brokenLine || (next < text.size() && StartsSentence(text, next)
-                           && !(c == u'.' && InAbbreviation(text, i, abbreviations))))
+        if (brokenLine
+            || (next < text.size() && StartsSentence(text, next)
+                && !(c == u'.' && InAbbreviation(text, i, abbreviations))))
             return after;
     }
     return end;

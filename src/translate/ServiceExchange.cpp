@@ -150,11 +150,11 @@ QString HostAndPort(const QString& address)
 struct Response {
     NetResult result;
     QByteArray body;
-    QByteArray reason;     // reason phrase of the last status line
-    QByteArray location;   // Location of the last response received
-    int retryAfter = -1;   // Retry-After (seconds) of the last response; -1 when it had none
+    QByteArray reason;    // reason phrase of the last status line
+    QByteArray location;  // Location of the last response received
+    int retryAfter = -1;  // Retry-After (seconds) of the last response; -1 when it had none
     QString effectiveUrl;
-    QString proxy;         // the proxy the request went through, empty when direct
+    QString proxy;  // the proxy the request went through, empty when direct
 
     bool succeeded() const { return result.code == CURLE_OK && result.status >= 200 && result.status < 300; }
 };
@@ -333,7 +333,8 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
         case CURLE_OPERATION_TIMEDOUT:
         case CURLE_COULDNT_CONNECT:
         case CURLE_COULDNT_RESOLVE_PROXY:
-            return QStringLiteral("Could not connect to the proxy server at %1: %2").arg(response.proxy, response.result.message);
+            return QStringLiteral("Could not connect to the proxy server at %1: %2")
+                .arg(response.proxy, response.result.message);
         default:
             return QStringLiteral("The request to the translation service at %1 through the proxy server at %2 "
                                   "failed: %3 (check the proxy's address and credentials)")
@@ -359,9 +360,11 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
     case CURLE_COULDNT_CONNECT:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-        return QStringLiteral("Could not connect to the translation service at %1: %2").arg(where, response.result.message);
+        return QStringLiteral("Could not connect to the translation service at %1: %2")
+            .arg(where, response.result.message);
     default:
-        return QStringLiteral("The request to the translation service at %1 failed: %2").arg(where, response.result.message);
+        return QStringLiteral("The request to the translation service at %1 failed: %2")
+            .arg(where, response.result.message);
     }
 }
 
@@ -369,9 +372,9 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
                                     const ProxySettings& proxy)
 {
     const QByteArray body = FormField("v", QStringLiteral("2")) + '&' + FormField("q", chunk) + '&'
-        + FormField("ui", QStringLiteral("en")) + '&' + FormField("from", LowerCode(sourceCode)) + '&'
-        + FormField("to", LowerCode(targetCode)) + '&' + FormField("nl", QStringLiteral("1")) + '&'
-        + FormField("esc", QStringLiteral("1")) + '&' + FormField("utf", QStringLiteral("1"));
+                            + FormField("ui", QStringLiteral("en")) + '&' + FormField("from", LowerCode(sourceCode))
+                            + '&' + FormField("to", LowerCode(targetCode)) + '&' + FormField("nl", QStringLiteral("1"))
+                            + '&' + FormField("esc", QStringLiteral("1")) + '&' + FormField("utf", QStringLiteral("1"));
 
     const QString target = m->serbianCyrillic ? WithQueryItem(m->endpoint, "serbian", "cyrillic") : m->endpoint;
     m->applyProxy(proxy);
@@ -399,7 +402,7 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
 }
 
 QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
-                                      const QString& targetCode, const ProxySettings& proxy, const QString& job)
+                                       const QString& targetCode, const ProxySettings& proxy, const QString& job)
 {
     // the document route sits beside the form's: ".../translate" -> ".../translate-document"
     QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document")));
@@ -451,10 +454,7 @@ bool ServiceClient::StopDocument(const QString& job, const ProxySettings& proxy)
     }
 }
 
-QString ServiceClient::NewJob()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
+QString ServiceClient::NewJob() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
 QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& proxy)
 {

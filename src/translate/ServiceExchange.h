@@ -38,8 +38,8 @@ public:
 
     // One request and its reply bytes: the POST of the form, and on failure
     // the GET of the last response's Location. Throws ServiceError.
-    QByteArray SendChunk(const QString& chunk, const QString& sourceCode,
-                         const QString& targetCode, const ProxySettings& proxy);
+    QByteArray SendChunk(const QString& chunk, const QString& sourceCode, const QString& targetCode,
+                         const ProxySettings& proxy);
 
     // A whole document (its bytes and a format such as "docx" or "html") through the
     // service's document route beside the form's address; the translated

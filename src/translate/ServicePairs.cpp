@@ -35,9 +35,12 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
     pairs.clear();
     for (const QJsonValue& value : document.object().value(QLatin1String("pairs")).toArray()) {
         const QJsonObject entry = value.toObject();
-        ServicePair pair{entry.value(QLatin1String("from")).toString(), entry.value(QLatin1String("to")).toString(),
+        ServicePair pair{entry.value(QLatin1String("from")).toString(),
+                         entry.value(QLatin1String("to")).toString(),
                          entry.value(QLatin1String("fromName")).toString(),
-                         entry.value(QLatin1String("toName")).toString(), {}, {},
+                         entry.value(QLatin1String("toName")).toString(),
+                         {},
+                         {},
                          entry.value(QLatin1String("version")).toString()};
         if (pair.from.isEmpty() || pair.to.isEmpty())
             continue;

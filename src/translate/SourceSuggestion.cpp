@@ -23,7 +23,8 @@ SourceSuggestion::Question SourceSuggestion::ask(const QString& text, int source
     const QString keep = QStringLiteral("Keep %1").arg(LanguageTable::DisplayName(source));
     if (LanguageDetector::SameLanguage(detected, target))
         return {Offer::SwapLanguages, detected,
-                QStringLiteral("The text looks %1, the language it is to be translated into. Swap the languages?").arg(found),
+                QStringLiteral("The text looks %1, the language it is to be translated into. Swap the languages?")
+                    .arg(found),
                 QStringLiteral("Swap languages"), keep};
     return {Offer::TranslateFrom, detected, QStringLiteral("The text looks %1. Translate from %1?").arg(found),
             QStringLiteral("Translate from %1").arg(found), keep};

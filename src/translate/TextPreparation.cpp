@@ -11,8 +11,18 @@ const QString LineEnd = QStringLiteral("\r\n");
 bool IsBreakCharacter(QChar c)
 {
     switch (c.unicode()) {
-    case '.': case ';': case '\r': case '\n': case '!': case '"':
-    case '[': case '(': case '{': case '-': case '=': case '\'':
+    case '.':
+    case ';':
+    case '\r':
+    case '\n':
+    case '!':
+    case '"':
+    case '[':
+    case '(':
+    case '{':
+    case '-':
+    case '=':
+    case '\'':
         return true;
     default:
         return false;
@@ -48,7 +58,7 @@ bool IsNothingToTranslate(const QString& paneText)
 {
     // A lone paragraph break reaches us as CR, LF or CR LF depending on the editor.
     return paneText.isEmpty() || paneText == QLatin1String(" ") || paneText == QLatin1String("\r")
-        || paneText == QLatin1String("\n") || paneText == LineEnd;
+           || paneText == QLatin1String("\n") || paneText == LineEnd;
 }
 
 QString PrepareText(const QStringList& paneLines)

@@ -20,7 +20,7 @@ const QString TranslationJob::DoneText = QStringLiteral("Done.");
 const QString TranslationJob::StoppedText = QStringLiteral("Stopped.");
 
 TranslationRequest TranslationRequest::BetweenPositions(const QString& text, int source, int target,
-                                                       const ProxySettings& proxy)
+                                                        const ProxySettings& proxy)
 {
     TranslationRequest request;
     request.text = text;
@@ -100,7 +100,7 @@ struct TranslationJob::Shared {
     bool wantEngineVersion = false;
     // written before prepared() is posted, then only read
     QString engineVersion;
-    std::vector<char> known;  // the chunks the memory answered: not sent
+    std::vector<char> known;         // the chunks the memory answered: not sent
     std::vector<MemoryChunk> plans;  // by chunk, when the route names its engine version
     // guarded by the mutex
     int next = 0;
@@ -112,8 +112,8 @@ struct TranslationJob::Shared {
     {
         std::lock_guard lock(mutex);
         if (job)
-            QMetaObject::invokeMethod(job, [target = job, call = std::move(call)] { call(*target); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                job, [target = job, call = std::move(call)] { call(*target); }, Qt::QueuedConnection);
     }
 
     // Cuts the text, makes sure the service answers, then sends.
@@ -218,7 +218,9 @@ struct TranslationJob::Shared {
             // paragraphs that do not line up with the sentences: the chunk goes whole instead
         }
         const QByteArray reply = client.SendChunk(text, self.sourceCode, self.targetCode, self.proxy);
-        return {ExtractTranslation(reply), {}, 0,
+        return {ExtractTranslation(reply),
+                {},
+                0,
                 plan ? plan->learnedFromWhole(ExtractLines(reply), self.targetCode) : QList<SentencePair>()};
     }
 
@@ -296,10 +298,7 @@ QString TranslationJob::ReusedText(int reused, int count)
     return QStringLiteral("%1 of %2 sentences were taken from the translation memory.").arg(reused).arg(count);
 }
 
-void TranslationJob::cancel()
-{
-    finish({Outcome::Stopped, Check::None, {}});
-}
+void TranslationJob::cancel() { finish({Outcome::Stopped, Check::None, {}}); }
 
 Check TranslationJob::FailedCheck(const TranslationRequest& request)
 {

@@ -36,8 +36,7 @@ struct TranslationRequest {
     bool wantEngineVersion = false;
 
     // Between two positions of the language lists (-1: none chosen), named as the lists name them.
-    static TranslationRequest BetweenPositions(const QString& text, int source, int target,
-                                               const ProxySettings& proxy);
+    static TranslationRequest BetweenPositions(const QString& text, int source, int target, const ProxySettings& proxy);
 };
 
 // How a translation ended.

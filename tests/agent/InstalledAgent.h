@@ -19,7 +19,10 @@ struct InstalledAgent {
     }
     ~InstalledAgent() { qunsetenv("windir"); }
 
-    QString character(const QString& fileName) const { return dir.filePath(QStringLiteral("MSAgent/Chars/") + fileName); }
+    QString character(const QString& fileName) const
+    {
+        return dir.filePath(QStringLiteral("MSAgent/Chars/") + fileName);
+    }
     void put(const QString& fileName, const QByteArray& bytes) const
     {
         QFile file(character(fileName));

@@ -50,7 +50,8 @@ QStringList trace(CharacterCore& core, ManualAgentClock& clock, int milliseconds
 {
     QStringList seen;
     for (int t = 0; t <= milliseconds; t += 10) {
-        const QString now = QStringLiteral("%1 %2").arg(activityName(core.activity()), core.currentAnimation()).trimmed();
+        const QString now =
+            QStringLiteral("%1 %2").arg(activityName(core.activity()), core.currentAnimation()).trimmed();
         if (seen.isEmpty() || seen.last() != now)
             seen << now;
         clock.advance(10);
@@ -90,9 +91,9 @@ void TestCharacterCore::requestsRunInOrderOneAtATime()
     QVERIFY(core.isVisible());
     QCOMPARE(core.queueLength(), 4);
 
-    const QStringList expected{QStringLiteral("playing Show"), QStringLiteral("playing Wave"), QStringLiteral("moving"),
-                               QStringLiteral("speaking Speak"), QStringLiteral("playing Think"),
-                               QStringLiteral("idle")};
+    const QStringList expected{QStringLiteral("playing Show"),  QStringLiteral("playing Wave"),
+                               QStringLiteral("moving"),        QStringLiteral("speaking Speak"),
+                               QStringLiteral("playing Think"), QStringLiteral("idle")};
     QCOMPARE(trace(core, clock, 5000), expected);
     QCOMPARE(core.position(), QPoint(100, 50));
 

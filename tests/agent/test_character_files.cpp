@@ -202,14 +202,22 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
 
     const QByteArray good = CharacterFile::write(*testCharacter());
     using Prepare = std::function<void(InstalledAgent&)>;
-    auto put = [](const QByteArray& bytes) { return Prepare([bytes](InstalledAgent& w) { w.put(QStringLiteral("tester.acs"), bytes); }); };
+    auto put = [](const QByteArray& bytes) {
+        return Prepare([bytes](InstalledAgent& w) { w.put(QStringLiteral("tester.acs"), bytes); });
+    };
     const QString file = QStringLiteral("MSAgent/Chars/tester.acs");
 
-    QTest::newRow("Agent core missing") << Prepare([](InstalledAgent& w) { QFile::remove(w.dir.filePath("MSAgent/AgentSvr.exe")); })
-                                        << "tester.acs" << "msagent/agentsvr.exe" << "The Agent core is not installed";
-    QTest::newRow("character file missing") << Prepare([](InstalledAgent&) {}) << "Tester.acs" << "msagent/chars/Tester.acs"
+    QTest::newRow("Agent core missing") << Prepare([](InstalledAgent& w) {
+        QFile::remove(w.dir.filePath("MSAgent/AgentSvr.exe"));
+    }) << "tester.acs"
+                                        << "msagent/agentsvr.exe"
+                                        << "The Agent core is not installed";
+    QTest::newRow("character file missing") << Prepare([](InstalledAgent&) {}) << "Tester.acs"
+                                            << "msagent/chars/Tester.acs"
                                             << "the character Tester is not installed";
-    QTest::newRow("a path for a file name") << put(good) << "../AgentSvr.exe" << "" << "is not a character file name";
+    QTest::newRow("a path for a file name") << put(good) << "../AgentSvr.exe"
+                                            << ""
+                                            << "is not a character file name";
     QTest::newRow("a folder for a file") << Prepare([](InstalledAgent& w) { QDir().mkpath(w.character("tester.acs")); })
                                          << "tester.acs" << file << "is not a file";
     QTest::newRow("empty") << put(QByteArray()) << "tester.acs" << file << "it is not a character file";
@@ -220,13 +228,11 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
                                          << "lies beyond the end of the file";
     QTest::newRow("bad JSON") << put(rewrite(good, [](QJsonObject&) {}).replace("{\"animations\"", "{animations"))
                               << "tester.acs" << file << "its description is not valid JSON";
-    QTest::newRow("frame shows a missing picture")
-        << put(rewrite(good, [](QJsonObject& root) {
-               editFrame(root, "Wave", [](QJsonObject& frame) { frame["image"] = 99; });
-           }))
-        << "tester.acs" << file << "animation \"Wave\", frame 1 shows picture 99, but the file has 10 pictures";
-    QTest::newRow("huge frame size") << put(rewrite(good, [](QJsonObject& root) { root["width"] = 1e9; })) << "tester.acs"
-                                     << file << "the frame width is 1000000000, outside 16 to 512";
+    QTest::newRow("frame shows a missing picture") << put(rewrite(good, [](QJsonObject& root) {
+        editFrame(root, "Wave", [](QJsonObject& frame) { frame["image"] = 99; });
+    })) << "tester.acs" << file << "animation \"Wave\", frame 1 shows picture 99, but the file has 10 pictures";
+    QTest::newRow("huge frame size") << put(rewrite(good, [](QJsonObject& root) { root["width"] = 1e9; }))
+                                     << "tester.acs" << file << "the frame width is 1000000000, outside 16 to 512";
     QTest::newRow("huge picture count") << put(rewrite(good, [](QJsonObject& root) {
         root["width"] = 512;
         root["height"] = 512;
@@ -235,9 +241,9 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
             images.append(QJsonArray{0, 10});
         root["images"] = images;
     })) << "tester.acs" << file << "would take 2000 MB";
-    QTest::newRow("picture larger than it may be")
-        << put(rewrite(good, [](QJsonObject& root) { root["images"] = QJsonArray{QJsonArray{0, 1 << 30}}; })) << "tester.acs"
-        << file << "picture 0, length is 1073741824, outside 1 to 4194304";
+    QTest::newRow("picture larger than it may be") << put(rewrite(good, [](QJsonObject& root) {
+        root["images"] = QJsonArray{QJsonArray{0, 1 << 30}};
+    })) << "tester.acs" << file << "picture 0, length is 1073741824, outside 1 to 4194304";
     QTest::newRow("picture of another size") << put([&] {
         QByteArray bytes = rewrite(good, [](QJsonObject& root) {
             QJsonArray images = root["images"].toArray();
@@ -263,13 +269,13 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
     QTest::newRow("picture stored in more bytes than its pixels need")
         << put(allPicturesNaming(good, hostilePng(QSize(16, 16), 0, note), QSize(16, 16), 10)) << "tester.acs" << file
         << "more than the 17440 a 16x16 picture may take";
-    QTest::newRow("branch to a frame that is not there")
-        << put(rewrite(good, [](QJsonObject& root) {
-               editFrame(root, "Think", [](QJsonObject& frame) { frame["branches"] = QJsonArray{QJsonArray{5, 50}}; });
-           }))
-        << "tester.acs" << file << "animation \"Think\", frame 1, branch 1, frame is 5, outside 0 to 0";
+    QTest::newRow("branch to a frame that is not there") << put(rewrite(good, [](QJsonObject& root) {
+        editFrame(root, "Think", [](QJsonObject& frame) { frame["branches"] = QJsonArray{QJsonArray{5, 50}}; });
+    })) << "tester.acs" << file << "animation \"Think\", frame 1, branch 1, frame is 5, outside 0 to 0";
     QTest::newRow("branches over 100 percent") << put(rewrite(good, [](QJsonObject& root) {
-        editFrame(root, "Wave", [](QJsonObject& frame) { frame["branches"] = QJsonArray{QJsonArray{0, 60}, QJsonArray{1, 60}}; });
+        editFrame(root, "Wave", [](QJsonObject& frame) {
+            frame["branches"] = QJsonArray{QJsonArray{0, 60}, QJsonArray{1, 60}};
+        });
     })) << "tester.acs" << file << "its branches add up to 120 percent";
     QTest::newRow("next animation unknown") << put(rewrite(good, [](QJsonObject& root) {
         QJsonArray animations = root["animations"].toArray();
@@ -319,12 +325,14 @@ void TestCharacterFiles::damagedFilesNeverCrash()
 {
     // flipped bytes and cut ends, in a small file and in a real character
     // the picture reader complains about every damaged picture; that is expected here
-    static QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (!text.contains(QLatin1String("libpng")))
-            previous(type, context, text);
-    });
+    static QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.contains(QLatin1String("libpng")))
+                previous(type, context, text);
+        });
     QRandomGenerator random(11);
-    const QByteArray files[] = {CharacterFile::write(*testCharacter()), readAll(builtCharacter(QStringLiteral("Robby")))};
+    const QByteArray files[] = {CharacterFile::write(*testCharacter()),
+                                readAll(builtCharacter(QStringLiteral("Robby")))};
     QVERIFY(!files[1].isEmpty());
     int loaded = 0;
     int refused = 0;
@@ -391,7 +399,9 @@ void TestCharacterFiles::theFourCharacters()
     for (const char* animation : {"RestPose", "Show", "Hide", "Speak", "Wave", "THINK", "Idle1", "Idle2", "Idle3"})
         QVERIFY2(data.findAnimation(QLatin1String(animation)) >= 0, animation);
     QVERIFY(!data.idle.empty());
-    auto frames = [&](const char* animation) { return data.animations[size_t(data.findAnimation(QLatin1String(animation)))].frames; };
+    auto frames = [&](const char* animation) {
+        return data.animations[size_t(data.findAnimation(QLatin1String(animation)))].frames;
+    };
 
     // a figure about 128 pixels tall standing on the bottom of the frame
     const QImage& rest = data.images[size_t(frames("RestPose").front().image)];

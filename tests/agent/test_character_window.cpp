@@ -27,7 +27,9 @@ struct Fixture {
     Fixture()
     {
         windows.install(QStringLiteral("Merlin"));
-        agent.OnCommand = [this](const AgentUserInput& input) { events << "command " + input.CharacterID + ' ' + input.Name; };
+        agent.OnCommand = [this](const AgentUserInput& input) {
+            events << "command " + input.CharacterID + ' ' + input.Name;
+        };
         agent.OnDblClick = [this](const QString& id) { events << "dblclick " + id; };
         agent.OnIdleStart = [this](const QString& id) { events << "idle " + id; };
         agent.SetConnected(true);

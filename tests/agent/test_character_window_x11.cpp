@@ -34,9 +34,10 @@ protected:
 // Clicks through the X server, as a user would.
 void click(QPoint at, int repeat = 1)
 {
-    const int code = QProcess::execute(Xdotool, {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                                 QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
-                                                 QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
+    const int code =
+        QProcess::execute(Xdotool, {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                                    QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
+                                    QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
     QCOMPARE(code, 0);
 }
 

@@ -227,8 +227,8 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     QVERIFY(form.KeepFormatting->isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(form.KeepFormatting->isEnabled(), 60000);
     // the second paragraph is longer than a piece: it goes alone and whole, after the first
-    form.RichEdit1->setHtml("<p>My name <b>is</b> Michael.</p><p>" + QString("The black cat &amp; the house. ").repeated(120)
-                            + "</p>");
+    form.RichEdit1->setHtml("<p>My name <b>is</b> Michael.</p><p>"
+                            + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
     QVERIFY(TranslateInWindow(form));
     const QStringList told = m_fixture->prompts.errors + m_fixture->prompts.messages;
     QVERIFY2(told.isEmpty(), qPrintable(told.join('\n')));
@@ -236,13 +236,11 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     QString bold, plain;
     for (QTextBlock block = form.RichEdit2->document()->begin(); block.isValid(); block = block.next())
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
-            (fragment.fragment().charFormat().fontWeight() >= QFont::Bold ? bold : plain) +=
-                fragment.fragment().text();
+            (fragment.fragment().charFormat().fontWeight() >= QFont::Bold ? bold : plain) += fragment.fragment().text();
     QCOMPARE(bold.trimmed(), QString("es"));
     QCOMPARE(form.RichEdit2->document()->blockCount(), 2);
     QCOMPARE(plain.count("El gato negro"), 120);
-    QVERIFY2(plain.startsWith("Mi nombre") && plain.contains("&"),
-             qPrintable(plain));
+    QVERIFY2(plain.startsWith("Mi nombre") && plain.contains("&"), qPrintable(plain));
 
     // off: the plain-text run, nothing bold
     form.KeepFormatting->setChecked(false);
@@ -258,7 +256,6 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     emit plainForm.Misc1->aboutToShow();
     QTRY_VERIFY_WITH_TIMEOUT(plainForm.KeepFormatting->isEnabled(), 60000);
 }
-
 
 // A document of many pieces: the busy indicator turns into a bar with the
 // percent the service tells, in the label too; Cancel still ends it at once.

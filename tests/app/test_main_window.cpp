@@ -284,7 +284,8 @@ void TestMainWindow::detectLanguageSwitchesTheSource()
     form.wl_srclang->setCurrentIndex(16);
     form.DetectLanguage1->trigger();
     QCOMPARE(form.wl_srclang->currentIndex(), 16);
-    form.RichEdit1->setPlainText(QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
+    form.RichEdit1->setPlainText(
+        QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
     form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf("hr"));
     form.DetectLanguage1->trigger();
     QCOMPARE(form.wl_srclang->currentIndex(), LanguageTable::PositionOf("sr"));
@@ -326,7 +327,8 @@ void TestMainWindow::layoutAndMenus()
     QCOMPARE(form.Misc1->actions().last(), form.KeepFormatting);
     QCOMPARE(form.DetectSource->text(), QString("Detect the source language"));
     // greyed out until the service says the route takes HTML
-    QVERIFY(form.KeepFormatting->isCheckable() && !form.KeepFormatting->isChecked() && !form.KeepFormatting->isEnabled());
+    QVERIFY(form.KeepFormatting->isCheckable() && !form.KeepFormatting->isChecked()
+            && !form.KeepFormatting->isEnabled());
     QCOMPARE(form.KeepFormatting->text(), QString("Keep formatting"));
     // File > Translate document... sits right under Open, and in every interface language its letter is its own
     const QList<QAction*> fileItems = form.Nouveau1->actions();

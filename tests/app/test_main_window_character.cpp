@@ -47,7 +47,8 @@ struct CharacterDesktop {
         qputenv("LINGUARO_SPEECH_DIR", wavFolder.toUtf8());
         qputenv("LINGUARO_SPEECH_OUTPUT", "silent");
         // what is missing comes from this build's site
-        qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
+        qputenv("LINGUARO_SITE_URL",
+                QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
         QDir().mkpath(windows + "/MSAgent/Chars");
         QDir().mkpath(windows + "/Speech/Engines");
         QDir().mkpath(downloads);
@@ -107,7 +108,8 @@ struct CharacterDesktop {
         });
         QObject::connect(c, &CharacterCore::frameChanged, c, [this, c] {
             const QString animation = c->currentAnimation();
-            if (QStringList({"Show", "Wave", "Think"}).contains(animation) && (played.isEmpty() || played.last() != animation))
+            if (QStringList({"Show", "Wave", "Think"}).contains(animation)
+                && (played.isEmpty() || played.last() != animation))
                 played << animation;
         });
     }
@@ -215,21 +217,22 @@ void TestMainWindowCharacter::startUpGreets_data()
     QTest::addColumn<QString>("voiceItem");
     QTest::addColumn<QStringList>("said");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("first start") << QByteArray() << QString() << "Merlin" << "AE"
-                                 << QStringList{Hello.arg("Merlin"), Welcome} << QStringList();
-    QTest::newRow("stored Genie") << QByteArray("\"character\"=\"Genie\"\n") << QString() << "Genie" << "AE"
-                                  << QStringList{Hello.arg("Genie"), Welcome} << QStringList();
-    QTest::newRow("stored Russian") << QByteArray("\"voice\"=\"Russian\"\n") << QString() << "Merlin" << "RU"
+    QTest::newRow("first start") << QByteArray() << QString() << "Merlin"
+                                 << "AE" << QStringList{Hello.arg("Merlin"), Welcome} << QStringList();
+    QTest::newRow("stored Genie") << QByteArray("\"character\"=\"Genie\"\n") << QString() << "Genie"
+                                  << "AE" << QStringList{Hello.arg("Genie"), Welcome} << QStringList();
+    QTest::newRow("stored Russian") << QByteArray("\"voice\"=\"Russian\"\n") << QString() << "Merlin"
+                                    << "RU"
                                     << QStringList{QStringLiteral("Здравствулте!, Я говорю русского."),
                                                    Hello.arg("Merlin"), Welcome}
                                     << QStringList();
     QTest::newRow("stored Robby speaking Portuguese")
-        << QByteArray("\"character\"=\"Robby\"\n\"voice\"=\"Portuguese(Brazil)\"\n") << QString() << "Robby" << "PT"
-        << QStringList{"Posso eu ajudar-lhe?", Hello.arg("Robby"), Welcome} << QStringList();
+        << QByteArray("\"character\"=\"Robby\"\n\"voice\"=\"Portuguese(Brazil)\"\n") << QString() << "Robby"
+        << "PT" << QStringList{"Posso eu ajudar-lhe?", Hello.arg("Robby"), Welcome} << QStringList();
     QTest::newRow("American engine fetched first")
-        << QByteArray("\"voice\"=\"USEnglish\"\n") << "tv_enua.exe" << "Merlin" << "AE"
-        << QStringList{"Hi, I speak American English.", Hello.arg("Merlin"), Welcome}
-        << QStringList();
+        << QByteArray("\"voice\"=\"USEnglish\"\n") << "tv_enua.exe"
+        << "Merlin"
+        << "AE" << QStringList{"Hi, I speak American English.", Hello.arg("Merlin"), Welcome} << QStringList();
 }
 
 void TestMainWindowCharacter::startUpGreets()
@@ -269,9 +272,10 @@ void TestMainWindowCharacter::startUpGreets()
     QStringList commands;
     for (const CharacterCore::Command& command : d.core()->commands())
         commands << command.name + ' ' + command.caption + (command.enabled && command.visible ? "" : " off");
-    QCOMPARE(commands, QStringList({"USEnglish &English(US)", "UKEnglish &English(UK)", "Dutch &Dutch", "French &French",
-                                    "German &German", "Italian &Italian", "Japanese &Japanese", "Korean &Korean",
-                                    "Portuguese(Brazil) &Portuguese(Brazil)", "Russian &Russian", "Spanish &Spanish"}));
+    QCOMPARE(commands,
+             QStringList({"USEnglish &English(US)", "UKEnglish &English(UK)", "Dutch &Dutch", "French &French",
+                          "German &German", "Italian &Italian", "Japanese &Japanese", "Korean &Korean",
+                          "Portuguese(Brazil) &Portuguese(Brazil)", "Russian &Russian", "Spanish &Spanish"}));
 
     // every sentence sounded, in the voice it was said in, for about as long as it takes to say
     const auto wavs = d.takeWavs();
@@ -294,11 +298,14 @@ void TestMainWindowCharacter::startUpWithoutCharacter_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("broken");  // the component file removed or cut short
     QTest::addColumn<bool>("truncate");
-    QTest::addColumn<QString>("error");   // what the report says, in part
+    QTest::addColumn<QString>("error");     // what the report says, in part
     QTest::addColumn<bool>("merlinLater");  // choosing Merlin from the menu afterwards shows him
-    QTest::newRow("no Agent core") << "" << "MSAgent/AgentSvr.exe" << false << "The Agent core is not installed" << false;
-    QTest::newRow("unknown stored name") << "Bob" << "" << false << "Bob.acs\" was not found" << true;
-    QTest::newRow("damaged character file") << "Genie" << "MSAgent/Chars/Genie.ACS" << true << "Genie.ACS" << true;
+    QTest::newRow("no Agent core") << ""
+                                   << "MSAgent/AgentSvr.exe" << false << "The Agent core is not installed" << false;
+    QTest::newRow("unknown stored name") << "Bob"
+                                         << "" << false << "Bob.acs\" was not found" << true;
+    QTest::newRow("damaged character file") << "Genie"
+                                            << "MSAgent/Chars/Genie.ACS" << true << "Genie.ACS" << true;
 }
 
 void TestMainWindowCharacter::startUpWithoutCharacter()
@@ -382,8 +389,8 @@ void TestMainWindowCharacter::switchingCharacters()
     d.choose(form.Genie2);
     d.choose(form.Robby2);
     QCOMPARE(d.app.prompts.messages.size(), 1);
-    QVERIFY2(d.app.prompts.messages[0].startsWith("The installer could not be downloaded from " +
-                                                  QUrl::fromLocalFile(nowhere + "Robby.exe").toString()),
+    QVERIFY2(d.app.prompts.messages[0].startsWith("The installer could not be downloaded from "
+                                                  + QUrl::fromLocalFile(nowhere + "Robby.exe").toString()),
              qPrintable(d.app.prompts.messages[0]));
     QCOMPARE(d.app.prompts.errors.size(), 2);
     QVERIFY2(d.app.prompts.errors[0].contains("Genie.ACS"), qPrintable(d.app.prompts.errors[0]));
@@ -464,7 +471,8 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
             return;
         form.Genie2->trigger();
         // the download ends once the switch has been handled
-        QMetaObject::invokeMethod(&form, [&site] { site.release(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form, [&site] { site.release(); }, Qt::QueuedConnection);
     };
     d.chooseFromPopup('g');
     QVERIFY(switched);
@@ -503,25 +511,114 @@ void TestMainWindowCharacter::readingAloud()
         QStringList questions;
     };
     const QString german = "Gestern Abend sind wir mit der ganzen Familie in ein kleines Restaurant gegangen.";
-    const QString frenchQuestion = "French Text-To-Speech engine was not found on your system. To make Merlin speak "
-                                   "French, you need to download and install this engine. Would you like to install it?";
+    const QString frenchQuestion =
+        "French Text-To-Speech engine was not found on your system. To make Merlin speak "
+        "French, you need to download and install this engine. Would you like to install it?";
     const Case cases[] = {
-        {"both panes empty", "", "", "", true, true, true, "French", true, 1036,
-         {"Hey, please select something so that I can read it aloud."}, 1033, {}},
-        {"target empty", "", "", "Guten Tag.", true, true, true, "French", true, 1036,
-         {"Nothing to read in the target window!"}, 1036, {}},
-        {"Greek without a voice of its own", "Kalimera.", "", "", true, false, true, "Greek", true, 1036,
-         {"Kalimera."}, 1033, {}},
-        {"British voice kept for English", "Good morning.", "", "", true, false, true, "English", true, 2057,
-         {"Good morning."}, 2057, {}},
-        {"engine missing, target then source", "Bonjour.", "", "Good day.", true, true, true, "French", false, 1033,
-         {"Bonjour.", "Good day."}, 1033, {frenchQuestion}},
-        {"the voice of the language found in the pane", german, "", "", true, false, true, "English", true, 1033,
-         {german}, 1031, {}},
-        {"the list's voice when identifying is off", german, "", "", true, false, false, "English", true, 1033,
-         {german}, 1033, {}},
-        {"the selection only", "Un chat. Deux chiens.", "Deux chiens.", "Hello.", true, false, true, "French", true,
-         1033, {"Deux chiens."}, 1036, {}},
+        {"both panes empty",
+         "",
+         "",
+         "",
+         true,
+         true,
+         true,
+         "French",
+         true,
+         1036,
+         {"Hey, please select something so that I can read it aloud."},
+         1033,
+         {}},
+        {"target empty",
+         "",
+         "",
+         "Guten Tag.",
+         true,
+         true,
+         true,
+         "French",
+         true,
+         1036,
+         {"Nothing to read in the target window!"},
+         1036,
+         {}},
+        {"Greek without a voice of its own",
+         "Kalimera.",
+         "",
+         "",
+         true,
+         false,
+         true,
+         "Greek",
+         true,
+         1036,
+         {"Kalimera."},
+         1033,
+         {}},
+        {"British voice kept for English",
+         "Good morning.",
+         "",
+         "",
+         true,
+         false,
+         true,
+         "English",
+         true,
+         2057,
+         {"Good morning."},
+         2057,
+         {}},
+        {"engine missing, target then source",
+         "Bonjour.",
+         "",
+         "Good day.",
+         true,
+         true,
+         true,
+         "French",
+         false,
+         1033,
+         {"Bonjour.", "Good day."},
+         1033,
+         {frenchQuestion}},
+        {"the voice of the language found in the pane",
+         german,
+         "",
+         "",
+         true,
+         false,
+         true,
+         "English",
+         true,
+         1033,
+         {german},
+         1031,
+         {}},
+        {"the list's voice when identifying is off",
+         german,
+         "",
+         "",
+         true,
+         false,
+         false,
+         "English",
+         true,
+         1033,
+         {german},
+         1033,
+         {}},
+        {"the selection only",
+         "Un chat. Deux chiens.",
+         "Deux chiens.",
+         "Hello.",
+         true,
+         false,
+         true,
+         "French",
+         true,
+         1033,
+         {"Deux chiens."},
+         1036,
+         {}},
     };
     CharacterDesktop d;
     d.start();
@@ -553,7 +650,8 @@ void TestMainWindowCharacter::readingAloud()
         QVERIFY2(d.said == c.said, c.name);
         QVERIFY2(form.CurrentCharacter->LanguageID() == c.languageAfter, c.name);
         QVERIFY2(d.app.prompts.messages == c.questions, c.name);
-        QVERIFY2(d.app.prompts.questionTitles == QStringList(c.questions.isEmpty() ? 0 : 1, "Download Request"), c.name);
+        QVERIFY2(d.app.prompts.questionTitles == QStringList(c.questions.isEmpty() ? 0 : 1, "Download Request"),
+                 c.name);
         const auto wavs = d.takeWavs();
         QVERIFY2(wavs.size() == c.said.size() && wavs.last().first == c.languageAfter, c.name);
     }
@@ -597,7 +695,9 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
         QStringList words;
     };
     const Case cases[] = {
-        {"the whole text", "Le chat dort. Les enfants jouent dans le jardin.", "",
+        {"the whole text",
+         "Le chat dort. Les enfants jouent dans le jardin.",
+         "",
          {"Le@0", "chat@3", "dort@8", "Les@14", "enfants@18", "jouent@26", "dans@33", "le@38", "jardin@41"}},
         {"the selection", "Un chat. Deux chiens.", "Deux chiens.", {"Deux@9", "chiens@14"}},
     };

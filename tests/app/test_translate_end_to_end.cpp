@@ -18,7 +18,11 @@ class TestTranslateEndToEnd : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void init() { m_fixture = std::make_unique<AppFixture>(); qputenv("LINGUARO_SERVICE_URL", m_url.toUtf8()); }
+    void init()
+    {
+        m_fixture = std::make_unique<AppFixture>();
+        qputenv("LINGUARO_SERVICE_URL", m_url.toUtf8());
+    }
     void cleanup() { m_fixture.reset(); }
 
     void englishToSpanish();
@@ -105,7 +109,8 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
     form.RichEdit1->setPlainText("The house.");
     form.ranslate2->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
-    QCOMPARE(form.statusText(), QString::fromUtf8("Done. 1 von 1 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
+    QCOMPARE(form.statusText(),
+             QString::fromUtf8("Done. 1 von 1 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
     QVERIFY2(form.RichEdit2->toPlainText().endsWith("\n" + first), qPrintable(form.RichEdit2->toPlainText()));
     // and not with the option off
     form.ReuseTranslations->setChecked(false);

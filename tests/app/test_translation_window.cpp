@@ -107,19 +107,38 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes_data()
     QTest::addColumn<QString>("sentFrom");
     QTest::addColumn<QString>("sentTo");
     QTest::newRow("translate from the language found")
-        << French << "EN" << "ES" << true << "The text looks French. Translate from French?"
-        << "Translate from French" << "fr" << "es";
-    QTest::newRow("keep the chosen source") << French << "EN" << "ES" << true
-                                            << "The text looks French. Translate from French?" << "Keep English"
-                                            << "en" << "es";
+        << French << "EN"
+        << "ES" << true << "The text looks French. Translate from French?"
+        << "Translate from French"
+        << "fr"
+        << "es";
+    QTest::newRow("keep the chosen source") << French << "EN"
+                                            << "ES" << true << "The text looks French. Translate from French?"
+                                            << "Keep English"
+                                            << "en"
+                                            << "es";
     QTest::newRow("the target's own language")
-        << French << "EN" << "FR" << true
-        << "The text looks French, the language it is to be translated into. Swap the languages?"
-        << "Swap languages" << "fr" << "en";
-    QTest::newRow("option off") << French << "EN" << "ES" << false << "" << "" << "en" << "es";
-    QTest::newRow("Croatian under Serbian") << Croatian << "SR" << "EN" << true << "" << "" << "sr" << "en";
-    QTest::newRow("fewer than forty letters") << "Bonjour à tous, mes chers amis." << "EN" << "ES" << true << "" << ""
-                                               << "en" << "es";
+        << French << "EN"
+        << "FR" << true << "The text looks French, the language it is to be translated into. Swap the languages?"
+        << "Swap languages"
+        << "fr"
+        << "en";
+    QTest::newRow("option off") << French << "EN"
+                                << "ES" << false << ""
+                                << ""
+                                << "en"
+                                << "es";
+    QTest::newRow("Croatian under Serbian") << Croatian << "SR"
+                                            << "EN" << true << ""
+                                            << ""
+                                            << "sr"
+                                            << "en";
+    QTest::newRow("fewer than forty letters") << "Bonjour à tous, mes chers amis."
+                                              << "EN"
+                                              << "ES" << true << ""
+                                              << ""
+                                              << "en"
+                                              << "es";
 }
 
 void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()

@@ -35,8 +35,8 @@ QByteArray withEntry(QByteArray package, const QByteArray& dest, bool resign)
     const QByteArray line = dest + first.mid(first.indexOf(' ')) + '\n';
     package.insert(end, line);
     if (resign) {
-        const QByteArray sum = QCryptographicHash::hash(package.mid(start, end + line.size() - start),
-                                                        QCryptographicHash::Sha256).toHex();
+        const QByteArray sum =
+            QCryptographicHash::hash(package.mid(start, end + line.size() - start), QCryptographicHash::Sha256).toHex();
         package.replace(package.indexOf("\nmanifest_sum=") + 14, sum.size(), sum);
     }
     const qsizetype at = package.indexOf("\npayload_offset=") + 16;
@@ -136,31 +136,44 @@ void ComponentPackagesTest::runs_data()
     QTest::addColumn<bool>("installed");
 
     const QStringList quiet{"/Q:A"};
-    QTest::newRow("quiet") << quiet << "" << "" << 0 << "" << false << true;
-    QTest::newRow("no terminal: no question") << QStringList() << "" << "" << 0
-                                              << "Installed the character Merlin into" << false << true;
-    QTest::newRow("terminal, yes") << QStringList() << "y" << "" << 0
-                                   << "This package installs the character Merlin into" << true << true;
-    QTest::newRow("terminal, no") << QStringList() << "n" << "" << 1 << "Nothing was installed." << true << false;
-    QTest::newRow("quiet on a terminal") << quiet << "y" << "" << 0 << "" << false << true;
-    QTest::newRow("twice") << quiet << "" << "installed" << 0 << "" << false << true;
-    QTest::newRow("unknown parameter") << QStringList{"/X"} << "" << "" << 2 << "unknown parameter \"/X\"" << false
-                                       << false;
-    QTest::newRow("truncated") << quiet << "" << "truncated" << 3 << "the package is damaged" << false << false;
-    QTest::newRow("wrong checksum") << quiet << "y" << "checksum" << 3 << "does not match" << false << false;
-    QTest::newRow("Windows folder is a file") << quiet << "" << "file" << 4 << "cannot create the Windows folder"
-                                              << false << false;
-    QTest::newRow("linked folder") << quiet << "" << "linked folder" << 4 << "is a symbolic link" << false << false;
-    QTest::newRow("link at the file") << quiet << "" << "linked file" << 0 << "" << false << true;
-    QTest::newRow("disk full") << quiet << "" << "full disk" << 4 << "cannot write" << false << false;
+    QTest::newRow("quiet") << quiet << ""
+                           << "" << 0 << "" << false << true;
+    QTest::newRow("no terminal: no question") << QStringList() << ""
+                                              << "" << 0 << "Installed the character Merlin into" << false << true;
+    QTest::newRow("terminal, yes") << QStringList() << "y"
+                                   << "" << 0 << "This package installs the character Merlin into" << true << true;
+    QTest::newRow("terminal, no") << QStringList() << "n"
+                                  << "" << 1 << "Nothing was installed." << true << false;
+    QTest::newRow("quiet on a terminal") << quiet << "y"
+                                         << "" << 0 << "" << false << true;
+    QTest::newRow("twice") << quiet << ""
+                           << "installed" << 0 << "" << false << true;
+    QTest::newRow("unknown parameter") << QStringList{"/X"} << ""
+                                       << "" << 2 << "unknown parameter \"/X\"" << false << false;
+    QTest::newRow("truncated") << quiet << ""
+                               << "truncated" << 3 << "the package is damaged" << false << false;
+    QTest::newRow("wrong checksum") << quiet << "y"
+                                    << "checksum" << 3 << "does not match" << false << false;
+    QTest::newRow("Windows folder is a file") << quiet << ""
+                                              << "file" << 4 << "cannot create the Windows folder" << false << false;
+    QTest::newRow("linked folder") << quiet << ""
+                                   << "linked folder" << 4 << "is a symbolic link" << false << false;
+    QTest::newRow("link at the file") << quiet << ""
+                                      << "linked file" << 0 << "" << false << true;
+    QTest::newRow("disk full") << quiet << ""
+                               << "full disk" << 4 << "cannot write" << false << false;
     // hostile file lists: nothing is written, not even the good file listed first
     const QString unsafe = "is not a plain path below the Windows folder";
-    QTest::newRow("name climbing out") << quiet << "" << "entry ../victim/escaped.txt" << 3 << unsafe << false << false;
-    QTest::newRow("absolute name") << quiet << "" << "entry VICTIM/escaped.txt" << 3 << unsafe << false << false;
-    QTest::newRow("name with backslashes") << quiet << "" << "entry ..\\victim\\escaped.txt" << 3 << unsafe << false
-                                           << false;
-    QTest::newRow("file list changed after packing") << quiet << "" << "unsigned entry msagent/chars/escaped.txt" << 3
-                                                     << "the checksum of its file list does not match" << false << false;
+    QTest::newRow("name climbing out") << quiet << ""
+                                       << "entry ../victim/escaped.txt" << 3 << unsafe << false << false;
+    QTest::newRow("absolute name") << quiet << ""
+                                   << "entry VICTIM/escaped.txt" << 3 << unsafe << false << false;
+    QTest::newRow("name with backslashes") << quiet << ""
+                                           << "entry ..\\victim\\escaped.txt" << 3 << unsafe << false << false;
+    QTest::newRow("file list changed after packing")
+        << quiet << ""
+        << "unsigned entry msagent/chars/escaped.txt" << 3 << "the checksum of its file list does not match" << false
+        << false;
 }
 
 void ComponentPackagesTest::runs()

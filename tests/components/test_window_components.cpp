@@ -55,7 +55,7 @@ QStringList Sorted(QStringList list)
     return list;
 }
 
-const QStringList Engines = {"tv_enua", "lhttseng", "lhttsdun", "lhttsfrf", "lhttsged", "lhttsiti",
+const QStringList Engines = {"tv_enua",  "lhttseng", "lhttsdun", "lhttsfrf", "lhttsged", "lhttsiti",
                              "lhttsjpj", "lhttsspe", "lhttsptb", "lhttsrur", "lhttskok"};
 }  // namespace
 
@@ -113,7 +113,8 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
         TForm1 form;
         QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(),
                  qPrintable(prompts.messages.join('|') + prompts.errors.join('|')));
-        QCOMPARE(Files(windows()), QStringList({"msagent/agentsvr.exe", "msagent/chars/Merlin.acs", "speech/speech.dll"}));
+        QCOMPARE(Files(windows()),
+                 QStringList({"msagent/agentsvr.exe", "msagent/chars/Merlin.acs", "speech/speech.dll"}));
         QCOMPARE(Files(data()), Sorted({"MSagent.exe", "Merlin.exe", "spchapi.exe"}));
         if (overHttp)
             QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/Merlin.exe", "/spchapi.exe"}));
@@ -206,7 +207,8 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
     const QStringList equipped = Files(windows(), true);
     Choose(form.Installalloptionalcomponents1);
     QStringList expected = {"Microsoft Agent Core Component is already installed.", "Merlin is already installed!",
-                            "Genie is already installed!", "Peedy is already installed!", "Robby is already installed!"};
+                            "Genie is already installed!", "Peedy is already installed!",
+                            "Robby is already installed!"};
     for (int i = 0; i < 11; ++i)
         expected << "This component is already installed!";
     QCOMPARE(prompts.messages, expected);
@@ -226,13 +228,12 @@ void WindowComponentsTest::versionRules_data()
                         << QStringList{core, merlin, "speech/speech.dll"};
     QTest::newRow("Vista") << "nt 6.0 workstation" << false << QStringList{"/MSagent.exe", "/Merlin.exe"}
                            << QStringList{core, merlin};
-    QTest::newRow("7: the package waits") << "nt 6.1 workstation" << false << QStringList{"/x86.msu", "/Merlin.exe"}
-                                          << QStringList{merlin};
-    QTest::newRow("7, 32-bit process on 64-bit") << "nt 6.1 workstation wow64" << false
-                                                 << QStringList{"/x64.msu", "/Merlin.exe"} << QStringList{merlin};
-    QTest::newRow("7 with its update installer") << "nt 6.1 workstation" << true
-                                                 << QStringList{"/x86.msu", "/Merlin.exe"}
-                                                 << QStringList{core, merlin, wusa};
+    QTest::newRow("7: the package waits")
+        << "nt 6.1 workstation" << false << QStringList{"/x86.msu", "/Merlin.exe"} << QStringList{merlin};
+    QTest::newRow("7, 32-bit process on 64-bit")
+        << "nt 6.1 workstation wow64" << false << QStringList{"/x64.msu", "/Merlin.exe"} << QStringList{merlin};
+    QTest::newRow("7 with its update installer")
+        << "nt 6.1 workstation" << true << QStringList{"/x86.msu", "/Merlin.exe"} << QStringList{core, merlin, wusa};
     QTest::newRow("8") << "nt 6.2 workstation" << false << QStringList() << QStringList();
 }
 
@@ -288,18 +289,20 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted_data()
     QTest::addColumn<bool>("windowsFolderIsAFile");
     QTest::addColumn<QStringList>("says");
 
-    QTest::newRow("site down at start-up") << "nowhere" << true << false
-                                           << QStringList{"could not be downloaded from http://127.0.0.1:", "/nowhere/MSagent.exe"};
+    QTest::newRow("site down at start-up")
+        << "nowhere" << true << false
+        << QStringList{"could not be downloaded from http://127.0.0.1:", "/nowhere/MSagent.exe"};
     QTest::newRow("404") << "nowhere" << false << false
                          << QStringList{"could not be downloaded from http://127.0.0.1:", "/nowhere/lhttsfrf.exe"};
     QTest::newRow("download cut") << "broken" << false << false
-                                  << QStringList{"could not be downloaded from http://127.0.0.1:", "/broken/lhttsfrf.exe"};
+                                  << QStringList{"could not be downloaded from http://127.0.0.1:",
+                                                 "/broken/lhttsfrf.exe"};
     QTest::newRow("damaged package") << "damaged" << false << false
                                      << QStringList{"lhttsfrf.exe ended with error code 3.", "the package is damaged"};
-    QTest::newRow("a page instead of a package") << "page" << false << false
-                                                 << QStringList{"lhttsfrf.exe is not an installer"};
-    QTest::newRow("Windows folder not writable") << "" << false << true
-                                                 << QStringList{"ended with error code 4.", "cannot create the Windows folder"};
+    QTest::newRow("a page instead of a package")
+        << "page" << false << false << QStringList{"lhttsfrf.exe is not an installer"};
+    QTest::newRow("Windows folder not writable")
+        << "" << false << true << QStringList{"ended with error code 4.", "cannot create the Windows folder"};
 }
 
 void WindowComponentsTest::failuresAreReportedAndNotCounted()

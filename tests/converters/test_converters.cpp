@@ -84,8 +84,9 @@ void writeOfficePackage(const QString& path, const char* main, const QByteArray&
 {
     const QByteArray schema("http://schemas.openxmlformats.org/");
     auto relationships = [&](const QByteArray& type, const QByteArray& target) {
-        return "<Relationships xmlns=\"" + schema + "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
-               schema + "officeDocument/2006/relationships/" + type + "\" Target=\"" + target + "\"/></Relationships>";
+        return "<Relationships xmlns=\"" + schema + "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\""
+               + schema + "officeDocument/2006/relationships/" + type + "\" Target=\"" + target
+               + "\"/></Relationships>";
     };
     const QByteArray mainName(main);
     const int slash = mainName.lastIndexOf('/');
@@ -98,10 +99,7 @@ void writeOfficePackage(const QString& path, const char* main, const QByteArray&
     writePackage(path, parts, stored);
 }
 
-QByteArray biffRecord(quint16 type, const QByteArray& body)
-{
-    return le(type, 2) + le(quint32(body.size()), 2) + body;
-}
+QByteArray biffRecord(quint16 type, const QByteArray& body) { return le(type, 2) + le(quint32(body.size()), 2) + body; }
 
 QByteArray pptRecord(quint16 versionAndInstance, quint16 type, const QByteArray& body)
 {
@@ -131,8 +129,9 @@ void writePresentation(const QString& path, quint32 slideIds, const QByteArray& 
     quint32 previous = 0;
     for (int i = 0; i < saves; ++i) {
         const quint32 at = quint32(stream.size());
-        stream += pptRecord(0, 0x0ff5, le(0, 4) + le(0, 4) + le(previous, 4) + le(directoryAt, 4) +
-                                           le(slideIds + 1, 4) + QByteArray(8, '\0'));
+        stream += pptRecord(0, 0x0ff5,
+                            le(0, 4) + le(0, 4) + le(previous, 4) + le(directoryAt, 4) + le(slideIds + 1, 4)
+                                + QByteArray(8, '\0'));
         previous = at;
     }
     const QByteArray user = pptRecord(0, 0x0ff6, le(20, 4) + le(0xe391c05f, 4) + le(previous, 4) + QByteArray(8, '\0'));
@@ -164,7 +163,7 @@ QByteArray word97Document(const QByteArray& text, QByteArray& table)
 
 struct Run {
     int exitCode = -1;
-    QString text;      // what the contract says the text goes to, header lines included
+    QString text;  // what the contract says the text goes to, header lines included
     QString errors;
     bool wroteOutput;  // a file beside the document or at the output path exists afterwards
 };
@@ -220,7 +219,8 @@ void ConvertersTest::initTestCase()
     QVERIFY(!program.isSymLink());
     QVERIFY(program.isExecutable());
     QVERIFY(QFileInfo(m_wordFolder + "/cp1252.txt").size() > 0);
-    const QStringList files = QDir(m_wordFolder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList files =
+        QDir(m_wordFolder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
     QCOMPARE(files.filter(QRegularExpression("^cp\\d+\\.txt$")).size(), 15);
     QCOMPARE(files.size(), 17);  // the package, the program and the mapping files: nothing left over
 }
@@ -274,60 +274,98 @@ void ConvertersTest::convertsDocuments_data()
     QTest::addColumn<QStringList>("lines");   // lines that must be in the text, each whole
     QTest::addColumn<QStringList>("absent");  // what must not be in the text
 
-    const QStringList report{"Quarterly report", "Café crème, naïve façade, Ærøskøbing and Łódź.",
+    const QStringList report{"Quarterly report",
+                             "Café crème, naïve façade, Ærøskøbing and Łódź.",
                              "Ελληνικά: Η γρήγορη καφέ αλεπού πηδά.",
                              "Русский: Съешь же ещё этих мягких французских булок.",
-                             "日本語：これは日本語の文章です。中文：这是中文。", "Region\tSales\tGrowth",
-                             "North\t1200\tΕλλάδα", "South\tМосква\t東京", "East\t\tFirst line second line",
-                             "Closing paragraph after the table.", "Footnote text here.", "Text in a box"};
+                             "日本語：これは日本語の文章です。中文：这是中文。",
+                             "Region\tSales\tGrowth",
+                             "North\t1200\tΕλλάδα",
+                             "South\tМосква\t東京",
+                             "East\t\tFirst line second line",
+                             "Closing paragraph after the table.",
+                             "Footnote text here.",
+                             "Text in a box"};
     const QStringList oneLine{"^.+: Word .*document.*$"};
-    QTest::newRow("Word 97-2003") << "doc" << "report97.doc" << oneLine << report << QStringList{};
-    QTest::newRow("Word 97-2003 template") << "doc" << "report-template.dot" << oneLine << report << QStringList{};
-    QTest::newRow("Word 2007 XML") << "doc" << "report.docx" << oneLine << report << QStringList{};
-    QTest::newRow("Office Open XML text") << "doc" << "report-ooxml.docx" << oneLine << report << QStringList{};
-    QTest::newRow("Word, Latin text only") << "doc" << "letter-latin.doc" << oneLine
+    QTest::newRow("Word 97-2003") << "doc"
+                                  << "report97.doc" << oneLine << report << QStringList{};
+    QTest::newRow("Word 97-2003 template") << "doc"
+                                           << "report-template.dot" << oneLine << report << QStringList{};
+    QTest::newRow("Word 2007 XML") << "doc"
+                                   << "report.docx" << oneLine << report << QStringList{};
+    QTest::newRow("Office Open XML text") << "doc"
+                                          << "report-ooxml.docx" << oneLine << report << QStringList{};
+    QTest::newRow("Word, Latin text only")
+        << "doc"
+        << "letter-latin.doc" << oneLine
         << QStringList{"Dear Ms. Müller,", "José Peña",
                        "thank you for your letter of 3 March. The café on the Boulevard Saint-Germain is open again; "
                        "its crème brûlée costs 7,50 €."}
         << QStringList{};
 
-    const QStringList book{"Prices", "Item\tPrice\tDate\tNote", "Café crème\t3.5\t2024-03-01\tΕλληνικά",
-                           "Борщ\t12\t\t日本語のメモ", "Total\t15.5", "Πίνακας", "Second sheet\t\tafter a gap"};
+    const QStringList book{"Prices",
+                           "Item\tPrice\tDate\tNote",
+                           "Café crème\t3.5\t2024-03-01\tΕλληνικά",
+                           "Борщ\t12\t\t日本語のメモ",
+                           "Total\t15.5",
+                           "Πίνακας",
+                           "Second sheet\t\tafter a gap"};
     const QStringList sheets{"^.+: 2 sheets$"};
-    QTest::newRow("Excel 97-2003") << "xls" << "book97.xls" << sheets << book << QStringList{};
-    QTest::newRow("Excel 97-2003 template") << "xls" << "book-template.xlt" << sheets << book << QStringList{};
-    QTest::newRow("Excel 2007 XML") << "xls" << "book.xlsx" << sheets << book << QStringList{};
-    QTest::newRow("Excel, strings over several records") << "xls" << "inventory.xls" << QStringList{"^.+: 1 sheet$"}
+    QTest::newRow("Excel 97-2003") << "xls"
+                                   << "book97.xls" << sheets << book << QStringList{};
+    QTest::newRow("Excel 97-2003 template") << "xls"
+                                            << "book-template.xlt" << sheets << book << QStringList{};
+    QTest::newRow("Excel 2007 XML") << "xls"
+                                    << "book.xlsx" << sheets << book << QStringList{};
+    QTest::newRow("Excel, strings over several records")
+        << "xls"
+        << "inventory.xls" << QStringList{"^.+: 1 sheet$"}
         << QStringList{"Code\tName\tCount", "K0001\tРусский item number 1 with a longer description\t3",
                        "K0400\tΕλληνικά item number 400 with a longer description\t1200",
                        "K0800\tΕλληνικά item number 800 with a longer description\t2400"}
         << QStringList{};
 
-    const QStringList slides{"Annual meeting", "Café and croissants at nine", "Agenda", "Ελληνικά θέματα",
-                             "Русские вопросы", "日本語の議題", "Speaker note on the agenda", "Free text box",
-                             "Second box"};
+    const QStringList slides{
+        "Annual meeting", "Café and croissants at nine", "Agenda",        "Ελληνικά θέματα", "Русские вопросы",
+        "日本語の議題",   "Speaker note on the agenda",  "Free text box", "Second box"};
     const QStringList twoLines{"^slides.*\\.pptx?$", "^3 slides$"};
     // the masters' prompts are no text of the slides
-    QTest::newRow("PowerPoint 97-2003") << "ppt" << "slides97.ppt" << twoLines << slides << QStringList{"Click to"};
-    QTest::newRow("PowerPoint 2007 XML") << "ppt" << "slides.pptx" << twoLines << slides << QStringList{"Click to"};
+    QTest::newRow("PowerPoint 97-2003") << "ppt"
+                                        << "slides97.ppt" << twoLines << slides << QStringList{"Click to"};
+    QTest::newRow("PowerPoint 2007 XML") << "ppt"
+                                         << "slides.pptx" << twoLines << slides << QStringList{"Click to"};
 
-    QTest::newRow("PDF of a text") << "pdf" << "report.pdf" << QStringList{}
-        << QStringList{"Ελληνικά: Η γρήγορη καφέ αλεπού πηδά.", "日本語：これは日本語の文章です。中文：这是中文。",
-                       "Москва", "Footnote text here.", "Text in a box"}
-        << QStringList{};
-    QTest::newRow("PDF of slides") << "pdf" << "slides.pdf" << QStringList{}
-        << QStringList{"Annual meeting", "Русские вопросы", "Free text box"} << QStringList{"\uf095"};
+    QTest::newRow("PDF of a text") << "pdf"
+                                   << "report.pdf" << QStringList{}
+                                   << QStringList{"Ελληνικά: Η γρήγορη καφέ αλεπού πηδά.",
+                                                  "日本語：これは日本語の文章です。中文：这是中文。", "Москва",
+                                                  "Footnote text here.", "Text in a box"}
+                                   << QStringList{};
+    QTest::newRow("PDF of slides") << "pdf"
+                                   << "slides.pdf" << QStringList{}
+                                   << QStringList{"Annual meeting", "Русские вопросы", "Free text box"}
+                                   << QStringList{"\uf095"};
 
-    QTest::newRow("page in windows-1251") << "htm" << "page-cyrillic.htm" << QStringList{}
-        << QStringList{"Новости дня", "Москва — столица России. Цены в € и «кавычки» & амперсанд.",
-                       "Блок без абзаца", "вторая строка", "Город\tНаселение", "Москва\t12 655 050", "Второй пункт"}
+    QTest::newRow("page in windows-1251")
+        << "htm"
+        << "page-cyrillic.htm" << QStringList{}
+        << QStringList{"Новости дня",      "Москва — столица России. Цены в € и «кавычки» & амперсанд.",
+                       "Блок без абзаца",  "вторая строка",
+                       "Город\tНаселение", "Москва\t12 655 050",
+                       "Второй пункт"}
         << QStringList{"hiddenScriptText", "never", "color: red", "Включите", "Verdana"};
-    QTest::newRow("page in Shift_JIS") << "htm" << "page-japanese.html" << QStringList{}
-        << QStringList{"お知らせ", "東京の天気は晴れです。", "月曜日\t晴れ", "火曜日\t雨"} << QStringList{"スクリプト"};
-    QTest::newRow("XHTML page in ISO-8859-7") << "htm" << "page-greek.htm" << QStringList{}
-        << QStringList{"Ανακοίνωση", "Το γραφείο είναι κλειστό την Δευτέρα.", "Ώρες:  09:00-17:00"}
-        << QStringList{};
-    QTest::newRow("page saved by the office suite") << "htm" << "report-writer.html" << QStringList{}
+    QTest::newRow("page in Shift_JIS") << "htm"
+                                       << "page-japanese.html" << QStringList{}
+                                       << QStringList{"お知らせ", "東京の天気は晴れです。", "月曜日\t晴れ",
+                                                      "火曜日\t雨"}
+                                       << QStringList{"スクリプト"};
+    QTest::newRow("XHTML page in ISO-8859-7")
+        << "htm"
+        << "page-greek.htm" << QStringList{}
+        << QStringList{"Ανακοίνωση", "Το γραφείο είναι κλειστό την Δευτέρα.", "Ώρες:  09:00-17:00"} << QStringList{};
+    QTest::newRow("page saved by the office suite")
+        << "htm"
+        << "report-writer.html" << QStringList{}
         << QStringList{"Ελληνικά: Η γρήγορη καφέ αλεπού πηδά.", "Region\tSales\tGrowth",
                        "East\t\tFirst line second line"}
         << QStringList{};
@@ -363,25 +401,57 @@ void ConvertersTest::refusesDocumentsItCannotRead_data()
     QTest::addColumn<QString>("sample");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("doc: empty") << "doc" << "hostile/empty.doc" << "the file is empty";
-    QTest::newRow("doc: text renamed") << "doc" << "hostile/text-renamed.doc" << "not a Word document: the file holds plain text";
-    QTest::newRow("doc: truncated") << "doc" << "hostile/truncated.doc" << "the file is damaged";
-    QTest::newRow("doc: a workbook") << "doc" << "book97.xls" << "not a Word document: the file is an Excel workbook";
-    QTest::newRow("xls: text renamed") << "xls" << "hostile/text-renamed.xls" << "plain text";
-    QTest::newRow("xls: truncated") << "xls" << "hostile/truncated.xlsx" << "the file is damaged";
-    QTest::newRow("xls: a Word document") << "xls" << "report.docx" << "not an Excel workbook: the file is a Word document";
-    QTest::newRow("ppt: text renamed") << "ppt" << "hostile/text-renamed.ppt" << "plain text";
-    QTest::newRow("ppt: a Word document") << "ppt" << "report97.doc" << "not a PowerPoint presentation";
-    QTest::newRow("pdf: empty") << "pdf" << "hostile/empty.pdf" << "the file is empty";
-    QTest::newRow("pdf: encrypted") << "pdf" << "hostile/encrypted.pdf" << "protected by a password";
-    QTest::newRow("pdf: truncated") << "pdf" << "hostile/truncated.pdf" << "the file is damaged";
-    QTest::newRow("pdf: no pages") << "pdf" << "hostile/no-pages.pdf" << "the document has no pages";
-    QTest::newRow("pdf: scanned") << "pdf" << "hostile/image-only.pdf" << "holds no text";
-    QTest::newRow("pdf: text renamed") << "pdf" << "hostile/text-renamed.doc" << "not a PDF document";
+    QTest::newRow("doc: empty") << "doc"
+                                << "hostile/empty.doc"
+                                << "the file is empty";
+    QTest::newRow("doc: text renamed") << "doc"
+                                       << "hostile/text-renamed.doc"
+                                       << "not a Word document: the file holds plain text";
+    QTest::newRow("doc: truncated") << "doc"
+                                    << "hostile/truncated.doc"
+                                    << "the file is damaged";
+    QTest::newRow("doc: a workbook") << "doc"
+                                     << "book97.xls"
+                                     << "not a Word document: the file is an Excel workbook";
+    QTest::newRow("xls: text renamed") << "xls"
+                                       << "hostile/text-renamed.xls"
+                                       << "plain text";
+    QTest::newRow("xls: truncated") << "xls"
+                                    << "hostile/truncated.xlsx"
+                                    << "the file is damaged";
+    QTest::newRow("xls: a Word document") << "xls"
+                                          << "report.docx"
+                                          << "not an Excel workbook: the file is a Word document";
+    QTest::newRow("ppt: text renamed") << "ppt"
+                                       << "hostile/text-renamed.ppt"
+                                       << "plain text";
+    QTest::newRow("ppt: a Word document") << "ppt"
+                                          << "report97.doc"
+                                          << "not a PowerPoint presentation";
+    QTest::newRow("pdf: empty") << "pdf"
+                                << "hostile/empty.pdf"
+                                << "the file is empty";
+    QTest::newRow("pdf: encrypted") << "pdf"
+                                    << "hostile/encrypted.pdf"
+                                    << "protected by a password";
+    QTest::newRow("pdf: truncated") << "pdf"
+                                    << "hostile/truncated.pdf"
+                                    << "the file is damaged";
+    QTest::newRow("pdf: no pages") << "pdf"
+                                   << "hostile/no-pages.pdf"
+                                   << "the document has no pages";
+    QTest::newRow("pdf: scanned") << "pdf"
+                                  << "hostile/image-only.pdf"
+                                  << "holds no text";
+    QTest::newRow("pdf: text renamed") << "pdf"
+                                       << "hostile/text-renamed.doc"
+                                       << "not a PDF document";
     for (const char* format : {"doc", "xls", "ppt"})
         QTest::newRow(qPrintable(QString(format) + ": password-protected"))
             << format << m_dir.filePath("protected.docx") << "the document is protected by a password";
-    QTest::newRow("htm: empty") << "htm" << "hostile/empty.doc" << "the file is empty";
+    QTest::newRow("htm: empty") << "htm"
+                                << "hostile/empty.doc"
+                                << "the file is empty";
     // bytes that no character set defines, whatever the page is taken for
     const QString unreadable = m_dir.filePath("unreadable.htm");
     QFile page(unreadable);
@@ -425,7 +495,8 @@ void ConvertersTest::readsThePagesCharacterSet_data()
     // labels that do not fit the bytes give way to what the bytes are
     QTest::newRow("one-byte page labelled UTF-32") << QByteArray("<meta charset=\"utf-32\"><p>Hello</p>") << "Hello\n";
     QTest::newRow("one-byte page labelled UCS-2")
-        << QByteArray("<meta http-equiv=Content-Type content='text/html; charset=ucs-2'><p>caf\xc3\xa9</p>") << "café\n";
+        << QByteArray("<meta http-equiv=Content-Type content='text/html; charset=ucs-2'><p>caf\xc3\xa9</p>")
+        << "café\n";
     QTest::newRow("windows-1252 page labelled UTF-8")
         << QByteArray("<meta charset=utf-8><p>caf\xe9 cr\xe8me \x93quoted\x94</p>") << "café crème “quoted”\n";
     QByteArray utf16be;
@@ -473,36 +544,40 @@ void ConvertersTest::hostileDocumentsEndBounded_data()
         const QByteArray cell = "<row><c t=\"inlineStr\"><is><t>" + line + "</t></is></c></row>";
         writeOfficePackage(xlsx, "xl/workbook.xml",
                            R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
-                           R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" +
-                               sheets.repeated(1000) + "</sheets></workbook>",
+                           R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
+                               + sheets.repeated(1000) + "</sheets></workbook>",
                            "worksheet", "xl/worksheets/sheet1.xml",
-                           R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" +
-                               cell.repeated(5000) + "</sheetData></worksheet>");
+                           R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)"
+                               + cell.repeated(5000) + "</sheetData></worksheet>");
     }
-    QTest::newRow("xlsx: 1,000 sheets naming one part") << "xls" << xlsx << QString()
-        << "many-sheets.xlsx: 1 sheet\nS\n" + lineText + "\n" + lineText + "\n" << 5002;
+    QTest::newRow("xlsx: 1,000 sheets naming one part")
+        << "xls" << xlsx << QString() << "many-sheets.xlsx: 1 sheet\nS\n" + lineText + "\n" + lineText + "\n"
+        << 5002;
 
     const QString xls = m_dir.filePath("many-sheets.xls");
     {
         const QByteArray globalsStart = biffRecord(0x0809, le(0x0600, 2) + le(0x0005, 2) + QByteArray(12, '\0'));
         const int sheetsSize = 4000 * (4 + 9);
         const quint32 sheetAt = quint32(globalsStart.size() + sheetsSize + 4);
-        const QByteArray boundSheet = biffRecord(0x0085, le(sheetAt, 4) + QByteArray(2, '\0') + QByteArray("\x01\x00S", 3));
-        const QByteArray label = biffRecord(0x0204, le(0, 2) + le(0, 2) + le(0, 2) + le(200, 2) + QByteArray(1, '\0') + line);
+        const QByteArray boundSheet =
+            biffRecord(0x0085, le(sheetAt, 4) + QByteArray(2, '\0') + QByteArray("\x01\x00S", 3));
+        const QByteArray label =
+            biffRecord(0x0204, le(0, 2) + le(0, 2) + le(0, 2) + le(200, 2) + QByteArray(1, '\0') + line);
         QByteArray cells;
         for (int row = 0; row < 2000; ++row) {
             QByteArray cell = label;
             put16(cell, 4, quint16(row));
             cells += cell;
         }
-        const QByteArray stream = globalsStart + boundSheet.repeated(4000) + biffRecord(0x000a, {}) +
-                                  biffRecord(0x0809, le(0x0600, 2) + le(0x0010, 2) + QByteArray(12, '\0')) + cells +
-                                  biffRecord(0x000a, {});
+        const QByteArray stream = globalsStart + boundSheet.repeated(4000) + biffRecord(0x000a, {})
+                                  + biffRecord(0x0809, le(0x0600, 2) + le(0x0010, 2) + QByteArray(12, '\0')) + cells
+                                  + biffRecord(0x000a, {});
         QCOMPARE(stream.indexOf(cells) - 20, int(sheetAt));
         writeCompoundFile(xls, {{"Workbook", stream}});
     }
-    QTest::newRow("xls: 4,000 sheet records naming one sheet") << "xls" << xls << QString()
-        << "many-sheets.xls: 1 sheet\nS\n" + lineText + "\n" << 2002;
+    QTest::newRow("xls: 4,000 sheet records naming one sheet")
+        << "xls" << xls << QString() << "many-sheets.xls: 1 sheet\nS\n" + lineText + "\n"
+        << 2002;
 
     QByteArray slideLines;
     for (int i = 0; i < 1000; ++i)
@@ -510,46 +585,53 @@ void ConvertersTest::hostileDocumentsEndBounded_data()
     const QString pptx = m_dir.filePath("many-slides.pptx");
     {
         const QByteArray paragraph = "<a:p><a:r><a:t>" + line + "</a:t></a:r></a:p>";
-        writeOfficePackage(pptx, "ppt/presentation.xml",
-                           R"(<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" )"
-                           R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><p:sldIdLst>)" +
-                               QByteArray(R"(<p:sldId id="256" r:id="rId1"/>)").repeated(5000) + "</p:sldIdLst></p:presentation>",
-                           "slide", "ppt/slides/slide1.xml",
-                           R"(<p:sld xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" )"
-                           R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><p:cSld><p:spTree><p:sp><p:txBody>)" +
-                               paragraph.repeated(1000) + "</p:txBody></p:sp></p:spTree></p:cSld></p:sld>");
+        writeOfficePackage(
+            pptx, "ppt/presentation.xml",
+            R"(<p:presentation xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" )"
+            R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><p:sldIdLst>)"
+                + QByteArray(R"(<p:sldId id="256" r:id="rId1"/>)").repeated(5000) + "</p:sldIdLst></p:presentation>",
+            "slide", "ppt/slides/slide1.xml",
+            R"(<p:sld xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" )"
+            R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><p:cSld><p:spTree><p:sp><p:txBody>)"
+                + paragraph.repeated(1000) + "</p:txBody></p:sp></p:spTree></p:cSld></p:sld>");
     }
-    QTest::newRow("pptx: 5,000 slide ids naming one slide") << "ppt" << pptx << QString()
-        << "many-slides.pptx\n1 slide\n" + lineText + "\n" << 1002;
+    QTest::newRow("pptx: 5,000 slide ids naming one slide")
+        << "ppt" << pptx << QString() << "many-slides.pptx\n1 slide\n" + lineText + "\n"
+        << 1002;
     const QString ppt = m_dir.filePath("many-ids.ppt");
     writePresentation(ppt, 20000, slideLines, 1);
-    QTest::newRow("ppt: 20,000 persist ids naming one slide") << "ppt" << ppt << QString()
-        << "many-ids.ppt\n1 slide\n" + lineText + "\n" << 1002;
+    QTest::newRow("ppt: 20,000 persist ids naming one slide")
+        << "ppt" << ppt << QString() << "many-ids.ppt\n1 slide\n" + lineText + "\n"
+        << 1002;
     const QString saves = m_dir.filePath("many-saves.ppt");
     writePresentation(saves, 100000, "Only slide", 10000);
-    QTest::newRow("ppt: 10,000 saves naming one long directory") << "ppt" << saves << QString()
-        << "many-saves.ppt\n1 slide\nOnly slide\n" << 3;
+    QTest::newRow("ppt: 10,000 saves naming one long directory")
+        << "ppt" << saves << QString() << "many-saves.ppt\n1 slide\nOnly slide\n"
+        << 3;
 
     // the tree of five million empty paragraphs takes far more memory than the budget
-    const QByteArray paragraphs = R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
-                                  QByteArray("<w:p/>").repeated(5000000) + "</w:body></w:document>";
+    const QByteArray paragraphs =
+        R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)"
+        + QByteArray("<w:p/>").repeated(5000000) + "</w:body></w:document>";
     const QString stored = m_dir.filePath("deep-tree.docx");
     writeOfficePackage(stored, "word/document.xml", paragraphs, nullptr, nullptr, {}, true);
-    QTest::newRow("docx: a part whose tree is too large") << "doc" << stored << "the document is too large to convert"
-                                                           << QString() << 0;
+    QTest::newRow("docx: a part whose tree is too large")
+        << "doc" << stored << "the document is too large to convert" << QString() << 0;
     const QString bomb = m_dir.filePath("bomb.docx");
     writeOfficePackage(bomb, "word/document.xml", paragraphs, nullptr, nullptr, {});
-    QTest::newRow("docx: a ZIP bomb") << "doc" << bomb
+    QTest::newRow("docx: a ZIP bomb")
+        << "doc" << bomb
         << "the document is too large to convert: its part word/document.xml unpacks to more than 200 times"
         << QString() << 0;
 
     const QString nested = m_dir.filePath("nested.docx");
     writeOfficePackage(nested, "word/document.xml",
-                       R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
-                           QByteArray("<w:p>").repeated(100000) + "deep",
+                       R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)"
+                           + QByteArray("<w:p>").repeated(100000) + "deep",
                        nullptr, nullptr, {});
-    QTest::newRow("docx: elements nested 100,000 deep") << "doc" << nested
-        << QString("the file is damaged: its part word/document.xml is not well-formed XML") << QString() << 0;
+    QTest::newRow("docx: elements nested 100,000 deep")
+        << "doc" << nested << QString("the file is damaged: its part word/document.xml is not well-formed XML")
+        << QString() << 0;
 
     // 1.5 million entries of the paragraph properties all name one page of 29 runs
     const QString doc = m_dir.filePath("one-page.doc");
@@ -565,8 +647,9 @@ void ConvertersTest::hostileDocumentsEndBounded_data()
         table += QByteArray(4 * (entries + 1), '\0') + le(2, 4).repeated(entries);
         writeCompoundFile(doc, {{"WordDocument", word}, {"1Table", table}});
     }
-    QTest::newRow("doc: paragraph properties naming one page") << "doc" << doc << QString()
-        << "one-page.doc: Word 97-2003 document\nOnly paragraph\n" << 2;
+    QTest::newRow("doc: paragraph properties naming one page")
+        << "doc" << doc << QString() << "one-page.doc: Word 97-2003 document\nOnly paragraph\n"
+        << 2;
 }
 
 // Files of a few kilobytes whose references name one part, sheet, slide or page thousands of
@@ -656,8 +739,8 @@ void ConvertersTest::wordConverterNeedsItsMappingFiles()
     const QString bare = m_dir.filePath("bare");
     QVERIFY(QDir().mkpath(bare));
     QVERIFY(QFile::copy(m_wordFolder + "/wordtext", bare + "/wordtext"));
-    for (const auto& [path, table] : {qMakePair(russianPath, QStringLiteral("cp1251.txt")),
-                                      qMakePair(latinPath, QStringLiteral("cp1252.txt"))}) {
+    for (const auto& [path, table] :
+         {qMakePair(russianPath, QStringLiteral("cp1251.txt")), qMakePair(latinPath, QStringLiteral("cp1252.txt"))}) {
         QProcess process;
         process.start(bare + "/wordtext", {path});
         QVERIFY(process.waitForFinished(60000));

@@ -58,7 +58,8 @@ private slots:
     void initTestCase()
     {
         // converters come from the site the build makes, to the window and the program alike
-        qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
+        qputenv("LINGUARO_SITE_URL",
+                QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site/")).toString().toUtf8());
         m_service = std::make_unique<ServiceProcess>();
         QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
     }
@@ -182,8 +183,8 @@ void TestCommandLine::writesWhatTheWindowShows()
 
     const QStringList arguments = document.isEmpty() ? QStringList{"-f", "English", "-t", "spanish"}
                                                      : QStringList{"--from", "en", "--to", "es", "--file", document};
-    const Outcome outcome = run(arguments, document.isEmpty() ? bytes + "\n" : QByteArray(),
-                                bareTerminal(m_service->endpoint()));
+    const Outcome outcome =
+        run(arguments, document.isEmpty() ? bytes + "\n" : QByteArray(), bareTerminal(m_service->endpoint()));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
@@ -202,15 +203,18 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
     const QStringList spanish{"--from", "en", "--to", "es"};
     QTest::newRow("unknown code") << QStringList{"--from", "xx", "--to", "es"} << QByteArray("Hello") << true << 2
                                   << "unknown language code 'xx' for --from" << -1;
-    QTest::newRow("the two Dutch entries") << QStringList{"-f", "nl", "-t", "Dutch"} << QByteArray("Hallo") << true
-                                           << 2 << "Source language is the same as the destination language!" << -1;
-    QTest::newRow("binary input") << spanish << QByteArray("\x7f" "ELF\x02\x01\x00\x00", 8) << true << 2
-                                  << "binary data (a zero byte at offset 6)" << -1;
+    QTest::newRow("the two Dutch entries") << QStringList{"-f", "nl", "-t", "Dutch"} << QByteArray("Hallo") << true << 2
+                                           << "Source language is the same as the destination language!" << -1;
+    QTest::newRow("binary input") << spanish
+                                  << QByteArray("\x7f"
+                                                "ELF\x02\x01\x00\x00",
+                                                8)
+                                  << true << 2 << "binary data (a zero byte at offset 6)" << -1;
     QTest::newRow("not UTF-8") << spanish << QByteArray("caf\xe9 au lait") << true << 2
                                << "not UTF-8 text (byte 0xe9 at offset 3" << -1;
     QTest::newRow("empty input") << spanish << QByteArray() << true << 2 << "Nothing to translate!" << -1;
-    QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2
-                                    << "Unknown option 'frm'" << -1;
+    QTest::newRow("unknown option") << QStringList{"--frm", "en"} << QByteArray() << true << 2 << "Unknown option 'frm'"
+                                    << -1;
     QTest::newRow("missing file") << QStringList{"--to", "es", "--file", "/nonexistent/letter.txt"} << QByteArray()
                                   << true << 2 << "cannot read /nonexistent/letter.txt: no such file" << -1;
     QTest::newRow("document no converter reads")
@@ -218,30 +222,32 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode_data()
         << QByteArray() << true << 1 << "could not be converted" << -1;
     const QString documents = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/translate-documents/");
     QTest::newRow("document whose layout is not kept")
-        << QStringList{"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report97.doc", "--output",
-                       "/nonexistent/report.es.doc"}
+        << QStringList{"--to",     "es",
+                       "--file",   LINGUARO_SOURCE_DIR "/tests/data/documents/report97.doc",
+                       "--output", "/nonexistent/report.es.doc"}
         << QByteArray() << true << 2 << "give an --output ending in .txt" << -1;
-    QTest::newRow("text named .docx") << QStringList{"--from", "en", "--to", "es", "--file",
-                                                     documents + "not-a-zip.docx", "--output", "-"}
+    QTest::newRow("text named .docx") << QStringList{"--from",   "en",     "--to",
+                                                     "es",       "--file", documents + "not-a-zip.docx",
+                                                     "--output", "-"}
                                       << QByteArray() << true << 1 << "not a readable zip package" << -1;
     QTest::newRow("output without a document") << QStringList{"--to", "es", "--output", "-"} << QByteArray() << true
                                                << 2 << "--output needs a path and goes with --file" << -1;
     QTest::newRow("selection with languages") << QStringList{"--translate-selection", "--to", "es"} << QByteArray()
                                               << true << 2 << "takes no other option" << -1;
-    QTest::newRow("pair not installed") << QStringList{"--from", "en", "--to", "ro"} << QByteArray("Hello") << true
-                                        << 1 << "Romanian (ro) can be translated from: none." << -1;
+    QTest::newRow("pair not installed") << QStringList{"--from", "en", "--to", "ro"} << QByteArray("Hello") << true << 1
+                                        << "Romanian (ro) can be translated from: none." << -1;
     QTest::newRow("service unreachable") << spanish << QByteArray("Hello") << false << 1
                                          << "Could not connect to the translation service at 127.0.0.1:" << -1;
-    QTest::newRow("no display for the window") << QStringList{} << QByteArray() << true << 1
-                                               << "no display to open the window on" << -1;
+    QTest::newRow("no display for the window")
+        << QStringList{} << QByteArray() << true << 1 << "no display to open the window on" << -1;
     QTest::newRow("pairs unreachable") << QStringList{"--list-languages"} << QByteArray() << false << 1
                                        << "could not ask the translation service which pairs it reaches" << -1;
-    QTest::newRow("standard output closed") << QStringList{"--list-languages"} << QByteArray() << true << 1
-                                            << "standard output is closed" << 1;
+    QTest::newRow("standard output closed")
+        << QStringList{"--list-languages"} << QByteArray() << true << 1 << "standard output is closed" << 1;
     const QStringList detect{"--from", "auto", "--to", "es"};
-    QTest::newRow("detection cannot tell") << detect << QByteArray("Hello") << true << 2
-                                           << "cannot tell the language: the text is too short; give it with --from."
-                                           << -1;
+    QTest::newRow("detection cannot tell")
+        << detect << QByteArray("Hello") << true << 2
+        << "cannot tell the language: the text is too short; give it with --from." << -1;
     QTest::newRow("detected language is the target")
         << detect << QByteArray("Ayer por la tarde fuimos al cine con mis primos y después cenamos en casa.") << true
         << 2 << "the text is in Spanish already, the language of --to." << -1;
@@ -287,8 +293,8 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("aborts") << "abort.pdf" << QByteArray("abort")
                             << "The converter crashed or ran out of memory (signal 6, Aborted).";
-    QTest::newRow("takes memory without end") << "big.xls" << QByteArray("allocate")
-                                              << "The document needs more memory than allowed (2048 MB).";
+    QTest::newRow("takes memory without end")
+        << "big.xls" << QByteArray("allocate") << "The document needs more memory than allowed (2048 MB).";
 }
 
 void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
@@ -345,13 +351,15 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
             form.FormClose();
             store = fixture.storeText();
         }
-        QCOMPARE(pane.trimmed(), cyrillic ? QStringLiteral("Xyzzy љубав the ријека.") : QStringLiteral("Xyzzy ljubav the rijeka."));
+        QCOMPARE(pane.trimmed(),
+                 cyrillic ? QStringLiteral("Xyzzy љубав the ријека.") : QStringLiteral("Xyzzy ljubav the rijeka."));
 
         QDir().mkpath(m_home.filePath("config/Brenmark"));
         QFile file(m_home.filePath("config/Brenmark/Linguaro.reg"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(store) == store.size());
         file.close();
-        const Outcome outcome = run({"--from", "en", "--to", "sr"}, english.toUtf8(), bareTerminal(m_service->endpoint()));
+        const Outcome outcome =
+            run({"--from", "en", "--to", "sr"}, english.toUtf8(), bareTerminal(m_service->endpoint()));
         QVERIFY(file.remove());
         QVERIFY(outcome.finished);
         QCOMPARE(QString::fromUtf8(outcome.err), QString());
@@ -366,14 +374,15 @@ void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()
     const QString listing = QString::fromUtf8(outcome.out);
     QVERIFY(listing.contains(QStringLiteral("\n  en     English\n")));
     QVERIFY(listing.contains(QStringLiteral("\n  zh-tw  Chinese(T)\n")));
-    QCOMPARE(listing.count(QRegularExpression(QStringLiteral("^  [a-z-]+ +[A-Z]"), QRegularExpression::MultilineOption)),
-             54);
+    QCOMPARE(
+        listing.count(QRegularExpression(QStringLiteral("^  [a-z-]+ +[A-Z]"), QRegularExpression::MultilineOption)),
+        54);
     // the engine's pairs, named with the lists' names where the lists have them
     QVERIFY2(listing.contains(QRegularExpression(QStringLiteral("^  en +es +English to Spanish$"),
                                                  QRegularExpression::MultilineOption)),
              qPrintable(listing));
-    QVERIFY(listing.contains(QRegularExpression(QStringLiteral("^  fr +es +French to Spanish$"),
-                                                QRegularExpression::MultilineOption)));
+    QVERIFY(listing.contains(
+        QRegularExpression(QStringLiteral("^  fr +es +French to Spanish$"), QRegularExpression::MultilineOption)));
 }
 
 void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
@@ -514,7 +523,8 @@ void TestCommandLine::documentsKeepTheirLayout()
     unzip.start(QStringLiteral("unzip"), {"-p", target, "word/document.xml"});
     QVERIFY(unzip.waitForFinished(60000));
     const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
-    QVERIFY2(xml.contains(QStringLiteral("El gato negro")) && xml.contains(QStringLiteral("<w:b/></w:rPr><w:t>es</w:t>")),
+    QVERIFY2(xml.contains(QStringLiteral("El gato negro"))
+                 && xml.contains(QStringLiteral("<w:b/></w:rPr><w:t>es</w:t>")),
              qPrintable(xml));
     QVERIFY(original.open(QIODevice::ReadOnly));
     QCOMPARE(original.readAll(), before);
@@ -541,7 +551,8 @@ void TestCommandLine::documentsKeepTheirLayout()
     QFile previous(full);
     QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("before") == 6);
     previous.close();
-    outcome = run({"--from", "en", "--to", "es", "--file", source, "--output", "/proc/report.es.docx"}, {}, environment);
+    outcome =
+        run({"--from", "en", "--to", "es", "--file", source, "--output", "/proc/report.es.docx"}, {}, environment);
     QCOMPARE(outcome.exitCode, 1);
     QVERIFY2(outcome.err.contains("linguaro: Cannot write /proc/report.es.docx: "), outcome.err.constData());
     outcome = run({"--from", "en", "--to", "es", "--file", source, "--output", full}, {}, environment, -1, 512);
@@ -562,7 +573,8 @@ void TestCommandLine::documentsKeepTheirLayout()
     QFile text(letter);
     QVERIFY(text.open(QIODevice::ReadOnly));
     const QString translated = QString::fromUtf8(text.readAll());
-    QVERIFY2(translated.contains(QString::fromUtf8("La cafeter\u00eda")) && translated.contains(QString::fromUtf8("Jos\u00e9 Pe\u00f1a")),
+    QVERIFY2(translated.contains(QString::fromUtf8("La cafeter\u00eda"))
+                 && translated.contains(QString::fromUtf8("Jos\u00e9 Pe\u00f1a")),
              qPrintable(translated));
 }
 
@@ -594,23 +606,26 @@ void TestCommandLine::historyKeepsWhatWasTranslatedUnlessTurnedOff()
     const Outcome cafe = history(QStringLiteral("CAFE"));
     QCOMPARE(cafe.exitCode, 0);
     const QString listing = QString::fromUtf8(cafe.out);
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  en -> es  \\(command line\\)\n"
-                                               "  < The café is big\\.\n  < The house is green\\.\n  > .+\n$"))
-                 .match(listing)
-                 .hasMatch(),
-             qPrintable(listing));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  en -> es  \\(command line\\)\n"
+                                          "  < The café is big\\.\n  < The house is green\\.\n  > .+\n$"))
+            .match(listing)
+            .hasMatch(),
+        qPrintable(listing));
     // "río" of the translation
     const QByteArray river = history(QStringLiteral("RIO")).out;
     QVERIFY2(river.contains("< The river is blue.") && !river.contains("café"), river.constData());
     QCOMPARE(history(QStringLiteral("xyzzy")).out, QByteArray());
     const QString all = QString::fromUtf8(history(QString()).out);
     QCOMPARE(all.count(QStringLiteral("(command line)")), 2);
-    QVERIFY2(all.indexOf(QStringLiteral("< The river is blue.")) < all.indexOf(QStringLiteral("< The café is big.")), qPrintable(all));
+    QVERIFY2(all.indexOf(QStringLiteral("< The river is blue.")) < all.indexOf(QStringLiteral("< The café is big.")),
+             qPrintable(all));
     QVERIFY2(all.contains(QStringLiteral("> ") + QString::fromUtf8(kept.out)), qPrintable(all));
     for (const char* absent : {"dog", "cat"})
         QVERIFY2(!all.contains(QLatin1String(absent)), absent);
 
-    // the translation memory written out (only what holds the words) and read back; a file that is not there adds nothing
+    // the translation memory written out (only what holds the words) and read back; a file that is not there adds
+    // nothing
     const QString tmx = home.filePath("river.tmx");
     const Outcome exported = run({"--export-tmx", tmx, "--history", "RIO"}, {}, environment);
     QCOMPARE(exported.exitCode, 0);
@@ -649,7 +664,7 @@ void TestCommandLine::anotherToolsMemoryServesItsSentences()
     const QByteArray roses = "Las rosas son rojas,\nlas violetas azules (memoria).";
     auto unit = [](const char* from, const QByteArray& source, const char* to, const QByteArray& translation) {
         return "<tu><tuv xml:lang=\"" + QByteArray(from) + "\"><seg>" + source + "</seg></tuv><tuv xml:lang=\""
-            + QByteArray(to) + "\"><seg>" + translation + "</seg></tuv></tu>\n";
+               + QByteArray(to) + "\"><seg>" + translation + "</seg></tuv></tu>\n";
     };
     const QString tmx = home.filePath("other-tool.tmx");
     QFile file(tmx);
@@ -671,8 +686,10 @@ void TestCommandLine::anotherToolsMemoryServesItsSentences()
         QList<QByteArray> fromTheEngine;  // in this order around it
     } cases[] = {
         {"the sentence alone, as typed", "The blue whale sings at dawn.", whale, {}},
-        {"the middle sentence of a paragraph", "The house is big. The blue whale sings at dawn. The dog eats.\nThe end",
-         whale, {"casa", "(memoria)", "perro"}},
+        {"the middle sentence of a paragraph",
+         "The house is big. The blue whale sings at dawn. The dog eats.\nThe end",
+         whale,
+         {"casa", "(memoria)", "perro"}},
         {"a tab inside, behind an abbreviation", "Name:\tMr. Brown.", name, {}},
         {"lines of one segment", "Roses are red,\nviolets are blue.", roses, {}},
     };
@@ -737,8 +754,8 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
 void TestCommandLine::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
 {
     SessionService service;
-    const Outcome outcome = run({"--no-history", "--from", "en", "--to", "fr"}, SessionService::runText().toUtf8() + "\n",
-                                bareTerminal(service.qurl("/translate")));
+    const Outcome outcome = run({"--no-history", "--from", "en", "--to", "fr"},
+                                SessionService::runText().toUtf8() + "\n", bareTerminal(service.qurl("/translate")));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(QString::fromUtf8(outcome.out), SessionService::runTranslation("fr").join('\n') + '\n');

@@ -180,7 +180,8 @@ void TestSessionBus::answersOtherPrograms()
     QCOMPARE(entries.at(12).code + '|' + entries.at(12).name, QStringLiteral("zh-tw|Chinese(T)"));
 
     // the language of a text, and an empty code for one that is too short to tell
-    const QDBusMessage detected = call("DetectLanguage", {QStringLiteral("Ayer por la tarde fuimos al cine con mis primos.")});
+    const QDBusMessage detected =
+        call("DetectLanguage", {QStringLiteral("Ayer por la tarde fuimos al cine con mis primos.")});
     QCOMPARE(detected.type(), QDBusMessage::ReplyMessage);
     QCOMPARE(detected.arguments().value(0).toString(), QStringLiteral("es"));
     QVERIFY(detected.arguments().value(1).toUInt() >= 70);

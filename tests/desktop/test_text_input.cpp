@@ -13,15 +13,15 @@ TEST(TextInput, FindsTheFirstByteThatIsNoUtf8Character)
     const Case cases[] = {
         {"plain ASCII", -1},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", -1},  // two, three and four bytes
-        {"\xef\xbf\xbf\xf4\x8f\xbf\xbf", -1},             // U+FFFF and U+10FFFF, the last ones
-        {"caf\xe9", 3},                                    // Latin-1
-        {"ab\xc0\xaf", 2},                                 // overlong "/"
-        {"ab\xe0\x80\xaf", 2},                             // overlong, three bytes
-        {"\xed\xa0\x80", 0},                               // a surrogate half
-        {"\xf4\x90\x80\x80", 0},                           // beyond U+10FFFF
-        {"ok\xe2\x82", 2},                                 // cut short at the end
-        {"ok\xe2(\xa1", 2},                                // a lead byte without its continuation
-        {"\x80", 0},                                       // a lone continuation byte
+        {"\xef\xbf\xbf\xf4\x8f\xbf\xbf", -1},               // U+FFFF and U+10FFFF, the last ones
+        {"caf\xe9", 3},                                     // Latin-1
+        {"ab\xc0\xaf", 2},                                  // overlong "/"
+        {"ab\xe0\x80\xaf", 2},                              // overlong, three bytes
+        {"\xed\xa0\x80", 0},                                // a surrogate half
+        {"\xf4\x90\x80\x80", 0},                            // beyond U+10FFFF
+        {"ok\xe2\x82", 2},                                  // cut short at the end
+        {"ok\xe2(\xa1", 2},                                 // a lead byte without its continuation
+        {"\x80", 0},                                        // a lone continuation byte
     };
     for (const Case& c : cases)
         EXPECT_EQ(TextInput::FirstInvalidUtf8(c.bytes), c.invalid) << c.bytes.toHex(' ').constData();

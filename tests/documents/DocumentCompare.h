@@ -26,14 +26,13 @@ inline QStringList describeDocument(const QTextDocument& document)
             const QBrush fg = format.foreground();
             const QBrush bg = format.background();
             // one pass over the pattern, so a font named "%2" stays as it is
-            const QString look = QStringLiteral("%1 %2pt%3%4%5%6 v%7 fg=%8 bg=%9")
-                                     .arg(family, QString::number(font.pointSizeF()),
-                                          QString(font.bold() ? " bold" : ""), QString(font.italic() ? " italic" : ""),
-                                          QString(font.underline() ? " underline" : ""),
-                                          QString(font.strikeOut() ? " strike" : ""),
-                                          QString::number(int(format.verticalAlignment())),
-                                          fg.style() == Qt::NoBrush ? QString("none") : fg.color().name(),
-                                          bg.style() == Qt::NoBrush ? QString("none") : bg.color().name());
+            const QString look =
+                QStringLiteral("%1 %2pt%3%4%5%6 v%7 fg=%8 bg=%9")
+                    .arg(family, QString::number(font.pointSizeF()), QString(font.bold() ? " bold" : ""),
+                         QString(font.italic() ? " italic" : ""), QString(font.underline() ? " underline" : ""),
+                         QString(font.strikeOut() ? " strike" : ""), QString::number(int(format.verticalAlignment())),
+                         fg.style() == Qt::NoBrush ? QString("none") : fg.color().name(),
+                         bg.style() == Qt::NoBrush ? QString("none") : bg.color().name());
             // neighbouring fragments that look the same are one run
             if (!lines.isEmpty() && lines.last().startsWith("  [") && lines.last().endsWith("] " + look)) {
                 QString& last = lines.last();

@@ -35,15 +35,16 @@ QByteArray Stream(const QByteArray& dictionary, const QByteArray& data, bool com
 {
     // qCompress puts the length before the zlib stream
     const QByteArray bytes = compress ? qCompress(data).mid(4) : data;
-    return "<< " + dictionary + (compress ? " /Filter /FlateDecode" : "") + " /Length " +
-           QByteArray::number(bytes.size()) + " >>\nstream\n" + bytes + "\nendstream";
+    return "<< " + dictionary + (compress ? " /Filter /FlateDecode" : "") + " /Length "
+           + QByteArray::number(bytes.size()) + " >>\nstream\n" + bytes + "\nendstream";
 }
 
 // A PDF of `pages` pages that all draw one content stream, with Helvetica as /F1 and the
 // first of `forms` (objects from 5 on) as /X5.
 QByteArray Pdf(int pages, const QByteArray& content, const QList<QByteArray>& forms = {})
 {
-    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", {},
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>",
+                              {},
                               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
                               Stream({}, content, true)};
     objects += forms;
@@ -60,8 +61,8 @@ QByteArray Pdf(int pages, const QByteArray& content, const QList<QByteArray>& fo
         xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
         pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
-    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
+    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+           + QByteArray::number(pdf.size()) + "\n%%EOF\n";
 }
 
 // Lines of text, one below the other, as a page's content.
@@ -170,7 +171,8 @@ void DocumentOpeningTest::opensEachKind()
         QStringList lines;  // lines of the pane
         QString header;     // what no line of the pane may be: the converter's own lines
     };
-    const QString word = "^.+: Word .*document.*$", sheets = "^.+: 2 sheets$", slides = "^(3 slides|talk.pptx|slides97.ppt)$";
+    const QString word = "^.+: Word .*document.*$", sheets = "^.+: 2 sheets$",
+                  slides = "^(3 slides|talk.pptx|slides97.ppt)$";
     const Case cases[] = {
         {"report.docx", "Report.DOCX", {"Quarterly report", "North\t1200\t\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"}, word},
         {"letter-latin.doc", "letter.doc", {"Dear Ms. M\u00fcller,"}, word},
@@ -200,7 +202,8 @@ void DocumentOpeningTest::opensEachKind()
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
             QVERIFY2(pane.filter(QRegularExpression(c.header)).isEmpty(), qPrintable(c.name + ": " + pane.first()));
-        QVERIFY2(pane.filter(QRegularExpression("\\s$")).isEmpty(), qPrintable(c.name + ": a line ends in white space"));
+        QVERIFY2(pane.filter(QRegularExpression("\\s$")).isEmpty(),
+                 qPrintable(c.name + ": a line ends in white space"));
         QCOMPARE(form.statusText(), path + " loaded.");
         QCOMPARE(form.OpenedFileName, path);
         // each Open dialog proposes the document chosen before, never a converter's output
@@ -239,42 +242,57 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("sample");      // a sample document copied under `name`, or
     QTest::addColumn<QByteArray>("content");  // what is written under it
-    QTest::addColumn<QString>("site");  // "file", "nowhere" (answers 404), "broken" (every download breaks off)
+    QTest::addColumn<QString>("site");        // "file", "nowhere" (answers 404), "broken" (every download breaks off)
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("idle");  // the status line goes back to "Ready."
 
-    QTest::newRow("a .doc that is really text") << "notes.doc" << "hostile/text-renamed.doc" << QByteArray() << "file"
-                                                << "could not be converted.\n" << true;
-    QTest::newRow("empty workbook file") << "empty.xls" << "hostile/empty.doc" << QByteArray() << "file"
+    QTest::newRow("a .doc that is really text") << "notes.doc"
+                                                << "hostile/text-renamed.doc" << QByteArray() << "file"
+                                                << "could not be converted.\n"
+                                                << true;
+    QTest::newRow("empty workbook file") << "empty.xls"
+                                         << "hostile/empty.doc" << QByteArray() << "file"
                                          << "the file is empty" << true;
-    QTest::newRow("damaged PDF") << "cut.pdf" << "hostile/truncated.pdf" << QByteArray() << "file"
+    QTest::newRow("damaged PDF") << "cut.pdf"
+                                 << "hostile/truncated.pdf" << QByteArray() << "file"
                                  << "the file is damaged" << true;
-    QTest::newRow("encrypted PDF") << "secret.pdf" << "hostile/encrypted.pdf" << QByteArray() << "file"
+    QTest::newRow("encrypted PDF") << "secret.pdf"
+                                   << "hostile/encrypted.pdf" << QByteArray() << "file"
                                    << "protected by a password" << true;
-    QTest::newRow("scanned PDF") << "scan.pdf" << "hostile/image-only.pdf" << QByteArray() << "file"
+    QTest::newRow("scanned PDF") << "scan.pdf"
+                                 << "hostile/image-only.pdf" << QByteArray() << "file"
                                  << "holds no text" << true;
     QTest::newRow("a text in a folder named .pdfs is read as a PDF")
-        << "old.pdfs/notes.txt" << QString() << QByteArray("plain words") << "file" << "not a PDF document" << true;
+        << "old.pdfs/notes.txt" << QString() << QByteArray("plain words") << "file"
+        << "not a PDF document" << true;
     QTest::newRow("page without text") << "blank.htm" << QString() << QByteArray("<html><body> </body></html>")
-                                       << "file" << "docs/blank.htm: the page holds no text" << true;
-    QTest::newRow("Word folder cannot be made") << "memo.doc" << "report97.doc" << QByteArray() << "file"
+                                       << "file"
+                                       << "docs/blank.htm: the page holds no text" << true;
+    QTest::newRow("Word folder cannot be made") << "memo.doc"
+                                                << "report97.doc" << QByteArray() << "file"
                                                 << "Cannot create folder " << true;
-    QTest::newRow("converter hangs") << "slow.xls" << "book97.xls" << QByteArray() << "file"
+    QTest::newRow("converter hangs") << "slow.xls"
+                                     << "book97.xls" << QByteArray() << "file"
                                      << "The converter took too long and was stopped after 1 second." << true;
     QTest::newRow("a named pipe is never waited on") << "pipe.htm" << QString() << QByteArray() << "file"
                                                      << "it is a named pipe, not a file" << true;
-    QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file" << "Failed to open "
-                                       << true;
+    QTest::newRow("missing text file") << "absent.txt" << QString() << QByteArray() << "file"
+                                       << "Failed to open " << true;
     QTest::newRow("binary file named .txt") << "binary.txt" << QString() << QByteArray("ab\0cd", 5) << "file"
                                             << "neither a text nor a rich-text document" << true;
-    QTest::newRow("200 MB log") << "huge.log" << QString() << QByteArray() << "file" << "too large to open" << true;
-    QTest::newRow("converter not on the site") << "sheet.xls" << "book97.xls" << QByteArray() << "nowhere"
+    QTest::newRow("200 MB log") << "huge.log" << QString() << QByteArray() << "file"
+                                << "too large to open" << true;
+    QTest::newRow("converter not on the site") << "sheet.xls"
+                                               << "book97.xls" << QByteArray() << "nowhere"
                                                << "could not be fetched from http" << false;
-    QTest::newRow("download breaks off") << "cut.ppt" << "slides97.ppt" << QByteArray() << "broken"
+    QTest::newRow("download breaks off") << "cut.ppt"
+                                         << "slides97.ppt" << QByteArray() << "broken"
                                          << "could not be fetched from http" << false;
-    QTest::newRow("damaged converter in the data folder") << "damaged.pdf" << "report.pdf" << QByteArray() << "file"
+    QTest::newRow("damaged converter in the data folder") << "damaged.pdf"
+                                                          << "report.pdf" << QByteArray() << "file"
                                                           << "was damaged and has been removed" << false;
-    QTest::newRow("a folder where a converter belongs") << "blocked.ppt" << "slides97.ppt" << QByteArray() << "file"
+    QTest::newRow("a folder where a converter belongs") << "blocked.ppt"
+                                                        << "slides97.ppt" << QByteArray() << "file"
                                                         << "is not a program and could not be removed" << false;
 }
 
@@ -497,18 +515,19 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
         << "deep.pdf" << Pdf(1, TextLines("Deep", 1) + QByteArray("q ").repeated(1000000)) << false << memory << "";
     QList<QByteArray> forms;
     for (int i = 0; i < 40; ++i)
-        forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /N " +
-                            QByteArray::number(6 + i) + " 0 R >> >>",
+        forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /N "
+                            + QByteArray::number(6 + i) + " 0 R >> >>",
                         "/N Do /N Do", false);
     forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 m 1 1 l S", false);
     QTest::newRow("forms drawing forms") << "forms.pdf" << Pdf(1, TextLines("Forms", 1) + "/X5 Do", forms) << false
                                          << cpu << "";
     QTest::newRow("two thousand pages drawing one long content stream")
         << "shared.pdf" << Pdf(2000, TextLines("Shared page text", 400)) << false
-        << "of 2000 pages were read: reading them all would take longer than allowed" << "Shared page text";
+        << "of 2000 pages were read: reading them all would take longer than allowed"
+        << "Shared page text";
     QTest::newRow("a text longer than a converter may write")
-        << "long.pdf" << Pdf(60, TextLines("A line of a long document", 60)) << false
-        << "the text is longer than 64 KB" << "A line of a long document";
+        << "long.pdf" << Pdf(60, TextLines("A line of a long document", 60)) << false << "the text is longer than 64 KB"
+        << "A line of a long document";
 }
 
 void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
@@ -545,7 +564,8 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     QCOMPARE(prompts.messages.size(), 1);
     const QString said = prompts.messages.first();
     QVERIFY2(said.contains(message), qPrintable(said));
-    const QString opening = line.isEmpty() ? "\"%1\" could not be converted.\n" : "Only the beginning of \"%1\" was loaded.\n";
+    const QString opening =
+        line.isEmpty() ? "\"%1\" could not be converted.\n" : "Only the beginning of \"%1\" was loaded.\n";
     QVERIFY2(said.startsWith(opening.arg(path)), qPrintable(said));
     if (line.isEmpty()) {
         // what the converter wrote before it was stopped went nowhere

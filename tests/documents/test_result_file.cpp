@@ -82,9 +82,8 @@ void ResultFileTest::nameWithoutExtensionGetsTxt()
     result.save(m_target);
     QCOMPARE(result.path(), m_dir.filePath("noext.txt"));
     QCOMPARE(contents(m_dir.filePath("noext.txt")), QByteArray("Hola mundo"));
-    QCOMPARE(prompts.saveDialogs,
-             QStringList("Enregsitrer un fichier texte|Text File (*.txt);;Microsoft Word (*.rtf);;"
-                         "All files (*.*)|txt"));
+    QCOMPARE(prompts.saveDialogs, QStringList("Enregsitrer un fichier texte|Text File (*.txt);;Microsoft Word (*.rtf);;"
+                                              "All files (*.*)|txt"));
 }
 
 void ResultFileTest::emptyResultCountsForSaveButNotSaveAs()

@@ -106,8 +106,8 @@ void RtfHostileTest::hugeFontTable()
     // a name never keeps the ';' that ends entries, nor outgrows 256 characters when bytes and \u
     // take turns, or the writer's copy would not read back as the same font
     QTextDocument odd;
-    RtfReader::read("{\\rtf1{\\fonttbl{\\f0 a\\u59?b;}{\\f1 " + QByteArray(200, 'x') + "\\u65?"
-                        + QByteArray(200, 'y') + ";}}\\f0 x\\f1 y}",
+    RtfReader::read("{\\rtf1{\\fonttbl{\\f0 a\\u59?b;}{\\f1 " + QByteArray(200, 'x') + "\\u65?" + QByteArray(200, 'y')
+                        + ";}}\\f0 x\\f1 y}",
                     odd);
     cursor = QTextCursor(&odd);
     cursor.setPosition(1);

@@ -51,7 +51,8 @@ private slots:
 
 void RtfReaderTest::wordPadDocumentWithFontsColoursAndAccents()
 {
-    const QByteArray rtf = R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1036{\fonttbl{\f0\fnil\fcharset0 Calibri;}{\f1\fswiss\fprq2\fcharset0 Arial;}}
+    const QByteArray rtf =
+        R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1036{\fonttbl{\f0\fnil\fcharset0 Calibri;}{\f1\fswiss\fprq2\fcharset0 Arial;}}
 {\colortbl ;\red255\green0\blue0;\red0\green128\blue0;}
 {\*\generator Riched20 10.0.19041}\viewkind4\uc1 
 \pard\sa200\sl276\slmult1\f0\fs22\lang12 Caf\'e9 \b gras\b0  \i italique\i0  \ul soulign\'e9\ulnone  \strike barr\'e9\strike0\par
@@ -88,7 +89,8 @@ void RtfReaderTest::unicodeEscapesAndTheirFallbacks()
 {
     // \uc1 (default) skips one fallback character, \uc2 two, \uc0 none; negative numbers
     // are the upper half; a surrogate pair makes one character beyond the 16-bit range.
-    Loaded loaded(R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 \u1055?\u1088?\u1080?\u1074?\u1077?\u1090? {\uc2\u26085\'93\'fa\u26412\'96\'7b} {\uc0\u8364 } \u-10179?\u-8704? end\par})RTF");
+    Loaded loaded(
+        R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 \u1055?\u1088?\u1080?\u1074?\u1077?\u1090? {\uc2\u26085\'93\'fa\u26412\'96\'7b} {\uc0\u8364 } \u-10179?\u-8704? end\par})RTF");
     QCOMPARE(loaded.blocks(), QStringList({QString::fromUtf8("Привет 日本 € 😀 end")}));
     QCOMPARE(loaded.result.problems, QStringList());
 }
@@ -135,7 +137,8 @@ void RtfReaderTest::bulletsAndNumberingAsWordProcessorsWriteThem()
     QCOMPARE(numbered->count(), 2);
 
     // a full word processor: list overrides with \listtext
-    Loaded word(R"RTF({\rtf1\ansi{\fonttbl{\f0 Times;}{\f3 Symbol;}}{\*\listtable{\list\listtemplateid1{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}}\listid5}}{\*\listoverridetable{\listoverride\listid5\ls1}}
+    Loaded word(
+        R"RTF({\rtf1\ansi{\fonttbl{\f0 Times;}{\f3 Symbol;}}{\*\listtable{\list\listtemplateid1{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}}\listid5}}{\*\listoverridetable{\listoverride\listid5\ls1}}
 \pard\plain {\listtext\pard\plain\f3 \'b7\tab}\ls1\ilvl0 Item\par
 \pard\plain After\par})RTF");
     QCOMPARE(word.blocks(), QStringList({"Item", "After"}));
@@ -169,7 +172,8 @@ void RtfReaderTest::codePagesOfDocumentAndFonts()
     Loaded cyrillic(R"RTF({\rtf1\ansi\ansicpg1251{\fonttbl{\f0 Arial;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2\par})RTF");
     QCOMPARE(cyrillic.blocks(), QStringList(QString::fromUtf8("Привет")));
 
-    Loaded mixed(R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0 Arial;}{\f1\fcharset204 Arial CYR;}{\f2\fcharset161 Arial Greek;}}\f0 d\'e9j\'e0 \f1\'e4\'e0 \f2\'e1\'e2\f0  \'80\par})RTF");
+    Loaded mixed(
+        R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0 Arial;}{\f1\fcharset204 Arial CYR;}{\f2\fcharset161 Arial Greek;}}\f0 d\'e9j\'e0 \f1\'e4\'e0 \f2\'e1\'e2\f0  \'80\par})RTF");
     QCOMPARE(mixed.blocks(), QStringList(QString::fromUtf8("déjà да αβ €")));
 
     Loaded utf8(R"RTF({\rtf1\ansi\ansicpg65001 \'c3\'a9t\'c3\'a9\par})RTF");
@@ -187,22 +191,32 @@ void RtfReaderTest::documentsOfOtherWritersAndCodePages_data()
     QTest::addColumn<QString>("text");
 
     // a font's own code page wins over its character set and over the document's code page
-    QTest::newRow("font code page UTF-8") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1251\deff1{\fonttbl{\f0\fnil\fcharset128\cpg65001 Arial Unicode MS;}{\f1\fnil\fcharset0 Arial;}}
-\f0 \'e4\'b8\'ad\'e5\'9c\'8b \'f0\'9f\'98\'80\f1  caf\'e9\par})RTF") << QString::fromUtf8("中國 😀 café");
-    QTest::newRow("broken UTF-8 keeps its neighbours") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\cpg65001 A;}}\f0 a\'e4b\'ffc\'e4\'b8\'ad\par\'e4\par d})RTF")
-                                                       << QString::fromUtf8("a\uFFFDb\uFFFDc中\r\n\uFFFD\r\nd");
-    QTest::newRow("font code page 1251") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0\cpg1251 Arial;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2})RTF")
+    QTest::newRow("font code page UTF-8") << QByteArray(
+        R"RTF({\rtf1\ansi\ansicpg1251\deff1{\fonttbl{\f0\fnil\fcharset128\cpg65001 Arial Unicode MS;}{\f1\fnil\fcharset0 Arial;}}
+\f0 \'e4\'b8\'ad\'e5\'9c\'8b \'f0\'9f\'98\'80\f1  caf\'e9\par})RTF")
+                                          << QString::fromUtf8("中國 😀 café");
+    QTest::newRow("broken UTF-8 keeps its neighbours")
+        << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\cpg65001 A;}}\f0 a\'e4b\'ffc\'e4\'b8\'ad\par\'e4\par d})RTF")
+        << QString::fromUtf8("a\uFFFDb\uFFFDc中\r\n\uFFFD\r\nd");
+    QTest::newRow("font code page 1251") << QByteArray(
+        R"RTF({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset0\cpg1251 Arial;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2})RTF")
                                          << QString::fromUtf8("Привет");
     // a second byte may be written as an escaped brace or backslash, or as a plain letter
-    QTest::newRow("Shift_JIS pairs") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\fnil\fcharset128 MS Mincho;}}\f0 \'93\'fa
-\'96\'7b \'95\\\'83A\'97\{\'97\} \'93\par x\par})RTF") << QString::fromUtf8("日本 表ア養抑 \uFFFD\r\nx");
-    QTest::newRow("two-byte fallback counted as one") << QByteArray(R"RTF({\rtf1\ansi\ansicpg932\uc1 \u26085\'93\'fa\u26412\'96\'7b!\par})RTF")
-                                                      << QString::fromUtf8("日本!");
+    QTest::newRow("Shift_JIS pairs") << QByteArray(
+        R"RTF({\rtf1\ansi{\fonttbl{\f0\fnil\fcharset128 MS Mincho;}}\f0 \'93\'fa
+\'96\'7b \'95\\\'83A\'97\{\'97\} \'93\par x\par})RTF")
+                                     << QString::fromUtf8("日本 表ア養抑 \uFFFD\r\nx");
+    QTest::newRow("two-byte fallback counted as one")
+        << QByteArray(R"RTF({\rtf1\ansi\ansicpg932\uc1 \u26085\'93\'fa\u26412\'96\'7b!\par})RTF")
+        << QString::fromUtf8("日本!");
 
-    QTest::newRow("Mac Japanese and Roman") << QByteArray(R"RTF({\rtf1\mac\ansicpg10001{\fonttbl\f0\fnil\fcharset78 Osaka;\f1\fswiss\fcharset77 Helvetica;}
-\f0 \'93\'fa\'96\'7b\'fd\'fe\'ff\'a0\'b1\'80\f1  caf\'8e \'a5\par})RTF") << QString::fromUtf8("日本©™…\u00A0ｱ\\ café •");
-    QTest::newRow("Mac without code page") << QByteArray(R"RTF({\rtf1\mac\deff0{\fonttbl{\f0\fnil\fcharset0 Geneva;}}\f0 \'d2caf\'8e\'d3\par})RTF")
-                                           << QString::fromUtf8("“café”");
+    QTest::newRow("Mac Japanese and Roman")
+        << QByteArray(R"RTF({\rtf1\mac\ansicpg10001{\fonttbl\f0\fnil\fcharset78 Osaka;\f1\fswiss\fcharset77 Helvetica;}
+\f0 \'93\'fa\'96\'7b\'fd\'fe\'ff\'a0\'b1\'80\f1  caf\'8e \'a5\par})RTF")
+        << QString::fromUtf8("日本©™…\u00A0ｱ\\ café •");
+    QTest::newRow("Mac without code page")
+        << QByteArray(R"RTF({\rtf1\mac\deff0{\fonttbl{\f0\fnil\fcharset0 Geneva;}}\f0 \'d2caf\'8e\'d3\par})RTF")
+        << QString::fromUtf8("“café”");
     const auto mac = [](int charset, const char* bytes) {
         return "{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset" + QByteArray::number(charset) + " F;}}\\f0 " + bytes + "\\par}";
     };
@@ -218,19 +232,23 @@ void RtfReaderTest::documentsOfOtherWritersAndCodePages_data()
     QTest::newRow("Mac Cyrillic") << mac(89, R"(\'8f\'f0\'e8\'e2\'e5\'f2)") << QString::fromUtf8("Привет");
     QTest::newRow("Johab") << QByteArray(R"RTF({\rtf1\ansi{\fonttbl{\f0\fcharset130 Gulim;}}\f0 \'d0\'65\'ff!})RTF")
                            << QString::fromUtf8("한\uFFFD!");
-    QTest::newRow("Mac Icelandic") << QByteArray(R"RTF({\rtf1\mac\ansicpg10079 \'de\'97r\par})RTF") << QString::fromUtf8("Þór");
+    QTest::newRow("Mac Icelandic") << QByteArray(R"RTF({\rtf1\mac\ansicpg10079 \'de\'97r\par})RTF")
+                                   << QString::fromUtf8("Þór");
 
     // alternate Unicode text, groups of unknown words after \*, and fields, as different writers put them
-    QTest::newRow("small word processor") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1033{\fonttbl{\f0\fnil\fcharset0 Calibri;}}
+    QTest::newRow("small word processor")
+        << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1033{\fonttbl{\f0\fnil\fcharset0 Calibri;}}
 {\*\generator Riched20 10.0.19041}\viewkind4\uc1
 \pard\sa200\sl276\slmult1\f0\fs22\lang9 See {\field{\*\fldinst{HYPERLINK "http://example.org/" }}{\fldrslt{\ul\cf1\cf1\ul example.org}}}\f0\fs22  {\upr{caf?}{\*\ud{caf\u233?}}}.\par
 })RTF") << QString::fromUtf8("See example.org café.");
-    QTest::newRow("full word processor") << QByteArray(R"RTF({\rtf1\adeflang1025\ansi\ansicpg1252\uc1\adeff31507\deff0{\fonttbl{\f0\fbidi \froman\fcharset0\fprq2{\*\panose 02020603050405020304}Times New Roman;}
+    QTest::newRow("full word processor") << QByteArray(
+        R"RTF({\rtf1\adeflang1025\ansi\ansicpg1252\uc1\adeff31507\deff0{\fonttbl{\f0\fbidi \froman\fcharset0\fprq2{\*\panose 02020603050405020304}Times New Roman;}
 {\f13\fbidi \fnil\fcharset128\fprq2{\*\panose 02020609040205080304}MS Mincho{\*\falt \'82\'6c\'82\'72 \'96\'be\'92\'a9};}}
 {\info{\upr{\title \'93\'fa}{\*\ud{\title \u26085\'93\'fa}}}{\author X}}{\*\xmlnstbl {\xmlns1 http://x}}{\*\rsidtbl \rsid1}
 \pard\plain \ltrpar\ql \rtlch\fcs1 \af0 \ltrch\fcs0 \f0\fs24 {\rtlch\fcs1 \af0 \ltrch\fcs0 Page }{\field\flddirty{\*\fldinst {\rtlch\fcs1 \af0 \ltrch\fcs0  PAGE   \\* MERGEFORMAT }}{\fldrslt {\rtlch\fcs1 \af0 \ltrch\fcs0 \lang1024\noproof 2}}}
 {\*\bkmkstart _Toc1}{\*\bkmkend _Toc1}{\rtlch\fcs1 \af13 \ltrch\fcs0 \f13\hich\af13\dbch\af13\loch\f13  \'93\'fa}{\*\xmlopen\xmlns1{\factoidname place}}{\upr{\f13 \'96\'7b}{\*\ud{\f13 \uc2\u26412\'96\'7b}}}{\*\xmlclose}
-{\*\ftnsep {\*\b \chftnsep}}{\*\b bold}!\par})RTF") << QString::fromUtf8("Page 2 日本!");
+{\*\ftnsep {\*\b \chftnsep}}{\*\b bold}!\par})RTF")
+                                         << QString::fromUtf8("Page 2 日本!");
     QTest::newRow("Mac text editor") << QByteArray(R"RTF({\rtf1\ansi\ansicpg1252\cocoartf2639
 \cocoatextscaling0\cocoaplatform0{\fonttbl\f0\fswiss\fcharset0 Helvetica;\f1\fnil\fcharset128 HiraginoSans-W3;}
 {\colortbl;\red255\green255\blue255;\red0\green0\blue233;}
@@ -264,7 +282,8 @@ void RtfReaderTest::documentsOfOtherWritersAndCodePages()
 
 void RtfReaderTest::destinationsThatAreNotText()
 {
-    QByteArray rtf = R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\stylesheet{\s0 Normal;}}{\info{\title Secret}{\author Nobody}}{\*\unknownthing hidden text}{\header head}A{\*\bkmkstart mark}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}}B{\pict\pngblip 89504e47}C{\v hidden}D)RTF";
+    QByteArray rtf =
+        R"RTF({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\stylesheet{\s0 Normal;}}{\info{\title Secret}{\author Nobody}}{\*\unknownthing hidden text}{\header head}A{\*\bkmkstart mark}{\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}}B{\pict\pngblip 89504e47}C{\v hidden}D)RTF";
     rtf += "\\bin5 {}}\\ E\\par}";
     Loaded loaded(rtf);
     QCOMPARE(loaded.blocks(), QStringList("AlinkBCDE"));
@@ -273,7 +292,8 @@ void RtfReaderTest::destinationsThatAreNotText()
 
 void RtfReaderTest::specialCharactersAndBreaks()
 {
-    Loaded loaded(R"RTF({\rtf1\ansi a\tab b\line c\~d\emdash e\endash f\lquote g\rquote \ldblquote h\rdblquote \bullet \{\}\\\par})RTF");
+    Loaded loaded(
+        R"RTF({\rtf1\ansi a\tab b\line c\~d\emdash e\endash f\lquote g\rquote \ldblquote h\rdblquote \bullet \{\}\\\par})RTF");
     QCOMPARE(loaded.blocks(),
              QStringList(QString::fromUtf8("a\tb\u2028c\u00a0d\u2014e\u2013f\u2018g\u2019\u201ch\u201d\u2022{}\\")));
     // characters the editor would take for paragraph ends, frames or objects break the line or go
@@ -302,7 +322,8 @@ void RtfReaderTest::paragraphMarksAndAlignment()
 void RtfReaderTest::alternateUnicodeTextIsReadOnce()
 {
     // in text and in the font table alike
-    Loaded loaded(R"RTF({\rtf1\ansi{\fonttbl{\upr{\f0 Caf?;}{\*\ud{\f0 Caf\u233?;}}}}\f0 {\upr{caf?}{\*\ud{caf\u233?}}} ok\par})RTF");
+    Loaded loaded(
+        R"RTF({\rtf1\ansi{\fonttbl{\upr{\f0 Caf?;}{\*\ud{\f0 Caf\u233?;}}}}\f0 {\upr{caf?}{\*\ud{caf\u233?}}} ok\par})RTF");
     QCOMPARE(loaded.blocks(), QStringList(QString::fromUtf8("café ok")));
     QCOMPARE(loaded.formatAt(0).fontFamilies().toStringList(), QStringList(QString::fromUtf8("Café")));
 }

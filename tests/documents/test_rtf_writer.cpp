@@ -68,10 +68,9 @@ void RtfWriterTest::characterFormattingRoundTrips_data()
         << charFormat([](auto& f) { f.setFontFamilies({QString::fromUtf8("Schrift {Ä} \\x Д")}); });
     QTest::newRow("colour") << charFormat([](auto& f) { f.setForeground(QColor(12, 200, 99)); });
     QTest::newRow("background") << charFormat([](auto& f) { f.setBackground(QColor(255, 255, 0)); });
-    QTest::newRow("superscript")
-        << charFormat([](auto& f) { f.setVerticalAlignment(QTextCharFormat::AlignSuperScript); });
-    QTest::newRow("subscript")
-        << charFormat([](auto& f) { f.setVerticalAlignment(QTextCharFormat::AlignSubScript); });
+    QTest::newRow("superscript") << charFormat(
+        [](auto& f) { f.setVerticalAlignment(QTextCharFormat::AlignSuperScript); });
+    QTest::newRow("subscript") << charFormat([](auto& f) { f.setVerticalAlignment(QTextCharFormat::AlignSubScript); });
     QTest::newRow("everything at once") << charFormat([](auto& f) {
         f.setFontWeight(QFont::Bold);
         f.setFontItalic(true);
@@ -187,7 +186,8 @@ void RtfWriterTest::anotherReaderFindsTheText()
     QTextDocument document;
     document.setDefaultFont(m_font);
     QTextCursor cursor(&document);
-    cursor.insertText(QString::fromUtf8("Première ligne en gras"), charFormat([](auto& f) { f.setFontWeight(QFont::Bold); }));
+    cursor.insertText(QString::fromUtf8("Première ligne en gras"),
+                      charFormat([](auto& f) { f.setFontWeight(QFont::Bold); }));
     cursor.insertBlock();
     cursor.insertText(QString::fromUtf8("Seconde ligne {}"));
     QTemporaryDir dir;

@@ -50,9 +50,9 @@ void WindowDocumentsTest::commandsAreOfferedWithTheirBindings()
     ScriptedPrompts prompts;
     QApplication::clipboard()->setText("on the clipboard");
     TForm1 form;
-    for (QAction* item : {form.sfsf1, form.Enregistrer1, form.Enregistrersous1, form.Print1, form.N2,
-                          form.Find1, form.FindNext1, form.Replace1, form.Coller1,
-                          form.outslectionner1, form.Paste1, form.SelectAll1})
+    for (QAction* item :
+         {form.sfsf1, form.Enregistrer1, form.Enregistrersous1, form.Print1, form.N2, form.Find1, form.FindNext1,
+          form.Replace1, form.Coller1, form.outslectionner1, form.Paste1, form.SelectAll1})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
     // cut and copy wait for a selection, undo for an edit
     for (QAction* item : {form.Couper2, form.Copier1, form.Cut1, form.Copy1, form.Dfaire1})
@@ -121,7 +121,8 @@ void WindowDocumentsTest::fontBoxesApplyThePaneFont()
     QCOMPARE(form.RichEdit2->palette().color(QPalette::Text), QColor(Qt::red));
     // the box offers the standard, extended and system colours by name, black first
     QCOMPARE(form.ColorBox1->itemText(0), QString("Black"));
-    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Money Green")).value<QColor>(), QColor(0xC0, 0xDC, 0xC0));
+    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Money Green")).value<QColor>(),
+             QColor(0xC0, 0xDC, 0xC0));
     QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Highlight")).value<QColor>(),
              form.palette().color(QPalette::Highlight));
     QCOMPARE(form.ColorBox1->count(), 48);

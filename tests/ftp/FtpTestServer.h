@@ -21,10 +21,14 @@ public:
         m_logPath = m_work.filePath(QStringLiteral("server.log"));
         QDir().mkpath(Root());
         QStringList args{QStringLiteral(LINGUARO_SOURCE_DIR "/tests/ftp/ftp_server.py"),
-                         QStringLiteral("--root"), Root(),
-                         QStringLiteral("--log"), m_logPath,
-                         QStringLiteral("--user"), QStringLiteral("user:secret"),
-                         QStringLiteral("--user"), QStringLiteral("user:secret2"),
+                         QStringLiteral("--root"),
+                         Root(),
+                         QStringLiteral("--log"),
+                         m_logPath,
+                         QStringLiteral("--user"),
+                         QStringLiteral("user:secret"),
+                         QStringLiteral("--user"),
+                         QStringLiteral("user:secret2"),
                          QStringLiteral("--anonymous")};
         args << extraArgs;
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

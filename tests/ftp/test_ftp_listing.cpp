@@ -23,16 +23,15 @@ QDateTime Utc(int y, int mo, int d, int h, int mi, int s = 0)
 
 TEST(FtpListing, MachineListingFactsAndNames)
 {
-    const QByteArray data =
-        "type=cdir;modify=20240101000000; .\r\n"
-        "type=pdir;modify=20240101000000; ..\r\n"
-        "Type=File;Size=1234;Modify=20240229235958.123; report 2024.txt\r\n"
-        "type=dir;sizd=4096;modify=20231105101500; sub dir\r\n"
-        "modify=20240101000000;perm=r;size=7;type=file;unique=x; semi;colon name\n"
-        "type=file;size=5; \r\n"
-        "this line is garbage\r\n"
-        "\r\n"
-        "type=OS.unix=slink:/x;size=3; link\r\n";
+    const QByteArray data = "type=cdir;modify=20240101000000; .\r\n"
+                            "type=pdir;modify=20240101000000; ..\r\n"
+                            "Type=File;Size=1234;Modify=20240229235958.123; report 2024.txt\r\n"
+                            "type=dir;sizd=4096;modify=20231105101500; sub dir\r\n"
+                            "modify=20240101000000;perm=r;size=7;type=file;unique=x; semi;colon name\n"
+                            "type=file;size=5; \r\n"
+                            "this line is garbage\r\n"
+                            "\r\n"
+                            "type=OS.unix=slink:/x;size=3; link\r\n";
     const auto entries = ParseMlsdListing(data);
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0].name, QStringLiteral("report 2024.txt"));
@@ -101,17 +100,16 @@ TEST(FtpListing, DosLines)
 
 TEST(FtpListing, ClassicListingSkipsGarbageAndDotEntries)
 {
-    const QByteArray data =
-        "total 12\r\n"
-        "drwxr-xr-x 2 a b 4096 Jan 02 2020 .\r\n"
-        "drwxr-xr-x 2 a b 4096 Jan 02 2020 ..\r\n"
-        "-rw-r--r-- 1 a b 3 Jan 02 2020 ok.txt\r\n"
-        "-rw-r--r-- 1 a b x Jan 02 2020 bad size\r\n"
-        "-rw-r--r-- 1 a b 3 Foo 02 2020 bad month\r\n"
-        "-rw-r--r-- 1 a b 3 Jan 99 2020 bad day\r\n"
-        "13-45-24  01:30PM  5 bad dos date\r\n"
-        "\xff\xfe binary junk \x01\r\n"
-        "-rw-r--r--\r\n";
+    const QByteArray data = "total 12\r\n"
+                            "drwxr-xr-x 2 a b 4096 Jan 02 2020 .\r\n"
+                            "drwxr-xr-x 2 a b 4096 Jan 02 2020 ..\r\n"
+                            "-rw-r--r-- 1 a b 3 Jan 02 2020 ok.txt\r\n"
+                            "-rw-r--r-- 1 a b x Jan 02 2020 bad size\r\n"
+                            "-rw-r--r-- 1 a b 3 Foo 02 2020 bad month\r\n"
+                            "-rw-r--r-- 1 a b 3 Jan 99 2020 bad day\r\n"
+                            "13-45-24  01:30PM  5 bad dos date\r\n"
+                            "\xff\xfe binary junk \x01\r\n"
+                            "-rw-r--r--\r\n";
     const auto entries = ParseListListing(data, kToday);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, QStringLiteral("ok.txt"));

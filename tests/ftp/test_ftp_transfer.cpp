@@ -353,8 +353,9 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
                     "-rw-r--r-- 1 a b 4 Jan 02 2020 a\\b\r\nnothing but garbage\r\n"
                     "-rw-r--r-- 1 a b 4 Jan 02 2020 good.txt\r\n-rw-r--r-- 1 a b 4 Jan 02 2020 a..b.txt\r\n");
         f.close();
-        FtpTestServer server(machine ? QStringList{QStringLiteral("--mlsd-file"), listing}
-                                     : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
+        FtpTestServer server(machine
+                                 ? QStringList{QStringLiteral("--mlsd-file"), listing}
+                                 : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
         ASSERT_TRUE(server.Ok());
         server.Put(QStringLiteral("evil"), "evil");
         server.Put(QStringLiteral("abs"), "abs!");
@@ -457,8 +458,8 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
         }
         Job(server, tpFtp, QStringLiteral("x.txt"))->Active = false;
     };
-    const QList<TTransferProtocol> kinds{tpFtp,      tpFtpUpload, tpMultiFtp, tpMultiFtpUpload,
-                                         tpFtpDelete, tpFtpList,  tpFtpTest};
+    const QList<TTransferProtocol> kinds{tpFtp,       tpFtpUpload, tpMultiFtp, tpMultiFtpUpload,
+                                         tpFtpDelete, tpFtpList,   tpFtpTest};
     const QStringList folders{QString(), QStringLiteral("a/"), QStringLiteral("b/"), QStringLiteral("a/a/")};
     for (const bool deleting : {true, false}) {
         for (const TTransferProtocol first : kinds) {
@@ -485,8 +486,9 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
                 EXPECT_TRUE(ev.errorCodes.isEmpty() && ev.notFound.isEmpty()) << row;
                 for (const QString& folder : folders) {
                     const bool touched = folder == QLatin1String("a/");
-                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
-                              !(deleting && touched))
+                    EXPECT_EQ(
+                        QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
+                        !(deleting && touched))
                         << row << " victim in /" << folder.toStdString();
                     EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt")),
                               !deleting && touched)
@@ -508,7 +510,8 @@ TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
     TTransferItem* good = Job(server, tpFtpTest, QString());
     TTransferItem* badTest = Job(server, tpFtpTest, QString(), QStringLiteral("user"), QStringLiteral("nope"));
     TTransferItem* badGet = Job(server, tpFtp, QStringLiteral("f.txt"), QStringLiteral("user"), QStringLiteral("nope"));
-    TTransferItem* badList = Job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
+    TTransferItem* badList =
+        Job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
     t.Execute();
     EXPECT_TRUE(good->Success);
     EXPECT_FALSE(badTest->Success);
@@ -603,8 +606,8 @@ TEST_F(FtpTransferTest, DeniedFolderIsNotFoundAndNothingElseIsFetched)
 
 TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
 {
-    FtpTestServer server({QStringLiteral("--retr-cut"), QStringLiteral("10000"), QStringLiteral("--stor-cut"),
-                          QStringLiteral("10000")});
+    FtpTestServer server(
+        {QStringLiteral("--retr-cut"), QStringLiteral("10000"), QStringLiteral("--stor-cut"), QStringLiteral("10000")});
     ASSERT_TRUE(server.Ok());
     server.Put(QStringLiteral("big.bin"), Pattern(300000));
     const QString src = MakeLocal(QStringLiteral("up.bin"), Pattern(300000));
@@ -616,7 +619,8 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(put->Success);
     ASSERT_EQ(ev.errorCodes, (QList<int>{4, 5}));
-    EXPECT_TRUE(ev.errorInfos[0].startsWith(QStringLiteral("Error reading source file big.bin ("))) << ev.errorInfos[0].toStdString();
+    EXPECT_TRUE(ev.errorInfos[0].startsWith(QStringLiteral("Error reading source file big.bin (")))
+        << ev.errorInfos[0].toStdString();
     EXPECT_TRUE(ev.errorInfos[1].startsWith(QStringLiteral("Error writing to destination file /up.bin (")));
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("big.bin"))));
 }
@@ -644,8 +648,8 @@ TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
     t.StallTimeout = 2;
     t.FTPPassive = true;
     FtpTestServer noLogin({QStringLiteral("--hang-on"), QStringLiteral("PASS")});
-    FtpTestServer noRetr({QStringLiteral("--hang-on"), QStringLiteral("RETR"), QStringLiteral("--hang-on"),
-                          QStringLiteral("MLSD")});
+    FtpTestServer noRetr(
+        {QStringLiteral("--hang-on"), QStringLiteral("RETR"), QStringLiteral("--hang-on"), QStringLiteral("MLSD")});
     FtpTestServer stalls({QStringLiteral("--retr-cut"), QStringLiteral("5000"), QStringLiteral("--retr-stall")});
     ASSERT_TRUE(noLogin.Ok() && noRetr.Ok() && stalls.Ok());
     noRetr.Put(QStringLiteral("f.txt"), "never sent");

@@ -95,7 +95,12 @@ QStringList Segments(History& history)
 {
     QStringList lines;
     history.forEachSegment(QString(), [&](const MemorySegment& s) {
-        lines << QStringList{s.sourceCode, s.targetCode, s.endpoint, s.engineVersion, s.source, s.translation,
+        lines << QStringList{s.sourceCode,
+                             s.targetCode,
+                             s.endpoint,
+                             s.engineVersion,
+                             s.source,
+                             s.translation,
                              s.created.toString(Qt::ISODate)}
                      .join(QLatin1Char('|'));
         return true;
@@ -124,7 +129,8 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
             Entry(QStringLiteral("C'est 50% moins cher"), QStringLiteral("It is 50% cheaper"), 7),
         };
         for (HistoryEntry entry : entries) {
-            ASSERT_TRUE(history.record(entry, Pieces(entry.source, entry.translation, 1))) << history.problem().toStdString();
+            ASSERT_TRUE(history.record(entry, Pieces(entry.source, entry.translation, 1)))
+                << history.problem().toStdString();
             EXPECT_GT(entry.id, 0);
         }
     }
@@ -135,7 +141,8 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
         QStringList sources;
     } cases[] = {
         {"", {"東京都に行きます", "C'est 50% moins cher", "Un café crème", "ÉCOLE ÉLÉMENTAIRE", "Le garçon est naïf"}},
-        {"   ", {"東京都に行きます", "C'est 50% moins cher", "Un café crème", "ÉCOLE ÉLÉMENTAIRE", "Le garçon est naïf"}},
+        {"   ",
+         {"東京都に行きます", "C'est 50% moins cher", "Un café crème", "ÉCOLE ÉLÉMENTAIRE", "Le garçon est naïf"}},
         {"cafe", {"Un café crème"}},
         {"CAFÉ", {"Un café crème"}},
         {"crème CAFE", {"Un café crème"}},
@@ -170,7 +177,8 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
 
     // a page of matches: the newest by time, though the entries were written in another order
     History numbered(m_folder.filePath(QStringLiteral("numbered.sqlite")));
-    for (const auto& [source, minute] : {std::pair{"alpha one", 9}, {"alpha two", 1}, {"alpha three", 2}, {"beta", 20}}) {
+    for (const auto& [source, minute] :
+         {std::pair{"alpha one", 9}, {"alpha two", 1}, {"alpha three", 2}, {"beta", 20}}) {
         HistoryEntry entry = Entry(QString::fromUtf8(source), QStringLiteral("x"), minute);
         ASSERT_TRUE(numbered.record(entry, {}));
     }
@@ -215,7 +223,8 @@ TEST_F(HistoryTest, BoundsDropTheOldestFirst)
             text += QStringLiteral("w%1x%2 ").arg(i).arg(word);
         HistoryEntry entry = Entry(QStringLiteral("entry%1 ").arg(i) + text, text, i);
         ASSERT_TRUE(history.record(entry, Pieces(text, text, 1))) << history.problem().toStdString();
-        const qint64 used = (Pragma(sized, "PRAGMA page_count").toLongLong() - Pragma(sized, "PRAGMA freelist_count").toLongLong())
+        const qint64 used =
+            (Pragma(sized, "PRAGMA page_count").toLongLong() - Pragma(sized, "PRAGMA freelist_count").toLongLong())
             * Pragma(sized, "PRAGMA page_size").toLongLong();
         ASSERT_LE(used, limit) << "after entry " << i;
     }
@@ -424,7 +433,8 @@ TEST_F(HistoryTest, KilledDuringWritesLeavesASoundFileWithEveryFinishedEntry)
     ::close(pipe[0]);
 
     EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
-    EXPECT_EQ(Pragma(path(), "INSERT INTO entries_text(entries_text) VALUES ('integrity-check')"), QStringLiteral("ok"));
+    EXPECT_EQ(Pragma(path(), "INSERT INTO entries_text(entries_text) VALUES ('integrity-check')"),
+              QStringLiteral("ok"));
     History history(path());
     const QList<HistoryEntry> entries = history.search(QString(), 100000);
     std::set<QString> sources;
@@ -442,8 +452,9 @@ TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
     {
         History history(path());
         HistoryEntry entry = Entry(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
-        ASSERT_TRUE(history.record(entry, {{QStringLiteral("Bonjour"), QStringLiteral("Hello"), Service, QStringLiteral("1.0")},
-                                           {QStringLiteral("Au revoir"), QStringLiteral("Goodbye"), Service, QString()}}));
+        ASSERT_TRUE(
+            history.record(entry, {{QStringLiteral("Bonjour"), QStringLiteral("Hello"), Service, QStringLiteral("1.0")},
+                                   {QStringLiteral("Au revoir"), QStringLiteral("Goodbye"), Service, QString()}}));
     }
     // the file as the version before the memory left it: its pieces go into the memory when it opens
     ASSERT_TRUE(Exec(path(), "DROP TRIGGER entries_counted_in; DROP TRIGGER entries_counted_out; DROP TABLE segments;"
@@ -506,8 +517,8 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
         HistoryEntry entry = Entry(QStringLiteral("The blue whale sings at dawn."), QStringLiteral("La ballena"));
         entry.sourceCode = QStringLiteral("EN");
         entry.targetCode = QStringLiteral("ES");
-        ASSERT_TRUE(history.record(entry, {{sentOne, QStringLiteral("La ballena azul canta al alba. "), Service,
-                                            QStringLiteral("1.0")}}));
+        ASSERT_TRUE(history.record(
+            entry, {{sentOne, QStringLiteral("La ballena azul canta al alba. "), Service, QStringLiteral("1.0")}}));
     }
     // the memory as the version before kept it: whole chunks, byte for byte, with their line ends
     ASSERT_TRUE(Exec(path(), "DROP TABLE sentences; PRAGMA user_version=2"));
@@ -555,7 +566,8 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
     const MemoryKey key{QStringLiteral("EN"), QStringLiteral("ES"), Service, QStringLiteral("1.0")};
     const QStringList pieces = {QStringLiteral("The blue whale sings at dawn."),
                                 QStringLiteral("The house is big. The dog eats."), QStringLiteral("The cat sleeps."),
-                                QStringLiteral("Roses are red,\nviolets are blue."), QStringLiteral("The house is big.")};
+                                QStringLiteral("Roses are red,\nviolets are blue."),
+                                QStringLiteral("The house is big.")};
     const auto found = memory.lookUp(key, pieces);
     const std::vector<std::optional<QString>> expected = {
         QStringLiteral("La ballena azul canta al alba."), QStringLiteral("La casa es grande. El perro come."),
@@ -595,8 +607,9 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
     EXPECT_EQ(written.units, 3);
 
     QProcess xmllint;
-    xmllint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--nonet"), QStringLiteral("--dtdvalid"),
-                                              QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/tmx/tmx14.dtd"), file});
+    xmllint.start(QStringLiteral("xmllint"),
+                  {QStringLiteral("--noout"), QStringLiteral("--nonet"), QStringLiteral("--dtdvalid"),
+                   QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/tmx/tmx14.dtd"), file});
     ASSERT_TRUE(xmllint.waitForFinished(60000));
     EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
 
@@ -631,8 +644,9 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
     EXPECT_EQ(read.units, 3);
     EXPECT_EQ(read.skipped, 0);
     EXPECT_EQ(Segments(other), Segments(history));
-    const auto found = HistoryMemory(other.path()).lookUp({"FR", "EN", Service, "apertium-fra-eng 1.0"},
-                                                           {QString::fromUtf8(pieces[0].source)});
+    const auto found =
+        HistoryMemory(other.path())
+            .lookUp({"FR", "EN", Service, "apertium-fra-eng 1.0"}, {QString::fromUtf8(pieces[0].source)});
     ASSERT_TRUE(found[0].has_value());
     EXPECT_EQ(*found[0], QString::fromUtf8(pieces[0].translation));
     EXPECT_EQ(TmxFile::Import(other, some).units, 1);
@@ -650,7 +664,7 @@ TEST_F(HistoryTest, BadTmxFilesAddNothing)
                             "srclang=\"en\" datatype=\"plaintext\"/><body>\n";
     auto unit = [](const char* from, const char* source, const char* to, const char* translation) {
         return QByteArray("<tu><tuv xml:lang=\"") + from + "\"><seg>" + source + "</seg></tuv><tuv xml:lang=\"" + to
-            + "\"><seg>" + translation + "</seg></tuv></tu>\n";
+               + "\"><seg>" + translation + "</seg></tuv></tu>\n";
     };
     QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE tmx [\n<!ENTITY lol \"lol\">\n";
     for (int i = 1; i < 10; ++i)
@@ -677,8 +691,10 @@ TEST_F(HistoryTest, BadTmxFilesAddNothing)
              + unit("en", "&x;", "fr", "x") + "</body></tmx>",
          false, 0, 0, "entities"},
         {"not XML", "these are the words of a letter, not a memory\n", false, 0, 0, "not a sound XML file"},
-        {"breaks off half-way", head + many + unit("en", "cut", "fr", "coup").left(30), false, 0, 0, "not a sound XML file"},
-        {"another kind of XML", "<?xml version=\"1.0\"?><html><body><tu/></body></html>", false, 0, 0, "not a TMX file"},
+        {"breaks off half-way", head + many + unit("en", "cut", "fr", "coup").left(30), false, 0, 0,
+         "not a sound XML file"},
+        {"another kind of XML", "<?xml version=\"1.0\"?><html><body><tu/></body></html>", false, 0, 0,
+         "not a TMX file"},
         {"languages not in the lists",
          head + unit("en", "Good day", "fr", "Bonjour") + unit("tlh", "nuqneH", "en", "Hello")
              + unit("en", "Hello", "xx-YY", "?") + unit("en-GB", "Colour", "zh-Hant-TW", "顏色") + "</body></tmx>",

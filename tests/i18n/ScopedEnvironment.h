@@ -10,8 +10,7 @@
 // values back when it ends.
 class ScopedEnvironment {
 public:
-    explicit ScopedEnvironment(std::vector<std::string> names)
-        : m_names(std::move(names))
+    explicit ScopedEnvironment(std::vector<std::string> names) : m_names(std::move(names))
     {
         for (const std::string& name : m_names) {
             const char* value = std::getenv(name.c_str());

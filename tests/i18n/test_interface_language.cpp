@@ -8,7 +8,6 @@
 #include <QSet>
 #include <QVariant>
 
-
 namespace {
 
 std::optional<QString> detect(const QString& install, const QString& deflt)
@@ -27,13 +26,27 @@ public:
 TEST(LocaleMapping, KnownLocalesGiveTheirWindowsIds)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"fr_FR.UTF-8", "040C"}, {"fr_CA", "040C"},        {"es_ES.UTF-8", "0C0A"},
-        {"de_AT", "0407"},       {"it_IT@euro", "0410"},   {"pt_BR.UTF-8", "0416"},
-        {"pt_PT", "0816"},       {"nl_NL.UTF-8", "0413"},  {"nl_BE", "0413"},
-        {"en_GB.UTF-8", "0409"}, {"zh_CN.UTF-8", "0804"},  {"zh_SG.GBK", "0804"},
-        {"zh_TW.UTF-8", "0404"}, {"zh_HK.Big5", "0404"},   {"ja_JP.UTF-8", "0011"},
-        {"sv_SE", "001D"},       {"C", ""},                 {"POSIX", ""},
-        {"C.UTF-8", ""},         {"xx_YY", ""},             {"", ""},
+        {"fr_FR.UTF-8", "040C"},
+        {"fr_CA", "040C"},
+        {"es_ES.UTF-8", "0C0A"},
+        {"de_AT", "0407"},
+        {"it_IT@euro", "0410"},
+        {"pt_BR.UTF-8", "0416"},
+        {"pt_PT", "0816"},
+        {"nl_NL.UTF-8", "0413"},
+        {"nl_BE", "0413"},
+        {"en_GB.UTF-8", "0409"},
+        {"zh_CN.UTF-8", "0804"},
+        {"zh_SG.GBK", "0804"},
+        {"zh_TW.UTF-8", "0404"},
+        {"zh_HK.Big5", "0404"},
+        {"ja_JP.UTF-8", "0011"},
+        {"sv_SE", "001D"},
+        {"C", ""},
+        {"POSIX", ""},
+        {"C.UTF-8", ""},
+        {"xx_YY", ""},
+        {"", ""},
     };
     for (const auto& [locale, id] : cases)
         EXPECT_EQ(LanguageIdFromLocale(locale), QString(id)) << locale;

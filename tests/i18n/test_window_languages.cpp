@@ -20,7 +20,7 @@
 
 namespace {
 
-const char* const kHandlers[] = {"English1Click", "Francais1Click", "Spanish2Click", "German2Click",
+const char* const kHandlers[] = {"English1Click", "Francais1Click",   "Spanish2Click", "German2Click",
                                  "Italian2Click", "Portuguese1Click", "Dutch2Click"};
 
 // What the user sees of one row: a menu's title, an item's caption, a control's hint.
@@ -79,13 +79,23 @@ private slots:
         QTest::addColumn<QString>("fileMenu");
         QTest::addColumn<QString>("oddOne");
         QTest::addColumn<QString>("oddOneName");
-        QTest::newRow("English") << 0 << "&File" << "Select &All" << "outslectionner1";
-        QTest::newRow("French") << 1 << "&Fichier" << "&Mettre ?jour" << "U1";
-        QTest::newRow("Spanish") << 2 << "&Archivo" << "&Acerca de ..." << "About1";
+        QTest::newRow("English") << 0 << "&File"
+                                 << "Select &All"
+                                 << "outslectionner1";
+        QTest::newRow("French") << 1 << "&Fichier"
+                                << "&Mettre ?jour"
+                                << "U1";
+        QTest::newRow("Spanish") << 2 << "&Archivo"
+                                 << "&Acerca de ..."
+                                 << "About1";
         QTest::newRow("German") << 3 << "&Datei" << QString::fromUtf8("Öffn&en") << "Ouvrir1";
-        QTest::newRow("Italian") << 4 << "&File" << "Secgli &tutti" << "outslectionner1";
+        QTest::newRow("Italian") << 4 << "&File"
+                                 << "Secgli &tutti"
+                                 << "outslectionner1";
         QTest::newRow("Portuguese") << 5 << "&Ficheiro" << QString::fromUtf8("Configuraçao da impressora") << "N2";
-        QTest::newRow("Dutch") << 6 << "&Bestand" << "&On&gedaan maken" << "Dfaire1";
+        QTest::newRow("Dutch") << 6 << "&Bestand"
+                               << "&On&gedaan maken"
+                               << "Dfaire1";
     }
     void everyLanguagePutsItsWholeColumnOnTheWindow()
     {
@@ -137,8 +147,9 @@ private slots:
     void itemsOutsideTheTableKeepTheirTexts()
     {
         TForm1 form;
-        const QStringList names{"Merlin2", "ReadSrc", "IdentifyLang", "SerbianCyrillic", "KeepHistory", "ProxyServer1", "English1",
-                                "Francais1", "Merlin1", "N401", "USEnglish1", "AE"};
+        const QStringList names{"Merlin2",     "ReadSrc",      "IdentifyLang", "SerbianCyrillic",
+                                "KeepHistory", "ProxyServer1", "English1",     "Francais1",
+                                "Merlin1",     "N401",         "USEnglish1",   "AE"};
         QStringList before;
         for (const QString& name : names)
             before << form.findChild<QAction*>(name)->text();
@@ -165,13 +176,20 @@ private slots:
         QTest::addColumn<QByteArray>("locale");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("fileMenu");
-        QTest::newRow("fr_FR") << QByteArray("fr_FR.UTF-8") << "French" << "&Fichier";
-        QTest::newRow("pt_BR") << QByteArray("pt_BR.UTF-8") << "Portuguese" << "&Ficheiro";
-        QTest::newRow("nl_NL") << QByteArray("nl_NL.UTF-8") << "Dutch" << "&Bestand";
-        QTest::newRow("es_ES") << QByteArray("es_ES.UTF-8") << "Spanish" << "&Archivo";
-        QTest::newRow("zh_TW") << QByteArray("zh_TW.UTF-8") << "English" << "&File";
-        QTest::newRow("ja_JP") << QByteArray("ja_JP.UTF-8") << "English" << "&File";
-        QTest::newRow("C") << QByteArray("C") << "English" << "&File";
+        QTest::newRow("fr_FR") << QByteArray("fr_FR.UTF-8") << "French"
+                               << "&Fichier";
+        QTest::newRow("pt_BR") << QByteArray("pt_BR.UTF-8") << "Portuguese"
+                               << "&Ficheiro";
+        QTest::newRow("nl_NL") << QByteArray("nl_NL.UTF-8") << "Dutch"
+                               << "&Bestand";
+        QTest::newRow("es_ES") << QByteArray("es_ES.UTF-8") << "Spanish"
+                               << "&Archivo";
+        QTest::newRow("zh_TW") << QByteArray("zh_TW.UTF-8") << "English"
+                               << "&File";
+        QTest::newRow("ja_JP") << QByteArray("ja_JP.UTF-8") << "English"
+                               << "&File";
+        QTest::newRow("C") << QByteArray("C") << "English"
+                           << "&File";
     }
     void startUpFollowsTheSystemLanguage()
     {
@@ -192,9 +210,12 @@ private slots:
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("fileMenu");
-        QTest::newRow("German over French") << QByteArray("\"lang\"=\"German\"\n") << "German" << "&Datei";
-        QTest::newRow("empty is English") << QByteArray("\"lang\"=\"\"\n") << "English" << "&File";
-        QTest::newRow("Italian") << QByteArray("\"lang\"=\"Italian\"\n") << "Italian" << "&File";
+        QTest::newRow("German over French") << QByteArray("\"lang\"=\"German\"\n") << "German"
+                                            << "&Datei";
+        QTest::newRow("empty is English") << QByteArray("\"lang\"=\"\"\n") << "English"
+                                          << "&File";
+        QTest::newRow("Italian") << QByteArray("\"lang\"=\"Italian\"\n") << "Italian"
+                                 << "&File";
     }
     void storedLanguageWinsOverTheDetectedOne()
     {
@@ -239,8 +260,7 @@ private slots:
         });
         QCoreApplication::sendPostedEvents();
         QVERIFY(driver.acted());
-        QCOMPARE(m_fixture->prompts.messages,
-                 QStringList{"Port number should be a value between 1 to 65535"});
+        QCOMPARE(m_fixture->prompts.messages, QStringList{"Port number should be a value between 1 to 65535"});
         QCOMPARE(form.Proxy.UseProxy, true);
         QCOMPARE(form.Proxy.Address, QString("proxy.lan"));
         QCOMPARE(form.Proxy.Port, QString("3128"));

@@ -26,18 +26,19 @@ public:
             res.set_content(std::string(100000, 'x'), "application/octet-stream");
         });
         m_server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
-                if (offset > 0) {
-                    waitForRelease();
-                    sink.done();
-                    return true;
-                }
-                sink.write("first", 5);
-                std::lock_guard lock(m_stallMutex);
-                m_stalled = true;
-                m_stallStarted.notify_all();
-                return true;
-            });
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [this](size_t offset, httplib::DataSink& sink) {
+                                                 if (offset > 0) {
+                                                     waitForRelease();
+                                                     sink.done();
+                                                     return true;
+                                                 }
+                                                 sink.write("first", 5);
+                                                 std::lock_guard lock(m_stallMutex);
+                                                 m_stalled = true;
+                                                 m_stallStarted.notify_all();
+                                                 return true;
+                                             });
         });
     }
 

@@ -28,7 +28,8 @@ inline QString LoopbackConfig(int frontPort, int statsPort, const std::vector<in
     QFile file(QStringLiteral(LINGUARO_SOURCE_DIR "/packaging/haproxy/linguaro.cfg"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression systemOnly(QStringLiteral("^\\s*(log /dev/log|chroot|stats socket|user|group|daemon)\\b"));
+    static const QRegularExpression systemOnly(
+        QStringLiteral("^\\s*(log /dev/log|chroot|stats socket|user|group|daemon)\\b"));
     static const QRegularExpression server(QStringLiteral("^(\\s*server\\s+\\S+\\s+)\\S+"));
     QStringList out;
     size_t servers = 0;
@@ -43,7 +44,8 @@ inline QString LoopbackConfig(int frontPort, int statsPort, const std::vector<in
         else if (const auto match = server.match(kept); match.hasMatch()) {
             if (servers >= servicePorts.size())
                 continue;
-            kept = match.captured(1) + QStringLiteral("127.0.0.1:%1").arg(servicePorts[servers++]) + kept.mid(match.capturedEnd());
+            kept = match.captured(1) + QStringLiteral("127.0.0.1:%1").arg(servicePorts[servers++])
+                   + kept.mid(match.capturedEnd());
         }
         out << kept;
     }

@@ -21,8 +21,8 @@ struct Run {
     QByteArray err;
 };
 
-Run run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment =
-                                                                     QProcessEnvironment::systemEnvironment())
+Run run(const QString& program, const QStringList& arguments,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -41,7 +41,10 @@ QStringList elfFiles(const QString& folder)
     QDirIterator it(folder, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f" "ELF")
+        if (file.open(QIODevice::ReadOnly)
+            && file.read(4)
+                   == "\x7f"
+                      "ELF")
             found << file.fileName();
     }
     return found;
@@ -68,11 +71,13 @@ private:
 
 void TestDebianPackage::initTestCase()
 {
-    if (QStandardPaths::findExecutable("dpkg-deb").isEmpty() || QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+    if (QStandardPaths::findExecutable("dpkg-deb").isEmpty()
+        || QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
         QSKIP("dpkg-deb or dpkg-shlibdeps is missing (apt-get install dpkg-dev): the package is not tested");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("BUILD_DIR", LINGUARO_BINARY_DIR);
-    const Run made = run(LINGUARO_SOURCE_DIR "/scripts/make-deb.sh", {"--no-build", "--output", m_folder.path()}, environment);
+    const Run made =
+        run(LINGUARO_SOURCE_DIR "/scripts/make-deb.sh", {"--no-build", "--output", m_folder.path()}, environment);
     QVERIFY2(made.exitCode == 0, made.err.constData());
     m_deb = QString::fromUtf8(made.out).trimmed();
     QCOMPARE(QFileInfo(m_deb).fileName(), QStringLiteral("linguaro_6.2.0-1_amd64.deb"));
@@ -92,9 +97,10 @@ void TestDebianPackage::holdsWhatAnInstallationNeeds()
         paths << fields.mid(5).join(u' ');
     }
     for (const char* wanted :
-         {"./usr/bin/linguaro -> ../lib/linguaro/linguaro", "./usr/bin/linguaro-service -> ../lib/linguaro/linguaro-service",
-          "./usr/lib/linguaro/site/pdf-extract", "./usr/lib/linguaro/site/linguaro-translator.html",
-          "./usr/share/applications/linguaro.desktop", "./usr/share/icons/hicolor/scalable/apps/linguaro.svg",
+         {"./usr/bin/linguaro -> ../lib/linguaro/linguaro",
+          "./usr/bin/linguaro-service -> ../lib/linguaro/linguaro-service", "./usr/lib/linguaro/site/pdf-extract",
+          "./usr/lib/linguaro/site/linguaro-translator.html", "./usr/share/applications/linguaro.desktop",
+          "./usr/share/icons/hicolor/scalable/apps/linguaro.svg",
           "./usr/share/metainfo/com.brenmark.Linguaro.metainfo.xml", "./usr/share/man/man1/linguaro.1.gz",
           "./usr/share/man/man8/linguaro-service.8.gz", "./usr/share/doc/linguaro/copyright",
           "./usr/share/doc/linguaro/changelog.Debian.gz", "./usr/share/doc/linguaro/README.md.gz",
@@ -108,11 +114,13 @@ void TestDebianPackage::holdsWhatAnInstallationNeeds()
     const QStringList packages = QString::fromUtf8(depends.out).simplified().split(QRegularExpression(",\\s*"));
     for (const char* needed : {"apertium", "apertium-eng-spa", "espeak-ng"})
         QVERIFY2(packages.contains(QLatin1String(needed)), needed);
-    for (const QRegularExpression& library : {QRegularExpression("^libqt6widgets6 "), QRegularExpression("^libcurl4 "),
-                                              QRegularExpression("^libpoppler-cpp"), QRegularExpression("^libmicrohttpd")})
+    for (const QRegularExpression& library :
+         {QRegularExpression("^libqt6widgets6 "), QRegularExpression("^libcurl4 "),
+          QRegularExpression("^libpoppler-cpp"), QRegularExpression("^libmicrohttpd")})
         QVERIFY2(!packages.filter(library).isEmpty(), qPrintable(library.pattern()));
     QVERIFY2(packages.filter(QRegularExpression("-dev\\b|^cmake|^build-essential")).isEmpty(), depends.out.constData());
-    QCOMPARE(run("dpkg-deb", {"--info", m_deb, "conffiles"}).out.trimmed(), QByteArray("/etc/default/linguaro-service"));
+    QCOMPARE(run("dpkg-deb", {"--info", m_deb, "conffiles"}).out.trimmed(),
+             QByteArray("/etc/default/linguaro-service"));
 
     // compiled files live under /usr/lib, and every one of them is stripped
     const QStringList programs = elfFiles(m_root);
@@ -130,8 +138,8 @@ void TestDebianPackage::passesTheDistributionsChecks()
     const Run desktop = run("desktop-file-validate", {entry});
     QVERIFY2(desktop.exitCode == 0, desktop.out.constData());
     if (!QStandardPaths::findExecutable("appstreamcli").isEmpty()) {
-        const Run metainfo =
-            run("appstreamcli", {"validate", "--no-net", m_root + "/usr/share/metainfo/com.brenmark.Linguaro.metainfo.xml"});
+        const Run metainfo = run("appstreamcli", {"validate", "--no-net",
+                                                  m_root + "/usr/share/metainfo/com.brenmark.Linguaro.metainfo.xml"});
         QVERIFY2(metainfo.exitCode == 0, metainfo.out.constData());
     } else {
         qWarning("appstreamcli is missing (apt-get install appstream): the metainfo file is not validated");
@@ -167,7 +175,8 @@ void TestDebianPackage::programsAreHardened()
     const QString report = QString::fromUtf8(check.out);
     for (const char* program : {"linguaro", "linguaro-service"}) {
         const QString path = m_root + "/usr/lib/linguaro/" + program;
-        const QRegularExpression fortified(QRegularExpression::escape(path) + ":\n( .*\n)*? Fortify Source functions: yes");
+        const QRegularExpression fortified(QRegularExpression::escape(path)
+                                           + ":\n( .*\n)*? Fortify Source functions: yes");
         QVERIFY2(fortified.match(report).hasMatch(), qPrintable(report));
     }
 }
@@ -201,9 +210,9 @@ void TestDebianPackage::runsFromWhereItIsUnpacked()
     environment.insert("XDG_DATA_HOME", home.filePath("data"));
     environment.insert("XDG_RUNTIME_DIR", home.path());
     environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::Free()));
-    const Run document =
-        run(bin + "linguaro", {"--from", "en", "--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"},
-            environment);
+    const Run document = run(
+        bin + "linguaro",
+        {"--from", "en", "--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"}, environment);
     QVERIFY2(document.exitCode == 0, document.err.constData());
     QVERIFY(QString::fromUtf8(document.out).contains(QString::fromUtf8("Cafetería")));
     QVERIFY(QFileInfo::exists(home.filePath("data/Brenmark/pdf-extract")));

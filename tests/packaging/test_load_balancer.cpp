@@ -157,9 +157,10 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
 
     // the right answers, asked of one service directly
     const std::vector<std::string> sentences = {
-        "The dog is big.", "Good morning.", "The house is small.", "Thank you very much.",
-        "The river is long.", "I have two cats.", "The book is on the table.", "We live in a big city.",
-        "The children play in the garden.", "Where is the station?", "It is cold today.", "She reads a new book."};
+        "The dog is big.",           "Good morning.",          "The house is small.",
+        "Thank you very much.",      "The river is long.",     "I have two cats.",
+        "The book is on the table.", "We live in a big city.", "The children play in the garden.",
+        "Where is the station?",     "It is cold today.",      "She reads a new book."};
     std::vector<std::string> expected;
     {
         httplib::Client direct("127.0.0.1", ports[0]);
@@ -184,9 +185,9 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
                 const auto res = client.Post("/translate", form(sentences[which]), "application/x-www-form-urlencoded");
                 if (!res || res->status != 200 || res->body != expected[which]) {
                     std::lock_guard lock(failuresMutex);
-                    failures.push_back("request " + std::to_string(n) + ": "
-                                       + (res ? std::to_string(res->status) + " " + res->body
-                                              : httplib::to_string(res.error())));
+                    failures.push_back(
+                        "request " + std::to_string(n) + ": "
+                        + (res ? std::to_string(res->status) + " " + res->body : httplib::to_string(res.error())));
                 }
                 tickets.answered();
             }
@@ -274,14 +275,15 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
     // stopped with SIGTERM and no drain time: what it was translating is closed
     // unanswered, then its port refuses; the balancer sends all of it elsewhere
     services[2].reset();
-    services[2] = std::make_unique<ServiceProcess>(
-        QStringList{"--port", QString::number(ports[2]), "--drain-timeout", "0"});
+    services[2] =
+        std::make_unique<ServiceProcess>(QStringList{"--port", QString::number(ports[2]), "--drain-timeout", "0"});
     ASSERT_TRUE(services[2]->running()) << services[2]->startError().toStdString();
     ASSERT_TRUE(waitUntil([&] { return state(2) == "UP"; }));
     std::string chunk;
     for (size_t i = 0; chunk.size() < 6000; ++i)
         chunk += sentences[i % sentences.size()] + " ";
-    const auto direct = httplib::Client("127.0.0.1", ports[0]).Post("/translate", form(chunk), "application/x-www-form-urlencoded");
+    const auto direct =
+        httplib::Client("127.0.0.1", ports[0]).Post("/translate", form(chunk), "application/x-www-form-urlencoded");
     ASSERT_TRUE(direct && direct->status == 200);
     const long long retriedBefore = TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wretr")
                                     + TeamSetup::Stats(statsPort).number(kBackend, "BACKEND", "wredis");
@@ -297,8 +299,9 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
                 const auto res = client.Post("/translate", form(chunk), "application/x-www-form-urlencoded");
                 if (!res || res->status != 200 || res->body != direct->body) {
                     std::lock_guard lock(failuresMutex);
-                    failures.push_back("while stopped: " + (res ? std::to_string(res->status) + " " + res->body.substr(0, 200)
-                                                                : httplib::to_string(res.error())));
+                    failures.push_back("while stopped: "
+                                       + (res ? std::to_string(res->status) + " " + res->body.substr(0, 200)
+                                              : httplib::to_string(res.error())));
                 }
                 ++answered;
             }

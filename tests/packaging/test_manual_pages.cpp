@@ -44,8 +44,12 @@ void TestManualPages::optionsAndFormatsAreDescribed_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("manual");
     QTest::addColumn<QString>("docsPage");
-    QTest::newRow("linguaro") << "linguaro" << "linguaro.1" << "docs/command-line.md";
-    QTest::newRow("linguaro-service") << "linguaro-service" << "linguaro-service.8" << "docs/service.md";
+    QTest::newRow("linguaro") << "linguaro"
+                              << "linguaro.1"
+                              << "docs/command-line.md";
+    QTest::newRow("linguaro-service") << "linguaro-service"
+                                      << "linguaro-service.8"
+                                      << "docs/service.md";
 }
 
 void TestManualPages::optionsAndFormatsAreDescribed()
@@ -110,8 +114,9 @@ void TestManualPages::optionsAndFormatsAreDescribed()
         QVERIFY2(help.contains(named), qPrintable(program + " --help does not name " + extension));
         QVERIFY2(page.contains(named), qPrintable(manual + " does not name " + extension));
         // the service's page names it as the route's format: `docx`
-        const QRegularExpression format(QStringLiteral("[.`]") + QRegularExpression::escape(QString::fromStdString(kept)) +
-                                        QStringLiteral("(?![a-z])"));
+        const QRegularExpression format(QStringLiteral("[.`]")
+                                        + QRegularExpression::escape(QString::fromStdString(kept))
+                                        + QStringLiteral("(?![a-z])"));
         QVERIFY2(docs.contains(format), qPrintable(docsPage + " does not name " + extension));
     }
 }

@@ -61,12 +61,11 @@ void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
     // a downloaded script arrives without its run bit; quotes group, $ and ; stay literal
     const QString tool = script("tool.sh", "pwd > args; for a in \"$@\"; do echo \"[$a]\" >> args; done; exit 7\n");
     QDir().mkpath(m_dir->filePath("work"));
-    const int code = Shell::ShellRunWait("open", tool, R"("a b" c$HOME;ls "it's" """q""")", true,
-                                         Shell::Show::Hidden, m_dir->filePath("work"));
+    const int code = Shell::ShellRunWait("open", tool, R"("a b" c$HOME;ls "it's" """q""")", true, Shell::Show::Hidden,
+                                         m_dir->filePath("work"));
     QCOMPARE(code, 7);
     QVERIFY(QFileInfo(tool).isExecutable());
-    QCOMPARE(read("work/args"),
-             m_dir->filePath("work") + "\n[a b]\n[c$HOME;ls]\n[it's]\n[\"q\"]");
+    QCOMPARE(read("work/args"), m_dir->filePath("work") + "\n[a b]\n[c$HOME;ls]\n[it's]\n[\"q\"]");
 
     // not waiting: 0 at once, the program runs on its own
     const QString later = script("later.sh", "touch started\n");
@@ -130,8 +129,8 @@ void ShellTest::capturedOutput_data()
         << QByteArray("cannot read\n") << 3;
     QTest::newRow("a zero byte drops only itself")
         << QByteArray("printf 'ab\\000cd\\000\\000e'") << merged << QByteArray("abcde") << QByteArray() << 0;
-    QTest::newRow("standard input is closed") << QByteArray("cat; echo done") << merged << QByteArray("done\n")
-                                              << QByteArray() << 0;
+    QTest::newRow("standard input is closed")
+        << QByteArray("cat; echo done") << merged << QByteArray("done\n") << QByteArray() << 0;
     QTest::newRow("UTF-8 passes unchanged") << QByteArray("printf '\\303\\251t\\303\\251 \\342\\202\\254'") << merged
                                             << QByteArray("\xc3\xa9t\xc3\xa9 \xe2\x82\xac") << QByteArray() << 0;
 }

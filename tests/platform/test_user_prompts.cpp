@@ -6,7 +6,11 @@ namespace {
 struct Recorder final : UserPrompts {
     QStringList seen;
     void message(const QString& text, Kind, const QString&) override { seen << text; }
-    Answer question(const QString& text, const QString&) override { seen << text; return Answer::Yes; }
+    Answer question(const QString& text, const QString&) override
+    {
+        seen << text;
+        return Answer::Yes;
+    }
     void errorReport(const QString& text) override { seen << "error: " + text; }
     QString openFileName(const QString&, const QString&, const QString&) override { return "in.txt"; }
     QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return "out.txt"; }

@@ -24,8 +24,7 @@ public:
         std::string body;
     };
 
-    explicit LoopbackHttpServer(std::string replyBody, const char* host = "127.0.0.1")
-        : m_reply(std::move(replyBody))
+    explicit LoopbackHttpServer(std::string replyBody, const char* host = "127.0.0.1") : m_reply(std::move(replyBody))
     {
         sockaddr_storage address{};
         socklen_t length = socketAddress(host, 0, address);
@@ -142,7 +141,7 @@ private:
             m_requests.push_back({data.substr(0, headEnd), data.substr(headEnd + 4, wanted)});
         }
         const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-            + std::to_string(m_reply.size()) + "\r\nConnection: close\r\n\r\n" + m_reply;
+                                     + std::to_string(m_reply.size()) + "\r\nConnection: close\r\n\r\n" + m_reply;
         ::send(client, response.data(), response.size(), MSG_NOSIGNAL);
     }
 

@@ -12,8 +12,7 @@
 // whether that happened. Create it just before the code that shows the dialog.
 class ProxyDialogDriver {
 public:
-    explicit ProxyDialogDriver(std::function<void(TForm4*)> user)
-        : m_acted(std::make_shared<bool>(false))
+    explicit ProxyDialogDriver(std::function<void(TForm4*)> user) : m_acted(std::make_shared<bool>(false))
     {
         QTimer::singleShot(0, [acted = m_acted, user = std::move(user)] {
             if (auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget())) {

@@ -24,16 +24,14 @@ public:
 
     TinyProxy(const QString& folder, const char* user, const char* password, int upstreamPort = 0,
               const char* listen = "127.0.0.1")
-        : m_port(LoopbackHttpServer::freePort())
-        , m_listen(listen)
-        , m_log(folder + "/tinyproxy.log")
+        : m_port(LoopbackHttpServer::freePort()), m_listen(listen), m_log(folder + "/tinyproxy.log")
     {
         const QString config = folder + "/tinyproxy.conf";
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             return;
-        QString text = QStringLiteral("Port %1\nListen %2\nTimeout 30\nLogLevel Info\nMaxClients 10\n")
-                           .arg(m_port).arg(listen);
+        QString text =
+            QStringLiteral("Port %1\nListen %2\nTimeout 30\nLogLevel Info\nMaxClients 10\n").arg(m_port).arg(listen);
         if (user)
             text += QStringLiteral("BasicAuth %1 %2\n").arg(user, password);
         if (upstreamPort > 0)

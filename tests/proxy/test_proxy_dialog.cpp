@@ -33,10 +33,7 @@ void editWhileShown(ProxySettings& proxy, std::function<void(TForm4*)> user)
     QVERIFY2(driver.acted(), "the dialog was not shown modally");
 }
 
-ProxySettings filled()
-{
-    return ProxySettings{true, "proxy.example", "3128", "alice", "s3cret"};
-}
+ProxySettings filled() { return ProxySettings{true, "proxy.example", "3128", "alice", "s3cret"}; }
 
 }  // namespace
 
@@ -106,7 +103,7 @@ private slots:
     void editsFollowTheCheckBox()
     {
         TForm4 dialog(nullptr);
-        const QList<QWidget*> controls{dialog.Edit1, dialog.Edit2, dialog.Edit3, dialog.Edit4,
+        const QList<QWidget*> controls{dialog.Edit1,  dialog.Edit2,  dialog.Edit3,  dialog.Edit4,
                                        dialog.Label1, dialog.Label2, dialog.Label3, dialog.Label4};
         for (QWidget* control : controls)
             QVERIFY(!control->isEnabled());
@@ -123,7 +120,7 @@ private slots:
     {
         TForm4 dialog(nullptr);
         dialog.CheckBox1->setChecked(true);
-        const QList<QWidget*> expected{dialog.CheckBox1, dialog.Edit1, dialog.Edit2, dialog.Edit3,
+        const QList<QWidget*> expected{dialog.CheckBox1, dialog.Edit1, dialog.Edit2,    dialog.Edit3,
                                        dialog.Edit4,     dialog.btnOK, dialog.btnCancel};
         QList<QWidget*> chain;
         QWidget* widget = dialog.CheckBox1;

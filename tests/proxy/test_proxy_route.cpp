@@ -82,8 +82,7 @@ protected:
     QString failureOf(const ProxySettings& proxy) { return failureOf(m_client, proxy); }
 
     // Proxy variables of the session must not steer these requests.
-    ScopedEnvironment m_environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY",
-                                     "no_proxy", "NO_PROXY"}};
+    ScopedEnvironment m_environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}};
     QTemporaryDir m_folder;
     LoopbackHttpServer m_service{"\"Hola\""};
     TinyProxy m_proxy{m_folder.path(), "linguaro", "s3cret", m_service.port()};
@@ -174,26 +173,49 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
         const char* what;
         User user;
         bool ipv6;
-        ProxySettings settings;     // the translation client's choice
-        QString transferProxy;      // the transfer component's Proxy property ...
-        QByteArray sessionProxy;    // ... or the session's proxy when that is empty
-        const char* noProxy;        // the session's no_proxy
+        ProxySettings settings;   // the translation client's choice
+        QString transferProxy;    // the transfer component's Proxy property ...
+        QByteArray sessionProxy;  // ... or the session's proxy when that is empty
+        const char* noProxy;      // the session's no_proxy
         bool remoteThroughProxy;
     };
     const Row rows[] = {
-        {"translation, IPv4 proxy", User::Translation, false,
-         ProxySettings{true, "127.0.0.1", v4, "linguaro", "s3cret"}, {}, {}, nullptr, true},
-        {"translation, IPv6 proxy without brackets", User::Translation, true,
-         ProxySettings{true, "::1", v6, "linguaro", "s3cret"}, {}, {}, nullptr, true},
-        {"translation, IPv6 proxy in brackets", User::Translation, true,
-         ProxySettings{true, "[::1]", v6, "linguaro", "s3cret"}, {}, {}, nullptr, true},
+        {"translation, IPv4 proxy",
+         User::Translation,
+         false,
+         ProxySettings{true, "127.0.0.1", v4, "linguaro", "s3cret"},
+         {},
+         {},
+         nullptr,
+         true},
+        {"translation, IPv6 proxy without brackets",
+         User::Translation,
+         true,
+         ProxySettings{true, "::1", v6, "linguaro", "s3cret"},
+         {},
+         {},
+         nullptr,
+         true},
+        {"translation, IPv6 proxy in brackets",
+         User::Translation,
+         true,
+         ProxySettings{true, "[::1]", v6, "linguaro", "s3cret"},
+         {},
+         {},
+         nullptr,
+         true},
         {"transfer, named IPv4 proxy", User::Transfer, false, {}, "127.0.0.1:" + v4, {}, nullptr, true},
         {"transfer, named IPv6 proxy", User::Transfer, true, {}, "http://[::1]:" + v6, {}, nullptr, true},
-        {"transfer, session proxy", User::Transfer, false, {}, {}, ("http://127.0.0.1:" + v4).toUtf8(), nullptr,
-         true},
+        {"transfer, session proxy", User::Transfer, false, {}, {}, ("http://127.0.0.1:" + v4).toUtf8(), nullptr, true},
         // named in no_proxy: tried directly, where the remote name is not found
-        {"transfer, session proxy and no_proxy", User::Transfer, false, {}, {}, ("http://127.0.0.1:" + v4).toUtf8(),
-         TinyProxy::RemoteDomain, false},
+        {"transfer, session proxy and no_proxy",
+         User::Transfer,
+         false,
+         {},
+         {},
+         ("http://127.0.0.1:" + v4).toUtf8(),
+         TinyProxy::RemoteDomain,
+         false},
     };
 
     for (const Row& row : rows) {
@@ -211,12 +233,11 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
 
         std::vector<QString> addresses;
         for (size_t i = 0; i < loopback.sites.size(); ++i)
-            addresses.push_back(loopback.sites[i].server->port() == 0
-                                    ? QString()
-                                    : QStringLiteral("http://%1:%2/site%3.bin")
-                                          .arg(loopback.sites[i].host)
-                                          .arg(loopback.sites[i].server->port())
-                                          .arg(i));
+            addresses.push_back(loopback.sites[i].server->port() == 0 ? QString()
+                                                                      : QStringLiteral("http://%1:%2/site%3.bin")
+                                                                            .arg(loopback.sites[i].host)
+                                                                            .arg(loopback.sites[i].server->port())
+                                                                            .arg(i));
         addresses.push_back(remoteAddress(remote.port(), "/far.bin"));
 
         std::vector<bool> arrived;
@@ -229,7 +250,8 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
                 ServiceClient client(address);
                 client.setTimeouts(10, 10);
                 try {
-                    arrived.push_back(ExtractTranslation(client.SendChunk("Hello", "en", "es", row.settings)) == "Hola");
+                    arrived.push_back(ExtractTranslation(client.SendChunk("Hello", "en", "es", row.settings))
+                                      == "Hola");
                 } catch (const ServiceError& error) {
                     ADD_FAILURE() << address.toStdString() << ": " << error.what();
                     arrived.push_back(false);

@@ -103,9 +103,8 @@ private slots:
         TForm1(nullptr).close();
         QVERIFY(fixture.storeText().contains("\"UseProxy\"=dword:00000000"));
 
-        const QByteArray endpoints[] = {
-            QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8(),
-            remoteEndpoint(service.port())};
+        const QByteArray endpoints[] = {QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8(),
+                                        remoteEndpoint(service.port())};
         for (const QByteArray& endpoint : endpoints) {
             qputenv("LINGUARO_SERVICE_URL", endpoint);
             TForm1 form;

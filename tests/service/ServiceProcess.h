@@ -16,13 +16,14 @@ public:
     explicit ServiceProcess(const QStringList& extraArgs = {})
     {
         m_process.setProgram(QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
-        m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--drain-grace"),
-                                           QStringLiteral("0")}
+        m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                           QStringLiteral("--drain-grace"), QStringLiteral("0")}
                                + extraArgs);
         m_process.start();
         QDeadlineTimer deadline(20000);
         QByteArray output;
-        static const QRegularExpression listening(QStringLiteral("listening on (http://127\\.0\\.0\\.1:(\\d+)/translate)"));
+        static const QRegularExpression listening(
+            QStringLiteral("listening on (http://127\\.0\\.0\\.1:(\\d+)/translate)"));
         while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
             m_process.waitForReadyRead(100);
             output += m_process.readAllStandardOutput();

@@ -23,10 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-auto soon(std::chrono::milliseconds d = 30s)
-{
-    return ProcessChain::Clock::now() + d;
-}
+auto soon(std::chrono::milliseconds d = 30s) { return ProcessChain::Clock::now() + d; }
 
 // Polls until the condition holds or the deadline passes; false then.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds within = 30s)
@@ -106,8 +103,7 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     // the first request is held in the chain while the others queue behind it
     std::string first, error;
     auto held = std::async(std::launch::async, [&] { return chain.Process("HOLD first", soon(), first, error); });
-    ASSERT_TRUE(eventually([&] { return chain.outstandingBytes() > 0; }))
-        << "the held request never reached the chain";
+    ASSERT_TRUE(eventually([&] { return chain.outstandingBytes() > 0; })) << "the held request never reached the chain";
     std::vector<std::future<std::vector<std::string>>> others;
     for (int i = 0; i < 6; ++i) {
         others.push_back(std::async(std::launch::async, [&chain, i] {
@@ -340,8 +336,7 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
         longText += "and more words of the long one\n";
     auto held = std::async(std::launch::async, [&] { return engine.Translate(longText, "en", "es"); });
     // wait until the held request has its chain, so the short one cannot go first
-    ASSERT_TRUE(eventually([&] { return engine.runningChains("en-es") > 0; }))
-        << "the held request never got a chain";
+    ASSERT_TRUE(eventually([&] { return engine.runningChains("en-es") > 0; })) << "the held request never got a chain";
     const auto shortOne = engine.Translate("short\n", "en", "es");
     EXPECT_EQ(shortOne.status, 200) << shortOne.text;
     EXPECT_EQ(shortOne.text, "short\n");

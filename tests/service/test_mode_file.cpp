@@ -47,8 +47,8 @@ TEST(ModeFile, ReadsInstalledEnglishSpanishPipeline)
 
 TEST(ModeFile, EveryPlainInstalledPairParsesAndNamesDataThatExists)
 {
-    for (const char* name : {"eng-spa", "spa-eng", "fr-es", "es-fr", "es-pt", "pt-es", "spa-cat", "cat-spa",
-                             "eng-cat", "ita-spa", "spa-ita"}) {
+    for (const char* name : {"eng-spa", "spa-eng", "fr-es", "es-fr", "es-pt", "pt-es", "spa-cat", "cat-spa", "eng-cat",
+                             "ita-spa", "spa-ita"}) {
         const auto parsed = ModeFile::Load(kModes / (std::string(name) + ".mode"), ModeFile::UnmarkedPlaceholders());
         ASSERT_TRUE(parsed.ok()) << name << ": " << parsed.error;
         for (const auto& command : parsed.commands) {
@@ -88,8 +88,8 @@ TEST(ModeFile, QuotesPlaceholdersAndEscapes)
 
 TEST(ModeFile, RefusesShellItCannotRunSafely)
 {
-    for (const char* text : {"a; rm -rf /", "a > /tmp/out", "a && b", "a `id`", "a $(id)", "a | | b", "a |",
-                             "", "   ", "a 'open", "a \"open", "a $HOME", "a <in", "a & b", "a \\"}) {
+    for (const char* text : {"a; rm -rf /", "a > /tmp/out", "a && b", "a `id`", "a $(id)", "a | | b", "a |", "", "   ",
+                             "a 'open", "a \"open", "a $HOME", "a <in", "a & b", "a \\"}) {
         const auto parsed = ModeFile::ParsePipeline(text, ModeFile::UnmarkedPlaceholders());
         EXPECT_FALSE(parsed.ok()) << "accepted: " << text;
         EXPECT_TRUE(parsed.commands.empty()) << text;
@@ -100,15 +100,12 @@ TEST(ModeFile, RefusesShellItCannotRunSafely)
     EXPECT_EQ(quoted.commands[0].args, (std::vector<std::string>{"x;y>z", "&|<"}));
 }
 
-TEST(ModeFile, MissingFileIsAnError)
-{
-    EXPECT_FALSE(ModeFile::Load("/nonexistent/x-y.mode", {}).ok());
-}
+TEST(ModeFile, MissingFileIsAnError) { EXPECT_FALSE(ModeFile::Load("/nonexistent/x-y.mode", {}).ok()); }
 
 TEST(ModeFile, NullFlushGoesRightAfterEachProgramOnce)
 {
-    std::vector<ModeCommand> commands{{"lt-proc", {"-b", "f.bin"}}, {"apertium-pretransfer", {}},
-                                      {"cg-proc", {"-z", "-w", "g.bin"}}};
+    std::vector<ModeCommand> commands{
+        {"lt-proc", {"-b", "f.bin"}}, {"apertium-pretransfer", {}}, {"cg-proc", {"-z", "-w", "g.bin"}}};
     ModeFile::AddNullFlush(commands);
     EXPECT_EQ(commands[0].args, (std::vector<std::string>{"-z", "-b", "f.bin"}));
     EXPECT_EQ(commands[1].args, (std::vector<std::string>{"-z"}));

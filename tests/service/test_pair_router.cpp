@@ -132,9 +132,7 @@ TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
 {
     const auto dir = std::filesystem::temp_directory_path() / ("router-scan-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    const auto write = [&](const std::string& name, const std::string& text) {
-        std::ofstream(dir / name) << text;
-    };
+    const auto write = [&](const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; };
     std::ofstream(dir / "data.bin") << "x";
     const std::string data = " '" + (dir / "data.bin").string() + "'";
     write("eng-spa.mode", "cat" + data + " | cat $1" + data + "\n");
@@ -147,11 +145,12 @@ TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
     write("eng-hbs.mode", "cat\n");                          // writes neither
     write("eng-hbs_SR.mode", "cat\n");
     write("dan-nob.mode", "no-such-engine-program\n");
-    write("dan-nno.mode", "cat\n");                          // Nynorsk stands in for a broken Bokmål
+    write("dan-nno.mode", "cat\n");  // Nynorsk stands in for a broken Bokmål
     write("nob-dan.mode", "cat\n");
-    write("nno-dan.mode", "cat\n");                          // not needed beside Bokmål
-    write("nno-nob.mode", "cat\n");                          // Norwegian to Norwegian
-    for (const char* unused : {"spa-cat_valencia.mode", "es-pt_BR.mode", "eco-fr-es.mode", "eng-epo.mode", "README", "-es.mode"})
+    write("nno-dan.mode", "cat\n");  // not needed beside Bokmål
+    write("nno-nob.mode", "cat\n");  // Norwegian to Norwegian
+    for (const char* unused :
+         {"spa-cat_valencia.mode", "es-pt_BR.mode", "eco-fr-es.mode", "eng-epo.mode", "README", "-es.mode"})
         write(unused, "cat\n");
     std::vector<std::string> problems;
     const auto pairs = PairRouter::ScanModes(dir, &problems);
@@ -160,18 +159,23 @@ TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
     std::map<std::string, std::string> modeOf;
     for (const InstalledPair& p : pairs)
         modeOf[p.from + "-" + p.to] = p.modeName;
-    EXPECT_EQ(modeOf, (std::map<std::string, std::string>{{"da-no", "dan-nno"}, {"en-es", "eng-spa"},
-                                                           {"en-sr", "eng-hbs_SR"}, {"es-pt", "es-pt"},
-                                                           {"hr-en", "hbs-eng"}, {"no-da", "nob-dan"},
-                                                           {"sr-en", "hbs-eng"}}));
-    const auto& engSpa = std::find_if(pairs.begin(), pairs.end(), [](auto& p) { return p.modeName == "eng-spa"; })->commands;
+    EXPECT_EQ(modeOf, (std::map<std::string, std::string>{{"da-no", "dan-nno"},
+                                                          {"en-es", "eng-spa"},
+                                                          {"en-sr", "eng-hbs_SR"},
+                                                          {"es-pt", "es-pt"},
+                                                          {"hr-en", "hbs-eng"},
+                                                          {"no-da", "nob-dan"},
+                                                          {"sr-en", "hbs-eng"}}));
+    const auto& engSpa =
+        std::find_if(pairs.begin(), pairs.end(), [](auto& p) { return p.modeName == "eng-spa"; })->commands;
     EXPECT_EQ(engSpa[1].args, (std::vector<std::string>{"-n", (dir / "data.bin").string()}));
     std::string lines;
     for (const std::string& line : problems)
         lines += line + "\n";
-    for (const char* reported : {"spa-por.mode for es-pt: es-pt.mode offers it too", "fr-es.mode: unsupported shell",
-                                 "ita-spa.mode: program not found: no-such-engine-program",
-                                 "spa-ita.mode: data file missing: /nonexistent/data.bin", "dan-nob.mode: program not found"})
+    for (const char* reported :
+         {"spa-por.mode for es-pt: es-pt.mode offers it too", "fr-es.mode: unsupported shell",
+          "ita-spa.mode: program not found: no-such-engine-program",
+          "spa-ita.mode: data file missing: /nonexistent/data.bin", "dan-nob.mode: program not found"})
         EXPECT_NE(lines.find(reported), std::string::npos) << reported << " not in\n" << lines;
     EXPECT_EQ(problems.size(), 5u) << lines;
     EXPECT_TRUE(PairRouter::ScanModes("/nonexistent/modes").empty());

@@ -22,9 +22,7 @@ std::string runProgram(const char* program, const std::string& input)
     ProcessChain chain;
     std::string error, output;
     EXPECT_TRUE(chain.start({{program}}, error)) << error;
-    EXPECT_TRUE(chain.exchange(input, ProcessChain::Clock::now() + 60s,
-                               output, error))
-        << error;
+    EXPECT_TRUE(chain.exchange(input, ProcessChain::Clock::now() + 60s, output, error)) << error;
     return output;
 }
 
@@ -64,11 +62,48 @@ std::string licenceProse()
 std::string randomText(std::mt19937& random, bool stream)
 {
     static const std::vector<std::string> plain = {
-        " ", " ", "  ", "\t", "\n", "\n", "\n\n", "~", ".", ".", "[", "]", "\\", "$", "/", "<", ">", "@",
-        "^", "{", "}", "#", "*", "|", "+", "a", "b", "word", "é", "ñ", "\xc2\xa0", "\xe2\x80\xa8", "\xe3\x80\x80",
-        "\xf0\x9f\x98\x80", "'", "\"", "!", "?", "-",
+        " ",
+        " ",
+        "  ",
+        "\t",
+        "\n",
+        "\n",
+        "\n\n",
+        "~",
+        ".",
+        ".",
+        "[",
+        "]",
+        "\\",
+        "$",
+        "/",
+        "<",
+        ">",
+        "@",
+        "^",
+        "{",
+        "}",
+        "#",
+        "*",
+        "|",
+        "+",
+        "a",
+        "b",
+        "word",
+        "é",
+        "ñ",
+        "\xc2\xa0",
+        "\xe2\x80\xa8",
+        "\xe3\x80\x80",
+        "\xf0\x9f\x98\x80",
+        "'",
+        "\"",
+        "!",
+        "?",
+        "-",
     };
-    static const std::vector<std::string> extra = {".[]", "[\n\n]", "\\[", "\\]", "\\\\", "\r", std::string(1, '\0'), "[ ]"};
+    static const std::vector<std::string> extra = {".[]", "[\n\n]", "\\[", "\\]", "\\\\", "\r", std::string(1, '\0'),
+                                                   "[ ]"};
     std::string out;
     const int length = std::uniform_int_distribution<int>(0, 40)(random);
     const size_t choices = plain.size() + (stream ? extra.size() : 0);
@@ -102,18 +137,57 @@ TEST(PlainTextFormat, LicenceProseFormatsLikeTheEnginePrograms)
 
 TEST(PlainTextFormat, CornersOfTheDeformatter)
 {
-    for (const std::string& text : std::vector<std::string>{"", " ", "  ", "a", "a ", " a", "a.", "~", "a~b", "a\n", "\n\n", "a\n\nb", "a\n \nb",
-                                   "x. \n\ny", "x.\t\n\n", "a  b  ", "[]", ".[]", "\\", "a\\", "$/<>@[\\]^{}",
-                                   "end.\n\n\n", "\xc2\xa0 \xe3\x80\x80", "a\x01\x0b\x0c\x7f b",
-                                   std::string(8192, ' ') + "x", std::string(70000, 'x') + "\n\n" + std::string(70000, '[')})
+    for (const std::string& text : std::vector<std::string>{"",
+                                                            " ",
+                                                            "  ",
+                                                            "a",
+                                                            "a ",
+                                                            " a",
+                                                            "a.",
+                                                            "~",
+                                                            "a~b",
+                                                            "a\n",
+                                                            "\n\n",
+                                                            "a\n\nb",
+                                                            "a\n \nb",
+                                                            "x. \n\ny",
+                                                            "x.\t\n\n",
+                                                            "a  b  ",
+                                                            "[]",
+                                                            ".[]",
+                                                            "\\",
+                                                            "a\\",
+                                                            "$/<>@[\\]^{}",
+                                                            "end.\n\n\n",
+                                                            "\xc2\xa0 \xe3\x80\x80",
+                                                            "a\x01\x0b\x0c\x7f b",
+                                                            std::string(8192, ' ') + "x",
+                                                            std::string(70000, 'x') + "\n\n" + std::string(70000, '[')})
         expectDeformatLikeTheProgram(text);
 }
 
 TEST(PlainTextFormat, CornersOfTheReformatter)
 {
-    for (const std::string& stream : std::vector<std::string>{"", ".[]", "a.[][\n\n]b.[]", "..[]", "[.[]]", "\\.[]", "[a[b]c]", "[abc", "a]b",
-                                     "a\\", "\\\\", "[a\\]b]", "\\n", "x.[\\]]", "a.[] ]", ".[", "x\\~y",
-                                     std::string("a\0b", 3), "a\r\nb", "\\$\\/\\<\\>\\@\\[\\\\\\]\\^\\{\\}"})
+    for (const std::string& stream : std::vector<std::string>{"",
+                                                              ".[]",
+                                                              "a.[][\n\n]b.[]",
+                                                              "..[]",
+                                                              "[.[]]",
+                                                              "\\.[]",
+                                                              "[a[b]c]",
+                                                              "[abc",
+                                                              "a]b",
+                                                              "a\\",
+                                                              "\\\\",
+                                                              "[a\\]b]",
+                                                              "\\n",
+                                                              "x.[\\]]",
+                                                              "a.[] ]",
+                                                              ".[",
+                                                              "x\\~y",
+                                                              std::string("a\0b", 3),
+                                                              "a\r\nb",
+                                                              "\\$\\/\\<\\>\\@\\[\\\\\\]\\^\\{\\}"})
         expectReformatLikeTheProgram(stream);
 }
 
@@ -132,8 +206,8 @@ TEST(PlainTextFormat, TextOutsideWhatIsKnownIsLeftToThePrograms)
 {
     std::string out = "untouched";
     for (const std::string& text : {std::string("a\rb"), std::string("a\0b", 3), "a" + std::string(8193, ' ') + "b",
-                                   std::string("\xff\xfe"), std::string("\xc0\xaf"), std::string("\xed\xa0\x80"),
-                                   std::string("\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
+                                    std::string("\xff\xfe"), std::string("\xc0\xaf"), std::string("\xed\xa0\x80"),
+                                    std::string("\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
         EXPECT_FALSE(PlainTextFormat::Deformat(text, out)) << testing::PrintToString(text);
         EXPECT_EQ(out, "untouched");
     }

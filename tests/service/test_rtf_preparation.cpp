@@ -15,9 +15,13 @@ TEST(RtfPreparation, LettersReachTheEngineAndComeBackAsEscapes)
     };
     const std::vector<Case> cases{
         {"code page byte", R"({\rtf1\ansi caf\'e9})", "{\\rtf1\\ansi caf\xc3\xa9}", R"({\rtf1\ansi caf\u233?})"},
-        {"Unicode with its stand-in", R"({\rtf1 caf\u233\'e9 ok})", "{\\rtf1 caf\xc3\xa9 ok}", R"({\rtf1 caf\u233? ok})"},
+        {"Unicode with its stand-in", R"({\rtf1 caf\u233\'e9 ok})", "{\\rtf1 caf\xc3\xa9 ok}",
+         R"({\rtf1 caf\u233? ok})"},
         {"two stand-ins, in a group only", R"({\rtf1 {\uc2 a\u8364 EUb}\u233?c})",
-         "{\\rtf1 {a\xe2\x82\xac" "b}\xc3\xa9" "c}", R"({\rtf1 {a\u8364?b}\u233?c})"},
+         "{\\rtf1 {a\xe2\x82\xac"
+         "b}\xc3\xa9"
+         "c}",
+         R"({\rtf1 {a\u8364?b}\u233?c})"},
         {"negative unit", R"({\rtf1 \u-3913?})", "{\\rtf1 \xef\x82\xb7}", R"({\rtf1 \u-3913?})"},
         {"surrogate pair", R"({\rtf1 \u-10179?\u-8704?})", "{\\rtf1 \xf0\x9f\x98\x80}", R"({\rtf1 \u-10179?\u-8704?})"},
         {"Greek code page", R"({\rtf1\ansi\ansicpg1253 \'e1})", "{\\rtf1\\ansi\\ansicpg1253 \xce\xb1}",
@@ -41,9 +45,10 @@ TEST(RtfPreparation, HostileInputIsReadToItsEnd)
 {
     RtfPreparation::Prepared prepared;
     EXPECT_FALSE(RtfPreparation::Prepare("plain text", prepared));
-    for (const std::string& rtf : {std::string("{\\rtf1 {\\fonttbl {{{"), std::string("{\\rtf1 \\'e"), std::string("{\\rtf1 \\u"),
-                                  std::string("{\\rtf1 {\\*\\bin99999999 }"), std::string("{\\rtf1 }}}}}\\uc9 \\u65?"),
-                                  std::string("{\\rtf1 ") + std::string(100000, '{') + "\\'ff"}) {
+    for (const std::string& rtf :
+         {std::string("{\\rtf1 {\\fonttbl {{{"), std::string("{\\rtf1 \\'e"), std::string("{\\rtf1 \\u"),
+          std::string("{\\rtf1 {\\*\\bin99999999 }"), std::string("{\\rtf1 }}}}}\\uc9 \\u65?"),
+          std::string("{\\rtf1 ") + std::string(100000, '{') + "\\'ff"}) {
         RtfPreparation::Prepared p;
         ASSERT_TRUE(RtfPreparation::Prepare(rtf, p));
         EXPECT_FALSE(RtfPreparation::Restore(p.rtf + "\xff\xf0\x9f", p.setAside).empty());

@@ -66,7 +66,8 @@ TEST(SentenceSplit, TextWithoutUsableSentenceEndsStaysWhole)
     for (int i = 0; i < 100; ++i)
         midLine += "One sentence. Another one! ";
     EXPECT_EQ(SentenceSplit::Split(midLine, 2, 100).size(), 1u);
-    const std::string initials = std::string(400, 'n') + " J.\n" + std::string(400, 'n') + " 7.\n" + std::string(400, 'n');
+    const std::string initials =
+        std::string(400, 'n') + " J.\n" + std::string(400, 'n') + " 7.\n" + std::string(400, 'n');
     EXPECT_EQ(SentenceSplit::Split(initials, 2, 100).size(), 1u);
     // a sentence end too close to either edge would leave a tiny piece
     const std::string lopsided = "Short.\n" + std::string(3000, 'y');

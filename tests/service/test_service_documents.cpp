@@ -67,8 +67,9 @@ QString officeText(const QString& office, const std::string& document, const QSt
     file.write(document.data(), static_cast<qint64>(document.size()));
     file.close();
     QProcess convert;
-    convert.start(office, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                           "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir", dir.path(), file.fileName()});
+    convert.start(office,
+                  {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                   "--headless", "--convert-to", "txt:Text (encoded):UTF8", "--outdir", dir.path(), file.fileName()});
     convert.waitForFinished(120000);
     QFile text(dir.filePath(QStringLiteral("translated.txt")));
     return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()) : QString();
@@ -156,42 +157,108 @@ TEST_F(ServiceDocuments, EachFormatComesBackTranslatedWithItsLayout)
     const QString pptx = "application/vnd.openxmlformats-officedocument.presentationml.presentation";
     const QString odText = R"(<text:span text:style-name="T1">es</text:span>)";
     const QList<Case> cases{
-        {"sample.docx", "docx", "word/document.xml", docx, "es", {"El gato negro", "la casa es grande", "La cafetería"},
-         R"(<w:b/></w:rPr><w:t>es</w:t>)", R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
-        {"sample.odt", "odt", "content.xml", "application/vnd.oasis.opendocument.text", "es",
-         {"El gato negro", "la casa es grande", "La cafetería"}, odText,
+        {"sample.docx",
+         "docx",
+         "word/document.xml",
+         docx,
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<w:b/></w:rPr><w:t>es</w:t>)",
+         R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+        {"sample.odt",
+         "odt",
+         "content.xml",
+         "application/vnd.oasis.opendocument.text",
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería"},
+         odText,
          R"(<table:table .*<text:p>1234\.56</text:p>.*</table:table>)"},
         // the header lives in another part of the package
-        {"sample.odt", "odt", "styles.xml", "application/vnd.oasis.opendocument.text", "es", {"La casa blanca"}, {}, {}},
-        {"sample.html", "html", {}, "text/html", "es",
+        {"sample.odt",
+         "odt",
+         "styles.xml",
+         "application/vnd.oasis.opendocument.text",
+         "es",
+         {"La casa blanca"},
+         {},
+         {}},
+        {"sample.html",
+         "html",
+         {},
+         "text/html",
+         "es",
          {"El gato negro", "la casa es grande", "La cafetería es abierta. La cafetería es grande."},
-         "<b>es</b>", R"(<table>.*<td>1234\.56</td>.*</table>)"},
-        {"slides.pptx", "pptx", "ppt/slides/slide1.xml", pptx, "es", {"El gato negro", "la casa es grande", "La cafetería"},
-         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>es</a:t>)", R"(<a:tbl>.*<a:t>1234\.56</a:t>.*</a:tbl>)"},
+         "<b>es</b>",
+         R"(<table>.*<td>1234\.56</td>.*</table>)"},
+        {"slides.pptx",
+         "pptx",
+         "ppt/slides/slide1.xml",
+         pptx,
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>es</a:t>)",
+         R"(<a:tbl>.*<a:t>1234\.56</a:t>.*</a:tbl>)"},
         // the engine's own path leaves the speaker notes out
         {"slides.pptx", "pptx", "ppt/notesSlides/notesSlide1.xml", pptx, "es", {"La casa blanca es vieja."}, {}, {}},
-        {"slides.odp", "odp", "content.xml", "application/vnd.oasis.opendocument.presentation", "es",
-         {"El gato negro", "la casa es grande", "La cafetería", "La casa blanca es vieja."}, odText,
+        {"slides.odp",
+         "odp",
+         "content.xml",
+         "application/vnd.oasis.opendocument.presentation",
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería", "La casa blanca es vieja."},
+         odText,
          R"(<table:table>.*<text:p>1234\.56</text:p>.*</table:table>)"},
-        {"book.xlsx", "xlsx", "xl/sharedStrings.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
-         "es", {"El gato negro", "la casa es grande", "La cafetería"}, R"(<b val="true"/>.*?<t xml:space="preserve">es</t>)",
+        {"book.xlsx",
+         "xlsx",
+         "xl/sharedStrings.xml",
+         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería"},
+         R"(<b val="true"/>.*?<t xml:space="preserve">es</t>)",
          {}},
-        {"book.xlsx", "xlsx", "xl/worksheets/sheet1.xml",
-         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "es", {}, {},
+        {"book.xlsx",
+         "xlsx",
+         "xl/worksheets/sheet1.xml",
+         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+         "es",
+         {},
+         {},
          R"(<v>1234\.56</v>.*<f aca="false">B1\*2</f><v>2469\.12</v>.*<f aca="false">&quot;The house&quot;</f><v>The house</v>)"},
-        {"book.ods", "ods", "content.xml", "application/vnd.oasis.opendocument.spreadsheet", "es",
-         {"El gato negro", "la casa es grande", "La cafetería es abierta."}, odText,
+        {"book.ods",
+         "ods",
+         "content.xml",
+         "application/vnd.oasis.opendocument.spreadsheet",
+         "es",
+         {"El gato negro", "la casa es grande", "La cafetería es abierta."},
+         odText,
          R"(office:value="1234\.56"[^>]*><text:p>1234\.56</text:p>.*table:formula="of:=\[\.B1\]\*2"[^>]*><text:p>2469\.12</text:p>)"
          R"(.*table:formula="of:=&quot;The house&quot;"[^>]*><text:p>The house</text:p>)"},
         // accented letters as the engine cannot read them, and font names it must not translate
-        {"letter.rtf", "rtf", {}, "application/rtf", "es",
+        {"letter.rtf",
+         "rtf",
+         {},
+         "application/rtf",
+         "es",
          {"El gato negro", "la casa es grande", R"(La cafeter\u237?a es abierta)", "Times New Roman;"},
-         R"(\\b\\f5\\loch\s*es\})", R"(\\trowd.*1234\.56\}\\cell\\row)"},
+         R"(\\b\\f5\\loch\s*es\})",
+         R"(\\trowd.*1234\.56\}\\cell\\row)"},
         // English to French goes through Spanish: deformatted once, both steps on the stream
-        {"sample.docx", "docx", "word/document.xml", docx, "fr", {"Le chat noir", "la maison est grande"},
-         R"(<w:b/></w:rPr><w:t>est</w:t>)", R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
-        {"slides.pptx", "pptx", "ppt/slides/slide1.xml", pptx, "fr", {"Le chat noir", "la maison est grande"},
-         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>est</a:t>)", {}},
+        {"sample.docx",
+         "docx",
+         "word/document.xml",
+         docx,
+         "fr",
+         {"Le chat noir", "la maison est grande"},
+         R"(<w:b/></w:rPr><w:t>est</w:t>)",
+         R"(<w:tbl>.*<w:t>1234\.56</w:t>.*</w:tbl>)"},
+        {"slides.pptx",
+         "pptx",
+         "ppt/slides/slide1.xml",
+         pptx,
+         "fr",
+         {"Le chat noir", "la maison est grande"},
+         R"(<a:rPr b="1"[^>]*>.*?</a:rPr><a:t>est</a:t>)",
+         {}},
     };
     const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     for (const Case& c : cases) {
@@ -238,7 +305,8 @@ TEST_F(ServiceDocuments, SerbianIsWrittenInCyrillicWhenAsked)
     ASSERT_EQ(latin->status, 200) << latin->body;
     ASSERT_EQ(cyrillic->status, 200) << cyrillic->body;
     EXPECT_NE(latin->body.find("<b>rijeka</b>"), std::string::npos) << latin->body;
-    EXPECT_FALSE(QString::fromStdString(latin->body).contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04ff}]"))));
+    EXPECT_FALSE(
+        QString::fromStdString(latin->body).contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04ff}]"))));
     EXPECT_NE(cyrillic->body.find("<b>ријека</b>"), std::string::npos) << cyrillic->body;
     EXPECT_NE(cyrillic->body.find("href=\"#top\""), std::string::npos) << cyrillic->body;
 }
@@ -260,18 +328,16 @@ TEST_F(ServiceDocuments, PairsNameTheFormatsOfEveryRoute)
 TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
 {
     const std::string docx = readSample(QStringLiteral("sample.docx"));
-    const QString bomb = QStringLiteral(
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-        "    z.writestr('word/document.xml', b'')\n"
-        "    with z.open('word/media/zeros.bin', 'w') as f:\n"
-        "        block = bytes(1 << 20)\n"
-        "        for _ in range(501): f.write(block)\n");
-    const QString entries = QStringLiteral(
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-        "    z.writestr('word/document.xml', b'')\n"
-        "    for i in range(10000): z.writestr('word/e%d.bin' % i, b'')\n");
+    const QString bomb = QStringLiteral("import sys, zipfile\n"
+                                        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                                        "    z.writestr('word/document.xml', b'')\n"
+                                        "    with z.open('word/media/zeros.bin', 'w') as f:\n"
+                                        "        block = bytes(1 << 20)\n"
+                                        "        for _ in range(501): f.write(block)\n");
+    const QString entries = QStringLiteral("import sys, zipfile\n"
+                                           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                           "    z.writestr('word/document.xml', b'')\n"
+                                           "    for i in range(10000): z.writestr('word/e%d.bin' % i, b'')\n");
     // laid out as Office stores a password-protected 2007+ document: a compound
     // file of two streams, EncryptionInfo and EncryptedPackage, in 512-byte sectors
     const std::string encryptedOoxml = makeZip(QStringLiteral(
@@ -281,7 +347,8 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
         "    n = (name.encode('utf-16-le') + b'\\0\\0') if name else b''\n"
         "    return (n.ljust(64, b'\\0') + struct.pack('<HBBIII', len(n), kind, 1, free, right, child)\n"
         "            + bytes(36) + struct.pack('<IQ', start, size))\n"
-        "header = (bytes.fromhex('D0CF11E0A1B11AE1') + bytes(16) + struct.pack('<HHHHH', 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)\n"
+        "header = (bytes.fromhex('D0CF11E0A1B11AE1') + bytes(16) + struct.pack('<HHHHH', 0x3E, 3, 0xFFFE, 9, 6) + "
+        "bytes(6)\n"
         "          + struct.pack('<9I', 0, 1, 1, 0, 4096, end, 0, end, 0) + struct.pack('<109I', 0, *[free] * 108))\n"
         "fat = [0xFFFFFFFD, end] + list(range(3, 10)) + [end] + list(range(11, 18)) + [end]\n"
         "fat += [free] * (128 - len(fat))\n"
@@ -300,28 +367,31 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
     const std::vector<Case> cases{
         {"damaged zip", docx.substr(0, docx.size() / 2), "docx", 400, "is damaged"},
         {"text named .docx", "Just some text, not a document.", "docx", 400, "not a readable zip package"},
-        {"zip without a document", makeZip(QStringLiteral("import sys, zipfile\n"
-                                                          "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-                                                          "    z.writestr('notes.txt', 'hello')\n")),
+        {"zip without a document",
+         makeZip(QStringLiteral("import sys, zipfile\n"
+                                "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                "    z.writestr('notes.txt', 'hello')\n")),
          "odt", 400, "has no content.xml"},
         {"zip bomb", makeZip(bomb), "docx", 413, "unpacks to more than 500 MB"},
         {"too many entries", makeZip(entries), "docx", 413, "more than 10000 files"},
         {"encrypted Word document", encryptedOoxml, "docx", 400, "is protected by a password (encrypted)"},
-        {"encrypted OpenDocument", makeZip(QStringLiteral(
-             "import sys, zipfile\n"
-             "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-             "    z.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\n"
-             "    z.writestr('content.xml', bytes(range(256)))\n"
-             "    z.writestr('META-INF/manifest.xml', '<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
-             "<manifest:file-entry manifest:full-path=\"content.xml\"><manifest:encryption-data manifest:checksum-type=\"SHA1/1K\"/>"
-             "</manifest:file-entry></manifest:manifest>')\n")),
+        {"encrypted OpenDocument",
+         makeZip(QStringLiteral("import sys, zipfile\n"
+                                "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                "    z.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\n"
+                                "    z.writestr('content.xml', bytes(range(256)))\n"
+                                "    z.writestr('META-INF/manifest.xml', '<manifest:manifest "
+                                "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+                                "<manifest:file-entry manifest:full-path=\"content.xml\"><manifest:encryption-data "
+                                "manifest:checksum-type=\"SHA1/1K\"/>"
+                                "</manifest:file-entry></manifest:manifest>')\n")),
          "ods", 400, "is protected by a password (encrypted)"},
         {"older Word document named .docx", readSample(QStringLiteral("../documents/report97.doc")), "docx", 400,
          "older binary format (.doc, .xls or .ppt)"},
-        {"spreadsheet cells that are not XML", makeZip(QStringLiteral(
-             "import sys, zipfile\n"
-             "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-             "    z.writestr('content.xml', '<office:document-content><table:table-cell>')\n")),
+        {"spreadsheet cells that are not XML",
+         makeZip(QStringLiteral("import sys, zipfile\n"
+                                "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                "    z.writestr('content.xml', '<office:document-content><table:table-cell>')\n")),
          "ods", 400, "the cells of the OpenDocument spreadsheet (.ods) cannot be read"},
         {"text named .rtf", "Just some text.", "rtf", 400, "is not a rich text (.rtf) document"},
         {"unknown format", "hello", "xyz", 400, "is unknown"},
@@ -331,17 +401,19 @@ TEST_F(ServiceDocuments, BadDocumentsAreRefusedWithAClearMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.body.empty());
-        const auto reply = std::string(c.name) == "no route" ? send(c.body, c.format, "en", "zz") : send(c.body, c.format);
+        const auto reply =
+            std::string(c.name) == "no route" ? send(c.body, c.format, "en", "zz") : send(c.body, c.format);
         ASSERT_TRUE(reply);
         EXPECT_EQ(reply->status, c.status) << reply->body;
         EXPECT_NE(reply->body.find(c.message), std::string::npos) << reply->body;
     }
     // a workbook of numbers only comes back as it was
-    const std::string numbers = makeZip(QStringLiteral(
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-        "    z.writestr('xl/workbook.xml', '<workbook/>')\n"
-        "    z.writestr('xl/worksheets/sheet1.xml', '<worksheet><sheetData><row><c><v>42</v></c></row></sheetData></worksheet>')\n"));
+    const std::string numbers =
+        makeZip(QStringLiteral("import sys, zipfile\n"
+                               "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                               "    z.writestr('xl/workbook.xml', '<workbook/>')\n"
+                               "    z.writestr('xl/worksheets/sheet1.xml', "
+                               "'<worksheet><sheetData><row><c><v>42</v></c></row></sheetData></worksheet>')\n"));
     const auto unchanged = send(numbers, "xlsx");
     ASSERT_TRUE(unchanged);
     EXPECT_EQ(unchanged->status, 200);
@@ -423,8 +495,8 @@ TEST_F(ServiceDocuments, ProgressRisesToTheTotalWhileTheDocumentIsWorkedOn)
     });
     httplib::Client client("127.0.0.1", s_service->port());
     client.set_read_timeout(300, 0);
-    const auto reply = client.Post("/translate-document?format=html&from=en&to=es&job=" + job, html,
-                                   "application/octet-stream");
+    const auto reply =
+        client.Post("/translate-document?format=html&from=en&to=es&job=" + job, html, "application/octet-stream");
     answered = true;
     poller.join();
     ASSERT_TRUE(reply);

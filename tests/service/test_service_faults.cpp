@@ -46,7 +46,10 @@ public:
 
     bool connected() const { return m_connected; }
     // False once the service has closed or reset the connection.
-    bool send(std::string_view data) { return ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size()); }
+    bool send(std::string_view data)
+    {
+        return ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size());
+    }
     // What the service has sent so far without waiting; closed() tells whether it hung up.
     std::string received()
     {
@@ -187,7 +190,8 @@ TEST_F(ServiceFaults, LargerBodiesAreRefusedWhateverTheFramingWithoutFillingMemo
     // a declared length over the limit is refused before any of the body is read
     RawConnection declared(s_service->port());
     ASSERT_TRUE(declared.send("POST /translate HTTP/1.1\r\nHost: localhost\r\nContent-Length: 2097152\r\n\r\n"));
-    for (const auto until = Clock::now() + 60s; declared.received().empty() && !declared.closed() && Clock::now() < until;)
+    for (const auto until = Clock::now() + 60s;
+         declared.received().empty() && !declared.closed() && Clock::now() < until;)
         std::this_thread::sleep_for(2ms);  // polling the socket
     EXPECT_EQ(declared.received().rfind("HTTP/1.1 413", 0), 0u) << declared.received();
 
@@ -253,8 +257,8 @@ TEST_F(ServiceFaults, MoreIdleConnectionsThanItServesAtOnceDoNotLockItOut)
 {
     // a service that serves eight connections at once, filled by idle ones: two more wait
     // behind them, and a request behind those
-    ServiceProcess service({QStringLiteral("--request-timeout"), QStringLiteral("2"), QStringLiteral("--max-connections"),
-                            QStringLiteral("8")});
+    ServiceProcess service({QStringLiteral("--request-timeout"), QStringLiteral("2"),
+                            QStringLiteral("--max-connections"), QStringLiteral("8")});
     ASSERT_TRUE(service.running()) << service.startError().toStdString();
     std::vector<std::unique_ptr<RawConnection>> idle;
     for (int i = 0; i < 10; ++i) {
@@ -265,7 +269,8 @@ TEST_F(ServiceFaults, MoreIdleConnectionsThanItServesAtOnceDoNotLockItOut)
     client.set_read_timeout(60, 0);
     // served once the idle ones have lost their connections, and so is the next
     for (int round = 0; round < 2; ++round) {
-        const auto res = client.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
+        const auto res =
+            client.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
         ASSERT_TRUE(res) << round;
         EXPECT_EQ(res->status, 200);
     }
@@ -281,8 +286,8 @@ TEST_F(ServiceFaults, AnEngineProgramKilledMidRequestNeverGivesACutTranslation)
     for (int i = 0; text.size() < 60000; ++i)
         text += std::string(sentences[i % 4]) + (i % 5 == 4 ? "\n" : " ");
     text += "The last sentence names the red bicycle.";
-    const std::string body = "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString()
-                             + "&from=en&to=es";
+    const std::string body =
+        "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=en&to=es";
     const auto reference = post(body);
     ASSERT_TRUE(reference);
     ASSERT_EQ(reference->status, 200);
@@ -380,7 +385,8 @@ TEST_F(ServiceFaults, AStoppedServiceAnswersWhatItHasReadBeforeItEnds)
     std::string text;
     for (int i = 0; text.size() < 20000; ++i)
         text += "The committee met on Monday to discuss the new library number " + std::to_string(i) + ". ";
-    const std::string body = "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=en&to=es";
+    const std::string body =
+        "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=en&to=es";
     const auto busyChains = [](int port) {
         httplib::Client client("127.0.0.1", port);
         const auto reply = client.Get("/metrics");
@@ -424,7 +430,8 @@ TEST_F(ServiceFaults, AStoppedServiceAnswersWhatItHasReadBeforeItEnds)
     // a connection opened during the grace is still served
     httplib::Client late("127.0.0.1", service.port());
     late.set_read_timeout(300, 0);
-    const auto lateReply = late.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
+    const auto lateReply =
+        late.Post("/translate", "q=The+dog+is+big.&from=en&to=es", "application/x-www-form-urlencoded");
     for (std::thread& c : clients)
         c.join();
     ASSERT_TRUE(atWork);
@@ -454,9 +461,10 @@ TEST_F(ServiceFaults, AStoppedServiceAnswersWhatItHasReadBeforeItEnds)
     std::thread longRequest([&] {
         httplib::Client own("127.0.0.1", hurried.port());
         own.set_read_timeout(300, 0);
-        cut.emplace(own.Post("/translate", "q=" + QUrl::toPercentEncoding(QString::fromStdString(longText)).toStdString()
-                                                + "&from=en&to=es",
-                             "application/x-www-form-urlencoded"));
+        cut.emplace(
+            own.Post("/translate",
+                     "q=" + QUrl::toPercentEncoding(QString::fromStdString(longText)).toStdString() + "&from=en&to=es",
+                     "application/x-www-form-urlencoded"));
     });
     const bool cutAtWork = waitUntilBusy(hurried.port());
     hurried.process().terminate();

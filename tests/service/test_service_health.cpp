@@ -29,7 +29,8 @@ protected:
     }
     static std::string form(const std::string& text, const std::string& from, const std::string& to)
     {
-        return "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=" + from + "&to=" + to;
+        return "q=" + QUrl::toPercentEncoding(QString::fromStdString(text)).toStdString() + "&from=" + from
+               + "&to=" + to;
     }
 };
 
@@ -78,7 +79,7 @@ TEST_F(ServiceHealth, MetricsCountWhatWasServed)
         characters += QString::fromStdString(text).size();
     }
     ASSERT_EQ(post(form("Hello", "en", "zz"))->status, 400);  // reaches the engine, is refused there
-    ASSERT_EQ(post("from=en&to=es")->status, 400);               // refused before the engine
+    ASSERT_EQ(post("from=en&to=es")->status, 400);            // refused before the engine
     ASSERT_EQ(get(s_service->port(), "/wp-login.php")->status, 404);
     ASSERT_EQ(get(s_service->port(), "/.env")->status, 404);
     const PrometheusText after = metrics();

@@ -19,10 +19,7 @@ const QString kProgram = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service")
 using LoopbackPorts::Answers;
 using LoopbackPorts::Free;
 
-QString endpointOn(quint16 port)
-{
-    return QStringLiteral("http://127.0.0.1:%1/translate").arg(port);
-}
+QString endpointOn(quint16 port) { return QStringLiteral("http://127.0.0.1:%1/translate").arg(port); }
 
 }  // namespace
 

@@ -22,14 +22,14 @@ namespace {
 
 // A short sentence in each language the engine reads.
 const std::map<QString, QString> kSentences{
-    {"af", "Die hond is groot."},      {"be", "Сабака вялікая."},     {"bg", "Кучето е голямо."},
-    {"ca", "El gos és gran."},         {"da", "Hunden er stor."},     {"en", "The dog is big."},
-    {"es", "El perro es grande."},     {"fr", "Le chien est grand."}, {"gl", "O can é grande."},
-    {"hr", "Pas je velik."},           {"id", "Anjing itu besar."},   {"is", "Hundurinn er stór."},
-    {"it", "Il cane è grande."},       {"mk", "Кучето е големо."},    {"ms", "Anjing itu besar."},
-    {"nl", "De hond is groot."},       {"no", "Hunden er stor."},     {"pt", "O cão é grande."},
-    {"ro", "Câinele este mare."},      {"ru", "Я читаю книгу."},     {"sl", "Pes je velik."},
-    {"sr", "Pas je veliki."},          {"sv", "Hunden är stor."},     {"uk", "Собака велика."},
+    {"af", "Die hond is groot."},  {"be", "Сабака вялікая."},     {"bg", "Кучето е голямо."},
+    {"ca", "El gos és gran."},     {"da", "Hunden er stor."},     {"en", "The dog is big."},
+    {"es", "El perro es grande."}, {"fr", "Le chien est grand."}, {"gl", "O can é grande."},
+    {"hr", "Pas je velik."},       {"id", "Anjing itu besar."},   {"is", "Hundurinn er stór."},
+    {"it", "Il cane è grande."},   {"mk", "Кучето е големо."},    {"ms", "Anjing itu besar."},
+    {"nl", "De hond is groot."},   {"no", "Hunden er stor."},     {"pt", "O cão é grande."},
+    {"ro", "Câinele este mare."},  {"ru", "Я читаю книгу."},      {"sl", "Pes je velik."},
+    {"sr", "Pas je veliki."},      {"sv", "Hunden är stor."},     {"uk", "Собака велика."},
 };
 
 struct Direction {
@@ -77,7 +77,8 @@ protected:
         const auto res = client.Get("/pairs");
         if (!res)
             return;
-        const QJsonArray pairs = QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object()["pairs"].toArray();
+        const QJsonArray pairs =
+            QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object()["pairs"].toArray();
         for (const auto& value : pairs) {
             const QJsonObject p = value.toObject();
             Direction d{p["from"].toString(), p["to"].toString(), {}, p["version"].toString()};
@@ -108,7 +109,8 @@ std::map<std::pair<QString, QString>, Direction> ServicePairs::s_directions;
 QString PackageVersion(const QString& package)
 {
     QProcess dpkg;
-    dpkg.start(QStringLiteral("dpkg-query"), {QStringLiteral("-W"), QStringLiteral("-f"), QStringLiteral("${Version}"), package});
+    dpkg.start(QStringLiteral("dpkg-query"),
+               {QStringLiteral("-W"), QStringLiteral("-f"), QStringLiteral("${Version}"), package});
     dpkg.waitForFinished(60000);
     return QString::fromUtf8(dpkg.readAllStandardOutput()).trimmed();
 }
@@ -118,8 +120,8 @@ TEST_F(ServicePairs, EveryRouteNamesTheVersionOfEachStepsDataPackage)
     ASSERT_GE(s_directions.size(), 150u);
     for (const auto& [key, d] : s_directions) {
         const QStringList steps = d.version.split(QStringLiteral(" + "));
-        EXPECT_EQ(steps.size(), d.route.size()) << d.from.toStdString() << "-" << d.to.toStdString() << ": "
-                                                << d.version.toStdString();
+        EXPECT_EQ(steps.size(), d.route.size())
+            << d.from.toStdString() << "-" << d.to.toStdString() << ": " << d.version.toStdString();
         for (const QString& step : steps)
             EXPECT_TRUE(step.startsWith("apertium-") && step.contains(' ')) << step.toStdString();
     }
@@ -165,14 +167,17 @@ TEST_F(ServicePairs, EveryReachableDirectionTranslatesAsTheEngineDoesOnThatRoute
             const QString got = res ? QString::fromStdString(res->body).trimmed() : QStringLiteral("(no answer)");
             // where the engine itself breaks down on the text, the service must say so, not answer
             // (after a second such text its pair is out of use)
-            const bool brokeDown = res && ((res->status >= 500 && got.contains(QStringLiteral("engine program")))
-                                           || (res->status == 400 && got.contains(QStringLiteral("out of use"))));
-            const bool right = res && (engine.isEmpty() ? brokeDown
-                                                        : res->status == 200 && got == QStringLiteral("\"%1\"").arg(engine));
+            const bool brokeDown = res
+                                   && ((res->status >= 500 && got.contains(QStringLiteral("engine program")))
+                                       || (res->status == 400 && got.contains(QStringLiteral("out of use"))));
+            const bool right =
+                res
+                && (engine.isEmpty() ? brokeDown : res->status == 200 && got == QStringLiteral("\"%1\"").arg(engine));
             if (!right) {
                 std::lock_guard lock(failuresMutex);
-                failures += (d.from + "-" + d.to + " via " + d.route.join(',') + ": " + got + " instead of "
-                             + engine + "\n").toStdString();
+                failures +=
+                    (d.from + "-" + d.to + " via " + d.route.join(',') + ": " + got + " instead of " + engine + "\n")
+                        .toStdString();
             }
         });
     }
@@ -213,7 +218,8 @@ TEST_F(ServicePairs, TrickyRoutes)
         EXPECT_EQ(route(c.from, c.to), c.route) << c.from << "-" << c.to;
 
     // the other way round there is no route: the error names both languages and what each reaches
-    for (const auto& [from, to] : std::vector<std::pair<const char*, const char*>>{{"es", "ro"}, {"en", "ro"}, {"id", "en"}}) {
+    for (const auto& [from, to] :
+         std::vector<std::pair<const char*, const char*>>{{"es", "ro"}, {"en", "ro"}, {"id", "en"}}) {
         EXPECT_TRUE(route(from, to).isEmpty()) << from << "-" << to;
         const auto res = post(QStringLiteral("Hello"), from, to);
         ASSERT_TRUE(res);

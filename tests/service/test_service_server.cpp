@@ -22,8 +22,7 @@ protected:
     static void SetUpTestSuite() { StartService(); }
 
     // The translation as the application shows it.
-    static QString translate(const QString& text, const QString& from, const QString& to,
-                             bool serbianCyrillic = false)
+    static QString translate(const QString& text, const QString& from, const QString& to, bool serbianCyrillic = false)
     {
         ServiceClient client(s_service->endpoint());
         client.setSerbianCyrillic(serbianCyrillic);
@@ -85,7 +84,8 @@ TEST_F(ServiceServer, FormSpecialCharactersSurvive)
 
 TEST_F(ServiceServer, PivotThroughSpanishReachesPortugueseAndCatalan)
 {
-    EXPECT_TRUE(translate(QStringLiteral("Hello world"), "en", "pt").contains(QStringLiteral("Olá"), Qt::CaseInsensitive));
+    EXPECT_TRUE(
+        translate(QStringLiteral("Hello world"), "en", "pt").contains(QStringLiteral("Olá"), Qt::CaseInsensitive));
     const QString catalan = translate(QStringLiteral("Le chien est grand."), "fr", "ca");
     EXPECT_TRUE(catalan.contains(QStringLiteral("gos"))) << catalan.toStdString();
 }
@@ -96,7 +96,9 @@ TEST_F(ServiceServer, UnreachablePairIsAnErrorNamingTheLanguages)
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 400);
     EXPECT_EQ(res->body.rfind("No translation from English (en) to Japanese (ja) is installed. English (en) can be "
-                              "translated into: ", 0), 0u)
+                              "translated into: ",
+                              0),
+              0u)
         << res->body;
     EXPECT_NE(res->body.find("Spanish (es)"), std::string::npos);
     EXPECT_NE(res->body.find("Japanese (ja) can be translated from: none."), std::string::npos);
@@ -113,8 +115,8 @@ TEST_F(ServiceServer, UnreachablePairIsAnErrorNamingTheLanguages)
 
 TEST_F(ServiceServer, BadRequestsAreRefused)
 {
-    for (const std::string body : {"q=hi&from=en", "from=en&to=es", "", "q=%FF%FE&from=en&to=es",
-                                   "q=hi&from=%3Cscript%3E&to=es"}) {
+    for (const std::string body :
+         {"q=hi&from=en", "from=en&to=es", "", "q=%FF%FE&from=en&to=es", "q=hi&from=%3Cscript%3E&to=es"}) {
         const auto res = post(body);
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 400) << body;
@@ -156,9 +158,9 @@ TEST_F(ServiceServer, PairsListIsJson)
         httplib::Result result;
         const char* allowed;
     };
-    for (const Refused& refused : {Refused{client.Get("/translate"), "POST"},
-                                   Refused{client.Put("/translate", "q=a", "text/plain"), "POST"},
-                                   Refused{client.Post("/pairs", "x", "text/plain"), "GET, HEAD"}}) {
+    for (const Refused& refused :
+         {Refused{client.Get("/translate"), "POST"}, Refused{client.Put("/translate", "q=a", "text/plain"), "POST"},
+          Refused{client.Post("/pairs", "x", "text/plain"), "GET, HEAD"}}) {
         ASSERT_TRUE(refused.result);
         EXPECT_EQ(refused.result->status, 405);
         EXPECT_EQ(refused.result->get_header_value("Allow"), refused.allowed);
@@ -196,8 +198,8 @@ TEST_F(ServiceServer, ConcurrentRequestsEachGetTheirOwnTranslation)
     struct Job {
         std::string text, from, to, expected;
     };
-    std::vector<Job> jobs{{"The dog is big.", "en", "es", {}},    {"The cat is small.", "en", "es", {}},
-                          {"I have a red car.", "en", "es", {}},  {"The house is white.", "en", "ca", {}},
+    std::vector<Job> jobs{{"The dog is big.", "en", "es", {}},     {"The cat is small.", "en", "es", {}},
+                          {"I have a red car.", "en", "es", {}},   {"The house is white.", "en", "ca", {}},
                           {"Le chien est grand.", "fr", "es", {}}, {"The water is cold.", "en", "pt", {}}};
     for (Job& job : jobs) {
         const auto res = post(form(job.text, job.from, job.to));
@@ -213,8 +215,8 @@ TEST_F(ServiceServer, ConcurrentRequestsEachGetTheirOwnTranslation)
             client.set_read_timeout(120, 0);
             for (size_t round = 0; round < 3 * jobs.size(); ++round) {
                 const Job& job = jobs[(round + t) % jobs.size()];
-                const auto res = client.Post("/translate", form(job.text, job.from, job.to),
-                                             "application/x-www-form-urlencoded");
+                const auto res =
+                    client.Post("/translate", form(job.text, job.from, job.to), "application/x-www-form-urlencoded");
                 if (!res || res->status != 200 || res->body != job.expected)
                     failures[t] += job.text + " -> " + (res ? res->body : std::string("no answer")) + "\n";
             }
@@ -228,10 +230,9 @@ TEST_F(ServiceServer, ConcurrentRequestsEachGetTheirOwnTranslation)
 
 TEST_F(ServiceServer, LongChunkIsTranslatedWhole)
 {
-    const QStringList sentences{QStringLiteral("The weather is good today."),
-                                QStringLiteral("My brother works in a big city."),
-                                QStringLiteral("We eat bread and cheese in the morning."),
-                                QStringLiteral("The children play in the garden.")};
+    const QStringList sentences{
+        QStringLiteral("The weather is good today."), QStringLiteral("My brother works in a big city."),
+        QStringLiteral("We eat bread and cheese in the morning."), QStringLiteral("The children play in the garden.")};
     QString text;
     for (int i = 0; text.size() < 2990; ++i)
         text += sentences[i % sentences.size()] + (i % 7 == 6 ? QStringLiteral("\r\n") : QStringLiteral(" "));
@@ -262,18 +263,49 @@ TEST_F(ServiceServer, SerbianInBothScripts)
         {"Cyrillic, the option on too", cyrillicSentence, "sr", "en", true, "House is large and river is long.", {}},
         {"Latin into English", latinSentence, "sr", "en", false, "House is large and river is long.", {}},
         {"Cyrillic through a pivot", cyrillicSentence, "sr", "es", false, {}, latinSentence},
-        {"mixed scripts, unknown words kept", QStringLiteral("Кућа je велика, Xyzzy Ђурђевдан."), "sr", "en", false,
-         {}, QStringLiteral("Kuća je velika, Xyzzy Đurđevdan.")},
+        {"mixed scripts, unknown words kept",
+         QStringLiteral("Кућа je велика, Xyzzy Ђурђевдан."),
+         "sr",
+         "en",
+         false,
+         {},
+         QStringLiteral("Kuća je velika, Xyzzy Đurđevdan.")},
         {"Croatian is not read from Cyrillic", cyrillicSentence, "hr", "en", false, cyrillicSentence, {}},
-        {"into Serbian, Latin by default", "The river is long. #love C# 5*3 @home", "en", "sr", false,
-         "The rijeka i long. #ljubav C# 5*3 @dom", {}},
-        {"into Serbian in Cyrillic", "The river is long. #love C# 5*3 @home", "en", "sr", true,
-         QStringLiteral("The ријека i long. #љубав C# 5*3 @дом"), {}},
-        {"untranslated words stay", "Xyzzy loves the river.", "en", "sr", true,
-         QStringLiteral("Xyzzy љубав the ријека."), {}},
-        {"letters Latin writes with two", "Love. LOVE. The pocket.", "en", "sr", true,
-         QStringLiteral("Љубав. ЉУБАВ. The џеп."), {}},
-        {"Cyrillic through a pivot out", "El río es largo.", "es", "sr", true, QStringLiteral("The ријека i long."), {}},
+        {"into Serbian, Latin by default",
+         "The river is long. #love C# 5*3 @home",
+         "en",
+         "sr",
+         false,
+         "The rijeka i long. #ljubav C# 5*3 @dom",
+         {}},
+        {"into Serbian in Cyrillic",
+         "The river is long. #love C# 5*3 @home",
+         "en",
+         "sr",
+         true,
+         QStringLiteral("The ријека i long. #љубав C# 5*3 @дом"),
+         {}},
+        {"untranslated words stay",
+         "Xyzzy loves the river.",
+         "en",
+         "sr",
+         true,
+         QStringLiteral("Xyzzy љубав the ријека."),
+         {}},
+        {"letters Latin writes with two",
+         "Love. LOVE. The pocket.",
+         "en",
+         "sr",
+         true,
+         QStringLiteral("Љубав. ЉУБАВ. The џеп."),
+         {}},
+        {"Cyrillic through a pivot out",
+         "El río es largo.",
+         "es",
+         "sr",
+         true,
+         QStringLiteral("The ријека i long."),
+         {}},
         {"Croatian stays Latin", "The river is long.", "en", "hr", true, {}, {}},
     };
     for (const Route& route : routes) {
@@ -307,16 +339,25 @@ TEST_F(ServiceServer, DetectAnswersTheCandidatesBestFirst)
     const Case cases[] = {
         {"GET", client.Get("/detect?q=" + encoded), "detected", "fr"},
         {"POST", client.Post("/detect", "q=" + encoded, "application/x-www-form-urlencoded"), "detected", "fr"},
-        {"Croatian", client.Post("/detect", "q=" + QUrl::toPercentEncoding(QStringLiteral(
-                                         "Jučer smo cijeli dan šetali po gradu i razgledavali stare crkve i trgove."))
-                                                      .toStdString(),
-                                 "application/x-www-form-urlencoded"),
+        {"Croatian",
+         client.Post(
+             "/detect",
+             "q="
+                 + QUrl::toPercentEncoding(
+                       QStringLiteral("Jučer smo cijeli dan šetali po gradu i razgledavali stare crkve i trgove."))
+                       .toStdString(),
+             "application/x-www-form-urlencoded"),
          "detected", "hr"},
         {"one word", client.Get("/detect?q=Bonjour"), "too short", nullptr},
-        {"not UTF-8", client.Post("/detect", "q=" + notUtf8, "application/x-www-form-urlencoded"), "too short", nullptr},
-        {"Basque", client.Get("/detect?q=" + QUrl::toPercentEncoding(QStringLiteral(
-                                  "Euskara ikasten ari naiz eta oso hizkuntza polita eta interesgarria iruditzen zait benetan."))
-                                  .toStdString()),
+        {"not UTF-8", client.Post("/detect", "q=" + notUtf8, "application/x-www-form-urlencoded"), "too short",
+         nullptr},
+        {"Basque",
+         client.Get(
+             "/detect?q="
+             + QUrl::toPercentEncoding(
+                   QStringLiteral(
+                       "Euskara ikasten ari naiz eta oso hizkuntza polita eta interesgarria iruditzen zait benetan."))
+                   .toStdString()),
          "not listed", nullptr},
     };
     for (const Case& c : cases) {

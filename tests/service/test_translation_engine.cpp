@@ -75,7 +75,8 @@ TEST(TranslationEngine, ListLabelIsNoPlaceToCut)
     std::string filler;
     for (int i = 0; i < 30; ++i)
         filler += "the house and the garden of the old town ";
-    const std::string text = filler + "\nJ. Preserve the network location of the Document for public access\n" + filler + ".\n";
+    const std::string text =
+        filler + "\nJ. Preserve the network location of the Document for public access\n" + filler + ".\n";
     const auto single = run(1, text, "en", "es");
     ASSERT_EQ(single.status, 200) << single.text;
     EXPECT_NE(single.text.find("J. "), std::string::npos);
@@ -113,8 +114,9 @@ TEST(TranslationEngine, PiecesOfARequestReadExactlyAsTheWholeRequest)
     // lines ending in an abbreviation: the engine carries the words across the line end
     std::string text;
     for (int i = 0; i < 12; ++i)
-        text += "Files: src/part" + std::to_string(i) + "/*\nCopyright: 2001, 2002 Sun Microsystems Inc.\n"
-                "License: LGPL-2+\nThe dog sleeps in the garden.\n\n";
+        text += "Files: src/part" + std::to_string(i)
+                + "/*\nCopyright: 2001, 2002 Sun Microsystems Inc.\n"
+                  "License: LGPL-2+\nThe dog sleeps in the garden.\n\n";
     TranslationEngine::Options whole;
     whole.piecesPerChain = 1;
     const auto reference = TranslationEngine(whole).Translate(text, "en", "es");
@@ -134,7 +136,8 @@ TEST(TranslationEngine, FileNamesInTheTextStayText)
     const std::string secret = (std::filesystem::temp_directory_path() / "lqz7k-xw9").string();
     std::ofstream(secret) << "do not show";
     TranslationEngine engine({});
-    for (const std::string& text : {"The dog [@" + secret + "] sleeps.", "[@" + secret + "]", "\\[@" + secret + "]\n\n"}) {
+    for (const std::string& text :
+         {"The dog [@" + secret + "] sleeps.", "[@" + secret + "]", "\\[@" + secret + "]\n\n"}) {
         const auto out = engine.Translate(text, "en", "es");
         ASSERT_EQ(out.status, 200) << out.text;
         EXPECT_EQ(out.text.find("do not show"), std::string::npos) << out.text;

@@ -76,13 +76,18 @@ void HelpMenuTest::installerNameFromUrl_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("name");
-    QTest::newRow("root of a .com host") << "http://www.brenmark.com/lgsetup.exe" << "lgsetup.exe";
-    QTest::newRow("sub-folder") << "http://downloads.brenmark.com/files/6.3/lgsetup.exe" << "lgsetup.exe";
+    QTest::newRow("root of a .com host") << "http://www.brenmark.com/lgsetup.exe"
+                                         << "lgsetup.exe";
+    QTest::newRow("sub-folder") << "http://downloads.brenmark.com/files/6.3/lgsetup.exe"
+                                << "lgsetup.exe";
     QTest::newRow("host without .com/.net/.org") << "http://127.0.0.1:8080/dl/linguaro-621.run"
                                                  << "linguaro-621.run";
-    QTest::newRow("file:// site") << "file:///srv/site/linguaro-621.run" << "linguaro-621.run";
-    QTest::newRow(".org inside the path") << "https://mirror.example.de/x.org/setup.sh" << "setup.sh";
-    QTest::newRow("no file named") << "http://www.brenmark.com/" << "";
+    QTest::newRow("file:// site") << "file:///srv/site/linguaro-621.run"
+                                  << "linguaro-621.run";
+    QTest::newRow(".org inside the path") << "https://mirror.example.de/x.org/setup.sh"
+                                          << "setup.sh";
+    QTest::newRow("no file named") << "http://www.brenmark.com/"
+                                   << "";
 }
 
 void HelpMenuTest::installerNameFromUrl()
@@ -93,7 +98,7 @@ void HelpMenuTest::installerNameFromUrl()
 
 void HelpMenuTest::update_data()
 {
-    QTest::addColumn<QString>("site");  // "http", "file", "built" (the site of this build), "closed"
+    QTest::addColumn<QString>("site");            // "http", "file", "built" (the site of this build), "closed"
     QTest::addColumn<QByteArray>("versionFile");  // absent when empty; "$ROOT" stands for the HTTP root
     QTest::addColumn<bool>("yes");
     QTest::addColumn<QString>("message");  // the last message shown
@@ -104,7 +109,10 @@ void HelpMenuTest::update_data()
     QTest::newRow("620 is current") << "http" << QByteArray("620\r\nsetup.sh\r\n") << true << latest << "";
     QTest::newRow("the built site announces 620") << "built" << QByteArray() << true << latest << "";
     QTest::newRow("a version too long to count, after a byte-order mark")
-        << "http" << QByteArray("\xef\xbb\xbf" "99999999999999999999\r\nsetup.sh\r\n") << true << question << "setup.sh";
+        << "http"
+        << QByteArray("\xef\xbb\xbf"
+                      "99999999999999999999\r\nsetup.sh\r\n")
+        << true << question << "setup.sh";
     QTest::newRow("621, answered No") << "http" << QByteArray("621\nsetup.sh\n") << false << question << "";
     QTest::newRow("621, Yes, installer beside update.ini")
         << "http" << QByteArray("621\nsetup.sh\n") << true << question << "setup.sh";
@@ -112,14 +120,18 @@ void HelpMenuTest::update_data()
         << "http" << QByteArray("621\n$ROOT/dl/6.3/setup-6.3.sh\nignored\n") << true << question << "setup-6.3.sh";
     QTest::newRow("621, Yes, file:// site") << "file" << QByteArray("621\nsetup.sh") << true << question << "setup.sh";
     QTest::newRow("installer missing on the site")
-        << "http" << QByteArray("621\nnowhere.sh\n") << true << "could not be downloaded from http" << "";
+        << "http" << QByteArray("621\nnowhere.sh\n") << true << "could not be downloaded from http"
+        << "";
     QTest::newRow("installer download breaks off")
-        << "http" << QByteArray("621\n$ROOT/broken/setup.sh\n") << true << "could not be downloaded from http" << "";
+        << "http" << QByteArray("621\n$ROOT/broken/setup.sh\n") << true << "could not be downloaded from http"
+        << "";
     QTest::newRow("garbage first line") << "http" << QByteArray("<html>Moved</html>\n") << true
-                                        << "its first line \"<html>Moved</html>\" is not a version number" << "";
-    QTest::newRow("no update.ini on the site") << "http" << QByteArray() << true
-                                               << "could not be fetched from http" << "";
-    QTest::newRow("site unreachable") << "closed" << QByteArray() << true << "could not be fetched from http" << "";
+                                        << "its first line \"<html>Moved</html>\" is not a version number"
+                                        << "";
+    QTest::newRow("no update.ini on the site") << "http" << QByteArray() << true << "could not be fetched from http"
+                                               << "";
+    QTest::newRow("site unreachable") << "closed" << QByteArray() << true << "could not be fetched from http"
+                                      << "";
 }
 
 void HelpMenuTest::update()
@@ -142,11 +154,10 @@ void HelpMenuTest::update()
     probe.listen(QHostAddress::LocalHost, 0);
     const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
     probe.close();
-    const QString root = site == "http"   ? server.root()
-                         : site == "file" ? QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded)
-                         : site == "built"
-                             ? QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site")).toString()
-                             : closed;
+    const QString root = site == "http"    ? server.root()
+                         : site == "file"  ? QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded)
+                         : site == "built" ? QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site")).toString()
+                                           : closed;
     qputenv("LINGUARO_SITE_URL", root.toUtf8());
 
     ScriptedPrompts prompts;

@@ -45,10 +45,9 @@ TEST_F(StoreTest, WritesRegeditFormAndReadsItBack)
     store.WriteString("lang", "English");
     store.WriteString("Password", "a\\b\"c %1 é\nline");
     ASSERT_TRUE(store.CloseKey());
-    EXPECT_EQ(fileBytes(),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
-              "\"src\"=dword:00000001\n\"trg\"=dword:ffffffff\n\"lang\"=\"English\"\n"
-              "\"Password\"=\"a\\\\b\\\"c %1 \xc3\xa9\\nline\"\n");
+    EXPECT_EQ(fileBytes(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n"
+                           "\"src\"=dword:00000001\n\"trg\"=dword:ffffffff\n\"lang\"=\"English\"\n"
+                           "\"Password\"=\"a\\\\b\\\"c %1 \xc3\xa9\\nline\"\n");
 
     RegStore again;
     ASSERT_TRUE(again.OpenKeyReadOnly());
@@ -63,15 +62,14 @@ TEST_F(StoreTest, WritesRegeditFormAndReadsItBack)
 TEST_F(StoreTest, FileIsReplacedWithOwnerOnlyMode)
 {
     writeKey("\"UseProxy\"=dword:00000001\n");
-    QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                           | QFileDevice::ReadOther);
     RegStore store;
     ASSERT_TRUE(store.OpenKey(true));
     store.WriteString("Password", "secret");
     ASSERT_TRUE(store.CloseKey());
     const auto ownerGroupOther = QFileDevice::Permissions(0x7000 | 0x0070 | 0x0007);
-    EXPECT_EQ(QFileInfo(storePath()).permissions() & ownerGroupOther,
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(QFileInfo(storePath()).permissions() & ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(QDir(m_dir.path() + "/Brenmark").entryList(QDir::Files | QDir::Hidden),
               QStringList{"Linguaro.reg"});  // no temporary left behind
 }
@@ -156,7 +154,8 @@ TEST_F(StoreTest, AFileWrittenIsAlwaysReadAgain)
     const QByteArray own(40 * 1024, 'p');
     for (const qint64 kept : {RegStore::MaxKeptSize - 200, RegStore::MaxKeptSize + 200}) {
         SCOPED_TRACE(kept);
-        const QByteArray header = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000001\n";
+        const QByteArray header =
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000001\n";
         const QByteArray original = header + "; " + QByteArray(kept - header.size() - 3, '#') + "\n";
         ASSERT_EQ(original.size(), kept);
         writeFile(original);

@@ -103,12 +103,13 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     s.Proxy.Address = "ignored";
     RegStore store;
     ASSERT_TRUE(WriteShutdownSettings(store, s, "", "USEnglish"));
-    EXPECT_EQ(fileBytes(),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
-              "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
-              "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
-              "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
-              "\"ReuseTranslations\"=dword:00000001\n\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n");
+    EXPECT_EQ(
+        fileBytes(),
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
+        "\"ProxyAddr\"=\"old\"\n\"ProxyPort\"=\"3128\"\n\"UserName\"=\"u\"\n\"Password\"=\"p\"\n"
+        "\"trg\"=dword:00000002\n\"lang\"=\"Dutch\"\n\"character\"=\"\"\n\"voice\"=\"USEnglish\"\n"
+        "\"UseProxy\"=dword:00000000\n\"SerbianCyrillic\"=dword:00000000\n\"KeepHistory\"=dword:00000001\n"
+        "\"ReuseTranslations\"=dword:00000001\n\"DetectSource\"=dword:00000001\n\"KeepFormatting\"=dword:00000000\n");
 
     s.Proxy = {true, "gw", "8080", "", "secret"};
     s.SerbianCyrillic = true;

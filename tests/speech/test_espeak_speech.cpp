@@ -60,8 +60,9 @@ public:
     explicit Recorder(SpeechOutput& speech)
     {
         m_clock.start();
-        QObject::connect(&speech, &SpeechOutput::audioStarted, &m_context,
-                         [this](quint64 u) { events.append({'a', u, 0, 0, {}, m_clock.elapsed()}); });
+        QObject::connect(&speech, &SpeechOutput::audioStarted, &m_context, [this](quint64 u) {
+            events.append({'a', u, 0, 0, {}, m_clock.elapsed()});
+        });
         QObject::connect(&speech, &SpeechOutput::wordStarted, &m_context, [this](quint64 u, int position, int length) {
             events.append({'w', u, position, length, {}, m_clock.elapsed()});
         });
@@ -107,8 +108,8 @@ std::unique_ptr<EspeakSpeech> silentSpeech(const QString& wavFolder, double pace
 
 QString book(int pages)
 {
-    const QString page = QStringLiteral(
-        "The quick brown fox jumps over the lazy dog, and the dog does not mind at all. ");
+    const QString page =
+        QStringLiteral("The quick brown fox jumps over the lazy dog, and the dog does not mind at all. ");
     QString text;
     while (text.size() < pages * 3000)
         text += page;
@@ -153,7 +154,8 @@ private slots:
         QCOMPARE(wav.error, QString());
         QCOMPARE(wav.sampleRate, speech->sampleRate());
         // a plausible time for the text: not cut short, not run on
-        const auto letters = std::count_if(greeting.begin(), greeting.end(), [](QChar c) { return c.isLetterOrNumber(); });
+        const auto letters =
+            std::count_if(greeting.begin(), greeting.end(), [](QChar c) { return c.isLetterOrNumber(); });
         QVERIFY2(wav.seconds() >= std::max(0.3, 0.04 * double(letters)) && wav.seconds() <= 1.0 + 0.4 * double(letters),
                  qPrintable(QString::number(wav.seconds())));
         QVERIFY2(soundingShare(wav) > 0.3, "the file is (nearly) silent");
@@ -212,8 +214,8 @@ private slots:
             << 1033 << QStringLiteral("This is a test of the voice.")
             << QStringList{"This", "is", "a", "test", "of", "the", "voice"} << 0.5;
         // the kanji run counts as one word, read sign by sign
-        QTest::newRow("Japanese, kana then kanji")
-            << 1041 << QStringLiteral("こんにちは、 私は日本語を話す。") << QStringList{"こんにちは", "私は日本語を話す"} << 0.1;
+        QTest::newRow("Japanese, kana then kanji") << 1041 << QStringLiteral("こんにちは、 私は日本語を話す。")
+                                                   << QStringList{"こんにちは", "私は日本語を話す"} << 0.1;
     }
 
     void wordsAreAnnouncedWhereTheyStandAsTheyAreHeard()
@@ -310,8 +312,7 @@ private slots:
         QTest::newRow("engine only") << QStringList{"speech/engines/lhttsfrf"} << 1036 << false;
         QTest::newRow("both, in other letter case")
             << QStringList{"Speech/SPEECH.DLL", "Speech/Engines/LhttsFrf/"} << 1036 << true;
-        QTest::newRow("another language's engine")
-            << QStringList{runtime, "speech/engines/lhttsfrf"} << 1031 << false;
+        QTest::newRow("another language's engine") << QStringList{runtime, "speech/engines/lhttsfrf"} << 1031 << false;
         QTest::newRow("British English") << QStringList{runtime, "speech/engines/lhttseng"} << 2057 << true;
         QTest::newRow("American English has an engine of its own")
             << QStringList{runtime, "speech/engines/lhttseng"} << 1033 << false;

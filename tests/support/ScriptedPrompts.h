@@ -8,15 +8,15 @@
 class ScriptedPrompts final : public UserPrompts {
 public:
     Answer answer = Answer::No;  // the answer to every question
-    QList<Answer> answers;  // taken in order before `answer`
-    QStringList saveAnswers;  // taken in order; an empty string cancels
+    QList<Answer> answers;       // taken in order before `answer`
+    QStringList saveAnswers;     // taken in order; an empty string cancels
     QStringList messages;
     QStringList questionTitles;  // the title of each question, in order
     QStringList errors;
-    QStringList saveDialogs;  // "title|filter|default suffix" of each Save dialog shown
+    QStringList saveDialogs;    // "title|filter|default suffix" of each Save dialog shown
     QStringList saveProposals;  // the folder or name each Save dialog started at
-    QStringList openAnswers;  // documents chosen in the Open dialog, in order; an empty string cancels
-    QStringList openDialogs;  // "title|proposed file name|filter|default suffix" of each Open dialog
+    QStringList openAnswers;    // documents chosen in the Open dialog, in order; an empty string cancels
+    QStringList openDialogs;    // "title|proposed file name|filter|default suffix" of each Open dialog
 
     ScriptedPrompts() { UserPrompts::setInstance(this); }
     ~ScriptedPrompts() override { UserPrompts::setInstance(nullptr); }

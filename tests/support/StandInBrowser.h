@@ -17,9 +17,9 @@ public:
     // folder: where the script and what it was given go; no blank in it, as $BROWSER is split at blanks
     explicit StandInBrowser(const QString& folder) : m_browsed(QDir(folder).filePath(QStringLiteral("browsed")))
     {
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
-                                 "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID",
-                                 "LXQT_SESSION_CONFIG", "DESKTOP"})
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+              "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "LXQT_SESSION_CONFIG", "DESKTOP"})
             qunsetenv(name);
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/no-session-bus");
         const QString browser = QDir(folder).filePath(QStringLiteral("browser"));

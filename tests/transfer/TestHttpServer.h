@@ -122,7 +122,8 @@ public:
         m_server.Get(R"(http://proxied\.invalid/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             {
                 std::lock_guard lock(m_mutex);
-                m_proxied.push_back({req.get_header_value("Authorization"), req.get_header_value("Proxy-Authorization")});
+                m_proxied.push_back(
+                    {req.get_header_value("Authorization"), req.get_header_value("Proxy-Authorization")});
             }
             res.set_content(Body(req.matches[1]), "application/octet-stream");
         });
@@ -158,10 +159,7 @@ public:
     }
 
     int Port() const { return m_port; }
-    std::string Url(const std::string& path) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
     std::vector<Upload> Uploads() const
     {
         std::lock_guard lock(m_mutex);

@@ -62,7 +62,9 @@ struct EventLog {
         t.OnNoNewFileFound = [this](TTransfer*, const QString& name, double, double) {
             lines << QStringLiteral("NoNewFile %1").arg(name);
         };
-        t.OnURLNotFound = [this](TTransfer*, const QString& url) { lines << QStringLiteral("URLNotFound %1").arg(url); };
+        t.OnURLNotFound = [this](TTransfer*, const QString& url) {
+            lines << QStringLiteral("URLNotFound %1").arg(url);
+        };
         t.OnError = [this](TTransfer*, int code) { lines << QStringLiteral("Error %1").arg(code); };
         t.OnErrorInfo = [this](TTransfer*, int code, const QString& info) {
             lines << QStringLiteral("ErrorInfo %1 %2").arg(code).arg(info);
@@ -87,8 +89,11 @@ public:
         QDir(m_dir.path()).mkdir("tgt");
         QDir(m_dir.path()).mkdir("outside");
         WriteFile(Outside("kept"), "precious");
-        for (const auto& [name, to] : {std::pair{"dangling.bin", "new"}, {"existing.bin", "kept"},
-                                       {"refused.bin", "kept"}, {"unique.bin", "kept"}, {"unique(1).bin", "new"},
+        for (const auto& [name, to] : {std::pair{"dangling.bin", "new"},
+                                       {"existing.bin", "kept"},
+                                       {"refused.bin", "kept"},
+                                       {"unique.bin", "kept"},
+                                       {"unique(1).bin", "new"},
                                        {"broken.bin", "kept"}})
             QFile::link(Outside(to), Target() + "/" + name);
     }
@@ -131,10 +136,10 @@ public:
         EXPECT_EQ(QDir(m_dir.filePath("outside")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
                   QStringList{"kept"});
         EXPECT_EQ(ReadFile(Outside("kept")), QByteArray("precious"));
-        EXPECT_EQ(QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden,
-                                           QDir::Name),
-                  QStringList({"broken.bin", "dangling.bin", "existing.bin", "refused.bin", "unique(1).bin",
-                               "unique(2).bin", "unique.bin"}));
+        EXPECT_EQ(
+            QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::Name),
+            QStringList({"broken.bin", "dangling.bin", "existing.bin", "refused.bin", "unique(1).bin", "unique(2).bin",
+                         "unique.bin"}));
         transfer.OnCopyOverWrite = nullptr;
     }
 

@@ -98,8 +98,9 @@ TEST_F(FileTransfer, IdenticalFilesAreRefusedAndKeptIntact)
     // Another spelling of the same file is the same file.
     AddCopy(dir.filePath("src/./a.txt"), dir.filePath("src//"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + Src("a.txt"),
-                                         "Error 0", "ErrorInfo 0 Cannot copy identical files " + dir.filePath("src/./a.txt")}));
+    EXPECT_EQ(ErrorLines(),
+              QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + Src("a.txt"), "Error 0",
+                           "ErrorInfo 0 Cannot copy identical files " + dir.filePath("src/./a.txt")}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
     EXPECT_EQ(ReadFile(Src("a.txt")), "keep me");
@@ -135,7 +136,8 @@ TEST_F(FileTransfer, TargetThatCannotBeCreated)
     WriteFile(dir.filePath("plain"), "x");
     AddCopy(Src("a.txt"), dir.filePath("plain/sub"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 3", "ErrorInfo 3 Cannot create target file " + dir.filePath("plain/sub/a.txt")}));
+    EXPECT_EQ(ErrorLines(),
+              QStringList({"Error 3", "ErrorInfo 3 Cannot create target file " + dir.filePath("plain/sub/a.txt")}));
 }
 
 TEST_F(FileTransfer, CopyNewerOnlyComparesWithTheSourceDate)

@@ -56,10 +56,7 @@ private:
         item->URL = m_dir.filePath("a.txt");
         item->TargetDir = m_dir.filePath("out");
     }
-    static TTransferDialog* DialogOf(TTransfer& transfer)
-    {
-        return dynamic_cast<TTransferDialog*>(transfer.Dialog());
-    }
+    static TTransferDialog* DialogOf(TTransfer& transfer) { return dynamic_cast<TTransferDialog*>(transfer.Dialog()); }
 
 private slots:
     void initTestCase()
@@ -95,8 +92,8 @@ private slots:
             visible = seen->isVisible();
             title = seen->windowTitle();
             fileText = seen->FileLabel()->text();
-            plain = seen->FileLabel()->textFormat() == Qt::PlainText
-                    && seen->RateLabel()->textFormat() == Qt::PlainText;
+            plain =
+                seen->FileLabel()->textFormat() == Qt::PlainText && seen->RateLabel()->textFormat() == Qt::PlainText;
         };
         RunCopy(transfer);
         transfer.Execute();

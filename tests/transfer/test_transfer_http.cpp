@@ -311,7 +311,8 @@ TEST_F(HttpTransfer, TargetThatCannotBeCreated)
     item->TargetDir = dir.filePath("plain/sub");
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 3", "ErrorInfo 3 Cannot create file " + dir.filePath("plain/sub/a.bin")}));
+    EXPECT_EQ(ErrorLines(),
+              QStringList({"Error 3", "ErrorInfo 3 Cannot create file " + dir.filePath("plain/sub/a.bin")}));
 }
 
 TEST_F(HttpTransfer, AuthenticationNeverReportsTheStatus)
@@ -563,7 +564,8 @@ TEST_F(HttpTransfer, UploadFailures)
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
     EXPECT_FALSE(transfer.Items[2].Success);
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 403", "ErrorInfo 403 Returned http error code 403", "Error 6",
-                                         QStringLiteral("ErrorInfo 6 Cannot connect to server 127.0.0.1:%1").arg(port)}));
+    EXPECT_EQ(ErrorLines(),
+              QStringList({"Error 403", "ErrorInfo 403 Returned http error code 403", "Error 6",
+                           QStringLiteral("ErrorInfo 6 Cannot connect to server 127.0.0.1:%1").arg(port)}));
     EXPECT_TRUE(server.Uploads().empty());
 }

@@ -61,7 +61,8 @@ TEST(TransferNames, PromptHostKeepsUserInformation)
 TEST(TransferNames, NetworkAddressEncodesAllButTheHost)
 {
     const QList<QPair<QString, QByteArray>> cases{
-        {"http://ü ser:p w@bücher.example:81/ä b?q=ö#f", "http://%C3%BC%20ser:p%20w@bücher.example:81/%C3%A4%20b?q=%C3%B6#f"},
+        {"http://ü ser:p w@bücher.example:81/ä b?q=ö#f",
+         "http://%C3%BC%20ser:p%20w@bücher.example:81/%C3%A4%20b?q=%C3%B6#f"},
         {"bücher.example/a b", "bücher.example/a%20b"},
         {"http://[::1]:8080/%41%zz%", "http://[::1]:8080/%41%25zz%25"},
         {"ftp://host/tab\there\x7f", "ftp://host/tab%09here%7F"},

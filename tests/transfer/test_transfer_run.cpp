@@ -61,10 +61,9 @@ TEST_F(TransferRun, FailingJobReportsThenGoesOnWithTheNext)
     AddCopy(Source("b.txt", 10));
     log.Attach(transfer);
     transfer.Execute();
-    EXPECT_EQ(log.lines,
-              QStringList({"BeforeDialogShow", "FileStart 0", "Error 1",
-                           "ErrorInfo 1 Cannot open source file " + m_dir.filePath("src/missing.txt"), "FileDone 0",
-                           "FileStart 1", "Progress 2", "FileDone 1", "Done"}));
+    EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Error 1",
+                                      "ErrorInfo 1 Cannot open source file " + m_dir.filePath("src/missing.txt"),
+                                      "FileDone 0", "FileStart 1", "Progress 2", "FileDone 1", "Done"}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_TRUE(transfer.Items[1].Success);
 }

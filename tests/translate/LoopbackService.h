@@ -73,10 +73,7 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return m_port; }
-    std::string url(const std::string& path) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
     QString qurl(const std::string& path) const { return QString::fromStdString(url(path)); }
 
     std::vector<RecordedRequest> requests() const
@@ -174,10 +171,11 @@ public:
         m_server.Get("/held/translate-document/progress", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("{\"done\":1,\"total\":2}", "application/json");
         });
-        m_server.Delete("/held/translate-document/progress", [this](const httplib::Request& req, httplib::Response& res) {
-            record(req);
-            res.status = 202;
-        });
+        m_server.Delete("/held/translate-document/progress",
+                        [this](const httplib::Request& req, httplib::Response& res) {
+                            record(req);
+                            res.status = 202;
+                        });
         auto translate = [this](const httplib::Request& req, httplib::Response& res) {
             record(req);
             const std::string q = req.get_param_value("q");

@@ -67,7 +67,8 @@ TEST(LanguageDetector, CannotTellWhatItShouldNotGuess)
     };
     for (const auto& c : cases) {
         const auto result = LanguageDetector::Detect(QByteArrayView(c.text));
-        EXPECT_EQ(int(result.verdict), int(c.verdict)) << c.what << ": " << qPrintable(LanguageDetector::Describe(result));
+        EXPECT_EQ(int(result.verdict), int(c.verdict))
+            << c.what << ": " << qPrintable(LanguageDetector::Describe(result));
         EXPECT_TRUE(result.candidates.empty()) << c.what;
         EXPECT_TRUE(LanguageDetector::Describe(result).startsWith("Cannot tell")) << c.what;
     }
@@ -78,7 +79,8 @@ TEST(LanguageDetector, CannotTellWhatItShouldNotGuess)
         const auto result = LanguageDetector::Detect(QByteArrayView(text));
         ASSERT_TRUE(result.detected()) << qPrintable(LanguageDetector::Describe(result));
         EXPECT_EQ(result.best().code, "FR");
-        EXPECT_EQ(LanguageDetector::Describe(result), QStringLiteral("Detected: French (%1%)").arg(result.best().percent));
+        EXPECT_EQ(LanguageDetector::Describe(result),
+                  QStringLiteral("Detected: French (%1%)").arg(result.best().percent));
     }
     const auto wide = LanguageDetector::Detect(QString::fromUtf8(huge));
     ASSERT_TRUE(wide.detected());

@@ -97,9 +97,8 @@ TEST_F(ServiceExchange, FormFieldsArriveInOrderAndIntact)
     const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 1u);
     const RecordedRequest& r = requests[0];
-    EXPECT_EQ(r.body,
-              "v=2&q=Tom%20%26%20Jerry%20%2B%2050%25%20%3D%201%0D%0A%C3%9Cber%20%F0%9F%98%80"
-              "&ui=en&from=en&to=zh-tw&nl=1&esc=1&utf=1");
+    EXPECT_EQ(r.body, "v=2&q=Tom%20%26%20Jerry%20%2B%2050%25%20%3D%201%0D%0A%C3%9Cber%20%F0%9F%98%80"
+                      "&ui=en&from=en&to=zh-tw&nl=1&esc=1&utf=1");
     EXPECT_EQ(r.param("q"), Utf8(chunk));
     EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(r.header("Accept"), "text/html, */*");
@@ -112,7 +111,8 @@ TEST_F(ServiceExchange, FormFieldsArriveInOrderAndIntact)
 TEST_F(ServiceExchange, BusyServiceIsAskedAgainForADocument)
 {
     service.busyDocuments = 2;
-    EXPECT_EQ(client.SendDocument("<p>caf\xc3\xa9</p>", "html", "EN", "ES", noProxy), QByteArray("es:<p>caf\xc3\xa9</p>"));
+    EXPECT_EQ(client.SendDocument("<p>caf\xc3\xa9</p>", "html", "EN", "ES", noProxy),
+              QByteArray("es:<p>caf\xc3\xa9</p>"));
     const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 3u);
     for (const RecordedRequest& r : requests)

@@ -146,8 +146,7 @@ TEST(Progress, RoundsHalvesToEven)
 TEST(Progress, Texts)
 {
     EXPECT_EQ(StartText("English", "French"), "Translating English to French ...");
-    EXPECT_EQ(ProgressText("English", "Chinese(T)", 1, 8),
-              "Translating from English to Chinese(T)... [12% Completed]");
+    EXPECT_EQ(ProgressText("English", "Chinese(T)", 1, 8), "Translating from English to Chinese(T)... [12% Completed]");
     // a name holding a placeholder is not substituted again
     EXPECT_EQ(ProgressText("%2", "%1", 0, 1), "Translating from %2 to %1... [0% Completed]");
 }

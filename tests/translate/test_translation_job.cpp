@@ -19,10 +19,14 @@ namespace {
 QString OutcomeName(TranslationResult::Outcome outcome)
 {
     switch (outcome) {
-    case TranslationResult::Outcome::Done: return QStringLiteral("done");
-    case TranslationResult::Outcome::Refused: return QStringLiteral("refused");
-    case TranslationResult::Outcome::Stopped: return QStringLiteral("stopped");
-    case TranslationResult::Outcome::Failed: return QStringLiteral("failed");
+    case TranslationResult::Outcome::Done:
+        return QStringLiteral("done");
+    case TranslationResult::Outcome::Refused:
+        return QStringLiteral("refused");
+    case TranslationResult::Outcome::Stopped:
+        return QStringLiteral("stopped");
+    case TranslationResult::Outcome::Failed:
+        return QStringLiteral("failed");
     }
     return {};
 }
@@ -46,7 +50,10 @@ struct Run {
             events << "finished:" + OutcomeName(r.outcome);
         });
     }
-    bool finish() { return QTest::qWaitFor([this] { return finishes > 0; }, 120000) && finishes == 1; }
+    bool finish()
+    {
+        return QTest::qWaitFor([this] { return finishes > 0; }, 120000) && finishes == 1;
+    }
     QStringList percents() const
     {
         QStringList seen;
@@ -121,18 +128,29 @@ void TestTranslationJob::refusesBeforeSendingAnything_data()
     QTest::addColumn<QString>("message");
     const QString nothing = "Nothing to translate!";
     const QString same = "ERROR: Source language is the same as the destination language!";
-    QTest::newRow("empty") << "" << "EN" << "FR" << Check::NothingToTranslate << nothing;
-    QTest::newRow("one space") << " " << "" << "" << Check::NothingToTranslate << nothing;
-    QTest::newRow("one line break") << "\n" << "EN" << "FR" << Check::NothingToTranslate << nothing;
-    QTest::newRow("one paragraph separator") << QString(QChar(0x2029)) << "EN" << "FR" << Check::NothingToTranslate
-                                             << nothing;
-    QTest::newRow("no source") << "Hello" << "" << "FR" << Check::NoSourceLanguage
-                               << "ERROR: Please select the source language!";
-    QTest::newRow("neither") << "Hello" << "" << "" << Check::NoSourceLanguage
-                             << "ERROR: Please select the source language!";
-    QTest::newRow("no target") << "Hello" << "EN" << "" << Check::NoTargetLanguage
-                               << "ERROR: Please select the destination language!";
-    QTest::newRow("same") << "Hello" << "NL" << "nl" << Check::SameLanguages << same;
+    QTest::newRow("empty") << ""
+                           << "EN"
+                           << "FR" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one space") << " "
+                               << ""
+                               << "" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one line break") << "\n"
+                                    << "EN"
+                                    << "FR" << Check::NothingToTranslate << nothing;
+    QTest::newRow("one paragraph separator") << QString(QChar(0x2029)) << "EN"
+                                             << "FR" << Check::NothingToTranslate << nothing;
+    QTest::newRow("no source") << "Hello"
+                               << ""
+                               << "FR" << Check::NoSourceLanguage << "ERROR: Please select the source language!";
+    QTest::newRow("neither") << "Hello"
+                             << ""
+                             << "" << Check::NoSourceLanguage << "ERROR: Please select the source language!";
+    QTest::newRow("no target") << "Hello"
+                               << "EN"
+                               << "" << Check::NoTargetLanguage << "ERROR: Please select the destination language!";
+    QTest::newRow("same") << "Hello"
+                          << "NL"
+                          << "nl" << Check::SameLanguages << same;
 }
 
 void TestTranslationJob::refusesBeforeSendingAnything()
@@ -375,8 +393,8 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     QCOMPARE(translated() - sent, 2);
     QCOMPARE(first->job->sentenceCount(), 83);
     QCOMPARE(first->job->reusedSentences(), 1);
-    QCOMPARE(first->paragraphs, QStringList({QString(plain->paragraphs[0]).replace(engines, remembered),
-                                             plain->paragraphs[1]}));
+    QCOMPARE(first->paragraphs,
+             QStringList({QString(plain->paragraphs[0]).replace(engines, remembered), plain->paragraphs[1]}));
     // what the service translated is kept a sentence at a time; the other tool's sentence as it was
     HistoryRecorder::Flush();
     QCOMPARE(history.segmentCount(), 83);
@@ -474,11 +492,16 @@ void TestTranslationJob::sentencesNotComingBackApartSendTheChunkWhole()
         QString paragraph;
         int reused;
     } cases[] = {
-        {"one sentence asked", "The whale sings. The dog eats.", {"The dog eats.\r\n"},
-         "La baleine chante. fr:The dog eats. ", 1},
-        {"two asked, one paragraph back", "The cat sleeps. The whale sings. The dog eats.",
+        {"one sentence asked",
+         "The whale sings. The dog eats.",
+         {"The dog eats.\r\n"},
+         "La baleine chante. fr:The dog eats. ",
+         1},
+        {"two asked, one paragraph back",
+         "The cat sleeps. The whale sings. The dog eats.",
          {"The cat sleeps.\r\n\r\nThe dog eats.\r\n", "The cat sleeps. The whale sings. The dog eats.\r\n"},
-         "fr:The cat sleeps. The whale sings. The dog eats. ", 0},
+         "fr:The cat sleeps. The whale sings. The dog eats. ",
+         0},
     };
     for (const auto& c : cases) {
         const size_t before = m_service.requests().size();

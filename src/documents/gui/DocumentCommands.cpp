@@ -15,7 +15,7 @@
 namespace {
 // the largest size word processors offer
 constexpr int kLargestPointSize = 1638;
-}
+}  // namespace
 
 DocumentCommands::DocumentCommands(QTextEdit* source, QTextEdit* target, ResultFile::StatusLine statusLine,
                                    QWidget* dialogParent)
@@ -65,8 +65,7 @@ void DocumentCommands::PrintTarget(QPrinter& target)
 
 SearchDialog* DocumentCommands::makeDialog(bool replacing)
 {
-    auto* dialog = new SearchDialog(replacing ? SearchDialog::Mode::Replace : SearchDialog::Mode::Find,
-                                    m_dialogParent);
+    auto* dialog = new SearchDialog(replacing ? SearchDialog::Mode::Replace : SearchDialog::Mode::Find, m_dialogParent);
     connect(dialog, &SearchDialog::findNext, this, [this, dialog] { FindDialogFind(dialog); });
     connect(dialog, &SearchDialog::replaceOne, this, [this, dialog] { replaceOne(dialog); });
     connect(dialog, &SearchDialog::replaceAll, this, [this, dialog] { replaceAll(dialog); });

@@ -22,8 +22,7 @@ public:
     // Asks the user for a printer; false when cancelled. Tests answer it as they answer UserPrompts.
     using PrinterPrompt = std::function<bool(QPrinter&)>;
 
-    DocumentCommands(QTextEdit* source, QTextEdit* target, ResultFile::StatusLine statusLine,
-                     QWidget* dialogParent);
+    DocumentCommands(QTextEdit* source, QTextEdit* target, ResultFile::StatusLine statusLine, QWidget* dialogParent);
     ~DocumentCommands() override;
 
     ResultFile& resultFile() { return m_resultFile; }
@@ -38,10 +37,10 @@ public:
     void setPrinterPrompt(PrinterPrompt prompt) { m_printerPrompt = std::move(prompt); }
     QPrinter& printer();
 
-    void Find();              // the Find dialog, primed with the source pane's selection
+    void Find();  // the Find dialog, primed with the source pane's selection
     void FindBeforeExecute();
-    void FindNext();          // repeats the last search; opens the Find dialog when there is none
-    void Replace();           // the Replace dialog
+    void FindNext();  // repeats the last search; opens the Find dialog when there is none
+    void Replace();   // the Replace dialog
     // Searches the source pane for the dialog's text, forward from after the selection.
     void FindDialogFind(SearchDialog* dialog);
     SearchDialog* findDialog();

@@ -18,13 +18,9 @@ const QString DocumentTranslationCommands::SaveTitle = QStringLiteral("Save the 
 DocumentTranslationCommands::DocumentTranslationCommands(QWidget* dialogParent, TTransfer& transfer,
                                                          Languages languages, StatusLine status)
     : m_dialogParent(dialogParent), m_transfer(transfer), m_languages(std::move(languages)), m_status(std::move(status))
-{
-}
+{}
 
-DocumentTranslationCommands::~DocumentTranslationCommands()
-{
-    delete m_progress;
-}
+DocumentTranslationCommands::~DocumentTranslationCommands() { delete m_progress; }
 
 void DocumentTranslationCommands::TranslateDocument()
 {
@@ -51,8 +47,8 @@ void DocumentTranslationCommands::TranslateDocument()
         return;
     }
     if (TranslatedDocument::TextOnly(path)
-        && prompts.question(TranslatedDocument::TextOnlyReason(path) + QStringLiteral("\n\nTranslate it?"),
-                            OpenTitle) != UserPrompts::Answer::Yes)
+        && prompts.question(TranslatedDocument::TextOnlyReason(path) + QStringLiteral("\n\nTranslate it?"), OpenTitle)
+               != UserPrompts::Answer::Yes)
         return;
     start(path);
 }
@@ -114,8 +110,7 @@ QString DocumentTranslationCommands::convertToText(const QString& path, bool& lo
     DocumentOpening::Pane pane;
     pane.document = [&document]() -> QTextDocument& { return *document; };
     pane.adopt = [&document](std::unique_ptr<QTextDocument> replacement) { document = std::move(replacement); };
-    DocumentOpening opening(pane, m_transfer, m_converterDialog,
-                            [this](const QString& text, bool) { m_status(text); });
+    DocumentOpening opening(pane, m_transfer, m_converterDialog, [this](const QString& text, bool) { m_status(text); });
     opening.Accept(path);
     loaded = opening.Loaded();
     return document->toPlainText();
@@ -127,8 +122,7 @@ QString DocumentTranslationCommands::progressLabel(const QString& path, const Tr
         .arg(QFileInfo(path).fileName(), languages.sourceName, languages.targetName);
 }
 
-void DocumentTranslationCommands::showProgress(const QString& path, const TranslationRequest& languages,
-                                               bool measured)
+void DocumentTranslationCommands::showProgress(const QString& path, const TranslationRequest& languages, bool measured)
 {
     // not modal: the window stays usable while a long document goes
     m_progress = new QProgressDialog(progressLabel(path, languages), QStringLiteral("Cancel"), 0, measured ? 100 : 0,
@@ -173,7 +167,8 @@ void DocumentTranslationCommands::finished(const TranslationResult& result, cons
         break;
     case Outcome::Done:
         // the Save dialog waits with the window live: not inside the job's signal
-        QMetaObject::invokeMethod(this, [this, translated] { save(translated); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, translated] { save(translated); }, Qt::QueuedConnection);
         return;
     }
     end();
@@ -194,7 +189,8 @@ void DocumentTranslationCommands::save(const QByteArray& translated)
         const QFileInfo target(chosen);
         if (target.exists() && target.canonicalFilePath() == QFileInfo(m_source).canonicalFilePath()) {
             prompts.message(QStringLiteral("%1 is the document being translated: choose another name for its "
-                                           "translation.").arg(chosen),
+                                           "translation.")
+                                .arg(chosen),
                             UserPrompts::Kind::Warning);
             continue;
         }

@@ -15,9 +15,10 @@ PaneEditing::PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window)
     : m_source(source), m_target(target), m_active(source), m_window(window)
 {
     RichEditBold1 = formatAction("RichEditBold1", QStringLiteral("Gra&s"), QKeySequence(QStringLiteral("Ctrl+B")));
-    RichEditItalic1 = formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));
-    RichEditUnderline1 = formatAction("RichEditUnderline1", QString::fromUtf8("S&ouligné"),
-                                      QKeySequence(QStringLiteral("Ctrl+U")));
+    RichEditItalic1 =
+        formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));
+    RichEditUnderline1 =
+        formatAction("RichEditUnderline1", QString::fromUtf8("S&ouligné"), QKeySequence(QStringLiteral("Ctrl+U")));
     RichEditBullets1 = formatAction("RichEditBullets1", QStringLiteral("&Puces"), {});
     RichEditAlignLeft1 = formatAction("RichEditAlignLeft1", QString::fromUtf8("Aligner à gau&che"), {});
     RichEditAlignRight1 = formatAction("RichEditAlignRight1", QString::fromUtf8("Aligner à &droite"), {});
@@ -113,11 +114,21 @@ void PaneEditing::showOn(QToolButton* button, QAction* action)
 void PaneEditing::run(Command command)
 {
     switch (command) {
-    case Command::Cut: m_active->cut(); break;
-    case Command::Copy: m_active->copy(); break;
-    case Command::Paste: m_active->paste(); break;
-    case Command::SelectAll: m_active->selectAll(); break;
-    case Command::Undo: m_active->undo(); break;
+    case Command::Cut:
+        m_active->cut();
+        break;
+    case Command::Copy:
+        m_active->copy();
+        break;
+    case Command::Paste:
+        m_active->paste();
+        break;
+    case Command::SelectAll:
+        m_active->selectAll();
+        break;
+    case Command::Undo:
+        m_active->undo();
+        break;
     }
 }
 
@@ -130,10 +141,7 @@ void PaneEditing::setActivePane(QTextEdit* pane)
     updateSelectionCommands();
 }
 
-void PaneEditing::mergeFormat(const QTextCharFormat& format)
-{
-    m_active->mergeCurrentCharFormat(format);
-}
+void PaneEditing::mergeFormat(const QTextCharFormat& format) { m_active->mergeCurrentCharFormat(format); }
 
 void PaneEditing::setBullets(bool on)
 {
@@ -200,10 +208,18 @@ void PaneEditing::updateSelectionCommands()
     for (const Binding& binding : m_bindings) {
         bool enabled = true;
         switch (binding.command) {
-        case Command::Cut: case Command::Copy: enabled = selection; break;
-        case Command::Paste: enabled = canPaste; break;
-        case Command::Undo: enabled = canUndo; break;
-        case Command::SelectAll: break;
+        case Command::Cut:
+        case Command::Copy:
+            enabled = selection;
+            break;
+        case Command::Paste:
+            enabled = canPaste;
+            break;
+        case Command::Undo:
+            enabled = canUndo;
+            break;
+        case Command::SelectAll:
+            break;
         }
         if (auto* action = qobject_cast<QAction*>(binding.item.data()))
             action->setEnabled(enabled);

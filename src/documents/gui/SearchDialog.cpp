@@ -99,10 +99,7 @@ void SearchDialog::setReplaceText(const QString& text)
         m_replacement->setText(text);
 }
 
-PaneSearch::Options SearchDialog::options() const
-{
-    return {m_wholeWord->isChecked(), m_matchCase->isChecked()};
-}
+PaneSearch::Options SearchDialog::options() const { return {m_wholeWord->isChecked(), m_matchCase->isChecked()}; }
 
 void SearchDialog::setOptions(PaneSearch::Options options)
 {

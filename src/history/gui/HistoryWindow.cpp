@@ -173,7 +173,8 @@ void HistoryWindow::showEntries(const QList<HistoryEntry>& entries, bool more)
         item->setData(0, Qt::UserRole, entry.id);
         item->setText(TimeColumn, locale.toString(entry.time.toLocalTime(), QLocale::ShortFormat));
         item->setIcon(LanguagesColumn, PairIcon(m_icons, entry.sourceCode, entry.targetCode));
-        item->setText(LanguagesColumn, QStringLiteral("%1 → %2").arg(entry.sourceCode.toUpper(), entry.targetCode.toUpper()));
+        item->setText(LanguagesColumn,
+                      QStringLiteral("%1 → %2").arg(entry.sourceCode.toUpper(), entry.targetCode.toUpper()));
         item->setToolTip(LanguagesColumn, PairText(entry.sourceCode, entry.targetCode));
         item->setText(SourceColumn, FirstLine(entry.source));
         item->setToolTip(SourceColumn, entry.source.left(1000));

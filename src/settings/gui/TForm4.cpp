@@ -49,8 +49,7 @@ QLabel* namedLabel(QWidget* parent, const char* name, const QString& text, QLine
 
 }  // namespace
 
-TForm4::TForm4(QWidget* owner)
-    : QDialog(owner)
+TForm4::TForm4(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Proxy Server Settings"));
@@ -150,9 +149,8 @@ void TForm4::CheckBox1Click() { enableEdits(CheckBox1->isChecked()); }
 void TForm4::Edit2Change()
 {
     const QString port = Edit2->text();
-    const bool digitsOnly = std::all_of(port.cbegin(), port.cend(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
+    const bool digitsOnly =
+        std::all_of(port.cbegin(), port.cend(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
     if (digitsOnly)
         return;
     UserPrompts::instance().message(QStringLiteral("Port number should be a value between 1 to 65535"));
@@ -165,8 +163,7 @@ void TForm4::btnCancelClick() { reject(); }
 
 void TForm4::enableEdits(bool enabled)
 {
-    const std::array<QWidget*, 8> controls{Edit1, Edit2, Edit3, Edit4,
-                                           Label1, Label2, Label3, Label4};
+    const std::array<QWidget*, 8> controls{Edit1, Edit2, Edit3, Edit4, Label1, Label2, Label3, Label4};
     for (QWidget* control : controls)
         control->setEnabled(enabled);
 }

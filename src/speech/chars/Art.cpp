@@ -51,14 +51,16 @@ void shaded(QPainter& p, const QPainterPath& shape, const QColor& base, QPointF 
     gradient.setColorAt(0.35, base);
     gradient.setColorAt(1.0, darker(base, 0.38));
     p.setBrush(gradient);
-    p.setPen(outline > 0 ? QPen(darker(base, 0.62), outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) : QPen(Qt::NoPen));
+    p.setPen(outline > 0 ? QPen(darker(base, 0.62), outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+                         : QPen(Qt::NoPen));
     p.drawPath(shape);
 }
 
 void flat(QPainter& p, const QPainterPath& shape, const QColor& fill, double outline)
 {
     p.setBrush(fill);
-    p.setPen(outline > 0 ? QPen(darker(fill, 0.62), outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) : QPen(Qt::NoPen));
+    p.setPen(outline > 0 ? QPen(darker(fill, 0.62), outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+                         : QPen(Qt::NoPen));
     p.drawPath(shape);
 }
 
@@ -83,7 +85,8 @@ QPainterPath limb(QPointF a, QPointF b, double wa, double wb)
     return path.united(ellipse(a, wa / 2, wa / 2)).united(ellipse(b, wb / 2, wb / 2));
 }
 
-void eye(QPainter& p, QPointF centre, double rx, double ry, QPointF look, double blink, const QColor& lid, const QColor& iris)
+void eye(QPainter& p, QPointF centre, double rx, double ry, QPointF look, double blink, const QColor& lid,
+         const QColor& iris)
 {
     const QPainterPath white = ellipse(centre, rx, ry);
     QRadialGradient gradient(centre - QPointF(rx * 0.3, ry * 0.4), std::max(rx, ry) * 1.3);

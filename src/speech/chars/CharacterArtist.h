@@ -27,6 +27,6 @@ protected:
     };
     // An arm of two segments; each angle is in degrees from straight down,
     // positive towards the viewer's left; the pose angles are reached as t goes to 1.
-    static Arm arm(QPointF shoulder, double upper, double fore, double upperLength, double foreLength,
-                   double poseUpper, double poseFore, double t);
+    static Arm arm(QPointF shoulder, double upper, double fore, double upperLength, double foreLength, double poseUpper,
+                   double poseFore, double t);
 };

@@ -84,8 +84,9 @@ QImage CharacterBuilder::render(const Pose& pose) const
 int CharacterBuilder::picture(const Pose& pose)
 {
     const QImage image = render(pose);
-    const QByteArray key = QCryptographicHash::hash(
-        QByteArrayView(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()), QCryptographicHash::Sha1);
+    const QByteArray key =
+        QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()),
+                                 QCryptographicHash::Sha1);
     auto found = m_pictures.constFind(key);
     if (found != m_pictures.constEnd())
         return *found;

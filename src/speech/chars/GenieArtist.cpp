@@ -20,11 +20,13 @@ const QColor Sash(214, 50, 84);
 void genieArm(QPainter& p, QPointF shoulder, QPointF elbow, QPointF wrist)
 {
     const auto [unit, n] = heading(elbow, wrist);
-    shaded(p, limb(shoulder, elbow, 13, 10.5).united(limb(elbow, wrist, 10.5, 8.5)), Skin, shoulder + QPointF(-3, -3), 26);
+    shaded(p, limb(shoulder, elbow, 13, 10.5).united(limb(elbow, wrist, 10.5, 8.5)), Skin, shoulder + QPointF(-3, -3),
+           26);
     // the gold bracelet, then the hand
     shaded(p, limb(wrist - unit * 2.5, wrist + unit * 0.5, 11, 11), Gold, wrist - n * 3, 8, 1.0);
     const QPointF hand = wrist + unit * 6;
-    shaded(p, ellipse(hand, 5.4, 5.8).united(ellipse(hand - n * 4 - unit * 1.5, 2.2, 2.5)), Skin, hand - QPointF(2, 2), 8, 1.3);
+    shaded(p, ellipse(hand, 5.4, 5.8).united(ellipse(hand - n * 4 - unit * 1.5, 2.2, 2.5)), Skin, hand - QPointF(2, 2),
+           8, 1.3);
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ void sleeve(QPainter& p, QPointF shoulder, QPointF elbow, QPointF wrist)
     shaded(p, cuff.intersected(cloth), Gold, wrist - n * 3, 10, 1.0);
     // the hand, with its thumb towards the body
     const QPointF hand = wrist + unit * 10;
-    shaded(p, ellipse(hand, 5.2, 5.2).united(ellipse(hand - n * 4 - unit * 1.5, 2.2, 2.4)), Skin, hand - QPointF(1.5, 1.5), 7,
-           1.3);
+    shaded(p, ellipse(hand, 5.2, 5.2).united(ellipse(hand - n * 4 - unit * 1.5, 2.2, 2.4)), Skin,
+           hand - QPointF(1.5, 1.5), 7, 1.3);
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ void PeedyArtist::draw(QPainter& p, const Pose& pose) const
     // feet
     for (const int side : {-1, 1}) {
         const double x = 68 + side * 9;
-        QPainterPath foot = limb({x, 134}, {x - 4, 142}, 4, 3.2).united(limb({x, 134}, {x + 4, 142}, 4, 3.2))
+        QPainterPath foot = limb({x, 134}, {x - 4, 142}, 4, 3.2)
+                                .united(limb({x, 134}, {x + 4, 142}, 4, 3.2))
                                 .united(limb({x, 130}, {x, 136}, 5, 4));
         shaded(p, foot, Feet, {x - 2, 134}, 8, 1.2);
     }

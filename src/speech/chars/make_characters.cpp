@@ -34,7 +34,8 @@ QImage contactSheet(const CharacterData& data)
     for (const CharacterAnimation& animation : data.animations)
         rows += int((animation.frames.size() + columns - 1) / columns);
     const int label = 16;
-    QImage sheet(columns * (frame.width() + 4) + 4, rows * (frame.height() + 4) + int(data.animations.size()) * label + 4,
+    QImage sheet(columns * (frame.width() + 4) + 4,
+                 rows * (frame.height() + 4) + int(data.animations.size()) * label + 4,
                  QImage::Format_ARGB32_Premultiplied);
     sheet.fill(QColor(236, 238, 242));
     QPainter p(&sheet);
@@ -81,7 +82,8 @@ int main(int argc, char** argv)
         const CharacterData data = CharacterBuilder(*artist).build();
         QSaveFile file(out + u'/' + data.id + QStringLiteral(".acs"));
         if (!file.open(QIODevice::WriteOnly) || file.write(CharacterFile::write(data)) < 0 || !file.commit()) {
-            std::fprintf(stderr, "make_characters: cannot write %s: %s\n", qPrintable(file.fileName()), qPrintable(file.errorString()));
+            std::fprintf(stderr, "make_characters: cannot write %s: %s\n", qPrintable(file.fileName()),
+                         qPrintable(file.errorString()));
             return 1;
         }
         if (!sheets.isEmpty())

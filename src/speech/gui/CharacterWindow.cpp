@@ -66,7 +66,10 @@ QRect CharacterWindow::figureRect() const
 
 QRect CharacterWindow::balloonRect() const { return m_balloonRect; }
 
-QPoint CharacterWindow::windowPositionFor(QPoint figurePosition) const { return figurePosition - figureRect().topLeft(); }
+QPoint CharacterWindow::windowPositionFor(QPoint figurePosition) const
+{
+    return figurePosition - figureRect().topLeft();
+}
 
 // --- what the core says ---
 
@@ -88,7 +91,8 @@ void CharacterWindow::onBalloonChanged()
 
         const QFontMetrics metrics(balloonFont());
         const int textWidth = width() - 2 * TextPadding - 2;
-        const QRect text = metrics.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap, m_core.balloonText());
+        const QRect text =
+            metrics.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap, m_core.balloonText());
         const int maxTextHeight = BalloonRoom - TailHeight - 2 * TextPadding - 4;
         const QSize size(std::max(text.width(), MinimumBalloonWidth) + 2 * TextPadding,
                          std::min(text.height(), maxTextHeight) + 2 * TextPadding);
@@ -203,8 +207,8 @@ void CharacterWindow::paintEvent(QPaintEvent*)
         painter.setPen(QColor(25, 25, 30));
         const QRect textArea = m_balloonRect.adjusted(TextPadding, TextPadding, -TextPadding, -TextPadding);
         const QString text = m_core.balloonText();
-        const QRect needed = painter.boundingRect(QRect(textArea.topLeft(), QSize(textArea.width(), 1 << 20)),
-                                                  Qt::TextWordWrap, text);
+        const QRect needed =
+            painter.boundingRect(QRect(textArea.topLeft(), QSize(textArea.width(), 1 << 20)), Qt::TextWordWrap, text);
         // when the page is taller than the balloon, its newest lines show
         painter.setClipRect(textArea);
         painter.drawText(QRect(textArea.left(), textArea.top() - std::max(0, needed.height() - textArea.height()),

@@ -43,8 +43,7 @@ QPoint startingPlace(QSize frame)
 
 TAgent::TAgent(QObject* parent, AgentClock* clock)
     : QObject(parent), m_clock(clock ? *clock : SystemAgentClock::instance())
-{
-}
+{}
 
 TAgent::~TAgent()
 {
@@ -75,7 +74,8 @@ void TAgent::Load(const QString& characterId, const QString& loadKey)
     // a load key names a file of the characters folder, nothing elsewhere
     if (loadKey.isEmpty() || loadKey.contains(u'/') || loadKey.contains(u'\\') || loadKey == QLatin1String(".")
         || loadKey == QLatin1String("..") || loadKey.contains(QChar(0)))
-        raise(QStringLiteral("The character %1 cannot be loaded: \"%2\" is not a character file name.").arg(characterId, loadKey));
+        raise(QStringLiteral("The character %1 cannot be loaded: \"%2\" is not a character file name.")
+                  .arg(characterId, loadKey));
     const QString windows = Folders::WindowsFolder();
     const QString path = Folders::FindEntry(windows, CharactersFolder + u'/' + loadKey);
     if (path.isEmpty())
