@@ -19,7 +19,7 @@ namespace BenchSupport {
 
 // The window's surroundings for a benchmark: the offscreen platform unless
 // another is named, settings and data in `home`, no character and no session bus.
-inline void PlainDesktop(const QTemporaryDir& home)
+inline void plainDesktop(const QTemporaryDir& home)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -33,7 +33,7 @@ inline void PlainDesktop(const QTemporaryDir& home)
 // memory, for benchmarks that translate the same text more than once against one
 // service and mean to time the translation each time.
 // False, having said so, when the file cannot be written.
-inline bool NoReuse(const QTemporaryDir& home)
+inline bool noReuse(const QTemporaryDir& home)
 {
     QDir().mkpath(home.filePath("config/Brenmark"));
     QFile store(home.filePath("config/Brenmark/Linguaro.reg"));
@@ -48,7 +48,7 @@ inline bool NoReuse(const QTemporaryDir& home)
 
 // About `wanted` bytes of English prose: the licence texts in
 // /usr/share/common-licenses, then /usr/share/doc/*/copyright; whole lines of UTF-8.
-inline QByteArray EnglishProse(qsizetype wanted)
+inline QByteArray englishProse(qsizetype wanted)
 {
     QStringList files;
     const QDir licences(QStringLiteral("/usr/share/common-licenses"));
@@ -75,7 +75,7 @@ inline QByteArray EnglishProse(qsizetype wanted)
 
 // Starts linguaro-service with --port 0 and `arguments`; returns the address of
 // its form once it listens, empty when it did not start.
-inline QString StartService(QProcess& service, const QString& program, const QStringList& arguments = {})
+inline QString startService(QProcess& service, const QString& program, const QStringList& arguments = {})
 {
     service.setProgram(program);
     service.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);

@@ -338,7 +338,7 @@ Result runFormatter(const std::vector<ProcessChain::Argv>& commands, const std::
     std::string error;
     if (chain.start(commands, error) && chain.exchange(input, deadline, output, error, stop))
         return {};
-    if (StopFlag::Raised(stop))
+    if (StopFlag::raised(stop))
         return stopped();
     if (Clock::now() >= deadline)
         return {504, "The document took longer than its time limit to translate."};
@@ -387,7 +387,7 @@ Result translateFormatted(TranslationEngine& engine, const std::vector<ProcessCh
         failed.status != 200)
         return failed;
     TranslationEngine::Outcome outcome =
-        engine.TranslateStream(stream, from, to, deadline, progress, serbianCyrillic, stop);
+        engine.translateStream(stream, from, to, deadline, progress, serbianCyrillic, stop);
     if (outcome.status != 200)
         return {outcome.status, outcome.text};
     return runFormatter({{reformatter}}, outcome.text, deadline, output, "put back together", stop);
@@ -642,22 +642,22 @@ Result translateText(TranslationEngine& engine, const fs::path& input, const fs:
         return {500, "The document could not be read."};
     RtfPreparation::Prepared rtf;
     const bool richText = std::string(kind.format) == "rtf";
-    if (richText && !RtfPreparation::Prepare(content, rtf))
+    if (richText && !RtfPreparation::prepare(content, rtf))
         return {400, "The file is damaged or is not a rich text (.rtf) document: it does not begin with {\\rtf."};
     std::string result;
     if (Result failed =
-            translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : ResolveCharacterReferences(content),
+            translateFormatted(engine, kind.deformatter, richText ? rtf.rtf : resolveCharacterReferences(content),
                                kind.reformatter, from, to, deadline, result, progress, serbianCyrillic, stop);
         failed.status != 200)
         return failed;
-    if (!writeFile(output, richText ? RtfPreparation::Restore(result, rtf.setAside) : result))
+    if (!writeFile(output, richText ? RtfPreparation::restore(result, rtf.setAside) : result))
         return {500, "The translated document could not be written."};
     return {};
 }
 
 }  // namespace
 
-Support Supports(const std::string& format)
+Support supports(const std::string& format)
 {
     if (kindOf(format))
         return Support::Kept;
@@ -666,7 +666,7 @@ Support Supports(const std::string& format)
                                                                                     : Support::Unknown;
 }
 
-const std::vector<std::string>& Formats()
+const std::vector<std::string>& formats()
 {
     static const std::vector<std::string> formats = [] {
         std::vector<std::string> all;
@@ -677,7 +677,7 @@ const std::vector<std::string>& Formats()
     return formats;
 }
 
-const std::vector<std::string>& Extensions()
+const std::vector<std::string>& extensions()
 {
     static const std::vector<std::string> extensions = [] {
         std::vector<std::string> all;
@@ -690,25 +690,25 @@ const std::vector<std::string>& Extensions()
     return extensions;
 }
 
-std::string FormatOf(const std::string& extension)
+std::string formatOf(const std::string& extension)
 {
     const Kind* kind = kindOf(extension);
     return kind ? kind->format : "";
 }
 
-std::string Described(const std::string& format)
+std::string described(const std::string& format)
 {
     const Kind* kind = kindOf(format);
     return kind ? described(*kind) : format;
 }
 
-std::string MediaType(const std::string& format)
+std::string mediaType(const std::string& format)
 {
     const Kind* kind = kindOf(format);
     return kind ? kind->mediaType : "application/octet-stream";
 }
 
-Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
+Result translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
                  const std::string& format, const std::string& from, const std::string& to, Clock::time_point deadline,
                  const Limits& limits, const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
@@ -723,7 +723,7 @@ Result Translate(TranslationEngine& engine, const fs::path& workDir, const fs::p
                             serbianCyrillic, stop);
 }
 
-std::string ResolveCharacterReferences(const std::string& html)
+std::string resolveCharacterReferences(const std::string& html)
 {
     std::string out;
     out.reserve(html.size());
@@ -754,7 +754,7 @@ std::string ResolveCharacterReferences(const std::string& html)
             }
         }
         if (c) {
-            FormDecoding::AppendUtf8(c, out);
+            FormDecoding::appendUtf8(c, out);
             i = semicolon + 1;
         } else {
             out.push_back('&');

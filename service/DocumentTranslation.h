@@ -28,22 +28,22 @@ struct Limits {
 enum class Support { Kept, NotKept, Unknown };
 
 // The formats of Formats() (and "htm") are kept; older office formats and PDF are known but not kept.
-Support Supports(const std::string& format);
+Support supports(const std::string& format);
 
 // The formats whose layout is kept: docx, odt, odp, ods, pptx, xlsx, html, rtf.
-const std::vector<std::string>& Formats();
+const std::vector<std::string>& formats();
 
 // The file name extensions of those formats, each format's own first (html, then htm).
-const std::vector<std::string>& Extensions();
+const std::vector<std::string>& extensions();
 
 // The kept format a file name extension in lower case stands for ("htm" -> "html"); empty when none.
-std::string FormatOf(const std::string& extension);
+std::string formatOf(const std::string& extension);
 
 // A kept format as the user knows it, with its extensions: "Word (.docx)", "HTML (.html, .htm)".
-std::string Described(const std::string& format);
+std::string described(const std::string& format);
 
 // The media type of a kept format.
-std::string MediaType(const std::string& format);
+std::string mediaType(const std::string& format);
 
 struct Result {
     int status = 200;     // HTTP status; 200 when output was written
@@ -56,7 +56,7 @@ using Progress = std::function<void(size_t done, size_t total)>;
 // Translates the document at input into output (both inside workDir, a
 // private folder the caller removes), writing scratch files only there.
 // stop: once raised, the engine's programs working on it are stopped and a failure comes back at once.
-Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
+Result translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
                  const std::filesystem::path& output, const std::string& format, const std::string& from,
                  const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {},
                  const Progress& progress = {}, bool serbianCyrillic = false, const StopFlag* stop = nullptr);
@@ -64,6 +64,6 @@ Result Translate(TranslationEngine& engine, const std::filesystem::path& workDir
 // HTML character references for letters outside ASCII written out as UTF-8,
 // since the engine's HTML deformatter turns them into broken bytes; the
 // references to markup characters stay as they are.
-std::string ResolveCharacterReferences(const std::string& html);
+std::string resolveCharacterReferences(const std::string& html);
 
 }  // namespace DocumentTranslation

@@ -39,7 +39,7 @@ struct EnginePipeline::Request {
 
 EnginePipeline::EnginePipeline(std::vector<ModeCommand> commands) : m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
-    ModeFile::AddNullFlush(commands);
+    ModeFile::addNullFlush(commands);
     for (const ModeCommand& command : commands) {
         ProcessChain::Argv argv{command.program};
         argv.insert(argv.end(), command.args.begin(), command.args.end());
@@ -59,21 +59,21 @@ void EnginePipeline::stopChain()
     m_running = false;
 }
 
-std::vector<int> EnginePipeline::ExitDescriptors(bool& busy)
+std::vector<int> EnginePipeline::exitDescriptors(bool& busy)
 {
     std::unique_lock lock(m_mutex, std::try_to_lock);
     busy = !lock.owns_lock() || !m_queue.empty();
     return busy ? std::vector<int>{} : m_chain.exitDescriptors();
 }
 
-void EnginePipeline::ReapIfExited()
+void EnginePipeline::reapIfExited()
 {
     std::unique_lock lock(m_mutex, std::try_to_lock);
     if (lock.owns_lock() && m_queue.empty() && m_chain.started() && !m_chain.alive())
         stopChain();
 }
 
-bool EnginePipeline::StopIfUnusedSince(Clock::time_point since)
+bool EnginePipeline::stopIfUnusedSince(Clock::time_point since)
 {
     std::unique_lock lock(m_mutex, std::try_to_lock);
     if (!lock.owns_lock() || !m_queue.empty() || !m_chain.started() || m_lastUsed >= since)
@@ -113,17 +113,17 @@ void EnginePipeline::wakePump()
     [[maybe_unused]] const ssize_t n = ::write(m_wake, &one, sizeof one);
 }
 
-bool EnginePipeline::Process(const std::string& stream, Clock::time_point deadline, std::string& answer,
+bool EnginePipeline::process(const std::string& stream, Clock::time_point deadline, std::string& answer,
                              std::string& error, bool* crashedEveryTry)
 {
     std::vector<std::string> answers;
-    if (!Process(std::vector<std::string>{stream}, deadline, answers, error, crashedEveryTry))
+    if (!process(std::vector<std::string>{stream}, deadline, answers, error, crashedEveryTry))
         return false;
     answer = std::move(answers.front());
     return true;
 }
 
-bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time_point deadline,
+bool EnginePipeline::process(const std::vector<std::string>& blocks, Clock::time_point deadline,
                              std::vector<std::string>& answers, std::string& error, bool* crashedEveryTry,
                              const std::function<void(size_t)>& answered, const StopFlag* stop)
 {
@@ -149,15 +149,15 @@ bool EnginePipeline::Process(const std::vector<std::string>& blocks, Clock::time
             ++m_secondTries;
         const auto mayEnter = [&] { return !m_alone && (alone ? m_queue.empty() : m_secondTries == 0); };
         // with a stop to watch, the wait is cut into short ones so that it is seen soon
-        while (!mayEnter() && !StopFlag::Raised(stop) && Clock::now() < deadline)
+        while (!mayEnter() && !StopFlag::raised(stop) && Clock::now() < deadline)
             m_changed.wait_until(lock,
                                  stop ? std::min(deadline, Clock::now() + std::chrono::milliseconds(50)) : deadline);
-        const bool admitted = mayEnter() && !StopFlag::Raised(stop);
+        const bool admitted = mayEnter() && !StopFlag::raised(stop);
         if (alone)
             --m_secondTries;
         if (!admitted) {
             m_changed.notify_all();
-            error = StopFlag::Raised(stop) ? "stopped" : "the engine took too long";
+            error = StopFlag::raised(stop) ? "stopped" : "the engine took too long";
             return false;
         }
         m_alone = alone;
@@ -236,7 +236,7 @@ void EnginePipeline::pump(std::unique_lock<std::mutex>& lock, const Request& own
                 fds.push_back({request->stop->descriptor(), POLLIN, 0});
         }
         lock.unlock();
-        const int ready = ::poll(fds.data(), fds.size(), ProcessChain::MillisecondsLeft(deadline));
+        const int ready = ::poll(fds.data(), fds.size(), ProcessChain::millisecondsLeft(deadline));
         const int pollError = errno;
         lock.lock();
         if (ready < 0 && pollError == EINTR)
@@ -253,7 +253,7 @@ void EnginePipeline::pump(std::unique_lock<std::mutex>& lock, const Request& own
             uint64_t drained = 0;
             [[maybe_unused]] const ssize_t n = ::read(m_wake, &drained, sizeof drained);
         }
-        if (std::any_of(m_queue.begin(), m_queue.end(), [](const auto& r) { return StopFlag::Raised(r->stop); })) {
+        if (std::any_of(m_queue.begin(), m_queue.end(), [](const auto& r) { return StopFlag::raised(r->stop); })) {
             dropStopped();
             continue;
         }
@@ -319,7 +319,7 @@ bool EnginePipeline::deliver(const char* bytes, size_t size, std::string& error)
 
 void EnginePipeline::dropStopped()
 {
-    const auto stopped = [](const std::shared_ptr<Request>& r) { return StopFlag::Raised(r->stop); };
+    const auto stopped = [](const std::shared_ptr<Request>& r) { return StopFlag::raised(r->stop); };
     // one not yet written only leaves the queue; one partly written takes the chain with it
     const bool chainEnds =
         std::any_of(m_queue.begin(), m_queue.end(), [&](const auto& r) { return stopped(r) && r->written > 0; });

@@ -36,7 +36,7 @@ public:
     // engine crashes on is told from the texts that were beside it.
     // crashedEveryTry: a program crashed while this request was in the chain,
     // on the second try too.
-    bool Process(const std::string& stream, Clock::time_point deadline, std::string& answer, std::string& error,
+    bool process(const std::string& stream, Clock::time_point deadline, std::string& answer, std::string& error,
                  bool* crashedEveryTry = nullptr);
     // Several blocks, one answer per block, in order. answered, when given, is
     // told how many blocks have their answer each time one more does (from
@@ -46,7 +46,7 @@ public:
     // chain, the chain is stopped with it, since what it holds of that request
     // would come out ahead of the next one's answers; the requests beside it
     // go again on a fresh chain, a try they do not lose.
-    bool Process(const std::vector<std::string>& blocks, Clock::time_point deadline, std::vector<std::string>& answers,
+    bool process(const std::vector<std::string>& blocks, Clock::time_point deadline, std::vector<std::string>& answers,
                  std::string& error, bool* crashedEveryTry = nullptr, const std::function<void(size_t)>& answered = {},
                  const StopFlag* stop = nullptr);
 
@@ -61,11 +61,11 @@ public:
     // For a watcher between requests; each returns at once (doing nothing)
     // while requests are in the chain.
     // The descriptors that wake when a program exits; busy tells a chain in use.
-    std::vector<int> ExitDescriptors(bool& busy);
+    std::vector<int> exitDescriptors(bool& busy);
     // Stops a chain one of whose programs has exited, reaping them all.
-    void ReapIfExited();
+    void reapIfExited();
     // Stops a running chain last used before the given time; true if it did.
-    bool StopIfUnusedSince(Clock::time_point since);
+    bool stopIfUnusedSince(Clock::time_point since);
     Clock::time_point lastUsed() const;
 
 private:

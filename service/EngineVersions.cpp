@@ -15,7 +15,7 @@ namespace {
 
 // A program's standard output; empty when it cannot be started. Its standard
 // error is dropped: dpkg-query names there the files no package owns.
-std::string Output(const std::vector<std::string>& arguments)
+std::string output(const std::vector<std::string>& arguments)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -54,7 +54,7 @@ std::string Output(const std::vector<std::string>& arguments)
 
 namespace EngineVersions {
 
-std::map<std::string, std::string> ParseOwners(const std::string& output)
+std::map<std::string, std::string> parseOwners(const std::string& output)
 {
     std::map<std::string, std::string> owners;
     std::istringstream lines(output);
@@ -73,7 +73,7 @@ std::map<std::string, std::string> ParseOwners(const std::string& output)
     return owners;
 }
 
-std::map<std::string, std::string> ParseVersions(const std::string& output)
+std::map<std::string, std::string> parseVersions(const std::string& output)
 {
     std::map<std::string, std::string> versions;
     std::istringstream lines(output);
@@ -85,7 +85,7 @@ std::map<std::string, std::string> ParseVersions(const std::string& output)
     return versions;
 }
 
-std::map<std::string, std::string> OfPairs(const std::vector<InstalledPair>& pairs,
+std::map<std::string, std::string> ofPairs(const std::vector<InstalledPair>& pairs,
                                            const std::filesystem::path& modesDir)
 {
     // each pair's files that a package may own: the mode file, then the first data file it reads
@@ -111,7 +111,7 @@ std::map<std::string, std::string> OfPairs(const std::vector<InstalledPair>& pai
         return versions;
     std::vector<std::string> ask{"dpkg-query", "-S", "--"};
     ask.insert(ask.end(), paths.begin(), paths.end());
-    const std::map<std::string, std::string> owners = ParseOwners(Output(ask));
+    const std::map<std::string, std::string> owners = parseOwners(output(ask));
     std::set<std::string> packages;
     for (const auto& [path, package] : owners)
         packages.insert(package);
@@ -119,7 +119,7 @@ std::map<std::string, std::string> OfPairs(const std::vector<InstalledPair>& pai
         return versions;
     std::vector<std::string> show{"dpkg-query", "-W", "-f", "${Package}\t${Version}\n", "--"};
     show.insert(show.end(), packages.begin(), packages.end());
-    const std::map<std::string, std::string> installed = ParseVersions(Output(show));
+    const std::map<std::string, std::string> installed = parseVersions(output(show));
     for (const auto& [modeName, files] : candidates) {
         for (const std::string& file : files) {
             const auto owner = owners.find(file);

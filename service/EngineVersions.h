@@ -14,13 +14,13 @@
 namespace EngineVersions {
 
 // Mode name ("eng-spa") -> "apertium-eng-spa 0.8.1-2"; pairs no package owns are left out.
-std::map<std::string, std::string> OfPairs(const std::vector<InstalledPair>& pairs,
+std::map<std::string, std::string> ofPairs(const std::vector<InstalledPair>& pairs,
                                            const std::filesystem::path& modesDir);
 
 // The owners in dpkg-query -S output ("pkg: /path", "pkg1, pkg2: /path"), by path; the first package named.
-std::map<std::string, std::string> ParseOwners(const std::string& output);
+std::map<std::string, std::string> parseOwners(const std::string& output);
 
 // "pkg\tversion" lines, by package; packages without a version are left out.
-std::map<std::string, std::string> ParseVersions(const std::string& output);
+std::map<std::string, std::string> parseVersions(const std::string& output);
 
 }  // namespace EngineVersions

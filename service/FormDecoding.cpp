@@ -16,7 +16,7 @@ int hexValue(char c)
 
 }  // namespace
 
-std::string PercentDecode(std::string_view text, bool plusIsSpace)
+std::string percentDecode(std::string_view text, bool plusIsSpace)
 {
     std::string out;
     out.reserve(text.size());
@@ -34,7 +34,7 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace)
     return out;
 }
 
-Fields Decode(std::string_view body)
+Fields decode(std::string_view body)
 {
     Fields fields;
     size_t start = 0;
@@ -46,16 +46,16 @@ Fields Decode(std::string_view body)
         if (!field.empty()) {
             const size_t eq = field.find('=');
             if (eq == std::string_view::npos)
-                fields.emplace_back(PercentDecode(field), std::string());
+                fields.emplace_back(percentDecode(field), std::string());
             else
-                fields.emplace_back(PercentDecode(field.substr(0, eq)), PercentDecode(field.substr(eq + 1)));
+                fields.emplace_back(percentDecode(field.substr(0, eq)), percentDecode(field.substr(eq + 1)));
         }
         start = end + 1;
     }
     return fields;
 }
 
-std::optional<std::string> Field(const Fields& fields, std::string_view name)
+std::optional<std::string> field(const Fields& fields, std::string_view name)
 {
     for (const auto& [key, value] : fields) {
         if (key == name)
@@ -64,7 +64,7 @@ std::optional<std::string> Field(const Fields& fields, std::string_view name)
     return std::nullopt;
 }
 
-bool IsValidUtf8(std::string_view bytes)
+bool isValidUtf8(std::string_view bytes)
 {
     size_t i = 0;
     while (i < bytes.size()) {
@@ -102,7 +102,7 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
-void AppendUtf8(char32_t c, std::string& out)
+void appendUtf8(char32_t c, std::string& out)
 {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));

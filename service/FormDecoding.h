@@ -13,19 +13,19 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 
 // "%hh" becomes that byte, "+" a space (when plusIsSpace); a "%" that is
 // not followed by two hexadecimal digits stays as it is.
-std::string PercentDecode(std::string_view text, bool plusIsSpace = true);
+std::string percentDecode(std::string_view text, bool plusIsSpace = true);
 
 // The fields in the order sent. A field without "=" has an empty value;
 // empty fields ("a=1&&b=2") are skipped.
-Fields Decode(std::string_view body);
+Fields decode(std::string_view body);
 
 // The value of the first field with that name.
-std::optional<std::string> Field(const Fields& fields, std::string_view name);
+std::optional<std::string> field(const Fields& fields, std::string_view name);
 
 // Well-formed UTF-8 with no overlong forms, surrogates or values past U+10FFFF.
-bool IsValidUtf8(std::string_view bytes);
+bool isValidUtf8(std::string_view bytes);
 
 // One code point appended to out as UTF-8.
-void AppendUtf8(char32_t c, std::string& out);
+void appendUtf8(char32_t c, std::string& out);
 
 }  // namespace FormDecoding

@@ -93,7 +93,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 53> kNames{{
 
 }  // namespace
 
-std::string Lower(std::string_view code)
+std::string lower(std::string_view code)
 {
     std::string out(code);
     for (char& c : out) {
@@ -103,7 +103,7 @@ std::string Lower(std::string_view code)
     return out;
 }
 
-std::vector<Match> WireCodes(std::string_view engineName, Side side)
+std::vector<Match> wireCodes(std::string_view engineName, Side side)
 {
     std::vector<Match> matches;
     for (const EngineName& name : kEngineNames) {
@@ -114,7 +114,7 @@ std::vector<Match> WireCodes(std::string_view engineName, Side side)
     return matches;
 }
 
-std::vector<std::string> ListCodes()
+std::vector<std::string> listCodes()
 {
     std::vector<std::string> codes;
     for (const auto& [code, name] : kNames)
@@ -122,7 +122,7 @@ std::vector<std::string> ListCodes()
     return codes;
 }
 
-bool IsWellFormed(std::string_view code)
+bool isWellFormed(std::string_view code)
 {
     if (code.size() < 2 || code.size() > 12)
         return false;
@@ -130,7 +130,7 @@ bool IsWellFormed(std::string_view code)
                        [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; });
 }
 
-std::string DisplayName(std::string_view wireCode)
+std::string displayName(std::string_view wireCode)
 {
     for (const auto& [code, name] : kNames) {
         if (code == wireCode)
@@ -139,9 +139,9 @@ std::string DisplayName(std::string_view wireCode)
     return {};
 }
 
-std::string Describe(std::string_view wireCode)
+std::string describe(std::string_view wireCode)
 {
-    const std::string name = DisplayName(wireCode);
+    const std::string name = displayName(wireCode);
     if (name.empty())
         return std::string(wireCode);
     return name + " (" + std::string(wireCode) + ")";

@@ -22,21 +22,21 @@ struct Match {
 // Croatian and Serbian but is written only as "hbs_HR" or "hbs_SR";
 // Norwegian is Bokmål ("nob") with Nynorsk ("nno") as a fallback; regional
 // variants ("por_BR", "cat_valencia") stand for nothing.
-std::vector<Match> WireCodes(std::string_view engineName, Side side);
+std::vector<Match> wireCodes(std::string_view engineName, Side side);
 
 // Every service code of the window's list, lower case.
-std::vector<std::string> ListCodes();
+std::vector<std::string> listCodes();
 
 // ASCII lower case; the application sends its codes in upper case elsewhere.
-std::string Lower(std::string_view code);
+std::string lower(std::string_view code);
 
 // A code we are willing to repeat back: 2 to 12 characters of a-z, 0-9, "-".
-bool IsWellFormed(std::string_view code);
+bool isWellFormed(std::string_view code);
 
 // The English name of a code, empty when unknown.
-std::string DisplayName(std::string_view wireCode);
+std::string displayName(std::string_view wireCode);
 
 // "English (en)", or the bare code when its name is unknown.
-std::string Describe(std::string_view wireCode);
+std::string describe(std::string_view wireCode);
 
 }  // namespace LanguageCodes

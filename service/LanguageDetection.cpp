@@ -18,7 +18,7 @@ namespace {
 
 // The detector's own names where they differ from our lists' codes: Bosnian and
 // Montenegrin read as the Serbo-Croatian entries, Nynorsk as Norwegian.
-std::string ListCodeOf(CLD2::Language language)
+std::string listCodeOf(CLD2::Language language)
 {
     static const std::pair<const char*, const char*> Aliases[] = {
         {"zh-Hant", "zh-tw"}, {"bs", "hr"}, {"sr-ME", "sr"}, {"nn", "no"}, {"nb", "no"}, {"he", "iw"}, {"fil", "tl"}};
@@ -28,26 +28,26 @@ std::string ListCodeOf(CLD2::Language language)
     for (const auto& [theirs, ours] : Aliases)
         if (std::strcmp(code, theirs) == 0)
             return ours;
-    static const std::vector<std::string> listed = LanguageCodes::ListCodes();
-    const std::string lower = LanguageCodes::Lower(code);
+    static const std::vector<std::string> listed = LanguageCodes::listCodes();
+    const std::string lower = LanguageCodes::lower(code);
     return std::find(listed.begin(), listed.end(), lower) != listed.end() ? lower : std::string();
 }
 
-std::string DetectorHintCode(const std::string& code)
+std::string detectorHintCode(const std::string& code)
 {
-    const std::string lower = LanguageCodes::Lower(code);
+    const std::string lower = LanguageCodes::lower(code);
     return lower == "zh-tw" ? "zh-Hant" : lower;
 }
 
-bool SerboCroatian(std::string_view code)
+bool serboCroatian(std::string_view code)
 {
-    const std::string lower = LanguageCodes::Lower(code);
+    const std::string lower = LanguageCodes::lower(code);
     return lower == "hr" || lower == "sr";
 }
 
 // One code point from the front of `text`; -1 for a byte that starts no
 // well-formed UTF-8 sequence (one byte is then passed over).
-char32_t NextCodePoint(std::string_view text, std::size_t& at)
+char32_t nextCodePoint(std::string_view text, std::size_t& at)
 {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
@@ -56,7 +56,7 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at)
         return lead;
     }
     const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || at + length > text.size() || !FormDecoding::IsValidUtf8(text.substr(at, length))) {
+    if (length == 0 || at + length > text.size() || !FormDecoding::isValidUtf8(text.substr(at, length))) {
         ++at;
         return char32_t(-1);
     }
@@ -68,7 +68,7 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at)
 }
 
 // Digits of other scripts count as letters to the C library; they are no words.
-bool IsDigit(char32_t c)
+bool isDigit(char32_t c)
 {
     static constexpr char32_t Zeros[] = {0x660, 0x6F0, 0x7C0, 0x966, 0x9E6, 0xA66, 0xAE6,  0xB66,  0xBE6, 0xC66,
                                          0xCE6, 0xD66, 0xDE6, 0xE50, 0xED0, 0xF20, 0x1040, 0x17E0, 0xFF10};
@@ -83,7 +83,7 @@ struct Reading {
     bool longEnough = false;
 };
 
-Reading Read(std::string_view text)
+Reading read(std::string_view text)
 {
     static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
     const locale_t before = unicode ? uselocale(unicode) : locale_t(nullptr);
@@ -93,7 +93,7 @@ Reading Read(std::string_view text)
     bool inWord = false;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t start = at;
-        const char32_t c = NextCodePoint(text, at);
+        const char32_t c = nextCodePoint(text, at);
         if (c == char32_t(-1)) {
             reading.utf8 += ' ';
             inWord = false;
@@ -103,7 +103,7 @@ Reading Read(std::string_view text)
         const wint_t wide = wint_t(c);
         // combining marks (no width of their own) carry on the word they follow
         const bool letter =
-            unicode && ((iswalpha(wide) && !IsDigit(c)) || (inWord && c >= 0x300 && wcwidth(wchar_t(c)) == 0));
+            unicode && ((iswalpha(wide) && !isDigit(c)) || (inWord && c >= 0x300 && wcwidth(wchar_t(c)) == 0));
         letters += letter ? 1 : 0;
         words += letter && !inWord ? 1 : 0;
         inWord = letter;
@@ -114,16 +114,16 @@ Reading Read(std::string_view text)
     return reading;
 }
 
-Result Judge(std::string_view text, const Hints& hints)
+Result judge(std::string_view text, const Hints& hints)
 {
-    const Reading reading = Read(text);
+    const Reading reading = read(text);
     if (!reading.longEnough)
         return {Verdict::TooShort, {}};
 
     std::string hintList;
     for (const std::string* hint : {&hints.source, &hints.interfaceLanguage})
         if (!hint->empty())
-            hintList += (hintList.empty() ? "" : ",") + DetectorHintCode(*hint);
+            hintList += (hintList.empty() ? "" : ",") + detectorHintCode(*hint);
     const CLD2::CLDHints cldHints{hintList.empty() ? nullptr : hintList.c_str(), nullptr, CLD2::UNKNOWN_ENCODING,
                                   CLD2::UNKNOWN_LANGUAGE};
     CLD2::Language languages[3];
@@ -141,14 +141,14 @@ Result Judge(std::string_view text, const Hints& hints)
     for (int i = 0; i < 3; ++i) {
         if (languages[i] == CLD2::UNKNOWN_LANGUAGE || percents[i] <= 0)
             continue;
-        const std::string code = ListCodeOf(languages[i]);
+        const std::string code = listCodeOf(languages[i]);
         if (i == 0 && code.empty())
             return {Verdict::NotListed, {}};
         if (code.empty())
             continue;
         // Croatian, Serbian and Bosnian are one language to the engines: their shares add up
         auto same = std::find_if(result.candidates.begin(), result.candidates.end(),
-                                 [&](const Candidate& c) { return SameLanguage(c.code, code); });
+                                 [&](const Candidate& c) { return sameLanguage(c.code, code); });
         if (same != result.candidates.end())
             same->percent += percents[i];
         else
@@ -165,24 +165,24 @@ Result Judge(std::string_view text, const Hints& hints)
 
 }  // namespace
 
-Result Detect(std::string_view utf8, const Hints& hints)
+Result detect(std::string_view utf8, const Hints& hints)
 {
     const auto continuation = [&](std::size_t i) { return (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80; };
     if (utf8.size() <= SampleBytes)
-        return Judge(utf8, hints);
+        return judge(utf8, hints);
     std::string sample;
-    for (const auto& [begin, end] : SamplePieces(
+    for (const auto& [begin, end] : samplePieces(
              utf8.size(), SampleBytes, [&](std::size_t i) { return !continuation(i); },
              [&](std::size_t i) { return utf8[i] == ' ' || utf8[i] == '\n'; }))
         sample.append(utf8.substr(begin, end - begin)).append(1, '\n');
-    return Judge(sample, hints);
+    return judge(sample, hints);
 }
 
-bool SameLanguage(std::string_view code, std::string_view other)
+bool sameLanguage(std::string_view code, std::string_view other)
 {
     return !code.empty()
-           && (LanguageCodes::Lower(code) == LanguageCodes::Lower(other)
-               || (SerboCroatian(code) && SerboCroatian(other)));
+           && (LanguageCodes::lower(code) == LanguageCodes::lower(other)
+               || (serboCroatian(code) && serboCroatian(other)));
 }
 
 namespace {
@@ -201,15 +201,15 @@ constexpr VerdictWords Words[] = {
     {Verdict::NotListed, "not listed", "Cannot tell the language: it is none of the listed languages."},
 };
 
-const VerdictWords& WordsFor(Verdict verdict)
+const VerdictWords& wordsFor(Verdict verdict)
 {
     return *std::find_if(std::begin(Words), std::end(Words), [verdict](const auto& w) { return w.verdict == verdict; });
 }
 
 }  // namespace
 
-std::string CannotTellReason(Verdict verdict) { return WordsFor(verdict).reason; }
+std::string cannotTellReason(Verdict verdict) { return wordsFor(verdict).reason; }
 
-const char* VerdictName(Verdict verdict) { return WordsFor(verdict).name; }
+const char* verdictName(Verdict verdict) { return wordsFor(verdict).name; }
 
 }  // namespace LanguageDetection

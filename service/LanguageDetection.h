@@ -47,18 +47,18 @@ inline constexpr std::size_t SampleBytes = 64 * 1024;
 inline constexpr int MajorityPercent = 70;
 
 // Bytes that are not UTF-8 count as no letter and are never read as text.
-Result Detect(std::string_view utf8, const Hints& hints = {});
+Result detect(std::string_view utf8, const Hints& hints = {});
 
 // Two codes are one language to the detector: the same code, or both
 // Serbo-Croatian (Croatian and Serbian), which it cannot keep apart in Latin script.
-bool SameLanguage(std::string_view code, std::string_view other);
+bool sameLanguage(std::string_view code, std::string_view other);
 
 // Why the language cannot be told ("Cannot tell the language: the text is too
 // short."); empty for Detected.
-std::string CannotTellReason(Verdict verdict);
+std::string cannotTellReason(Verdict verdict);
 
 // "detected", "too short", "unsure", "mixed", "not listed".
-const char* VerdictName(Verdict verdict);
+const char* verdictName(Verdict verdict);
 
 using Piece = std::pair<std::size_t, std::size_t>;  // [begin, end)
 
@@ -66,7 +66,7 @@ using Piece = std::pair<std::size_t, std::size_t>;  // [begin, end)
 // units. `cutsBefore(i)` says whether a piece may start or end at unit i (never
 // inside a character); `isSpace(i)` lets a piece begin after a word, not in one.
 template <typename CutsBefore, typename IsSpace>
-std::vector<Piece> SamplePieces(std::size_t size, std::size_t budget, CutsBefore cutsBefore, IsSpace isSpace)
+std::vector<Piece> samplePieces(std::size_t size, std::size_t budget, CutsBefore cutsBefore, IsSpace isSpace)
 {
     if (size <= budget)
         return {{0, size}};

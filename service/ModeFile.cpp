@@ -133,14 +133,14 @@ private:
 
 }  // namespace
 
-std::vector<std::string> UnmarkedPlaceholders() { return {"-n", ""}; }
+std::vector<std::string> unmarkedPlaceholders() { return {"-n", ""}; }
 
-Parsed ParsePipeline(std::string_view text, const std::vector<std::string>& placeholders)
+Parsed parsePipeline(std::string_view text, const std::vector<std::string>& placeholders)
 {
     return PipelineReader(text, placeholders).read();
 }
 
-Parsed Load(const std::filesystem::path& file, const std::vector<std::string>& placeholders)
+Parsed load(const std::filesystem::path& file, const std::vector<std::string>& placeholders)
 {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -150,10 +150,10 @@ Parsed Load(const std::filesystem::path& file, const std::vector<std::string>& p
     }
     std::ostringstream text;
     text << in.rdbuf();
-    return ParsePipeline(text.str(), placeholders);
+    return parsePipeline(text.str(), placeholders);
 }
 
-void AddNullFlush(std::vector<ModeCommand>& commands)
+void addNullFlush(std::vector<ModeCommand>& commands)
 {
     for (ModeCommand& command : commands) {
         if (std::find(command.args.begin(), command.args.end(), "-z") == command.args.end())

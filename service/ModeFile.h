@@ -29,13 +29,13 @@ struct Parsed {
 // The placeholder values the engine's own driver passes: "$1" is the
 // generator's option, "-n" for output without unknown-word marks; "$2" is
 // the tagger's extra option, none. Unquoted empty placeholders vanish.
-std::vector<std::string> UnmarkedPlaceholders();
+std::vector<std::string> unmarkedPlaceholders();
 
-Parsed ParsePipeline(std::string_view text, const std::vector<std::string>& placeholders);
-Parsed Load(const std::filesystem::path& file, const std::vector<std::string>& placeholders);
+Parsed parsePipeline(std::string_view text, const std::vector<std::string>& placeholders);
+Parsed load(const std::filesystem::path& file, const std::vector<std::string>& placeholders);
 
 // Puts "-z" (flush on NUL) right after each program name, as the engine's
 // driver does for null-flush mode.
-void AddNullFlush(std::vector<ModeCommand>& commands);
+void addNullFlush(std::vector<ModeCommand>& commands);
 
 }  // namespace ModeFile

@@ -19,10 +19,10 @@ std::pair<int, std::string> pivotOrder(const std::string& code)
 
 }  // namespace
 
-std::string PairRouter::MissingPart(const std::vector<ModeCommand>& commands)
+std::string PairRouter::missingPart(const std::vector<ModeCommand>& commands)
 {
     for (const ModeCommand& command : commands) {
-        if (ProcessChain::FindProgram(command.program).empty())
+        if (ProcessChain::findProgram(command.program).empty())
             return "program not found: " + command.program;
         for (const std::string& arg : command.args) {
             std::error_code ec;
@@ -74,7 +74,7 @@ PairRouter::PairRouter(std::vector<InstalledPair> pairs) : m_pairs(std::move(pai
     }
 }
 
-std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& modesDir,
+std::vector<InstalledPair> PairRouter::scanModes(const std::filesystem::path& modesDir,
                                                  std::vector<std::string>* problems)
 {
     const auto report = [&](const std::string& line) {
@@ -99,8 +99,8 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
         const size_t dash = name.find('-');
         if (dash == std::string::npos || name.find('-', dash + 1) != std::string::npos)
             continue;
-        const auto sources = LanguageCodes::WireCodes(name.substr(0, dash), LanguageCodes::Side::Source);
-        const auto targets = LanguageCodes::WireCodes(name.substr(dash + 1), LanguageCodes::Side::Target);
+        const auto sources = LanguageCodes::wireCodes(name.substr(0, dash), LanguageCodes::Side::Source);
+        const auto targets = LanguageCodes::wireCodes(name.substr(dash + 1), LanguageCodes::Side::Target);
         bool useful = false;
         for (const auto& s : sources) {
             for (const auto& t : targets)
@@ -108,8 +108,8 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
         }
         if (!useful)
             continue;  // a variant, or a language the window does not list
-        ModeFile::Parsed parsed = ModeFile::Load(file, ModeFile::UnmarkedPlaceholders());
-        std::string problem = parsed.ok() ? MissingPart(parsed.commands) : parsed.error;
+        ModeFile::Parsed parsed = ModeFile::load(file, ModeFile::unmarkedPlaceholders());
+        std::string problem = parsed.ok() ? missingPart(parsed.commands) : parsed.error;
         if (!problem.empty()) {
             report("left out " + file.filename().string() + ": " + problem);
             continue;
@@ -141,7 +141,7 @@ std::vector<InstalledPair> PairRouter::ScanModes(const std::filesystem::path& mo
     return pairs;
 }
 
-std::optional<std::vector<const InstalledPair*>> PairRouter::Route(const std::string& from, const std::string& to) const
+std::optional<std::vector<const InstalledPair*>> PairRouter::route(const std::string& from, const std::string& to) const
 {
     const auto it = m_routes.find({from, to});
     if (it == m_routes.end())
@@ -149,7 +149,7 @@ std::optional<std::vector<const InstalledPair*>> PairRouter::Route(const std::st
     return it->second;
 }
 
-std::vector<std::pair<std::string, std::string>> PairRouter::ReachablePairs() const
+std::vector<std::pair<std::string, std::string>> PairRouter::reachablePairs() const
 {
     std::vector<std::pair<std::string, std::string>> result;
     for (const auto& [key, route] : m_routes)
@@ -157,7 +157,7 @@ std::vector<std::pair<std::string, std::string>> PairRouter::ReachablePairs() co
     return result;
 }
 
-std::vector<std::string> PairRouter::Languages() const
+std::vector<std::string> PairRouter::languages() const
 {
     std::set<std::string> languages;
     for (const InstalledPair& pair : m_pairs) {

@@ -38,21 +38,21 @@ public:
     // window's list. A file that cannot be read, names a program or a data
     // file that is missing, or offers a direction another file already
     // offers as well is left out; each gets a line in problems.
-    static std::vector<InstalledPair> ScanModes(const std::filesystem::path& modesDir,
+    static std::vector<InstalledPair> scanModes(const std::filesystem::path& modesDir,
                                                 std::vector<std::string>* problems = nullptr);
 
     // Why a readable pipeline cannot run here (a program or data file
     // missing); empty when it can.
-    static std::string MissingPart(const std::vector<ModeCommand>& commands);
+    static std::string missingPart(const std::vector<ModeCommand>& commands);
 
     // The chain of pairs from one language to another; nullopt when there is none.
-    std::optional<std::vector<const InstalledPair*>> Route(const std::string& from, const std::string& to) const;
+    std::optional<std::vector<const InstalledPair*>> route(const std::string& from, const std::string& to) const;
 
     // Every (from, to) with from != to that some route connects, sorted.
-    std::vector<std::pair<std::string, std::string>> ReachablePairs() const;
+    std::vector<std::pair<std::string, std::string>> reachablePairs() const;
 
     // Every language that appears in an installed pair, sorted.
-    std::vector<std::string> Languages() const;
+    std::vector<std::string> languages() const;
 
     const std::vector<InstalledPair>& pairs() const { return m_pairs; }
 

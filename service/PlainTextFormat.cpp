@@ -70,7 +70,7 @@ bool isWholeUtf8(std::string_view s, std::string_view refusedControls)
 
 }  // namespace
 
-bool Deformat(std::string_view text, std::string& out)
+bool deformat(std::string_view text, std::string& out)
 {
     using namespace std::string_view_literals;
     if (!isWholeUtf8(text, "\r\0"sv))
@@ -110,7 +110,7 @@ bool Deformat(std::string_view text, std::string& out)
     return true;
 }
 
-bool Reformat(std::string_view stream, std::string& out)
+bool reformat(std::string_view stream, std::string& out)
 {
     using namespace std::string_view_literals;
     if (!isWholeUtf8(stream, ""sv))

@@ -15,10 +15,10 @@ namespace PlainTextFormat {
 // block, and a "." and empty block ".[]" ahead of every paragraph break
 // (two line feeds in a row) and at the end. Takes valid UTF-8 without
 // carriage return or NUL and no run of blanks longer than 8192 bytes.
-bool Deformat(std::string_view text, std::string& out);
+bool deformat(std::string_view text, std::string& out);
 
 // Stream to text: ".[]" and block brackets dropped, escapes undone, NUL
 // dropped. Takes valid UTF-8 without a blank kept in a file ("[@file]").
-bool Reformat(std::string_view stream, std::string& out);
+bool reformat(std::string_view stream, std::string& out);
 
 }  // namespace PlainTextFormat

@@ -70,7 +70,7 @@ bool isExecutable(const std::string& path)
 
 }  // namespace
 
-int ProcessChain::MillisecondsLeft(Clock::time_point deadline)
+int ProcessChain::millisecondsLeft(Clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60'000));
@@ -78,7 +78,7 @@ int ProcessChain::MillisecondsLeft(Clock::time_point deadline)
 
 ProcessChain::~ProcessChain() { stop(); }
 
-std::string ProcessChain::FindProgram(const std::string& name)
+std::string ProcessChain::findProgram(const std::string& name)
 {
     if (name.find('/') != std::string::npos)
         return isExecutable(name) ? name : std::string();
@@ -121,7 +121,7 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error, 
     int upstream = first[0];  // what the next program reads
 
     for (const Argv& command : commands) {
-        const std::string program = FindProgram(command.front());
+        const std::string program = findProgram(command.front());
         if (program.empty()) {
             error = "program not found: " + command.front();
             closeFd(upstream);
@@ -296,7 +296,7 @@ bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, 
     char buffer[65536];
     std::vector<pollfd> fds;
     for (;;) {
-        if (StopFlag::Raised(stop)) {
+        if (StopFlag::raised(stop)) {
             error = "stopped";
             return false;
         }
@@ -312,7 +312,7 @@ bool ProcessChain::exchange(std::string_view input, Clock::time_point deadline, 
         const size_t stopIndex = fds.size();
         if (stop && stop->descriptor() >= 0)
             fds.push_back({stop->descriptor(), POLLIN, 0});
-        const int ready = ::poll(fds.data(), fds.size(), MillisecondsLeft(deadline));
+        const int ready = ::poll(fds.data(), fds.size(), millisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0) {

@@ -67,11 +67,11 @@ public:
     bool crashed() const { return m_crashed; }
 
     // What is left until the deadline, for poll(): at least 0, at most a minute.
-    static int MillisecondsLeft(Clock::time_point deadline);
+    static int millisecondsLeft(Clock::time_point deadline);
 
     // Full path of a program: the engine's folder ($APERTIUM_PATH, else
     // /usr/bin) first, then $PATH. Empty when not found.
-    static std::string FindProgram(const std::string& name);
+    static std::string findProgram(const std::string& name);
 
 private:
     // A program that has exited: reaps it and says how it ended.

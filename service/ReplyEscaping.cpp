@@ -39,7 +39,7 @@ int consumeBreaks(std::string_view text, size_t& pos)
 
 }  // namespace
 
-std::string Escape(std::string_view translation)
+std::string escape(std::string_view translation)
 {
     std::string out;
     out.reserve(translation.size() + translation.size() / 8 + 2);

@@ -11,6 +11,6 @@
 // quote, which the client drops just the same.
 namespace ReplyEscaping {
 
-std::string Escape(std::string_view translation);
+std::string escape(std::string_view translation);
 
 }  // namespace ReplyEscaping

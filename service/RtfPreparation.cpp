@@ -162,7 +162,7 @@ size_t skipFallback(const std::string& rtf, size_t at, long count)
 
 }  // namespace
 
-bool Prepare(const std::string& rtf, Prepared& prepared)
+bool prepare(const std::string& rtf, Prepared& prepared)
 {
     if (rtf.compare(0, 5, "{\\rtf") != 0)
         return false;
@@ -226,10 +226,10 @@ bool Prepare(const std::string& rtf, Prepared& prepared)
                 highSurrogate = unit;
             } else if (unit >= 0xDC00 && unit < 0xE000) {
                 if (highSurrogate)
-                    FormDecoding::AppendUtf8(0x10000 + ((highSurrogate - 0xD800) << 10) + (unit - 0xDC00), out);
+                    FormDecoding::appendUtf8(0x10000 + ((highSurrogate - 0xD800) << 10) + (unit - 0xDC00), out);
                 highSurrogate = 0;
             } else if (unit > 0) {
-                FormDecoding::AppendUtf8(unit, out);
+                FormDecoding::appendUtf8(unit, out);
             }
             i = skipFallback(rtf, w.end, fallback.back());
             continue;
@@ -257,7 +257,7 @@ bool Prepare(const std::string& rtf, Prepared& prepared)
     return true;
 }
 
-std::string Restore(const std::string& reformatted, const std::vector<std::string>& setAside)
+std::string restore(const std::string& reformatted, const std::vector<std::string>& setAside)
 {
     std::string out;
     out.reserve(reformatted.size() + reformatted.size() / 8);

@@ -17,10 +17,10 @@ struct Prepared {
 };
 
 // False when the text is not RTF at all.
-bool Prepare(const std::string& rtf, Prepared& prepared);
+bool prepare(const std::string& rtf, Prepared& prepared);
 
 // The reformatter's output as RTF again: the groups set aside back in place,
 // letters outside ASCII written as \uN? escapes.
-std::string Restore(const std::string& reformatted, const std::vector<std::string>& setAside);
+std::string restore(const std::string& reformatted, const std::vector<std::string>& setAside);
 
 }  // namespace RtfPreparation

@@ -126,7 +126,7 @@ private:
 
 }  // namespace
 
-std::vector<std::string> Split(std::string_view text, int pieces, size_t minBytes, Form form)
+std::vector<std::string> split(std::string_view text, int pieces, size_t minBytes, Form form)
 {
     std::vector<std::string> out;
     if (pieces > 1 && text.size() >= 2 * minBytes) {

@@ -24,6 +24,6 @@ enum class Form {
 
 // At most `pieces` pieces, none shorter than minBytes; the pieces joined
 // give the text back. A text with no suitable sentence end stays whole.
-std::vector<std::string> Split(std::string_view text, int pieces, size_t minBytes, Form form = Form::PlainText);
+std::vector<std::string> split(std::string_view text, int pieces, size_t minBytes, Form form = Form::PlainText);
 
 }  // namespace SentenceSplit

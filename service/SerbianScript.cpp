@@ -71,7 +71,7 @@ CodePoint decode(std::string_view s, size_t i)
     return {value, length};
 }
 
-void encode(char32_t c, std::string& out) { FormDecoding::AppendUtf8(c, out); }
+void encode(char32_t c, std::string& out) { FormDecoding::appendUtf8(c, out); }
 
 // The lower-case form of a letter of the Serbian Latin alphabet; other characters unchanged.
 char32_t lower(char32_t c)
@@ -130,7 +130,7 @@ bool copyBlock(std::string_view s, size_t& i, std::string& out)
 
 }  // namespace
 
-bool HasCyrillic(std::string_view text)
+bool hasCyrillic(std::string_view text)
 {
     // U+0400 to U+04FF: the lead bytes 0xD0 to 0xD3
     for (const char c : text) {
@@ -141,7 +141,7 @@ bool HasCyrillic(std::string_view text)
     return false;
 }
 
-std::string SetMarkCharactersAside(std::string_view stream)
+std::string setMarkCharactersAside(std::string_view stream)
 {
     std::string out;
     out.reserve(stream.size());
@@ -163,7 +163,7 @@ std::string SetMarkCharactersAside(std::string_view stream)
     return out;
 }
 
-std::string ToCyrillic(std::string_view stream)
+std::string toCyrillic(std::string_view stream)
 {
     std::string out;
     out.reserve(stream.size() + stream.size() / 2);

@@ -49,14 +49,14 @@ ServiceLauncher::ServiceLauncher(QString programPath) : m_programPath(std::move(
 ServiceLauncher::~ServiceLauncher()
 {
     // stopped here only when nobody else uses it; otherwise it ends by itself after the last user
-    if (reap() && m_users.LeaveLast()) {
+    if (reap() && m_users.leaveLast()) {
         ::kill(m_pid, SIGTERM);
         if (!waitForEnd(m_pid, 3000)) {
             ::kill(m_pid, SIGKILL);
             waitForEnd(m_pid, 3000);
         }
     }
-    m_users.Leave();
+    m_users.leave();
 }
 
 bool ServiceLauncher::reap()
@@ -77,7 +77,7 @@ bool ServiceLauncher::startedService() const
 
 void ServiceLauncher::setStartTimeout(int milliseconds) { m_startTimeoutMs = milliseconds; }
 
-bool ServiceLauncher::IsBuiltInEndpoint(const QString& endpointUrl)
+bool ServiceLauncher::isBuiltInEndpoint(const QString& endpointUrl)
 {
     const QUrl url(endpointUrl);
     const QString host = url.host().toLower();
@@ -88,15 +88,15 @@ bool ServiceLauncher::IsBuiltInEndpoint(const QString& endpointUrl)
 
 QString ServiceLauncher::ensureRunning(const QString& endpointUrl)
 {
-    if (!qEnvironmentVariableIsEmpty("LINGUARO_SERVICE_URL") || !IsBuiltInEndpoint(endpointUrl))
+    if (!qEnvironmentVariableIsEmpty("LINGUARO_SERVICE_URL") || !isBuiltInEndpoint(endpointUrl))
         return {};
     const QUrl url(endpointUrl);
     const QString host = url.host();
     const quint16 port = static_cast<quint16>(url.port(80));
     // a user before the first look, so a service that finds itself unused cannot end under us
     std::string error;
-    const std::string users = ServiceUsers::FilePath(port, error);
-    if (users.empty() || (users != m_users.path() && !m_users.Join(users, error)))
+    const std::string users = ServiceUsers::filePath(port, error);
+    if (users.empty() || (users != m_users.path() && !m_users.join(users, error)))
         return QStringLiteral("The translation service cannot be shared: %1").arg(QString::fromStdString(error));
     if (reap() || acceptsConnections(host, port))
         return {};

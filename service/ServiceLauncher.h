@@ -36,7 +36,7 @@ public:
 
     // An http address on this machine whose path is /translate: the shape of
     // the built-in service's endpoint, on any port.
-    static bool IsBuiltInEndpoint(const QString& endpointUrl);
+    static bool isBuiltInEndpoint(const QString& endpointUrl);
 
 private:
     // Starts the service; empty on success, else the reason.

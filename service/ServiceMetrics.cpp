@@ -42,7 +42,7 @@ std::string label(const std::string& value)
 
 }  // namespace
 
-const char* ServiceMetrics::Route(const std::string& path)
+const char* ServiceMetrics::route(const std::string& path)
 {
     for (const char* route : {"/translate", "/translate-document", "/detect", "/pairs", "/health", "/metrics"}) {
         if (path == route)
@@ -79,7 +79,7 @@ void ServiceMetrics::countTranslation(std::chrono::duration<double> took, bool t
         m_characters += characters;
 }
 
-std::string ServiceMetrics::Exposition(const TranslationEngine& engine) const
+std::string ServiceMetrics::exposition(const TranslationEngine& engine) const
 {
     std::string out;
     {

@@ -19,7 +19,7 @@ class ServiceMetrics {
 public:
     // The route label of a request path: the service's own routes, anything
     // else "other", so scanners cannot make the series grow without bound.
-    static const char* Route(const std::string& path);
+    static const char* route(const std::string& path);
 
     void countAnswer(const char* route, int status);
     // A request whose work was stopped, as its client went away or stopped it, before its answer.
@@ -28,7 +28,7 @@ public:
     // counted only when it was translated.
     void countTranslation(std::chrono::duration<double> took, bool translated, const std::string& utf8Text);
 
-    std::string Exposition(const TranslationEngine& engine) const;
+    std::string exposition(const TranslationEngine& engine) const;
 
     // Upper bounds of the translation time buckets, in seconds.
     static constexpr std::array<double, 14> kBuckets{0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5,

@@ -21,9 +21,9 @@ int lockRetrying(int fd, int operation)
 
 }  // namespace
 
-ServiceUsers::~ServiceUsers() { Leave(); }
+ServiceUsers::~ServiceUsers() { leave(); }
 
-std::string ServiceUsers::FilePath(int port, std::string& error)
+std::string ServiceUsers::filePath(int port, std::string& error)
 {
     const std::string name = "/linguaro-service-" + std::to_string(port) + ".users";
     struct stat info {};
@@ -45,20 +45,20 @@ std::string ServiceUsers::FilePath(int port, std::string& error)
     return folder + name;
 }
 
-bool ServiceUsers::Join(const std::string& path, std::string& error)
+bool ServiceUsers::join(const std::string& path, std::string& error)
 {
-    Leave();
+    leave();
     m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0 || lockRetrying(m_fd, LOCK_SH) != 0) {
         error = "cannot lock " + path + ": " + std::strerror(errno);
-        Leave();
+        leave();
         return false;
     }
     m_path = path;
     return true;
 }
 
-bool ServiceUsers::LeaveLast()
+bool ServiceUsers::leaveLast()
 {
     if (m_fd < 0)
         return false;
@@ -67,11 +67,11 @@ bool ServiceUsers::LeaveLast()
     // others use it, or the service found itself unused and is closing its port:
     // a shared lock is granted once it has
     lockRetrying(m_fd, LOCK_SH);
-    Leave();
+    leave();
     return false;
 }
 
-void ServiceUsers::Leave()
+void ServiceUsers::leave()
 {
     if (m_fd >= 0)
         ::close(m_fd);
@@ -79,7 +79,7 @@ void ServiceUsers::Leave()
     m_path.clear();
 }
 
-bool ServiceUsers::NoneLeft(const std::string& path)
+bool ServiceUsers::noneLeft(const std::string& path)
 {
     for (int tries = 0; tries < 3; ++tries) {
         if (m_fd < 0) {
@@ -97,7 +97,7 @@ bool ServiceUsers::NoneLeft(const std::string& path)
             return true;
         if (held.st_dev == named.st_dev && held.st_ino == named.st_ino)
             return true;
-        Leave();
+        leave();
     }
     return false;
 }

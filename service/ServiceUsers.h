@@ -18,25 +18,25 @@ public:
     // The users file of the built-in service on a port: in $XDG_RUNTIME_DIR,
     // else in a folder of this user's own in the temporary folder. Empty,
     // with error set, when no such folder can be had.
-    static std::string FilePath(int port, std::string& error);
+    static std::string filePath(int port, std::string& error);
 
     // One more user: opens the file (creating it) and holds a shared lock.
     // Waits while a service that found itself unused stops listening.
-    bool Join(const std::string& path, std::string& error);
+    bool join(const std::string& path, std::string& error);
     bool joined() const { return m_fd >= 0; }
     const std::string& path() const { return m_path; }
 
     // Leaves; true when this was the last user. The file is then held
     // alone, so no one joins before Leave(). Otherwise returns once a
     // service that is stopping by itself no longer listens.
-    bool LeaveLast();
+    bool leaveLast();
 
     // Lets go of whatever is held.
-    void Leave();
+    void leave();
 
     // For the service: true when nobody holds the file (or it is gone); the
     // file is then held alone until Leave().
-    bool NoneLeft(const std::string& path);
+    bool noneLeft(const std::string& path);
 
 private:
     int m_fd = -1;

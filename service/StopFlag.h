@@ -19,7 +19,7 @@ public:
     // -1 when none could be made; raised() still tells.
     int descriptor() const { return m_fd; }
 
-    static bool Raised(const StopFlag* stop) { return stop && stop->raised(); }
+    static bool raised(const StopFlag* stop) { return stop && stop->raised(); }
 
 private:
     std::atomic<bool> m_raised{false};

@@ -96,28 +96,28 @@ private:
 };
 
 TranslationEngine::TranslationEngine(Options options)
-    : m_options(std::move(options)), m_installed(PairRouter::ScanModes(m_options.modesDir, &m_problems)),
+    : m_options(std::move(options)), m_installed(PairRouter::scanModes(m_options.modesDir, &m_problems)),
       m_router(std::make_shared<const PairRouter>(m_installed.pairs())),
       m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     const auto usable = [](const ModeFile::Parsed& parsed) {
-        return parsed.ok() && PairRouter::MissingPart(parsed.commands).empty();
+        return parsed.ok() && PairRouter::missingPart(parsed.commands).empty();
     };
     const ModeFile::Parsed reader =
-        ModeFile::Load(m_options.modesDir / (kCyrillicReader + ".mode"), ModeFile::UnmarkedPlaceholders());
+        ModeFile::load(m_options.modesDir / (kCyrillicReader + ".mode"), ModeFile::unmarkedPlaceholders());
     if (usable(reader))
         m_cyrillicReader = InstalledPair{"sr", "sr", kCyrillicReader, reader.commands};
     for (const InstalledPair& pair : m_installed.pairs()) {
         if (pair.to != "sr")
             continue;
         // "$1" is the generator's option: "-g" marks what it could not translate
-        const ModeFile::Parsed marking = ModeFile::Load(m_options.modesDir / (pair.modeName + ".mode"), {"-g", ""});
+        const ModeFile::Parsed marking = ModeFile::load(m_options.modesDir / (pair.modeName + ".mode"), {"-g", ""});
         if (usable(marking))
             m_markingLegs.emplace(pair.modeName,
                                   InstalledPair{pair.from, pair.to, pair.modeName, marking.commands, true});
     }
     m_versions = std::async(std::launch::async, [pairs = m_installed.pairs(), modesDir = m_options.modesDir] {
-                     return EngineVersions::OfPairs(pairs, modesDir);
+                     return EngineVersions::ofPairs(pairs, modesDir);
                  }).share();
     m_watcher = std::thread([this] { watchChains(); });
 }
@@ -156,9 +156,9 @@ void TranslationEngine::watchChains()
                     // a chain in use is watched by its request, which wakes us when done
                     bool busy = pool.users[i] > 0;
                     EnginePipeline& chain = *pool.chains[i];
-                    if (!busy && chain.running() && chain.StopIfUnusedSince(now - m_options.idleTimeout))
+                    if (!busy && chain.running() && chain.stopIfUnusedSince(now - m_options.idleTimeout))
                         continue;
-                    const std::vector<int> exits = busy ? std::vector<int>{} : chain.ExitDescriptors(busy);
+                    const std::vector<int> exits = busy ? std::vector<int>{} : chain.exitDescriptors(busy);
                     if (!busy && !exits.empty())
                         nextIdleStop = std::min(nextIdleStop, chain.lastUsed() + m_options.idleTimeout);
                     for (const int fd : exits) {
@@ -181,7 +181,7 @@ void TranslationEngine::watchChains()
         std::lock_guard lock(m_poolsMutex);
         for (size_t i = 1; i < fds.size(); ++i) {
             if (fds[i].revents)
-                owners[i]->ReapIfExited();
+                owners[i]->reapIfExited();
         }
     }
 }
@@ -277,9 +277,9 @@ int TranslationEngine::chainRestarts(const std::string& modeName) const
     return restarts;
 }
 
-size_t TranslationEngine::reachablePairCount() const { return currentRouter()->ReachablePairs().size(); }
+size_t TranslationEngine::reachablePairCount() const { return currentRouter()->reachablePairs().size(); }
 
-std::filesystem::path TranslationEngine::DefaultModesDir()
+std::filesystem::path TranslationEngine::defaultModesDir()
 {
     const char* dataDir = std::getenv("APERTIUM_DATADIR");
     return std::filesystem::path(dataDir && *dataDir ? dataDir : "/usr/share/apertium") / "modes";
@@ -291,7 +291,7 @@ std::shared_ptr<const PairRouter> TranslationEngine::currentRouter() const
     return m_router;
 }
 
-std::string TranslationEngine::PairsJson() const
+std::string TranslationEngine::pairsJson() const
 {
     const std::map<std::string, std::string>& versions = m_versions.get();
     std::lock_guard lock(m_routesMutex);
@@ -334,11 +334,11 @@ std::string TranslationEngine::unreachableMessage(const PairRouter& router, cons
 {
     // what each of the two languages does reach, so the user can pick another pair
     std::vector<std::string> targets, sources;
-    for (const auto& [a, b] : router.ReachablePairs()) {
+    for (const auto& [a, b] : router.reachablePairs()) {
         if (a == from)
-            targets.push_back(LanguageCodes::Describe(b));
+            targets.push_back(LanguageCodes::describe(b));
         if (b == to)
-            sources.push_back(LanguageCodes::Describe(a));
+            sources.push_back(LanguageCodes::describe(a));
     }
     const auto list = [](const std::vector<std::string>& names) {
         std::string text;
@@ -346,11 +346,11 @@ std::string TranslationEngine::unreachableMessage(const PairRouter& router, cons
             text += (i ? ", " : "") + names[i];
         return names.empty() ? std::string("none") : text;
     };
-    const std::string fromName = LanguageCodes::Describe(from);
-    const std::string toName = LanguageCodes::Describe(to);
+    const std::string fromName = LanguageCodes::describe(from);
+    const std::string toName = LanguageCodes::describe(to);
     const std::string reach = fromName + " can be translated into: " + list(targets) + ". " + toName
                               + " can be translated from: " + list(sources) + ".";
-    const auto installed = m_installed.Route(from, to);
+    const auto installed = m_installed.route(from, to);
     if (!installed)
         return "No translation from " + fromName + " to " + toName + " is installed. " + reach;
     const std::set<std::string> outOfUse = pairsOutOfUse();
@@ -369,7 +369,7 @@ std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::
                                                                            bool cyrillicOut) const
 {
     // only Serbian is read from Cyrillic: the other languages keep their letters as they are
-    if (from == "sr" && SerbianScript::HasCyrillic(text)) {
+    if (from == "sr" && SerbianScript::hasCyrillic(text)) {
         const std::string cannot = "Serbian in Cyrillic cannot be read: the engine's transliterator " + kCyrillicReader;
         if (!m_cyrillicReader)
             return Outcome{400, cannot + ".mode is not installed."};
@@ -384,11 +384,11 @@ std::optional<TranslationEngine::Outcome> TranslationEngine::addScriptLegs(std::
     return std::nullopt;
 }
 
-TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text, const std::string& from,
+TranslationEngine::Outcome TranslationEngine::translate(const std::string& text, const std::string& from,
                                                         const std::string& to, bool serbianCyrillic,
                                                         const StopFlag* stop)
 {
-    if (from == to && LanguageCodes::IsWellFormed(from))
+    if (from == to && LanguageCodes::isWellFormed(from))
         return {200, text};
     return onRoute(text, from, to, serbianCyrillic,
                    [&](const std::vector<const InstalledPair*>& legs, bool cyrillicOut) {
@@ -396,13 +396,13 @@ TranslationEngine::Outcome TranslationEngine::Translate(const std::string& text,
                    });
 }
 
-TranslationEngine::Outcome TranslationEngine::TranslateStream(const std::string& stream, const std::string& from,
+TranslationEngine::Outcome TranslationEngine::translateStream(const std::string& stream, const std::string& from,
                                                               const std::string& to,
                                                               ProcessChain::Clock::time_point deadline,
                                                               const Progress& progress, bool serbianCyrillic,
                                                               const StopFlag* stop)
 {
-    if (from == to && LanguageCodes::IsWellFormed(from))
+    if (from == to && LanguageCodes::isWellFormed(from))
         return {200, stream};
     // another route after a crash starts its count again; what was reported stays
     size_t reported = 0;
@@ -421,12 +421,12 @@ TranslationEngine::onRoute(const std::string& text, const std::string& from, con
                            bool serbianCyrillic,
                            const std::function<Outcome(const std::vector<const InstalledPair*>&, bool)>& run)
 {
-    if (!LanguageCodes::IsWellFormed(from) || !LanguageCodes::IsWellFormed(to))
+    if (!LanguageCodes::isWellFormed(from) || !LanguageCodes::isWellFormed(to))
         return {400, "Language codes are two to twelve characters of a-z, 0-9 and \"-\"."};
     for (;;) {
         // a snapshot: the pairs on its route stay alive while the request uses them
         const std::shared_ptr<const PairRouter> router = currentRouter();
-        const auto route = router->Route(from, to);
+        const auto route = router->route(from, to);
         if (!route)
             return {400, unreachableMessage(*router, from, to)};
         const bool cyrillicOut = serbianCyrillic && to == "sr";
@@ -437,7 +437,7 @@ TranslationEngine::onRoute(const std::string& text, const std::string& from, con
         if (outcome.crashedPair.empty() || !noteCrash(outcome.crashedPair, text, outcome.text))
             return outcome;
         // that pair is out of use now; a route through other pivots may still serve
-        if (!currentRouter()->Route(from, to))
+        if (!currentRouter()->route(from, to))
             return outcome;
     }
 }
@@ -449,15 +449,15 @@ TranslationEngine::Outcome TranslationEngine::translateOn(const std::string& tex
     const auto deadline = ProcessChain::Clock::now() + m_options.timeout;
     std::string stream;
     std::string error;
-    if (!format(PlainTextFormat::Deformat, "apertium-destxt", normaliseText(text), deadline, stream, error, stop))
-        return StopFlag::Raised(stop) ? stoppedOutcome()
+    if (!format(PlainTextFormat::deformat, "apertium-destxt", normaliseText(text), deadline, stream, error, stop))
+        return StopFlag::raised(stop) ? stoppedOutcome()
                                       : Outcome{500, "The text could not be prepared for translation: " + error + "."};
     Outcome result = translateStreamOn(stream, route, cyrillicOut, deadline, {}, stop);
     if (result.status != 200)
         return result;
     std::string translation;
-    if (!format(PlainTextFormat::Reformat, "apertium-retxt", result.text, deadline, translation, error, stop))
-        return StopFlag::Raised(stop) ? stoppedOutcome()
+    if (!format(PlainTextFormat::reformat, "apertium-retxt", result.text, deadline, translation, error, stop))
+        return StopFlag::raised(stop) ? stoppedOutcome()
                                       : Outcome{500, "The translation could not be put back into text: " + error + "."};
     return {200, translation};
 }
@@ -469,14 +469,14 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
                                                                 const Progress& progress, const StopFlag* stop)
 {
     if (cyrillicOut)
-        stream = SerbianScript::SetMarkCharactersAside(stream);
+        stream = SerbianScript::setMarkCharactersAside(stream);
 
     // the pieces are cut in the formatted stream, so formatting runs once a request
     const int chains = std::max(1, m_options.parallel);
     const size_t byLength = stream.size() / std::max<size_t>(1, m_options.progressPieceBytes) + 1;
     const size_t wanted = std::max(static_cast<size_t>(chains) * std::max(1, m_options.piecesPerChain), byLength);
     const std::vector<std::string> pieces =
-        SentenceSplit::Split(stream, static_cast<int>(std::min<size_t>(wanted, INT_MAX)), m_options.minPieceBytes,
+        SentenceSplit::split(stream, static_cast<int>(std::min<size_t>(wanted, INT_MAX)), m_options.minPieceBytes,
                              SentenceSplit::Form::EngineStream);
     const size_t total = pieces.size() * route.size();
     std::mutex progressMutex;
@@ -511,7 +511,7 @@ TranslationEngine::Outcome TranslationEngine::translateStreamOn(std::string stre
             result.text += share.text;
     }
     if (result.status == 200 && cyrillicOut)
-        result.text = SerbianScript::ToCyrillic(result.text);
+        result.text = SerbianScript::toCyrillic(result.text);
     return result;
 }
 
@@ -541,8 +541,8 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
             for (; counted < got; ++counted)
                 pieceDone();
         };
-        if (!chain.get().Process(pieces, deadline, answers, error, &crashed, answered, stop)) {
-            if (StopFlag::Raised(stop))
+        if (!chain.get().process(pieces, deadline, answers, error, &crashed, answered, stop)) {
+            if (StopFlag::raised(stop))
                 return stoppedOutcome();
             const int status = ProcessChain::Clock::now() >= deadline ? 504 : 500;
             return {status, "Translation with " + leg->modeName + " failed: " + error + ".",
@@ -556,19 +556,19 @@ TranslationEngine::Outcome TranslationEngine::translatePieces(std::vector<std::s
     return {200, joined};
 }
 
-const std::vector<std::string>& TranslationEngine::DocumentFormats() { return DocumentTranslation::Formats(); }
+const std::vector<std::string>& TranslationEngine::documentFormats() { return DocumentTranslation::formats(); }
 
 std::string TranslationEngine::pairsJson(const PairRouter& router, const std::map<std::string, std::string>& versions)
 {
     std::string json = "{\"pairs\":[";
     bool first = true;
-    for (const auto& [from, to] : router.ReachablePairs()) {
+    for (const auto& [from, to] : router.reachablePairs()) {
         json += first ? "" : ",";
         first = false;
         json += "{\"from\":" + jsonString(from) + ",\"to\":" + jsonString(to)
-                + ",\"fromName\":" + jsonString(LanguageCodes::DisplayName(from))
-                + ",\"toName\":" + jsonString(LanguageCodes::DisplayName(to)) + ",\"via\":[";
-        const auto route = router.Route(from, to);
+                + ",\"fromName\":" + jsonString(LanguageCodes::displayName(from))
+                + ",\"toName\":" + jsonString(LanguageCodes::displayName(to)) + ",\"via\":[";
+        const auto route = router.route(from, to);
         for (size_t i = 1; i < route->size(); ++i)
             json += (i > 1 ? "," : "") + jsonString((*route)[i]->from);
         json += "],\"route\":[";
@@ -587,7 +587,7 @@ std::string TranslationEngine::pairsJson(const PairRouter& router, const std::ma
         if (!version.empty())
             json += ",\"version\":" + jsonString(version);
         json += ",\"formats\":[\"txt\"";
-        for (const std::string& format : DocumentFormats())
+        for (const std::string& format : documentFormats())
             json += "," + jsonString(format);
         json += "]}";
     }

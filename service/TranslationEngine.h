@@ -36,7 +36,7 @@ class StopFlag;
 class TranslationEngine {
 public:
     struct Options {
-        std::filesystem::path modesDir = DefaultModesDir();
+        std::filesystem::path modesDir = defaultModesDir();
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
         // one chain per pair: the pieces queued in it keep all its programs
         // busy; more chains let one long request use more cores
@@ -69,7 +69,7 @@ public:
     // untranslated as they were.
     // stop: once raised, the work ends at once with a failure and its chains
     // are free for others (see EnginePipeline::Process).
-    Outcome Translate(const std::string& text, const std::string& from, const std::string& to,
+    Outcome translate(const std::string& text, const std::string& from, const std::string& to,
                       bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
     // Pieces answered of all there are (pieces x legs); called from the
@@ -81,17 +81,17 @@ public:
     // A long stream is cut into pieces of about progressPieceBytes, so that
     // progress moves in small steps.
     // serbianCyrillic and stop: as for text.
-    Outcome TranslateStream(const std::string& stream, const std::string& from, const std::string& to,
+    Outcome translateStream(const std::string& stream, const std::string& from, const std::string& to,
                             ProcessChain::Clock::time_point deadline, const Progress& progress = {},
                             bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
     // Formats besides plain text a document can be sent in, as /pairs names them.
-    static const std::vector<std::string>& DocumentFormats();
+    static const std::vector<std::string>& documentFormats();
 
     // {"pairs":[{"from":"en","to":"es","via":[],"version":"apertium-eng-spa 0.8.1-2"}, ...]} for
     // every reachable pair; a route's version names the data package of each of its steps, and is
     // left out when a step's package is not known.
-    std::string PairsJson() const;
+    std::string pairsJson() const;
     // Mode files left out, one line each.
     const std::vector<std::string>& problems() const { return m_problems; }
 
@@ -111,7 +111,7 @@ public:
     size_t reachablePairCount() const;
 
     // $APERTIUM_DATADIR/modes, else /usr/share/apertium/modes.
-    static std::filesystem::path DefaultModesDir();
+    static std::filesystem::path defaultModesDir();
 
 private:
     struct ChainPool {

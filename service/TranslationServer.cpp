@@ -219,7 +219,7 @@ struct TranslationServer::Impl {
             if (Connection* c = connectionOf(handle))
                 c->request = request;
             const std::string path = url;
-            request->route = ServiceMetrics::Route(path);
+            request->route = ServiceMetrics::route(path);
             const auto is = [method](const char* name) { return std::strcmp(method, name) == 0; };
             if (path == "/translate-document")
                 return is(MHD_HTTP_METHOD_POST)
@@ -243,13 +243,13 @@ struct TranslationServer::Impl {
                 // the daemon leaves the body out of the answer to HEAD
                 const bool read = is(MHD_HTTP_METHOD_GET) || is(MHD_HTTP_METHOD_HEAD);
                 if (path == "/pairs")
-                    return read ? respond(*request, 200, engine.PairsJson(), "application/json")
+                    return read ? respond(*request, 200, engine.pairsJson(), "application/json")
                                 : respond(*request, 405, "The pairs are read with GET.", kTextType, "GET, HEAD");
                 if (path == "/health")
                     return read ? answerHealth(*request)
                                 : respond(*request, 405, "The health is read with GET.", kTextType, "GET, HEAD");
                 if (path == "/metrics")
-                    return read ? respond(*request, 200, metrics.Exposition(engine), kMetricsType)
+                    return read ? respond(*request, 200, metrics.exposition(engine), kMetricsType)
                                 : respond(*request, 405, "The metrics are read with GET.", kTextType, "GET, HEAD");
                 return respond(*request, 404, "Not found.", kTextType);
             }
@@ -416,9 +416,9 @@ struct TranslationServer::Impl {
     {
         request.translate = true;
         auto upload = std::make_unique<Upload>();
-        upload->format = LanguageCodes::Lower(argument(request.connection, "format"));
-        upload->from = LanguageCodes::Lower(argument(request.connection, "from"));
-        upload->to = LanguageCodes::Lower(argument(request.connection, "to"));
+        upload->format = LanguageCodes::lower(argument(request.connection, "format"));
+        upload->from = LanguageCodes::lower(argument(request.connection, "from"));
+        upload->to = LanguageCodes::lower(argument(request.connection, "to"));
         upload->serbianCyrillic = argument(request.connection, kSerbianArgument) == "cyrillic";
         const char* job = MHD_lookup_connection_value(request.connection, MHD_GET_ARGUMENT_KIND, "job");
         const auto refuse = [&](int status, const std::string& message, const char* retryAfter = nullptr) {
@@ -430,7 +430,7 @@ struct TranslationServer::Impl {
             return refuse(400, "The request needs the arguments format, from and to.");
         if (job && !isJobToken(job))
             return refuse(400, "The job is 8 to 64 characters of A-Z, a-z, 0-9 and \"-\".");
-        const auto support = DocumentTranslation::Supports(upload->format);
+        const auto support = DocumentTranslation::supports(upload->format);
         if (support == DocumentTranslation::Support::Unknown)
             return refuse(400, "The format \"" + upload->format + "\" is unknown.");
         if (support == DocumentTranslation::Support::NotKept)
@@ -712,7 +712,7 @@ struct TranslationServer::Impl {
             options.documentTimeBase + options.documentTimePerMB * static_cast<long>(upload.received >> 20);
         const std::filesystem::path output = upload.folder.path / "output";
         const auto started = Clock::now();
-        const DocumentTranslation::Result result = DocumentTranslation::Translate(
+        const DocumentTranslation::Result result = DocumentTranslation::translate(
             engine, upload.folder.path, upload.folder.path / "input", output, upload.format, upload.from, upload.to,
             started + allowed, {},
             [this, &upload](size_t done, size_t total) {
@@ -734,7 +734,7 @@ struct TranslationServer::Impl {
             return;
         std::ifstream in(output, std::ios::binary);
         request.reply.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        request.contentType = DocumentTranslation::MediaType(upload.format);
+        request.contentType = DocumentTranslation::mediaType(upload.format);
         if (!in && !in.eof()) {
             request.status = 500;
             request.reply = "The translated document could not be read back.";
@@ -746,22 +746,22 @@ struct TranslationServer::Impl {
     // none, and the reason, when the language cannot be told.
     void detect(Request& request)
     {
-        const auto text = request.query ? request.query : FormDecoding::Field(FormDecoding::Decode(request.body), "q");
+        const auto text = request.query ? request.query : FormDecoding::field(FormDecoding::decode(request.body), "q");
         request.body.clear();
         if (!text) {
             request.status = 400;
             request.reply = "The request needs the text as q.";
             return;
         }
-        const LanguageDetection::Result result = LanguageDetection::Detect(*text);
+        const LanguageDetection::Result result = LanguageDetection::detect(*text);
         // codes, names and reasons are the service's own words: nothing in them needs escaping
-        std::string json = std::string("{\"verdict\":\"") + LanguageDetection::VerdictName(result.verdict) + "\"";
+        std::string json = std::string("{\"verdict\":\"") + LanguageDetection::verdictName(result.verdict) + "\"";
         if (!result.detected())
-            json += ",\"reason\":\"" + LanguageDetection::CannotTellReason(result.verdict) + "\"";
+            json += ",\"reason\":\"" + LanguageDetection::cannotTellReason(result.verdict) + "\"";
         json += ",\"candidates\":[";
         for (const LanguageDetection::Candidate& c : result.candidates)
             json += std::string(&c == &result.candidates.front() ? "" : ",") + "{\"code\":\"" + c.code
-                    + "\",\"name\":\"" + LanguageCodes::DisplayName(c.code)
+                    + "\",\"name\":\"" + LanguageCodes::displayName(c.code)
                     + "\",\"percent\":" + std::to_string(c.percent) + "}";
         request.status = 200;
         request.reply = json + "]}";
@@ -774,26 +774,26 @@ struct TranslationServer::Impl {
             return translateDocument(request);
         if (request.detect)
             return detect(request);
-        const FormDecoding::Fields fields = FormDecoding::Decode(request.body);
+        const FormDecoding::Fields fields = FormDecoding::decode(request.body);
         request.body.clear();
-        const auto text = FormDecoding::Field(fields, "q");
-        const auto from = FormDecoding::Field(fields, "from");
-        const auto to = FormDecoding::Field(fields, "to");
+        const auto text = FormDecoding::field(fields, "q");
+        const auto from = FormDecoding::field(fields, "from");
+        const auto to = FormDecoding::field(fields, "to");
         request.status = 400;
         if (!text || !from || !to) {
             request.reply = "The request needs the fields q, from and to.";
             return;
         }
-        if (!FormDecoding::IsValidUtf8(*text)) {
+        if (!FormDecoding::isValidUtf8(*text)) {
             request.reply = "The text is not valid UTF-8.";
             return;
         }
         const auto started = Clock::now();
-        const TranslationEngine::Outcome outcome = engine.Translate(
-            *text, LanguageCodes::Lower(*from), LanguageCodes::Lower(*to), request.serbianCyrillic, request.stop.get());
+        const TranslationEngine::Outcome outcome = engine.translate(
+            *text, LanguageCodes::lower(*from), LanguageCodes::lower(*to), request.serbianCyrillic, request.stop.get());
         metrics.countTranslation(Clock::now() - started, outcome.status == 200, *text);
         request.status = outcome.status;
-        request.reply = outcome.status == 200 ? ReplyEscaping::Escape(outcome.text) : outcome.text;
+        request.reply = outcome.status == 200 ? ReplyEscaping::escape(outcome.text) : outcome.text;
     }
 };
 

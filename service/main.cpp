@@ -87,10 +87,10 @@ void printWrapped(const std::string& text, const char* indent)
 int help()
 {
     std::cout << "usage: linguaro-service [options]\n\n";
-    const std::vector<std::string>& kept = DocumentTranslation::Formats();
+    const std::vector<std::string>& kept = DocumentTranslation::formats();
     std::string formats;
     for (size_t i = 0; i < kept.size(); ++i)
-        formats += (i == 0 ? "" : i + 1 < kept.size() ? ", " : " and ") + DocumentTranslation::Described(kept[i]);
+        formats += (i == 0 ? "" : i + 1 < kept.size() ? ", " : " and ") + DocumentTranslation::described(kept[i]);
     printWrapped("The translation service of Linguaro Translator: translates text over HTTP with the engine's "
                  "language pairs installed on this machine, and whole documents with their layout kept: "
                      + formats + ".",
@@ -164,9 +164,9 @@ int main(int argc, char** argv)
         std::cerr << "linguaro-service: no language pairs found in " << options.modesDir << "\n";
     ServiceUsers users;
     if (!usersFile.empty()) {
-        serverOptions.unused = [&] { return users.NoneLeft(usersFile); };
+        serverOptions.unused = [&] { return users.noneLeft(usersFile); };
         // a program that joins from here on finds the port closed and starts a new service
-        serverOptions.listeningStopped = [&] { users.Leave(); };
+        serverOptions.listeningStopped = [&] { users.leave(); };
     }
     // documents take as many engine chains as a long text: that many at once
     serverOptions.documents = options.parallel;

@@ -70,12 +70,12 @@ int main(int argc, char** argv)
     std::printf("reference (event loop only)   %6.3f%% of one core\n", reference);
 
     TAgent agent;
-    agent.SetConnected(true);
-    agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
-    AgentCharacter* merlin = agent.Character(QStringLiteral("Merlin"));
-    merlin->MoveTo(200, 200, 0);
-    merlin->Show(false);
-    merlin->Speak(QStringLiteral("Hello everybody, I am Merlin!"));
+    agent.setConnected(true);
+    agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+    AgentCharacter* merlin = agent.character(QStringLiteral("Merlin"));
+    merlin->moveTo(200, 200, 0);
+    merlin->show(false);
+    merlin->speak(QStringLiteral("Hello everybody, I am Merlin!"));
     // let him arrive and finish speaking before the idle phase
     measure(6);
     const double idle = measure(seconds);
@@ -86,9 +86,9 @@ int main(int argc, char** argv)
     QTimer busy;
     QObject::connect(&busy, &QTimer::timeout, [&] {
         if (core->activity() == CharacterCore::Activity::Idle && core->queueLength() == 0) {
-            merlin->Play(QStringLiteral("Wave"));
-            merlin->Speak(QStringLiteral("Welcome to Linguaro Translator! I read every word aloud for you."));
-            merlin->Play(QStringLiteral("Think"));
+            merlin->play(QStringLiteral("Wave"));
+            merlin->speak(QStringLiteral("Welcome to Linguaro Translator! I read every word aloud for you."));
+            merlin->play(QStringLiteral("Think"));
         }
     });
     busy.start(100);

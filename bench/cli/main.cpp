@@ -67,7 +67,7 @@ double window(const QString& text, QString& result)
     form.RichEdit1->setPlainText(text);
     QEventLoop run;
     QObject::connect(&form.translation(), &TranslationController::ended, &run, &QEventLoop::quit);
-    form.ToolButton20Click();
+    form.toolButton20Click();
     run.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     result = form.RichEdit2->toPlainText();
@@ -81,8 +81,8 @@ double window(const QString& text, QString& result)
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    BenchSupport::PlainDesktop(home);
-    if (!BenchSupport::NoReuse(home))
+    BenchSupport::plainDesktop(home);
+    if (!BenchSupport::noReuse(home))
         return 1;
     QApplication app(argc, argv);
     ConsolePrompts prompts;
@@ -91,14 +91,14 @@ int main(int argc, char** argv)
 
     QProcess service;
     const QString endpoint =
-        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+        BenchSupport::startService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
     if (endpoint.isEmpty()) {
         std::fprintf(stderr, "linguaro-service did not start: %s\n", service.readAllStandardError().constData());
         return 1;
     }
     qputenv("LINGUARO_SERVICE_URL", endpoint.toUtf8());
 
-    const QByteArray prose = BenchSupport::EnglishProse(wanted);
+    const QByteArray prose = BenchSupport::englishProse(wanted);
     const QString input = home.filePath("prose.txt");
     const QString output = home.filePath("translation.txt");
     QFile corpus(input);

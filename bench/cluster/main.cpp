@@ -105,9 +105,9 @@ public:
     {
         QFile config(folder + QStringLiteral("/haproxy-%1.cfg").arg(servicePorts.size()));
         config.open(QIODevice::WriteOnly);
-        config.write(TeamSetup::LoopbackConfig(m_port, m_statsPort, servicePorts).toUtf8());
+        config.write(TeamSetup::loopbackConfig(m_port, m_statsPort, servicePorts).toUtf8());
         config.close();
-        m_process.start(TeamSetup::HaproxyProgram(), {"-db", "-f", config.fileName()});
+        m_process.start(TeamSetup::haproxyProgram(), {"-db", "-f", config.fileName()});
         // ready once the balancer counts every service up
         for (int tries = 0; tries < 200; ++tries) {
             const TeamSetup::Stats stats(m_statsPort);
@@ -139,7 +139,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 5.0;
-    if (!QFileInfo(TeamSetup::HaproxyProgram()).isExecutable()) {
+    if (!QFileInfo(TeamSetup::haproxyProgram()).isExecutable()) {
         std::fprintf(stderr, "bench_cluster: haproxy is not installed (apt-get install haproxy)\n");
         return 1;
     }
@@ -149,7 +149,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 3; ++i) {
         services.push_back(std::make_unique<QProcess>());
         const QString endpoint =
-            BenchSupport::StartService(*services.back(), QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+            BenchSupport::startService(*services.back(), QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
         if (endpoint.isEmpty()) {
             std::fprintf(stderr, "bench_cluster: the service did not start\n");
             return 1;

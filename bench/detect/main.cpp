@@ -28,7 +28,7 @@
 namespace {
 
 // The median time of `runs` calls, in milliseconds.
-double MedianMs(int runs, const std::function<void()>& call)
+double medianMs(int runs, const std::function<void()>& call)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -41,7 +41,7 @@ double MedianMs(int runs, const std::function<void()>& call)
     return times[size_t(runs / 2)];
 }
 
-bool Report(const char* what, double ms, double targetMs)
+bool report(const char* what, double ms, double targetMs)
 {
     const bool met = ms < targetMs;
     std::printf("%-28s %8.3f ms   (target < %g ms) %s\n", what, ms, targetMs, met ? "ok" : "MISSED");
@@ -49,15 +49,15 @@ bool Report(const char* what, double ms, double targetMs)
 }
 
 // Right answers per language, and the share of all sentences.
-bool Accuracy(const char* title, const DetectionSentences::Sample* begin, const DetectionSentences::Sample* end,
+bool accuracy(const char* title, const DetectionSentences::Sample* begin, const DetectionSentences::Sample* end,
               int targetPercent)
 {
     std::map<QString, std::pair<int, int>> perLanguage;  // code -> right, all
     int right = 0;
     for (auto s = begin; s != end; ++s) {
-        const int expected = LanguageTable::PositionOf(QLatin1String(s->code));
-        const auto result = LanguageDetector::Detect(QByteArrayView(s->text));
-        const bool ok = result.detected() && LanguageDetector::SameLanguage(result.best().position, expected);
+        const int expected = LanguageTable::positionOf(QLatin1String(s->code));
+        const auto result = LanguageDetector::detect(QByteArrayView(s->text));
+        const bool ok = result.detected() && LanguageDetector::sameLanguage(result.best().position, expected);
         auto& [languageRight, all] = perLanguage[QLatin1String(s->code)];
         languageRight += ok ? 1 : 0;
         ++all;
@@ -69,7 +69,7 @@ bool Accuracy(const char* title, const DetectionSentences::Sample* begin, const 
     std::printf("%s\n", title);
     for (const auto& [code, counts] : perLanguage)
         std::printf("  %-6s %-22s %d/%d\n", qPrintable(code),
-                    qPrintable(LanguageTable::DisplayName(LanguageTable::PositionOf(code))), counts.first,
+                    qPrintable(LanguageTable::displayName(LanguageTable::positionOf(code))), counts.first,
                     counts.second);
     const int all = int(end - begin);
     const double percent = 100.0 * right / all;
@@ -89,22 +89,22 @@ int main(int argc, char** argv)
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
     bool met = true;
 
-    const QByteArray prose = BenchSupport::EnglishProse(64 * 1024);
+    const QByteArray prose = BenchSupport::englishProse(64 * 1024);
     const QByteArray chunk = QString::fromUtf8(prose).left(3000).toUtf8();
-    met &= Report("3000-character chunk", MedianMs(runs, [&] { LanguageDetector::Detect(QByteArrayView(chunk)); }), 1);
+    met &= report("3000-character chunk", medianMs(runs, [&] { LanguageDetector::detect(QByteArrayView(chunk)); }), 1);
 
     const QByteArray huge = prose.repeated(10 * 1024 * 1024 / prose.size() + 1).left(10 * 1024 * 1024);
     const QString hugeText = QString::fromUtf8(huge);
     const int hugeRuns = std::max(5, runs / 10);
-    met &= Report("10 MB as UTF-8", MedianMs(hugeRuns, [&] { LanguageDetector::Detect(QByteArrayView(huge)); }), 50);
-    met &= Report("10 MB as the window's text",
-                  MedianMs(hugeRuns, [&] { LanguageDetector::Detect(QStringView(hugeText)); }), 50);
-    const auto found = LanguageDetector::Detect(QByteArrayView(huge));
-    std::printf("  10 MB read as: %s\n\n", qPrintable(LanguageDetector::Describe(found)));
+    met &= report("10 MB as UTF-8", medianMs(hugeRuns, [&] { LanguageDetector::detect(QByteArrayView(huge)); }), 50);
+    met &= report("10 MB as the window's text",
+                  medianMs(hugeRuns, [&] { LanguageDetector::detect(QStringView(hugeText)); }), 50);
+    const auto found = LanguageDetector::detect(QByteArrayView(huge));
+    std::printf("  10 MB read as: %s\n\n", qPrintable(LanguageDetector::describe(found)));
 
     using namespace DetectionSentences;
-    met &= Accuracy("Languages the engines reach:", std::begin(Reachable), std::end(Reachable), 95);
-    Accuracy("Listed languages beyond the engines:", std::begin(ListedOnly), std::end(ListedOnly), 0);
+    met &= accuracy("Languages the engines reach:", std::begin(Reachable), std::end(Reachable), 95);
+    accuracy("Listed languages beyond the engines:", std::begin(ListedOnly), std::end(ListedOnly), 0);
     std::printf("\n%s\n", met ? "Every target met." : "A target was MISSED.");
     return 0;
 }

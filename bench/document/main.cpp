@@ -70,7 +70,7 @@ bool pack(const QString& folder, const QString& package)
 // Paragraphs of about `words` words of the prose, as many as asked for.
 QStringList paragraphs(int count, int words)
 {
-    const QStringList all = QString::fromUtf8(BenchSupport::EnglishProse(qsizetype(count) * words * 7))
+    const QStringList all = QString::fromUtf8(BenchSupport::englishProse(qsizetype(count) * words * 7))
                                 .simplified()
                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QStringList result;
@@ -214,7 +214,7 @@ double serviceRun(const QString& endpoint, const QString& input, const QString& 
         std::fprintf(stderr, "the document job failed: %s\n", qPrintable(job->result().reason()));
         return -1;
     }
-    const QString failed = DocumentTranslationJob::WriteBeside(output, job->document());
+    const QString failed = DocumentTranslationJob::writeBeside(output, job->document());
     if (!failed.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(failed));
         return -1;
@@ -273,7 +273,7 @@ double cancelRun(const QString& endpoint, const QString& input, qint64 servicePi
     ServiceClient metrics(endpoint);
     const auto scrape = [&] {
         try {
-            return metrics.Fetch(metricsAddress, {});
+            return metrics.fetch(metricsAddress, {});
         } catch (const std::exception&) {
             return QByteArray();
         }
@@ -337,14 +337,14 @@ int main(int argc, char** argv)
 
     QProcess service;
     const QString endpoint =
-        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+        BenchSupport::startService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
     if (endpoint.isEmpty()) {
         std::fprintf(stderr, "linguaro-service did not start\n");
         return 1;
     }
     try {
         // the pair's engine chains are started before the clock runs
-        ServiceClient(endpoint).SendChunk(QStringLiteral("The house is big."), QStringLiteral("en"),
+        ServiceClient(endpoint).sendChunk(QStringLiteral("The house is big."), QStringLiteral("en"),
                                           QStringLiteral("es"), {});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "the service does not translate English to Spanish: %s\n", e.what());

@@ -36,23 +36,23 @@
 
 namespace {
 
-double Median(std::vector<double> values)
+double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void Report(const char* what, double value, const char* unit, double target)
+void report(const char* what, double value, const char* unit, double target)
 {
     std::printf("%-58s %10.3f %s  (target < %g %s) %s\n", what, value, unit, target, unit,
                 value < target ? "ok" : "MISSED");
 }
 
 // `count` sentence-sized lines of prose, over and over when the prose runs out.
-QStringList Lines(qsizetype count)
+QStringList lines(qsizetype count)
 {
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(BenchSupport::EnglishProse(4 * 1024 * 1024)).split(u'\n'))
+    for (const QString& line : QString::fromUtf8(BenchSupport::englishProse(4 * 1024 * 1024)).split(u'\n'))
         if (line.trimmed().size() > 20)
             lines << line.trimmed();
     QStringList wanted;
@@ -63,7 +63,7 @@ QStringList Lines(qsizetype count)
 
 // The entries in one transaction through a connection of the bench's own: a
 // hundred thousand single records would only time the filling.
-bool Fill(const QString& path, const QStringList& lines)
+bool fill(const QString& path, const QStringList& lines)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
@@ -80,7 +80,7 @@ bool Fill(const QString& path, const QStringList& lines)
         const QByteArray source = lines.at(i).toUtf8();
         const QByteArray translation = (QStringLiteral("traducción ") + lines.at(i)).toUtf8();
         const QByteArray folded =
-            History::Folded(lines.at(i) + u'\n' + QStringLiteral("traducción ") + lines.at(i)).toUtf8();
+            History::folded(lines.at(i) + u'\n' + QStringLiteral("traducción ") + lines.at(i)).toUtf8();
         sqlite3_bind_int64(insert, 1, start + i * 1000LL);
         sqlite3_bind_text(insert, 2, source.constData(), int(source.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, translation.constData(), int(translation.size()), SQLITE_TRANSIENT);
@@ -103,7 +103,7 @@ struct JobRun {
     bool done = false;
 };
 
-JobRun Translate(const QString& text, const QString& endpoint, History& history)
+JobRun translate(const QString& text, const QString& endpoint, History& history)
 {
     TranslationRequest request;
     request.text = text;
@@ -118,7 +118,7 @@ JobRun Translate(const QString& text, const QString& endpoint, History& history)
     QElapsedTimer timer;
     timer.start();
     std::unique_ptr<TranslationJob> job(Translator::start(request));
-    HistoryRecorder::Watch(*job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, &history);
+    HistoryRecorder::watch(*job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, &history);
     QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [&run] { ++run.paragraphs; });
     QObject::connect(job.get(), &TranslationJob::finished, job.get(), [&](const TranslationResult& result) {
         run.done = result.outcome == TranslationResult::Outcome::Done;
@@ -128,7 +128,7 @@ JobRun Translate(const QString& text, const QString& endpoint, History& history)
         QCoreApplication::exit(0);
     });
     QCoreApplication::exec();
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     return run;
 }
 
@@ -141,9 +141,9 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     // LINGUARO_BENCH_KEEP=1 leaves the filled history behind for a closer look
     home.setAutoRemove(qEnvironmentVariableIsEmpty("LINGUARO_BENCH_KEEP"));
-    BenchSupport::PlainDesktop(home);
+    BenchSupport::plainDesktop(home);
     const QString path = home.filePath(QStringLiteral("history.sqlite"));
-    const QStringList lines = Lines(entries);
+    const QStringList lines = ::lines(entries);
 
     History history(path, {entries, 200LL * 1024 * 1024, 1000000});
     if (!history.available()) {
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     filling.start();
     const QString endpoint = QStringLiteral("http://127.0.0.1:9/translate");
     const QString version = QStringLiteral("apertium-eng-spa 0.8.1-2");
-    if (!Fill(path, lines) || !history.addSegments([&](const History::SegmentSink& add) {
+    if (!fill(path, lines) || !history.addSegments([&](const History::SegmentSink& add) {
             for (const QString& line : lines)
                 if (!add({QStringLiteral("EN"), QStringLiteral("ES"), endpoint, version, line,
                           QStringLiteral("traducción ") + line, QDateTime::currentDateTimeUtc()}))
@@ -186,7 +186,7 @@ int main(int argc, char** argv)
         }
         records.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    Report("record a translation of three pieces (median)", Median(records), "ms", 2);
+    report("record a translation of three pieces (median)", median(records), "ms", 2);
 
     // 2. memory lookups: every other paragraph known
     QStringList paragraphs;
@@ -203,8 +203,8 @@ int main(int argc, char** argv)
         found =
             std::count_if(known.begin(), known.end(), [](const auto& translation) { return translation.has_value(); });
     }
-    Report(qPrintable(QStringLiteral("memory lookup per paragraph (%1 of %2 known)").arg(found).arg(paragraphs.size())),
-           Median(lookups), "ms", 0.2);
+    report(qPrintable(QStringLiteral("memory lookup per paragraph (%1 of %2 known)").arg(found).arg(paragraphs.size())),
+           median(lookups), "ms", 0.2);
 
     // 3. word search
     for (const char* word : {"the", "licence", "warranty"}) {
@@ -216,8 +216,8 @@ int main(int argc, char** argv)
             hits = history.search(QString::fromLatin1(word)).size();
             searches.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
-        Report(qPrintable(QStringLiteral("search for \"%1\" (%2 listed)").arg(QLatin1String(word)).arg(hits)),
-               Median(searches), "ms", 30);
+        report(qPrintable(QStringLiteral("search for \"%1\" (%2 listed)").arg(QLatin1String(word)).arg(hits)),
+               median(searches), "ms", 30);
     }
 
     // 4. TMX export
@@ -229,7 +229,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bench_history: %s\n", qPrintable(outcome.message));
             return 1;
         }
-        Report(
+        report(
             qPrintable(QStringLiteral("TMX export of %1 pieces (%2 MB)")
                            .arg(outcome.units)
                            .arg(double(QFileInfo(home.filePath(QStringLiteral("all.tmx"))).size()) / 1e6, 0, 'f', 1)),
@@ -241,14 +241,14 @@ int main(int argc, char** argv)
     // 5. a megabyte twice through the service
     QProcess service;
     const QString address =
-        BenchSupport::StartService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
+        BenchSupport::startService(service, QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service"));
     if (address.isEmpty()) {
         std::fprintf(stderr, "bench_history: linguaro-service did not start\n");
         return 1;
     }
-    const QString text = QString::fromUtf8(BenchSupport::EnglishProse(1000000));
-    const JobRun first = Translate(text, address, history);
-    const JobRun second = Translate(text, address, history);
+    const QString text = QString::fromUtf8(BenchSupport::englishProse(1000000));
+    const JobRun first = translate(text, address, history);
+    const JobRun second = translate(text, address, history);
     service.terminate();
     service.waitForFinished(10000);
     if (!first.done || !second.done) {

@@ -205,7 +205,7 @@ int main(int argc, char** argv)
     asker.start(20);
     auto open = [&](const QString& path) {
         form.FileOpen1Dialog.FileName = path;
-        form.FileOpen1Accept();
+        form.fileOpen1Accept();
         return form.statusText() == path + QStringLiteral(" loaded.");
     };
     const double windowPdf = best([&] { return open(pdf); });

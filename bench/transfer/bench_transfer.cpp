@@ -27,7 +27,7 @@
 #include <unistd.h>
 
 namespace {
-double Seconds(const std::function<void()>& work)
+double seconds(const std::function<void()>& work)
 {
     // Earlier writes still on their way to the disk would slow down whoever comes next.
     ::sync();
@@ -37,9 +37,9 @@ double Seconds(const std::function<void()>& work)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-double RunTool(const QString& tool, const QStringList& arguments)
+double runTool(const QString& tool, const QStringList& arguments)
 {
-    return Seconds([&] {
+    return seconds([&] {
         QProcess process;
         process.start(QStandardPaths::findExecutable(tool), arguments);
         process.waitForFinished(-1);
@@ -48,7 +48,7 @@ double RunTool(const QString& tool, const QStringList& arguments)
     });
 }
 
-double RunTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& url, const QString& dir)
+double runTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& url, const QString& dir)
 {
     transfer.Items.Clear();
     TTransferItem* item = transfer.Items.Add();
@@ -57,7 +57,7 @@ double RunTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& u
     item->TargetDir = dir;
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
-    const double seconds = Seconds([&] { transfer.Execute(); });
+    const double seconds = ::seconds([&] { transfer.Execute(); });
     getrusage(RUSAGE_SELF, &after);
     const auto cpu = [](const timeval& a, const timeval& b) {
         return double(b.tv_sec - a.tv_sec) + double(b.tv_usec - a.tv_usec) / 1e6;
@@ -69,7 +69,7 @@ double RunTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& u
     return seconds;
 }
 
-void Report(const char* what, double mb, double ours, double theirs, const char* tool)
+void report(const char* what, double mb, double ours, double theirs, const char* tool)
 {
     printf("%-34s ours %6.2f s (%7.1f MB/s)  %s %6.2f s (%7.1f MB/s)  ratio %.2f\n", what, ours, mb / ours, tool,
            theirs, mb / theirs, theirs / ours);
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
 {
     qunsetenv("http_proxy");
     QApplication app(argc, argv);
-    RegisterTransferGui();
+    registerTransferGui();
     const int megabytes = argc > 1 ? atoi(argv[1]) : 200;
     const size_t size = size_t(megabytes) * 1000 * 1000;
     // Memory-backed by default, so the disk's write-back does not decide the result.
@@ -119,25 +119,25 @@ int main(int argc, char** argv)
     const QString screenshot = qEnvironmentVariable("BENCH_SCREENSHOT");
     if (!screenshot.isEmpty())
         transfer.OnCopyProgress = [&screenshot](TTransfer* sender, int, quint32 done, quint32 total) {
-            if (sender->Dialog() && sender->Dialog()->Form() && done >= total / 2 && done - 4096 < total / 2)
-                qobject_cast<QWidget*>(sender->Dialog()->Form())->grab().save(screenshot);
+            if (sender->Dialog() && sender->Dialog()->form() && done >= total / 2 && done - 4096 < total / 2)
+                qobject_cast<QWidget*>(sender->Dialog()->form())->grab().save(screenshot);
         };
 
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const auto wanted = [&only](const char* name) { return only.isEmpty() || only == QLatin1String(name); };
-    const double curl = RunTool("curl", {"-s", "-o", dir.filePath("curl.bin"), url});
+    const double curl = runTool("curl", {"-s", "-o", dir.filePath("curl.bin"), url});
     if (wanted("shown"))
-        Report("HTTP download, dialog shown", mb, RunTransfer(transfer, tpHttp, url, dir.filePath("http")), curl,
+        report("HTTP download, dialog shown", mb, runTransfer(transfer, tpHttp, url, dir.filePath("http")), curl,
                "curl");
     if (wanted("hidden")) {
         transfer.ShowDialog = false;
-        Report("HTTP download, dialog hidden", mb, RunTransfer(transfer, tpHttp, url, dir.filePath("hidden")), curl,
+        report("HTTP download, dialog hidden", mb, runTransfer(transfer, tpHttp, url, dir.filePath("hidden")), curl,
                "curl");
         transfer.ShowDialog = true;
     }
     if (wanted("copy")) {
-        const double cp = RunTool("cp", {source, dir.filePath("cp.bin")});
-        Report("Local copy, dialog shown", mb, RunTransfer(transfer, tpFile, source, dir.filePath("copy")), cp, "cp");
+        const double cp = runTool("cp", {source, dir.filePath("cp.bin")});
+        report("Local copy, dialog shown", mb, runTransfer(transfer, tpFile, source, dir.filePath("copy")), cp, "cp");
     }
 
     server.stop();

@@ -196,7 +196,7 @@ double windowStall(const QString& text, int target, double& wall, QString& statu
     sinceTurn.start();
     turns.start();
     // pressed from the loop, as a click is, so that the press itself is measured
-    QTimer::singleShot(0, &form, [&form] { form.ToolButton20Click(); });
+    QTimer::singleShot(0, &form, [&form] { form.toolButton20Click(); });
     run.exec();
     turns.stop();
     longest = std::max(longest, sinceTurn.elapsed());
@@ -211,13 +211,13 @@ int pivotTarget(const QString& endpoint, QString& description)
     ServiceClient client(endpoint);
     QList<ServicePair> pairs;
     try {
-        if (!ServicePairs::Parse(client.Fetch(ServicePairs::Address(endpoint), ProxySettings{}), pairs))
+        if (!ServicePairs::parse(client.fetch(ServicePairs::address(endpoint), ProxySettings{}), pairs))
             return -1;
     } catch (const ServiceError&) {
         return -1;
     }
     for (const ServicePair& pair : pairs) {
-        const int position = LanguageTable::PositionOf(pair.to);
+        const int position = LanguageTable::positionOf(pair.to);
         if (pair.from == QLatin1String("en") && pair.via.size() == 1 && position >= 0) {
             description = QStringLiteral("en to %1 through %2").arg(pair.to, pair.via.join(QStringLiteral(", ")));
             return position;
@@ -231,8 +231,8 @@ int pivotTarget(const QString& endpoint, QString& description)
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    BenchSupport::PlainDesktop(home);
-    if (!BenchSupport::NoReuse(home))
+    BenchSupport::plainDesktop(home);
+    if (!BenchSupport::noReuse(home))
         return 1;
     QApplication app(argc, argv);
     ConsolePrompts prompts;
@@ -241,7 +241,7 @@ int main(int argc, char** argv)
     const QString serviceProgram = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service");
     const std::string linguaro = LINGUARO_BINARY_DIR "/linguaro";
 
-    const QByteArray prose = BenchSupport::EnglishProse(wanted);
+    const QByteArray prose = BenchSupport::englishProse(wanted);
     const QString corpus = home.filePath("prose.txt");
     const QString sentence = home.filePath("sentence.txt");
     {
@@ -256,7 +256,7 @@ int main(int argc, char** argv)
     std::printf("text: %lld bytes of English prose\n", static_cast<long long>(prose.size()));
 
     QProcess service;
-    const QString endpoint = BenchSupport::StartService(service, serviceProgram);
+    const QString endpoint = BenchSupport::startService(service, serviceProgram);
     if (endpoint.isEmpty()) {
         std::fprintf(stderr, "linguaro-service did not start: %s\n", service.readAllStandardError().constData());
         return 1;
@@ -316,12 +316,12 @@ int main(int argc, char** argv)
         ServiceUsers users;
         const std::string usersFile = usersFolder.filePath(QStringLiteral("users-%1").arg(round)).toStdString();
         std::string joinError;
-        if (!users.Join(usersFile, joinError)) {
+        if (!users.join(usersFile, joinError)) {
             std::fprintf(stderr, "cannot hold the service's users file: %s\n", joinError.c_str());
             return 1;
         }
         QProcess fresh;
-        const QString address = BenchSupport::StartService(
+        const QString address = BenchSupport::startService(
             fresh, serviceProgram, {QStringLiteral("--users-file"), QString::fromStdString(usersFile)});
         if (address.isEmpty()) {
             std::fprintf(stderr, "linguaro-service did not start\n");

@@ -128,9 +128,9 @@ int main(int argc, char** argv)
             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/site").toString().toUtf8());
     ShotPrompts prompts;
     UserPrompts::setInstance(&prompts);
-    RegisterTransferGui();
+    registerTransferGui();
 
-    ToolbarIcons::ApplicationIcon().pixmap(64, 64).save(g_output + "/icon.png");
+    ToolbarIcons::applicationIcon().pixmap(64, 64).save(g_output + "/icon.png");
 
     TForm1 form;
     form.show();
@@ -138,11 +138,11 @@ int main(int argc, char** argv)
     settle(800);
 
     // a short translation from English into Spanish by the built-in service
-    const QStringList languages = LanguageTable::DisplayNames();
+    const QStringList languages = LanguageTable::displayNames();
     form.wl_srclang->setCurrentIndex(languages.indexOf(QStringLiteral("English")));
     form.wl_trglang->setCurrentIndex(languages.indexOf(QStringLiteral("Spanish")));
     form.RichEdit1->setPlainText(QString::fromUtf8(SampleText));
-    form.ToolButton20Click();
+    form.toolButton20Click();
     // the translation runs beside the window: the picture shows it finished
     for (int waited = 0; form.translating() && waited < 60000; waited += 100)
         settle(100);
@@ -154,14 +154,14 @@ int main(int argc, char** argv)
     form.RichEdit1->setPlainText(
         QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
                        "jusqu'à huit heures du soir."));
-    form.ToolButton20Click();
+    form.toolButton20Click();
     settle();
     shoot(QStringLiteral("source-bar.png"), &form);
     form.SourceBar->hide();
     form.RichEdit1->setPlainText(before);
     // the History window with the translation just made
-    HistoryRecorder::Flush();
-    form.history().Open();
+    HistoryRecorder::flush();
+    form.history().open();
     for (int waited = 0; waited < 3000; waited += 100)
         settle(100);
     if (form.history().window())
@@ -193,7 +193,7 @@ int main(int argc, char** argv)
                              "Training.pptx", "Welcome page.html", "Contract.rtf"})
         write(documents + '/' + name, "sample");
     {
-        QFileDialog dialog(&form, form.FileOpen1Dialog.Title, documents, form.FileOpen1Dialog.NameFilters());
+        QFileDialog dialog(&form, form.FileOpen1Dialog.Title, documents, form.FileOpen1Dialog.nameFilters());
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.resize(640, 400);
@@ -207,10 +207,10 @@ int main(int argc, char** argv)
     cursor.movePosition(QTextCursor::Start);
     cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
     form.RichEdit1->setTextCursor(cursor);
-    form.documents().Find();
+    form.documents().find();
     shoot(QStringLiteral("find.png"), form.documents().findDialog());
     form.documents().findDialog()->close();
-    form.documents().Replace();
+    form.documents().replace();
     shoot(QStringLiteral("replace.png"), form.documents().replaceDialog());
     form.documents().replaceDialog()->close();
 
@@ -220,12 +220,12 @@ int main(int argc, char** argv)
         settings.UseProxy = true;
         settings.Address = QStringLiteral("proxy.example.org");
         settings.Port = QStringLiteral("3128");
-        proxy.LoadFrom(settings);
+        proxy.loadFrom(settings);
         proxy.show();
         shoot(QStringLiteral("proxy.png"), &proxy);
     }
     {
-        TForm2 about(&form, ToolbarIcons::ApplicationIcon());
+        TForm2 about(&form, ToolbarIcons::applicationIcon());
         about.show();
         shoot(QStringLiteral("about.png"), &about);
     }

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-void PreferX11OnWayland(int argc, char** argv)
+void preferX11OnWayland(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

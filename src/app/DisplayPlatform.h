@@ -5,4 +5,4 @@
 // runs through XWayland (Qt's "xcb" platform) when WAYLAND_DISPLAY is set,
 // an X display is there (DISPLAY), and the user has chosen no platform
 // (QT_QPA_PLATFORM or -platform). Call before the application object exists.
-void PreferX11OnWayland(int argc, char** argv);
+void preferX11OnWayland(int argc, char** argv);

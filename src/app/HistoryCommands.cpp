@@ -14,8 +14,8 @@ HistoryCommands::HistoryCommands(TForm1& form) : QObject(&form), m_form(form)
     // these keys exactly: the platform's Back sequence holds Backspace too, which edits the panes
     m_back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), &form);
     m_forward = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), &form);
-    connect(m_back, &QShortcut::activated, this, &HistoryCommands::Back);
-    connect(m_forward, &QShortcut::activated, this, &HistoryCommands::Forward);
+    connect(m_back, &QShortcut::activated, this, &HistoryCommands::back);
+    connect(m_forward, &QShortcut::activated, this, &HistoryCommands::forward);
 }
 
 HistoryCommands::~HistoryCommands() = default;
@@ -24,7 +24,7 @@ HistoryWindow& HistoryCommands::ensureWindow()
 {
     if (!m_window) {
         m_window =
-            new HistoryWindow(History::DefaultPath(), InterfaceLanguageColumn(m_form.InterfaceLanguage), &m_form);
+            new HistoryWindow(History::defaultPath(), interfaceLanguageColumn(m_form.InterfaceLanguage), &m_form);
         connect(m_window, &HistoryWindow::restoreRequested, this, &HistoryCommands::restore);
         connect(&m_window->browser(), &HistoryBrowser::olderFound, this, &HistoryCommands::pageCame);
         connect(&m_window->browser(), &HistoryBrowser::removed, this, [this] { m_steps.reset(); });
@@ -32,7 +32,7 @@ HistoryWindow& HistoryCommands::ensureWindow()
     return *m_window;
 }
 
-void HistoryCommands::Open()
+void HistoryCommands::open()
 {
     HistoryWindow& window = ensureWindow();
     window.browser().refresh();
@@ -41,7 +41,7 @@ void HistoryCommands::Open()
     window.activateWindow();
 }
 
-void HistoryCommands::Clear() { ensureWindow().clearAll(); }
+void HistoryCommands::clear() { ensureWindow().clearAll(); }
 
 void HistoryCommands::applyLanguage(int column)
 {
@@ -67,7 +67,7 @@ void HistoryCommands::restore(const HistoryEntry& entry)
 {
     if (m_form.translating())
         return;
-    show(PaneContents::Of(entry));
+    show(PaneContents::of(entry));
     m_form.activateWindow();
 }
 
@@ -80,7 +80,7 @@ bool HistoryCommands::take(const std::optional<PaneContents>& step)
     return true;
 }
 
-void HistoryCommands::Back()
+void HistoryCommands::back()
 {
     // a run under way writes into the panes
     if (m_form.translating())
@@ -93,7 +93,7 @@ void HistoryCommands::Back()
     }
 }
 
-void HistoryCommands::Forward()
+void HistoryCommands::forward()
 {
     m_backWaiting = false;
     if (!m_form.translating())
@@ -110,7 +110,7 @@ void HistoryCommands::pageCame(qint64 olderThanId, const QList<HistoryEntry>& pa
     m_steps.addOlder(olderThanId, page);
     // the step waited for is not taken over what the user did to the panes since
     if (m_backWaiting && panes() == m_waitingFrom)
-        Back();
+        back();
     else
         m_backWaiting = false;
 }

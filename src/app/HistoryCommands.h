@@ -20,11 +20,11 @@ public:
     ~HistoryCommands() override;
 
     // Shows the window, made on first use.
-    void Open();
+    void open();
     // Asks, then removes every entry.
-    void Clear();
-    void Back();
-    void Forward();
+    void clear();
+    void back();
+    void forward();
     // The interface language's column changed.
     void applyLanguage(int column);
     // The window; null until first opened or asked for.

@@ -5,23 +5,23 @@
 #include <QPainter>
 #include <QStylePainter>
 
-QFont LanguageListDelegate::ListFont()
+QFont LanguageListDelegate::listFont()
 {
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(12);
     return font;
 }
 
-void LanguageListDelegate::DrawItem(QPainter* painter, const QStyleOptionViewItem& option, int position,
+void LanguageListDelegate::drawItem(QPainter* painter, const QStyleOptionViewItem& option, int position,
                                     const QString& name)
 {
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->fillRect(option.rect, selected ? option.palette.highlight() : option.palette.base());
-    const QImage flag = LanguageTable::FlagImage(position);
+    const QImage flag = LanguageTable::flagImage(position);
     if (!flag.isNull())
         painter->drawImage(option.rect.topLeft(), flag);
-    painter->setFont(ListFont());
+    painter->setFont(listFont());
     painter->setPen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
     const QRect textRect = option.rect.adjusted(FlagWidth + 2, 0, 0, 0);
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, name);
@@ -30,12 +30,12 @@ void LanguageListDelegate::DrawItem(QPainter* painter, const QStyleOptionViewIte
 
 void LanguageListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    DrawItem(painter, option, index.row(), index.data(Qt::DisplayRole).toString());
+    drawItem(painter, option, index.row(), index.data(Qt::DisplayRole).toString());
 }
 
 QSize LanguageListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const QFontMetrics metrics(ListFont());
+    const QFontMetrics metrics(listFont());
     const int width = FlagWidth + 2 + metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString()) + 4;
     Q_UNUSED(option);
     return QSize(width, ItemHeight);
@@ -45,7 +45,7 @@ LanguageComboBox::LanguageComboBox(QWidget* parent) : QComboBox(parent)
 {
     setItemDelegate(new LanguageListDelegate(this));
     setMaxVisibleItems(LanguageTable::Count);
-    setFont(LanguageListDelegate::ListFont());
+    setFont(LanguageListDelegate::listFont());
 }
 
 void LanguageComboBox::paintEvent(QPaintEvent*)
@@ -67,5 +67,5 @@ void LanguageComboBox::paintEvent(QPaintEvent*)
     // the closed box draws on the button's own face, not on a list background
     item.palette.setBrush(QPalette::Base, Qt::transparent);
     item.palette.setColor(QPalette::Text, palette().color(QPalette::ButtonText));
-    LanguageListDelegate::DrawItem(&painter, item, currentIndex(), currentText());
+    LanguageListDelegate::drawItem(&painter, item, currentIndex(), currentText());
 }

@@ -15,9 +15,9 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     // The lists' font: Tahoma at 12 pixels, or the closest the system has.
-    static QFont ListFont();
+    static QFont listFont();
     // One item: position (flag number), display name, rectangle.
-    static void DrawItem(QPainter* painter, const QStyleOptionViewItem& option, int position, const QString& name);
+    static void drawItem(QPainter* painter, const QStyleOptionViewItem& option, int position, const QString& name);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -30,7 +30,7 @@ void MemoryFiles::Export(const QString& words)
         [path, words](History& history) { return TmxFile::Export(history, path, words); });
 }
 
-void MemoryFiles::Import()
+void MemoryFiles::import()
 {
     if (m_busy)
         return;
@@ -39,7 +39,7 @@ void MemoryFiles::Import()
     if (path.isEmpty())
         return;
     run(QStringLiteral("Importing the translation memory from %1 ...").arg(path),
-        [path](History& history) { return TmxFile::Import(history, path); });
+        [path](History& history) { return TmxFile::import(history, path); });
 }
 
 void MemoryFiles::run(const QString& status, std::function<TmxFile::Outcome(History&)> work)
@@ -48,8 +48,8 @@ void MemoryFiles::run(const QString& status, std::function<TmxFile::Outcome(Hist
     m_form.setStatus(status, false);
     QThreadPool::globalInstance()->start([work = std::move(work), self = QPointer<MemoryFiles>(this)] {
         // what the window's own translations are still recording goes in first
-        HistoryRecorder::Flush();
-        History history(History::DefaultPath());
+        HistoryRecorder::flush();
+        History history(History::defaultPath());
         const TmxFile::Outcome outcome = work(history);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

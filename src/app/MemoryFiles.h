@@ -21,7 +21,7 @@ public:
 
     // The memory's pieces that hold every word of `words` (all when blank).
     void Export(const QString& words = QString());
-    void Import();
+    void import();
 
 private:
     void run(const QString& status, std::function<TmxFile::Outcome(History&)> work);

@@ -7,14 +7,14 @@
 #include <QComboBox>
 #include <QTextEdit>
 
-void SourceDetection::DetectLanguage()
+void SourceDetection::detectLanguage()
 {
-    const LanguageDetector::Hints hints{LanguageTable::PositionOf(m_form.InterfaceLanguage),
+    const LanguageDetector::Hints hints{LanguageTable::positionOf(m_form.InterfaceLanguage),
                                         m_form.wl_srclang->currentIndex()};
-    const auto result = LanguageDetector::Detect(m_form.RichEdit1->toPlainText(), hints);
+    const auto result = LanguageDetector::detect(m_form.RichEdit1->toPlainText(), hints);
     // the list names a few languages twice: an entry of the detected code already chosen stays.
     // Croatian and Serbian are told apart: only text marked Serbian is read from Cyrillic.
-    if (result.detected() && LanguageTable::ServiceCode(m_form.wl_srclang->currentIndex()) != result.best().code)
+    if (result.detected() && LanguageTable::serviceCode(m_form.wl_srclang->currentIndex()) != result.best().code)
         m_form.wl_srclang->setCurrentIndex(result.best().position);
-    m_form.setStatus(LanguageDetector::Describe(result), false);
+    m_form.setStatus(LanguageDetector::describe(result), false);
 }

@@ -10,7 +10,7 @@ class SourceDetection {
 public:
     explicit SourceDetection(TForm1& form) : m_form(form) {}
 
-    void DetectLanguage();
+    void detectLanguage();
 
 private:
     TForm1& m_form;

@@ -73,14 +73,14 @@ QPoint SpeechWindowHost::clientToScreen(QPoint client)
     return m_form.mapToGlobal(client + clientOrigin());
 }
 
-void SpeechWindowHost::installAgentCore() { m_form.Install1Click(); }
+void SpeechWindowHost::installAgentCore() { m_form.install1Click(); }
 
 void SpeechWindowHost::installCharacter(const QString& characterId)
 {
-    const std::pair<const char*, void (TForm1::*)()> installers[] = {{"Merlin", &TForm1::Merlin1Click},
-                                                                     {"Genie", &TForm1::Genie1Click},
-                                                                     {"Peedy", &TForm1::Peedy1Click},
-                                                                     {"Robby", &TForm1::Robby1Click}};
+    const std::pair<const char*, void (TForm1::*)()> installers[] = {{"Merlin", &TForm1::merlin1Click},
+                                                                     {"Genie", &TForm1::genie1Click},
+                                                                     {"Peedy", &TForm1::peedy1Click},
+                                                                     {"Robby", &TForm1::robby1Click}};
     for (const auto& [id, install] : installers)
         if (characterId == QLatin1String(id))
             (m_form.*install)();
@@ -98,5 +98,5 @@ VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.RichEdit1,
 bool SpeechWindowHost::readTargetOption() { return m_form.ReadTgt->isChecked(); }
 bool SpeechWindowHost::readSourceOption() { return m_form.ReadSrc->isChecked(); }
 bool SpeechWindowHost::identifyLanguageOption() { return m_form.IdentifyLang->isChecked(); }
-void SpeechWindowHost::installSpeechEngine(const QString& installer) { m_form.InstallSpeechEngine(installer); }
-bool SpeechWindowHost::speechEngineFetched(const QString& installer) { return m_form.SpeechEngineFetched(installer); }
+void SpeechWindowHost::installSpeechEngine(const QString& installer) { m_form.installSpeechEngine(installer); }
+bool SpeechWindowHost::speechEngineFetched(const QString& installer) { return m_form.speechEngineFetched(installer); }

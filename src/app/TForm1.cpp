@@ -113,7 +113,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     m_history = new HistoryCommands(*this);
     // the clearing asks first: once the menu is done with its event
     for (const auto& [item, handler] :
-         {std::pair{History1, &TForm1::History1Click}, {ClearHistory1, &TForm1::ClearHistory1Click}}) {
+         {std::pair{History1, &TForm1::history1Click}, {ClearHistory1, &TForm1::clearHistory1Click}}) {
         item->setEnabled(true);
         connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
@@ -128,7 +128,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    FormCreate();
+    formCreate();
     enableCharacterCommands();
     wireFontBoxes();
 }
@@ -158,7 +158,7 @@ void TForm1::buildPanes()
     m_paneArea = new PaneArea(RichEdit1, RichEdit2, TargetPaneHeight, client);
     column->addWidget(SourceBar);
     column->addWidget(m_paneArea, 1);
-    connect(m_paneArea, &PaneArea::laidOut, this, &TForm1::FormResize);
+    connect(m_paneArea, &PaneArea::laidOut, this, &TForm1::formResize);
     setCentralWidget(client);
 }
 
@@ -180,7 +180,7 @@ void TForm1::buildToolBar()
     auto button = [](QToolBar* bar, const char* name, Glyph glyph, const QString& hint) {
         auto* b = new QToolButton(bar);
         b->setObjectName(QLatin1String(name));
-        b->setIcon(ToolbarIcons::Icon(glyph));
+        b->setIcon(ToolbarIcons::icon(glyph));
         b->setToolTip(hint);
         b->setAutoRaise(true);
         b->setFixedHeight(ButtonHeight);
@@ -214,14 +214,14 @@ void TForm1::buildToolBar()
     ToolBar1->addSeparator();
 
     wl_glossary = combo(ToolBar1, new QComboBox, "wl_glossary", 100);
-    wl_glossary->addItems(LanguageTable::DomainNames());
+    wl_glossary->addItems(LanguageTable::domainNames());
     wl_glossary->setMaxVisibleItems(22);
     wl_glossary->setCurrentIndex(LanguageTable::DefaultDomain);
     wl_glossary->setToolTip(QStringLiteral("Terminology"));
     wl_srclang = new LanguageComboBox;
     wl_trglang = new LanguageComboBox;
     for (QComboBox* list : {static_cast<QComboBox*>(wl_srclang), static_cast<QComboBox*>(wl_trglang)})
-        list->addItems(LanguageTable::DisplayNames());
+        list->addItems(LanguageTable::displayNames());
     combo(ToolBar1, wl_srclang, "wl_srclang", 118)->setCurrentIndex(LanguageTable::DefaultSource);
     combo(ToolBar1, wl_trglang, "wl_trglang", 118)->setCurrentIndex(LanguageTable::DefaultTarget);
     wl_srclang->setToolTip(QStringLiteral("Source Language"));
@@ -231,12 +231,12 @@ void TForm1::buildToolBar()
     ToolButton20->setEnabled(true);
     ToolButton20->setText(QStringLiteral("Translate"));
     ToolButton20->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(ToolButton20, &QToolButton::clicked, this, &TForm1::ToolButton20Click);
+    connect(ToolButton20, &QToolButton::clicked, this, &TForm1::toolButton20Click);
     ToolButton21 = button(ToolBar1, "ToolButton21", Glyph::Swap, QStringLiteral("Swap source and target language"));
     ToolButton21->setEnabled(true);
     ToolButton21->setText(QStringLiteral("&Swap"));
     ToolButton21->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(ToolButton21, &QToolButton::clicked, this, &TForm1::ToolButton21Click);
+    connect(ToolButton21, &QToolButton::clicked, this, &TForm1::toolButton21Click);
     ToolButton22 = button(ToolBar1, "ToolButton22", Glyph::ReadAloud, QStringLiteral("Read text aloud"));
 
     ToolButtonAlignRight =
@@ -254,7 +254,7 @@ void TForm1::buildToolBar()
     ColorBox1 = combo(ToolBar1Row2, new QComboBox, "ColorBox1", 110);
     // standard, extended and system colours, with their names
     for (const auto& [name, colour] : PaneColours::all(palette()))
-        ColorBox1->addItem(ToolbarIcons::ColourSwatch(colour), name, colour);
+        ColorBox1->addItem(ToolbarIcons::colourSwatch(colour), name, colour);
     ColorBox1->setCurrentIndex(0);
 }
 
@@ -304,7 +304,7 @@ void TForm1::buildMenus()
     DetectLanguage1 = addItem(ranslate1, "DetectLanguage1", QStringLiteral("&Detect language"),
                               QKeySequence(QStringLiteral("Ctrl+D")));
     DetectLanguage1->setEnabled(true);
-    connect(DetectLanguage1, &QAction::triggered, this, &TForm1::DetectLanguage1Click);
+    connect(DetectLanguage1, &QAction::triggered, this, &TForm1::detectLanguage1Click);
     History1 = addItem(ranslate1, "History1", QString::fromUtf8("&History…"), QKeySequence(QStringLiteral("Ctrl+H")));
 
     Options1 = topMenu("Options1", QStringLiteral("&Options"));
@@ -314,17 +314,17 @@ void TForm1::buildMenus()
         {&English1, "English1"}, {&Francais1, "Francais1"},     {&Spanish2, "Spanish2"}, {&German2, "German2"},
         {&Italian2, "Italian2"}, {&Portuguese1, "Portuguese1"}, {&Dutch2, "Dutch2"}};
     for (int i = 0; i < 7; ++i) {
-        QAction* item = addCheckItem(InterfaceLanguage1, languageItems[i].second, InterfaceLanguageNames()[i], i == 0);
+        QAction* item = addCheckItem(InterfaceLanguage1, languageItems[i].second, interfaceLanguageNames()[i], i == 0);
         languages->addAction(item);
         *languageItems[i].first = item;
     }
-    connect(English1, &QAction::triggered, this, &TForm1::English1Click);
-    connect(Francais1, &QAction::triggered, this, &TForm1::Francais1Click);
-    connect(Spanish2, &QAction::triggered, this, &TForm1::Spanish2Click);
-    connect(German2, &QAction::triggered, this, &TForm1::German2Click);
-    connect(Italian2, &QAction::triggered, this, &TForm1::Italian2Click);
-    connect(Portuguese1, &QAction::triggered, this, &TForm1::Portuguese1Click);
-    connect(Dutch2, &QAction::triggered, this, &TForm1::Dutch2Click);
+    connect(English1, &QAction::triggered, this, &TForm1::english1Click);
+    connect(Francais1, &QAction::triggered, this, &TForm1::francais1Click);
+    connect(Spanish2, &QAction::triggered, this, &TForm1::spanish2Click);
+    connect(German2, &QAction::triggered, this, &TForm1::german2Click);
+    connect(Italian2, &QAction::triggered, this, &TForm1::italian2Click);
+    connect(Portuguese1, &QAction::triggered, this, &TForm1::portuguese1Click);
+    connect(Dutch2, &QAction::triggered, this, &TForm1::dutch2Click);
 
     // the character and voice items are exclusive; their handlers place the check marks
     Character1 = addSubmenu(Options1, "Character1", QStringLiteral("Character"));
@@ -335,8 +335,8 @@ void TForm1::buildMenus()
     TS1 = addSubmenu(Options1, "TS1", QStringLiteral("Text-To-Speech"));
     ReadSrc = addCheckItem(TS1, "ReadSrc", QStringLiteral("Read the source text"), false);
     ReadTgt = addCheckItem(TS1, "ReadTgt", QStringLiteral("Read the target text"), true);
-    connect(ReadSrc, &QAction::triggered, this, &TForm1::ReadSrcClick);
-    connect(ReadTgt, &QAction::triggered, this, &TForm1::ReadTgtClick);
+    connect(ReadSrc, &QAction::triggered, this, &TForm1::readSrcClick);
+    connect(ReadTgt, &QAction::triggered, this, &TForm1::readTgtClick);
     TS1->addSeparator();
     const std::pair<QAction**, const char*> voiceItems[] = {
         {&AE, "American English"}, {&BE, "British English"}, {&NL, "Dutch"},
@@ -363,7 +363,7 @@ void TForm1::buildMenus()
     Options1->addSeparator();
     ProxyServer1 = addItem(Options1, "ProxyServer1", QStringLiteral("Proxy Server..."));
     ProxyServer1->setEnabled(true);
-    connect(ProxyServer1, &QAction::triggered, this, &TForm1::ProxyServer1Click, Qt::QueuedConnection);
+    connect(ProxyServer1, &QAction::triggered, this, &TForm1::proxyServer1Click, Qt::QueuedConnection);
 
     ools1 = topMenu("ools1", QStringLiteral("&Tools"));
     Install1 = addItem(ools1, "Install1", QStringLiteral("Install MS Agent Components"));
@@ -414,39 +414,39 @@ void TForm1::buildMenus()
 
 // --- start-up, shut-down, resize ---
 
-void TForm1::FormCreate()
+void TForm1::formCreate()
 {
-    RunHandler([this] {
+    runHandler([this] {
         AgentUnavailable = false;
-        VersionQuery = ::WindowsVersion::Current();
-        const auto detected = DetectInterfaceLanguage(VersionQuery.platform == ::WindowsVersion::Platform::Win9x);
+        VersionQuery = ::WindowsVersion::current();
+        const auto detected = detectInterfaceLanguage(VersionQuery.platform == ::WindowsVersion::Platform::Win9x);
         if (!detected) {
             EndRequested = true;  // simplified Chinese: the program ends before its window opens
             return;
         }
         InterfaceLanguage = *detected;
-        WindowsVersion = ::WindowsVersion::Detect(VersionQuery);
-        WindowsName = ::WindowsVersion::Name(WindowsVersion);
+        WindowsVersion = ::WindowsVersion::detect(VersionQuery);
+        WindowsName = ::WindowsVersion::name(WindowsVersion);
         OpenedFileName.clear();
         m_documents->resultFile().clear();
         setStatus(IdleStatus, false);
         fillFontNames();
         readSettings();
-        AgentUnavailable = ::WindowsVersion::AgentUnavailable(WindowsVersion);
+        AgentUnavailable = ::WindowsVersion::agentUnavailable(WindowsVersion);
         if (!AgentUnavailable) {
-            RunStartupInstallRule();
-            LoadStartCharacter();
+            runStartupInstallRule();
+            loadStartCharacter();
         }
         // the panes hold Unicode text: there is no character set to pick
-        QApplication::setWindowIcon(ToolbarIcons::ApplicationIcon());
-        setWindowIcon(ToolbarIcons::ApplicationIcon());
+        QApplication::setWindowIcon(ToolbarIcons::applicationIcon());
+        setWindowIcon(ToolbarIcons::applicationIcon());
         setWindowTitle(QCoreApplication::applicationName() + EditionCaption);
-        ApplyInterfaceLanguage();
+        applyInterfaceLanguage();
         if (!AgentUnavailable) {
-            RestoreVoice();
-            GreetAtStart();
+            restoreVoice();
+            greetAtStart();
         }
-        ApplyPaneFont();
+        applyPaneFont();
     });
 }
 
@@ -490,7 +490,7 @@ void TForm1::readSettings()
     };
     RegStore store;
     try {
-        ReadStartupSettings(store, settings);
+        readStartupSettings(store, settings);
     } catch (...) {
         apply();
         throw;
@@ -498,12 +498,12 @@ void TForm1::readSettings()
     apply();
 }
 
-void TForm1::FormClose()
+void TForm1::formClose()
 {
     if (m_closed)
         return;
     m_closed = true;
-    RunHandler([this] {
+    runHandler([this] {
         WindowSettings settings;
         settings.SourcePosition = wl_srclang->currentIndex();
         settings.TargetPosition = wl_trglang->currentIndex();
@@ -514,15 +514,15 @@ void TForm1::FormClose()
         settings.ReuseTranslations = ReuseTranslations->isChecked();
         settings.DetectSource = DetectSource->isChecked();
         settings.KeepFormatting = KeepFormatting->isChecked();
-        const QString voice = CurrentCharacter ? StoreVoice() : VoiceName;
+        const QString voice = CurrentCharacter ? storeVoice() : VoiceName;
         RegStore store;
-        WriteShutdownSettings(store, settings, CharacterName, voice);
+        writeShutdownSettings(store, settings, CharacterName, voice);
     });
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    formClose();
     event->accept();
 }
 
@@ -534,13 +534,13 @@ void TForm1::showEvent(QShowEvent* event)
         character->raise();
 }
 
-void TForm1::FormResize()
+void TForm1::formResize()
 {
     // the target pane takes the smaller half when the total is odd
     m_paneArea->setTargetHeight((RichEdit1->height() + RichEdit2->height()) / 2);
 }
 
-bool TForm1::RunHandler(const std::function<void()>& body)
+bool TForm1::runHandler(const std::function<void()>& body)
 {
     try {
         body();
@@ -558,28 +558,28 @@ bool TForm1::RunHandler(const std::function<void()>& body)
 bool TForm1::translating() const { return m_translation->running(); }
 
 // The button stops a run under way; the menu item and Ctrl+T only start one.
-void TForm1::ToolButton20Click() { m_translation->running() ? m_translation->Stop() : m_translation->Translate(); }
+void TForm1::toolButton20Click() { m_translation->running() ? m_translation->stop() : m_translation->translate(); }
 
 void TForm1::ranslate2Click()
 {
     if (!translating())
-        ToolButton20Click();
+        toolButton20Click();
 }
 
-void TForm1::DetectLanguage1Click()
+void TForm1::detectLanguage1Click()
 {
-    RunHandler([this] { m_detection->DetectLanguage(); });
+    runHandler([this] { m_detection->detectLanguage(); });
 }
-void TForm1::History1Click()
+void TForm1::history1Click()
 {
-    RunHandler([this] { m_history->Open(); });
+    runHandler([this] { m_history->open(); });
 }
-void TForm1::ClearHistory1Click()
+void TForm1::clearHistory1Click()
 {
-    RunHandler([this] { m_history->Clear(); });
+    runHandler([this] { m_history->clear(); });
 }
 
-void TForm1::ToolButton21Click()
+void TForm1::toolButton21Click()
 {
     const int source = wl_srclang->currentIndex();
     const int target = wl_trglang->currentIndex();
@@ -587,48 +587,48 @@ void TForm1::ToolButton21Click()
     wl_trglang->setCurrentIndex(source);
 }
 
-void TForm1::ToolButton22Click()
+void TForm1::toolButton22Click()
 {
-    RunHandler([this] { m_voices->ReadAloud(); });
+    runHandler([this] { m_voices->readAloud(); });
 }
 
-void TForm1::ReadSrcClick()
+void TForm1::readSrcClick()
 {
     // choosing either read option flips both (the chosen one has flipped itself)
     ReadTgt->setChecked(!ReadTgt->isChecked());
 }
 
-void TForm1::ReadTgtClick() { ReadSrc->setChecked(!ReadSrc->isChecked()); }
+void TForm1::readTgtClick() { ReadSrc->setChecked(!ReadSrc->isChecked()); }
 
 // --- interface language, proxy, pane font ---
 
 void TForm1::applyLanguageColumn(int column)
 {
-    InterfaceLanguage = InterfaceLanguageNames().at(column);
-    ApplyInterfaceCaptions(this, column);
+    InterfaceLanguage = interfaceLanguageNames().at(column);
+    applyInterfaceCaptions(this, column);
     m_history->applyLanguage(column);
 }
 
-void TForm1::English1Click() { applyLanguageColumn(0); }
-void TForm1::Francais1Click() { applyLanguageColumn(1); }
-void TForm1::Spanish2Click() { applyLanguageColumn(2); }
-void TForm1::German2Click() { applyLanguageColumn(3); }
-void TForm1::Italian2Click() { applyLanguageColumn(4); }
-void TForm1::Portuguese1Click() { applyLanguageColumn(5); }
-void TForm1::Dutch2Click() { applyLanguageColumn(6); }
+void TForm1::english1Click() { applyLanguageColumn(0); }
+void TForm1::francais1Click() { applyLanguageColumn(1); }
+void TForm1::spanish2Click() { applyLanguageColumn(2); }
+void TForm1::german2Click() { applyLanguageColumn(3); }
+void TForm1::italian2Click() { applyLanguageColumn(4); }
+void TForm1::portuguese1Click() { applyLanguageColumn(5); }
+void TForm1::dutch2Click() { applyLanguageColumn(6); }
 
-void TForm1::ApplyInterfaceLanguage()
+void TForm1::applyInterfaceLanguage()
 {
-    const int column = InterfaceLanguageColumn(InterfaceLanguage);
+    const int column = interfaceLanguageColumn(InterfaceLanguage);
     if (column >= 0)
         applyLanguageColumn(column);
 }
 
-void TForm1::ProxyServer1Click() { TForm4::EditProxySettings(this, Proxy); }
+void TForm1::proxyServer1Click() { TForm4::editProxySettings(this, Proxy); }
 
-void TForm1::ApplyPaneFont()
+void TForm1::applyPaneFont()
 {
-    m_documents->ApplyPaneFont(ComboBox1->currentText(), ComboBox2->currentText(),
+    m_documents->applyPaneFont(ComboBox1->currentText(), ComboBox2->currentText(),
                                ColorBox1->currentData().value<QColor>());
 }
 
@@ -640,13 +640,13 @@ void TForm1::wireDocuments()
     m_documents = std::make_unique<DocumentCommands>(
         RichEdit1, RichEdit2, [this](const QString& text) { setStatus(text, false); }, this);
     m_opening = std::make_unique<DocumentOpening>(
-        SourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
+        sourcePane(RichEdit1), *Transfer1, FileOpen1Dialog,
         [this](const QString& text, bool repaintNow) { setStatus(text, repaintNow); });
     m_documentTranslation = std::make_unique<DocumentTranslationCommands>(
         this, *Transfer1,
         [this] {
             TranslationRequest languages =
-                TranslationRequest::BetweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
+                TranslationRequest::betweenPositions({}, wl_srclang->currentIndex(), wl_trglang->currentIndex(), Proxy);
             languages.serbianCyrillic = SerbianCyrillic->isChecked();
             return languages;
         },
@@ -655,21 +655,21 @@ void TForm1::wireDocuments()
         RichEdit1,
         [this](const QString& path) {
             FileOpen1Dialog.FileName = path;
-            FileOpen1Accept();
+            fileOpen1Accept();
         },
-        [this] { return !m_opening->Busy(); });
+        [this] { return !m_opening->busy(); });
     const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {{sfsf1, &TForm1::sfsf1Click},
-                                                                 {Ouvrir1, &TForm1::FileOpen1Execute},
-                                                                 {TranslateDocument1, &TForm1::TranslateDocument1Click},
-                                                                 {Enregistrer1, &TForm1::EnregistrerExecute},
-                                                                 {Enregistrersous1, &TForm1::Enregistrersous1Click},
-                                                                 {Print1, &TForm1::Print1Click},
-                                                                 {ExportMemory1, &TForm1::ExportMemory1Click},
-                                                                 {ImportMemory1, &TForm1::ImportMemory1Click},
-                                                                 {N2, &TForm1::FilePrintSetup1Execute},
-                                                                 {Find1, &TForm1::SearchFind1Execute},
-                                                                 {FindNext1, &TForm1::SearchFindNext1Execute},
-                                                                 {Replace1, &TForm1::SearchReplace1Execute}};
+                                                                 {Ouvrir1, &TForm1::fileOpen1Execute},
+                                                                 {TranslateDocument1, &TForm1::translateDocument1Click},
+                                                                 {Enregistrer1, &TForm1::enregistrerExecute},
+                                                                 {Enregistrersous1, &TForm1::enregistrersous1Click},
+                                                                 {Print1, &TForm1::print1Click},
+                                                                 {ExportMemory1, &TForm1::exportMemory1Click},
+                                                                 {ImportMemory1, &TForm1::importMemory1Click},
+                                                                 {N2, &TForm1::filePrintSetup1Execute},
+                                                                 {Find1, &TForm1::searchFind1Execute},
+                                                                 {FindNext1, &TForm1::searchFindNext1Execute},
+                                                                 {Replace1, &TForm1::searchReplace1Execute}};
     // dialogs, converter downloads and print jobs wait with the window live: they run once the
     // menu or button is done with its event
     for (const auto& [item, handler] : fileItems) {
@@ -677,11 +677,11 @@ void TForm1::wireDocuments()
         connect(item, &QAction::triggered, this, handler, Qt::QueuedConnection);
     }
     const std::pair<QToolButton*, void (TForm1::*)()> fileButtons[] = {
-        {ToolButton1, &TForm1::ToolButton1Click},
-        {ToolButton2, &TForm1::FileOpen1Execute},
-        {ToolButtonTranslateDocument, &TForm1::TranslateDocument1Click},
-        {ToolButton3, &TForm1::EnregistrerExecute},
-        {ToolButton4, &TForm1::ToolButton4Click}};
+        {ToolButton1, &TForm1::toolButton1Click},
+        {ToolButton2, &TForm1::fileOpen1Execute},
+        {ToolButtonTranslateDocument, &TForm1::translateDocument1Click},
+        {ToolButton3, &TForm1::enregistrerExecute},
+        {ToolButton4, &TForm1::toolButton4Click}};
     for (const auto& [button, handler] : fileButtons) {
         button->setEnabled(true);
         connect(button, &QToolButton::clicked, this, handler, Qt::QueuedConnection);
@@ -713,80 +713,80 @@ void TForm1::wireDocuments()
 void TForm1::wireFontBoxes()
 {
     // connected once start-up has filled the boxes, so every later change applies the font
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::ComboBox1Change);
-    connect(ComboBox2, &QComboBox::currentTextChanged, this, &TForm1::ComboBox2Change);
-    connect(ColorBox1, &QComboBox::currentIndexChanged, this, &TForm1::ColorBox1Change);
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::comboBox1Change);
+    connect(ComboBox2, &QComboBox::currentTextChanged, this, &TForm1::comboBox2Change);
+    connect(ColorBox1, &QComboBox::currentIndexChanged, this, &TForm1::colorBox1Change);
 }
 
-void TForm1::FileOpen1Execute()
+void TForm1::fileOpen1Execute()
 {
     // one open at a time: its waits keep the window live, so a second could start inside it
-    if (m_opening->Busy())
+    if (m_opening->busy())
         return;
     const QString chosen = UserPrompts::instance().openDocumentName(
-        FileOpen1Dialog.Title, FileOpen1Dialog.FileName, FileOpen1Dialog.NameFilters(), FileOpen1Dialog.DefaultExt);
+        FileOpen1Dialog.Title, FileOpen1Dialog.FileName, FileOpen1Dialog.nameFilters(), FileOpen1Dialog.DefaultExt);
     if (chosen.isEmpty())
         return;
     FileOpen1Dialog.FileName = chosen;
-    FileOpen1Accept();
+    fileOpen1Accept();
 }
 
-void TForm1::FileOpen1Accept()
+void TForm1::fileOpen1Accept()
 {
-    if (m_opening->Busy())
+    if (m_opening->busy())
         return;
-    RunHandler([this] {
+    runHandler([this] {
         OpenedFileName = FileOpen1Dialog.FileName;
-        m_opening->Accept(OpenedFileName);
+        m_opening->accept(OpenedFileName);
     });
 }
 
-void TForm1::TranslateDocument1Click()
+void TForm1::translateDocument1Click()
 {
-    RunHandler([this] { m_documentTranslation->TranslateDocument(); });
+    runHandler([this] { m_documentTranslation->translateDocument(); });
 }
 
-void TForm1::ToolButton1Click() { m_documents->New(); }
-void TForm1::sfsf1Click() { ToolButton1Click(); }
-void TForm1::EnregistrerExecute() { NouveauExecute(); }
-void TForm1::NouveauExecute()
+void TForm1::toolButton1Click() { m_documents->New(); }
+void TForm1::sfsf1Click() { toolButton1Click(); }
+void TForm1::enregistrerExecute() { nouveauExecute(); }
+void TForm1::nouveauExecute()
 {
-    RunHandler([this] { m_documents->Save(); });
+    runHandler([this] { m_documents->save(); });
 }
-void TForm1::Enregistrersous1Click()
+void TForm1::enregistrersous1Click()
 {
-    RunHandler([this] { m_documents->SaveAs(); });
+    runHandler([this] { m_documents->saveAs(); });
 }
-void TForm1::ExportMemory1Click()
+void TForm1::exportMemory1Click()
 {
-    RunHandler([this] { m_memoryFiles->Export(); });
+    runHandler([this] { m_memoryFiles->Export(); });
 }
-void TForm1::ImportMemory1Click()
+void TForm1::importMemory1Click()
 {
-    RunHandler([this] { m_memoryFiles->Import(); });
+    runHandler([this] { m_memoryFiles->import(); });
 }
-void TForm1::Print1Click()
+void TForm1::print1Click()
 {
-    RunHandler([this] { m_documents->Print(); });
+    runHandler([this] { m_documents->print(); });
 }
-void TForm1::ToolButton4Click() { Print1Click(); }
-void TForm1::FilePrintSetup1Execute() { m_documents->SetupPrinter(); }
-void TForm1::SearchFind1BeforeExecute() { m_documents->FindBeforeExecute(); }
-void TForm1::SearchFind1Execute() { m_documents->Find(); }
-void TForm1::SearchFind1FindDialogFind(SearchDialog* dialog) { m_documents->FindDialogFind(dialog); }
-void TForm1::SearchFindNext1Execute() { m_documents->FindNext(); }
-void TForm1::SearchReplace1Execute() { m_documents->Replace(); }
-void TForm1::ComboBox1Change()
+void TForm1::toolButton4Click() { print1Click(); }
+void TForm1::filePrintSetup1Execute() { m_documents->setupPrinter(); }
+void TForm1::searchFind1BeforeExecute() { m_documents->findBeforeExecute(); }
+void TForm1::searchFind1Execute() { m_documents->find(); }
+void TForm1::searchFind1FindDialogFind(SearchDialog* dialog) { m_documents->findDialogFind(dialog); }
+void TForm1::searchFindNext1Execute() { m_documents->findNext(); }
+void TForm1::searchReplace1Execute() { m_documents->replace(); }
+void TForm1::comboBox1Change()
 {
-    RunHandler([this] { ApplyPaneFont(); });
+    runHandler([this] { applyPaneFont(); });
 }
-void TForm1::ComboBox2Change()
+void TForm1::comboBox2Change()
 {
-    RunHandler([this] { ApplyPaneFont(); });
+    runHandler([this] { applyPaneFont(); });
 }
-void TForm1::ColorBox1Change()
+void TForm1::colorBox1Change()
 {
-    RunHandler([this] { ApplyPaneFont(); });
+    runHandler([this] { applyPaneFont(); });
 }
 
 // --- help menu ---
@@ -794,10 +794,10 @@ void TForm1::ColorBox1Change()
 void TForm1::wireHelp()
 {
     m_update = std::make_unique<LiveUpdate>(*Transfer1);
-    const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {{Manual1, &TForm1::Manual1Click},
-                                                                 {U1, &TForm1::U1Click},
-                                                                 {Homepage1, &TForm1::Homepage1Click},
-                                                                 {About1, &TForm1::About1Click}};
+    const std::pair<QAction*, void (TForm1::*)()> helpItems[] = {{Manual1, &TForm1::manual1Click},
+                                                                 {U1, &TForm1::u1Click},
+                                                                 {Homepage1, &TForm1::homepage1Click},
+                                                                 {About1, &TForm1::about1Click}};
     // each opens a browser, a download or a box: once the menu is done with its event
     for (const auto& [item, handler] : helpItems) {
         item->setEnabled(true);
@@ -805,13 +805,13 @@ void TForm1::wireHelp()
     }
 }
 
-void TForm1::Manual1Click() { HelpLinks::Open(HelpLinks::ManualPage); }
-void TForm1::U1Click()
+void TForm1::manual1Click() { HelpLinks::open(HelpLinks::ManualPage); }
+void TForm1::u1Click()
 {
-    RunHandler([this] { m_update->U1Click(); });
+    runHandler([this] { m_update->u1Click(); });
 }
-void TForm1::Homepage1Click() { HelpLinks::Open(HelpLinks::HomePage); }
-void TForm1::About1Click() { TForm2::About1Click(this, ToolbarIcons::ApplicationIcon()); }
+void TForm1::homepage1Click() { HelpLinks::open(HelpLinks::HomePage); }
+void TForm1::about1Click() { TForm2::about1Click(this, ToolbarIcons::applicationIcon()); }
 
 // --- the character and its voice ---
 
@@ -822,18 +822,18 @@ void TForm1::wireCharacter()
         std::make_unique<VoiceSelection>(*m_speechHost, CurrentCharacter, CharacterName, VoiceName, VersionQuery);
     m_characters =
         std::make_unique<CharacterManagement>(*Agent1, *m_speechHost, *m_voices, CurrentCharacter, CharacterName);
-    Agent1->OnCommand = [this](const AgentUserInput& input) { Agent1Command(input); };
-    Agent1->OnDblClick = [this](const QString&) { Agent1DblClick(); };
-    Agent1->OnIdleStart = [this](const QString&) { Agent1IdleStart(); };
+    Agent1->OnCommand = [this](const AgentUserInput& input) { agent1Command(input); };
+    Agent1->OnDblClick = [this](const QString&) { agent1DblClick(); };
+    Agent1->OnIdleStart = [this](const QString&) { agent1IdleStart(); };
 
     // A chosen check item has flipped itself before its handler runs; the
     // handler decides from the mark as it was. Switching characters, choosing
     // voices and reading aloud may fetch and install components and ask
     // questions: they run once the menu or button is done with its event.
-    const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {{Merlin2, &TForm1::Merlin2Click},
-                                                                      {Genie2, &TForm1::Genie2Click},
-                                                                      {Peedy2, &TForm1::Peedy2Click},
-                                                                      {Robby2, &TForm1::Robby2Click}};
+    const std::pair<QAction*, void (TForm1::*)()> characterItems[] = {{Merlin2, &TForm1::merlin2Click},
+                                                                      {Genie2, &TForm1::genie2Click},
+                                                                      {Peedy2, &TForm1::peedy2Click},
+                                                                      {Robby2, &TForm1::robby2Click}};
     for (const auto& [item, handler] : characterItems)
         connect(item, &QAction::triggered, this, [this, item, handler] {
             item->setChecked(!item->isChecked());
@@ -841,9 +841,9 @@ void TForm1::wireCharacter()
         });
     for (QAction* item : voiceItems())
         connect(
-            item, &QAction::triggered, this, [this, item] { AEClick(item); }, Qt::QueuedConnection);
-    connect(TS1, &QMenu::aboutToShow, this, &TForm1::TS1Click);
-    connect(ToolButton22, &QToolButton::clicked, this, &TForm1::ToolButton22Click, Qt::QueuedConnection);
+            item, &QAction::triggered, this, [this, item] { aeClick(item); }, Qt::QueuedConnection);
+    connect(TS1, &QMenu::aboutToShow, this, &TForm1::tS1Click);
+    connect(ToolButton22, &QToolButton::clicked, this, &TForm1::toolButton22Click, Qt::QueuedConnection);
 }
 
 void TForm1::afterEvent(const std::function<void()>& command)
@@ -869,47 +869,47 @@ void TForm1::layOutBeforeShow()
     if (layout())
         layout()->activate();
     m_paneArea->setTargetHeight(m_paneArea->targetHeight());
-    FormResize();
+    formResize();
 }
 
-void TForm1::LoadStartCharacter()
+void TForm1::loadStartCharacter()
 {
     // a character that cannot be loaded is reported, and the start-up goes on without one
-    RunHandler([this] { m_characters->LoadStartCharacter(StartCharacter); });
+    runHandler([this] { m_characters->loadStartCharacter(StartCharacter); });
 }
 
-void TForm1::RestoreVoice() { m_voices->RestoreVoice(); }
-void TForm1::GreetAtStart() { m_characters->GreetAtStart(); }
-QString TForm1::StoreVoice() { return m_voices->StoreVoice(); }
+void TForm1::restoreVoice() { m_voices->restoreVoice(); }
+void TForm1::greetAtStart() { m_characters->greetAtStart(); }
+QString TForm1::storeVoice() { return m_voices->storeVoice(); }
 
 void TForm1::switchCharacter(const char* characterId)
 {
-    RunHandler([&] { m_characters->SwitchCharacter(*CharacterManagement::byId(QLatin1String(characterId))); });
+    runHandler([&] { m_characters->switchCharacter(*CharacterManagement::byId(QLatin1String(characterId))); });
 }
 
-void TForm1::Merlin2Click() { switchCharacter("Merlin"); }
-void TForm1::Genie2Click() { switchCharacter("Genie"); }
-void TForm1::Peedy2Click() { switchCharacter("Peedy"); }
-void TForm1::Robby2Click() { switchCharacter("Robby"); }
+void TForm1::merlin2Click() { switchCharacter("Merlin"); }
+void TForm1::genie2Click() { switchCharacter("Genie"); }
+void TForm1::peedy2Click() { switchCharacter("Peedy"); }
+void TForm1::robby2Click() { switchCharacter("Robby"); }
 
-void TForm1::AEClick(QAction* item)
+void TForm1::aeClick(QAction* item)
 {
-    RunHandler([this, item] { m_voices->AEClick(item->objectName()); });
+    runHandler([this, item] { m_voices->aeClick(item->objectName()); });
 }
-void TForm1::TS1Click()
+void TForm1::tS1Click()
 {
-    RunHandler([this] { m_voices->TS1Click(); });
+    runHandler([this] { m_voices->tS1Click(); });
 }
 
-void TForm1::Agent1Command(const AgentUserInput& input)
+void TForm1::agent1Command(const AgentUserInput& input)
 {
-    RunHandler([&] { m_characters->Agent1Command(input); });
+    runHandler([&] { m_characters->agent1Command(input); });
 }
-void TForm1::Agent1DblClick()
+void TForm1::agent1DblClick()
 {
-    RunHandler([this] { m_characters->Agent1DblClick(); });
+    runHandler([this] { m_characters->agent1DblClick(); });
 }
-void TForm1::Agent1IdleStart() { m_characters->Agent1IdleStart(); }
+void TForm1::agent1IdleStart() { m_characters->agent1IdleStart(); }
 
 // --- status line ---
 

@@ -164,95 +164,95 @@ public:
     void layOutBeforeShow();
 
     // The character's notifications.
-    void Agent1Command(const AgentUserInput& input);
-    void Agent1DblClick();
-    void Agent1IdleStart();
+    void agent1Command(const AgentUserInput& input);
+    void agent1DblClick();
+    void agent1IdleStart();
 
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
-    static bool RunHandler(const std::function<void()>& body);
+    static bool runHandler(const std::function<void()>& body);
 
 public slots:
-    void FormCreate();
-    void FormClose();
-    void FormResize();
-    void ToolButton20Click();
+    void formCreate();
+    void formClose();
+    void formResize();
+    void toolButton20Click();
     void ranslate2Click();
-    void DetectLanguage1Click();
-    void History1Click();
-    void ClearHistory1Click();
-    void ToolButton21Click();
-    void ToolButton22Click();
-    void ReadSrcClick();
-    void ReadTgtClick();
-    void Merlin2Click();
-    void Genie2Click();
-    void Peedy2Click();
-    void Robby2Click();
-    void AEClick(QAction* item);  // every voice item of the Text-To-Speech menu
-    void TS1Click();
-    void English1Click();
-    void Francais1Click();
-    void Spanish2Click();
-    void German2Click();
-    void Italian2Click();
-    void Portuguese1Click();
-    void Dutch2Click();
-    void ProxyServer1Click();
-    void ApplyPaneFont();
+    void detectLanguage1Click();
+    void history1Click();
+    void clearHistory1Click();
+    void toolButton21Click();
+    void toolButton22Click();
+    void readSrcClick();
+    void readTgtClick();
+    void merlin2Click();
+    void genie2Click();
+    void peedy2Click();
+    void robby2Click();
+    void aeClick(QAction* item);  // every voice item of the Text-To-Speech menu
+    void tS1Click();
+    void english1Click();
+    void francais1Click();
+    void spanish2Click();
+    void german2Click();
+    void italian2Click();
+    void portuguese1Click();
+    void dutch2Click();
+    void proxyServer1Click();
+    void applyPaneFont();
     // help menu
-    void Manual1Click();
-    void U1Click();
-    void Homepage1Click();
-    void About1Click();
+    void manual1Click();
+    void u1Click();
+    void homepage1Click();
+    void about1Click();
     // documents and editing
-    void ToolButton1Click();
+    void toolButton1Click();
     void sfsf1Click();
-    void EnregistrerExecute();
-    void NouveauExecute();
-    void Enregistrersous1Click();
-    void ExportMemory1Click();
-    void ImportMemory1Click();
-    void Print1Click();
-    void ToolButton4Click();
-    void FilePrintSetup1Execute();
-    void SearchFind1BeforeExecute();
-    void SearchFind1Execute();
-    void SearchFind1FindDialogFind(SearchDialog* dialog);
-    void SearchFindNext1Execute();
-    void SearchReplace1Execute();
-    void FileOpen1Execute();  // the Open dialog, then FileOpen1Accept
-    void FileOpen1Accept();
-    void TranslateDocument1Click();  // File > Translate document...
-    void ComboBox1Change();
-    void ComboBox2Change();
-    void ColorBox1Change();
+    void enregistrerExecute();
+    void nouveauExecute();
+    void enregistrersous1Click();
+    void exportMemory1Click();
+    void importMemory1Click();
+    void print1Click();
+    void toolButton4Click();
+    void filePrintSetup1Execute();
+    void searchFind1BeforeExecute();
+    void searchFind1Execute();
+    void searchFind1FindDialogFind(SearchDialog* dialog);
+    void searchFindNext1Execute();
+    void searchReplace1Execute();
+    void fileOpen1Execute();  // the Open dialog, then FileOpen1Accept
+    void fileOpen1Accept();
+    void translateDocument1Click();  // File > Translate document...
+    void comboBox1Change();
+    void comboBox2Change();
+    void colorBox1Change();
 
     // --- optional component installation ---
 public slots:
-    void Install1Click();
-    void InstallAgentPackage();
-    void Merlin1Click();
-    void Genie1Click();
-    void Peedy1Click();
-    void Robby1Click();
-    void N401Click();
-    void N501Click();
-    void InstallSpeechEngine(const QString& file);
-    bool SpeechEngineFetched(const QString& file);
-    void USEnglish1Click();
-    void BritishEnglish1Click();
-    void Dutch1Click();
-    void French1Click();
-    void German1Click();
-    void Italian1Click();
-    void Japanese1Click();
-    void Korean1Click();
-    void PortugueseBrazil1Click();
-    void Russian1Click();
-    void Spanish1Click();
-    void Installalloptionalcomponents1Click();
-    bool IsWow64();
+    void install1Click();
+    void installAgentPackage();
+    void merlin1Click();
+    void genie1Click();
+    void peedy1Click();
+    void robby1Click();
+    void n401Click();
+    void n501Click();
+    void installSpeechEngine(const QString& file);
+    bool speechEngineFetched(const QString& file);
+    void usEnglish1Click();
+    void britishEnglish1Click();
+    void dutch1Click();
+    void french1Click();
+    void german1Click();
+    void italian1Click();
+    void japanese1Click();
+    void korean1Click();
+    void portugueseBrazil1Click();
+    void russian1Click();
+    void spanish1Click();
+    void installalloptionalcomponents1Click();
+    bool isWow64();
 
 private:
     // The Tools menu's entries, connected and enabled.
@@ -270,7 +270,7 @@ private:
     void buildMenus();
     void fillFontNames();
     void readSettings();
-    void ApplyInterfaceLanguage();
+    void applyInterfaceLanguage();
     void applyLanguageColumn(int column);
     void selectPosition(QComboBox* list, int position);
     void wireDocuments();
@@ -285,12 +285,12 @@ private:
     void switchCharacter(const char* characterId);
 
     // Start-up's installs of missing components (TForm1Components.cpp).
-    void RunStartupInstallRule();
+    void runStartupInstallRule();
     // start-up and shut-down steps of the character and its voice
-    void LoadStartCharacter();
-    void RestoreVoice();
-    void GreetAtStart();
-    QString StoreVoice();
+    void loadStartCharacter();
+    void restoreVoice();
+    void greetAtStart();
+    QString storeVoice();
 
     PaneArea* m_paneArea = nullptr;
     TranslationController* m_translation = nullptr;

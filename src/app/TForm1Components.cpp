@@ -20,58 +20,58 @@ ComponentInstaller& TForm1::components()
 void TForm1::wireComponents()
 {
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
-        {Install1, &TForm1::Install1Click},
-        {Merlin1, &TForm1::Merlin1Click},
-        {Genie1, &TForm1::Genie1Click},
-        {Peedy1, &TForm1::Peedy1Click},
-        {Robby1, &TForm1::Robby1Click},
-        {N401, &TForm1::N401Click},
-        {N501, &TForm1::N501Click},
-        {USEnglish1, &TForm1::USEnglish1Click},
-        {BritishEnglish1, &TForm1::BritishEnglish1Click},
-        {Dutch1, &TForm1::Dutch1Click},
-        {French1, &TForm1::French1Click},
-        {German1, &TForm1::German1Click},
-        {Italian1, &TForm1::Italian1Click},
-        {Japanese1, &TForm1::Japanese1Click},
-        {Korean1, &TForm1::Korean1Click},
-        {PortugueseBrazil1, &TForm1::PortugueseBrazil1Click},
-        {Russian1, &TForm1::Russian1Click},
-        {Spanish1, &TForm1::Spanish1Click},
-        {Installalloptionalcomponents1, &TForm1::Installalloptionalcomponents1Click},
+        {Install1, &TForm1::install1Click},
+        {Merlin1, &TForm1::merlin1Click},
+        {Genie1, &TForm1::genie1Click},
+        {Peedy1, &TForm1::peedy1Click},
+        {Robby1, &TForm1::robby1Click},
+        {N401, &TForm1::n401Click},
+        {N501, &TForm1::n501Click},
+        {USEnglish1, &TForm1::usEnglish1Click},
+        {BritishEnglish1, &TForm1::britishEnglish1Click},
+        {Dutch1, &TForm1::dutch1Click},
+        {French1, &TForm1::french1Click},
+        {German1, &TForm1::german1Click},
+        {Italian1, &TForm1::italian1Click},
+        {Japanese1, &TForm1::japanese1Click},
+        {Korean1, &TForm1::korean1Click},
+        {PortugueseBrazil1, &TForm1::portugueseBrazil1Click},
+        {Russian1, &TForm1::russian1Click},
+        {Spanish1, &TForm1::spanish1Click},
+        {Installalloptionalcomponents1, &TForm1::installalloptionalcomponents1Click},
     };
     // downloads and installers wait with the window live: they run once the menu is done with its event
     for (const auto& [item, handler] : items) {
         item->setEnabled(true);
         connect(
-            item, &QAction::triggered, this, [this, handler = handler] { RunHandler([&] { (this->*handler)(); }); },
+            item, &QAction::triggered, this, [this, handler = handler] { runHandler([&] { (this->*handler)(); }); },
             Qt::QueuedConnection);
     }
 }
 
-void TForm1::RunStartupInstallRule() { components().RunStartupRule(StartCharacter); }
+void TForm1::runStartupInstallRule() { components().runStartupRule(StartCharacter); }
 
-void TForm1::Install1Click() { components().InstallAgentCore(); }
-void TForm1::InstallAgentPackage() { components().InstallAgentPackage(); }
-void TForm1::Merlin1Click() { components().InstallCharacter(QStringLiteral("Merlin")); }
-void TForm1::Genie1Click() { components().InstallCharacter(QStringLiteral("Genie")); }
-void TForm1::Peedy1Click() { components().InstallCharacter(QStringLiteral("Peedy")); }
-void TForm1::Robby1Click() { components().InstallCharacter(QStringLiteral("Robby")); }
-void TForm1::N401Click() { components().InstallSapi4(); }
-void TForm1::N501Click() { components().InstallSapi5(); }
-void TForm1::InstallSpeechEngine(const QString& file) { components().InstallSpeechEngine(file); }
-bool TForm1::SpeechEngineFetched(const QString& file) { return components().SpeechEngineFetched(file); }
-bool TForm1::IsWow64() { return components().IsWow64(); }
-void TForm1::Installalloptionalcomponents1Click() { components().InstallAll(); }
+void TForm1::install1Click() { components().installAgentCore(); }
+void TForm1::installAgentPackage() { components().installAgentPackage(); }
+void TForm1::merlin1Click() { components().installCharacter(QStringLiteral("Merlin")); }
+void TForm1::genie1Click() { components().installCharacter(QStringLiteral("Genie")); }
+void TForm1::peedy1Click() { components().installCharacter(QStringLiteral("Peedy")); }
+void TForm1::robby1Click() { components().installCharacter(QStringLiteral("Robby")); }
+void TForm1::n401Click() { components().installSapi4(); }
+void TForm1::n501Click() { components().installSapi5(); }
+void TForm1::installSpeechEngine(const QString& file) { components().installSpeechEngine(file); }
+bool TForm1::speechEngineFetched(const QString& file) { return components().speechEngineFetched(file); }
+bool TForm1::isWow64() { return components().isWow64(); }
+void TForm1::installalloptionalcomponents1Click() { components().installAll(); }
 
-void TForm1::USEnglish1Click() { InstallSpeechEngine(QStringLiteral("tv_enua.exe")); }
-void TForm1::BritishEnglish1Click() { InstallSpeechEngine(QStringLiteral("lhttseng.exe")); }
-void TForm1::Dutch1Click() { InstallSpeechEngine(QStringLiteral("lhttsdun.exe")); }
-void TForm1::French1Click() { InstallSpeechEngine(QStringLiteral("lhttsfrf.exe")); }
-void TForm1::German1Click() { InstallSpeechEngine(QStringLiteral("lhttsged.exe")); }
-void TForm1::Italian1Click() { InstallSpeechEngine(QStringLiteral("lhttsiti.exe")); }
-void TForm1::Japanese1Click() { InstallSpeechEngine(QStringLiteral("lhttsjpj.exe")); }
-void TForm1::Korean1Click() { InstallSpeechEngine(QStringLiteral("lhttskok.exe")); }
-void TForm1::PortugueseBrazil1Click() { InstallSpeechEngine(QStringLiteral("lhttsptb.exe")); }
-void TForm1::Russian1Click() { InstallSpeechEngine(QStringLiteral("lhttsrur.exe")); }
-void TForm1::Spanish1Click() { InstallSpeechEngine(QStringLiteral("lhttsspe.exe")); }
+void TForm1::usEnglish1Click() { installSpeechEngine(QStringLiteral("tv_enua.exe")); }
+void TForm1::britishEnglish1Click() { installSpeechEngine(QStringLiteral("lhttseng.exe")); }
+void TForm1::dutch1Click() { installSpeechEngine(QStringLiteral("lhttsdun.exe")); }
+void TForm1::french1Click() { installSpeechEngine(QStringLiteral("lhttsfrf.exe")); }
+void TForm1::german1Click() { installSpeechEngine(QStringLiteral("lhttsged.exe")); }
+void TForm1::italian1Click() { installSpeechEngine(QStringLiteral("lhttsiti.exe")); }
+void TForm1::japanese1Click() { installSpeechEngine(QStringLiteral("lhttsjpj.exe")); }
+void TForm1::korean1Click() { installSpeechEngine(QStringLiteral("lhttskok.exe")); }
+void TForm1::portugueseBrazil1Click() { installSpeechEngine(QStringLiteral("lhttsptb.exe")); }
+void TForm1::russian1Click() { installSpeechEngine(QStringLiteral("lhttsrur.exe")); }
+void TForm1::spanish1Click() { installSpeechEngine(QStringLiteral("lhttsspe.exe")); }

@@ -261,7 +261,7 @@ QPixmap render(int size, const std::function<void(QPainter&)>& paint)
 
 }  // namespace
 
-QIcon Drawn(Glyph glyph)
+QIcon drawn(Glyph glyph)
 {
     QIcon icon;
     for (int size : {16, 32})
@@ -269,13 +269,13 @@ QIcon Drawn(Glyph glyph)
     return icon;
 }
 
-QIcon Icon(Glyph glyph)
+QIcon icon(Glyph glyph)
 {
     const QString name = QString::fromLatin1(themeName(glyph));
-    return !name.isEmpty() && QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : Drawn(glyph);
+    return !name.isEmpty() && QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : drawn(glyph);
 }
 
-QIcon ApplicationIcon()
+QIcon applicationIcon()
 {
     // the same drawing as packaging/linguaro.svg, the icon the desktop shows in its menus
     QIcon icon;
@@ -294,7 +294,7 @@ QIcon ApplicationIcon()
     return icon;
 }
 
-QIcon ColourSwatch(const QColor& colour)
+QIcon colourSwatch(const QColor& colour)
 {
     return QIcon(render(16, [colour](QPainter& p) {
         p.setPen(QPen(Qt::black, 0.8));

@@ -27,12 +27,12 @@ enum class Glyph {
     TranslateDocument
 };
 
-QIcon Icon(Glyph glyph);
+QIcon icon(Glyph glyph);
 // Our drawn icon only (no theme lookup).
-QIcon Drawn(Glyph glyph);
+QIcon drawn(Glyph glyph);
 // The application's own icon.
-QIcon ApplicationIcon();
+QIcon applicationIcon();
 // A small square of a colour, for the colour list.
-QIcon ColourSwatch(const QColor& colour);
+QIcon colourSwatch(const QColor& colour);
 
 }  // namespace ToolbarIcons

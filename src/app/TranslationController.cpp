@@ -28,7 +28,7 @@ TranslationController::TranslationController(TForm1& form) : QObject(&form), m_f
 {
     m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
     m_escape->setEnabled(false);
-    connect(m_escape, &QShortcut::activated, this, &TranslationController::Stop);
+    connect(m_escape, &QShortcut::activated, this, &TranslationController::stop);
     connect(m_form.SourceBar, &SourceLanguageBar::accepted, this,
             [this](const SourceSuggestion::Question& question) { answered(question, true); });
     connect(m_form.SourceBar, &SourceLanguageBar::kept, this,
@@ -53,31 +53,31 @@ void TranslationController::refreshKeepFormatting()
 
 void TranslationController::offerKeepFormatting()
 {
-    const TranslationRequest route = TranslationRequest::BetweenPositions(
+    const TranslationRequest route = TranslationRequest::betweenPositions(
         {}, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
     m_form.KeepFormatting->setEnabled(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
 }
 
 TranslationController::~TranslationController() = default;
 
-void TranslationController::Translate()
+void TranslationController::translate()
 {
     if (m_job)
         return;
     // the lists' positions become service codes here; the job knows only codes
     TranslationRequest request =
-        TranslationRequest::BetweenPositions(m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(),
+        TranslationRequest::betweenPositions(m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(),
                                              m_form.wl_trglang->currentIndex(), m_form.Proxy);
     request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
     // a refused run says why as before; the bar asks only about a run that would go
-    if (m_form.DetectSource->isChecked() && TranslationJob::FailedCheck(request) == TranslationResult::Check::None
+    if (m_form.DetectSource->isChecked() && TranslationJob::failedCheck(request) == TranslationResult::Check::None
         && askSource(request.text))
         return;
     m_form.SourceBar->hide();
     const bool formatted = m_form.KeepFormatting->isChecked() && m_form.KeepFormatting->isEnabled();
     if (formatted)
         request.html = m_form.RichEdit1->toHtml();
-    HistoryRecorder::Equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
+    HistoryRecorder::equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -94,7 +94,7 @@ void TranslationController::Translate()
     connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
     // after the run's own ending, so that what the history has to say stays in the status line
     if (m_form.KeepHistory->isChecked())
-        HistoryRecorder::Watch(
+        HistoryRecorder::watch(
             *m_job, HistoryEntry::Origin::Window,
             [form = &m_form](const QString& notice) { form->setStatus(notice, false); }, &m_form);
     m_focus = m_form.focusWidget();
@@ -104,7 +104,7 @@ void TranslationController::Translate()
 
 bool TranslationController::askSource(const QString& text)
 {
-    const LanguageDetector::Hints hints{LanguageTable::PositionOf(m_form.InterfaceLanguage),
+    const LanguageDetector::Hints hints{LanguageTable::positionOf(m_form.InterfaceLanguage),
                                         m_form.wl_srclang->currentIndex()};
     const SourceSuggestion::Question question =
         m_suggestion.ask(text, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), hints);
@@ -118,18 +118,18 @@ void TranslationController::answered(const SourceSuggestion::Question& question,
 {
     if (m_job)
         return;
-    TForm1::RunHandler([&] {
+    TForm1::runHandler([&] {
         // the answer holds for the text as the pane has it now, which is what goes
         m_suggestion.remember(m_form.RichEdit1->toPlainText());
         if (accepted && question.offer == SourceSuggestion::Offer::SwapLanguages)
-            m_form.ToolButton21Click();
+            m_form.toolButton21Click();
         else if (accepted)
             m_form.wl_srclang->setCurrentIndex(question.detected);
-        Translate();
+        translate();
     });
 }
 
-void TranslationController::Stop()
+void TranslationController::stop()
 {
     if (m_job)
         m_job->cancel();
@@ -138,7 +138,7 @@ void TranslationController::Stop()
 void TranslationController::started()
 {
     if (m_form.CurrentCharacter)
-        TForm1::RunHandler([this] { m_form.characters().ThinkOverSource(); });
+        TForm1::runHandler([this] { m_form.characters().thinkOverSource(); });
 }
 
 void TranslationController::appendTargetParagraph(const QString& text)
@@ -204,7 +204,7 @@ QString TranslationController::finishedText() const
 {
     if (m_reused <= 0)
         return TranslationJob::DoneText;
-    const QString reused = InterfaceCaption("MemoryReused", InterfaceLanguageColumn(m_form.InterfaceLanguage));
+    const QString reused = interfaceCaption("MemoryReused", interfaceLanguageColumn(m_form.InterfaceLanguage));
     return TranslationJob::DoneText + QLatin1Char(' ') + reused.arg(m_reused).arg(m_sentences);
 }
 
@@ -217,7 +217,7 @@ void TranslationController::finished(const TranslationResult& result)
     m_job = nullptr;
     m_escape->setEnabled(false);
     m_form.ToolButton20->setText(QStringLiteral("Translate"));
-    TForm1::RunHandler([&] {
+    TForm1::runHandler([&] {
         switch (result.outcome) {
         case Outcome::Refused:
             UserPrompts::instance().message(result.message, UserPrompts::Kind::Information,
@@ -237,7 +237,7 @@ void TranslationController::finished(const TranslationResult& result)
             if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
                 && m_form.RichEdit2->toPlainText().size() > 2) {
                 m_form.ReadTgt->setChecked(true);
-                m_form.ToolButton22Click();
+                m_form.toolButton22Click();
             }
             if (m_form.CopyToClipboard->isChecked())
                 copyTarget();

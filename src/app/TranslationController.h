@@ -28,9 +28,9 @@ public:
     ~TranslationController() override;
 
     // A run with the window's text and choices; nothing while one goes.
-    void Translate();
+    void translate();
     // Ends the run under way; what it appended stays.
-    void Stop();
+    void stop();
     bool running() const { return m_job != nullptr; }
 
     // A new line below what the target pane holds (an empty translation too).

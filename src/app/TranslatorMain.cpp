@@ -15,7 +15,7 @@
 
 #include <QTimer>
 
-int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started)
+int translatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started)
 {
     LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
@@ -39,8 +39,8 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
 
     WidgetPrompts prompts;
     UserPrompts::setInstance(&prompts);
-    Folders::ExportWindowsFolder();
-    RegisterTransferGui();
+    Folders::exportWindowsFolder();
+    registerTransferGui();
 
     int result = 0;
     {
@@ -48,7 +48,7 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
         if (form.EndRequested)
             return 0;
         // a quit that bypasses the window's close (end of session) still stores the settings
-        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::FormClose);
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::formClose);
         // a termination request ends the program as File > Exit does; quitting also
         // ends the loop of a dialog that may be open
         QObject::connect(&termination, &TerminationSignals::requested, &form, [&form] {
@@ -64,7 +64,7 @@ int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
             QTimer::singleShot(0, &form, [&form, &started] { started(form); });
         result = QApplication::exec();
         // the last runs' records are written before the program ends
-        HistoryRecorder::Flush();
+        HistoryRecorder::flush();
         bus.attach(nullptr);
         instance.release();
     }

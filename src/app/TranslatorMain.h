@@ -12,4 +12,4 @@ class TForm1;
 // or translate the selection with --translate-selection) and returns.
 // `started`, when given, runs once the loop runs: tests drive the real program
 // through it.
-int TranslatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started = {});
+int translatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started = {});

@@ -20,7 +20,7 @@ void WindowRequests::bringToFront()
     m_form.activateWindow();
 }
 
-QString WindowRequests::SelectedText()
+QString WindowRequests::selectedText()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard->supportsSelection()) {
@@ -34,10 +34,10 @@ QString WindowRequests::SelectedText()
 BusWindow::Selection WindowRequests::translateSelection()
 {
     // a translation or an open under way would mix its text with the selection's
-    if (m_queued || m_form.translating() || m_form.opening().Busy())
+    if (m_queued || m_form.translating() || m_form.opening().busy())
         return Selection::Busy;
     bringToFront();
-    const QString text = SelectedText();
+    const QString text = selectedText();
     if (text.trimmed().isEmpty()) {
         m_form.setStatus(NothingSelected, false);
         return Selection::Empty;
@@ -48,16 +48,16 @@ BusWindow::Selection WindowRequests::translateSelection()
     m_queued = true;
     QTimer::singleShot(0, this, [this, text] {
         m_queued = false;
-        if (m_form.translating() || m_form.opening().Busy())
+        if (m_form.translating() || m_form.opening().busy())
             return;
         // a long selection is laid out apart, as a long document is, so the window goes on painting
-        const DocumentOpening::Pane source = SourcePane(m_form.RichEdit1);
+        const DocumentOpening::Pane source = sourcePane(m_form.RichEdit1);
         if (text.size() < DocumentOpening::LongText)
             PaneDocument::setPlainText(source.document(), text);
         else
             source.adopt(PaneDocument::buildPlainText(text, source.document()));
         m_form.RichEdit2->clear();
-        m_form.ToolButton20Click();
+        m_form.toolButton20Click();
     });
     return Selection::Started;
 }

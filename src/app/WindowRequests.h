@@ -22,7 +22,7 @@ public:
     void historyNotice(const QString& text) override;
 
     // The X primary selection when it holds text, else the clipboard's text.
-    static QString SelectedText();
+    static QString selectedText();
 
 private:
     TForm1& m_form;

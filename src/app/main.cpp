@@ -11,12 +11,12 @@
 
 int main(int argc, char** argv)
 {
-    StandardStreams::Guard();
+    StandardStreams::guard();
     // the command line's own work needs no window, no display and no session bus
-    const CommandLine commandLine(CommandLine::Arguments(argc, argv));
-    HistoryRecorder::SetSuspendedForRun(commandLine.noHistory());
+    const CommandLine commandLine(CommandLine::arguments(argc, argv));
+    HistoryRecorder::setSuspendedForRun(commandLine.noHistory());
     if (!commandLine.needsWindow())
-        return CommandLineTranslator::Main(argc, argv, commandLine);
+        return CommandLineTranslator::main(argc, argv, commandLine);
     if (!commandLine.windowCanOpen()) {
         std::fputs("linguaro: there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
                    "To translate without a window use --from, --to or --file; see linguaro --help.\n",
@@ -24,6 +24,6 @@ int main(int argc, char** argv)
         return CommandLine::Failure;
     }
     // the character's windows need a platform that lets them stand where they are put, on top
-    PreferX11OnWayland(argc, argv);
-    return TranslatorMain(argc, argv);
+    preferX11OnWayland(argc, argv);
+    return translatorMain(argc, argv);
 }

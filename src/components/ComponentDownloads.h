@@ -9,5 +9,5 @@
 class ComponentDownloads {
 public:
     virtual ~ComponentDownloads() = default;
-    virtual SiteDownload::Result Fetch(const QString& url, const QString& folder) = 0;
+    virtual SiteDownload::Result fetch(const QString& url, const QString& folder) = 0;
 };

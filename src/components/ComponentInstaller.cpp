@@ -27,31 +27,31 @@ const QString Sapi5Package = QStringLiteral("SAPI5SpeechInstaller.msi");
 const QString Quiet = QStringLiteral("/Q:A");
 const QString RestNotInstalled = QStringLiteral("The remaining optional components were not installed.");
 
-QString SiteFrom(const char* variable)
+QString siteFrom(const char* variable)
 {
     QString root = qEnvironmentVariable(variable).trimmed();
     if (root.isEmpty())
-        return Site::Root();
+        return Site::root();
     if (!root.endsWith(u'/'))
         root += u'/';
     return root;
 }
 
 // A name that stays inside D: the engine installers come from callers by name.
-bool PlainFileName(const QString& name)
+bool plainFileName(const QString& name)
 {
     return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && name != QLatin1String(".")
            && name != QLatin1String("..") && !name.contains(QChar(0));
 }
 
 // One parameter in double quotes, as the shell splits a command line.
-QString Quoted(const QString& path)
+QString quoted(const QString& path)
 {
     return u'"' + QString(path).replace(QLatin1String("\""), QLatin1String("\"\"\"")) + u'"';
 }
 
 // The installer's last words: its last line of output that says something.
-QString LastMessage(const QByteArray& output)
+QString lastMessage(const QByteArray& output)
 {
     const QStringList lines = QString::fromUtf8(output).split(u'\n');
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
@@ -64,14 +64,14 @@ QString LastMessage(const QByteArray& output)
 
 }  // namespace
 
-QString ComponentInstaller::CharacterPresent(const QString& name)
+QString ComponentInstaller::characterPresent(const QString& name)
 {
     return name + QStringLiteral(" is already installed!");
 }
 
-QString ComponentInstaller::MakerSite() { return Site::Root(); }
-QString ComponentInstaller::CharacterSite() { return SiteFrom("LINGUARO_CHARACTERS_URL"); }
-QString ComponentInstaller::Sapi5Site() { return SiteFrom("LINGUARO_SAPI5_URL"); }
+QString ComponentInstaller::makerSite() { return Site::root(); }
+QString ComponentInstaller::characterSite() { return siteFrom("LINGUARO_CHARACTERS_URL"); }
+QString ComponentInstaller::sapi5Site() { return siteFrom("LINGUARO_SAPI5_URL"); }
 
 ComponentInstaller::ComponentInstaller(std::unique_ptr<ComponentDownloads> downloads,
                                        std::unique_ptr<InstallerLauncher> launcher)
@@ -80,34 +80,34 @@ ComponentInstaller::ComponentInstaller(std::unique_ptr<ComponentDownloads> downl
 
 ComponentInstaller::~ComponentInstaller() = default;
 
-bool ComponentInstaller::IsWow64() const { return Version.platform == WindowsVersion::Platform::NT && Version.wow64; }
+bool ComponentInstaller::isWow64() const { return Version.platform == WindowsVersion::Platform::NT && Version.wow64; }
 
-bool ComponentInstaller::SpeechEngineFetched(const QString& file) const
+bool ComponentInstaller::speechEngineFetched(const QString& file) const
 {
-    return PlainFileName(file) && Folders::EntryExists(Folders::CommonDataFolder(), file);
+    return plainFileName(file) && Folders::entryExists(Folders::commonDataFolder(), file);
 }
 
-ComponentInstaller::Outcome ComponentInstaller::InstallAgentCore()
+ComponentInstaller::Outcome ComponentInstaller::installAgentCore()
 {
     return run([this] { return agentCore(); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallAgentPackage()
+ComponentInstaller::Outcome ComponentInstaller::installAgentPackage()
 {
     return run([this] { return agentPackage(); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallCharacter(const QString& name)
+ComponentInstaller::Outcome ComponentInstaller::installCharacter(const QString& name)
 {
     return run([this, name] { return character(name); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallSapi4()
+ComponentInstaller::Outcome ComponentInstaller::installSapi4()
 {
     return run([this] { return sapi4(); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallSapi5()
+ComponentInstaller::Outcome ComponentInstaller::installSapi5()
 {
     return run([this] { return sapi5(); });
 }
-ComponentInstaller::Outcome ComponentInstaller::InstallSpeechEngine(const QString& file)
+ComponentInstaller::Outcome ComponentInstaller::installSpeechEngine(const QString& file)
 {
     return run([this, file] { return engine(file); });
 }
@@ -141,22 +141,22 @@ void ComponentInstaller::show(const Result& result)
 
 ComponentInstaller::Result ComponentInstaller::agentCore()
 {
-    if (Folders::EntryExists(Folders::WindowsFolder(), AgentCoreFile))
+    if (Folders::entryExists(Folders::windowsFolder(), AgentCoreFile))
         return {Outcome::Present, AgentCorePresent};
-    return fetchAndStart({MakerSite() + QStringLiteral("MSagent.exe"), QStringLiteral("msagent.exe"), Quiet, true});
+    return fetchAndStart({makerSite() + QStringLiteral("MSagent.exe"), QStringLiteral("msagent.exe"), Quiet, true});
 }
 
 ComponentInstaller::Result ComponentInstaller::agentPackage()
 {
-    const QString windows = Folders::WindowsFolder();
-    if (Folders::EntryExists(windows, AgentPackageTest))
+    const QString windows = Folders::windowsFolder();
+    if (Folders::entryExists(windows, AgentPackageTest))
         return {Outcome::Present, {}};
-    const QString name = IsWow64() ? QStringLiteral("x64.msu") : QStringLiteral("x86.msu");
-    const QString data = Folders::CommonDataFolder();
-    QString package = Folders::FindEntry(data, name);
+    const QString name = isWow64() ? QStringLiteral("x64.msu") : QStringLiteral("x86.msu");
+    const QString data = Folders::commonDataFolder();
+    QString package = Folders::findEntry(data, name);
     if (package.isEmpty()) {
-        const QString address = MakerSite() + name;
-        const SiteDownload::Result fetched = m_downloads->Fetch(address, data);
+        const QString address = makerSite() + name;
+        const SiteDownload::Result fetched = m_downloads->fetch(address, data);
         if (fetched.cancelled)
             return {Outcome::Cancelled, {}};
         if (!fetched.ok)
@@ -166,54 +166,54 @@ ComponentInstaller::Result ComponentInstaller::agentPackage()
         package = fetched.path;
     }
     // the system's update installer puts the package in; without it the package only waits in D
-    const QString installer = Folders::FindEntry(windows, QStringLiteral("system32/wusa.exe"));
+    const QString installer = Folders::findEntry(windows, QStringLiteral("system32/wusa.exe"));
     if (installer.isEmpty())
         return {Outcome::NotNeeded, {}};
-    return start(installer, Quoted(package), package);
+    return start(installer, quoted(package), package);
 }
 
 ComponentInstaller::Result ComponentInstaller::character(const QString& name)
 {
-    if (Folders::EntryExists(Folders::WindowsFolder(),
+    if (Folders::entryExists(Folders::windowsFolder(),
                              QStringLiteral("msagent/chars/") + name.toLower() + QStringLiteral(".acs")))
-        return {Outcome::Present, CharacterPresent(name)};
+        return {Outcome::Present, characterPresent(name)};
     return fetchAndStart(
-        {CharacterSite() + name + QStringLiteral(".exe"), name.toLower() + QStringLiteral(".exe"), Quiet});
+        {characterSite() + name + QStringLiteral(".exe"), name.toLower() + QStringLiteral(".exe"), Quiet});
 }
 
 ComponentInstaller::Result ComponentInstaller::sapi4()
 {
     // Vista and Windows 7 onwards bring a speech runtime of their own
-    const QString name = WindowsVersion::Name(WindowsVersion::Detect(Version));
-    if (Folders::EntryExists(Folders::WindowsFolder(), SpeechRuntimeFile))
+    const QString name = WindowsVersion::name(WindowsVersion::detect(Version));
+    if (Folders::entryExists(Folders::windowsFolder(), SpeechRuntimeFile))
         return {Outcome::Present, {}};
-    if (name.indexOf(QLatin1String("Vista")) > 0 || WindowsVersion::AboveSixPointZero(Version))
+    if (name.indexOf(QLatin1String("Vista")) > 0 || WindowsVersion::aboveSixPointZero(Version))
         return {Outcome::NotNeeded, {}};
-    return fetchAndStart({MakerSite() + QStringLiteral("spchapi.exe"), QStringLiteral("spchapi.exe"), Quiet});
+    return fetchAndStart({makerSite() + QStringLiteral("spchapi.exe"), QStringLiteral("spchapi.exe"), Quiet});
 }
 
 ComponentInstaller::Result ComponentInstaller::sapi5()
 {
-    if (Folders::EntryExists(Folders::CommonDataFolder(), Sapi5Package))
+    if (Folders::entryExists(Folders::commonDataFolder(), Sapi5Package))
         return {Outcome::Present, Sapi5Present};
-    return fetchAndStart({Sapi5Site() + Sapi5Package, Sapi5Package, QString()});
+    return fetchAndStart({sapi5Site() + Sapi5Package, Sapi5Package, QString()});
 }
 
 ComponentInstaller::Result ComponentInstaller::engine(const QString& file)
 {
-    if (!PlainFileName(file))
+    if (!plainFileName(file))
         return {Outcome::Failed, QStringLiteral("\"%1\" is not the file name of a speech engine installer.").arg(file)};
-    if (SpeechEngineFetched(file))
+    if (speechEngineFetched(file))
         return {Outcome::Present, EnginePresent};
-    return fetchAndStart({MakerSite() + file, file, Quiet});
+    return fetchAndStart({makerSite() + file, file, Quiet});
 }
 
 ComponentInstaller::Result ComponentInstaller::fetchAndStart(const Installer& installer)
 {
-    const QString data = Folders::CommonDataFolder();
-    QString program = installer.reuse ? Folders::FindEntry(data, installer.startName) : QString();
+    const QString data = Folders::commonDataFolder();
+    QString program = installer.reuse ? Folders::findEntry(data, installer.startName) : QString();
     if (program.isEmpty()) {
-        const SiteDownload::Result fetched = m_downloads->Fetch(installer.address, data);
+        const SiteDownload::Result fetched = m_downloads->fetch(installer.address, data);
         if (fetched.cancelled)
             return {Outcome::Cancelled, {}};
         // nothing missing or partial is ever started
@@ -222,7 +222,7 @@ ComponentInstaller::Result ComponentInstaller::fetchAndStart(const Installer& in
                                          .arg(installer.address, fetched.reason)};
         program = fetched.path;
     }
-    if (!Shell::IsProgramFile(program)) {
+    if (!Shell::isProgramFile(program)) {
         QFile::remove(program);
         return {Outcome::Failed, QStringLiteral("%1 is not an installer (a damaged download). It was removed, so "
                                                 "the next try downloads it again from %2.")
@@ -234,13 +234,13 @@ ComponentInstaller::Result ComponentInstaller::fetchAndStart(const Installer& in
 ComponentInstaller::Result ComponentInstaller::start(const QString& program, const QString& parameters,
                                                      const QString& fetched)
 {
-    const Shell::Outcome ended = m_launcher->Start(program, parameters);
+    const Shell::Outcome ended = m_launcher->start(program, parameters);
     if (ended.finished() && ended.exitCode == 0)
         return {Outcome::Installed, {}};
 
     // what failed is fetched anew next time, and its component does not count as installed
     QFile::remove(fetched);
-    const QString said = LastMessage(ended.output);
+    const QString said = lastMessage(ended.output);
     QString text;
     if (ended.status == Shell::Outcome::Status::NotStarted)
         text = QStringLiteral("The installer %1 could not be started.\n%2").arg(program, ended.problem);
@@ -253,7 +253,7 @@ ComponentInstaller::Result ComponentInstaller::start(const QString& program, con
     return {Outcome::Failed, text};
 }
 
-void ComponentInstaller::InstallAll()
+void ComponentInstaller::installAll()
 {
     std::vector<std::function<Result()>> steps = {[this] { return agentCore(); }, [this] { return sapi4(); }};
     for (const QString& name : Characters)
@@ -277,25 +277,25 @@ void ComponentInstaller::InstallAll()
     });
 }
 
-void ComponentInstaller::RunStartupRule(const QString& startCharacter)
+void ComponentInstaller::runStartupRule(const QString& startCharacter)
 {
-    if (WindowsVersion::AgentUnavailable(WindowsVersion::Detect(Version)))
+    if (WindowsVersion::agentUnavailable(WindowsVersion::detect(Version)))
         return;
-    const QString windows = Folders::WindowsFolder();
+    const QString windows = Folders::windowsFolder();
     auto goesOn = [](Outcome outcome) { return outcome != Outcome::Failed && outcome != Outcome::Cancelled; };
-    if (WindowsVersion::AboveSixPointZero(Version)) {
-        if (!goesOn(InstallAgentPackage()))
+    if (WindowsVersion::aboveSixPointZero(Version)) {
+        if (!goesOn(installAgentPackage()))
             return;
-    } else if (!Folders::EntryExists(windows, QStringLiteral("msagent"))) {
-        if (!goesOn(InstallAgentCore()))
+    } else if (!Folders::entryExists(windows, QStringLiteral("msagent"))) {
+        if (!goesOn(installAgentCore()))
             return;
     }
     const QString name = startCharacter.isEmpty() ? QStringLiteral("Merlin") : startCharacter;
     if (Characters.contains(name)
-        && !Folders::EntryExists(windows, QStringLiteral("msagent/chars/") + name.toLower() + QStringLiteral(".acs"))) {
-        if (!goesOn(InstallCharacter(name)))
+        && !Folders::entryExists(windows, QStringLiteral("msagent/chars/") + name.toLower() + QStringLiteral(".acs"))) {
+        if (!goesOn(installCharacter(name)))
             return;
     }
-    if (!Folders::EntryExists(windows, SpeechRuntimeFile))
-        InstallSapi4();
+    if (!Folders::entryExists(windows, SpeechRuntimeFile))
+        installSapi4();
 }

@@ -32,7 +32,7 @@ public:
     static const QString AgentCorePresent;                 // "Microsoft Agent Core Component is already installed."
     static const QString Sapi5Present;                     // "SAPI 5.x is already installed!"
     static const QString EnginePresent;                    // "This component is already installed!"
-    static QString CharacterPresent(const QString& name);  // "Merlin is already installed!"
+    static QString characterPresent(const QString& name);  // "Merlin is already installed!"
 
     // The four characters, and the engine installers in the order "install all" takes them.
     static const QStringList Characters;
@@ -41,9 +41,9 @@ public:
     // Where the installers come from: the maker's site for the Agent core and its packages,
     // the runtime 4.0 and the engines; LINGUARO_CHARACTERS_URL for the characters and
     // LINGUARO_SAPI5_URL for the runtime 5.x, each the maker's site when unset. End in "/".
-    static QString MakerSite();
-    static QString CharacterSite();
-    static QString Sapi5Site();
+    static QString makerSite();
+    static QString characterSite();
+    static QString sapi5Site();
 
     ComponentInstaller(std::unique_ptr<ComponentDownloads> downloads, std::unique_ptr<InstallerLauncher> launcher);
     ~ComponentInstaller();
@@ -51,28 +51,28 @@ public:
     // The Windows version in force; the window sets it once it knows it.
     WindowsVersion::Query Version;
 
-    Outcome InstallAgentCore();
-    Outcome InstallAgentPackage();
-    Outcome InstallCharacter(const QString& name);
-    Outcome InstallSapi4();
-    Outcome InstallSapi5();
-    Outcome InstallSpeechEngine(const QString& file);
+    Outcome installAgentCore();
+    Outcome installAgentPackage();
+    Outcome installCharacter(const QString& name);
+    Outcome installSapi4();
+    Outcome installSapi5();
+    Outcome installSpeechEngine(const QString& file);
     // Whether the engine's installer is in D.
-    bool SpeechEngineFetched(const QString& file) const;
+    bool speechEngineFetched(const QString& file) const;
     // A 32-bit process on 64-bit Windows ("wow64" in LINGUARO_WINVER; never on Linux itself).
-    bool IsWow64() const;
+    bool isWow64() const;
 
     // The Agent core, the runtime 4.0, the four characters, then the eleven engines. A
     // failure or a cancel ends the sequence, and the user is told the rest was not installed.
-    void InstallAll();
+    void installAll();
     // What start-up installs before loading the character: the Agent (its package above
     // Windows 6.0, else the core when W/msagent is missing), the start character when its
     // file is missing, the runtime 4.0 when W/speech/speech.dll is missing. Nothing where
     // the Agent is not used. A failure or a cancel ends it.
-    void RunStartupRule(const QString& startCharacter);
+    void runStartupRule(const QString& startCharacter);
 
     // An operation is under way (its waits keep the window live); another one is refused.
-    bool Busy() const { return m_busy; }
+    bool busy() const { return m_busy; }
 
 private:
     struct Result {

@@ -9,5 +9,5 @@ class InstallerLauncher {
 public:
     virtual ~InstallerLauncher() = default;
     // The outcome keeps what the installer wrote, for telling why it failed.
-    virtual Shell::Outcome Start(const QString& file, const QString& parameters) = 0;
+    virtual Shell::Outcome start(const QString& file, const QString& parameters) = 0;
 };

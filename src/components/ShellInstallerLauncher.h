@@ -6,10 +6,10 @@
 // normally, no working folder, waited for.
 class ShellInstallerLauncher final : public InstallerLauncher {
 public:
-    Shell::Outcome Start(const QString& file, const QString& parameters) override
+    Shell::Outcome start(const QString& file, const QString& parameters) override
     {
         Shell::Outcome ended;
-        Shell::ShellRunWait(QStringLiteral("open"), file, parameters, true, Shell::Show::Normal, QString(), &ended);
+        Shell::shellRunWait(QStringLiteral("open"), file, parameters, true, Shell::Show::Normal, QString(), &ended);
         return ended;
     }
 };

@@ -10,9 +10,9 @@ class TransferDownloads final : public ComponentDownloads {
 public:
     explicit TransferDownloads(TTransfer& transfer) : m_transfer(transfer) {}
 
-    SiteDownload::Result Fetch(const QString& url, const QString& folder) override
+    SiteDownload::Result fetch(const QString& url, const QString& folder) override
     {
-        return SiteDownload::Fetch(m_transfer, url, folder, SiteDownload::Run::Direct);
+        return SiteDownload::fetch(m_transfer, url, folder, SiteDownload::Run::Direct);
     }
 
 private:

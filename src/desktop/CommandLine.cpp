@@ -93,7 +93,7 @@ QString description()
     for (const char* paragraph : Description) {
         QString text = QString::fromLatin1(paragraph);
         if (text.contains(QLatin1String("%1")))
-            text = text.arg(DocumentTranslationJob::KeptFormats(QStringLiteral("or")));
+            text = text.arg(DocumentTranslationJob::keptFormats(QStringLiteral("or")));
         paragraphs << wrapped(text, 79);
     }
     return paragraphs.join(QLatin1String("\n\n"));
@@ -202,7 +202,7 @@ bool CommandLine::windowCanOpen() const
            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QStringList CommandLine::Arguments(int argc, char** argv)
+QStringList CommandLine::arguments(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -211,9 +211,9 @@ QStringList CommandLine::Arguments(int argc, char** argv)
         const qsizetype equals = argument.indexOf('=');
         if (equals > 0 && (argument.startsWith("--file=") || argument.startsWith("-file=")))
             arguments << QString::fromLatin1(argument.first(equals + 1))
-                             + LocalFileName::Reachable(argument.mid(equals + 1));
+                             + LocalFileName::reachable(argument.mid(equals + 1));
         else
-            arguments << LocalFileName::Reachable(argument);
+            arguments << LocalFileName::reachable(argument);
     }
     return arguments;
 }

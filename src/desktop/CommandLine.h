@@ -57,7 +57,7 @@ public:
     bool windowCanOpen() const;
 
     // The program's arguments as the command line reads them.
-    static QStringList Arguments(int argc, char** argv);
+    static QStringList arguments(int argc, char** argv);
 
 private:
     void parse(const QStringList& arguments);

@@ -38,7 +38,7 @@ void complain(const QString& text) { std::fprintf(stderr, "linguaro: %s\n", text
 void print(const QString& text) { std::fputs(text.toUtf8().constData(), stdout); }
 
 // The exit code once everything printed is out: a failed write is a failure.
-int Flushed()
+int flushed()
 {
     errno = 0;
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
@@ -53,7 +53,7 @@ int Flushed()
 
 // Writes and flushes standard output; false, with the reason told, when that
 // fails (a closed pipe, a full disk).
-bool WriteOut(const QByteArray& bytes)
+bool writeOut(const QByteArray& bytes)
 {
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
         && std::fflush(stdout) == 0)
@@ -64,7 +64,7 @@ bool WriteOut(const QByteArray& bytes)
 
 // Reads standard input to its end, or until it holds more than `limit` bytes; a pipe
 // hands its text over a piece at a time. Returns 0, or the error number of a failed read.
-int ReadStandardInput(qint64 limit, QByteArray& bytes)
+int readStandardInput(qint64 limit, QByteArray& bytes)
 {
     char buffer[65536];
     while (bytes.size() <= limit) {
@@ -108,12 +108,12 @@ private:
 };
 
 // The window's last choices, proxy and options, read as the window reads them, never written.
-WindowSettings StoredSettings()
+WindowSettings storedSettings()
 {
     WindowSettings settings;
     RegStore store;
     try {
-        ReadStartupSettings(store, settings);
+        readStartupSettings(store, settings);
     } catch (const std::exception& e) {
         complain(QStringLiteral("the settings file %1: %2").arg(store.filePath(), QString::fromUtf8(e.what())));
     }
@@ -121,7 +121,7 @@ WindowSettings StoredSettings()
 }
 
 // Starts the built-in service the way the window does; a problem ends the run.
-void EnsureService(const ServiceClient& client)
+void ensureService(const ServiceClient& client)
 {
     const QString problem = ServiceConnection::instance().ensureRunning(client.endpoint());
     if (!problem.isEmpty())
@@ -130,7 +130,7 @@ void EnsureService(const ServiceClient& client)
 
 // Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code.
 template <typename Job>
-void StopOnTermination(TerminationSignals& termination, Job* job, int& exitCode)
+void stopOnTermination(TerminationSignals& termination, Job* job, int& exitCode)
 {
     QObject::connect(&termination, &TerminationSignals::requested, job, [job, &exitCode](int signalNumber) {
         exitCode = 128 + signalNumber;
@@ -138,66 +138,66 @@ void StopOnTermination(TerminationSignals& termination, Job* job, int& exitCode)
     });
 }
 
-QString NameOf(const QString& code, const QString& serviceName)
+QString nameOf(const QString& code, const QString& serviceName)
 {
-    const int position = LanguageTable::PositionOf(code);
+    const int position = LanguageTable::positionOf(code);
     if (position >= 0)
-        return LanguageTable::DisplayName(position);
+        return LanguageTable::displayName(position);
     return serviceName.isEmpty() ? code : serviceName;
 }
 
 // The source is never written: not even when --output names it under another name.
-bool ReplacesSource(const QString& source, const QString& output)
+bool replacesSource(const QString& source, const QString& output)
 {
     return output != QLatin1String("-") && QFileInfo(output).exists()
            && QFileInfo(output).canonicalFilePath() == QFileInfo(source).canonicalFilePath();
 }
 
-QString Padded(const QString& text, int width) { return text.leftJustified(width, QLatin1Char(' ')); }
+QString padded(const QString& text, int width) { return text.leftJustified(width, QLatin1Char(' ')); }
 
 }  // namespace
 
 CommandLineTranslator::CommandLineTranslator(const CommandLine& commandLine) : m_commandLine(commandLine) {}
 
-int CommandLineTranslator::Main(int& argc, char** argv, const CommandLine& commandLine)
+int CommandLineTranslator::main(int& argc, char** argv, const CommandLine& commandLine)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brenmark"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LINGUARO_VERSION));
-    return CommandLineTranslator(commandLine).Run();
+    return CommandLineTranslator(commandLine).run();
 }
 
-int CommandLineTranslator::Run()
+int CommandLineTranslator::run()
 {
     // a reader that went away shows as a failed write, not as a sudden end
     std::signal(SIGPIPE, SIG_IGN);
-    if (m_commandLine.mode() != CommandLine::Mode::Invalid && StandardStreams::WasClosed(STDOUT_FILENO)) {
+    if (m_commandLine.mode() != CommandLine::Mode::Invalid && StandardStreams::wasClosed(STDOUT_FILENO)) {
         complain(QStringLiteral("standard output is closed: there is nowhere to write to."));
         return CommandLine::Failure;
     }
     switch (m_commandLine.mode()) {
     case CommandLine::Mode::Help:
         print(m_commandLine.helpText());
-        return Flushed();
+        return flushed();
     case CommandLine::Mode::Version:
         print(
             QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
-        return Flushed();
+        return flushed();
     case CommandLine::Mode::Invalid:
         complain(m_commandLine.error());
         std::fputs("Try 'linguaro --help' for the options.\n", stderr);
         return CommandLine::Misuse;
     case CommandLine::Mode::ListLanguages:
-        return ListLanguages();
+        return listLanguages();
     case CommandLine::Mode::Translate:
-        return Translate();
+        return translate();
     case CommandLine::Mode::History:
-        return PrintHistory();
+        return printHistory();
     case CommandLine::Mode::ExportMemory:
-        return ExportMemory();
+        return exportMemory();
     case CommandLine::Mode::ImportMemory:
-        return ImportMemory();
+        return importMemory();
     case CommandLine::Mode::Window:
     case CommandLine::Mode::TranslateSelection:
         break;
@@ -205,24 +205,24 @@ int CommandLineTranslator::Run()
     return CommandLine::Misuse;
 }
 
-int CommandLineTranslator::ListLanguages()
+int CommandLineTranslator::listLanguages()
 {
     QString list = QStringLiteral("Languages of the translator's lists (code, name):\n");
     for (int i = 0; i < LanguageTable::Count; ++i)
         list += QStringLiteral("  %1 %2\n")
-                    .arg(Padded(LanguageTable::ServiceCode(i).toLower(), 6), LanguageTable::DisplayName(i));
+                    .arg(padded(LanguageTable::serviceCode(i).toLower(), 6), LanguageTable::displayName(i));
     print(list);
     // a reader that went away needs no pairs, and the service is not started for it
-    if (Flushed() != CommandLine::Success)
+    if (flushed() != CommandLine::Success)
         return CommandLine::Failure;
 
-    const WindowSettings settings = StoredSettings();
+    const WindowSettings settings = storedSettings();
     ServiceClient client;
-    const QString address = ServicePairs::Address(client.endpoint());
+    const QString address = ServicePairs::address(client.endpoint());
     QList<ServicePair> pairs;
     try {
-        EnsureService(client);
-        if (!ServicePairs::Parse(client.Fetch(address, settings.Proxy), pairs)) {
+        ensureService(client);
+        if (!ServicePairs::parse(client.fetch(address, settings.Proxy), pairs)) {
             complain(QStringLiteral("the translation service does not list its language pairs at %1.").arg(address));
             return CommandLine::Failure;
         }
@@ -235,8 +235,8 @@ int CommandLineTranslator::ListLanguages()
     list = QStringLiteral("\nLanguage pairs the translation service reaches (from, to):\n");
     for (const ServicePair& pair : pairs) {
         QString line = QStringLiteral("  %1 %2 %3 to %4")
-                           .arg(Padded(pair.from, 6), Padded(pair.to, 6), NameOf(pair.from, pair.fromName),
-                                NameOf(pair.to, pair.toName));
+                           .arg(padded(pair.from, 6), padded(pair.to, 6), nameOf(pair.from, pair.fromName),
+                                nameOf(pair.to, pair.toName));
         if (!pair.via.isEmpty())
             line += QStringLiteral(" (through %1)").arg(pair.via.join(QStringLiteral(", ")));
         list += line + QLatin1Char('\n');
@@ -244,10 +244,10 @@ int CommandLineTranslator::ListLanguages()
     if (pairs.isEmpty())
         list += QStringLiteral("  none: the service has no language pairs installed\n");
     print(list);
-    return Flushed();
+    return flushed();
 }
 
-int CommandLineTranslator::Position(const QString& given, int stored, const char* option)
+int CommandLineTranslator::position(const QString& given, int stored, const char* option)
 {
     if (given.isEmpty()) {
         if (stored >= 0 && stored < LanguageTable::Count)
@@ -256,51 +256,51 @@ int CommandLineTranslator::Position(const QString& given, int stored, const char
                      .arg(QLatin1String(option)));
         return -1;
     }
-    const int position = LanguageTable::PositionOf(given);
+    const int position = LanguageTable::positionOf(given);
     if (position < 0)
         complain(QStringLiteral("unknown language code '%1' for %2; linguaro --list-languages lists the codes.")
                      .arg(given, QLatin1String(option)));
     return position;
 }
 
-int CommandLineTranslator::DetectedSource(const QString& text, int target, const WindowSettings& settings)
+int CommandLineTranslator::detectedSource(const QString& text, int target, const WindowSettings& settings)
 {
-    const auto result = LanguageDetector::Detect(
-        text, {LanguageTable::PositionOf(settings.InterfaceLanguage), settings.SourcePosition});
+    const auto result = LanguageDetector::detect(
+        text, {LanguageTable::positionOf(settings.InterfaceLanguage), settings.SourcePosition});
     if (!result.detected()) {
-        QString sentence = LanguageDetector::Describe(result).chopped(1);
+        QString sentence = LanguageDetector::describe(result).chopped(1);
         sentence[0] = sentence[0].toLower();
         complain(sentence + QStringLiteral("; give it with --from."));
         return -1;
     }
     const int source = result.best().position;
-    if (LanguageTable::ServiceCode(source) == LanguageTable::ServiceCode(target)) {
+    if (LanguageTable::serviceCode(source) == LanguageTable::serviceCode(target)) {
         complain(
-            QStringLiteral("the text is in %1 already, the language of --to.").arg(LanguageTable::DisplayName(source)));
+            QStringLiteral("the text is in %1 already, the language of --to.").arg(LanguageTable::displayName(source)));
         return -1;
     }
     if (::isatty(STDERR_FILENO) == 1)
-        complain(LanguageDetector::Describe(result));
+        complain(LanguageDetector::describe(result));
     return source;
 }
 
-QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
+QString CommandLineTranslator::readText(QString& problem, int& exitCode)
 {
     exitCode = CommandLine::Misuse;
     const QString path = m_commandLine.file();
     if (!path.isEmpty()) {
-        const QString unreadable = DocumentOpening::Unreadable(path);
+        const QString unreadable = DocumentOpening::unreadable(path);
         if (!unreadable.isEmpty()) {
             problem = QStringLiteral("cannot read %1: %2").arg(path, unreadable);
             return {};
         }
-        const QString text = DocumentText(path, problem);
+        const QString text = documentText(path, problem);
         if (!problem.isEmpty())
             exitCode = CommandLine::Failure;
         return text;
     }
 
-    if (StandardStreams::WasClosed(STDIN_FILENO)) {
+    if (StandardStreams::wasClosed(STDIN_FILENO)) {
         problem =
             QStringLiteral("standard input is closed: give the text on standard input or a document with --file.");
         return {};
@@ -309,7 +309,7 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
         std::fputs("linguaro: type the text to translate and end it with Ctrl+D.\n", stderr);
     const QString what = QStringLiteral("standard input");
     QByteArray bytes;
-    const int error = ReadStandardInput(TextInput::Limit, bytes);
+    const int error = readStandardInput(TextInput::Limit, bytes);
     if (error != 0) {
         problem = QStringLiteral("cannot read %1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
         return {};
@@ -318,7 +318,7 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
         problem = QStringLiteral("%1 is larger than %2 MiB.").arg(what).arg(TextInput::Limit / (1024 * 1024));
         return {};
     }
-    QString text = TextInput::Decode(bytes, what, problem);
+    QString text = TextInput::decode(bytes, what, problem);
     // a text's last line break ends its last line rather than starting an empty one
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
@@ -327,14 +327,14 @@ QString CommandLineTranslator::ReadText(QString& problem, int& exitCode)
     return text;
 }
 
-QString CommandLineTranslator::DocumentText(const QString& path, QString& problem)
+QString CommandLineTranslator::documentText(const QString& path, QString& problem)
 {
     ConsolePrompts prompts;
     prompts.print = false;
     Progress progress;
     TTransfer transfer;
     transfer.ShowDialog = false;
-    const QString converter = DocumentOpening::ConverterName(DocumentOpening::FormatTag(path));
+    const QString converter = DocumentOpening::converterName(DocumentOpening::formatTag(path));
     transfer.OnCopyProgress = [&](TTransfer*, int, quint32 done, quint32 total) {
         progress.show(total > 0 ? QStringLiteral("Fetching %1... %2%").arg(converter).arg(qint64(done) * 100 / total)
                                 : QStringLiteral("Fetching %1... %2 KB").arg(converter).arg(done / 1024));
@@ -348,7 +348,7 @@ QString CommandLineTranslator::DocumentText(const QString& path, QString& proble
                                 status = text;
                                 progress.show(text);
                             });
-    opening.Accept(path);
+    opening.accept(path);
     progress.clear();
     // the window's status line says whether the document arrived
     if (status != path + QStringLiteral(" loaded.")) {
@@ -361,39 +361,39 @@ QString CommandLineTranslator::DocumentText(const QString& path, QString& proble
     return document->toPlainText();
 }
 
-int CommandLineTranslator::Translate()
+int CommandLineTranslator::translate()
 {
-    const WindowSettings settings = StoredSettings();
+    const WindowSettings settings = storedSettings();
     const bool detect = m_commandLine.from().compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
-    int source = detect ? 0 : Position(m_commandLine.from(), settings.SourcePosition, "--from");
-    const int target = Position(m_commandLine.to(), settings.TargetPosition, "--to");
+    int source = detect ? 0 : position(m_commandLine.from(), settings.SourcePosition, "--from");
+    const int target = position(m_commandLine.to(), settings.TargetPosition, "--to");
     if (source < 0 || target < 0)
         return CommandLine::Misuse;
     QString textFile;
     if (!m_commandLine.output().isEmpty()) {
-        if (ReplacesSource(m_commandLine.file(), m_commandLine.output())) {
+        if (replacesSource(m_commandLine.file(), m_commandLine.output())) {
             complain(
                 QStringLiteral("%1: the translation would replace the document itself.").arg(m_commandLine.output()));
             return CommandLine::Misuse;
         }
-        if (!DocumentTranslationJob::FormatOf(m_commandLine.file()).isEmpty())
-            return TranslateDocument(source, target, settings);
-        if (const int refused = PlainTextOutput(textFile); refused != CommandLine::Success)
+        if (!DocumentTranslationJob::formatOf(m_commandLine.file()).isEmpty())
+            return translateDocument(source, target, settings);
+        if (const int refused = plainTextOutput(textFile); refused != CommandLine::Success)
             return refused;
     }
     QString problem;
     int exitCode = CommandLine::Misuse;
-    const QString text = ReadText(problem, exitCode);
+    const QString text = readText(problem, exitCode);
     if (!problem.isEmpty()) {
         complain(problem);
         return exitCode;
     }
-    if (detect && (source = DetectedSource(text, target, settings)) < 0)
+    if (detect && (source = detectedSource(text, target, settings)) < 0)
         return CommandLine::Misuse;
 
-    TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, settings.Proxy);
+    TranslationRequest request = TranslationRequest::betweenPositions(text, source, target, settings.Proxy);
     request.serbianCyrillic = settings.SerbianCyrillic;
-    HistoryRecorder::Equip(request, settings.KeepHistory, settings.ReuseTranslations);
+    HistoryRecorder::equip(request, settings.KeepHistory, settings.ReuseTranslations);
     Progress progress;
     bool written = false;
     exitCode = CommandLine::Success;
@@ -401,16 +401,16 @@ int CommandLineTranslator::Translate()
     QByteArray collected;
     const auto write = [&](const QByteArray& bytes) {
         if (textFile.isEmpty())
-            return WriteOut(bytes);
+            return writeOut(bytes);
         collected += bytes;
         return true;
     };
     // Ctrl+C, a hang-up or a termination request stops the job and the program says so by its code
     TerminationSignals termination;
     const std::unique_ptr<TranslationJob> job(Translator::start(request));
-    StopOnTermination(termination, job.get(), exitCode);
+    stopOnTermination(termination, job.get(), exitCode);
     if (settings.KeepHistory)
-        HistoryRecorder::Watch(
+        HistoryRecorder::watch(
             *job, m_commandLine.file().isEmpty() ? HistoryEntry::Origin::CommandLine : HistoryEntry::Origin::Document,
             complain);
     QObject::connect(job.get(), &TranslationJob::started, job.get(),
@@ -419,7 +419,7 @@ int CommandLineTranslator::Translate()
                      [&](int, int, const QString& status) { progress.show(status); });
     QObject::connect(job.get(), &TranslationJob::paragraph, job.get(), [&](int, const QString& paragraph) {
         // paragraphs apart by a line feed, as in the target pane
-        const QByteArray bytes = TextPreparation::PlainPaneText(paragraph).toUtf8();
+        const QByteArray bytes = TextPreparation::plainPaneText(paragraph).toUtf8();
         if (!write(written ? "\n" + bytes : bytes)) {
             exitCode = CommandLine::Failure;
             job->cancel();
@@ -433,14 +433,14 @@ int CommandLineTranslator::Translate()
             if (!write("\n")) {
                 exitCode = CommandLine::Failure;
             } else if (const QString failed =
-                           textFile.isEmpty() ? QString() : DocumentTranslationJob::WriteBeside(textFile, collected);
+                           textFile.isEmpty() ? QString() : DocumentTranslationJob::writeBeside(textFile, collected);
                        !failed.isEmpty()) {
                 complain(failed);
                 exitCode = CommandLine::Failure;
             }
             // the window's status line says it; here whoever watches the terminal hears it
             if (job->reusedSentences() > 0 && ::isatty(STDERR_FILENO) == 1)
-                complain(TranslationJob::ReusedText(job->reusedSentences(), job->sentenceCount()));
+                complain(TranslationJob::reusedText(job->reusedSentences(), job->sentenceCount()));
             break;
         case TranslationResult::Outcome::Refused:
             complain(result.reason());
@@ -465,11 +465,11 @@ int CommandLineTranslator::Translate()
     });
     const int code = QCoreApplication::exec();
     // the run's record is written before the program ends
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     return code;
 }
 
-int CommandLineTranslator::TranslateDocument(int source, int target, const WindowSettings& settings)
+int CommandLineTranslator::translateDocument(int source, int target, const WindowSettings& settings)
 {
     const QString path = m_commandLine.file();
     const QString output = m_commandLine.output();
@@ -479,13 +479,13 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
         complain(QStringLiteral("%1: no such document.").arg(path));
         return CommandLine::Misuse;
     }
-    DocumentRequest request = DocumentRequest::BetweenPositions(path, source, target, settings.Proxy);
+    DocumentRequest request = DocumentRequest::betweenPositions(path, source, target, settings.Proxy);
     request.languages.serbianCyrillic = settings.SerbianCyrillic;
     Progress progress;
     int exitCode = CommandLine::Success;
     TerminationSignals termination;
     const std::unique_ptr<DocumentTranslationJob> job(DocumentTranslationJob::start(request));
-    StopOnTermination(termination, job.get(), exitCode);
+    stopOnTermination(termination, job.get(), exitCode);
     QString startedText;
     QObject::connect(job.get(), &DocumentTranslationJob::started, job.get(), [&](const QString& status) {
         startedText = status;
@@ -500,8 +500,8 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
             result.outcome == Outcome::Stopped ? QStringLiteral("the translation was stopped.") : result.reason();
         if (result.outcome == Outcome::Done) {
             problem = toStandardOutput
-                          ? (WriteOut(job->document()) ? QString() : QStringLiteral("cannot write the output."))
-                          : DocumentTranslationJob::WriteBeside(output, job->document());
+                          ? (writeOut(job->document()) ? QString() : QStringLiteral("cannot write the output."))
+                          : DocumentTranslationJob::writeBeside(output, job->document());
         }
         if (result.outcome != Outcome::Stopped && !problem.isEmpty())
             exitCode = result.outcome == Outcome::Refused ? CommandLine::Misuse : CommandLine::Failure;
@@ -512,15 +512,15 @@ int CommandLineTranslator::TranslateDocument(int source, int target, const Windo
     return QCoreApplication::exec();
 }
 
-int CommandLineTranslator::PlainTextOutput(QString& textFile)
+int CommandLineTranslator::plainTextOutput(QString& textFile)
 {
     const QString path = m_commandLine.file();
     const QString output = m_commandLine.output();
-    if (DocumentTranslation::Supports(QFileInfo(path).suffix().toLower().toStdString())
+    if (DocumentTranslation::supports(QFileInfo(path).suffix().toLower().toStdString())
         != DocumentTranslation::Support::NotKept) {
         complain(QStringLiteral("%1: only %2 documents keep their layout; leave out --output to translate the text "
                                 "of other documents.")
-                     .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
+                     .arg(path, DocumentTranslationJob::keptExtensions(QStringLiteral("and"))));
         return CommandLine::Misuse;
     }
     if (output != QLatin1String("-")
@@ -533,14 +533,14 @@ int CommandLineTranslator::PlainTextOutput(QString& textFile)
     complain(
         QStringLiteral("%1: the layout of .doc, .xls, .ppt and PDF documents cannot be kept (the translation goes back "
                        "only into %2 documents), so its text is translated as plain text.")
-            .arg(path, DocumentTranslationJob::KeptExtensions(QStringLiteral("and"))));
+            .arg(path, DocumentTranslationJob::keptExtensions(QStringLiteral("and"))));
     textFile = output == QLatin1String("-") ? QString() : output;
     return CommandLine::Success;
 }
 
-int CommandLineTranslator::PrintHistory()
+int CommandLineTranslator::printHistory()
 {
-    History& history = HistoryRecorder::Shared();
+    History& history = HistoryRecorder::shared();
     const QString words = m_commandLine.historyWords();
     const QList<HistoryEntry> entries = history.search(words, HistoryListed);
     if (!history.available()) {
@@ -553,7 +553,7 @@ int CommandLineTranslator::PrintHistory()
     if (entries.isEmpty()) {
         complain(words.trimmed().isEmpty() ? QStringLiteral("the history of translations is empty.")
                                            : QStringLiteral("no translation in the history holds '%1'.").arg(words));
-        return Flushed();
+        return flushed();
     }
     // each line of a text under its entry's heading: "<" the source, ">" the translation
     auto lines = [](const QString& text, QChar mark) {
@@ -568,18 +568,18 @@ int CommandLineTranslator::PrintHistory()
             out += QLatin1Char('\n');
         out += QStringLiteral("%1  %2 -> %3  (%4)\n")
                    .arg(entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                        entry.sourceCode.toLower(), entry.targetCode.toLower(), HistoryEntry::OriginName(entry.origin));
+                        entry.sourceCode.toLower(), entry.targetCode.toLower(), HistoryEntry::originName(entry.origin));
         out += lines(entry.source, QLatin1Char('<')) + lines(entry.translation, QLatin1Char('>'));
     }
     print(out);
-    return Flushed();
+    return flushed();
 }
 
 namespace {
 
 // The outcome of a TMX file's writing or reading: what happened on standard
 // error when something did not, else on a terminal only.
-int Told(const TmxFile::Outcome& outcome, History& history)
+int told(const TmxFile::Outcome& outcome, History& history)
 {
     const QString notice = history.takeNotice();
     if (!notice.isEmpty())
@@ -595,14 +595,14 @@ int Told(const TmxFile::Outcome& outcome, History& history)
 
 }  // namespace
 
-int CommandLineTranslator::ExportMemory()
+int CommandLineTranslator::exportMemory()
 {
-    History& history = HistoryRecorder::Shared();
-    return Told(TmxFile::Export(history, m_commandLine.memoryFile(), m_commandLine.historyWords()), history);
+    History& history = HistoryRecorder::shared();
+    return told(TmxFile::Export(history, m_commandLine.memoryFile(), m_commandLine.historyWords()), history);
 }
 
-int CommandLineTranslator::ImportMemory()
+int CommandLineTranslator::importMemory()
 {
-    History& history = HistoryRecorder::Shared();
-    return Told(TmxFile::Import(history, m_commandLine.memoryFile()), history);
+    History& history = HistoryRecorder::shared();
+    return told(TmxFile::import(history, m_commandLine.memoryFile()), history);
 }

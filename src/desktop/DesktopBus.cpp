@@ -5,7 +5,7 @@
 
 namespace DesktopBus {
 
-void RegisterTypes()
+void registerTypes()
 {
     qDBusRegisterMetaType<LanguageEntry>();
     qDBusRegisterMetaType<LanguageEntries>();

@@ -24,7 +24,7 @@ inline const QString FailedError = QStringLiteral("com.brenmark.Linguaro.Error.F
 inline const QString InvalidArgsError = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
 
 // Makes the types below known to the bus layer; once, before the first call or export.
-void RegisterTypes();
+void registerTypes();
 
 }  // namespace DesktopBus
 

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-void StandardStreams::Guard()
+void StandardStreams::guard()
 {
     for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
         if (::fcntl(stream, F_GETFD) != -1 || errno != EBADF)
@@ -19,7 +19,7 @@ void StandardStreams::Guard()
     }
 }
 
-bool StandardStreams::WasClosed(int stream)
+bool StandardStreams::wasClosed(int stream)
 {
     return stream >= 0 && stream <= STDERR_FILENO && (s_closed & (1u << stream)) != 0;
 }

@@ -4,7 +4,7 @@
 
 namespace TextInput {
 
-qsizetype FirstInvalidUtf8(const QByteArray& bytes)
+qsizetype firstInvalidUtf8(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype size = bytes.size();
@@ -45,7 +45,7 @@ qsizetype FirstInvalidUtf8(const QByteArray& bytes)
     return -1;
 }
 
-QString Decode(const QByteArray& bytes, const QString& what, QString& problem)
+QString decode(const QByteArray& bytes, const QString& what, QString& problem)
 {
     problem.clear();
     const auto marked = QStringConverter::encodingForData(bytes);
@@ -64,7 +64,7 @@ QString Decode(const QByteArray& bytes, const QString& what, QString& problem)
             problem = QStringLiteral("%1 holds binary data (a zero byte at offset %2), not text.").arg(what).arg(zero);
             return {};
         }
-        const qsizetype invalid = FirstInvalidUtf8(bytes);
+        const qsizetype invalid = firstInvalidUtf8(bytes);
         if (invalid >= 0) {
             problem = QStringLiteral("%1 is not UTF-8 text (byte 0x%2 at offset %3 starts no UTF-8 character); "
                                      "convert it first, for example with iconv.")

@@ -13,10 +13,10 @@ constexpr qint64 Limit = qint64(64) * 1024 * 1024;
 
 // The text of `bytes`, or an empty text and the reason in `problem` (which
 // names the input as `what`, e.g. "standard input").
-QString Decode(const QByteArray& bytes, const QString& what, QString& problem);
+QString decode(const QByteArray& bytes, const QString& what, QString& problem);
 
 // Offset of the first byte that does not belong to a well-formed UTF-8
 // character, or -1 when all of them do.
-qsizetype FirstInvalidUtf8(const QByteArray& bytes);
+qsizetype firstInvalidUtf8(const QByteArray& bytes);
 
 }  // namespace TextInput

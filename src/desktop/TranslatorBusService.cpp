@@ -12,7 +12,7 @@
 
 #include <memory>
 
-TranslatorBusService::TranslatorBusService(QObject* parent) : QObject(parent) { DesktopBus::RegisterTypes(); }
+TranslatorBusService::TranslatorBusService(QObject* parent) : QObject(parent) { DesktopBus::registerTypes(); }
 
 TranslatorBusService::~TranslatorBusService()
 {
@@ -35,8 +35,8 @@ void TranslatorBusService::attach(BusWindow* window)
 
 QString TranslatorBusService::Translate(const QString& text, const QString& from, const QString& to)
 {
-    const int source = LanguageTable::PositionOf(from);
-    const int target = LanguageTable::PositionOf(to);
+    const int source = LanguageTable::positionOf(from);
+    const int target = LanguageTable::positionOf(to);
     if (source < 0 || target < 0) {
         sendErrorReply(
             DesktopBus::InvalidArgsError,
@@ -62,13 +62,13 @@ QString TranslatorBusService::Translate(const QString& text, const QString& from
 void TranslatorBusService::translateApart(const QDBusConnection& connection, const QDBusMessage& call,
                                           const QString& text, int source, int target)
 {
-    TranslationRequest request = TranslationRequest::BetweenPositions(text, source, target, m_window->proxy());
+    TranslationRequest request = TranslationRequest::betweenPositions(text, source, target, m_window->proxy());
     request.serbianCyrillic = m_window->serbianCyrillic();
-    HistoryRecorder::Equip(request, m_window->keepHistory(), m_window->reuseTranslations());
+    HistoryRecorder::equip(request, m_window->keepHistory(), m_window->reuseTranslations());
     TranslationJob* job = Translator::start(request, this);
     m_jobs.insert(job);
     if (m_window->keepHistory())
-        HistoryRecorder::Watch(
+        HistoryRecorder::watch(
             *job, HistoryEntry::Origin::Bus,
             [this](const QString& notice) {
                 if (m_window)
@@ -89,7 +89,7 @@ void TranslatorBusService::translateApart(const QDBusConnection& connection, con
     connect(job, &TranslationJob::paragraph, job, [pane](int chunk, const QString& paragraph) {
         if (chunk > 0)
             *pane += QLatin1Char('\n');
-        *pane += TextPreparation::PlainPaneText(paragraph);
+        *pane += TextPreparation::plainPaneText(paragraph);
     });
     connect(job, &TranslationJob::finished, this,
             [this, job, connection, call, pane, callerLeft](const TranslationResult& result) {
@@ -149,13 +149,13 @@ LanguageEntries TranslatorBusService::Languages()
 {
     LanguageEntries entries;
     for (int i = 0; i < LanguageTable::Count; ++i)
-        entries << LanguageEntry{LanguageTable::ServiceCode(i).toLower(), LanguageTable::DisplayName(i)};
+        entries << LanguageEntry{LanguageTable::serviceCode(i).toLower(), LanguageTable::displayName(i)};
     return entries;
 }
 
 QString TranslatorBusService::DetectLanguage(const QString& text, uint& percent)
 {
-    const auto result = LanguageDetector::Detect(text);
+    const auto result = LanguageDetector::detect(text);
     percent = result.detected() ? uint(result.best().percent) : 0;
     return result.detected() ? result.best().code.toLower() : QString();
 }

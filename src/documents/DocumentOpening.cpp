@@ -32,21 +32,21 @@ const QString IdleStatus = QStringLiteral("Ready.");
 // the longest stretch of a converter's complaint that goes into a message
 constexpr int MaxReasonLength = 2000;
 
-void RemoveEntry(const QString& folder, const QString& name)
+void removeEntry(const QString& folder, const QString& name)
 {
     // the entry itself goes, also when it is a link
-    const QString found = Folders::FindEntry(folder, name);
+    const QString found = Folders::findEntry(folder, name);
     if (!found.isEmpty())
         QFile::remove(found);
 }
 
-QString SecondsText(qint64 seconds)
+QString secondsText(qint64 seconds)
 {
     return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
 }
 
 // What the converter wrote on standard error, shortened to fit a message.
-QString Said(const Shell::Outcome& outcome)
+QString said(const Shell::Outcome& outcome)
 {
     const QString said = QString::fromUtf8(outcome.errors).trimmed();
     return said.length() > MaxReasonLength ? said.left(MaxReasonLength) + QStringLiteral("...") : said;
@@ -54,16 +54,16 @@ QString Said(const Shell::Outcome& outcome)
 
 // Why a converter gave no text, in the same words for the window and the command line: a
 // limit that stopped it in a sentence of ours, else the converter's own complaint.
-QString Reason(const Shell::Outcome& outcome, const Shell::Limits& limits)
+QString reason(const Shell::Outcome& outcome, const Shell::Limits& limits)
 {
     using Status = Shell::Outcome::Status;
     switch (outcome.status) {
     case Status::TimedOut:
         return QStringLiteral("The converter took too long and was stopped after %1.")
-            .arg(SecondsText((limits.timeoutMs + 999) / 1000));
+            .arg(secondsText((limits.timeoutMs + 999) / 1000));
     case Status::OverCpuTime:
         return QStringLiteral("The converter took too long and was stopped after %1 of processor time.")
-            .arg(SecondsText(limits.cpuSeconds));
+            .arg(secondsText(limits.cpuSeconds));
     case Status::Crashed:
         return QStringLiteral("The converter crashed or ran out of memory (signal %1, %2).")
             .arg(outcome.signal)
@@ -77,11 +77,11 @@ QString Reason(const Shell::Outcome& outcome, const Shell::Limits& limits)
         return limits.memoryBytes > 0 ? QStringLiteral("The document needs more memory than allowed (%1 MB).")
                                             .arg(limits.memoryBytes / (1024 * 1024))
                                       : QStringLiteral("The document needs more memory than allowed.");
-    const QString said = Said(outcome);
+    const QString said = ::said(outcome);
     return said.isEmpty() ? QStringLiteral("The converter ended with code %1.").arg(outcome.exitCode) : said;
 }
 
-bool Succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == ConverterExit::Done; }
+bool succeeded(const Shell::Outcome& outcome) { return outcome.finished() && outcome.exitCode == ConverterExit::Done; }
 
 }  // namespace
 
@@ -94,7 +94,7 @@ struct DocumentOpening::Converted {
     QString notice;                          // shown once the text is in the pane
     std::unique_ptr<QTemporaryDir> scratch;  // a page's private folder, removed after loading
 
-    static Converted Failure(const QString& problem)
+    static Converted failure(const QString& problem)
     {
         Converted c;
         c.problem = problem;
@@ -106,7 +106,7 @@ DocumentOpening::DocumentOpening(Pane source, TTransfer& transfer, FileOpenDialo
     : m_source(std::move(source)), m_transfer(transfer), m_dialog(dialog), m_status(std::move(status))
 {}
 
-void DocumentOpening::PlaceText(QTextDocument& document, const QString& text)
+void DocumentOpening::placeText(QTextDocument& document, const QString& text)
 {
     if (text.size() < LongText)
         PaneDocument::setPlainText(document, text);
@@ -114,7 +114,7 @@ void DocumentOpening::PlaceText(QTextDocument& document, const QString& text)
         m_source.adopt(PaneDocument::buildPlainText(text, document));
 }
 
-QString DocumentOpening::FormatTag(const QString& path)
+QString DocumentOpening::formatTag(const QString& path)
 {
     const QString lower = path.toLower();
     QString tag;
@@ -142,7 +142,7 @@ QString DocumentOpening::FormatTag(const QString& path)
     return tag;
 }
 
-int DocumentOpening::HeaderLines(const QString& tag)
+int DocumentOpening::headerLines(const QString& tag)
 {
     if (tag == QLatin1String("ppt"))
         return 2;
@@ -151,7 +151,7 @@ int DocumentOpening::HeaderLines(const QString& tag)
     return 0;
 }
 
-QString DocumentOpening::Unreadable(const QString& path)
+QString DocumentOpening::unreadable(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
@@ -172,25 +172,25 @@ QString DocumentOpening::Unreadable(const QString& path)
     return {};
 }
 
-void DocumentOpening::Report(const QString& text)
+void DocumentOpening::report(const QString& text)
 {
     UserPrompts::instance().message(text, UserPrompts::Kind::Warning, QCoreApplication::applicationName());
 }
 
-void DocumentOpening::Finish(const QString& path, const QString& status)
+void DocumentOpening::finish(const QString& path, const QString& status)
 {
     m_status(status, false);
     // the next Open dialog starts at the chosen document, not at a converter's output
     m_dialog.FileName = path;
 }
 
-void DocumentOpening::Fail(const QString& path, const QString& problem)
+void DocumentOpening::fail(const QString& path, const QString& problem)
 {
-    Report(problem);
-    Finish(path, IdleStatus);
+    report(problem);
+    finish(path, IdleStatus);
 }
 
-bool DocumentOpening::Accept(const QString& path)
+bool DocumentOpening::accept(const QString& path)
 {
     if (m_busy)
         return false;
@@ -201,14 +201,14 @@ bool DocumentOpening::Accept(const QString& path)
         ~Release() { busy = false; }
     } release{m_busy};
 
-    const QString data = Folders::CommonDataFolder();
-    const QString tag = FormatTag(path);
-    RemoveEntry(data, WorkFileName);
+    const QString data = Folders::commonDataFolder();
+    const QString tag = formatTag(path);
+    removeEntry(data, WorkFileName);
 
     // nothing is fetched or run for a name that holds no readable file
-    const QString unreadable = Unreadable(path);
+    const QString unreadable = DocumentOpening::unreadable(path);
     if (!unreadable.isEmpty()) {
-        Fail(path, QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
+        fail(path, QFileInfo::exists(path) ? QStringLiteral("Failed to open %1: %2.").arg(path, unreadable)
                                            : QStringLiteral("Failed to open ") + path);
         return true;
     }
@@ -218,27 +218,27 @@ bool DocumentOpening::Accept(const QString& path)
         converted.kind = Converted::Kind::File;
         converted.file = path;
     } else {
-        const QString converter = ObtainConverter(tag, data);
+        const QString converter = obtainConverter(tag, data);
         if (converter.isEmpty()) {
             m_dialog.FileName = path;
             return true;
         }
         m_status(QStringLiteral("Loading ") + path + QStringLiteral(", please wait..."), true);
         QCoreApplication::processEvents();
-        converted = Convert(tag, converter, path, data);
+        converted = convert(tag, converter, path, data);
     }
 
     if (converted.kind == Converted::Kind::Failed) {
-        RemoveEntry(data, WorkFileName);
-        Fail(path, converted.problem);
+        removeEntry(data, WorkFileName);
+        fail(path, converted.problem);
         return true;
     }
     if (converted.kind == Converted::Kind::File) {
         if (!QFileInfo(converted.file).isFile()) {
-            Fail(path, QStringLiteral("Failed to open ") + path);
+            fail(path, QStringLiteral("Failed to open ") + path);
             return true;
         }
-        const auto place = [this](QTextDocument& document, const QString& text) { PlaceText(document, text); };
+        const auto place = [this](QTextDocument& document, const QString& text) { placeText(document, text); };
         PaneDocument::Outcome loaded;
         if (tag.isEmpty() || QFileInfo(converted.file).size() > PaneDocument::kMaxLoadBytes) {
             loaded = PaneDocument::load(converted.file, m_source.document(), place);
@@ -253,45 +253,45 @@ bool DocumentOpening::Accept(const QString& path)
                 loaded = PaneDocument::loadData(bytes, m_source.document(), path, place);
             }
         }
-        RemoveEntry(data, WorkFileName);
+        removeEntry(data, WorkFileName);
         if (!loaded.ok) {
-            Fail(path, loaded.error);
+            fail(path, loaded.error);
             return true;
         }
     } else {
-        PlaceText(m_source.document(), converted.text);
+        placeText(m_source.document(), converted.text);
     }
     m_loaded = true;
-    Finish(path, path + QStringLiteral(" loaded."));
+    finish(path, path + QStringLiteral(" loaded."));
     if (!converted.notice.isEmpty())
-        Report(converted.notice);
+        report(converted.notice);
     return true;
 }
 
-QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data)
+QString DocumentOpening::obtainConverter(const QString& tag, const QString& data)
 {
-    const QString name = ConverterName(tag);
-    QString converter = Folders::FindEntry(data, name);
+    const QString name = converterName(tag);
+    QString converter = Folders::findEntry(data, name);
     if (converter.isEmpty()) {
-        const QString address = Site::Address(name);
-        const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, data);
+        const QString address = Site::address(name);
+        const SiteDownload::Result fetched = SiteDownload::fetch(m_transfer, address, data);
         if (!fetched.ok) {
             if (!fetched.cancelled)
-                Report(QStringLiteral("The converter for this kind of document could not be fetched from %1.\n%2")
+                report(QStringLiteral("The converter for this kind of document could not be fetched from %1.\n%2")
                            .arg(address, fetched.reason));
             return {};
         }
-        converter = Folders::FindEntry(data, name);
+        converter = Folders::findEntry(data, name);
     }
-    if (!converter.isEmpty() && !Shell::IsProgramFile(converter)) {
+    if (!converter.isEmpty() && !Shell::isProgramFile(converter)) {
         // not a program (a damaged download): it goes, so the next open fetches it afresh
         if (!QFile::remove(converter)) {
-            Report(QStringLiteral("The converter %1 is not a program and could not be removed; remove it to have "
+            report(QStringLiteral("The converter %1 is not a program and could not be removed; remove it to have "
                                   "it fetched anew.")
                        .arg(converter));
             return {};
         }
-        Report(QStringLiteral("The converter %1 was damaged and has been removed; open the document again "
+        report(QStringLiteral("The converter %1 was damaged and has been removed; open the document again "
                               "to fetch it anew.")
                    .arg(converter));
         return {};
@@ -299,43 +299,43 @@ QString DocumentOpening::ObtainConverter(const QString& tag, const QString& data
     return converter;
 }
 
-DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QString& converter, const QString& path,
+DocumentOpening::Converted DocumentOpening::convert(const QString& tag, const QString& converter, const QString& path,
                                                     const QString& data)
 {
     if (tag == QLatin1String("htm"))
-        return ConvertPage(converter, path);
+        return convertPage(converter, path);
     if (tag == QLatin1String("pdf")) {
         // istmp.txt in a folder of this open's own: another open of a PDF at the same time
         // (another window, the command line) neither removes it nor puts its text there
-        Converted converted = Scratch(path);
+        Converted converted = scratch(path);
         if (converted.kind == Converted::Kind::Failed)
             return converted;
         converted.file = converted.scratch->filePath(WorkFileName);
         const Shell::Outcome outcome =
-            Shell::Run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
+            Shell::run(converter, {path, converted.file}, true, QString(), ConverterLimits, Shell::Capture::Separate);
         // a text cut short (too long, or its pages too slow to read) is loaded as far as it goes
         if (outcome.finished() && outcome.exitCode == ConverterExit::Partial)
-            converted.notice = QStringLiteral("Only the beginning of \"%1\" was loaded.\n%2").arg(path, Said(outcome));
-        else if (!Succeeded(outcome))
-            return Failed(path, outcome);
+            converted.notice = QStringLiteral("Only the beginning of \"%1\" was loaded.\n%2").arg(path, said(outcome));
+        else if (!succeeded(outcome))
+            return failed(path, outcome);
         return converted;
     }
 
     Shell::Outcome outcome;
     if (tag == QLatin1String("doc")) {
-        Converted word = ConvertWord(converter, data);
+        Converted word = convertWord(converter, data);
         if (word.kind == Converted::Kind::Failed)
             return word;
-        outcome = Shell::RunCaptured(word.file, {path}, Shell::Capture::Separate, ConverterLimits);
+        outcome = Shell::runCaptured(word.file, {path}, Shell::Capture::Separate, ConverterLimits);
     } else {
-        outcome = Shell::RunCaptured(converter, {path}, Shell::Capture::Separate, ConverterLimits);
+        outcome = Shell::runCaptured(converter, {path}, Shell::Capture::Separate, ConverterLimits);
     }
-    if (!Succeeded(outcome))
-        return Failed(path, outcome);
+    if (!succeeded(outcome))
+        return failed(path, outcome);
 
     QString text = QString::fromUtf8(outcome.output);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    for (int line = 0; line < HeaderLines(tag); ++line) {
+    for (int line = 0; line < headerLines(tag); ++line) {
         const qsizetype end = text.indexOf(u'\n');
         if (end < 0)
             text.clear();
@@ -343,7 +343,7 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
             text.remove(0, end + 1);
     }
     if (text.trimmed().isEmpty())
-        return Converted::Failure(QStringLiteral("No text was found in \"%1\".").arg(path));
+        return Converted::failure(QStringLiteral("No text was found in \"%1\".").arg(path));
     Converted converted;
     converted.kind = Converted::Kind::Text;
     converted.text = text;
@@ -354,32 +354,32 @@ DocumentOpening::Converted DocumentOpening::Convert(const QString& tag, const QS
     return converted;
 }
 
-DocumentOpening::Converted DocumentOpening::Failed(const QString& path, const Shell::Outcome& outcome,
+DocumentOpening::Converted DocumentOpening::failed(const QString& path, const Shell::Outcome& outcome,
                                                    const QString& copy) const
 {
     // whatever it wrote before it failed stays out of the pane
-    QString reason = Reason(outcome, ConverterLimits);
+    QString reason = ::reason(outcome, ConverterLimits);
     if (!copy.isEmpty())
         reason.replace(copy, path);
-    return Converted::Failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, reason));
+    return Converted::failure(QStringLiteral("\"%1\" could not be converted.\n%2").arg(path, reason));
 }
 
-DocumentOpening::Converted DocumentOpening::Scratch(const QString& path)
+DocumentOpening::Converted DocumentOpening::scratch(const QString& path)
 {
     Converted converted;
     converted.scratch = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/linguaro-open-XXXXXX"));
     if (!converted.scratch->isValid())
-        return Converted::Failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
+        return Converted::failure(QStringLiteral("No private temporary folder could be made for \"%1\". %2")
                                       .arg(path, converted.scratch->errorString()));
     converted.kind = Converted::Kind::File;
     return converted;
 }
 
-DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter, const QString& path)
+DocumentOpening::Converted DocumentOpening::convertPage(const QString& converter, const QString& path)
 {
     // The converter writes its text beside the page it reads; it reads a private copy, so a
     // .txt file the user keeps beside the page is never replaced.
-    Converted converted = Scratch(path);
+    Converted converted = scratch(path);
     if (converted.kind == Converted::Kind::Failed)
         return converted;
     const QString suffix = QFileInfo(path).suffix();
@@ -389,41 +389,41 @@ DocumentOpening::Converted DocumentOpening::ConvertPage(const QString& converter
     if (!QFile::copy(path, copy))
         return converted;  // the page cannot be read: "Failed to open"
     const Shell::Outcome outcome =
-        Shell::Run(converter, {copy}, true, QString(), ConverterLimits, Shell::Capture::Separate);
+        Shell::run(converter, {copy}, true, QString(), ConverterLimits, Shell::Capture::Separate);
     // the reason names the page the user chose, not its private copy
-    if (!Succeeded(outcome))
-        return Failed(path, outcome, copy);
+    if (!succeeded(outcome))
+        return failed(path, outcome, copy);
     return converted;
 }
 
-DocumentOpening::Converted DocumentOpening::ConvertWord(const QString& converter, const QString& data)
+DocumentOpening::Converted DocumentOpening::convertWord(const QString& converter, const QString& data)
 {
-    QString folder = Folders::FindEntry(data, WordFolderName);
+    QString folder = Folders::findEntry(data, WordFolderName);
     if (folder.isEmpty())
         folder = data + u'/' + WordFolderName;
-    if (!IsUnpackedFolder(folder)) {
-        const QString problem = UnpackWord(converter, data, folder);
+    if (!isUnpackedFolder(folder)) {
+        const QString problem = unpackWord(converter, data, folder);
         if (!problem.isEmpty())
-            return Converted::Failure(problem);
+            return Converted::failure(problem);
     }
     Converted converted;
     converted.kind = Converted::Kind::File;
-    converted.file = Folders::FindEntry(folder, WordProgramName);
+    converted.file = Folders::findEntry(folder, WordProgramName);
     if (converted.file.isEmpty())
-        return Converted::Failure(
+        return Converted::failure(
             QStringLiteral("The Word converter is missing from %1. Delete that folder to have it unpacked again.")
                 .arg(folder));
     return converted;
 }
 
-bool DocumentOpening::IsUnpackedFolder(const QString& folder)
+bool DocumentOpening::isUnpackedFolder(const QString& folder)
 {
     struct stat info {};
     return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-           && Folders::EntryExists(folder, WordMarkerName);
+           && Folders::entryExists(folder, WordMarkerName);
 }
 
-QString DocumentOpening::UnpackWord(const QString& converter, const QString& data, const QString& folder)
+QString DocumentOpening::unpackWord(const QString& converter, const QString& data, const QString& folder)
 {
     const QByteArray target = QFile::encodeName(folder);
     struct stat info {};
@@ -441,11 +441,11 @@ QString DocumentOpening::UnpackWord(const QString& converter, const QString& dat
     if (!QFile::copy(converter, package))
         return QStringLiteral("Cannot create file %1").arg(package);
     const Shell::Outcome unpacked =
-        Shell::Run(package, {}, true, work.path(), ConverterLimits, Shell::Capture::Separate);
-    if (!Folders::EntryExists(work.path(), WordMarkerName))
+        Shell::run(package, {}, true, work.path(), ConverterLimits, Shell::Capture::Separate);
+    if (!Folders::entryExists(work.path(), WordMarkerName))
         return QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
-            .arg(folder, Succeeded(unpacked) ? QStringLiteral("The package left no converter there.")
-                                             : Reason(unpacked, ConverterLimits));
+            .arg(folder, succeeded(unpacked) ? QStringLiteral("The package left no converter there.")
+                                             : reason(unpacked, ConverterLimits));
     QFile::remove(package);
 
     const QByteArray unpackedPath = QFile::encodeName(work.path());
@@ -457,7 +457,7 @@ QString DocumentOpening::UnpackWord(const QString& converter, const QString& dat
         }
         error = errno;
         // another open (a window, the command line) was first: its folder serves, ours goes
-        if (IsUnpackedFolder(folder))
+        if (isUnpackedFolder(folder))
             return {};
         // what stands in the way (a link planted there, an unpack cut short) is moved aside
         // whole and removed without being followed

@@ -36,50 +36,50 @@ public:
 
     // Opens `path` (the file the user chose or dropped). Refused, returning false, while an
     // open is still under way (its wait keeps the window live, so a second one could start).
-    bool Accept(const QString& path);
-    bool Busy() const { return m_busy; }
+    bool accept(const QString& path);
+    bool busy() const { return m_busy; }
     // The last Accept put the document's text in the pane (a failure has been told to the user).
-    bool Loaded() const { return m_loaded; }
+    bool loaded() const { return m_loaded; }
 
     // The address space a converter may take: poppler and the readers stay well within it on
     // any real document, while a hostile one cannot take the machine's memory.
     static constexpr qint64 ConverterMemory = qint64(2) << 30;
     // What a converter may take; tests lower them.
-    Shell::Limits ConverterLimits = Shell::Limits::Confined(ConverterMemory);
+    Shell::Limits ConverterLimits = Shell::Limits::confined(ConverterMemory);
 
     // "doc", "xls", "ppt", "pdf", "htm" or empty: a lower-case substring test on the whole
     // path in that order, a later hit replacing an earlier one; failing that, a template's
     // extension (.dot, .xlt, .pot and their newer forms) gives the kind it is a template of.
-    static QString FormatTag(const QString& path);
-    static QString ConverterName(const QString& tag) { return tag + ConverterSuffix; }
+    static QString formatTag(const QString& path);
+    static QString converterName(const QString& tag) { return tag + ConverterSuffix; }
     // Lines of a converter's output before the document's text.
-    static int HeaderLines(const QString& tag);
+    static int headerLines(const QString& tag);
     // Why `path` cannot be read as a document ("no such file", "it is a named pipe"...), or
     // empty when it can. Links are followed.
-    static QString Unreadable(const QString& path);
+    static QString unreadable(const QString& path);
 
 private:
     struct Converted;
 
-    Converted Convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
+    Converted convert(const QString& tag, const QString& converter, const QString& path, const QString& data);
     // A converter's private folder, removed once its text is loaded.
-    static Converted Scratch(const QString& path);
-    Converted ConvertPage(const QString& converter, const QString& path);
-    Converted ConvertWord(const QString& converter, const QString& data);
+    static Converted scratch(const QString& path);
+    Converted convertPage(const QString& converter, const QString& path);
+    Converted convertWord(const QString& converter, const QString& data);
     // A converter that ended without its text; `copy` is a private copy of the document that
     // its complaint may name in place of `path`.
-    Converted Failed(const QString& path, const Shell::Outcome& outcome, const QString& copy = QString()) const;
+    Converted failed(const QString& path, const Shell::Outcome& outcome, const QString& copy = QString()) const;
     // A real folder (not a link to one) holding the marker of a complete unpack.
-    static bool IsUnpackedFolder(const QString& folder);
+    static bool isUnpackedFolder(const QString& folder);
     // Unpacks the Word converter into `folder`; empty, or what went wrong. Two first opens at
     // once (two windows, the command line) each unpack privately and the first keeps its folder.
-    QString UnpackWord(const QString& converter, const QString& data, const QString& folder);
-    QString ObtainConverter(const QString& tag, const QString& data);
-    void Report(const QString& text);
-    void Finish(const QString& path, const QString& status);
+    QString unpackWord(const QString& converter, const QString& data, const QString& folder);
+    QString obtainConverter(const QString& tag, const QString& data);
+    void report(const QString& text);
+    void finish(const QString& path, const QString& status);
     // The open ends without loading: the user is told why and the pane keeps its text.
-    void Fail(const QString& path, const QString& problem);
-    void PlaceText(QTextDocument& document, const QString& text);
+    void fail(const QString& path, const QString& problem);
+    void placeText(QTextDocument& document, const QString& text);
 
     Pane m_source;
     TTransfer& m_transfer;

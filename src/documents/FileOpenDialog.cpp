@@ -1,6 +1,6 @@
 #include "FileOpenDialog.h"
 
-QList<FileOpenDialog::FilterRow> FileOpenDialog::DefaultFilter()
+QList<FileOpenDialog::FilterRow> FileOpenDialog::defaultFilter()
 {
     // the newer formats and the templates open through the same converters as their older kin
     return {
@@ -18,7 +18,7 @@ QList<FileOpenDialog::FilterRow> FileOpenDialog::DefaultFilter()
     };
 }
 
-QString FileOpenDialog::NameFilters() const
+QString FileOpenDialog::nameFilters() const
 {
     QStringList filters;
     for (const FilterRow& row : Filter) {

@@ -14,11 +14,11 @@ struct FileOpenDialog {
 
     QString Title = QStringLiteral("Open a file");
     QString DefaultExt = QStringLiteral("txt");
-    QList<FilterRow> Filter = DefaultFilter();
+    QList<FilterRow> Filter = defaultFilter();
     QString FileName;
 
-    static QList<FilterRow> DefaultFilter();
+    static QList<FilterRow> defaultFilter();
     // The rows as a file dialog's name filters ("description (patterns)", one per line
     // in the ";;" form); the dialog shows the descriptions.
-    QString NameFilters() const;
+    QString nameFilters() const;
 };

@@ -18,9 +18,9 @@ QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(
 
 }  // namespace
 
-bool TextOnly(const QString& path) { return textOnlyExtensions().contains(suffixOf(path)); }
+bool textOnly(const QString& path) { return textOnlyExtensions().contains(suffixOf(path)); }
 
-QString OpenFilter()
+QString openFilter()
 {
     return QStringLiteral(
         "Documents (*.docx *.odt *.pptx *.odp *.xlsx *.ods *.html *.htm *.rtf *.doc *.xls *.ppt *.pdf);;"
@@ -32,26 +32,26 @@ QString OpenFilter()
         "All files (*)");
 }
 
-QString TextOnlyReason(const QString& path)
+QString textOnlyReason(const QString& path)
 {
     return QStringLiteral("%1 cannot be rebuilt with its layout (older Word, Excel and PowerPoint files and PDF "
                           "have no such path), so its text is translated into a plain-text .txt file.")
         .arg(QFileInfo(path).fileName());
 }
 
-QString ProposedName(const QString& path, const QString& targetCode)
+QString proposedName(const QString& path, const QString& targetCode)
 {
     const QFileInfo file(path);
-    const QString extension = TextOnly(path) ? QStringLiteral("txt") : file.suffix();
+    const QString extension = textOnly(path) ? QStringLiteral("txt") : file.suffix();
     return QDir(file.path())
         .filePath(QStringLiteral("%1.%2.%3").arg(file.completeBaseName(), targetCode.toLower(), extension));
 }
 
-QString SaveExtension(const QString& path) { return TextOnly(path) ? QStringLiteral("txt") : suffixOf(path); }
+QString saveExtension(const QString& path) { return textOnly(path) ? QStringLiteral("txt") : suffixOf(path); }
 
-QString SaveFilter(const QString& path)
+QString saveFilter(const QString& path)
 {
-    const QString extension = SaveExtension(path);
+    const QString extension = saveExtension(path);
     return QStringLiteral("%1 files (*.%2);;All files (*)").arg(extension.toUpper(), extension);
 }
 

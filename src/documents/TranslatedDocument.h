@@ -7,20 +7,20 @@
 namespace TranslatedDocument {
 
 // Legacy Word, Excel, PowerPoint and PDF files: their text is translated into a .txt file.
-bool TextOnly(const QString& path);
+bool textOnly(const QString& path);
 
 // The Open dialog's filter rows.
-QString OpenFilter();
+QString openFilter();
 
 // Why a legacy document comes back as plain text, in one sentence.
-QString TextOnlyReason(const QString& path);
+QString textOnlyReason(const QString& path);
 
 // `<folder>/<name>.<target code>.<ext>` beside the document ("report.es.docx"), with the
 // extension "txt" for a legacy one; the code in lower case.
-QString ProposedName(const QString& path, const QString& targetCode);
+QString proposedName(const QString& path, const QString& targetCode);
 
 // The Save dialog's filter and default extension for the result of `path`.
-QString SaveFilter(const QString& path);
-QString SaveExtension(const QString& path);
+QString saveFilter(const QString& path);
+QString saveExtension(const QString& path);
 
 }  // namespace TranslatedDocument

@@ -23,9 +23,9 @@ namespace {
 using Statement = SqliteStatement;
 
 // Runs statements that return nothing wanted; the SQLite result code.
-int Execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+int execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
-qint64 Integer(sqlite3* db, const char* sql, int* rc = nullptr)
+qint64 integer(sqlite3* db, const char* sql, int* rc = nullptr)
 {
     Statement statement(db, sql);
     const int result = statement.step();
@@ -133,7 +133,7 @@ static_assert(std::size(Migrations) == History::SchemaVersion);
 
 const char* const EntryColumns = "id, time, source_code, target_code, source, translation, origin";
 
-HistoryEntry ReadEntry(const Statement& row)
+HistoryEntry readEntry(const Statement& row)
 {
     HistoryEntry entry;
     entry.id = row.integer(0);
@@ -147,7 +147,7 @@ HistoryEntry ReadEntry(const Statement& row)
 }
 
 // Characters of scripts written without spaces between words.
-bool WithoutSpaces(QChar c)
+bool withoutSpaces(QChar c)
 {
     switch (c.script()) {
     case QChar::Script_Han:
@@ -167,25 +167,25 @@ bool WithoutSpaces(QChar c)
 // The words of `text` that hold a letter of a script written without spaces,
 // folded: all the trigram index needs, as the search looks every other word up
 // in the word index. A text without such letters (most texts) costs one pass.
-QString SpacelessWords(const QString& text)
+QString spacelessWords(const QString& text)
 {
-    if (std::none_of(text.begin(), text.end(), WithoutSpaces))
+    if (std::none_of(text.begin(), text.end(), withoutSpaces))
         return {};
     QStringList kept;
     for (const QString& word :
-         History::Folded(text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
-        if (std::any_of(word.begin(), word.end(), WithoutSpaces))
+         History::folded(text).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        if (std::any_of(word.begin(), word.end(), withoutSpaces))
             kept << word;
     }
     return kept.join(QLatin1Char(' '));
 }
 
-QString Quoted(QString word)
+QString quoted(QString word)
 {
     return QLatin1Char('"') + word.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
-QString LikePattern(QString word)
+QString likePattern(QString word)
 {
     word.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
         .replace(QLatin1Char('%'), QLatin1String("\\%"))
@@ -194,15 +194,15 @@ QString LikePattern(QString word)
 }
 
 // The memory's key and folded text for SQL of its own (the migrations that fill the memory).
-void HashFunction(sqlite3_context* context, int, sqlite3_value** values)
+void hashFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
-    sqlite3_result_int64(context, History::ChunkHash(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))));
+    sqlite3_result_int64(context, History::chunkHash(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))));
 }
 
 // A text function of SQL that hands its one argument through `change`.
 template <QString (*change)(const QString&)>
-void TextFunction(sqlite3_context* context, int, sqlite3_value** values)
+void textFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
     const QByteArray changed = change(QString::fromUtf8(text, sqlite3_value_bytes(values[0]))).toUtf8();
@@ -212,12 +212,12 @@ void TextFunction(sqlite3_context* context, int, sqlite3_value** values)
 QString Trimmed(const QString& text) { return text.trimmed(); }
 
 // Lower-case words of a filter, as LIKE patterns over a folded text.
-QStringList FoldedPatterns(const QString& words)
+QStringList foldedPatterns(const QString& words)
 {
     QStringList patterns;
     for (const QString& word :
-         History::Folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
-        patterns << LikePattern(word);
+         History::folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        patterns << likePattern(word);
     return patterns;
 }
 
@@ -225,7 +225,7 @@ const char* const SegmentColumns = "source_code, target_code, endpoint, engine_v
 
 }  // namespace
 
-qint64 History::ChunkHash(const QString& text)
+qint64 History::chunkHash(const QString& text)
 {
     // 64-bit FNV-1a over the UTF-16 units: the same on every machine and in every version
     quint64 hash = 14695981039346656037ULL;
@@ -236,7 +236,7 @@ qint64 History::ChunkHash(const QString& text)
     return qint64(hash);
 }
 
-QString HistoryEntry::OriginName(Origin origin)
+QString HistoryEntry::originName(Origin origin)
 {
     switch (origin) {
     case Origin::Window:
@@ -257,9 +257,9 @@ History::History(QString path, Limits limits, int busyTimeoutMs)
 
 History::~History() { sqlite3_close_v2(m_db); }
 
-QString History::DefaultPath() { return Folders::CommonDataFolder() + QStringLiteral("/history.sqlite"); }
+QString History::defaultPath() { return Folders::commonDataFolder() + QStringLiteral("/history.sqlite"); }
 
-QString History::Folded(const QString& text)
+QString History::folded(const QString& text)
 {
     QString folded;
     const QString decomposed = text.normalized(QString::NormalizationForm_KD);
@@ -331,18 +331,18 @@ bool History::open()
     }
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    sqlite3_create_function_v2(m_db, "linguaro_hash", 1, flags, nullptr, HashFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "linguaro_fold", 1, flags, nullptr, TextFunction<History::Folded>, nullptr,
+    sqlite3_create_function_v2(m_db, "linguaro_hash", 1, flags, nullptr, hashFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "linguaro_fold", 1, flags, nullptr, textFunction<History::folded>, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "linguaro_key", 1, flags, nullptr, TextFunction<SentenceRule::Key>, nullptr,
+    sqlite3_create_function_v2(m_db, "linguaro_key", 1, flags, nullptr, textFunction<SentenceRule::key>, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "linguaro_trim", 1, flags, nullptr, TextFunction<Trimmed>, nullptr, nullptr,
+    sqlite3_create_function_v2(m_db, "linguaro_trim", 1, flags, nullptr, textFunction<Trimmed>, nullptr, nullptr,
                                nullptr);
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return fail(QStringLiteral("%1 cannot be written (a read-only file or disk).").arg(m_path));
 
     int read = SQLITE_OK;
-    Integer(m_db, "SELECT count(*) FROM sqlite_master", &read);
+    integer(m_db, "SELECT count(*) FROM sqlite_master", &read);
     if (read == SQLITE_NOTADB || read == SQLITE_CORRUPT) {
         const QString why = QString::fromUtf8(sqlite3_errstr(read));
         sqlite3_close_v2(m_db);
@@ -363,7 +363,7 @@ bool History::open()
                             ? QStringLiteral("%1 is locked by another program.").arg(m_path)
                             : QStringLiteral("cannot use %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
-    Execute(m_db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    execute(m_db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
     return migrate();
 }
 
@@ -390,28 +390,28 @@ bool History::moveAside(const QString& why)
 bool History::migrate()
 {
     int rc = SQLITE_OK;
-    qint64 version = Integer(m_db, "PRAGMA user_version", &rc);
+    qint64 version = integer(m_db, "PRAGMA user_version", &rc);
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("cannot read %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
     if (version > SchemaVersion)
         return fail(QStringLiteral("%1 was written by a newer version of the translator.").arg(m_path));
     if (version == SchemaVersion)
         return true;
-    if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
+    if (execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return fail(QStringLiteral("cannot prepare %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
     // another process may have done it while this one waited
-    version = Integer(m_db, "PRAGMA user_version");
+    version = integer(m_db, "PRAGMA user_version");
     for (; version < SchemaVersion; ++version) {
-        if (Execute(m_db, Migrations[version]) != SQLITE_OK) {
+        if (execute(m_db, Migrations[version]) != SQLITE_OK) {
             const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
-            Execute(m_db, "ROLLBACK");
+            execute(m_db, "ROLLBACK");
             return fail(QStringLiteral("cannot prepare %1: %2").arg(m_path, why));
         }
     }
     const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(SchemaVersion);
-    if (Execute(m_db, setVersion.constData()) != SQLITE_OK || Execute(m_db, "COMMIT") != SQLITE_OK) {
+    if (execute(m_db, setVersion.constData()) != SQLITE_OK || execute(m_db, "COMMIT") != SQLITE_OK) {
         const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
-        Execute(m_db, "ROLLBACK");
+        execute(m_db, "ROLLBACK");
         return fail(QStringLiteral("cannot prepare %1: %2").arg(m_path, why));
     }
     return true;
@@ -443,8 +443,8 @@ bool History::trim()
     if (segments > m_limits.segments && !drop(dropSegments, segments - m_limits.segments))
         return false;
     auto used = [this] {
-        return (Integer(m_db, "PRAGMA page_count") - Integer(m_db, "PRAGMA freelist_count"))
-               * Integer(m_db, "PRAGMA page_size");
+        return (integer(m_db, "PRAGMA page_count") - integer(m_db, "PRAGMA freelist_count"))
+               * integer(m_db, "PRAGMA page_size");
     };
     if (used() <= m_limits.bytes)
         return true;
@@ -459,7 +459,7 @@ bool History::trim()
             return false;
         if (segmentsLeft > 0 && !drop(dropSegments, std::max<qint64>(1, segmentsLeft / 20)))
             return false;
-        if (Execute(m_db, "INSERT INTO entries_text(entries_text) VALUES ('optimize');"
+        if (execute(m_db, "INSERT INTO entries_text(entries_text) VALUES ('optimize');"
                           "INSERT INTO entries_trigram(entries_trigram) VALUES ('optimize');")
             != SQLITE_OK)
             return false;
@@ -472,7 +472,7 @@ bool History::putSegment(const MemorySegment& piece, qint64 used)
 {
     // looked up by its text alone, whatever whitespace stood around it where it came from
     MemorySegment segment = piece;
-    segment.source = SentenceRule::Key(piece.source);
+    segment.source = SentenceRule::key(piece.source);
     segment.translation = piece.translation.trimmed();
     if (segment.source.isEmpty())
         return true;
@@ -480,7 +480,7 @@ bool History::putSegment(const MemorySegment& piece, qint64 used)
                            " translation, created, used, folded) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
                            " ON CONFLICT DO UPDATE SET source = excluded.source, translation = excluded.translation,"
                            " used = excluded.used, folded = excluded.folded");
-    insert.bind(1, ChunkHash(segment.source));
+    insert.bind(1, chunkHash(segment.source));
     insert.bind(2, segment.sourceCode);
     insert.bind(3, segment.targetCode);
     insert.bind(4, segment.endpoint);
@@ -489,7 +489,7 @@ bool History::putSegment(const MemorySegment& piece, qint64 used)
     insert.bind(7, segment.translation);
     insert.bind(8, (segment.created.isValid() ? segment.created : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch());
     insert.bind(9, used);
-    insert.bind(10, Folded(segment.source + QLatin1Char('\n') + segment.translation));
+    insert.bind(10, folded(segment.source + QLatin1Char('\n') + segment.translation));
     return insert.step() == SQLITE_DONE;
 }
 
@@ -505,10 +505,10 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
                                 ? QStringLiteral("%1 is locked by another program.").arg(m_path)
                                 : QStringLiteral("cannot %1 %2: %3")
                                       .arg(QLatin1String(what), m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
-        Execute(m_db, "ROLLBACK");
+        execute(m_db, "ROLLBACK");
         return fail(why);
     };
-    if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
+    if (execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return failed("write to");
     {
         Statement insert(m_db,
@@ -520,7 +520,7 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
         insert.bind(4, entry.source);
         insert.bind(5, entry.translation);
         insert.bind(6, qint64(entry.origin));
-        insert.bind(7, SpacelessWords(entry.source + QLatin1Char('\n') + entry.translation));
+        insert.bind(7, spacelessWords(entry.source + QLatin1Char('\n') + entry.translation));
         if (insert.step() != SQLITE_DONE)
             return failed("write to");
     }
@@ -536,7 +536,7 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
             const HistoryChunk& piece = pieces->at(i);
             insert.bind(1, entry.id);
             insert.bind(2, qint64(i));
-            insert.bind(3, remembered ? SentenceRule::Key(piece.source) : piece.source);
+            insert.bind(3, remembered ? SentenceRule::key(piece.source) : piece.source);
             insert.bind(4, piece.translation);
             insert.bind(5, piece.endpoint);
             insert.bind(6, piece.engineVersion);
@@ -551,7 +551,7 @@ bool History::record(HistoryEntry& entry, const QList<HistoryChunk>& chunks, con
     }
     if (!trim())
         return failed("trim");
-    if (Execute(m_db, "COMMIT") != SQLITE_OK)
+    if (execute(m_db, "COMMIT") != SQLITE_OK)
         return failed("write to");
     return true;
 }
@@ -572,13 +572,13 @@ QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
     QStringList spaced;
     QStringList trigrams;
     QStringList likes;
-    for (const QString& word : Folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
-        if (std::none_of(word.begin(), word.end(), WithoutSpaces))
-            spaced << Quoted(word) + QLatin1Char('*');
+    for (const QString& word : folded(words).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        if (std::none_of(word.begin(), word.end(), withoutSpaces))
+            spaced << quoted(word) + QLatin1Char('*');
         else if (word.size() >= 3)
-            trigrams << Quoted(word);
+            trigrams << quoted(word);
         else
-            likes << LikePattern(word);
+            likes << likePattern(word);
     }
     // numbered after the words' LIKE patterns, whose count varies
     const int firstOwn = int(4 + likes.size());
@@ -624,7 +624,7 @@ QList<HistoryEntry> History::find(const HistoryFilter& filter, int limit)
             select.bind(firstOwn + 3, filter.olderThanId);
         }
         while (select.step() == SQLITE_ROW)
-            rows << ReadEntry(select);
+            rows << readEntry(select);
         return rows;
     };
     if (spaced.isEmpty() && trigrams.isEmpty())
@@ -667,7 +667,7 @@ std::optional<HistoryEntry> History::entry(qint64 id)
     select.bind(1, id);
     if (select.step() != SQLITE_ROW)
         return std::nullopt;
-    return ReadEntry(select);
+    return readEntry(select);
 }
 
 QList<HistoryChunk> History::chunks(qint64 entryId)
@@ -687,7 +687,7 @@ bool History::remove(const QList<qint64>& ids)
 {
     if (!available())
         return false;
-    if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
+    if (execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return false;
     // what the entry put into the memory goes with it: its sentences, or the chunks of an entry
     // recorded before the memory kept sentences
@@ -704,30 +704,30 @@ bool History::remove(const QList<qint64>& ids)
         forget.bind(1, id);
         drop.bind(1, id);
         if (forget.step() != SQLITE_DONE || drop.step() != SQLITE_DONE) {
-            Execute(m_db, "ROLLBACK");
+            execute(m_db, "ROLLBACK");
             return false;
         }
         forget.reset();
         drop.reset();
     }
-    return Execute(m_db, "COMMIT") == SQLITE_OK || (Execute(m_db, "ROLLBACK"), false);
+    return execute(m_db, "COMMIT") == SQLITE_OK || (execute(m_db, "ROLLBACK"), false);
 }
 
 bool History::clear()
 {
     if (!available())
         return false;
-    if (Execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM sentences; DELETE FROM entries;"
+    if (execute(m_db, "BEGIN IMMEDIATE; DELETE FROM chunks; DELETE FROM sentences; DELETE FROM entries;"
                       "DELETE FROM segments;"
                       "INSERT INTO entries_text(entries_text) VALUES ('rebuild');"
                       "INSERT INTO entries_trigram(entries_trigram) VALUES ('rebuild'); COMMIT;")
         == SQLITE_OK)
         return true;
-    Execute(m_db, "ROLLBACK");
+    execute(m_db, "ROLLBACK");
     return false;
 }
 
-qint64 History::count() { return available() ? Integer(m_db, "SELECT count(*) FROM entries") : 0; }
+qint64 History::count() { return available() ? integer(m_db, "SELECT count(*) FROM entries") : 0; }
 
 qint64 History::segmentCount() { return available() ? counted("segments") : 0; }
 
@@ -735,7 +735,7 @@ bool History::forEachSegment(const QString& words, const std::function<bool(cons
 {
     if (!available())
         return false;
-    const QStringList patterns = FoldedPatterns(words);
+    const QStringList patterns = foldedPatterns(words);
     QByteArray sql = "SELECT " + QByteArray(SegmentColumns) + " FROM segments WHERE 1";
     for (qsizetype i = 0; i < patterns.size(); ++i)
         sql += " AND folded LIKE ?" + QByteArray::number(1 + i) + " ESCAPE '\\'";
@@ -762,7 +762,7 @@ bool History::addSegments(const std::function<bool(const SegmentSink& add)>& rea
 {
     if (!available())
         return false;
-    if (Execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
+    if (execute(m_db, "BEGIN IMMEDIATE") != SQLITE_OK)
         return fail(QStringLiteral("%1 is locked by another program.").arg(m_path));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     bool written = true;
@@ -770,8 +770,8 @@ bool History::addSegments(const std::function<bool(const SegmentSink& add)>& rea
         written = written && putSegment(segment, now);
         return written;
     });
-    if (complete && written && trim() && Execute(m_db, "COMMIT") == SQLITE_OK)
+    if (complete && written && trim() && execute(m_db, "COMMIT") == SQLITE_OK)
         return true;
-    Execute(m_db, "ROLLBACK");
+    execute(m_db, "ROLLBACK");
     return false;
 }

@@ -23,7 +23,7 @@ struct HistoryEntry {
     Origin origin = Origin::Window;
 
     // "window", "command line", "D-Bus", "document"
-    static QString OriginName(Origin origin);
+    static QString originName(Origin origin);
 };
 
 // One piece of a translation as the service translated it: a chunk as it was
@@ -81,7 +81,7 @@ public:
     History& operator=(const History&) = delete;
 
     // $XDG_DATA_HOME/Brenmark/history.sqlite
-    static QString DefaultPath();
+    static QString defaultPath();
 
     QString path() const { return m_path; }
     // Opens the file on first use; false with problem() set when the history cannot be used.
@@ -125,9 +125,9 @@ public:
     qint64 segmentCount();
 
     // Lower case without accents: what the search compares.
-    static QString Folded(const QString& text);
+    static QString folded(const QString& text);
     // The key a piece is found by in the memory (its text compared as well).
-    static qint64 ChunkHash(const QString& text);
+    static qint64 chunkHash(const QString& text);
 
 private:
     bool open();

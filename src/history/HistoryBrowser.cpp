@@ -6,7 +6,7 @@
 namespace {
 
 // The file is opened, and so made, only once a translation was kept there: reading writes nothing.
-bool Kept(const History& history)
+bool kept(const History& history)
 {
     const QFileInfo file(history.path());
     return file.exists() || file.isSymLink();
@@ -61,7 +61,7 @@ void HistoryBrowser::query()
     m_typing.stop();
     const int generation = ++m_generation;
     run([this, filter = m_filter, generation](History& history) -> std::function<void()> {
-        QList<HistoryEntry> entries = Kept(history) ? history.find(filter, ListLimit + 1) : QList<HistoryEntry>();
+        QList<HistoryEntry> entries = kept(history) ? history.find(filter, ListLimit + 1) : QList<HistoryEntry>();
         for (HistoryEntry& entry : entries) {
             entry.source.truncate(PreviewLength);
             entry.translation.truncate(PreviewLength);
@@ -80,7 +80,7 @@ void HistoryBrowser::query()
 void HistoryBrowser::refresh()
 {
     run([this](History& history) -> std::function<void()> {
-        auto pairs = Kept(history) ? history.pairs() : QList<std::pair<QString, QString>>();
+        auto pairs = kept(history) ? history.pairs() : QList<std::pair<QString, QString>>();
         return [this, pairs = std::move(pairs)] { emit pairsFound(pairs); };
     });
     query();
@@ -89,7 +89,7 @@ void HistoryBrowser::refresh()
 void HistoryBrowser::remove(const QList<qint64>& ids)
 {
     run([this, ids](History& history) -> std::function<void()> {
-        const bool done = !Kept(history) || history.remove(ids);
+        const bool done = !kept(history) || history.remove(ids);
         return [this, done] { emit removed(done); };
     });
     refresh();
@@ -98,7 +98,7 @@ void HistoryBrowser::remove(const QList<qint64>& ids)
 void HistoryBrowser::clear()
 {
     run([this](History& history) -> std::function<void()> {
-        const bool done = !Kept(history) || history.clear();
+        const bool done = !kept(history) || history.clear();
         return [this, done] { emit removed(done); };
     });
     refresh();
@@ -107,7 +107,7 @@ void HistoryBrowser::clear()
 void HistoryBrowser::fetchEntry(qint64 id)
 {
     run([this, id](History& history) -> std::function<void()> {
-        const std::optional<HistoryEntry> entry = Kept(history) ? history.entry(id) : std::nullopt;
+        const std::optional<HistoryEntry> entry = kept(history) ? history.entry(id) : std::nullopt;
         if (!entry)
             return {};
         return [this, entry = *entry] { emit entryFound(entry); };
@@ -120,7 +120,7 @@ void HistoryBrowser::fetchOlder(qint64 olderThanId, const QDateTime& olderThanTi
     filter.olderThanId = olderThanId;
     filter.olderThanTime = olderThanTime;
     run([this, filter, count](History& history) -> std::function<void()> {
-        auto page = Kept(history) ? history.find(filter, count) : QList<HistoryEntry>();
+        auto page = kept(history) ? history.find(filter, count) : QList<HistoryEntry>();
         return [this, olderThanId = filter.olderThanId, page = std::move(page)] { emit olderFound(olderThanId, page); };
     });
 }

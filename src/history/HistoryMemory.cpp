@@ -33,7 +33,7 @@ std::vector<std::optional<QString>> HistoryMemory::lookUp(const MemoryKey& key, 
                 " AND ((endpoint = ?4 AND engine_version = ?5) OR (endpoint = '' AND engine_version = ''))"
                 " ORDER BY endpoint = '' LIMIT 1");
         for (qsizetype i = 0; select.ok() && i < pieces.size(); ++i) {
-            select.bind(1, History::ChunkHash(pieces.at(i)));
+            select.bind(1, History::chunkHash(pieces.at(i)));
             select.bind(2, key.sourceCode);
             select.bind(3, key.targetCode);
             select.bind(4, key.endpoint);

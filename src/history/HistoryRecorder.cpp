@@ -15,7 +15,7 @@ namespace {
 std::atomic<bool> suspended{false};
 
 // One writer: records land in the order their runs ended, never two at once.
-QThreadPool& Writer()
+QThreadPool& writer()
 {
     static SizedThreadPool pool(1);
     return pool;
@@ -24,28 +24,28 @@ QThreadPool& Writer()
 
 namespace HistoryRecorder {
 
-void Flush() { Writer().waitForDone(); }
+void flush() { writer().waitForDone(); }
 
-History& Shared()
+History& shared()
 {
     static std::unique_ptr<History> history;
-    Flush();
-    const QString path = History::DefaultPath();
+    flush();
+    const QString path = History::defaultPath();
     if (!history || history->path() != path)
         history = std::make_unique<History>(path);
     return *history;
 }
 
-void SetSuspendedForRun(bool on) { suspended = on; }
-bool SuspendedForRun() { return suspended; }
+void setSuspendedForRun(bool on) { suspended = on; }
+bool suspendedForRun() { return suspended; }
 
-void Equip(TranslationRequest& request, bool keep, bool reuse)
+void equip(TranslationRequest& request, bool keep, bool reuse)
 {
     request.wantEngineVersion = keep && !suspended;
-    request.memory = reuse && !suspended ? std::make_shared<HistoryMemory>(History::DefaultPath()) : nullptr;
+    request.memory = reuse && !suspended ? std::make_shared<HistoryMemory>(History::defaultPath()) : nullptr;
 }
 
-void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell, QObject* context,
+void watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell, QObject* context,
            History* into)
 {
     if (suspended)
@@ -58,7 +58,7 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                       hasContext = context != nullptr](const TranslationResult& result) {
                          if (result.outcome != TranslationResult::Outcome::Done || suspended)
                              return;
-                         History* history = into ? into : &Shared();
+                         History* history = into ? into : &shared();
                          const TranslationRequest& request = job.request();
                          HistoryEntry entry;
                          entry.sourceCode = request.sourceCode;
@@ -68,7 +68,7 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                          // the translation as the target pane shows it
                          QStringList lines;
                          for (const QString& translation : *translations)
-                             lines << TextPreparation::PlainPaneText(translation);
+                             lines << TextPreparation::plainPaneText(translation);
                          entry.translation = lines.join(QLatin1Char('\n'));
                          QList<HistoryChunk> chunks;
                          const QStringList sources = job.sourceChunks();
@@ -79,7 +79,7 @@ void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(
                          QList<HistoryChunk> sentences;
                          for (const auto& [sentence, translation] : job.translatedSentences())
                              sentences << HistoryChunk{sentence, translation, endpoint, version};
-                         Writer().start([history, entry, chunks, sentences, tell, guard, hasContext]() mutable {
+                         writer().start([history, entry, chunks, sentences, tell, guard, hasContext]() mutable {
                              history->record(entry, chunks, sentences);
                              const QString notice = history->takeNotice();
                              if (notice.isEmpty() || !tell)

@@ -15,17 +15,17 @@ namespace HistoryRecorder {
 // The user's history, opened on first use; one for the whole process (a new
 // one when the data folder has changed since, as between tests). Waits for the
 // records under way, so the caller has it to itself on the main thread.
-History& Shared();
+History& shared();
 
 // Off for the rest of this run (the --no-history option): nothing is written.
-void SetSuspendedForRun(bool suspended);
-bool SuspendedForRun();
+void setSuspendedForRun(bool suspended);
+bool suspendedForRun();
 
 // Readies a request for the history: with `keep`, the service is asked for its
 // engine version so the pieces are recorded with it; with `reuse`, pieces
 // translated before are taken from the translation memory. Neither while the
 // run is suspended.
-void Equip(TranslationRequest& request, bool keep, bool reuse);
+void equip(TranslationRequest& request, bool keep, bool reuse);
 
 // Records the job's text, translation and chunks in `history` when it finishes
 // done, with the sentences the service translated for the translation memory,
@@ -34,10 +34,10 @@ void Equip(TranslationRequest& request, bool keep, bool reuse);
 // unavailable and why, or a damaged file was moved aside): on the main thread
 // while `context` lives when one is given, else on the writer thread. Nothing
 // when the run is suspended. Null `history`: Shared() as it is when the job finishes.
-void Watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
+void watch(TranslationJob& job, HistoryEntry::Origin origin, std::function<void(const QString&)> tell,
            QObject* context = nullptr, History* history = nullptr);
 // Returns once every record asked for so far is written (before reading the
 // file elsewhere, and before the program ends).
-void Flush();
+void flush();
 
 }  // namespace HistoryRecorder

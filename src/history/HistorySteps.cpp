@@ -2,10 +2,10 @@
 
 #include "LanguageTable.h"
 
-PaneContents PaneContents::Of(const HistoryEntry& entry)
+PaneContents PaneContents::of(const HistoryEntry& entry)
 {
-    return {entry.source, entry.translation, LanguageTable::PositionOf(entry.sourceCode),
-            LanguageTable::PositionOf(entry.targetCode)};
+    return {entry.source, entry.translation, LanguageTable::positionOf(entry.sourceCode),
+            LanguageTable::positionOf(entry.targetCode)};
 }
 
 void HistorySteps::startFrom(const PaneContents& shown)
@@ -49,7 +49,7 @@ void HistorySteps::addOlder(qint64 olderThanId, const QList<HistoryEntry>& page)
         m_oldestId = entry.id;
         m_oldestTime = entry.time;
         // the translation just made is in the panes already, and one made twice is one step
-        const PaneContents step = PaneContents::Of(entry);
+        const PaneContents step = PaneContents::of(entry);
         if (!(step == m_steps.constLast()))
             m_steps << step;
     }

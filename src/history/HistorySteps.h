@@ -13,7 +13,7 @@ struct PaneContents {
 
     bool operator==(const PaneContents&) const = default;
     // An entry as the panes would show it, its codes turned into list positions.
-    static PaneContents Of(const HistoryEntry& entry);
+    static PaneContents of(const HistoryEntry& entry);
 };
 
 // Steps back and forward through the history as a browser does. The panes as

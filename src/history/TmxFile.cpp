@@ -18,16 +18,16 @@ namespace {
 const char* const EndpointProperty = "x-linguaro-endpoint";
 const char* const VersionProperty = "x-linguaro-engine-version";
 
-QString TmxDate(const QDateTime& time) { return time.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")); }
+QString tmxDate(const QDateTime& time) { return time.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")); }
 
-QDateTime FromTmxDate(const QString& text)
+QDateTime fromTmxDate(const QString& text)
 {
     const QDateTime local = QDateTime::fromString(text, QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     return local.isValid() ? QDateTime(local.date(), local.time(), Qt::UTC) : QDateTime();
 }
 
 // XML 1.0 holds no control characters but tab and line ends, and no lone surrogates.
-QString XmlSafe(const QString& text)
+QString xmlSafe(const QString& text)
 {
     QString safe;
     safe.reserve(text.size());
@@ -46,9 +46,9 @@ QString XmlSafe(const QString& text)
 
 // Text as element content: a reader turns a bare carriage return into a line
 // feed, so each goes as a character reference and comes back as it was.
-void WriteText(QXmlStreamWriter& xml, const QString& text)
+void writeText(QXmlStreamWriter& xml, const QString& text)
 {
-    const QStringList parts = XmlSafe(text).split(u'\r');
+    const QStringList parts = xmlSafe(text).split(u'\r');
     for (qsizetype i = 0; i < parts.size(); ++i) {
         if (i > 0)
             xml.writeEntityReference(QStringLiteral("#13"));
@@ -57,26 +57,26 @@ void WriteText(QXmlStreamWriter& xml, const QString& text)
     }
 }
 
-QString Text(const xmlChar* text) { return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString(); }
+QString text(const xmlChar* text) { return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString(); }
 
 // An attribute of the reader's element; empty when it has none.
-QString Attribute(xmlTextReaderPtr reader, const char* name)
+QString attribute(xmlTextReaderPtr reader, const char* name)
 {
     xmlChar* value = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>(name));
-    const QString text = Text(value);
+    const QString text = ::text(value);
     xmlFree(value);
     return text;
 }
 
-QString XmlLang(xmlTextReaderPtr reader)
+QString xmlLang(xmlTextReaderPtr reader)
 {
     // TMX 1.4 names it xml:lang, older files lang
     xmlChar* value =
         xmlTextReaderGetAttributeNs(reader, reinterpret_cast<const xmlChar*>("lang"),
                                     reinterpret_cast<const xmlChar*>("http://www.w3.org/XML/1998/namespace"));
-    const QString text = Text(value);
+    const QString text = ::text(value);
     xmlFree(value);
-    return text.isEmpty() ? Attribute(reader, "lang") : text;
+    return text.isEmpty() ? attribute(reader, "lang") : text;
 }
 
 // One <tu> as read: its languages and texts, in order.
@@ -123,7 +123,7 @@ private:
     qint64 m_skipped = 0;
 };
 
-void CollectError(void* context, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator)
+void collectError(void* context, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator)
 {
     auto* first = static_cast<QString*>(context);
     if (!first->isEmpty()
@@ -145,7 +145,7 @@ bool Reader::read(QString& problem, qint64& units, qint64& skipped)
     bool ok = reader != nullptr || fail(QStringLiteral("%1 cannot be read.").arg(m_path));
     QString parseError;
     if (ok)
-        xmlTextReaderSetErrorHandler(reader.get(), CollectError, &parseError);
+        xmlTextReaderSetErrorHandler(reader.get(), collectError, &parseError);
     int rc = 1;
     while (ok && (rc = xmlTextReaderRead(reader.get())) == 1) {
         const int type = xmlTextReaderNodeType(reader.get());
@@ -162,20 +162,20 @@ bool Reader::read(QString& problem, qint64& units, qint64& skipped)
             ok = fail(QStringLiteral("%1 uses entities, which are not read.").arg(m_path));
             break;
         case XML_READER_TYPE_ELEMENT:
-            ok = element(reader.get(), Text(xmlTextReaderConstLocalName(reader.get())),
+            ok = element(reader.get(), text(xmlTextReaderConstLocalName(reader.get())),
                          xmlTextReaderIsEmptyElement(reader.get()) == 1);
             break;
         case XML_READER_TYPE_END_ELEMENT:
-            ok = endElement(Text(xmlTextReaderConstLocalName(reader.get())));
+            ok = endElement(text(xmlTextReaderConstLocalName(reader.get())));
             break;
         case XML_READER_TYPE_TEXT:
         case XML_READER_TYPE_CDATA:
         case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
         case XML_READER_TYPE_WHITESPACE:
             if (m_inSegment && m_codeDepth == 0)
-                m_segment += Text(xmlTextReaderConstValue(reader.get()));
+                m_segment += text(xmlTextReaderConstValue(reader.get()));
             else if (m_inProperty)
-                m_property += Text(xmlTextReaderConstValue(reader.get()));
+                m_property += text(xmlTextReaderConstValue(reader.get()));
             break;
         default:
             break;
@@ -201,23 +201,23 @@ bool Reader::element(xmlTextReaderPtr reader, const QString& name, bool empty)
         return true;
     }
     if (name == QLatin1String("header")) {
-        m_headerSource = Attribute(reader, "srclang");
+        m_headerSource = attribute(reader, "srclang");
     } else if (name == QLatin1String("tu")) {
         m_unit = std::make_unique<Unit>();
-        m_unit->sourceLanguage = Attribute(reader, "srclang");
+        m_unit->sourceLanguage = attribute(reader, "srclang");
         if (m_unit->sourceLanguage.isEmpty())
             m_unit->sourceLanguage = m_headerSource;
-        m_unit->created = FromTmxDate(Attribute(reader, "creationdate"));
+        m_unit->created = fromTmxDate(attribute(reader, "creationdate"));
         if (empty)
             return finishUnit();
     } else if (!m_unit) {
         return true;
     } else if (name == QLatin1String("prop") && !m_inSegment) {
         m_inProperty = !empty;
-        m_propertyType = Attribute(reader, "type");
+        m_propertyType = attribute(reader, "type");
         m_property.clear();
     } else if (name == QLatin1String("tuv")) {
-        m_variantLanguage = XmlLang(reader);
+        m_variantLanguage = xmlLang(reader);
     } else if (name == QLatin1String("seg")) {
         m_inSegment = !empty;
         m_segment.clear();
@@ -267,13 +267,13 @@ bool Reader::finishUnit()
             source = i;
     if (source < 0 && !unit->variants.isEmpty())
         source = 0;
-    const QString sourceCode = source >= 0 ? TmxFile::ServiceCode(unit->variants.at(source).first) : QString();
+    const QString sourceCode = source >= 0 ? TmxFile::serviceCode(unit->variants.at(source).first) : QString();
     const QString sourceText = source >= 0 ? unit->variants.at(source).second : QString();
     // a version without its service cannot be matched: such a piece is taken as from another tool
     const bool made = !unit->endpoint.isEmpty();
     qint64 added = 0;
     for (qsizetype i = 0; i < unit->variants.size(); ++i) {
-        const QString targetCode = TmxFile::ServiceCode(unit->variants.at(i).first);
+        const QString targetCode = TmxFile::serviceCode(unit->variants.at(i).first);
         if (i == source || sourceCode.isEmpty() || targetCode.isEmpty() || targetCode == sourceCode
             || sourceText.trimmed().isEmpty() || unit->variants.at(i).second.trimmed().isEmpty())
             continue;
@@ -297,22 +297,22 @@ bool Reader::finishUnit()
 
 namespace TmxFile {
 
-QString LanguageTag(const QString& serviceCode)
+QString languageTag(const QString& serviceCode)
 {
     const qsizetype dash = serviceCode.indexOf(u'-');
     return dash < 0 ? serviceCode.toLower() : serviceCode.left(dash).toLower() + serviceCode.mid(dash).toUpper();
 }
 
-QString ServiceCode(const QString& languageTag)
+QString serviceCode(const QString& languageTag)
 {
     const QString tag = languageTag.trimmed().replace(u'_', u'-');
     if (tag.isEmpty())
         return {};
-    int position = LanguageTable::PositionOf(tag);
+    int position = LanguageTable::positionOf(tag);
     // a region or script the lists do not name: the language itself
     if (position < 0 && tag.contains(u'-'))
-        position = LanguageTable::PositionOf(tag.section(u'-', 0, 0));
-    return LanguageTable::ServiceCode(position);
+        position = LanguageTable::positionOf(tag.section(u'-', 0, 0));
+    return LanguageTable::serviceCode(position);
 }
 
 Outcome Export(History& history, const QString& path, const QString& words)
@@ -338,12 +338,12 @@ Outcome Export(History& history, const QString& path, const QString& words)
     xml.writeAttribute(QStringLiteral("adminlang"), QStringLiteral("en"));
     xml.writeAttribute(QStringLiteral("srclang"), QStringLiteral("*all*"));
     xml.writeAttribute(QStringLiteral("datatype"), QStringLiteral("plaintext"));
-    xml.writeAttribute(QStringLiteral("creationdate"), TmxDate(QDateTime::currentDateTimeUtc()));
+    xml.writeAttribute(QStringLiteral("creationdate"), tmxDate(QDateTime::currentDateTimeUtc()));
     xml.writeStartElement(QStringLiteral("body"));
     const bool read = history.forEachSegment(words, [&](const MemorySegment& segment) {
-        const QString date = TmxDate(segment.created);
+        const QString date = tmxDate(segment.created);
         xml.writeStartElement(QStringLiteral("tu"));
-        xml.writeAttribute(QStringLiteral("srclang"), LanguageTag(segment.sourceCode));
+        xml.writeAttribute(QStringLiteral("srclang"), languageTag(segment.sourceCode));
         xml.writeAttribute(QStringLiteral("creationdate"), date);
         for (const auto& [type, value] :
              {std::pair{EndpointProperty, segment.endpoint}, std::pair{VersionProperty, segment.engineVersion}}) {
@@ -351,16 +351,16 @@ Outcome Export(History& history, const QString& path, const QString& words)
                 continue;
             xml.writeStartElement(QStringLiteral("prop"));
             xml.writeAttribute(QStringLiteral("type"), QLatin1String(type));
-            WriteText(xml, value);
+            writeText(xml, value);
             xml.writeEndElement();
         }
         for (const auto& [code, text] :
              {std::pair{segment.sourceCode, segment.source}, std::pair{segment.targetCode, segment.translation}}) {
             xml.writeStartElement(QStringLiteral("tuv"));
-            xml.writeAttribute(QStringLiteral("xml:lang"), LanguageTag(code));
+            xml.writeAttribute(QStringLiteral("xml:lang"), languageTag(code));
             xml.writeAttribute(QStringLiteral("creationdate"), date);
             xml.writeStartElement(QStringLiteral("seg"));
-            WriteText(xml, text);
+            writeText(xml, text);
             xml.writeEndElement();
             xml.writeEndElement();
         }
@@ -387,7 +387,7 @@ Outcome Export(History& history, const QString& path, const QString& words)
     return outcome;
 }
 
-Outcome Import(History& history, const QString& path)
+Outcome import(History& history, const QString& path)
 {
     Outcome outcome;
     const QFileInfo info(path);

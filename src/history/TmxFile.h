@@ -24,11 +24,11 @@ Outcome Export(History& history, const QString& path, const QString& words = QSt
 // transaction: a file that is not XML, not TMX, declares entities or breaks
 // off adds nothing. Units between languages the lists hold become pieces (one
 // per translation of the unit's source); the others are skipped and counted.
-Outcome Import(History& history, const QString& path);
+Outcome import(History& history, const QString& path);
 
 // "zh-TW" for the service code "ZH-TW", "en" for "EN".
-QString LanguageTag(const QString& serviceCode);
+QString languageTag(const QString& serviceCode);
 // The service code of an xml:lang ("en-GB" -> "EN", "zh-tw" -> "ZH-TW"); empty when the lists hold no such language.
-QString ServiceCode(const QString& languageTag);
+QString serviceCode(const QString& languageTag);
 
 }  // namespace TmxFile

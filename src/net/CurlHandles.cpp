@@ -4,15 +4,15 @@
 
 namespace Curl {
 
-List MakeList(std::initializer_list<const char*> lines)
+List makeList(std::initializer_list<const char*> lines)
 {
     List list;
     for (const char* line : lines)
-        Append(list, line);
+        append(list, line);
     return list;
 }
 
-void Append(List& list, const char* line)
+void append(List& list, const char* line)
 {
     curl_slist* grown = curl_slist_append(list.get(), line);
     if (grown) {
@@ -21,7 +21,7 @@ void Append(List& list, const char* line)
     }
 }
 
-void GlobalInit()
+void globalInit()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });

@@ -27,11 +27,11 @@ using Share = std::unique_ptr<CURLSH, ShareDeleter>;
 using List = std::unique_ptr<curl_slist, ListDeleter>;
 
 // A header list of the given lines, in order.
-List MakeList(std::initializer_list<const char*> lines);
+List makeList(std::initializer_list<const char*> lines);
 // Appends one line to a list (which may be empty).
-void Append(List& list, const char* line);
+void append(List& list, const char* line);
 
 // libcurl's global state, set up once for the process before the first handle.
-void GlobalInit();
+void globalInit();
 
 }  // namespace Curl

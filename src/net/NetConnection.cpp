@@ -2,7 +2,7 @@
 
 NetConnection::NetConnection()
 {
-    Curl::GlobalInit();
+    Curl::globalInit();
     m_easy.reset(curl_easy_init());
     m_multi.reset(curl_multi_init());
 }

@@ -13,9 +13,9 @@ public:
     NetConnection& operator=(const NetConnection&) = delete;
 
     // False when libcurl could not make the handles (out of memory).
-    bool Valid() const { return m_easy && m_multi; }
-    CURL* Easy() const { return m_easy.get(); }
-    CURLM* Multi() const { return m_multi.get(); }
+    bool valid() const { return m_easy && m_multi; }
+    CURL* easy() const { return m_easy.get(); }
+    CURLM* multi() const { return m_multi.get(); }
 
 private:
     friend class NetRequest;

@@ -13,11 +13,11 @@ public:
     NetCookieJar(const NetCookieJar&) = delete;
     NetCookieJar& operator=(const NetCookieJar&) = delete;
 
-    CURLSH* Handle() const { return m_share.get(); }
+    CURLSH* handle() const { return m_share.get(); }
 
 private:
-    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
-    static void Unlock(CURL*, curl_lock_data data, void* self);
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
+    static void unlock(CURL*, curl_lock_data data, void* self);
 
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
     Curl::Share m_share;

@@ -7,13 +7,13 @@
 namespace {
 
 // An IPv6 address would otherwise be read as host and port.
-QString Bracketed(const QString& host)
+QString bracketed(const QString& host)
 {
     return host.contains(u':') && !host.startsWith(u'[') ? QStringLiteral("[%1]").arg(host) : host;
 }
 
 // The session's proxy for a scheme, as libcurl itself would look for it.
-QString SessionProxyText(const QString& scheme)
+QString sessionProxyText(const QString& scheme)
 {
     const QByteArray lower = scheme.toLatin1().toLower();
     for (const QByteArray& name :
@@ -27,7 +27,7 @@ QString SessionProxyText(const QString& scheme)
 
 }  // namespace
 
-NetProxy NetProxy::Session(const QString& user, const QString& password)
+NetProxy NetProxy::session(const QString& user, const QString& password)
 {
     NetProxy proxy;
     proxy.mode = Mode::Session;
@@ -36,7 +36,7 @@ NetProxy NetProxy::Session(const QString& user, const QString& password)
     return proxy;
 }
 
-NetProxy NetProxy::Server(const QString& host, int port, const QString& user, const QString& password)
+NetProxy NetProxy::server(const QString& host, int port, const QString& user, const QString& password)
 {
     NetProxy proxy;
     proxy.mode = Mode::Server;
@@ -47,9 +47,9 @@ NetProxy NetProxy::Server(const QString& host, int port, const QString& user, co
     return proxy;
 }
 
-NetProxy NetProxy::FromText(const QString& text, const QString& user, const QString& password)
+NetProxy NetProxy::fromText(const QString& text, const QString& user, const QString& password)
 {
-    NetProxy proxy = Server({}, 0, user, password);
+    NetProxy proxy = server({}, 0, user, password);
     QString rest = text.trimmed();
     const qsizetype schemeEnd = rest.indexOf(QLatin1String("://"));
     if (schemeEnd > 0) {
@@ -90,27 +90,27 @@ NetProxy NetProxy::FromText(const QString& text, const QString& user, const QStr
     return proxy;
 }
 
-NetRoute NetProxy::RouteFor(const QByteArray& url) const
+NetRoute NetProxy::routeFor(const QByteArray& url) const
 {
     NetRoute route;
-    route.noProxy = mode == Mode::Session ? Loopback::SessionNoProxyList() : QByteArray(Loopback::NoProxyList);
+    route.noProxy = mode == Mode::Session ? Loopback::sessionNoProxyList() : QByteArray(Loopback::NoProxyList);
     const QUrl address = QUrl::fromEncoded(url);
     // a proxy elsewhere cannot reach this machine, and a local file needs none
-    if (mode == Mode::Direct || address.host().isEmpty() || Loopback::IsLoopbackHost(address.host()))
+    if (mode == Mode::Direct || address.host().isEmpty() || Loopback::isLoopbackHost(address.host()))
         return route;
     if (mode == Mode::Session) {
-        const QString text = SessionProxyText(address.scheme());
+        const QString text = sessionProxyText(address.scheme());
         if (text.isEmpty())
             return route;
         route.proxy = text.toUtf8();
-        const NetProxy named = FromText(text);
+        const NetProxy named = fromText(text);
         route.shown =
-            named.port > 0 ? QStringLiteral("%1:%2").arg(Bracketed(named.host)).arg(named.port) : Bracketed(named.host);
+            named.port > 0 ? QStringLiteral("%1:%2").arg(bracketed(named.host)).arg(named.port) : bracketed(named.host);
         return route;
     }
     if (this->host.trimmed().isEmpty())
         return route;  // a proxy without an address is none
-    const QString host = Bracketed(this->host);
+    const QString host = bracketed(this->host);
     route.shown = port > 0 ? QStringLiteral("%1:%2").arg(host).arg(port) : host;
     route.proxy = (scheme + QLatin1String("://") + route.shown).toUtf8();
     return route;

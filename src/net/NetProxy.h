@@ -27,13 +27,13 @@ struct NetProxy {
     QString user;                             // credentials for the proxy; none while empty
     QString password;
 
-    static NetProxy Direct() { return {}; }
-    static NetProxy Session(const QString& user = {}, const QString& password = {});
-    static NetProxy Server(const QString& host, int port, const QString& user = {}, const QString& password = {});
+    static NetProxy direct() { return {}; }
+    static NetProxy session(const QString& user = {}, const QString& password = {});
+    static NetProxy server(const QString& host, int port, const QString& user = {}, const QString& password = {});
     // A proxy written as one text: "host:port", "scheme://host:port", "[::1]:3128",
     // "::1", with credentials before an "@" taken when user is empty.
-    static NetProxy FromText(const QString& text, const QString& user = {}, const QString& password = {});
+    static NetProxy fromText(const QString& text, const QString& user = {}, const QString& password = {});
 
     // The route of a request for url (the address as it goes out).
-    NetRoute RouteFor(const QByteArray& url) const;
+    NetRoute routeFor(const QByteArray& url) const;
 };

@@ -6,7 +6,7 @@
 
 namespace {
 
-NetConnection& ThreadConnection()
+NetConnection& threadConnection()
 {
     thread_local NetConnection connection;
     return connection;
@@ -15,16 +15,16 @@ NetConnection& ThreadConnection()
 }  // namespace
 
 NetRequest::NetRequest(const QByteArray& url, const NetProxy& proxy, const NetLimits& limits, NetConnection* connection)
-    : m_connection(connection), m_route(proxy.RouteFor(url)), m_limits(limits)
+    : m_connection(connection), m_route(proxy.routeFor(url)), m_limits(limits)
 {
     if (!m_connection)
-        m_connection = &ThreadConnection();
+        m_connection = &threadConnection();
     if (m_connection->m_busy) {
         m_own = std::make_unique<NetConnection>();
         m_connection = m_own.get();
     }
     m_connection->m_busy = true;
-    CURL* h = Handle();
+    CURL* h = handle();
     if (!h)
         return;
     curl_easy_reset(h);
@@ -44,20 +44,20 @@ NetRequest::NetRequest(const QByteArray& url, const NetProxy& proxy, const NetLi
         curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData());
     }
 
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &NetRequest::OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &NetRequest::onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &NetRequest::OnConnected);
+    curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &NetRequest::onConnected);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &NetRequest::OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &NetRequest::onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
 }
 
 NetRequest::~NetRequest()
 {
     if (m_started && !m_finished)
-        curl_multi_remove_handle(m_connection->Multi(), Handle());
-    if (CURL* h = Handle()) {
+        curl_multi_remove_handle(m_connection->multi(), handle());
+    if (CURL* h = handle()) {
         // the handle outlives this request: nothing may point back into it
         curl_easy_setopt(h, CURLOPT_SHARE, nullptr);
         curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
@@ -69,67 +69,67 @@ NetRequest::~NetRequest()
     m_connection->m_busy = false;
 }
 
-void NetRequest::UseCookies(NetCookieJar& jar)
+void NetRequest::useCookies(NetCookieJar& jar)
 {
-    if (!Handle() || !jar.Handle())
+    if (!handle() || !jar.handle())
         return;
-    curl_easy_setopt(Handle(), CURLOPT_SHARE, jar.Handle());
-    curl_easy_setopt(Handle(), CURLOPT_COOKIEFILE, "");  // the cookie engine on, nothing read from disk
+    curl_easy_setopt(handle(), CURLOPT_SHARE, jar.handle());
+    curl_easy_setopt(handle(), CURLOPT_COOKIEFILE, "");  // the cookie engine on, nothing read from disk
 }
 
-const NetResult& NetRequest::Perform()
+const NetResult& NetRequest::perform()
 {
-    Start();
-    while (Step()) {
+    start();
+    while (step()) {
     }
     return m_result;
 }
 
-void NetRequest::Start()
+void NetRequest::start()
 {
     if (m_started)
         return;
     m_started = true;
-    if (!m_connection->Valid()) {
+    if (!m_connection->valid()) {
         m_finished = true;
         m_result.code = CURLE_FAILED_INIT;
         m_result.message = QStringLiteral("The HTTP client could not be created.");
         return;
     }
-    if (CancelAsked()) {
+    if (cancelAsked()) {
         m_finished = true;
         m_result.code = CURLE_ABORTED_BY_CALLBACK;
         m_result.message = QStringLiteral("Cancelled");
         return;
     }
-    curl_multi_add_handle(m_connection->Multi(), Handle());
+    curl_multi_add_handle(m_connection->multi(), handle());
 }
 
-bool NetRequest::Step()
+bool NetRequest::step()
 {
     if (!m_started)
-        Start();
+        start();
     if (m_finished)
         return false;
-    RunClock();
+    runClock();
     m_arrived = false;
     int running = 0;
-    curl_multi_perform(m_connection->Multi(), &running);
+    curl_multi_perform(m_connection->multi(), &running);
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(m_connection->Multi(), &queued)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == Handle())
-            Finish(message->data.result);
+    while (CURLMsg* message = curl_multi_info_read(m_connection->multi(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle())
+            finish(message->data.result);
     }
     if (m_finished)
         return false;
     // libcurl does not report progress in every phase; the check here covers the rest
-    if (CancelAsked()) {
-        Finish(CURLE_ABORTED_BY_CALLBACK);
+    if (cancelAsked()) {
+        finish(CURLE_ABORTED_BY_CALLBACK);
         return false;
     }
     if (!m_arrived)
-        curl_multi_poll(m_connection->Multi(), nullptr, 0, PollMilliseconds, nullptr);
-    StopClock();
+        curl_multi_poll(m_connection->multi(), nullptr, 0, PollMilliseconds, nullptr);
+    stopClock();
     if (m_arrived)
         return true;
     if (m_idle)
@@ -137,13 +137,13 @@ bool NetRequest::Step()
     return true;
 }
 
-void NetRequest::Finish(CURLcode code)
+void NetRequest::finish(CURLcode code)
 {
-    StopClock();
-    curl_multi_remove_handle(m_connection->Multi(), Handle());
+    stopClock();
+    curl_multi_remove_handle(m_connection->multi(), handle());
     m_finished = true;
     m_result.code = code;
-    curl_easy_getinfo(Handle(), CURLINFO_RESPONSE_CODE, &m_result.status);
+    curl_easy_getinfo(handle(), CURLINFO_RESPONSE_CODE, &m_result.status);
     if (code == CURLE_OK)
         return;
     if (m_result.cancelled)
@@ -156,14 +156,14 @@ void NetRequest::Finish(CURLcode code)
         m_result.message = QString::fromUtf8(m_errorText[0] ? m_errorText : curl_easy_strerror(code));
 }
 
-bool NetRequest::CancelAsked()
+bool NetRequest::cancelAsked()
 {
     if (!m_result.cancelled && m_cancelled && m_cancelled())
         m_result.cancelled = true;
     return m_result.cancelled;
 }
 
-qint64 NetRequest::Take(char* buffer, qint64 max)
+qint64 NetRequest::take(char* buffer, qint64 max)
 {
     const qint64 n = std::min<qint64>(max, m_body.size() - m_taken);
     if (n <= 0)
@@ -178,7 +178,7 @@ qint64 NetRequest::Take(char* buffer, qint64 max)
     return n;
 }
 
-void NetRequest::RunClock()
+void NetRequest::runClock()
 {
     const auto now = std::chrono::steady_clock::now();
     if (!m_clockRunning && m_clockStopped != std::chrono::steady_clock::time_point{})
@@ -186,7 +186,7 @@ void NetRequest::RunClock()
     m_clockRunning = true;
 }
 
-void NetRequest::StopClock()
+void NetRequest::stopClock()
 {
     if (!m_clockRunning)
         return;
@@ -194,7 +194,7 @@ void NetRequest::StopClock()
     m_clockStopped = std::chrono::steady_clock::now();
 }
 
-size_t NetRequest::OnBody(char* data, size_t size, size_t count, void* self)
+size_t NetRequest::onBody(char* data, size_t size, size_t count, void* self)
 {
     auto* request = static_cast<NetRequest*>(self);
     const size_t bytes = size * count;
@@ -209,7 +209,7 @@ size_t NetRequest::OnBody(char* data, size_t size, size_t count, void* self)
     return bytes;
 }
 
-int NetRequest::OnConnected(void* self, char*, char*, int, int)
+int NetRequest::onConnected(void* self, char*, char*, int, int)
 {
     auto* request = static_cast<NetRequest*>(self);
     request->m_result.connected = true;
@@ -219,10 +219,10 @@ int NetRequest::OnConnected(void* self, char*, char*, int, int)
 
 // The stall watch: libcurl's own low-speed check averages over several
 // seconds and fires late, so the moment of the last byte is kept here.
-int NetRequest::OnProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
+int NetRequest::onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
 {
     auto* request = static_cast<NetRequest*>(self);
-    if (request->CancelAsked())
+    if (request->cancelAsked())
         return 1;
     if (!request->m_result.connected || request->m_limits.stallSeconds <= 0)
         return 0;  // the connect time-out covers this phase

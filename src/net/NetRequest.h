@@ -42,47 +42,47 @@ public:
     NetRequest(const NetRequest&) = delete;
     NetRequest& operator=(const NetRequest&) = delete;
 
-    CURL* Handle() const { return m_connection->Easy(); }
-    const NetRoute& Route() const { return m_route; }
+    CURL* handle() const { return m_connection->easy(); }
+    const NetRoute& route() const { return m_route; }
 
     // Asked whenever libcurl reports progress and between waits: True ends the
     // request as cancelled. Must be cheap and safe to call from libcurl.
-    void SetCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
     // Run between waits while nothing arrives (keeps a window live).
-    void SetIdle(std::function<void()> idle) { m_idle = std::move(idle); }
+    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
     // Cookies kept in and sent from the jar.
-    void UseCookies(NetCookieJar& jar);
+    void useCookies(NetCookieJar& jar);
     // The body is counted against the limit but not kept.
-    void DiscardBody() { m_keepBody = false; }
+    void discardBody() { m_keepBody = false; }
 
     // Runs the request to its end on this thread.
-    const NetResult& Perform();
+    const NetResult& perform();
 
-    void Start();
+    void start();
     // One round of transferring and, when nothing arrived, waiting; False once the request has ended.
-    bool Step();
-    bool Finished() const { return m_finished; }
-    const NetResult& Result() const { return m_result; }
+    bool step();
+    bool finished() const { return m_finished; }
+    const NetResult& result() const { return m_result; }
 
     // Body bytes received and not yet taken.
-    bool Pending() const { return m_taken < m_body.size(); }
-    qint64 Take(char* buffer, qint64 max);
+    bool pending() const { return m_taken < m_body.size(); }
+    qint64 take(char* buffer, qint64 max);
     // The whole body received (after Perform).
-    const QByteArray& Body() const { return m_body; }
+    const QByteArray& body() const { return m_body; }
 
     // How long one wait lasts at the most.
     static constexpr int PollMilliseconds = 50;
 
 private:
-    static size_t OnBody(char* data, size_t size, size_t count, void* self);
-    static int OnConnected(void* self, char*, char*, int, int);
-    static int OnProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded);
-    bool CancelAsked();
-    void Finish(CURLcode code);
+    static size_t onBody(char* data, size_t size, size_t count, void* self);
+    static int onConnected(void* self, char*, char*, int, int);
+    static int onProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded);
+    bool cancelAsked();
+    void finish(CURLcode code);
     // The stall clock runs only while the request is being driven, so time the
     // caller spends between steps (writing a block, a prompt) is no stall.
-    void RunClock();
-    void StopClock();
+    void runClock();
+    void stopClock();
 
     std::unique_ptr<NetConnection> m_own;
     NetConnection* m_connection = nullptr;

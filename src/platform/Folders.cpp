@@ -7,7 +7,7 @@
 
 namespace Folders {
 
-QString DataHome()
+QString dataHome()
 {
     // relative paths in XDG variables are to be ignored
     const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
@@ -16,22 +16,22 @@ QString DataHome()
     return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
-QString WindowsFolder()
+QString windowsFolder()
 {
     const QString windir = qEnvironmentVariable("windir");
     if (!windir.isEmpty())
         return QDir::cleanPath(windir);
-    return DataHome() + QStringLiteral("/Brenmark/Windows");
+    return dataHome() + QStringLiteral("/Brenmark/Windows");
 }
 
-QString CommonDataFolder()
+QString commonDataFolder()
 {
-    const QString folder = DataHome() + QStringLiteral("/Brenmark");
+    const QString folder = dataHome() + QStringLiteral("/Brenmark");
     QDir().mkpath(folder);
     return folder;
 }
 
-QString FindEntry(const QString& folder, const QString& name)
+QString findEntry(const QString& folder, const QString& name)
 {
     const QStringList parts = name.split(u'/', Qt::SkipEmptyParts);
     if (parts.isEmpty())
@@ -56,8 +56,8 @@ QString FindEntry(const QString& folder, const QString& name)
     return path;
 }
 
-bool EntryExists(const QString& folder, const QString& name) { return !FindEntry(folder, name).isEmpty(); }
+bool entryExists(const QString& folder, const QString& name) { return !findEntry(folder, name).isEmpty(); }
 
-void ExportWindowsFolder() { qputenv("windir", WindowsFolder().toUtf8()); }
+void exportWindowsFolder() { qputenv("windir", windowsFolder().toUtf8()); }
 
 }  // namespace Folders

@@ -6,23 +6,23 @@
 namespace Folders {
 
 // $XDG_DATA_HOME, else ~/.local/share.
-QString DataHome();
+QString dataHome();
 // The folder that stands for "windir": $windir when set, else
 // $XDG_DATA_HOME/Brenmark/Windows. Not created here.
-QString WindowsFolder();
+QString windowsFolder();
 // The common application-data folder, $XDG_DATA_HOME/Brenmark; created on
 // first use. Every download of the program is kept there.
-QString CommonDataFolder();
+QString commonDataFolder();
 // The path of the file or folder `name` inside `folder`, matched without
 // regard to case as on the file system the program's folders come from
 // ("Merlin.exe" downloaded and "merlin.exe" started are one file). An exact
 // match wins; otherwise the first case-insensitive match in name order.
 // Empty when there is none. `name` may hold several components ("msagent/chars/merlin.acs"),
 // each matched in turn.
-QString FindEntry(const QString& folder, const QString& name);
+QString findEntry(const QString& folder, const QString& name);
 // Whether FindEntry finds something.
-bool EntryExists(const QString& folder, const QString& name);
+bool entryExists(const QString& folder, const QString& name);
 // Makes "windir" visible to the programs the application starts.
-void ExportWindowsFolder();
+void exportWindowsFolder();
 
 }  // namespace Folders

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-QString LocalFileName::Reachable(const QByteArray& name)
+QString LocalFileName::reachable(const QByteArray& name)
 {
     const QString decoded = QFile::decodeName(name);
     struct stat info {};

@@ -11,5 +11,5 @@ public:
     // A path that opens the file `name` names: the name itself when it is valid UTF-8;
     // otherwise a link to the file under the same name (its stray bytes shown as U+FFFD) in a
     // private folder kept until the program ends. Names of nothing come back as they read.
-    static QString Reachable(const QByteArray& name);
+    static QString reachable(const QByteArray& name);
 };

@@ -3,7 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-QByteArray Loopback::SessionNoProxyList()
+QByteArray Loopback::sessionNoProxyList()
 {
     QByteArray session = qgetenv("no_proxy").trimmed();
     if (session.isEmpty())
@@ -13,7 +13,7 @@ QByteArray Loopback::SessionNoProxyList()
     return session.isEmpty() ? QByteArray(NoProxyList) : QByteArray(NoProxyList) + ',' + session;
 }
 
-bool Loopback::IsLoopbackHost(const QString& host)
+bool Loopback::isLoopbackHost(const QString& host)
 {
     QString name = host.toLower();
     if (name.startsWith(u'[') && name.endsWith(u']'))

@@ -20,13 +20,13 @@ namespace Shell {
 
 namespace {
 
-bool IsAddress(const QString& file)
+bool isAddress(const QString& file)
 {
     const qsizetype scheme = file.indexOf(QLatin1String("://"));
     return (scheme > 0 && !file.left(scheme).contains(u'/')) || file.startsWith(QLatin1String("mailto:"));
 }
 
-QString ProgramPath(const QString& program)
+QString programPath(const QString& program)
 {
     if (program.contains(u'/'))
         return QFileInfo(program).absoluteFilePath();
@@ -35,18 +35,18 @@ QString ProgramPath(const QString& program)
 
 // The program to start and its arguments for `file`: the file itself when it is a program,
 // else the opener with the file as its one argument.
-bool Resolve(const QString& file, const QStringList& arguments, QString& program, QStringList& args, QString& problem)
+bool resolve(const QString& file, const QStringList& arguments, QString& program, QStringList& args, QString& problem)
 {
-    if (!IsAddress(file) && QFileInfo(file).isFile() && IsProgramFile(file)) {
+    if (!isAddress(file) && QFileInfo(file).isFile() && isProgramFile(file)) {
         program = QFileInfo(file).absoluteFilePath();
         args = arguments;
-        if (!MakeRunnable(program)) {
+        if (!makeRunnable(program)) {
             problem = QStringLiteral("\"%1\" cannot be made runnable.").arg(program);
             return false;
         }
         return true;
     }
-    program = OpenerProgram();
+    program = openerProgram();
     args = QStringList{file};
     if (program.isEmpty()) {
         problem =
@@ -56,14 +56,14 @@ bool Resolve(const QString& file, const QStringList& arguments, QString& program
     return true;
 }
 
-void KillGroup(const QProcess& process)
+void killGroup(const QProcess& process)
 {
     const qint64 pid = process.processId();
     if (pid > 0)
         ::kill(-pid_t(pid), SIGKILL);
 }
 
-QString Seconds(int ms) { return QString::number((ms + 999) / 1000); }
+QString seconds(int ms) { return QString::number((ms + 999) / 1000); }
 
 // A program past its processor time gets SIGXCPU, and SIGKILL this much later if it goes on.
 constexpr int CpuGraceSeconds = 2;
@@ -126,7 +126,7 @@ private:
 
 }  // namespace
 
-Limits Limits::Confined(qint64 memory, int timeoutMs, qint64 outputCap)
+Limits Limits::confined(qint64 memory, int timeoutMs, qint64 outputCap)
 {
     Limits limits;
     limits.timeoutMs = timeoutMs;
@@ -138,7 +138,7 @@ Limits Limits::Confined(qint64 memory, int timeoutMs, qint64 outputCap)
     return limits;
 }
 
-bool IsProgramFile(const QString& path)
+bool isProgramFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -151,7 +151,7 @@ bool IsProgramFile(const QString& path)
            || head.startsWith("#!");
 }
 
-bool MakeRunnable(const QString& path)
+bool makeRunnable(const QString& path)
 {
     QFile::Permissions permissions = QFile::permissions(path);
     QFile::Permissions wanted = permissions | QFile::ExeOwner | QFile::ExeUser;
@@ -162,14 +162,14 @@ bool MakeRunnable(const QString& path)
     return wanted == permissions || QFile::setPermissions(path, wanted);
 }
 
-QStringList SplitCommandLine(const QString& parameters) { return QProcess::splitCommand(parameters); }
+QStringList splitCommandLine(const QString& parameters) { return QProcess::splitCommand(parameters); }
 
-QString OpenerProgram() { return QStandardPaths::findExecutable(QStringLiteral("xdg-open")); }
+QString openerProgram() { return QStandardPaths::findExecutable(QStringLiteral("xdg-open")); }
 
 namespace {
 
 // Program, arguments, working folder; nothing ever arrives on standard input.
-void Prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
+void prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
 {
     process.setProgram(program);
     process.setArguments(arguments);
@@ -178,12 +178,12 @@ void Prepare(QProcess& process, const QString& program, const QStringList& argum
     process.setStandardInputFile(QProcess::nullDevice());
 }
 
-Outcome Wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
+Outcome wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
              Capture capture)
 {
     Outcome outcome;
     QProcess process;
-    Prepare(process, program, arguments, folder);
+    prepare(process, program, arguments, folder);
     switch (capture) {
     case Capture::None:
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -216,7 +216,7 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
         if (taken + chunk.size() > limits.outputCap) {
             chunk.truncate(limits.outputCap - taken);
             outcome.cut = true;
-            KillGroup(process);
+            killGroup(process);
         }
         taken += chunk.size();
         (channel == QProcess::StandardError ? outcome.errors : outcome.output).append(chunk);
@@ -232,7 +232,7 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
         timedOut = true;
-        KillGroup(process);
+        killGroup(process);
     });
 
     process.start();
@@ -249,7 +249,7 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
     deadline.stop();
     if (!ended) {
         // the application is ending and left every loop: the program is not left behind
-        KillGroup(process);
+        killGroup(process);
         process.waitForFinished(5000);
         outcome.status = Outcome::Status::Abandoned;
         outcome.problem = QStringLiteral("\"%1\" was stopped because the application is ending.").arg(program);
@@ -260,13 +260,13 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
         if (capture == Capture::Separate)
             drain(QProcess::StandardError);
         // what the converter left running in its group ends with it
-        KillGroup(process);
+        killGroup(process);
     }
 
     if (timedOut) {
         outcome.status = Outcome::Status::TimedOut;
         outcome.problem = QStringLiteral("\"%1\" did not finish within %2 seconds and was stopped.")
-                              .arg(QFileInfo(program).fileName(), Seconds(limits.timeoutMs));
+                              .arg(QFileInfo(program).fileName(), seconds(limits.timeoutMs));
     } else if (outcome.cut) {
         outcome.status = Outcome::Status::Finished;
         outcome.exitCode = 0;
@@ -300,18 +300,18 @@ Outcome Wait(const QString& program, const QStringList& arguments, const QString
 
 }  // namespace
 
-Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder, const Limits& limits,
+Outcome run(const QString& file, const QStringList& arguments, bool wait, const QString& folder, const Limits& limits,
             Capture capture)
 {
     Outcome outcome;
     QString program;
     QStringList args;
-    if (!Resolve(file, arguments, program, args, outcome.problem))
+    if (!resolve(file, arguments, program, args, outcome.problem))
         return outcome;
     if (wait)
-        return Wait(program, args, folder, limits, capture);
+        return Shell::wait(program, args, folder, limits, capture);
     QProcess process;
-    Prepare(process, program, args, folder);
+    prepare(process, program, args, folder);
     if (!process.startDetached()) {
         outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
         return outcome;
@@ -321,7 +321,7 @@ Outcome Run(const QString& file, const QStringList& arguments, bool wait, const 
     return outcome;
 }
 
-int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
+int shellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
                  const QString& folder, Outcome* ended)
 {
     // only "open" is ever asked for; a program without a window shows nothing either way
@@ -330,32 +330,32 @@ int ShellRunWait(const QString& verb, const QString& file, const QString& parame
     Limits limits;
     limits.timeoutMs = 0;
     const Outcome outcome =
-        Run(file, SplitCommandLine(parameters), wait, folder, limits, ended && wait ? Capture::Merged : Capture::None);
+        run(file, splitCommandLine(parameters), wait, folder, limits, ended && wait ? Capture::Merged : Capture::None);
     if (ended)
         *ended = outcome;
     return outcome.finished() ? outcome.exitCode : -1;
 }
 
-Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits)
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits)
 {
-    const QString path = ProgramPath(program);
+    const QString path = programPath(program);
     if (path.isEmpty()) {
         Outcome outcome;
         outcome.problem = QStringLiteral("The program \"%1\" was not found.").arg(program);
         return outcome;
     }
-    if (IsProgramFile(path))
-        MakeRunnable(path);
-    return Wait(path, arguments, QString(), limits, channels);
+    if (isProgramFile(path))
+        makeRunnable(path);
+    return wait(path, arguments, QString(), limits, channels);
 }
 
-QString RunHiddenAndCapture(const QString& commandLine, const Limits& limits)
+QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)
 {
-    QStringList parts = SplitCommandLine(commandLine);
+    QStringList parts = splitCommandLine(commandLine);
     if (parts.isEmpty())
         return {};
     const QString program = parts.takeFirst();
-    return QString::fromUtf8(RunCaptured(program, parts, Capture::Merged, limits).output);
+    return QString::fromUtf8(runCaptured(program, parts, Capture::Merged, limits).output);
 }
 
 }  // namespace Shell

@@ -28,7 +28,7 @@ struct Limits {
 
     // Limits for a program that reads untrusted files: `memory` of address space, as
     // much processor time as `timeoutMs` allows, files no larger than `outputCap`, no core.
-    static Limits Confined(qint64 memory, int timeoutMs = DefaultTimeoutMs, qint64 outputCap = DefaultOutputCap);
+    static Limits confined(qint64 memory, int timeoutMs = DefaultTimeoutMs, qint64 outputCap = DefaultOutputCap);
 };
 
 struct Outcome {
@@ -49,20 +49,20 @@ struct Outcome {
 enum class Capture { None, Merged, Separate };
 
 // ELF binary or "#!" script.
-bool IsProgramFile(const QString& path);
+bool isProgramFile(const QString& path);
 // Gives a program file its run bit (a downloaded file arrives without one); false when that fails.
-bool MakeRunnable(const QString& path);
+bool makeRunnable(const QString& path);
 // Splits parameters written as a command line: blanks separate, double quotes group
 // (three double quotes stand for one literal double quote).
-QStringList SplitCommandLine(const QString& parameters);
+QStringList splitCommandLine(const QString& parameters);
 // The xdg-open program, or empty when it is not installed.
-QString OpenerProgram();
+QString openerProgram();
 
 // Starts `file` with `arguments` in `folder` (empty: the current one). With `wait`, returns
 // after the program ended, the window's events being processed meanwhile; a program that
 // outlives limits.timeoutMs is stopped together with what it started. Without `wait`,
 // returns once started (status Finished, exit code 0).
-Outcome Run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
+Outcome run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
             const Limits& limits = {}, Capture capture = Capture::None);
 
 // Verb (only "open" is known), file or address, parameters as a command line, wait flag,
@@ -70,13 +70,13 @@ Outcome Run(const QString& file, const QStringList& arguments, bool wait, const 
 // program could not be started or did not end by itself. Waits without a time limit. With
 // `ended` given and `wait` set, what the program wrote (standard output and standard error
 // together) is kept there with the outcome, for reporting a failure in the program's own words.
-int ShellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
+int shellRunWait(const QString& verb, const QString& file, const QString& parameters, bool wait, Show show,
                  const QString& folder, Outcome* ended = nullptr);
 
 // Runs a command line with no window and standard input closed, and returns what it wrote
 // to standard output and standard error together, as UTF-8 text.
-QString RunHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
+QString runHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
 // The same for a program and its arguments, with the outcome.
-Outcome RunCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
 
 }  // namespace Shell

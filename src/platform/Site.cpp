@@ -5,7 +5,7 @@
 
 namespace Site {
 
-QString Root()
+QString root()
 {
     QString root = qEnvironmentVariable("LINGUARO_SITE_URL").trimmed();
     if (root.isEmpty()) {
@@ -18,6 +18,6 @@ QString Root()
     return root;
 }
 
-QString Address(const QString& name) { return Root() + name; }
+QString address(const QString& name) { return root() + name; }
 
 }  // namespace Site

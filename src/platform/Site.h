@@ -9,8 +9,8 @@
 namespace Site {
 
 // The root address, ending in "/".
-QString Root();
+QString root();
 // The address of a file at the root.
-QString Address(const QString& name);
+QString address(const QString& name);
 
 }  // namespace Site

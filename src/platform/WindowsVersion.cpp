@@ -63,7 +63,7 @@ int win9xRow(int major, int minor, const QString& service)
 
 }  // namespace
 
-int Detect(const Query& q)
+int detect(const Query& q)
 {
     switch (q.platform) {
     case Platform::Win9x:
@@ -78,18 +78,18 @@ int Detect(const Query& q)
     return 0;
 }
 
-QString Name(int index)
+QString name(int index)
 {
     if (index < 0 || index >= Count)
         return QString();
     return QString::fromLatin1(Names[static_cast<size_t>(index)]);
 }
 
-bool AgentUnavailable(int index) { return index >= 17 && index <= 22; }
+bool agentUnavailable(int index) { return index >= 17 && index <= 22; }
 
-bool AboveSixPointZero(const Query& q) { return q.major > 6 || (q.major == 6 && q.minor >= 1); }
+bool aboveSixPointZero(const Query& q) { return q.major > 6 || (q.major == 6 && q.minor >= 1); }
 
-std::optional<Query> Parse(const QString& text)
+std::optional<Query> parse(const QString& text)
 {
     QStringList words = text.simplified().split(u' ', Qt::SkipEmptyParts);
     if (words.isEmpty())
@@ -129,11 +129,11 @@ std::optional<Query> Parse(const QString& text)
     return q;
 }
 
-Query Current()
+Query current()
 {
     const QString pretended = qEnvironmentVariable("LINGUARO_WINVER");
     if (!pretended.isEmpty()) {
-        if (const auto q = Parse(pretended))
+        if (const auto q = parse(pretended))
             return *q;
     }
     return Query{};

@@ -26,17 +26,17 @@ struct Query {
 constexpr int Count = 23;
 
 // The table's index for a query (0 to 22).
-int Detect(const Query& query);
+int detect(const Query& query);
 // The table's name for an index; empty outside 0 to 22.
-QString Name(int index);
+QString name(int index);
 // Indices 17 to 22 (Windows 8 and later) use no animated character.
-bool AgentUnavailable(int index);
+bool agentUnavailable(int index);
 // Major version above 6, or 6 with a minor version of 1 or more.
-bool AboveSixPointZero(const Query& query);
+bool aboveSixPointZero(const Query& query);
 
 // A LINGUARO_WINVER text read as a query; no value when it is not one.
-std::optional<Query> Parse(const QString& text);
+std::optional<Query> parse(const QString& text);
 // The query in force: LINGUARO_WINVER when set and valid, else Linux.
-Query Current();
+Query current();
 
 }  // namespace WindowsVersion

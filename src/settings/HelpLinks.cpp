@@ -8,9 +8,9 @@
 
 namespace HelpLinks {
 
-void Open(const QString& page)
+void open(const QString& page)
 {
-    const Shell::Outcome opened = Shell::Run(Site::Address(page), {}, false, QString());
+    const Shell::Outcome opened = Shell::run(Site::address(page), {}, false, QString());
     if (!opened.finished())
         UserPrompts::instance().message(opened.problem, UserPrompts::Kind::Warning,
                                         QCoreApplication::applicationName());

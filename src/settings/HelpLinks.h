@@ -9,6 +9,6 @@ inline const QString ManualPage = QStringLiteral("linguaro-manual.html");
 inline const QString HomePage = QStringLiteral("linguaro-translator.html");
 
 // Opens the page without waiting for the browser; a desktop with no way to open it is told so.
-void Open(const QString& page);
+void open(const QString& page);
 
 }  // namespace HelpLinks

@@ -273,34 +273,34 @@ void setCaption(QObject* target, const QString& text)
 
 }  // namespace
 
-std::span<const CaptionRow> InterfaceCaptionTable() { return kCaptionRows; }
+std::span<const CaptionRow> interfaceCaptionTable() { return kCaptionRows; }
 
-QString InterfaceCaptionText(const CaptionRow& row, int column)
+QString interfaceCaptionText(const CaptionRow& row, int column)
 {
     return QString::fromUtf8(row.texts.at(static_cast<size_t>(column)));
 }
 
-QString InterfaceCaption(const char* name, int column)
+QString interfaceCaption(const char* name, int column)
 {
-    if (column < 0 || column >= static_cast<int>(InterfaceLanguageItemNames().size()))
+    if (column < 0 || column >= static_cast<int>(interfaceLanguageItemNames().size()))
         column = 0;
     for (const CaptionRow& row : kCaptionRows)
         if (qstrcmp(row.objectName, name) == 0)
-            return InterfaceCaptionText(row, column);
+            return interfaceCaptionText(row, column);
     return {};
 }
 
-const QStringList& InterfaceLanguageItemNames()
+const QStringList& interfaceLanguageItemNames()
 {
     static const QStringList names = {"English1", "Francais1",   "Spanish2", "German2",
                                       "Italian2", "Portuguese1", "Dutch2"};
     return names;
 }
 
-QStringList ApplyInterfaceCaptions(QObject* window, int column)
+QStringList applyInterfaceCaptions(QObject* window, int column)
 {
     QStringList missing;
-    if (column < 0 || column >= static_cast<int>(InterfaceLanguageItemNames().size()))
+    if (column < 0 || column >= static_cast<int>(interfaceLanguageItemNames().size()))
         return missing;
     for (const CaptionRow& row : kCaptionRows) {
         if (row.kind == CaptionKind::Text)
@@ -310,13 +310,13 @@ QStringList ApplyInterfaceCaptions(QObject* window, int column)
             missing << QLatin1String(row.objectName);
             continue;
         }
-        const QString text = InterfaceCaptionText(row, column);
+        const QString text = interfaceCaptionText(row, column);
         if (row.kind == CaptionKind::Caption)
             setCaption(target, text);
         else
             target->setProperty("toolTip", text);
     }
-    const QStringList& items = InterfaceLanguageItemNames();
+    const QStringList& items = interfaceLanguageItemNames();
     for (int i = 0; i < items.size(); ++i) {
         if (QObject* item = window->findChild<QObject*>(items[i]))
             item->setProperty("checked", i == column);

@@ -20,20 +20,20 @@ struct CaptionRow {
 };
 
 // Every row of the caption table, menu captions first, then the hints.
-std::span<const CaptionRow> InterfaceCaptionTable();
+std::span<const CaptionRow> interfaceCaptionTable();
 
 // The text of one row in one language column (see InterfaceLanguageNames).
-QString InterfaceCaptionText(const CaptionRow& row, int column);
+QString interfaceCaptionText(const CaptionRow& row, int column);
 
 // The text of the row named `name` in one language column; the English one
 // outside the columns, empty when no row has that name.
-QString InterfaceCaption(const char* name, int column);
+QString interfaceCaption(const char* name, int column);
 
 // Names of the check items of the language menu, in column order.
-const QStringList& InterfaceLanguageItemNames();
+const QStringList& interfaceLanguageItemNames();
 
 // Puts a language column on the window: the caption of every menu and menu
 // item of the table (not the texts other windows read), the hint of every control, and the check mark on that
 // language's item only. Objects are found among the window's descendants by
 // object name; the names of table rows that the window lacks are returned.
-QStringList ApplyInterfaceCaptions(QObject* window, int column);
+QStringList applyInterfaceCaptions(QObject* window, int column);

@@ -50,18 +50,18 @@ void markFrenchOrChinese(const QString& code, QString& language)
 
 }  // namespace
 
-const QStringList& InterfaceLanguageNames()
+const QStringList& interfaceLanguageNames()
 {
     static const QStringList names = {"English", "French", "Spanish", "German", "Italian", "Portuguese", "Dutch"};
     return names;
 }
 
-int InterfaceLanguageColumn(const QString& language)
+int interfaceLanguageColumn(const QString& language)
 {
-    return static_cast<int>(InterfaceLanguageNames().indexOf(language));
+    return static_cast<int>(interfaceLanguageNames().indexOf(language));
 }
 
-QString LanguageIdFromLocale(const QString& locale)
+QString languageIdFromLocale(const QString& locale)
 {
     QString name = locale;
     const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[.@]")));
@@ -95,17 +95,17 @@ QString LanguageIdFromLocale(const QString& locale)
     return found == primaryLanguageIds().constEnd() ? QString() : hexId(found.value());
 }
 
-QString SystemLanguageId()
+QString systemLanguageId()
 {
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const QString value = qEnvironmentVariable(variable);
         if (!value.isEmpty())
-            return LanguageIdFromLocale(value);
+            return languageIdFromLocale(value);
     }
     return {};
 }
 
-std::optional<QString> DetectInterfaceLanguageFrom(const SystemLanguageValues& values)
+std::optional<QString> detectInterfaceLanguageFrom(const SystemLanguageValues& values)
 {
     QString language = QStringLiteral("English");
     QString code = values.installLanguage;
@@ -138,11 +138,11 @@ std::optional<QString> DetectInterfaceLanguageFrom(const SystemLanguageValues& v
     return language;
 }
 
-std::optional<QString> DetectInterfaceLanguage(bool win9xFamily)
+std::optional<QString> detectInterfaceLanguage(bool win9xFamily)
 {
-    const QString id = SystemLanguageId();
+    const QString id = systemLanguageId();
     SystemLanguageValues values{id, id, win9xFamily, QString()};
     if (win9xFamily && !id.isEmpty())
         values.win9xLocale = QStringLiteral("0000") + id;
-    return DetectInterfaceLanguageFrom(values);
+    return detectInterfaceLanguageFrom(values);
 }

@@ -23,16 +23,16 @@ namespace {
 
 const QString Title = QStringLiteral("Live Update");
 
-void Tell(const QString& text, UserPrompts::Kind kind = UserPrompts::Kind::Warning)
+void tell(const QString& text, UserPrompts::Kind kind = UserPrompts::Kind::Warning)
 {
     UserPrompts::instance().message(text, kind, Title);
 }
 
 }  // namespace
 
-QString LiveUpdate::InstallerNameFromUrl(const QString& url) { return TransferNames::UrlFileName(url.trimmed()); }
+QString LiveUpdate::installerNameFromUrl(const QString& url) { return TransferNames::urlFileName(url.trimmed()); }
 
-LiveUpdate::VersionFile LiveUpdate::ReadVersionFile(const QString& path)
+LiveUpdate::VersionFile LiveUpdate::readVersionFile(const QString& path)
 {
     VersionFile read;
     QFile file(path);
@@ -61,24 +61,24 @@ LiveUpdate::VersionFile LiveUpdate::ReadVersionFile(const QString& path)
     return read;
 }
 
-void LiveUpdate::U1Click()
+void LiveUpdate::u1Click()
 {
-    const QString data = Folders::CommonDataFolder();
+    const QString data = Folders::commonDataFolder();
     const QString folder = data + u'/' + FolderName;
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("Cannot create folder " + folder).toStdString());
 
-    const QString address = Site::Address(VersionFileName);
-    const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, folder);
+    const QString address = Site::address(VersionFileName);
+    const SiteDownload::Result fetched = SiteDownload::fetch(m_transfer, address, folder);
     if (!fetched.ok) {
         if (!fetched.cancelled)
-            Tell(QStringLiteral("The update information could not be fetched from %1.\n%2")
+            tell(QStringLiteral("The update information could not be fetched from %1.\n%2")
                      .arg(address, fetched.reason));
         return;
     }
-    const VersionFile version = ReadVersionFile(fetched.path);
+    const VersionFile version = readVersionFile(fetched.path);
     if (!version.ok) {
-        Tell(version.problem);
+        tell(version.problem);
         return;
     }
     if (version.version <= RunningVersion) {
@@ -96,24 +96,24 @@ void LiveUpdate::U1Click()
     const QString installer = written.isRelative() && !version.installer.isEmpty()
                                   ? QUrl(address).resolved(written).toString(QUrl::FullyEncoded)
                                   : version.installer;
-    Install(installer, data);
+    install(installer, data);
 }
 
-void LiveUpdate::Install(const QString& address, const QString& dataFolder)
+void LiveUpdate::install(const QString& address, const QString& dataFolder)
 {
-    const QString name = InstallerNameFromUrl(address);
+    const QString name = installerNameFromUrl(address);
     if (name.isEmpty()) {
-        Tell(QStringLiteral("The update information names no installer file (\"%1\").").arg(address));
+        tell(QStringLiteral("The update information names no installer file (\"%1\").").arg(address));
         return;
     }
-    const SiteDownload::Result fetched = SiteDownload::Fetch(m_transfer, address, dataFolder);
+    const SiteDownload::Result fetched = SiteDownload::fetch(m_transfer, address, dataFolder);
     if (!fetched.ok) {
         // nothing half-downloaded is ever started
         if (!fetched.cancelled)
-            Tell(QStringLiteral("The installer could not be downloaded from %1.\n%2").arg(address, fetched.reason));
+            tell(QStringLiteral("The installer could not be downloaded from %1.\n%2").arg(address, fetched.reason));
         return;
     }
-    const Shell::Outcome started = Shell::Run(fetched.path, {}, false, dataFolder);
+    const Shell::Outcome started = Shell::run(fetched.path, {}, false, dataFolder);
     if (!started.finished())
-        Tell(QStringLiteral("The installer %1 could not be started.\n%2").arg(fetched.path, started.problem));
+        tell(QStringLiteral("The installer %1 could not be started.\n%2").arg(fetched.path, started.problem));
 }

@@ -15,12 +15,12 @@ public:
 
     explicit LiveUpdate(TTransfer& transfer) : m_transfer(transfer) {}
 
-    void U1Click();
+    void u1Click();
 
     // The name the installer is stored under in the data folder: the last path segment
     // of its address, as the transfer names what it downloads. Empty when the address
     // names no file.
-    static QString InstallerNameFromUrl(const QString& url);
+    static QString installerNameFromUrl(const QString& url);
 
     struct VersionFile {
         bool ok = false;
@@ -28,10 +28,10 @@ public:
         QString installer;  // second line, as written
         QString problem;    // why the first line is no version
     };
-    static VersionFile ReadVersionFile(const QString& path);
+    static VersionFile readVersionFile(const QString& path);
 
 private:
-    void Install(const QString& address, const QString& dataFolder);
+    void install(const QString& address, const QString& dataFolder);
 
     TTransfer& m_transfer;
 };

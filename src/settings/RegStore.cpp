@@ -97,7 +97,7 @@ bool isHeaderLine(const QString& text)
 
 RegStore::RegStore(QString filePath) : m_path(std::move(filePath)) {}
 
-QString RegStore::DefaultPath() { return configHome() + QStringLiteral("/Brenmark/Linguaro.reg"); }
+QString RegStore::defaultPath() { return configHome() + QStringLiteral("/Brenmark/Linguaro.reg"); }
 
 RegStore::Line RegStore::parseLine(const QString& text, bool inKey)
 {
@@ -174,7 +174,7 @@ bool RegStore::load(bool mustExist)
     return true;
 }
 
-bool RegStore::OpenKeyReadOnly()
+bool RegStore::openKeyReadOnly()
 {
     m_open = load(true) && m_hasKey;
     m_writable = false;
@@ -183,7 +183,7 @@ bool RegStore::OpenKeyReadOnly()
     return m_open;
 }
 
-bool RegStore::OpenKey(bool canCreate)
+bool RegStore::openKey(bool canCreate)
 {
     m_open = false;
     m_writable = false;
@@ -233,7 +233,7 @@ QString RegStore::writePath() const
     return info.isSymLink() ? m_path : info.absoluteFilePath();
 }
 
-bool RegStore::CloseKey()
+bool RegStore::closeKey()
 {
     bool ok = true;
     if (m_open && m_writable && m_dirty) {
@@ -268,15 +268,15 @@ const RegStore::Line* RegStore::find(const QString& name) const
     return nullptr;
 }
 
-bool RegStore::ValueExists(const QString& name) const { return m_open && find(name) != nullptr; }
+bool RegStore::valueExists(const QString& name) const { return m_open && find(name) != nullptr; }
 
-RegStore::ValueType RegStore::GetDataType(const QString& name) const
+RegStore::ValueType RegStore::getDataType(const QString& name) const
 {
     const Line* line = m_open ? find(name) : nullptr;
     return line ? line->type : ValueType::Other;
 }
 
-int RegStore::ReadInteger(const QString& name) const
+int RegStore::readInteger(const QString& name) const
 {
     const Line* line = m_open ? find(name) : nullptr;
     if (!line)
@@ -286,9 +286,9 @@ int RegStore::ReadInteger(const QString& name) const
     return static_cast<int>(line->data.toUInt(nullptr, 16));
 }
 
-bool RegStore::ReadBool(const QString& name) const { return ReadInteger(name) != 0; }
+bool RegStore::readBool(const QString& name) const { return readInteger(name) != 0; }
 
-QString RegStore::ReadString(const QString& name) const
+QString RegStore::readString(const QString& name) const
 {
     const Line* line = m_open ? find(name) : nullptr;
     if (!line)
@@ -325,15 +325,15 @@ void RegStore::setValue(const QString& name, const QString& lineText, ValueType 
     m_lines.insert(last.base(), fresh);
 }
 
-void RegStore::WriteInteger(const QString& name, int value)
+void RegStore::writeInteger(const QString& name, int value)
 {
     const QString hex = QStringLiteral("%1").arg(static_cast<quint32>(value), 8, 16, QChar(u'0'));
     setValue(name, QStringLiteral("\"%1\"=dword:%2").arg(escaped(name), hex), ValueType::Integer, hex);
 }
 
-void RegStore::WriteBool(const QString& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+void RegStore::writeBool(const QString& name, bool value) { writeInteger(name, value ? 1 : 0); }
 
-void RegStore::WriteString(const QString& name, const QString& value)
+void RegStore::writeString(const QString& name, const QString& value)
 {
     setValue(name, QStringLiteral("\"%1\"=\"%2\"").arg(escaped(name), escaped(value)), ValueType::String, value);
 }

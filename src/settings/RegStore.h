@@ -29,10 +29,10 @@ class RegStore {
 public:
     enum class ValueType { Integer, String, Other };
 
-    explicit RegStore(QString filePath = DefaultPath());
+    explicit RegStore(QString filePath = defaultPath());
 
     // $XDG_CONFIG_HOME/Brenmark/Linguaro.reg (default ~/.config/Brenmark/Linguaro.reg).
-    static QString DefaultPath();
+    static QString defaultPath();
     // The key's header line in the file.
     static const QString KeyLine;
     // The lines the store only keeps may take this much; its own values, the
@@ -47,25 +47,25 @@ public:
 
     // Opens the key for reading only; false (and nothing read) when the file
     // or the key in it does not exist or cannot be read.
-    bool OpenKeyReadOnly();
+    bool openKeyReadOnly();
     // Opens the key for reading and writing; with canCreate a missing file or
     // key is created when the key is closed. False when it cannot be opened.
-    bool OpenKey(bool canCreate);
+    bool openKey(bool canCreate);
     // Writes the changes of a writable key; false when writing failed or the
     // file would outgrow its limits (the file then stays as it was).
-    bool CloseKey();
+    bool closeKey();
 
-    bool ValueExists(const QString& name) const;
-    ValueType GetDataType(const QString& name) const;
+    bool valueExists(const QString& name) const;
+    ValueType getDataType(const QString& name) const;
     // Throw RegistryError for a missing value (integers only) or a value of
     // another type ("Invalid data type for 'src'").
-    int ReadInteger(const QString& name) const;
-    bool ReadBool(const QString& name) const;       // an integer; not 0 is true
-    QString ReadString(const QString& name) const;  // missing: empty
+    int readInteger(const QString& name) const;
+    bool readBool(const QString& name) const;       // an integer; not 0 is true
+    QString readString(const QString& name) const;  // missing: empty
 
-    void WriteInteger(const QString& name, int value);
-    void WriteBool(const QString& name, bool value);
-    void WriteString(const QString& name, const QString& value);
+    void writeInteger(const QString& name, int value);
+    void writeBool(const QString& name, bool value);
+    void writeString(const QString& name, const QString& value);
 
 private:
     struct Line {

@@ -10,7 +10,7 @@ QString withoutBlanks(QString text)
 }
 }  // namespace
 
-QString SystemProxyServerText(const QString& variableValue)
+QString systemProxyServerText(const QString& variableValue)
 {
     QString text = variableValue.trimmed();
     QString scheme;
@@ -37,7 +37,7 @@ QString SystemProxyServerText(const QString& variableValue)
     return text;
 }
 
-void SystemProxyServerApply(const QString& serverText, ProxySettings& proxy)
+void systemProxyServerApply(const QString& serverText, ProxySettings& proxy)
 {
     // a bracketed IPv6 address holds colons of its own: its port follows the bracket
     const qsizetype bracket =
@@ -49,13 +49,13 @@ void SystemProxyServerApply(const QString& serverText, ProxySettings& proxy)
     proxy.Port = withoutBlanks(serverText.mid(colon + 1, 5));
 }
 
-bool SystemProxyDetect(ProxySettings& proxy)
+bool systemProxyDetect(ProxySettings& proxy)
 {
     QString value = qEnvironmentVariable("http_proxy");
     if (value.isEmpty())
         value = qEnvironmentVariable("HTTP_PROXY");
     if (value.isEmpty())
         return false;
-    SystemProxyServerApply(SystemProxyServerText(value), proxy);
+    systemProxyServerApply(systemProxyServerText(value), proxy);
     return true;
 }

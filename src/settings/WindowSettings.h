@@ -64,7 +64,7 @@ struct WindowSettings {
 // "KeepFormatting". A missing key
 // reads nothing. A value of the wrong type throws RegistryError; what was read
 // before it is already in `settings`.
-void ReadStartupSettings(RegStore& store, WindowSettings& settings);
+void readStartupSettings(RegStore& store, WindowSettings& settings);
 
 // Shut-down: opens the key for writing, creating it, and writes "src" and
 // "trg" (each only when 0 or more), "lang", "character", "voice", "UseProxy"
@@ -72,5 +72,5 @@ void ReadStartupSettings(RegStore& store, WindowSettings& settings);
 // "ReuseTranslations", "DetectSource" and "KeepFormatting". `characterName` and
 // `voice` are the values of this run. False when the key could not be opened
 // or written; the settings of this run are then lost.
-bool WriteShutdownSettings(RegStore& store, const WindowSettings& settings, const QString& characterName,
+bool writeShutdownSettings(RegStore& store, const WindowSettings& settings, const QString& characterName,
                            const QString& voice);

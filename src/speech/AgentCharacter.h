@@ -25,39 +25,39 @@ class AgentCharacter {
 public:
     virtual ~AgentCharacter() = default;
 
-    virtual void Show(bool fast) = 0;
+    virtual void show(bool fast) = 0;
     // Leaves the screen (animated unless fast); the character stays loaded.
-    virtual void Hide(bool fast) = 0;
+    virtual void hide(bool fast) = 0;
     // Glides to a screen point; coordinates are 16-bit as the callers pass them.
     // speed is the time the glide takes, in milliseconds (0: at once).
-    virtual void MoveTo(qint16 x, qint16 y, int speed) = 0;
+    virtual void moveTo(qint16 x, qint16 y, int speed) = 0;
     // An animation by name, without regard to case: "Wave", "THINK". A name
     // the character does not have is skipped.
-    virtual void Play(const QString& animation) = 0;
+    virtual void play(const QString& animation) = 0;
     // Speaks with a word balloon, queued after earlier requests. The language
     // and speech mode are the ones set when Speak is called.
-    virtual void Speak(const QString& text, const QString& url = QString()) = 0;
+    virtual void speak(const QString& text, const QString& url = QString()) = 0;
     // As Speak, telling `progress` how the request goes; a character that cannot
     // tell its words says at once that it has ended.
-    virtual void SpeakFollowed(const QString& text, const SpeechProgress& progress)
+    virtual void speakFollowed(const QString& text, const SpeechProgress& progress)
     {
-        Speak(text);
+        speak(text);
         if (progress.ended)
             progress.ended();
     }
     // Breaks off what the character is doing and drops every queued request.
-    virtual void Stop() = 0;
+    virtual void stop() = 0;
 
     // A Windows language ID (1033, 2057, ...); reading returns the last value written.
-    virtual void SetLanguageID(int languageId) = 0;
-    virtual int LanguageID() const = 0;
+    virtual void setLanguageId(int languageId) = 0;
+    virtual int languageId() const = 0;
     // A speech-mode GUID in braces; reading returns the last value written.
-    virtual void SetTTSModeID(const QString& modeId) = 0;
-    virtual QString TTSModeID() const = 0;
+    virtual void setTtsModeId(const QString& modeId) = 0;
+    virtual QString ttsModeId() const = 0;
 
     // A command of the character's own pop-up menu; adding a name again
     // replaces that command.
-    virtual void AddCommand(const QString& name, const QString& caption, int voice, int enabled, bool visible) = 0;
+    virtual void addCommand(const QString& name, const QString& caption, int voice, int enabled, bool visible) = 0;
 };
 
 // What the user chose in a character's pop-up menu.
@@ -73,16 +73,16 @@ public:
     virtual ~AgentControl() = default;
 
     // Connecting fails when the Agent core is not installed.
-    virtual void SetConnected(bool connected) = 0;
-    virtual bool Connected() const = 0;
+    virtual void setConnected(bool connected) = 0;
+    virtual bool connected() const = 0;
     // Loads the character file loadKey (a file name) from the characters
     // folder; a character already loaded under this ID is replaced.
-    virtual void Load(const QString& characterId, const QString& loadKey) = 0;
+    virtual void load(const QString& characterId, const QString& loadKey) = 0;
     // The loaded character with this ID; owned by the control.
-    virtual AgentCharacter* Character(const QString& characterId) = 0;
+    virtual AgentCharacter* character(const QString& characterId) = 0;
     // Takes the character off the screen and forgets it; an ID that is not
     // loaded is ignored.
-    virtual void Unload(const QString& characterId) = 0;
+    virtual void unload(const QString& characterId) = 0;
 
     // Events, raised on the window's thread; any may be left empty. A command and a
     // double-click arrive once the character's window has finished with the user's event, so

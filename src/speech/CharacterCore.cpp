@@ -55,34 +55,34 @@ CharacterCore::~CharacterCore()
 
 // --- requests ---
 
-void CharacterCore::Show(bool fast) { enqueue({Request::Show, fast, {}, 0, {}, 0, {}, nullptr}); }
+void CharacterCore::show(bool fast) { enqueue({Request::Show, fast, {}, 0, {}, 0, {}, nullptr}); }
 
-void CharacterCore::Hide(bool fast) { enqueue({Request::Hide, fast, {}, 0, {}, 0, {}, nullptr}); }
+void CharacterCore::hide(bool fast) { enqueue({Request::Hide, fast, {}, 0, {}, 0, {}, nullptr}); }
 
-void CharacterCore::MoveTo(qint16 x, qint16 y, int speed)
+void CharacterCore::moveTo(qint16 x, qint16 y, int speed)
 {
     enqueue({Request::Move, false, QPoint(x, y), std::clamp(speed, 0, MaxMoveTime), {}, 0, {}, nullptr});
 }
 
-void CharacterCore::Play(const QString& animation)
+void CharacterCore::play(const QString& animation)
 {
     enqueue({Request::Play, false, {}, 0, animation, 0, {}, nullptr});
 }
 
-void CharacterCore::Speak(const QString& text, const QString&)
+void CharacterCore::speak(const QString& text, const QString&)
 {
     // the voice is the one chosen when the text was handed over, not when its turn comes
     enqueue({Request::Speak, false, {}, 0, text, m_languageId, m_ttsModeId, nullptr});
 }
 
-void CharacterCore::SpeakFollowed(const QString& text, const SpeechProgress& progress)
+void CharacterCore::speakFollowed(const QString& text, const SpeechProgress& progress)
 {
     auto follower = std::make_shared<Follower>();
     follower->progress = progress;
     enqueue({Request::Speak, false, {}, 0, text, m_languageId, m_ttsModeId, std::move(follower)});
 }
 
-void CharacterCore::Stop()
+void CharacterCore::stop()
 {
     m_queue.clear();
     if (m_current) {
@@ -109,12 +109,12 @@ void CharacterCore::Stop()
     schedule();
 }
 
-void CharacterCore::SetLanguageID(int languageId) { m_languageId = languageId; }
-int CharacterCore::LanguageID() const { return m_languageId; }
-void CharacterCore::SetTTSModeID(const QString& modeId) { m_ttsModeId = modeId; }
-QString CharacterCore::TTSModeID() const { return m_ttsModeId; }
+void CharacterCore::setLanguageId(int languageId) { m_languageId = languageId; }
+int CharacterCore::languageId() const { return m_languageId; }
+void CharacterCore::setTtsModeId(const QString& modeId) { m_ttsModeId = modeId; }
+QString CharacterCore::ttsModeId() const { return m_ttsModeId; }
 
-void CharacterCore::AddCommand(const QString& name, const QString& caption, int, int enabled, bool visible)
+void CharacterCore::addCommand(const QString& name, const QString& caption, int, int enabled, bool visible)
 {
     Command command{name, caption, enabled != 0, visible};
     auto same = std::find_if(m_commands.begin(), m_commands.end(), [&](const Command& c) { return c.name == name; });

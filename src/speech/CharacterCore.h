@@ -51,18 +51,18 @@ public:
     static constexpr int MaxMoveTime = 10000;
 
     // --- AgentCharacter ---
-    void Show(bool fast) override;
-    void Hide(bool fast) override;
-    void MoveTo(qint16 x, qint16 y, int speed) override;
-    void Play(const QString& animation) override;
-    void Speak(const QString& text, const QString& url = QString()) override;
-    void SpeakFollowed(const QString& text, const SpeechProgress& progress) override;
-    void Stop() override;
-    void SetLanguageID(int languageId) override;
-    int LanguageID() const override;
-    void SetTTSModeID(const QString& modeId) override;
-    QString TTSModeID() const override;
-    void AddCommand(const QString& name, const QString& caption, int voice, int enabled, bool visible) override;
+    void show(bool fast) override;
+    void hide(bool fast) override;
+    void moveTo(qint16 x, qint16 y, int speed) override;
+    void play(const QString& animation) override;
+    void speak(const QString& text, const QString& url = QString()) override;
+    void speakFollowed(const QString& text, const SpeechProgress& progress) override;
+    void stop() override;
+    void setLanguageId(int languageId) override;
+    int languageId() const override;
+    void setTtsModeId(const QString& modeId) override;
+    QString ttsModeId() const override;
+    void addCommand(const QString& name, const QString& caption, int voice, int enabled, bool visible) override;
 
     // --- what the window shows ---
     const CharacterData& data() const { return *m_data; }

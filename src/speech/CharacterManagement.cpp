@@ -64,21 +64,21 @@ const CharacterRow* CharacterManagement::byId(const QString& characterId)
     return it == std::end(kCharacters) ? nullptr : &*it;
 }
 
-void CharacterManagement::LoadStartCharacter(const QString& storedName)
+void CharacterManagement::loadStartCharacter(const QString& storedName)
 {
     const QString name = storedName.isEmpty() ? StartCharacter : storedName;
     try {
-        m_agent.SetConnected(true);
-        m_agent.Load(name, name + QStringLiteral(".acs"));
-        AgentCharacter* character = m_agent.Character(name);
+        m_agent.setConnected(true);
+        m_agent.load(name, name + QStringLiteral(".acs"));
+        AgentCharacter* character = m_agent.character(name);
         present(*character);
         m_character = character;
         m_characterName = name;
         m_host.checkCharacterItem(name);
-        AddVoiceCommands();
+        addVoiceCommands();
     } catch (...) {
         // the window goes on without a character, and the menu names none
-        m_agent.Unload(name);
+        m_agent.unload(name);
         m_character = nullptr;
         m_host.checkCharacterItem(QString());
         m_host.currentCharacterChanged();
@@ -87,16 +87,16 @@ void CharacterManagement::LoadStartCharacter(const QString& storedName)
     m_host.currentCharacterChanged();
 }
 
-void CharacterManagement::GreetAtStart()
+void CharacterManagement::greetAtStart()
 {
     if (!m_character)
         return;
-    m_character->SetTTSModeID(speechModeOf(StartCharacter));
-    m_character->Speak(QStringLiteral("Hello everybody, I am ") + m_characterName + u'!');
-    m_character->Speak(QStringLiteral("Welcome to Linguaro Translator!"));
+    m_character->setTtsModeId(speechModeOf(StartCharacter));
+    m_character->speak(QStringLiteral("Hello everybody, I am ") + m_characterName + u'!');
+    m_character->speak(QStringLiteral("Welcome to Linguaro Translator!"));
 }
 
-void CharacterManagement::SwitchCharacter(const CharacterRow& row)
+void CharacterManagement::switchCharacter(const CharacterRow& row)
 {
     if (m_switching || m_host.characterItemChecked(row.id))
         return;
@@ -111,70 +111,70 @@ void CharacterManagement::SwitchCharacter(const CharacterRow& row)
     m_host.checkCharacterItem(row.id);
     AgentCharacter* character = nullptr;
     try {
-        const QString windows = Folders::WindowsFolder();
-        if (!Folders::EntryExists(windows, AgentFolder))
+        const QString windows = Folders::windowsFolder();
+        if (!Folders::entryExists(windows, AgentFolder))
             m_host.installAgentCore();
-        if (!Folders::EntryExists(windows, CharactersFolder + row.file))
+        if (!Folders::entryExists(windows, CharactersFolder + row.file))
             m_host.installCharacter(row.id);
-        m_agent.SetConnected(true);
-        m_agent.Load(row.id, row.loadKey);
-        character = m_agent.Character(row.id);
+        m_agent.setConnected(true);
+        m_agent.load(row.id, row.loadKey);
+        character = m_agent.character(row.id);
     } catch (...) {
         m_host.checkCharacterItem(checkedBefore);
         throw;
     }
     if (m_characterName.compare(row.id, Qt::CaseInsensitive) != 0)
-        m_agent.Unload(m_characterName);
+        m_agent.unload(m_characterName);
     m_characterName = row.id;
     m_character = character;
     m_host.currentCharacterChanged();
     present(*character);
-    character->SetTTSModeID(speechModeOf(row.id));
-    AddVoiceCommands();
-    character->Speak(row.greeting);
+    character->setTtsModeId(speechModeOf(row.id));
+    addVoiceCommands();
+    character->speak(row.greeting);
 }
 
 void CharacterManagement::present(AgentCharacter& character)
 {
     // beside the source pane: at its lower right corner
     const QRect pane = m_host.sourcePaneGeometry();
-    character.Show(false);
+    character.show(false);
     moveTo(character, qint16(pane.left() + pane.width()), qint16(pane.top() + pane.height()));
-    character.Play(QStringLiteral("Wave"));
-    character.SetLanguageID(AmericanEnglish);
+    character.play(QStringLiteral("Wave"));
+    character.setLanguageId(AmericanEnglish);
 }
 
-void CharacterManagement::AddVoiceCommands()
+void CharacterManagement::addVoiceCommands()
 {
     if (!m_character)
         return;
     for (const VoiceCommand& command : kVoiceCommands)
-        m_character->AddCommand(QLatin1String(command.name), QLatin1String(command.caption), 1, 1, true);
+        m_character->addCommand(QLatin1String(command.name), QLatin1String(command.caption), 1, 1, true);
 }
 
-void CharacterManagement::Agent1Command(const AgentUserInput& input) { m_voices.SelectVoice(input.Name); }
+void CharacterManagement::agent1Command(const AgentUserInput& input) { m_voices.selectVoice(input.Name); }
 
-void CharacterManagement::Agent1DblClick()
+void CharacterManagement::agent1DblClick()
 {
     if (m_character)
-        m_character->Stop();
+        m_character->stop();
 }
 
-void CharacterManagement::Agent1IdleStart() {}
+void CharacterManagement::agent1IdleStart() {}
 
-void CharacterManagement::ThinkOverSource()
+void CharacterManagement::thinkOverSource()
 {
     if (!m_character)
         return;
     const QRect pane = m_host.sourcePaneGeometry();
-    m_character->Play(QStringLiteral("THINK"));
+    m_character->play(QStringLiteral("THINK"));
     moveTo(*m_character, pane.width() / 2, pane.height() / 2);
-    m_character->Play(QStringLiteral("THINK"));
+    m_character->play(QStringLiteral("THINK"));
 }
 
 void CharacterManagement::moveTo(AgentCharacter& character, int clientX, int clientY)
 {
     // the points are the window's client pixels; the character stands on the screen
     const QPoint screen = m_host.clientToScreen(QPoint(clientX, clientY));
-    character.MoveTo(to16Bits(screen.x()), to16Bits(screen.y()), MoveSpeed);
+    character.moveTo(to16Bits(screen.x()), to16Bits(screen.y()), MoveSpeed);
 }

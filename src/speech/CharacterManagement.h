@@ -31,20 +31,20 @@ public:
 
     // Loads and shows the stored character ("Merlin" when none is stored).
     // On failure nothing is loaded and no item is checked.
-    void LoadStartCharacter(const QString& storedName);
+    void loadStartCharacter(const QString& storedName);
     // The two start-up sentences, in English.
-    void GreetAtStart();
+    void greetAtStart();
     // A Character menu item was chosen. A failed switch leaves the previous
     // character on screen and in the menu.
-    void SwitchCharacter(const CharacterRow& row);
+    void switchCharacter(const CharacterRow& row);
     // The eleven voice commands of the character's pop-up menu.
-    void AddVoiceCommands();
+    void addVoiceCommands();
     // The character's notifications.
-    void Agent1Command(const AgentUserInput& input);
-    void Agent1DblClick();
-    void Agent1IdleStart();
+    void agent1Command(const AgentUserInput& input);
+    void agent1DblClick();
+    void agent1IdleStart();
     // A translation starts: the character thinks over the source pane.
-    void ThinkOverSource();
+    void thinkOverSource();
 
 private:
     // Shows a newly loaded character beside the source pane, waving, in American English.

@@ -72,9 +72,9 @@ bool EspeakSpeech::canSpeak(int languageId) const
     const Voice* voice = VoiceTable::byLanguageId(languageId);
     if (!voice)
         return false;
-    const QString windows = Folders::WindowsFolder();
-    return Folders::EntryExists(windows, QStringLiteral("speech/speech.dll"))
-           && Folders::EntryExists(windows,
+    const QString windows = Folders::windowsFolder();
+    return Folders::entryExists(windows, QStringLiteral("speech/speech.dll"))
+           && Folders::entryExists(windows,
                                    QStringLiteral("speech/engines/") + VoiceTable::engineName(voice->engineInstaller))
            && m_engine->hasLanguage(voice->espeakLanguage);
 }

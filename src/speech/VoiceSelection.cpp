@@ -41,17 +41,17 @@ VoiceSelection::VoiceSelection(VoiceHost& host, AgentCharacter* const& currentCh
       m_version(version)
 {}
 
-void VoiceSelection::AEClick(const QString& menuItem)
+void VoiceSelection::aeClick(const QString& menuItem)
 {
     const Voice* voice = byMenuItem(menuItem);
     if (!voice)
         return;
     m_host.checkVoiceItem(voice->voiceName);
     m_voiceName = voice->voiceName;
-    SelectVoice(m_voiceName);
+    selectVoice(m_voiceName);
 }
 
-void VoiceSelection::SelectVoice(const QString& voiceName)
+void VoiceSelection::selectVoice(const QString& voiceName)
 {
     const Voice* voice = VoiceTable::byVoiceName(voiceName);
     if (!voice || !m_character)
@@ -61,69 +61,69 @@ void VoiceSelection::SelectVoice(const QString& voiceName)
     // the installer keeps the window live: the character may have changed meanwhile
     if (!m_character)
         return;
-    m_character->SetLanguageID(voice->languageId);
+    m_character->setLanguageId(voice->languageId);
     if (voice->languageId == BritishEnglish)
-        m_character->SetTTSModeID(VoiceTable::BritishModeId);
-    m_character->Speak(voice->greeting);
+        m_character->setTtsModeId(VoiceTable::BritishModeId);
+    m_character->speak(voice->greeting);
 }
 
-void VoiceSelection::TS1Click()
+void VoiceSelection::tS1Click()
 {
     if (!m_character)
         return;  // the marks stay on the voice last chosen
-    const Voice* voice = VoiceTable::byLanguageId(m_character->LanguageID());
+    const Voice* voice = VoiceTable::byLanguageId(m_character->languageId());
     m_host.checkVoiceItem(voice ? voice->voiceName : QString());
 }
 
-void VoiceSelection::IdentifyVoiceLanguage(const QString& entry)
+void VoiceSelection::identifyVoiceLanguage(const QString& entry)
 {
     if (!m_character)
         return;
-    const int current = m_character->LanguageID();
+    const int current = m_character->languageId();
     if ((current == AmericanEnglish || current == BritishEnglish) && entry.contains(QLatin1String("English")))
         return;
     // an entry without a voice of its own gets the American English one
-    m_character->SetLanguageID(VoiceTable::byListEntry(entry).languageId);
+    m_character->setLanguageId(VoiceTable::byListEntry(entry).languageId);
 }
 
-void VoiceSelection::RestoreVoice()
+void VoiceSelection::restoreVoice()
 {
     if (const Voice* voice = VoiceTable::byVoiceName(m_voiceName))
-        AEClick(voice->menuItem);
+        aeClick(voice->menuItem);
 }
 
-QString VoiceSelection::StoreVoice()
+QString VoiceSelection::storeVoice()
 {
     if (m_character) {
-        if (const Voice* voice = VoiceTable::byLanguageId(m_character->LanguageID()))
+        if (const Voice* voice = VoiceTable::byLanguageId(m_character->languageId()))
             m_voiceName = voice->voiceName;
     }
     return m_voiceName;
 }
 
-QString VoiceSelection::SpeechEngineFile(const QString& entry)
+QString VoiceSelection::speechEngineFile(const QString& entry)
 {
     return VoiceTable::byListEntry(entry).engineInstaller;
 }
 
-bool VoiceSelection::SpeechEngineReady(const QString& entry) const
+bool VoiceSelection::speechEngineReady(const QString& entry) const
 {
-    if (WindowsVersion::AboveSixPointZero(m_version))
+    if (WindowsVersion::aboveSixPointZero(m_version))
         return true;
-    const QString downloads = Folders::CommonDataFolder();
-    return Folders::EntryExists(downloads, SpeechEngineFile(entry))
-           || (entry == QLatin1String("English") && Folders::EntryExists(downloads, BritishEngineInstaller));
+    const QString downloads = Folders::commonDataFolder();
+    return Folders::entryExists(downloads, speechEngineFile(entry))
+           || (entry == QLatin1String("English") && Folders::entryExists(downloads, BritishEngineInstaller));
 }
 
-void VoiceSelection::ReadAloud()
+void VoiceSelection::readAloud()
 {
     if (!m_character)
         return;
     const VoiceHost::Pane target = m_host.targetPane();
     const VoiceHost::Pane source = m_host.sourcePane();
     if (target.text.isEmpty() && source.text.isEmpty()) {
-        m_character->SetLanguageID(AmericanEnglish);
-        m_character->Speak(QStringLiteral("Hey, please select something so that I can read it aloud."));
+        m_character->setLanguageId(AmericanEnglish);
+        m_character->speak(QStringLiteral("Hey, please select something so that I can read it aloud."));
         return;
     }
     if (m_host.readTargetOption() && !readPane(target, QStringLiteral("Nothing to read in the target window!")))
@@ -135,44 +135,44 @@ void VoiceSelection::ReadAloud()
 bool VoiceSelection::readPane(const VoiceHost::Pane& pane, const QString& nothingToRead)
 {
     if (pane.text.isEmpty()) {
-        m_character->Speak(nothingToRead);
+        m_character->speak(nothingToRead);
         return false;
     }
     const QString& spoken = pane.selection.isEmpty() ? pane.text : pane.selection;
     const bool identify = m_host.identifyLanguageOption();
-    const QString entry = identify ? IdentifiedLanguage(spoken, pane.language) : pane.language;
+    const QString entry = identify ? identifiedLanguage(spoken, pane.language) : pane.language;
     offerEngine(entry);
     // the question and the installer keep the window live
     if (!m_character)
         return false;
     if (identify)
-        IdentifyVoiceLanguage(entry);
+        identifyVoiceLanguage(entry);
     if (pane.progress.word)
-        m_character->SpeakFollowed(spoken, pane.progress);
+        m_character->speakFollowed(spoken, pane.progress);
     else
-        m_character->Speak(spoken);
+        m_character->speak(spoken);
     return true;
 }
 
-QString VoiceSelection::IdentifiedLanguage(const QString& text, const QString& entry)
+QString VoiceSelection::identifiedLanguage(const QString& text, const QString& entry)
 {
     const LanguageDetector::Result result =
-        LanguageDetector::Detect(text, LanguageDetector::Hints{-1, LanguageTable::PositionOf(entry)});
+        LanguageDetector::detect(text, LanguageDetector::Hints{-1, LanguageTable::positionOf(entry)});
     // the list's own entry stays when it names the language found (an English list entry keeps its voice)
-    if (!result.detected() || LanguageDetector::SameLanguage(result.best().position, LanguageTable::PositionOf(entry)))
+    if (!result.detected() || LanguageDetector::sameLanguage(result.best().position, LanguageTable::positionOf(entry)))
         return entry;
-    return LanguageTable::DisplayName(result.best().position);
+    return LanguageTable::displayName(result.best().position);
 }
 
 void VoiceSelection::offerEngine(const QString& entry)
 {
     // an entry without a voice of its own is read in English: there is no engine of its own to fetch
-    if (SpeechEngineReady(entry) || !hasVoiceOfItsOwn(entry))
+    if (speechEngineReady(entry) || !hasVoiceOfItsOwn(entry))
         return;
     const QString question =
         entry + QStringLiteral(" Text-To-Speech engine was not found on your system. To make ") + m_characterName
         + QStringLiteral(" speak ") + entry
         + QStringLiteral(", you need to download and install this engine. Would you like to install it?");
     if (UserPrompts::instance().question(question, DownloadRequestTitle) == UserPrompts::Answer::Yes)
-        m_host.installSpeechEngine(SpeechEngineFile(entry));
+        m_host.installSpeechEngine(speechEngineFile(entry));
 }

@@ -23,34 +23,34 @@ public:
     static const QString DownloadRequestTitle;  // "Download Request"
 
     // A voice item of the Text-To-Speech menu was chosen, by its layout name ("AE", "BE", ...).
-    void AEClick(const QString& menuItem);
+    void aeClick(const QString& menuItem);
     // Switches the voice (the menu's check marks and VoiceName stay): fetches
     // its engine when its installer was never fetched, sets the language and
     // greets in it. A name that is no voice changes nothing.
-    void SelectVoice(const QString& voiceName);
+    void selectVoice(const QString& voiceName);
     // The Text-To-Speech menu opens: the check mark goes to the voice of the
     // character's language.
-    void TS1Click();
+    void tS1Click();
     // Sets the speech language for a language list entry; an American or
     // British voice stays for an English entry.
-    void IdentifyVoiceLanguage(const QString& entry);
+    void identifyVoiceLanguage(const QString& entry);
     // At start-up: the stored voice, chosen as from the menu.
-    void RestoreVoice();
+    void restoreVoice();
     // At shut-down: the voice of the character's language, to be stored.
-    QString StoreVoice();
+    QString storeVoice();
 
     // The list entry whose voice reads `text`: the language the detector finds
     // in it, or `entry` (the pane's list entry) when it cannot tell.
-    static QString IdentifiedLanguage(const QString& text, const QString& entry);
+    static QString identifiedLanguage(const QString& text, const QString& entry);
 
     // The engine installer offered for a language list entry.
-    static QString SpeechEngineFile(const QString& entry);
+    static QString speechEngineFile(const QString& entry);
     // Whether the engine for a language list entry counts as installed.
-    bool SpeechEngineReady(const QString& entry) const;
+    bool speechEngineReady(const QString& entry) const;
 
     // The read-aloud command: the target pane, the source pane or both,
     // each its selection or else its whole text.
-    void ReadAloud();
+    void readAloud();
 
 private:
     // Reads one pane; false when it was empty and the command ends.

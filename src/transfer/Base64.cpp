@@ -1,6 +1,6 @@
 #include "Base64.h"
 
-QString Base64Encode(const QByteArray& data)
+QString base64Encode(const QByteArray& data)
 {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     QString out;

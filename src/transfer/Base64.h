@@ -4,4 +4,4 @@
 #include <QString>
 
 // Standard Base64 (RFC 4648 section 4) with "=" padding and no line breaks.
-QString Base64Encode(const QByteArray& data);
+QString base64Encode(const QByteArray& data);

@@ -13,7 +13,7 @@ namespace {
 constexpr quint32 kAttributeDirectory = 0x10;
 constexpr quint32 kAttributeNormal = 0x80;
 
-QStringList SplitLines(const QByteArray& data)
+QStringList splitLines(const QByteArray& data)
 {
     QStringList lines;
     for (const QByteArray& raw : data.split('\n')) {
@@ -27,7 +27,7 @@ QStringList SplitLines(const QByteArray& data)
 }
 
 // "YYYYMMDDHHMMSS[.fff]" of a machine listing.
-QDateTime ParseMlsdTime(const QString& value)
+QDateTime parseMlsdTime(const QString& value)
 {
     static const QRegularExpression re(
         QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(\\d{2})(?:\\.(\\d{1,3}))?$"));
@@ -42,7 +42,7 @@ QDateTime ParseMlsdTime(const QString& value)
     return QDateTime(date, time, Qt::UTC);
 }
 
-int MonthNumber(const QString& token)
+int monthNumber(const QString& token)
 {
     static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                          "jul", "aug", "sep", "oct", "nov", "dec"};
@@ -53,7 +53,7 @@ int MonthNumber(const QString& token)
     return 0;
 }
 
-bool ParseUnixLine(const QString& line, const QDate& today, FtpListEntry& entry)
+bool parseUnixLine(const QString& line, const QDate& today, FtpListEntry& entry)
 {
     static const QRegularExpression modeRe(QStringLiteral("^[-dlbcpsD][-rwxsStTlL]{9}[.+@]?$"));
     static const QRegularExpression tokenRe(QStringLiteral("\\S+"));
@@ -72,7 +72,7 @@ bool ParseUnixLine(const QString& line, const QDate& today, FtpListEntry& entry)
     // The date is the first "Mon DD HH:MM|YYYY" run with a size right before it;
     // owner and group columns vary from server to server.
     for (size_t m = 2; m + 2 < tokens.size(); ++m) {
-        const int month = MonthNumber(tokens[m].text);
+        const int month = monthNumber(tokens[m].text);
         if (month == 0)
             continue;
         bool sizeOk = false;
@@ -121,7 +121,7 @@ bool ParseUnixLine(const QString& line, const QDate& today, FtpListEntry& entry)
     return false;
 }
 
-bool ParseDosLine(const QString& line, FtpListEntry& entry)
+bool parseDosLine(const QString& line, FtpListEntry& entry)
 {
     static const QRegularExpression re(QStringLiteral(
         "^(\\d{1,2})-(\\d{1,2})-(\\d{2}|\\d{4})\\s+(\\d{1,2}):(\\d{2})\\s*([AaPp][Mm])?\\s+(<DIR>|\\d+)\\s+(.*)$"));
@@ -148,7 +148,7 @@ bool ParseDosLine(const QString& line, FtpListEntry& entry)
     return true;
 }
 
-bool WildcardMatch(const QChar* p, const QChar* pEnd, const QChar* n, const QChar* nEnd)
+bool wildcardMatch(const QChar* p, const QChar* pEnd, const QChar* n, const QChar* nEnd)
 {
     // Iterative matcher with one backtrack point: linear in practice, no recursion.
     const QChar* starP = nullptr;
@@ -174,10 +174,10 @@ bool WildcardMatch(const QChar* p, const QChar* pEnd, const QChar* n, const QCha
 
 }  // namespace
 
-std::vector<FtpListEntry> ParseMlsdListing(const QByteArray& data)
+std::vector<FtpListEntry> parseMlsdListing(const QByteArray& data)
 {
     std::vector<FtpListEntry> entries;
-    for (const QString& line : SplitLines(data)) {
+    for (const QString& line : splitLines(data)) {
         // Facts end at the first blank; everything after that one blank is the name.
         const qsizetype blank = line.indexOf(QLatin1Char(' '));
         if (blank <= 0 || !line.left(blank).contains(QLatin1Char('=')))
@@ -202,7 +202,7 @@ std::vector<FtpListEntry> ParseMlsdListing(const QByteArray& data)
             } else if (key == QLatin1String("size") || key == QLatin1String("sizd")) {
                 entry.size = value.toULongLong();
             } else if (key == QLatin1String("modify")) {
-                entry.modified = ParseMlsdTime(value);
+                entry.modified = parseMlsdTime(value);
             }
         }
         if (known)
@@ -211,17 +211,17 @@ std::vector<FtpListEntry> ParseMlsdListing(const QByteArray& data)
     return entries;
 }
 
-bool ParseListLine(const QString& line, const QDate& today, FtpListEntry& entry)
+bool parseListLine(const QString& line, const QDate& today, FtpListEntry& entry)
 {
-    return ParseUnixLine(line, today, entry) || ParseDosLine(line, entry);
+    return parseUnixLine(line, today, entry) || parseDosLine(line, entry);
 }
 
-std::vector<FtpListEntry> ParseListListing(const QByteArray& data, const QDate& today)
+std::vector<FtpListEntry> parseListListing(const QByteArray& data, const QDate& today)
 {
     std::vector<FtpListEntry> entries;
-    for (const QString& line : SplitLines(data)) {
+    for (const QString& line : splitLines(data)) {
         FtpListEntry entry;
-        if (!ParseListLine(line, today, entry))
+        if (!parseListLine(line, today, entry))
             continue;
         if (entry.isDir && (entry.name == QLatin1String(".") || entry.name == QLatin1String("..")))
             continue;
@@ -230,23 +230,23 @@ std::vector<FtpListEntry> ParseListListing(const QByteArray& data, const QDate& 
     return entries;
 }
 
-bool FtpPatternMatches(const QString& pattern, const QString& name)
+bool ftpPatternMatches(const QString& pattern, const QString& name)
 {
     if (pattern.isEmpty() || pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
         return true;
-    return WildcardMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
+    return wildcardMatch(pattern.constData(), pattern.constData() + pattern.size(), name.constData(),
                          name.constData() + name.size());
 }
 
-bool IsSafeListingName(const QString& name)
+bool isSafeListingName(const QString& name)
 {
-    if (!TransferNames::IsSafeFileName(name))
+    if (!TransferNames::isSafeFileName(name))
         return false;
     return std::none_of(name.begin(), name.end(),
                         [](QChar c) { return c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
-quint64 FtpTimeToFileTime(const QDateTime& t)
+quint64 ftpTimeToFileTime(const QDateTime& t)
 {
     if (!t.isValid())
         return 0;
@@ -256,14 +256,14 @@ quint64 FtpTimeToFileTime(const QDateTime& t)
     return ms < 0 ? 0 : quint64(ms) * 10000ULL;
 }
 
-TFileDetailItem FtpEntryToDetailItem(const FtpListEntry& entry)
+TFileDetailItem ftpEntryToDetailItem(const FtpListEntry& entry)
 {
     TFileDetailItem item;
     item.Attributes = entry.isDir ? kAttributeDirectory : kAttributeNormal;
     item.FileName = entry.name;
     item.SizeLow = quint32(entry.size & 0xffffffffULL);
     item.SizeHigh = quint32(entry.size >> 32);
-    const quint64 ft = FtpTimeToFileTime(entry.modified);
+    const quint64 ft = ftpTimeToFileTime(entry.modified);
     item.LastWriteTime.dwLowDateTime = quint32(ft & 0xffffffffULL);
     item.LastWriteTime.dwHighDateTime = quint32(ft >> 32);
     return item;

@@ -9,15 +9,15 @@
 
 namespace {
 
-bool HasControlCharacter(const QString& text)
+bool hasControlCharacter(const QString& text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
-QByteArray HostForUrl(const QString& host)
+QByteArray hostForUrl(const QString& host)
 {
     static const QString forbidden = QStringLiteral("/?#@\\ []%");
-    if (host.isEmpty() || HasControlCharacter(host))
+    if (host.isEmpty() || hasControlCharacter(host))
         return {};
     const bool ipv6 = host.count(QLatin1Char(':')) >= 2;
     for (QChar c : host)
@@ -30,7 +30,7 @@ QByteArray HostForUrl(const QString& host)
 }
 
 // The codes of the final reply lines ("ddd text"; "ddd-" opens a multi-line reply), in order.
-QList<int> ReplyCodes(const QByteArray& replies)
+QList<int> replyCodes(const QByteArray& replies)
 {
     QList<int> codes;
     for (const QByteArray& raw : replies.split('\n')) {
@@ -45,9 +45,9 @@ QList<int> ReplyCodes(const QByteArray& replies)
     return codes;
 }
 
-int LastReplyCode(const QByteArray& replies)
+int lastReplyCode(const QByteArray& replies)
 {
-    const QList<int> codes = ReplyCodes(replies);
+    const QList<int> codes = replyCodes(replies);
     return codes.isEmpty() ? 0 : codes.last();
 }
 
@@ -58,16 +58,16 @@ constexpr qsizetype kListingLimit = 64 * 1024 * 1024;
 FtpSession::FtpSession(const Options& options, Idle idle, Cancelled cancelled)
     : m_options(options), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
 {
-    const QByteArray host = HostForUrl(options.host);
+    const QByteArray host = hostForUrl(options.host);
     if (!host.isEmpty())
         m_baseUrl = "ftp://" + host + ":" + QByteArray::number(quint16(options.port)) + "/";
 }
 
 // The request goes before the connection; cleaning the connection's multi
 // handle ends the control connection it holds.
-FtpSession::~FtpSession() { Finish(); }
+FtpSession::~FtpSession() { finish(); }
 
-NetLimits FtpSession::Limits() const
+NetLimits FtpSession::limits() const
 {
     NetLimits limits;
     limits.connectSeconds = m_options.connectTimeout;
@@ -75,7 +75,7 @@ NetLimits FtpSession::Limits() const
     return limits;
 }
 
-QString FtpSession::Resolve(const QString& path) const
+QString FtpSession::resolve(const QString& path) const
 {
     QString joined = path.startsWith(QLatin1Char('/')) ? path : m_cwd + QLatin1Char('/') + path;
     QStringList parts;
@@ -92,9 +92,9 @@ QString FtpSession::Resolve(const QString& path) const
     return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
-bool FtpSession::Prepare(const QString& absolutePath, bool directory, const NetLimits& limits)
+bool FtpSession::prepare(const QString& absolutePath, bool directory, const NetLimits& limits)
 {
-    Finish();
+    finish();
     m_request.reset();
     m_quote.reset();
     m_replies.clear();
@@ -102,12 +102,12 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory, const NetL
     m_sourceFailed = m_sourceGaveUp = false;
     m_source = nullptr;
     m_result = CURLE_OK;
-    if (!m_connection.Valid() || m_baseUrl.isEmpty()) {
+    if (!m_connection.valid() || m_baseUrl.isEmpty()) {
         m_errorText = QStringLiteral("invalid server name");
         return false;
     }
     // A line break in a name would let it smuggle in commands of its own.
-    if (HasControlCharacter(absolutePath)) {
+    if (hasControlCharacter(absolutePath)) {
         m_errorText = QStringLiteral("invalid remote name");
         return false;
     }
@@ -123,9 +123,9 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory, const NetL
     }
 
     // An HTTP proxy cannot carry the control connection: the session goes direct.
-    m_request = std::make_unique<NetRequest>(url, NetProxy::Direct(), limits, &m_connection);
-    m_request->SetIdle(m_idle);
-    CURL* easy = Easy();
+    m_request = std::make_unique<NetRequest>(url, NetProxy::direct(), limits, &m_connection);
+    m_request->setIdle(m_idle);
+    CURL* easy = this->easy();
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
     if (!m_options.user.isEmpty() && !m_options.password.isEmpty()) {
         curl_easy_setopt(easy, CURLOPT_USERNAME, m_options.user.toUtf8().constData());
@@ -140,12 +140,12 @@ bool FtpSession::Prepare(const QString& absolutePath, bool directory, const NetL
     curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
     if (!m_options.passive)
         curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &FtpSession::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &FtpSession::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     return true;
 }
 
-size_t FtpSession::OnHeader(char* data, size_t size, size_t count, void* self)
+size_t FtpSession::onHeader(char* data, size_t size, size_t count, void* self)
 {
     auto* session = static_cast<FtpSession*>(self);
     const size_t n = size * count;
@@ -156,7 +156,7 @@ size_t FtpSession::OnHeader(char* data, size_t size, size_t count, void* self)
     return n;
 }
 
-size_t FtpSession::OnRead(char* data, size_t size, size_t count, void* self)
+size_t FtpSession::onRead(char* data, size_t size, size_t count, void* self)
 {
     auto* session = static_cast<FtpSession*>(self);
     const qint64 n = (*session->m_source)(data, qint64(size * count));
@@ -171,20 +171,20 @@ size_t FtpSession::OnRead(char* data, size_t size, size_t count, void* self)
     return size_t(n);
 }
 
-qint64 FtpSession::RemoteSize() const
+qint64 FtpSession::remoteSize() const
 {
     curl_off_t size = -1;
-    if (CURL* easy = Easy())
+    if (CURL* easy = this->easy())
         curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
     return qint64(size);
 }
 
-void FtpSession::Finish()
+void FtpSession::finish()
 {
-    if (!m_request || m_finished || !m_request->Finished())
+    if (!m_request || m_finished || !m_request->finished())
         return;
     m_finished = true;
-    m_result = m_request->Result().code;
+    m_result = m_request->result().code;
     if (m_result != CURLE_OK) {
         QString reply;
         const QList<QByteArray> lines = m_replies.trimmed().split('\n');
@@ -196,45 +196,45 @@ void FtpSession::Finish()
     }
 }
 
-int FtpSession::Perform()
+int FtpSession::perform()
 {
-    m_request->Perform();
-    Finish();
+    m_request->perform();
+    finish();
     return m_result;
 }
 
-bool FtpSession::Connect()
+bool FtpSession::connect()
 {
-    if (!Prepare(QString(), true))
+    if (!prepare(QString(), true))
         return false;
-    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
-    if (Perform() != CURLE_OK)
+    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
+    if (perform() != CURLE_OK)
         return false;
     char* entry = nullptr;
-    curl_easy_getinfo(Easy(), CURLINFO_FTP_ENTRY_PATH, &entry);
+    curl_easy_getinfo(easy(), CURLINFO_FTP_ENTRY_PATH, &entry);
     m_cwd = entry && *entry == '/' ? QString::fromUtf8(entry) : QStringLiteral("/");
     return true;
 }
 
-bool FtpSession::Quote(const QStringList& commands)
+bool FtpSession::quote(const QStringList& commands)
 {
-    if (!Prepare(QString(), true))
+    if (!prepare(QString(), true))
         return false;
     for (const QString& command : commands) {
-        if (HasControlCharacter(command)) {
+        if (hasControlCharacter(command)) {
             m_errorText = QStringLiteral("invalid remote name");
             return false;
         }
         // "*": a refused command is ours to judge; libcurl would drop the
         // connection (and so the login) over it.
-        Curl::Append(m_quote, ("*" + command.toUtf8()).constData());
+        Curl::append(m_quote, ("*" + command.toUtf8()).constData());
     }
-    curl_easy_setopt(Easy(), CURLOPT_QUOTE, m_quote.get());
-    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
-    if (Perform() != CURLE_OK)
+    curl_easy_setopt(easy(), CURLOPT_QUOTE, m_quote.get());
+    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
+    if (perform() != CURLE_OK)
         return false;
     // Nothing follows the quoted commands, so their replies are the last ones.
-    const QList<int> codes = ReplyCodes(m_replies);
+    const QList<int> codes = replyCodes(m_replies);
     if (codes.size() < commands.size())
         return false;
     const int first = codes[codes.size() - commands.size()];
@@ -245,7 +245,7 @@ bool FtpSession::Quote(const QStringList& commands)
     return true;
 }
 
-QString FtpSession::LastQuotedDirectory() const
+QString FtpSession::lastQuotedDirectory() const
 {
     // 257 "dir" text: inside the quotes, a doubled quote stands for one.
     const QList<QByteArray> lines = m_replies.split('\n');
@@ -272,32 +272,32 @@ QString FtpSession::LastQuotedDirectory() const
     return {};
 }
 
-bool FtpSession::ChangeDir(const QString& dir)
+bool FtpSession::changeDir(const QString& dir)
 {
-    const QString target = Resolve(dir);
-    if (!Quote({QStringLiteral("CWD ") + target, QStringLiteral("PWD")}))
+    const QString target = resolve(dir);
+    if (!quote({QStringLiteral("CWD ") + target, QStringLiteral("PWD")}))
         return false;
-    const QString reported = LastQuotedDirectory();
+    const QString reported = lastQuotedDirectory();
     m_cwd = reported.startsWith(QLatin1Char('/')) ? reported : target;
     return true;
 }
 
-bool FtpSession::MakeDir(const QString& name) { return Quote({QStringLiteral("MKD ") + Resolve(name)}); }
+bool FtpSession::makeDir(const QString& name) { return quote({QStringLiteral("MKD ") + resolve(name)}); }
 
-bool FtpSession::Delete(const QString& name) { return Quote({QStringLiteral("DELE ") + Resolve(name)}); }
+bool FtpSession::Delete(const QString& name) { return quote({QStringLiteral("DELE ") + resolve(name)}); }
 
-bool FtpSession::Stat(const QString& name, FtpListEntry& entry)
+bool FtpSession::stat(const QString& name, FtpListEntry& entry)
 {
-    if (!Prepare(Resolve(name), false))
+    if (!prepare(resolve(name), false))
         return false;
-    curl_easy_setopt(Easy(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(Easy(), CURLOPT_FILETIME, 1L);
-    if (Perform() != CURLE_OK)
+    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy(), CURLOPT_FILETIME, 1L);
+    if (perform() != CURLE_OK)
         return false;
     curl_off_t size = -1;
     curl_off_t time = -1;
-    curl_easy_getinfo(Easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
-    curl_easy_getinfo(Easy(), CURLINFO_FILETIME_T, &time);
+    curl_easy_getinfo(easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    curl_easy_getinfo(easy(), CURLINFO_FILETIME_T, &time);
     entry = FtpListEntry();
     entry.name = name.section(QLatin1Char('/'), -1);
     entry.size = size > 0 ? quint64(size) : 0;
@@ -306,26 +306,26 @@ bool FtpSession::Stat(const QString& name, FtpListEntry& entry)
     return true;
 }
 
-bool FtpSession::List(std::vector<FtpListEntry>& entries)
+bool FtpSession::list(std::vector<FtpListEntry>& entries)
 {
     entries.clear();
     const auto fetch = [this](const char* command) {
         // A listing is held whole; one beyond all reason is refused, not swallowed.
-        NetLimits limits = Limits();
+        NetLimits limits = this->limits();
         limits.maxBytes = kListingLimit;
-        if (!Prepare(m_cwd, true, limits))
+        if (!prepare(m_cwd, true, limits))
             return false;
         if (command)
-            curl_easy_setopt(Easy(), CURLOPT_CUSTOMREQUEST, command);
-        return Perform() == CURLE_OK;
+            curl_easy_setopt(easy(), CURLOPT_CUSTOMREQUEST, command);
+        return perform() == CURLE_OK;
     };
     if (m_mlsd != MlsdSupport::No) {
         if (fetch("MLSD")) {
             m_mlsd = MlsdSupport::Yes;
-            entries = ParseMlsdListing(m_request->Body());
+            entries = parseMlsdListing(m_request->body());
             return true;
         }
-        const int code = LastReplyCode(m_replies);
+        const int code = lastReplyCode(m_replies);
         // Only "command not known" sends us to the classic listing.
         if (m_mlsd == MlsdSupport::Yes || (code != 500 && code != 502 && code != 504))
             return false;
@@ -333,57 +333,57 @@ bool FtpSession::List(std::vector<FtpListEntry>& entries)
     }
     if (!fetch(nullptr))
         return false;
-    entries = ParseListListing(m_request->Body(), QDate::currentDate());
+    entries = parseListListing(m_request->body(), QDate::currentDate());
     return true;
 }
 
-bool FtpSession::OpenRead(const QString& name)
+bool FtpSession::openRead(const QString& name)
 {
-    if (!Prepare(Resolve(name), false))
+    if (!prepare(resolve(name), false))
         return false;
-    m_request->SetCancelCheck(m_cancelled);
-    while (!m_started && !m_request->Pending() && m_request->Step()) {
+    m_request->setCancelCheck(m_cancelled);
+    while (!m_started && !m_request->pending() && m_request->step()) {
     }
-    Finish();
-    return !(m_finished && m_result != CURLE_OK && !m_started && !m_request->Pending());
+    finish();
+    return !(m_finished && m_result != CURLE_OK && !m_started && !m_request->pending());
 }
 
-qint64 FtpSession::Read(char* buffer, qint64 max)
+qint64 FtpSession::read(char* buffer, qint64 max)
 {
-    while (!m_request->Pending()) {
-        if (m_request->Step())
+    while (!m_request->pending()) {
+        if (m_request->step())
             continue;
-        Finish();
-        if (m_request->Pending())
+        finish();
+        if (m_request->pending())
             break;
         return m_result == CURLE_OK ? 0 : -1;
     }
-    return m_request->Take(buffer, max);
+    return m_request->take(buffer, max);
 }
 
-void FtpSession::CloseRead()
+void FtpSession::closeRead()
 {
-    Finish();
+    finish();
     // a download given up half-way is dropped with its data connection
-    if (m_request && !m_request->Finished())
+    if (m_request && !m_request->finished())
         m_request.reset();
 }
 
-FtpSession::StoreResult FtpSession::Store(const QString& name, qint64 size, const Source& source)
+FtpSession::StoreResult FtpSession::store(const QString& name, qint64 size, const Source& source)
 {
-    if (!Prepare(Resolve(name), false))
+    if (!prepare(resolve(name), false))
         return StoreResult::Refused;
     m_source = &source;
-    m_request->SetCancelCheck(m_cancelled);
-    curl_easy_setopt(Easy(), CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(Easy(), CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
-    curl_easy_setopt(Easy(), CURLOPT_READFUNCTION, &FtpSession::OnRead);
-    curl_easy_setopt(Easy(), CURLOPT_READDATA, this);
-    const int result = Perform();
+    m_request->setCancelCheck(m_cancelled);
+    curl_easy_setopt(easy(), CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(easy(), CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
+    curl_easy_setopt(easy(), CURLOPT_READFUNCTION, &FtpSession::onRead);
+    curl_easy_setopt(easy(), CURLOPT_READDATA, this);
+    const int result = perform();
     m_source = nullptr;
     if (result == CURLE_OK)
         return StoreResult::Done;
-    if (m_sourceGaveUp || m_request->Result().cancelled)
+    if (m_sourceGaveUp || m_request->result().cancelled)
         return StoreResult::GaveUp;
     if (m_sourceFailed)
         return StoreResult::SourceFailed;

@@ -40,56 +40,56 @@ public:
     FtpSession& operator=(const FtpSession&) = delete;
 
     // Logs in and learns the starting directory.
-    bool Connect();
+    bool connect();
 
-    QString Cwd() const { return m_cwd; }
-    void SetCwd(const QString& dir) { m_cwd = dir; }
+    QString cwd() const { return m_cwd; }
+    void setCwd(const QString& dir) { m_cwd = dir; }
     // An absolute remote path for a path relative to the current directory.
-    QString Resolve(const QString& path) const;
+    QString resolve(const QString& path) const;
 
-    bool ChangeDir(const QString& dir);
-    bool MakeDir(const QString& name);
+    bool changeDir(const QString& dir);
+    bool makeDir(const QString& name);
     bool Delete(const QString& name);
     // Size and modification time of a plain file; False when there is none.
-    bool Stat(const QString& name, FtpListEntry& entry);
+    bool stat(const QString& name, FtpListEntry& entry);
     // The current directory's entries: the machine listing where the server
     // offers it, the classic listing otherwise.
-    bool List(std::vector<FtpListEntry>& entries);
+    bool list(std::vector<FtpListEntry>& entries);
 
     // Download: OpenRead waits until the server starts sending (False when the
     // file cannot be retrieved); Read hands the data out in pieces.
-    bool OpenRead(const QString& name);
+    bool openRead(const QString& name);
     // Bytes read, 0 at the end, -1 when the transfer failed or was given up.
-    qint64 Read(char* buffer, qint64 max);
-    bool GaveUp() const { return m_request && m_request->Result().cancelled; }
+    qint64 read(char* buffer, qint64 max);
+    bool gaveUp() const { return m_request && m_request->result().cancelled; }
     // The size the server announced for the open download, -1 when unknown.
-    qint64 RemoteSize() const;
-    void CloseRead();
+    qint64 remoteSize() const;
+    void closeRead();
 
     enum class StoreResult { Done, Refused, SourceFailed, GaveUp, BrokenOff };
     // Fills buffer with up to max bytes: the count, 0 at the end, -1 on a
     // read failure, -2 to give up.
     using Source = std::function<qint64(char* buffer, qint64 max)>;
-    StoreResult Store(const QString& name, qint64 size, const Source& source);
+    StoreResult store(const QString& name, qint64 size, const Source& source);
 
     // Why the last request failed.
-    QString ErrorText() const { return m_errorText; }
+    QString errorText() const { return m_errorText; }
 
 private:
-    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static size_t OnRead(char* data, size_t size, size_t count, void* self);
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onRead(char* data, size_t size, size_t count, void* self);
 
     // A new request for the path, on the session's connection.
-    bool Prepare(const QString& absolutePath, bool directory, const NetLimits& limits);
-    bool Prepare(const QString& absolutePath, bool directory) { return Prepare(absolutePath, directory, Limits()); }
-    NetLimits Limits() const;
-    CURL* Easy() const { return m_request ? m_request->Handle() : nullptr; }
-    int Perform();
-    void Finish();
+    bool prepare(const QString& absolutePath, bool directory, const NetLimits& limits);
+    bool prepare(const QString& absolutePath, bool directory) { return prepare(absolutePath, directory, limits()); }
+    NetLimits limits() const;
+    CURL* easy() const { return m_request ? m_request->handle() : nullptr; }
+    int perform();
+    void finish();
     // Sends commands on the control connection; True when the first one succeeded
     // (the later ones only report, as PWD after CWD).
-    bool Quote(const QStringList& commands);
-    QString LastQuotedDirectory() const;
+    bool quote(const QStringList& commands);
+    QString lastQuotedDirectory() const;
 
     Options m_options;
     Idle m_idle;

@@ -13,7 +13,7 @@ namespace {
 // Longest wait for the desktop's mount tool; the window stays live meanwhile.
 constexpr int GioSeconds = 30;
 
-bool RunGio(const QStringList& arguments, const QByteArray& input)
+bool runGio(const QStringList& arguments, const QByteArray& input)
 {
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
     if (gio.isEmpty())
@@ -53,7 +53,7 @@ NetworkShare::NetworkShare(const QString& name) : m_name(name)
         m_uri.chop(1);
 }
 
-QString NetworkShare::LocalPath() const
+QString NetworkShare::localPath() const
 {
     if (m_uri.isEmpty())
         return m_name;
@@ -71,20 +71,20 @@ QString NetworkShare::LocalPath() const
     return path;
 }
 
-bool NetworkShare::Connect(const QString& user, const QString& password)
+bool NetworkShare::connect(const QString& user, const QString& password)
 {
     if (m_uri.isEmpty())
         return QFileInfo(m_name).isDir();
     if (user.isEmpty() && password.isEmpty())
-        return RunGio({QStringLiteral("mount"), QStringLiteral("-a"), m_uri}, QByteArray());
+        return runGio({QStringLiteral("mount"), QStringLiteral("-a"), m_uri}, QByteArray());
     // gio asks for the user name, the domain and the password, in that order.
     const QByteArray answers = user.toUtf8() + "\n\n" + password.toUtf8() + "\n";
-    return RunGio({QStringLiteral("mount"), m_uri}, answers);
+    return runGio({QStringLiteral("mount"), m_uri}, answers);
 }
 
-bool NetworkShare::Disconnect()
+bool NetworkShare::disconnect()
 {
     if (m_uri.isEmpty())
         return true;
-    return RunGio({QStringLiteral("mount"), QStringLiteral("-u"), QStringLiteral("-f"), m_uri}, QByteArray());
+    return runGio({QStringLiteral("mount"), QStringLiteral("-u"), QStringLiteral("-f"), m_uri}, QByteArray());
 }

@@ -10,11 +10,11 @@ public:
     explicit NetworkShare(const QString& name);
 
     // The share's address for the desktop ("smb://server/share"); empty for a local folder.
-    QString Uri() const { return m_uri; }
+    QString uri() const { return m_uri; }
     // Where the share's files are reached locally once connected.
-    QString LocalPath() const;
-    bool Connect(const QString& user, const QString& password);
-    bool Disconnect();
+    QString localPath() const;
+    bool connect(const QString& user, const QString& password);
+    bool disconnect();
 
 private:
     QString m_name;

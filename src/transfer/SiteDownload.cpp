@@ -8,21 +8,21 @@
 
 namespace {
 // components in the middle of a Fetch: their run may not have started yet
-QSet<const TTransfer*>& Busy()
+QSet<const TTransfer*>& busy()
 {
     static QSet<const TTransfer*> busy;
     return busy;
 }
 }  // namespace
 
-SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run)
+SiteDownload::Result SiteDownload::fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run)
 {
     Result result;
-    if (transfer.Running() || Busy().contains(&transfer)) {
+    if (transfer.Running() || busy().contains(&transfer)) {
         result.reason = QStringLiteral("Another download is under way. Try again when it has finished.");
         return result;
     }
-    Busy().insert(&transfer);
+    busy().insert(&transfer);
     QString problem;
     const TTransferErrorInfo previousError = transfer.OnErrorInfo;
     const TTransferURLNotFound previousNotFound = transfer.OnURLNotFound;
@@ -44,7 +44,7 @@ SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url
         {
             transfer.OnErrorInfo = error;
             transfer.OnURLNotFound = notFound;
-            Busy().remove(&transfer);
+            busy().remove(&transfer);
         }
     } restore{transfer, previousError, previousNotFound};
 
@@ -60,7 +60,7 @@ SiteDownload::Result SiteDownload::Fetch(TTransfer& transfer, const QString& url
     const TTransferItem& done = transfer.Items[0];
     result.path = done.Success && !transfer.LastTargetPath().isEmpty()
                       ? transfer.LastTargetPath()
-                      : TransferNames::PathJoin(targetDir, TransferNames::UrlFileName(url));
+                      : TransferNames::pathJoin(targetDir, TransferNames::urlFileName(url));
     result.cancelled = done.Cancelled;
     result.ok = done.Success && QFileInfo(result.path).isFile();
     if (!result.ok && !result.cancelled)

@@ -23,5 +23,5 @@ public:
     // Clears the component's job list, adds one job and waits for it while the window stays
     // live. Refused, without touching the job list, while the component is still busy with
     // another run (its jobs are in use until that run ends).
-    static Result Fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run = Run::OnThread);
+    static Result fetch(TTransfer& transfer, const QString& url, const QString& targetDir, Run run = Run::OnThread);
 };

@@ -58,21 +58,21 @@ void TTransfer::ProcessBlockMessages()
 void TTransfer::BuildDialog()
 {
     // A dialog left open by an earlier run is not reused.
-    m_dialog.reset(TTransferProgressView::Create(*this));
+    m_dialog.reset(TTransferProgressView::create(*this));
     m_finished = false;
-    m_dialog->SetCaption(DlgCaption + QLatin1String(" ..."));
-    m_dialog->SetFileLine(DlgFileLabel);
-    m_dialog->SetProgressLine(DlgProgressLabel);
-    m_dialog->SetRateLine(DlgRateLabel);
-    m_dialog->SetTimeLine(DlgTimeLabel);
-    m_dialog->SetElapsedLine(DlgElapsedTimeLabel);
+    m_dialog->setCaption(DlgCaption + QLatin1String(" ..."));
+    m_dialog->setFileLine(DlgFileLabel);
+    m_dialog->setProgressLine(DlgProgressLabel);
+    m_dialog->setRateLine(DlgRateLabel);
+    m_dialog->setTimeLine(DlgTimeLabel);
+    m_dialog->setElapsedLine(DlgElapsedTimeLabel);
     m_dialog->CancelCaption = DlgCancel;
-    m_dialog->SetAnimation(TTransferClip::Download);
+    m_dialog->setAnimation(TTransferClip::Download);
     m_cancel = false;
     if (ShowDialog) {
         if (OnBeforeDialogShow)
-            OnBeforeDialogShow(this, m_dialog->Form());
-        m_dialog->Show();
+            OnBeforeDialogShow(this, m_dialog->form());
+        m_dialog->showProgress();
     }
 }
 
@@ -98,7 +98,7 @@ void TTransfer::Execute()
     if (needsInternet) {
         TransferConnection::Settings settings;
         settings.agent = Agent;
-        settings.proxy = TransferConnection::ProxyFor(Proxy, ProxyUserID, ProxyPassword);
+        settings.proxy = TransferConnection::proxyFor(Proxy, ProxyUserID, ProxyPassword);
         settings.limits.connectSeconds = ConnectTimeout;
         settings.limits.stallSeconds = StallTimeout;
         m_internet = std::make_unique<TransferConnection>(
@@ -117,14 +117,14 @@ void TTransfer::Execute()
             switch (item.Protocol) {
             case tpHttp:
             case tpFtp:
-                m_dialog->SetCaption(DlgDwnload + QLatin1String(" ..."));
+                m_dialog->setCaption(DlgDwnload + QLatin1String(" ..."));
                 break;
             case tpFile:
-                m_dialog->SetCaption(DlgCopying + QLatin1String(" ..."));
+                m_dialog->setCaption(DlgCopying + QLatin1String(" ..."));
                 break;
             case tpFtpUpload:
             case tpHttpUpload:
-                m_dialog->SetCaption(DlgUpload + QLatin1String(" ..."));
+                m_dialog->setCaption(DlgUpload + QLatin1String(" ..."));
                 break;
             default:
                 break;
@@ -196,8 +196,8 @@ void TTransfer::FinishRun()
             OnCopyDone(this);
         m_finished = true;
         if (m_dialog) {
-            m_dialog->StopAnimation();
-            m_dialog->SetFinished(DlgClose, !m_cancel && ShowOpenFile, !m_cancel && ShowOpenFolder);
+            m_dialog->stopAnimation();
+            m_dialog->setFinished(DlgClose, !m_cancel && ShowOpenFile, !m_cancel && ShowOpenFolder);
         }
         return;
     }
@@ -234,7 +234,7 @@ void TTransfer::CancelClick()
         OnCopyCancel(this);
     m_cancel = true;
     if (m_dialog)
-        m_dialog->RequestClose();
+        m_dialog->requestClose();
 }
 
 void TTransfer::ReleaseDialog()
@@ -264,7 +264,7 @@ void TTransfer::SetFileLineWithPrefix(const QString& prefix, const QString& disp
     if (withServer)
         text += QLatin1Char(' ') + serverWord + QLatin1Char(' ') + serverText;
     if (m_dialog)
-        m_dialog->SetFileLine(text);
+        m_dialog->setFileLine(text);
 }
 
 void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word, bool copyForm)
@@ -273,31 +273,31 @@ void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QS
         return;
     TTransferProgressView& d = *m_dialog;
     if (copyForm && total < 1) {
-        d.SetPosition(100);
-        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
-                          + QLatin1Char(' ') + FormatSize(total));
+        d.setPosition(100);
+        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                          + QLatin1Char(' ') + formatSize(total));
     } else if (total > 0) {
-        d.SetPosition(int(std::nearbyint(double(done) / double(total) * 100)));
-        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
-                          + QLatin1Char(' ') + FormatSize(total));
+        d.setPosition(int(std::nearbyint(double(done) / double(total) * 100)));
+        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                          + QLatin1Char(' ') + formatSize(total));
     } else {
-        d.SetProgressLine(DlgProgressLabel + QLatin1Char(' ') + FormatSize(done));
+        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done));
     }
     if (ShowCompletion)
-        d.SetCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ") + DlgCompleted);
+        d.setCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ") + DlgCompleted);
     const qint64 rate = qint64(std::nearbyint(double(done) / double(TickCount() - start + 1) * 1000));
-    m_lastRate = FormatRate(qint32(rate));
-    d.SetRateLine(DlgRateLabel + QLatin1Char(' ') + m_lastRate);
-    m_lastTimeLeft = FormatTime(quint32(TickCount() - start), done, total);
-    d.SetTimeLine(DlgTimeLabel + QLatin1Char(' ') + m_lastTimeLeft);
-    m_lastElapsed = FormatTime(quint32(TickCount() - start), 0, total);
-    d.SetElapsedLine(DlgElapsedTimeLabel + QLatin1Char(' ') + m_lastElapsed);
+    m_lastRate = formatRate(qint32(rate));
+    d.setRateLine(DlgRateLabel + QLatin1Char(' ') + m_lastRate);
+    m_lastTimeLeft = formatTime(quint32(TickCount() - start), done, total);
+    d.setTimeLine(DlgTimeLabel + QLatin1Char(' ') + m_lastTimeLeft);
+    m_lastElapsed = formatTime(quint32(TickCount() - start), 0, total);
+    d.setElapsedLine(DlgElapsedTimeLabel + QLatin1Char(' ') + m_lastElapsed);
 }
 
 void TTransfer::SetAnimation(TTransferClip clip)
 {
     if (m_dialog)
-        m_dialog->SetAnimation(clip);
+        m_dialog->setAnimation(clip);
 }
 
 void TTransfer::FireError(int code, const QString& info)
@@ -322,7 +322,7 @@ void TTransfer::RememberTarget(const QString& path, const QString& dir)
 
 bool TTransfer::CheckOverwrite(QString& path)
 {
-    if (!PathTaken(path))
+    if (!pathTaken(path))
         return true;
     bool allow = true;
     if (OnCopyOverWrite)
@@ -330,7 +330,7 @@ bool TTransfer::CheckOverwrite(QString& path)
     if (!allow)
         return false;
     if (CreateUniqueFilenames) {
-        path = UniqueFileName(path);
+        path = uniqueFileName(path);
         // The Open file button follows the name actually written.
         m_lastTargetPath = path;
     }
@@ -340,12 +340,12 @@ bool TTransfer::CheckOverwrite(QString& path)
 TTransfer::TargetOpen TTransfer::OpenTarget(TargetFile& file, QString& path, const QString& fileName,
                                             bool nameFromSource, QIODevice::OpenMode extraMode)
 {
-    if (nameFromSource && !IsSafeFileName(fileName))
+    if (nameFromSource && !isSafeFileName(fileName))
         return TargetOpen::CannotCreate;
     if (!CheckOverwrite(path))
         return TargetOpen::Refused;
-    ForceDirectories(QFileInfo(path).path());
-    return file.Open(path, extraMode) ? TargetOpen::Opened : TargetOpen::CannotCreate;
+    forceDirectories(QFileInfo(path).path());
+    return file.open(path, extraMode) ? TargetOpen::Opened : TargetOpen::CannotCreate;
 }
 
 bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& workingDate, bool& noNewFile)

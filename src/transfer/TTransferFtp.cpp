@@ -25,13 +25,13 @@ namespace {
 
 constexpr qint64 kBlockSize = 4096;
 
-double EntryDate(const FtpListEntry& entry)
+double entryDate(const FtpListEntry& entry)
 {
     // A server that gives no date counts as "now", as for the HTTP download.
-    return ServerDateTime(entry.modified.isValid() ? entry.modified.toSecsSinceEpoch() : -1);
+    return serverDateTime(entry.modified.isValid() ? entry.modified.toSecsSinceEpoch() : -1);
 }
 
-QString Slashed(QString path)
+QString slashed(QString path)
 {
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
@@ -48,15 +48,15 @@ public:
             t.m_ftp.reset(new TTransferFtpState);
     }
 
-    TTransferFtpState& State() { return *t.m_ftp; }
-    QString Key() const { return item.FTPHost + item.FTPUserID + item.FTPPassword; }
+    TTransferFtpState& state() { return *t.m_ftp; }
+    QString key() const { return item.FTPHost + item.FTPUserID + item.FTPPassword; }
 
     // The kept session when the key matches (unless a new one is wanted), else
     // a new login; null after the connect error was reported.
-    FtpSession* Connect(bool alwaysNew, bool keep)
+    FtpSession* connect(bool alwaysNew, bool keep)
     {
-        TTransferFtpState& st = State();
-        if (!alwaysNew && st.kept && st.key == Key())
+        TTransferFtpState& st = state();
+        if (!alwaysNew && st.kept && st.key == key())
             return session = st.kept.get();
         FtpSession::Options options;
         options.host = item.FTPHost;
@@ -69,14 +69,14 @@ public:
         TTransfer* owner = &t;
         auto fresh = std::make_unique<FtpSession>(
             options, [owner] { owner->ProcessMessages(); }, [owner] { return owner->m_cancel; });
-        if (!fresh->Connect()) {
+        if (!fresh->connect()) {
             t.FireError(6, QStringLiteral("Cannot connect to FTP server ") + item.FTPHost);
             return session = nullptr;
         }
         t.ProcessMessages();
         if (keep) {
             st.kept = std::move(fresh);
-            st.key = Key();
+            st.key = key();
             return session = st.kept.get();
         }
         own = std::move(fresh);
@@ -85,19 +85,19 @@ public:
 
     // Ends this job's use of the connection: without keep it is closed (and
     // nothing stays kept); with keep the directory the job left is restored.
-    void Finish(bool keep, bool changed, const QString& savedDir)
+    void finish(bool keep, bool changed, const QString& savedDir)
     {
         if (!keep) {
-            Close();
+            close();
             return;
         }
         if (changed && session)
-            session->SetCwd(savedDir.isEmpty() ? QStringLiteral("/") : savedDir);
+            session->setCwd(savedDir.isEmpty() ? QStringLiteral("/") : savedDir);
     }
 
-    void Close()
+    void close()
     {
-        TTransferFtpState& st = State();
+        TTransferFtpState& st = state();
         own.reset();
         st.kept.reset();
         st.key.clear();
@@ -110,7 +110,7 @@ public:
         QString saved;
     };
     // The directory part of a remote path (up to its last "/") is entered.
-    DirChange EnterRemoteDir(const QString& url)
+    DirChange enterRemoteDir(const QString& url)
     {
         DirChange change;
         if (!url.contains(QLatin1Char('/')))
@@ -118,25 +118,25 @@ public:
         QString dir = url;
         while (!dir.endsWith(QLatin1Char('/')))
             dir.chop(1);
-        change.saved = session->Cwd();
+        change.saved = session->cwd();
         change.changed = true;
-        change.entered = session->ChangeDir(dir);
+        change.entered = session->changeDir(dir);
         return change;
     }
 
     // Enters a remote directory, creating the components that are missing.
-    bool EnterOrCreate(const QString& targetDir)
+    bool enterOrCreate(const QString& targetDir)
     {
-        if (targetDir.isEmpty() || session->ChangeDir(targetDir))
+        if (targetDir.isEmpty() || session->changeDir(targetDir))
             return true;
-        const QString dir = Slashed(targetDir);
+        const QString dir = slashed(targetDir);
         // An absolute folder is built from the root, not below the current folder.
-        if (dir.startsWith(QLatin1Char('/')) && !session->ChangeDir(QStringLiteral("/")))
+        if (dir.startsWith(QLatin1Char('/')) && !session->changeDir(QStringLiteral("/")))
             return false;
         for (const QString& part : dir.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-            if (session->ChangeDir(part))
+            if (session->changeDir(part))
                 continue;
-            if (!session->MakeDir(part) || !session->ChangeDir(part))
+            if (!session->makeDir(part) || !session->changeDir(part))
                 return false;
         }
         return true;
@@ -144,19 +144,19 @@ public:
 
     // File line, a new login, the folder of url entered and its entries listed.
     enum class Listing { NoConnection, Failed, Listed };
-    Listing ListRemote(const QString& url, bool keep, DirChange& dir, std::vector<FtpListEntry>& entries)
+    Listing listRemote(const QString& url, bool keep, DirChange& dir, std::vector<FtpListEntry>& entries)
     {
-        t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
+        t.SetFileLine(urlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
-        if (!Connect(true, keep))
+        if (!connect(true, keep))
             return Listing::NoConnection;
-        dir = EnterRemoteDir(url);
-        return dir.entered && session->List(entries) ? Listing::Listed : Listing::Failed;
+        dir = enterRemoteDir(url);
+        return dir.entered && session->list(entries) ? Listing::Listed : Listing::Failed;
     }
 
-    bool Download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
+    bool download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
                   bool& noNewFile, bool setFileLine);
-    bool Upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName, bool keep,
+    bool upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName, bool keep,
                 double& workingDate, bool& noNewFile);
 
     TTransfer& t;
@@ -165,52 +165,52 @@ public:
     FtpSession* session = nullptr;
 };
 
-bool TTransferFtp::Download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
+bool TTransferFtp::download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
                             bool& noNewFile, bool setFileLine)
 {
     if (setFileLine) {
-        t.SetFileLine(UrlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
+        t.SetFileLine(urlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
         t.ProcessMessages();
     }
-    if (!Connect(false, keep))
+    if (!connect(false, keep))
         return false;
-    const DirChange dir = EnterRemoteDir(url);
-    const QString name = UrlFileName(url);
+    const DirChange dir = enterRemoteDir(url);
+    const QString name = urlFileName(url);
     // A folder that cannot be entered holds nothing to fetch; looking for the
     // name in the folder we happen to be in could fetch the wrong file.
     if (!dir.entered) {
         if (t.OnURLNotFound)
             t.OnURLNotFound(&t, url);
-        Finish(keep, dir.changed, dir.saved);
+        finish(keep, dir.changed, dir.saved);
         return false;
     }
 
     quint32 total = 0;
     FtpListEntry entry;
-    if (session->Stat(name, entry)) {
+    if (session->stat(name, entry)) {
         total = quint32(entry.size & 0xffffffffULL);
-        if (t.DateCheckWanted(item) && !t.CheckDate(idx, name, EntryDate(entry), workingDate, noNewFile)) {
-            Finish(keep, dir.changed, dir.saved);
+        if (t.DateCheckWanted(item) && !t.CheckDate(idx, name, entryDate(entry), workingDate, noNewFile)) {
+            finish(keep, dir.changed, dir.saved);
             return false;
         }
     }
 
     t.ProcessMessages();
-    if (!session->OpenRead(name)) {
+    if (!session->openRead(name)) {
         if (t.OnURLNotFound)
             t.OnURLNotFound(&t, url);
-        Finish(keep, dir.changed, dir.saved);
+        finish(keep, dir.changed, dir.saved);
         return false;
     }
-    if (total == 0 && session->RemoteSize() > 0)
-        total = quint32(quint64(session->RemoteSize()) & 0xffffffffULL);
+    if (total == 0 && session->remoteSize() > 0)
+        total = quint32(quint64(session->remoteSize()) & 0xffffffffULL);
 
     const QString fileName = targetName.isEmpty() ? name : targetName;
-    QString path = PathJoin(item.TargetDir, fileName);
+    QString path = pathJoin(item.TargetDir, fileName);
     t.RememberTarget(path, item.TargetDir);
     const auto abandon = [&] {
-        session->CloseRead();
-        Finish(keep, dir.changed, dir.saved);
+        session->closeRead();
+        finish(keep, dir.changed, dir.saved);
         return false;
     };
     const auto cannotCreate = [&] {
@@ -236,13 +236,13 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
     char block[kBlockSize];
     while (last != 0 && !t.m_cancel) {
         t.ProcessMessages();
-        last = session->Read(block, kBlockSize);
+        last = session->read(block, kBlockSize);
         if (last < 0) {
-            readFailed = !session->GaveUp();
+            readFailed = !session->gaveUp();
             break;
         }
-        if (last > 0 && file.Write(block, last) != last) {
-            file.Discard();
+        if (last > 0 && file.write(block, last) != last) {
+            file.discard();
             abandon();
             throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
         }
@@ -254,14 +254,14 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
     // A transfer that broke off is no download: the piece does not take the file's place.
     // A cancelled one does: its partial file stays.
     if (readFailed) {
-        file.Discard();
-    } else if (!file.Commit()) {
+        file.discard();
+    } else if (!file.commit()) {
         abandon();
         throw ETransferIOError((QStringLiteral("Error writing to destination file ") + path).toStdString());
     }
-    session->CloseRead();
-    const QString reason = session->ErrorText();
-    Finish(keep, dir.changed, dir.saved);
+    session->closeRead();
+    const QString reason = session->errorText();
+    finish(keep, dir.changed, dir.saved);
     if (readFailed) {
         t.FireError(4, QStringLiteral("Error reading source file ") + url + QStringLiteral(" (") + reason
                            + QLatin1Char(')'));
@@ -270,29 +270,29 @@ bool TTransferFtp::Download(int idx, const QString& url, const QString& targetNa
     return true;  // also when cancelled: the partial file stays
 }
 
-bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName,
+bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteDir, const QString& remoteName,
                           bool keep, double& workingDate, bool& noNewFile)
 {
     t.SetAnimation(TTransferClip::Upload);
-    t.SetFileLine(UrlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
+    t.SetFileLine(urlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
     t.ProcessMessages();
-    if (!Connect(false, keep))
+    if (!connect(false, keep))
         return false;
-    const QString saved = session->Cwd();
+    const QString saved = session->cwd();
     const bool changed = !remoteDir.isEmpty();
-    if (!EnterOrCreate(remoteDir)) {
-        Finish(keep, changed, saved);
+    if (!enterOrCreate(remoteDir)) {
+        finish(keep, changed, saved);
         return false;
     }
     t.ProcessMessages();
 
     if (t.DateCheckWanted(item)) {
         FtpListEntry entry;
-        if (session->Stat(remoteName, entry)) {
+        if (session->stat(remoteName, entry)) {
             bool allow = true;
             if (t.OnCopyOverWrite)
                 t.OnCopyOverWrite(&t, remoteName, allow);
-            const double newdate = EntryDate(entry);
+            const double newdate = entryDate(entry);
             if (allow && t.OnFileDateCheck) {
                 workingDate = newdate;
                 t.OnFileDateCheck(&t, idx, newdate, allow);
@@ -308,7 +308,7 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
                 }
             }
             if (!allow) {
-                Finish(keep, changed, saved);
+                finish(keep, changed, saved);
                 return false;
             }
         }
@@ -318,7 +318,7 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
     // missing source leaves no empty file behind on the server.
     QFile file(source);
     if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
-        Finish(keep, changed, saved);
+        finish(keep, changed, saved);
         if (t.OnURLNotFound)
             t.OnURLNotFound(&t, source);
         t.FireError(1, QStringLiteral("Cannot open source file ") + source);
@@ -342,11 +342,11 @@ bool TTransferFtp::Upload(int idx, const QString& source, const QString& remoteD
         t.ProcessMessages();
         return n;
     };
-    const QString remotePath = session->Resolve(remoteName);
-    const FtpSession::StoreResult stored = session->Store(remoteName, size, read);
-    const QString reason = session->ErrorText();
+    const QString remotePath = session->resolve(remoteName);
+    const FtpSession::StoreResult stored = session->store(remoteName, size, read);
+    const QString reason = session->errorText();
     file.close();
-    Finish(keep, changed, saved);
+    finish(keep, changed, saved);
     switch (stored) {
     case FtpSession::StoreResult::Done:
     case FtpSession::StoreResult::GaveUp:
@@ -376,35 +376,35 @@ void TTransfer::FtpRunEnd()
 bool TTransfer::FtpDownload(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
 {
     TTransferFtp ftp(*this, item);
-    return ftp.Download(idx, item.URL, item.TargetFilename, keep, workingDate, noNewFile, true);
+    return ftp.download(idx, item.URL, item.TargetFilename, keep, workingDate, noNewFile, true);
 }
 
 bool TTransfer::FtpUpload(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
 {
     TTransferFtp ftp(*this, item);
-    const QString remoteName = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
-    return ftp.Upload(idx, item.URL, item.TargetDir, remoteName, keep, workingDate, noNewFile);
+    const QString remoteName = item.TargetFilename.isEmpty() ? urlFileName(item.URL) : item.TargetFilename;
+    return ftp.upload(idx, item.URL, item.TargetDir, remoteName, keep, workingDate, noNewFile);
 }
 
 bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, bool& noNewFile)
 {
     TTransferFtp ftp(*this, item);
-    const QString url = Slashed(item.URL);
+    const QString url = slashed(item.URL);
     TTransferFtp::DirChange dir;
     std::vector<FtpListEntry> entries;
-    const auto listing = ftp.ListRemote(url, true, dir, entries);
+    const auto listing = ftp.listRemote(url, true, dir, entries);
     if (listing == TTransferFtp::Listing::NoConnection)
         return false;
     if (listing == TTransferFtp::Listing::Failed) {
         if (OnURLNotFound)
             OnURLNotFound(this, item.URL);
-        ftp.Finish(true, dir.changed, dir.saved);
+        ftp.finish(true, dir.changed, dir.saved);
         return false;
     }
-    const QString pattern = UrlFileName(url);
+    const QString pattern = urlFileName(url);
     QStringList names;
     for (const FtpListEntry& entry : entries)
-        if (FtpPatternMatches(pattern, entry.name))
+        if (ftpPatternMatches(pattern, entry.name))
             names << entry.name;
 
     for (int i = 0; i < names.size(); ++i) {
@@ -412,9 +412,9 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
         SetFileLineWithPrefix(FileLinePrefix(i + 1, int(names.size())), name, ShowServer, DlgFromServerLabel,
                               item.FTPHost);
         // A listed name is only ever a plain name inside TargetDir.
-        if (IsSafeListingName(name)) {
+        if (isSafeListingName(name)) {
             TTransferFtp file(*this, item);
-            file.Download(i, name, name, true, workingDate, noNewFile, false);
+            file.download(i, name, name, true, workingDate, noNewFile, false);
         } else {
             FireError(3, QStringLiteral("Cannot create target file ") + name);
         }
@@ -425,7 +425,7 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
             break;
     }
     if (dir.changed && m_ftp->kept)
-        m_ftp->kept->SetCwd(dir.saved.isEmpty() ? QStringLiteral("/") : dir.saved);
+        m_ftp->kept->setCwd(dir.saved.isEmpty() ? QStringLiteral("/") : dir.saved);
     return true;
 }
 
@@ -433,18 +433,18 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
 {
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
-    SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
+    SetFileLine(urlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
     // The files below share this one login.
-    if (!ftp.Connect(true, true))
+    if (!ftp.connect(true, true))
         return false;
-    const QString saved = ftp.session->Cwd();
-    if (!ftp.EnterOrCreate(item.TargetDir)) {
-        ftp.Finish(keep, true, saved);
+    const QString saved = ftp.session->cwd();
+    if (!ftp.enterOrCreate(item.TargetDir)) {
+        ftp.finish(keep, true, saved);
         return false;
     }
 
-    const QString pattern = Slashed(item.URL);
+    const QString pattern = slashed(item.URL);
     const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? pattern.left(slash + 1) : QString();
     QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -454,13 +454,13 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     for (const QString& name : names) {
         // Already in the target folder: each file goes right here.
         TTransferFtp file(*this, item);
-        file.Upload(idx, folder + name, QString(), name, true, workingDate, noNewFile);
+        file.upload(idx, folder + name, QString(), name, true, workingDate, noNewFile);
         if (OnMultiFTPFileDone)
             OnMultiFTPFileDone(this, name);
         if (m_cancel)
             break;
     }
-    ftp.Close();
+    ftp.close();
     return true;
 }
 
@@ -468,16 +468,16 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
 {
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
-    SetFileLine(UrlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
+    SetFileLine(urlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
     ProcessMessages();
-    if (!ftp.Connect(false, keep))
+    if (!ftp.connect(false, keep))
         return false;
     // The folder is entered unless the session is really in it already; a
     // kept connection comes back to the folder its last job started from.
-    if (!item.TargetDir.isEmpty() && ftp.session->Resolve(item.TargetDir) != ftp.session->Cwd()
-        && !ftp.session->ChangeDir(item.TargetDir))
+    if (!item.TargetDir.isEmpty() && ftp.session->resolve(item.TargetDir) != ftp.session->cwd()
+        && !ftp.session->changeDir(item.TargetDir))
         return false;
-    const QString name = item.TargetFilename.isEmpty() ? UrlFileName(item.URL) : item.TargetFilename;
+    const QString name = item.TargetFilename.isEmpty() ? urlFileName(item.URL) : item.TargetFilename;
     if (ftp.session->Delete(name)) {
         if (OnRemovedFile)
             OnRemovedFile(this, idx);
@@ -485,38 +485,38 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
         OnRemovedFileFailed(this, idx);
     }
     if (!keep)
-        ftp.Close();
+        ftp.close();
     return true;
 }
 
 bool TTransfer::FtpList(int, TTransferItem& item)
 {
     TTransferFtp ftp(*this, item);
-    const QString url = Slashed(item.URL);
+    const QString url = slashed(item.URL);
     TTransferFtp::DirChange dir;
     std::vector<FtpListEntry> entries;
-    const auto listing = ftp.ListRemote(url, false, dir, entries);
+    const auto listing = ftp.listRemote(url, false, dir, entries);
     if (listing == TTransferFtp::Listing::NoConnection)
         return false;
     const bool listed = listing == TTransferFtp::Listing::Listed;
     item.FileList = std::make_unique<QStringList>();
     item.FileDetails = std::make_unique<TFileDetailItems>();
-    ftp.Close();
+    ftp.close();
     // A folder that cannot be listed is reported, not passed off as empty.
     if (!listed) {
         if (OnURLNotFound)
             OnURLNotFound(this, item.URL);
         return false;
     }
-    const QString pattern = UrlFileName(url);
+    const QString pattern = urlFileName(url);
     int position = 0;
     for (const FtpListEntry& entry : entries) {
-        if (!FtpPatternMatches(pattern, entry.name))
+        if (!ftpPatternMatches(pattern, entry.name))
             continue;
         item.FileList->append(entry.name);
-        *item.FileDetails->Add() = FtpEntryToDetailItem(entry);
+        *item.FileDetails->Add() = ftpEntryToDetailItem(entry);
         if (++position > 1 && m_dialog)
-            m_dialog->SetFileLine(QString::number(position) + QLatin1Char(' ') + entry.name);
+            m_dialog->setFileLine(QString::number(position) + QLatin1Char(' ') + entry.name);
     }
     return true;
 }
@@ -525,8 +525,8 @@ bool TTransfer::FtpTest(int, TTransferItem& item)
 {
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
-    if (!ftp.Connect(false, false))
+    if (!ftp.connect(false, false))
         return false;
-    ftp.Close();
+    ftp.close();
     return true;
 }

@@ -3,37 +3,37 @@
 #include "TTransfer.h"
 
 namespace {
-TTransferProgressView::Factory& ViewFactory()
+TTransferProgressView::Factory& viewFactory()
 {
     static TTransferProgressView::Factory factory;
     return factory;
 }
-TLoginAsker& LoginAsker()
+TLoginAsker& loginAsker()
 {
     static TLoginAsker asker;
     return asker;
 }
 }  // namespace
 
-void TTransferProgressView::RequestClose()
+void TTransferProgressView::requestClose()
 {
     if (m_owner.DialogMayClose())
         Visible = false;
 }
 
-void TTransferProgressView::SetFactory(Factory factory) { ViewFactory() = std::move(factory); }
+void TTransferProgressView::setFactory(Factory factory) { viewFactory() = std::move(factory); }
 
-TTransferProgressView* TTransferProgressView::Create(TTransfer& owner)
+TTransferProgressView* TTransferProgressView::create(TTransfer& owner)
 {
-    if (ViewFactory())
-        return ViewFactory()(owner);
+    if (viewFactory())
+        return viewFactory()(owner);
     return new TTransferProgressView(owner);
 }
 
-void SetLoginAsker(TLoginAsker asker) { LoginAsker() = std::move(asker); }
+void setLoginAsker(TLoginAsker asker) { loginAsker() = std::move(asker); }
 
-bool AskTransferLogin(const QString& caption, QString& user, QString& password)
+bool askTransferLogin(const QString& caption, QString& user, QString& password)
 {
     // Without a prompt to show, the question counts as cancelled.
-    return LoginAsker() ? LoginAsker()(caption, user, password) : false;
+    return loginAsker() ? loginAsker()(caption, user, password) : false;
 }

@@ -19,40 +19,40 @@ public:
     explicit TTransferProgressView(TTransfer& owner) : m_owner(owner) {}
     virtual ~TTransferProgressView() = default;
 
-    TTransfer& Owner() const { return m_owner; }
+    TTransfer& owner() const { return m_owner; }
 
-    virtual void SetCaption(const QString& text) { Caption = text; }
-    virtual void SetFileLine(const QString& text) { FileLine = text; }
-    virtual void SetPosition(int percent) { Position = percent; }
-    virtual void SetProgressLine(const QString& text) { ProgressLine = text; }
-    virtual void SetRateLine(const QString& text) { RateLine = text; }
-    virtual void SetTimeLine(const QString& text) { TimeLine = text; }
-    virtual void SetElapsedLine(const QString& text) { ElapsedLine = text; }
-    virtual void SetAnimation(TTransferClip clip)
+    virtual void setCaption(const QString& text) { Caption = text; }
+    virtual void setFileLine(const QString& text) { FileLine = text; }
+    virtual void setPosition(int percent) { Position = percent; }
+    virtual void setProgressLine(const QString& text) { ProgressLine = text; }
+    virtual void setRateLine(const QString& text) { RateLine = text; }
+    virtual void setTimeLine(const QString& text) { TimeLine = text; }
+    virtual void setElapsedLine(const QString& text) { ElapsedLine = text; }
+    virtual void setAnimation(TTransferClip clip)
     {
         Clip = clip;
         Animating = true;
     }
-    virtual void StopAnimation() { Animating = false; }
+    virtual void stopAnimation() { Animating = false; }
     // End of a run that keeps the dialog open: the Cancel button becomes Close.
-    virtual void SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
+    virtual void setFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
     {
         Finished = true;
         CancelCaption = closeCaption;
         OpenFileEnabled = enableOpenFile;
         OpenFolderEnabled = enableOpenFolder;
     }
-    virtual void Show() { Visible = true; }
+    virtual void showProgress() { Visible = true; }
     // Asks the dialog to close; granted only when the owner allows it.
-    virtual void RequestClose();
+    virtual void requestClose();
     // Hides the dialog and frees it (a window defers the deletion to its event loop).
-    virtual void Dispose()
+    virtual void dispose()
     {
         Visible = false;
         delete this;
     }
     // The dialog as an object for OnBeforeDialogShow; null without a window.
-    virtual QObject* Form() { return nullptr; }
+    virtual QObject* form() { return nullptr; }
 
     QString Caption;
     QString FileLine;
@@ -71,8 +71,8 @@ public:
 
     // Makes the dialog of every later run; the desktop build registers its window here.
     using Factory = std::function<TTransferProgressView*(TTransfer& owner)>;
-    static void SetFactory(Factory factory);
-    static TTransferProgressView* Create(TTransfer& owner);
+    static void setFactory(Factory factory);
+    static TTransferProgressView* create(TTransfer& owner);
 
 private:
     TTransfer& m_owner;
@@ -80,12 +80,12 @@ private:
 
 // Disposes a view instead of deleting it, so a window can defer its deletion.
 struct TTransferProgressViewDisposer {
-    void operator()(TTransferProgressView* view) const { view->Dispose(); }
+    void operator()(TTransferProgressView* view) const { view->dispose(); }
 };
 using TTransferProgressViewPtr = std::unique_ptr<TTransferProgressView, TTransferProgressViewDisposer>;
 
 // Asks the user for a user name and password under the given window caption;
 // False when cancelled (user and password then stay as they were).
 using TLoginAsker = std::function<bool(const QString& caption, QString& user, QString& password)>;
-void SetLoginAsker(TLoginAsker asker);
-bool AskTransferLogin(const QString& caption, QString& user, QString& password);
+void setLoginAsker(TLoginAsker asker);
+bool askTransferLogin(const QString& caption, QString& user, QString& password);

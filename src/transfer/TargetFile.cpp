@@ -10,11 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TargetFile::~TargetFile() { Discard(); }
+TargetFile::~TargetFile() { discard(); }
 
-bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
+bool TargetFile::open(const QString& path, QIODevice::OpenMode extraMode)
 {
-    Discard();
+    discard();
     m_error.clear();
     struct stat old {};
     const bool exists = lstat(QFile::encodeName(path).constData(), &old) == 0;
@@ -52,7 +52,7 @@ bool TargetFile::Open(const QString& path, QIODevice::OpenMode extraMode)
     return true;
 }
 
-qint64 TargetFile::Write(const char* data, qint64 size)
+qint64 TargetFile::write(const char* data, qint64 size)
 {
     errno = 0;
     const qint64 written = m_file.write(data, size);
@@ -70,7 +70,7 @@ void TargetFile::keepReason()
         m_error = m_file.errorString();
 }
 
-bool TargetFile::Commit()
+bool TargetFile::commit()
 {
     if (m_temporary.isEmpty())
         return false;
@@ -85,12 +85,12 @@ bool TargetFile::Commit()
     m_file.close();
     // rename() replaces the entry itself: a link at the name goes, its target stays.
     if (!synced) {
-        Discard();
+        discard();
         return false;
     }
     if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
         failed(errno);
-        Discard();
+        discard();
         return false;
     }
     m_temporary.clear();
@@ -99,7 +99,7 @@ bool TargetFile::Commit()
 
 void TargetFile::failed(int error) { m_error = QString::fromLocal8Bit(std::strerror(error)); }
 
-void TargetFile::Discard()
+void TargetFile::discard()
 {
     if (m_file.isOpen())
         m_file.close();

@@ -16,12 +16,12 @@ public:
 
     // False when the file cannot be created (the folder is missing or not
     // writable, or a folder has the target's name).
-    bool Open(const QString& path, QIODevice::OpenMode extraMode = {});
-    qint64 Write(const char* data, qint64 size);
+    bool open(const QString& path, QIODevice::OpenMode extraMode = {});
+    qint64 write(const char* data, qint64 size);
     // Puts the written file in the target's place; False when writing it out failed.
-    bool Commit();
+    bool commit();
     // Removes what was written; the target stays as it was.
-    void Discard();
+    void discard();
     // Why the last Open or Commit failed, in the system's words ("No space left on device").
     QString errorString() const { return m_error; }
 

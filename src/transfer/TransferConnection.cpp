@@ -6,10 +6,10 @@ TransferConnection::TransferConnection(Settings settings, Idle idle, Cancelled c
     : m_settings(std::move(settings)), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
 {}
 
-NetProxy TransferConnection::ProxyFor(const QString& proxy, const QString& user, const QString& password)
+NetProxy TransferConnection::proxyFor(const QString& proxy, const QString& user, const QString& password)
 {
     const bool credentials = !user.isEmpty() && !password.isEmpty();
-    NetProxy choice = proxy.trimmed().isEmpty() ? NetProxy::Session() : NetProxy::FromText(proxy);
+    NetProxy choice = proxy.trimmed().isEmpty() ? NetProxy::session() : NetProxy::fromText(proxy);
     if (credentials) {
         choice.user = user;
         choice.password = password;
@@ -17,13 +17,13 @@ NetProxy TransferConnection::ProxyFor(const QString& proxy, const QString& user,
     return choice;
 }
 
-std::unique_ptr<NetRequest> TransferConnection::Request(const QString& url) const
+std::unique_ptr<NetRequest> TransferConnection::request(const QString& url) const
 {
-    auto request = std::make_unique<NetRequest>(TransferNames::NetworkAddress(url), m_settings.proxy, m_settings.limits,
+    auto request = std::make_unique<NetRequest>(TransferNames::networkAddress(url), m_settings.proxy, m_settings.limits,
                                                 &m_connection);
-    request->SetIdle(m_idle);
-    request->SetCancelCheck(m_cancelled);
-    if (CURL* easy = request->Handle()) {
+    request->setIdle(m_idle);
+    request->setCancelCheck(m_cancelled);
+    if (CURL* easy = request->handle()) {
         curl_easy_setopt(easy, CURLOPT_USERAGENT, m_settings.agent.toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
@@ -36,68 +36,68 @@ std::unique_ptr<NetRequest> TransferConnection::Request(const QString& url) cons
 }
 
 CurlDownload::CurlDownload(TransferConnection& connection, const QString& url, const QByteArray& authorization)
-    : m_request(connection.Request(url))
+    : m_request(connection.request(url))
 {
     // Always from the server, never from a cache on the way.
-    m_headers = Curl::MakeList({"Cache-Control: no-cache", "Pragma: no-cache"});
+    m_headers = Curl::makeList({"Cache-Control: no-cache", "Pragma: no-cache"});
     if (!authorization.isEmpty())
-        Curl::Append(m_headers, authorization.constData());
-    if (CURL* easy = m_request->Handle())
+        Curl::append(m_headers, authorization.constData());
+    if (CURL* easy = m_request->handle())
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers.get());
 }
 
-bool CurlDownload::Open()
+bool CurlDownload::open()
 {
     // The response is there once body bytes arrive or the transfer has ended.
-    while (!m_request->Pending() && m_request->Step()) {
+    while (!m_request->pending() && m_request->step()) {
     }
-    const NetResult& result = m_request->Result();
+    const NetResult& result = m_request->result();
     if (result.cancelled)
         return false;
-    if (m_request->Finished() && result.code != CURLE_OK && !m_request->Pending() && Status() == 0) {
+    if (m_request->finished() && result.code != CURLE_OK && !m_request->pending() && status() == 0) {
         m_errorText = result.message;
         return false;
     }
     return true;
 }
 
-long CurlDownload::Status() const
+long CurlDownload::status() const
 {
     long status = 0;
-    if (CURL* easy = m_request->Handle())
+    if (CURL* easy = m_request->handle())
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     return status;
 }
 
-qint64 CurlDownload::ContentLength() const
+qint64 CurlDownload::contentLength() const
 {
     curl_off_t length = -1;
-    if (CURL* easy = m_request->Handle())
+    if (CURL* easy = m_request->handle())
         curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     return length < 0 ? 0 : qint64(length);
 }
 
-qint64 CurlDownload::FileTime() const
+qint64 CurlDownload::fileTime() const
 {
     curl_off_t time = -1;
-    if (CURL* easy = m_request->Handle())
+    if (CURL* easy = m_request->handle())
         curl_easy_getinfo(easy, CURLINFO_FILETIME_T, &time);
     return qint64(time);
 }
 
-qint64 CurlDownload::Read(char* buffer, qint64 max)
+qint64 CurlDownload::read(char* buffer, qint64 max)
 {
-    while (!m_request->Pending()) {
-        if (m_request->Step())
+    while (!m_request->pending()) {
+        if (m_request->step())
             continue;
-        if (m_request->Pending())
+        if (m_request->pending())
             break;
-        const NetResult& result = m_request->Result();
+        const NetResult& result = m_request->result();
         if (result.code != CURLE_OK) {
             m_errorText = result.message;
             return -1;
         }
         return 0;
     }
-    return m_request->Take(buffer, max);
+    return m_request->take(buffer, max);
 }

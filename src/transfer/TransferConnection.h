@@ -33,12 +33,12 @@ public:
 
     // A request for url with the run's common options applied: its own
     // protocol options go on the request's handle.
-    std::unique_ptr<NetRequest> Request(const QString& url) const;
-    const Settings& Config() const { return m_settings; }
+    std::unique_ptr<NetRequest> request(const QString& url) const;
+    const Settings& config() const { return m_settings; }
 
     // The run's proxy choice from the component's properties: its own Proxy,
     // else the session's; the credentials only when both are given.
-    static NetProxy ProxyFor(const QString& proxy, const QString& user, const QString& password);
+    static NetProxy proxyFor(const QString& proxy, const QString& user, const QString& password);
 
 private:
     Settings m_settings;
@@ -54,15 +54,15 @@ public:
     CurlDownload(TransferConnection& connection, const QString& url, const QByteArray& authorization);
 
     // False when the address could not be opened (or waiting was given up).
-    bool Open();
-    bool GaveUp() const { return m_request->Result().cancelled; }
-    long Status() const;
-    qint64 ContentLength() const;
-    qint64 FileTime() const;  // seconds since 1970, -1 when the server sent none
+    bool open();
+    bool gaveUp() const { return m_request->result().cancelled; }
+    long status() const;
+    qint64 contentLength() const;
+    qint64 fileTime() const;  // seconds since 1970, -1 when the server sent none
     // Up to max bytes: the count, 0 at the end of the body, -1 on a failure.
-    qint64 Read(char* buffer, qint64 max);
+    qint64 read(char* buffer, qint64 max);
     // Why the last Read failed, or why Open did.
-    QString ErrorText() const { return m_errorText; }
+    QString errorText() const { return m_errorText; }
 
 private:
     Curl::List m_headers;

@@ -16,18 +16,18 @@ using namespace TransferNames;
 namespace {
 constexpr qint64 CopyBlockSize = 16384;
 
-QString WithoutFilePrefix(const QString& url)
+QString withoutFilePrefix(const QString& url)
 {
     return url.startsWith(QLatin1String("FILE://"), Qt::CaseInsensitive) ? url.mid(7) : url;
 }
 
-QString DirectoryPart(const QString& path)
+QString directoryPart(const QString& path)
 {
     const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     return path.left(cut + 1);
 }
 
-bool SameFile(const QString& source, const QString& target)
+bool sameFile(const QString& source, const QString& target)
 {
     if (source == target)
         return true;
@@ -43,28 +43,28 @@ bool SameFile(const QString& source, const QString& target)
 bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
 {
     SetAnimation(TTransferClip::CopyFiles);
-    const QString name = UrlFileName(item.URL);
-    SetFileLine(name, true, DlgFromServerLabel, item.FTPHost.isEmpty() ? DirectoryPart(item.URL) : item.FTPHost);
+    const QString name = urlFileName(item.URL);
+    SetFileLine(name, true, DlgFromServerLabel, item.FTPHost.isEmpty() ? directoryPart(item.URL) : item.FTPHost);
 
     std::optional<NetworkShare> share;
     const auto copy = [&]() -> bool {
         if (!item.FTPHost.isEmpty()) {
             share.emplace(item.FTPHost);
-            if (!share->Connect(item.FTPUserID, item.FTPPassword)) {
+            if (!share->connect(item.FTPUserID, item.FTPPassword)) {
                 if (OnConnectError)
                     OnConnectError(this);
                 return false;
             }
         }
         const qint64 start = TickCount();
-        QString source = WithoutFilePrefix(item.URL);
+        QString source = withoutFilePrefix(item.URL);
         if (share)
-            source = PathJoin(share->LocalPath(), source);
+            source = pathJoin(share->localPath(), source);
         const QString fileName = item.TargetFilename.isEmpty() ? name : item.TargetFilename;
-        QString target = PathJoin(item.TargetDir, fileName);
+        QString target = pathJoin(item.TargetDir, fileName);
         RememberTarget(target, item.TargetDir);
 
-        if (SameFile(source, target)) {
+        if (sameFile(source, target)) {
             FireError(0, QStringLiteral("Cannot copy identical files ") + source);
             return false;
         }
@@ -81,7 +81,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
         if (DateCheckWanted(item)
-            && !CheckDate(idx, source, DateTimeFromLocal(QFileInfo(source).lastModified()), workingDate, noNewFile))
+            && !CheckDate(idx, source, dateTimeFromLocal(QFileInfo(source).lastModified()), workingDate, noNewFile))
             return false;
         if (fstat(in.handle(), &info) != 0 || !S_ISREG(info.st_mode)) {
             FireError(2, QStringLiteral("Zero length source file ") + source);
@@ -110,7 +110,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
                 FireError(4, QStringLiteral("Error reading source file ") + source);
                 return false;
             }
-            written = read > 0 ? out.Write(buffer.data(), read) : 0;
+            written = read > 0 ? out.write(buffer.data(), read) : 0;
             // A write that stores less than was read (a full disk) is a failed copy.
             if (written != read) {
                 FireError(5, QStringLiteral("Error writing to destination file ") + target);
@@ -122,7 +122,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             ProcessBlockMessages();
         } while (read > 0 && !m_cancel);
         // Complete, or cancelled with its partial file kept; a failure above left the target as it was.
-        if (!out.Commit()) {
+        if (!out.commit()) {
             FireError(5, QStringLiteral("Error writing to destination file ") + target);
             return false;
         }
@@ -130,7 +130,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
     };
 
     bool result = copy();
-    if (share && !share->Disconnect()) {
+    if (share && !share->disconnect()) {
         if (OnConnectError)
             OnConnectError(this);
         result = false;

@@ -8,35 +8,35 @@ namespace TransferFormat {
 
 namespace {
 // Rounds half to even, as every figure of the dialog does.
-double RoundEven(double x) { return std::nearbyint(x); }
+double roundEven(double x) { return std::nearbyint(x); }
 
-QString Fixed2(double value)
+QString fixed2(double value)
 {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', 2);
 }
 
-QString Scaled(double n, const char* bytes, const char* kilo, const char* mega)
+QString scaled(double n, const char* bytes, const char* kilo, const char* mega)
 {
     if (n < 1000)
         return QString::number(qint64(n)) + QLatin1String(bytes);
     if (n < 1000000)
-        return Fixed2(n / 1000) + QLatin1String(kilo);
-    return Fixed2(n / 1000000) + QLatin1String(mega);
+        return fixed2(n / 1000) + QLatin1String(kilo);
+    return fixed2(n / 1000000) + QLatin1String(mega);
 }
 }  // namespace
 
-QString FormatSize(quint32 n) { return Scaled(double(n), " bytes", " Kb", " Mb"); }
+QString formatSize(quint32 n) { return scaled(double(n), " bytes", " Kb", " Mb"); }
 
-QString FormatRate(qint32 n)
+QString formatRate(qint32 n)
 {
     if (n < 1000)
         return QString::number(n) + QLatin1String(" bytes/sec");
-    return Scaled(double(n), " bytes/sec", " Kb/sec", " Mb/sec");
+    return scaled(double(n), " bytes/sec", " Kb/sec", " Mb/sec");
 }
 
-QString FormatTime(quint32 elapsed, quint32 done, quint32 total)
+QString formatTime(quint32 elapsed, quint32 done, quint32 total)
 {
     double x = elapsed;
     if (done > 0) {
@@ -45,10 +45,10 @@ QString FormatTime(quint32 elapsed, quint32 done, quint32 total)
             return QLatin1String(UnknownTime);
         x = double(total - done) * double(elapsed) / double(done);
     }
-    const double ms = RoundEven(x);
-    const double secs = RoundEven(ms / 1000);
-    const double mins = RoundEven(secs / 60);
-    const double hours = RoundEven(mins / 60);
+    const double ms = roundEven(x);
+    const double secs = roundEven(ms / 1000);
+    const double mins = roundEven(secs / 60);
+    const double hours = roundEven(mins / 60);
     if (mins == 0 && hours == 0)
         return QString::number(qint64(secs)) + QLatin1String(" sec.");
     if (hours <= 0)

@@ -13,25 +13,25 @@ using namespace TransferNames;
 namespace {
 constexpr qint64 BlockSize = 4096;
 
-QString HttpErrorText(long status) { return QStringLiteral("Returned http error code ") + QString::number(status); }
+QString httpErrorText(long status) { return QStringLiteral("Returned http error code ") + QString::number(status); }
 }  // namespace
 
 bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, bool& noNewFile)
 {
     // The proxy's credentials go to the proxy alone (see TransferConnection):
     // never into the address that prompts, file lines and events show.
-    const QString name = UrlFileName(item.URL);
+    const QString name = urlFileName(item.URL);
     const QString& url = item.URL;
-    SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, UrlHost(url));
+    SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, urlHost(url));
     ProcessMessages();
     if (!m_internet)
         return false;
 
     QString user = item.HTTPUserID;
     QString password = item.HTTPPassword;
-    const QString loginCaption = QStringLiteral("Connect to ") + PromptHost(url);
+    const QString loginCaption = QStringLiteral("Connect to ") + promptHost(url);
     if (item.Authenticate == taAlways && (user.isEmpty() || password.isEmpty())
-        && !AskTransferLogin(loginCaption, user, password))
+        && !askTransferLogin(loginCaption, user, password))
         return false;
 
     std::unique_ptr<CurlDownload> request;
@@ -39,26 +39,26 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         QByteArray authorization;
         if (!user.isEmpty() || !password.isEmpty())
             authorization =
-                "Authorization: Basic " + Base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
+                "Authorization: Basic " + base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
         request = std::make_unique<CurlDownload>(*m_internet, url, authorization);
-        const bool opened = request->Open();
+        const bool opened = request->open();
         ProcessMessages();
         if (!opened) {
-            if (request->GaveUp())
+            if (request->gaveUp())
                 return false;  // cancelled while connecting
             request.reset();
             break;
         }
-        const long status = request->Status();
+        const long status = request->status();
         if (status == 401 && item.Authenticate != taNever) {
             request.reset();
-            if (!AskTransferLogin(loginCaption, user, password))
+            if (!askTransferLogin(loginCaption, user, password))
                 return false;
             continue;
         }
         if (status >= 300) {
             request.reset();
-            FireError(int(status), HttpErrorText(status));
+            FireError(int(status), httpErrorText(status));
             return false;
         }
         break;
@@ -69,11 +69,11 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         return false;
     }
 
-    if (DateCheckWanted(item) && !CheckDate(idx, name, ServerDateTime(request->FileTime()), workingDate, noNewFile))
+    if (DateCheckWanted(item) && !CheckDate(idx, name, serverDateTime(request->fileTime()), workingDate, noNewFile))
         return false;
 
-    const QString fileName = item.TargetFilename.isEmpty() ? UrlFileName(url) : item.TargetFilename;
-    QString path = PathJoin(item.TargetDir, fileName);
+    const QString fileName = item.TargetFilename.isEmpty() ? urlFileName(url) : item.TargetFilename;
+    QString path = pathJoin(item.TargetDir, fileName);
     RememberTarget(path, item.TargetDir);
     TargetFile file;
     switch (OpenTarget(file, path, fileName, item.TargetFilename.isEmpty())) {
@@ -86,7 +86,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         return false;
     }
 
-    quint32 total = quint32(request->ContentLength());
+    quint32 total = quint32(request->contentLength());
     if (total == 0 && item.ExpectedSize > 0)
         total = item.ExpectedSize;
     quint64 done = 0;
@@ -96,13 +96,13 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     char block[BlockSize];
     for (qint64 lastRead = BlockSize; lastRead != 0 && !m_cancel;) {
         ProcessBlockMessages();
-        lastRead = request->Read(block, BlockSize);
+        lastRead = request->read(block, BlockSize);
         if (lastRead < 0) {
             broken = !m_cancel;
             break;
         }
-        if (lastRead > 0 && file.Write(block, lastRead) != lastRead) {
-            file.Discard();
+        if (lastRead > 0 && file.write(block, lastRead) != lastRead) {
+            file.discard();
             throw ETransferIOError(("Error writing to destination file " + path).toStdString());
         }
         done += quint64(lastRead);
@@ -113,14 +113,14 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
             result = true;
     }
     if (m_cancel) {
-        file.Discard();
+        file.discard();
     } else if (broken) {
         // A body that breaks off is no download: nothing half-written takes the target's place.
-        file.Discard();
+        file.discard();
         FireError(4, QStringLiteral("Error reading source file ") + item.URL + QStringLiteral(" (")
-                         + request->ErrorText() + QLatin1Char(')'));
+                         + request->errorText() + QLatin1Char(')'));
         result = false;
-    } else if (!file.Commit()) {
+    } else if (!file.commit()) {
         throw ETransferIOError(("Error writing to destination file " + path).toStdString());
     }
     return result;
@@ -140,7 +140,7 @@ struct UploadSource {
 };
 }  // namespace
 
-static size_t ReadUploadBlock(char* buffer, size_t size, size_t count, void* context)
+static size_t readUploadBlock(char* buffer, size_t size, size_t count, void* context)
 {
     auto* source = static_cast<UploadSource*>(context);
     if (*source->cancel)
@@ -160,10 +160,10 @@ static size_t ReadUploadBlock(char* buffer, size_t size, size_t count, void* con
 bool TTransfer::HttpUpload(int, TTransferItem& item)
 {
     SetAnimation(TTransferClip::Upload);
-    const QString name = UrlFileName(item.URL);
+    const QString name = urlFileName(item.URL);
     const QString& url = item.URL;
-    SetFileLine(name, ShowServer, DlgFromServerLabel, UrlHost(url));
-    const QString local = PathJoin(item.TargetDir, item.TargetFilename.isEmpty() ? name : item.TargetFilename);
+    SetFileLine(name, ShowServer, DlgFromServerLabel, urlHost(url));
+    const QString local = pathJoin(item.TargetDir, item.TargetFilename.isEmpty() ? name : item.TargetFilename);
     const QFileInfo localInfo(local);
     if (!localInfo.exists() || localInfo.isDir())
         return false;
@@ -171,8 +171,8 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     if (!m_internet)
         return false;
 
-    const QString host = UrlHost(url);
-    QString path = UrlPath(url);
+    const QString host = urlHost(url);
+    QString path = urlPath(url);
     if (!path.startsWith(QLatin1Char('/')))
         path = QStringLiteral("/");
     // The address's own scheme and port decide where the request goes (80 when none is named).
@@ -189,10 +189,10 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     source.cancel = &m_cancel;
     source.word = DlgUpload;
 
-    const std::unique_ptr<NetRequest> request = m_internet->Request(requestUrl);
-    request->DiscardBody();
-    CURL* easy = request->Handle();
-    const Curl::List headers = Curl::MakeList({"Expect:", "Content-Type:"});
+    const std::unique_ptr<NetRequest> request = m_internet->request(requestUrl);
+    request->discardBody();
+    CURL* easy = request->handle();
+    const Curl::List headers = Curl::makeList({"Expect:", "Content-Type:"});
     if (easy) {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
@@ -203,11 +203,11 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
             curl_easy_setopt(easy, CURLOPT_POST, 1L);
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(source.size));
         }
-        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &ReadUploadBlock);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &readUploadBlock);
         curl_easy_setopt(easy, CURLOPT_READDATA, &source);
     }
     source.start = TickCount();
-    const NetResult& outcome = request->Perform();
+    const NetResult& outcome = request->perform();
     const int code = outcome.code;
     const long status = outcome.status;
     file.close();
@@ -219,7 +219,7 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     if (code == CURLE_OK) {
         // The server's refusal is a failure even when every byte went out.
         if (status >= 300) {
-            FireError(int(status), HttpErrorText(status));
+            FireError(int(status), httpErrorText(status));
             return false;
         }
         return source.sent == source.size;

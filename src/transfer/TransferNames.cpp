@@ -12,7 +12,7 @@
 
 namespace TransferNames {
 
-QString UrlFileName(const QString& url)
+QString urlFileName(const QString& url)
 {
     QString name = url;
     qsizetype slash;
@@ -23,15 +23,15 @@ QString UrlFileName(const QString& url)
     return name;
 }
 
-static QString AfterScheme(const QString& url)
+static QString afterScheme(const QString& url)
 {
     const qsizetype scheme = url.indexOf(QLatin1String("://"));
     return scheme >= 0 ? url.mid(scheme + 3) : url;
 }
 
-QString UrlHost(const QString& url)
+QString urlHost(const QString& url)
 {
-    QString host = AfterScheme(url);
+    QString host = afterScheme(url);
     const qsizetype at = host.indexOf(QLatin1Char('@'));
     const qsizetype slash = host.indexOf(QLatin1Char('/'));
     if (at >= 0 && (slash < 0 || at < slash))
@@ -42,9 +42,9 @@ QString UrlHost(const QString& url)
     return host;
 }
 
-QString UrlPath(const QString& url)
+QString urlPath(const QString& url)
 {
-    QString path = AfterScheme(url);
+    QString path = afterScheme(url);
     const qsizetype at = path.indexOf(QLatin1Char('@'));
     if (at >= 0)
         path.remove(0, at + 1);
@@ -54,16 +54,16 @@ QString UrlPath(const QString& url)
     return path;
 }
 
-QString PromptHost(const QString& url)
+QString promptHost(const QString& url)
 {
-    QString host = AfterScheme(url);
+    QString host = afterScheme(url);
     const qsizetype slash = host.indexOf(QLatin1Char('/'));
     if (slash >= 0)
         host.truncate(slash);
     return host;
 }
 
-QByteArray NetworkAddress(const QString& url)
+QByteArray networkAddress(const QString& url)
 {
     const QByteArray text = url.toUtf8();
     // The host runs from after "scheme://" (or the start) to the first "/", "?" or "#",
@@ -101,7 +101,7 @@ QByteArray NetworkAddress(const QString& url)
     return out;
 }
 
-QString PathJoin(const QString& dir, const QString& name)
+QString pathJoin(const QString& dir, const QString& name)
 {
     if (dir.isEmpty())
         return name;
@@ -110,13 +110,13 @@ QString PathJoin(const QString& dir, const QString& name)
     return dir + QLatin1Char('/') + name;
 }
 
-bool PathTaken(const QString& path)
+bool pathTaken(const QString& path)
 {
     struct stat info {};
     return lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-QString UniqueFileName(const QString& path)
+QString uniqueFileName(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
@@ -125,12 +125,12 @@ QString UniqueFileName(const QString& path)
     const QString ext = hasExt ? path.mid(dot) : QString();
     for (int n = 1;; ++n) {
         const QString candidate = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')') + ext;
-        if (!PathTaken(candidate))
+        if (!pathTaken(candidate))
             return candidate;
     }
 }
 
-void ForceDirectories(const QString& dir)
+void forceDirectories(const QString& dir)
 {
     QString d = dir;
     if (d.endsWith(QLatin1Char('/')))
@@ -140,32 +140,32 @@ void ForceDirectories(const QString& dir)
     QDir().mkpath(d);
 }
 
-bool IsSafeFileName(const QString& name)
+bool isSafeFileName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
            && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
-double DateTimeFromFields(const QDate& date, const QTime& time)
+double dateTimeFromFields(const QDate& date, const QTime& time)
 {
     static const QDate epoch(1899, 12, 30);
     return double(epoch.daysTo(date)) + double(time.msecsSinceStartOfDay()) / 86400000.0;
 }
 
-double DateTimeFromLocal(const QDateTime& local)
+double dateTimeFromLocal(const QDateTime& local)
 {
     const QDateTime l = local.toLocalTime();
-    return DateTimeFromFields(l.date(), l.time());
+    return dateTimeFromFields(l.date(), l.time());
 }
 
-double NowDateTime() { return DateTimeFromLocal(QDateTime::currentDateTime()); }
+double nowDateTime() { return dateTimeFromLocal(QDateTime::currentDateTime()); }
 
-double ServerDateTime(qint64 unixSeconds)
+double serverDateTime(qint64 unixSeconds)
 {
     if (unixSeconds < 0)
-        return NowDateTime();
+        return nowDateTime();
     const QDateTime utc = QDateTime::fromSecsSinceEpoch(unixSeconds, QTimeZone::utc());
-    return DateTimeFromFields(utc.date(), utc.time());
+    return dateTimeFromFields(utc.date(), utc.time());
 }
 
 }  // namespace TransferNames

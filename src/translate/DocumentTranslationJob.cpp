@@ -22,12 +22,12 @@
 using Check = TranslationResult::Check;
 using Outcome = TranslationResult::Outcome;
 
-DocumentRequest DocumentRequest::BetweenPositions(const QString& path, int source, int target,
+DocumentRequest DocumentRequest::betweenPositions(const QString& path, int source, int target,
                                                   const ProxySettings& proxy)
 {
     DocumentRequest request;
     request.path = path;
-    request.languages = TranslationRequest::BetweenPositions({}, source, target, proxy);
+    request.languages = TranslationRequest::betweenPositions({}, source, target, proxy);
     return request;
 }
 
@@ -87,7 +87,7 @@ private:
             lock.unlock();
             try {
                 // none: not yet begun, or a service that does not tell; the caller stays busy
-                if (const auto counts = client.DocumentProgress(job, proxy); counts && counts->second > 0) {
+                if (const auto counts = client.documentProgress(job, proxy); counts && counts->second > 0) {
                     const int now = int(std::clamp<qint64>(counts->first * 100 / counts->second, 0, 100));
                     if (now > last)
                         percent(last = now);
@@ -117,9 +117,9 @@ DocumentTranslationJob::DocumentTranslationJob(DocumentRequest request, QObject*
 {
     m_shared->job = this;
     if (m_request.languages.endpoint.isEmpty())
-        m_request.languages.endpoint = ServiceClient::DefaultEndpoint();
+        m_request.languages.endpoint = ServiceClient::defaultEndpoint();
     if (m_request.format.isEmpty())
-        m_request.format = FormatOf(m_request.path);
+        m_request.format = formatOf(m_request.path);
     QMetaObject::invokeMethod(this, &DocumentTranslationJob::begin, Qt::QueuedConnection);
 }
 
@@ -140,9 +140,9 @@ void DocumentTranslationJob::cancel()
     finish(result);
 }
 
-QString DocumentTranslationJob::FormatOf(const QString& path)
+QString DocumentTranslationJob::formatOf(const QString& path)
 {
-    return QString::fromStdString(DocumentTranslation::FormatOf(QFileInfo(path).suffix().toLower().toStdString()));
+    return QString::fromStdString(DocumentTranslation::formatOf(QFileInfo(path).suffix().toLower().toStdString()));
 }
 
 namespace {
@@ -155,31 +155,31 @@ QString listed(QStringList items, const QString& conjunction)
 
 }  // namespace
 
-QString DocumentTranslationJob::KeptFormats(const QString& conjunction)
+QString DocumentTranslationJob::keptFormats(const QString& conjunction)
 {
     QStringList names;
-    for (const std::string& format : DocumentTranslation::Formats())
-        names << QString::fromStdString(DocumentTranslation::Described(format));
+    for (const std::string& format : DocumentTranslation::formats())
+        names << QString::fromStdString(DocumentTranslation::described(format));
     return listed(names, conjunction);
 }
 
-QString DocumentTranslationJob::KeptExtensions(const QString& conjunction)
+QString DocumentTranslationJob::keptExtensions(const QString& conjunction)
 {
     QStringList extensions;
-    for (const std::string& extension : DocumentTranslation::Extensions())
+    for (const std::string& extension : DocumentTranslation::extensions())
         extensions << QLatin1Char('.') + QString::fromStdString(extension);
     return listed(extensions, conjunction);
 }
 
-QString DocumentTranslationJob::WriteBeside(const QString& path, const QByteArray& bytes)
+QString DocumentTranslationJob::writeBeside(const QString& path, const QByteArray& bytes)
 {
     // a link planted at the name is replaced, never written through
     TargetFile file;
-    if (!file.Open(path))
+    if (!file.open(path))
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     // a short write leaves its error on the file, and Commit then gives up the new file
-    const bool whole = file.Write(bytes.constData(), bytes.size()) == bytes.size();
-    if (!file.Commit() || !whole)
+    const bool whole = file.write(bytes.constData(), bytes.size()) == bytes.size();
+    if (!file.commit() || !whole)
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     return {};
 }
@@ -197,19 +197,19 @@ void DocumentTranslationJob::begin()
     else if (m_request.languages.sourceCode.compare(m_request.languages.targetCode, Qt::CaseInsensitive) == 0)
         refusal.check = Check::SameLanguages;
     if (refusal.check != Check::None) {
-        refusal.message = TranslationResult::CheckMessage(refusal.check);
+        refusal.message = TranslationResult::checkMessage(refusal.check);
         return finish(refusal);
     }
     if (m_request.format.isEmpty()) {
         TranslationResult failure;
         failure.outcome = Outcome::Failed;
         failure.message = QStringLiteral("%1 is not a document whose layout can be kept (%2).")
-                              .arg(QFileInfo(m_request.path).fileName(), KeptExtensions(QStringLiteral("or")));
+                              .arg(QFileInfo(m_request.path).fileName(), keptExtensions(QStringLiteral("or")));
         return finish(failure);
     }
     const TranslationRequest& languages = m_request.languages;
     emit started(QStringLiteral("Translating %1 to %2 ...").arg(languages.sourceName, languages.targetName));
-    Translator::Senders().start([shared = m_shared, request = m_request] {
+    Translator::senders().start([shared = m_shared, request = m_request] {
         TranslationResult result;
         QByteArray translated;
         result.outcome = Outcome::Failed;
@@ -220,7 +220,7 @@ void DocumentTranslationJob::begin()
         }
         const QByteArray document = file.readAll();
         file.close();
-        const QString job = ServiceClient::NewJob();
+        const QString job = ServiceClient::newJob();
         try {
             const QString problem = ServiceConnection::instance().ensureRunning(request.languages.endpoint);
             if (!problem.isEmpty())
@@ -234,7 +234,7 @@ void DocumentTranslationJob::begin()
             const TranslationRequest& languages = request.languages;
             const ProgressPoller poller(request.languages.endpoint, languages.proxy, job,
                                         [shared](int percent) { shared->postPercent(percent); });
-            translated = client.SendDocument(document, request.format, languages.sourceCode, languages.targetCode,
+            translated = client.sendDocument(document, request.format, languages.sourceCode, languages.targetCode,
                                              languages.proxy, job);
             result.outcome = Outcome::Done;
         } catch (const ServiceCancelled&) {
@@ -242,7 +242,7 @@ void DocumentTranslationJob::begin()
             // the connection just closed stops the work, unless a proxy keeps the service's side open
             ServiceClient stopper(request.languages.endpoint);
             stopper.setTimeouts(2, 2);
-            stopper.StopDocument(job, request.languages.proxy);
+            stopper.stopDocument(job, request.languages.proxy);
         } catch (const std::exception& e) {
             result.message = QString::fromUtf8(e.what());
         }

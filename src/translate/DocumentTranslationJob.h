@@ -16,7 +16,7 @@ struct DocumentRequest {
     QString format;
     TranslationRequest languages;
 
-    static DocumentRequest BetweenPositions(const QString& path, int source, int target, const ProxySettings& proxy);
+    static DocumentRequest betweenPositions(const QString& path, int source, int target, const ProxySettings& proxy);
 };
 
 // One document under way, the text job's sibling with the same result: the
@@ -37,16 +37,16 @@ public:
     const QByteArray& document() const { return m_document; }
 
     // The format a document is sent as, from its name ("Report.DOCX" -> "docx"); empty when none is kept.
-    static QString FormatOf(const QString& path);
+    static QString formatOf(const QString& path);
     // The formats kept, for a sentence: "Word (.docx), ... <conjunction> rich text (.rtf)",
     // and their extensions: ".docx, .odt, ... <conjunction> .htm".
-    static QString KeptFormats(const QString& conjunction);
-    static QString KeptExtensions(const QString& conjunction);
+    static QString keptFormats(const QString& conjunction);
+    static QString keptExtensions(const QString& conjunction);
 
     // Writes bytes to path so that nothing half-written is ever left there:
     // into a new file beside it, renamed over it when complete. Empty when
     // done, else why not.
-    static QString WriteBeside(const QString& path, const QByteArray& bytes);
+    static QString writeBeside(const QString& path, const QByteArray& bytes);
 
 signals:
     // The checks passed: "Translating <src> to <trg> ...".

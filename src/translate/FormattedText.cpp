@@ -9,7 +9,7 @@ namespace FormattedText {
 
 namespace {
 
-QString PieceHtml(QTextDocument& document, const QTextBlock& first, const QTextBlock& last)
+QString pieceHtml(QTextDocument& document, const QTextBlock& first, const QTextBlock& last)
 {
     QTextCursor cursor(&document);
     cursor.setPosition(first.position());
@@ -19,7 +19,7 @@ QString PieceHtml(QTextDocument& document, const QTextBlock& first, const QTextB
 
 }  // namespace
 
-QStringList HtmlChunks(const QString& html, int limit)
+QStringList htmlChunks(const QString& html, int limit)
 {
     QTextDocument document;
     document.setHtml(html);
@@ -29,17 +29,17 @@ QStringList HtmlChunks(const QString& html, int limit)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const int length = block.length();
         if (block != first && size + length > limit) {
-            pieces << PieceHtml(document, first, block.previous());
+            pieces << pieceHtml(document, first, block.previous());
             first = block;
             size = 0;
         }
         size += length;
     }
     if (first.isValid())
-        pieces << PieceHtml(document, first, document.lastBlock());
+        pieces << pieceHtml(document, first, document.lastBlock());
     return pieces;
 }
 
-QString PlainText(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
+QString plainText(const QString& html) { return QTextDocumentFragment::fromHtml(html).toPlainText(); }
 
 }  // namespace FormattedText

@@ -11,9 +11,9 @@ namespace FormattedText {
 // The paragraphs of an HTML text in pieces of whole paragraphs, each an HTML
 // document of its own holding at most `limit` characters of text (a longer
 // paragraph goes alone). Empty paragraphs ride along with their neighbours.
-QStringList HtmlChunks(const QString& html, int limit);
+QStringList htmlChunks(const QString& html, int limit);
 
 // The text of an HTML piece as a plain-text pane would hold it.
-QString PlainText(const QString& html);
+QString plainText(const QString& html);
 
 }  // namespace FormattedText

@@ -33,15 +33,15 @@ public:
     static constexpr int MajorityPercent = LanguageDetection::MajorityPercent;
 
     // Text given as UTF-8; bytes that are not UTF-8 count as no letter.
-    static Result Detect(QByteArrayView utf8, const Hints& hints);
-    static Result Detect(QStringView text, const Hints& hints);
-    static Result Detect(QByteArrayView utf8) { return Detect(utf8, Hints()); }
-    static Result Detect(QStringView text) { return Detect(text, Hints()); }
+    static Result detect(QByteArrayView utf8, const Hints& hints);
+    static Result detect(QStringView text, const Hints& hints);
+    static Result detect(QByteArrayView utf8) { return detect(utf8, Hints()); }
+    static Result detect(QStringView text) { return detect(text, Hints()); }
 
     // Two entries of the lists are one language to the detector: the same code, or
     // both Serbo-Croatian (Croatian and Serbian), which it cannot keep apart in Latin script.
-    static bool SameLanguage(int position, int other);
+    static bool sameLanguage(int position, int other);
 
     // "Detected: French (97%)", or the sentence for a text whose language cannot be told.
-    static QString Describe(const Result& result);
+    static QString describe(const Result& result);
 };

@@ -41,7 +41,7 @@ struct Entry {
 };
 
 // Bands of equal or weighted size across the flag, top to bottom.
-void Horizontal(QPainter& p, std::initializer_list<QColor> colours, std::initializer_list<int> weights = {})
+void horizontal(QPainter& p, std::initializer_list<QColor> colours, std::initializer_list<int> weights = {})
 {
     const int count = int(colours.size());
     int total = 0;
@@ -60,7 +60,7 @@ void Horizontal(QPainter& p, std::initializer_list<QColor> colours, std::initial
 }
 
 // Bands of equal size across the flag, hoist to fly.
-void Vertical(QPainter& p, std::initializer_list<QColor> colours)
+void vertical(QPainter& p, std::initializer_list<QColor> colours)
 {
     const double w = Band.width() / double(colours.size());
     double x = Band.left();
@@ -71,7 +71,7 @@ void Vertical(QPainter& p, std::initializer_list<QColor> colours)
 }
 
 // The off-centre cross of the northern flags, optionally edged in a second colour.
-void NordicCross(QPainter& p, const QColor& field, const QColor& cross, const QColor& edge = QColor())
+void nordicCross(QPainter& p, const QColor& field, const QColor& cross, const QColor& edge = QColor())
 {
     p.fillRect(Band, field);
     const double cx = Band.left() + 5, cy = Band.top() + 5;
@@ -83,14 +83,14 @@ void NordicCross(QPainter& p, const QColor& field, const QColor& cross, const QC
     p.fillRect(QRectF(Band.left(), cy, Band.width(), 2), cross);
 }
 
-void Disc(QPainter& p, QPointF centre, double radius, const QColor& c)
+void disc(QPainter& p, QPointF centre, double radius, const QColor& c)
 {
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     p.drawEllipse(centre, radius, radius);
 }
 
-void Star(QPainter& p, QPointF centre, double radius, const QColor& c)
+void star(QPainter& p, QPointF centre, double radius, const QColor& c)
 {
     QPolygonF star;
     for (int i = 0; i < 10; ++i) {
@@ -103,27 +103,27 @@ void Star(QPainter& p, QPointF centre, double radius, const QColor& c)
     p.drawPolygon(star);
 }
 
-void Triangle(QPainter& p, QPointF a, QPointF b, QPointF c, const QColor& colour)
+void triangle(QPainter& p, QPointF a, QPointF b, QPointF c, const QColor& colour)
 {
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawPolygon(QPolygonF{a, b, c});
 }
 
-void Crescent(QPainter& p, QPointF centre, double radius, const QColor& moon, const QColor& field)
+void crescent(QPainter& p, QPointF centre, double radius, const QColor& moon, const QColor& field)
 {
-    Disc(p, centre, radius, moon);
-    Disc(p, centre + QPointF(radius * 0.35, 0), radius * 0.8, field);
+    disc(p, centre, radius, moon);
+    disc(p, centre + QPointF(radius * 0.35, 0), radius * 0.8, field);
 }
 
 // Canton: the upper hoist quarter.
-QRectF Canton(double w = 7, double h = 6) { return QRectF(Band.left(), Band.top(), w, h); }
+QRectF canton(double w = 7, double h = 6) { return QRectF(Band.left(), Band.top(), w, h); }
 
 // The red tile with a white capital for the languages that have no single
 // country flag; the strokes are drawn so the letter needs no font.
 enum class Letter { H, G, P, Y };
 
-void LetterTile(QPainter& p, Letter letter)
+void letterTile(QPainter& p, Letter letter)
 {
     p.fillRect(Band, Colour::Red);
     const QColor w = Colour::White;
@@ -156,48 +156,48 @@ void LetterTile(QPainter& p, Letter letter)
     }
 }
 
-void UnitedStates(QPainter& p)
+void unitedStates(QPainter& p)
 {
     for (int i = 0; i < 12; ++i)
         p.fillRect(QRectF(0, Band.top() + i, 16, 1), (i % 2) ? Colour::White : Colour::Red);
-    p.fillRect(Canton(7, 6), Colour::Navy);
+    p.fillRect(canton(7, 6), Colour::Navy);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 3; ++x)
             p.fillRect(QRectF(1 + 2 * x, Band.top() + 1 + 2 * y, 1, 1), Colour::White);
 }
 
-void Netherlands(QPainter& p) { Horizontal(p, {Colour::Red, Colour::White, Colour::Blue}); }
+void netherlands(QPainter& p) { horizontal(p, {Colour::Red, Colour::White, Colour::Blue}); }
 
 const std::array<Entry, Count> Entries = {{
-    {"English", "EN", UnitedStates},
+    {"English", "EN", unitedStates},
     {"French", "FR",
      [](QPainter& p) {
-         Vertical(p, {Colour::Blue, Colour::White, Colour::Red});
+         vertical(p, {Colour::Blue, Colour::White, Colour::Red});
      }},
     {"German", "DE",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Black, Colour::Red, Colour::Gold});
+         horizontal(p, {Colour::Black, Colour::Red, Colour::Gold});
      }},
     {"Spanish", "ES",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::Gold, Colour::Red}, {1, 2, 1});
+         horizontal(p, {Colour::Red, Colour::Gold, Colour::Red}, {1, 2, 1});
      }},
     {"Italian", "IT",
      [](QPainter& p) {
-         Vertical(p, {Colour::Green, Colour::White, Colour::Red});
+         vertical(p, {Colour::Green, Colour::White, Colour::Red});
      }},
     {"Portuguese", "PT",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
          p.fillRect(QRectF(0, Band.top(), 6, Band.height()), Colour::DarkGreen);
-         Disc(p, QPointF(6, Band.center().y()), 2.5, Colour::Gold);
+         disc(p, QPointF(6, Band.center().y()), 2.5, Colour::Gold);
      }},
-    {"Dutch", "NL", Netherlands},
+    {"Dutch", "NL", netherlands},
     {"Greek", "EL",
      [](QPainter& p) {
-         Horizontal(p, {Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White,
+         horizontal(p, {Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White, Colour::SkyBlue, Colour::White,
                         Colour::SkyBlue, Colour::White, Colour::SkyBlue});
-         p.fillRect(Canton(7, 6), Colour::SkyBlue);
+         p.fillRect(canton(7, 6), Colour::SkyBlue);
          p.fillRect(QRectF(3, Band.top(), 1, 6), Colour::White);
          p.fillRect(QRectF(0, Band.top() + 2.5, 7, 1), Colour::White);
      }},
@@ -216,34 +216,34 @@ const std::array<Entry, Count> Entries = {{
      }},
     {"Russian", "RU",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
+         horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
      }},
     {"Japanese", "JA",
      [](QPainter& p) {
          p.fillRect(Band, Colour::White);
-         Disc(p, Band.center(), 3.5, Colour::Red);
+         disc(p, Band.center(), 3.5, Colour::Red);
      }},
     {"Chinese(S)", "ZH",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
-         Star(p, QPointF(3.5, Band.top() + 3.5), 2.6, Colour::Yellow);
+         star(p, QPointF(3.5, Band.top() + 3.5), 2.6, Colour::Yellow);
          for (QPointF s : {QPointF(7, 3.5), QPointF(8, 5.5), QPointF(8, 8), QPointF(7, 10)})
-             Star(p, s, 0.9, Colour::Yellow);
+             star(p, s, 0.9, Colour::Yellow);
      }},
     {"Chinese(T)", "ZH-TW",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
-         p.fillRect(Canton(8, 6), Colour::Navy);
-         Disc(p, QPointF(4, Band.top() + 3), 1.8, Colour::White);
+         p.fillRect(canton(8, 6), Colour::Navy);
+         disc(p, QPointF(4, Band.top() + 3), 1.8, Colour::White);
      }},
     {"Hungarian", "HU",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::White, Colour::Green});
+         horizontal(p, {Colour::Red, Colour::White, Colour::Green});
      }},
-    {"Danish", "DA", [](QPainter& p) { NordicCross(p, Colour::Red, Colour::White); }},
-    {"Dutch", "NL", Netherlands},
-    {"Finnish", "FI", [](QPainter& p) { NordicCross(p, Colour::White, Colour::Navy); }},
-    {"Swedish", "SV", [](QPainter& p) { NordicCross(p, Colour::SkyBlue, Colour::Yellow); }},
+    {"Danish", "DA", [](QPainter& p) { nordicCross(p, Colour::Red, Colour::White); }},
+    {"Dutch", "NL", netherlands},
+    {"Finnish", "FI", [](QPainter& p) { nordicCross(p, Colour::White, Colour::Navy); }},
+    {"Swedish", "SV", [](QPainter& p) { nordicCross(p, Colour::SkyBlue, Colour::Yellow); }},
     {"Arabic", "AR",
      [](QPainter& p) {
          p.fillRect(Band, Colour::DarkGreen);
@@ -252,85 +252,85 @@ const std::array<Entry, Count> Entries = {{
      }},
     {"Catalan", "CA",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold,
+         horizontal(p, {Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold, Colour::Red, Colour::Gold,
                         Colour::Red, Colour::Gold});
      }},
     {"Croatian", "HR",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::White, Colour::Blue});
+         horizontal(p, {Colour::Red, Colour::White, Colour::Blue});
          for (int y = 0; y < 4; ++y)
              for (int x = 0; x < 4; ++x)
                  p.fillRect(QRectF(6 + x, 4 + y, 1, 1), (x + y) % 2 ? Colour::White : Colour::Red);
      }},
     {"Czech", "CS",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Red});
-         Triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(8, Band.center().y()), Colour::Blue);
+         horizontal(p, {Colour::White, Colour::Red});
+         triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(8, Band.center().y()), Colour::Blue);
      }},
-    {"Hebrew", "IW", [](QPainter& p) { LetterTile(p, Letter::H); }},
-    {"Norwegian", "NO", [](QPainter& p) { NordicCross(p, Colour::Red, Colour::Navy, Colour::White); }},
+    {"Hebrew", "IW", [](QPainter& p) { letterTile(p, Letter::H); }},
+    {"Norwegian", "NO", [](QPainter& p) { nordicCross(p, Colour::Red, Colour::Navy, Colour::White); }},
     {"Afrikaans", "AF",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::Blue});
+         horizontal(p, {Colour::Red, Colour::Blue});
          p.fillRect(QRectF(0, 7, 16, 2), Colour::Green);
-         Triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(7, Band.center().y()), Colour::Green);
-         Triangle(p, QPointF(0, 4), QPointF(0, 12), QPointF(5, Band.center().y()), Colour::Black);
+         triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(7, Band.center().y()), Colour::Green);
+         triangle(p, QPointF(0, 4), QPointF(0, 12), QPointF(5, Band.center().y()), Colour::Black);
      }},
     {"Albanian", "SQ",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
          p.fillRect(QRectF(7, 4, 2, 8), Colour::Black);
-         Triangle(p, QPointF(3, 5), QPointF(13, 5), QPointF(8, 9), Colour::Black);
+         triangle(p, QPointF(3, 5), QPointF(13, 5), QPointF(8, 9), Colour::Black);
      }},
     {"Belarusian", "BE",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::Green}, {2, 1});
+         horizontal(p, {Colour::Red, Colour::Green}, {2, 1});
          p.fillRect(QRectF(0, Band.top(), 3, Band.height()), Colour::White);
          for (int y = 0; y < 12; y += 3)
              p.fillRect(QRectF(1, Band.top() + y, 1, 2), Colour::Red);
      }},
     {"Bulgarian", "BG",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Green, Colour::Red});
+         horizontal(p, {Colour::White, Colour::Green, Colour::Red});
      }},
     {"Estonian", "ET",
      [](QPainter& p) {
-         Horizontal(p, {Colour::SkyBlue, Colour::Black, Colour::White});
+         horizontal(p, {Colour::SkyBlue, Colour::Black, Colour::White});
      }},
     {"Filipino", "TL",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Blue, Colour::Red});
-         Triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(9, Band.center().y()), Colour::White);
-         Disc(p, QPointF(3, Band.center().y()), 1.5, Colour::Gold);
+         horizontal(p, {Colour::Blue, Colour::Red});
+         triangle(p, Band.topLeft(), Band.bottomLeft(), QPointF(9, Band.center().y()), Colour::White);
+         disc(p, QPointF(3, Band.center().y()), 1.5, Colour::Gold);
      }},
-    {"Galician", "GL", [](QPainter& p) { LetterTile(p, Letter::G); }},
+    {"Galician", "GL", [](QPainter& p) { letterTile(p, Letter::G); }},
     {"Haitian", "HT",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Blue, Colour::Red});
+         horizontal(p, {Colour::Blue, Colour::Red});
          p.fillRect(QRectF(5, 5, 6, 6), Colour::White);
          p.fillRect(QRectF(7, 7, 2, 3), Colour::Green);
      }},
     {"Hindi", "HI",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Saffron, Colour::White, Colour::Green});
-         Disc(p, Band.center(), 1.6, Colour::Navy);
+         horizontal(p, {Colour::Saffron, Colour::White, Colour::Green});
+         disc(p, Band.center(), 1.6, Colour::Navy);
      }},
-    {"Icelandic", "IS", [](QPainter& p) { NordicCross(p, Colour::Blue, Colour::Red, Colour::White); }},
+    {"Icelandic", "IS", [](QPainter& p) { nordicCross(p, Colour::Blue, Colour::Red, Colour::White); }},
     {"Indonesian", "ID",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::White});
+         horizontal(p, {Colour::Red, Colour::White});
      }},
     {"Irish", "GA",
      [](QPainter& p) {
-         Vertical(p, {Colour::Green, Colour::White, Colour::Orange});
+         vertical(p, {Colour::Green, Colour::White, Colour::Orange});
      }},
     {"Latvian", "LV",
      [](QPainter& p) {
-         Horizontal(p, {Colour::DarkRed, Colour::White, Colour::DarkRed}, {2, 1, 2});
+         horizontal(p, {Colour::DarkRed, Colour::White, Colour::DarkRed}, {2, 1, 2});
      }},
     {"Lithuanian", "LT",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Gold, Colour::Green, Colour::Red});
+         horizontal(p, {Colour::Gold, Colour::Green, Colour::Red});
      }},
     {"Macedonian", "MK",
      [](QPainter& p) {
@@ -341,85 +341,85 @@ const std::array<Entry, Count> Entries = {{
          p.drawLine(Band.bottomLeft(), Band.topRight());
          p.drawLine(QPointF(c.x(), Band.top()), QPointF(c.x(), Band.bottom()));
          p.drawLine(QPointF(Band.left(), c.y()), QPointF(Band.right(), c.y()));
-         Disc(p, c, 2.5, Colour::Yellow);
+         disc(p, c, 2.5, Colour::Yellow);
      }},
     {"Malay", "MS",
      [](QPainter& p) {
          for (int i = 0; i < 12; ++i)
              p.fillRect(QRectF(0, Band.top() + i, 16, 1), (i % 2) ? Colour::White : Colour::Red);
-         p.fillRect(Canton(8, 7), Colour::Navy);
-         Crescent(p, QPointF(3, Band.top() + 3.5), 2.5, Colour::Yellow, Colour::Navy);
-         Star(p, QPointF(6, Band.top() + 3.5), 1.3, Colour::Yellow);
+         p.fillRect(canton(8, 7), Colour::Navy);
+         crescent(p, QPointF(3, Band.top() + 3.5), 2.5, Colour::Yellow, Colour::Navy);
+         star(p, QPointF(6, Band.top() + 3.5), 1.3, Colour::Yellow);
      }},
     {"Maltese", "MT",
      [](QPainter& p) {
-         Vertical(p, {Colour::White, Colour::Red});
+         vertical(p, {Colour::White, Colour::Red});
          p.fillRect(QRectF(2, Band.top() + 2, 3, 1), Colour::Grey);
          p.fillRect(QRectF(3, Band.top() + 1, 1, 3), Colour::Grey);
      }},
-    {"Persian", "FA", [](QPainter& p) { LetterTile(p, Letter::P); }},
+    {"Persian", "FA", [](QPainter& p) { letterTile(p, Letter::P); }},
     {"Polish", "PL",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Red});
+         horizontal(p, {Colour::White, Colour::Red});
      }},
     {"Romanian", "RO",
      [](QPainter& p) {
-         Vertical(p, {Colour::Blue, Colour::Yellow, Colour::Red});
+         vertical(p, {Colour::Blue, Colour::Yellow, Colour::Red});
      }},
     {"Serbian", "SR",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::Blue, Colour::White});
+         horizontal(p, {Colour::Red, Colour::Blue, Colour::White});
          p.fillRect(QRectF(4, 4, 3, 6), Colour::DarkRed);
          p.fillRect(QRectF(5, 5, 1, 4), Colour::White);
      }},
     {"Slovak", "SK",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
+         horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
          p.fillRect(QRectF(3, 4, 5, 7), Colour::White);
          p.fillRect(QRectF(4, 5, 3, 5), Colour::Red);
          p.fillRect(QRectF(5, 5, 1, 4), Colour::White);
      }},
     {"Slovenian", "SL",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
+         horizontal(p, {Colour::White, Colour::Blue, Colour::Red});
          p.fillRect(QRectF(3, 3, 4, 5), Colour::Blue);
          p.fillRect(QRectF(3, 3, 4, 1), Colour::Red);
          p.fillRect(QRectF(4, 5, 2, 2), Colour::White);
      }},
     {"Swahili", "SW",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Black, Colour::White, Colour::Red, Colour::White, Colour::Green}, {3, 1, 4, 1, 3});
-         Disc(p, Band.center(), 2.5, Colour::Black);
+         horizontal(p, {Colour::Black, Colour::White, Colour::Red, Colour::White, Colour::Green}, {3, 1, 4, 1, 3});
+         disc(p, Band.center(), 2.5, Colour::Black);
          p.fillRect(QRectF(7.5, 5, 1, 6), Colour::White);
      }},
     {"Thai", "TH",
      [](QPainter& p) {
-         Horizontal(p, {Colour::Red, Colour::White, Colour::Navy, Colour::White, Colour::Red}, {1, 1, 2, 1, 1});
+         horizontal(p, {Colour::Red, Colour::White, Colour::Navy, Colour::White, Colour::Red}, {1, 1, 2, 1, 1});
      }},
     {"Turkish", "TR",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
-         Crescent(p, QPointF(6, Band.center().y()), 3.5, Colour::White, Colour::Red);
-         Star(p, QPointF(10.5, Band.center().y()), 1.6, Colour::White);
+         crescent(p, QPointF(6, Band.center().y()), 3.5, Colour::White, Colour::Red);
+         star(p, QPointF(10.5, Band.center().y()), 1.6, Colour::White);
      }},
     {"Ukrainian", "UK",
      [](QPainter& p) {
-         Horizontal(p, {Colour::SkyBlue, Colour::Gold});
+         horizontal(p, {Colour::SkyBlue, Colour::Gold});
      }},
     {"Vietnamese", "VI",
      [](QPainter& p) {
          p.fillRect(Band, Colour::Red);
-         Star(p, Band.center(), 4.5, Colour::Yellow);
+         star(p, Band.center(), 4.5, Colour::Yellow);
      }},
     {"Welsh", "CY",
      [](QPainter& p) {
-         Horizontal(p, {Colour::White, Colour::Green});
+         horizontal(p, {Colour::White, Colour::Green});
          p.fillRect(QRectF(4, 6, 8, 3), Colour::Red);
          p.fillRect(QRectF(11, 4, 2, 3), Colour::Red);
          p.fillRect(QRectF(4, 9, 1, 2), Colour::Red);
          p.fillRect(QRectF(10, 9, 1, 2), Colour::Red);
      }},
-    {"Yiddish", "YI", [](QPainter& p) { LetterTile(p, Letter::Y); }},
+    {"Yiddish", "YI", [](QPainter& p) { letterTile(p, Letter::Y); }},
 }};
 
 const char* const Domains[] = {
@@ -428,21 +428,21 @@ const char* const Domains[] = {
     "Medicine", "Metallurgy",  "Military", "Maritime",  "Optics",     "Physics",     "Politics",
 };
 
-bool InRange(int position) { return position >= 0 && position < Count; }
+bool inRange(int position) { return position >= 0 && position < Count; }
 
 }  // namespace
 
-QString DisplayName(int position)
+QString displayName(int position)
 {
-    return InRange(position) ? QString::fromLatin1(Entries[position].name) : QString();
+    return inRange(position) ? QString::fromLatin1(Entries[position].name) : QString();
 }
 
-QString ServiceCode(int position)
+QString serviceCode(int position)
 {
-    return InRange(position) ? QString::fromLatin1(Entries[position].code) : QString();
+    return inRange(position) ? QString::fromLatin1(Entries[position].code) : QString();
 }
 
-int PositionOf(const QString& key)
+int positionOf(const QString& key)
 {
     const QString wanted = key.trimmed();
     if (wanted.isEmpty())
@@ -454,7 +454,7 @@ int PositionOf(const QString& key)
     return -1;
 }
 
-QStringList DisplayNames()
+QStringList displayNames()
 {
     QStringList names;
     for (const Entry& e : Entries)
@@ -462,7 +462,7 @@ QStringList DisplayNames()
     return names;
 }
 
-QStringList DomainNames()
+QStringList domainNames()
 {
     QStringList names;
     for (const char* d : Domains)
@@ -470,9 +470,9 @@ QStringList DomainNames()
     return names;
 }
 
-QImage FlagImage(int position)
+QImage flagImage(int position)
 {
-    if (!InRange(position))
+    if (!inRange(position))
         return {};
     // drawn once; the lists ask for a flag on every item they paint
     static const std::array<QImage, Count> flags = [] {

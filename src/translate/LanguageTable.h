@@ -15,18 +15,18 @@ constexpr int DefaultTarget = 1;  // French
 constexpr int DefaultDomain = 0;  // General
 
 // Display name of the entry at a position; empty outside 0 to 53.
-QString DisplayName(int position);
+QString displayName(int position);
 // The service code (upper case) of the entry; empty outside 0 to 53, so an
 // unselected list (-1) yields an empty code.
-QString ServiceCode(int position);
+QString serviceCode(int position);
 // The first position whose service code or display name is `key`, in any
 // case ("es", "ZH-TW", "spanish"); -1 when no entry has it.
-int PositionOf(const QString& key);
+int positionOf(const QString& key);
 // All 54 display names in list order.
-QStringList DisplayNames();
+QStringList displayNames();
 // The 21 domain names in list order.
-QStringList DomainNames();
+QStringList domainNames();
 // The 16x16 flag image of an entry (our own artwork); a null image outside 0 to 53.
-QImage FlagImage(int position);
+QImage flagImage(int position);
 
 }  // namespace LanguageTable

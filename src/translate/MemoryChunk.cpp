@@ -9,7 +9,7 @@ const QString ParagraphBreak = QStringLiteral("\r\n\r\n");
 }  // namespace
 
 MemoryChunk::MemoryChunk(const QString& chunk, const QString& sourceCode)
-    : m_chunk(chunk), m_sourceCode(sourceCode), m_cut(SentenceRule::Split(chunk, sourceCode)),
+    : m_chunk(chunk), m_sourceCode(sourceCode), m_cut(SentenceRule::split(chunk, sourceCode)),
       m_known(size_t(m_cut.sentences.size()))
 {}
 
@@ -17,7 +17,7 @@ QStringList MemoryChunk::keys() const
 {
     QStringList keys = m_cut.sentences;
     if (keys.size() > 1)
-        keys << SentenceRule::Key(m_chunk);
+        keys << SentenceRule::key(m_chunk);
     return keys;
 }
 
@@ -39,7 +39,7 @@ int MemoryChunk::knownCount() const
 QString MemoryChunk::translation() const
 {
     if (m_whole)
-        return ReplyGap(m_cut.gaps.constFirst()) + *m_whole + ReplyGap(m_cut.gaps.constLast());
+        return replyGap(m_cut.gaps.constFirst()) + *m_whole + replyGap(m_cut.gaps.constLast());
     std::vector<QString> translations;
     for (const std::optional<QString>& known : m_known)
         translations.push_back(known.value_or(QString()));
@@ -94,10 +94,10 @@ QList<SentencePair> MemoryChunk::learnedFromWhole(const QStringList& replyLines,
     bool closedBefore = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
-        const bool closed = SentenceRule::EndsWithFinalMark(line);
+        const bool closed = SentenceRule::endsWithFinalMark(line);
         if (closedBefore && (closed || i == lastWithText)) {
-            const QStringList sources = SentenceRule::Split(line, m_sourceCode).sentences;
-            const QStringList translations = SentenceRule::Split(replyLines.at(i), targetCode).sentences;
+            const QStringList sources = SentenceRule::split(line, m_sourceCode).sentences;
+            const QStringList translations = SentenceRule::split(replyLines.at(i), targetCode).sentences;
             if (sources.size() == translations.size())
                 for (qsizetype s = 0; s < sources.size(); ++s)
                     learned << SentencePair{sources.at(s), translations.at(s)};
@@ -107,7 +107,7 @@ QList<SentencePair> MemoryChunk::learnedFromWhole(const QStringList& replyLines,
     return learned;
 }
 
-QString MemoryChunk::ReplyGap(const QString& gap)
+QString MemoryChunk::replyGap(const QString& gap)
 {
     // the service writes each two line breaks (blank lines between them included) as a paragraph
     // break and a single one as a line end, which the reply's reader turns into a space
@@ -133,8 +133,8 @@ QString MemoryChunk::ReplyGap(const QString& gap)
 
 QString MemoryChunk::assembled(const std::vector<QString>& translations) const
 {
-    QString text = ReplyGap(m_cut.gaps.constFirst());
+    QString text = replyGap(m_cut.gaps.constFirst());
     for (size_t i = 0; i < translations.size(); ++i)
-        text += translations[i] + ReplyGap(m_cut.gaps.at(qsizetype(i) + 1));
+        text += translations[i] + replyGap(m_cut.gaps.at(qsizetype(i) + 1));
     return text;
 }

@@ -51,7 +51,7 @@ public:
 
 private:
     // The whitespace between sentences as a reply of the service gives it back.
-    static QString ReplyGap(const QString& gap);
+    static QString replyGap(const QString& gap);
     QString assembled(const std::vector<QString>& translations) const;
 
     QString m_chunk;

@@ -24,11 +24,11 @@ const LanguageAbbreviations Table[] = {
     {"ca", "Sr.|Sra.|Dr.|Dra.|Prof.|Av.|núm.|pàg.|p. ex."},
 };
 
-bool IsLineBreak(QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029); }
+bool isLineBreak(QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029); }
 
-bool IsFinalMark(QChar c) { return c == u'.' || c == u'!' || c == u'?' || c == QChar(0x2026); }
+bool isFinalMark(QChar c) { return c == u'.' || c == u'!' || c == u'?' || c == QChar(0x2026); }
 
-bool IsCloser(QChar c)
+bool isCloser(QChar c)
 {
     switch (c.unicode()) {
     case '"':
@@ -49,7 +49,7 @@ bool IsCloser(QChar c)
 }
 
 // An upper-case letter or a digit at `at`, a character outside the BMP included.
-bool StartsSentence(const QString& text, qsizetype at)
+bool startsSentence(const QString& text, qsizetype at)
 {
     char32_t c = text.at(at).unicode();
     if (text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
@@ -58,7 +58,7 @@ bool StartsSentence(const QString& text, qsizetype at)
 }
 
 // True when the "." at `dot` is one of an abbreviation's, standing as a word of its own.
-bool InAbbreviation(const QString& text, qsizetype dot, const QStringList& abbreviations)
+bool inAbbreviation(const QString& text, qsizetype dot, const QStringList& abbreviations)
 {
     for (const QString& abbreviation : abbreviations) {
         for (qsizetype d = abbreviation.indexOf(u'.'); d >= 0; d = abbreviation.indexOf(u'.', d + 1)) {
@@ -73,7 +73,7 @@ bool InAbbreviation(const QString& text, qsizetype dot, const QStringList& abbre
     return false;
 }
 
-qsizetype SkipSpaces(const QString& text, qsizetype at)
+qsizetype skipSpaces(const QString& text, qsizetype at)
 {
     while (at < text.size() && text.at(at).isSpace())
         ++at;
@@ -81,27 +81,27 @@ qsizetype SkipSpaces(const QString& text, qsizetype at)
 }
 
 // Where the sentence that starts at `start` (not a space) ends, its trailing spaces left out.
-qsizetype SentenceEnd(const QString& text, qsizetype start, const QStringList& abbreviations)
+qsizetype sentenceEnd(const QString& text, qsizetype start, const QStringList& abbreviations)
 {
     qsizetype end = start;  // behind the last character that is not a space
     for (qsizetype i = start; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (IsLineBreak(c))
+        if (isLineBreak(c))
             return end;
         if (!c.isSpace())
             end = i + 1;
-        if (!IsFinalMark(c))
+        if (!isFinalMark(c))
             continue;
         qsizetype after = i + 1;
-        while (after < text.size() && IsCloser(text.at(after)))
+        while (after < text.size() && isCloser(text.at(after)))
             ++after;
         if (after == text.size() || !text.at(after).isSpace())
             continue;
-        const qsizetype next = SkipSpaces(text, after);
-        const bool brokenLine = std::any_of(text.begin() + after, text.begin() + next, IsLineBreak);
+        const qsizetype next = skipSpaces(text, after);
+        const bool brokenLine = std::any_of(text.begin() + after, text.begin() + next, isLineBreak);
         if (brokenLine
-            || (next < text.size() && StartsSentence(text, next)
-                && !(c == u'.' && InAbbreviation(text, i, abbreviations))))
+            || (next < text.size() && startsSentence(text, next)
+                && !(c == u'.' && inAbbreviation(text, i, abbreviations))))
             return after;
     }
     return end;
@@ -109,7 +109,7 @@ qsizetype SentenceEnd(const QString& text, qsizetype start, const QStringList& a
 
 }  // namespace
 
-QStringList Abbreviations(const QString& languageCode)
+QStringList abbreviations(const QString& languageCode)
 {
     const QString language = languageCode.section(u'-', 0, 0).toLower();
     for (const LanguageAbbreviations& entry : Table)
@@ -118,15 +118,15 @@ QStringList Abbreviations(const QString& languageCode)
     return {};
 }
 
-Cut Split(const QString& text, const QString& languageCode)
+Cut split(const QString& text, const QString& languageCode)
 {
-    const QStringList abbreviations = Abbreviations(languageCode);
+    const QStringList abbreviations = SentenceRule::abbreviations(languageCode);
     Cut cut;
-    qsizetype start = SkipSpaces(text, 0);
+    qsizetype start = skipSpaces(text, 0);
     cut.gaps << text.left(start);
     while (start < text.size()) {
-        const qsizetype end = SentenceEnd(text, start, abbreviations);
-        const qsizetype next = SkipSpaces(text, end);
+        const qsizetype end = sentenceEnd(text, start, abbreviations);
+        const qsizetype next = skipSpaces(text, end);
         cut.sentences << text.mid(start, end - start);
         cut.gaps << text.mid(end, next - end);
         start = next;
@@ -134,15 +134,15 @@ Cut Split(const QString& text, const QString& languageCode)
     return cut;
 }
 
-bool EndsWithFinalMark(const QString& sentence)
+bool endsWithFinalMark(const QString& sentence)
 {
     qsizetype at = sentence.size();
-    while (at > 0 && IsCloser(sentence.at(at - 1)))
+    while (at > 0 && isCloser(sentence.at(at - 1)))
         --at;
-    return at > 0 && IsFinalMark(sentence.at(at - 1));
+    return at > 0 && isFinalMark(sentence.at(at - 1));
 }
 
-QString Key(const QString& text)
+QString key(const QString& text)
 {
     QString key = text.trimmed();
     key.replace(QLatin1String("\r\n"), QLatin1String("\n"));

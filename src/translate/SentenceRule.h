@@ -17,16 +17,16 @@ struct Cut {
 };
 
 // `languageCode` is a service code ("EN", "zh-TW"): its language's abbreviations end no sentence.
-Cut Split(const QString& text, const QString& languageCode);
+Cut split(const QString& text, const QString& languageCode);
 
 // The abbreviations of a language that end no sentence; empty for a language without a list.
-QStringList Abbreviations(const QString& languageCode);
+QStringList abbreviations(const QString& languageCode);
 
 // True when `sentence` ends at a final mark, with any closing quotes or brackets after it.
-bool EndsWithFinalMark(const QString& sentence);
+bool endsWithFinalMark(const QString& sentence);
 
 // The text a piece is kept and looked up by in the memory: without the whitespace
 // around it, and each line break (CR LF, CR, U+2028, U+2029) a line feed.
-QString Key(const QString& text);
+QString key(const QString& text);
 
 }  // namespace SentenceRule

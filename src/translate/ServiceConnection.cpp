@@ -13,7 +13,7 @@ ServiceConnection& ServiceConnection::instance()
 
 QString ServiceConnection::ensureRunning(const QString& endpoint)
 {
-    if (!ServiceLauncher::IsBuiltInEndpoint(endpoint))
+    if (!ServiceLauncher::isBuiltInEndpoint(endpoint))
         return {};
     std::lock_guard lock(m_mutex);
     if (!m_launcher)

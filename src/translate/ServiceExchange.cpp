@@ -40,14 +40,14 @@ constexpr int LongestRetryPause = 10;
 
 // The service's cookies, kept for the life of the process and sent by every
 // client, whichever thread it runs on.
-NetCookieJar& ServiceCookies()
+NetCookieJar& serviceCookies()
 {
     static NetCookieJar jar;
     return jar;
 }
 
 // scheme://host:port of an address: what "the same service" means for its session
-QString Origin(const QString& address)
+QString origin(const QString& address)
 {
     const QUrl url(address);
     return QStringLiteral("%1://%2:%3")
@@ -97,7 +97,7 @@ private:
     std::set<QString> m_asking;
 };
 
-ServiceSessions& Sessions()
+ServiceSessions& sessions()
 {
     static ServiceSessions sessions;
     return sessions;
@@ -105,13 +105,13 @@ ServiceSessions& Sessions()
 
 // name=value with the value's UTF-8 bytes percent-encoded, so "&", "=", "+"
 // and "%" in the text reach the service as they are
-QByteArray FormField(const char* name, const QString& value)
+QByteArray formField(const char* name, const QString& value)
 {
     return QByteArray(name) + '=' + QUrl::toPercentEncoding(value);
 }
 
 // Service codes go out in lower case; only ASCII letters change.
-QString LowerCode(const QString& code)
+QString lowerCode(const QString& code)
 {
     QString lower = code;
     for (QChar& c : lower)
@@ -120,7 +120,7 @@ QString LowerCode(const QString& code)
     return lower;
 }
 
-QString WithQueryItem(const QString& address, const char* name, const char* value)
+QString withQueryItem(const QString& address, const char* name, const char* value)
 {
     QUrl url(address);
     QUrlQuery query(url);
@@ -130,14 +130,14 @@ QString WithQueryItem(const QString& address, const char* name, const char* valu
 }
 
 // The document route's progress of one job, beside the form's address.
-QString ProgressAddress(const QString& endpoint, const QString& job)
+QString progressAddress(const QString& endpoint, const QString& job)
 {
     QUrl address = QUrl(endpoint).resolved(QUrl(QStringLiteral("translate-document/progress")));
     address.setQuery(QUrlQuery{{QStringLiteral("job"), job}});
     return address.toString(QUrl::FullyEncoded);
 }
 
-QString HostAndPort(const QString& address)
+QString hostAndPort(const QString& address)
 {
     const QUrl url(address);
     if (!url.isValid() || url.host().isEmpty())
@@ -159,7 +159,7 @@ struct Response {
     bool succeeded() const { return result.code == CURLE_OK && result.status >= 200 && result.status < 300; }
 };
 
-size_t ReadHeader(char* data, size_t size, size_t count, void* user)
+size_t readHeader(char* data, size_t size, size_t count, void* user)
 {
     auto* response = static_cast<Response*>(user);
     const size_t bytes = size * count;
@@ -205,9 +205,9 @@ ServiceClient::ServiceClient(QString endpoint) : m(std::make_unique<Impl>())
 {
     m->endpoint = std::move(endpoint);
     // "Expect:" keeps libcurl from waiting for a 100 Continue before larger bodies
-    m->postHeaders = Curl::MakeList({AcceptHeader, FormContentType, "Expect:"});
-    m->getHeaders = Curl::MakeList({AcceptHeader});
-    m->documentHeaders = Curl::MakeList({"Accept: */*", "Content-Type: application/octet-stream", "Expect:"});
+    m->postHeaders = Curl::makeList({AcceptHeader, FormContentType, "Expect:"});
+    m->getHeaders = Curl::makeList({AcceptHeader});
+    m->documentHeaders = Curl::makeList({"Accept: */*", "Content-Type: application/octet-stream", "Expect:"});
 }
 
 ServiceClient::~ServiceClient() = default;
@@ -226,13 +226,13 @@ void ServiceClient::setSerbianCyrillic(bool on) { m->serbianCyrillic = on; }
 
 void ServiceClient::setCancelFlag(const std::atomic<bool>* cancelled) { m->cancelled = cancelled; }
 
-QString ServiceClient::DefaultEndpoint()
+QString ServiceClient::defaultEndpoint()
 {
     const QString configured = qEnvironmentVariable("LINGUARO_SERVICE_URL");
-    return configured.isEmpty() ? BuiltInEndpoint() : configured;
+    return configured.isEmpty() ? builtInEndpoint() : configured;
 }
 
-QString ServiceClient::BuiltInEndpoint()
+QString ServiceClient::builtInEndpoint()
 {
     // a machine where the usual port is taken moves the built-in service elsewhere
     bool ok = false;
@@ -244,14 +244,14 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& settings)
 {
     // Off means direct: the session's proxy variables are not consulted either.
     if (!settings.UseProxy) {
-        proxy = NetProxy::Direct();
+        proxy = NetProxy::direct();
         return;
     }
     bool ok = false;
     const int port = settings.Port.trimmed().toInt(&ok, 10);
     if (!ok || port < 0 || port > 65535)
         throw ServiceError(QStringLiteral("'%1' is not a valid proxy port.").arg(settings.Port).toStdString());
-    proxy = NetProxy::Server(settings.Address, port, settings.UserName,
+    proxy = NetProxy::server(settings.Address, port, settings.UserName,
                              settings.UserName.isEmpty() ? QString() : settings.Password);
 }
 
@@ -262,10 +262,10 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         throw ServiceCancelled();
     Response response;
     NetRequest request(address.toUtf8(), proxy, limits);
-    request.UseCookies(ServiceCookies());
+    request.useCookies(serviceCookies());
     if (const std::atomic<bool>* flag = cancelled)
-        request.SetCancelCheck([flag] { return flag->load(); });
-    CURL* h = request.Handle();
+        request.setCancelCheck([flag] { return flag->load(); });
+    CURL* h = request.handle();
     if (h) {
         curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
@@ -273,7 +273,7 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         // the service and its redirects may only lead to web addresses, never to local files
         curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, ReadHeader);
+        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
         curl_easy_setopt(h, CURLOPT_HEADERDATA, &response);
         if (postBody) {
             curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(postBody->size()));
@@ -286,7 +286,7 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         if (method)
             curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method);
     }
-    response.result = request.Perform();
+    response.result = request.perform();
     if (h) {
         char* effective = nullptr;
         curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective);
@@ -295,11 +295,11 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
         curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
     }
     if (response.result.status > 0)
-        Sessions().answered(Origin(address));
+        sessions().answered(origin(address));
     if (response.result.cancelled)
         throw ServiceCancelled();
-    response.body = request.Body();
-    response.proxy = request.Route().shown;
+    response.body = request.body();
+    response.proxy = request.route().shown;
     return response;
 }
 
@@ -315,7 +315,7 @@ void ServiceClient::Impl::pause(int seconds) const
 
 QString ServiceClient::Impl::describeFailure(const Response& response, const QString& address) const
 {
-    const QString where = HostAndPort(address);
+    const QString where = hostAndPort(address);
     if (response.result.tooLarge)
         return QStringLiteral("The reply of the translation service at %1 is larger than %2 MiB.")
             .arg(where)
@@ -368,21 +368,21 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
     }
 }
 
-QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceCode, const QString& targetCode,
+QByteArray ServiceClient::sendChunk(const QString& chunk, const QString& sourceCode, const QString& targetCode,
                                     const ProxySettings& proxy)
 {
-    const QByteArray body = FormField("v", QStringLiteral("2")) + '&' + FormField("q", chunk) + '&'
-                            + FormField("ui", QStringLiteral("en")) + '&' + FormField("from", LowerCode(sourceCode))
-                            + '&' + FormField("to", LowerCode(targetCode)) + '&' + FormField("nl", QStringLiteral("1"))
-                            + '&' + FormField("esc", QStringLiteral("1")) + '&' + FormField("utf", QStringLiteral("1"));
+    const QByteArray body = formField("v", QStringLiteral("2")) + '&' + formField("q", chunk) + '&'
+                            + formField("ui", QStringLiteral("en")) + '&' + formField("from", lowerCode(sourceCode))
+                            + '&' + formField("to", lowerCode(targetCode)) + '&' + formField("nl", QStringLiteral("1"))
+                            + '&' + formField("esc", QStringLiteral("1")) + '&' + formField("utf", QStringLiteral("1"));
 
-    const QString target = m->serbianCyrillic ? WithQueryItem(m->endpoint, "serbian", "cyrillic") : m->endpoint;
+    const QString target = m->serbianCyrillic ? withQueryItem(m->endpoint, "serbian", "cyrillic") : m->endpoint;
     m->applyProxy(proxy);
-    const QString origin = Origin(target);
-    const bool first = Sessions().admit(origin, m->cancelled);
+    const QString origin = ::origin(target);
+    const bool first = sessions().admit(origin, m->cancelled);
     const auto firstEnded = qScopeGuard([&] {
         if (first)
-            Sessions().doneAsking(origin);
+            sessions().doneAsking(origin);
     });
     const Response post = m->perform(target, &body);
     if (post.succeeded())
@@ -401,15 +401,15 @@ QByteArray ServiceClient::SendChunk(const QString& chunk, const QString& sourceC
     return get.body;
 }
 
-QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
+QByteArray ServiceClient::sendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
                                        const QString& targetCode, const ProxySettings& proxy, const QString& job)
 {
     // the document route sits beside the form's: ".../translate" -> ".../translate-document"
     QUrl address = QUrl(m->endpoint).resolved(QUrl(QStringLiteral("translate-document")));
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("format"), format);
-    query.addQueryItem(QStringLiteral("from"), LowerCode(sourceCode));
-    query.addQueryItem(QStringLiteral("to"), LowerCode(targetCode));
+    query.addQueryItem(QStringLiteral("from"), lowerCode(sourceCode));
+    query.addQueryItem(QStringLiteral("to"), lowerCode(targetCode));
     if (!job.isEmpty())
         query.addQueryItem(QStringLiteral("job"), job);
     if (m->serbianCyrillic)
@@ -430,10 +430,10 @@ QByteArray ServiceClient::SendDocument(const QByteArray& document, const QString
     return post.body;
 }
 
-std::optional<std::pair<qint64, qint64>> ServiceClient::DocumentProgress(const QString& job, const ProxySettings& proxy)
+std::optional<std::pair<qint64, qint64>> ServiceClient::documentProgress(const QString& job, const ProxySettings& proxy)
 {
     m->applyProxy(proxy);
-    const Response get = m->perform(ProgressAddress(m->endpoint, job), nullptr);
+    const Response get = m->perform(progressAddress(m->endpoint, job), nullptr);
     if (!get.succeeded())
         return std::nullopt;
     const QJsonObject counts = QJsonDocument::fromJson(get.body).object();
@@ -444,19 +444,19 @@ std::optional<std::pair<qint64, qint64>> ServiceClient::DocumentProgress(const Q
     return std::pair{qint64(done.toDouble()), qint64(total.toDouble())};
 }
 
-bool ServiceClient::StopDocument(const QString& job, const ProxySettings& proxy)
+bool ServiceClient::stopDocument(const QString& job, const ProxySettings& proxy)
 {
     try {
         m->applyProxy(proxy);
-        return m->perform(ProgressAddress(m->endpoint, job), nullptr, nullptr, "DELETE").succeeded();
+        return m->perform(progressAddress(m->endpoint, job), nullptr, nullptr, "DELETE").succeeded();
     } catch (const ServiceError&) {
         return false;
     }
 }
 
-QString ServiceClient::NewJob() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+QString ServiceClient::newJob() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
-QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& proxy)
+QByteArray ServiceClient::fetch(const QString& address, const ProxySettings& proxy)
 {
     m->applyProxy(proxy);
     const Response get = m->perform(address, nullptr);
@@ -468,7 +468,7 @@ QByteArray ServiceClient::Fetch(const QString& address, const ProxySettings& pro
 namespace {
 
 // The translation sits between the first and the last character (the quotes).
-QString Unquoted(const QString& text)
+QString unquoted(const QString& text)
 {
     const QList<uint> characters = text.toUcs4();
     if (characters.size() <= 2)
@@ -478,7 +478,7 @@ QString Unquoted(const QString& text)
 
 }  // namespace
 
-QString ExtractTranslation(const QByteArray& reply)
+QString extractTranslation(const QByteArray& reply)
 {
     // malformed sequences become U+FFFD rather than losing the whole reply
     QString text = QString::fromUtf8(reply);
@@ -489,14 +489,14 @@ QString ExtractTranslation(const QByteArray& reply)
     text.replace(QStringLiteral("\\r\\n"), QStringLiteral(" "));
     text.replace(marker, QStringLiteral("\r\n\r\n"));
     text.replace(QStringLiteral("\\\""), QStringLiteral("\""));
-    return Unquoted(text);
+    return unquoted(text);
 }
 
-QStringList ExtractLines(const QByteArray& reply)
+QStringList extractLines(const QByteArray& reply)
 {
     QString text = QString::fromUtf8(reply);
     text.remove(QStringLiteral("\r\n"));
-    QStringList lines = Unquoted(text).split(QStringLiteral("\\r\\n"));
+    QStringList lines = unquoted(text).split(QStringLiteral("\\r\\n"));
     for (QString& line : lines)
         line.replace(QStringLiteral("\\\""), QStringLiteral("\""));
     return lines;

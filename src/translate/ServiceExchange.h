@@ -31,14 +31,14 @@ public:
 class ServiceClient {
 public:
     // endpoint: absolute http:// address of the service's translate form.
-    explicit ServiceClient(QString endpoint = DefaultEndpoint());
+    explicit ServiceClient(QString endpoint = defaultEndpoint());
     ~ServiceClient();
     ServiceClient(const ServiceClient&) = delete;
     ServiceClient& operator=(const ServiceClient&) = delete;
 
     // One request and its reply bytes: the POST of the form, and on failure
     // the GET of the last response's Location. Throws ServiceError.
-    QByteArray SendChunk(const QString& chunk, const QString& sourceCode, const QString& targetCode,
+    QByteArray sendChunk(const QString& chunk, const QString& sourceCode, const QString& targetCode,
                          const ProxySettings& proxy);
 
     // A whole document (its bytes and a format such as "docx" or "html") through the
@@ -46,24 +46,24 @@ public:
     // document's bytes. While the service answers 503 with Retry-After (busy
     // with other documents) it is asked again, for up to ten minutes. Throws ServiceError.
     // job: a token of 8 to 64 of A-Z, a-z, 0-9 and "-" that DocumentProgress asks about; empty: none.
-    QByteArray SendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
+    QByteArray sendDocument(const QByteArray& document, const QString& format, const QString& sourceCode,
                             const QString& targetCode, const ProxySettings& proxy, const QString& job = {});
 
     // How far the service is with the document sent with this job: {done, total} pieces
     // (total 0 while it is still read). None when the service does not say: it has no
     // such document (not yet, or no more), or no progress route. Throws ServiceError only
     // for a proxy it cannot use, ServiceCancelled when stopped.
-    std::optional<std::pair<qint64, qint64>> DocumentProgress(const QString& job, const ProxySettings& proxy);
+    std::optional<std::pair<qint64, qint64>> documentProgress(const QString& job, const ProxySettings& proxy);
     // Asks the service to stop the document sent with this job (DELETE of its progress), for a
     // proxy that keeps the document's connection open after its client has gone. Best effort:
     // true when the service took it, false for anything else; never throws.
-    bool StopDocument(const QString& job, const ProxySettings& proxy);
+    bool stopDocument(const QString& job, const ProxySettings& proxy);
     // A new random job token.
-    static QString NewJob();
+    static QString newJob();
 
     // One GET of another page of the service (its list of pairs) and the
     // reply's body. Throws ServiceError.
-    QByteArray Fetch(const QString& address, const ProxySettings& proxy);
+    QByteArray fetch(const QString& address, const ProxySettings& proxy);
 
     QString endpoint() const;
 
@@ -80,10 +80,10 @@ public:
     void setCancelFlag(const std::atomic<bool>* cancelled);
 
     // The built-in service's address, or LINGUARO_SERVICE_URL when set.
-    static QString DefaultEndpoint();
+    static QString defaultEndpoint();
     // The address the built-in service listens on when nothing is configured:
     // port 47210, or LINGUARO_SERVICE_PORT when set.
-    static QString BuiltInEndpoint();
+    static QString builtInEndpoint();
 
 private:
     struct Impl;
@@ -92,7 +92,7 @@ private:
 
 // The translation out of a reply: the quoted, backslash-escaped string with
 // its line-break escapes turned into spaces and paragraph breaks. Never fails.
-QString ExtractTranslation(const QByteArray& reply);
+QString extractTranslation(const QByteArray& reply);
 // The same translation as the reply writes its lines, which ExtractTranslation joins with
 // spaces: a blank line is one of blanks, and the reply's last line break leaves an empty last line.
-QStringList ExtractLines(const QByteArray& reply);
+QStringList extractLines(const QByteArray& reply);

@@ -30,14 +30,14 @@ void ServiceFormats::refresh(const QString& endpoint, const ProxySettings& proxy
     if (m_known || m_asking)
         return;
     m_asking = true;
-    const QString address = endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : endpoint;
-    Translator::Senders().start([shared = m_shared, address, proxy] {
+    const QString address = endpoint.isEmpty() ? ServiceClient::defaultEndpoint() : endpoint;
+    Translator::senders().start([shared = m_shared, address, proxy] {
         QList<ServicePair> pairs;
         bool listed = false;
         try {
             if (ServiceConnection::instance().ensureRunning(address).isEmpty()) {
                 ServiceClient client(address);
-                listed = ServicePairs::Listed(client, proxy, pairs);
+                listed = ServicePairs::listed(client, proxy, pairs);
             }
         } catch (const std::exception&) {
             // a service without a list takes no documents; the next refresh asks again
@@ -60,5 +60,5 @@ void ServiceFormats::refresh(const QString& endpoint, const ProxySettings& proxy
 
 bool ServiceFormats::offers(const QString& sourceCode, const QString& targetCode, const QString& format) const
 {
-    return ServicePairs::Offers(m_pairs, sourceCode, targetCode, format);
+    return ServicePairs::offers(m_pairs, sourceCode, targetCode, format);
 }

@@ -14,7 +14,7 @@
 
 namespace ServicePairs {
 
-QString Address(const QString& endpoint)
+QString address(const QString& endpoint)
 {
     QUrl url(endpoint);
     QString path = url.path();
@@ -25,7 +25,7 @@ QString Address(const QString& endpoint)
     return url.toString();
 }
 
-bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
+bool parse(const QByteArray& reply, QList<ServicePair>& pairs)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(reply, &error);
@@ -53,7 +53,7 @@ bool Parse(const QByteArray& reply, QList<ServicePair>& pairs)
     return true;
 }
 
-const ServicePair* Find(const QList<ServicePair>& pairs, const QString& from, const QString& to)
+const ServicePair* find(const QList<ServicePair>& pairs, const QString& from, const QString& to)
 {
     for (const ServicePair& pair : pairs)
         if (pair.from.compare(from, Qt::CaseInsensitive) == 0 && pair.to.compare(to, Qt::CaseInsensitive) == 0)
@@ -61,13 +61,13 @@ const ServicePair* Find(const QList<ServicePair>& pairs, const QString& from, co
     return nullptr;
 }
 
-bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format)
+bool offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format)
 {
-    const ServicePair* pair = Find(pairs, from, to);
+    const ServicePair* pair = find(pairs, from, to);
     return pair && pair->formats.contains(format, Qt::CaseInsensitive);
 }
 
-bool Listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair>& pairs)
+bool listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair>& pairs)
 {
     struct Known {
         QList<ServicePair> pairs;
@@ -88,7 +88,7 @@ bool Listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair
     }
     bool listed = false;
     try {
-        listed = Parse(client.Fetch(Address(endpoint), proxy), pairs);
+        listed = parse(client.fetch(address(endpoint), proxy), pairs);
     } catch (const ServiceCancelled&) {
         throw;
     } catch (const ServiceError&) {
@@ -102,12 +102,12 @@ bool Listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair
     return listed;
 }
 
-QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+QString routeVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
                      const ProxySettings& proxy)
 {
     QList<ServicePair> pairs;
-    Listed(client, proxy, pairs);
-    const ServicePair* pair = Find(pairs, sourceCode, targetCode);
+    listed(client, proxy, pairs);
+    const ServicePair* pair = find(pairs, sourceCode, targetCode);
     return pair ? pair->version : QString();
 }
 

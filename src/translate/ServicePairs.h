@@ -26,29 +26,29 @@ struct ServicePair {
 namespace ServicePairs {
 
 // The address of the list beside an endpoint: its last path segment replaced by "pairs".
-QString Address(const QString& endpoint);
+QString address(const QString& endpoint);
 
 // The pairs of a reply {"pairs":[{"from":..,"to":..,"fromName":..,"toName":..,"via":[..],"formats":[..]},..]}.
 // False when the reply is not such a list; entries without both codes are skipped.
-bool Parse(const QByteArray& reply, QList<ServicePair>& pairs);
+bool parse(const QByteArray& reply, QList<ServicePair>& pairs);
 
 // The pair between two service codes (any case); null when the list has none.
-const ServicePair* Find(const QList<ServicePair>& pairs, const QString& from, const QString& to);
+const ServicePair* find(const QList<ServicePair>& pairs, const QString& from, const QString& to);
 
 // The list of the client's service, asked for at most once a minute by all
 // the program's users of it (a missing list again after a few seconds); false
 // when the service gives none. Throws ServiceCancelled when the client's
 // cancel flag is raised.
-bool Listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair>& pairs);
+bool listed(ServiceClient& client, const ProxySettings& proxy, QList<ServicePair>& pairs);
 
 // Whether the route between two service codes (any case) takes documents in `format`.
-bool Offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format);
+bool offers(const QList<ServicePair>& pairs, const QString& from, const QString& to, const QString& format);
 // The version of the engine data the client's service translates with from one
 // language to the other (codes in any case); empty when the service names none
 // or cannot be asked. From Listed(), so a service restarted with other data is
 // noticed within a minute. Throws ServiceCancelled when the client's cancel
 // flag is raised.
-QString RouteVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
+QString routeVersion(ServiceClient& client, const QString& sourceCode, const QString& targetCode,
                      const ProxySettings& proxy);
 
 }  // namespace ServicePairs

@@ -12,16 +12,16 @@ SourceSuggestion::Question SourceSuggestion::ask(const QString& text, int source
     if (std::count_if(text.begin(), text.end(), [](QChar c) { return c.isLetter(); }) < MinimumLetters
         || m_answered.contains(fingerprint(text)))
         return {};
-    const LanguageDetector::Result result = LanguageDetector::Detect(text, hints);
+    const LanguageDetector::Result result = LanguageDetector::detect(text, hints);
     if (!result.detected() || result.best().percent < ConfidentPercent)
         return {};
     const int detected = result.best().position;
     // Croatian, Serbian and Bosnian are one language to the engines: none of them prompts for another
-    if (LanguageDetector::SameLanguage(detected, source))
+    if (LanguageDetector::sameLanguage(detected, source))
         return {};
-    const QString found = LanguageTable::DisplayName(detected);
-    const QString keep = QStringLiteral("Keep %1").arg(LanguageTable::DisplayName(source));
-    if (LanguageDetector::SameLanguage(detected, target))
+    const QString found = LanguageTable::displayName(detected);
+    const QString keep = QStringLiteral("Keep %1").arg(LanguageTable::displayName(source));
+    if (LanguageDetector::sameLanguage(detected, target))
         return {Offer::SwapLanguages, detected,
                 QStringLiteral("The text looks %1, the language it is to be translated into. Swap the languages?")
                     .arg(found),

@@ -8,7 +8,7 @@ namespace {
 const QString LineEnd = QStringLiteral("\r\n");
 
 // A chunk may end right after one of these; opening brackets count too.
-bool IsBreakCharacter(QChar c)
+bool isBreakCharacter(QChar c)
 {
     switch (c.unicode()) {
     case '.':
@@ -30,10 +30,10 @@ bool IsBreakCharacter(QChar c)
 }
 
 // Length of the next chunk taken from the window [start, start + limit).
-qsizetype CutLength(const QString& text, qsizetype start, qsizetype limit)
+qsizetype cutLength(const QString& text, qsizetype start, qsizetype limit)
 {
     for (qsizetype j = limit; j > 0; --j)
-        if (IsBreakCharacter(text.at(start + j - 1)))
+        if (isBreakCharacter(text.at(start + j - 1)))
             return j;
     for (qsizetype j = limit; j > 0; --j)
         if (text.at(start + j - 1) == QLatin1Char(' '))
@@ -46,7 +46,7 @@ qsizetype CutLength(const QString& text, qsizetype start, qsizetype limit)
 
 }  // namespace
 
-QString ReplaceText(const QString& text, const QString& pattern, const QString& replacement)
+QString replaceText(const QString& text, const QString& pattern, const QString& replacement)
 {
     if (text.isEmpty() || pattern.isEmpty())
         return text;
@@ -54,33 +54,33 @@ QString ReplaceText(const QString& text, const QString& pattern, const QString& 
     return result.replace(pattern, replacement, Qt::CaseSensitive);
 }
 
-bool IsNothingToTranslate(const QString& paneText)
+bool isNothingToTranslate(const QString& paneText)
 {
     // A lone paragraph break reaches us as CR, LF or CR LF depending on the editor.
     return paneText.isEmpty() || paneText == QLatin1String(" ") || paneText == QLatin1String("\r")
            || paneText == QLatin1String("\n") || paneText == LineEnd;
 }
 
-QString PrepareText(const QStringList& paneLines)
+QString prepareText(const QStringList& paneLines)
 {
     QString prepared;
     for (const QString& line : paneLines) {
         // "&" stays: the request body is percent-encoded, so it reaches the service intact
-        if (!ReplaceText(line, QStringLiteral(" "), QString()).isEmpty())
+        if (!replaceText(line, QStringLiteral(" "), QString()).isEmpty())
             prepared += line;
         prepared += LineEnd;
     }
     return prepared;
 }
 
-QStringList SplitIntoChunks(const QString& text, int limit)
+QStringList splitIntoChunks(const QString& text, int limit)
 {
     // two code units at least, so a hard cut before a surrogate pair still moves on
     const qsizetype window = std::max(limit, 2);
     QStringList chunks;
     qsizetype pos = 0;
     while (text.size() - pos > window) {
-        const qsizetype length = CutLength(text, pos, window);
+        const qsizetype length = cutLength(text, pos, window);
         chunks << text.mid(pos, length);
         pos += length;
     }
@@ -88,7 +88,7 @@ QStringList SplitIntoChunks(const QString& text, int limit)
     return chunks;
 }
 
-QString PlainPaneText(const QString& text)
+QString plainPaneText(const QString& text)
 {
     QString plain;
     plain.reserve(text.size());
@@ -114,7 +114,7 @@ QString PlainPaneText(const QString& text)
     return plain;
 }
 
-int ProgressPercent(int i, int n)
+int progressPercent(int i, int n)
 {
     if (n <= 0)
         return 0;
@@ -126,13 +126,13 @@ int ProgressPercent(int i, int n)
     return int(quotient);
 }
 
-QString ProgressText(const QString& sourceName, const QString& targetName, int i, int n)
+QString progressText(const QString& sourceName, const QString& targetName, int i, int n)
 {
     return QStringLiteral("Translating from %1 to %2... [%3% Completed]")
-        .arg(sourceName, targetName, QString::number(ProgressPercent(i, n)));
+        .arg(sourceName, targetName, QString::number(progressPercent(i, n)));
 }
 
-QString StartText(const QString& sourceName, const QString& targetName)
+QString startText(const QString& sourceName, const QString& targetName)
 {
     return QStringLiteral("Translating %1 to %2 ...").arg(sourceName, targetName);
 }

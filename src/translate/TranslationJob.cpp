@@ -19,20 +19,20 @@ using Outcome = TranslationResult::Outcome;
 const QString TranslationJob::DoneText = QStringLiteral("Done.");
 const QString TranslationJob::StoppedText = QStringLiteral("Stopped.");
 
-TranslationRequest TranslationRequest::BetweenPositions(const QString& text, int source, int target,
+TranslationRequest TranslationRequest::betweenPositions(const QString& text, int source, int target,
                                                         const ProxySettings& proxy)
 {
     TranslationRequest request;
     request.text = text;
-    request.sourceCode = LanguageTable::ServiceCode(source);
-    request.targetCode = LanguageTable::ServiceCode(target);
-    request.sourceName = LanguageTable::DisplayName(source);
-    request.targetName = LanguageTable::DisplayName(target);
+    request.sourceCode = LanguageTable::serviceCode(source);
+    request.targetCode = LanguageTable::serviceCode(target);
+    request.sourceName = LanguageTable::displayName(source);
+    request.targetName = LanguageTable::displayName(target);
     request.proxy = proxy;
     return request;
 }
 
-QString TranslationResult::CheckReason(Check check)
+QString TranslationResult::checkReason(Check check)
 {
     switch (check) {
     case Check::None:
@@ -49,9 +49,9 @@ QString TranslationResult::CheckReason(Check check)
     return {};
 }
 
-QString TranslationResult::CheckMessage(Check check)
+QString TranslationResult::checkMessage(Check check)
 {
-    const QString reason = CheckReason(check);
+    const QString reason = checkReason(check);
     if (check == Check::None || check == Check::NothingToTranslate)
         return reason;
     return QStringLiteral("ERROR: ") + reason;
@@ -61,7 +61,7 @@ QString TranslationResult::reason() const
 {
     switch (outcome) {
     case Outcome::Refused:
-        return CheckReason(check);
+        return checkReason(check);
     case Outcome::Failed:
         return message;
     case Outcome::Done:
@@ -72,14 +72,14 @@ QString TranslationResult::reason() const
 }
 
 // Made after the service connection, so it is gone (every sender ended) before that is.
-QThreadPool& Translator::Senders()
+QThreadPool& Translator::senders()
 {
     ServiceConnection::instance();
     static SizedThreadPool pool(64);
     return pool;
 }
 
-using Translator::Senders;
+using Translator::senders;
 
 // What the job and its worker threads share. The workers hold it after the
 // job is gone; they then find `job` null and their replies go nowhere.
@@ -121,8 +121,8 @@ struct TranslationJob::Shared {
     {
         using namespace TextPreparation;
         self->chunks = self->formatted
-                           ? FormattedText::HtmlChunks(html, ChunkLimit)
-                           : SplitIntoChunks(PrepareText(PlainPaneText(text).split(QLatin1Char('\n'))), ChunkLimit);
+                           ? FormattedText::htmlChunks(html, ChunkLimit)
+                           : splitIntoChunks(prepareText(plainPaneText(text).split(QLatin1Char('\n'))), ChunkLimit);
         const int count = int(self->chunks.size());
         if (self->cancelled)
             return;
@@ -152,7 +152,7 @@ struct TranslationJob::Shared {
         if (!problem.isEmpty() || reused == count)
             return;
         for (int i = 1; i < std::min(self->senders, count); ++i)
-            Senders().start([self] { send(self); });
+            Translator::senders().start([self] { send(self); });
         send(self);
     }
 
@@ -163,7 +163,7 @@ struct TranslationJob::Shared {
         try {
             ServiceClient client(self->endpoint);
             client.setCancelFlag(&self->cancelled);
-            self->engineVersion = ServicePairs::RouteVersion(client, self->sourceCode, self->targetCode, self->proxy);
+            self->engineVersion = ServicePairs::routeVersion(client, self->sourceCode, self->targetCode, self->proxy);
         } catch (const ServiceCancelled&) {
             return false;
         }
@@ -206,22 +206,22 @@ struct TranslationJob::Shared {
         const QString& text = self.chunks.at(chunk);
         if (self.formatted) {
             // the HTML route: the form's "&" rule and chunking would cut entities and tags
-            const QString html = QString::fromUtf8(client.SendDocument(text.toUtf8(), QStringLiteral("html"),
+            const QString html = QString::fromUtf8(client.sendDocument(text.toUtf8(), QStringLiteral("html"),
                                                                        self.sourceCode, self.targetCode, self.proxy));
-            return {FormattedText::PlainText(html), html, 0, {}};
+            return {FormattedText::plainText(html), html, 0, {}};
         }
         const MemoryChunk* plan = self.plans.empty() ? nullptr : &self.plans[size_t(chunk)];
         if (plan && self.memory && plan->sentenceCount() > 0) {
-            const QByteArray reply = client.SendChunk(plan->request(), self.sourceCode, self.targetCode, self.proxy);
-            if (const auto answer = plan->answer(ExtractTranslation(reply)))
+            const QByteArray reply = client.sendChunk(plan->request(), self.sourceCode, self.targetCode, self.proxy);
+            if (const auto answer = plan->answer(extractTranslation(reply)))
                 return {answer->translation, {}, plan->knownCount(), answer->learned};
             // paragraphs that do not line up with the sentences: the chunk goes whole instead
         }
-        const QByteArray reply = client.SendChunk(text, self.sourceCode, self.targetCode, self.proxy);
-        return {ExtractTranslation(reply),
+        const QByteArray reply = client.sendChunk(text, self.sourceCode, self.targetCode, self.proxy);
+        return {extractTranslation(reply),
                 {},
                 0,
-                plan ? plan->learnedFromWhole(ExtractLines(reply), self.targetCode) : QList<SentencePair>()};
+                plan ? plan->learnedFromWhole(extractLines(reply), self.targetCode) : QList<SentencePair>()};
     }
 
     // One chunk in flight at a time, taking the next unsent one, until none is left.
@@ -284,7 +284,7 @@ QStringList TranslationJob::sourceChunks() const
 
 QString TranslationJob::endpoint() const
 {
-    return m_request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : m_request.endpoint;
+    return m_request.endpoint.isEmpty() ? ServiceClient::defaultEndpoint() : m_request.endpoint;
 }
 
 QString TranslationJob::engineVersion() const
@@ -293,18 +293,18 @@ QString TranslationJob::engineVersion() const
     return m_count >= 0 ? m_shared->engineVersion : QString();
 }
 
-QString TranslationJob::ReusedText(int reused, int count)
+QString TranslationJob::reusedText(int reused, int count)
 {
     return QStringLiteral("%1 of %2 sentences were taken from the translation memory.").arg(reused).arg(count);
 }
 
 void TranslationJob::cancel() { finish({Outcome::Stopped, Check::None, {}}); }
 
-Check TranslationJob::FailedCheck(const TranslationRequest& request)
+Check TranslationJob::failedCheck(const TranslationRequest& request)
 {
     // only a text this short can be a lone space or line break
     const QString& text = request.text;
-    if (TextPreparation::IsNothingToTranslate(text.size() <= 2 ? TextPreparation::PlainPaneText(text) : text))
+    if (TextPreparation::isNothingToTranslate(text.size() <= 2 ? TextPreparation::plainPaneText(text) : text))
         return Check::NothingToTranslate;
     if (request.sourceCode.isEmpty())
         return Check::NoSourceLanguage;
@@ -321,30 +321,30 @@ void TranslationJob::begin()
     if (m_finished)
         return;
     const TranslationRequest& request = m_request;
-    const Check check = FailedCheck(request);
+    const Check check = failedCheck(request);
     if (check != Check::None) {
-        finish({Outcome::Refused, check, TranslationResult::CheckMessage(check)});
+        finish({Outcome::Refused, check, TranslationResult::checkMessage(check)});
         return;
     }
 
-    emit started(TextPreparation::StartText(request.sourceName, request.targetName));
+    emit started(TextPreparation::startText(request.sourceName, request.targetName));
     if (m_finished)
         return;
     m_shared->sourceCode = request.sourceCode;
     m_shared->targetCode = request.targetCode;
-    m_shared->endpoint = request.endpoint.isEmpty() ? ServiceClient::DefaultEndpoint() : request.endpoint;
+    m_shared->endpoint = request.endpoint.isEmpty() ? ServiceClient::defaultEndpoint() : request.endpoint;
     m_shared->proxy = request.proxy;
     m_shared->serbianCyrillic = request.serbianCyrillic;
     m_shared->formatted = !request.html.isEmpty();
     // the memory holds plain text: a formatted run neither takes from it nor names a version for it
     m_shared->memory = m_shared->formatted ? nullptr : request.memory;
     m_shared->wantEngineVersion = !m_shared->formatted && request.wantEngineVersion;
-    m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::DefaultChunksInFlight();
+    m_shared->senders = request.chunksInFlight > 0 ? request.chunksInFlight : Translator::defaultChunksInFlight();
     // the service works on only a few documents at once and turns away the rest: HTML pieces go one by one
     if (m_shared->formatted)
         m_shared->senders = 1;
     // a megabyte takes a while to cut: not on this thread
-    Senders().start(
+    senders().start(
         [shared = m_shared, text = request.text, html = request.html] { Shared::prepare(shared, text, html); });
 }
 
@@ -354,7 +354,7 @@ void TranslationJob::prepared(int count, int sentences)
         return;
     m_count = count;
     m_sentences = sentences;
-    emit progress(0, count, TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, 0, count));
+    emit progress(0, count, TextPreparation::progressText(m_request.sourceName, m_request.targetName, 0, count));
 }
 
 void TranslationJob::replied(int chunk, const Reply& reply)
@@ -405,7 +405,7 @@ void TranslationJob::handOn()
             return;
         }
         emit progress(m_next, m_count,
-                      TextPreparation::ProgressText(m_request.sourceName, m_request.targetName, m_next, m_count));
+                      TextPreparation::progressText(m_request.sourceName, m_request.targetName, m_next, m_count));
     }
 }
 
@@ -427,7 +427,7 @@ TranslationJob* start(const TranslationRequest& request, QObject* parent)
     return new TranslationJob(request, parent);
 }
 
-int DefaultChunksInFlight()
+int defaultChunksInFlight()
 {
     // the service queues a pair's chunks in one engine chain: with only two in it the chain's
     // later stages run dry at each chunk's end, four keep it as busy as one long text does

@@ -36,7 +36,7 @@ struct TranslationRequest {
     bool wantEngineVersion = false;
 
     // Between two positions of the language lists (-1: none chosen), named as the lists name them.
-    static TranslationRequest BetweenPositions(const QString& text, int source, int target, const ProxySettings& proxy);
+    static TranslationRequest betweenPositions(const QString& text, int source, int target, const ProxySettings& proxy);
 };
 
 // How a translation ended.
@@ -51,9 +51,9 @@ struct TranslationResult {
     QString message;
 
     // A refusal in the window's words ("ERROR: Please select the source language!").
-    static QString CheckMessage(Check check);
+    static QString checkMessage(Check check);
     // The same without the "ERROR: " of the window's boxes, for other programs.
-    static QString CheckReason(Check check);
+    static QString checkReason(Check check);
     // What went wrong, for a program rather than a message box: the refusal's
     // reason or the failure's message; empty when done or stopped.
     QString reason() const;
@@ -69,10 +69,10 @@ namespace Translator {
 TranslationJob* start(const TranslationRequest& request, QObject* parent = nullptr);
 
 // Four, or one a processor core when there are more.
-int DefaultChunksInFlight();
+int defaultChunksInFlight();
 
 // The threads that talk to the service, for every job of the process.
-QThreadPool& Senders();
+QThreadPool& senders();
 
 }  // namespace Translator
 
@@ -110,10 +110,10 @@ public:
     const QList<SentencePair>& translatedSentences() const { return m_learned; }
 
     // "12 of 40 sentences were taken from the translation memory." in English.
-    static QString ReusedText(int reused, int count);
+    static QString reusedText(int reused, int count);
 
     // The first check the request fails, in the order a job makes them; None when it passes them all.
-    static TranslationResult::Check FailedCheck(const TranslationRequest& request);
+    static TranslationResult::Check failedCheck(const TranslationRequest& request);
 
     static const QString DoneText;     // "Done."
     static const QString StoppedText;  // "Stopped."

@@ -82,11 +82,11 @@ void TestCharacterCore::requestsRunInOrderOneAtATime()
 {
     ManualAgentClock clock;
     CharacterCore core(testCharacter(), clock);
-    core.Show(false);
-    core.Play(QStringLiteral("Wave"));
-    core.MoveTo(100, 50, 500);
-    core.Speak(QStringLiteral("Hi there"));
-    core.Play(QStringLiteral("Think"));
+    core.show(false);
+    core.play(QStringLiteral("Wave"));
+    core.moveTo(100, 50, 500);
+    core.speak(QStringLiteral("Hi there"));
+    core.play(QStringLiteral("Think"));
     // every call returned at once; the first request is under way, the others wait
     QVERIFY(core.isVisible());
     QCOMPARE(core.queueLength(), 4);
@@ -99,12 +99,12 @@ void TestCharacterCore::requestsRunInOrderOneAtATime()
 
     // Hide plays its animation and then leaves the screen
     QSignalSpy visibility(&core, &CharacterCore::visibleChanged);
-    core.Hide(false);
+    core.hide(false);
     QVERIFY(core.isVisible());
     clock.advance(200);
     QVERIFY(!core.isVisible());
     QCOMPARE(visibility.count(), 1);
-    core.Show(true);  // fast: at once, without its animation
+    core.show(true);  // fast: at once, without its animation
     QVERIFY(core.isVisible());
     QCOMPARE(core.activity(), CharacterCore::Activity::Idle);
 }
@@ -114,18 +114,18 @@ void TestCharacterCore::stopEmptiesTheQueueAndSilencesSpeech()
     ManualAgentClock clock;
     FrenchSpeech french;
     CharacterCore core(testCharacter(), clock, &french);
-    core.Show(true);
+    core.show(true);
 
     // silent speech: a long text, cut after a few words
     QString longText;
     for (int i = 0; i < 2000; ++i)
         longText += QStringLiteral("word%1 ").arg(i);
-    core.Speak(longText);
-    core.Play(QStringLiteral("Wave"));
-    core.Speak(QStringLiteral("never said"));
+    core.speak(longText);
+    core.play(QStringLiteral("Wave"));
+    core.speak(QStringLiteral("never said"));
     clock.advance(1500);
     QVERIFY(core.balloonText().startsWith(QStringLiteral("word0 word1")));
-    core.Stop();
+    core.stop();
     QCOMPARE(core.queueLength(), 0);
     QCOMPARE(core.activity(), CharacterCore::Activity::Idle);
     QVERIFY(!core.balloonVisible());
@@ -134,13 +134,13 @@ void TestCharacterCore::stopEmptiesTheQueueAndSilencesSpeech()
     QVERIFY(!core.balloonVisible());
 
     // speech that sounds is told to stop, and what its engine still reports is ignored
-    core.SetLanguageID(1036);
-    core.Speak(QStringLiteral("Bonjour tout le monde"));
-    core.Play(QStringLiteral("Think"));
+    core.setLanguageId(1036);
+    core.speak(QStringLiteral("Bonjour tout le monde"));
+    core.play(QStringLiteral("Think"));
     QCOMPARE(french.spoken.size(), size_t(1));
     const quint64 cut = french.spoken.back().id;
     emit french.wordStarted(cut, 0, 7);
-    core.Stop();
+    core.stop();
     QCOMPARE(french.stops, 1);
     emit french.wordStarted(cut, 8, 4);
     emit french.finished(cut, QString());
@@ -148,7 +148,7 @@ void TestCharacterCore::stopEmptiesTheQueueAndSilencesSpeech()
     QCOMPARE(core.activity(), CharacterCore::Activity::Idle);
 
     // the character takes new requests after a stop
-    core.Play(QStringLiteral("Wave"));
+    core.play(QStringLiteral("Wave"));
     QCOMPARE(core.currentAnimation(), QStringLiteral("Wave"));
 }
 
@@ -156,10 +156,10 @@ void TestCharacterCore::animationsByNameWithoutRegardToCase()
 {
     ManualAgentClock clock;
     CharacterCore core(testCharacter(), clock);
-    core.Show(true);
+    core.show(true);
     // a name the character does not have is skipped; the next request starts at once
-    core.Play(QStringLiteral("Dance"));
-    core.Play(QStringLiteral("tHiNk"));
+    core.play(QStringLiteral("Dance"));
+    core.play(QStringLiteral("tHiNk"));
     QCOMPARE(core.currentAnimation(), QStringLiteral("Think"));
     QCOMPARE(core.queueLength(), 0);
     QCOMPARE(core.currentImage(), 7);
@@ -172,11 +172,11 @@ void TestCharacterCore::animationsFromTheFileCannotRunForEver()
 {
     ManualAgentClock clock;
     CharacterCore core(testCharacter(), clock);
-    core.Show(true);
+    core.show(true);
     // a frame that branches to itself every time, and two animations that lead on to each other
-    core.Play(QStringLiteral("Loop"));
-    core.Play(QStringLiteral("Ping"));
-    core.Play(QStringLiteral("Wave"));
+    core.play(QStringLiteral("Loop"));
+    core.play(QStringLiteral("Ping"));
+    core.play(QStringLiteral("Wave"));
     clock.advance(CharacterCore::MaxAnimationTime - 100);
     QCOMPARE(core.currentAnimation(), QStringLiteral("Loop"));
     clock.advance(200);
@@ -193,7 +193,7 @@ void TestCharacterCore::moveToGlidesToTheTarget()
     QSignalSpy started(&core, &CharacterCore::moveStarted);
     QSignalSpy placed(&core, &CharacterCore::positionChanged);
 
-    core.MoveTo(200, 100, 1000);
+    core.moveTo(200, 100, 1000);
     QCOMPARE(core.activity(), CharacterCore::Activity::Moving);
     QCOMPARE(started.count(), 1);
     QCOMPARE(started.at(0).at(0).toPoint(), QPoint(0, 0));
@@ -207,13 +207,13 @@ void TestCharacterCore::moveToGlidesToTheTarget()
     QCOMPARE(core.activity(), CharacterCore::Activity::Idle);
 
     // 16-bit coordinates off the top left of the screen; speed 0 is at once
-    core.MoveTo(-100, -5, 0);
+    core.moveTo(-100, -5, 0);
     QCOMPARE(core.position(), QPoint(-100, -5));
 
     // a stop during a glide leaves the figure where it was
-    core.MoveTo(300, -5, 1000);
+    core.moveTo(300, -5, 1000);
     clock.advance(500);
-    core.Stop();
+    core.stop();
     QCOMPARE(core.position(), QPoint(100, -5));
     QCOMPARE(placed.last().at(0).toPoint(), QPoint(100, -5));
     clock.advance(1000);
@@ -224,10 +224,10 @@ void TestCharacterCore::balloonRevealsWordByWordAtReadingPace()
 {
     ManualAgentClock clock;
     CharacterCore core(testCharacter(), clock);
-    core.Show(true);
+    core.show(true);
     const QString text = QStringLiteral("Hello everybody, I am Merlin!");
     QSignalSpy changes(&core, &CharacterCore::balloonChanged);
-    core.Speak(text);
+    core.speak(text);
     QVERIFY(core.balloonVisible());
     QCOMPARE(core.balloonText(), QString());
 
@@ -255,7 +255,7 @@ void TestCharacterCore::balloonRevealsWordByWordAtReadingPace()
     QVERIFY(changes.count() >= words.size() + 1);
 
     // an empty text is no request at all
-    core.Speak(QStringLiteral("  "));
+    core.speak(QStringLiteral("  "));
     QCOMPARE(core.activity(), CharacterCore::Activity::Idle);
     QVERIFY(!core.balloonVisible());
 }
@@ -265,13 +265,13 @@ void TestCharacterCore::speechThatSoundsFollowsTheEnginesWords()
     ManualAgentClock clock;
     FrenchSpeech french;
     CharacterCore core(testCharacter(), clock, &french);
-    core.Show(true);
-    core.SetLanguageID(1036);
-    core.SetTTSModeID(QStringLiteral("{CA141FD0-AC7F-11D1-97A3-006008273000}"));
-    core.Speak(QStringLiteral("Bonjour, je parle."));
+    core.show(true);
+    core.setLanguageId(1036);
+    core.setTtsModeId(QStringLiteral("{CA141FD0-AC7F-11D1-97A3-006008273000}"));
+    core.speak(QStringLiteral("Bonjour, je parle."));
     // the language changes before the next text: each text keeps the voice it was given
-    core.SetLanguageID(1033);
-    core.Speak(QStringLiteral("Hello there"));
+    core.setLanguageId(1033);
+    core.speak(QStringLiteral("Hello there"));
     QCOMPARE(french.spoken.size(), size_t(1));
     QCOMPARE(french.spoken[0].text, QStringLiteral("Bonjour, je parle."));
     QCOMPARE(french.spoken[0].languageId, 1036);
@@ -312,11 +312,11 @@ void TestCharacterCore::languageAndSpeechModeRoundTrip()
     QFETCH(QString, mode);
     ManualAgentClock clock;
     CharacterCore core(testCharacter(), clock);
-    QCOMPARE(core.LanguageID(), 1033);
-    core.SetLanguageID(languageId);
-    core.SetTTSModeID(mode);
-    QCOMPARE(core.LanguageID(), languageId);
-    QCOMPARE(core.TTSModeID(), mode);
+    QCOMPARE(core.languageId(), 1033);
+    core.setLanguageId(languageId);
+    core.setTtsModeId(mode);
+    QCOMPARE(core.languageId(), languageId);
+    QCOMPARE(core.ttsModeId(), mode);
 }
 
 void TestCharacterCore::balloonPagesOfALongText_data()
@@ -367,7 +367,7 @@ void TestCharacterCore::idleStartsOnceWhileNothingIsAsked()
     clock.advance(3 * CharacterCore::IdleDelay);
     QCOMPARE(idle.count(), 0);  // not while hidden
 
-    core.Show(false);
+    core.show(false);
     clock.advance(200);
     clock.advance(CharacterCore::IdleDelay - 1);
     QCOMPARE(idle.count(), 0);
@@ -381,7 +381,7 @@ void TestCharacterCore::idleStartsOnceWhileNothingIsAsked()
     QCOMPARE(idle.count(), 1);  // one idle time, one event
 
     // a request ends the idle time; the next one is announced again
-    core.Play(QStringLiteral("Think"));
+    core.play(QStringLiteral("Think"));
     QCOMPARE(core.currentAnimation(), QStringLiteral("Think"));
     clock.advance(200 + CharacterCore::IdleDelay);
     QCOMPARE(idle.count(), 2);

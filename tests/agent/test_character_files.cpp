@@ -177,20 +177,20 @@ void TestCharacterFiles::loadsWithoutRegardToCase()
     InstalledAgent windows;
     windows.install(QStringLiteral("Merlin"));
     TAgent agent;
-    agent.SetConnected(true);
-    QVERIFY(agent.Connected());
-    agent.Load(QStringLiteral("Merlin"), QStringLiteral("merlin.acs"));
-    AgentCharacter* merlin = agent.Character(QStringLiteral("MERLIN"));
+    agent.setConnected(true);
+    QVERIFY(agent.connected());
+    agent.load(QStringLiteral("Merlin"), QStringLiteral("merlin.acs"));
+    AgentCharacter* merlin = agent.character(QStringLiteral("MERLIN"));
     QVERIFY(merlin);
     QCOMPARE(agent.window(QStringLiteral("Merlin"))->windowTitle(), QStringLiteral("Merlin"));
 
     // loading again under the same ID replaces the character
-    agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
-    QVERIFY(agent.Character(QStringLiteral("Merlin")) != merlin);
+    agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+    QVERIFY(agent.character(QStringLiteral("Merlin")) != merlin);
 
-    agent.Unload(QStringLiteral("merlin"));
-    agent.Unload(QStringLiteral("Merlin"));  // not loaded: nothing happens
-    QVERIFY_THROWS_EXCEPTION(AgentError, agent.Character(QStringLiteral("Merlin")));
+    agent.unload(QStringLiteral("merlin"));
+    agent.unload(QStringLiteral("Merlin"));  // not loaded: nothing happens
+    QVERIFY_THROWS_EXCEPTION(AgentError, agent.character(QStringLiteral("Merlin")));
 }
 
 void TestCharacterFiles::failuresNameTheFileAndTheReason_data()
@@ -307,18 +307,18 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason()
     TAgent agent;
     QString message;
     try {
-        agent.SetConnected(true);
-        agent.Load(QStringLiteral("Tester"), loadKey);
+        agent.setConnected(true);
+        agent.load(QStringLiteral("Tester"), loadKey);
     } catch (const AgentError& error) {
         message = QString::fromStdString(error.what());
     }
     QVERIFY2(message.contains(reason), qPrintable(message));
     if (!file.isEmpty())
         QVERIFY2(message.contains(windows.dir.path() + u'/' + file), qPrintable(message));
-    QVERIFY_THROWS_EXCEPTION(AgentError, agent.Character(QStringLiteral("Tester")));
+    QVERIFY_THROWS_EXCEPTION(AgentError, agent.character(QStringLiteral("Tester")));
     // loading without a connection fails too, whatever the file
     TAgent unconnected;
-    QVERIFY_THROWS_EXCEPTION(AgentError, unconnected.Load(QStringLiteral("Tester"), QStringLiteral("tester.acs")));
+    QVERIFY_THROWS_EXCEPTION(AgentError, unconnected.load(QStringLiteral("Tester"), QStringLiteral("tester.acs")));
 }
 
 void TestCharacterFiles::damagedFilesNeverCrash()

@@ -32,9 +32,9 @@ struct Fixture {
         };
         agent.OnDblClick = [this](const QString& id) { events << "dblclick " + id; };
         agent.OnIdleStart = [this](const QString& id) { events << "idle " + id; };
-        agent.SetConnected(true);
-        agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
-        merlin = agent.Character(QStringLiteral("Merlin"));
+        agent.setConnected(true);
+        agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+        merlin = agent.character(QStringLiteral("Merlin"));
         core = agent.core(QStringLiteral("Merlin"));
         window = agent.window(QStringLiteral("Merlin"));
     }
@@ -71,7 +71,7 @@ void TestCharacterWindow::windowTakesClicksOnlyOnTheFigure()
     QCOMPARE(f.window->windowTitle(), QStringLiteral("Merlin"));
 
     QVERIFY(!f.window->isVisible());
-    f.merlin->Show(false);
+    f.merlin->show(false);
     QVERIFY(f.window->isVisible());
     f.clock.advance(2000);
 
@@ -88,13 +88,13 @@ void TestCharacterWindow::windowTakesClicksOnlyOnTheFigure()
     }
 
     // a balloon joins the shape while the character speaks, and leaves with it
-    f.merlin->Speak(QStringLiteral("Hello everybody, I am Merlin!"));
+    f.merlin->speak(QStringLiteral("Hello everybody, I am Merlin!"));
     f.clock.advance(0);
     QVERIFY(!f.window->balloonRect().isEmpty());
     QVERIFY(f.window->inputRegion().contains(f.window->balloonRect().center()));
     QVERIFY(f.window->balloonRect().bottom() < f.window->figureRect().top());
     QVERIFY(f.window->rect().contains(f.window->balloonRect()));
-    f.merlin->Stop();
+    f.merlin->stop();
     QVERIFY(f.window->balloonRect().isEmpty());
     QCOMPARE(f.window->inputRegion(), shape);
 
@@ -108,12 +108,12 @@ void TestCharacterWindow::windowTakesClicksOnlyOnTheFigure()
 void TestCharacterWindow::commandsAndEventsFromTheUser()
 {
     Fixture f;
-    f.merlin->Show(true);
-    f.merlin->AddCommand(QStringLiteral("USEnglish"), QStringLiteral("&English(US)"), 1, 1, true);
-    f.merlin->AddCommand(QStringLiteral("French"), QStringLiteral("&Francais"), 1, 1, true);
-    f.merlin->AddCommand(QStringLiteral("Hidden"), QStringLiteral("&Hidden"), 1, 1, false);
-    f.merlin->AddCommand(QStringLiteral("Korean"), QStringLiteral("&Korean"), 1, 0, true);
-    f.merlin->AddCommand(QStringLiteral("French"), QStringLiteral("&French"), 1, 1, true);  // replaces the first
+    f.merlin->show(true);
+    f.merlin->addCommand(QStringLiteral("USEnglish"), QStringLiteral("&English(US)"), 1, 1, true);
+    f.merlin->addCommand(QStringLiteral("French"), QStringLiteral("&Francais"), 1, 1, true);
+    f.merlin->addCommand(QStringLiteral("Hidden"), QStringLiteral("&Hidden"), 1, 1, false);
+    f.merlin->addCommand(QStringLiteral("Korean"), QStringLiteral("&Korean"), 1, 0, true);
+    f.merlin->addCommand(QStringLiteral("French"), QStringLiteral("&French"), 1, 1, true);  // replaces the first
 
     f.contextMenu(f.onFigure());
     QMenu* menu = f.window->commandMenu();
@@ -132,9 +132,9 @@ void TestCharacterWindow::commandsAndEventsFromTheUser()
     // a double-click in the middle of a long speech: the window says so, the handler stops him
     f.agent.OnDblClick = [&](const QString& id) {
         f.events << "dblclick " + id;
-        f.agent.Character(id)->Stop();
+        f.agent.character(id)->stop();
     };
-    f.merlin->Speak(QString(400, u'a').replace(QStringLiteral("aaaa"), QStringLiteral("aaa ")));
+    f.merlin->speak(QString(400, u'a').replace(QStringLiteral("aaaa"), QStringLiteral("aaa ")));
     f.clock.advance(2000);
     QVERIFY(f.core->balloonVisible());
     QTest::mouseDClick(f.window, Qt::LeftButton, {}, f.onFigure());
@@ -149,14 +149,14 @@ void TestCharacterWindow::commandsAndEventsFromTheUser()
 void TestCharacterWindow::glidesAndIsDragged()
 {
     Fixture f;
-    f.merlin->Show(true);
-    f.merlin->MoveTo(300, 200, 1000);
+    f.merlin->show(true);
+    f.merlin->moveTo(300, 200, 1000);
     // the window glides on its own timer; the core's clock says when the move is over
     QTRY_COMPARE(f.window->pos(), f.window->windowPositionFor(QPoint(300, 200)));
     f.clock.advance(1000);
     QCOMPARE(f.core->activity(), CharacterCore::Activity::Idle);
 
-    f.merlin->MoveTo(10, 20, 0);
+    f.merlin->moveTo(10, 20, 0);
     QCOMPARE(f.window->pos(), f.window->windowPositionFor(QPoint(10, 20)));
 
     const QPoint grip = f.onFigure();
@@ -170,16 +170,16 @@ void TestCharacterWindow::glidesAndIsDragged()
 void TestCharacterWindow::unloadedFromItsOwnEvent()
 {
     Fixture f;
-    f.merlin->Show(true);
-    f.merlin->Speak(QStringLiteral("One two three four"));
+    f.merlin->show(true);
+    f.merlin->speak(QStringLiteral("One two three four"));
     // switching characters from the character's own menu unloads it inside its event
-    f.agent.OnCommand = [&](const AgentUserInput& input) { f.agent.Unload(input.CharacterID); };
-    f.merlin->AddCommand(QStringLiteral("Peedy"), QStringLiteral("&Peedy"), 1, 1, true);
+    f.agent.OnCommand = [&](const AgentUserInput& input) { f.agent.unload(input.CharacterID); };
+    f.merlin->addCommand(QStringLiteral("Peedy"), QStringLiteral("&Peedy"), 1, 1, true);
     f.contextMenu(f.onFigure());
     const QPointer<CharacterWindow> window = f.window;
     f.window->commandMenu()->actions().first()->trigger();
     QCoreApplication::sendPostedEvents();
-    QVERIFY_THROWS_EXCEPTION(AgentError, f.agent.Character(QStringLiteral("Merlin")));
+    QVERIFY_THROWS_EXCEPTION(AgentError, f.agent.character(QStringLiteral("Merlin")));
     QVERIFY(!f.agent.window(QStringLiteral("Merlin")));
     QVERIFY(!window->isVisible());
     // the window goes once control is back in the event loop, and the core after it
@@ -201,21 +201,21 @@ void TestCharacterWindow::speaksInAnInstalledVoice()
     qputenv("LINGUARO_SPEECH_OUTPUT", "silent");
     qputenv("LINGUARO_SPEECH_DIR", wavs.path().toUtf8());
     TAgent agent;
-    agent.SetConnected(true);
-    agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+    agent.setConnected(true);
+    agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
     qunsetenv("LINGUARO_SPEECH_OUTPUT");
     qunsetenv("LINGUARO_SPEECH_DIR");
-    AgentCharacter* merlin = agent.Character(QStringLiteral("Merlin"));
+    AgentCharacter* merlin = agent.character(QStringLiteral("Merlin"));
     CharacterCore* core = agent.core(QStringLiteral("Merlin"));
-    merlin->Show(true);
+    merlin->show(true);
 
     QStringList shown;
     connect(core, &CharacterCore::balloonChanged, this, [&] {
         if (!core->balloonText().isEmpty() && (shown.isEmpty() || shown.last() != core->balloonText()))
             shown << core->balloonText();
     });
-    merlin->SetLanguageID(1036);
-    merlin->Speak(QStringLiteral("Bonjour, je parle beaucoup."));
+    merlin->setLanguageId(1036);
+    merlin->speak(QStringLiteral("Bonjour, je parle beaucoup."));
     QTRY_COMPARE_WITH_TIMEOUT(core->activity(), CharacterCore::Activity::Idle, 15000);
     // word by word as the engine says them, and a sound file of it
     QCOMPARE(shown, QStringList({"Bonjour,", "Bonjour, je", "Bonjour, je parle", "Bonjour, je parle beaucoup."}));
@@ -225,13 +225,13 @@ void TestCharacterWindow::speaksInAnInstalledVoice()
     QString longText;
     for (int i = 0; i < 200; ++i)
         longText += QStringLiteral("Je parle encore. ");
-    merlin->Speak(longText);
+    merlin->speak(longText);
     QTRY_VERIFY_WITH_TIMEOUT(core->balloonText().count(u' ') >= 2, 15000);
-    merlin->Stop();
+    merlin->stop();
     QVERIFY(!core->balloonVisible());
     shown.clear();
-    merlin->SetLanguageID(1033);  // not installed: shown without sound
-    merlin->Speak(QStringLiteral("Hello there"));
+    merlin->setLanguageId(1033);  // not installed: shown without sound
+    merlin->speak(QStringLiteral("Hello there"));
     QTRY_COMPARE_WITH_TIMEOUT(core->activity(), CharacterCore::Activity::Idle, 15000);
     QCOMPARE(shown, QStringList({"Hello", "Hello there"}));
     QCOMPARE(QDir(wavs.path()).entryList({QStringLiteral("*.wav")}).size(), 2);

@@ -61,12 +61,12 @@ void TestCharacterWindowX11::clicksBesideTheFigureGoThrough()
     TAgent agent;
     QStringList events;
     agent.OnDblClick = [&](const QString& id) { events << id; };
-    agent.SetConnected(true);
-    agent.Load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
-    AgentCharacter* merlin = agent.Character(QStringLiteral("Merlin"));
+    agent.setConnected(true);
+    agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
+    AgentCharacter* merlin = agent.character(QStringLiteral("Merlin"));
     CharacterWindow* window = agent.window(QStringLiteral("Merlin"));
-    merlin->MoveTo(200, 200, 0);
-    merlin->Show(true);
+    merlin->moveTo(200, 200, 0);
+    merlin->show(true);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTRY_COMPARE(window->geometry().topLeft(), window->windowPositionFor(QPoint(200, 200)));
 

@@ -33,7 +33,7 @@ struct AppFixture {
         qputenv("LINGUARO_SERVICE_URL", ("http://127.0.0.1:" + QByteArray::number(closedPort()) + "/translate"));
         UserPrompts::setInstance(&prompts);
         // what start-up would install is there: the window fetches nothing
-        EquipWindowsFolder(Folders::WindowsFolder());
+        equipWindowsFolder(Folders::windowsFolder());
         QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
     }
     ~AppFixture() { UserPrompts::setInstance(nullptr); }

@@ -30,7 +30,7 @@ TEST(DisplayPlatform, XWaylandOnlyWhenNothingElseWasChosen)
         char program[] = "linguaro";
         QByteArray argument(c.argument ? c.argument : "");
         char* argv[] = {program, argument.data(), nullptr};
-        PreferX11OnWayland(c.argument ? 2 : 1, argv);
+        preferX11OnWayland(c.argument ? 2 : 1, argv);
         EXPECT_EQ(qEnvironmentVariable("QT_QPA_PLATFORM"), QString::fromLatin1(c.platform))
             << c.wayland << " " << c.x11 << " " << c.chosen << " " << (c.argument ? c.argument : "");
     }

@@ -62,8 +62,8 @@ bool TestDocumentWindow::translateDocument(TForm1& form, const QString& source)
 {
     m_fixture->prompts.openAnswers = {source};
     form.wl_trglang->setCurrentIndex(Spanish);
-    form.TranslateDocument1Click();
-    return QTest::qWaitFor([&form] { return !form.documentTranslation().Busy(); }, 120000);
+    form.translateDocument1Click();
+    return QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 120000);
 }
 
 QString TestDocumentWindow::copySample(const QString& sample, const QString& name)
@@ -102,11 +102,11 @@ void TestDocumentWindow::translatesADocumentAndAsksBeforeReplacing()
 
     prompts.openAnswers = {source};
     form.wl_trglang->setCurrentIndex(Spanish);
-    form.TranslateDocument1Click();
+    form.translateDocument1Click();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress && progress->isVisible() && !progress->isModal());
     QVERIFY2(progress->labelText().contains("from English to Spanish"), qPrintable(progress->labelText()));
-    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().Busy(); }, 120000));
+    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 120000));
 
     QCOMPARE(prompts.errors, QStringList());
     QCOMPARE(prompts.openDialogs.size(), 1);
@@ -138,13 +138,13 @@ void TestDocumentWindow::cancelWritesNothing()
     const QString source = copySample("sample.odt", "cancelled.odt");
     m_fixture->prompts.openAnswers = {source};
     form.wl_trglang->setCurrentIndex(Spanish);
-    form.TranslateDocument1Click();
+    form.translateDocument1Click();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);
     QPushButton* cancel = progress->findChild<QPushButton*>();
     QVERIFY(cancel && cancel->text() == "Cancel");
     cancel->click();
-    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().Busy(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 10000));
     QCOMPARE(form.statusText(), QString("Stopped."));
     QCOMPARE(m_fixture->prompts.saveDialogs, QStringList());
     QCOMPARE(m_fixture->prompts.messages + m_fixture->prompts.errors, QStringList());
@@ -229,7 +229,7 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     // the second paragraph is longer than a piece: it goes alone and whole, after the first
     form.RichEdit1->setHtml("<p>My name <b>is</b> Michael.</p><p>"
                             + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     const QStringList told = m_fixture->prompts.errors + m_fixture->prompts.messages;
     QVERIFY2(told.isEmpty(), qPrintable(told.join('\n')));
     QCOMPARE(form.statusText(), QString("Done."));
@@ -245,7 +245,7 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     // off: the plain-text run, nothing bold
     form.KeepFormatting->setChecked(false);
     form.RichEdit2->clear();
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QVERIFY2(form.RichEdit2->toPlainText().contains("Mi nombre es Michael"), qPrintable(form.RichEdit2->toPlainText()));
     QVERIFY(!form.RichEdit2->toHtml().contains("font-weight:700"));
 
@@ -274,7 +274,7 @@ void TestDocumentWindow::longDocumentShowsItsPercent()
     file.close();
     m_fixture->prompts.openAnswers = {source};
     form.wl_trglang->setCurrentIndex(Spanish);
-    form.TranslateDocument1Click();
+    form.translateDocument1Click();
     QPointer<QProgressDialog> progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);
     QCOMPARE(progress->maximum(), 0);
@@ -286,7 +286,7 @@ void TestDocumentWindow::longDocumentShowsItsPercent()
     QVERIFY2(shown.hasMatch(), qPrintable(progress->labelText()));
     QCOMPARE(shown.captured(1).toInt(), progress->value());
     progress->findChild<QPushButton*>()->click();
-    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().Busy(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 10000));
     QCOMPARE(form.statusText(), QString("Stopped."));
 }
 

@@ -16,21 +16,21 @@ TEST(Folders, DataFoldersFollowXdgAndWindir)
     qputenv("XDG_DATA_HOME", dir.path().toUtf8());
     qunsetenv("windir");
 
-    EXPECT_EQ(Folders::WindowsFolder(), dir.path() + "/Brenmark/Windows");
-    EXPECT_FALSE(QFileInfo::exists(Folders::WindowsFolder()));  // only named, not made
-    const QString common = Folders::CommonDataFolder();
+    EXPECT_EQ(Folders::windowsFolder(), dir.path() + "/Brenmark/Windows");
+    EXPECT_FALSE(QFileInfo::exists(Folders::windowsFolder()));  // only named, not made
+    const QString common = Folders::commonDataFolder();
     EXPECT_EQ(common, dir.path() + "/Brenmark");
     EXPECT_TRUE(QFileInfo(common).isDir());
 
     // the programs we start see the same Windows folder
-    Folders::ExportWindowsFolder();
+    Folders::exportWindowsFolder();
     EXPECT_EQ(qEnvironmentVariable("windir"), dir.path() + "/Brenmark/Windows");
 
     qputenv("windir", (dir.path() + "/win/").toUtf8());
-    EXPECT_EQ(Folders::WindowsFolder(), dir.path() + "/win");
+    EXPECT_EQ(Folders::windowsFolder(), dir.path() + "/win");
 
     qputenv("XDG_DATA_HOME", "relative/share");  // ignored, as XDG asks
-    EXPECT_EQ(Folders::DataHome(), QDir::homePath() + "/.local/share");
+    EXPECT_EQ(Folders::dataHome(), QDir::homePath() + "/.local/share");
     qunsetenv("windir");
     qunsetenv("XDG_DATA_HOME");
 }
@@ -65,14 +65,14 @@ TEST(Folders, EntriesMatchWithoutRegardToCase)
     };
     for (const auto& c : cases) {
         const QString expected = *c.found ? dir.path() + "/" + c.found : QString();
-        EXPECT_EQ(Folders::FindEntry(dir.path(), c.asked), expected) << c.asked;
-        EXPECT_EQ(Folders::EntryExists(dir.path(), c.asked), *c.found != 0) << c.asked;
+        EXPECT_EQ(Folders::findEntry(dir.path(), c.asked), expected) << c.asked;
+        EXPECT_EQ(Folders::entryExists(dir.path(), c.asked), *c.found != 0) << c.asked;
     }
 
     // an exact spelling wins over another one that differs only in case
     touch("msagent.exe");
-    EXPECT_EQ(Folders::FindEntry(dir.path(), "msagent.exe"), dir.path() + "/msagent.exe");
-    EXPECT_EQ(Folders::FindEntry(dir.path(), "MSagent.exe"), dir.path() + "/MSagent.exe");
+    EXPECT_EQ(Folders::findEntry(dir.path(), "msagent.exe"), dir.path() + "/msagent.exe");
+    EXPECT_EQ(Folders::findEntry(dir.path(), "MSagent.exe"), dir.path() + "/MSagent.exe");
 }
 
 }  // namespace

@@ -23,7 +23,7 @@
 
 namespace {
 
-HistoryEntry Entry(const char* from, const char* to, const QString& source, const QString& translation, int minute,
+HistoryEntry entry(const char* from, const char* to, const QString& source, const QString& translation, int minute,
                    HistoryEntry::Origin origin = HistoryEntry::Origin::Window)
 {
     HistoryEntry entry;
@@ -36,19 +36,19 @@ HistoryEntry Entry(const char* from, const char* to, const QString& source, cons
     return entry;
 }
 
-void Record(HistoryEntry entry)
+void record(HistoryEntry entry)
 {
-    History history(History::DefaultPath());
+    History history(History::defaultPath());
     QVERIFY2(history.record(entry, {}), qPrintable(history.problem()));
 }
 
-qint64 Count()
+qint64 count()
 {
-    History history(History::DefaultPath());
+    History history(History::defaultPath());
     return history.count();
 }
 
-QStringList Sources(const HistoryWindow& window)
+QStringList sources(const HistoryWindow& window)
 {
     QStringList sources;
     for (const HistoryEntry& entry : window.entries())
@@ -57,7 +57,7 @@ QStringList Sources(const HistoryWindow& window)
 }
 
 // What the panes show, as "source|translation|source list|target list".
-QString Panes(const TForm1& form)
+QString panes(const TForm1& form)
 {
     return QStringLiteral("%1|%2|%3|%4")
         .arg(form.RichEdit1->toPlainText(), form.RichEdit2->toPlainText())
@@ -65,15 +65,15 @@ QString Panes(const TForm1& form)
         .arg(form.wl_trglang->currentIndex());
 }
 
-QString Panes(const HistoryEntry& entry)
+QString panes(const HistoryEntry& entry)
 {
     return QStringLiteral("%1|%2|%3|%4")
         .arg(entry.source, entry.translation)
-        .arg(LanguageTable::PositionOf(entry.sourceCode))
-        .arg(LanguageTable::PositionOf(entry.targetCode));
+        .arg(LanguageTable::positionOf(entry.sourceCode))
+        .arg(LanguageTable::positionOf(entry.targetCode));
 }
 
-void ChoosePair(QComboBox* pairs, const QStringList& codes)
+void choosePair(QComboBox* pairs, const QStringList& codes)
 {
     const int index = pairs->findData(codes);
     QVERIFY2(index >= 0, qPrintable(codes.join('-')));
@@ -107,17 +107,17 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     // looking at a history never kept makes no file
     QTRY_COMPARE(window.pairList()->count(), 1);
     QCOMPARE(window.note(), QString());
-    QVERIFY(!QFileInfo::exists(History::DefaultPath()));
+    QVERIFY(!QFileInfo::exists(History::defaultPath()));
 
-    Record(Entry("FR", "EN", "Le café est très chaud", "The coffee is very hot", 1, HistoryEntry::Origin::CommandLine));
-    Record(Entry("EN", "DE", "Good morning", "Guten Morgen", 2));
+    record(entry("FR", "EN", "Le café est très chaud", "The coffee is very hot", 1, HistoryEntry::Origin::CommandLine));
+    record(entry("EN", "DE", "Good morning", "Guten Morgen", 2));
     // longer than the list holds of it
     const QString more = QString(HistoryBrowser::PreviewLength, 'x');
-    const HistoryEntry dessert = Entry("EN", "FR", "Crème brûlée for dessert\nand coffee" + more,
+    const HistoryEntry dessert = entry("EN", "FR", "Crème brûlée for dessert\nand coffee" + more,
                                        "Crème brûlée en dessert\net café" + more, 3, HistoryEntry::Origin::Bus);
     const QString dessertListed = dessert.source.left(HistoryBrowser::PreviewLength);
-    Record(dessert);
-    Record(Entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
+    record(dessert);
+    record(entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
     // what came while the window was open is there when it is opened again
     form.History1->trigger();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 4);
@@ -132,28 +132,28 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
 
     // as the user types: any case, accents ignored, in source or translation
     QTest::keyClicks(window.searchField(), "CAFE");
-    QTRY_COMPARE(Sources(window), QStringList({"The CAFE is closed", dessertListed, "Le café est très chaud"}));
+    QTRY_COMPARE(sources(window), QStringList({"The CAFE is closed", dessertListed, "Le café est très chaud"}));
     // one pair, whatever case its codes were written in
     QTRY_COMPARE(window.pairList()->count(), 4);
-    ChoosePair(window.pairList(), {"EN", "FR"});
-    QTRY_COMPARE(Sources(window), QStringList({"The CAFE is closed", dessertListed}));
+    choosePair(window.pairList(), {"EN", "FR"});
+    QTRY_COMPARE(sources(window), QStringList({"The CAFE is closed", dessertListed}));
     window.searchField()->clear();
     QTest::keyClicks(window.searchField(), "brulee");
-    QTRY_COMPARE(Sources(window), QStringList({dessertListed}));
+    QTRY_COMPARE(sources(window), QStringList({dessertListed}));
 
     // Enter or a double-click puts it back into the panes with its languages
     window.list()->setFocus();
     QTest::keyClick(window.list(), Qt::Key_Return);
-    QTRY_COMPARE(Panes(form), Panes(dessert));
+    QTRY_COMPARE(panes(form), panes(dessert));
     form.RichEdit1->clear();
     QTest::keyClick(window.searchField(), Qt::Key_Enter);
-    QTRY_COMPARE(Panes(form), Panes(dessert));
+    QTRY_COMPARE(panes(form), panes(dessert));
     form.RichEdit1->clear();
     const QRect row = window.list()->visualItemRect(window.list()->topLevelItem(0));
     // a widget's double-click comes after the click of its first press, as on screen
     QTest::mouseClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
     QTest::mouseDClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
-    QTRY_COMPARE(Panes(form), Panes(dessert));
+    QTRY_COMPARE(panes(form), panes(dessert));
 
     // Delete removes the chosen entries; while another program holds the file it says none went
     window.searchField()->clear();
@@ -161,7 +161,7 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     window.list()->setCurrentItem(window.list()->topLevelItem(0));
     {
         sqlite3* other = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(History::DefaultPath()).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_open(QFile::encodeName(History::defaultPath()).constData(), &other), SQLITE_OK);
         QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         QTest::keyClick(window.list(), Qt::Key_Delete);
         QTRY_VERIFY_WITH_TIMEOUT(window.note().startsWith("Nothing was removed"), 20000);
@@ -170,25 +170,25 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
         sqlite3_close(other);
     }
     QTest::keyClick(window.list(), Qt::Key_Delete);
-    QTRY_COMPARE(Sources(window), QStringList({dessertListed}));
+    QTRY_COMPARE(sources(window), QStringList({dessertListed}));
     QCOMPARE(window.note(), QString());
-    QCOMPARE(Count(), 3);
+    QCOMPARE(count(), 3);
 
     // clearing asks first, from the window and from the Options menu
     m_fixture->prompts.answer = UserPrompts::Answer::No;
     form.ClearHistory1->trigger();
     QTRY_COMPARE(m_fixture->prompts.messages, QStringList({"Remove every translation from the history?"}));
-    QCOMPARE(Count(), 3);
+    QCOMPARE(count(), 3);
     m_fixture->prompts.answer = UserPrompts::Answer::Yes;
     form.ClearHistory1->trigger();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 0);
-    QCOMPARE(Count(), 0);
+    QCOMPARE(count(), 0);
     // the pair is gone with its entries: the list shows every pair again
     QTRY_COMPARE(window.pairList()->count(), 1);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
 
     // the window speaks the interface language
-    form.German2Click();
+    form.german2Click();
     QCOMPARE(window.windowTitle(), QString("Verlauf"));
     QCOMPARE(window.pairList()->itemText(0), QString("Alle Sprachen"));
     QCOMPARE(form.History1->text(), QString("&Verlauf…"));
@@ -219,9 +219,9 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
     // more entries than one page of steps
     QList<HistoryEntry> entries;
     for (int i = 0; i < HistorySteps::PageSize + 5; ++i) {
-        entries << Entry(i % 2 ? "DE" : "ES", i % 3 ? "IT" : "NL", QStringLiteral("source %1").arg(i),
+        entries << entry(i % 2 ? "DE" : "ES", i % 3 ? "IT" : "NL", QStringLiteral("source %1").arg(i),
                          QStringLiteral("translation %1\nline two").arg(i), i);
-        Record(entries.last());
+        record(entries.last());
     }
     TForm1 form;
     form.show();
@@ -232,53 +232,53 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
     auto step = [&](Qt::Key key) { QTest::keyClick(form.RichEdit1, key, Qt::AltModifier); };
     // the translation just made is the newest entry and what the panes show: the first step passes it
     form.RichEdit1->setPlainText("Hello");
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(form.RichEdit2->toPlainText(), QString("fr:Hello "));
-    HistoryRecorder::Flush();
-    QCOMPARE(Count(), entries.size() + 1);
+    HistoryRecorder::flush();
+    QCOMPARE(count(), entries.size() + 1);
     step(Qt::Key_Left);
-    QTRY_COMPARE(Panes(form), Panes(entries.last()));
+    QTRY_COMPARE(panes(form), panes(entries.last()));
     step(Qt::Key_Right);
-    QCOMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    QCOMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     // a draft typed after it is kept as the newest step
     QTest::keyClicks(form.RichEdit1, " draft");
-    form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf("PT"));
-    const QString kept = Panes(form);
+    form.wl_trglang->setCurrentIndex(LanguageTable::positionOf("PT"));
+    const QString kept = panes(form);
     // Backspace edits the pane, it is no step
     QTest::keyClick(form.RichEdit1, Qt::Key_Backspace);
     QTest::keyClicks(form.RichEdit1, "t");
-    QCOMPARE(Panes(form), kept);
+    QCOMPARE(panes(form), kept);
 
     step(Qt::Key_Left);
-    QTRY_COMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    QTRY_COMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     for (int i = entries.size() - 1; i >= 0; --i) {
         step(Qt::Key_Left);
-        QTRY_COMPARE(Panes(form), Panes(entries.at(i)));
+        QTRY_COMPARE(panes(form), panes(entries.at(i)));
     }
     // nothing is older
     step(Qt::Key_Left);
-    QCOMPARE(Panes(form), Panes(entries.first()));
+    QCOMPARE(panes(form), panes(entries.first()));
     step(Qt::Key_Right);
-    QCOMPARE(Panes(form), Panes(entries.at(1)));
+    QCOMPARE(panes(form), panes(entries.at(1)));
     for (int i = 2; i < entries.size(); ++i)
         step(Qt::Key_Right);
-    QCOMPARE(Panes(form), Panes(entries.last()));
+    QCOMPARE(panes(form), panes(entries.last()));
     step(Qt::Key_Right);
     step(Qt::Key_Right);
-    QCOMPARE(Panes(form), kept);
+    QCOMPARE(panes(form), kept);
     step(Qt::Key_Right);
-    QCOMPARE(Panes(form), kept);
+    QCOMPARE(panes(form), kept);
 
     // panes changed in the middle of the steps are the newest step from then on
     step(Qt::Key_Left);
     step(Qt::Key_Left);
-    QTRY_COMPARE(Panes(form), Panes(entries.last()));
+    QTRY_COMPARE(panes(form), panes(entries.last()));
     QTest::keyClicks(form.RichEdit1, "!");
-    const QString edited = Panes(form);
+    const QString edited = panes(form);
     step(Qt::Key_Left);
-    QTRY_COMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    QTRY_COMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     step(Qt::Key_Right);
-    QCOMPARE(Panes(form), edited);
+    QCOMPARE(panes(form), edited);
     QCOMPARE(m_fixture->prompts.errors + m_fixture->prompts.messages, QStringList());
 }
 
@@ -286,7 +286,7 @@ void TestHistoryWindow::anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn()
 {
     LoopbackService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    const QString path = History::DefaultPath();
+    const QString path = History::defaultPath();
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
     QVERIFY(QFile::link(m_fixture->home.filePath("elsewhere"), path));
 
@@ -305,8 +305,8 @@ void TestHistoryWindow::anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn()
     // stepping finds nothing and leaves the panes alone; the translator translates
     form.RichEdit1->setPlainText("Hello");
     QTest::keyClick(form.RichEdit1, Qt::Key_Left, Qt::AltModifier);
-    QVERIFY(TranslateInWindow(form));
-    QCOMPARE(Panes(form), QString("Hello|fr:Hello |0|1"));
+    QVERIFY(translateInWindow(form));
+    QCOMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     QVERIFY(QFileInfo(path).isSymLink());
     QCOMPARE(m_fixture->prompts.errors, QStringList());
 }

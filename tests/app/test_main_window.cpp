@@ -244,13 +244,13 @@ void TestMainWindow::swapExchangesTheChoices()
     form.ToolButton21->click();
     QCOMPARE(form.wl_srclang->currentText(), QString("French"));
     QCOMPARE(form.wl_trglang->currentText(), QString("English"));
-    form.ToolButton21Click();
+    form.toolButton21Click();
     QCOMPARE(form.wl_srclang->currentIndex(), 0);
     QCOMPARE(form.wl_trglang->currentIndex(), 1);
 
     form.wl_srclang->setCurrentIndex(-1);
     form.wl_trglang->setCurrentIndex(15);
-    form.ToolButton21Click();
+    form.toolButton21Click();
     QCOMPARE(form.wl_srclang->currentIndex(), 15);
     QCOMPARE(form.wl_trglang->currentIndex(), -1);  // no selection passes over
     QCOMPARE(form.wl_glossary->currentIndex(), 0);
@@ -286,13 +286,13 @@ void TestMainWindow::detectLanguageSwitchesTheSource()
     QCOMPARE(form.wl_srclang->currentIndex(), 16);
     form.RichEdit1->setPlainText(
         QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
-    form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf("hr"));
+    form.wl_srclang->setCurrentIndex(LanguageTable::positionOf("hr"));
     form.DetectLanguage1->trigger();
-    QCOMPARE(form.wl_srclang->currentIndex(), LanguageTable::PositionOf("sr"));
+    QCOMPARE(form.wl_srclang->currentIndex(), LanguageTable::positionOf("sr"));
 
     // in every interface language the Translate menu's items have letters of their own
-    for (int column = 0; column < InterfaceLanguageItemNames().size(); ++column) {
-        ApplyInterfaceCaptions(&form, column);
+    for (int column = 0; column < interfaceLanguageItemNames().size(); ++column) {
+        applyInterfaceCaptions(&form, column);
         QSet<QChar> letters;
         for (QAction* item : form.ranslate1->actions()) {
             const qsizetype amp = item->text().indexOf('&');
@@ -338,8 +338,8 @@ void TestMainWindow::layoutAndMenus()
         const qsizetype amp = item->text().indexOf('&');
         return amp < 0 ? QChar() : item->text().at(amp + 1).toLower();
     };
-    for (int column = 0; column < InterfaceLanguageItemNames().size(); ++column) {
-        ApplyInterfaceCaptions(&form, column);
+    for (int column = 0; column < interfaceLanguageItemNames().size(); ++column) {
+        applyInterfaceCaptions(&form, column);
         QVERIFY(!letter(form.TranslateDocument1).isNull());
         for (const QAction* item : fileItems)
             QVERIFY2(item == form.TranslateDocument1 || letter(item) != letter(form.TranslateDocument1),
@@ -391,7 +391,7 @@ void TestMainWindow::languageListsDrawFlags()
         QPainter painter(&canvas);
         delegate->paint(&painter, option, index);
     }
-    const QImage flag = LanguageTable::FlagImage(22);
+    const QImage flag = LanguageTable::flagImage(22);
     QCOMPARE(canvas.pixelColor(3, 3), flag.pixelColor(3, 3));
     bool textDrawn = false;
     for (int x = 18; x < 60 && !textDrawn; ++x)
@@ -433,16 +433,16 @@ void TestMainWindow::validationMessages()
 
     form.RichEdit1->setPlainText("Hello");
     form.wl_srclang->setCurrentIndex(-1);
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Please select the source language!"));
 
     form.wl_srclang->setCurrentIndex(6);
     form.wl_trglang->setCurrentIndex(-1);
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Please select the destination language!"));
 
     form.wl_trglang->setCurrentIndex(15);  // the second "Dutch"
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Source language is the same as the destination language!"));
     QCOMPARE(seen.size(), 5);
     QVERIFY(m_fixture->prompts.errors.isEmpty());  // refused before any request

@@ -175,7 +175,7 @@ struct CharacterDesktop {
     }
     bool engineInstalled(const QString& installer) const
     {
-        return Folders::EntryExists(windows, "speech/engines/" + VoiceTable::engineName(installer));
+        return Folders::entryExists(windows, "speech/engines/" + VoiceTable::engineName(installer));
     }
 };
 
@@ -253,7 +253,7 @@ void TestMainWindowCharacter::startUpGreets()
     QCOMPARE(form.CharacterName, character);
     QCOMPARE(d.checkedCharacters(), character + '2');
     QTEST(d.checkedVoices(), "voiceItem");
-    QCOMPARE(form.CurrentCharacter, form.Agent1->Character(character));
+    QCOMPARE(form.CurrentCharacter, form.Agent1->character(character));
     QCOMPARE(d.window()->windowTitle(), character);
     QVERIFY(form.ToolButton22->isEnabled());
 
@@ -268,7 +268,7 @@ void TestMainWindowCharacter::startUpGreets()
         QVERIFY2(QStringList({"", "Show", "Wave", "Show,Wave"}).contains(seen), qPrintable(seen));
     }
     QCOMPARE(d.core()->position(), d.besideSourcePane());
-    QCOMPARE(form.CurrentCharacter->TTSModeID(), MerlinMode);  // the start-up sentences, whoever says them
+    QCOMPARE(form.CurrentCharacter->ttsModeId(), MerlinMode);  // the start-up sentences, whoever says them
     QStringList commands;
     for (const CharacterCore::Command& command : d.core()->commands())
         commands << command.name + ' ' + command.caption + (command.enabled && command.visible ? "" : " off");
@@ -287,7 +287,7 @@ void TestMainWindowCharacter::startUpGreets()
                  qPrintable(QStringLiteral("%1 s for \"%2\"").arg(wav.seconds()).arg(said[i])));
         QVERIFY(soundingShare(wav) > 0.3);
     }
-    QCOMPARE(wavs.last().first, form.CurrentCharacter->LanguageID());
+    QCOMPARE(wavs.last().first, form.CurrentCharacter->languageId());
 
     form.close();
     QVERIFY(d.app.storeText().contains("\"character\"=\"" + character.toUtf8() + "\"\n"));
@@ -335,9 +335,9 @@ void TestMainWindowCharacter::startUpWithoutCharacter()
     QCOMPARE(form.CharacterName, QString());
     QCOMPARE(d.checkedCharacters(), QString());
     QVERIFY(!form.ToolButton22->isEnabled());
-    form.ToolButton22Click();
-    form.TS1Click();
-    form.Agent1DblClick();
+    form.toolButton22Click();
+    form.tS1Click();
+    form.agent1DblClick();
     d.choose(form.AE);  // the choice is kept for a later start
     QCOMPARE(form.VoiceName, QString("USEnglish"));
 
@@ -372,9 +372,9 @@ void TestMainWindowCharacter::switchingCharacters()
     QVERIFY(!form.Agent1->core("Merlin"));
     QCOMPARE(form.CharacterName, QString("Peedy"));
     QCOMPARE(d.checkedCharacters(), QString("Peedy2"));
-    QCOMPARE(form.CurrentCharacter, form.Agent1->Character("Peedy"));
-    QCOMPARE(form.CurrentCharacter->TTSModeID(), QString("{CA141FD0-AC7F-11D1-97A3-006008273001}"));
-    QCOMPARE(form.CurrentCharacter->LanguageID(), 1033);
+    QCOMPARE(form.CurrentCharacter, form.Agent1->character("Peedy"));
+    QCOMPARE(form.CurrentCharacter->ttsModeId(), QString("{CA141FD0-AC7F-11D1-97A3-006008273001}"));
+    QCOMPARE(form.CurrentCharacter->languageId(), 1033);
     QCOMPARE(d.core()->commands().size(), size_t(11));
     d.settle();
     QCOMPARE(d.said, QStringList{"Hi, I am Peedy!"});
@@ -419,17 +419,17 @@ void TestMainWindowCharacter::choosingVoices()
     QCOMPARE(site.requests(), QStringList{"/lhttsfrf.exe"});
     QVERIFY(d.engineInstalled("lhttsfrf.exe"));
     QCOMPARE(d.app.prompts.messages + d.app.prompts.errors, QStringList());
-    QCOMPARE(form.CurrentCharacter->LanguageID(), 1036);
+    QCOMPARE(form.CurrentCharacter->languageId(), 1036);
     QCOMPARE(d.checkedVoices(), QString("AE"));
     QCOMPARE(form.VoiceName, QString());
-    form.TS1Click();
+    form.tS1Click();
     QCOMPARE(d.checkedVoices(), QString("FR"));
     d.settle();
 
     // the menu's items
     d.choose(form.BE);
-    QCOMPARE(form.CurrentCharacter->LanguageID(), 2057);
-    QCOMPARE(form.CurrentCharacter->TTSModeID(), VoiceTable::BritishModeId);
+    QCOMPARE(form.CurrentCharacter->languageId(), 2057);
+    QCOMPARE(form.CurrentCharacter->ttsModeId(), VoiceTable::BritishModeId);
     QCOMPARE(form.VoiceName, QString("UKEnglish"));
     d.choose(form.KO);
     QCOMPARE(d.checkedVoices(), QString("KO"));
@@ -448,7 +448,7 @@ void TestMainWindowCharacter::choosingVoices()
     QString story;
     for (int i = 0; i < 100; ++i)
         story += QStringLiteral("Once upon a time there was a wizard. ");
-    form.CurrentCharacter->Speak(story);
+    form.CurrentCharacter->speak(story);
     QTRY_VERIFY_WITH_TIMEOUT(d.core()->balloonText().count(u' ') >= 2, 30000);
     QTest::mouseDClick(d.window(), Qt::LeftButton, {}, d.window()->figureRect().center());
     QTRY_COMPARE(d.core()->activity(), CharacterCore::Activity::Idle);
@@ -483,8 +483,8 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
     // Genie has taken Merlin's place and speaks the voice chosen from his menu
     QCOMPARE(form.CharacterName, QString("Genie"));
     QCOMPARE(d.checkedCharacters(), QString("Genie2"));
-    QCOMPARE(form.CurrentCharacter, form.Agent1->Character("Genie"));
-    QCOMPARE(form.CurrentCharacter->LanguageID(), 1031);
+    QCOMPARE(form.CurrentCharacter, form.Agent1->character("Genie"));
+    QCOMPARE(form.CurrentCharacter->languageId(), 1031);
     QTRY_VERIFY(!merlin);
     d.settle();
     QList<int> languages;
@@ -494,7 +494,7 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
 
     // her own menu answers in turn
     d.chooseFromPopup('f');
-    QCOMPARE(form.CurrentCharacter->LanguageID(), 1036);
+    QCOMPARE(form.CurrentCharacter->languageId(), 1036);
 }
 
 void TestMainWindowCharacter::readingAloud()
@@ -643,12 +643,12 @@ void TestMainWindowCharacter::readingAloud()
         form.ReadSrc->setChecked(c.readSource);
         form.IdentifyLang->setChecked(c.identify);
         form.wl_trglang->setCurrentIndex(form.wl_trglang->findText(c.targetList));
-        form.CurrentCharacter->SetLanguageID(c.languageBefore);
+        form.CurrentCharacter->setLanguageId(c.languageBefore);
 
-        form.ToolButton22Click();
+        form.toolButton22Click();
         d.settle();
         QVERIFY2(d.said == c.said, c.name);
-        QVERIFY2(form.CurrentCharacter->LanguageID() == c.languageAfter, c.name);
+        QVERIFY2(form.CurrentCharacter->languageId() == c.languageAfter, c.name);
         QVERIFY2(d.app.prompts.messages == c.questions, c.name);
         QVERIFY2(d.app.prompts.questionTitles == QStringList(c.questions.isEmpty() ? 0 : 1, "Download Request"),
                  c.name);
@@ -707,7 +707,7 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
         if (!c.selection.isEmpty())
             pane->setTextCursor(pane->document()->find(c.selection));
         const QString selectedBefore = pane->textCursor().selectedText();
-        form.ToolButton22Click();
+        form.toolButton22Click();
         d.settle();
         QVERIFY2(shown == c.words, qPrintable(c.name + (": " + shown.join(' '))));
         QVERIFY2(d.said.value(d.said.size() - 1) == (c.selection.isEmpty() ? c.text : c.selection), c.name);
@@ -725,7 +725,7 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
         if (shown.size() == 2 && pane->toPlainText() == text)
             QTextCursor(pane->document()).insertText("Oui. ");
     });
-    form.ToolButton22Click();
+    form.toolButton22Click();
     d.settle();
     QCOMPARE(shown, QStringList({"Le@0", "chat@3"}));
     QCOMPARE(d.said, QStringList{text});
@@ -751,7 +751,7 @@ void TestMainWindowCharacter::translationThinksThenReadsAloud()
     form.ReadSrc->setChecked(false);
     form.ReadTgt->setChecked(false);
     form.RichEdit1->setPlainText("Hello");
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     d.settle();
     QCOMPARE(d.app.prompts.errors, QStringList());
     QCOMPARE(d.played.value(0), QString("Think"));
@@ -764,7 +764,7 @@ void TestMainWindowCharacter::translationThinksThenReadsAloud()
     d.said.clear();
     form.RichEdit2->clear();
     qputenv("LINGUARO_SERVICE_URL", service.url("/big").c_str());
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     d.settle();
     QCOMPARE(form.RichEdit2->toPlainText(), QString("xx"));
     QCOMPARE(d.said, QStringList());
@@ -797,7 +797,7 @@ void TestMainWindowCharacter::versionRules()
     QCOMPARE(form.ToolButton22->isEnabled(), character);
 
     form.RichEdit2->setPlainText("Bonjour.");
-    form.ToolButton22Click();
+    form.toolButton22Click();
     QFETCH(bool, asked);
     QCOMPARE(d.app.prompts.questionTitles, QStringList(asked ? 1 : 0, "Download Request"));
     // closed while the character still has things to say

@@ -104,7 +104,7 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
     QVERIFY2(both.mid(first.size()).contains("perro", Qt::CaseInsensitive), qPrintable(both));
 
     // the first text again comes from the translation memory, and the status line says so in the interface's language
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     form.German2->trigger();
     form.RichEdit1->setPlainText("The house.");
     form.ranslate2->trigger();
@@ -128,7 +128,7 @@ void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
     form.RichEdit1->setPlainText("Good morning.");
     form.wl_srclang->setCurrentIndex(0);
     form.wl_trglang->setCurrentIndex(Spanish);
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
     QVERIFY(!form.RichEdit2->toPlainText().trimmed().isEmpty());
@@ -143,7 +143,7 @@ void TestTranslateEndToEnd::menuDuringARunIsIgnored()
         TForm1 form;
         form.RichEdit1->setPlainText(text);
         form.wl_trglang->setCurrentIndex(Spanish);
-        QVERIFY(TranslateInWindow(form));
+        QVERIFY(translateInWindow(form));
         undisturbed = form.RichEdit2->toPlainText();
     }
     TForm1 form;
@@ -157,7 +157,7 @@ void TestTranslateEndToEnd::menuDuringARunIsIgnored()
         ++presses;
         form.ranslate2->trigger();
     });
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(presses, 1);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));

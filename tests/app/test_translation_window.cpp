@@ -52,7 +52,7 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     form.RichEdit1->setPlainText(first + "\nSTALL");
     form.wl_glossary->setFocus();
 
-    form.ToolButton20Click();
+    form.toolButton20Click();
     QCOMPARE(form.ToolButton20->text(), QString("Stop"));
     if (focusMoved)
         form.RichEdit1->setFocus();
@@ -86,7 +86,7 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     // Escape with no run under way stops nothing and the next run goes as usual
     QTest::keyClick(&form, Qt::Key_Escape);
     form.RichEdit1->setPlainText("Hello");
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(QGuiApplication::clipboard()->text(), "fr:" + first + " \nfr:Hello ");
 }
@@ -158,12 +158,12 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.DetectSource->setChecked(option);
-    form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(source));
-    form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(target));
+    form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(source));
+    form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(target));
     form.RichEdit1->setPlainText(text);
     const int paneTop = form.RichEdit1->mapTo(&form, QPoint()).y();
 
-    form.ToolButton20Click();
+    form.toolButton20Click();
     SourceLanguageBar* bar = form.SourceBar;
     if (!question.isEmpty()) {
         // the run waits for the answer; the window and its panes stay as they were
@@ -184,10 +184,10 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating() && service.requests().size() == 1, 30000);
     QCOMPARE(QString::fromStdString(service.requests().front().param("from")), sentFrom);
     QCOMPARE(QString::fromStdString(service.requests().front().param("to")), sentTo);
-    QCOMPARE(LanguageTable::ServiceCode(form.wl_srclang->currentIndex()).toLower(), sentFrom);
+    QCOMPARE(LanguageTable::serviceCode(form.wl_srclang->currentIndex()).toLower(), sentFrom);
 
     // the answer is remembered for this text: the same text goes at once, as it was answered
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QVERIFY(!bar->isVisible());
     QCOMPARE(service.requests().size(), 2u);
     QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
@@ -207,7 +207,7 @@ void TestTranslationWindow::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
     form.KeepHistory->setChecked(false);
     form.ReuseTranslations->setChecked(false);
     form.RichEdit1->setPlainText(SessionService::runText());
-    QVERIFY(TranslateInWindow(form));
+    QVERIFY(translateInWindow(form));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(form.RichEdit2->toPlainText().split('\n'), SessionService::runTranslation("fr"));

@@ -83,14 +83,14 @@ private slots:
         QFETCH(int, signalNumber);
         QFETCH(bool, inOrder);
         QTemporaryDir home;
-        const quint16 port = LoopbackPorts::Free();
+        const quint16 port = LoopbackPorts::free();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"LINGUARO_SERVICE_URL", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
             environment.remove(QString::fromLatin1(name));
         environment.insert("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        EquipWindowsFolder(home.filePath("data/Brenmark/Windows"));
+        equipWindowsFolder(home.filePath("data/Brenmark/Windows"));
         environment.insert("LANG", "en_US.UTF-8");
         environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -106,7 +106,7 @@ private slots:
         const auto children = childrenOf(pid_t(translator.processId()));
         QCOMPARE(children.size(), 1);
         const pid_t service = children.first().first;
-        QVERIFY(LoopbackPorts::Answers(port));
+        QVERIFY(LoopbackPorts::answers(port));
 
         ::kill(pid_t(translator.processId()), signalNumber);
         QVERIFY(translator.waitForFinished(30000));
@@ -124,7 +124,7 @@ private slots:
         // the service, and the engine programs it ran, end by themselves
         QTRY_VERIFY_WITH_TIMEOUT(ended(service), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(noOrphansLeft(), 20000);
-        QVERIFY(!LoopbackPorts::Answers(port));
+        QVERIFY(!LoopbackPorts::answers(port));
     }
 };
 

@@ -8,9 +8,9 @@ using namespace WindowsVersion;
 
 int detect(const char* pretended)
 {
-    const auto q = Parse(QString::fromLatin1(pretended));
+    const auto q = parse(QString::fromLatin1(pretended));
     EXPECT_TRUE(q.has_value()) << pretended;
-    return q ? Detect(*q) : -1;
+    return q ? detect(*q) : -1;
 }
 
 TEST(WindowsVersionTable, EveryRowFromItsPretendedVersion)
@@ -57,46 +57,46 @@ TEST(WindowsVersionTable, EveryRowFromItsPretendedVersion)
 
 TEST(WindowsVersionTable, NamesAndAgentRange)
 {
-    EXPECT_EQ(Name(0), "Microsoft Windows 3.11");
-    EXPECT_EQ(Name(4), "Microsoft Windows 98 Second Edition");
-    EXPECT_EQ(Name(13), "Microsoft Windows Vista");
-    EXPECT_EQ(Name(22), "Microsoft Windows Server 2016");
-    EXPECT_EQ(Name(23), "");
-    EXPECT_EQ(Name(-1), "");
+    EXPECT_EQ(name(0), "Microsoft Windows 3.11");
+    EXPECT_EQ(name(4), "Microsoft Windows 98 Second Edition");
+    EXPECT_EQ(name(13), "Microsoft Windows Vista");
+    EXPECT_EQ(name(22), "Microsoft Windows Server 2016");
+    EXPECT_EQ(name(23), "");
+    EXPECT_EQ(name(-1), "");
     for (int i = 0; i < Count; ++i)
-        EXPECT_EQ(AgentUnavailable(i), i >= 17) << i;
+        EXPECT_EQ(agentUnavailable(i), i >= 17) << i;
 }
 
 TEST(WindowsVersionTable, AboveSixPointZero)
 {
-    EXPECT_FALSE(AboveSixPointZero(*Parse("nt 6.0 server")));
-    EXPECT_TRUE(AboveSixPointZero(*Parse("nt 6.1 workstation")));
-    EXPECT_TRUE(AboveSixPointZero(*Parse("nt 10.0 workstation")));
-    EXPECT_FALSE(AboveSixPointZero(*Parse("nt 5.2 server")));
-    EXPECT_FALSE(AboveSixPointZero(Query{}));  // Linux
+    EXPECT_FALSE(aboveSixPointZero(*parse("nt 6.0 server")));
+    EXPECT_TRUE(aboveSixPointZero(*parse("nt 6.1 workstation")));
+    EXPECT_TRUE(aboveSixPointZero(*parse("nt 10.0 workstation")));
+    EXPECT_FALSE(aboveSixPointZero(*parse("nt 5.2 server")));
+    EXPECT_FALSE(aboveSixPointZero(Query{}));  // Linux
 }
 
 TEST(WindowsVersionTable, PretendedVersionFromTheEnvironment)
 {
     qputenv("LINGUARO_WINVER", "nt 6.1 workstation wow64");
-    Query q = Current();
+    Query q = current();
     EXPECT_EQ(q.platform, Platform::NT);
     EXPECT_TRUE(q.wow64);
-    EXPECT_EQ(Detect(q), 15);
+    EXPECT_EQ(detect(q), 15);
 
     qputenv("LINGUARO_WINVER", "9x 4.10 A");
-    EXPECT_EQ(Current().service, "A");
-    EXPECT_EQ(Detect(Current()), 4);
+    EXPECT_EQ(current().service, "A");
+    EXPECT_EQ(detect(current()), 4);
 
     // anything unreadable is ignored: the machine is what it is
     for (const char* bad : {"nt", "nt six", "nt 6.1 laptop", "os2 4.0", "9x 4", "nt 6.-1 server", "other 1"}) {
         qputenv("LINGUARO_WINVER", bad);
-        EXPECT_FALSE(Parse(QString::fromLatin1(bad)).has_value()) << bad;
-        EXPECT_EQ(Detect(Current()), 0) << bad;
-        EXPECT_FALSE(Current().wow64);
+        EXPECT_FALSE(parse(QString::fromLatin1(bad)).has_value()) << bad;
+        EXPECT_EQ(detect(current()), 0) << bad;
+        EXPECT_FALSE(current().wow64);
     }
     qunsetenv("LINGUARO_WINVER");
-    EXPECT_EQ(Detect(Current()), 0);
+    EXPECT_EQ(detect(current()), 0);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 int main(int argc, char** argv)
 {
     std::unique_ptr<ScriptedPrompts> prompts;
-    return TranslatorMain(argc, argv, [&prompts](TForm1& form) {
+    return translatorMain(argc, argv, [&prompts](TForm1& form) {
         prompts = std::make_unique<ScriptedPrompts>();  // no dialog waits for a hand here
         form.RichEdit1->setPlainText(QStringLiteral("Hello"));
         form.wl_trglang->setCurrentIndex(3);  // Spanish
@@ -25,6 +25,6 @@ int main(int argc, char** argv)
             std::printf("%s\n", qPrintable(said.isEmpty() ? form.statusText() : said.join(u' ')));
             std::fflush(stdout);
         });
-        form.ToolButton20Click();
+        form.toolButton20Click();
     });
 }

@@ -225,7 +225,7 @@ void ComponentPackagesTest::runs()
     QVERIFY2(ran.output.contains(says), qPrintable(ran.output));
     QCOMPARE(ran.output.contains("[y/N]"), asks);
 
-    const QString acs = Folders::FindEntry(windows, "msagent/chars/merlin.acs");
+    const QString acs = Folders::findEntry(windows, "msagent/chars/merlin.acs");
     if (installed) {
         QVERIFY(!QFileInfo(acs).isSymLink());
         QCOMPARE(contents(acs), contents(Chars + "/Merlin.acs"));

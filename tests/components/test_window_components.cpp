@@ -22,11 +22,11 @@
 namespace {
 const QString Site = QStringLiteral(LINGUARO_BINARY_DIR "/site");
 
-QString FileRoot(const QString& folder) { return QUrl::fromLocalFile(folder + '/').toString(QUrl::FullyEncoded); }
+QString fileRoot(const QString& folder) { return QUrl::fromLocalFile(folder + '/').toString(QUrl::FullyEncoded); }
 
 // Files below a folder, relative, sorted; with `identity`, each with its inode and time, which
 // a package run would change.
-QStringList Files(const QString& folder, bool identity = false)
+QStringList files(const QString& folder, bool identity = false)
 {
     QStringList found;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -43,13 +43,13 @@ QStringList Files(const QString& folder, bool identity = false)
 }
 
 // Chooses a menu item as the user does: its command runs once the menu is done with the click.
-void Choose(QAction* item)
+void choose(QAction* item)
 {
     item->trigger();
     QCoreApplication::sendPostedEvents();
 }
 
-QStringList Sorted(QStringList list)
+QStringList sorted(QStringList list)
 {
     list.sort();
     return list;
@@ -107,20 +107,20 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
 {
     QFETCH(bool, overHttp);
     SiteServer server(Site);
-    qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : FileRoot(Site)).toUtf8());
+    qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot(Site)).toUtf8());
     ScriptedPrompts prompts;
     {
         TForm1 form;
         QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(),
                  qPrintable(prompts.messages.join('|') + prompts.errors.join('|')));
-        QCOMPARE(Files(windows()),
+        QCOMPARE(files(windows()),
                  QStringList({"msagent/agentsvr.exe", "msagent/chars/Merlin.acs", "speech/speech.dll"}));
-        QCOMPARE(Files(data()), Sorted({"MSagent.exe", "Merlin.exe", "spchapi.exe"}));
+        QCOMPARE(files(data()), sorted({"MSagent.exe", "Merlin.exe", "spchapi.exe"}));
         if (overHttp)
             QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/Merlin.exe", "/spchapi.exe"}));
         // what was installed is what the agent layer reads
-        form.Agent1->SetConnected(true);
-        form.Agent1->Load("Merlin", "Merlin.acs");
+        form.Agent1->setConnected(true);
+        form.Agent1->load("Merlin", "Merlin.acs");
         QVERIFY(form.Agent1->core("Merlin"));
     }
     // the next start installs only the stored character, which is missing
@@ -130,7 +130,7 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
     store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"character\"=\"Genie\"\n");
     store.close();
     TForm1 again;
-    QVERIFY(Folders::EntryExists(windows(), "msagent/chars/genie.acs"));
+    QVERIFY(Folders::entryExists(windows(), "msagent/chars/genie.acs"));
     if (overHttp)
         QCOMPARE(since(server, 3), QStringList{"/Genie.exe"});
     QVERIFY(prompts.messages.isEmpty() && prompts.errors.isEmpty());
@@ -141,8 +141,8 @@ void WindowComponentsTest::toolsMenuOneByOne()
     // the characters and the runtime 5.x come from locations of their own
     SiteServer server(Site);
     qputenv("LINGUARO_SITE_URL", server.root().toUtf8());
-    qputenv("LINGUARO_CHARACTERS_URL", FileRoot(Site).toUtf8());
-    qputenv("LINGUARO_SAPI5_URL", FileRoot(Site).toUtf8());
+    qputenv("LINGUARO_CHARACTERS_URL", fileRoot(Site).toUtf8());
+    qputenv("LINGUARO_SAPI5_URL", fileRoot(Site).toUtf8());
     ScriptedPrompts prompts;
     TForm1 form;
     QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/spchapi.exe"}));
@@ -162,22 +162,22 @@ void WindowComponentsTest::toolsMenuOneByOne()
         {form.French1, "speech/engines/lhttsfrf", "This component is already installed!"},
     };
     for (const Case& c : cases) {
-        const QStringList before = Files(windows());
+        const QStringList before = files(windows());
         prompts.messages.clear();
         if (!c.installs.isEmpty()) {
-            Choose(c.item);
+            choose(c.item);
             QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-            QCOMPARE(Files(windows()), Sorted(before + QStringList{c.installs}));
+            QCOMPARE(files(windows()), sorted(before + QStringList{c.installs}));
         }
         // chosen again (or the first time, for what is there already): its message, nothing started
-        const QStringList installed = Files(windows(), true);
-        Choose(c.item);
+        const QStringList installed = files(windows(), true);
+        choose(c.item);
         QCOMPARE(prompts.messages, c.present.isEmpty() ? QStringList() : QStringList{c.present});
-        QCOMPARE(Files(windows(), true), installed);
+        QCOMPARE(files(windows(), true), installed);
     }
     QCOMPARE(since(server, 2), QStringList{"/lhttsfrf.exe"});
-    QVERIFY(form.SpeechEngineFetched("LHTTSFRF.EXE") && !form.SpeechEngineFetched("lhttsged.exe"));
-    QVERIFY(!form.IsWow64());
+    QVERIFY(form.speechEngineFetched("LHTTSFRF.EXE") && !form.speechEngineFetched("lhttsged.exe"));
+    QVERIFY(!form.isWow64());
 }
 
 void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
@@ -190,7 +190,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
     QVERIFY(QDir(windows()).removeRecursively() && QDir(data()).removeRecursively());
     const qsizetype start = server.requests().size();
 
-    Choose(form.Installalloptionalcomponents1);
+    choose(form.Installalloptionalcomponents1);
     QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(), qPrintable(prompts.messages.join('|')));
     QStringList order = {"/MSagent.exe", "/spchapi.exe", "/Merlin.exe", "/Genie.exe", "/Peedy.exe", "/Robby.exe"};
     QStringList installed = {"msagent/agentsvr.exe", "speech/speech.dll"};
@@ -201,11 +201,11 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
         installed << "speech/engines/" + engine;
     }
     QCOMPARE(since(server, start), order);
-    QCOMPARE(Files(windows()), Sorted(installed));
+    QCOMPARE(files(windows()), sorted(installed));
 
     // everything there: sixteen messages in turn, nothing fetched or started
-    const QStringList equipped = Files(windows(), true);
-    Choose(form.Installalloptionalcomponents1);
+    const QStringList equipped = files(windows(), true);
+    choose(form.Installalloptionalcomponents1);
     QStringList expected = {"Microsoft Agent Core Component is already installed.", "Merlin is already installed!",
                             "Genie is already installed!", "Peedy is already installed!",
                             "Robby is already installed!"};
@@ -213,7 +213,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
         expected << "This component is already installed!";
     QCOMPARE(prompts.messages, expected);
     QCOMPARE(server.requests().size(), start + order.size());
-    QCOMPARE(Files(windows(), true), equipped);
+    QCOMPARE(files(windows(), true), equipped);
 }
 
 void WindowComponentsTest::versionRules_data()
@@ -259,7 +259,7 @@ void WindowComponentsTest::versionRules()
     ScriptedPrompts prompts;
     TForm1 form;
     QCOMPARE(server.requests(), fetched);
-    QCOMPARE(Sorted(Files(windows()).replaceInStrings("System32/WUSA.EXE", "system32/wusa.exe")), Sorted(installed));
+    QCOMPARE(sorted(files(windows()).replaceInStrings("System32/WUSA.EXE", "system32/wusa.exe")), sorted(installed));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     // where the core is still missing, the start character cannot load: that one error, and the window opens
     if (fetched.isEmpty() || installed.contains(core)) {
@@ -275,10 +275,10 @@ void WindowComponentsTest::versionRules()
         QCOMPARE(arguments.readAll(), (data() + "/x86.msu\n").toUtf8());
     }
     // the runtime 4.0: never on Vista or later, and there already before
-    Choose(form.N401);
+    choose(form.N401);
     QCOMPARE(server.requests(), fetched);
     QVERIFY(prompts.messages.isEmpty());
-    QCOMPARE(form.IsWow64(), version.endsWith("wow64"));
+    QCOMPARE(form.isWow64(), version.endsWith("wow64"));
 }
 
 void WindowComponentsTest::failuresAreReportedAndNotCounted_data()
@@ -321,7 +321,7 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
         QFile served(copy + "/lhttsfrf.exe");
         QVERIFY(served.open(QIODevice::WriteOnly));
         served.write(site == "page" ? QByteArray("<html><body>Moved</body></html>") : package.readAll().chopped(10));
-        root = FileRoot(copy);
+        root = fileRoot(copy);
     }
     qputenv("LINGUARO_SITE_URL", root.toUtf8());
     if (windowsFolderIsAFile) {
@@ -335,19 +335,19 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     for (int attempt = 1; attempt <= 2; ++attempt) {
         TForm1 form;
         if (!atStart)
-            Choose(form.French1);
+            choose(form.French1);
         QCOMPARE(prompts.messages.size(), attempt);
         for (const QString& part : says)
             QVERIFY2(prompts.messages.last().contains(part), qPrintable(prompts.messages.last()));
-        QVERIFY(!form.SpeechEngineFetched("lhttsfrf.exe"));
-        QCOMPARE(Files(data()), QStringList());
+        QVERIFY(!form.speechEngineFetched("lhttsfrf.exe"));
+        QCOMPARE(files(data()), QStringList());
     }
     // a start-up that could not install the core opens without the character, saying why each time
     QCOMPARE(prompts.errors.size(), atStart ? 2 : 0);
     for (const QString& error : prompts.errors)
         QVERIFY2(error.startsWith("The Agent core is not installed"), qPrintable(error));
     if (!windowsFolderIsAFile)
-        QCOMPARE(Files(windows()), QStringList());
+        QCOMPARE(files(windows()), QStringList());
     if (site == "nowhere" || site == "broken")
         QCOMPARE(server.requests().size(), 2);  // one a try: at start-up, the rest is left once the first fails
 }
@@ -368,14 +368,14 @@ void WindowComponentsTest::cancelStopsInstallAll()
         if (started == 3)
             transfer->CancelClick();
     };
-    Choose(form.Installalloptionalcomponents1);
+    choose(form.Installalloptionalcomponents1);
     QCOMPARE(prompts.messages,
              QStringList({"Another component is being installed. Try again when it has finished.",
                           "Installing all optional components was cancelled. The remaining optional components were "
                           "not installed."}));
     QCOMPARE(started, 3);
-    QCOMPARE(Files(windows()), QStringList({"msagent/agentsvr.exe", "msagent/chars/Merlin.acs"}));
-    QCOMPARE(Files(data()), Sorted({"MSagent.exe", "Merlin.exe"}));
+    QCOMPARE(files(windows()), QStringList({"msagent/agentsvr.exe", "msagent/chars/Merlin.acs"}));
+    QCOMPARE(files(data()), sorted({"MSagent.exe", "Merlin.exe"}));
     QVERIFY(!server.requests().contains("/Peedy.exe"));
 }
 

@@ -38,7 +38,7 @@ struct Outcome {
 // Several chunks of text with the characters a form body and a pane treat
 // specially: "&", "%", "=", "+", quotes, accents, a no-break space, CR LF and
 // blank lines, lines of spaces.
-QString SampleText()
+QString sampleText()
 {
     const QString paragraph =
         QStringLiteral("The house is big & the garden is green; the price is 5% = cheap + fast. "
@@ -139,10 +139,10 @@ void TestCommandLine::writesWhatTheWindowShows_data()
     QTest::addColumn<QByteArray>("bytes");
     const QString samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/");
     // standard input against text pasted into the pane; a document against File > Open
-    QTest::newRow("standard input") << QString() << SampleText().toUtf8();
+    QTest::newRow("standard input") << QString() << sampleText().toUtf8();
     // more than a pipe holds at once: the program gets it a piece at a time
-    QTest::newRow("standard input longer than a pipe") << QString() << SampleText().repeated(12).toUtf8();
-    QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(SampleText().toUtf8() + "\n");
+    QTest::newRow("standard input longer than a pipe") << QString() << sampleText().repeated(12).toUtf8();
+    QTest::newRow("text file") << QStringLiteral("letter.txt") << QByteArray(sampleText().toUtf8() + "\n");
     QTest::newRow("Latin-1 text file") << QStringLiteral("latin.txt")
                                        << QByteArray("The caf\xe9 is open.\r\nThe house is big.\r\n");
     QTest::newRow("Word document") << samples + QStringLiteral("report.docx") << QByteArray();
@@ -169,12 +169,12 @@ void TestCommandLine::writesWhatTheWindowShows()
             form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
         } else {
             form.FileOpen1Dialog.FileName = document;
-            form.FileOpen1Accept();
+            form.fileOpen1Accept();
             QCOMPARE(form.statusText(), document + " loaded.");
         }
         form.wl_srclang->setCurrentIndex(0);  // English
         form.wl_trglang->setCurrentIndex(3);  // Spanish
-        QVERIFY(TranslateInWindow(form));
+        QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
         pane = form.RichEdit2->toPlainText();
@@ -263,7 +263,7 @@ void TestCommandLine::failuresEndWithAMessageAndTheirCode()
     QFETCH(QString, message);
     QFETCH(int, closed);
 
-    const QString nowhere = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::Free());
+    const QString nowhere = QStringLiteral("http://127.0.0.1:%1/translate").arg(LoopbackPorts::free());
     const Outcome outcome =
         run(arguments, input, bareTerminal(serviceReachable ? m_service->endpoint() : nowhere), closed);
     QVERIFY(outcome.finished);
@@ -305,7 +305,7 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
     AppFixture fixture;
     const QString data = fixture.home.filePath("data/Brenmark");
     QVERIFY(QDir().mkpath(data));
-    QVERIFY(QFile::copy(Misbehaving, data + '/' + DocumentOpening::ConverterName(DocumentOpening::FormatTag(name))));
+    QVERIFY(QFile::copy(Misbehaving, data + '/' + DocumentOpening::converterName(DocumentOpening::formatTag(name))));
     const QString document = fixture.home.filePath(name);
     QFile file(document);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(misbehaviour) == misbehaviour.size());
@@ -315,7 +315,7 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
     {
         TForm1 form;
         form.FileOpen1Dialog.FileName = document;
-        form.FileOpen1Accept();
+        form.fileOpen1Accept();
         QCOMPARE(fixture.prompts.messages.size(), 1);
         shown = fixture.prompts.messages.first();
     }
@@ -343,12 +343,12 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
             TForm1 form;
             form.SerbianCyrillic->setChecked(cyrillic);
             form.RichEdit1->setPlainText(english);
-            form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("sr")));
-            QVERIFY(TranslateInWindow(form));
+            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
+            QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
             pane = form.RichEdit2->toPlainText();
-            form.FormClose();
+            form.formClose();
             store = fixture.storeText();
         }
         QCOMPARE(pane.trimmed(),
@@ -387,7 +387,7 @@ void TestCommandLine::listsLanguagesAndThePairsTheServiceReaches()
 
 void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
 {
-    const quint16 port = LoopbackPorts::Free();
+    const quint16 port = LoopbackPorts::free();
     QProcessEnvironment environment = bareTerminal({});
     environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
     // a locale this machine lacks reaches the service and its engine too
@@ -396,7 +396,7 @@ void TestCommandLine::startsTheBuiltInServiceAndStopsItAgain()
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY2(outcome.out.contains("casa"), outcome.out.constData());
-    QVERIFY(!LoopbackPorts::Answers(port));
+    QVERIFY(!LoopbackPorts::answers(port));
 }
 
 void TestCommandLine::runsAtOnceShareTheBuiltInService_data()
@@ -411,11 +411,11 @@ void TestCommandLine::runsAtOnceShareTheBuiltInService_data()
 void TestCommandLine::runsAtOnceShareTheBuiltInService()
 {
     QFETCH(bool, starterFirst);
-    const quint16 port = LoopbackPorts::Free();
+    const quint16 port = LoopbackPorts::free();
     QProcessEnvironment environment = bareTerminal({});
     environment.insert("LINGUARO_SERVICE_PORT", QString::number(port));
-    const QByteArray longer = SampleText().repeated(3).toUtf8() + "\n";
-    const QList<QByteArray> inputs{SampleText().toUtf8() + "\n", longer, longer, longer};
+    const QByteArray longer = sampleText().repeated(3).toUtf8() + "\n";
+    const QList<QByteArray> inputs{sampleText().toUtf8() + "\n", longer, longer, longer};
     // each run reads its whole input before it looks for the service
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const QByteArray& input : inputs) {
@@ -426,7 +426,7 @@ void TestCommandLine::runsAtOnceShareTheBuiltInService()
     }
     runs.front()->closeWriteChannel();
     if (starterFirst)
-        QTRY_VERIFY_WITH_TIMEOUT(LoopbackPorts::Answers(port), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(LoopbackPorts::answers(port), 60000);
     for (size_t i = 1; i < runs.size(); ++i)
         runs[i]->closeWriteChannel();
     for (size_t i = 0; i < runs.size(); ++i) {
@@ -439,7 +439,7 @@ void TestCommandLine::runsAtOnceShareTheBuiltInService()
         QVERIFY2(run.readAllStandardOutput().contains("casa"), qPrintable(QStringLiteral("run %1").arg(i)));
     }
     // the last run gone, the service ends by itself
-    QTRY_VERIFY_WITH_TIMEOUT(!LoopbackPorts::Answers(port), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!LoopbackPorts::answers(port), 20000);
 }
 
 void TestCommandLine::installsWhereADesktopFindsIt()
@@ -470,7 +470,7 @@ void TestCommandLine::installsWhereADesktopFindsIt()
     QProcessEnvironment environment = bareTerminal({});
     environment.remove("LINGUARO_SITE_URL");
     environment.insert("XDG_DATA_HOME", prefix.filePath("data"));
-    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::Free()));
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::free()));
     QProcess installed;
     installed.setProcessEnvironment(environment);
     installed.start(program, {"--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"});
@@ -726,13 +726,13 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
             TForm1 form;
             form.KeepHistory->setChecked(keep);
             form.RichEdit1->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
-            form.wl_srclang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::PositionOf(QStringLiteral("es")));
-            QVERIFY(TranslateInWindow(form));
+            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
+            QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
             pane = form.RichEdit2->toPlainText();
         }
-        HistoryRecorder::Flush();
+        HistoryRecorder::flush();
         History history(fixture.home.filePath("data/Brenmark/history.sqlite"));
         const QList<HistoryEntry> entries = history.search(QStringLiteral("jardin"));
         QCOMPARE(entries.size(), keep ? 1 : 0);

@@ -105,7 +105,7 @@ private:
         environment.insert("XDG_DATA_HOME", m_fixture->home.filePath("program-data"));
         // its components installed: the window is up at once, with nothing to fetch first
         environment.insert("windir", m_fixture->home.filePath("program-windows"));
-        EquipWindowsFolder(m_fixture->home.filePath("program-windows"));
+        equipWindowsFolder(m_fixture->home.filePath("program-windows"));
         environment.insert("XDG_RUNTIME_DIR", m_fixture->home.path());
         environment.insert("LINGUARO_SERVICE_URL", m_service->endpoint());
         return environment;
@@ -133,7 +133,7 @@ private:
     {
         m_form->RichEdit1->setPlainText(text);
         m_form->RichEdit2->clear();
-        if (!TranslateInWindow(*m_form))
+        if (!::translateInWindow(*m_form))
             return QStringLiteral("(the translation did not end)");
         return m_form->RichEdit2->toPlainText();
     }
@@ -196,11 +196,11 @@ void TestSessionBus::answersOtherPrograms()
     QVERIFY(translated.arguments().value(0).toString().contains("casa"));
     // both went into the one history, each with where it came from
     QStringList origins;
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     History history(m_fixture->home.filePath("data/Brenmark/history.sqlite"));
     for (const HistoryEntry& entry : history.search(QStringLiteral("DONDE station")))
         if (entry.source == text && entry.translation == translated.arguments().value(0).toString())
-            origins << HistoryEntry::OriginName(entry.origin);
+            origins << HistoryEntry::originName(entry.origin);
     origins.sort();
     QCOMPARE(origins, QStringList({"D-Bus", "window"}));
     // the window's script for Serbian holds for other programs too

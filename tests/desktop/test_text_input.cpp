@@ -24,19 +24,19 @@ TEST(TextInput, FindsTheFirstByteThatIsNoUtf8Character)
         {"\x80", 0},                                        // a lone continuation byte
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TextInput::FirstInvalidUtf8(c.bytes), c.invalid) << c.bytes.toHex(' ').constData();
+        EXPECT_EQ(TextInput::firstInvalidUtf8(c.bytes), c.invalid) << c.bytes.toHex(' ').constData();
 }
 
 TEST(TextInput, DecodesWhatItCanAndSaysWhyItCannot)
 {
     QString problem;
-    EXPECT_EQ(TextInput::Decode("\xef\xbb\xbfHello", "input", problem), QStringLiteral("Hello"));
+    EXPECT_EQ(TextInput::decode("\xef\xbb\xbfHello", "input", problem), QStringLiteral("Hello"));
     EXPECT_TRUE(problem.isEmpty());
-    EXPECT_EQ(TextInput::Decode(QByteArray("\xff\xfeH\0i\0", 6), "input", problem), QStringLiteral("Hi"));
+    EXPECT_EQ(TextInput::decode(QByteArray("\xff\xfeH\0i\0", 6), "input", problem), QStringLiteral("Hi"));
     EXPECT_TRUE(problem.isEmpty());
 
-    EXPECT_TRUE(TextInput::Decode(QByteArray("\xff\xfeH\0\0\0", 6), "input", problem).isEmpty());
+    EXPECT_TRUE(TextInput::decode(QByteArray("\xff\xfeH\0\0\0", 6), "input", problem).isEmpty());
     EXPECT_EQ(problem, QStringLiteral("input holds binary data (a zero character), not text."));
-    EXPECT_TRUE(TextInput::Decode(QByteArray("PK\x03\x04\0\0", 6), "input", problem).isEmpty());
+    EXPECT_TRUE(TextInput::decode(QByteArray("PK\x03\x04\0\0", 6), "input", problem).isEmpty());
     EXPECT_EQ(problem, QStringLiteral("input holds binary data (a zero byte at offset 4), not text."));
 }

@@ -111,14 +111,14 @@ void DocumentCommandsTest::findHonoursWholeWordAndCase()
     SearchDialog* dialog = panes.commands.findDialog();
     dialog->setFindText("one");
     dialog->setOptions({true, true});
-    panes.commands.FindDialogFind(dialog);
+    panes.commands.findDialogFind(dialog);
     QCOMPARE(panes.selection(), qMakePair(8, 11));
-    panes.commands.FindDialogFind(dialog);
+    panes.commands.findDialogFind(dialog);
     QCOMPARE(panes.selection(), qMakePair(16, 19));
 
     dialog->setOptions({false, false});
     panes.select(panes.source, 0, 0);
-    panes.commands.FindDialogFind(dialog);
+    panes.commands.findDialogFind(dialog);
     QCOMPARE(panes.selection(), qMakePair(0, 3));
 }
 
@@ -128,19 +128,19 @@ void DocumentCommandsTest::findPrimesTheDialogAndFindNextRepeats()
     panes.window.show();
     panes.source->setPlainText("alpha beta gamma beta");
     // Find Next before any search opens the Find dialog
-    panes.commands.FindNext();
+    panes.commands.findNext();
     QVERIFY(panes.commands.findDialog()->isVisible());
     QVERIFY(panes.commands.findDialog()->findText().isEmpty());
     panes.commands.findDialog()->hide();
 
     panes.select(panes.source, 6, 10);
-    panes.commands.Find();
+    panes.commands.find();
     QCOMPARE(panes.commands.findDialog()->findText(), QString("beta"));
-    panes.commands.FindNext();  // F3: after the selected "beta"
+    panes.commands.findNext();  // F3: after the selected "beta"
     QCOMPARE(panes.selection(), qMakePair(17, 21));
     // no selection leaves the dialog's text as it was
     panes.select(panes.source, 0, 0);
-    panes.commands.FindBeforeExecute();
+    panes.commands.findBeforeExecute();
     QCOMPARE(panes.commands.findDialog()->findText(), QString("beta"));
 }
 
@@ -155,7 +155,7 @@ void DocumentCommandsTest::foundTextComesToRestNearTheTop()
     panes.source->setPlainText(lines.join('\n'));
     SearchDialog* dialog = panes.commands.findDialog();
     dialog->setFindText("line 250");
-    panes.commands.FindDialogFind(dialog);
+    panes.commands.findDialogFind(dialog);
     QCOMPARE(panes.source->textCursor().selectedText(), QString("line 250"));
     const int lineHeight = panes.source->fontMetrics().lineSpacing();
     QVERIFY2(panes.source->cursorRect().top() < 3 * lineHeight,
@@ -205,18 +205,18 @@ void DocumentCommandsTest::printsTheTargetPaneUnderTheResultFileName()
         printer.setOutputFileName(pdf);
         return true;
     });
-    panes.commands.Print();  // cancelled: nothing printed
+    panes.commands.print();  // cancelled: nothing printed
 
     // before any save the job has no title
     pdf = dir.filePath("unsaved.pdf");
-    panes.commands.Print();
+    panes.commands.print();
     QVERIFY(QFile::exists(pdf));
     QVERIFY(!runTool(pdfinfo, {pdf}).contains(QRegularExpression("Title: +\\S")));
 
     prompts.saveAnswers << dir.filePath("result.txt");
-    panes.commands.SaveAs();
+    panes.commands.saveAs();
     pdf = dir.filePath("saved.pdf");
-    panes.commands.Print();
+    panes.commands.print();
     const QString info = runTool(pdfinfo, {pdf});
     QVERIFY2(info.contains(QRegularExpression("Title: +result.txt\\n")), qPrintable(info));
     const QString text = runTool(pdftotext, {pdf, "-"});
@@ -227,9 +227,9 @@ void DocumentCommandsTest::printsTheTargetPaneUnderTheResultFileName()
 void DocumentCommandsTest::paneFontWithABadSize()
 {
     Panes panes;
-    panes.commands.ApplyPaneFont("10", "DejaVu Sans", Qt::black);
+    panes.commands.applyPaneFont("10", "DejaVu Sans", Qt::black);
     try {
-        panes.commands.ApplyPaneFont("twelve", "DejaVu Serif", Qt::red);
+        panes.commands.applyPaneFont("twelve", "DejaVu Serif", Qt::red);
         QFAIL("a size in letters must fail");
     } catch (const std::exception& e) {
         QCOMPARE(QString::fromUtf8(e.what()), QString("'twelve' is not a valid integer value"));
@@ -241,11 +241,11 @@ void DocumentCommandsTest::paneFontWithABadSize()
     QCOMPARE(panes.source->palette().color(QPalette::Text), QColor(Qt::black));
 
     for (const char* bad : {"", "12.5", "1e3"})
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, panes.commands.ApplyPaneFont(bad, "DejaVu Sans", Qt::black));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, panes.commands.applyPaneFont(bad, "DejaVu Sans", Qt::black));
     // out-of-range numbers are brought into range instead of asking for a giant font
-    panes.commands.ApplyPaneFont("100000", "DejaVu Sans", Qt::black);
+    panes.commands.applyPaneFont("100000", "DejaVu Sans", Qt::black);
     QCOMPARE(panes.target->font().pointSize(), 1638);
-    panes.commands.ApplyPaneFont("-4", "DejaVu Sans", Qt::black);
+    panes.commands.applyPaneFont("-4", "DejaVu Sans", Qt::black);
     QCOMPARE(panes.target->font().pointSize(), 1);
 }
 
@@ -254,7 +254,7 @@ void DocumentCommandsTest::paneFontReachesBothPanesAndTheSavedFile()
     QTemporaryDir dir;
     ScriptedPrompts prompts;
     Panes panes;
-    panes.commands.ApplyPaneFont("14", "DejaVu Serif", QColor(0x80, 0, 0));
+    panes.commands.applyPaneFont("14", "DejaVu Serif", QColor(0x80, 0, 0));
     for (QTextEdit* pane : {panes.source, panes.target}) {
         QCOMPARE(pane->font().family(), QString("DejaVu Serif"));
         QCOMPARE(pane->font().pointSize(), 14);
@@ -263,7 +263,7 @@ void DocumentCommandsTest::paneFontReachesBothPanesAndTheSavedFile()
     }
     panes.target->setPlainText("maroon text");
     prompts.saveAnswers << dir.filePath("result.rtf");
-    panes.commands.Save();
+    panes.commands.save();
     QFile file(dir.filePath("result.rtf"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray rtf = file.readAll();

@@ -31,7 +31,7 @@ const QString Samples = QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/document
 const QString Misbehaving = QStringLiteral(LINGUARO_BINARY_DIR "/test-helpers/misbehaving-converter");
 
 // A stream object: `dictionary` entries, then `data`, Flate-compressed when `compress`.
-QByteArray Stream(const QByteArray& dictionary, const QByteArray& data, bool compress)
+QByteArray stream(const QByteArray& dictionary, const QByteArray& data, bool compress)
 {
     // qCompress puts the length before the zlib stream
     const QByteArray bytes = compress ? qCompress(data).mid(4) : data;
@@ -41,12 +41,12 @@ QByteArray Stream(const QByteArray& dictionary, const QByteArray& data, bool com
 
 // A PDF of `pages` pages that all draw one content stream, with Helvetica as /F1 and the
 // first of `forms` (objects from 5 on) as /X5.
-QByteArray Pdf(int pages, const QByteArray& content, const QList<QByteArray>& forms = {})
+QByteArray pdf(int pages, const QByteArray& content, const QList<QByteArray>& forms = {})
 {
     QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>",
                               {},
                               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-                              Stream({}, content, true)};
+                              stream({}, content, true)};
     objects += forms;
     QByteArray kids;
     for (int i = 0; i < pages; ++i) {
@@ -66,7 +66,7 @@ QByteArray Pdf(int pages, const QByteArray& content, const QList<QByteArray>& fo
 }
 
 // Lines of text, one below the other, as a page's content.
-QByteArray TextLines(const QByteArray& line, int count)
+QByteArray textLines(const QByteArray& line, int count)
 {
     QByteArray content;
     for (int i = 0; i < count; ++i)
@@ -112,7 +112,7 @@ void DocumentOpeningTest::init()
     for (const char* name : {"LINGUARO_WINVER", "http_proxy", "HTTP_PROXY", "LC_ALL", "LC_MESSAGES", "windir"})
         qunsetenv(name);
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
-    EquipWindowsFolder(Folders::WindowsFolder());
+    equipWindowsFolder(Folders::windowsFolder());
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
 }
 
@@ -217,7 +217,7 @@ void DocumentOpeningTest::opensEachKind()
     QVERIFY(prompts.openDialogs.first().endsWith("|txt"));
     QCOMPARE(QFile(docs + "/page.txt").size(), 4);
     QVERIFY(!QFile::exists(docs + "/a.doc.txt"));
-    QVERIFY(Folders::EntryExists(data(), "wordtext/cp1252.txt"));
+    QVERIFY(Folders::entryExists(data(), "wordtext/cp1252.txt"));
 
     if (overHttp) {
         // every converter came once, on first use, and is reused from the data folder
@@ -342,9 +342,9 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
     QCOMPARE(form.FileOpen1Dialog.FileName, path);
     // nothing half-downloaded or damaged stays to be run next time
-    const QString tag = DocumentOpening::FormatTag(name);
+    const QString tag = DocumentOpening::formatTag(name);
     if (!idle)
-        QVERIFY(!QFileInfo(data() + '/' + DocumentOpening::ConverterName(tag)).isFile());
+        QVERIFY(!QFileInfo(data() + '/' + DocumentOpening::converterName(tag)).isFile());
     QVERIFY(!QFile::exists(data() + "/istmp.txt"));
 }
 
@@ -512,21 +512,21 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
 
     // documents that poppler cannot read within bounds, read by the real converter
     QTest::newRow("graphics states nested a million deep")
-        << "deep.pdf" << Pdf(1, TextLines("Deep", 1) + QByteArray("q ").repeated(1000000)) << false << memory << "";
+        << "deep.pdf" << pdf(1, textLines("Deep", 1) + QByteArray("q ").repeated(1000000)) << false << memory << "";
     QList<QByteArray> forms;
     for (int i = 0; i < 40; ++i)
-        forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /N "
+        forms += stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /N "
                             + QByteArray::number(6 + i) + " 0 R >> >>",
                         "/N Do /N Do", false);
-    forms += Stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 m 1 1 l S", false);
-    QTest::newRow("forms drawing forms") << "forms.pdf" << Pdf(1, TextLines("Forms", 1) + "/X5 Do", forms) << false
+    forms += stream("/Type /XObject /Subtype /Form /BBox [0 0 612 792]", "0 0 m 1 1 l S", false);
+    QTest::newRow("forms drawing forms") << "forms.pdf" << pdf(1, textLines("Forms", 1) + "/X5 Do", forms) << false
                                          << cpu << "";
     QTest::newRow("two thousand pages drawing one long content stream")
-        << "shared.pdf" << Pdf(2000, TextLines("Shared page text", 400)) << false
+        << "shared.pdf" << pdf(2000, textLines("Shared page text", 400)) << false
         << "of 2000 pages were read: reading them all would take longer than allowed"
         << "Shared page text";
     QTest::newRow("a text longer than a converter may write")
-        << "long.pdf" << Pdf(60, TextLines("A line of a long document", 60)) << false << "the text is longer than 64 KB"
+        << "long.pdf" << pdf(60, textLines("A line of a long document", 60)) << false << "the text is longer than 64 KB"
         << "A line of a long document";
 }
 
@@ -543,10 +543,10 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     const QString temporary = m_home->filePath("tmp");
     QDir().mkpath(temporary);
     qputenv("TMPDIR", QFile::encodeName(temporary));
-    const QString tag = DocumentOpening::FormatTag(name);
+    const QString tag = DocumentOpening::formatTag(name);
     if (misbehaving) {
         QDir().mkpath(data());
-        QVERIFY(QFile::copy(Misbehaving, data() + '/' + DocumentOpening::ConverterName(tag)));
+        QVERIFY(QFile::copy(Misbehaving, data() + '/' + DocumentOpening::converterName(tag)));
     }
     const QString path = write(m_home->filePath("docs/" + name), content);
 
@@ -555,7 +555,7 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     // lower than an opening's own, so that each limit is soon reached; the clock's limit is
     // far off: the processor-time limit must stop what computes
     Shell::Limits& limits = form.opening().ConverterLimits;
-    limits = Shell::Limits::Confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
+    limits = Shell::Limits::confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
     limits.cpuSeconds = 1;
     form.RichEdit1->setPlainText("the user's text");
     open(form, prompts, path);

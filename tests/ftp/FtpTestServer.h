@@ -19,10 +19,10 @@ public:
     explicit FtpTestServer(const QStringList& extraArgs = {})
     {
         m_logPath = m_work.filePath(QStringLiteral("server.log"));
-        QDir().mkpath(Root());
+        QDir().mkpath(root());
         QStringList args{QStringLiteral(LINGUARO_SOURCE_DIR "/tests/ftp/ftp_server.py"),
                          QStringLiteral("--root"),
-                         Root(),
+                         root(),
                          QStringLiteral("--log"),
                          m_logPath,
                          QStringLiteral("--user"),
@@ -49,38 +49,38 @@ public:
         m_process.waitForFinished(5000);
     }
 
-    bool Ok() const { return m_port > 0; }
-    int Port() const { return m_port; }
-    QString Root() const { return m_work.filePath(QStringLiteral("root")); }
-    QString Work() const { return m_work.path(); }
+    bool ok() const { return m_port > 0; }
+    int port() const { return m_port; }
+    QString root() const { return m_work.filePath(QStringLiteral("root")); }
+    QString work() const { return m_work.path(); }
 
     // Creates a file below the served root.
-    void Put(const QString& relative, const QByteArray& content) const
+    void put(const QString& relative, const QByteArray& content) const
     {
-        const QString path = Root() + QLatin1Char('/') + relative;
+        const QString path = root() + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(path).path());
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
-    QByteArray Get(const QString& relative) const
+    QByteArray get(const QString& relative) const
     {
-        QFile f(Root() + QLatin1Char('/') + relative);
+        QFile f(root() + QLatin1Char('/') + relative);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    QStringList Log() const
+    QStringList log() const
     {
         QFile f(m_logPath);
         if (!f.open(QIODevice::ReadOnly))
             return {};
         return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    int Logins() const { return int(Log().filter(QRegularExpression(QStringLiteral("^LOGIN "))).size()); }
-    QStringList LoginNames() const
+    int logins() const { return int(log().filter(QRegularExpression(QStringLiteral("^LOGIN "))).size()); }
+    QStringList loginNames() const
     {
         QStringList names;
-        for (const QString& line : Log())
+        for (const QString& line : log())
             if (line.startsWith(QLatin1String("LOGIN ")))
                 names << line.mid(6);
         return names;

@@ -7,14 +7,14 @@ namespace {
 
 const QDate kToday(2026, 6, 15);
 
-FtpListEntry ListLine(const char* line)
+FtpListEntry listLine(const char* line)
 {
     FtpListEntry entry;
-    EXPECT_TRUE(ParseListLine(QString::fromUtf8(line), kToday, entry)) << line;
+    EXPECT_TRUE(parseListLine(QString::fromUtf8(line), kToday, entry)) << line;
     return entry;
 }
 
-QDateTime Utc(int y, int mo, int d, int h, int mi, int s = 0)
+QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0)
 {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
 }
@@ -32,7 +32,7 @@ TEST(FtpListing, MachineListingFactsAndNames)
                             "this line is garbage\r\n"
                             "\r\n"
                             "type=OS.unix=slink:/x;size=3; link\r\n";
-    const auto entries = ParseMlsdListing(data);
+    const auto entries = parseMlsdListing(data);
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0].name, QStringLiteral("report 2024.txt"));
     EXPECT_FALSE(entries[0].isDir);
@@ -50,52 +50,52 @@ TEST(FtpListing, MachineListingFactsAndNames)
 
 TEST(FtpListing, MachineListingRejectsImpossibleDates)
 {
-    const auto entries = ParseMlsdListing("type=file;size=1;modify=20241341256199; odd\r\n");
+    const auto entries = parseMlsdListing("type=file;size=1;modify=20241341256199; odd\r\n");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_FALSE(entries[0].modified.isValid());
 }
 
 TEST(FtpListing, UnixLinesWithAndWithoutGroupAndYear)
 {
-    FtpListEntry e = ListLine("-rw-r--r--   1 owner    group        1234 Mar 01  2023 notes.txt");
+    FtpListEntry e = listLine("-rw-r--r--   1 owner    group        1234 Mar 01  2023 notes.txt");
     EXPECT_EQ(e.name, QStringLiteral("notes.txt"));
     EXPECT_EQ(e.size, 1234u);
-    EXPECT_EQ(e.modified, Utc(2023, 3, 1, 0, 0));
+    EXPECT_EQ(e.modified, utc(2023, 3, 1, 0, 0));
 
-    e = ListLine("-rw-r--r-- 1 ftp 99 Jun 14 09:05 no group.bin");
+    e = listLine("-rw-r--r-- 1 ftp 99 Jun 14 09:05 no group.bin");
     EXPECT_EQ(e.name, QStringLiteral("no group.bin"));
     EXPECT_EQ(e.size, 99u);
-    EXPECT_EQ(e.modified, Utc(2026, 6, 14, 9, 5));
+    EXPECT_EQ(e.modified, utc(2026, 6, 14, 9, 5));
 
     // Without a year, a date after today belongs to last year.
-    e = ListLine("-rw-r--r-- 1 a b 5 Dec 24 18:00 later.txt");
-    EXPECT_EQ(e.modified, Utc(2025, 12, 24, 18, 0));
+    e = listLine("-rw-r--r-- 1 a b 5 Dec 24 18:00 later.txt");
+    EXPECT_EQ(e.modified, utc(2025, 12, 24, 18, 0));
 
-    e = ListLine("drwxr-xr-x 2 a b 4096 Jan  2 03:04 folder");
+    e = listLine("drwxr-xr-x 2 a b 4096 Jan  2 03:04 folder");
     EXPECT_TRUE(e.isDir);
     EXPECT_EQ(e.name, QStringLiteral("folder"));
 
-    e = ListLine("lrwxrwxrwx 1 a b 11 Jan 02 2020 current -> release-1.2");
+    e = listLine("lrwxrwxrwx 1 a b 11 Jan 02 2020 current -> release-1.2");
     EXPECT_EQ(e.name, QStringLiteral("current"));
 
     // A size above 4 GiB keeps all its digits.
-    e = ListLine("-rw-r--r-- 1 a b 5000000000 Jan 02 2020 big.iso");
+    e = listLine("-rw-r--r-- 1 a b 5000000000 Jan 02 2020 big.iso");
     EXPECT_EQ(e.size, 5000000000ULL);
-    EXPECT_EQ(FtpEntryToDetailItem(e).SizeHigh, 1u);
-    EXPECT_EQ(FtpEntryToDetailItem(e).SizeLow, quint32(5000000000ULL & 0xffffffffULL));
+    EXPECT_EQ(ftpEntryToDetailItem(e).SizeHigh, 1u);
+    EXPECT_EQ(ftpEntryToDetailItem(e).SizeLow, quint32(5000000000ULL & 0xffffffffULL));
 }
 
 TEST(FtpListing, DosLines)
 {
-    FtpListEntry e = ListLine("02-29-24  01:30PM                 2048 setup.exe");
+    FtpListEntry e = listLine("02-29-24  01:30PM                 2048 setup.exe");
     EXPECT_EQ(e.name, QStringLiteral("setup.exe"));
     EXPECT_EQ(e.size, 2048u);
-    EXPECT_EQ(e.modified, Utc(2024, 2, 29, 13, 30));
+    EXPECT_EQ(e.modified, utc(2024, 2, 29, 13, 30));
 
-    e = ListLine("11-05-1999  12:10AM       <DIR>          Old Stuff");
+    e = listLine("11-05-1999  12:10AM       <DIR>          Old Stuff");
     EXPECT_TRUE(e.isDir);
     EXPECT_EQ(e.name, QStringLiteral("Old Stuff"));
-    EXPECT_EQ(e.modified, Utc(1999, 11, 5, 0, 10));
+    EXPECT_EQ(e.modified, utc(1999, 11, 5, 0, 10));
 }
 
 TEST(FtpListing, ClassicListingSkipsGarbageAndDotEntries)
@@ -110,44 +110,44 @@ TEST(FtpListing, ClassicListingSkipsGarbageAndDotEntries)
                             "13-45-24  01:30PM  5 bad dos date\r\n"
                             "\xff\xfe binary junk \x01\r\n"
                             "-rw-r--r--\r\n";
-    const auto entries = ParseListListing(data, kToday);
+    const auto entries = parseListListing(data, kToday);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, QStringLiteral("ok.txt"));
 }
 
 TEST(FtpListing, PatternMatching)
 {
-    EXPECT_TRUE(FtpPatternMatches(QString(), QStringLiteral("any")));
-    EXPECT_TRUE(FtpPatternMatches(QStringLiteral("*.*"), QStringLiteral("nodot")));
-    EXPECT_TRUE(FtpPatternMatches(QStringLiteral("*.txt"), QStringLiteral("a.b.txt")));
-    EXPECT_FALSE(FtpPatternMatches(QStringLiteral("*.txt"), QStringLiteral("a.txt.bak")));
-    EXPECT_TRUE(FtpPatternMatches(QStringLiteral("r?port*"), QStringLiteral("report-1")));
-    EXPECT_FALSE(FtpPatternMatches(QStringLiteral("r?port*"), QStringLiteral("rport")));
-    EXPECT_TRUE(FtpPatternMatches(QStringLiteral("a*b*c"), QStringLiteral("aXXbYYbZc")));
-    EXPECT_FALSE(FtpPatternMatches(QStringLiteral("exact"), QStringLiteral("Exact")));
+    EXPECT_TRUE(ftpPatternMatches(QString(), QStringLiteral("any")));
+    EXPECT_TRUE(ftpPatternMatches(QStringLiteral("*.*"), QStringLiteral("nodot")));
+    EXPECT_TRUE(ftpPatternMatches(QStringLiteral("*.txt"), QStringLiteral("a.b.txt")));
+    EXPECT_FALSE(ftpPatternMatches(QStringLiteral("*.txt"), QStringLiteral("a.txt.bak")));
+    EXPECT_TRUE(ftpPatternMatches(QStringLiteral("r?port*"), QStringLiteral("report-1")));
+    EXPECT_FALSE(ftpPatternMatches(QStringLiteral("r?port*"), QStringLiteral("rport")));
+    EXPECT_TRUE(ftpPatternMatches(QStringLiteral("a*b*c"), QStringLiteral("aXXbYYbZc")));
+    EXPECT_FALSE(ftpPatternMatches(QStringLiteral("exact"), QStringLiteral("Exact")));
     // Many stars against a long name must not take exponential time.
-    EXPECT_FALSE(FtpPatternMatches(QStringLiteral("*a*a*a*a*a*a*a*a*b"), QString(200, QLatin1Char('a'))));
+    EXPECT_FALSE(ftpPatternMatches(QStringLiteral("*a*a*a*a*a*a*a*a*b"), QString(200, QLatin1Char('a'))));
 }
 
 TEST(FtpListing, NamesThatMayBecomeLocalFiles)
 {
-    EXPECT_TRUE(IsSafeListingName(QStringLiteral("report.txt")));
+    EXPECT_TRUE(isSafeListingName(QStringLiteral("report.txt")));
     for (const char* good : {".hidden", "a..b.txt", "..a", "a..", "...", "naïve.txt"})
-        EXPECT_TRUE(IsSafeListingName(QString::fromUtf8(good))) << good;
+        EXPECT_TRUE(isSafeListingName(QString::fromUtf8(good))) << good;
     for (const char* bad : {"", ".", "..", "../evil", "/abs", "a\\b", "a/b", "line\nbreak", "tab\tname", "del\x7f"})
-        EXPECT_FALSE(IsSafeListingName(QString::fromUtf8(bad))) << bad;
+        EXPECT_FALSE(isSafeListingName(QString::fromUtf8(bad))) << bad;
 }
 
 TEST(FtpListing, FileTimesCountFrom1601)
 {
-    EXPECT_EQ(FtpTimeToFileTime(Utc(1970, 1, 1, 0, 0)), 116444736000000000ULL);
-    EXPECT_EQ(FtpTimeToFileTime(Utc(1601, 1, 1, 0, 0, 1)), 10000000ULL);
-    EXPECT_EQ(FtpTimeToFileTime(QDateTime()), 0u);
+    EXPECT_EQ(ftpTimeToFileTime(utc(1970, 1, 1, 0, 0)), 116444736000000000ULL);
+    EXPECT_EQ(ftpTimeToFileTime(utc(1601, 1, 1, 0, 0, 1)), 10000000ULL);
+    EXPECT_EQ(ftpTimeToFileTime(QDateTime()), 0u);
 
     FtpListEntry dir;
     dir.isDir = true;
     dir.name = QStringLiteral("d");
-    EXPECT_EQ(FtpEntryToDetailItem(dir).Attributes, 0x10u);
+    EXPECT_EQ(ftpEntryToDetailItem(dir).Attributes, 0x10u);
     dir.isDir = false;
-    EXPECT_EQ(FtpEntryToDetailItem(dir).Attributes, 0x80u);
+    EXPECT_EQ(ftpEntryToDetailItem(dir).Attributes, 0x80u);
 }

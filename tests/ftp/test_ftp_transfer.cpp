@@ -44,7 +44,7 @@ protected:
         t.OnRemovedFileFailed = [this](TTransfer*, int idx) { ev.log << QStringLiteral("refused %1").arg(idx); };
     }
 
-    TTransferItem* Job(const FtpTestServer& server, TTransferProtocol kind, const QString& url,
+    TTransferItem* job(const FtpTestServer& server, TTransferProtocol kind, const QString& url,
                        const QString& user = QStringLiteral("user"), const QString& password = QStringLiteral("secret"))
     {
         TTransferItem* item = t.Items.Add();
@@ -52,14 +52,14 @@ protected:
         item->URL = url;
         item->TargetDir = target.path();
         item->FTPHost = QStringLiteral("127.0.0.1");
-        item->FTPPort = server.Port();
+        item->FTPPort = server.port();
         item->FTPUserID = user;
         item->FTPPassword = password;
         return item;
     }
 
     // A local file below the target folder, for uploads.
-    QString MakeLocal(const QString& name, const QByteArray& content)
+    QString makeLocal(const QString& name, const QByteArray& content)
     {
         const QString path = target.filePath(name);
         QDir().mkpath(QFileInfo(path).path());
@@ -69,7 +69,7 @@ protected:
         return path;
     }
 
-    QByteArray Local(const QString& name) const
+    QByteArray local(const QString& name) const
     {
         QFile f(target.filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -80,7 +80,7 @@ protected:
     Events ev;
 };
 
-QByteArray Pattern(int size)
+QByteArray pattern(int size)
 {
     QByteArray data(size, '\0');
     for (int i = 0; i < size; ++i)
@@ -93,30 +93,30 @@ QByteArray Pattern(int size)
 TEST_F(FtpTransferTest, DownloadsInPassiveAndActiveModeWithAnonymousOrUserLogin)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    const QByteArray content = Pattern(20000);
-    server.Put(QStringLiteral("pub/data.bin"), content);
+    ASSERT_TRUE(server.ok());
+    const QByteArray content = pattern(20000);
+    server.put(QStringLiteral("pub/data.bin"), content);
 
     for (const bool passive : {true, false}) {
         t.Items.Clear();
         t.FTPPassive = passive;
-        Job(server, tpFtp, QStringLiteral("pub/data.bin"), QString(), QString())->TargetFilename =
+        job(server, tpFtp, QStringLiteral("pub/data.bin"), QString(), QString())->TargetFilename =
             QStringLiteral("anon.bin");
         // A user name alone is not enough for a named login.
-        Job(server, tpFtp, QStringLiteral("/pub/data.bin"), QStringLiteral("user"), QString())->TargetFilename =
+        job(server, tpFtp, QStringLiteral("/pub/data.bin"), QStringLiteral("user"), QString())->TargetFilename =
             QStringLiteral("anon2.bin");
-        Job(server, tpFtp, QStringLiteral("pub/data.bin"))->TargetFilename = QStringLiteral("user.bin");
+        job(server, tpFtp, QStringLiteral("pub/data.bin"))->TargetFilename = QStringLiteral("user.bin");
         t.Execute();
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(t.Items[i].Success) << "passive " << passive << " job " << i;
-        EXPECT_EQ(Local(QStringLiteral("anon.bin")), content);
-        EXPECT_EQ(Local(QStringLiteral("anon2.bin")), content);
-        EXPECT_EQ(Local(QStringLiteral("user.bin")), content);
+        EXPECT_EQ(local(QStringLiteral("anon.bin")), content);
+        EXPECT_EQ(local(QStringLiteral("anon2.bin")), content);
+        EXPECT_EQ(local(QStringLiteral("user.bin")), content);
     }
     const QStringList perMode{QStringLiteral("anonymous"), QStringLiteral("anonymous"), QStringLiteral("user")};
-    EXPECT_EQ(server.LoginNames(), perMode + perMode);
-    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD EPSV")));
-    EXPECT_TRUE(server.Log().filter(QStringLiteral("CMD EPRT |1|127.0.0.1|")).size() > 0);
+    EXPECT_EQ(server.loginNames(), perMode + perMode);
+    EXPECT_TRUE(server.log().contains(QStringLiteral("CMD EPSV")));
+    EXPECT_TRUE(server.log().filter(QStringLiteral("CMD EPRT |1|127.0.0.1|")).size() > 0);
     EXPECT_GE(ev.progress, 6 * 4);  // 20000 bytes come in five blocks of 4096 or fewer
     EXPECT_TRUE(ev.errorCodes.isEmpty());
 }
@@ -124,59 +124,59 @@ TEST_F(FtpTransferTest, DownloadsInPassiveAndActiveModeWithAnonymousOrUserLogin)
 TEST_F(FtpTransferTest, ThreadExecuteRunsTheFtpJobs)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("f.txt"), "threaded");
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt"));
-    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("*"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("f.txt"), "threaded");
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* list = job(server, tpFtpList, QStringLiteral("*"));
     t.ThreadExecute();
     EXPECT_TRUE(t.ThreadDone());
     EXPECT_TRUE(get->Success);
     EXPECT_TRUE(list->Success);
-    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("threaded"));
+    EXPECT_EQ(local(QStringLiteral("f.txt")), QByteArray("threaded"));
 }
 
 TEST_F(FtpTransferTest, SameKeyKeepsTheLoginAndRestoresTheDirectory)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("a/x.txt"), "first");
-    server.Put(QStringLiteral("b/y.txt"), "second");
-    server.Put(QStringLiteral("a/b/y.txt"), "wrong folder");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("a/x.txt"), "first");
+    server.put(QStringLiteral("b/y.txt"), "second");
+    server.put(QStringLiteral("a/b/y.txt"), "wrong folder");
     t.FTPPassive = true;
-    Job(server, tpFtp, QStringLiteral("a/x.txt"));
+    job(server, tpFtp, QStringLiteral("a/x.txt"));
     // Relative to the starting folder again, not to a/ of the job before.
-    Job(server, tpFtp, QStringLiteral("b/y.txt"));
+    job(server, tpFtp, QStringLiteral("b/y.txt"));
     t.Execute();
     EXPECT_TRUE(t.Items[0].Success);
     EXPECT_TRUE(t.Items[1].Success);
-    EXPECT_EQ(Local(QStringLiteral("x.txt")), QByteArray("first"));
-    EXPECT_EQ(Local(QStringLiteral("y.txt")), QByteArray("second"));
-    EXPECT_EQ(server.Logins(), 1);
+    EXPECT_EQ(local(QStringLiteral("x.txt")), QByteArray("first"));
+    EXPECT_EQ(local(QStringLiteral("y.txt")), QByteArray("second"));
+    EXPECT_EQ(server.logins(), 1);
 
     // The next run starts with a fresh login: the kept connection ended with the run.
     t.Items.Clear();
-    Job(server, tpFtp, QStringLiteral("a/x.txt"));
-    Job(server, tpFtp, QStringLiteral("b/y.txt"), QStringLiteral("user"), QStringLiteral("secret2"));
+    job(server, tpFtp, QStringLiteral("a/x.txt"));
+    job(server, tpFtp, QStringLiteral("b/y.txt"), QStringLiteral("user"), QStringLiteral("secret2"));
     t.Execute();
     EXPECT_TRUE(t.Items[0].Success);
     EXPECT_TRUE(t.Items[1].Success);
-    EXPECT_EQ(server.Logins(), 3);
+    EXPECT_EQ(server.logins(), 3);
 }
 
 TEST_F(FtpTransferTest, ListingAfterDownloadLogsInAgain)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("pub/a.txt"), "aaa");
-    server.Put(QStringLiteral("pub/b.txt"), "bbbbbb");
-    server.Put(QStringLiteral("pub/c.dat"), "c");
-    QDir().mkpath(server.Root() + QStringLiteral("/pub/sub.txt"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("pub/a.txt"), "aaa");
+    server.put(QStringLiteral("pub/b.txt"), "bbbbbb");
+    server.put(QStringLiteral("pub/c.dat"), "c");
+    QDir().mkpath(server.root() + QStringLiteral("/pub/sub.txt"));
     t.FTPPassive = true;
-    Job(server, tpFtp, QStringLiteral("pub/a.txt"));
-    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("pub\\*.txt"));
-    TTransferItem* none = Job(server, tpFtpList, QStringLiteral("pub/*.none"));
+    job(server, tpFtp, QStringLiteral("pub/a.txt"));
+    TTransferItem* list = job(server, tpFtpList, QStringLiteral("pub\\*.txt"));
+    TTransferItem* none = job(server, tpFtpList, QStringLiteral("pub/*.none"));
     t.Execute();
-    EXPECT_EQ(server.Logins(), 3);
+    EXPECT_EQ(server.logins(), 3);
     ASSERT_TRUE(list->Success);
     ASSERT_TRUE(list->FileList && list->FileDetails);
     const QStringList names = *list->FileList;
@@ -205,63 +205,63 @@ TEST_F(FtpTransferTest, ListingAfterDownloadLogsInAgain)
 TEST_F(FtpTransferTest, ClassicListingWhenTheServerHasNoMachineListing)
 {
     FtpTestServer server({QStringLiteral("--no-mlsd")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("one.txt"), "1");
-    server.Put(QStringLiteral("two.txt"), "22");
-    server.Put(QStringLiteral("three.txt"), "333");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("one.txt"), "1");
+    server.put(QStringLiteral("two.txt"), "22");
+    server.put(QStringLiteral("three.txt"), "333");
     t.FTPPassive = true;
-    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("*.txt"));
+    TTransferItem* list = job(server, tpFtpList, QStringLiteral("*.txt"));
     t.Execute();
     ASSERT_TRUE(list->Success);
     ASSERT_EQ(list->FileList->size(), 3);
     // The file line shows each entry's own position, the last one being the third.
     ASSERT_TRUE(t.Dialog());
     EXPECT_EQ(t.Dialog()->FileLine, QStringLiteral("3 ") + list->FileList->last());
-    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD LIST /")));
-    EXPECT_EQ(server.Logins(), 1);  // the refused machine listing did not cost the login
+    EXPECT_TRUE(server.log().contains(QStringLiteral("CMD LIST /")));
+    EXPECT_EQ(server.logins(), 1);  // the refused machine listing did not cost the login
 }
 
 TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    QDir().mkpath(server.Root() + QStringLiteral("/exists"));
-    const QByteArray content = Pattern(10000);
-    const QString src = MakeLocal(QStringLiteral("up.bin"), content);
+    ASSERT_TRUE(server.ok());
+    QDir().mkpath(server.root() + QStringLiteral("/exists"));
+    const QByteArray content = pattern(10000);
+    const QString src = makeLocal(QStringLiteral("up.bin"), content);
 
-    TTransferItem* up = Job(server, tpFtpUpload, src);
+    TTransferItem* up = job(server, tpFtpUpload, src);
     up->TargetDir = QStringLiteral("exists/new/deeper");
-    TTransferItem* renamed = Job(server, tpFtpUpload, src);
+    TTransferItem* renamed = job(server, tpFtpUpload, src);
     renamed->TargetDir = QStringLiteral("/exists\\other");
     renamed->TargetFilename = QStringLiteral("renamed.bin");
-    TTransferItem* missing = Job(server, tpFtpUpload, target.filePath(QStringLiteral("missing.bin")));
+    TTransferItem* missing = job(server, tpFtpUpload, target.filePath(QStringLiteral("missing.bin")));
     missing->TargetDir = QStringLiteral("exists");
     t.Execute();
     EXPECT_TRUE(up->Success);
     EXPECT_TRUE(renamed->Success);
-    EXPECT_EQ(server.Get(QStringLiteral("exists/new/deeper/up.bin")), content);
-    EXPECT_EQ(server.Get(QStringLiteral("exists/other/renamed.bin")), content);
+    EXPECT_EQ(server.get(QStringLiteral("exists/new/deeper/up.bin")), content);
+    EXPECT_EQ(server.get(QStringLiteral("exists/other/renamed.bin")), content);
     EXPECT_FALSE(missing->Success);
     EXPECT_EQ(ev.notFound, QStringList{missing->URL});
     EXPECT_EQ(ev.errorCodes, QList<int>{1});
     EXPECT_EQ(ev.errorInfos, QStringList{QStringLiteral("Cannot open source file ") + missing->URL});
     // No empty remote file is left for a source that could not be read.
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/exists/missing.bin")));
-    EXPECT_EQ(server.Logins(), 1);
-    EXPECT_EQ(server.Log().filter(QStringLiteral("CMD MKD")).size(), 3);
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/exists/missing.bin")));
+    EXPECT_EQ(server.logins(), 1);
+    EXPECT_EQ(server.log().filter(QStringLiteral("CMD MKD")).size(), 3);
 }
 
 TEST_F(FtpTransferTest, UploadRefusedOrCancelled)
 {
     FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("ro=elr")});
-    ASSERT_TRUE(server.Ok());
-    const QString small = MakeLocal(QStringLiteral("small.txt"), "small");
-    const QString big = MakeLocal(QStringLiteral("big.bin"), Pattern(3000000));
-    TTransferItem* refused = Job(server, tpFtpUpload, small);
+    ASSERT_TRUE(server.ok());
+    const QString small = makeLocal(QStringLiteral("small.txt"), "small");
+    const QString big = makeLocal(QStringLiteral("big.bin"), pattern(3000000));
+    TTransferItem* refused = job(server, tpFtpUpload, small);
     refused->TargetDir = QStringLiteral("ro");
-    TTransferItem* cancelled = Job(server, tpFtpUpload, big);
+    TTransferItem* cancelled = job(server, tpFtpUpload, big);
     cancelled->TargetDir = QStringLiteral("rw");
-    TTransferItem* never = Job(server, tpFtpUpload, small);
+    TTransferItem* never = job(server, tpFtpUpload, small);
     never->TargetDir = QStringLiteral("rw");
     t.OnCopyProgress = [](TTransfer* sender, int, quint32 done, quint32) {
         if (done >= 16384)
@@ -270,25 +270,25 @@ TEST_F(FtpTransferTest, UploadRefusedOrCancelled)
     t.Execute();
     EXPECT_FALSE(refused->Success);
     EXPECT_EQ(ev.notFound, QStringList{small});
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/ro/small.txt")));
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/ro/small.txt")));
     EXPECT_TRUE(cancelled->Cancelled);
     EXPECT_FALSE(cancelled->Success);
-    EXPECT_LT(QFileInfo(server.Root() + QStringLiteral("/rw/big.bin")).size(), 3000000);
+    EXPECT_LT(QFileInfo(server.root() + QStringLiteral("/rw/big.bin")).size(), 3000000);
     EXPECT_FALSE(never->Success);
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/rw/small.txt")));
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/rw/small.txt")));
     EXPECT_TRUE(ev.errorCodes.isEmpty());
 }
 
 TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
+    ASSERT_TRUE(server.ok());
     for (const char* name : {"a.txt", "b.txt", "c.log"})
-        MakeLocal(QStringLiteral("src/") + QLatin1String(name), QByteArray("local ") + name);
-    server.Put(QStringLiteral("in/a.txt"), "remote a");
-    server.Put(QStringLiteral("in/b.txt"), "remote b");
-    Job(server, tpFtp, QStringLiteral("x"))->Active = false;
-    TTransferItem* up = Job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("src/*.txt")));
+        makeLocal(QStringLiteral("src/") + QLatin1String(name), QByteArray("local ") + name);
+    server.put(QStringLiteral("in/a.txt"), "remote a");
+    server.put(QStringLiteral("in/b.txt"), "remote b");
+    job(server, tpFtp, QStringLiteral("x"))->Active = false;
+    TTransferItem* up = job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("src/*.txt")));
     up->TargetDir = QStringLiteral("in");
     t.OnFileDateCheck = [this](TTransfer*, int idx, double, bool& allow) {
         ev.dateIdx << idx;
@@ -299,26 +299,26 @@ TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
     EXPECT_EQ(ev.dateIdx, (QList<int>{1, 1}));
     EXPECT_EQ(std::set<QString>(ev.multiDone.begin(), ev.multiDone.end()),
               (std::set<QString>{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-    const QByteArray a = server.Get(QStringLiteral("in/a.txt"));
-    const QByteArray b = server.Get(QStringLiteral("in/b.txt"));
+    const QByteArray a = server.get(QStringLiteral("in/a.txt"));
+    const QByteArray b = server.get(QStringLiteral("in/b.txt"));
     EXPECT_EQ(int(a.startsWith("local")) + int(b.startsWith("local")), 1);
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/in/c.log")));
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/in/in")));
-    EXPECT_EQ(server.Logins(), 1);
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/in/c.log")));
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/in/in")));
+    EXPECT_EQ(server.logins(), 1);
 }
 
 TEST_F(FtpTransferTest, MultiFileDownloadGivesListingPositionsAndKeepsTheConnection)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("d/one.txt"), "1");
-    server.Put(QStringLiteral("d/two.txt"), "22");
-    server.Put(QStringLiteral("d/three.txt"), "333");
-    server.Put(QStringLiteral("d/skip.bin"), "x");
-    server.Put(QStringLiteral("after.txt"), "after");
-    TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("d/one.txt"), "1");
+    server.put(QStringLiteral("d/two.txt"), "22");
+    server.put(QStringLiteral("d/three.txt"), "333");
+    server.put(QStringLiteral("d/skip.bin"), "x");
+    server.put(QStringLiteral("after.txt"), "after");
+    TTransferItem* multi = job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
     multi->TargetDir = target.filePath(QStringLiteral("out"));
-    TTransferItem* next = Job(server, tpFtp, QStringLiteral("after.txt"));
+    TTransferItem* next = job(server, tpFtp, QStringLiteral("after.txt"));
     t.OnFileDateCheck = [this](TTransfer*, int idx, double, bool& allow) {
         ev.dateIdx << idx;
         allow = true;
@@ -329,12 +329,12 @@ TEST_F(FtpTransferTest, MultiFileDownloadGivesListingPositionsAndKeepsTheConnect
     // Listing positions during the multi-file job, then the next job's own index.
     EXPECT_EQ(ev.dateIdx, (QList<int>{0, 1, 2, 1}));
     EXPECT_EQ(ev.multiDone.size(), 3);
-    EXPECT_EQ(Local(QStringLiteral("out/two.txt")), QByteArray("22"));
-    EXPECT_EQ(Local(QStringLiteral("out/three.txt")), QByteArray("333"));
+    EXPECT_EQ(local(QStringLiteral("out/two.txt")), QByteArray("22"));
+    EXPECT_EQ(local(QStringLiteral("out/three.txt")), QByteArray("333"));
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("out/skip.bin"))));
     // The job after the multi-file download uses its connection, from the starting folder.
-    EXPECT_EQ(Local(QStringLiteral("after.txt")), QByteArray("after"));
-    EXPECT_EQ(server.Logins(), 1);
+    EXPECT_EQ(local(QStringLiteral("after.txt")), QByteArray("after"));
+    EXPECT_EQ(server.logins(), 1);
 }
 
 TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
@@ -356,21 +356,21 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         FtpTestServer server(machine
                                  ? QStringList{QStringLiteral("--mlsd-file"), listing}
                                  : QStringList{QStringLiteral("--no-mlsd"), QStringLiteral("--list-file"), listing});
-        ASSERT_TRUE(server.Ok());
-        server.Put(QStringLiteral("evil"), "evil");
-        server.Put(QStringLiteral("abs"), "abs!");
-        server.Put(QStringLiteral("d/good.txt"), "good");
-        server.Put(QStringLiteral("d/evil"), "evil");
-        server.Put(QStringLiteral("d/a..b.txt"), "dots");
+        ASSERT_TRUE(server.ok());
+        server.put(QStringLiteral("evil"), "evil");
+        server.put(QStringLiteral("abs"), "abs!");
+        server.put(QStringLiteral("d/good.txt"), "good");
+        server.put(QStringLiteral("d/evil"), "evil");
+        server.put(QStringLiteral("d/a..b.txt"), "dots");
 
         t.Items.Clear();
         ev = Events();
         const QString inner = target.filePath(QStringLiteral("inner"));
-        TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("d/*"));
+        TTransferItem* multi = job(server, tpMultiFtp, QStringLiteral("d/*"));
         multi->TargetDir = inner;
         t.Execute();
         EXPECT_TRUE(multi->Success);
-        EXPECT_EQ(Local(QStringLiteral("inner/good.txt")), QByteArray("good"));
+        EXPECT_EQ(local(QStringLiteral("inner/good.txt")), QByteArray("good"));
         const int bad = machine ? 4 : 3;
         EXPECT_EQ(ev.errorCodes, QList<int>(bad, 3));
         EXPECT_TRUE(ev.errorInfos.contains(QStringLiteral("Cannot create target file ../evil")));
@@ -388,7 +388,7 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
             written << it.next();
         written.sort();
         EXPECT_EQ(written, (QStringList{inner + QStringLiteral("/a..b.txt"), inner + QStringLiteral("/good.txt")}));
-        EXPECT_EQ(Local(QStringLiteral("inner/a..b.txt")), QByteArray("dots"));
+        EXPECT_EQ(local(QStringLiteral("inner/a..b.txt")), QByteArray("dots"));
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/abs")));
         QDir(inner).removeRecursively();
     }
@@ -397,22 +397,22 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
 TEST_F(FtpTransferTest, DeleteReportsRemovedAndRefused)
 {
     FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("locked=elr")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("trash/old.txt"), "x");
-    server.Put(QStringLiteral("locked/keep.txt"), "x");
-    TTransferItem* del = Job(server, tpFtpDelete, QStringLiteral("old.txt"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("trash/old.txt"), "x");
+    server.put(QStringLiteral("locked/keep.txt"), "x");
+    TTransferItem* del = job(server, tpFtpDelete, QStringLiteral("old.txt"));
     del->TargetDir = QStringLiteral("trash");
-    TTransferItem* refused = Job(server, tpFtpDelete, QStringLiteral("keep.txt"));
+    TTransferItem* refused = job(server, tpFtpDelete, QStringLiteral("keep.txt"));
     refused->TargetDir = QStringLiteral("locked");
-    TTransferItem* noDir = Job(server, tpFtpDelete, QStringLiteral("x.txt"));
+    TTransferItem* noDir = job(server, tpFtpDelete, QStringLiteral("x.txt"));
     noDir->TargetDir = QStringLiteral("nowhere");
     t.Execute();
     EXPECT_TRUE(del->Success);
     EXPECT_TRUE(refused->Success);
     EXPECT_FALSE(noDir->Success);
     EXPECT_EQ(ev.log, (QStringList{QStringLiteral("removed 0"), QStringLiteral("refused 1")}));
-    EXPECT_FALSE(QFileInfo::exists(server.Root() + QStringLiteral("/trash/old.txt")));
-    EXPECT_TRUE(QFileInfo::exists(server.Root() + QStringLiteral("/locked/keep.txt")));
+    EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/trash/old.txt")));
+    EXPECT_TRUE(QFileInfo::exists(server.root() + QStringLiteral("/locked/keep.txt")));
 }
 
 TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
@@ -421,42 +421,42 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
     // download or upload keeps its connection), then a delete or an upload in
     // /a. Whatever the first jobs did to the session, the last one acts in /a.
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    MakeLocal(QStringLiteral("new.txt"), "new");
-    MakeLocal(QStringLiteral("up.txt"), "up");
-    MakeLocal(QStringLiteral("many/m.txt"), "many");
+    ASSERT_TRUE(server.ok());
+    makeLocal(QStringLiteral("new.txt"), "new");
+    makeLocal(QStringLiteral("up.txt"), "up");
+    makeLocal(QStringLiteral("many/m.txt"), "many");
     const auto addJob = [&](TTransferProtocol kind) {
         TTransferItem* job = nullptr;
         switch (kind) {
         case tpFtp:
-            job = Job(server, tpFtp, QStringLiteral("b/x.txt"));
+            job = this->job(server, tpFtp, QStringLiteral("b/x.txt"));
             break;
         case tpMultiFtp:
-            job = Job(server, tpMultiFtp, QStringLiteral("b/*.txt"));
+            job = this->job(server, tpMultiFtp, QStringLiteral("b/*.txt"));
             break;
         case tpFtpList:
-            job = Job(server, tpFtpList, QStringLiteral("b/*"));
+            job = this->job(server, tpFtpList, QStringLiteral("b/*"));
             break;
         case tpFtpTest:
-            job = Job(server, tpFtpTest, QString());
+            job = this->job(server, tpFtpTest, QString());
             break;
         case tpFtpUpload:
-            job = Job(server, tpFtpUpload, target.filePath(QStringLiteral("new.txt")));
+            job = this->job(server, tpFtpUpload, target.filePath(QStringLiteral("new.txt")));
             job->TargetDir = QStringLiteral("/a");
             break;
         case tpMultiFtpUpload:
-            job = Job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("many/*.txt")));
+            job = this->job(server, tpMultiFtpUpload, target.filePath(QStringLiteral("many/*.txt")));
             job->TargetDir = QStringLiteral("/a");
             break;
         case tpFtpDelete:
-            job = Job(server, tpFtpDelete, QStringLiteral("old.txt"));
+            job = this->job(server, tpFtpDelete, QStringLiteral("old.txt"));
             job->TargetDir = QStringLiteral("/a");
             break;
         default:
             ADD_FAILURE() << "no job for kind " << kind;
             return;
         }
-        Job(server, tpFtp, QStringLiteral("x.txt"))->Active = false;
+        this->job(server, tpFtp, QStringLiteral("x.txt"))->Active = false;
     };
     const QList<TTransferProtocol> kinds{tpFtp,       tpFtpUpload, tpMultiFtp, tpMultiFtpUpload,
                                          tpFtpDelete, tpFtpList,   tpFtpTest};
@@ -467,17 +467,17 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
                 const std::string row = "kinds " + std::to_string(first) + ", " + std::to_string(second)
                                         + (deleting ? ", delete" : ", upload");
                 for (const QString& folder : folders) {
-                    server.Put(folder + QStringLiteral("victim.txt"), "victim");
-                    QFile::remove(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt"));
+                    server.put(folder + QStringLiteral("victim.txt"), "victim");
+                    QFile::remove(server.root() + QLatin1Char('/') + folder + QStringLiteral("up.txt"));
                 }
-                server.Put(QStringLiteral("b/x.txt"), "x");
-                server.Put(QStringLiteral("a/old.txt"), "old");
+                server.put(QStringLiteral("b/x.txt"), "x");
+                server.put(QStringLiteral("a/old.txt"), "old");
                 t.Items.Clear();
                 ev = Events();
                 addJob(first);
                 addJob(second);
-                TTransferItem* last = deleting ? Job(server, tpFtpDelete, QStringLiteral("victim.txt"))
-                                               : Job(server, tpFtpUpload, target.filePath(QStringLiteral("up.txt")));
+                TTransferItem* last = deleting ? job(server, tpFtpDelete, QStringLiteral("victim.txt"))
+                                               : job(server, tpFtpUpload, target.filePath(QStringLiteral("up.txt")));
                 last->TargetDir = QStringLiteral("/a");
                 t.Execute();
 
@@ -487,10 +487,10 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
                 for (const QString& folder : folders) {
                     const bool touched = folder == QLatin1String("a/");
                     EXPECT_EQ(
-                        QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
+                        QFileInfo::exists(server.root() + QLatin1Char('/') + folder + QStringLiteral("victim.txt")),
                         !(deleting && touched))
                         << row << " victim in /" << folder.toStdString();
-                    EXPECT_EQ(QFileInfo::exists(server.Root() + QLatin1Char('/') + folder + QStringLiteral("up.txt")),
+                    EXPECT_EQ(QFileInfo::exists(server.root() + QLatin1Char('/') + folder + QStringLiteral("up.txt")),
                               !deleting && touched)
                         << row << " upload in /" << folder.toStdString();
                 }
@@ -505,13 +505,13 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
 TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("f.txt"), "f");
-    TTransferItem* good = Job(server, tpFtpTest, QString());
-    TTransferItem* badTest = Job(server, tpFtpTest, QString(), QStringLiteral("user"), QStringLiteral("nope"));
-    TTransferItem* badGet = Job(server, tpFtp, QStringLiteral("f.txt"), QStringLiteral("user"), QStringLiteral("nope"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("f.txt"), "f");
+    TTransferItem* good = job(server, tpFtpTest, QString());
+    TTransferItem* badTest = job(server, tpFtpTest, QString(), QStringLiteral("user"), QStringLiteral("nope"));
+    TTransferItem* badGet = job(server, tpFtp, QStringLiteral("f.txt"), QStringLiteral("user"), QStringLiteral("nope"));
     TTransferItem* badList =
-        Job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
+        job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
     t.Execute();
     EXPECT_TRUE(good->Success);
     EXPECT_FALSE(badTest->Success);
@@ -526,16 +526,16 @@ TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
 TEST_F(FtpTransferTest, NamesCannotSmuggleInCommands)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("victim.txt"), "still here");
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt\r\nDELE victim.txt"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("victim.txt"), "still here");
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("f.txt\r\nDELE victim.txt"));
     get->TargetFilename = QStringLiteral("got.txt");
-    TTransferItem* del = Job(server, tpFtpDelete, QString());
+    TTransferItem* del = job(server, tpFtpDelete, QString());
     del->TargetDir.clear();
     del->TargetFilename = QStringLiteral("none\r\nDELE victim.txt");
-    TTransferItem* badHost = Job(server, tpFtpTest, QString());
+    TTransferItem* badHost = job(server, tpFtpTest, QString());
     badHost->FTPHost = QStringLiteral("127.0.0.1\r\nDELE victim.txt");
-    TTransferItem* slashHost = Job(server, tpFtpTest, QString());
+    TTransferItem* slashHost = job(server, tpFtpTest, QString());
     slashHost->FTPHost = QStringLiteral("127.0.0.1/x");
     t.Execute();
     EXPECT_FALSE(get->Success);
@@ -545,25 +545,25 @@ TEST_F(FtpTransferTest, NamesCannotSmuggleInCommands)
     EXPECT_FALSE(badHost->Success);
     EXPECT_FALSE(slashHost->Success);
     EXPECT_EQ(ev.errorCodes, (QList<int>{6, 6}));
-    EXPECT_EQ(server.Get(QStringLiteral("victim.txt")), QByteArray("still here"));
-    EXPECT_TRUE(server.Log().filter(QStringLiteral("DELE")).isEmpty());
+    EXPECT_EQ(server.get(QStringLiteral("victim.txt")), QByteArray("still here"));
+    EXPECT_TRUE(server.log().filter(QStringLiteral("DELE")).isEmpty());
 }
 
 TEST_F(FtpTransferTest, DroppedControlConnectionIsAFailure)
 {
     FtpTestServer atLogin({QStringLiteral("--close-on"), QStringLiteral("PASS")});
-    ASSERT_TRUE(atLogin.Ok());
-    TTransferItem* login = Job(atLogin, tpFtp, QStringLiteral("f.txt"));
+    ASSERT_TRUE(atLogin.ok());
+    TTransferItem* login = job(atLogin, tpFtp, QStringLiteral("f.txt"));
     t.Execute();
     EXPECT_FALSE(login->Success);
     EXPECT_EQ(ev.errorCodes, QList<int>{6});
 
     FtpTestServer atRetr({QStringLiteral("--close-on"), QStringLiteral("RETR")});
-    ASSERT_TRUE(atRetr.Ok());
-    atRetr.Put(QStringLiteral("f.txt"), "content");
+    ASSERT_TRUE(atRetr.ok());
+    atRetr.put(QStringLiteral("f.txt"), "content");
     t.Items.Clear();
     ev = Events();
-    TTransferItem* retr = Job(atRetr, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* retr = job(atRetr, tpFtp, QStringLiteral("f.txt"));
     t.Execute();
     EXPECT_FALSE(retr->Success);
     EXPECT_EQ(ev.notFound, QStringList{QStringLiteral("f.txt")});
@@ -575,25 +575,25 @@ TEST_F(FtpTransferTest, PassiveReplyNamingAnotherAddressIsNotFollowed)
     // 127.0.0.2 is loopback too, but the server listens on 127.0.0.1 only:
     // following the reply's address would fail the transfer.
     FtpTestServer server({QStringLiteral("--no-epsv"), QStringLiteral("--pasv-address"), QStringLiteral("127.0.0.2")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("f.txt"), "passive");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("f.txt"), "passive");
     t.FTPPassive = true;
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("f.txt"));
     t.Execute();
     EXPECT_TRUE(get->Success);
-    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("passive"));
-    EXPECT_TRUE(server.Log().contains(QStringLiteral("CMD PASV")));
+    EXPECT_EQ(local(QStringLiteral("f.txt")), QByteArray("passive"));
+    EXPECT_TRUE(server.log().contains(QStringLiteral("CMD PASV")));
 }
 
 TEST_F(FtpTransferTest, DeniedFolderIsNotFoundAndNothingElseIsFetched)
 {
     FtpTestServer server({QStringLiteral("--perm"), QStringLiteral("denied=")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("denied/s.txt"), "secret");
-    server.Put(QStringLiteral("s.txt"), "wrong file");
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("denied/s.txt"));
-    TTransferItem* list = Job(server, tpFtpList, QStringLiteral("denied/*"));
-    TTransferItem* multi = Job(server, tpMultiFtp, QStringLiteral("denied/*"));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("denied/s.txt"), "secret");
+    server.put(QStringLiteral("s.txt"), "wrong file");
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("denied/s.txt"));
+    TTransferItem* list = job(server, tpFtpList, QStringLiteral("denied/*"));
+    TTransferItem* multi = job(server, tpMultiFtp, QStringLiteral("denied/*"));
     t.Execute();
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(list->Success);
@@ -608,12 +608,12 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
 {
     FtpTestServer server(
         {QStringLiteral("--retr-cut"), QStringLiteral("10000"), QStringLiteral("--stor-cut"), QStringLiteral("10000")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("big.bin"), Pattern(300000));
-    const QString src = MakeLocal(QStringLiteral("up.bin"), Pattern(300000));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("big.bin"), pattern(300000));
+    const QString src = makeLocal(QStringLiteral("up.bin"), pattern(300000));
     t.FTPPassive = true;
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("big.bin"));
-    TTransferItem* put = Job(server, tpFtpUpload, src);
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("big.bin"));
+    TTransferItem* put = job(server, tpFtpUpload, src);
     put->TargetDir = QStringLiteral("/");
     t.Execute();
     EXPECT_FALSE(get->Success);
@@ -628,19 +628,19 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
 TEST_F(FtpTransferTest, PlantedLinksAreReplacedNeverFollowed)
 {
     FtpTestServer server({QStringLiteral("--retr-cut"), QStringLiteral("10000")});
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("src.bin"), "remote content");
-    server.Put(QStringLiteral("big.bin"), Pattern(50000));
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("src.bin"), "remote content");
+    server.put(QStringLiteral("big.bin"), pattern(50000));
     PlantedLinks links;
     const auto job = [&](const QString& url) {
         return [&, url](TTransfer&, const QString& name) {
-            TTransferItem* item = Job(server, tpFtp, url);
-            item->TargetDir = links.Target();
+            TTransferItem* item = this->job(server, tpFtp, url);
+            item->TargetDir = links.target();
             item->TargetFilename = name;
             return item;
         };
     };
-    links.Check(t, job(QStringLiteral("src.bin")), job(QStringLiteral("big.bin")), "remote content");
+    links.check(t, job(QStringLiteral("src.bin")), job(QStringLiteral("big.bin")), "remote content");
 }
 
 TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
@@ -651,13 +651,13 @@ TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
     FtpTestServer noRetr(
         {QStringLiteral("--hang-on"), QStringLiteral("RETR"), QStringLiteral("--hang-on"), QStringLiteral("MLSD")});
     FtpTestServer stalls({QStringLiteral("--retr-cut"), QStringLiteral("5000"), QStringLiteral("--retr-stall")});
-    ASSERT_TRUE(noLogin.Ok() && noRetr.Ok() && stalls.Ok());
-    noRetr.Put(QStringLiteral("f.txt"), "never sent");
-    stalls.Put(QStringLiteral("big.bin"), Pattern(100000));
-    TTransferItem* login = Job(noLogin, tpFtp, QStringLiteral("f.txt"));
-    TTransferItem* retr = Job(noRetr, tpFtp, QStringLiteral("f.txt"));
-    TTransferItem* list = Job(noRetr, tpFtpList, QStringLiteral("*"));
-    TTransferItem* stalled = Job(stalls, tpFtp, QStringLiteral("big.bin"));
+    ASSERT_TRUE(noLogin.ok() && noRetr.ok() && stalls.ok());
+    noRetr.put(QStringLiteral("f.txt"), "never sent");
+    stalls.put(QStringLiteral("big.bin"), pattern(100000));
+    TTransferItem* login = job(noLogin, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* retr = job(noRetr, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* list = job(noRetr, tpFtpList, QStringLiteral("*"));
+    TTransferItem* stalled = job(stalls, tpFtp, QStringLiteral("big.bin"));
     t.Execute();
     EXPECT_FALSE(login->Success);
     EXPECT_FALSE(retr->Success);
@@ -672,9 +672,9 @@ TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
 TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("in/f.txt"), "remote");
-    const QString src = MakeLocal(QStringLiteral("f.txt"), "local");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("in/f.txt"), "remote");
+    const QString src = makeLocal(QStringLiteral("f.txt"), "local");
     QStringList overwrite;
     t.OnCopyOverWrite = [&overwrite](TTransfer*, const QString& name, bool& allow) {
         overwrite << name;
@@ -683,16 +683,16 @@ TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
     int noNew = 0;
     t.OnNoNewFileFound = [&noNew](TTransfer*, const QString&, double, double) { ++noNew; };
     // The remote copy is later than 1899: the upload is skipped.
-    TTransferItem* older = Job(server, tpFtpUpload, src);
+    TTransferItem* older = job(server, tpFtpUpload, src);
     older->TargetDir = QStringLiteral("in");
     older->CopyNewerOnly = true;
     older->FileDate = 1;
     // Not later than 2447: the upload goes ahead.
-    TTransferItem* newer = Job(server, tpFtpUpload, src);
+    TTransferItem* newer = job(server, tpFtpUpload, src);
     newer->TargetDir = QStringLiteral("in");
     newer->CopyNewerOnly = true;
     newer->FileDate = 200000;
-    TTransferItem* refused = Job(server, tpFtpUpload, src);
+    TTransferItem* refused = job(server, tpFtpUpload, src);
     refused->TargetDir = QStringLiteral("in");
     refused->TargetFilename = QStringLiteral("other.txt");
     refused->CopyNewerOnly = true;
@@ -703,28 +703,28 @@ TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
     EXPECT_EQ(noNew, 1);
     EXPECT_TRUE(newer->Success);
     EXPECT_LT(newer->NewFileDate, 200000);
-    EXPECT_EQ(server.Get(QStringLiteral("in/f.txt")), QByteArray("local"));
+    EXPECT_EQ(server.get(QStringLiteral("in/f.txt")), QByteArray("local"));
     EXPECT_EQ(overwrite, (QStringList{QStringLiteral("f.txt"), QStringLiteral("f.txt")}));
     // No remote file of that name: no check, the upload simply goes.
     EXPECT_TRUE(refused->Success);
-    EXPECT_EQ(server.Get(QStringLiteral("in/other.txt")), QByteArray("local"));
+    EXPECT_EQ(server.get(QStringLiteral("in/other.txt")), QByteArray("local"));
 }
 
 TEST_F(FtpTransferTest, FileLinesNameFileAndServer)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("d/one.txt"), "1");
-    server.Put(QStringLiteral("d/two.txt"), "2");
-    server.Put(QStringLiteral("solo.txt"), "solo");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("d/one.txt"), "1");
+    server.put(QStringLiteral("d/two.txt"), "2");
+    server.put(QStringLiteral("solo.txt"), "solo");
     QStringList lines;
     t.OnCopyProgress = [&lines](TTransfer* sender, int, quint32, quint32) {
         if (lines.isEmpty() || lines.last() != sender->Dialog()->FileLine)
             lines << sender->Dialog()->FileLine;
     };
-    Job(server, tpFtp, QStringLiteral("solo.txt"));
-    Job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
-    TTransferItem* up = Job(server, tpFtpUpload, target.filePath(QStringLiteral("solo.txt")));
+    job(server, tpFtp, QStringLiteral("solo.txt"));
+    job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
+    TTransferItem* up = job(server, tpFtpUpload, target.filePath(QStringLiteral("solo.txt")));
     up->TargetDir = QStringLiteral("up");
     t.Execute();
     ASSERT_EQ(lines.size(), 4);
@@ -739,15 +739,15 @@ TEST_F(FtpTransferTest, FileLinesNameFileAndServer)
 TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("big.bin"), Pattern(2000000));
-    server.Put(QStringLiteral("later.bin"), "later");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("big.bin"), pattern(2000000));
+    server.put(QStringLiteral("later.bin"), "later");
     t.OnCopyProgress = [](TTransfer* sender, int, quint32 done, quint32) {
         if (done >= 8192)
             sender->CancelClick();
     };
-    TTransferItem* get = Job(server, tpFtp, QStringLiteral("big.bin"));
-    TTransferItem* later = Job(server, tpFtp, QStringLiteral("later.bin"));
+    TTransferItem* get = job(server, tpFtp, QStringLiteral("big.bin"));
+    TTransferItem* later = job(server, tpFtp, QStringLiteral("later.bin"));
     t.Execute();
     EXPECT_TRUE(get->Cancelled);
     EXPECT_FALSE(get->Success);
@@ -761,21 +761,21 @@ TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
 TEST_F(FtpTransferTest, ExistingTargetIsAskedAboutAndKeptWhenRefused)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("f.txt"), "remote");
-    MakeLocal(QStringLiteral("f.txt"), "mine");
-    MakeLocal(QStringLiteral("g.txt"), "mine too");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("f.txt"), "remote");
+    makeLocal(QStringLiteral("f.txt"), "mine");
+    makeLocal(QStringLiteral("g.txt"), "mine too");
     t.CreateUniqueFilenames = true;
     t.OnCopyOverWrite = [](TTransfer*, const QString& path, bool& allow) { allow = path.endsWith("f.txt"); };
-    TTransferItem* unique = Job(server, tpFtp, QStringLiteral("f.txt"));
-    TTransferItem* refused = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* unique = job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* refused = job(server, tpFtp, QStringLiteral("f.txt"));
     refused->TargetFilename = QStringLiteral("g.txt");
     t.Execute();
     EXPECT_TRUE(unique->Success);
-    EXPECT_EQ(Local(QStringLiteral("f.txt")), QByteArray("mine"));
-    EXPECT_EQ(Local(QStringLiteral("f(1).txt")), QByteArray("remote"));
+    EXPECT_EQ(local(QStringLiteral("f.txt")), QByteArray("mine"));
+    EXPECT_EQ(local(QStringLiteral("f(1).txt")), QByteArray("remote"));
     EXPECT_FALSE(refused->Success);
-    EXPECT_EQ(Local(QStringLiteral("g.txt")), QByteArray("mine too"));
+    EXPECT_EQ(local(QStringLiteral("g.txt")), QByteArray("mine too"));
     // The refused job did not leave the connection in a state the run trips over.
     EXPECT_TRUE(ev.errorCodes.isEmpty());
 }
@@ -783,23 +783,23 @@ TEST_F(FtpTransferTest, ExistingTargetIsAskedAboutAndKeptWhenRefused)
 TEST_F(FtpTransferTest, CopyNewerOnlyComparesTheServerDate)
 {
     FtpTestServer server;
-    ASSERT_TRUE(server.Ok());
-    server.Put(QStringLiteral("f.txt"), "fresh");
+    ASSERT_TRUE(server.ok());
+    server.put(QStringLiteral("f.txt"), "fresh");
     int noNew = 0;
     t.OnNoNewFileFound = [&noNew](TTransfer*, const QString& name, double, double) {
         EXPECT_EQ(name, QStringLiteral("f.txt"));
         ++noNew;
     };
-    TTransferItem* old = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* old = job(server, tpFtp, QStringLiteral("f.txt"));
     old->CopyNewerOnly = true;
     old->FileDate = 1;  // 1899: the server's file is newer
     old->TargetFilename = QStringLiteral("old.txt");
-    TTransferItem* future = Job(server, tpFtp, QStringLiteral("f.txt"));
+    TTransferItem* future = job(server, tpFtp, QStringLiteral("f.txt"));
     future->CopyNewerOnly = true;
     future->FileDate = 200000;  // 2447
     t.Execute();
     EXPECT_TRUE(old->Success);
-    EXPECT_EQ(Local(QStringLiteral("old.txt")), QByteArray("fresh"));
+    EXPECT_EQ(local(QStringLiteral("old.txt")), QByteArray("fresh"));
     EXPECT_GT(old->NewFileDate, 40000);  // the server's date of the file
     EXPECT_FALSE(future->Success);
     EXPECT_TRUE(future->NoNewFile);

@@ -22,9 +22,9 @@
 
 namespace {
 
-QDateTime At(int minute) { return QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60); }
+QDateTime at(int minute) { return QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60); }
 
-HistoryEntry Entry(const QString& source, const QString& translation, int minute = -1)
+HistoryEntry entryOf(const QString& source, const QString& translation, int minute = -1)
 {
     HistoryEntry entry;
     entry.sourceCode = QStringLiteral("FR");
@@ -33,11 +33,11 @@ HistoryEntry Entry(const QString& source, const QString& translation, int minute
     entry.translation = translation;
     entry.origin = HistoryEntry::Origin::CommandLine;
     if (minute >= 0)
-        entry.time = At(minute);
+        entry.time = at(minute);
     return entry;
 }
 
-QList<HistoryChunk> Pieces(const QString& source, const QString& translation, int count)
+QList<HistoryChunk> pieces(const QString& source, const QString& translation, int count)
 {
     QList<HistoryChunk> chunks;
     for (int i = 0; i < count; ++i)
@@ -46,7 +46,7 @@ QList<HistoryChunk> Pieces(const QString& source, const QString& translation, in
     return chunks;
 }
 
-QStringList Sources(const QList<HistoryEntry>& entries)
+QStringList sources(const QList<HistoryEntry>& entries)
 {
     QStringList sources;
     for (const HistoryEntry& entry : entries)
@@ -54,14 +54,14 @@ QStringList Sources(const QList<HistoryEntry>& entries)
     return sources;
 }
 
-QByteArray Contents(const QString& path)
+QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // What SQLite itself says of a file, through a connection of its own.
-QString Pragma(const QString& path, const char* sql)
+QString pragma(const QString& path, const char* sql)
 {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -81,7 +81,7 @@ QString Pragma(const QString& path, const char* sql)
     return answer;
 }
 
-bool Exec(const QString& path, const char* sql)
+bool exec(const QString& path, const char* sql)
 {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -91,7 +91,7 @@ bool Exec(const QString& path, const char* sql)
 }
 
 // Every piece of the memory, as one line each.
-QStringList Segments(History& history)
+QStringList segments(History& history)
 {
     QStringList lines;
     history.forEachSegment(QString(), [&](const MemorySegment& s) {
@@ -122,14 +122,14 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
         History history(path());
         // recorded out of time order: the list goes by time
         const QList<HistoryEntry> entries = {
-            Entry(QStringLiteral("Un café crème"), QStringLiteral("A coffee with cream"), 5),
-            Entry(QStringLiteral("Le garçon est naïf"), QStringLiteral("The boy is naive"), 1),
-            Entry(QStringLiteral("東京都に行きます"), QStringLiteral("I go to Tokyo"), 9),
-            Entry(QStringLiteral("ÉCOLE ÉLÉMENTAIRE"), QStringLiteral("Primary school"), 3),
-            Entry(QStringLiteral("C'est 50% moins cher"), QStringLiteral("It is 50% cheaper"), 7),
+            entryOf(QStringLiteral("Un café crème"), QStringLiteral("A coffee with cream"), 5),
+            entryOf(QStringLiteral("Le garçon est naïf"), QStringLiteral("The boy is naive"), 1),
+            entryOf(QStringLiteral("東京都に行きます"), QStringLiteral("I go to Tokyo"), 9),
+            entryOf(QStringLiteral("ÉCOLE ÉLÉMENTAIRE"), QStringLiteral("Primary school"), 3),
+            entryOf(QStringLiteral("C'est 50% moins cher"), QStringLiteral("It is 50% cheaper"), 7),
         };
         for (HistoryEntry entry : entries) {
-            ASSERT_TRUE(history.record(entry, Pieces(entry.source, entry.translation, 1)))
+            ASSERT_TRUE(history.record(entry, pieces(entry.source, entry.translation, 1)))
                 << history.problem().toStdString();
             EXPECT_GT(entry.id, 0);
         }
@@ -165,11 +165,11 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
     };
     for (const auto& c : cases) {
         const QList<HistoryEntry> found = history.search(QString::fromUtf8(c.words));
-        EXPECT_EQ(Sources(found), c.sources) << "search for '" << c.words << "'";
+        EXPECT_EQ(sources(found), c.sources) << "search for '" << c.words << "'";
     }
     const QList<HistoryEntry> newest = history.search(QString(), 2);
     ASSERT_EQ(newest.size(), 2);
-    EXPECT_EQ(newest.at(0).time, At(9));
+    EXPECT_EQ(newest.at(0).time, at(9));
     EXPECT_EQ(newest.at(0).sourceCode, QStringLiteral("FR"));
     EXPECT_EQ(newest.at(0).origin, HistoryEntry::Origin::CommandLine);
     EXPECT_EQ(history.chunks(newest.at(0).id).size(), 1);
@@ -179,22 +179,22 @@ TEST_F(HistoryTest, SearchIgnoresCaseAndAccentsAndListsNewestFirst)
     History numbered(m_folder.filePath(QStringLiteral("numbered.sqlite")));
     for (const auto& [source, minute] :
          {std::pair{"alpha one", 9}, {"alpha two", 1}, {"alpha three", 2}, {"beta", 20}}) {
-        HistoryEntry entry = Entry(QString::fromUtf8(source), QStringLiteral("x"), minute);
+        HistoryEntry entry = entryOf(QString::fromUtf8(source), QStringLiteral("x"), minute);
         ASSERT_TRUE(numbered.record(entry, {}));
     }
-    EXPECT_EQ(Sources(numbered.search(QStringLiteral("alpha"), 2)), QStringList({"alpha one", "alpha three"}));
-    EXPECT_EQ(Sources(numbered.search(QStringLiteral("alp"), 1)), QStringList({"alpha one"}));
+    EXPECT_EQ(sources(numbered.search(QStringLiteral("alpha"), 2)), QStringList({"alpha one", "alpha three"}));
+    EXPECT_EQ(sources(numbered.search(QStringLiteral("alp"), 1)), QStringList({"alpha one"}));
 }
 
 TEST_F(HistoryTest, FileIsPrivateAndWrittenAhead)
 {
     History history(path());
-    HistoryEntry entry = Entry(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
+    HistoryEntry entry = entryOf(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
     ASSERT_TRUE(history.record(entry, {}));
     EXPECT_EQ(QFile::permissions(path()) & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
               QFileDevice::Permissions());
-    EXPECT_EQ(Pragma(path(), "PRAGMA journal_mode"), QStringLiteral("wal"));
-    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
+    EXPECT_EQ(pragma(path(), "PRAGMA journal_mode"), QStringLiteral("wal"));
+    EXPECT_EQ(pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
 }
 
 TEST_F(HistoryTest, BoundsDropTheOldestFirst)
@@ -203,12 +203,12 @@ TEST_F(HistoryTest, BoundsDropTheOldestFirst)
         History history(path(), {5, 200LL * 1024 * 1024});
         QList<qint64> ids;
         for (int i = 0; i < 8; ++i) {
-            HistoryEntry entry = Entry(QStringLiteral("phrase %1").arg(i), QStringLiteral("sentence %1").arg(i), i);
-            ASSERT_TRUE(history.record(entry, Pieces(QStringLiteral("p"), QStringLiteral("s"), 2)));
+            HistoryEntry entry = entryOf(QStringLiteral("phrase %1").arg(i), QStringLiteral("sentence %1").arg(i), i);
+            ASSERT_TRUE(history.record(entry, pieces(QStringLiteral("p"), QStringLiteral("s"), 2)));
             ids << entry.id;
         }
         EXPECT_EQ(history.count(), 5);
-        EXPECT_EQ(Sources(history.search(QStringLiteral("phrase"))),
+        EXPECT_EQ(sources(history.search(QStringLiteral("phrase"))),
                   QStringList({"phrase 7", "phrase 6", "phrase 5", "phrase 4", "phrase 3"}));
         EXPECT_TRUE(history.chunks(ids.at(0)).isEmpty());
         EXPECT_EQ(history.chunks(ids.at(7)).size(), 2);
@@ -221,11 +221,11 @@ TEST_F(HistoryTest, BoundsDropTheOldestFirst)
         QString text;
         for (int word = 0; word < 600; ++word)
             text += QStringLiteral("w%1x%2 ").arg(i).arg(word);
-        HistoryEntry entry = Entry(QStringLiteral("entry%1 ").arg(i) + text, text, i);
-        ASSERT_TRUE(history.record(entry, Pieces(text, text, 1))) << history.problem().toStdString();
+        HistoryEntry entry = entryOf(QStringLiteral("entry%1 ").arg(i) + text, text, i);
+        ASSERT_TRUE(history.record(entry, pieces(text, text, 1))) << history.problem().toStdString();
         const qint64 used =
-            (Pragma(sized, "PRAGMA page_count").toLongLong() - Pragma(sized, "PRAGMA freelist_count").toLongLong())
-            * Pragma(sized, "PRAGMA page_size").toLongLong();
+            (pragma(sized, "PRAGMA page_count").toLongLong() - pragma(sized, "PRAGMA freelist_count").toLongLong())
+            * pragma(sized, "PRAGMA page_size").toLongLong();
         ASSERT_LE(used, limit) << "after entry " << i;
     }
     const QList<HistoryEntry> left = history.search(QString(), 1000);
@@ -242,23 +242,23 @@ TEST_F(HistoryTest, RemoveAndClear)
     History history(path());
     QList<qint64> ids;
     for (const char* source : {"alpha one", "alpha two", "alpha three"}) {
-        HistoryEntry entry = Entry(QString::fromUtf8(source), QStringLiteral("x"));
-        ASSERT_TRUE(history.record(entry, Pieces(QStringLiteral("a"), QStringLiteral("b"), 3)));
+        HistoryEntry entry = entryOf(QString::fromUtf8(source), QStringLiteral("x"));
+        ASSERT_TRUE(history.record(entry, pieces(QStringLiteral("a"), QStringLiteral("b"), 3)));
         ids << entry.id;
     }
     ASSERT_TRUE(history.remove({ids.at(1)}));
-    EXPECT_EQ(Sources(history.search(QStringLiteral("alpha"))), QStringList({"alpha three", "alpha one"}));
+    EXPECT_EQ(sources(history.search(QStringLiteral("alpha"))), QStringList({"alpha three", "alpha one"}));
     EXPECT_TRUE(history.search(QStringLiteral("two")).isEmpty());
     EXPECT_TRUE(history.chunks(ids.at(1)).isEmpty());
     ASSERT_TRUE(history.clear());
     EXPECT_EQ(history.count(), 0);
     EXPECT_TRUE(history.search(QStringLiteral("alpha")).isEmpty());
     EXPECT_TRUE(history.search(QString()).isEmpty());
-    EXPECT_EQ(Pragma(path(), "SELECT count(*) FROM chunks"), QStringLiteral("0"));
-    HistoryEntry after = Entry(QStringLiteral("alpha again"), QStringLiteral("y"));
+    EXPECT_EQ(pragma(path(), "SELECT count(*) FROM chunks"), QStringLiteral("0"));
+    HistoryEntry after = entryOf(QStringLiteral("alpha again"), QStringLiteral("y"));
     ASSERT_TRUE(history.record(after, {}));
-    EXPECT_EQ(Sources(history.search(QStringLiteral("alpha"))), QStringList({"alpha again"}));
-    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_EQ(sources(history.search(QStringLiteral("alpha"))), QStringList({"alpha again"}));
+    EXPECT_EQ(pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
 }
 
 TEST_F(HistoryTest, BadFilesAreNeverOverwritten)
@@ -283,7 +283,7 @@ TEST_F(HistoryTest, BadFilesAreNeverOverwritten)
              {
                  History history(path());
                  for (int i = 0; i < 20; ++i) {
-                     HistoryEntry entry = Entry(QStringLiteral("text %1").arg(i), QStringLiteral("texte"));
+                     HistoryEntry entry = entryOf(QStringLiteral("text %1").arg(i), QStringLiteral("texte"));
                      history.record(entry, {});
                  }
              }
@@ -307,10 +307,10 @@ TEST_F(HistoryTest, BadFilesAreNeverOverwritten)
          [&] {
              {
                  History history(path());
-                 HistoryEntry entry = Entry(QStringLiteral("a"), QStringLiteral("b"));
+                 HistoryEntry entry = entryOf(QStringLiteral("a"), QStringLiteral("b"));
                  history.record(entry, {});
              }
-             Pragma(path(), "PRAGMA user_version=99");
+             pragma(path(), "PRAGMA user_version=99");
          },
          false, false, "newer version"},
     };
@@ -321,11 +321,11 @@ TEST_F(HistoryTest, BadFilesAreNeverOverwritten)
         for (const QString& name : QDir(m_folder.path()).entryList({QStringLiteral("*.broken-*")}, QDir::Files))
             QFile::remove(m_folder.filePath(name));
         c.make();
-        const QByteArray before = Contents(path());
-        const QByteArray pointedAt = Contents(other);
+        const QByteArray before = contents(path());
+        const QByteArray pointedAt = contents(other);
 
         History history(path());
-        HistoryEntry entry = Entry(QStringLiteral("Merci"), QStringLiteral("Thanks"));
+        HistoryEntry entry = entryOf(QStringLiteral("Merci"), QStringLiteral("Thanks"));
         EXPECT_EQ(history.record(entry, {}), c.available) << history.problem().toStdString();
         EXPECT_TRUE(history.problem().contains(QLatin1String(c.problem))) << history.problem().toStdString();
         EXPECT_EQ(!history.movedAside().isEmpty(), c.movedAside);
@@ -333,13 +333,13 @@ TEST_F(HistoryTest, BadFilesAreNeverOverwritten)
         EXPECT_EQ(notice.isEmpty(), c.available && !c.movedAside) << notice.toStdString();
         EXPECT_TRUE(history.takeNotice().isEmpty()) << "said once";
         if (c.movedAside) {
-            EXPECT_EQ(Contents(history.movedAside()), before);
+            EXPECT_EQ(contents(history.movedAside()), before);
             EXPECT_TRUE(notice.contains(history.movedAside()));
-            EXPECT_EQ(Sources(history.search(QString())), QStringList({"Merci"}));
+            EXPECT_EQ(sources(history.search(QString())), QStringList({"Merci"}));
         } else {
-            EXPECT_EQ(Contents(path()), before);
+            EXPECT_EQ(contents(path()), before);
         }
-        EXPECT_EQ(Contents(other), pointedAt);
+        EXPECT_EQ(contents(other), pointedAt);
         if (QString(QLatin1String(c.name)) == QLatin1String("symbolic link")) {
             EXPECT_TRUE(QFileInfo(path()).isSymLink());
         }
@@ -350,7 +350,7 @@ TEST_F(HistoryTest, LockHeldElsewhereMakesTheHistoryUnavailableOnce)
 {
     {
         History history(path());
-        HistoryEntry entry = Entry(QStringLiteral("before"), QStringLiteral("avant"));
+        HistoryEntry entry = entryOf(QStringLiteral("before"), QStringLiteral("avant"));
         ASSERT_TRUE(history.record(entry, {}));
     }
     // a program that took the write lock and hangs
@@ -359,7 +359,7 @@ TEST_F(HistoryTest, LockHeldElsewhereMakesTheHistoryUnavailableOnce)
     ASSERT_EQ(sqlite3_exec(hung, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
     History history(path(), {}, 100);
-    HistoryEntry entry = Entry(QStringLiteral("during"), QStringLiteral("pendant"));
+    HistoryEntry entry = entryOf(QStringLiteral("during"), QStringLiteral("pendant"));
     EXPECT_FALSE(history.record(entry, {}));
     EXPECT_TRUE(history.problem().contains(QLatin1String("locked"))) << history.problem().toStdString();
     EXPECT_FALSE(history.takeNotice().isEmpty());
@@ -367,20 +367,20 @@ TEST_F(HistoryTest, LockHeldElsewhereMakesTheHistoryUnavailableOnce)
     EXPECT_FALSE(history.record(entry, {}));
     sqlite3_exec(hung, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(hung);
-    EXPECT_EQ(Pragma(path(), "SELECT count(*) FROM entries"), QStringLiteral("1"));
+    EXPECT_EQ(pragma(path(), "SELECT count(*) FROM entries"), QStringLiteral("1"));
 }
 
 // A child process that records `count` translations tagged `tag`, telling the
 // pipe after each; count < 0 writes until it is killed.
-pid_t Writer(const QString& path, const QString& tag, int count, int pipeOut = -1)
+pid_t writer(const QString& path, const QString& tag, int count, int pipeOut = -1)
 {
     const pid_t pid = ::fork();
     if (pid != 0)
         return pid;
     History history(path);
     for (int i = 0; count < 0 || i < count; ++i) {
-        HistoryEntry entry = Entry(QStringLiteral("%1-%2").arg(tag).arg(i), QStringLiteral("translated %1").arg(i));
-        if (!history.record(entry, Pieces(entry.source, entry.translation, 3)))
+        HistoryEntry entry = entryOf(QStringLiteral("%1-%2").arg(tag).arg(i), QStringLiteral("translated %1").arg(i));
+        if (!history.record(entry, pieces(entry.source, entry.translation, 3)))
             ::_exit(1);
         if (pipeOut >= 0 && ::write(pipeOut, "+", 1) != 1)
             ::_exit(1);
@@ -388,7 +388,7 @@ pid_t Writer(const QString& path, const QString& tag, int count, int pipeOut = -
     ::_exit(0);
 }
 
-int ExitCode(pid_t pid)
+int exitCode(pid_t pid)
 {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -398,10 +398,10 @@ int ExitCode(pid_t pid)
 TEST_F(HistoryTest, TwoProcessesWriteAtOnceWithoutLosingAnEntry)
 {
     const int each = 60;
-    const pid_t first = Writer(path(), QStringLiteral("first"), each);
-    const pid_t second = Writer(path(), QStringLiteral("second"), each);
-    EXPECT_EQ(ExitCode(first), 0);
-    EXPECT_EQ(ExitCode(second), 0);
+    const pid_t first = writer(path(), QStringLiteral("first"), each);
+    const pid_t second = writer(path(), QStringLiteral("second"), each);
+    EXPECT_EQ(exitCode(first), 0);
+    EXPECT_EQ(exitCode(second), 0);
 
     History history(path());
     const QList<HistoryEntry> entries = history.search(QString(), 10 * each);
@@ -422,7 +422,7 @@ TEST_F(HistoryTest, KilledDuringWritesLeavesASoundFileWithEveryFinishedEntry)
 {
     int pipe[2];
     ASSERT_EQ(::pipe(pipe), 0);
-    const pid_t writer = Writer(path(), QStringLiteral("killed"), -1, pipe[1]);
+    const pid_t writer = ::writer(path(), QStringLiteral("killed"), -1, pipe[1]);
     ::close(pipe[1]);
     const int finished = 40;
     char told = 0;
@@ -432,8 +432,8 @@ TEST_F(HistoryTest, KilledDuringWritesLeavesASoundFileWithEveryFinishedEntry)
     ::waitpid(writer, nullptr, 0);
     ::close(pipe[0]);
 
-    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
-    EXPECT_EQ(Pragma(path(), "INSERT INTO entries_text(entries_text) VALUES ('integrity-check')"),
+    EXPECT_EQ(pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_EQ(pragma(path(), "INSERT INTO entries_text(entries_text) VALUES ('integrity-check')"),
               QStringLiteral("ok"));
     History history(path());
     const QList<HistoryEntry> entries = history.search(QString(), 100000);
@@ -451,24 +451,24 @@ TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
 {
     {
         History history(path());
-        HistoryEntry entry = Entry(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
+        HistoryEntry entry = entryOf(QStringLiteral("Bonjour"), QStringLiteral("Hello"));
         ASSERT_TRUE(
             history.record(entry, {{QStringLiteral("Bonjour"), QStringLiteral("Hello"), Service, QStringLiteral("1.0")},
                                    {QStringLiteral("Au revoir"), QStringLiteral("Goodbye"), Service, QString()}}));
     }
     // the file as the version before the memory left it: its pieces go into the memory when it opens
-    ASSERT_TRUE(Exec(path(), "DROP TRIGGER entries_counted_in; DROP TRIGGER entries_counted_out; DROP TABLE segments;"
+    ASSERT_TRUE(exec(path(), "DROP TRIGGER entries_counted_in; DROP TRIGGER entries_counted_out; DROP TABLE segments;"
                              "DROP TABLE counts; DROP TABLE sentences; PRAGMA user_version=1"));
     History history(path());
-    HistoryEntry later = Entry(QStringLiteral("Chat"), QStringLiteral("Cat"));
+    HistoryEntry later = entryOf(QStringLiteral("Chat"), QStringLiteral("Cat"));
     const QList<HistoryChunk> chat = {{QStringLiteral("Chat"), QStringLiteral("Cat"), Service, QStringLiteral("1.0")}};
     ASSERT_TRUE(history.record(later, chat, chat));
-    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
+    EXPECT_EQ(pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
     EXPECT_EQ(history.segmentCount(), 3);
     // a piece from another tool's file serves any service that names its version
     ASSERT_TRUE(history.addSegments([](const History::SegmentSink& add) {
         return add({QStringLiteral("FR"), QStringLiteral("EN"), QString(), QString(), QStringLiteral("Merci"),
-                    QStringLiteral("Thanks"), At(3)});
+                    QStringLiteral("Thanks"), at(3)});
     }));
 
     HistoryMemory memory(path());
@@ -506,7 +506,7 @@ TEST_F(HistoryTest, MemoryAnswersOnlyTheSameLanguagesServiceAndVersion)
     EXPECT_TRUE(memory.lookUp(same, {QStringLiteral("Bonjour")})[0].has_value());
     ASSERT_TRUE(history.clear());
     EXPECT_EQ(history.segmentCount(), 0);
-    EXPECT_EQ(Pragma(path(), "SELECT count(*) FROM segments"), QStringLiteral("0"));
+    EXPECT_EQ(pragma(path(), "SELECT count(*) FROM segments"), QStringLiteral("0"));
 }
 
 TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
@@ -514,14 +514,14 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
     const QString sentOne = QStringLiteral("The blue whale sings at dawn.\r\n");
     {
         History history(path());
-        HistoryEntry entry = Entry(QStringLiteral("The blue whale sings at dawn."), QStringLiteral("La ballena"));
+        HistoryEntry entry = entryOf(QStringLiteral("The blue whale sings at dawn."), QStringLiteral("La ballena"));
         entry.sourceCode = QStringLiteral("EN");
         entry.targetCode = QStringLiteral("ES");
         ASSERT_TRUE(history.record(
             entry, {{sentOne, QStringLiteral("La ballena azul canta al alba. "), Service, QStringLiteral("1.0")}}));
     }
     // the memory as the version before kept it: whole chunks, byte for byte, with their line ends
-    ASSERT_TRUE(Exec(path(), "DROP TABLE sentences; PRAGMA user_version=2"));
+    ASSERT_TRUE(exec(path(), "DROP TABLE sentences; PRAGMA user_version=2"));
     const struct {
         const char* source;
         const char* translation;
@@ -545,7 +545,7 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
                            " translation, created, used, folded) VALUES (?1, 'EN', 'ES', ?2, ?3, ?4, ?5, ?6, ?6, '')",
                            -1, &insert, nullptr);
         for (const auto& piece : old) {
-            sqlite3_bind_int64(insert, 1, History::ChunkHash(QString::fromUtf8(piece.source)));
+            sqlite3_bind_int64(insert, 1, History::chunkHash(QString::fromUtf8(piece.source)));
             sqlite3_bind_text(insert, 2, piece.endpoint, -1, SQLITE_STATIC);
             sqlite3_bind_text(insert, 3, *piece.endpoint ? "1.0" : "", -1, SQLITE_STATIC);
             sqlite3_bind_text(insert, 4, piece.source, -1, SQLITE_STATIC);
@@ -560,7 +560,7 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
 
     History history(path());
     ASSERT_TRUE(history.available()) << history.problem().toStdString();
-    EXPECT_EQ(Pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
+    EXPECT_EQ(pragma(path(), "PRAGMA user_version"), QString::number(History::SchemaVersion));
     EXPECT_EQ(history.segmentCount(), 4) << "the two cats become one";
     HistoryMemory memory(path());
     const MemoryKey key{QStringLiteral("EN"), QStringLiteral("ES"), Service, QStringLiteral("1.0")};
@@ -577,7 +577,7 @@ TEST_F(HistoryTest, AFileOfWholeChunksKeepsThemReusableBySentence)
     ASSERT_TRUE(history.remove({history.search(QStringLiteral("whale")).value(0).id}));
     EXPECT_FALSE(memory.lookUp(key, {pieces[0]})[0].has_value());
     EXPECT_EQ(history.segmentCount(), 3);
-    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_EQ(pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
 }
 
 TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
@@ -595,7 +595,7 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
         {"EN", "ES", "The house\tis big", "La casa\tes grande", ""},
     };
     for (const auto& piece : pieces) {
-        HistoryEntry entry = Entry(QString::fromUtf8(piece.source), QString::fromUtf8(piece.translation));
+        HistoryEntry entry = entryOf(QString::fromUtf8(piece.source), QString::fromUtf8(piece.translation));
         entry.sourceCode = QString::fromLatin1(piece.sourceCode);
         entry.targetCode = QString::fromLatin1(piece.targetCode);
         const QList<HistoryChunk> sent = {{entry.source, entry.translation, Service, QString::fromUtf8(piece.version)}};
@@ -639,17 +639,17 @@ TEST_F(HistoryTest, TmxRoundTripIsValidTmxAndReadsBackWhole)
 
     // read back: the same pieces, reused as the recorded ones were
     History other(m_folder.filePath(QStringLiteral("other.sqlite")));
-    const TmxFile::Outcome read = TmxFile::Import(other, file);
+    const TmxFile::Outcome read = TmxFile::import(other, file);
     ASSERT_TRUE(read.ok) << read.message.toStdString();
     EXPECT_EQ(read.units, 3);
     EXPECT_EQ(read.skipped, 0);
-    EXPECT_EQ(Segments(other), Segments(history));
+    EXPECT_EQ(segments(other), segments(history));
     const auto found =
         HistoryMemory(other.path())
             .lookUp({"FR", "EN", Service, "apertium-fra-eng 1.0"}, {QString::fromUtf8(pieces[0].source)});
     ASSERT_TRUE(found[0].has_value());
     EXPECT_EQ(*found[0], QString::fromUtf8(pieces[0].translation));
-    EXPECT_EQ(TmxFile::Import(other, some).units, 1);
+    EXPECT_EQ(TmxFile::import(other, some).units, 1);
     EXPECT_EQ(other.segmentCount(), 3);
 }
 
@@ -657,7 +657,7 @@ TEST_F(HistoryTest, BadTmxFilesAddNothing)
 {
     History history(path());
     ASSERT_TRUE(history.addSegments([](const History::SegmentSink& add) {
-        return add({"EN", "FR", "", "", "held before", "tenu avant", At(1)});
+        return add({"EN", "FR", "", "", "held before", "tenu avant", at(1)});
     }));
     const QByteArray head = "<?xml version=\"1.0\"?>\n<tmx version=\"1.4\"><header creationtool=\"t\" "
                             "creationtoolversion=\"1\" segtype=\"sentence\" o-tmf=\"t\" adminlang=\"en\" "
@@ -707,18 +707,18 @@ TEST_F(HistoryTest, BadTmxFilesAddNothing)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(c.content);
         out.close();
-        const QStringList before = Segments(history);
-        const TmxFile::Outcome read = TmxFile::Import(history, file);
+        const QStringList before = segments(history);
+        const TmxFile::Outcome read = TmxFile::import(history, file);
         EXPECT_EQ(read.ok, c.ok) << read.message.toStdString();
         EXPECT_EQ(read.units, c.units);
         EXPECT_EQ(read.skipped, c.skipped);
         EXPECT_TRUE(read.message.contains(QLatin1String(c.problem))) << read.message.toStdString();
         if (!c.ok)
-            EXPECT_EQ(Segments(history), before);
+            EXPECT_EQ(segments(history), before);
         else
             EXPECT_EQ(history.segmentCount(), before.size() + c.units);
     }
-    EXPECT_EQ(Pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_EQ(pragma(path(), "PRAGMA integrity_check"), QStringLiteral("ok"));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 
 std::optional<QString> detect(const QString& install, const QString& deflt)
 {
-    return DetectInterfaceLanguageFrom({install, deflt, false, QString()});
+    return detectInterfaceLanguageFrom({install, deflt, false, QString()});
 }
 
 // The locale variables, unset for one test.
@@ -49,21 +49,21 @@ TEST(LocaleMapping, KnownLocalesGiveTheirWindowsIds)
         {"", ""},
     };
     for (const auto& [locale, id] : cases)
-        EXPECT_EQ(LanguageIdFromLocale(locale), QString(id)) << locale;
+        EXPECT_EQ(languageIdFromLocale(locale), QString(id)) << locale;
 }
 
 TEST(LocaleMapping, FirstNonEmptyVariableWins)
 {
     LocaleEnvironment env;
-    EXPECT_EQ(SystemLanguageId(), QString());
+    EXPECT_EQ(systemLanguageId(), QString());
     env.set("LANG", "de_DE.UTF-8");
-    EXPECT_EQ(SystemLanguageId(), QString("0407"));
+    EXPECT_EQ(systemLanguageId(), QString("0407"));
     env.set("LC_MESSAGES", "nl_NL.UTF-8");
-    EXPECT_EQ(SystemLanguageId(), QString("0413"));
+    EXPECT_EQ(systemLanguageId(), QString("0413"));
     env.set("LC_ALL", "");  // set but empty: passed over
-    EXPECT_EQ(SystemLanguageId(), QString("0413"));
+    EXPECT_EQ(systemLanguageId(), QString("0413"));
     env.set("LC_ALL", "fr_FR.UTF-8");
-    EXPECT_EQ(SystemLanguageId(), QString("040C"));
+    EXPECT_EQ(systemLanguageId(), QString("040C"));
 }
 
 TEST(Detection, InstallationLanguagesGiveTheirInterface)
@@ -93,57 +93,57 @@ TEST(Detection, ChineseEndsOnlyForSimplified)
 TEST(Detection, Win9xLocaleIsReadAfterTheInstallationLanguage)
 {
     // the locale overrides: French installation, English locale
-    EXPECT_EQ(DetectInterfaceLanguageFrom({"040C", "040C", true, "00000409"}), QString("English"));
-    EXPECT_EQ(DetectInterfaceLanguageFrom({"0409", "0409", true, "00000407"}), QString("German"));
-    EXPECT_EQ(DetectInterfaceLanguageFrom({"0409", "0409", true, "00000804"}), std::nullopt);
+    EXPECT_EQ(detectInterfaceLanguageFrom({"040C", "040C", true, "00000409"}), QString("English"));
+    EXPECT_EQ(detectInterfaceLanguageFrom({"0409", "0409", true, "00000407"}), QString("German"));
+    EXPECT_EQ(detectInterfaceLanguageFrom({"0409", "0409", true, "00000804"}), std::nullopt);
     // a Chinese installation is forgiven by an English locale
-    EXPECT_EQ(DetectInterfaceLanguageFrom({"0804", "0804", true, "00000409"}), QString("English"));
-    EXPECT_EQ(DetectInterfaceLanguageFrom({"0409", "0409", true, ""}), QString("English"));
+    EXPECT_EQ(detectInterfaceLanguageFrom({"0804", "0804", true, "00000409"}), QString("English"));
+    EXPECT_EQ(detectInterfaceLanguageFrom({"0409", "0409", true, ""}), QString("English"));
 }
 
 TEST(Detection, EnvironmentDrivesTheWholeDetection)
 {
     LocaleEnvironment env;
     env.set("LANG", "pt_BR.UTF-8");
-    EXPECT_EQ(DetectInterfaceLanguage(false), QString("Portuguese"));
+    EXPECT_EQ(detectInterfaceLanguage(false), QString("Portuguese"));
     env.set("LANG", "nl_NL.UTF-8");
-    EXPECT_EQ(DetectInterfaceLanguage(false), QString("Dutch"));
-    EXPECT_EQ(DetectInterfaceLanguage(true), QString("Dutch"));
+    EXPECT_EQ(detectInterfaceLanguage(false), QString("Dutch"));
+    EXPECT_EQ(detectInterfaceLanguage(true), QString("Dutch"));
     env.set("LANG", "zh_TW.UTF-8");
-    EXPECT_EQ(DetectInterfaceLanguage(false), QString("English"));
+    EXPECT_EQ(detectInterfaceLanguage(false), QString("English"));
     env.set("LANG", "zh_CN.UTF-8");
-    EXPECT_EQ(DetectInterfaceLanguage(false), std::nullopt);
-    EXPECT_EQ(DetectInterfaceLanguage(true), std::nullopt);
+    EXPECT_EQ(detectInterfaceLanguage(false), std::nullopt);
+    EXPECT_EQ(detectInterfaceLanguage(true), std::nullopt);
 }
 
 TEST(LanguageNames, ColumnsFollowTheMenuOrder)
 {
-    EXPECT_EQ(InterfaceLanguageColumn("English"), 0);
-    EXPECT_EQ(InterfaceLanguageColumn("Dutch"), 6);
-    EXPECT_EQ(InterfaceLanguageColumn("english"), -1);  // exact comparison
-    EXPECT_EQ(InterfaceLanguageColumn("Klingon"), -1);
-    EXPECT_EQ(InterfaceLanguageColumn(""), -1);
+    EXPECT_EQ(interfaceLanguageColumn("English"), 0);
+    EXPECT_EQ(interfaceLanguageColumn("Dutch"), 6);
+    EXPECT_EQ(interfaceLanguageColumn("english"), -1);  // exact comparison
+    EXPECT_EQ(interfaceLanguageColumn("Klingon"), -1);
+    EXPECT_EQ(interfaceLanguageColumn(""), -1);
 }
 
 TEST(CaptionTable, NamesAreUniqueAndEveryCellFilled)
 {
     QSet<QString> names;
     int hints = 0;
-    for (const CaptionRow& row : InterfaceCaptionTable()) {
+    for (const CaptionRow& row : interfaceCaptionTable()) {
         EXPECT_FALSE(names.contains(row.objectName)) << row.objectName;
         names.insert(row.objectName);
         hints += row.kind == CaptionKind::Hint;
         for (int column = 0; column < 7; ++column)
-            EXPECT_FALSE(InterfaceCaptionText(row, column).isEmpty()) << row.objectName;
+            EXPECT_FALSE(interfaceCaptionText(row, column).isEmpty()) << row.objectName;
     }
     EXPECT_EQ(names.size(), 79);
     EXPECT_EQ(hints, 17);
     // the numbers of the sentence in every language
     for (int column = 0; column < 7; ++column) {
-        const QString reused = InterfaceCaption("MemoryReused", column);
+        const QString reused = interfaceCaption("MemoryReused", column);
         EXPECT_TRUE(reused.contains("%1") && reused.contains("%2")) << column;
     }
-    EXPECT_EQ(InterfaceCaption("MemoryReused", 3).arg(2).arg(5),
+    EXPECT_EQ(interfaceCaption("MemoryReused", 3).arg(2).arg(5),
               QString::fromUtf8("2 von 5 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
 }
 
@@ -162,7 +162,7 @@ TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)
     QObject* dutch = add("Dutch2");
     QObject* other = add("HistoryWindow");  // a text another window reads for itself
 
-    QStringList missing = ApplyInterfaceCaptions(&window, 6);
+    QStringList missing = applyInterfaceCaptions(&window, 6);
     EXPECT_EQ(file->property("text").toString(), QString("&Bestand"));
     EXPECT_EQ(undo->property("text").toString(), QString("&On&gedaan maken"));
     EXPECT_EQ(bold->property("toolTip").toString(), QString("Onderstrepen"));
@@ -174,17 +174,17 @@ TEST(CaptionTable, ApplyingAColumnSetsCaptionsHintsAndOneCheckMark)
     EXPECT_FALSE(missing.contains("Nouveau1"));
     EXPECT_FALSE(missing.contains("HistoryWindow"));
     EXPECT_FALSE(other->property("text").isValid());
-    EXPECT_EQ(InterfaceCaption("HistoryWindow", 6), QString("Geschiedenis"));
+    EXPECT_EQ(interfaceCaption("HistoryWindow", 6), QString("Geschiedenis"));
 
-    ApplyInterfaceCaptions(&window, 1);
+    applyInterfaceCaptions(&window, 1);
     EXPECT_EQ(bold->property("toolTip").toString(), QString("soulign?"));
-    ApplyInterfaceCaptions(&window, 0);
+    applyInterfaceCaptions(&window, 0);
     EXPECT_EQ(file->property("text").toString(), QString("&File"));
     EXPECT_TRUE(english->property("checked").toBool());
     EXPECT_FALSE(dutch->property("checked").toBool());
 
     // an unknown column changes nothing
-    EXPECT_TRUE(ApplyInterfaceCaptions(&window, 7).isEmpty());
-    EXPECT_TRUE(ApplyInterfaceCaptions(&window, -1).isEmpty());
+    EXPECT_TRUE(applyInterfaceCaptions(&window, 7).isEmpty());
+    EXPECT_TRUE(applyInterfaceCaptions(&window, -1).isEmpty());
     EXPECT_EQ(file->property("text").toString(), QString("&File"));
 }

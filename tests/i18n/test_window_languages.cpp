@@ -20,8 +20,8 @@
 
 namespace {
 
-const char* const kHandlers[] = {"English1Click", "Francais1Click",   "Spanish2Click", "German2Click",
-                                 "Italian2Click", "Portuguese1Click", "Dutch2Click"};
+const char* const kHandlers[] = {"english1Click", "francais1Click",   "spanish2Click", "german2Click",
+                                 "italian2Click", "portuguese1Click", "dutch2Click"};
 
 // What the user sees of one row: a menu's title, an item's caption, a control's hint.
 QString shownText(QObject* object, CaptionKind kind)
@@ -39,7 +39,7 @@ QString shownText(QObject* object, CaptionKind kind)
 QStringList checkedLanguageItems(TForm1& form)
 {
     QStringList checked;
-    for (const QString& name : InterfaceLanguageItemNames())
+    for (const QString& name : interfaceLanguageItemNames())
         if (form.findChild<QAction*>(name)->isChecked())
             checked << name;
     return checked;
@@ -49,7 +49,7 @@ QStringList checkedLanguageItems(TForm1& form)
 QStringList differencesFrom(TForm1& form, int column)
 {
     QStringList differences;
-    for (const CaptionRow& row : InterfaceCaptionTable()) {
+    for (const CaptionRow& row : interfaceCaptionTable()) {
         // other windows read their texts for themselves
         if (row.kind == CaptionKind::Text)
             continue;
@@ -59,7 +59,7 @@ QStringList differencesFrom(TForm1& form, int column)
             continue;
         }
         const QString shown = shownText(object, row.kind);
-        if (shown != InterfaceCaptionText(row, column))
+        if (shown != interfaceCaptionText(row, column))
             differences << QStringLiteral("%1 shows \"%2\"").arg(row.objectName, shown);
     }
     return differences;
@@ -109,11 +109,11 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[(column + 3) % 7]));
         QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[column]));
 
-        QCOMPARE(form.InterfaceLanguage, InterfaceLanguageNames()[column]);
+        QCOMPARE(form.InterfaceLanguage, interfaceLanguageNames()[column]);
         QCOMPARE(differencesFrom(form, column), QStringList());
         QCOMPARE(form.menuBar()->actions().first()->text(), fileMenu);
         QCOMPARE(form.findChild<QAction*>(oddOneName)->text(), oddOne);
-        QCOMPARE(checkedLanguageItems(form), QStringList{InterfaceLanguageItemNames()[column]});
+        QCOMPARE(checkedLanguageItems(form), QStringList{interfaceLanguageItemNames()[column]});
         // the pop-up's words are the toolbar's hints
         QCOMPARE(form.Cut1->text(), form.ToolButton6->toolTip());
         QCOMPARE(form.Copy1->text(), form.ToolButton7->toolTip());
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(form.InterfaceLanguage, language);
         QCOMPARE(form.Nouveau1->title(), fileMenu);
         QCOMPARE(checkedLanguageItems(form),
-                 QStringList{InterfaceLanguageItemNames()[InterfaceLanguageColumn(language)]});
+                 QStringList{interfaceLanguageItemNames()[interfaceLanguageColumn(language)]});
     }
 
     void storedLanguageWinsOverTheDetectedOne_data()
@@ -227,7 +227,7 @@ private slots:
         TForm1 form;
         QCOMPARE(form.InterfaceLanguage, language);
         QCOMPARE(form.Nouveau1->title(), fileMenu);
-        QCOMPARE(differencesFrom(form, InterfaceLanguageColumn(language)), QStringList());
+        QCOMPARE(differencesFrom(form, interfaceLanguageColumn(language)), QStringList());
     }
 
     void unknownStoredLanguageKeepsTheLayoutsCaptions()

@@ -56,7 +56,7 @@ private:
     bool m_stalled = false;
 };
 
-NetLimits Limits(int stallSeconds, qint64 maxBytes = -1)
+NetLimits limits(int stallSeconds, qint64 maxBytes = -1)
 {
     NetLimits limits;
     limits.connectSeconds = 10;
@@ -70,12 +70,12 @@ NetLimits Limits(int stallSeconds, qint64 maxBytes = -1)
 TEST(HttpLayer, StalledReplyIsBrokenOff)
 {
     StallingServer server;
-    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(1));
-    const NetResult& result = request.Perform();
+    NetRequest request(server.address("/stall"), NetProxy::direct(), limits(1));
+    const NetResult& result = request.perform();
     EXPECT_TRUE(result.stalled);
     EXPECT_FALSE(result.cancelled);
     EXPECT_NE(result.code, CURLE_OK);
-    EXPECT_EQ(request.Body(), "first");
+    EXPECT_EQ(request.body(), "first");
 }
 
 TEST(HttpLayer, BodyPastTheLimitIsRefused)
@@ -83,16 +83,16 @@ TEST(HttpLayer, BodyPastTheLimitIsRefused)
     StallingServer server;
     for (const qint64 limit : {qint64(100000), qint64(99999)}) {
         SCOPED_TRACE(limit);
-        NetRequest request(server.address("/big"), NetProxy::Direct(), Limits(10, limit));
-        const NetResult& result = request.Perform();
+        NetRequest request(server.address("/big"), NetProxy::direct(), limits(10, limit));
+        const NetResult& result = request.perform();
         const bool fits = limit >= 100000;
         EXPECT_EQ(result.code == CURLE_OK, fits) << result.message.toStdString();
         EXPECT_EQ(result.tooLarge, !fits);
         EXPECT_EQ(result.status, 200);
         if (fits)
-            EXPECT_EQ(request.Body().size(), 100000);
+            EXPECT_EQ(request.body().size(), 100000);
         else
-            EXPECT_LE(request.Body().size(), limit);
+            EXPECT_LE(request.body().size(), limit);
     }
 }
 
@@ -104,9 +104,9 @@ TEST(HttpLayer, CancelFromAnotherThreadEndsABlockedRequest)
         server.waitForStall();
         cancelled = true;
     });
-    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(600));
-    request.SetCancelCheck([&] { return cancelled.load(); });
-    const NetResult& result = request.Perform();
+    NetRequest request(server.address("/stall"), NetProxy::direct(), limits(600));
+    request.setCancelCheck([&] { return cancelled.load(); });
+    const NetResult& result = request.perform();
     canceller.join();
     EXPECT_TRUE(result.cancelled);
     EXPECT_FALSE(result.stalled);
@@ -121,16 +121,16 @@ TEST(HttpLayer, CancelFromTheWaitOfARequestTakenInPieces)
     bool cancelled = false;
     int waits = 0;
     QByteArray taken;
-    NetRequest request(server.address("/stall"), NetProxy::Direct(), Limits(600));
-    request.SetCancelCheck([&] { return cancelled; });
-    request.SetIdle([&] {
+    NetRequest request(server.address("/stall"), NetProxy::direct(), limits(600));
+    request.setCancelCheck([&] { return cancelled; });
+    request.setIdle([&] {
         ++waits;
         cancelled = !taken.isEmpty();
     });
     char buffer[2];
-    while (request.Pending() || request.Step())
-        taken.append(buffer, request.Take(buffer, sizeof buffer));
+    while (request.pending() || request.step())
+        taken.append(buffer, request.take(buffer, sizeof buffer));
     EXPECT_EQ(taken, "first");
-    EXPECT_TRUE(request.Result().cancelled);
+    EXPECT_TRUE(request.result().cancelled);
     EXPECT_GT(waits, 0);
 }

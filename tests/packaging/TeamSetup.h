@@ -17,13 +17,13 @@
 
 namespace TeamSetup {
 
-inline const char* HaproxyProgram() { return "/usr/sbin/haproxy"; }
+inline const char* haproxyProgram() { return "/usr/sbin/haproxy"; }
 
 // The shipped example with its front end and statistics page on loopback ports
 // and its service lines pointing at the given ports. What only a system
 // installation has (chroot, account, log socket, detaching) is left out, and so
 // are the example's services beyond those given. Empty when it names fewer.
-inline QString LoopbackConfig(int frontPort, int statsPort, const std::vector<int>& servicePorts)
+inline QString loopbackConfig(int frontPort, int statsPort, const std::vector<int>& servicePorts)
 {
     QFile file(QStringLiteral(LINGUARO_SOURCE_DIR "/packaging/haproxy/linguaro.cfg"));
     if (!file.open(QIODevice::ReadOnly))

@@ -209,7 +209,7 @@ void TestDebianPackage::runsFromWhereItIsUnpacked()
     environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
     environment.insert("XDG_DATA_HOME", home.filePath("data"));
     environment.insert("XDG_RUNTIME_DIR", home.path());
-    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::Free()));
+    environment.insert("LINGUARO_SERVICE_PORT", QString::number(LoopbackPorts::free()));
     const Run document = run(
         bin + "linguaro",
         {"--from", "en", "--to", "es", "--file", LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"}, environment);

@@ -122,7 +122,7 @@ PrometheusText scrape(int port)
 
 TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
 {
-    if (!QFileInfo(TeamSetup::HaproxyProgram()).isExecutable())
+    if (!QFileInfo(TeamSetup::haproxyProgram()).isExecutable())
         GTEST_SKIP() << "haproxy is not installed (apt-get install haproxy): the load-balancer test is skipped";
     int argc = 1;
     char name[] = "test_load_balancer";
@@ -136,9 +136,9 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
         ASSERT_TRUE(services.back()->running()) << services.back()->startError().toStdString();
         ports.push_back(services.back()->port());
     }
-    const int front = LoopbackPorts::Free();
-    const int statsPort = LoopbackPorts::Free();
-    const QString config = TeamSetup::LoopbackConfig(front, statsPort, ports);
+    const int front = LoopbackPorts::free();
+    const int statsPort = LoopbackPorts::free();
+    const QString config = TeamSetup::loopbackConfig(front, statsPort, ports);
     ASSERT_FALSE(config.isEmpty()) << "the example does not name three services";
     QTemporaryDir folder;
     QFile configFile(folder.filePath("haproxy.cfg"));
@@ -147,7 +147,7 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
     configFile.close();
     QProcess haproxy;
     haproxy.setProcessChannelMode(QProcess::MergedChannels);
-    haproxy.start(TeamSetup::HaproxyProgram(), {"-db", "-f", configFile.fileName()});
+    haproxy.start(TeamSetup::haproxyProgram(), {"-db", "-f", configFile.fileName()});
     ASSERT_TRUE(haproxy.waitForStarted());
     const auto state = [&](int server) {
         return TeamSetup::Stats(statsPort).value(kBackend, kServers[server], "status");
@@ -225,7 +225,7 @@ TEST(LoadBalancer, AServiceKilledOrStoppedUnderLoadCostsNoTranslation)
 
     // each service's own account agrees with the balancer's
     const PrometheusText first = scrape(ports[0]), second = scrape(ports[1]), restarted = scrape(ports[2]);
-    const std::string translated = PrometheusText::Requests("/translate", 200);
+    const std::string translated = PrometheusText::requests("/translate", 200);
     EXPECT_EQ(first[translated], served[0] + static_cast<long long>(sentences.size()));
     EXPECT_EQ(second[translated], served[1]);
     EXPECT_GT(restarted[translated], 0) << "the service started again was given no work";

@@ -107,7 +107,7 @@ void TestManualPages::optionsAndFormatsAreDescribed()
                  qPrintable(QStringLiteral("%1 does not name %2 of %3").arg(docsPage, option, program)));
     }
 
-    for (const std::string& kept : DocumentTranslation::Extensions()) {
+    for (const std::string& kept : DocumentTranslation::extensions()) {
         const QString extension = QLatin1Char('.') + QString::fromStdString(kept);
         // ".htm" is not named by ".html"
         const QRegularExpression named(QRegularExpression::escape(extension) + QStringLiteral("(?![a-z])"));

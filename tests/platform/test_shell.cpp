@@ -57,11 +57,11 @@ QString ShellTest::read(const QString& name) const
 
 void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
 {
-    QVERIFY2(!Shell::OpenerProgram().isEmpty(), "xdg-open (xdg-utils) is not installed");
+    QVERIFY2(!Shell::openerProgram().isEmpty(), "xdg-open (xdg-utils) is not installed");
     // a downloaded script arrives without its run bit; quotes group, $ and ; stay literal
     const QString tool = script("tool.sh", "pwd > args; for a in \"$@\"; do echo \"[$a]\" >> args; done; exit 7\n");
     QDir().mkpath(m_dir->filePath("work"));
-    const int code = Shell::ShellRunWait("open", tool, R"("a b" c$HOME;ls "it's" """q""")", true, Shell::Show::Hidden,
+    const int code = Shell::shellRunWait("open", tool, R"("a b" c$HOME;ls "it's" """q""")", true, Shell::Show::Hidden,
                                          m_dir->filePath("work"));
     QCOMPARE(code, 7);
     QVERIFY(QFileInfo(tool).isExecutable());
@@ -69,17 +69,17 @@ void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
 
     // not waiting: 0 at once, the program runs on its own
     const QString later = script("later.sh", "touch started\n");
-    QCOMPARE(Shell::ShellRunWait("open", later, "", false, Shell::Show::Normal, m_dir->path()), 0);
+    QCOMPARE(Shell::shellRunWait("open", later, "", false, Shell::Show::Normal, m_dir->path()), 0);
     QTRY_VERIFY(QFile::exists(m_dir->filePath("started")));
 
     // a web address and a document go to the desktop's opener
-    QCOMPARE(Shell::ShellRunWait("open", "http://127.0.0.1:9/manual page.html", "", true, Shell::Show::Normal, ""), 0);
+    QCOMPARE(Shell::shellRunWait("open", "http://127.0.0.1:9/manual page.html", "", true, Shell::Show::Normal, ""), 0);
     QCOMPARE(m_browser->pages(), QStringList{"http://127.0.0.1:9/manual page.html"});
     QFile page(m_dir->filePath("page.html"));
     QVERIFY(page.open(QIODevice::WriteOnly));
     page.write("<p>x</p>");
     page.close();
-    QCOMPARE(Shell::ShellRunWait("open", page.fileName(), "", true, Shell::Show::Normal, ""), 0);
+    QCOMPARE(Shell::shellRunWait("open", page.fileName(), "", true, Shell::Show::Normal, ""), 0);
     QCOMPARE(m_browser->pages().value(1), page.fileName());
 
     // a program that cannot be started
@@ -88,8 +88,8 @@ void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
     f.open(QIODevice::WriteOnly);
     f.write("#!/nonexistent/interpreter\n");
     f.close();
-    QCOMPARE(Shell::ShellRunWait("open", broken, "", true, Shell::Show::Hidden, ""), -1);
-    const Shell::Outcome outcome = Shell::Run(broken, {}, true, QString());
+    QCOMPARE(Shell::shellRunWait("open", broken, "", true, Shell::Show::Hidden, ""), -1);
+    const Shell::Outcome outcome = Shell::run(broken, {}, true, QString());
     QCOMPARE(outcome.status, Shell::Outcome::Status::NotStarted);
     QVERIFY(outcome.problem.contains("could not be started"));
 }
@@ -104,7 +104,7 @@ void ShellTest::aWaitKeepsEventsFlowingAndEndsAtTheLimit()
     timer.start(20);
     Shell::Limits limits;
     limits.timeoutMs = 1500;
-    const Shell::Outcome outcome = Shell::Run(slow, {}, true, m_dir->path(), limits, Shell::Capture::Separate);
+    const Shell::Outcome outcome = Shell::run(slow, {}, true, m_dir->path(), limits, Shell::Capture::Separate);
     QCOMPARE(outcome.status, Shell::Outcome::Status::TimedOut);
     QVERIFY(outcome.problem.contains("did not finish within 2 seconds"));
     QCOMPARE(outcome.output, QByteArray("started\n"));
@@ -140,13 +140,13 @@ void ShellTest::capturedOutput()
     QFETCH(QByteArray, body);
     QFETCH(int, channels);
     const QString program = script("convert.sh", body + "\n");
-    const Shell::Outcome outcome = Shell::RunCaptured(program, {}, Shell::Capture(channels));
+    const Shell::Outcome outcome = Shell::runCaptured(program, {}, Shell::Capture(channels));
     QCOMPARE(outcome.status, Shell::Outcome::Status::Finished);
     QTEST(outcome.output, "output");
     QTEST(outcome.errors, "errors");
     QTEST(outcome.exitCode, "exitCode");
     if (Shell::Capture(channels) == Shell::Capture::Merged)
-        QCOMPARE(Shell::RunHiddenAndCapture('"' + program + '"'), QString::fromUtf8(outcome.output));
+        QCOMPARE(Shell::runHiddenAndCapture('"' + program + '"'), QString::fromUtf8(outcome.output));
 }
 
 void ShellTest::captureStopsAtTheCap()
@@ -154,7 +154,7 @@ void ShellTest::captureStopsAtTheCap()
     const QString endless = script("endless.sh", "yes 'a line of text'\n");
     Shell::Limits limits;
     limits.outputCap = 1024 * 1024;
-    const Shell::Outcome outcome = Shell::RunCaptured(endless, {}, Shell::Capture::Merged, limits);
+    const Shell::Outcome outcome = Shell::runCaptured(endless, {}, Shell::Capture::Merged, limits);
     QVERIFY(outcome.cut);
     QCOMPARE(outcome.output.size(), limits.outputCap);
     QVERIFY(outcome.output.startsWith("a line of text\na line of text\n"));

@@ -29,7 +29,7 @@ struct RecordingPrompts final : UserPrompts {
 void editWhileShown(ProxySettings& proxy, std::function<void(TForm4*)> user)
 {
     ProxyDialogDriver driver(std::move(user));
-    TForm4::EditProxySettings(nullptr, proxy);
+    TForm4::editProxySettings(nullptr, proxy);
     QVERIFY2(driver.acted(), "the dialog was not shown modally");
 }
 

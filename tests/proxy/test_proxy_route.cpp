@@ -72,7 +72,7 @@ protected:
     static QString failureOf(ServiceClient& client, const ProxySettings& proxy)
     {
         try {
-            client.SendChunk("Hello", "en", "es", proxy);
+            client.sendChunk("Hello", "en", "es", proxy);
         } catch (const ServiceError& error) {
             return QString::fromUtf8(error.what());
         }
@@ -113,14 +113,14 @@ TEST_F(ProxyRoute, PortThatIsNoNumberIsAnError)
     ProxySettings proxy = through("linguaro", "s3cret");
     for (const char* port : {"31a8", ""}) {
         proxy.Port = port;
-        EXPECT_THROW(m_client.SendChunk("Hello", "en", "es", proxy), ServiceError) << port;
+        EXPECT_THROW(m_client.sendChunk("Hello", "en", "es", proxy), ServiceError) << port;
     }
     EXPECT_TRUE(m_service.requests().empty());
 }
 
 TEST_F(ProxyRoute, TurningTheProxyOffGoesDirectEvenWithASessionProxy)
 {
-    m_client.SendChunk("one", "en", "es", through("linguaro", "s3cret"));
+    m_client.sendChunk("one", "en", "es", through("linguaro", "s3cret"));
     // a session proxy that would carry the request: the use flag off must not fall back to it,
     // so the remote name, which only the proxy can reach, is not found
     m_environment.set("http_proxy",
@@ -250,7 +250,7 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
                 ServiceClient client(address);
                 client.setTimeouts(10, 10);
                 try {
-                    arrived.push_back(ExtractTranslation(client.SendChunk("Hello", "en", "es", row.settings))
+                    arrived.push_back(extractTranslation(client.sendChunk("Hello", "en", "es", row.settings))
                                       == "Hola");
                 } catch (const ServiceError& error) {
                     ADD_FAILURE() << address.toStdString() << ": " << error.what();

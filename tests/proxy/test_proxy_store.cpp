@@ -17,10 +17,10 @@ protected:
         settings.InterfaceLanguage = "English";
         settings.Proxy = proxy;
         RegStore writer;
-        EXPECT_TRUE(WriteShutdownSettings(writer, settings, "", ""));
+        EXPECT_TRUE(writeShutdownSettings(writer, settings, "", ""));
         RegStore reader;
         WindowSettings back;
-        ReadStartupSettings(reader, back);
+        readStartupSettings(reader, back);
         return back;
     }
 };
@@ -77,18 +77,18 @@ TEST_F(ProxyStoreTest, SystemProxyTakenOverAtStartIsStoredAsOnAtShutDown)
     RegStore reader;
     WindowSettings started;
     started.InterfaceLanguage = "English";
-    ReadStartupSettings(reader, started);
+    readStartupSettings(reader, started);
     EXPECT_TRUE(started.Proxy.UseProxy);
     EXPECT_EQ(started.Proxy.Address, QString("gateway"));
     EXPECT_EQ(started.Proxy.Port, QString("8080"));
     EXPECT_TRUE(started.Proxy.UserName.isEmpty());
 
     RegStore writer;
-    ASSERT_TRUE(WriteShutdownSettings(writer, started, "", ""));
+    ASSERT_TRUE(writeShutdownSettings(writer, started, "", ""));
     qunsetenv("http_proxy");
     RegStore again;
     WindowSettings next;
-    ReadStartupSettings(again, next);
+    readStartupSettings(again, next);
     EXPECT_TRUE(next.Proxy.UseProxy);
     EXPECT_EQ(next.Proxy.Address, QString("gateway"));
     EXPECT_EQ(next.Proxy.Port, QString("8080"));

@@ -55,7 +55,7 @@ private slots:
         TForm1 form;
         form.Proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
         form.RichEdit1->setPlainText(QStringLiteral("Hello"));
-        QVERIFY(TranslateInWindow(form));
+        QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors, QStringList());
         QVERIFY2(form.RichEdit2->toPlainText().contains("Hola"), qPrintable(form.RichEdit2->toPlainText()));
         QCOMPARE(form.statusText(), QString("Done."));
@@ -64,13 +64,13 @@ private slots:
 
         // a refused login ends the run with the error report; nothing reaches the service
         form.Proxy.Password = QStringLiteral("wrong");
-        QVERIFY(TranslateInWindow(form));
+        QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 1);
         QCOMPARE(translations(service).size(), 1u);
 
         // off: the request goes direct, where only the proxy could have found the service
         form.Proxy.UseProxy = false;
-        QVERIFY(TranslateInWindow(form));
+        QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 2);
         QVERIFY2(!fixture.prompts.errors.last().contains("proxy"), qPrintable(fixture.prompts.errors.last()));
         QCOMPARE(translations(service).size(), 1u);
@@ -112,7 +112,7 @@ private slots:
             QCOMPARE(form.Proxy.Address, urlHost);
             QCOMPARE(form.Proxy.Port, port);
             form.RichEdit1->setPlainText(QStringLiteral("Hello"));
-            QVERIFY(TranslateInWindow(form));
+            QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
             QCOMPARE(form.RichEdit2->toPlainText(), QString("Hola"));
             QCOMPARE(forwardedByProxy(translations(service).back()), endpoint.contains(TinyProxy::RemoteDomain));

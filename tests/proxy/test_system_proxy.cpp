@@ -9,7 +9,7 @@ namespace {
 ProxySettings applied(const QString& serverText)
 {
     ProxySettings proxy{false, "old", "1", "user", "pass"};
-    SystemProxyServerApply(serverText, proxy);
+    systemProxyServerApply(serverText, proxy);
     return proxy;
 }
 
@@ -86,16 +86,16 @@ TEST(VariableValue, SchemeCredentialsAndPathAreDropped)
         {"http://", ""},
     };
     for (const auto& [value, text] : cases)
-        EXPECT_EQ(SystemProxyServerText(value), QString(text)) << value;
+        EXPECT_EQ(systemProxyServerText(value), QString(text)) << value;
 }
 
 TEST(Detection, UnsetOrEmptyVariableMeansNoSystemProxy)
 {
     ProxyEnvironment env;
     ProxySettings proxy{false, "kept", "1", "", ""};
-    EXPECT_FALSE(SystemProxyDetect(proxy));
+    EXPECT_FALSE(systemProxyDetect(proxy));
     env.set("http_proxy", "");
-    EXPECT_FALSE(SystemProxyDetect(proxy));
+    EXPECT_FALSE(systemProxyDetect(proxy));
     EXPECT_EQ(proxy.Address, QString("kept"));
 }
 
@@ -104,10 +104,10 @@ TEST(Detection, LowerCaseVariableComesFirst)
     ProxyEnvironment env;
     env.set("HTTP_PROXY", "http://upper:1111");
     ProxySettings proxy;
-    EXPECT_TRUE(SystemProxyDetect(proxy));
+    EXPECT_TRUE(systemProxyDetect(proxy));
     EXPECT_EQ(proxy.Address, QString("upper"));
     env.set("http_proxy", "http://lower:2222/");
-    EXPECT_TRUE(SystemProxyDetect(proxy));
+    EXPECT_TRUE(systemProxyDetect(proxy));
     EXPECT_EQ(proxy.Address, QString("lower"));
     EXPECT_EQ(proxy.Port, QString("2222"));
     EXPECT_TRUE(proxy.UserName.isEmpty());

@@ -10,7 +10,7 @@
 // with the arguments it names.
 class ServiceSuite : public ::testing::Test {
 protected:
-    static void StartService(const QStringList& arguments = {})
+    static void startService(const QStringList& arguments = {})
     {
         static int argc = 1;
         static char name[] = "service-test";

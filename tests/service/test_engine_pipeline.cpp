@@ -91,7 +91,7 @@ TEST(EnginePipeline, EachRequestGetsItsOwnAnswerFromOneRunningChain)
     for (int i = 0; i < 20; ++i) {
         std::string answer, error;
         const std::string request = "request " + std::to_string(i) + std::string(i * 5000, 'x');
-        ASSERT_TRUE(echo.Process(request, soon(), answer, error)) << error;
+        ASSERT_TRUE(echo.process(request, soon(), answer, error)) << error;
         EXPECT_EQ(answer, request);
     }
     EXPECT_EQ(echo.starts(), 1);
@@ -102,7 +102,7 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     EnginePipeline chain({{engineLikeProgram(), {}}, {"sed", {"-u", ""}}});
     // the first request is held in the chain while the others queue behind it
     std::string first, error;
-    auto held = std::async(std::launch::async, [&] { return chain.Process("HOLD first", soon(), first, error); });
+    auto held = std::async(std::launch::async, [&] { return chain.process("HOLD first", soon(), first, error); });
     ASSERT_TRUE(eventually([&] { return chain.outstandingBytes() > 0; })) << "the held request never reached the chain";
     std::vector<std::future<std::vector<std::string>>> others;
     for (int i = 0; i < 6; ++i) {
@@ -110,7 +110,7 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
             const std::vector<std::string> blocks{"request " + std::to_string(i), std::string(i * 3000, 'x'), "end"};
             std::vector<std::string> answers;
             std::string failure;
-            EXPECT_TRUE(chain.Process(blocks, soon(), answers, failure)) << failure;
+            EXPECT_TRUE(chain.process(blocks, soon(), answers, failure)) << failure;
             EXPECT_EQ(answers, blocks);
             return answers;
         }));
@@ -130,13 +130,13 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     bool crashedEveryTry = false;
     auto culprit = std::async(std::launch::async, [&] {
         std::string answer;
-        return chain.Process("CRASH here", soon(), answer, crashError, &crashedEveryTry);
+        return chain.process("CRASH here", soon(), answer, crashError, &crashedEveryTry);
     });
     for (int i = 0; i < 4; ++i) {
         beside.push_back(std::async(std::launch::async, [&chain, i] {
             std::string answer, failure;
             bool crashed = true;
-            const bool ok = chain.Process("beside " + std::to_string(i), soon(), answer, failure, &crashed);
+            const bool ok = chain.process("beside " + std::to_string(i), soon(), answer, failure, &crashed);
             EXPECT_FALSE(crashed);
             return ok && answer == "beside " + std::to_string(i);
         }));
@@ -154,7 +154,7 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     std::string stopError;
     auto stopped = std::async(std::launch::async, [&] {
         std::vector<std::string> answers;
-        return chain.Process({"HOLD stopped", "its second block"}, soon(), answers, stopError, nullptr, {}, &stop);
+        return chain.process({"HOLD stopped", "its second block"}, soon(), answers, stopError, nullptr, {}, &stop);
     });
     while (chain.outstandingBytes() == 0)
         std::this_thread::sleep_for(2ms);
@@ -163,7 +163,7 @@ TEST_F(ScratchModes, RequestsQueuedInOneChainEachGetTheirOwnAnswers)
     for (int i = 0; i < 3; ++i) {
         behind.push_back(std::async(std::launch::async, [&chain, i] {
             std::string answer, failure;
-            const bool ok = chain.Process("behind " + std::to_string(i), soon(), answer, failure);
+            const bool ok = chain.process("behind " + std::to_string(i), soon(), answer, failure);
             EXPECT_TRUE(ok) << failure;
             return ok && answer == "behind " + std::to_string(i);
         }));
@@ -182,9 +182,9 @@ TEST(EnginePipeline, EmbeddedNulCannotSplitARequest)
 {
     EnginePipeline echo({{"sed", {"-u", ""}}});
     std::string answer, error;
-    ASSERT_TRUE(echo.Process(std::string("one\0two", 7), soon(), answer, error)) << error;
+    ASSERT_TRUE(echo.process(std::string("one\0two", 7), soon(), answer, error)) << error;
     EXPECT_EQ(answer, "onetwo");
-    ASSERT_TRUE(echo.Process("three", soon(), answer, error)) << error;
+    ASSERT_TRUE(echo.process("three", soon(), answer, error)) << error;
     EXPECT_EQ(answer, "three");
 }
 
@@ -195,7 +195,7 @@ TEST(EnginePipeline, AChainThatDiesIsStartedAgain)
     EnginePipeline once({{"sed", {"-u", "-n", "1p;2q"}}});
     for (const char* request : {"first", "second", "third"}) {
         std::string answer, error;
-        ASSERT_TRUE(once.Process(request, soon(), answer, error)) << request << ": " << error;
+        ASSERT_TRUE(once.process(request, soon(), answer, error)) << request << ": " << error;
         EXPECT_EQ(answer, request);
     }
     EXPECT_EQ(once.starts(), 3);
@@ -207,7 +207,7 @@ TEST_F(ScratchModes, AProgramThatEndsMidRequestNeverGivesACutAnswer)
     // flush them as a whole block when its input ended
     EnginePipeline cut({{"head", {"-c", "5"}}, {engineLikeProgram(), {}}});
     std::string answer, error;
-    EXPECT_FALSE(cut.Process("hello world", soon(), answer, error)) << answer;
+    EXPECT_FALSE(cut.process("hello world", soon(), answer, error)) << answer;
     EXPECT_NE(error.find("head exited with code 0"), std::string::npos) << error;
     EXPECT_EQ(cut.starts(), 2);  // tried once more on a fresh chain
 }
@@ -217,7 +217,7 @@ TEST(EnginePipeline, ARequestThatTakesTooLongFailsInsteadOfHanging)
     // tail answers only at the end of its input, which never comes
     EnginePipeline silent({{"tail", {"-n", "1"}}});
     std::string answer, error;
-    EXPECT_FALSE(silent.Process("anything", soon(300ms), answer, error));
+    EXPECT_FALSE(silent.process("anything", soon(300ms), answer, error));
     EXPECT_NE(error.find("too long"), std::string::npos) << error;
 }
 
@@ -225,7 +225,7 @@ TEST(EnginePipeline, MissingProgramIsReported)
 {
     EnginePipeline broken({ModeCommand{"no-such-engine-stage", {}}});
     std::string answer, error;
-    EXPECT_FALSE(broken.Process("x", soon(), answer, error));
+    EXPECT_FALSE(broken.process("x", soon(), answer, error));
     EXPECT_NE(error.find("no-such-engine-stage"), std::string::npos) << error;
 }
 
@@ -236,10 +236,10 @@ TEST_F(ScratchModes, EngineRunsTextThroughFormatterAndPairChain)
     TranslationEngine engine({m_dir, 30s});
     // the formatter's escapes and line handling must come back out exactly
     const std::string text = "Line [one] ^with$ @marks\\ and {braces} <tags> / slash\n\nSecond \"para\".\n";
-    const auto direct = engine.Translate(text, "en", "es");
+    const auto direct = engine.translate(text, "en", "es");
     ASSERT_EQ(direct.status, 200) << direct.text;
     EXPECT_EQ(direct.text, text);
-    const auto pivot = engine.Translate("Tom & Jerry + 100% = fun\n", "en", "pt");
+    const auto pivot = engine.translate("Tom & Jerry + 100% = fun\n", "en", "pt");
     ASSERT_EQ(pivot.status, 200) << pivot.text;
     EXPECT_EQ(pivot.text, "Tom & Jerry + 100% = fun\n");
     EXPECT_EQ(engine.runningChains("en-es"), 1);
@@ -251,7 +251,7 @@ TEST_F(ScratchModes, EngineTurnsCarriageReturnsIntoLineFeeds)
 {
     writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
-    const auto out = engine.Translate("one\r\ntwo\rthree\r\n", "en", "es");
+    const auto out = engine.translate("one\r\ntwo\rthree\r\n", "en", "es");
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "one\ntwo\nthree\n");
 }
@@ -260,23 +260,23 @@ TEST_F(ScratchModes, EngineReportsTimeOutsAndUnknownPairs)
 {
     writeMode("en-es", "tail -n 1");
     TranslationEngine engine({m_dir, 300ms});
-    const auto slow = engine.Translate("text", "en", "es");
+    const auto slow = engine.translate("text", "en", "es");
     EXPECT_EQ(slow.status, 504);
     EXPECT_NE(slow.text.find("en-es"), std::string::npos) << slow.text;
 
-    const auto unknown = engine.Translate("text", "fr", "ja");
+    const auto unknown = engine.translate("text", "fr", "ja");
     EXPECT_EQ(unknown.status, 400);
     EXPECT_EQ(unknown.text, "No translation from French (fr) to Japanese (ja) is installed. French (fr) can be "
                             "translated into: none. Japanese (ja) can be translated from: none.");
-    EXPECT_EQ(engine.Translate("text", "es", "en").status, 400);
-    EXPECT_EQ(engine.Translate("text", "EN!", "en").status, 400);
-    EXPECT_EQ(engine.Translate("text", "x", "en").status, 400);
+    EXPECT_EQ(engine.translate("text", "es", "en").status, 400);
+    EXPECT_EQ(engine.translate("text", "EN!", "en").status, 400);
+    EXPECT_EQ(engine.translate("text", "x", "en").status, 400);
 }
 
 TEST_F(ScratchModes, SameLanguageComesBackUnchanged)
 {
     TranslationEngine engine({m_dir, 30s});
-    const auto out = engine.Translate("as it is\n", "en", "en");
+    const auto out = engine.translate("as it is\n", "en", "en");
     EXPECT_EQ(out.status, 200);
     EXPECT_EQ(out.text, "as it is\n");
 }
@@ -310,8 +310,8 @@ TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
     writeMode("en-es", "sed -u ''");
     TranslationEngine engine({m_dir, 30s});
     // the start-up's look-up of package versions has ended: no program but the engine's is left
-    engine.PairsJson();
-    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
+    engine.pairsJson();
+    ASSERT_EQ(engine.translate("one\n", "en", "es").text, "one\n");
     const std::vector<pid_t> engines = childrenOfThisProcess();
     ASSERT_EQ(engines.size(), 1u);
     ::kill(engines[0], SIGKILL);
@@ -323,7 +323,7 @@ TEST_F(ScratchModes, AProgramThatDiesBetweenRequestsIsReapedAtOnce)
     EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(engines[0])))
         << (isZombie(engines[0]) ? "left a zombie" : "still running");
     EXPECT_EQ(engine.runningChains("en-es"), 0);
-    EXPECT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
+    EXPECT_EQ(engine.translate("two\n", "en", "es").text, "two\n");
 }
 
 TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
@@ -334,10 +334,10 @@ TEST_F(ScratchModes, ALongRequestDoesNotHoldShortOnesOfTheSamePair)
     std::string longText = "HOLD the long one\n";
     while (longText.size() < 64 * 1024)
         longText += "and more words of the long one\n";
-    auto held = std::async(std::launch::async, [&] { return engine.Translate(longText, "en", "es"); });
+    auto held = std::async(std::launch::async, [&] { return engine.translate(longText, "en", "es"); });
     // wait until the held request has its chain, so the short one cannot go first
     ASSERT_TRUE(eventually([&] { return engine.runningChains("en-es") > 0; })) << "the held request never got a chain";
-    const auto shortOne = engine.Translate("short\n", "en", "es");
+    const auto shortOne = engine.translate("short\n", "en", "es");
     EXPECT_EQ(shortOne.status, 200) << shortOne.text;
     EXPECT_EQ(shortOne.text, "short\n");
     EXPECT_EQ(held.wait_for(0s), std::future_status::timeout);
@@ -354,12 +354,12 @@ TEST_F(ScratchModes, AChainStartsOnFirstUseAndStopsAfterItsIdleTime)
     options.idleTimeout = 300ms;
     TranslationEngine engine(options);
     // the start-up's look-up of package versions has ended: no program but the engine's is left
-    engine.PairsJson();
+    engine.pairsJson();
     EXPECT_EQ(engine.runningChains("en-es"), 0);
-    ASSERT_EQ(engine.Translate("one\n", "en", "es").text, "one\n");
+    ASSERT_EQ(engine.translate("one\n", "en", "es").text, "one\n");
     EXPECT_EQ(engine.runningChains("en-es"), 1);
     EXPECT_TRUE(eventually([&] { return engine.runningChains("en-es") == 0; })) << "the idle chain was not stopped";
     EXPECT_TRUE(childrenOfThisProcess().empty());
-    ASSERT_EQ(engine.Translate("two\n", "en", "es").text, "two\n");
+    ASSERT_EQ(engine.translate("two\n", "en", "es").text, "two\n");
     EXPECT_EQ(engine.chainStarts("en-es"), 2);
 }

@@ -20,7 +20,7 @@ std::vector<std::string> programs(const std::vector<ModeCommand>& commands)
 
 TEST(ModeFile, ReadsInstalledEnglishSpanishPipeline)
 {
-    const auto parsed = ModeFile::Load(kModes / "eng-spa.mode", ModeFile::UnmarkedPlaceholders());
+    const auto parsed = ModeFile::load(kModes / "eng-spa.mode", ModeFile::unmarkedPlaceholders());
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     const auto& c = parsed.commands;
     ASSERT_GE(c.size(), 8u);
@@ -49,7 +49,7 @@ TEST(ModeFile, EveryPlainInstalledPairParsesAndNamesDataThatExists)
 {
     for (const char* name : {"eng-spa", "spa-eng", "fr-es", "es-fr", "es-pt", "pt-es", "spa-cat", "cat-spa", "eng-cat",
                              "ita-spa", "spa-ita"}) {
-        const auto parsed = ModeFile::Load(kModes / (std::string(name) + ".mode"), ModeFile::UnmarkedPlaceholders());
+        const auto parsed = ModeFile::load(kModes / (std::string(name) + ".mode"), ModeFile::unmarkedPlaceholders());
         ASSERT_TRUE(parsed.ok()) << name << ": " << parsed.error;
         for (const auto& command : parsed.commands) {
             EXPECT_EQ(command.program.find(' '), std::string::npos) << name;
@@ -64,7 +64,7 @@ TEST(ModeFile, EveryPlainInstalledPairParsesAndNamesDataThatExists)
 
 TEST(ModeFile, CatalanPipelineKeepsItsOwnCombinedTaggerOption)
 {
-    const auto parsed = ModeFile::Load(kModes / "eng-cat.mode", ModeFile::UnmarkedPlaceholders());
+    const auto parsed = ModeFile::load(kModes / "eng-cat.mode", ModeFile::unmarkedPlaceholders());
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     EXPECT_EQ(programs(parsed.commands)[1], "cg-proc");
     const auto tagger = std::find_if(parsed.commands.begin(), parsed.commands.end(),
@@ -75,7 +75,7 @@ TEST(ModeFile, CatalanPipelineKeepsItsOwnCombinedTaggerOption)
 
 TEST(ModeFile, QuotesPlaceholdersAndEscapes)
 {
-    const auto parsed = ModeFile::ParsePipeline(
+    const auto parsed = ModeFile::parsePipeline(
         "a 'x y' \"p $1 q\" $2 -o$1 \"\" |b\t'it''s' w\\ z|c \"say \\\"hi\\\" \\$5\"\n", {"-n", ""});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     ASSERT_EQ(parsed.commands.size(), 3u);
@@ -83,30 +83,30 @@ TEST(ModeFile, QuotesPlaceholdersAndEscapes)
     EXPECT_EQ(parsed.commands[1], (ModeCommand{"b", {"its", "w z"}}));
     EXPECT_EQ(parsed.commands[2], (ModeCommand{"c", {"say \"hi\" $5"}}));
     // placeholders past the ones given expand to nothing
-    EXPECT_EQ(ModeFile::ParsePipeline("a $7 b", {}).commands[0].args, (std::vector<std::string>{"b"}));
+    EXPECT_EQ(ModeFile::parsePipeline("a $7 b", {}).commands[0].args, (std::vector<std::string>{"b"}));
 }
 
 TEST(ModeFile, RefusesShellItCannotRunSafely)
 {
     for (const char* text : {"a; rm -rf /", "a > /tmp/out", "a && b", "a `id`", "a $(id)", "a | | b", "a |", "", "   ",
                              "a 'open", "a \"open", "a $HOME", "a <in", "a & b", "a \\"}) {
-        const auto parsed = ModeFile::ParsePipeline(text, ModeFile::UnmarkedPlaceholders());
+        const auto parsed = ModeFile::parsePipeline(text, ModeFile::unmarkedPlaceholders());
         EXPECT_FALSE(parsed.ok()) << "accepted: " << text;
         EXPECT_TRUE(parsed.commands.empty()) << text;
     }
     // quoted, those characters are plain text
-    const auto quoted = ModeFile::ParsePipeline("a 'x;y>z' \"&|<\"", {});
+    const auto quoted = ModeFile::parsePipeline("a 'x;y>z' \"&|<\"", {});
     ASSERT_TRUE(quoted.ok()) << quoted.error;
     EXPECT_EQ(quoted.commands[0].args, (std::vector<std::string>{"x;y>z", "&|<"}));
 }
 
-TEST(ModeFile, MissingFileIsAnError) { EXPECT_FALSE(ModeFile::Load("/nonexistent/x-y.mode", {}).ok()); }
+TEST(ModeFile, MissingFileIsAnError) { EXPECT_FALSE(ModeFile::load("/nonexistent/x-y.mode", {}).ok()); }
 
 TEST(ModeFile, NullFlushGoesRightAfterEachProgramOnce)
 {
     std::vector<ModeCommand> commands{
         {"lt-proc", {"-b", "f.bin"}}, {"apertium-pretransfer", {}}, {"cg-proc", {"-z", "-w", "g.bin"}}};
-    ModeFile::AddNullFlush(commands);
+    ModeFile::addNullFlush(commands);
     EXPECT_EQ(commands[0].args, (std::vector<std::string>{"-z", "-b", "f.bin"}));
     EXPECT_EQ(commands[1].args, (std::vector<std::string>{"-z"}));
     EXPECT_EQ(commands[2].args, (std::vector<std::string>{"-z", "-w", "g.bin"}));

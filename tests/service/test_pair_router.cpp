@@ -39,7 +39,7 @@ protected:
                                  "eng-cat_valencia", "eng-spa", "es-fr", "es-pt", "es-pt_BR", "fr-es", "ita-spa",
                                  "pt-es", "spa-cat", "spa-cat_valencia", "spa-eng", "spa-eng_US", "spa-ita"})
             std::ofstream(*s_dir / (std::string(name) + ".mode")) << "cat\n";
-        s_router = new PairRouter(PairRouter::ScanModes(*s_dir));
+        s_router = new PairRouter(PairRouter::scanModes(*s_dir));
     }
     static void TearDownTestSuite()
     {
@@ -66,30 +66,30 @@ TEST_F(InstalledPairs, ScanMapsEngineNamesToApplicationCodesAndSkipsVariants)
     EXPECT_TRUE(modes.count("eng-spa"));
     EXPECT_TRUE(modes.count("fr-es"));
     EXPECT_FALSE(modes.count("eco-fr-es"));
-    EXPECT_EQ(s_router->Languages(), (std::vector<std::string>{"ca", "en", "es", "fr", "it", "pt"}));
+    EXPECT_EQ(s_router->languages(), (std::vector<std::string>{"ca", "en", "es", "fr", "it", "pt"}));
 }
 
 TEST_F(InstalledPairs, DirectPairsNeedNoPivot)
 {
-    EXPECT_EQ(legs(s_router->Route("en", "es")), (std::vector<std::string>{"eng-spa"}));
-    EXPECT_EQ(legs(s_router->Route("es", "pt")), (std::vector<std::string>{"es-pt"}));
-    EXPECT_EQ(legs(s_router->Route("en", "ca")), (std::vector<std::string>{"eng-cat"}));
+    EXPECT_EQ(legs(s_router->route("en", "es")), (std::vector<std::string>{"eng-spa"}));
+    EXPECT_EQ(legs(s_router->route("es", "pt")), (std::vector<std::string>{"es-pt"}));
+    EXPECT_EQ(legs(s_router->route("en", "ca")), (std::vector<std::string>{"eng-cat"}));
 }
 
 TEST_F(InstalledPairs, MissingPairsGoThroughSpanish)
 {
-    EXPECT_EQ(legs(s_router->Route("en", "pt")), (std::vector<std::string>{"eng-spa", "es-pt"}));
-    EXPECT_EQ(legs(s_router->Route("fr", "ca")), (std::vector<std::string>{"fr-es", "spa-cat"}));
-    EXPECT_EQ(legs(s_router->Route("en", "it")), (std::vector<std::string>{"eng-spa", "spa-ita"}));
-    EXPECT_EQ(legs(s_router->Route("pt", "en")), (std::vector<std::string>{"pt-es", "spa-eng"}));
+    EXPECT_EQ(legs(s_router->route("en", "pt")), (std::vector<std::string>{"eng-spa", "es-pt"}));
+    EXPECT_EQ(legs(s_router->route("fr", "ca")), (std::vector<std::string>{"fr-es", "spa-cat"}));
+    EXPECT_EQ(legs(s_router->route("en", "it")), (std::vector<std::string>{"eng-spa", "spa-ita"}));
+    EXPECT_EQ(legs(s_router->route("pt", "en")), (std::vector<std::string>{"pt-es", "spa-eng"}));
 }
 
 TEST_F(InstalledPairs, UnknownOrSameLanguageHasNoRoute)
 {
-    EXPECT_FALSE(s_router->Route("en", "ja"));
-    EXPECT_FALSE(s_router->Route("ja", "en"));
-    EXPECT_FALSE(s_router->Route("en", "en"));
-    const auto reachable = s_router->ReachablePairs();
+    EXPECT_FALSE(s_router->route("en", "ja"));
+    EXPECT_FALSE(s_router->route("ja", "en"));
+    EXPECT_FALSE(s_router->route("en", "en"));
+    const auto reachable = s_router->reachablePairs();
     EXPECT_EQ(reachable.size(), 30u);  // six languages, all connected through Spanish
     EXPECT_TRUE(std::find(reachable.begin(), reachable.end(), std::pair<std::string, std::string>("en", "pt"))
                 != reachable.end());
@@ -98,34 +98,34 @@ TEST_F(InstalledPairs, UnknownOrSameLanguageHasNoRoute)
 TEST(PairRouter, TakesTheShortestRouteAndIgnoresDirection)
 {
     PairRouter router({pair("a", "b"), pair("b", "c"), pair("c", "d"), pair("b", "d"), pair("d", "a")});
-    EXPECT_EQ(legs(router.Route("a", "d")), (std::vector<std::string>{"a-b", "b-d"}));
-    EXPECT_EQ(legs(router.Route("d", "c")), (std::vector<std::string>{"d-a", "a-b", "b-c"}));
+    EXPECT_EQ(legs(router.route("a", "d")), (std::vector<std::string>{"a-b", "b-d"}));
+    EXPECT_EQ(legs(router.route("d", "c")), (std::vector<std::string>{"d-a", "a-b", "b-c"}));
     // pairs are one-way: nothing leaves c except towards d
-    EXPECT_EQ(legs(router.Route("c", "b")), (std::vector<std::string>{"c-d", "d-a", "a-b"}));
-    EXPECT_FALSE(router.Route("a", "z"));
+    EXPECT_EQ(legs(router.route("c", "b")), (std::vector<std::string>{"c-d", "d-a", "a-b"}));
+    EXPECT_FALSE(router.route("a", "z"));
 }
 
 TEST(PairRouter, EqualRoutesGoThroughTheBetterResourcedPivot)
 {
     // each row adds a pivot; the route must move to it
     std::vector<InstalledPair> pairs{pair("xx", "zz"), pair("zz", "yy"), pair("xx", "mm"), pair("mm", "yy")};
-    EXPECT_EQ(legs(PairRouter(pairs).Route("xx", "yy")), (std::vector<std::string>{"xx-mm", "mm-yy"}));
+    EXPECT_EQ(legs(PairRouter(pairs).route("xx", "yy")), (std::vector<std::string>{"xx-mm", "mm-yy"}));
     for (const std::string pivot : {"ca", "en", "es"}) {
         pairs.push_back(pair("xx", pivot));
         pairs.push_back(pair(pivot, "yy"));
-        EXPECT_EQ(legs(PairRouter(pairs).Route("xx", "yy")), (std::vector<std::string>{"xx-" + pivot, pivot + "-yy"}));
+        EXPECT_EQ(legs(PairRouter(pairs).route("xx", "yy")), (std::vector<std::string>{"xx-" + pivot, pivot + "-yy"}));
     }
     // but never at the cost of a step
     pairs.push_back(pair("xx", "yy"));
-    EXPECT_EQ(legs(PairRouter(pairs).Route("xx", "yy")), (std::vector<std::string>{"xx-yy"}));
+    EXPECT_EQ(legs(PairRouter(pairs).route("xx", "yy")), (std::vector<std::string>{"xx-yy"}));
 }
 
 TEST(PairRouter, NoRouteHasMoreThanThreeSteps)
 {
     PairRouter router({pair("a1", "a2"), pair("a2", "a3"), pair("a3", "a4"), pair("a4", "a5")});
-    EXPECT_EQ(legs(router.Route("a1", "a4")).size(), 3u);
-    EXPECT_FALSE(router.Route("a1", "a5"));
-    EXPECT_EQ(router.ReachablePairs().size(), 9u);  // all but a1-a5
+    EXPECT_EQ(legs(router.route("a1", "a4")).size(), 3u);
+    EXPECT_FALSE(router.route("a1", "a5"));
+    EXPECT_EQ(router.reachablePairs().size(), 9u);  // all but a1-a5
 }
 
 TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
@@ -153,7 +153,7 @@ TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
          {"spa-cat_valencia.mode", "es-pt_BR.mode", "eco-fr-es.mode", "eng-epo.mode", "README", "-es.mode"})
         write(unused, "cat\n");
     std::vector<std::string> problems;
-    const auto pairs = PairRouter::ScanModes(dir, &problems);
+    const auto pairs = PairRouter::scanModes(dir, &problems);
     std::filesystem::remove_all(dir);
 
     std::map<std::string, std::string> modeOf;
@@ -178,7 +178,7 @@ TEST(PairRouter, ScanMapsEngineNamesAndLeavesOutWhatCannotRun)
           "spa-ita.mode: data file missing: /nonexistent/data.bin", "dan-nob.mode: program not found"})
         EXPECT_NE(lines.find(reported), std::string::npos) << reported << " not in\n" << lines;
     EXPECT_EQ(problems.size(), 5u) << lines;
-    EXPECT_TRUE(PairRouter::ScanModes("/nonexistent/modes").empty());
+    EXPECT_TRUE(PairRouter::scanModes("/nonexistent/modes").empty());
 }
 
 TEST(LanguageCodes, EngineNamesStandForTheWindowsLanguages)
@@ -186,7 +186,7 @@ TEST(LanguageCodes, EngineNamesStandForTheWindowsLanguages)
     using LanguageCodes::Side;
     const auto codes = [](const char* engine, Side side) {
         std::vector<std::pair<std::string, int>> out;
-        for (const auto& m : LanguageCodes::WireCodes(engine, side))
+        for (const auto& m : LanguageCodes::wireCodes(engine, side))
             out.emplace_back(m.wireCode, m.rank);
         return out;
     };
@@ -203,5 +203,5 @@ TEST(LanguageCodes, EngineNamesStandForTheWindowsLanguages)
     EXPECT_EQ(codes("ind", Side::Source), (Codes{{"id", 0}}));
     EXPECT_EQ(codes("heb", Side::Source), (Codes{{"iw", 0}}));
     for (const char* variant : {"por_BR", "cat_valencia", "eng_US", "hbs_BS", "nno_e", "epo", "Cyrl"})
-        EXPECT_TRUE(LanguageCodes::WireCodes(variant, Side::Target).empty()) << variant;
+        EXPECT_TRUE(LanguageCodes::wireCodes(variant, Side::Target).empty()) << variant;
 }

@@ -29,7 +29,7 @@ std::string runProgram(const char* program, const std::string& input)
 void expectDeformatLikeTheProgram(const std::string& text)
 {
     std::string ours;
-    ASSERT_TRUE(PlainTextFormat::Deformat(text, ours)) << testing::PrintToString(text);
+    ASSERT_TRUE(PlainTextFormat::deformat(text, ours)) << testing::PrintToString(text);
     EXPECT_EQ(ours, runProgram("apertium-destxt", text)) << "text: " << testing::PrintToString(text);
 }
 
@@ -37,9 +37,9 @@ void expectDeformatLikeTheProgram(const std::string& text)
 void expectReformatLikeTheProgram(const std::string& stream, bool mayDecline = false)
 {
     std::string ours;
-    if (mayDecline && !PlainTextFormat::Reformat(stream, ours))
+    if (mayDecline && !PlainTextFormat::reformat(stream, ours))
         return;
-    ASSERT_TRUE(PlainTextFormat::Reformat(stream, ours)) << testing::PrintToString(stream);
+    ASSERT_TRUE(PlainTextFormat::reformat(stream, ours)) << testing::PrintToString(stream);
     EXPECT_EQ(ours, runProgram("apertium-retxt", stream)) << "stream: " << testing::PrintToString(stream);
 }
 
@@ -128,10 +128,10 @@ TEST(PlainTextFormat, LicenceProseFormatsLikeTheEnginePrograms)
     ASSERT_GT(text.size(), 100000u);
     expectDeformatLikeTheProgram(text);
     std::string stream;
-    ASSERT_TRUE(PlainTextFormat::Deformat(text, stream));
+    ASSERT_TRUE(PlainTextFormat::deformat(text, stream));
     expectReformatLikeTheProgram(stream);
     std::string back;
-    ASSERT_TRUE(PlainTextFormat::Reformat(stream, back));
+    ASSERT_TRUE(PlainTextFormat::reformat(stream, back));
     EXPECT_EQ(back.size(), text.size());
 }
 
@@ -208,9 +208,9 @@ TEST(PlainTextFormat, TextOutsideWhatIsKnownIsLeftToThePrograms)
     for (const std::string& text : {std::string("a\rb"), std::string("a\0b", 3), "a" + std::string(8193, ' ') + "b",
                                     std::string("\xff\xfe"), std::string("\xc0\xaf"), std::string("\xed\xa0\x80"),
                                     std::string("\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
-        EXPECT_FALSE(PlainTextFormat::Deformat(text, out)) << testing::PrintToString(text);
+        EXPECT_FALSE(PlainTextFormat::deformat(text, out)) << testing::PrintToString(text);
         EXPECT_EQ(out, "untouched");
     }
     for (const std::string& stream : {std::string("a[@/tmp/blank]b"), std::string("\xff"), std::string("\xe2\x82")})
-        EXPECT_FALSE(PlainTextFormat::Reformat(stream, out)) << testing::PrintToString(stream);
+        EXPECT_FALSE(PlainTextFormat::reformat(stream, out)) << testing::PrintToString(stream);
 }

@@ -35,22 +35,22 @@ TEST(RtfPreparation, LettersReachTheEngineAndComeBackAsEscapes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RtfPreparation::Prepared prepared;
-        ASSERT_TRUE(RtfPreparation::Prepare(c.rtf, prepared));
+        ASSERT_TRUE(RtfPreparation::prepare(c.rtf, prepared));
         EXPECT_EQ(prepared.rtf, c.prepared);
-        EXPECT_EQ(RtfPreparation::Restore(prepared.rtf, prepared.setAside), c.restored);
+        EXPECT_EQ(RtfPreparation::restore(prepared.rtf, prepared.setAside), c.restored);
     }
 }
 
 TEST(RtfPreparation, HostileInputIsReadToItsEnd)
 {
     RtfPreparation::Prepared prepared;
-    EXPECT_FALSE(RtfPreparation::Prepare("plain text", prepared));
+    EXPECT_FALSE(RtfPreparation::prepare("plain text", prepared));
     for (const std::string& rtf :
          {std::string("{\\rtf1 {\\fonttbl {{{"), std::string("{\\rtf1 \\'e"), std::string("{\\rtf1 \\u"),
           std::string("{\\rtf1 {\\*\\bin99999999 }"), std::string("{\\rtf1 }}}}}\\uc9 \\u65?"),
           std::string("{\\rtf1 ") + std::string(100000, '{') + "\\'ff"}) {
         RtfPreparation::Prepared p;
-        ASSERT_TRUE(RtfPreparation::Prepare(rtf, p));
-        EXPECT_FALSE(RtfPreparation::Restore(p.rtf + "\xff\xf0\x9f", p.setAside).empty());
+        ASSERT_TRUE(RtfPreparation::prepare(rtf, p));
+        EXPECT_FALSE(RtfPreparation::restore(p.rtf + "\xff\xf0\x9f", p.setAside).empty());
     }
 }

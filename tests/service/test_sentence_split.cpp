@@ -27,7 +27,7 @@ TEST(SentenceSplit, PiecesJoinBackIntoTheText)
 {
     const std::string text = sentences(200);
     for (int pieces = 1; pieces <= 4; ++pieces) {
-        const auto split = SentenceSplit::Split(text, pieces, 100);
+        const auto split = SentenceSplit::split(text, pieces, 100);
         EXPECT_EQ(split.size(), static_cast<size_t>(pieces));
         EXPECT_EQ(join(split), text);
     }
@@ -36,7 +36,7 @@ TEST(SentenceSplit, PiecesJoinBackIntoTheText)
 TEST(SentenceSplit, CutsAfterASentenceEndAndItsBlanks)
 {
     const std::string text = sentences(100) + "Question?\r\n\r\n" + sentences(100);
-    const auto split = SentenceSplit::Split(text, 2, 100);
+    const auto split = SentenceSplit::split(text, 2, 100);
     ASSERT_EQ(split.size(), 2u);
     EXPECT_EQ(join(split), text);
     EXPECT_TRUE(split[0].ends_with(".\n") || split[0].ends_with("?\r\n\r\n")) << split[0].substr(split[0].size() - 20);
@@ -48,7 +48,7 @@ TEST(SentenceSplit, CutsAfterASentenceEndAndItsBlanks)
 TEST(SentenceSplit, ClosingQuotesStayWithTheirSentence)
 {
     std::string text = std::string(300, 'a') + " said \"stop.\" \n" + std::string(300, 'b');
-    const auto split = SentenceSplit::Split(text, 2, 100);
+    const auto split = SentenceSplit::split(text, 2, 100);
     ASSERT_EQ(split.size(), 2u);
     EXPECT_TRUE(split[0].ends_with("\"stop.\" \n"));
     EXPECT_EQ(join(split), text);
@@ -57,30 +57,30 @@ TEST(SentenceSplit, ClosingQuotesStayWithTheirSentence)
 TEST(SentenceSplit, TextWithoutUsableSentenceEndsStaysWhole)
 {
     const std::string noEnds(5000, 'x');
-    EXPECT_EQ(SentenceSplit::Split(noEnds, 4, 100), std::vector<std::string>{noEnds});
+    EXPECT_EQ(SentenceSplit::split(noEnds, 4, 100), std::vector<std::string>{noEnds});
     // abbreviations and decimals have no blank after the point
     const std::string numbers = std::string(400, 'n') + " 3.14 e.g.x " + std::string(400, 'n');
-    EXPECT_EQ(SentenceSplit::Split(numbers, 2, 100).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(numbers, 2, 100).size(), 1u);
     // a sentence end in mid-line, or after a lone letter, may be an initial
     std::string midLine;
     for (int i = 0; i < 100; ++i)
         midLine += "One sentence. Another one! ";
-    EXPECT_EQ(SentenceSplit::Split(midLine, 2, 100).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(midLine, 2, 100).size(), 1u);
     const std::string initials =
         std::string(400, 'n') + " J.\n" + std::string(400, 'n') + " 7.\n" + std::string(400, 'n');
-    EXPECT_EQ(SentenceSplit::Split(initials, 2, 100).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(initials, 2, 100).size(), 1u);
     // a sentence end too close to either edge would leave a tiny piece
     const std::string lopsided = "Short.\n" + std::string(3000, 'y');
-    EXPECT_EQ(SentenceSplit::Split(lopsided, 2, 100).size(), 1u);
-    EXPECT_EQ(SentenceSplit::Split("", 2, 100), std::vector<std::string>{""});
+    EXPECT_EQ(SentenceSplit::split(lopsided, 2, 100).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split("", 2, 100), std::vector<std::string>{""});
 }
 
 TEST(SentenceSplit, ShortTextsAndSingleChainStayWhole)
 {
     const std::string text = sentences(10);
-    EXPECT_EQ(SentenceSplit::Split(text, 4, text.size()).size(), 1u);
-    EXPECT_EQ(SentenceSplit::Split(sentences(200), 1, 10).size(), 1u);
-    EXPECT_EQ(SentenceSplit::Split(sentences(200), 0, 10).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(text, 4, text.size()).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(sentences(200), 1, 10).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(sentences(200), 0, 10).size(), 1u);
 }
 
 TEST(SentenceSplit, EngineStreamCutsOnlyBetweenWholeFormattingBlocks)
@@ -91,16 +91,16 @@ TEST(SentenceSplit, EngineStreamCutsOnlyBetweenWholeFormattingBlocks)
     std::string stream;
     for (int i = 0; i < 30; ++i)
         stream += block + "End.[][\n\n]";
-    const auto split = SentenceSplit::Split(stream, 2, 50, Form::EngineStream);
+    const auto split = SentenceSplit::split(stream, 2, 50, Form::EngineStream);
     ASSERT_EQ(split.size(), 2u);
     EXPECT_EQ(join(split), stream);
     EXPECT_TRUE(split[0].ends_with("End.[][\n\n]")) << split[0].substr(split[0].size() - 30);
     // the same text read as plain text would cut inside the blocks
-    for (const auto& piece : SentenceSplit::Split(stream, 8, 10, Form::EngineStream))
+    for (const auto& piece : SentenceSplit::split(stream, 8, 10, Form::EngineStream))
         EXPECT_TRUE(piece.ends_with("]") || piece.ends_with(" ")) << piece;
     // an unclosed block is no blank
     const std::string unclosed = std::string(100, 'a') + ".[" + std::string(100, 'b');
-    EXPECT_EQ(SentenceSplit::Split(unclosed, 2, 10, Form::EngineStream).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(unclosed, 2, 10, Form::EngineStream).size(), 1u);
 }
 
 TEST(SentenceSplit, EngineStreamCutsOnlyAtEmptyLines)
@@ -112,7 +112,7 @@ TEST(SentenceSplit, EngineStreamCutsOnlyAtEmptyLines)
     std::string stream;
     for (int i = 0; i < 20; ++i)
         stream += lineEnds + stanza;
-    const auto split = SentenceSplit::Split(stream, 6, 40, Form::EngineStream);
+    const auto split = SentenceSplit::split(stream, 6, 40, Form::EngineStream);
     ASSERT_EQ(split.size(), 6u);
     EXPECT_EQ(join(split), stream);
     for (size_t i = 0; i + 1 < split.size(); ++i)
@@ -121,5 +121,5 @@ TEST(SentenceSplit, EngineStreamCutsOnlyAtEmptyLines)
     std::string unmarked;
     for (int i = 0; i < 20; ++i)
         unmarked += "One line.[\n \n]Another.[][\n]";
-    EXPECT_EQ(SentenceSplit::Split(unmarked, 4, 20, Form::EngineStream).size(), 1u);
+    EXPECT_EQ(SentenceSplit::split(unmarked, 4, 20, Form::EngineStream).size(), 1u);
 }

@@ -113,7 +113,7 @@ protected:
     {
         s_scratch = new QTemporaryDir;
         qputenv("TMPDIR", QFile::encodeName(s_scratch->path()));
-        StartService();
+        startService();
         qunsetenv("TMPDIR");
     }
     static void TearDownTestSuite()

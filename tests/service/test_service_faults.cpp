@@ -160,7 +160,7 @@ protected:
     {
         // a refused upload is cut off: the sender must see an error, not die
         std::signal(SIGPIPE, SIG_IGN);
-        StartService({QStringLiteral("--request-timeout"), QStringLiteral("20")});
+        startService({QStringLiteral("--request-timeout"), QStringLiteral("20")});
     }
 };
 

@@ -13,7 +13,7 @@ namespace {
 
 class ServiceHealth : public ServiceSuite {
 protected:
-    static void SetUpTestSuite() { StartService(); }
+    static void SetUpTestSuite() { startService(); }
 
     static httplib::Result get(int port, const std::string& path)
     {
@@ -85,11 +85,11 @@ TEST_F(ServiceHealth, MetricsCountWhatWasServed)
     const PrometheusText after = metrics();
 
     const auto delta = [&](const std::string& series) { return after[series] - before[series]; };
-    EXPECT_EQ(delta(PrometheusText::Requests("/translate", 200)), 3);
-    EXPECT_EQ(delta(PrometheusText::Requests("/translate", 400)), 2);
+    EXPECT_EQ(delta(PrometheusText::requests("/translate", 200)), 3);
+    EXPECT_EQ(delta(PrometheusText::requests("/translate", 400)), 2);
     // unknown paths share one series, so scanners cannot grow the exposition
-    EXPECT_EQ(delta(PrometheusText::Requests("other", 404)), 2);
-    EXPECT_EQ(delta(PrometheusText::Requests("/metrics", 200)), 1);
+    EXPECT_EQ(delta(PrometheusText::requests("other", 404)), 2);
+    EXPECT_EQ(delta(PrometheusText::requests("/metrics", 200)), 1);
     EXPECT_EQ(delta("linguaro_translation_seconds_count"), 4);
     EXPECT_EQ(delta("linguaro_translated_characters_total"), static_cast<double>(characters));
     EXPECT_GT(delta("linguaro_translation_seconds_sum"), 0);

@@ -16,8 +16,8 @@ namespace {
 
 const QString kProgram = QStringLiteral(LINGUARO_BINARY_DIR "/linguaro-service");
 
-using LoopbackPorts::Answers;
-using LoopbackPorts::Free;
+using LoopbackPorts::answers;
+using LoopbackPorts::free;
 
 QString endpointOn(quint16 port) { return QStringLiteral("http://127.0.0.1:%1/translate").arg(port); }
 
@@ -31,32 +31,32 @@ private slots:
 
     void recognisesTheBuiltInEndpoint()
     {
-        QVERIFY(ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/translate")));
-        QVERIFY(ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://localhost:5000/translate")));
-        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://example.org:47210/translate")));
-        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("https://127.0.0.1:47210/translate")));
-        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/other")));
-        QVERIFY(!ServiceLauncher::IsBuiltInEndpoint(QString()));
+        QVERIFY(ServiceLauncher::isBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/translate")));
+        QVERIFY(ServiceLauncher::isBuiltInEndpoint(QStringLiteral("http://localhost:5000/translate")));
+        QVERIFY(!ServiceLauncher::isBuiltInEndpoint(QStringLiteral("http://example.org:47210/translate")));
+        QVERIFY(!ServiceLauncher::isBuiltInEndpoint(QStringLiteral("https://127.0.0.1:47210/translate")));
+        QVERIFY(!ServiceLauncher::isBuiltInEndpoint(QStringLiteral("http://127.0.0.1:47210/other")));
+        QVERIFY(!ServiceLauncher::isBuiltInEndpoint(QString()));
     }
 
     void startsTheServiceAndStopsItWhenDestroyed()
     {
-        const quint16 port = Free();
+        const quint16 port = free();
         {
             ServiceLauncher launcher(kProgram);
             QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
             QVERIFY(launcher.startedService());
-            QVERIFY(Answers(port));
+            QVERIFY(answers(port));
             // asking again leaves the running one alone
             QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
             QVERIFY(launcher.startedService());
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(port), 10000);
     }
 
     void aSharedServiceOutlivesItsStarterAndEndsAfterItsLastUser()
     {
-        const quint16 port = Free();
+        const quint16 port = free();
         auto starter = std::make_unique<ServiceLauncher>(kProgram);
         QCOMPARE(starter->ensureRunning(endpointOn(port)), QString());
         QVERIFY(starter->startedService());
@@ -65,17 +65,17 @@ private slots:
         QVERIFY(!other->startedService());
         // the starter goes while another still uses the service: it stays
         starter.reset();
-        QVERIFY(Answers(port));
+        QVERIFY(answers(port));
         QCOMPARE(other->ensureRunning(endpointOn(port)), QString());
         QVERIFY(!other->startedService());
         // and ends by itself after its last user
         other.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!Answers(port), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(port), 20000);
     }
 
     void theStarterStopsItAfterTheOtherUsersLeft()
     {
-        const quint16 port = Free();
+        const quint16 port = free();
         {
             ServiceLauncher starter(kProgram);
             QCOMPARE(starter.ensureRunning(endpointOn(port)), QString());
@@ -84,10 +84,10 @@ private slots:
                 QCOMPARE(other.ensureRunning(endpointOn(port)), QString());
             }
             // the other user gone, the starter's own use goes on
-            QVERIFY(Answers(port));
+            QVERIFY(answers(port));
             QVERIFY(starter.startedService());
         }
-        QVERIFY(!Answers(port));
+        QVERIFY(!answers(port));
     }
 
     void leavesARunningServiceAlone()
@@ -100,12 +100,12 @@ private slots:
             QVERIFY(!launcher.startedService());
         }
         // destroying a launcher that started nothing stops nothing
-        QVERIFY(Answers(static_cast<quint16>(running.port())));
+        QVERIFY(answers(static_cast<quint16>(running.port())));
     }
 
     void configuredServiceIsNotOursToStart()
     {
-        const quint16 port = Free();
+        const quint16 port = free();
         qputenv("LINGUARO_SERVICE_URL", endpointOn(port).toUtf8());
         ServiceLauncher launcher(kProgram);
         QCOMPARE(launcher.ensureRunning(endpointOn(port)), QString());
@@ -118,7 +118,7 @@ private slots:
     void missingProgramGivesAClearError()
     {
         ServiceLauncher launcher(QStringLiteral("/nonexistent/linguaro-service"));
-        const QString error = launcher.ensureRunning(endpointOn(Free()));
+        const QString error = launcher.ensureRunning(endpointOn(free()));
         QVERIFY(error.contains(QStringLiteral("/nonexistent/linguaro-service")));
         QVERIFY(!launcher.startedService());
     }

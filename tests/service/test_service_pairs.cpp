@@ -70,7 +70,7 @@ class ServicePairs : public ServiceSuite {
 protected:
     static void SetUpTestSuite()
     {
-        StartService();
+        startService();
         if (!s_service->running())
             return;
         httplib::Client client("127.0.0.1", s_service->port());
@@ -106,7 +106,7 @@ std::map<std::pair<QString, QString>, Direction> ServicePairs::s_directions;
 }  // namespace
 
 // What dpkg says of a package's version.
-QString PackageVersion(const QString& package)
+QString packageVersion(const QString& package)
 {
     QProcess dpkg;
     dpkg.start(QStringLiteral("dpkg-query"),
@@ -125,10 +125,10 @@ TEST_F(ServicePairs, EveryRouteNamesTheVersionOfEachStepsDataPackage)
         for (const QString& step : steps)
             EXPECT_TRUE(step.startsWith("apertium-") && step.contains(' ')) << step.toStdString();
     }
-    const QString engSpa = "apertium-eng-spa " + PackageVersion("apertium-eng-spa");
+    const QString engSpa = "apertium-eng-spa " + packageVersion("apertium-eng-spa");
     EXPECT_EQ(s_directions.at({"en", "es"}).version, engSpa);
     ASSERT_EQ(route("en", "fr"), QStringList({"eng-spa", "es-fr"}));
-    EXPECT_EQ(s_directions.at({"en", "fr"}).version, engSpa + " + apertium-fr-es " + PackageVersion("apertium-fr-es"));
+    EXPECT_EQ(s_directions.at({"en", "fr"}).version, engSpa + " + apertium-fr-es " + packageVersion("apertium-fr-es"));
 }
 
 TEST_F(ServicePairs, EveryReachableDirectionTranslatesAsTheEngineDoesOnThatRoute)

@@ -19,14 +19,14 @@ namespace {
 
 class ServiceServer : public ServiceSuite {
 protected:
-    static void SetUpTestSuite() { StartService(); }
+    static void SetUpTestSuite() { startService(); }
 
     // The translation as the application shows it.
     static QString translate(const QString& text, const QString& from, const QString& to, bool serbianCyrillic = false)
     {
         ServiceClient client(s_service->endpoint());
         client.setSerbianCyrillic(serbianCyrillic);
-        return ExtractTranslation(client.SendChunk(text, from, to, ProxySettings{}));
+        return extractTranslation(client.sendChunk(text, from, to, ProxySettings{}));
     }
 
     static std::string form(const std::string& text, const std::string& from, const std::string& to)

@@ -34,9 +34,9 @@ TranslationEngine::Outcome run(int chains, const std::string& text, const char* 
     options.parallel = chains;
     options.minPieceBytes = 200;
     TranslationEngine engine(options);
-    auto out = engine.Translate(text, from, to);
+    auto out = engine.translate(text, from, to);
     if (chains > 1 && expectShared) {
-        EXPECT_GE(engine.runningChains(engine.router().Route(from, to)->front()->modeName), chains);
+        EXPECT_GE(engine.runningChains(engine.router().route(from, to)->front()->modeName), chains);
     }
     return out;
 }
@@ -94,7 +94,7 @@ TEST(TranslationEngine, SharedLongTextThroughAPivot)
 TEST(TranslationEngine, LineStructureIsKept)
 {
     TranslationEngine engine({});
-    const auto out = engine.Translate("The dog.\nThe cat.\n\nThe house.\n", "en", "es");
+    const auto out = engine.translate("The dog.\nThe cat.\n\nThe house.\n", "en", "es");
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "El perro.\nEl gato.\n\nLa casa.\n");
 }
@@ -104,7 +104,7 @@ TEST(TranslationEngine, TextTheServiceDoesNotFormatItselfStillTranslates)
     // a very long blank goes through the engine's own formatting programs
     TranslationEngine engine({});
     const std::string blank(9000, ' ');
-    const auto out = engine.Translate("The dog." + blank + "The cat.\n", "en", "es");
+    const auto out = engine.translate("The dog." + blank + "The cat.\n", "en", "es");
     ASSERT_EQ(out.status, 200) << out.text;
     EXPECT_EQ(out.text, "El perro." + blank + "El gato.\n");
 }
@@ -119,14 +119,14 @@ TEST(TranslationEngine, PiecesOfARequestReadExactlyAsTheWholeRequest)
                   "License: LGPL-2+\nThe dog sleeps in the garden.\n\n";
     TranslationEngine::Options whole;
     whole.piecesPerChain = 1;
-    const auto reference = TranslationEngine(whole).Translate(text, "en", "es");
+    const auto reference = TranslationEngine(whole).translate(text, "en", "es");
     ASSERT_EQ(reference.status, 200) << reference.text;
     for (const int chains : {1, 2}) {
         TranslationEngine::Options options;
         options.parallel = chains;
         options.piecesPerChain = 8;
         options.minPieceBytes = 20;
-        EXPECT_EQ(TranslationEngine(options).Translate(text, "en", "es").text, reference.text) << chains << " chains";
+        EXPECT_EQ(TranslationEngine(options).translate(text, "en", "es").text, reference.text) << chains << " chains";
     }
 }
 
@@ -138,7 +138,7 @@ TEST(TranslationEngine, FileNamesInTheTextStayText)
     TranslationEngine engine({});
     for (const std::string& text :
          {"The dog [@" + secret + "] sleeps.", "[@" + secret + "]", "\\[@" + secret + "]\n\n"}) {
-        const auto out = engine.Translate(text, "en", "es");
+        const auto out = engine.translate(text, "en", "es");
         ASSERT_EQ(out.status, 200) << out.text;
         EXPECT_EQ(out.text.find("do not show"), std::string::npos) << out.text;
         EXPECT_NE(out.text.find("[@" + secret + "]"), std::string::npos) << out.text;

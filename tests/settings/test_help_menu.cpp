@@ -52,7 +52,7 @@ void HelpMenuTest::init()
         qunsetenv(name);
     qputenv("LINGUARO_WINVER", "nt 6.2 workstation");  // a version without the character
     qputenv("LINGUARO_SERVICE_URL", "http://127.0.0.1:9/translate");
-    EquipWindowsFolder(Folders::WindowsFolder());
+    equipWindowsFolder(Folders::windowsFolder());
     m_browser = std::make_unique<StandInBrowser>(m_home->path());
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
 }
@@ -93,7 +93,7 @@ void HelpMenuTest::installerNameFromUrl_data()
 void HelpMenuTest::installerNameFromUrl()
 {
     QFETCH(QString, url);
-    QTEST(LiveUpdate::InstallerNameFromUrl(url), "name");
+    QTEST(LiveUpdate::installerNameFromUrl(url), "name");
 }
 
 void HelpMenuTest::update_data()
@@ -215,7 +215,7 @@ void HelpMenuTest::manualAndHomepageOpenInTheBrowser()
 void HelpMenuTest::aboutBox()
 {
     // the year is the machine's on the day the box opens
-    TForm2 later(nullptr, ToolbarIcons::ApplicationIcon(), QDate(2031, 5, 1));
+    TForm2 later(nullptr, ToolbarIcons::applicationIcon(), QDate(2031, 5, 1));
     QVERIFY(later.Label4->text().contains("2031 Brenmark."));
 
     ScriptedPrompts prompts;

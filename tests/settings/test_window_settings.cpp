@@ -11,7 +11,7 @@ WindowSettings startup(const QString& detected = "French")
     WindowSettings s;
     s.InterfaceLanguage = detected;
     RegStore store;
-    ReadStartupSettings(store, s);
+    readStartupSettings(store, s);
     return s;
 }
 
@@ -57,13 +57,13 @@ TEST_F(SettingsTest, WrongTypeStopsReadingAfterWhatWasRead)
     WindowSettings s;
     s.InterfaceLanguage = "English";
     RegStore store;
-    EXPECT_THROW(ReadStartupSettings(store, s), RegistryError);
+    EXPECT_THROW(readStartupSettings(store, s), RegistryError);
     EXPECT_EQ(s.SourcePosition, 2);
     EXPECT_EQ(s.TargetPosition, 1);
     EXPECT_EQ(s.InterfaceLanguage, "English");
     // the key was closed all the same: the next start can read and write it
-    ASSERT_TRUE(store.OpenKey(false));
-    store.CloseKey();
+    ASSERT_TRUE(store.openKey(false));
+    store.closeKey();
 }
 
 TEST_F(SettingsTest, ProxyRule)
@@ -102,7 +102,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     s.InterfaceLanguage = "Dutch";
     s.Proxy.Address = "ignored";
     RegStore store;
-    ASSERT_TRUE(WriteShutdownSettings(store, s, "", "USEnglish"));
+    ASSERT_TRUE(writeShutdownSettings(store, s, "", "USEnglish"));
     EXPECT_EQ(
         fileBytes(),
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"src\"=dword:00000004\n"
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, ShutdownWritesInOrderAndKeepsProxyStringsWhenOff)
     s.ReuseTranslations = false;
     s.DetectSource = false;
     s.KeepFormatting = true;
-    ASSERT_TRUE(WriteShutdownSettings(store, s, "Merlin", "French"));
+    ASSERT_TRUE(writeShutdownSettings(store, s, "Merlin", "French"));
     WindowSettings back = startup();
     EXPECT_EQ(back.SourcePosition, 4);
     EXPECT_EQ(back.TargetPosition, 2);
@@ -139,7 +139,7 @@ TEST_F(SettingsTest, UnwritableStoreLosesTheRunQuietly)
 {
     QDir().mkpath(storePath());  // a folder where the file belongs
     RegStore store;
-    EXPECT_FALSE(WriteShutdownSettings(store, WindowSettings{}, "", ""));
+    EXPECT_FALSE(writeShutdownSettings(store, WindowSettings{}, "", ""));
 }
 
 }  // namespace

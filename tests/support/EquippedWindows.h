@@ -7,7 +7,7 @@
 // A Windows folder holding what a window installs at start-up, as the component packages
 // put it there: the Agent core, the four characters the build draws and the speech
 // runtime. A window opened on it fetches nothing.
-inline void EquipWindowsFolder(const QString& windows)
+inline void equipWindowsFolder(const QString& windows)
 {
     QDir().mkpath(windows + QStringLiteral("/msagent/chars"));
     QDir().mkpath(windows + QStringLiteral("/speech"));

@@ -9,7 +9,7 @@
 // Starts a test's HTTP server on a free port of 127.0.0.1 in `thread` and waits for
 // its accept loop, since stop() reaches only a running one. Throws, rather than
 // waiting for ever, when no port is free or the loop has not started in ten seconds.
-inline int StartOnLoopback(httplib::Server& server, std::thread& thread)
+inline int startOnLoopback(httplib::Server& server, std::thread& thread)
 {
     const int port = server.bind_to_any_port("127.0.0.1");
     if (port <= 0)

@@ -8,7 +8,7 @@
 namespace LoopbackPorts {
 
 // A port that nothing listens on right now.
-inline quint16 Free()
+inline quint16 free()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -16,7 +16,7 @@ inline quint16 Free()
 }
 
 // Whether something accepts connections on the port.
-inline bool Answers(quint16 port)
+inline bool answers(quint16 port)
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);

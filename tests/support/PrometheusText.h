@@ -27,7 +27,7 @@ public:
     bool has(const std::string& series) const { return m_samples.count(series) > 0; }
     const std::map<std::string, double>& samples() const { return m_samples; }
 
-    static std::string Requests(const std::string& route, int status)
+    static std::string requests(const std::string& route, int status)
     {
         return "linguaro_http_requests_total{route=\"" + route + "\",status=\"" + std::to_string(status) + "\"}";
     }

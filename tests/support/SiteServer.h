@@ -42,7 +42,7 @@ public:
                                               return true;
                                           });
         });
-        m_port = StartOnLoopback(m_server, m_thread);
+        m_port = startOnLoopback(m_server, m_thread);
     }
     ~SiteServer()
     {

@@ -6,8 +6,8 @@
 
 // Presses Translate and lets the window run until the translation has ended
 // (its messages answered by the test's prompts). False when it did not end in time.
-inline bool TranslateInWindow(TForm1& form, int timeoutMs = 120000)
+inline bool translateInWindow(TForm1& form, int timeoutMs = 120000)
 {
-    form.ToolButton20Click();
+    form.toolButton20Click();
     return QTest::qWaitFor([&form] { return !form.translating(); }, timeoutMs);
 }

@@ -40,7 +40,7 @@ public:
     static constexpr const char* User = "alice";
     static constexpr const char* Password = "s3cret";
 
-    static std::string Body(const std::string& name, size_t size = 10000)
+    static std::string body(const std::string& name, size_t size = 10000)
     {
         std::string body;
         body.reserve(size);
@@ -54,10 +54,10 @@ public:
     {
         m_server.Get(R"(/files/(.+))", [](const httplib::Request& req, httplib::Response& res) {
             res.set_header("Last-Modified", LastModified);
-            res.set_content(Body(req.matches[1]), "application/octet-stream");
+            res.set_content(body(req.matches[1]), "application/octet-stream");
         });
         m_server.Get(R"(/nolength/(.+))", [](const httplib::Request& req, httplib::Response& res) {
-            const std::string body = Body(req.matches[1]);
+            const std::string body = TestHttpServer::body(req.matches[1]);
             res.set_chunked_content_provider("application/octet-stream",
                                              [body](size_t offset, httplib::DataSink& sink) {
                                                  if (offset >= body.size()) {
@@ -77,13 +77,13 @@ public:
                 std::lock_guard lock(m_mutex);
                 m_authorizations.push_back(req.get_header_value("Authorization"));
             }
-            if (req.get_header_value("Authorization") != ExpectedAuthorization()) {
+            if (req.get_header_value("Authorization") != expectedAuthorization()) {
                 res.status = 401;
                 res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
                 res.set_content("denied", "text/plain");
                 return;
             }
-            res.set_content(Body(req.matches[1]), "application/octet-stream");
+            res.set_content(body(req.matches[1]), "application/octet-stream");
         });
         m_server.Get("/missing.bin", [](const httplib::Request&, httplib::Response& res) {
             res.status = 404;
@@ -97,7 +97,7 @@ public:
             res.set_redirect("/files/" + std::string(req.matches[1]));
         });
         m_server.Get("/short.bin", [](const httplib::Request&, httplib::Response& res) {
-            const std::string body = Body("short", 3000);
+            const std::string body = TestHttpServer::body("short", 3000);
             res.set_content_provider(10000, "application/octet-stream",
                                      [body](size_t offset, size_t, httplib::DataSink& sink) {
                                          if (offset >= body.size())
@@ -125,7 +125,7 @@ public:
                 m_proxied.push_back(
                     {req.get_header_value("Authorization"), req.get_header_value("Proxy-Authorization")});
             }
-            res.set_content(Body(req.matches[1]), "application/octet-stream");
+            res.set_content(body(req.matches[1]), "application/octet-stream");
         });
         const auto keep = [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(m_mutex);
@@ -147,7 +147,7 @@ public:
             return httplib::Server::HandlerResponse::Unhandled;
         });
 
-        m_port = StartOnLoopback(m_server, m_thread);
+        m_port = startOnLoopback(m_server, m_thread);
     }
 
     ~TestHttpServer()
@@ -158,30 +158,30 @@ public:
             m_thread.join();
     }
 
-    int Port() const { return m_port; }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
-    std::vector<Upload> Uploads() const
+    int port() const { return m_port; }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    std::vector<Upload> uploads() const
     {
         std::lock_guard lock(m_mutex);
         return m_uploads;
     }
     // Authorization and Proxy-Authorization of each request that came as to a proxy.
-    std::vector<std::pair<std::string, std::string>> Proxied() const
+    std::vector<std::pair<std::string, std::string>> proxied() const
     {
         std::lock_guard lock(m_mutex);
         return m_proxied;
     }
-    std::vector<std::string> Targets() const
+    std::vector<std::string> targets() const
     {
         std::lock_guard lock(m_mutex);
         return m_targets;
     }
-    std::vector<std::string> Authorizations() const
+    std::vector<std::string> authorizations() const
     {
         std::lock_guard lock(m_mutex);
         return m_authorizations;
     }
-    static std::string ExpectedAuthorization()
+    static std::string expectedAuthorization()
     {
         return "Basic YWxpY2U6czNjcmV0";  // alice:s3cret
     }

@@ -16,7 +16,7 @@
 #include <functional>
 
 // One application object for the whole test program (the run processes messages).
-inline void EnsureApplication()
+inline void ensureApplication()
 {
     static int argc = 1;
     static char name[] = "transfer-test";
@@ -25,14 +25,14 @@ inline void EnsureApplication()
         new QCoreApplication(argc, argv);
 }
 
-inline void WriteFile(const QString& path, const QByteArray& data)
+inline void writeFile(const QString& path, const QByteArray& data)
 {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(data);
 }
 
-inline QByteArray ReadFile(const QString& path)
+inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -46,7 +46,7 @@ struct EventLog {
     int progressCount = 0;
 
     // Progress events are many; only the first of each ordinal goes into the lines.
-    void Attach(TTransfer& t)
+    void attach(TTransfer& t)
     {
         t.OnBeforeDialogShow = [this](TTransfer*, QObject*) { lines << "BeforeDialogShow"; };
         t.OnFileStart = [this](TTransfer*, int i) { lines << QStringLiteral("FileStart %1").arg(i); };
@@ -88,20 +88,20 @@ public:
     {
         QDir(m_dir.path()).mkdir("tgt");
         QDir(m_dir.path()).mkdir("outside");
-        WriteFile(Outside("kept"), "precious");
+        writeFile(outside("kept"), "precious");
         for (const auto& [name, to] : {std::pair{"dangling.bin", "new"},
                                        {"existing.bin", "kept"},
                                        {"refused.bin", "kept"},
                                        {"unique.bin", "kept"},
                                        {"unique(1).bin", "new"},
                                        {"broken.bin", "kept"}})
-            QFile::link(Outside(to), Target() + "/" + name);
+            QFile::link(outside(to), target() + "/" + name);
     }
-    QString Target() const { return m_dir.filePath("tgt"); }
-    QString Outside(const QString& name) const { return m_dir.filePath("outside/" + name); }
+    QString target() const { return m_dir.filePath("tgt"); }
+    QString outside(const QString& name) const { return m_dir.filePath("outside/" + name); }
 
     // addBroken fetches something that breaks off half-way.
-    void Check(TTransfer& transfer, const AddJob& add, const AddJob& addBroken, const QByteArray& content)
+    void check(TTransfer& transfer, const AddJob& add, const AddJob& addBroken, const QByteArray& content)
     {
         QStringList asked;
         transfer.OnCopyOverWrite = [&](TTransfer*, const QString& path, bool& allow) {
@@ -115,17 +115,17 @@ public:
         EXPECT_TRUE(transfer.Items[0].Success && transfer.Items[1].Success && !transfer.Items[2].Success);
         EXPECT_EQ(asked, QStringList({"dangling.bin", "existing.bin", "refused.bin"}));
         for (const char* name : {"dangling.bin", "existing.bin"}) {
-            EXPECT_FALSE(QFileInfo(Target() + "/" + name).isSymLink()) << name;
-            EXPECT_EQ(ReadFile(Target() + "/" + name), content) << name;
+            EXPECT_FALSE(QFileInfo(target() + "/" + name).isSymLink()) << name;
+            EXPECT_EQ(readFile(target() + "/" + name), content) << name;
         }
-        EXPECT_TRUE(QFileInfo(Target() + "/refused.bin").isSymLink());
+        EXPECT_TRUE(QFileInfo(target() + "/refused.bin").isSymLink());
 
         transfer.Items.Clear();
         transfer.CreateUniqueFilenames = true;
         add(transfer, "unique.bin");
         transfer.Execute();
         transfer.CreateUniqueFilenames = false;
-        EXPECT_EQ(ReadFile(Target() + "/unique(2).bin"), content);
+        EXPECT_EQ(readFile(target() + "/unique(2).bin"), content);
 
         transfer.Items.Clear();
         addBroken(transfer, "broken.bin");
@@ -135,9 +135,9 @@ public:
         // Nothing outside changed, and no piece of a transfer was left behind.
         EXPECT_EQ(QDir(m_dir.filePath("outside")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
                   QStringList{"kept"});
-        EXPECT_EQ(ReadFile(Outside("kept")), QByteArray("precious"));
+        EXPECT_EQ(readFile(outside("kept")), QByteArray("precious"));
         EXPECT_EQ(
-            QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::Name),
+            QDir(target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::Name),
             QStringList({"broken.bin", "dangling.bin", "existing.bin", "refused.bin", "unique(1).bin", "unique(2).bin",
                          "unique.bin"}));
         transfer.OnCopyOverWrite = nullptr;

@@ -19,14 +19,14 @@ class FileTransfer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureApplication();
+        ensureApplication();
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkdir("src");
-        log.Attach(transfer);
+        log.attach(transfer);
     }
-    QString Src(const QString& name) const { return dir.filePath("src/" + name); }
-    QString Out(const QString& name) const { return dir.filePath("out/" + name); }
-    TTransferItem* AddCopy(const QString& url, const QString& targetDir = QString())
+    QString src(const QString& name) const { return dir.filePath("src/" + name); }
+    QString out(const QString& name) const { return dir.filePath("out/" + name); }
+    TTransferItem* addCopy(const QString& url, const QString& targetDir = QString())
     {
         TTransferItem* item = transfer.Items.Add();
         item->Protocol = tpFile;
@@ -34,7 +34,7 @@ protected:
         item->TargetDir = targetDir.isEmpty() ? dir.filePath("out") : targetDir;
         return item;
     }
-    QStringList ErrorLines() const { return log.lines.filter(QRegularExpression("^(Error|NoNewFile|ConnectError)")); }
+    QStringList errorLines() const { return log.lines.filter(QRegularExpression("^(Error|NoNewFile|ConnectError)")); }
 
     QTemporaryDir dir;
     TTransfer transfer;
@@ -48,8 +48,8 @@ constexpr rlim_t ChildFileLimit = 5000;
 TEST_F(FileTransfer, CopiesContentAndShowsTheSourceFolder)
 {
     const QByteArray content = QByteArray(50000, 'z') + "end";
-    WriteFile(Src("a.txt"), content);
-    AddCopy(Src("a.txt"));
+    writeFile(src("a.txt"), content);
+    addCopy(src("a.txt"));
     QString fileLine, progressLine;
     transfer.OnFileDone = [&](TTransfer* sender, int) {
         fileLine = sender->Dialog()->FileLine;
@@ -57,15 +57,15 @@ TEST_F(FileTransfer, CopiesContentAndShowsTheSourceFolder)
     };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.txt")), content);
+    EXPECT_EQ(readFile(out("a.txt")), content);
     EXPECT_EQ(fileLine, "File : a.txt from " + dir.filePath("src/"));
     EXPECT_EQ(progressLine, "Progress : 50.00 Kb of 50.00 Kb");
 }
 
 TEST_F(FileTransfer, EmptySourceGivesAnEmptyTargetAndAFullBar)
 {
-    WriteFile(Src("empty.txt"), "");
-    AddCopy(Src("empty.txt"));
+    writeFile(src("empty.txt"), "");
+    addCopy(src("empty.txt"));
     int position = -1;
     QString progressLine;
     transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32, quint32) {
@@ -74,149 +74,149 @@ TEST_F(FileTransfer, EmptySourceGivesAnEmptyTargetAndAFullBar)
     };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_TRUE(QFileInfo::exists(Out("empty.txt")));
+    EXPECT_TRUE(QFileInfo::exists(out("empty.txt")));
     EXPECT_EQ(position, 100);
     EXPECT_EQ(progressLine, "Progress : 0 bytes of 0 bytes");
 }
 
 TEST_F(FileTransfer, FilePrefixInAnyCaseIsRemoved)
 {
-    WriteFile(Src("a.txt"), "one");
-    AddCopy("FILE://" + Src("a.txt"), dir.filePath("upper"));
-    AddCopy("file://" + Src("a.txt"), dir.filePath("lower"));
+    writeFile(src("a.txt"), "one");
+    addCopy("FILE://" + src("a.txt"), dir.filePath("upper"));
+    addCopy("file://" + src("a.txt"), dir.filePath("lower"));
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(transfer.Items[1].Success);
-    EXPECT_EQ(ReadFile(dir.filePath("upper/a.txt")), "one");
-    EXPECT_EQ(ReadFile(dir.filePath("lower/a.txt")), "one");
+    EXPECT_EQ(readFile(dir.filePath("upper/a.txt")), "one");
+    EXPECT_EQ(readFile(dir.filePath("lower/a.txt")), "one");
 }
 
 TEST_F(FileTransfer, IdenticalFilesAreRefusedAndKeptIntact)
 {
-    WriteFile(Src("a.txt"), "keep me");
-    AddCopy(Src("a.txt"), dir.filePath("src"));
+    writeFile(src("a.txt"), "keep me");
+    addCopy(src("a.txt"), dir.filePath("src"));
     // Another spelling of the same file is the same file.
-    AddCopy(dir.filePath("src/./a.txt"), dir.filePath("src//"));
+    addCopy(dir.filePath("src/./a.txt"), dir.filePath("src//"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(),
-              QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + Src("a.txt"), "Error 0",
+    EXPECT_EQ(errorLines(),
+              QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + src("a.txt"), "Error 0",
                            "ErrorInfo 0 Cannot copy identical files " + dir.filePath("src/./a.txt")}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
-    EXPECT_EQ(ReadFile(Src("a.txt")), "keep me");
+    EXPECT_EQ(readFile(src("a.txt")), "keep me");
 }
 
 TEST_F(FileTransfer, NamesDifferingInCaseAreDifferentFiles)
 {
-    WriteFile(Src("A.txt"), "upper");
-    TTransferItem* item = AddCopy(Src("A.txt"), dir.filePath("src"));
+    writeFile(src("A.txt"), "upper");
+    TTransferItem* item = addCopy(src("A.txt"), dir.filePath("src"));
     item->TargetFilename = "a.txt";
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Src("a.txt")), "upper");
+    EXPECT_EQ(readFile(src("a.txt")), "upper");
 }
 
 TEST_F(FileTransfer, SourceProblems)
 {
-    AddCopy(Src("missing.txt"));
-    AddCopy(dir.filePath("src"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(Src("pipe")).constData(), 0600), 0);
-    AddCopy(Src("pipe"));
+    addCopy(src("missing.txt"));
+    addCopy(dir.filePath("src"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(src("pipe")).constData(), 0600), 0);
+    addCopy(src("pipe"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 1", "ErrorInfo 1 Cannot open source file " + Src("missing.txt"),
+    EXPECT_EQ(errorLines(), QStringList({"Error 1", "ErrorInfo 1 Cannot open source file " + src("missing.txt"),
                                          "Error 1", "ErrorInfo 1 Cannot open source file " + dir.filePath("src"),
-                                         "Error 2", "ErrorInfo 2 Zero length source file " + Src("pipe")}));
+                                         "Error 2", "ErrorInfo 2 Zero length source file " + src("pipe")}));
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(transfer.Items[i].Success);
 }
 
 TEST_F(FileTransfer, TargetThatCannotBeCreated)
 {
-    WriteFile(Src("a.txt"), "x");
-    WriteFile(dir.filePath("plain"), "x");
-    AddCopy(Src("a.txt"), dir.filePath("plain/sub"));
+    writeFile(src("a.txt"), "x");
+    writeFile(dir.filePath("plain"), "x");
+    addCopy(src("a.txt"), dir.filePath("plain/sub"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(),
+    EXPECT_EQ(errorLines(),
               QStringList({"Error 3", "ErrorInfo 3 Cannot create target file " + dir.filePath("plain/sub/a.txt")}));
 }
 
 TEST_F(FileTransfer, CopyNewerOnlyComparesWithTheSourceDate)
 {
-    WriteFile(Src("a.txt"), "x");
-    const double sourceDate = TransferNames::DateTimeFromLocal(QFileInfo(Src("a.txt")).lastModified());
-    TTransferItem* skipped = AddCopy(Src("a.txt"));
+    writeFile(src("a.txt"), "x");
+    const double sourceDate = TransferNames::dateTimeFromLocal(QFileInfo(src("a.txt")).lastModified());
+    TTransferItem* skipped = addCopy(src("a.txt"));
     skipped->CopyNewerOnly = true;
     skipped->FileDate = sourceDate + 1;
-    TTransferItem* copied = AddCopy(Src("a.txt"), dir.filePath("second"));
+    TTransferItem* copied = addCopy(src("a.txt"), dir.filePath("second"));
     copied->CopyNewerOnly = true;
     copied->FileDate = sourceDate - 1;
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(), QStringList({"NoNewFile " + Src("a.txt")}));
+    EXPECT_EQ(errorLines(), QStringList({"NoNewFile " + src("a.txt")}));
     EXPECT_TRUE(transfer.Items[0].NoNewFile);
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_NEAR(transfer.Items[0].NewFileDate, sourceDate, 1e-9);
-    EXPECT_FALSE(QFileInfo::exists(Out("a.txt")));
+    EXPECT_FALSE(QFileInfo::exists(out("a.txt")));
     EXPECT_TRUE(transfer.Items[1].Success);
     EXPECT_NEAR(transfer.Items[1].NewFileDate, sourceDate, 1e-9);
 }
 
 TEST_F(FileTransfer, OverwriteRefusedOrUnique)
 {
-    WriteFile(Src("a.txt"), "new");
+    writeFile(src("a.txt"), "new");
     QDir(dir.path()).mkdir("out");
-    WriteFile(Out("a.txt"), "old");
-    AddCopy(Src("a.txt"));
+    writeFile(out("a.txt"), "old");
+    addCopy(src("a.txt"));
     transfer.OnCopyOverWrite = [](TTransfer*, const QString&, bool& allow) { allow = false; };
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.txt")), "old");
+    EXPECT_EQ(readFile(out("a.txt")), "old");
     transfer.OnCopyOverWrite = nullptr;
     transfer.CreateUniqueFilenames = true;
     transfer.Execute();
-    EXPECT_EQ(ReadFile(Out("a(1).txt")), "new");
-    EXPECT_EQ(ReadFile(Out("a.txt")), "old");
+    EXPECT_EQ(readFile(out("a(1).txt")), "new");
+    EXPECT_EQ(readFile(out("a.txt")), "old");
 }
 
 TEST_F(FileTransfer, PlantedLinksAreReplacedNeverFollowed)
 {
     PlantedLinks links;
-    WriteFile(Src("src.bin"), "copied content");
+    writeFile(src("src.bin"), "copied content");
     const auto job = [&](const QString& source) {
         return [&, source](TTransfer&, const QString& name) {
-            TTransferItem* item = AddCopy(source, links.Target());
+            TTransferItem* item = addCopy(source, links.target());
             item->TargetFilename = name;
             return item;
         };
     };
     // A copy that cannot go on: its source is a folder.
-    links.Check(transfer, job(Src("src.bin")), job(dir.filePath("src")), "copied content");
+    links.check(transfer, job(src("src.bin")), job(dir.filePath("src")), "copied content");
 }
 
 TEST_F(FileTransfer, ShareThatCannotBeConnected)
 {
-    AddCopy("a.txt")->FTPHost = "\\\\127.0.0.1\\nosuchshare";
+    addCopy("a.txt")->FTPHost = "\\\\127.0.0.1\\nosuchshare";
     QString fileLine;
     transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
     // Connecting failed, and so did the forced disconnection after it.
-    EXPECT_EQ(ErrorLines(), QStringList({"ConnectError", "ConnectError"}));
+    EXPECT_EQ(errorLines(), QStringList({"ConnectError", "ConnectError"}));
     EXPECT_EQ(fileLine, "File : a.txt from \\\\127.0.0.1\\nosuchshare");
 }
 
 TEST_F(FileTransfer, ShareGivenAsAMountedFolder)
 {
     QDir(dir.path()).mkpath("share/docs");
-    WriteFile(dir.filePath("share/docs/a.txt"), "shared");
-    AddCopy("docs/a.txt")->FTPHost = dir.filePath("share");
+    writeFile(dir.filePath("share/docs/a.txt"), "shared");
+    addCopy("docs/a.txt")->FTPHost = dir.filePath("share");
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.txt")), "shared");
+    EXPECT_EQ(readFile(out("a.txt")), "shared");
 }
 
 // Runs one of the FullDisk tests in a child process whose files may not grow
 // past ChildFileLimit bytes.
-static void RunInChild(const QString& test, const QString& folder)
+static void runInChild(const QString& test, const QString& folder)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -230,7 +230,7 @@ static void RunInChild(const QString& test, const QString& folder)
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
 }
 
-static QString ChildFolder()
+static QString childFolder()
 {
     const QString folder = qEnvironmentVariable("TRANSFER_FULL_DISK_DIR");
     if (!folder.isEmpty()) {
@@ -243,13 +243,13 @@ static QString ChildFolder()
 
 TEST(FullDisk, LocalCopyReportsTheShortWrite)
 {
-    const QString folder = ChildFolder();
+    const QString folder = childFolder();
     if (folder.isEmpty())
         GTEST_SKIP() << "runs only as the child of FileTransfer.FullDiskCopyAndDownload";
-    EnsureApplication();
+    ensureApplication();
     TTransfer transfer;
     EventLog log;
-    log.Attach(transfer);
+    log.attach(transfer);
     TTransferItem* item = transfer.Items.Add();
     item->Protocol = tpFile;
     item->URL = folder + "/big.bin";
@@ -262,16 +262,16 @@ TEST(FullDisk, LocalCopyReportsTheShortWrite)
 
 TEST(FullDisk, DownloadWriteFailureLeavesTheRun)
 {
-    const QString folder = ChildFolder();
+    const QString folder = childFolder();
     if (folder.isEmpty())
         GTEST_SKIP() << "runs only as the child of FileTransfer.FullDiskCopyAndDownload";
-    EnsureApplication();
+    ensureApplication();
     TestHttpServer server;
     TTransfer transfer;
     bool done = false;
     transfer.OnCopyDone = [&](TTransfer*) { done = true; };
     TTransferItem* item = transfer.Items.Add();
-    item->URL = QString::fromStdString(server.Url("/files/big.bin"));
+    item->URL = QString::fromStdString(server.url("/files/big.bin"));
     item->TargetDir = folder + "/out";
     EXPECT_THROW(transfer.Execute(), ETransferIOError);
     EXPECT_FALSE(done);
@@ -285,7 +285,7 @@ TEST(FullDisk, DownloadWriteFailureLeavesTheRun)
 
 TEST_F(FileTransfer, FullDiskCopyAndDownload)
 {
-    WriteFile(dir.filePath("big.bin"), QByteArray(20000, 'b'));
-    RunInChild("LocalCopyReportsTheShortWrite", dir.path());
-    RunInChild("DownloadWriteFailureLeavesTheRun", dir.path());
+    writeFile(dir.filePath("big.bin"), QByteArray(20000, 'b'));
+    runInChild("LocalCopyReportsTheShortWrite", dir.path());
+    runInChild("DownloadWriteFailureLeavesTheRun", dir.path());
 }

@@ -23,14 +23,14 @@
 namespace {
 // Answers the next modal login prompt once it is up. One that is not up within ten
 // seconds fails the test, and every dialog open is turned down so that the test ends.
-void AnswerLogin(std::function<void(TLoginForm*)> answer, QDeadlineTimer deadline = QDeadlineTimer(10000))
+void answerLogin(std::function<void(TLoginForm*)> answer, QDeadlineTimer deadline = QDeadlineTimer(10000))
 {
     QTimer::singleShot(0, [answer, deadline] {
         auto* form = qobject_cast<TLoginForm*>(QApplication::activeModalWidget());
         if (form)
             return answer(form);
         if (!deadline.hasExpired())
-            return AnswerLogin(answer, deadline);  // not shown yet: try again on the next round
+            return answerLogin(answer, deadline);  // not shown yet: try again on the next round
         QTest::qFail("no login prompt came up within ten seconds", __FILE__, __LINE__);
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
@@ -47,22 +47,22 @@ private:
     QTemporaryDir m_dir;
 
     // Runs one local copy with the given settings and hands the live dialog to inspect.
-    void RunCopy(TTransfer& transfer, int size = 10)
+    void runCopy(TTransfer& transfer, int size = 10)
     {
-        WriteFile(m_dir.filePath("a.txt"), QByteArray(size, 'a'));
+        writeFile(m_dir.filePath("a.txt"), QByteArray(size, 'a'));
         transfer.Items.Clear();
         TTransferItem* item = transfer.Items.Add();
         item->Protocol = tpFile;
         item->URL = m_dir.filePath("a.txt");
         item->TargetDir = m_dir.filePath("out");
     }
-    static TTransferDialog* DialogOf(TTransfer& transfer) { return dynamic_cast<TTransferDialog*>(transfer.Dialog()); }
+    static TTransferDialog* dialogOf(TTransfer& transfer) { return dynamic_cast<TTransferDialog*>(transfer.Dialog()); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        RegisterTransferGui();
+        registerTransferGui();
         QLocale::setDefault(QLocale::c());
     }
 
@@ -78,24 +78,24 @@ private slots:
         QObject* before = nullptr;
         transfer.OnBeforeDialogShow = [&](TTransfer*, QObject* dialog) { before = dialog; };
         transfer.OnFileDone = [&](TTransfer* sender, int) {
-            seen = DialogOf(*sender);
+            seen = dialogOf(*sender);
             size = seen->size();
-            bar = seen->ProgressBar()->geometry();
-            file = seen->FileLabel()->geometry();
-            progress = seen->ProgressLabel()->geometry();
-            rate = seen->RateLabel()->geometry();
-            cancel = seen->CancelButton()->geometry();
-            timeVisible = seen->TimeLabel()->isVisibleTo(seen);
-            elapsedVisible = seen->ElapsedLabel()->isVisibleTo(seen);
+            bar = seen->progressBar()->geometry();
+            file = seen->fileLabel()->geometry();
+            progress = seen->progressLabel()->geometry();
+            rate = seen->rateLabel()->geometry();
+            cancel = seen->cancelButton()->geometry();
+            timeVisible = seen->timeLabel()->isVisibleTo(seen);
+            elapsedVisible = seen->elapsedLabel()->isVisibleTo(seen);
             onTop = seen->windowFlags() & Qt::WindowStaysOnTopHint;
             closeBox = seen->windowFlags() & Qt::WindowCloseButtonHint;
             visible = seen->isVisible();
             title = seen->windowTitle();
-            fileText = seen->FileLabel()->text();
+            fileText = seen->fileLabel()->text();
             plain =
-                seen->FileLabel()->textFormat() == Qt::PlainText && seen->RateLabel()->textFormat() == Qt::PlainText;
+                seen->fileLabel()->textFormat() == Qt::PlainText && seen->rateLabel()->textFormat() == Qt::PlainText;
         };
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
         QVERIFY(seen);
         QCOMPARE(before, static_cast<QObject*>(seen));
@@ -145,19 +145,19 @@ private slots:
         transfer.ShowFileName = showFileName;
         transfer.DlgShowCancel = showCancel;
         transfer.ShowOpenFile = true;
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
-        TTransferDialog* d = DialogOf(transfer);
+        TTransferDialog* d = dialogOf(transfer);
         QVERIFY(d);
         QTEST(d->height(), "height");
-        QTEST(d->CancelButton()->y(), "buttonRow");
-        QTEST(d->ElapsedLabel()->y(), "elapsedTop");
-        QCOMPARE(d->TimeLabel()->isVisibleTo(d), showTime);
-        QCOMPARE(d->ElapsedLabel()->isVisibleTo(d), showElapsed);
-        QCOMPARE(d->FileLabel()->isVisibleTo(d), showFileName);
-        QCOMPARE(d->CancelButton()->isVisibleTo(d), showCancel);
-        QCOMPARE(d->ProgressLabel()->y(), showFileName ? 100 : 80);
-        QCOMPARE(d->TimeLabel()->text().startsWith("Estimated time left : "), true);
+        QTEST(d->cancelButton()->y(), "buttonRow");
+        QTEST(d->elapsedLabel()->y(), "elapsedTop");
+        QCOMPARE(d->timeLabel()->isVisibleTo(d), showTime);
+        QCOMPARE(d->elapsedLabel()->isVisibleTo(d), showElapsed);
+        QCOMPARE(d->fileLabel()->isVisibleTo(d), showFileName);
+        QCOMPARE(d->cancelButton()->isVisibleTo(d), showCancel);
+        QCOMPARE(d->progressLabel()->y(), showFileName ? 100 : 80);
+        QCOMPARE(d->timeLabel()->text().startsWith("Estimated time left : "), true);
     }
 
     void openButtonsAndFinishedState()
@@ -167,33 +167,33 @@ private slots:
         transfer.ShowOpenFolder = true;
         bool enabledWhileRunning = true;
         transfer.OnFileDone = [&](TTransfer* sender, int) {
-            enabledWhileRunning = DialogOf(*sender)->OpenFileButton()->isEnabled();
+            enabledWhileRunning = dialogOf(*sender)->openFileButton()->isEnabled();
         };
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
-        TTransferDialog* d = DialogOf(transfer);
+        TTransferDialog* d = dialogOf(transfer);
         QVERIFY(d);
         QVERIFY(!enabledWhileRunning);
-        QCOMPARE(d->OpenFolderButton()->geometry(), QRect(300 - 2 * 75 - 20, 140, 75, 25));
-        QCOMPARE(d->OpenFileButton()->geometry(), QRect(300 - 2 * 75 - 20 - 85, 140, 75, 25));
-        QVERIFY(d->OpenFileButton()->isEnabled());
-        QVERIFY(d->OpenFolderButton()->isEnabled());
-        QCOMPARE(d->CancelButton()->text(), QStringLiteral("Close"));
-        QVERIFY(!d->Animation()->IsPlaying());
+        QCOMPARE(d->openFolderButton()->geometry(), QRect(300 - 2 * 75 - 20, 140, 75, 25));
+        QCOMPARE(d->openFileButton()->geometry(), QRect(300 - 2 * 75 - 20 - 85, 140, 75, 25));
+        QVERIFY(d->openFileButton()->isEnabled());
+        QVERIFY(d->openFolderButton()->isEnabled());
+        QCOMPARE(d->cancelButton()->text(), QStringLiteral("Close"));
+        QVERIFY(!d->animation()->isPlaying());
         QVERIFY(d->isVisible());
 
         QString opened;
-        TTransferDialog::SetOpener([&](const QString& path) { opened = path; });
+        TTransferDialog::setOpener([&](const QString& path) { opened = path; });
         QPointer<TTransferDialog> guard(d);
-        QTest::mouseClick(d->OpenFileButton(), Qt::LeftButton);
+        QTest::mouseClick(d->openFileButton(), Qt::LeftButton);
         QCOMPARE(opened, m_dir.filePath("out/a.txt"));
         QCOMPARE(transfer.Dialog(), nullptr);
         QTRY_VERIFY(guard.isNull());
 
         transfer.Execute();
-        QTest::mouseClick(DialogOf(transfer)->OpenFolderButton(), Qt::LeftButton);
+        QTest::mouseClick(dialogOf(transfer)->openFolderButton(), Qt::LeftButton);
         QCOMPARE(opened, m_dir.filePath("out"));
-        TTransferDialog::SetOpener(nullptr);
+        TTransferDialog::setOpener(nullptr);
     }
 
     void closeIsRefusedWhileRunning()
@@ -202,19 +202,19 @@ private slots:
         transfer.ShowOpenFile = true;
         bool visibleAfterClose = false, visibleAfterEscape = false;
         transfer.OnFileDone = [&](TTransfer* sender, int) {
-            TTransferDialog* d = DialogOf(*sender);
+            TTransferDialog* d = dialogOf(*sender);
             d->close();
             visibleAfterClose = d->isVisible();
             QTest::keyClick(d, Qt::Key_Escape);
             visibleAfterEscape = d->isVisible();
         };
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
         QVERIFY(visibleAfterClose);
         QVERIFY(visibleAfterEscape);
         // Finished: Close hides it.
-        TTransferDialog* d = DialogOf(transfer);
-        QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
+        TTransferDialog* d = dialogOf(transfer);
+        QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
         QVERIFY(!d->isVisible());
     }
 
@@ -225,12 +225,12 @@ private slots:
         transfer.ShowDialogOnTop = false;
         bool closeBox = false, onTop = true, closed = false;
         transfer.OnFileDone = [&](TTransfer* sender, int) {
-            TTransferDialog* d = DialogOf(*sender);
+            TTransferDialog* d = dialogOf(*sender);
             closeBox = d->windowFlags() & Qt::WindowCloseButtonHint;
             onTop = d->windowFlags() & Qt::WindowStaysOnTopHint;
             closed = d->close();
         };
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
         QVERIFY(closeBox);
         QVERIFY(!onTop);
@@ -249,12 +249,12 @@ private slots:
         QString caption;
         transfer.OnCopyCancel = [&](TTransfer*) { ++cancels; };
         transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32 done, quint32) {
-            TTransferDialog* d = DialogOf(*sender);
+            TTransferDialog* d = dialogOf(*sender);
             caption = d->windowTitle();
             if (done >= 16384 * 2)
-                QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
+                QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
         };
-        RunCopy(transfer, 16384 * 10);
+        runCopy(transfer, 16384 * 10);
         transfer.Execute();
         QCOMPARE(cancels, 1);
         QVERIFY(transfer.Items[0].Cancelled);
@@ -268,10 +268,10 @@ private slots:
         TTransferClip clip = TTransferClip::Download;
         bool playing = false;
         transfer.OnFileDone = [&](TTransfer* sender, int) {
-            clip = DialogOf(*sender)->Animation()->Clip();
-            playing = DialogOf(*sender)->Animation()->IsPlaying();
+            clip = dialogOf(*sender)->animation()->clip();
+            playing = dialogOf(*sender)->animation()->isPlaying();
         };
-        RunCopy(transfer);
+        runCopy(transfer);
         transfer.Execute();
         QCOMPARE(clip, TTransferClip::CopyFiles);
         QVERIFY(playing);
@@ -286,7 +286,7 @@ private slots:
         QVERIFY(probe.Button1->isDefault());
 
         QString title;
-        AnswerLogin([&](TLoginForm* form) {
+        answerLogin([&](TLoginForm* form) {
             title = form->windowTitle();
             QVERIFY(form->Edit1->text().isEmpty());
             QTest::keyClicks(form->Edit1, "alice");
@@ -294,30 +294,30 @@ private slots:
             QTest::mouseClick(form->Button1, Qt::LeftButton);
         });
         QString user = "before", password = "before";
-        QVERIFY(AskLogin("Connect to host", user, password));
+        QVERIFY(askLogin("Connect to host", user, password));
         QCOMPARE(title, QStringLiteral("Connect to host"));
         QCOMPARE(user, QStringLiteral("alice"));
         QCOMPARE(password, QStringLiteral("s3cret"));
 
-        AnswerLogin([](TLoginForm* form) { QTest::mouseClick(form->Button1, Qt::LeftButton); });
-        QVERIFY(AskLogin("Connect to host", user, password));
+        answerLogin([](TLoginForm* form) { QTest::mouseClick(form->Button1, Qt::LeftButton); });
+        QVERIFY(askLogin("Connect to host", user, password));
         QCOMPARE(user, QString());
         QCOMPARE(password, QString());
     }
 
     void loginPromptCancelKeepsTheValues()
     {
-        AnswerLogin([](TLoginForm* form) {
+        answerLogin([](TLoginForm* form) {
             QTest::keyClicks(form->Edit1, "mallory");
             QTest::mouseClick(form->Button2, Qt::LeftButton);
         });
         QString user = "kept", password = "kept too";
-        QVERIFY(!AskLogin("Connect to x", user, password));
+        QVERIFY(!askLogin("Connect to x", user, password));
         QCOMPARE(user, QStringLiteral("kept"));
         QCOMPARE(password, QStringLiteral("kept too"));
 
-        AnswerLogin([](TLoginForm* form) { QTest::keyClick(form, Qt::Key_Escape); });
-        QVERIFY(!AskLogin("Connect to x", user, password));
+        answerLogin([](TLoginForm* form) { QTest::keyClick(form, Qt::Key_Escape); });
+        QVERIFY(!askLogin("Connect to x", user, password));
     }
 
     void downloadAsksThroughTheRealPrompt()
@@ -326,10 +326,10 @@ private slots:
         TestHttpServer server;
         TTransfer transfer;
         TTransferItem* item = transfer.Items.Add();
-        item->URL = QString::fromStdString(server.Url("/secret/s.bin"));
+        item->URL = QString::fromStdString(server.url("/secret/s.bin"));
         item->TargetDir = m_dir.filePath("secret");
         item->Authenticate = taAuto;
-        AnswerLogin([](TLoginForm* form) {
+        answerLogin([](TLoginForm* form) {
             form->Edit1->setText(TestHttpServer::User);
             form->Edit2->setText(TestHttpServer::Password);
             QTest::mouseClick(form->Button1, Qt::LeftButton);

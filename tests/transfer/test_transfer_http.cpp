@@ -14,14 +14,14 @@
 #include <gtest/gtest.h>
 
 namespace {
-QByteArray Body(const std::string& name, size_t size = 10000)
+QByteArray body(const std::string& name, size_t size = 10000)
 {
-    const std::string body = TestHttpServer::Body(name, size);
+    const std::string body = TestHttpServer::body(name, size);
     return QByteArray(body.data(), qsizetype(body.size()));
 }
 
 // A port on 127.0.0.1 that nobody listens on.
-int ClosedPort()
+int closedPort()
 {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -40,7 +40,7 @@ struct LoginScript {
     QList<QPair<QString, QString>> answers;  // an empty list answers Cancel
     LoginScript()
     {
-        SetLoginAsker([this](const QString& caption, QString& user, QString& password) {
+        setLoginAsker([this](const QString& caption, QString& user, QString& password) {
             captions << caption;
             if (answers.isEmpty())
                 return false;
@@ -50,41 +50,41 @@ struct LoginScript {
             return true;
         });
     }
-    ~LoginScript() { SetLoginAsker(nullptr); }
+    ~LoginScript() { setLoginAsker(nullptr); }
 };
 
 class HttpTransfer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureApplication();
+        ensureApplication();
         qunsetenv("http_proxy");
         qunsetenv("HTTP_PROXY");
         ASSERT_TRUE(dir.isValid());
-        log.Attach(transfer);
+        log.attach(transfer);
     }
-    QString Url(const std::string& path) const { return QString::fromStdString(server.Url(path)); }
-    QString Out(const QString& name) const { return dir.filePath("out/" + name); }
-    TTransferItem* AddDownload(const QString& url)
+    QString url(const std::string& path) const { return QString::fromStdString(server.url(path)); }
+    QString out(const QString& name) const { return dir.filePath("out/" + name); }
+    TTransferItem* addDownload(const QString& url)
     {
         TTransferItem* item = transfer.Items.Add();
         item->URL = url;
         item->TargetDir = dir.filePath("out");
         return item;
     }
-    TTransferItem* AddUpload(const std::string& path, const QByteArray& content, TTransferHTTPCommand verb)
+    TTransferItem* addUpload(const std::string& path, const QByteArray& content, TTransferHTTPCommand verb)
     {
         QDir(dir.path()).mkdir("up");
-        WriteFile(dir.filePath("up/data.bin"), content);
+        writeFile(dir.filePath("up/data.bin"), content);
         TTransferItem* item = transfer.Items.Add();
         item->Protocol = tpHttpUpload;
         item->HTTPCommand = verb;
-        item->URL = Url(path);
+        item->URL = url(path);
         item->TargetDir = dir.filePath("up");
         item->TargetFilename = "data.bin";
         return item;
     }
-    QStringList ErrorLines() const { return log.lines.filter(QRegularExpression("^(Error|URLNotFound|NoNewFile)")); }
+    QStringList errorLines() const { return log.lines.filter(QRegularExpression("^(Error|URLNotFound|NoNewFile)")); }
 
     TestHttpServer server;
     QTemporaryDir dir;
@@ -95,21 +95,21 @@ protected:
 
 TEST_F(HttpTransfer, DownloadWithLengthAndDate)
 {
-    AddDownload(Url("/files/a.bin"));
+    addDownload(url("/files/a.bin"));
     QString fileLine;
     transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.bin")), Body("a.bin"));
+    EXPECT_EQ(readFile(out("a.bin")), body("a.bin"));
     EXPECT_EQ(log.lastSize, 10000u);
     EXPECT_EQ(log.lastTotal, 10000u);
-    EXPECT_EQ(fileLine, QStringLiteral("File : a.bin from 127.0.0.1:%1").arg(server.Port()));
+    EXPECT_EQ(fileLine, QStringLiteral("File : a.bin from 127.0.0.1:%1").arg(server.port()));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "Done"}));
 }
 
 TEST_F(HttpTransfer, DisplayNameAndTargetNameReplaceTheAddressName)
 {
-    TTransferItem* item = AddDownload(Url("/files/a.bin"));
+    TTransferItem* item = addDownload(url("/files/a.bin"));
     item->DisplayURL = "Setup program";
     item->TargetFilename = "renamed.bin";
     item->TargetDir = dir.filePath("deep/er/out");  // created on the way
@@ -119,12 +119,12 @@ TEST_F(HttpTransfer, DisplayNameAndTargetNameReplaceTheAddressName)
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(fileLine, "File : Setup program");
-    EXPECT_EQ(ReadFile(dir.filePath("deep/er/out/renamed.bin")), Body("a.bin"));
+    EXPECT_EQ(readFile(dir.filePath("deep/er/out/renamed.bin")), body("a.bin"));
 }
 
 TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
 {
-    AddDownload(Url("/nolength/n.bin"));
+    addDownload(url("/nolength/n.bin"));
     QString progressLine, timeLine;
     int position = -1;
     transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32 size, quint32 total) {
@@ -136,7 +136,7 @@ TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
     };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("n.bin")), Body("n.bin"));
+    EXPECT_EQ(readFile(out("n.bin")), body("n.bin"));
     EXPECT_EQ(log.lastTotal, 0u);
     EXPECT_EQ(position, 0);
     EXPECT_EQ(progressLine, "Progress : 10.00 Kb");
@@ -151,36 +151,36 @@ TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
 
 TEST_F(HttpTransfer, EmptyBodyLeavesAnEmptyFileAndFails)
 {
-    AddDownload(Url("/empty.bin"));
+    addDownload(url("/empty.bin"));
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_TRUE(QFileInfo::exists(Out("empty.bin")));
-    EXPECT_EQ(QFileInfo(Out("empty.bin")).size(), 0);
-    EXPECT_TRUE(ErrorLines().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(out("empty.bin")));
+    EXPECT_EQ(QFileInfo(out("empty.bin")).size(), 0);
+    EXPECT_TRUE(errorLines().isEmpty());
 }
 
 TEST_F(HttpTransfer, ErrorStatusesAreReported)
 {
-    AddDownload(Url("/missing.bin"));
-    AddDownload(Url("/broken.bin"));
+    addDownload(url("/missing.bin"));
+    addDownload(url("/broken.bin"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines(), QStringList({"Error 404", "ErrorInfo 404 Returned http error code 404", "Error 500",
+    EXPECT_EQ(errorLines(), QStringList({"Error 404", "ErrorInfo 404 Returned http error code 404", "Error 500",
                                          "ErrorInfo 500 Returned http error code 500"}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
-    EXPECT_FALSE(QFileInfo::exists(Out("missing.bin")));
+    EXPECT_FALSE(QFileInfo::exists(out("missing.bin")));
     // A failing job still ends with OnFileDone.
     EXPECT_TRUE(log.lines.contains("FileDone 1"));
 }
 
 TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
 {
-    const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
-    AddDownload(url);
+    const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(closedPort());
+    addDownload(url);
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound " + url}));
-    EXPECT_FALSE(QFileInfo::exists(Out("x.bin")));
+    EXPECT_EQ(errorLines(), QStringList({"URLNotFound " + url}));
+    EXPECT_FALSE(QFileInfo::exists(out("x.bin")));
 }
 
 TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
@@ -192,18 +192,18 @@ TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
     transfer.ProxyPassword = "ppass";
     QStringList fileLines;
     transfer.OnFileDone = [&](TTransfer* sender, int) { fileLines << sender->Dialog()->FileLine; };
-    const QString refused = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(ClosedPort());
-    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
-    AddDownload(refused);
-    AddDownload(Url("/short.bin"));
-    AddDownload(Url("/missing.bin"));
-    TTransferItem* upload = AddUpload("/refuse/u.bin", "data", hcPost);
-    upload->URL = QStringLiteral("http://127.0.0.1:%1/refuse/u.bin").arg(ClosedPort());
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(closedPort());
+    addDownload(url("/secret/s.bin"))->Authenticate = taAuto;
+    addDownload(refused);
+    addDownload(url("/short.bin"));
+    addDownload(url("/missing.bin"));
+    TTransferItem* upload = addUpload("/refuse/u.bin", "data", hcPost);
+    upload->URL = QStringLiteral("http://127.0.0.1:%1/refuse/u.bin").arg(closedPort());
     transfer.Execute();
 
-    EXPECT_EQ(login.captions, QStringList{QStringLiteral("Connect to 127.0.0.1:%1").arg(server.Port())});
+    EXPECT_EQ(login.captions, QStringList{QStringLiteral("Connect to 127.0.0.1:%1").arg(server.port())});
     EXPECT_TRUE(log.lines.contains("URLNotFound " + refused));
-    EXPECT_EQ(ErrorLines().filter(QRegularExpression("^(Error|URLNotFound)")).size(), 7);
+    EXPECT_EQ(errorLines().filter(QRegularExpression("^(Error|URLNotFound)")).size(), 7);
     const QStringList seen = login.captions + fileLines + log.lines;
     EXPECT_TRUE(seen.filter("ppass").isEmpty()) << seen.filter("ppass").join('\n').toStdString();
     EXPECT_TRUE(seen.filter("puser").isEmpty()) << seen.filter("puser").join('\n').toStdString();
@@ -211,81 +211,81 @@ TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
 
 TEST_F(HttpTransfer, NamedProxyGetsTheProxyCredentials)
 {
-    transfer.Proxy = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+    transfer.Proxy = QStringLiteral("127.0.0.1:%1").arg(server.port());
     transfer.ProxyUserID = "pu";
     transfer.ProxyPassword = "pp";
-    AddDownload("http://proxied.invalid/p.bin");
+    addDownload("http://proxied.invalid/p.bin");
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("p.bin")), Body("p.bin"));
+    EXPECT_EQ(readFile(out("p.bin")), body("p.bin"));
     // The credentials go to the proxy, not on to the server.
-    ASSERT_EQ(server.Proxied().size(), 1u);
-    EXPECT_EQ(server.Proxied()[0].first, "");
-    EXPECT_EQ(server.Proxied()[0].second, "Basic cHU6cHA=");
+    ASSERT_EQ(server.proxied().size(), 1u);
+    EXPECT_EQ(server.proxied()[0].first, "");
+    EXPECT_EQ(server.proxied()[0].second, "Basic cHU6cHA=");
 }
 
 TEST_F(HttpTransfer, SystemProxyFromTheEnvironment)
 {
-    qputenv("HTTP_PROXY", QStringLiteral("http://127.0.0.1:%1").arg(server.Port()).toUtf8());
-    AddDownload("http://proxied.invalid/e.bin");
+    qputenv("HTTP_PROXY", QStringLiteral("http://127.0.0.1:%1").arg(server.port()).toUtf8());
+    addDownload("http://proxied.invalid/e.bin");
     transfer.Execute();
     qunsetenv("HTTP_PROXY");
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("e.bin")), Body("e.bin"));
+    EXPECT_EQ(readFile(out("e.bin")), body("e.bin"));
 }
 
 TEST_F(HttpTransfer, RedirectIsFollowed)
 {
-    AddDownload(Url("/moved/r.bin"));
+    addDownload(url("/moved/r.bin"));
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("r.bin")), Body("r.bin"));
+    EXPECT_EQ(readFile(out("r.bin")), body("r.bin"));
 }
 
 TEST_F(HttpTransfer, BodyCutShortIsAFailureAndLeavesNoFile)
 {
-    AddDownload(Url("/short.bin"));
+    addDownload(url("/short.bin"));
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    const QStringList errors = ErrorLines();
+    const QStringList errors = errorLines();
     ASSERT_EQ(errors.size(), 2);
     EXPECT_EQ(errors[0], "Error 4");
-    EXPECT_TRUE(errors[1].startsWith("ErrorInfo 4 Error reading source file " + Url("/short.bin") + " ("));
-    EXPECT_FALSE(QFileInfo::exists(Out("short.bin")));
+    EXPECT_TRUE(errors[1].startsWith("ErrorInfo 4 Error reading source file " + url("/short.bin") + " ("));
+    EXPECT_FALSE(QFileInfo::exists(out("short.bin")));
 }
 
 TEST_F(HttpTransfer, StalledServerIsBrokenOff)
 {
     transfer.StallTimeout = 1;
-    AddDownload(Url("/stall.bin"));
+    addDownload(url("/stall.bin"));
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ErrorLines().value(0), "Error 4");
-    EXPECT_FALSE(QFileInfo::exists(Out("stall.bin")));
+    EXPECT_EQ(errorLines().value(0), "Error 4");
+    EXPECT_FALSE(QFileInfo::exists(out("stall.bin")));
 }
 
 TEST_F(HttpTransfer, CancelledDownloadIsRemoved)
 {
-    AddDownload(Url("/nolength/c.bin"));
-    AddDownload(Url("/files/later.bin"));
+    addDownload(url("/nolength/c.bin"));
+    addDownload(url("/files/later.bin"));
     transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Cancelled);
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_FALSE(QFileInfo::exists(Out("c.bin")));
-    EXPECT_FALSE(QFileInfo::exists(Out("later.bin")));
+    EXPECT_FALSE(QFileInfo::exists(out("c.bin")));
+    EXPECT_FALSE(QFileInfo::exists(out("later.bin")));
     EXPECT_FALSE(log.lines.contains("FileDone 0"));
 }
 
 TEST_F(HttpTransfer, NameFromTheAddressNeverLeavesTheTargetFolder)
 {
     QDir(dir.path()).mkdir("out");
-    AddDownload(Url("/files/a.bin?x=/.."));
-    AddDownload(Url("/files/a.bin?x=/"));
+    addDownload(url("/files/a.bin?x=/.."));
+    addDownload(url("/files/a.bin?x=/"));
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
-    EXPECT_EQ(ErrorLines().filter("Error 3").size(), 2);
+    EXPECT_EQ(errorLines().filter("Error 3").size(), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
     EXPECT_EQ(QDir(dir.filePath("out")).entryList(QDir::Files), QStringList());
 }
@@ -295,31 +295,31 @@ TEST_F(HttpTransfer, PlantedLinksAreReplacedNeverFollowed)
     PlantedLinks links;
     const auto job = [&](const std::string& path) {
         return [&, path](TTransfer&, const QString& name) {
-            TTransferItem* item = AddDownload(Url(path));
-            item->TargetDir = links.Target();
+            TTransferItem* item = addDownload(url(path));
+            item->TargetDir = links.target();
             item->TargetFilename = name;
             return item;
         };
     };
-    links.Check(transfer, job("/files/src.bin"), job("/short.bin"), Body("src.bin"));
+    links.check(transfer, job("/files/src.bin"), job("/short.bin"), body("src.bin"));
 }
 
 TEST_F(HttpTransfer, TargetThatCannotBeCreated)
 {
-    WriteFile(dir.filePath("plain"), "x");
-    TTransferItem* item = AddDownload(Url("/files/a.bin"));
+    writeFile(dir.filePath("plain"), "x");
+    TTransferItem* item = addDownload(url("/files/a.bin"));
     item->TargetDir = dir.filePath("plain/sub");
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ErrorLines(),
+    EXPECT_EQ(errorLines(),
               QStringList({"Error 3", "ErrorInfo 3 Cannot create file " + dir.filePath("plain/sub/a.bin")}));
 }
 
 TEST_F(HttpTransfer, AuthenticationNeverReportsTheStatus)
 {
-    AddDownload(Url("/secret/s.bin"));
+    addDownload(url("/secret/s.bin"));
     transfer.Execute();
-    EXPECT_EQ(ErrorLines().value(0), "Error 401");
+    EXPECT_EQ(errorLines().value(0), "Error 401");
     EXPECT_FALSE(transfer.Items[0].Success);
 }
 
@@ -327,26 +327,26 @@ TEST_F(HttpTransfer, AuthenticationAutoPromptsUntilCancel)
 {
     LoginScript login;
     login.answers = {{"alice", "wrong"}, {"bob", "s3cret"}};
-    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    addDownload(url("/secret/s.bin"))->Authenticate = taAuto;
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(login.captions.size(), 3);
-    EXPECT_EQ(login.captions[0], QStringLiteral("Connect to 127.0.0.1:%1").arg(server.Port()));
+    EXPECT_EQ(login.captions[0], QStringLiteral("Connect to 127.0.0.1:%1").arg(server.port()));
     // Cancel ends the job quietly.
-    EXPECT_TRUE(ErrorLines().isEmpty());
-    EXPECT_EQ(server.Authorizations().size(), 3u);
-    EXPECT_EQ(server.Authorizations()[0], "");
+    EXPECT_TRUE(errorLines().isEmpty());
+    EXPECT_EQ(server.authorizations().size(), 3u);
+    EXPECT_EQ(server.authorizations()[0], "");
 }
 
 TEST_F(HttpTransfer, AuthenticationAutoRetriesWithTheEnteredCredentials)
 {
     LoginScript login;
     login.answers = {{"alice", "s3cret"}};
-    AddDownload(Url("/secret/s.bin"))->Authenticate = taAuto;
+    addDownload(url("/secret/s.bin"))->Authenticate = taAuto;
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("s.bin")), Body("s.bin"));
-    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({"", TestHttpServer::ExpectedAuthorization()}));
+    EXPECT_EQ(readFile(out("s.bin")), body("s.bin"));
+    EXPECT_EQ(server.authorizations(), std::vector<std::string>({"", TestHttpServer::expectedAuthorization()}));
     // What was entered is not written back to the job.
     EXPECT_EQ(transfer.Items[0].HTTPUserID, "");
 }
@@ -354,27 +354,27 @@ TEST_F(HttpTransfer, AuthenticationAutoRetriesWithTheEnteredCredentials)
 TEST_F(HttpTransfer, AuthenticationAlwaysWithBothSetSendsAtOnce)
 {
     LoginScript login;
-    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    TTransferItem* item = addDownload(url("/secret/s.bin"));
     item->Authenticate = taAlways;
     item->HTTPUserID = "alice";
     item->HTTPPassword = "s3cret";
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(login.captions.isEmpty());
-    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({TestHttpServer::ExpectedAuthorization()}));
+    EXPECT_EQ(server.authorizations(), std::vector<std::string>({TestHttpServer::expectedAuthorization()}));
 }
 
 TEST_F(HttpTransfer, AuthenticationAlwaysPromptsFirstWhenOneIsMissing)
 {
     LoginScript login;
     login.answers = {{"alice", "s3cret"}};
-    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    TTransferItem* item = addDownload(url("/secret/s.bin"));
     item->Authenticate = taAlways;
     item->HTTPUserID = "alice";
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(login.captions.size(), 1);
-    EXPECT_EQ(server.Authorizations().size(), 1u);
+    EXPECT_EQ(server.authorizations().size(), 1u);
 }
 
 TEST_F(HttpTransfer, HeaderRules)
@@ -382,20 +382,20 @@ TEST_F(HttpTransfer, HeaderRules)
     // An empty user with a password still sends ":" + password; empty entries send nothing.
     LoginScript login;
     login.answers = {{"", ""}};
-    TTransferItem* item = AddDownload(Url("/secret/s.bin"));
+    TTransferItem* item = addDownload(url("/secret/s.bin"));
     item->HTTPPassword = "pw";
-    AddDownload(Url("/secret/t.bin"))->Authenticate = taAlways;
+    addDownload(url("/secret/t.bin"))->Authenticate = taAlways;
     transfer.Execute();
-    EXPECT_EQ(server.Authorizations(), std::vector<std::string>({"Basic OnB3", ""}));
+    EXPECT_EQ(server.authorizations(), std::vector<std::string>({"Basic OnB3", ""}));
 }
 
 TEST_F(HttpTransfer, CopyNewerOnlyComparesWithTheServerDate)
 {
-    const double serverDate = TransferNames::ServerDateTime(784887151);
-    TTransferItem* older = AddDownload(Url("/files/old.bin"));
+    const double serverDate = TransferNames::serverDateTime(784887151);
+    TTransferItem* older = addDownload(url("/files/old.bin"));
     older->CopyNewerOnly = true;
     older->FileDate = serverDate - 1;
-    TTransferItem* newer = AddDownload(Url("/files/new.bin"));
+    TTransferItem* newer = addDownload(url("/files/new.bin"));
     newer->CopyNewerOnly = true;
     newer->FileDate = serverDate + 1;
     double reportedCurrent = 0;
@@ -410,15 +410,15 @@ TEST_F(HttpTransfer, CopyNewerOnlyComparesWithTheServerDate)
     EXPECT_TRUE(transfer.Items[1].NoNewFile);
     EXPECT_NEAR(transfer.Items[1].NewFileDate, serverDate, 1e-9);
     EXPECT_EQ(reportedCurrent, serverDate + 1);
-    EXPECT_EQ(ErrorLines(), QStringList({"NoNewFile new.bin"}));
-    EXPECT_FALSE(QFileInfo::exists(Out("new.bin")));
+    EXPECT_EQ(errorLines(), QStringList({"NoNewFile new.bin"}));
+    EXPECT_FALSE(QFileInfo::exists(out("new.bin")));
 }
 
 TEST_F(HttpTransfer, CopyNewerOnlyWithoutServerDateUsesNow)
 {
-    TTransferItem* item = AddDownload(Url("/nolength/d.bin"));
+    TTransferItem* item = addDownload(url("/nolength/d.bin"));
     item->CopyNewerOnly = true;
-    item->FileDate = TransferNames::NowDateTime() - 1;
+    item->FileDate = TransferNames::nowDateTime() - 1;
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_GT(transfer.Items[0].NewFileDate, item->FileDate);
@@ -426,85 +426,85 @@ TEST_F(HttpTransfer, CopyNewerOnlyWithoutServerDateUsesNow)
 
 TEST_F(HttpTransfer, DateCheckEventDecides)
 {
-    AddDownload(Url("/files/a.bin"));
-    AddDownload(Url("/files/b.bin"));
+    addDownload(url("/files/a.bin"));
+    addDownload(url("/files/b.bin"));
     QList<int> asked;
     transfer.OnFileDateCheck = [&](TTransfer*, int idx, double newdate, bool& allow) {
         asked << idx;
-        EXPECT_NEAR(newdate, TransferNames::ServerDateTime(784887151), 1e-9);
+        EXPECT_NEAR(newdate, TransferNames::serverDateTime(784887151), 1e-9);
         allow = idx == 1;
     };
     transfer.Execute();
     EXPECT_EQ(asked, QList<int>({0, 1}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[0].NoNewFile);
-    EXPECT_FALSE(QFileInfo::exists(Out("a.bin")));
+    EXPECT_FALSE(QFileInfo::exists(out("a.bin")));
     EXPECT_TRUE(transfer.Items[1].Success);
 }
 
 TEST_F(HttpTransfer, OverwriteCheckAndUniqueNames)
 {
     QDir(dir.path()).mkdir("out");
-    WriteFile(Out("a.bin"), "old");
-    AddDownload(Url("/files/a.bin"));
+    writeFile(out("a.bin"), "old");
+    addDownload(url("/files/a.bin"));
     QStringList asked;
     transfer.OnCopyOverWrite = [&](TTransfer*, const QString& path, bool& allow) {
         asked << path;
         allow = false;
     };
     transfer.Execute();
-    EXPECT_EQ(asked, QStringList({Out("a.bin")}));
+    EXPECT_EQ(asked, QStringList({out("a.bin")}));
     EXPECT_FALSE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.bin")), "old");
+    EXPECT_EQ(readFile(out("a.bin")), "old");
 
     transfer.OnCopyOverWrite = nullptr;
     transfer.CreateUniqueFilenames = true;
-    WriteFile(Out("a(1).bin"), "older");
+    writeFile(out("a(1).bin"), "older");
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("a.bin")), "old");
-    EXPECT_EQ(ReadFile(Out("a(1).bin")), "older");
-    EXPECT_EQ(ReadFile(Out("a(2).bin")), Body("a.bin"));
-    EXPECT_EQ(transfer.LastTargetPath(), Out("a(2).bin"));
+    EXPECT_EQ(readFile(out("a.bin")), "old");
+    EXPECT_EQ(readFile(out("a(1).bin")), "older");
+    EXPECT_EQ(readFile(out("a(2).bin")), body("a.bin"));
+    EXPECT_EQ(transfer.LastTargetPath(), out("a(2).bin"));
 
     transfer.CreateUniqueFilenames = false;
     transfer.Execute();
-    EXPECT_EQ(ReadFile(Out("a.bin")), Body("a.bin"));
+    EXPECT_EQ(readFile(out("a.bin")), body("a.bin"));
 }
 
 TEST_F(HttpTransfer, LocalFileAddressesDownloadToo)
 {
-    WriteFile(dir.filePath("site.ini"), "12\nhttp://x/setup.exe\n");
-    AddDownload("file://" + dir.filePath("site.ini"));
-    AddDownload("file://" + dir.filePath("nothing.ini"));
+    writeFile(dir.filePath("site.ini"), "12\nhttp://x/setup.exe\n");
+    addDownload("file://" + dir.filePath("site.ini"));
+    addDownload("file://" + dir.filePath("nothing.ini"));
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("site.ini")), "12\nhttp://x/setup.exe\n");
+    EXPECT_EQ(readFile(out("site.ini")), "12\nhttp://x/setup.exe\n");
     EXPECT_FALSE(transfer.Items[1].Success);
-    EXPECT_EQ(ErrorLines(), QStringList({"URLNotFound file://" + dir.filePath("nothing.ini")}));
+    EXPECT_EQ(errorLines(), QStringList({"URLNotFound file://" + dir.filePath("nothing.ini")}));
 }
 
 TEST_F(HttpTransfer, ThreadExecuteDownloads)
 {
-    AddDownload(Url("/files/t.bin"));
+    addDownload(url("/files/t.bin"));
     transfer.ThreadExecute();
     EXPECT_TRUE(transfer.ThreadDone());
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(Out("t.bin")), Body("t.bin"));
+    EXPECT_EQ(readFile(out("t.bin")), body("t.bin"));
 }
 
 TEST_F(HttpTransfer, UploadByPostAndPut)
 {
-    const QByteArray content = Body("upload", 9000);
-    AddUpload("/upload/post.bin", content, hcPost);
-    AddUpload("/upload/put.bin", content, hcPut);
+    const QByteArray content = body("upload", 9000);
+    addUpload("/upload/post.bin", content, hcPost);
+    addUpload("/upload/put.bin", content, hcPut);
     QString caption;
     transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
     transfer.Execute();
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(transfer.Items[1].Success);
     EXPECT_EQ(caption, "Uploading ...");
-    const auto uploads = server.Uploads();
+    const auto uploads = server.uploads();
     ASSERT_EQ(uploads.size(), 2u);
     EXPECT_EQ(uploads[0].method, "POST");
     EXPECT_EQ(uploads[0].path, "/upload/post.bin");
@@ -532,40 +532,40 @@ TEST_F(HttpTransfer, AddressesAreEncodedAsTheyGoOut)
         {"/files/q.bin?name=x y", "/files/q.bin?name=x%20y", "q.bin?name=x y"},
     };
     for (const Case& c : downloads)
-        AddDownload(Url(c.typed.toStdString()));
-    TTransferItem* upload = AddUpload("/upload/my file.bin", "typed", hcPut);
-    upload->URL = Url("/upload/my file.bin");
+        addDownload(url(c.typed.toStdString()));
+    TTransferItem* upload = addUpload("/upload/my file.bin", "typed", hcPut);
+    upload->URL = url("/upload/my file.bin");
     transfer.Execute();
 
     std::vector<std::string> expected;
     for (const Case& c : downloads)
         expected.push_back(c.sent);
     expected.push_back("/upload/my%20file.bin");
-    EXPECT_EQ(server.Targets(), expected);
+    EXPECT_EQ(server.targets(), expected);
     for (int i = 0; i < downloads.size(); ++i) {
         EXPECT_TRUE(transfer.Items[i].Success) << downloads[i].typed.toStdString();
-        EXPECT_TRUE(QFileInfo::exists(Out(downloads[i].local))) << downloads[i].typed.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(out(downloads[i].local))) << downloads[i].typed.toStdString();
     }
-    EXPECT_EQ(ReadFile(Out("ünï ço.bin")), Body("ünï ço.bin"));
-    EXPECT_EQ(ReadFile(Out("a%20b%2Fc.bin")), Body("a b/c.bin"));
+    EXPECT_EQ(readFile(out("ünï ço.bin")), body("ünï ço.bin"));
+    EXPECT_EQ(readFile(out("a%20b%2Fc.bin")), body("a b/c.bin"));
     EXPECT_TRUE(transfer.Items[downloads.size()].Success);
-    EXPECT_TRUE(ErrorLines().isEmpty()) << ErrorLines().join('\n').toStdString();
+    EXPECT_TRUE(errorLines().isEmpty()) << errorLines().join('\n').toStdString();
 }
 
 TEST_F(HttpTransfer, UploadFailures)
 {
-    AddUpload("/refuse/r.bin", "abc", hcPut);
-    TTransferItem* missing = AddUpload("/upload/m.bin", "abc", hcPost);
+    addUpload("/refuse/r.bin", "abc", hcPut);
+    TTransferItem* missing = addUpload("/upload/m.bin", "abc", hcPost);
     missing->TargetFilename = "absent.bin";
-    TTransferItem* closed = AddUpload("/upload/c.bin", "abc", hcPost);
-    const int port = ClosedPort();
+    TTransferItem* closed = addUpload("/upload/c.bin", "abc", hcPost);
+    const int port = closedPort();
     closed->URL = QStringLiteral("http://127.0.0.1:%1/upload/c.bin").arg(port);
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
     EXPECT_FALSE(transfer.Items[2].Success);
-    EXPECT_EQ(ErrorLines(),
+    EXPECT_EQ(errorLines(),
               QStringList({"Error 403", "ErrorInfo 403 Returned http error code 403", "Error 6",
                            QStringLiteral("ErrorInfo 6 Cannot connect to server 127.0.0.1:%1").arg(port)}));
-    EXPECT_TRUE(server.Uploads().empty());
+    EXPECT_TRUE(server.uploads().empty());
 }

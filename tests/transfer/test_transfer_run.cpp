@@ -13,18 +13,18 @@ class TransferRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureApplication();
+        ensureApplication();
         ASSERT_TRUE(m_dir.isValid());
         QDir(m_dir.path()).mkdir("src");
         QDir(m_dir.path()).mkdir("out");
     }
-    QString Source(const QString& name, int size)
+    QString source(const QString& name, int size)
     {
         const QString path = m_dir.filePath("src/" + name);
-        WriteFile(path, QByteArray(size, 'a'));
+        writeFile(path, QByteArray(size, 'a'));
         return path;
     }
-    TTransferItem* AddCopy(const QString& source)
+    TTransferItem* addCopy(const QString& source)
     {
         TTransferItem* item = transfer.Items.Add();
         item->Protocol = tpFile;
@@ -41,8 +41,8 @@ protected:
 
 TEST_F(TransferRun, SuccessfulJobFiresItsEventsInOrder)
 {
-    AddCopy(Source("a.txt", 40000));
-    log.Attach(transfer);
+    addCopy(source("a.txt", 40000));
+    log.attach(transfer);
     transfer.Execute();
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "Done"}));
     EXPECT_TRUE(transfer.Items[0].Success);
@@ -57,9 +57,9 @@ TEST_F(TransferRun, SuccessfulJobFiresItsEventsInOrder)
 
 TEST_F(TransferRun, FailingJobReportsThenGoesOnWithTheNext)
 {
-    AddCopy(m_dir.filePath("src/missing.txt"));
-    AddCopy(Source("b.txt", 10));
-    log.Attach(transfer);
+    addCopy(m_dir.filePath("src/missing.txt"));
+    addCopy(source("b.txt", 10));
+    log.attach(transfer);
     transfer.Execute();
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Error 1",
                                       "ErrorInfo 1 Cannot open source file " + m_dir.filePath("src/missing.txt"),
@@ -70,10 +70,10 @@ TEST_F(TransferRun, FailingJobReportsThenGoesOnWithTheNext)
 
 TEST_F(TransferRun, CancelDuringTheSecondOfThreeJobs)
 {
-    AddCopy(Source("a.txt", 100));
-    AddCopy(Source("b.txt", 200000));
-    AddCopy(Source("c.txt", 100));
-    log.Attach(transfer);
+    addCopy(source("a.txt", 100));
+    addCopy(source("b.txt", 200000));
+    addCopy(source("c.txt", 100));
+    log.attach(transfer);
     const auto progress = transfer.OnCopyProgress;
     transfer.OnCopyProgress = [&](TTransfer* sender, int ordinal, quint32 size, quint32 total) {
         progress(sender, ordinal, size, total);
@@ -95,10 +95,10 @@ TEST_F(TransferRun, CancelDuringTheSecondOfThreeJobs)
 
 TEST_F(TransferRun, InactiveJobsAreSkippedAndNotCounted)
 {
-    AddCopy(Source("a.txt", 10));
-    AddCopy(Source("b.txt", 10))->Active = false;
-    AddCopy(Source("c.txt", 10));
-    log.Attach(transfer);
+    addCopy(source("a.txt", 10));
+    addCopy(source("b.txt", 10))->Active = false;
+    addCopy(source("c.txt", 10));
+    log.attach(transfer);
     QStringList fileLines;
     transfer.OnFileDone = [&](TTransfer* sender, int idx) {
         log.lines << QStringLiteral("FileDone %1").arg(idx);
@@ -114,23 +114,23 @@ TEST_F(TransferRun, InactiveJobsAreSkippedAndNotCounted)
 
 TEST_F(TransferRun, SingleJobHasNoPrefixButTwoItemsWithOneInactiveDo)
 {
-    AddCopy(Source("a.txt", 10));
+    addCopy(source("a.txt", 10));
     QString line;
     transfer.OnFileDone = [&](TTransfer* sender, int) { line = sender->Dialog()->FileLine; };
     transfer.Execute();
     EXPECT_EQ(line, "File : a.txt from " + m_dir.filePath("src/"));
 
-    AddCopy(Source("b.txt", 10))->Active = false;
+    addCopy(source("b.txt", 10))->Active = false;
     transfer.Execute();
     EXPECT_EQ(line, "File : 1 of 1 : a.txt from " + m_dir.filePath("src/"));
 }
 
 TEST_F(TransferRun, EmptyListStillBuildsTheDialogAndFinishes)
 {
-    log.Attach(transfer);
+    log.attach(transfer);
     transfer.Execute();
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "Done"}));
-    AddCopy(Source("a.txt", 10))->Active = false;
+    addCopy(source("a.txt", 10))->Active = false;
     log.lines.clear();
     transfer.ShowDialog = false;
     transfer.Execute();
@@ -139,10 +139,10 @@ TEST_F(TransferRun, EmptyListStillBuildsTheDialogAndFinishes)
 
 TEST_F(TransferRun, OpenButtonsKeepTheDialogInTheFinishedState)
 {
-    AddCopy(Source("a.txt", 10));
+    addCopy(source("a.txt", 10));
     transfer.ShowOpenFile = true;
     transfer.ShowOpenFolder = true;
-    log.Attach(transfer);
+    log.attach(transfer);
     transfer.Execute();
     TTransferProgressView* dialog = transfer.Dialog();
     ASSERT_NE(dialog, nullptr);
@@ -164,7 +164,7 @@ TEST_F(TransferRun, OpenButtonsKeepTheDialogInTheFinishedState)
 
 TEST_F(TransferRun, CancelledRunEnablesNoOpenButton)
 {
-    AddCopy(Source("a.txt", 100000));
+    addCopy(source("a.txt", 100000));
     transfer.ShowOpenFile = true;
     transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
     transfer.Execute();
@@ -175,7 +175,7 @@ TEST_F(TransferRun, CancelledRunEnablesNoOpenButton)
 
 TEST_F(TransferRun, DialogMayCloseOnlyWhenAllowed)
 {
-    AddCopy(Source("a.txt", 10));
+    addCopy(source("a.txt", 10));
     bool mayCloseWhileRunning = true;
     transfer.OnFileStart = [&](TTransfer* sender, int) { mayCloseWhileRunning = sender->DialogMayClose(); };
     transfer.Execute();
@@ -187,7 +187,7 @@ TEST_F(TransferRun, DialogMayCloseOnlyWhenAllowed)
 
 TEST_F(TransferRun, CompletionCaptionAndDateResults)
 {
-    AddCopy(Source("a.txt", 10))->FileDate = 123.5;
+    addCopy(source("a.txt", 10))->FileDate = 123.5;
     transfer.ShowCompletion = true;
     QString caption;
     transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
@@ -200,7 +200,7 @@ TEST_F(TransferRun, CompletionCaptionAndDateResults)
 
 TEST_F(TransferRun, ASecondRunInsideARunIsRefused)
 {
-    AddCopy(Source("a.txt", 10));
+    addCopy(source("a.txt", 10));
     int starts = 0;
     transfer.OnFileStart = [&](TTransfer* sender, int) {
         ++starts;
@@ -214,14 +214,14 @@ TEST_F(TransferRun, ASecondRunInsideARunIsRefused)
 
 TEST_F(TransferRun, ThreadExecuteRunsTheJobsOnTheGuiThread)
 {
-    AddCopy(Source("a.txt", 50000));
+    addCopy(source("a.txt", 50000));
     Qt::HANDLE runThread = nullptr;
     transfer.OnFileStart = [&](TTransfer*, int) { runThread = QThread::currentThreadId(); };
     transfer.ThreadExecute();
     EXPECT_TRUE(transfer.ThreadDone());
     EXPECT_EQ(runThread, QThread::currentThreadId());
     EXPECT_TRUE(transfer.Items[0].Success);
-    EXPECT_EQ(ReadFile(m_dir.filePath("out/a.txt")).size(), 50000);
+    EXPECT_EQ(readFile(m_dir.filePath("out/a.txt")).size(), 50000);
 }
 
 TEST_F(TransferRun, UnbuiltKindsReportFailureWithoutEvents)
@@ -229,7 +229,7 @@ TEST_F(TransferRun, UnbuiltKindsReportFailureWithoutEvents)
     TTransferItem* item = transfer.Items.Add();
     item->Protocol = tpFtpTest;
     item->FTPHost = "127.0.0.1";
-    log.Attach(transfer);
+    log.attach(transfer);
     transfer.Execute();
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(log.lines.first(), "BeforeDialogShow");

@@ -57,7 +57,7 @@ public:
     {
         // one request per connection: no worker lingers on an idle keep-alive socket at teardown
         m_server.set_keep_alive_max_count(1);
-        m_port = StartOnLoopback(m_server, m_thread);
+        m_port = startOnLoopback(m_server, m_thread);
     }
     ~LoopbackServer()
     {
@@ -128,7 +128,7 @@ private:
 };
 
 // The reply form of the service: a quoted string, line breaks and quotes escaped.
-inline std::string QuotedReply(const std::string& text)
+inline std::string quotedReply(const std::string& text)
 {
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
@@ -195,7 +195,7 @@ public:
             if (q.find("STALL") != std::string::npos)
                 waitForRelease();
             res.set_header("Set-Cookie", "session=abc123; Path=/");
-            res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
+            res.set_content(quotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
             noteAnswered(q);
         };
         m_server.Post("/translate", translate);
@@ -261,7 +261,7 @@ public:
                 res.set_header("Location", "/fallback");
                 return;
             }
-            res.set_content(QuotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
+            res.set_content(quotedReply(req.get_param_value("to") + ":" + q), "text/plain; charset=utf-8");
         });
         m_server.Get("/fallback", [session](const httplib::Request& req, httplib::Response& res) {
             if (session(req, res))

@@ -17,10 +17,10 @@ TEST(LanguageDetector, NamesTheReachableLanguagesNearlyAlways)
 {
     int right = 0;
     for (const Sample& s : Reachable) {
-        const auto result = LanguageDetector::Detect(QString::fromUtf8(s.text));
+        const auto result = LanguageDetector::detect(QString::fromUtf8(s.text));
         const QString found = result.detected() ? result.best().code : QStringLiteral("-");
         if (result.detected()
-            && LanguageDetector::SameLanguage(result.best().position, LanguageTable::PositionOf(QLatin1String(s.code))))
+            && LanguageDetector::sameLanguage(result.best().position, LanguageTable::positionOf(QLatin1String(s.code))))
             ++right;
         else
             std::printf("%s read as %s: %s\n", s.code, qPrintable(found), s.text);
@@ -33,10 +33,10 @@ TEST(LanguageDetector, NamesTheReachableLanguagesNearlyAlways)
 TEST(LanguageDetector, NamesListedLanguagesBeyondTheEngines)
 {
     for (const Sample& s : ListedOnly) {
-        const auto result = LanguageDetector::Detect(QByteArrayView(s.text));
-        ASSERT_TRUE(result.detected()) << s.text << ": " << qPrintable(LanguageDetector::Describe(result));
+        const auto result = LanguageDetector::detect(QByteArrayView(s.text));
+        ASSERT_TRUE(result.detected()) << s.text << ": " << qPrintable(LanguageDetector::describe(result));
         EXPECT_EQ(result.best().code, QLatin1String(s.code)) << s.text;
-        EXPECT_EQ(result.best().position, LanguageTable::PositionOf(QLatin1String(s.code)));
+        EXPECT_EQ(result.best().position, LanguageTable::positionOf(QLatin1String(s.code)));
         EXPECT_GE(result.best().percent, LanguageDetector::MajorityPercent);
     }
 }
@@ -66,23 +66,23 @@ TEST(LanguageDetector, CannotTellWhatItShouldNotGuess)
          LanguageDetector::Verdict::NotListed},
     };
     for (const auto& c : cases) {
-        const auto result = LanguageDetector::Detect(QByteArrayView(c.text));
+        const auto result = LanguageDetector::detect(QByteArrayView(c.text));
         EXPECT_EQ(int(result.verdict), int(c.verdict))
-            << c.what << ": " << qPrintable(LanguageDetector::Describe(result));
+            << c.what << ": " << qPrintable(LanguageDetector::describe(result));
         EXPECT_TRUE(result.candidates.empty()) << c.what;
-        EXPECT_TRUE(LanguageDetector::Describe(result).startsWith("Cannot tell")) << c.what;
+        EXPECT_TRUE(LanguageDetector::describe(result).startsWith("Cannot tell")) << c.what;
     }
 
     // broken bytes inside a sentence are passed over; a huge text is judged on a sample
     const QByteArray huge = french.repeated(10 * 1024 * 1024 / french.size());
     for (const QByteArray& text : {brokenFrench, huge}) {
-        const auto result = LanguageDetector::Detect(QByteArrayView(text));
-        ASSERT_TRUE(result.detected()) << qPrintable(LanguageDetector::Describe(result));
+        const auto result = LanguageDetector::detect(QByteArrayView(text));
+        ASSERT_TRUE(result.detected()) << qPrintable(LanguageDetector::describe(result));
         EXPECT_EQ(result.best().code, "FR");
-        EXPECT_EQ(LanguageDetector::Describe(result),
+        EXPECT_EQ(LanguageDetector::describe(result),
                   QStringLiteral("Detected: French (%1%)").arg(result.best().percent));
     }
-    const auto wide = LanguageDetector::Detect(QString::fromUtf8(huge));
+    const auto wide = LanguageDetector::detect(QString::fromUtf8(huge));
     ASSERT_TRUE(wide.detected());
     EXPECT_EQ(wide.best().code, "FR");
 }

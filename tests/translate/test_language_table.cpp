@@ -8,27 +8,27 @@ using namespace LanguageTable;
 
 TEST(LanguageTable, CodesByPosition)
 {
-    EXPECT_EQ(DisplayNames().size(), Count);
-    EXPECT_EQ(ServiceCode(0), "EN");
-    EXPECT_EQ(ServiceCode(12), "ZH-TW");
-    EXPECT_EQ(ServiceCode(22), "IW");
-    EXPECT_EQ(ServiceCode(29), "TL");
-    EXPECT_EQ(ServiceCode(53), "YI");
-    EXPECT_EQ(DisplayName(12), "Chinese(T)");
-    EXPECT_EQ(DisplayName(53), "Yiddish");
+    EXPECT_EQ(displayNames().size(), Count);
+    EXPECT_EQ(serviceCode(0), "EN");
+    EXPECT_EQ(serviceCode(12), "ZH-TW");
+    EXPECT_EQ(serviceCode(22), "IW");
+    EXPECT_EQ(serviceCode(29), "TL");
+    EXPECT_EQ(serviceCode(53), "YI");
+    EXPECT_EQ(displayName(12), "Chinese(T)");
+    EXPECT_EQ(displayName(53), "Yiddish");
     // both Dutch entries keep their own positions and share the code
-    EXPECT_EQ(DisplayName(6), "Dutch");
-    EXPECT_EQ(DisplayName(15), "Dutch");
-    EXPECT_EQ(ServiceCode(15), "NL");
-    EXPECT_EQ(ServiceCode(6), ServiceCode(15));
+    EXPECT_EQ(displayName(6), "Dutch");
+    EXPECT_EQ(displayName(15), "Dutch");
+    EXPECT_EQ(serviceCode(15), "NL");
+    EXPECT_EQ(serviceCode(6), serviceCode(15));
 }
 
 TEST(LanguageTable, OutsideTheListIsEmpty)
 {
     for (int position : {-1, 54, -100, 1000}) {
-        EXPECT_TRUE(ServiceCode(position).isEmpty()) << position;
-        EXPECT_TRUE(DisplayName(position).isEmpty()) << position;
-        EXPECT_TRUE(FlagImage(position).isNull()) << position;
+        EXPECT_TRUE(serviceCode(position).isEmpty()) << position;
+        EXPECT_TRUE(displayName(position).isEmpty()) << position;
+        EXPECT_TRUE(flagImage(position).isNull()) << position;
     }
 }
 
@@ -38,7 +38,7 @@ TEST(LanguageTable, CodesOtherThanDutchAreUnique)
     for (int i = 0; i < Count; ++i) {
         if (i == 15)
             continue;
-        const QString code = ServiceCode(i);
+        const QString code = serviceCode(i);
         EXPECT_FALSE(code.isEmpty());
         EXPECT_EQ(code, code.toUpper());
         EXPECT_FALSE(codes.contains(code)) << code.toStdString();
@@ -48,7 +48,7 @@ TEST(LanguageTable, CodesOtherThanDutchAreUnique)
 
 TEST(LanguageTable, Domains)
 {
-    const QStringList domains = DomainNames();
+    const QStringList domains = domainNames();
     ASSERT_EQ(domains.size(), 21);
     EXPECT_EQ(domains.first(), "General");
     EXPECT_EQ(domains.at(7), "Business");
@@ -59,7 +59,7 @@ TEST(LanguageTable, FlagsAreDistinctSmallImages)
 {
     QList<QImage> flags;
     for (int i = 0; i < Count; ++i) {
-        const QImage flag = FlagImage(i);
+        const QImage flag = flagImage(i);
         ASSERT_FALSE(flag.isNull()) << i;
         EXPECT_EQ(flag.size(), QSize(16, 16)) << i;
         flags << flag;
@@ -75,7 +75,7 @@ TEST(LanguageTable, FlagsAreDistinctSmallImages)
 TEST(LanguageTable, LetterTilesAreRedWithWhiteLetter)
 {
     for (int position : {22, 30, 41, 53}) {
-        const QImage tile = FlagImage(position);
+        const QImage tile = flagImage(position);
         int red = 0, white = 0;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {

@@ -8,7 +8,7 @@
 namespace {
 
 // The text again with each sentence in ‹›, so one string shows the sentences and what lies around them.
-QString Marked(const SentenceRule::Cut& cut)
+QString marked(const SentenceRule::Cut& cut)
 {
     QString marked = cut.gaps.value(0);
     for (qsizetype i = 0; i < cut.sentences.size(); ++i)
@@ -54,8 +54,8 @@ TEST(SentenceRule, EndsAtFinalMarksBeforeACapitalOrDigitAndAtLineBreaks)
     };
     for (const auto& c : cases) {
         const QString text = QString::fromUtf8(c.text);
-        const SentenceRule::Cut cut = SentenceRule::Split(text, QString::fromLatin1(c.language));
-        EXPECT_EQ(Marked(cut), QString::fromUtf8(c.marked)) << c.name;
+        const SentenceRule::Cut cut = SentenceRule::split(text, QString::fromLatin1(c.language));
+        EXPECT_EQ(marked(cut), QString::fromUtf8(c.marked)) << c.name;
         EXPECT_EQ(cut.gaps.size(), cut.sentences.size() + 1) << c.name;
         for (const QString& sentence : cut.sentences)
             EXPECT_EQ(sentence, sentence.trimmed()) << c.name;

@@ -16,7 +16,7 @@ Q_DECLARE_METATYPE(TranslationResult::Check)
 
 namespace {
 
-QString OutcomeName(TranslationResult::Outcome outcome)
+QString outcomeName(TranslationResult::Outcome outcome)
 {
     switch (outcome) {
     case TranslationResult::Outcome::Done:
@@ -47,7 +47,7 @@ struct Run {
         QObject::connect(job.get(), &TranslationJob::finished, job.get(), [this](const TranslationResult& r) {
             ++finishes;
             result = r;
-            events << "finished:" + OutcomeName(r.outcome);
+            events << "finished:" + outcomeName(r.outcome);
         });
     }
     bool finish()
@@ -70,7 +70,7 @@ struct Run {
     int finishes = 0;
 };
 
-TranslationRequest English(const QString& text, const QString& endpoint, const QString& to = "FR",
+TranslationRequest english(const QString& text, const QString& endpoint, const QString& to = "FR",
                            const QString& toName = "French")
 {
     TranslationRequest request;
@@ -84,7 +84,7 @@ TranslationRequest English(const QString& text, const QString& endpoint, const Q
 }
 
 // Lines that each fill one chunk once their line end is added.
-QString FullChunks(const QStringList& starts)
+QString fullChunks(const QStringList& starts)
 {
     QStringList lines;
     for (const QString& start : starts)
@@ -161,7 +161,7 @@ void TestTranslationJob::refusesBeforeSendingAnything()
     QFETCH(TranslationResult::Check, check);
     QFETCH(QString, message);
     const size_t before = m_service.requests().size();
-    TranslationRequest request = English(text, m_service.qurl("/translate"));
+    TranslationRequest request = english(text, m_service.qurl("/translate"));
     request.sourceCode = source;
     request.targetCode = target;
     Run run(request);
@@ -176,7 +176,7 @@ void TestTranslationJob::refusesBeforeSendingAnything()
 
 void TestTranslationJob::oneChunkFromStartToDone()
 {
-    Run run(English("Salt & pepper\n   \nBye", m_service.qurl("/translate"), "ZH-TW", "Chinese(T)"));
+    Run run(english("Salt & pepper\n   \nBye", m_service.qurl("/translate"), "ZH-TW", "Chinese(T)"));
     QVERIFY(run.finish());
     QCOMPARE(run.events, (QStringList{"started:Translating English to Chinese(T) ...",
                                       "progress:Translating from English to Chinese(T)... [0% Completed]",
@@ -191,7 +191,7 @@ void TestTranslationJob::oneChunkFromStartToDone()
 void TestTranslationJob::twoSpacesAreSentAsABareLineEnd()
 {
     const size_t before = m_service.requests().size();
-    Run run(English("  ", m_service.qurl("/translate")));
+    Run run(english("  ", m_service.qurl("/translate")));
     QVERIFY(run.finish());
     QCOMPARE(run.result.outcome, TranslationResult::Outcome::Done);
     QCOMPARE(m_service.requests().size(), before + 1);
@@ -205,7 +205,7 @@ void TestTranslationJob::handsChunksOnInOrderWhenALaterOneAnswersFirst()
     const size_t before = m_service.answerOrder().size();
     m_service.holdUntil = m_service.requests().size() + 3;
     const QStringList starts{"HOLD", "b", "c", "d", "e", "f", "g", "h"};
-    TranslationRequest request = English(FullChunks(starts), m_service.qurl("/translate"));
+    TranslationRequest request = english(fullChunks(starts), m_service.qurl("/translate"));
     request.chunksInFlight = 2;
     Run run(request);
     QVERIFY(run.finish());
@@ -238,7 +238,7 @@ void TestTranslationJob::aFailedChunkEndsTheRunAfterThoseBeforeIt()
     QFETCH(QStringList, kept);
     QFETCH(QString, lastProgress);
     m_service.holdUntil = m_service.requests().size() + 3;
-    TranslationRequest request = English(FullChunks(starts), m_service.qurl("/translate"));
+    TranslationRequest request = english(fullChunks(starts), m_service.qurl("/translate"));
     request.chunksInFlight = 3;
     Run run(request);
     QVERIFY(run.finish());
@@ -254,7 +254,7 @@ void TestTranslationJob::aFailedChunkEndsTheRunAfterThoseBeforeIt()
 
 void TestTranslationJob::cancelEndsARequestUnderWay()
 {
-    Run run(English("Hello", m_service.qurl("/stall")));
+    Run run(english("Hello", m_service.qurl("/stall")));
     QTRY_VERIFY_WITH_TIMEOUT(!m_service.requests().empty() && m_service.requests().back().target == "/stall", 30000);
     run.job->cancel();
     // at once, not when the request gives up
@@ -271,7 +271,7 @@ void TestTranslationJob::requestsGoThroughTheProxy()
 {
     RecordingProxy recorder;
     // a service elsewhere: one on this machine would be reached without the proxy
-    TranslationRequest request = English("Hello", "http://service.linguaro.test/translate");
+    TranslationRequest request = english("Hello", "http://service.linguaro.test/translate");
     request.proxy = {true, "127.0.0.1", QString::number(recorder.port()), "", ""};
     Run run(request);
     QVERIFY(run.finish());
@@ -289,7 +289,7 @@ void TestTranslationJob::realServiceGivesTheSameTextWithChunksInFlight()
     const QString text = sentences.join(' ');
     QStringList results;
     for (int inFlight : {1, 3}) {
-        TranslationRequest request = English(text, service.endpoint(), "ES", "Spanish");
+        TranslationRequest request = english(text, service.endpoint(), "ES", "Spanish");
         request.chunksInFlight = inFlight;
         Run run(request);
         QVERIFY(run.finish());
@@ -312,7 +312,7 @@ void TestTranslationJob::realServiceRefusesAPairItCannotReach()
 {
     ServiceProcess service;
     QVERIFY2(service.running(), qPrintable(service.startError()));
-    Run run(English("Hello", service.endpoint(), "JA", "Japanese"));
+    Run run(english("Hello", service.endpoint(), "JA", "Japanese"));
     QVERIFY(run.finish());
     QCOMPARE(run.result.outcome, TranslationResult::Outcome::Failed);
     QVERIFY2(run.result.message.contains("400"), qPrintable(run.result.message));
@@ -324,7 +324,7 @@ void TestTranslationJob::realServiceThatDiesMidRun()
     auto service = std::make_unique<ServiceProcess>();
     QVERIFY2(service->running(), qPrintable(service->startError()));
     const QString text = QStringLiteral("The house is big and the garden is green. ").repeated(2000);
-    Run run(English(text, service->endpoint(), "ES", "Spanish"));
+    Run run(english(text, service->endpoint(), "ES", "Spanish"));
     QObject::connect(run.job.get(), &TranslationJob::paragraph, run.job.get(), [&] {
         if (run.paragraphs.size() == 1)
             service->process().kill();
@@ -344,13 +344,13 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     auto translated = [&service] {
         ServiceClient client(service.endpoint());
         const QString metrics = QString::fromUtf8(
-            client.Fetch(QString(service.endpoint()).replace("/translate", "/metrics"), ProxySettings{}));
+            client.fetch(QString(service.endpoint()).replace("/translate", "/metrics"), ProxySettings{}));
         return QRegularExpression("\\nlinguaro_translation_seconds_count (\\d+)").match(metrics).captured(1).toInt();
     };
     auto translate = [&](const TranslationRequest& request, History* recordInto = nullptr) {
         auto run = std::make_unique<Run>(request);
         if (recordInto)
-            HistoryRecorder::Watch(*run->job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, recordInto);
+            HistoryRecorder::watch(*run->job, HistoryEntry::Origin::CommandLine, nullptr, nullptr, recordInto);
         return run;
     };
     // a paragraph whose middle sentence (behind an abbreviation) another tool translated, then a
@@ -367,7 +367,7 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     QVERIFY(history.addSegments([&](const History::SegmentSink& add) {
         return add({"EN", "ES", QString(), QString(), known, remembered, {}});
     }));
-    TranslationRequest request = English(text, service.endpoint(), "ES", "Spanish");
+    TranslationRequest request = english(text, service.endpoint(), "ES", "Spanish");
     // reuse off, a history kept: each chunk goes as it is
     TranslationRequest unremembered = request;
     unremembered.wantEngineVersion = true;
@@ -379,7 +379,7 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     QCOMPARE(plain->paragraphs.size(), 2);
     QVERIFY2(!plain->paragraphs[0].endsWith('\n'), "the first chunk ends without a line break");
     QCOMPARE(plain->job->reusedSentences(), 0);
-    const auto alone = translate(English(known, service.endpoint(), "ES", "Spanish"));
+    const auto alone = translate(english(known, service.endpoint(), "ES", "Spanish"));
     QVERIFY(alone->finish());
     const QString engines = alone->paragraphs.value(0).trimmed();
     QVERIFY2(plain->paragraphs[0].contains(engines), qPrintable(plain->paragraphs[0]));
@@ -396,7 +396,7 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     QCOMPARE(first->paragraphs,
              QStringList({QString(plain->paragraphs[0]).replace(engines, remembered), plain->paragraphs[1]}));
     // what the service translated is kept a sentence at a time; the other tool's sentence as it was
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     QCOMPARE(history.segmentCount(), 83);
     QVERIFY(first->job->engineVersion().startsWith("apertium-eng-spa "));
     const auto recorded = HistoryMemory(history.path())
@@ -418,7 +418,7 @@ void TestTranslationJob::realServiceTakesKnownSentencesFromTheMemory()
     wrapped.text = "I see the red\ncar is big";
     const auto wrappedRun = translate(wrapped, &kept);
     QVERIFY(wrappedRun->finish());
-    HistoryRecorder::Flush();
+    HistoryRecorder::flush();
     QCOMPARE(kept.segmentCount(), 83);
 
     // again: nothing is sent
@@ -464,7 +464,7 @@ void TestTranslationJob::serviceNamingNoVersionIsAlwaysAsked()
     };
     auto memory = std::make_shared<KnowsEverything>();
     const size_t before = m_service.requests().size();
-    TranslationRequest request = English("Hello", m_service.qurl("/translate"));
+    TranslationRequest request = english("Hello", m_service.qurl("/translate"));
     request.memory = memory;
     Run run(request);
     QVERIFY(run.finish());
@@ -505,7 +505,7 @@ void TestTranslationJob::sentencesNotComingBackApartSendTheChunkWhole()
     };
     for (const auto& c : cases) {
         const size_t before = m_service.requests().size();
-        TranslationRequest request = English(c.text, m_service.qurl("/versioned/translate"));
+        TranslationRequest request = english(c.text, m_service.qurl("/versioned/translate"));
         request.memory = std::make_shared<HistoryMemory>(history.path());
         Run run(request);
         QVERIFY(run.finish());

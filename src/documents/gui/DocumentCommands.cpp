@@ -32,9 +32,9 @@ DocumentCommands::~DocumentCommands() = default;
 
 void DocumentCommands::New() { m_source->clear(); }
 
-void DocumentCommands::Save() { m_resultFile.save(*m_target->document(), m_paneColour); }
+void DocumentCommands::save() { m_resultFile.save(*m_target->document(), m_paneColour); }
 
-void DocumentCommands::SaveAs() { m_resultFile.saveAs(*m_target->document(), m_paneColour); }
+void DocumentCommands::saveAs() { m_resultFile.saveAs(*m_target->document(), m_paneColour); }
 
 QPrinter& DocumentCommands::printer()
 {
@@ -43,20 +43,20 @@ QPrinter& DocumentCommands::printer()
     return *m_printer;
 }
 
-void DocumentCommands::Print()
+void DocumentCommands::print()
 {
     QPrinter& chosen = printer();
     if (m_printerPrompt(chosen))
-        PrintTarget(chosen);
+        printTarget(chosen);
 }
 
-void DocumentCommands::SetupPrinter()
+void DocumentCommands::setupPrinter()
 {
     QPageSetupDialog dialog(&printer(), m_dialogParent);
     dialog.exec();
 }
 
-void DocumentCommands::PrintTarget(QPrinter& target)
+void DocumentCommands::printTarget(QPrinter& target)
 {
     target.setDocName(QFileInfo(m_resultFile.path()).fileName());
     target.setPrintRange(QPrinter::AllPages);
@@ -66,7 +66,7 @@ void DocumentCommands::PrintTarget(QPrinter& target)
 SearchDialog* DocumentCommands::makeDialog(bool replacing)
 {
     auto* dialog = new SearchDialog(replacing ? SearchDialog::Mode::Replace : SearchDialog::Mode::Find, m_dialogParent);
-    connect(dialog, &SearchDialog::findNext, this, [this, dialog] { FindDialogFind(dialog); });
+    connect(dialog, &SearchDialog::findNext, this, [this, dialog] { findDialogFind(dialog); });
     connect(dialog, &SearchDialog::replaceOne, this, [this, dialog] { replaceOne(dialog); });
     connect(dialog, &SearchDialog::replaceAll, this, [this, dialog] { replaceAll(dialog); });
     return dialog;
@@ -93,31 +93,31 @@ void DocumentCommands::showDialog(SearchDialog* dialog)
     dialog->activateWindow();
 }
 
-void DocumentCommands::FindBeforeExecute()
+void DocumentCommands::findBeforeExecute()
 {
     const QString selected = m_source->textCursor().selectedText();
     if (!selected.isEmpty())
         findDialog()->setFindText(selected);
 }
 
-void DocumentCommands::Find()
+void DocumentCommands::find()
 {
-    FindBeforeExecute();
+    findBeforeExecute();
     showDialog(findDialog());
 }
 
-void DocumentCommands::FindNext()
+void DocumentCommands::findNext()
 {
     SearchDialog* dialog = findDialog();
     if (dialog->findText().isEmpty())
-        Find();
+        find();
     else
-        FindDialogFind(dialog);
+        findDialogFind(dialog);
 }
 
-void DocumentCommands::Replace() { showDialog(replaceDialog()); }
+void DocumentCommands::replace() { showDialog(replaceDialog()); }
 
-void DocumentCommands::FindDialogFind(SearchDialog* dialog)
+void DocumentCommands::findDialogFind(SearchDialog* dialog)
 {
     const int start = PaneSearch::startAfter(m_source->textCursor());
     const QTextCursor match = PaneSearch::find(*m_source->document(), dialog->findText(), start, dialog->options());
@@ -141,7 +141,7 @@ void DocumentCommands::replaceOne(SearchDialog* dialog)
         cursor.setPosition(start, QTextCursor::KeepAnchor);
         m_source->setTextCursor(cursor);
     }
-    FindDialogFind(dialog);
+    findDialogFind(dialog);
 }
 
 void DocumentCommands::replaceAll(SearchDialog* dialog)
@@ -149,7 +149,7 @@ void DocumentCommands::replaceAll(SearchDialog* dialog)
     PaneSearch::replaceAll(*m_source->document(), dialog->findText(), dialog->replaceText(), dialog->options());
 }
 
-void DocumentCommands::ApplyPaneFont(const QString& sizeText, const QString& family, const QColor& colour)
+void DocumentCommands::applyPaneFont(const QString& sizeText, const QString& family, const QColor& colour)
 {
     bool sizeOk = false;
     const int size = sizeText.toInt(&sizeOk);

@@ -28,27 +28,27 @@ public:
     ResultFile& resultFile() { return m_resultFile; }
 
     void New();     // empties the source pane; nothing else changes
-    void Save();    // Save: asks for a name the first time only
-    void SaveAs();  // Save As: always asks
-    void Print();   // the print dialog, then the whole target pane
-    void SetupPrinter();
+    void save();    // Save: asks for a name the first time only
+    void saveAs();  // Save As: always asks
+    void print();   // the print dialog, then the whole target pane
+    void setupPrinter();
     // Prints the target pane; the job is titled by the current result file's name without folder.
-    void PrintTarget(QPrinter& printer);
+    void printTarget(QPrinter& printer);
     void setPrinterPrompt(PrinterPrompt prompt) { m_printerPrompt = std::move(prompt); }
     QPrinter& printer();
 
-    void Find();  // the Find dialog, primed with the source pane's selection
-    void FindBeforeExecute();
-    void FindNext();  // repeats the last search; opens the Find dialog when there is none
-    void Replace();   // the Replace dialog
+    void find();  // the Find dialog, primed with the source pane's selection
+    void findBeforeExecute();
+    void findNext();  // repeats the last search; opens the Find dialog when there is none
+    void replace();   // the Replace dialog
     // Searches the source pane for the dialog's text, forward from after the selection.
-    void FindDialogFind(SearchDialog* dialog);
+    void findDialogFind(SearchDialog* dialog);
     SearchDialog* findDialog();
     SearchDialog* replaceDialog();
 
     // Sets the default font of both panes, source first; a size that is not a whole number
     // throws after the source pane has taken the new font name.
-    void ApplyPaneFont(const QString& sizeText, const QString& family, const QColor& colour);
+    void applyPaneFont(const QString& sizeText, const QString& family, const QColor& colour);
 
 private:
     void replaceOne(SearchDialog* dialog);

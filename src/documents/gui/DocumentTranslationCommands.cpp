@@ -22,7 +22,7 @@ DocumentTranslationCommands::DocumentTranslationCommands(QWidget* dialogParent, 
 
 DocumentTranslationCommands::~DocumentTranslationCommands() { delete m_progress; }
 
-void DocumentTranslationCommands::TranslateDocument()
+void DocumentTranslationCommands::translateDocument()
 {
     if (m_busy) {
         if (m_progress)
@@ -30,24 +30,24 @@ void DocumentTranslationCommands::TranslateDocument()
         return;
     }
     UserPrompts& prompts = UserPrompts::instance();
-    const QString path = prompts.openDocumentName(OpenTitle, m_lastPath, TranslatedDocument::OpenFilter(), QString());
+    const QString path = prompts.openDocumentName(OpenTitle, m_lastPath, TranslatedDocument::openFilter(), QString());
     if (path.isEmpty())
         return;
     m_lastPath = path;
-    const QString unreadable = DocumentOpening::Unreadable(path);
+    const QString unreadable = DocumentOpening::unreadable(path);
     if (!unreadable.isEmpty()) {
         prompts.message(QStringLiteral("Failed to open %1: %2.").arg(path, unreadable), UserPrompts::Kind::Error);
         return;
     }
-    if (DocumentTranslationJob::FormatOf(path).isEmpty() && !TranslatedDocument::TextOnly(path)) {
+    if (DocumentTranslationJob::formatOf(path).isEmpty() && !TranslatedDocument::textOnly(path)) {
         prompts.message(QStringLiteral("%1 is not a document that can be translated here: choose a .docx, .odt, "
                                        ".pptx, .odp, .xlsx, .ods, .html, .htm, .rtf, .doc, .xls, .ppt or .pdf file.")
                             .arg(QFileInfo(path).fileName()),
                         UserPrompts::Kind::Information);
         return;
     }
-    if (TranslatedDocument::TextOnly(path)
-        && prompts.question(TranslatedDocument::TextOnlyReason(path) + QStringLiteral("\n\nTranslate it?"), OpenTitle)
+    if (TranslatedDocument::textOnly(path)
+        && prompts.question(TranslatedDocument::textOnlyReason(path) + QStringLiteral("\n\nTranslate it?"), OpenTitle)
                != UserPrompts::Answer::Yes)
         return;
     start(path);
@@ -59,7 +59,7 @@ void DocumentTranslationCommands::start(const QString& path)
     m_source = path;
     const TranslationRequest languages = m_languages();
     m_targetCode = languages.targetCode;
-    if (!TranslatedDocument::TextOnly(path)) {
+    if (!TranslatedDocument::textOnly(path)) {
         DocumentRequest request;
         request.path = path;
         request.languages = languages;
@@ -111,8 +111,8 @@ QString DocumentTranslationCommands::convertToText(const QString& path, bool& lo
     pane.document = [&document]() -> QTextDocument& { return *document; };
     pane.adopt = [&document](std::unique_ptr<QTextDocument> replacement) { document = std::move(replacement); };
     DocumentOpening opening(pane, m_transfer, m_converterDialog, [this](const QString& text, bool) { m_status(text); });
-    opening.Accept(path);
-    loaded = opening.Loaded();
+    opening.accept(path);
+    loaded = opening.loaded();
     return document->toPlainText();
 }
 
@@ -177,10 +177,10 @@ void DocumentTranslationCommands::finished(const TranslationResult& result, cons
 void DocumentTranslationCommands::save(const QByteArray& translated)
 {
     UserPrompts& prompts = UserPrompts::instance();
-    QString proposed = TranslatedDocument::ProposedName(m_source, m_targetCode);
+    QString proposed = TranslatedDocument::proposedName(m_source, m_targetCode);
     for (;;) {
-        const QString chosen = prompts.saveNewFileName(SaveTitle, proposed, TranslatedDocument::SaveFilter(m_source),
-                                                       TranslatedDocument::SaveExtension(m_source));
+        const QString chosen = prompts.saveNewFileName(SaveTitle, proposed, TranslatedDocument::saveFilter(m_source),
+                                                       TranslatedDocument::saveExtension(m_source));
         if (chosen.isEmpty()) {
             m_status(QStringLiteral("The translation of %1 was not saved.").arg(QFileInfo(m_source).fileName()));
             break;
@@ -198,7 +198,7 @@ void DocumentTranslationCommands::save(const QByteArray& translated)
             && prompts.question(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(chosen), SaveTitle)
                    != UserPrompts::Answer::Yes)
             continue;
-        const QString problem = DocumentTranslationJob::WriteBeside(chosen, translated);
+        const QString problem = DocumentTranslationJob::writeBeside(chosen, translated);
         if (!problem.isEmpty()) {
             prompts.message(problem + QStringLiteral("\nChoose another folder or free some space."),
                             UserPrompts::Kind::Error);
@@ -217,8 +217,8 @@ void DocumentTranslationCommands::save(const QByteArray& translated)
 void DocumentTranslationCommands::openWithDesktop(const QString& path)
 {
     // always through the desktop's opener: a translated text that starts with "#!" is no program to run
-    const QString opener = Shell::OpenerProgram();
-    if (opener.isEmpty() || !Shell::Run(opener, {path}, false, QFileInfo(path).absolutePath()).finished())
+    const QString opener = Shell::openerProgram();
+    if (opener.isEmpty() || !Shell::run(opener, {path}, false, QFileInfo(path).absolutePath()).finished())
         UserPrompts::instance().message(
             QStringLiteral("%1 could not be opened: no desktop application opener (xdg-open) is installed.").arg(path),
             UserPrompts::Kind::Warning);

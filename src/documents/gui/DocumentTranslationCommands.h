@@ -33,8 +33,8 @@ public:
     ~DocumentTranslationCommands() override;
 
     // The whole command; while one goes, it only brings its progress dialog forward.
-    void TranslateDocument();
-    bool Busy() const { return m_busy; }
+    void translateDocument();
+    bool busy() const { return m_busy; }
     // The progress dialog of the translation under way, or null.
     QProgressDialog* progressDialog() const { return m_progress; }
 

@@ -10,14 +10,14 @@
 
 namespace {
 // The first local file of a drag, or empty when it carries none.
-QString DroppedFile(const QMimeData* data)
+QString droppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl& url : data->urls()) {
         // the path's own bytes: a name in another encoding than UTF-8 still opens
         if (url.isLocalFile())
-            return LocalFileName::Reachable(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+            return LocalFileName::reachable(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     }
     return {};
 }
@@ -35,7 +35,7 @@ bool PaneDropOpener::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (DroppedFile(drag->mimeData()).isEmpty())
+        if (droppedFile(drag->mimeData()).isEmpty())
             return false;
         if (m_mayOpen())
             drag->acceptProposedAction();
@@ -45,7 +45,7 @@ bool PaneDropOpener::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        const QString path = DroppedFile(drop->mimeData());
+        const QString path = droppedFile(drop->mimeData());
         if (path.isEmpty())
             return false;
         if (!m_mayOpen()) {

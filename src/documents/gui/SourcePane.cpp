@@ -4,7 +4,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-DocumentOpening::Pane SourcePane(QTextEdit* pane)
+DocumentOpening::Pane sourcePane(QTextEdit* pane)
 {
     DocumentOpening::Pane source;
     source.document = [pane]() -> QTextDocument& { return *pane->document(); };

@@ -6,4 +6,4 @@ class QTextEdit;
 
 // The source pane as the Open command sees it. A new document given to the pane replaces
 // its old one, which goes unless something else owns it.
-DocumentOpening::Pane SourcePane(QTextEdit* pane);
+DocumentOpening::Pane sourcePane(QTextEdit* pane);

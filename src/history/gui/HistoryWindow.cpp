@@ -21,7 +21,7 @@
 namespace {
 
 // Both flags of a language pair side by side, drawn once a pair into `drawn`.
-QIcon PairIcon(QHash<QString, QIcon>& drawn, const QString& sourceCode, const QString& targetCode)
+QIcon pairIcon(QHash<QString, QIcon>& drawn, const QString& sourceCode, const QString& targetCode)
 {
     const QString key = sourceCode.toUpper() + QLatin1Char('>') + targetCode.toUpper();
     if (const auto known = drawn.constFind(key); known != drawn.constEnd())
@@ -29,8 +29,8 @@ QIcon PairIcon(QHash<QString, QIcon>& drawn, const QString& sourceCode, const QS
     QPixmap pixmap(34, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    const QImage source = LanguageTable::FlagImage(LanguageTable::PositionOf(sourceCode));
-    const QImage target = LanguageTable::FlagImage(LanguageTable::PositionOf(targetCode));
+    const QImage source = LanguageTable::flagImage(LanguageTable::positionOf(sourceCode));
+    const QImage target = LanguageTable::flagImage(LanguageTable::positionOf(targetCode));
     if (!source.isNull())
         painter.drawImage(0, 0, source);
     if (!target.isNull())
@@ -39,16 +39,16 @@ QIcon PairIcon(QHash<QString, QIcon>& drawn, const QString& sourceCode, const QS
     return drawn[key] = QIcon(pixmap);
 }
 
-QString PairText(const QString& sourceCode, const QString& targetCode)
+QString pairText(const QString& sourceCode, const QString& targetCode)
 {
     auto name = [](const QString& code) {
-        const QString listed = LanguageTable::DisplayName(LanguageTable::PositionOf(code));
+        const QString listed = LanguageTable::displayName(LanguageTable::positionOf(code));
         return listed.isEmpty() ? code : listed;
     };
     return QStringLiteral("%1 → %2").arg(name(sourceCode), name(targetCode));
 }
 
-QString FirstLine(const QString& text) { return text.section(QLatin1Char('\n'), 0, 0).trimmed(); }
+QString firstLine(const QString& text) { return text.section(QLatin1Char('\n'), 0, 0).trimmed(); }
 
 }  // namespace
 
@@ -130,7 +130,7 @@ HistoryWindow::~HistoryWindow() = default;
 void HistoryWindow::applyLanguage(int column)
 {
     m_column = column;
-    auto text = [column](const char* name) { return InterfaceCaption(name, column); };
+    auto text = [column](const char* name) { return interfaceCaption(name, column); };
     setWindowTitle(text("HistoryWindow"));
     m_searchLabel->setText(text("HistorySearch"));
     m_pairLabel->setText(text("HistoryPair"));
@@ -148,13 +148,13 @@ QString HistoryWindow::originName(HistoryEntry::Origin origin) const
 {
     switch (origin) {
     case HistoryEntry::Origin::Window:
-        return InterfaceCaption("HistoryFromWindow", m_column);
+        return interfaceCaption("HistoryFromWindow", m_column);
     case HistoryEntry::Origin::CommandLine:
-        return InterfaceCaption("HistoryFromCommandLine", m_column);
+        return interfaceCaption("HistoryFromCommandLine", m_column);
     case HistoryEntry::Origin::Bus:
-        return InterfaceCaption("HistoryFromBus", m_column);
+        return interfaceCaption("HistoryFromBus", m_column);
     case HistoryEntry::Origin::Document:
-        return InterfaceCaption("HistoryFromDocument", m_column);
+        return interfaceCaption("HistoryFromDocument", m_column);
     }
     return {};
 }
@@ -172,13 +172,13 @@ void HistoryWindow::showEntries(const QList<HistoryEntry>& entries, bool more)
         auto* item = new QTreeWidgetItem;
         item->setData(0, Qt::UserRole, entry.id);
         item->setText(TimeColumn, locale.toString(entry.time.toLocalTime(), QLocale::ShortFormat));
-        item->setIcon(LanguagesColumn, PairIcon(m_icons, entry.sourceCode, entry.targetCode));
+        item->setIcon(LanguagesColumn, pairIcon(m_icons, entry.sourceCode, entry.targetCode));
         item->setText(LanguagesColumn,
                       QStringLiteral("%1 → %2").arg(entry.sourceCode.toUpper(), entry.targetCode.toUpper()));
-        item->setToolTip(LanguagesColumn, PairText(entry.sourceCode, entry.targetCode));
-        item->setText(SourceColumn, FirstLine(entry.source));
+        item->setToolTip(LanguagesColumn, pairText(entry.sourceCode, entry.targetCode));
+        item->setText(SourceColumn, firstLine(entry.source));
         item->setToolTip(SourceColumn, entry.source.left(1000));
-        item->setText(TranslationColumn, FirstLine(entry.translation));
+        item->setText(TranslationColumn, firstLine(entry.translation));
         item->setToolTip(TranslationColumn, entry.translation.left(1000));
         item->setText(OriginColumn, originName(entry.origin));
         if (entry.id == current)
@@ -199,9 +199,9 @@ void HistoryWindow::showPairs(const QList<std::pair<QString, QString>>& pairs)
 {
     const QStringList chosen = m_pairs->currentData().toStringList();
     m_pairs->clear();
-    m_pairs->addItem(InterfaceCaption("HistoryAllPairs", m_column), QStringList());
+    m_pairs->addItem(interfaceCaption("HistoryAllPairs", m_column), QStringList());
     for (const auto& [source, target] : pairs)
-        m_pairs->addItem(PairIcon(m_icons, source, target), PairText(source, target), QStringList{source, target});
+        m_pairs->addItem(pairIcon(m_icons, source, target), pairText(source, target), QStringList{source, target});
     const int again = m_pairs->findData(chosen);
     m_pairs->setCurrentIndex(std::max(again, 0));
     // the pair chosen is gone: the list shows every pair again
@@ -235,7 +235,7 @@ void HistoryWindow::removeSelected()
 
 void HistoryWindow::clearAll()
 {
-    if (UserPrompts::instance().question(InterfaceCaption("HistoryClearQuestion", m_column), windowTitle())
+    if (UserPrompts::instance().question(interfaceCaption("HistoryClearQuestion", m_column), windowTitle())
         == UserPrompts::Answer::Yes)
         m_browser->clear();
 }
@@ -246,9 +246,9 @@ QString HistoryWindow::note() const
     if (!m_notice.isEmpty())
         lines << m_notice;
     if (m_notRemoved)
-        lines << InterfaceCaption("HistoryNotRemoved", m_column);
+        lines << interfaceCaption("HistoryNotRemoved", m_column);
     if (m_more)
-        lines << InterfaceCaption("HistoryMore", m_column).arg(HistoryBrowser::ListLimit);
+        lines << interfaceCaption("HistoryMore", m_column).arg(HistoryBrowser::ListLimit);
     return lines.join(QLatin1Char('\n'));
 }
 

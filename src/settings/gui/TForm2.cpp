@@ -62,16 +62,16 @@ TForm2::TForm2(QWidget* owner, const QIcon& productIcon, const QDate& today) : Q
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
-    FormCreate(today);
+    formCreate(today);
 }
 
-void TForm2::FormCreate(const QDate& today)
+void TForm2::formCreate(const QDate& today)
 {
     Label4->setText(Label4->text() + QString::number(today.year()) + QStringLiteral(" Brenmark. ")
                     + QStringLiteral("All rights reserved."));
 }
 
-void TForm2::About1Click(QWidget* owner, const QIcon& productIcon)
+void TForm2::about1Click(QWidget* owner, const QIcon& productIcon)
 {
     TForm2 box(owner, productIcon);
     box.exec();

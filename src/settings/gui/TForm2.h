@@ -14,7 +14,7 @@ public:
     TForm2(QWidget* owner, const QIcon& productIcon, const QDate& today = QDate::currentDate());
 
     // Shows the box modally, owned by `owner`, and frees it afterwards.
-    static void About1Click(QWidget* owner, const QIcon& productIcon);
+    static void about1Click(QWidget* owner, const QIcon& productIcon);
 
     QLabel* Image1;
     QLabel* Label2;  // silver, one pixel up and left of Label1
@@ -24,5 +24,5 @@ public:
     QPushButton* Button1;
 
 private:
-    void FormCreate(const QDate& today);
+    void formCreate(const QDate& today);
 };

@@ -102,22 +102,22 @@ TForm4::TForm4(QWidget* owner) : QDialog(owner)
     setTabOrder(btnOK, btnCancel);
 
     enableEdits(false);
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::CheckBox1Click);
-    connect(Edit2, &QLineEdit::textChanged, this, &TForm4::Edit2Change);
+    connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::checkBox1Click);
+    connect(Edit2, &QLineEdit::textChanged, this, &TForm4::edit2Change);
     connect(btnOK, &QPushButton::clicked, this, &TForm4::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TForm4::btnCancelClick);
-    FormCreate();
+    formCreate();
 }
 
-void TForm4::EditProxySettings(QWidget* owner, ProxySettings& proxy)
+void TForm4::editProxySettings(QWidget* owner, ProxySettings& proxy)
 {
     TForm4 dialog(owner);
-    dialog.LoadFrom(proxy);
+    dialog.loadFrom(proxy);
     dialog.exec();
-    dialog.StoreTo(proxy);
+    dialog.storeTo(proxy);
 }
 
-void TForm4::LoadFrom(const ProxySettings& proxy)
+void TForm4::loadFrom(const ProxySettings& proxy)
 {
     Edit1->setText(proxy.Address);
     // a longer stored port is shown whole; the limit is for typing
@@ -126,10 +126,10 @@ void TForm4::LoadFrom(const ProxySettings& proxy)
     Edit3->setText(proxy.UserName);
     Edit4->setText(proxy.Password);
     CheckBox1->setChecked(proxy.UseProxy);
-    CheckBox1Click();
+    checkBox1Click();
 }
 
-void TForm4::StoreTo(ProxySettings& proxy) const
+void TForm4::storeTo(ProxySettings& proxy) const
 {
     proxy.Address = Edit1->text();
     proxy.Port = Edit2->text();
@@ -138,15 +138,15 @@ void TForm4::StoreTo(ProxySettings& proxy) const
     proxy.UseProxy = CheckBox1->isChecked();
 }
 
-void TForm4::FormCreate()
+void TForm4::formCreate()
 {
     if (CheckBox1->isChecked())
         enableEdits(true);
 }
 
-void TForm4::CheckBox1Click() { enableEdits(CheckBox1->isChecked()); }
+void TForm4::checkBox1Click() { enableEdits(CheckBox1->isChecked()); }
 
-void TForm4::Edit2Change()
+void TForm4::edit2Change()
 {
     const QString port = Edit2->text();
     const bool digitsOnly =

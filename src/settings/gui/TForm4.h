@@ -19,10 +19,10 @@ public:
 
     // The whole edit of the Options menu's "Proxy Server..." item: fill the
     // dialog, show it modally, copy the edits back.
-    static void EditProxySettings(QWidget* owner, ProxySettings& proxy);
+    static void editProxySettings(QWidget* owner, ProxySettings& proxy);
 
-    void LoadFrom(const ProxySettings& proxy);
-    void StoreTo(ProxySettings& proxy) const;
+    void loadFrom(const ProxySettings& proxy);
+    void storeTo(ProxySettings& proxy) const;
 
     QCheckBox* CheckBox1;
     QLabel* Label1;
@@ -37,9 +37,9 @@ public:
     QPushButton* btnCancel;
 
 public slots:
-    void FormCreate();
-    void CheckBox1Click();
-    void Edit2Change();
+    void formCreate();
+    void checkBox1Click();
+    void edit2Change();
     void btnOKClick();
     void btnCancelClick();
 

@@ -53,21 +53,21 @@ TAgent::~TAgent()
     m_ownSpeech.reset();
 }
 
-void TAgent::SetConnected(bool connected)
+void TAgent::setConnected(bool connected)
 {
     if (!connected) {
         while (!m_loaded.empty())
-            Unload(m_loaded.front()->id);
+            unload(m_loaded.front()->id);
         m_connected = false;
         return;
     }
-    const QString windows = Folders::WindowsFolder();
-    if (!Folders::EntryExists(windows, CoreFile))
+    const QString windows = Folders::windowsFolder();
+    if (!Folders::entryExists(windows, CoreFile))
         raise(QStringLiteral("The Agent core is not installed: \"%1/%2\" was not found.").arg(windows, CoreFile));
     m_connected = true;
 }
 
-void TAgent::Load(const QString& characterId, const QString& loadKey)
+void TAgent::load(const QString& characterId, const QString& loadKey)
 {
     if (!m_connected)
         raise(QStringLiteral("The Agent is not connected; the character %1 cannot be loaded.").arg(characterId));
@@ -76,8 +76,8 @@ void TAgent::Load(const QString& characterId, const QString& loadKey)
         || loadKey == QLatin1String("..") || loadKey.contains(QChar(0)))
         raise(QStringLiteral("The character %1 cannot be loaded: \"%2\" is not a character file name.")
                   .arg(characterId, loadKey));
-    const QString windows = Folders::WindowsFolder();
-    const QString path = Folders::FindEntry(windows, CharactersFolder + u'/' + loadKey);
+    const QString windows = Folders::windowsFolder();
+    const QString path = Folders::findEntry(windows, CharactersFolder + u'/' + loadKey);
     if (path.isEmpty())
         raise(QStringLiteral("The character file \"%1/%2/%3\" was not found: the character %4 is not installed.")
                   .arg(windows, CharactersFolder, loadKey, characterId));
@@ -85,7 +85,7 @@ void TAgent::Load(const QString& characterId, const QString& loadKey)
     if (!file.data)
         raise(file.error);
 
-    Unload(characterId);
+    unload(characterId);
     if (!m_speech) {
         m_ownSpeech = std::make_unique<EspeakSpeech>();
         m_speech = m_ownSpeech.get();
@@ -136,7 +136,7 @@ bool TAgent::stillShown(const QString& characterId, const CharacterWindow* windo
     return window && loaded && loaded->window == window;
 }
 
-AgentCharacter* TAgent::Character(const QString& characterId)
+AgentCharacter* TAgent::character(const QString& characterId)
 {
     Loaded* loaded = find(characterId);
     if (!loaded)
@@ -144,7 +144,7 @@ AgentCharacter* TAgent::Character(const QString& characterId)
     return loaded->core.get();
 }
 
-void TAgent::Unload(const QString& characterId)
+void TAgent::unload(const QString& characterId)
 {
     const Loaded* unloading = find(characterId);
     if (!unloading)
@@ -153,7 +153,7 @@ void TAgent::Unload(const QString& characterId)
                               [&](const std::unique_ptr<Loaded>& loaded) { return loaded.get() == unloading; });
     std::unique_ptr<Loaded> loaded = std::move(*found);
     m_loaded.erase(found);
-    loaded->core->Stop();
+    loaded->core->stop();
     CharacterWindow* window = loaded->window;
     window->hide();
     window->disconnect(this);

@@ -32,11 +32,11 @@ public:
     // set up from the environment) for all of them.
     void setSpeechOutput(SpeechOutput* speech) { m_speech = speech; }
 
-    void SetConnected(bool connected) override;
-    bool Connected() const override { return m_connected; }
-    void Load(const QString& characterId, const QString& loadKey) override;
-    AgentCharacter* Character(const QString& characterId) override;
-    void Unload(const QString& characterId) override;
+    void setConnected(bool connected) override;
+    bool connected() const override { return m_connected; }
+    void load(const QString& characterId, const QString& loadKey) override;
+    AgentCharacter* character(const QString& characterId) override;
+    void unload(const QString& characterId) override;
 
     // A loaded character's core and window; null when it is not loaded.
     CharacterCore* core(const QString& characterId) const;

@@ -28,7 +28,7 @@ constexpr int ClientWidth = 320;
 constexpr int ClientHeight = 190;
 }  // namespace
 
-QPixmap TLoginForm::Banner()
+QPixmap TLoginForm::banner()
 {
     QPixmap banner(320, 60);
     QPainter p(&banner);
@@ -66,7 +66,7 @@ TLoginForm::TLoginForm(QWidget* parent) : QDialog(parent)
     Label2->setGeometry(16, 112, 49, 13);
     Label2->adjustSize();
     Image1 = new QLabel(this);
-    const QPixmap banner = Banner();
+    const QPixmap banner = TLoginForm::banner();
     Image1->setPixmap(banner);
     Image1->setGeometry(0, 0, banner.width(), banner.height());
     Edit1 = new QLineEdit(this);
@@ -95,7 +95,7 @@ TLoginForm::TLoginForm(QWidget* parent) : QDialog(parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-bool AskLogin(const QString& caption, QString& user, QString& password)
+bool askLogin(const QString& caption, QString& user, QString& password)
 {
     TLoginForm form;
     form.setWindowTitle(caption);

@@ -21,9 +21,9 @@ public:
     QPushButton* Button2 = nullptr;
 
     // The banner across the top of the form.
-    static QPixmap Banner();
+    static QPixmap banner();
 };
 
 // Shows the prompt under the given caption. On OK the entries replace user and
 // password and the result is True; on Cancel or close both stay as they were.
-bool AskLogin(const QString& caption, QString& user, QString& password);
+bool askLogin(const QString& caption, QString& user, QString& password);

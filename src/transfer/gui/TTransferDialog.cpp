@@ -13,7 +13,7 @@
 #include <QUrl>
 
 namespace {
-TTransferDialog::Opener& CurrentOpener()
+TTransferDialog::Opener& currentOpener()
 {
     static TTransferDialog::Opener opener = [](const QString& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -25,7 +25,7 @@ constexpr int LineHeight = 16;
 constexpr int Margin = 10;
 }  // namespace
 
-void TTransferDialog::SetOpener(Opener opener) { CurrentOpener() = std::move(opener); }
+void TTransferDialog::setOpener(Opener opener) { currentOpener() = std::move(opener); }
 
 TTransferDialog::TTransferDialog(TTransfer& owner) : QDialog(nullptr), TTransferProgressView(owner)
 {
@@ -70,85 +70,85 @@ TTransferDialog::TTransferDialog(TTransfer& owner) : QDialog(nullptr), TTransfer
     m_cancel = new QPushButton(owner.DlgCancel, this);
     m_cancel->setGeometry(DialogWidth - ButtonWidth - Margin, buttonRow, ButtonWidth, ButtonHeight);
     m_cancel->setVisible(owner.DlgShowCancel);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { Owner().CancelClick(); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { this->owner().CancelClick(); });
     const int openLeft = DialogWidth - 2 * ButtonWidth - 2 * Margin;
     if (owner.ShowOpenFolder) {
         m_openFolder = new QPushButton(owner.DlgOpenFolder, this);
         m_openFolder->setGeometry(openLeft, buttonRow, ButtonWidth, ButtonHeight);
         m_openFolder->setEnabled(false);
-        connect(m_openFolder, &QPushButton::clicked, this, [this] { OpenAndClose(Owner().LastTargetDir()); });
+        connect(m_openFolder, &QPushButton::clicked, this, [this] { openAndClose(this->owner().LastTargetDir()); });
     }
     if (owner.ShowOpenFile) {
         m_openFile = new QPushButton(owner.DlgOpenFile, this);
         const int left = openLeft - (owner.ShowOpenFolder ? ButtonWidth + Margin : 0);
         m_openFile->setGeometry(left, buttonRow, ButtonWidth, ButtonHeight);
         m_openFile->setEnabled(false);
-        connect(m_openFile, &QPushButton::clicked, this, [this] { OpenAndClose(Owner().LastTargetPath()); });
+        connect(m_openFile, &QPushButton::clicked, this, [this] { openAndClose(this->owner().LastTargetPath()); });
     }
 
     m_mirrorTimer.setSingleShot(true);
-    connect(&m_mirrorTimer, &QTimer::timeout, this, &TTransferDialog::MirrorNow);
+    connect(&m_mirrorTimer, &QTimer::timeout, this, &TTransferDialog::mirrorNow);
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TTransferDialog::SetCaption(const QString& text)
+void TTransferDialog::setCaption(const QString& text)
 {
-    TTransferProgressView::SetCaption(text);
+    TTransferProgressView::setCaption(text);
     setWindowTitle(text);
 }
 
-void TTransferDialog::SetFileLine(const QString& text)
+void TTransferDialog::setFileLine(const QString& text)
 {
-    TTransferProgressView::SetFileLine(text);
+    TTransferProgressView::setFileLine(text);
     m_fileLine->setText(text);
 }
 
-void TTransferDialog::SetPosition(int percent)
+void TTransferDialog::setPosition(int percent)
 {
-    TTransferProgressView::SetPosition(percent);
-    MirrorSoon();
+    TTransferProgressView::setPosition(percent);
+    mirrorSoon();
 }
 
-void TTransferDialog::SetProgressLine(const QString& text)
+void TTransferDialog::setProgressLine(const QString& text)
 {
-    TTransferProgressView::SetProgressLine(text);
-    MirrorSoon();
+    TTransferProgressView::setProgressLine(text);
+    mirrorSoon();
 }
 
-void TTransferDialog::SetRateLine(const QString& text)
+void TTransferDialog::setRateLine(const QString& text)
 {
-    TTransferProgressView::SetRateLine(text);
-    MirrorSoon();
+    TTransferProgressView::setRateLine(text);
+    mirrorSoon();
 }
 
-void TTransferDialog::SetTimeLine(const QString& text)
+void TTransferDialog::setTimeLine(const QString& text)
 {
-    TTransferProgressView::SetTimeLine(text);
-    MirrorSoon();
+    TTransferProgressView::setTimeLine(text);
+    mirrorSoon();
 }
 
-void TTransferDialog::SetElapsedLine(const QString& text)
+void TTransferDialog::setElapsedLine(const QString& text)
 {
-    TTransferProgressView::SetElapsedLine(text);
-    MirrorSoon();
+    TTransferProgressView::setElapsedLine(text);
+    mirrorSoon();
 }
 
 // The lines change with every block; laying their text out each time costs more
 // than the block itself. The view keeps every value at once; the widgets show
 // them at most every MirrorInterval, and the last values always arrive.
-void TTransferDialog::MirrorSoon()
+void TTransferDialog::mirrorSoon()
 {
     if (!m_mirrorClock.isValid() || m_mirrorClock.elapsed() >= MirrorInterval) {
-        MirrorNow();
+        mirrorNow();
         return;
     }
     if (!m_mirrorTimer.isActive())
         m_mirrorTimer.start(MirrorInterval);
 }
 
-void TTransferDialog::MirrorNow()
+void TTransferDialog::mirrorNow()
 {
     m_mirrorTimer.stop();
     m_mirrorClock.start();
@@ -159,23 +159,23 @@ void TTransferDialog::MirrorNow()
     m_elapsedLine->setText(ElapsedLine);
 }
 
-void TTransferDialog::SetAnimation(TTransferClip clip)
+void TTransferDialog::setAnimation(TTransferClip clip)
 {
-    TTransferProgressView::SetAnimation(clip);
-    m_animation->SetClip(clip);
-    m_animation->Start();
+    TTransferProgressView::setAnimation(clip);
+    m_animation->setClip(clip);
+    m_animation->start();
 }
 
-void TTransferDialog::StopAnimation()
+void TTransferDialog::stopAnimation()
 {
-    TTransferProgressView::StopAnimation();
-    m_animation->Stop();
+    TTransferProgressView::stopAnimation();
+    m_animation->stop();
 }
 
-void TTransferDialog::SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
+void TTransferDialog::setFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder)
 {
-    TTransferProgressView::SetFinished(closeCaption, enableOpenFile, enableOpenFolder);
-    MirrorNow();
+    TTransferProgressView::setFinished(closeCaption, enableOpenFile, enableOpenFolder);
+    mirrorNow();
     m_cancel->setText(closeCaption);
     if (m_openFile)
         m_openFile->setEnabled(enableOpenFile);
@@ -183,12 +183,12 @@ void TTransferDialog::SetFinished(const QString& closeCaption, bool enableOpenFi
         m_openFolder->setEnabled(enableOpenFolder);
 }
 
-void TTransferDialog::Show()
+void TTransferDialog::showProgress()
 {
-    TTransferProgressView::Show();
-    MirrorNow();
+    TTransferProgressView::showProgress();
+    mirrorNow();
     show();
-    if (Owner().AlwaysOnTop) {
+    if (owner().AlwaysOnTop) {
         // Top-most as well, keeping the position and size it has.
         if (!(windowFlags() & Qt::WindowStaysOnTopHint)) {
             const QRect where = geometry();
@@ -200,19 +200,19 @@ void TTransferDialog::Show()
     }
 }
 
-void TTransferDialog::RequestClose() { close(); }
+void TTransferDialog::requestClose() { close(); }
 
-void TTransferDialog::Dispose()
+void TTransferDialog::dispose()
 {
     Visible = false;
-    m_animation->Stop();
+    m_animation->stop();
     hide();
     deleteLater();
 }
 
 void TTransferDialog::reject()
 {
-    if (Owner().DialogMayClose()) {
+    if (owner().DialogMayClose()) {
         Visible = false;
         QDialog::reject();
     }
@@ -220,7 +220,7 @@ void TTransferDialog::reject()
 
 void TTransferDialog::closeEvent(QCloseEvent* event)
 {
-    if (!Owner().DialogMayClose()) {
+    if (!owner().DialogMayClose()) {
         event->ignore();
         return;
     }
@@ -228,8 +228,8 @@ void TTransferDialog::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TTransferDialog::OpenAndClose(const QString& path)
+void TTransferDialog::openAndClose(const QString& path)
 {
-    CurrentOpener()(path);
-    Owner().ReleaseDialog();
+    currentOpener()(path);
+    owner().ReleaseDialog();
 }

@@ -19,36 +19,36 @@ class TTransferDialog : public QDialog, public TTransferProgressView {
 public:
     explicit TTransferDialog(TTransfer& owner);
 
-    void SetCaption(const QString& text) override;
-    void SetFileLine(const QString& text) override;
-    void SetPosition(int percent) override;
-    void SetProgressLine(const QString& text) override;
-    void SetRateLine(const QString& text) override;
-    void SetTimeLine(const QString& text) override;
-    void SetElapsedLine(const QString& text) override;
-    void SetAnimation(TTransferClip clip) override;
-    void StopAnimation() override;
-    void SetFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder) override;
-    void Show() override;
-    void RequestClose() override;
-    void Dispose() override;
-    QObject* Form() override { return this; }
+    void setCaption(const QString& text) override;
+    void setFileLine(const QString& text) override;
+    void setPosition(int percent) override;
+    void setProgressLine(const QString& text) override;
+    void setRateLine(const QString& text) override;
+    void setTimeLine(const QString& text) override;
+    void setElapsedLine(const QString& text) override;
+    void setAnimation(TTransferClip clip) override;
+    void stopAnimation() override;
+    void setFinished(const QString& closeCaption, bool enableOpenFile, bool enableOpenFolder) override;
+    void showProgress() override;
+    void requestClose() override;
+    void dispose() override;
+    QObject* form() override { return this; }
 
     // Controls, for the window's callers and tests.
-    TransferAnimation* Animation() const { return m_animation; }
-    QProgressBar* ProgressBar() const { return m_bar; }
-    QLabel* FileLabel() const { return m_fileLine; }
-    QLabel* ProgressLabel() const { return m_progressLine; }
-    QLabel* RateLabel() const { return m_rateLine; }
-    QLabel* TimeLabel() const { return m_timeLine; }
-    QLabel* ElapsedLabel() const { return m_elapsedLine; }
-    QPushButton* CancelButton() const { return m_cancel; }
-    QPushButton* OpenFileButton() const { return m_openFile; }
-    QPushButton* OpenFolderButton() const { return m_openFolder; }
+    TransferAnimation* animation() const { return m_animation; }
+    QProgressBar* progressBar() const { return m_bar; }
+    QLabel* fileLabel() const { return m_fileLine; }
+    QLabel* progressLabel() const { return m_progressLine; }
+    QLabel* rateLabel() const { return m_rateLine; }
+    QLabel* timeLabel() const { return m_timeLine; }
+    QLabel* elapsedLabel() const { return m_elapsedLine; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    QPushButton* openFileButton() const { return m_openFile; }
+    QPushButton* openFolderButton() const { return m_openFolder; }
 
     // How Open file / Open folder open a path (the desktop's default application).
     using Opener = std::function<void(const QString& path)>;
-    static void SetOpener(Opener opener);
+    static void setOpener(Opener opener);
 
     static constexpr int DialogWidth = 300;
     static constexpr int ButtonWidth = 75;
@@ -61,9 +61,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void OpenAndClose(const QString& path);
-    void MirrorSoon();
-    void MirrorNow();
+    void openAndClose(const QString& path);
+    void mirrorSoon();
+    void mirrorNow();
 
     static constexpr int MirrorInterval = 50;  // ms between two repaints of the progress lines
     QElapsedTimer m_mirrorClock;

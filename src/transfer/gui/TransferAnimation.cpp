@@ -18,22 +18,22 @@ TransferAnimation::TransferAnimation(QWidget* parent) : QWidget(parent)
     });
 }
 
-void TransferAnimation::SetClip(TTransferClip clip)
+void TransferAnimation::setClip(TTransferClip clip)
 {
     m_clip = clip;
     m_frame = 0;
     update();
 }
 
-void TransferAnimation::Start() { m_timer.start(); }
+void TransferAnimation::start() { m_timer.start(); }
 
-void TransferAnimation::Stop()
+void TransferAnimation::stop()
 {
     m_timer.stop();
     update();
 }
 
-void TransferAnimation::DrawFolder(QPainter& p, const QRect& r) const
+void TransferAnimation::drawFolder(QPainter& p, const QRect& r) const
 {
     p.setPen(QColor(150, 110, 20));
     p.setBrush(QColor(240, 200, 80));
@@ -41,7 +41,7 @@ void TransferAnimation::DrawFolder(QPainter& p, const QRect& r) const
     p.drawRect(QRect(r.left(), r.top(), r.width() / 2, r.height() / 5));
 }
 
-void TransferAnimation::DrawGlobe(QPainter& p, const QRect& r) const
+void TransferAnimation::drawGlobe(QPainter& p, const QRect& r) const
 {
     p.setPen(QColor(20, 70, 140));
     p.setBrush(QColor(90, 150, 220));
@@ -58,10 +58,10 @@ void TransferAnimation::paintEvent(QPaintEvent*)
     const QRect left(8, 12, 40, 36);
     const QRect right(ClipWidth - 48, 12, 40, 36);
     if (m_clip == TTransferClip::CopyFiles)
-        DrawFolder(p, left);
+        drawFolder(p, left);
     else
-        DrawGlobe(p, left);
-    DrawFolder(p, right);
+        drawGlobe(p, left);
+    drawFolder(p, right);
 
     // The page flies along an arc; uploads fly the other way.
     if (!m_timer.isActive())

@@ -15,19 +15,19 @@ public:
 
     explicit TransferAnimation(QWidget* parent = nullptr);
 
-    void SetClip(TTransferClip clip);
-    void Start();
-    void Stop();
-    bool IsPlaying() const { return m_timer.isActive(); }
-    TTransferClip Clip() const { return m_clip; }
+    void setClip(TTransferClip clip);
+    void start();
+    void stop();
+    bool isPlaying() const { return m_timer.isActive(); }
+    TTransferClip clip() const { return m_clip; }
     QSize sizeHint() const override { return {ClipWidth, ClipHeight}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void DrawFolder(QPainter& p, const QRect& r) const;
-    void DrawGlobe(QPainter& p, const QRect& r) const;
+    void drawFolder(QPainter& p, const QRect& r) const;
+    void drawGlobe(QPainter& p, const QRect& r) const;
 
     TTransferClip m_clip = TTransferClip::Download;
     QTimer m_timer;

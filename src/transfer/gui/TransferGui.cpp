@@ -3,8 +3,8 @@
 #include "LoginPrompt.h"
 #include "TTransferDialog.h"
 
-void RegisterTransferGui()
+void registerTransferGui()
 {
-    TTransferProgressView::SetFactory([](TTransfer& owner) { return new TTransferDialog(owner); });
-    SetLoginAsker(&AskLogin);
+    TTransferProgressView::setFactory([](TTransfer& owner) { return new TTransferDialog(owner); });
+    setLoginAsker(&askLogin);
 }

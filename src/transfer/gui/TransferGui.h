@@ -2,4 +2,4 @@
 
 // Registers the desktop progress dialog and login prompt with the transfer
 // component; the application calls it once after creating QApplication.
-void RegisterTransferGui();
+void registerTransferGui();
