@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -11,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <array>
 #include <signal.h>
 #include <sys/resource.h>
@@ -181,121 +181,8 @@ void prepare(QProcess& process, const QString& program, const QStringList& argum
 Outcome wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
              Capture capture)
 {
-    Outcome outcome;
-    QProcess process;
-    prepare(process, program, arguments, folder);
-    switch (capture) {
-    case Capture::None:
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        break;
-    case Capture::Merged:
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        break;
-    case Capture::Separate:
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        break;
-    }
-    // a group of its own, so a time-out also stops what the program started
-    const ChildLimits childLimits(limits);
-    process.setChildProcessModifier([childLimits] {
-        ::setpgid(0, 0);
-        childLimits.apply();
-    });
-
-    QEventLoop loop;
-    bool ended = false;
-    bool timedOut = false;
-    qint64 taken = 0;
-    auto drain = [&](QProcess::ProcessChannel channel) {
-        if (outcome.cut)
-            return;
-        process.setReadChannel(channel);
-        QByteArray chunk = process.readAll();
-        // a zero byte is dropped on its own; the text around it stays
-        chunk.removeIf([](char c) { return c == '\0'; });
-        if (taken + chunk.size() > limits.outputCap) {
-            chunk.truncate(limits.outputCap - taken);
-            outcome.cut = true;
-            killGroup(process);
-        }
-        taken += chunk.size();
-        (channel == QProcess::StandardError ? outcome.errors : outcome.output).append(chunk);
-    };
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [&] { drain(QProcess::StandardOutput); });
-    if (capture == Capture::Separate)
-        QObject::connect(&process, &QProcess::readyReadStandardError, &loop, [&] { drain(QProcess::StandardError); });
-    QObject::connect(&process, &QProcess::finished, &loop, [&] {
-        ended = true;
-        loop.quit();
-    });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        killGroup(process);
-    });
-
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
-        return outcome;
-    }
-    QElapsedTimer running;
-    running.start();
-    if (limits.timeoutMs > 0)
-        deadline.start(limits.timeoutMs);
-    if (!ended)
-        loop.exec();
-    deadline.stop();
-    if (!ended) {
-        // the application is ending and left every loop: the program is not left behind
-        killGroup(process);
-        process.waitForFinished(5000);
-        outcome.status = Outcome::Status::Abandoned;
-        outcome.problem = QStringLiteral("\"%1\" was stopped because the application is ending.").arg(program);
-        return outcome;
-    }
-    if (capture != Capture::None) {
-        drain(QProcess::StandardOutput);
-        if (capture == Capture::Separate)
-            drain(QProcess::StandardError);
-        // what the converter left running in its group ends with it
-        killGroup(process);
-    }
-
-    if (timedOut) {
-        outcome.status = Outcome::Status::TimedOut;
-        outcome.problem = QStringLiteral("\"%1\" did not finish within %2 seconds and was stopped.")
-                              .arg(QFileInfo(program).fileName(), seconds(limits.timeoutMs));
-    } else if (outcome.cut) {
-        outcome.status = Outcome::Status::Finished;
-        outcome.exitCode = 0;
-        outcome.problem = QStringLiteral("The output of \"%1\" was cut at %2 MB.")
-                              .arg(QFileInfo(program).fileName())
-                              .arg(limits.outputCap / (1024 * 1024));
-    } else if (process.exitStatus() == QProcess::CrashExit) {
-        outcome.signal = process.exitCode();
-        // SIGKILL comes from the processor-time limit only once that much time has passed
-        const bool overCpu =
-            limits.cpuSeconds > 0
-            && (outcome.signal == SIGXCPU
-                || (outcome.signal == SIGKILL && running.elapsed() >= qint64(limits.cpuSeconds) * 1000));
-        if (overCpu) {
-            outcome.status = Outcome::Status::OverCpuTime;
-            outcome.problem = QStringLiteral("\"%1\" used more than %2 seconds of processor time and was stopped.")
-                                  .arg(QFileInfo(program).fileName())
-                                  .arg(limits.cpuSeconds);
-        } else {
-            outcome.status = Outcome::Status::Crashed;
-            outcome.problem = QStringLiteral("\"%1\" stopped unexpectedly (signal %2).")
-                                  .arg(QFileInfo(program).fileName())
-                                  .arg(outcome.signal);
-        }
-    } else {
-        outcome.status = Outcome::Status::Finished;
-        outcome.exitCode = process.exitCode();
-    }
-    return outcome;
+    std::unique_ptr<Running> running(Running::start(program, arguments, folder, limits, capture));
+    return running->waitForEnded();
 }
 
 }  // namespace
@@ -356,6 +243,183 @@ QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)
         return {};
     const QString program = parts.takeFirst();
     return QString::fromUtf8(runCaptured(program, parts, Capture::Merged, limits).output);
+}
+
+Running* Running::start(const QString& file, const QStringList& arguments, const QString& folder,
+                        const Limits& limits, Capture capture, QObject* parent)
+{
+    QString program;
+    QStringList args;
+    QString problem;
+    if (!resolve(file, arguments, program, args, problem)) {
+        auto* running = new Running(QString(), {}, folder, limits, capture, parent);
+        running->m_outcome.problem = problem;
+        running->m_done = true;
+        QMetaObject::invokeMethod(running, [running] { emit running->ended(running->m_outcome); }, Qt::QueuedConnection);
+        return running;
+    }
+    auto* running = new Running(program, args, folder, limits, capture, parent);
+    running->begin();
+    return running;
+}
+
+Running::Running(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
+                 Capture capture, QObject* parent)
+    : QObject(parent), m_limits(limits), m_capture(capture)
+{
+    prepare(m_process, program, arguments, folder);
+    switch (capture) {
+    case Capture::None:
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        break;
+    case Capture::Merged:
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        break;
+    case Capture::Separate:
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        break;
+    }
+    // a group of its own, so a time-out also stops what the program started
+    const ChildLimits childLimits(limits);
+    m_process.setChildProcessModifier([childLimits] {
+        ::setpgid(0, 0);
+        childLimits.apply();
+    });
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, [this] { drain(QProcess::StandardOutput); });
+    if (capture == Capture::Separate)
+        connect(&m_process, &QProcess::readyReadStandardError, this, [this] { drain(QProcess::StandardError); });
+    connect(&m_process, &QProcess::finished, this, &Running::conclude);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &Running::timeOut);
+}
+
+Running::~Running()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    // not left behind: the program and its group go with whoever started it
+    m_stopped = true;
+    m_process.disconnect(this);
+    killGroup(m_process);
+    m_process.waitForFinished(5000);
+}
+
+void Running::begin()
+{
+    m_process.start();
+    if (!m_process.waitForStarted(-1)) {
+        m_outcome.problem =
+            QStringLiteral("\"%1\" could not be started. %2").arg(m_process.program(), m_process.errorString());
+        m_done = true;
+        QMetaObject::invokeMethod(this, [this] { emit ended(m_outcome); }, Qt::QueuedConnection);
+        return;
+    }
+    m_running.start();
+    if (m_limits.timeoutMs > 0)
+        m_deadline.start(m_limits.timeoutMs);
+}
+
+void Running::stop()
+{
+    m_stopped = true;
+    m_deadline.stop();
+    if (m_process.state() != QProcess::NotRunning)
+        killGroup(m_process);
+}
+
+Outcome Running::waitForEnded()
+{
+    while (!m_done) {
+        int left = -1;
+        if (m_limits.timeoutMs > 0 && !m_timedOut)
+            left = int(std::max<qint64>(1, m_limits.timeoutMs - m_running.elapsed()));
+        // the wait reads the program's output as it comes and reports its end, here on this thread
+        if (!m_process.waitForFinished(left) && !m_done) {
+            if (m_process.state() == QProcess::NotRunning)
+                conclude();
+            else if (left > 0 && m_running.elapsed() >= m_limits.timeoutMs)
+                timeOut();
+        }
+    }
+    return m_outcome;
+}
+
+void Running::drain(QProcess::ProcessChannel channel)
+{
+    if (m_outcome.cut)
+        return;
+    m_process.setReadChannel(channel);
+    QByteArray chunk = m_process.readAll();
+    // a zero byte is dropped on its own; the text around it stays
+    chunk.removeIf([](char c) { return c == '\0'; });
+    if (m_taken + chunk.size() > m_limits.outputCap) {
+        chunk.truncate(m_limits.outputCap - m_taken);
+        m_outcome.cut = true;
+        killGroup(m_process);
+    }
+    m_taken += chunk.size();
+    (channel == QProcess::StandardError ? m_outcome.errors : m_outcome.output).append(chunk);
+}
+
+void Running::timeOut()
+{
+    m_timedOut = true;
+    killGroup(m_process);
+}
+
+void Running::conclude()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_deadline.stop();
+    const QString program = m_process.program();
+    if (m_capture != Capture::None) {
+        drain(QProcess::StandardOutput);
+        if (m_capture == Capture::Separate)
+            drain(QProcess::StandardError);
+        // what the converter left running in its group ends with it
+        killGroup(m_process);
+    }
+
+    Outcome& outcome = m_outcome;
+    if (m_timedOut) {
+        outcome.status = Outcome::Status::TimedOut;
+        outcome.problem = QStringLiteral("\"%1\" did not finish within %2 seconds and was stopped.")
+                              .arg(QFileInfo(program).fileName(), seconds(m_limits.timeoutMs));
+    } else if (outcome.cut) {
+        outcome.status = Outcome::Status::Finished;
+        outcome.exitCode = 0;
+        outcome.problem = QStringLiteral("The output of \"%1\" was cut at %2 MB.")
+                              .arg(QFileInfo(program).fileName())
+                              .arg(m_limits.outputCap / (1024 * 1024));
+    } else if (m_stopped) {
+        outcome.status = Outcome::Status::Abandoned;
+        outcome.problem = QStringLiteral("\"%1\" was stopped.").arg(QFileInfo(program).fileName());
+    } else if (m_process.exitStatus() == QProcess::CrashExit) {
+        outcome.signal = m_process.exitCode();
+        // SIGKILL comes from the processor-time limit only once that much time has passed
+        const bool overCpu =
+            m_limits.cpuSeconds > 0
+            && (outcome.signal == SIGXCPU
+                || (outcome.signal == SIGKILL && m_running.elapsed() >= qint64(m_limits.cpuSeconds) * 1000));
+        if (overCpu) {
+            outcome.status = Outcome::Status::OverCpuTime;
+            outcome.problem = QStringLiteral("\"%1\" used more than %2 seconds of processor time and was stopped.")
+                                  .arg(QFileInfo(program).fileName())
+                                  .arg(m_limits.cpuSeconds);
+        } else {
+            outcome.status = Outcome::Status::Crashed;
+            outcome.problem = QStringLiteral("\"%1\" stopped unexpectedly (signal %2).")
+                                  .arg(QFileInfo(program).fileName())
+                                  .arg(outcome.signal);
+        }
+    } else {
+        outcome.status = Outcome::Status::Finished;
+        outcome.exitCode = m_process.exitCode();
+    }
+    if (!m_stopped)
+        emit ended(outcome);
 }
 
 }  // namespace Shell

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 // Starting programs and opening documents and web addresses, as the desktop's
 // shell would. A file that is a program (ELF, or a script starting with "#!")
 // is started directly; anything else (a document, a folder, a web address)
-// goes to xdg-open. Every wait keeps the application's events flowing, so the
-// window stays live while a converter or an installer runs.
+// goes to xdg-open. A program the window waits for runs as a Shell::Running, which
+// reports its end by a signal; the blocking waits below process no events meanwhile.
 namespace Shell {
 
 enum class Show { Hidden, Normal };
@@ -59,7 +63,7 @@ QStringList splitCommandLine(const QString& parameters);
 QString openerProgram();
 
 // Starts `file` with `arguments` in `folder` (empty: the current one). With `wait`, returns
-// after the program ended, the window's events being processed meanwhile; a program that
+// after the program ended (no events are processed meanwhile); a program that
 // outlives limits.timeoutMs is stopped together with what it started. Without `wait`,
 // returns once started (status Finished, exit code 0).
 Outcome run(const QString& file, const QStringList& arguments, bool wait, const QString& folder,
@@ -78,5 +82,45 @@ int shellRunWait(const QString& verb, const QString& file, const QString& parame
 QString runHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
 // The same for a program and its arguments, with the outcome.
 Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
+
+// A program started without waiting for it, in a process group of its own, held within its
+// limits. It reports once, by ended(), on the thread that started it; nothing is emitted
+// before control returns to that thread's event loop. Destroyed early, it stops the program
+// and what the program started.
+class Running : public QObject {
+    Q_OBJECT
+public:
+    // `file` as run() takes it: a program file, else what the opener opens.
+    static Running* start(const QString& file, const QStringList& arguments, const QString& folder,
+                          const Limits& limits, Capture capture, QObject* parent = nullptr);
+    ~Running() override;
+
+    // Ends the program and what it started; ended() is not emitted any more.
+    void stop();
+    // For a caller without an event loop: blocks until the program ended, processing no events.
+    Outcome waitForEnded();
+
+signals:
+    void ended(const Shell::Outcome& outcome);
+
+private:
+    Running(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
+            Capture capture, QObject* parent);
+    void begin();
+    void drain(QProcess::ProcessChannel channel);
+    void timeOut();
+    void conclude();
+
+    QProcess m_process;
+    QTimer m_deadline;
+    QElapsedTimer m_running;
+    Limits m_limits;
+    Capture m_capture;
+    Outcome m_outcome;
+    qint64 m_taken = 0;
+    bool m_timedOut = false;
+    bool m_done = false;
+    bool m_stopped = false;
+};
 
 }  // namespace Shell

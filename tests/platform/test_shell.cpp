@@ -7,10 +7,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
 #include <signal.h>
 
 class ShellTest : public QObject {
@@ -18,7 +20,8 @@ class ShellTest : public QObject {
 private slots:
     void init();
     void programsStartDirectlyOtherFilesGoToTheOpener();
-    void aWaitKeepsEventsFlowingAndEndsAtTheLimit();
+    void aProgramEndsAtTheLimitWithWhatItStarted_data();
+    void aProgramEndsAtTheLimitWithWhatItStarted();
     void capturedOutput_data();
     void capturedOutput();
     void captureStopsAtTheCap();
@@ -94,21 +97,43 @@ void ShellTest::programsStartDirectlyOtherFilesGoToTheOpener()
     QVERIFY(outcome.problem.contains("could not be started"));
 }
 
-void ShellTest::aWaitKeepsEventsFlowingAndEndsAtTheLimit()
+void ShellTest::aProgramEndsAtTheLimitWithWhatItStarted_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("waited for") << "wait";
+    QTest::newRow("started, its end reported by a signal") << "signal";
+    QTest::newRow("started and stopped before its end") << "stop";
+}
+
+void ShellTest::aProgramEndsAtTheLimitWithWhatItStarted()
+{
+    QFETCH(QString, how);
     // the program leaves a helper behind that would hold on after it
     const QString slow = script("slow.sh", "sleep 60 & echo $! > helper; echo started; wait\n");
-    int ticks = 0;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(20);
     Shell::Limits limits;
     limits.timeoutMs = 1500;
-    const Shell::Outcome outcome = Shell::run(slow, {}, true, m_dir->path(), limits, Shell::Capture::Separate);
+    Shell::Outcome outcome;
+    if (how == "wait") {
+        outcome = Shell::run(slow, {}, true, m_dir->path(), limits, Shell::Capture::Separate);
+    } else {
+        std::unique_ptr<Shell::Running> running(
+            Shell::Running::start(slow, {}, m_dir->path(), limits, Shell::Capture::Separate));
+        QSignalSpy ended(running.get(), &Shell::Running::ended);
+        QTRY_VERIFY(QFile::exists(m_dir->filePath("helper")) && !read("helper").isEmpty());
+        if (how == "stop") {
+            running->stop();
+            const pid_t helper = read("helper").toInt();
+            QTRY_VERIFY(::kill(helper, 0) != 0);
+            QVERIFY(!ended.wait(100));
+            return;
+        }
+        QVERIFY2(ended.wait(30 * 1000), "the program's end was not reported");
+        QCOMPARE(ended.size(), 1);
+        outcome = ended.first().first().value<Shell::Outcome>();
+    }
     QCOMPARE(outcome.status, Shell::Outcome::Status::TimedOut);
     QVERIFY(outcome.problem.contains("did not finish within 2 seconds"));
     QCOMPARE(outcome.output, QByteArray("started\n"));
-    QVERIFY2(ticks > 5, "events were not processed while waiting");
     const pid_t helper = read("helper").toInt();
     QVERIFY(helper > 0);
     QTRY_VERIFY(::kill(helper, 0) != 0);
