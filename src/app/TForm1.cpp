@@ -657,7 +657,8 @@ void TForm1::wireDocuments()
             FileOpen1Dialog.FileName = path;
             fileOpen1Accept();
         },
-        [this] { return !m_opening->busy(); });
+        // a file dropped while another loads takes its place
+        [] { return true; });
     const std::pair<QAction*, void (TForm1::*)()> fileItems[] = {{sfsf1, &TForm1::sfsf1Click},
                                                                  {Ouvrir1, &TForm1::fileOpen1Execute},
                                                                  {TranslateDocument1, &TForm1::translateDocument1Click},
@@ -720,9 +721,6 @@ void TForm1::wireFontBoxes()
 
 void TForm1::fileOpen1Execute()
 {
-    // one open at a time: its waits keep the window live, so a second could start inside it
-    if (m_opening->busy())
-        return;
     const QString chosen = UserPrompts::instance().openDocumentName(
         FileOpen1Dialog.Title, FileOpen1Dialog.FileName, FileOpen1Dialog.nameFilters(), FileOpen1Dialog.DefaultExt);
     if (chosen.isEmpty())
@@ -733,8 +731,6 @@ void TForm1::fileOpen1Execute()
 
 void TForm1::fileOpen1Accept()
 {
-    if (m_opening->busy())
-        return;
     runHandler([this] {
         OpenedFileName = FileOpen1Dialog.FileName;
         m_opening->accept(OpenedFileName);

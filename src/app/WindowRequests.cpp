@@ -1,5 +1,6 @@
 #include "WindowRequests.h"
 
+#include "DocumentLoadJob.h"
 #include "DocumentOpening.h"
 #include "PaneDocument.h"
 #include "SourcePane.h"
@@ -52,12 +53,22 @@ BusWindow::Selection WindowRequests::translateSelection()
             return;
         // a long selection is laid out apart, as a long document is, so the window goes on painting
         const DocumentOpening::Pane source = sourcePane(m_form.RichEdit1);
-        if (text.size() < DocumentOpening::LongText)
+        const auto translate = [this] {
+            m_form.RichEdit2->clear();
+            m_form.toolButton20Click();
+        };
+        if (text.size() < DocumentLoadJob::LongText) {
             PaneDocument::setPlainText(source.document(), text);
-        else
-            source.adopt(PaneDocument::buildPlainText(text, source.document()));
-        m_form.RichEdit2->clear();
-        m_form.toolButton20Click();
+            translate();
+            return;
+        }
+        m_queued = true;
+        PaneDocument::buildPlainText(text, source.document(), this,
+                                     [this, source, translate](std::unique_ptr<QTextDocument> built) {
+                                         m_queued = false;
+                                         source.adopt(std::move(built));
+                                         translate();
+                                     });
     });
     return Selection::Started;
 }

@@ -1,10 +1,9 @@
 #include "CommandLineTranslator.h"
 
 #include "ConsolePrompts.h"
-#include "DocumentOpening.h"
+#include "DocumentLoadJob.h"
 #include "DocumentTranslation.h"
 #include "DocumentTranslationJob.h"
-#include "FileOpenDialog.h"
 #include "HistoryRecorder.h"
 #include "LanguageDetector.h"
 #include "LanguageTable.h"
@@ -23,7 +22,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTextDocument>
 
 #include <cerrno>
 #include <csignal>
@@ -289,7 +287,7 @@ QString CommandLineTranslator::readText(QString& problem, int& exitCode)
     exitCode = CommandLine::Misuse;
     const QString path = m_commandLine.file();
     if (!path.isEmpty()) {
-        const QString unreadable = DocumentOpening::unreadable(path);
+        const QString unreadable = DocumentLoadJob::unreadable(path);
         if (!unreadable.isEmpty()) {
             problem = QStringLiteral("cannot read %1: %2").arg(path, unreadable);
             return {};
@@ -329,36 +327,44 @@ QString CommandLineTranslator::readText(QString& problem, int& exitCode)
 
 QString CommandLineTranslator::documentText(const QString& path, QString& problem)
 {
+    // what the download says goes into the one message below
     ConsolePrompts prompts;
     prompts.print = false;
     Progress progress;
     TTransfer transfer;
     transfer.ShowDialog = false;
-    const QString converter = DocumentOpening::converterName(DocumentOpening::formatTag(path));
+    const QString converter = DocumentLoadJob::converterName(DocumentLoadJob::formatTag(path));
     transfer.OnCopyProgress = [&](TTransfer*, int, quint32 done, quint32 total) {
         progress.show(total > 0 ? QStringLiteral("Fetching %1... %2%").arg(converter).arg(qint64(done) * 100 / total)
                                 : QStringLiteral("Fetching %1... %2 KB").arg(converter).arg(done / 1024));
     };
-    auto document = std::make_unique<QTextDocument>();
-    FileOpenDialog dialog;
-    QString status;
-    DocumentOpening opening({[&document]() -> QTextDocument& { return *document; },
-                             [&document](std::unique_ptr<QTextDocument> built) { document = std::move(built); }},
-                            transfer, dialog, [&](const QString& text, bool) {
-                                status = text;
-                                progress.show(text);
-                            });
-    opening.accept(path);
+    DocumentLoadRequest request;
+    request.path = path;
+    request.fetch = DocumentLoadJob::fetchWith(transfer);
+    request.limits = Shell::Limits::confined(DocumentLoadJob::ConverterMemory);
+    request.plainTextOnly = true;
+    const std::unique_ptr<DocumentLoadJob> job(DocumentLoadJob::start(std::move(request)));
+    DocumentLoadResult result;
+    QObject::connect(job.get(), &DocumentLoadJob::progress, job.get(),
+                     [&](const QString& status) { progress.show(status); });
+    QObject::connect(job.get(), &DocumentLoadJob::finished, job.get(), [&](const DocumentLoadResult& ended) {
+        result = ended;
+        QCoreApplication::exit(0);
+    });
+    // the application's loop, run until the document is read; the translation runs it again
+    QCoreApplication::exec();
     progress.clear();
-    // the window's status line says whether the document arrived
-    if (status != path + QStringLiteral(" loaded.")) {
-        problem = prompts.said.isEmpty() ? QStringLiteral("%1 could not be opened.").arg(path)
-                                         : prompts.said.join(QLatin1Char('\n'));
+    if (!result.loaded()) {
+        problem = !result.problem.isEmpty() ? result.problem
+                  : prompts.said.isEmpty()  ? QStringLiteral("%1 could not be opened.").arg(path)
+                                            : prompts.said.join(QLatin1Char('\n'));
         return {};
     }
-    for (const QString& notice : prompts.said)
-        complain(notice);
-    return document->toPlainText();
+    for (const QString& said : prompts.said)
+        complain(said);
+    if (!result.notice.isEmpty())
+        complain(result.notice);
+    return result.text;
 }
 
 int CommandLineTranslator::translate()

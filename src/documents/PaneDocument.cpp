@@ -1,10 +1,10 @@
 #include "PaneDocument.h"
 
 #include "CodePages.h"
+#include "HandBack.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -13,6 +13,7 @@
 #include <QTextDocumentFragment>
 #include <QTextDocument>
 #include <QThread>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -45,7 +46,7 @@ bool looksBinary(const QByteArray& data)
 
 }  // namespace
 
-PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& document, const TextPlacer& placer)
+PaneDocument::Outcome PaneDocument::readFile(const QString& path, QByteArray& data)
 {
     Outcome outcome;
     QFile file(path);
@@ -55,14 +56,37 @@ PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& doc
         return outcome;
     }
     // the size is checked on what was read too: a device or pipe reports none beforehand
-    const QByteArray data = file.size() > kMaxLoadBytes ? QByteArray() : file.read(kMaxLoadBytes + 1);
+    data = file.size() > kMaxLoadBytes ? QByteArray() : file.read(kMaxLoadBytes + 1);
     if (file.size() > kMaxLoadBytes || data.size() > kMaxLoadBytes) {
+        data.clear();
         outcome.ok = false;
         outcome.error = QStringLiteral("The file \"%1\" is too large to open (more than %2 MB).")
                             .arg(path)
                             .arg(kMaxLoadBytes / (1024 * 1024));
+    }
+    return outcome;
+}
+
+PaneDocument::Outcome PaneDocument::decodeText(const QByteArray& data, const QString& name, QString& text)
+{
+    Outcome outcome;
+    if (looksBinary(data)) {
+        outcome.ok = false;
+        outcome.error = QStringLiteral("The file \"%1\" is neither a text nor a rich-text document.").arg(name);
         return outcome;
     }
+    text = decodePlainText(data);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    return outcome;
+}
+
+PaneDocument::Outcome PaneDocument::load(const QString& path, QTextDocument& document, const TextPlacer& placer)
+{
+    QByteArray data;
+    const Outcome read = readFile(path, data);
+    if (!read.ok)
+        return read;
     return loadData(data, document, path, placer);
 }
 
@@ -86,14 +110,10 @@ PaneDocument::Outcome PaneDocument::loadData(const QByteArray& data, QTextDocume
         document.setUndoRedoEnabled(undo);
         return outcome;
     }
-    if (looksBinary(data)) {
-        outcome.ok = false;
-        outcome.error = QStringLiteral("The file \"%1\" is neither a text nor a rich-text document.").arg(name);
+    QString text;
+    outcome = decodeText(data, name, text);
+    if (!outcome.ok)
         return outcome;
-    }
-    QString text = decodePlainText(data);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(u'\r', u'\n');
     if (placer)
         placer(document, text);
     else
@@ -109,36 +129,35 @@ void PaneDocument::setPlainText(QTextDocument& document, const QString& text)
     document.setUndoRedoEnabled(undo);
 }
 
-std::unique_ptr<QTextDocument> PaneDocument::buildPlainText(const QString& text, const QTextDocument& like)
+PaneDocument::Layout PaneDocument::Layout::of(const QTextDocument& like)
 {
-    QThread* home = QThread::currentThread();
-    const QFont font = like.defaultFont();
-    const QTextOption option = like.defaultTextOption();
-    const qreal margin = like.documentMargin();
-    const qreal indent = like.indentWidth();
-    const QString styleSheet = like.defaultStyleSheet();
-    const bool undo = like.isUndoRedoEnabled();
-    std::unique_ptr<QTextDocument> built;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        auto document = std::make_unique<QTextDocument>();
-        document->setDefaultFont(font);
-        document->setDefaultTextOption(option);
-        document->setDocumentMargin(margin);
-        document->setIndentWidth(indent);
-        document->setDefaultStyleSheet(styleSheet);
-        document->setUndoRedoEnabled(false);
-        document->setPlainText(text);
-        document->setUndoRedoEnabled(undo);
-        document->moveToThread(home);
-        built = std::move(document);
-    }));
-    QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // also when the application is ending and left every loop early
-    worker->wait();
-    return built;
+    return {like.defaultFont(),  like.defaultTextOption(), like.documentMargin(),
+            like.indentWidth(),  like.defaultStyleSheet(),  like.isUndoRedoEnabled()};
+}
+
+std::unique_ptr<QTextDocument> PaneDocument::Layout::build(const QString& text, QThread* home) const
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(font);
+    document->setDefaultTextOption(option);
+    document->setDocumentMargin(margin);
+    document->setIndentWidth(indent);
+    document->setDefaultStyleSheet(styleSheet);
+    document->setUndoRedoEnabled(false);
+    document->setPlainText(text);
+    document->setUndoRedoEnabled(undo);
+    document->moveToThread(home);
+    return document;
+}
+
+void PaneDocument::buildPlainText(const QString& text, const QTextDocument& like, QObject* context,
+                                  std::function<void(std::unique_ptr<QTextDocument>)> done)
+{
+    QThreadPool::globalInstance()->start(
+        [layout = Layout::of(like), text, home = context->thread(), back = HandBack(context), done = std::move(done)] {
+            auto built = std::make_shared<std::unique_ptr<QTextDocument>>(layout.build(text, home));
+            back.post([built, done] { done(std::move(*built)); });
+        });
 }
 
 QString PaneDocument::plainText(const QTextDocument& document)

@@ -3,6 +3,7 @@
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
 #include "../translate/LoopbackService.h"
+#include "DocumentLoadJob.h"
 #include "DocumentOpening.h"
 #include "History.h"
 #include "HistoryRecorder.h"
@@ -168,8 +169,10 @@ void TestCommandLine::writesWhatTheWindowShows()
         if (document.isEmpty()) {
             form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
         } else {
+            QSignalSpy opened(&form.opening(), &DocumentOpening::finished);
             form.FileOpen1Dialog.FileName = document;
             form.fileOpen1Accept();
+            QVERIFY2(opened.wait(120 * 1000), qPrintable(document + " did not finish opening"));
             QCOMPARE(form.statusText(), document + " loaded.");
         }
         form.wl_srclang->setCurrentIndex(0);  // English
@@ -305,7 +308,7 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
     AppFixture fixture;
     const QString data = fixture.home.filePath("data/Brenmark");
     QVERIFY(QDir().mkpath(data));
-    QVERIFY(QFile::copy(Misbehaving, data + '/' + DocumentOpening::converterName(DocumentOpening::formatTag(name))));
+    QVERIFY(QFile::copy(Misbehaving, data + '/' + DocumentLoadJob::converterName(DocumentLoadJob::formatTag(name))));
     const QString document = fixture.home.filePath(name);
     QFile file(document);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(misbehaviour) == misbehaviour.size());
@@ -314,8 +317,10 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
     QString shown;
     {
         TForm1 form;
+        QSignalSpy opened(&form.opening(), &DocumentOpening::finished);
         form.FileOpen1Dialog.FileName = document;
         form.fileOpen1Accept();
+        QVERIFY2(opened.wait(120 * 1000), qPrintable(document + " did not finish opening"));
         QCOMPARE(fixture.prompts.messages.size(), 1);
         shown = fixture.prompts.messages.first();
     }

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -23,6 +24,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <signal.h>
 #include <sys/stat.h>
 
 namespace {
@@ -88,6 +90,7 @@ private slots:
     void theWordConverterUnpacksWhole();
     void hostilePathsAndDroppedFiles();
     void aLongTextIsBuiltApartFromThePane();
+    void aSecondOpenCancelsTheFirst();
     void aConverterIsHeldWithinItsLimits_data();
     void aConverterIsHeldWithinItsLimits();
 
@@ -137,9 +140,11 @@ QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
 
 void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QString& path)
 {
+    QSignalSpy ended(&form.opening(), &DocumentOpening::finished);
     prompts.openAnswers << path;
     form.Ouvrir1->trigger();
-    QCoreApplication::sendPostedEvents();
+    // the converters' own time limits end every open well before this
+    QVERIFY2(ended.wait(180 * 1000), qPrintable(path + " did not finish opening"));
 }
 
 void DocumentOpeningTest::opensEachKind_data()
@@ -342,9 +347,9 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
     QCOMPARE(form.FileOpen1Dialog.FileName, path);
     // nothing half-downloaded or damaged stays to be run next time
-    const QString tag = DocumentOpening::formatTag(name);
+    const QString tag = DocumentLoadJob::formatTag(name);
     if (!idle)
-        QVERIFY(!QFileInfo(data() + '/' + DocumentOpening::converterName(tag)).isFile());
+        QVERIFY(!QFileInfo(data() + '/' + DocumentLoadJob::converterName(tag)).isFile());
     QVERIFY(!QFile::exists(data() + "/istmp.txt"));
 }
 
@@ -473,7 +478,7 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
 
     QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
     QByteArray text;
-    while (text.size() < 3 * DocumentOpening::LongText)
+    while (text.size() < 3 * DocumentLoadJob::LongText)
         text += line;
     const QString path = write(m_home->filePath("docs/long.log"), text);
     open(form, prompts, path);
@@ -492,6 +497,39 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     open(form, prompts, path);
     QVERIFY(before.isNull());
     QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+}
+
+void DocumentOpeningTest::aSecondOpenCancelsTheFirst()
+{
+    qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
+    // a converter that would go on for a minute, and tells who it is
+    write(data() + "/xls-extract", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/running\"\nexec sleep 60\n");
+    const QString slow = write(m_home->filePath("docs/slow.xls"), "a workbook");
+    const QString plain = write(m_home->filePath("docs/plain.txt"), "the second choice");
+    ScriptedPrompts prompts;
+    TForm1 form;
+    QSignalSpy ended(&form.opening(), &DocumentOpening::finished);
+    prompts.openAnswers << slow;
+    form.Ouvrir1->trigger();
+    // the window stays live while the converter runs
+    QTRY_COMPARE_WITH_TIMEOUT(form.statusText(), "Loading " + slow + ", please wait...", 30 * 1000);
+    QTRY_VERIFY(QFile::exists(data() + "/running") && QFile(data() + "/running").size() > 0);
+    QVERIFY(form.opening().busy());
+
+    open(form, prompts, plain);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().first().toBool(), true);
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+    QCOMPARE(form.RichEdit1->toPlainText(), QString("the second choice"));
+    QCOMPARE(form.statusText(), plain + " loaded.");
+    QCOMPARE(form.OpenedFileName, plain);
+    QVERIFY(!form.opening().busy());
+    // the first converter was stopped, not left running
+    QFile running(data() + "/running");
+    QVERIFY(running.open(QIODevice::ReadOnly));
+    const pid_t converter = running.readAll().trimmed().toInt();
+    QVERIFY(converter > 0);
+    QTRY_VERIFY(::kill(converter, 0) != 0);
 }
 
 void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
@@ -543,10 +581,10 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     const QString temporary = m_home->filePath("tmp");
     QDir().mkpath(temporary);
     qputenv("TMPDIR", QFile::encodeName(temporary));
-    const QString tag = DocumentOpening::formatTag(name);
+    const QString tag = DocumentLoadJob::formatTag(name);
     if (misbehaving) {
         QDir().mkpath(data());
-        QVERIFY(QFile::copy(Misbehaving, data() + '/' + DocumentOpening::converterName(tag)));
+        QVERIFY(QFile::copy(Misbehaving, data() + '/' + DocumentLoadJob::converterName(tag)));
     }
     const QString path = write(m_home->filePath("docs/" + name), content);
 

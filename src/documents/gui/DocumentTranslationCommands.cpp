@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QTextDocument>
 
 using Outcome = TranslationResult::Outcome;
 
@@ -34,7 +33,7 @@ void DocumentTranslationCommands::translateDocument()
     if (path.isEmpty())
         return;
     m_lastPath = path;
-    const QString unreadable = DocumentOpening::unreadable(path);
+    const QString unreadable = DocumentLoadJob::unreadable(path);
     if (!unreadable.isEmpty()) {
         prompts.message(QStringLiteral("Failed to open %1: %2.").arg(path, unreadable), UserPrompts::Kind::Error);
         return;
@@ -79,13 +78,36 @@ void DocumentTranslationCommands::start(const QString& path)
         showProgress(path, languages, false);
         return;
     }
-    // the converter waits with the window live; its text goes to a document of our own, not the pane
-    bool loaded = false;
-    const QString text = convertToText(path, loaded);
-    if (!loaded) {
-        end();
-        return;
-    }
+    // the converter runs as a job of its own; its text goes to the translation, not the pane
+    DocumentLoadRequest load;
+    load.path = path;
+    load.fetch = DocumentLoadJob::fetchWith(m_transfer);
+    load.limits = m_converterLimits;
+    load.plainTextOnly = true;
+    m_loadJob = DocumentLoadJob::start(std::move(load), this);
+    connect(m_loadJob, &DocumentLoadJob::progress, this, [this](const QString& status) { m_status(status); });
+    connect(m_loadJob, &DocumentLoadJob::finished, this, [this, languages](const DocumentLoadResult& result) {
+        m_loadJob->deleteLater();
+        if (!result.loaded()) {
+            if (!result.problem.isEmpty())
+                UserPrompts::instance().message(result.problem, UserPrompts::Kind::Warning,
+                                                QCoreApplication::applicationName());
+            if (result.outcome == DocumentLoadResult::Outcome::Failed)
+                m_status(QStringLiteral("Ready."));
+            end();
+            return;
+        }
+        m_status(result.path + QStringLiteral(" loaded."));
+        if (!result.notice.isEmpty())
+            UserPrompts::instance().message(result.notice, UserPrompts::Kind::Warning,
+                                            QCoreApplication::applicationName());
+        translateText(result.path, languages, result.text);
+    });
+}
+
+void DocumentTranslationCommands::translateText(const QString& path, const TranslationRequest& languages,
+                                                const QString& text)
+{
     TranslationRequest request = languages;
     request.text = text;
     m_paragraphs.clear();
@@ -102,18 +124,6 @@ void DocumentTranslationCommands::start(const QString& path)
         finished(result, text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8());
     });
     showProgress(path, languages, true);
-}
-
-QString DocumentTranslationCommands::convertToText(const QString& path, bool& loaded)
-{
-    auto document = std::make_unique<QTextDocument>();
-    DocumentOpening::Pane pane;
-    pane.document = [&document]() -> QTextDocument& { return *document; };
-    pane.adopt = [&document](std::unique_ptr<QTextDocument> replacement) { document = std::move(replacement); };
-    DocumentOpening opening(pane, m_transfer, m_converterDialog, [this](const QString& text, bool) { m_status(text); });
-    opening.accept(path);
-    loaded = opening.loaded();
-    return document->toPlainText();
 }
 
 QString DocumentTranslationCommands::progressLabel(const QString& path, const TranslationRequest& languages)

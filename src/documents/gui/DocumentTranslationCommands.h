@@ -1,8 +1,7 @@
 #pragma once
 
-#include "DocumentOpening.h"
+#include "DocumentLoadJob.h"
 #include "DocumentTranslationJob.h"
-#include "FileOpenDialog.h"
 #include "TranslationJob.h"
 
 #include <QObject>
@@ -12,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class QTextDocument;
 class QWidget;
 class TTransfer;
 
@@ -47,7 +45,7 @@ signals:
 
 private:
     void start(const QString& path);
-    QString convertToText(const QString& path, bool& loaded);
+    void translateText(const QString& path, const TranslationRequest& languages, const QString& text);
     static QString progressLabel(const QString& path, const TranslationRequest& languages);
     void showProgress(const QString& path, const TranslationRequest& languages, bool measured);
     void finished(const TranslationResult& result, const QByteArray& translated);
@@ -59,7 +57,7 @@ private:
     TTransfer& m_transfer;
     Languages m_languages;
     StatusLine m_status;
-    FileOpenDialog m_converterDialog;  // the converters' own dialog state, apart from File > Open's
+    Shell::Limits m_converterLimits = Shell::Limits::confined(DocumentLoadJob::ConverterMemory);
     QString m_lastPath;
     QString m_source;
     QString m_targetCode;
@@ -67,5 +65,6 @@ private:
     QPointer<QProgressDialog> m_progress;
     QPointer<DocumentTranslationJob> m_documentJob;
     QPointer<TranslationJob> m_textJob;
+    QPointer<DocumentLoadJob> m_loadJob;  // a legacy document's converter under way
     QStringList m_paragraphs;  // a legacy document's translated text
 };
