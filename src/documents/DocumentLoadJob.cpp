@@ -5,6 +5,7 @@
 #include "HandBack.h"
 #include "RtfReader.h"
 #include "Site.h"
+#include "TTransfer.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,11 +184,13 @@ DocumentLoadJob::~DocumentLoadJob() = default;
 
 SiteFetch DocumentLoadJob::fetchWith(TTransfer& transfer)
 {
-    // The download waits inside (it keeps the window live while it runs); started from the
-    // event loop so the job has returned to its caller first.
+    // The download waits inside (it keeps the window live while it runs), so it is started
+    // from the event loop with the transfer as context: the job may go while it waits.
     return [&transfer](const QString& address, const QString& folder, QObject* context,
                        std::function<void(const SiteDownload::Result&)> done) {
-        QTimer::singleShot(0, context, [&transfer, address, folder, context = QPointer<QObject>(context), done] {
+        QTimer::singleShot(0, &transfer, [&transfer, address, folder, context = QPointer<QObject>(context), done] {
+            if (!context)
+                return;
             const SiteDownload::Result fetched = SiteDownload::fetch(transfer, address, folder);
             if (context)
                 done(fetched);
@@ -370,8 +373,8 @@ void DocumentLoadJob::convert(const QString& converter)
         run(converter, {path, text}, QString(), Shell::Capture::Separate, [this, text](const Shell::Outcome& outcome) {
             // a text cut short (too long, or its pages too slow to read) is loaded as far as it goes
             if (outcome.finished() && outcome.exitCode == ConverterExit::Partial)
-                m_notice = QStringLiteral("Only the beginning of \"%1\" was loaded.\n%2").arg(m_request.path,
-                                                                                           said(outcome));
+                m_notice =
+                    QStringLiteral("Only the beginning of \"%1\" was loaded.\n%2").arg(m_request.path, said(outcome));
             else if (!succeeded(outcome))
                 return fail(Outcome::Failed, failedText(outcome, QString()));
             read({text, {}, true});
@@ -433,9 +436,11 @@ void DocumentLoadJob::unpackWord(const QString& converter, const QString& folder
         return fail(Outcome::Failed, QStringLiteral("Cannot create folder %1").arg(m_data));
     // The package unpacks where it runs: here a private folder beside the final one, renamed
     // into place whole once it is complete.
-    m_unpack = std::make_unique<QTemporaryDir>(m_data + QStringLiteral("/.") + WordFolderName + QStringLiteral("-XXXXXX"));
+    m_unpack =
+        std::make_unique<QTemporaryDir>(m_data + QStringLiteral("/.") + WordFolderName + QStringLiteral("-XXXXXX"));
     if (!m_unpack->isValid())
-        return fail(Outcome::Failed, QStringLiteral("Cannot create a folder in %1. %2").arg(m_data, m_unpack->errorString()));
+        return fail(Outcome::Failed,
+                    QStringLiteral("Cannot create a folder in %1. %2").arg(m_data, m_unpack->errorString()));
     const QString package = m_unpack->filePath(QFileInfo(converter).fileName());
     if (!QFile::copy(converter, package))
         return fail(Outcome::Failed, QStringLiteral("Cannot create file %1").arg(package));
@@ -450,10 +455,10 @@ void DocumentLoadJob::unpacked(const Shell::Outcome& outcome, const QString& fol
 {
     const std::unique_ptr<QTemporaryDir> work = std::move(m_unpack);
     if (!Folders::entryExists(work->path(), WordMarkerName))
-        return fail(Outcome::Failed, QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
-                                         .arg(folder, succeeded(outcome)
-                                                          ? QStringLiteral("The package left no converter there.")
-                                                          : reason(outcome, m_request.limits)));
+        return fail(Outcome::Failed,
+                    QStringLiteral("The Word converter could not be unpacked in %1.\n%2")
+                        .arg(folder, succeeded(outcome) ? QStringLiteral("The package left no converter there.")
+                                                        : reason(outcome, m_request.limits)));
 
     const QByteArray unpackedPath = QFile::encodeName(work->path());
     const QByteArray target = QFile::encodeName(folder);
@@ -486,12 +491,12 @@ void DocumentLoadJob::run(const QString& program, const QStringList& arguments, 
                           Shell::Capture capture, std::function<void(const Shell::Outcome&)> then)
 {
     m_running = Shell::Running::start(program, arguments, folder, m_request.limits, capture, this);
-    connect(m_running, &Shell::Running::ended, this, [this, running = m_running.data(), then = std::move(then)](
-                                                         const Shell::Outcome& outcome) {
-        running->deleteLater();
-        if (!m_finished)
-            then(outcome);
-    });
+    connect(m_running, &Shell::Running::ended, this,
+            [this, running = m_running.data(), then = std::move(then)](const Shell::Outcome& outcome) {
+                running->deleteLater();
+                if (!m_finished)
+                    then(outcome);
+            });
 }
 
 void DocumentLoadJob::read(const Source& source)

@@ -131,8 +131,8 @@ void PaneDocument::setPlainText(QTextDocument& document, const QString& text)
 
 PaneDocument::Layout PaneDocument::Layout::of(const QTextDocument& like)
 {
-    return {like.defaultFont(),  like.defaultTextOption(), like.documentMargin(),
-            like.indentWidth(),  like.defaultStyleSheet(),  like.isUndoRedoEnabled()};
+    return {like.defaultFont(), like.defaultTextOption(), like.documentMargin(),
+            like.indentWidth(), like.defaultStyleSheet(), like.isUndoRedoEnabled()};
 }
 
 std::unique_ptr<QTextDocument> PaneDocument::Layout::build(const QString& text, QThread* home) const

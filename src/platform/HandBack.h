@@ -21,7 +21,8 @@ public:
     }
 
     // From any thread. The function is copied; a move-only value goes in a shared_ptr.
-    template <class Function> void post(Function function) const
+    template <class Function>
+    void post(Function function) const
     {
         // held while posting, so the target cannot go between the look and the post
         std::lock_guard lock(m_box->mutex);

@@ -245,8 +245,8 @@ QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)
     return QString::fromUtf8(runCaptured(program, parts, Capture::Merged, limits).output);
 }
 
-Running* Running::start(const QString& file, const QStringList& arguments, const QString& folder,
-                        const Limits& limits, Capture capture, QObject* parent)
+Running* Running::start(const QString& file, const QStringList& arguments, const QString& folder, const Limits& limits,
+                        Capture capture, QObject* parent)
 {
     QString program;
     QStringList args;
@@ -255,7 +255,8 @@ Running* Running::start(const QString& file, const QStringList& arguments, const
         auto* running = new Running(QString(), {}, folder, limits, capture, parent);
         running->m_outcome.problem = problem;
         running->m_done = true;
-        QMetaObject::invokeMethod(running, [running] { emit running->ended(running->m_outcome); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            running, [running] { emit running->ended(running->m_outcome); }, Qt::QueuedConnection);
         return running;
     }
     auto* running = new Running(program, args, folder, limits, capture, parent);
@@ -311,7 +312,8 @@ void Running::begin()
         m_outcome.problem =
             QStringLiteral("\"%1\" could not be started. %2").arg(m_process.program(), m_process.errorString());
         m_done = true;
-        QMetaObject::invokeMethod(this, [this] { emit ended(m_outcome); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit ended(m_outcome); }, Qt::QueuedConnection);
         return;
     }
     m_running.start();

@@ -66,5 +66,5 @@ private:
     QPointer<DocumentTranslationJob> m_documentJob;
     QPointer<TranslationJob> m_textJob;
     QPointer<DocumentLoadJob> m_loadJob;  // a legacy document's converter under way
-    QStringList m_paragraphs;  // a legacy document's translated text
+    QStringList m_paragraphs;             // a legacy document's translated text
 };
