@@ -151,7 +151,25 @@ public:
         if (!connect(true, keep))
             return Listing::NoConnection;
         dir = enterRemoteDir(url);
-        return dir.entered && session->list(entries) ? Listing::Listed : Listing::Failed;
+        return dir.entered && list(entries) ? Listing::Listed : Listing::Failed;
+    }
+
+    bool list(std::vector<FtpListEntry>& entries)
+    {
+        QByteArray listing;
+        bool machineForm = false;
+        if (!session->list(listing, machineForm))
+            return false;
+        entries = machineForm ? parseMlsdListing(listing) : parseListListing(listing, QDate::currentDate());
+        return true;
+    }
+
+    // Size and date of a remote plain file; False when there is none.
+    bool stat(const QString& name, FtpListEntry& entry)
+    {
+        entry = FtpListEntry();
+        entry.name = name.section(QLatin1Char('/'), -1);
+        return session->stat(name, entry.size, entry.modified);
     }
 
     bool download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
@@ -187,7 +205,7 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
 
     quint32 total = 0;
     FtpListEntry entry;
-    if (session->stat(name, entry)) {
+    if (stat(name, entry)) {
         total = quint32(entry.size & 0xffffffffULL);
         if (t.DateCheckWanted(item) && !t.CheckDate(idx, name, entryDate(entry), workingDate, noNewFile)) {
             finish(keep, dir.changed, dir.saved);
@@ -288,7 +306,7 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
 
     if (t.DateCheckWanted(item)) {
         FtpListEntry entry;
-        if (session->stat(remoteName, entry)) {
+        if (stat(remoteName, entry)) {
             bool allow = true;
             if (t.OnCopyOverWrite)
                 t.OnCopyOverWrite(&t, remoteName, allow);
