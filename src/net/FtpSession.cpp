@@ -55,8 +55,8 @@ constexpr qsizetype kListingLimit = 64 * 1024 * 1024;
 
 }  // namespace
 
-FtpSession::FtpSession(const Options& options, Idle idle, Cancelled cancelled)
-    : m_options(options), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
+FtpSession::FtpSession(const Options& options, Cancelled cancelled)
+    : m_options(options), m_cancelled(std::move(cancelled))
 {
     const QByteArray host = hostForUrl(options.host);
     if (!host.isEmpty())
@@ -122,7 +122,6 @@ bool FtpSession::prepare(const QString& absolutePath, bool directory, const NetL
 
     // An HTTP proxy cannot carry the control connection: the session goes direct.
     m_request = std::make_unique<NetRequest>(url, NetProxy::direct(), limits, &m_connection);
-    m_request->setIdle(m_idle);
     m_request->allowProtocols(NetFtp);
     if (!m_options.user.isEmpty() && !m_options.password.isEmpty())
         m_request->setLogin(m_options.user, m_options.password);

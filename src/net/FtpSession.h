@@ -32,9 +32,7 @@ public:
     // to their end or time-out.
     using Cancelled = std::function<bool()>;
 
-    // Runs while waiting for the network.
-    using Idle = std::function<void()>;
-    FtpSession(const Options& options, Idle idle, Cancelled cancelled);
+    FtpSession(const Options& options, Cancelled cancelled);
     ~FtpSession();
     FtpSession(const FtpSession&) = delete;
     FtpSession& operator=(const FtpSession&) = delete;
@@ -89,7 +87,6 @@ private:
     QString lastQuotedDirectory() const;
 
     Options m_options;
-    Idle m_idle;
     Cancelled m_cancelled;
     NetConnection m_connection;
     std::shared_ptr<void> m_quote;  // the client's list of the quoted commands, kept while the request lives

@@ -346,8 +346,6 @@ bool NetRequest::step()
     if (!m_arrived)
         curl_multi_poll(multi, nullptr, 0, PollMilliseconds, nullptr);
     stopClock();
-    if (!m_arrived && m_idle)
-        m_idle();
     return true;
 }
 

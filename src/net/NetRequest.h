@@ -79,8 +79,6 @@ public:
     // Asked whenever the client reports progress and between waits: True ends the
     // request as cancelled. Must be cheap and safe to call from the client.
     void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
-    // Run between waits while nothing arrives (keeps a window live).
-    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
     // Cookies kept in and sent from the jar.
     void useCookies(NetCookieJar& jar);
     // The body is counted against the limit but not kept.
@@ -154,7 +152,6 @@ private:
     NetLimits m_limits;
     NetProtocols m_protocols = NetHttp | NetHttps;
     std::function<bool()> m_cancelled;
-    std::function<void()> m_idle;
     std::function<void(const QByteArray&)> m_headerSink;
     Source m_source;
     bool m_sourceFailed = false;

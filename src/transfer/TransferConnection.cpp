@@ -2,8 +2,8 @@
 
 #include "TransferNames.h"
 
-TransferConnection::TransferConnection(Settings settings, Idle idle, Cancelled cancelled)
-    : m_settings(std::move(settings)), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
+TransferConnection::TransferConnection(Settings settings, Cancelled cancelled)
+    : m_settings(std::move(settings)), m_cancelled(std::move(cancelled))
 {}
 
 NetProxy TransferConnection::proxyFor(const QString& proxy, const QString& user, const QString& password)
@@ -21,7 +21,6 @@ std::unique_ptr<NetRequest> TransferConnection::request(const QString& url) cons
 {
     auto request = std::make_unique<NetRequest>(TransferNames::networkAddress(url), m_settings.proxy, m_settings.limits,
                                                 &m_connection);
-    request->setIdle(m_idle);
     request->setCancelCheck(m_cancelled);
     request->setUserAgent(m_settings.agent);
     request->allowProtocols(NetHttp | NetHttps | NetFtp | NetFtps | NetFile);

@@ -23,12 +23,10 @@ public:
         NetProxy proxy;
         NetLimits limits;
     };
-    // Run while waiting for the network.
-    using Idle = std::function<void()>;
     // True once the run is to give up.
     using Cancelled = std::function<bool()>;
 
-    TransferConnection(Settings settings, Idle idle, Cancelled cancelled);
+    TransferConnection(Settings settings, Cancelled cancelled);
     TransferConnection(const TransferConnection&) = delete;
     TransferConnection& operator=(const TransferConnection&) = delete;
 
@@ -43,7 +41,6 @@ public:
 
 private:
     Settings m_settings;
-    Idle m_idle;
     Cancelled m_cancelled;
     mutable NetConnection m_connection;
 };

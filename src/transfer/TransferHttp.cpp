@@ -23,7 +23,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString name = urlFileName(item.URL);
     const QString& url = item.URL;
     SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, urlHost(url));
-    ProcessMessages();
     if (!m_internet)
         return false;
 
@@ -31,7 +30,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     QString password = item.HTTPPassword;
     const QString loginCaption = QStringLiteral("Connect to ") + promptHost(url);
     if (item.Authenticate == taAlways && (user.isEmpty() || password.isEmpty())
-        && !askTransferLogin(loginCaption, user, password))
+        && !askLogin(loginCaption, user, password))
         return false;
 
     std::unique_ptr<BlockDownload> request;
@@ -42,7 +41,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
                 "Authorization: Basic " + base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
         request = std::make_unique<BlockDownload>(*m_internet, url, authorization);
         const bool opened = request->open();
-        ProcessMessages();
         if (!opened) {
             if (request->gaveUp())
                 return false;  // cancelled while connecting
@@ -52,7 +50,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         const long status = request->status();
         if (status == 401 && item.Authenticate != taNever) {
             request.reset();
-            if (!askTransferLogin(loginCaption, user, password))
+            if (!askLogin(loginCaption, user, password))
                 return false;
             continue;
         }
@@ -64,8 +62,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         break;
     }
     if (!request) {
-        if (OnURLNotFound)
-            OnURLNotFound(this, url);
+        fire(OnURLNotFound, url);
         return false;
     }
 
@@ -95,7 +92,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     bool broken = false;
     char block[BlockSize];
     for (qint64 lastRead = BlockSize; lastRead != 0 && !m_cancel;) {
-        ProcessBlockMessages();
         lastRead = request->read(block, BlockSize);
         if (lastRead < 0) {
             broken = !m_cancel;
@@ -108,7 +104,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         done += quint64(lastRead);
         ShowProgress(quint32(done), total, start, DlgDwnload);
         FireProgress(quint32(done), total);
-        ProcessBlockMessages();
         if (lastRead > 0)
             result = true;
     }
@@ -136,7 +131,6 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     const QFileInfo localInfo(local);
     if (!localInfo.exists() || localInfo.isDir())
         return false;
-    ProcessMessages();
     if (!m_internet)
         return false;
 
@@ -173,7 +167,6 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
                            sent += got;
                            ShowProgress(quint32(sent), quint32(size), start, DlgUpload);
                            FireProgress(quint32(sent), quint32(size));
-                           ProcessMessages();
                            return got;
                        });
     const NetResult& outcome = request->perform();
