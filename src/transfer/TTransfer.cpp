@@ -14,11 +14,6 @@
 using namespace TransferNames;
 using namespace TransferFormat;
 
-namespace {
-// The component went away during a run: its worker unwinds without waiting for more handlers.
-struct RunAbandoned {};
-}  // namespace
-
 TTransfer::TTransfer(QObject* owner) : QObject(owner) {}
 
 TTransfer::~TTransfer()
@@ -137,10 +132,11 @@ void TTransfer::onOwner(const std::function<void()>& work)
             m_callDone.notify_all();
         },
         Qt::QueuedConnection);
+    // The component going away ends the wait: the run is cancelled by then and
+    // winds down without its handlers (no exception, as this may be inside a
+    // callback of the network client).
     std::unique_lock lock(m_callMutex);
     m_callDone.wait(lock, [&] { return *done || m_abandoned; });
-    if (!*done)
-        throw RunAbandoned();
 }
 
 void TTransfer::toDialog(std::function<void(TTransferProgressView&)> change)
@@ -261,7 +257,6 @@ void TTransfer::runJobs()
                 break;
             fire(OnFileDone, i);
         }
-    } catch (const RunAbandoned&) {
     } catch (const std::exception& e) {
         // A local file failed inside a block loop: the run ends here and reports it.
         m_failure = QString::fromUtf8(e.what());

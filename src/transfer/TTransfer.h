@@ -203,6 +203,8 @@ public:
     }
     // Changes the dialog on the owner's thread, in order, without waiting.
     void toDialog(std::function<void(TTransferProgressView&)> change);
+    // A transfer starts its blocks uncancelled, unless the component is going away.
+    void resetCancel() { m_cancel = m_abandoned.load(); }
     // The login prompt, on the owner's thread.
     bool askLogin(const QString& caption, QString& user, QString& password);
     // File line: prefix from the job list, display name, optionally server word and text.

@@ -239,7 +239,7 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
         return cannotCreate();
     }
 
-    t.m_cancel = false;
+    t.resetCancel();
     const qint64 start = TTransfer::TickCount();
     quint32 done = 0;
     qint64 last = kBlockSize;
@@ -331,7 +331,7 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
     t.RememberTarget(source, remoteDir);
     const qint64 size = file.size();
     const quint32 total = quint32(quint64(size) & 0xffffffffULL);
-    t.m_cancel = false;
+    t.resetCancel();
     const qint64 start = TTransfer::TickCount();
     quint32 sent = 0;
     const FtpSession::Source read = [&](char* buffer, qint64 max) -> qint64 {

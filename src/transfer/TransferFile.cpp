@@ -98,7 +98,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
 
-        m_cancel = false;
+        resetCancel();
         std::vector<char> buffer(CopyBlockSize);
         quint32 done = 0;
         qint64 read = 0;
