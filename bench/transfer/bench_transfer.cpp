@@ -57,7 +57,14 @@ double runTransfer(TTransfer& transfer, TTransferProtocol kind, const QString& u
     item->TargetDir = dir;
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
-    const double seconds = ::seconds([&] { transfer.Execute(); });
+    // the run ends on the application's own loop, which serves its events and dialog meanwhile
+    const QMetaObject::Connection ended =
+        QObject::connect(&transfer, &TTransfer::finished, qApp, &QCoreApplication::quit);
+    const double seconds = ::seconds([&] {
+        transfer.Execute();
+        QCoreApplication::exec();
+    });
+    QObject::disconnect(ended);
     getrusage(RUSAGE_SELF, &after);
     const auto cpu = [](const timeval& a, const timeval& b) {
         return double(b.tv_sec - a.tv_sec) + double(b.tv_usec - a.tv_usec) / 1e6;

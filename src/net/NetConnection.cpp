@@ -1,8 +1,13 @@
-#include "NetConnection.h"
+#include "NetConnectionHandles.h"
 
-NetConnection::NetConnection()
+NetConnection::NetConnection() : m_handles(std::make_unique<Handles>())
 {
     Curl::globalInit();
-    m_easy.reset(curl_easy_init());
-    m_multi.reset(curl_multi_init());
+    m_handles->easy.reset(curl_easy_init());
+    m_handles->multi.reset(curl_multi_init());
 }
+
+// The multi handle goes last: cleaning it ends the connections it holds.
+NetConnection::~NetConnection() = default;
+
+bool NetConnection::valid() const { return m_handles->easy && m_handles->multi; }

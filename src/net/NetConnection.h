@@ -1,25 +1,24 @@
 #pragma once
 
-#include "CurlHandles.h"
+#include <memory>
 
-// One libcurl easy handle and the multi handle that drives it. Connections,
-// DNS answers and TLS sessions stay with it from request to request, so an
-// FTP session keeps its login in one of its own; every other request borrows
-// its thread's connection (see NetRequest).
+// One client handle and the machinery that drives it. Connections, DNS answers
+// and TLS sessions stay with it from request to request, so an FTP session
+// keeps its login in one of its own; every other request borrows its thread's
+// connection (see NetRequest).
 class NetConnection {
 public:
     NetConnection();
+    ~NetConnection();
     NetConnection(const NetConnection&) = delete;
     NetConnection& operator=(const NetConnection&) = delete;
 
-    // False when libcurl could not make the handles (out of memory).
-    bool valid() const { return m_easy && m_multi; }
-    CURL* easy() const { return m_easy.get(); }
-    CURLM* multi() const { return m_multi.get(); }
+    // False when the client could not make its handles (out of memory).
+    bool valid() const;
 
 private:
     friend class NetRequest;
-    Curl::Easy m_easy;
-    Curl::Multi m_multi;
+    struct Handles;
+    std::unique_ptr<Handles> m_handles;
     bool m_busy = false;  // a request is using it
 };

@@ -1,24 +1,20 @@
 #pragma once
 
-#include "CurlHandles.h"
+#include <memory>
 
-#include <array>
-#include <mutex>
-
-// Cookies shared by every request that uses the jar, on any thread: libcurl's
-// share interface with a lock for each kind of shared data.
+// Cookies shared by every request that uses the jar, on any thread: the
+// client's share interface with a lock for each kind of shared data.
 class NetCookieJar {
 public:
     NetCookieJar();
+    ~NetCookieJar();
     NetCookieJar(const NetCookieJar&) = delete;
     NetCookieJar& operator=(const NetCookieJar&) = delete;
 
-    CURLSH* handle() const { return m_share.get(); }
-
 private:
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
-    static void unlock(CURL*, curl_lock_data data, void* self);
-
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
-    Curl::Share m_share;
+    friend class NetRequest;
+    struct Share;
+    // the client's share handle (null when it could not be made)
+    void* handle() const;
+    std::unique_ptr<Share> m_share;
 };

@@ -9,7 +9,7 @@ QByteArray Loopback::sessionNoProxyList()
     if (session.isEmpty())
         session = qgetenv("NO_PROXY").trimmed();
     if (session == "*")
-        return session;  // every host direct; libcurl takes "*" only on its own
+        return session;  // every host direct; the client takes "*" only on its own
     return session.isEmpty() ? QByteArray(NoProxyList) : QByteArray(NoProxyList) + ',' + session;
 }
 

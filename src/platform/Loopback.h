@@ -7,7 +7,7 @@
 // requests to them always go direct, whatever proxy is set.
 namespace Loopback {
 
-// libcurl's no-proxy list for them (CURLOPT_NOPROXY).
+// The network layer's no-proxy list for them: names and networks, comma apart.
 inline constexpr const char* NoProxyList = "localhost,127.0.0.0/8,::1";
 
 // The list for the session's own proxy (http_proxy and friends): those

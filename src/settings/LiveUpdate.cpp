@@ -3,7 +3,7 @@
 #include "Folders.h"
 #include "Shell.h"
 #include "Site.h"
-#include "SiteDownload.h"
+#include "DownloadJob.h"
 #include "TransferNames.h"
 #include "UserPrompts.h"
 
@@ -29,6 +29,20 @@ void tell(const QString& text, UserPrompts::Kind kind = UserPrompts::Kind::Warni
 }
 
 }  // namespace
+
+LiveUpdate::LiveUpdate(TTransfer& transfer) : m_transfer(transfer) {}
+
+LiveUpdate::~LiveUpdate() = default;
+
+void LiveUpdate::JobDeleter::operator()(DownloadJob* job) const { job->deleteLater(); }
+
+void LiveUpdate::download(const QString& address, const QString& folder,
+                          void (LiveUpdate::*then)(const QString&, const QString&), const QString& dataFolder)
+{
+    m_job.reset(DownloadJob::start(address, folder, &m_transfer));
+    QObject::connect(m_job.get(), &DownloadJob::finished, m_job.get(),
+                     [this, then, address, dataFolder] { (this->*then)(address, dataFolder); });
+}
 
 QString LiveUpdate::installerNameFromUrl(const QString& url) { return TransferNames::urlFileName(url.trimmed()); }
 
@@ -63,13 +77,22 @@ LiveUpdate::VersionFile LiveUpdate::readVersionFile(const QString& path)
 
 void LiveUpdate::u1Click()
 {
+    if (busy()) {
+        tell(QStringLiteral("Another download is under way. Try again when it has finished."));
+        return;
+    }
     const QString data = Folders::commonDataFolder();
     const QString folder = data + u'/' + FolderName;
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("Cannot create folder " + folder).toStdString());
 
-    const QString address = Site::address(VersionFileName);
-    const SiteDownload::Result fetched = SiteDownload::fetch(m_transfer, address, folder);
+    download(Site::address(VersionFileName), folder, &LiveUpdate::versionFetched, data);
+}
+
+void LiveUpdate::versionFetched(const QString& address, const QString& data)
+{
+    const DownloadResult fetched = m_job->result();
+    m_job.reset();
     if (!fetched.ok) {
         if (!fetched.cancelled)
             tell(QStringLiteral("The update information could not be fetched from %1.\n%2")
@@ -106,7 +129,13 @@ void LiveUpdate::install(const QString& address, const QString& dataFolder)
         tell(QStringLiteral("The update information names no installer file (\"%1\").").arg(address));
         return;
     }
-    const SiteDownload::Result fetched = SiteDownload::fetch(m_transfer, address, dataFolder);
+    download(address, dataFolder, &LiveUpdate::installerFetched, dataFolder);
+}
+
+void LiveUpdate::installerFetched(const QString& address, const QString& dataFolder)
+{
+    const DownloadResult fetched = m_job->result();
+    m_job.reset();
     if (!fetched.ok) {
         // nothing half-downloaded is ever started
         if (!fetched.cancelled)

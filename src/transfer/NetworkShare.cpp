@@ -1,7 +1,5 @@
 #include "NetworkShare.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,17 +23,11 @@ bool runGio(const QStringList& arguments, const QByteArray& input)
         return false;
     process.write(input);
     process.closeWriteChannel();
-    const QDeadlineTimer deadline(GioSeconds * 1000);
-    while (!process.waitForFinished(50)) {
-        if (process.state() == QProcess::NotRunning)
-            break;
-        if (deadline.hasExpired()) {
-            process.kill();
-            process.waitForFinished();
-            return false;
-        }
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
+    // the run's worker thread waits here; the window is not held up by it
+    if (!process.waitForFinished(GioSeconds * 1000) && process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return false;
     }
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }

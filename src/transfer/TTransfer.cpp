@@ -1,15 +1,13 @@
 #include "TTransfer.h"
 
-#include "TTransferThread.h"
 #include "TargetFile.h"
 #include "TransferConnection.h"
 #include "TransferFormat.h"
 #include "TransferNames.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
+#include <QThread>
 
 #include <cmath>
 
@@ -18,7 +16,76 @@ using namespace TransferFormat;
 
 TTransfer::TTransfer(QObject* owner) : QObject(owner) {}
 
-TTransfer::~TTransfer() = default;
+TTransfer::~TTransfer()
+{
+    if (!m_worker)
+        return;
+    m_cancel = true;
+    {
+        std::lock_guard lock(m_callMutex);
+        m_abandoned = true;
+    }
+    m_callDone.notify_all();
+    m_worker->wait();
+}
+
+void TTransfer::copySettingsFrom(const TTransfer& other)
+{
+    Agent = other.Agent;
+    Proxy = other.Proxy;
+    ProxyUserID = other.ProxyUserID;
+    ProxyPassword = other.ProxyPassword;
+    FTPPassive = other.FTPPassive;
+    HTTPKeepAliveAuthentication = other.HTTPKeepAliveAuthentication;
+    CreateUniqueFilenames = other.CreateUniqueFilenames;
+    ShowDialog = other.ShowDialog;
+    ShowDialogOnTop = other.ShowDialogOnTop;
+    AlwaysOnTop = other.AlwaysOnTop;
+    ShowFileName = other.ShowFileName;
+    ShowServer = other.ShowServer;
+    ShowTime = other.ShowTime;
+    ShowElapsedTime = other.ShowElapsedTime;
+    ShowCompletion = other.ShowCompletion;
+    ShowOpenFile = other.ShowOpenFile;
+    ShowOpenFolder = other.ShowOpenFolder;
+    DlgShowCancel = other.DlgShowCancel;
+    DlgShowCloseBtn = other.DlgShowCloseBtn;
+    DlgCaption = other.DlgCaption;
+    DlgDwnload = other.DlgDwnload;
+    DlgUpload = other.DlgUpload;
+    DlgCopying = other.DlgCopying;
+    DlgCompleted = other.DlgCompleted;
+    DlgFileLabel = other.DlgFileLabel;
+    DlgFileOfLabel = other.DlgFileOfLabel;
+    DlgFromServerLabel = other.DlgFromServerLabel;
+    DlgToServerLabel = other.DlgToServerLabel;
+    DlgProgressLabel = other.DlgProgressLabel;
+    DlgRateLabel = other.DlgRateLabel;
+    DlgTimeLabel = other.DlgTimeLabel;
+    DlgElapsedTimeLabel = other.DlgElapsedTimeLabel;
+    DlgCancel = other.DlgCancel;
+    DlgClose = other.DlgClose;
+    DlgOpenFile = other.DlgOpenFile;
+    DlgOpenFolder = other.DlgOpenFolder;
+    ConnectTimeout = other.ConnectTimeout;
+    StallTimeout = other.StallTimeout;
+    OnBeforeDialogShow = other.OnBeforeDialogShow;
+    OnFileStart = other.OnFileStart;
+    OnFileDone = other.OnFileDone;
+    OnCopyProgress = other.OnCopyProgress;
+    OnCopyOverWrite = other.OnCopyOverWrite;
+    OnFileDateCheck = other.OnFileDateCheck;
+    OnNoNewFileFound = other.OnNoNewFileFound;
+    OnURLNotFound = other.OnURLNotFound;
+    OnError = other.OnError;
+    OnErrorInfo = other.OnErrorInfo;
+    OnConnectError = other.OnConnectError;
+    OnMultiFTPFileDone = other.OnMultiFTPFileDone;
+    OnRemovedFile = other.OnRemovedFile;
+    OnRemovedFileFailed = other.OnRemovedFileFailed;
+    OnCopyCancel = other.OnCopyCancel;
+    OnCopyDone = other.OnCopyDone;
+}
 
 QString TTransfer::Version() const
 {
@@ -40,19 +107,55 @@ qint64 TTransfer::TickCount()
     return clock.elapsed();
 }
 
-void TTransfer::ProcessMessages()
+void TTransfer::onOwner(const std::function<void()>& work)
 {
-    m_lastMessages = TickCount();
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    auto done = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this, done, &work] {
+            // a handler that fails ends the run; the failure is the run's to report
+            try {
+                work();
+            } catch (const std::exception& e) {
+                m_failure = QString::fromUtf8(e.what());
+                m_cancel = true;
+            } catch (...) {
+                m_failure = QStringLiteral("A handler of the transfer failed.");
+                m_cancel = true;
+            }
+            std::lock_guard lock(m_callMutex);
+            *done = true;
+            m_callDone.notify_all();
+        },
+        Qt::QueuedConnection);
+    // The component going away ends the wait: the run is cancelled by then and
+    // winds down without its handlers (no exception, as this may be inside a
+    // callback of the network client).
+    std::unique_lock lock(m_callMutex);
+    m_callDone.wait(lock, [&] { return *done || m_abandoned; });
 }
 
-void TTransfer::ProcessBlockMessages()
+void TTransfer::toDialog(std::function<void(TTransferProgressView&)> change)
 {
-    // a few milliseconds keep the dialog live and Cancel prompt
-    constexpr qint64 BlockMessageInterval = 4;
-    if (m_lastMessages < 0 || TickCount() - m_lastMessages >= BlockMessageInterval)
-        ProcessMessages();
+    auto apply = [this, change = std::move(change)] {
+        if (m_dialog)
+            change(*m_dialog);
+    };
+    if (QThread::currentThread() == thread())
+        apply();
+    else
+        QMetaObject::invokeMethod(this, std::move(apply), Qt::QueuedConnection);
+}
+
+bool TTransfer::askLogin(const QString& caption, QString& user, QString& password)
+{
+    bool given = false;
+    onOwner([&] { given = askTransferLogin(caption, user, password); });
+    return given;
 }
 
 void TTransfer::BuildDialog()
@@ -69,6 +172,7 @@ void TTransfer::BuildDialog()
     m_dialog->CancelCaption = DlgCancel;
     m_dialog->setAnimation(TTransferClip::Download);
     m_cancel = false;
+    m_shownPosition = 0;
     if (ShowDialog) {
         if (OnBeforeDialogShow)
             OnBeforeDialogShow(this, m_dialog->form());
@@ -82,14 +186,12 @@ void TTransfer::Execute()
     if (m_running)
         return;
     m_running = true;
-    struct RunningGuard {
-        TTransfer& t;
-        ~RunningGuard()
-        {
-            t.m_running = false;
-            t.m_internet.reset();
-        }
-    } guard{*this};
+    m_threadDone = false;
+    m_failure.clear();
+    if (m_worker) {
+        m_worker->wait();
+        m_worker.reset();
+    }
 
     BuildDialog();
     bool needsInternet = false;
@@ -101,34 +203,41 @@ void TTransfer::Execute()
         settings.proxy = TransferConnection::proxyFor(Proxy, ProxyUserID, ProxyPassword);
         settings.limits.connectSeconds = ConnectTimeout;
         settings.limits.stallSeconds = StallTimeout;
-        m_internet = std::make_unique<TransferConnection>(
-            settings, [this] { ProcessMessages(); }, [this] { return m_cancel; });
+        m_internet = std::make_unique<TransferConnection>(settings, [this] { return m_cancel.load(); });
     }
     m_ordinal = 0;
+    m_worker.reset(QThread::create([this] { runJobs(); }));
+    connect(m_worker.get(), &QThread::finished, this, &TTransfer::runEnded);
+    m_worker->start();
+}
 
+void TTransfer::runJobs()
+{
     try {
         for (int i = 0; i < Items.Count(); ++i) {
             TTransferItem& item = Items[i];
             if (!item.Active)
                 continue;
             ++m_ordinal;
-            if (OnFileStart)
-                OnFileStart(this, i);
+            fire(OnFileStart, i);
+            QString caption;
             switch (item.Protocol) {
             case tpHttp:
             case tpFtp:
-                m_dialog->setCaption(DlgDwnload + QLatin1String(" ..."));
+                caption = DlgDwnload;
                 break;
             case tpFile:
-                m_dialog->setCaption(DlgCopying + QLatin1String(" ..."));
+                caption = DlgCopying;
                 break;
             case tpFtpUpload:
             case tpHttpUpload:
-                m_dialog->setCaption(DlgUpload + QLatin1String(" ..."));
+                caption = DlgUpload;
                 break;
             default:
                 break;
             }
+            if (!caption.isEmpty())
+                toDialog([caption](TTransferProgressView& d) { d.setCaption(caption + QLatin1String(" ...")); });
             double workingDate = item.FileDate;
             bool noNewFile = false;
             bool keep = false;
@@ -146,20 +255,29 @@ void TTransfer::Execute()
             item.NoNewFile = noNewFile;
             if (m_cancel)
                 break;
-            if (OnFileDone)
-                OnFileDone(this, i);
+            fire(OnFileDone, i);
         }
-    } catch (...) {
-        // A local file failed inside a block loop: the run ends here and the
-        // error goes to the caller. The dialog goes too, so nothing is left
-        // on screen that cannot be closed.
-        FtpRunEnd();
-        m_dialog.reset();
-        throw;
+    } catch (const std::exception& e) {
+        // A local file failed inside a block loop: the run ends here and reports it.
+        m_failure = QString::fromUtf8(e.what());
     }
     FtpRunEnd();
+}
+
+void TTransfer::runEnded()
+{
+    m_worker->wait();
     m_internet.reset();
-    FinishRun();
+    if (m_failure.isEmpty()) {
+        FinishRun();
+    } else {
+        // nothing is left on screen that cannot be closed
+        m_finished = true;
+        m_dialog.reset();
+    }
+    m_running = false;
+    m_threadDone = true;
+    emit finished();
 }
 
 bool TTransfer::Dispatch(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile)
@@ -207,27 +325,6 @@ void TTransfer::FinishRun()
         OnCopyDone(this);
 }
 
-void TTransfer::ThreadStart()
-{
-    auto* thread = new TTransferThread(*this);
-    connect(thread, &QThread::finished, this, [this] {
-        m_threadDone = true;
-        emit threadFinished();
-    });
-    thread->start();
-}
-
-void TTransfer::ThreadExecute()
-{
-    m_threadDone = false;
-    QEventLoop loop;
-    connect(this, &TTransfer::threadFinished, &loop, &QEventLoop::quit);
-    ThreadStart();
-    // The thread's end arrives as a queued notification, so it cannot be missed here.
-    if (!m_threadDone)
-        loop.exec();
-}
-
 void TTransfer::CancelClick()
 {
     if (OnCopyCancel)
@@ -263,55 +360,81 @@ void TTransfer::SetFileLineWithPrefix(const QString& prefix, const QString& disp
     QString text = DlgFileLabel + QLatin1Char(' ') + prefix + displayName;
     if (withServer)
         text += QLatin1Char(' ') + serverWord + QLatin1Char(' ') + serverText;
-    if (m_dialog)
-        m_dialog->setFileLine(text);
+    toDialog([text](TTransferProgressView& d) { d.setFileLine(text); });
 }
 
 void TTransfer::ShowProgress(quint32 done, quint32 total, qint64 start, const QString& word, bool copyForm)
 {
+    ProgressLines lines;
+    if (copyForm && total < 1) {
+        lines.setPosition = true;
+        lines.position = 100;
+        lines.progress = DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                         + QLatin1Char(' ') + formatSize(total);
+    } else if (total > 0) {
+        lines.setPosition = true;
+        lines.position = int(std::nearbyint(double(done) / double(total) * 100));
+        lines.progress = DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
+                         + QLatin1Char(' ') + formatSize(total);
+    } else {
+        lines.progress = DlgProgressLabel + QLatin1Char(' ') + formatSize(done);
+    }
+    if (lines.setPosition)
+        m_shownPosition = lines.position;
+    if (ShowCompletion)
+        lines.caption =
+            word + QLatin1String(" : ") + QString::number(m_shownPosition) + QLatin1String("% ") + DlgCompleted;
+    const qint64 rate = qint64(std::nearbyint(double(done) / double(TickCount() - start + 1) * 1000));
+    m_lastRate = formatRate(qint32(rate));
+    lines.rate = DlgRateLabel + QLatin1Char(' ') + m_lastRate;
+    m_lastTimeLeft = formatTime(quint32(TickCount() - start), done, total);
+    lines.time = DlgTimeLabel + QLatin1Char(' ') + m_lastTimeLeft;
+    m_lastElapsed = formatTime(quint32(TickCount() - start), 0, total);
+    lines.elapsed = DlgElapsedTimeLabel + QLatin1Char(' ') + m_lastElapsed;
+
+    std::lock_guard lock(m_progressMutex);
+    m_progressLines = std::move(lines);
+    if (m_progressPosted)
+        return;
+    m_progressPosted = true;
+    QMetaObject::invokeMethod(this, &TTransfer::showProgressLines, Qt::QueuedConnection);
+}
+
+void TTransfer::showProgressLines()
+{
+    ProgressLines lines;
+    {
+        std::lock_guard lock(m_progressMutex);
+        lines = m_progressLines;
+        m_progressPosted = false;
+    }
     if (!m_dialog)
         return;
     TTransferProgressView& d = *m_dialog;
-    if (copyForm && total < 1) {
-        d.setPosition(100);
-        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
-                          + QLatin1Char(' ') + formatSize(total));
-    } else if (total > 0) {
-        d.setPosition(int(std::nearbyint(double(done) / double(total) * 100)));
-        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done) + QLatin1Char(' ') + DlgFileOfLabel
-                          + QLatin1Char(' ') + formatSize(total));
-    } else {
-        d.setProgressLine(DlgProgressLabel + QLatin1Char(' ') + formatSize(done));
-    }
-    if (ShowCompletion)
-        d.setCaption(word + QLatin1String(" : ") + QString::number(d.Position) + QLatin1String("% ") + DlgCompleted);
-    const qint64 rate = qint64(std::nearbyint(double(done) / double(TickCount() - start + 1) * 1000));
-    m_lastRate = formatRate(qint32(rate));
-    d.setRateLine(DlgRateLabel + QLatin1Char(' ') + m_lastRate);
-    m_lastTimeLeft = formatTime(quint32(TickCount() - start), done, total);
-    d.setTimeLine(DlgTimeLabel + QLatin1Char(' ') + m_lastTimeLeft);
-    m_lastElapsed = formatTime(quint32(TickCount() - start), 0, total);
-    d.setElapsedLine(DlgElapsedTimeLabel + QLatin1Char(' ') + m_lastElapsed);
+    if (lines.setPosition)
+        d.setPosition(lines.position);
+    d.setProgressLine(lines.progress);
+    if (!lines.caption.isEmpty())
+        d.setCaption(lines.caption);
+    d.setRateLine(lines.rate);
+    d.setTimeLine(lines.time);
+    d.setElapsedLine(lines.elapsed);
 }
 
 void TTransfer::SetAnimation(TTransferClip clip)
 {
-    if (m_dialog)
-        m_dialog->setAnimation(clip);
+    toDialog([clip](TTransferProgressView& d) { d.setAnimation(clip); });
 }
 
 void TTransfer::FireError(int code, const QString& info)
 {
-    if (OnError)
-        OnError(this, code);
-    if (OnErrorInfo)
-        OnErrorInfo(this, code, info);
+    fire(OnError, code);
+    fire(OnErrorInfo, code, info);
 }
 
 void TTransfer::FireProgress(quint32 done, quint32 total)
 {
-    if (OnCopyProgress)
-        OnCopyProgress(this, m_ordinal, done, total);
+    fire(OnCopyProgress, m_ordinal, done, total);
 }
 
 void TTransfer::RememberTarget(const QString& path, const QString& dir)
@@ -325,8 +448,7 @@ bool TTransfer::CheckOverwrite(QString& path)
     if (!pathTaken(path))
         return true;
     bool allow = true;
-    if (OnCopyOverWrite)
-        OnCopyOverWrite(this, path, allow);
+    fire(OnCopyOverWrite, path, allow);
     if (!allow)
         return false;
     if (CreateUniqueFilenames) {
@@ -353,7 +475,7 @@ bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& 
     if (OnFileDateCheck) {
         workingDate = newdate;
         bool allow = true;
-        OnFileDateCheck(this, idx, newdate, allow);
+        fire(OnFileDateCheck, idx, newdate, allow);
         return allow;
     }
     if (newdate > workingDate) {
@@ -364,7 +486,6 @@ bool TTransfer::CheckDate(int idx, const QString& name, double newdate, double& 
     const double compared = workingDate;
     noNewFile = true;
     workingDate = newdate;
-    if (OnNoNewFileFound)
-        OnNoNewFileFound(this, name, compared, newdate);
+    fire(OnNoNewFileFound, name, compared, newdate);
     return false;
 }

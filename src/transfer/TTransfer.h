@@ -7,17 +7,22 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
+
+class QThread;
 
 class TargetFile;
 class TransferConnection;
 class TTransferFtp;
 struct TTransferFtpState;
 
-// A failed read or write of a local file inside a block loop. It leaves Execute
-// and reaches the caller, like any unexpected failure of the handler.
+// A failed read or write of a local file inside a block loop. It ends the run,
+// which then reports it as its Failure, like any unexpected failure of a handler.
 class ETransferIOError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -44,6 +49,10 @@ using TTransferThreadDone = std::function<void(TTransfer* Sender)>;
 
 // The non-visual download and upload component: a job list, display and
 // connection properties, events, and one run over the active jobs at a time.
+// The run's network and file work happens on a worker thread of its own; its
+// events, the prompts and the dialog stay on the thread that owns the
+// component (the window's), and the run waits for each handler in turn, so
+// they see the jobs as they were when the event was raised.
 class TTransfer : public QObject {
     Q_OBJECT
 public:
@@ -89,6 +98,10 @@ public:
     QString DlgOpenFile = QStringLiteral("Open file");
     QString DlgOpenFolder = QStringLiteral("Open folder");
 
+    // Every property and event handler of another component (not its jobs), for
+    // a component of its own that works as that one is set up.
+    void copySettingsFrom(const TTransfer& other);
+
     // Read-only; writing is ignored.
     QString Version() const;
     void SetVersion(const QString&) {}
@@ -117,19 +130,22 @@ public:
     TTransferCancel OnCopyCancel;
     TTransferThreadDone OnCopyDone;
 
-    // Runs every active job on the calling (GUI) thread. A call made while a
-    // run is under way (from a handler of that run) returns at once.
+    // Starts a run over every active job and returns: its end is OnCopyDone
+    // and then finished(). A call made while a run is under way (from a
+    // handler of that run) is refused.
     void Execute();
-    // Starts a worker thread whose only work is running Execute on the GUI thread.
-    void ThreadStart();
-    // ThreadStart, then processes messages until that thread has ended.
-    void ThreadExecute();
+    // The same as Execute; kept for the callers that start the run by these names.
+    void ThreadStart() { Execute(); }
+    void ThreadExecute() { Execute(); }
 
     // Run state for callers, the dialog and tests.
     bool Running() const { return m_running; }
     bool Finished() const { return m_finished; }
     bool CancelFlag() const { return m_cancel; }
     bool ThreadDone() const { return m_threadDone; }
+    // Why the last run broke off (a local file that failed, a handler that
+    // failed); empty when it ran to its end. Such a run has no OnCopyDone.
+    QString Failure() const { return m_failure; }
     int CurrentOrdinal() const { return m_ordinal; }
     QString LastTargetPath() const { return m_lastTargetPath; }
     QString LastTargetDir() const { return m_lastTargetDir; }
@@ -147,11 +163,11 @@ public:
     void ReleaseDialog();
 
 signals:
-    void threadFinished();
+    // Once at the end of every run, after OnCopyDone, the component idle again.
+    void finished();
 
 private:
     friend class TTransferFtp;
-    friend class TTransferThread;
 
     // One operation per job kind; each returns its result.
     bool HttpDownload(int idx, TTransferItem& item, double& workingDate, bool& noNewFile);
@@ -170,13 +186,27 @@ private:
     bool Dispatch(int idx, TTransferItem& item, bool keep, double& workingDate, bool& noNewFile);
     void BuildDialog();
     void FinishRun();
+    // The worker's part of a run, and its end back on the owner's thread.
+    void runJobs();
+    void runEnded();
 
 public:
     // Steps shared by the operations (also used by the FTP operations).
-    void ProcessMessages();
-    // The same between the blocks of one file: at most every BlockMessageInterval,
-    // so a fast transfer does not spend its time asking an empty queue.
-    void ProcessBlockMessages();
+    // Runs work on the owner's thread and waits for it (at once when already there).
+    void onOwner(const std::function<void()>& work);
+    // Raises an event on the owner's thread and waits for its handler.
+    template <typename Handler, typename... Args>
+    void fire(const Handler& handler, Args&&... args)
+    {
+        if (handler)
+            onOwner([&] { handler(this, std::forward<Args>(args)...); });
+    }
+    // Changes the dialog on the owner's thread, in order, without waiting.
+    void toDialog(std::function<void(TTransferProgressView&)> change);
+    // A transfer starts its blocks uncancelled, unless the component is going away.
+    void resetCancel() { m_cancel = m_abandoned.load(); }
+    // The login prompt, on the owner's thread.
+    bool askLogin(const QString& caption, QString& user, QString& password);
     // File line: prefix from the job list, display name, optionally server word and text.
     void SetFileLine(const QString& displayName, bool withServer, const QString& serverWord, const QString& serverText);
     // File line with an explicit prefix (multi-file jobs count their own files).
@@ -210,12 +240,29 @@ public:
     static qint64 TickCount();
 
 private:
+    // What the progress lines show; the worker keeps the latest and the owner's
+    // thread shows it, one update waiting at a time however fast blocks go.
+    struct ProgressLines {
+        int position = 0;
+        bool setPosition = false;
+        QString progress, rate, time, elapsed, caption;
+    };
+    void showProgressLines();
+
     bool m_running = false;
     int m_ordinal = 0;
-    bool m_cancel = false;
-    qint64 m_lastMessages = -1;  // TickCount of the last message processing
+    std::atomic<bool> m_cancel = false;
+    std::atomic<bool> m_abandoned = false;  // the component is going: the worker stops waiting for its thread
     bool m_finished = false;
     bool m_threadDone = false;
+    QString m_failure;
+    std::unique_ptr<QThread> m_worker;
+    std::mutex m_callMutex;
+    std::condition_variable m_callDone;
+    std::mutex m_progressMutex;
+    ProgressLines m_progressLines;
+    bool m_progressPosted = false;
+    int m_shownPosition = 0;
     std::unique_ptr<TransferConnection> m_internet;
     struct FtpStateDeleter {
         void operator()(TTransferFtpState* state) const;

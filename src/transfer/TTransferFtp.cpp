@@ -67,13 +67,11 @@ public:
         options.connectTimeout = t.ConnectTimeout;
         options.stallTimeout = t.StallTimeout;
         TTransfer* owner = &t;
-        auto fresh = std::make_unique<FtpSession>(
-            options, [owner] { owner->ProcessMessages(); }, [owner] { return owner->m_cancel; });
+        auto fresh = std::make_unique<FtpSession>(options, [owner] { return owner->m_cancel.load(); });
         if (!fresh->connect()) {
             t.FireError(6, QStringLiteral("Cannot connect to FTP server ") + item.FTPHost);
             return session = nullptr;
         }
-        t.ProcessMessages();
         if (keep) {
             st.kept = std::move(fresh);
             st.key = key();
@@ -147,11 +145,28 @@ public:
     Listing listRemote(const QString& url, bool keep, DirChange& dir, std::vector<FtpListEntry>& entries)
     {
         t.SetFileLine(urlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
-        t.ProcessMessages();
         if (!connect(true, keep))
             return Listing::NoConnection;
         dir = enterRemoteDir(url);
-        return dir.entered && session->list(entries) ? Listing::Listed : Listing::Failed;
+        return dir.entered && list(entries) ? Listing::Listed : Listing::Failed;
+    }
+
+    bool list(std::vector<FtpListEntry>& entries)
+    {
+        QByteArray listing;
+        bool machineForm = false;
+        if (!session->list(listing, machineForm))
+            return false;
+        entries = machineForm ? parseMlsdListing(listing) : parseListListing(listing, QDate::currentDate());
+        return true;
+    }
+
+    // Size and date of a remote plain file; False when there is none.
+    bool stat(const QString& name, FtpListEntry& entry)
+    {
+        entry = FtpListEntry();
+        entry.name = name.section(QLatin1Char('/'), -1);
+        return session->stat(name, entry.size, entry.modified);
     }
 
     bool download(int idx, const QString& url, const QString& targetName, bool keep, double& workingDate,
@@ -170,7 +185,6 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
 {
     if (setFileLine) {
         t.SetFileLine(urlFileName(url), t.ShowServer, t.DlgFromServerLabel, item.FTPHost);
-        t.ProcessMessages();
     }
     if (!connect(false, keep))
         return false;
@@ -179,15 +193,14 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
     // A folder that cannot be entered holds nothing to fetch; looking for the
     // name in the folder we happen to be in could fetch the wrong file.
     if (!dir.entered) {
-        if (t.OnURLNotFound)
-            t.OnURLNotFound(&t, url);
+        t.fire(t.OnURLNotFound, url);
         finish(keep, dir.changed, dir.saved);
         return false;
     }
 
     quint32 total = 0;
     FtpListEntry entry;
-    if (session->stat(name, entry)) {
+    if (stat(name, entry)) {
         total = quint32(entry.size & 0xffffffffULL);
         if (t.DateCheckWanted(item) && !t.CheckDate(idx, name, entryDate(entry), workingDate, noNewFile)) {
             finish(keep, dir.changed, dir.saved);
@@ -195,10 +208,8 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
         }
     }
 
-    t.ProcessMessages();
     if (!session->openRead(name)) {
-        if (t.OnURLNotFound)
-            t.OnURLNotFound(&t, url);
+        t.fire(t.OnURLNotFound, url);
         finish(keep, dir.changed, dir.saved);
         return false;
     }
@@ -228,14 +239,13 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
         return cannotCreate();
     }
 
-    t.m_cancel = false;
+    t.resetCancel();
     const qint64 start = TTransfer::TickCount();
     quint32 done = 0;
     qint64 last = kBlockSize;
     bool readFailed = false;
     char block[kBlockSize];
     while (last != 0 && !t.m_cancel) {
-        t.ProcessMessages();
         last = session->read(block, kBlockSize);
         if (last < 0) {
             readFailed = !session->gaveUp();
@@ -249,7 +259,6 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
         done += quint32(last);
         t.ShowProgress(done, total, start, t.DlgDwnload);
         t.FireProgress(done, total);
-        t.ProcessMessages();
     }
     // A transfer that broke off is no download: the piece does not take the file's place.
     // A cancelled one does: its partial file stays.
@@ -275,7 +284,6 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
 {
     t.SetAnimation(TTransferClip::Upload);
     t.SetFileLine(urlFileName(source), true, t.DlgToServerLabel, item.FTPHost);
-    t.ProcessMessages();
     if (!connect(false, keep))
         return false;
     const QString saved = session->cwd();
@@ -284,18 +292,16 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
         finish(keep, changed, saved);
         return false;
     }
-    t.ProcessMessages();
 
     if (t.DateCheckWanted(item)) {
         FtpListEntry entry;
-        if (session->stat(remoteName, entry)) {
+        if (stat(remoteName, entry)) {
             bool allow = true;
-            if (t.OnCopyOverWrite)
-                t.OnCopyOverWrite(&t, remoteName, allow);
+            t.fire(t.OnCopyOverWrite, remoteName, allow);
             const double newdate = entryDate(entry);
             if (allow && t.OnFileDateCheck) {
                 workingDate = newdate;
-                t.OnFileDateCheck(&t, idx, newdate, allow);
+                t.fire(t.OnFileDateCheck, idx, newdate, allow);
             } else if (allow) {
                 // An upload goes ahead only when the remote copy is not later.
                 const double compared = workingDate;
@@ -303,8 +309,7 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
                 if (newdate > compared) {
                     allow = false;
                     noNewFile = true;
-                    if (t.OnNoNewFileFound)
-                        t.OnNoNewFileFound(&t, remoteName, compared, newdate);
+                    t.fire(t.OnNoNewFileFound, remoteName, compared, newdate);
                 }
             }
             if (!allow) {
@@ -319,15 +324,14 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
     QFile file(source);
     if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
         finish(keep, changed, saved);
-        if (t.OnURLNotFound)
-            t.OnURLNotFound(&t, source);
+        t.fire(t.OnURLNotFound, source);
         t.FireError(1, QStringLiteral("Cannot open source file ") + source);
         return false;
     }
     t.RememberTarget(source, remoteDir);
     const qint64 size = file.size();
     const quint32 total = quint32(quint64(size) & 0xffffffffULL);
-    t.m_cancel = false;
+    t.resetCancel();
     const qint64 start = TTransfer::TickCount();
     quint32 sent = 0;
     const FtpSession::Source read = [&](char* buffer, qint64 max) -> qint64 {
@@ -339,7 +343,6 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
         sent += quint32(n);
         t.ShowProgress(sent, total, start, t.DlgUpload);
         t.FireProgress(sent, total);
-        t.ProcessMessages();
         return n;
     };
     const QString remotePath = session->resolve(remoteName);
@@ -352,8 +355,7 @@ bool TTransferFtp::upload(int idx, const QString& source, const QString& remoteD
     case FtpSession::StoreResult::GaveUp:
         return true;
     case FtpSession::StoreResult::Refused:
-        if (t.OnURLNotFound)
-            t.OnURLNotFound(&t, source);
+        t.fire(t.OnURLNotFound, source);
         return false;
     case FtpSession::StoreResult::SourceFailed:
         throw ETransferIOError((QStringLiteral("Error reading source file ") + source).toStdString());
@@ -396,8 +398,7 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
     if (listing == TTransferFtp::Listing::NoConnection)
         return false;
     if (listing == TTransferFtp::Listing::Failed) {
-        if (OnURLNotFound)
-            OnURLNotFound(this, item.URL);
+        fire(OnURLNotFound, item.URL);
         ftp.finish(true, dir.changed, dir.saved);
         return false;
     }
@@ -418,8 +419,7 @@ bool TTransfer::MultiFtpDownload(int, TTransferItem& item, double& workingDate, 
         } else {
             FireError(3, QStringLiteral("Cannot create target file ") + name);
         }
-        if (OnMultiFTPFileDone)
-            OnMultiFTPFileDone(this, name);
+        fire(OnMultiFTPFileDone, name);
         // Each file's download starts afresh; a Cancel stops the whole job.
         if (m_cancel)
             break;
@@ -434,7 +434,6 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
     SetFileLine(urlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
-    ProcessMessages();
     // The files below share this one login.
     if (!ftp.connect(true, true))
         return false;
@@ -455,8 +454,7 @@ bool TTransfer::MultiFtpUpload(int idx, TTransferItem& item, bool keep, double& 
         // Already in the target folder: each file goes right here.
         TTransferFtp file(*this, item);
         file.upload(idx, folder + name, QString(), name, true, workingDate, noNewFile);
-        if (OnMultiFTPFileDone)
-            OnMultiFTPFileDone(this, name);
+        fire(OnMultiFTPFileDone, name);
         if (m_cancel)
             break;
     }
@@ -469,7 +467,6 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
     TTransferFtp ftp(*this, item);
     SetAnimation(TTransferClip::Upload);
     SetFileLine(urlFileName(item.URL), true, DlgToServerLabel, item.FTPHost);
-    ProcessMessages();
     if (!ftp.connect(false, keep))
         return false;
     // The folder is entered unless the session is really in it already; a
@@ -478,12 +475,10 @@ bool TTransfer::FtpDelete(int idx, TTransferItem& item, bool keep)
         && !ftp.session->changeDir(item.TargetDir))
         return false;
     const QString name = item.TargetFilename.isEmpty() ? urlFileName(item.URL) : item.TargetFilename;
-    if (ftp.session->Delete(name)) {
-        if (OnRemovedFile)
-            OnRemovedFile(this, idx);
-    } else if (OnRemovedFileFailed) {
-        OnRemovedFileFailed(this, idx);
-    }
+    if (ftp.session->Delete(name))
+        fire(OnRemovedFile, idx);
+    else
+        fire(OnRemovedFileFailed, idx);
     if (!keep)
         ftp.close();
     return true;
@@ -504,8 +499,7 @@ bool TTransfer::FtpList(int, TTransferItem& item)
     ftp.close();
     // A folder that cannot be listed is reported, not passed off as empty.
     if (!listed) {
-        if (OnURLNotFound)
-            OnURLNotFound(this, item.URL);
+        fire(OnURLNotFound, item.URL);
         return false;
     }
     const QString pattern = urlFileName(url);
@@ -515,8 +509,10 @@ bool TTransfer::FtpList(int, TTransferItem& item)
             continue;
         item.FileList->append(entry.name);
         *item.FileDetails->Add() = ftpEntryToDetailItem(entry);
-        if (++position > 1 && m_dialog)
-            m_dialog->setFileLine(QString::number(position) + QLatin1Char(' ') + entry.name);
+        if (++position > 1) {
+            const QString line = QString::number(position) + QLatin1Char(' ') + entry.name;
+            toDialog([line](TTransferProgressView& d) { d.setFileLine(line); });
+        }
     }
     return true;
 }

@@ -51,8 +51,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
         if (!item.FTPHost.isEmpty()) {
             share.emplace(item.FTPHost);
             if (!share->connect(item.FTPUserID, item.FTPPassword)) {
-                if (OnConnectError)
-                    OnConnectError(this);
+                fire(OnConnectError);
                 return false;
             }
         }
@@ -99,7 +98,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
 
-        m_cancel = false;
+        resetCancel();
         std::vector<char> buffer(CopyBlockSize);
         quint32 done = 0;
         qint64 read = 0;
@@ -119,7 +118,6 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             done += quint32(written);
             ShowProgress(done, size, start, DlgCopying, true);
             FireProgress(done, size);
-            ProcessBlockMessages();
         } while (read > 0 && !m_cancel);
         // Complete, or cancelled with its partial file kept; a failure above left the target as it was.
         if (!out.commit()) {
@@ -131,8 +129,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
 
     bool result = copy();
     if (share && !share->disconnect()) {
-        if (OnConnectError)
-            OnConnectError(this);
+        fire(OnConnectError);
         result = false;
     }
     return result;

@@ -23,7 +23,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString name = urlFileName(item.URL);
     const QString& url = item.URL;
     SetFileLine(item.DisplayURL.isEmpty() ? name : item.DisplayURL, ShowServer, DlgFromServerLabel, urlHost(url));
-    ProcessMessages();
     if (!m_internet)
         return false;
 
@@ -31,18 +30,17 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     QString password = item.HTTPPassword;
     const QString loginCaption = QStringLiteral("Connect to ") + promptHost(url);
     if (item.Authenticate == taAlways && (user.isEmpty() || password.isEmpty())
-        && !askTransferLogin(loginCaption, user, password))
+        && !askLogin(loginCaption, user, password))
         return false;
 
-    std::unique_ptr<CurlDownload> request;
+    std::unique_ptr<BlockDownload> request;
     for (;;) {
         QByteArray authorization;
         if (!user.isEmpty() || !password.isEmpty())
             authorization =
                 "Authorization: Basic " + base64Encode((user + QLatin1Char(':') + password).toUtf8()).toLatin1();
-        request = std::make_unique<CurlDownload>(*m_internet, url, authorization);
+        request = std::make_unique<BlockDownload>(*m_internet, url, authorization);
         const bool opened = request->open();
-        ProcessMessages();
         if (!opened) {
             if (request->gaveUp())
                 return false;  // cancelled while connecting
@@ -52,7 +50,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         const long status = request->status();
         if (status == 401 && item.Authenticate != taNever) {
             request.reset();
-            if (!askTransferLogin(loginCaption, user, password))
+            if (!askLogin(loginCaption, user, password))
                 return false;
             continue;
         }
@@ -64,8 +62,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         break;
     }
     if (!request) {
-        if (OnURLNotFound)
-            OnURLNotFound(this, url);
+        fire(OnURLNotFound, url);
         return false;
     }
 
@@ -95,7 +92,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     bool broken = false;
     char block[BlockSize];
     for (qint64 lastRead = BlockSize; lastRead != 0 && !m_cancel;) {
-        ProcessBlockMessages();
         lastRead = request->read(block, BlockSize);
         if (lastRead < 0) {
             broken = !m_cancel;
@@ -108,7 +104,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
         done += quint64(lastRead);
         ShowProgress(quint32(done), total, start, DlgDwnload);
         FireProgress(quint32(done), total);
-        ProcessBlockMessages();
         if (lastRead > 0)
             result = true;
     }
@@ -126,37 +121,6 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     return result;
 }
 
-namespace {
-// Hands the local file to libcurl block by block, doing the progress step after each.
-struct UploadSource {
-    TTransfer* transfer = nullptr;
-    QFile* file = nullptr;
-    qint64 size = 0;  // the whole length goes on the wire; the dialog sees its low 32 bits
-    qint64 sent = 0;
-    qint64 start = 0;
-    bool readError = false;
-    const bool* cancel = nullptr;
-    QString word;
-};
-}  // namespace
-
-static size_t readUploadBlock(char* buffer, size_t size, size_t count, void* context)
-{
-    auto* source = static_cast<UploadSource*>(context);
-    if (*source->cancel)
-        return CURL_READFUNC_ABORT;
-    const qint64 got = source->file->read(buffer, qMin(qint64(size * count), BlockSize));
-    if (got < 0) {
-        source->readError = true;
-        return CURL_READFUNC_ABORT;
-    }
-    source->sent += got;
-    source->transfer->ShowProgress(quint32(source->sent), quint32(source->size), source->start, source->word);
-    source->transfer->FireProgress(quint32(source->sent), quint32(source->size));
-    source->transfer->ProcessMessages();
-    return size_t(got);
-}
-
 bool TTransfer::HttpUpload(int, TTransferItem& item)
 {
     SetAnimation(TTransferClip::Upload);
@@ -167,7 +131,6 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     const QFileInfo localInfo(local);
     if (!localInfo.exists() || localInfo.isDir())
         return false;
-    ProcessMessages();
     if (!m_internet)
         return false;
 
@@ -182,53 +145,59 @@ bool TTransfer::HttpUpload(int, TTransferItem& item)
     QFile file(local);
     if (!file.open(QIODevice::ReadOnly))
         throw ETransferIOError(("Cannot open source file " + local).toStdString());
-    UploadSource source;
-    source.transfer = this;
-    source.file = &file;
-    source.size = file.size();
-    source.cancel = &m_cancel;
-    source.word = DlgUpload;
+    // the whole length goes on the wire; the dialog sees its low 32 bits
+    const qint64 size = file.size();
+    qint64 sent = 0;
+    bool readError = false;
+    const qint64 start = TickCount();
 
     const std::unique_ptr<NetRequest> request = m_internet->request(requestUrl);
     request->discardBody();
-    CURL* easy = request->handle();
-    const Curl::List headers = Curl::makeList({"Expect:", "Content-Type:"});
-    if (easy) {
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-        if (item.HTTPCommand == hcPut) {
-            curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-            curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(source.size));
-        } else {
-            curl_easy_setopt(easy, CURLOPT_POST, 1L);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(source.size));
-        }
-        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &readUploadBlock);
-        curl_easy_setopt(easy, CURLOPT_READDATA, &source);
-    }
-    source.start = TickCount();
+    request->followRedirects(false);
+    request->setHeaders({"Expect:", "Content-Type:"});
+    request->setUpload(item.HTTPCommand == hcPut ? NetRequest::Upload::Put : NetRequest::Upload::Post, size,
+                       [&](char* buffer, qint64 max) -> qint64 {
+                           if (m_cancel)
+                               return -2;
+                           const qint64 got = file.read(buffer, qMin(max, BlockSize));
+                           if (got < 0) {
+                               readError = true;
+                               return -1;
+                           }
+                           sent += got;
+                           ShowProgress(quint32(sent), quint32(size), start, DlgUpload);
+                           FireProgress(quint32(sent), quint32(size));
+                           return got;
+                       });
     const NetResult& outcome = request->perform();
-    const int code = outcome.code;
-    const long status = outcome.status;
     file.close();
 
-    if (source.readError)
+    if (readError)
         throw ETransferIOError(("Error reading source file " + local).toStdString());
     if (outcome.cancelled || m_cancel)
         return false;
-    if (code == CURLE_OK) {
+    if (outcome.ok()) {
         // The server's refusal is a failure even when every byte went out.
-        if (status >= 300) {
-            FireError(int(status), httpErrorText(status));
+        if (outcome.status >= 300) {
+            FireError(int(outcome.status), httpErrorText(outcome.status));
             return false;
         }
-        return source.sent == source.size;
+        return sent == size;
     }
-    if (!outcome.connected || code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST
-        || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT) {
+    switch (outcome.code) {
+    case NetCode::CouldNotConnect:
+    case NetCode::CouldNotResolve:
+    case NetCode::CouldNotResolveProxy:
+    case NetCode::BadAddress:
+        FireError(6, QStringLiteral("Cannot connect to server ") + host);
+        return false;
+    default:
+        break;
+    }
+    if (!outcome.connected) {
         FireError(6, QStringLiteral("Cannot connect to server ") + host);
         return false;
     }
-    FireError(code, QString::fromUtf8(curl_easy_strerror(CURLcode(code))).left(255));
+    FireError(outcome.number, outcome.summary.left(255));
     return false;
 }

@@ -156,14 +156,12 @@ struct Response {
     QString effectiveUrl;
     QString proxy;  // the proxy the request went through, empty when direct
 
-    bool succeeded() const { return result.code == CURLE_OK && result.status >= 200 && result.status < 300; }
+    bool succeeded() const { return result.ok() && result.status >= 200 && result.status < 300; }
 };
 
-size_t readHeader(char* data, size_t size, size_t count, void* user)
+void readHeader(Response* response, const QByteArray& raw)
 {
-    auto* response = static_cast<Response*>(user);
-    const size_t bytes = size * count;
-    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+    const QByteArray line = raw.trimmed();
     if (line.startsWith("HTTP/")) {
         // a new response begins (a redirect or a 100 Continue came before it)
         response->location.clear();
@@ -177,16 +175,15 @@ size_t readHeader(char* data, size_t size, size_t count, void* user)
         const int seconds = line.mid(12).trimmed().toInt(&ok);
         response->retryAfter = ok && seconds >= 0 ? seconds : -1;
     }
-    return bytes;
 }
 
 }  // namespace
 
 struct ServiceClient::Impl {
     QString endpoint;
-    Curl::List postHeaders;
-    Curl::List getHeaders;
-    Curl::List documentHeaders;
+    QList<QByteArray> postHeaders;
+    QList<QByteArray> getHeaders;
+    QList<QByteArray> documentHeaders;
     NetLimits limits{DefaultConnectSeconds, DefaultStallSeconds, DefaultReplyLimit};
     const std::atomic<bool>* cancelled = nullptr;
     std::atomic<bool> serbianCyrillic = false;
@@ -194,7 +191,7 @@ struct ServiceClient::Impl {
 
     void applyProxy(const ProxySettings& settings);
     // A POST of postBody, else a GET, or a request of the method given instead.
-    Response perform(const QString& address, const QByteArray* postBody, const Curl::List* headers = nullptr,
+    Response perform(const QString& address, const QByteArray* postBody, const QList<QByteArray>* headers = nullptr,
                      const char* method = nullptr);
     // Waits as the service asked before trying again; a cancel ends the wait at once.
     void pause(int seconds) const;
@@ -204,10 +201,10 @@ struct ServiceClient::Impl {
 ServiceClient::ServiceClient(QString endpoint) : m(std::make_unique<Impl>())
 {
     m->endpoint = std::move(endpoint);
-    // "Expect:" keeps libcurl from waiting for a 100 Continue before larger bodies
-    m->postHeaders = Curl::makeList({AcceptHeader, FormContentType, "Expect:"});
-    m->getHeaders = Curl::makeList({AcceptHeader});
-    m->documentHeaders = Curl::makeList({"Accept: */*", "Content-Type: application/octet-stream", "Expect:"});
+    // "Expect:" keeps the client from waiting for a 100 Continue before larger bodies
+    m->postHeaders = {AcceptHeader, FormContentType, "Expect:"};
+    m->getHeaders = {AcceptHeader};
+    m->documentHeaders = {"Accept: */*", "Content-Type: application/octet-stream", "Expect:"};
 }
 
 ServiceClient::~ServiceClient() = default;
@@ -255,7 +252,7 @@ void ServiceClient::Impl::applyProxy(const ProxySettings& settings)
                              settings.UserName.isEmpty() ? QString() : settings.Password);
 }
 
-Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody, const Curl::List* headers,
+Response ServiceClient::Impl::perform(const QString& address, const QByteArray* postBody, const QList<QByteArray>* headers,
                                       const char* method)
 {
     if (cancelled && cancelled->load())
@@ -265,35 +262,21 @@ Response ServiceClient::Impl::perform(const QString& address, const QByteArray* 
     request.useCookies(serviceCookies());
     if (const std::atomic<bool>* flag = cancelled)
         request.setCancelCheck([flag] { return flag->load(); });
-    CURL* h = request.handle();
-    if (h) {
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
-        curl_easy_setopt(h, CURLOPT_USERAGENT, UserAgent);
-        // the service and its redirects may only lead to web addresses, never to local files
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
-        curl_easy_setopt(h, CURLOPT_HEADERDATA, &response);
-        if (postBody) {
-            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(postBody->size()));
-            curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, postBody->constData());
-            curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers ? headers->get() : postHeaders.get());
-        } else {
-            curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-            curl_easy_setopt(h, CURLOPT_HTTPHEADER, getHeaders.get());
-        }
-        if (method)
-            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method);
+    // the service and its redirects may only lead to web addresses (the layer's rule)
+    request.followRedirects();
+    request.setUserAgent(QString::fromLatin1(UserAgent));
+    request.setHeaderSink([&response](const QByteArray& line) { readHeader(&response, line); });
+    if (postBody) {
+        request.setPost(*postBody);
+        request.setHeaders(headers ? *headers : postHeaders);
+    } else {
+        request.setHeaders(getHeaders);
     }
+    if (method)
+        request.setMethod(method);
     response.result = request.perform();
-    if (h) {
-        char* effective = nullptr;
-        curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective);
-        response.effectiveUrl = effective ? QString::fromUtf8(effective) : address;
-        // the response dies with this call; the handle must not keep a pointer to it
-        curl_easy_setopt(h, CURLOPT_HEADERDATA, nullptr);
-    }
+    const QString effective = request.effectiveUrl();
+    response.effectiveUrl = effective.isEmpty() ? address : effective;
     if (response.result.status > 0)
         sessions().answered(origin(address));
     if (response.result.cancelled)
@@ -324,15 +307,15 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
         return QStringLiteral("The translation service did not answer within %1 seconds.").arg(limits.stallSeconds);
     if (!response.proxy.isEmpty()) {
         // a failure on the way through the proxy must say so, or the user looks for the fault at the service
-        if (response.result.code == CURLE_OK && response.result.status == 407)
+        if (response.result.ok() && response.result.status == 407)
             return QStringLiteral("The proxy server at %1 refused the user name or password (HTTP status 407).")
                 .arg(response.proxy);
         switch (response.result.code) {
-        case CURLE_OK:
+        case NetCode::Ok:
             break;
-        case CURLE_OPERATION_TIMEDOUT:
-        case CURLE_COULDNT_CONNECT:
-        case CURLE_COULDNT_RESOLVE_PROXY:
+        case NetCode::TimedOut:
+        case NetCode::CouldNotConnect:
+        case NetCode::CouldNotResolveProxy:
             return QStringLiteral("Could not connect to the proxy server at %1: %2")
                 .arg(response.proxy, response.result.message);
         default:
@@ -342,7 +325,7 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
         }
     }
     switch (response.result.code) {
-    case CURLE_OK: {
+    case NetCode::Ok: {
         QString message = QString::fromUtf8(response.body).simplified();
         if (message.size() > ServiceMessageLimit)
             message = message.left(ServiceMessageLimit) + QStringLiteral("...");
@@ -353,13 +336,13 @@ QString ServiceClient::Impl::describeFailure(const Response& response, const QSt
             .arg(response.result.status)
             .arg(message);
     }
-    case CURLE_OPERATION_TIMEDOUT:  // only the connect time-out is left to libcurl
+    case NetCode::TimedOut:  // only the connect time-out is left to the client
         return QStringLiteral("Could not connect to the translation service at %1: no answer within %2 seconds.")
             .arg(where)
             .arg(limits.connectSeconds);
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
+    case NetCode::CouldNotConnect:
+    case NetCode::CouldNotResolve:
+    case NetCode::CouldNotResolveProxy:
         return QStringLiteral("Could not connect to the translation service at %1: %2")
             .arg(where, response.result.message);
     default:
@@ -421,7 +404,7 @@ QByteArray ServiceClient::sendDocument(const QByteArray& document, const QString
     Response post;
     for (const QDeadlineTimer patience(std::chrono::seconds{DocumentQueueSeconds});;) {
         post = m->perform(target, &document, &m->documentHeaders);
-        if (post.result.code != CURLE_OK || post.result.status != 503 || post.retryAfter < 0 || patience.hasExpired())
+        if (!post.result.ok() || post.result.status != 503 || post.retryAfter < 0 || patience.hasExpired())
             break;
         m->pause(post.retryAfter);
     }

@@ -106,7 +106,7 @@ TEST_F(FtpTransferTest, DownloadsInPassiveAndActiveModeWithAnonymousOrUserLogin)
         job(server, tpFtp, QStringLiteral("/pub/data.bin"), QStringLiteral("user"), QString())->TargetFilename =
             QStringLiteral("anon2.bin");
         job(server, tpFtp, QStringLiteral("pub/data.bin"))->TargetFilename = QStringLiteral("user.bin");
-        t.Execute();
+        EXPECT_TRUE(runToEnd(t));
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(t.Items[i].Success) << "passive " << passive << " job " << i;
         EXPECT_EQ(local(QStringLiteral("anon.bin")), content);
@@ -128,7 +128,7 @@ TEST_F(FtpTransferTest, ThreadExecuteRunsTheFtpJobs)
     server.put(QStringLiteral("f.txt"), "threaded");
     TTransferItem* get = job(server, tpFtp, QStringLiteral("f.txt"));
     TTransferItem* list = job(server, tpFtpList, QStringLiteral("*"));
-    t.ThreadExecute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(t.ThreadDone());
     EXPECT_TRUE(get->Success);
     EXPECT_TRUE(list->Success);
@@ -146,7 +146,7 @@ TEST_F(FtpTransferTest, SameKeyKeepsTheLoginAndRestoresTheDirectory)
     job(server, tpFtp, QStringLiteral("a/x.txt"));
     // Relative to the starting folder again, not to a/ of the job before.
     job(server, tpFtp, QStringLiteral("b/y.txt"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(t.Items[0].Success);
     EXPECT_TRUE(t.Items[1].Success);
     EXPECT_EQ(local(QStringLiteral("x.txt")), QByteArray("first"));
@@ -157,7 +157,7 @@ TEST_F(FtpTransferTest, SameKeyKeepsTheLoginAndRestoresTheDirectory)
     t.Items.Clear();
     job(server, tpFtp, QStringLiteral("a/x.txt"));
     job(server, tpFtp, QStringLiteral("b/y.txt"), QStringLiteral("user"), QStringLiteral("secret2"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(t.Items[0].Success);
     EXPECT_TRUE(t.Items[1].Success);
     EXPECT_EQ(server.logins(), 3);
@@ -175,7 +175,7 @@ TEST_F(FtpTransferTest, ListingAfterDownloadLogsInAgain)
     job(server, tpFtp, QStringLiteral("pub/a.txt"));
     TTransferItem* list = job(server, tpFtpList, QStringLiteral("pub\\*.txt"));
     TTransferItem* none = job(server, tpFtpList, QStringLiteral("pub/*.none"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_EQ(server.logins(), 3);
     ASSERT_TRUE(list->Success);
     ASSERT_TRUE(list->FileList && list->FileDetails);
@@ -211,7 +211,7 @@ TEST_F(FtpTransferTest, ClassicListingWhenTheServerHasNoMachineListing)
     server.put(QStringLiteral("three.txt"), "333");
     t.FTPPassive = true;
     TTransferItem* list = job(server, tpFtpList, QStringLiteral("*.txt"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     ASSERT_TRUE(list->Success);
     ASSERT_EQ(list->FileList->size(), 3);
     // The file line shows each entry's own position, the last one being the third.
@@ -236,7 +236,7 @@ TEST_F(FtpTransferTest, UploadCreatesMissingFoldersOneByOne)
     renamed->TargetFilename = QStringLiteral("renamed.bin");
     TTransferItem* missing = job(server, tpFtpUpload, target.filePath(QStringLiteral("missing.bin")));
     missing->TargetDir = QStringLiteral("exists");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(up->Success);
     EXPECT_TRUE(renamed->Success);
     EXPECT_EQ(server.get(QStringLiteral("exists/new/deeper/up.bin")), content);
@@ -267,7 +267,7 @@ TEST_F(FtpTransferTest, UploadRefusedOrCancelled)
         if (done >= 16384)
             sender->CancelClick();
     };
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(refused->Success);
     EXPECT_EQ(ev.notFound, QStringList{small});
     EXPECT_FALSE(QFileInfo::exists(server.root() + QStringLiteral("/ro/small.txt")));
@@ -294,7 +294,7 @@ TEST_F(FtpTransferTest, MultiFileUploadGivesTheJobIndexToTheDateCheck)
         ev.dateIdx << idx;
         allow = ev.dateIdx.size() == 1;  // the first existing file goes, the second does not
     };
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(up->Success);
     EXPECT_EQ(ev.dateIdx, (QList<int>{1, 1}));
     EXPECT_EQ(std::set<QString>(ev.multiDone.begin(), ev.multiDone.end()),
@@ -323,7 +323,7 @@ TEST_F(FtpTransferTest, MultiFileDownloadGivesListingPositionsAndKeepsTheConnect
         ev.dateIdx << idx;
         allow = true;
     };
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(multi->Success);
     EXPECT_TRUE(next->Success);
     // Listing positions during the multi-file job, then the next job's own index.
@@ -368,7 +368,7 @@ TEST_F(FtpTransferTest, HostileListingNamesNeverLeaveTheTargetFolder)
         const QString inner = target.filePath(QStringLiteral("inner"));
         TTransferItem* multi = job(server, tpMultiFtp, QStringLiteral("d/*"));
         multi->TargetDir = inner;
-        t.Execute();
+        EXPECT_TRUE(runToEnd(t));
         EXPECT_TRUE(multi->Success);
         EXPECT_EQ(local(QStringLiteral("inner/good.txt")), QByteArray("good"));
         const int bad = machine ? 4 : 3;
@@ -406,7 +406,7 @@ TEST_F(FtpTransferTest, DeleteReportsRemovedAndRefused)
     refused->TargetDir = QStringLiteral("locked");
     TTransferItem* noDir = job(server, tpFtpDelete, QStringLiteral("x.txt"));
     noDir->TargetDir = QStringLiteral("nowhere");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(del->Success);
     EXPECT_TRUE(refused->Success);
     EXPECT_FALSE(noDir->Success);
@@ -479,7 +479,7 @@ TEST_F(FtpTransferTest, KeptConnectionNeverDeletesOrUploadsInTheWrongFolder)
                 TTransferItem* last = deleting ? job(server, tpFtpDelete, QStringLiteral("victim.txt"))
                                                : job(server, tpFtpUpload, target.filePath(QStringLiteral("up.txt")));
                 last->TargetDir = QStringLiteral("/a");
-                t.Execute();
+                EXPECT_TRUE(runToEnd(t));
 
                 for (int i = 0; i < t.Items.Count(); ++i)
                     EXPECT_TRUE(t.Items[i].Success || !t.Items[i].Active) << row << " job " << i;
@@ -512,7 +512,7 @@ TEST_F(FtpTransferTest, ConnectionTestAndRefusedLogins)
     TTransferItem* badGet = job(server, tpFtp, QStringLiteral("f.txt"), QStringLiteral("user"), QStringLiteral("nope"));
     TTransferItem* badList =
         job(server, tpFtpList, QStringLiteral("*"), QStringLiteral("user"), QStringLiteral("nope"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(good->Success);
     EXPECT_FALSE(badTest->Success);
     EXPECT_FALSE(badGet->Success);
@@ -537,7 +537,7 @@ TEST_F(FtpTransferTest, NamesCannotSmuggleInCommands)
     badHost->FTPHost = QStringLiteral("127.0.0.1\r\nDELE victim.txt");
     TTransferItem* slashHost = job(server, tpFtpTest, QString());
     slashHost->FTPHost = QStringLiteral("127.0.0.1/x");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(get->Success);
     EXPECT_EQ(ev.notFound, QStringList{get->URL});
     EXPECT_TRUE(del->Success);
@@ -554,7 +554,7 @@ TEST_F(FtpTransferTest, DroppedControlConnectionIsAFailure)
     FtpTestServer atLogin({QStringLiteral("--close-on"), QStringLiteral("PASS")});
     ASSERT_TRUE(atLogin.ok());
     TTransferItem* login = job(atLogin, tpFtp, QStringLiteral("f.txt"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(login->Success);
     EXPECT_EQ(ev.errorCodes, QList<int>{6});
 
@@ -564,7 +564,7 @@ TEST_F(FtpTransferTest, DroppedControlConnectionIsAFailure)
     t.Items.Clear();
     ev = Events();
     TTransferItem* retr = job(atRetr, tpFtp, QStringLiteral("f.txt"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(retr->Success);
     EXPECT_EQ(ev.notFound, QStringList{QStringLiteral("f.txt")});
     EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("f.txt"))));
@@ -579,7 +579,7 @@ TEST_F(FtpTransferTest, PassiveReplyNamingAnotherAddressIsNotFollowed)
     server.put(QStringLiteral("f.txt"), "passive");
     t.FTPPassive = true;
     TTransferItem* get = job(server, tpFtp, QStringLiteral("f.txt"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(get->Success);
     EXPECT_EQ(local(QStringLiteral("f.txt")), QByteArray("passive"));
     EXPECT_TRUE(server.log().contains(QStringLiteral("CMD PASV")));
@@ -594,7 +594,7 @@ TEST_F(FtpTransferTest, DeniedFolderIsNotFoundAndNothingElseIsFetched)
     TTransferItem* get = job(server, tpFtp, QStringLiteral("denied/s.txt"));
     TTransferItem* list = job(server, tpFtpList, QStringLiteral("denied/*"));
     TTransferItem* multi = job(server, tpMultiFtp, QStringLiteral("denied/*"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(list->Success);
     EXPECT_FALSE(multi->Success);
@@ -615,7 +615,7 @@ TEST_F(FtpTransferTest, TransferBreakingOffIsAFailure)
     TTransferItem* get = job(server, tpFtp, QStringLiteral("big.bin"));
     TTransferItem* put = job(server, tpFtpUpload, src);
     put->TargetDir = QStringLiteral("/");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(put->Success);
     ASSERT_EQ(ev.errorCodes, (QList<int>{4, 5}));
@@ -658,7 +658,7 @@ TEST_F(FtpTransferTest, SilentServerEndsInATimeOutNotAHang)
     TTransferItem* retr = job(noRetr, tpFtp, QStringLiteral("f.txt"));
     TTransferItem* list = job(noRetr, tpFtpList, QStringLiteral("*"));
     TTransferItem* stalled = job(stalls, tpFtp, QStringLiteral("big.bin"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(login->Success);
     EXPECT_FALSE(retr->Success);
     EXPECT_FALSE(list->Success);
@@ -697,7 +697,7 @@ TEST_F(FtpTransferTest, UploadDateCheckAgainstTheRemoteFile)
     refused->TargetFilename = QStringLiteral("other.txt");
     refused->CopyNewerOnly = true;
     refused->FileDate = 200000;
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_FALSE(older->Success);
     EXPECT_TRUE(older->NoNewFile);
     EXPECT_EQ(noNew, 1);
@@ -726,7 +726,7 @@ TEST_F(FtpTransferTest, FileLinesNameFileAndServer)
     job(server, tpMultiFtp, QStringLiteral("d/*.txt"));
     TTransferItem* up = job(server, tpFtpUpload, target.filePath(QStringLiteral("solo.txt")));
     up->TargetDir = QStringLiteral("up");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(lines[0], QStringLiteral("File : 1 of 3 : solo.txt from 127.0.0.1"));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("File : 1 of 2 : "))) << lines[1].toStdString();
@@ -748,7 +748,7 @@ TEST_F(FtpTransferTest, CancelledDownloadKeepsItsPartialFile)
     };
     TTransferItem* get = job(server, tpFtp, QStringLiteral("big.bin"));
     TTransferItem* later = job(server, tpFtp, QStringLiteral("later.bin"));
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(get->Cancelled);
     EXPECT_FALSE(get->Success);
     EXPECT_FALSE(later->Success);
@@ -770,7 +770,7 @@ TEST_F(FtpTransferTest, ExistingTargetIsAskedAboutAndKeptWhenRefused)
     TTransferItem* unique = job(server, tpFtp, QStringLiteral("f.txt"));
     TTransferItem* refused = job(server, tpFtp, QStringLiteral("f.txt"));
     refused->TargetFilename = QStringLiteral("g.txt");
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(unique->Success);
     EXPECT_EQ(local(QStringLiteral("f.txt")), QByteArray("mine"));
     EXPECT_EQ(local(QStringLiteral("f(1).txt")), QByteArray("remote"));
@@ -797,7 +797,7 @@ TEST_F(FtpTransferTest, CopyNewerOnlyComparesTheServerDate)
     TTransferItem* future = job(server, tpFtp, QStringLiteral("f.txt"));
     future->CopyNewerOnly = true;
     future->FileDate = 200000;  // 2447
-    t.Execute();
+    EXPECT_TRUE(runToEnd(t));
     EXPECT_TRUE(old->Success);
     EXPECT_EQ(local(QStringLiteral("old.txt")), QByteArray("fresh"));
     EXPECT_GT(old->NewFileDate, 40000);  // the server's date of the file

@@ -25,6 +25,17 @@ public:
         m_server.Get("/big", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(std::string(100000, 'x'), "application/octet-stream");
         });
+        // /hop/<n>: n redirects, then "arrived"; /tofile: a redirect to a local file
+        m_server.Get(R"(/hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            const int left = std::stoi(req.matches[1]);
+            if (left == 0)
+                res.set_content("arrived", "text/plain");
+            else
+                res.set_redirect("/hop/" + std::to_string(left - 1));
+        });
+        m_server.Get("/tofile", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("file:///etc/hostname");
+        });
         m_server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_chunked_content_provider("application/octet-stream",
                                              [this](size_t offset, httplib::DataSink& sink) {
@@ -74,7 +85,7 @@ TEST(HttpLayer, StalledReplyIsBrokenOff)
     const NetResult& result = request.perform();
     EXPECT_TRUE(result.stalled);
     EXPECT_FALSE(result.cancelled);
-    EXPECT_NE(result.code, CURLE_OK);
+    EXPECT_EQ(result.code, NetCode::Stalled);
     EXPECT_EQ(request.body(), "first");
 }
 
@@ -86,7 +97,7 @@ TEST(HttpLayer, BodyPastTheLimitIsRefused)
         NetRequest request(server.address("/big"), NetProxy::direct(), limits(10, limit));
         const NetResult& result = request.perform();
         const bool fits = limit >= 100000;
-        EXPECT_EQ(result.code == CURLE_OK, fits) << result.message.toStdString();
+        EXPECT_EQ(result.ok(), fits) << result.message.toStdString();
         EXPECT_EQ(result.tooLarge, !fits);
         EXPECT_EQ(result.status, 200);
         if (fits)
@@ -110,22 +121,20 @@ TEST(HttpLayer, CancelFromAnotherThreadEndsABlockedRequest)
     canceller.join();
     EXPECT_TRUE(result.cancelled);
     EXPECT_FALSE(result.stalled);
-    EXPECT_EQ(result.code, CURLE_ABORTED_BY_CALLBACK);
+    EXPECT_EQ(result.code, NetCode::Cancelled);
 }
 
-// The way a window drives a download: taking the body piece by piece, its
-// wait keeping the window live, Cancel pressed while it waits.
+// The way a transfer drives a download: taking the body piece by piece, Cancel
+// asked between the waits once the first piece is in.
 TEST(HttpLayer, CancelFromTheWaitOfARequestTakenInPieces)
 {
     StallingServer server;
-    bool cancelled = false;
     int waits = 0;
     QByteArray taken;
     NetRequest request(server.address("/stall"), NetProxy::direct(), limits(600));
-    request.setCancelCheck([&] { return cancelled; });
-    request.setIdle([&] {
+    request.setCancelCheck([&] {
         ++waits;
-        cancelled = !taken.isEmpty();
+        return !taken.isEmpty();
     });
     char buffer[2];
     while (request.pending() || request.step())
@@ -133,4 +142,27 @@ TEST(HttpLayer, CancelFromTheWaitOfARequestTakenInPieces)
     EXPECT_EQ(taken, "first");
     EXPECT_TRUE(request.result().cancelled);
     EXPECT_GT(waits, 0);
+}
+
+// Every request that follows redirects keeps one rule, whatever protocols it
+// speaks itself: at most MaxRedirects of them, and never to a local file.
+TEST(HttpLayer, OneRedirectRuleForEveryRequest)
+{
+    StallingServer server;
+    const std::string most = std::to_string(NetRequest::MaxRedirects);
+    const std::string tooMany = std::to_string(NetRequest::MaxRedirects + 1);
+    const NetProtocols web = NetHttp | NetHttps;
+    const NetProtocols everything = web | NetFtp | NetFtps | NetFile;
+    for (const NetProtocols protocols : {web, everything}) {
+        for (const auto& [path, arrives] :
+             {std::pair{"/hop/" + most, true}, {"/hop/" + tooMany, false}, {std::string("/tofile"), false}}) {
+            SCOPED_TRACE(path + (protocols == web ? " (web)" : " (every protocol)"));
+            NetRequest request(server.address(path.c_str()), NetProxy::direct(), limits(10));
+            request.allowProtocols(protocols);
+            request.followRedirects();
+            const NetResult& result = request.perform();
+            EXPECT_EQ(result.ok(), arrives) << result.message.toStdString();
+            EXPECT_EQ(request.body() == "arrived", arrives);
+        }
+    }
 }

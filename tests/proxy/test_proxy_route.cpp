@@ -7,6 +7,7 @@
 #include "TinyProxy.h"
 #include "ServiceExchange.h"
 #include "TTransfer.h"
+#include "../transfer/TransferTestSupport.h"
 
 #include "../i18n/ScopedEnvironment.h"
 
@@ -270,7 +271,7 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
                 item->TargetDir = target;
                 item->Active = !address.isEmpty();
             }
-            transfer.Execute();
+            EXPECT_TRUE(runToEnd(transfer));
             for (int i = 0; i < transfer.Items.Count(); ++i)
                 arrived.push_back(transfer.Items[i].Success);
         }

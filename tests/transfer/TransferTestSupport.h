@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,6 +24,14 @@ inline void ensureApplication()
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
+}
+
+// Starts the component's run and waits for its end; False when it did not end within two minutes.
+[[nodiscard]] inline bool runToEnd(TTransfer& transfer)
+{
+    QSignalSpy ended(&transfer, &TTransfer::finished);
+    transfer.Execute();
+    return ended.wait(120000);
 }
 
 inline void writeFile(const QString& path, const QByteArray& data)
@@ -111,7 +120,7 @@ public:
         transfer.Items.Clear();
         for (const char* name : {"dangling.bin", "existing.bin", "refused.bin"})
             add(transfer, name);
-        transfer.Execute();
+        EXPECT_TRUE(runToEnd(transfer));
         EXPECT_TRUE(transfer.Items[0].Success && transfer.Items[1].Success && !transfer.Items[2].Success);
         EXPECT_EQ(asked, QStringList({"dangling.bin", "existing.bin", "refused.bin"}));
         for (const char* name : {"dangling.bin", "existing.bin"}) {
@@ -123,13 +132,13 @@ public:
         transfer.Items.Clear();
         transfer.CreateUniqueFilenames = true;
         add(transfer, "unique.bin");
-        transfer.Execute();
+        EXPECT_TRUE(runToEnd(transfer));
         transfer.CreateUniqueFilenames = false;
         EXPECT_EQ(readFile(target() + "/unique(2).bin"), content);
 
         transfer.Items.Clear();
         addBroken(transfer, "broken.bin");
-        transfer.Execute();
+        EXPECT_TRUE(runToEnd(transfer));
         EXPECT_FALSE(transfer.Items[0].Success);
 
         // Nothing outside changed, and no piece of a transfer was left behind.

@@ -55,7 +55,7 @@ TEST_F(FileTransfer, CopiesContentAndShowsTheSourceFolder)
         fileLine = sender->Dialog()->FileLine;
         progressLine = sender->Dialog()->ProgressLine;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.txt")), content);
     EXPECT_EQ(fileLine, "File : a.txt from " + dir.filePath("src/"));
@@ -72,7 +72,7 @@ TEST_F(FileTransfer, EmptySourceGivesAnEmptyTargetAndAFullBar)
         position = sender->Dialog()->Position;
         progressLine = sender->Dialog()->ProgressLine;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(QFileInfo::exists(out("empty.txt")));
     EXPECT_EQ(position, 100);
@@ -84,7 +84,7 @@ TEST_F(FileTransfer, FilePrefixInAnyCaseIsRemoved)
     writeFile(src("a.txt"), "one");
     addCopy("FILE://" + src("a.txt"), dir.filePath("upper"));
     addCopy("file://" + src("a.txt"), dir.filePath("lower"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(transfer.Items[1].Success);
     EXPECT_EQ(readFile(dir.filePath("upper/a.txt")), "one");
@@ -97,7 +97,7 @@ TEST_F(FileTransfer, IdenticalFilesAreRefusedAndKeptIntact)
     addCopy(src("a.txt"), dir.filePath("src"));
     // Another spelling of the same file is the same file.
     addCopy(dir.filePath("src/./a.txt"), dir.filePath("src//"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines(),
               QStringList({"Error 0", "ErrorInfo 0 Cannot copy identical files " + src("a.txt"), "Error 0",
                            "ErrorInfo 0 Cannot copy identical files " + dir.filePath("src/./a.txt")}));
@@ -111,7 +111,7 @@ TEST_F(FileTransfer, NamesDifferingInCaseAreDifferentFiles)
     writeFile(src("A.txt"), "upper");
     TTransferItem* item = addCopy(src("A.txt"), dir.filePath("src"));
     item->TargetFilename = "a.txt";
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(src("a.txt")), "upper");
 }
@@ -122,7 +122,7 @@ TEST_F(FileTransfer, SourceProblems)
     addCopy(dir.filePath("src"));
     ASSERT_EQ(mkfifo(QFile::encodeName(src("pipe")).constData(), 0600), 0);
     addCopy(src("pipe"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines(), QStringList({"Error 1", "ErrorInfo 1 Cannot open source file " + src("missing.txt"),
                                          "Error 1", "ErrorInfo 1 Cannot open source file " + dir.filePath("src"),
                                          "Error 2", "ErrorInfo 2 Zero length source file " + src("pipe")}));
@@ -135,7 +135,7 @@ TEST_F(FileTransfer, TargetThatCannotBeCreated)
     writeFile(src("a.txt"), "x");
     writeFile(dir.filePath("plain"), "x");
     addCopy(src("a.txt"), dir.filePath("plain/sub"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines(),
               QStringList({"Error 3", "ErrorInfo 3 Cannot create target file " + dir.filePath("plain/sub/a.txt")}));
 }
@@ -150,7 +150,7 @@ TEST_F(FileTransfer, CopyNewerOnlyComparesWithTheSourceDate)
     TTransferItem* copied = addCopy(src("a.txt"), dir.filePath("second"));
     copied->CopyNewerOnly = true;
     copied->FileDate = sourceDate - 1;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines(), QStringList({"NoNewFile " + src("a.txt")}));
     EXPECT_TRUE(transfer.Items[0].NoNewFile);
     EXPECT_FALSE(transfer.Items[0].Success);
@@ -167,12 +167,12 @@ TEST_F(FileTransfer, OverwriteRefusedOrUnique)
     writeFile(out("a.txt"), "old");
     addCopy(src("a.txt"));
     transfer.OnCopyOverWrite = [](TTransfer*, const QString&, bool& allow) { allow = false; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.txt")), "old");
     transfer.OnCopyOverWrite = nullptr;
     transfer.CreateUniqueFilenames = true;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(readFile(out("a(1).txt")), "new");
     EXPECT_EQ(readFile(out("a.txt")), "old");
 }
@@ -197,7 +197,7 @@ TEST_F(FileTransfer, ShareThatCannotBeConnected)
     addCopy("a.txt")->FTPHost = "\\\\127.0.0.1\\nosuchshare";
     QString fileLine;
     transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     // Connecting failed, and so did the forced disconnection after it.
     EXPECT_EQ(errorLines(), QStringList({"ConnectError", "ConnectError"}));
@@ -209,7 +209,7 @@ TEST_F(FileTransfer, ShareGivenAsAMountedFolder)
     QDir(dir.path()).mkpath("share/docs");
     writeFile(dir.filePath("share/docs/a.txt"), "shared");
     addCopy("docs/a.txt")->FTPHost = dir.filePath("share");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.txt")), "shared");
 }
@@ -254,7 +254,7 @@ TEST(FullDisk, LocalCopyReportsTheShortWrite)
     item->Protocol = tpFile;
     item->URL = folder + "/big.bin";
     item->TargetDir = folder + "/out";
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_TRUE(log.lines.contains("Error 5"));
     EXPECT_TRUE(log.lines.contains("ErrorInfo 5 Error writing to destination file " + folder + "/out/big.bin"));
@@ -273,13 +273,14 @@ TEST(FullDisk, DownloadWriteFailureLeavesTheRun)
     TTransferItem* item = transfer.Items.Add();
     item->URL = QString::fromStdString(server.url("/files/big.bin"));
     item->TargetDir = folder + "/out";
-    EXPECT_THROW(transfer.Execute(), ETransferIOError);
+    EXPECT_TRUE(runToEnd(transfer));
+    // the run breaks off with the reason and without OnCopyDone, and a new run can start
+    EXPECT_EQ(transfer.Failure(), "Error writing to destination file " + folder + "/out/big.bin");
     EXPECT_FALSE(done);
     EXPECT_FALSE(QFileInfo::exists(folder + "/out/big.bin"));
     EXPECT_EQ(transfer.Dialog(), nullptr);
     EXPECT_FALSE(transfer.Running());
-    // The thread path swallows the failure and returns.
-    transfer.ThreadExecute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.ThreadDone());
 }
 

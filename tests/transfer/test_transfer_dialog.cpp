@@ -96,7 +96,7 @@ private slots:
                 seen->fileLabel()->textFormat() == Qt::PlainText && seen->rateLabel()->textFormat() == Qt::PlainText;
         };
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QVERIFY(seen);
         QCOMPARE(before, static_cast<QObject*>(seen));
         QCOMPARE(size, QSize(300, 188));
@@ -146,7 +146,7 @@ private slots:
         transfer.DlgShowCancel = showCancel;
         transfer.ShowOpenFile = true;
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         TTransferDialog* d = dialogOf(transfer);
         QVERIFY(d);
         QTEST(d->height(), "height");
@@ -170,7 +170,7 @@ private slots:
             enabledWhileRunning = dialogOf(*sender)->openFileButton()->isEnabled();
         };
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         TTransferDialog* d = dialogOf(transfer);
         QVERIFY(d);
         QVERIFY(!enabledWhileRunning);
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(transfer.Dialog(), nullptr);
         QTRY_VERIFY(guard.isNull());
 
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QTest::mouseClick(dialogOf(transfer)->openFolderButton(), Qt::LeftButton);
         QCOMPARE(opened, m_dir.filePath("out"));
         TTransferDialog::setOpener(nullptr);
@@ -209,7 +209,7 @@ private slots:
             visibleAfterEscape = d->isVisible();
         };
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QVERIFY(visibleAfterClose);
         QVERIFY(visibleAfterEscape);
         // Finished: Close hides it.
@@ -231,13 +231,13 @@ private slots:
             closed = d->close();
         };
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QVERIFY(closeBox);
         QVERIFY(!onTop);
         QVERIFY(closed);
 
         transfer.AlwaysOnTop = true;
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QVERIFY(onTop);
     }
 
@@ -255,7 +255,7 @@ private slots:
                 QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
         };
         runCopy(transfer, 16384 * 10);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QCOMPARE(cancels, 1);
         QVERIFY(transfer.Items[0].Cancelled);
         QCOMPARE(caption, QStringLiteral("Copying : 20% completed"));
@@ -272,7 +272,7 @@ private slots:
             playing = dialogOf(*sender)->animation()->isPlaying();
         };
         runCopy(transfer);
-        transfer.Execute();
+        QVERIFY(runToEnd(transfer));
         QCOMPARE(clip, TTransferClip::CopyFiles);
         QVERIFY(playing);
     }
@@ -334,7 +334,7 @@ private slots:
             form->Edit2->setText(TestHttpServer::Password);
             QTest::mouseClick(form->Button1, Qt::LeftButton);
         });
-        transfer.ThreadExecute();
+        QVERIFY(runToEnd(transfer));
         QVERIFY(transfer.Items[0].Success);
         QCOMPARE(QFileInfo(m_dir.filePath("secret/s.bin")).size(), qint64(10000));
     }

@@ -1,5 +1,6 @@
 // HTTP download and upload against a real server on 127.0.0.1.
 #include "TTransfer.h"
+#include "DownloadJob.h"
 #include "TestHttpServer.h"
 #include "TransferNames.h"
 #include "TransferTestSupport.h"
@@ -98,7 +99,7 @@ TEST_F(HttpTransfer, DownloadWithLengthAndDate)
     addDownload(url("/files/a.bin"));
     QString fileLine;
     transfer.OnFileDone = [&](TTransfer* sender, int) { fileLine = sender->Dialog()->FileLine; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.bin")), body("a.bin"));
     EXPECT_EQ(log.lastSize, 10000u);
@@ -116,7 +117,7 @@ TEST_F(HttpTransfer, DisplayNameAndTargetNameReplaceTheAddressName)
     transfer.ShowServer = false;
     QString fileLine;
     transfer.OnCopyProgress = [&](TTransfer* sender, int, quint32, quint32) { fileLine = sender->Dialog()->FileLine; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(fileLine, "File : Setup program");
     EXPECT_EQ(readFile(dir.filePath("deep/er/out/renamed.bin")), body("a.bin"));
@@ -134,7 +135,7 @@ TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
         timeLine = sender->Dialog()->TimeLine;
         position = sender->Dialog()->Position;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("n.bin")), body("n.bin"));
     EXPECT_EQ(log.lastTotal, 0u);
@@ -143,7 +144,7 @@ TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
     EXPECT_EQ(timeLine, "Estimated time left : unknown");
 
     transfer.Items[0].ExpectedSize = 20000;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lastTotal, 20000u);
     EXPECT_EQ(position, 50);
     EXPECT_EQ(progressLine, "Progress : 10.00 Kb of 20.00 Kb");
@@ -152,7 +153,7 @@ TEST_F(HttpTransfer, WithoutLengthTheTotalIsUnknownOrExpected)
 TEST_F(HttpTransfer, EmptyBodyLeavesAnEmptyFileAndFails)
 {
     addDownload(url("/empty.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_TRUE(QFileInfo::exists(out("empty.bin")));
     EXPECT_EQ(QFileInfo(out("empty.bin")).size(), 0);
@@ -163,7 +164,7 @@ TEST_F(HttpTransfer, ErrorStatusesAreReported)
 {
     addDownload(url("/missing.bin"));
     addDownload(url("/broken.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines(), QStringList({"Error 404", "ErrorInfo 404 Returned http error code 404", "Error 500",
                                          "ErrorInfo 500 Returned http error code 500"}));
     EXPECT_FALSE(transfer.Items[0].Success);
@@ -177,7 +178,7 @@ TEST_F(HttpTransfer, RefusedConnectionIsAnAddressNotFound)
 {
     const QString url = QStringLiteral("http://127.0.0.1:%1/files/x.bin").arg(closedPort());
     addDownload(url);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(errorLines(), QStringList({"URLNotFound " + url}));
     EXPECT_FALSE(QFileInfo::exists(out("x.bin")));
@@ -199,7 +200,7 @@ TEST_F(HttpTransfer, ProxyCredentialsAreNeitherShownNorHandedToHandlers)
     addDownload(url("/missing.bin"));
     TTransferItem* upload = addUpload("/refuse/u.bin", "data", hcPost);
     upload->URL = QStringLiteral("http://127.0.0.1:%1/refuse/u.bin").arg(closedPort());
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
 
     EXPECT_EQ(login.captions, QStringList{QStringLiteral("Connect to 127.0.0.1:%1").arg(server.port())});
     EXPECT_TRUE(log.lines.contains("URLNotFound " + refused));
@@ -215,7 +216,7 @@ TEST_F(HttpTransfer, NamedProxyGetsTheProxyCredentials)
     transfer.ProxyUserID = "pu";
     transfer.ProxyPassword = "pp";
     addDownload("http://proxied.invalid/p.bin");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("p.bin")), body("p.bin"));
     // The credentials go to the proxy, not on to the server.
@@ -228,7 +229,7 @@ TEST_F(HttpTransfer, SystemProxyFromTheEnvironment)
 {
     qputenv("HTTP_PROXY", QStringLiteral("http://127.0.0.1:%1").arg(server.port()).toUtf8());
     addDownload("http://proxied.invalid/e.bin");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     qunsetenv("HTTP_PROXY");
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("e.bin")), body("e.bin"));
@@ -237,7 +238,7 @@ TEST_F(HttpTransfer, SystemProxyFromTheEnvironment)
 TEST_F(HttpTransfer, RedirectIsFollowed)
 {
     addDownload(url("/moved/r.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("r.bin")), body("r.bin"));
 }
@@ -245,7 +246,7 @@ TEST_F(HttpTransfer, RedirectIsFollowed)
 TEST_F(HttpTransfer, BodyCutShortIsAFailureAndLeavesNoFile)
 {
     addDownload(url("/short.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     const QStringList errors = errorLines();
     ASSERT_EQ(errors.size(), 2);
@@ -258,7 +259,7 @@ TEST_F(HttpTransfer, StalledServerIsBrokenOff)
 {
     transfer.StallTimeout = 1;
     addDownload(url("/stall.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(errorLines().value(0), "Error 4");
     EXPECT_FALSE(QFileInfo::exists(out("stall.bin")));
@@ -269,7 +270,7 @@ TEST_F(HttpTransfer, CancelledDownloadIsRemoved)
     addDownload(url("/nolength/c.bin"));
     addDownload(url("/files/later.bin"));
     transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Cancelled);
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(QFileInfo::exists(out("c.bin")));
@@ -282,7 +283,7 @@ TEST_F(HttpTransfer, NameFromTheAddressNeverLeavesTheTargetFolder)
     QDir(dir.path()).mkdir("out");
     addDownload(url("/files/a.bin?x=/.."));
     addDownload(url("/files/a.bin?x=/"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
     EXPECT_EQ(errorLines().filter("Error 3").size(), 2);
@@ -309,7 +310,7 @@ TEST_F(HttpTransfer, TargetThatCannotBeCreated)
     writeFile(dir.filePath("plain"), "x");
     TTransferItem* item = addDownload(url("/files/a.bin"));
     item->TargetDir = dir.filePath("plain/sub");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(errorLines(),
               QStringList({"Error 3", "ErrorInfo 3 Cannot create file " + dir.filePath("plain/sub/a.bin")}));
@@ -318,7 +319,7 @@ TEST_F(HttpTransfer, TargetThatCannotBeCreated)
 TEST_F(HttpTransfer, AuthenticationNeverReportsTheStatus)
 {
     addDownload(url("/secret/s.bin"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(errorLines().value(0), "Error 401");
     EXPECT_FALSE(transfer.Items[0].Success);
 }
@@ -328,7 +329,7 @@ TEST_F(HttpTransfer, AuthenticationAutoPromptsUntilCancel)
     LoginScript login;
     login.answers = {{"alice", "wrong"}, {"bob", "s3cret"}};
     addDownload(url("/secret/s.bin"))->Authenticate = taAuto;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(login.captions.size(), 3);
     EXPECT_EQ(login.captions[0], QStringLiteral("Connect to 127.0.0.1:%1").arg(server.port()));
@@ -343,7 +344,7 @@ TEST_F(HttpTransfer, AuthenticationAutoRetriesWithTheEnteredCredentials)
     LoginScript login;
     login.answers = {{"alice", "s3cret"}};
     addDownload(url("/secret/s.bin"))->Authenticate = taAuto;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("s.bin")), body("s.bin"));
     EXPECT_EQ(server.authorizations(), std::vector<std::string>({"", TestHttpServer::expectedAuthorization()}));
@@ -358,7 +359,7 @@ TEST_F(HttpTransfer, AuthenticationAlwaysWithBothSetSendsAtOnce)
     item->Authenticate = taAlways;
     item->HTTPUserID = "alice";
     item->HTTPPassword = "s3cret";
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(login.captions.isEmpty());
     EXPECT_EQ(server.authorizations(), std::vector<std::string>({TestHttpServer::expectedAuthorization()}));
@@ -371,7 +372,7 @@ TEST_F(HttpTransfer, AuthenticationAlwaysPromptsFirstWhenOneIsMissing)
     TTransferItem* item = addDownload(url("/secret/s.bin"));
     item->Authenticate = taAlways;
     item->HTTPUserID = "alice";
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(login.captions.size(), 1);
     EXPECT_EQ(server.authorizations().size(), 1u);
@@ -385,7 +386,7 @@ TEST_F(HttpTransfer, HeaderRules)
     TTransferItem* item = addDownload(url("/secret/s.bin"));
     item->HTTPPassword = "pw";
     addDownload(url("/secret/t.bin"))->Authenticate = taAlways;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(server.authorizations(), std::vector<std::string>({"Basic OnB3", ""}));
 }
 
@@ -403,7 +404,7 @@ TEST_F(HttpTransfer, CopyNewerOnlyComparesWithTheServerDate)
         log.lines << "NoNewFile " + name;
         reportedCurrent = current;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_NEAR(transfer.Items[0].NewFileDate, serverDate, 1e-9);
     EXPECT_FALSE(transfer.Items[1].Success);
@@ -419,7 +420,7 @@ TEST_F(HttpTransfer, CopyNewerOnlyWithoutServerDateUsesNow)
     TTransferItem* item = addDownload(url("/nolength/d.bin"));
     item->CopyNewerOnly = true;
     item->FileDate = TransferNames::nowDateTime() - 1;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_GT(transfer.Items[0].NewFileDate, item->FileDate);
 }
@@ -434,7 +435,7 @@ TEST_F(HttpTransfer, DateCheckEventDecides)
         EXPECT_NEAR(newdate, TransferNames::serverDateTime(784887151), 1e-9);
         allow = idx == 1;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(asked, QList<int>({0, 1}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[0].NoNewFile);
@@ -452,7 +453,7 @@ TEST_F(HttpTransfer, OverwriteCheckAndUniqueNames)
         asked << path;
         allow = false;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(asked, QStringList({out("a.bin")}));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.bin")), "old");
@@ -460,7 +461,7 @@ TEST_F(HttpTransfer, OverwriteCheckAndUniqueNames)
     transfer.OnCopyOverWrite = nullptr;
     transfer.CreateUniqueFilenames = true;
     writeFile(out("a(1).bin"), "older");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("a.bin")), "old");
     EXPECT_EQ(readFile(out("a(1).bin")), "older");
@@ -468,7 +469,7 @@ TEST_F(HttpTransfer, OverwriteCheckAndUniqueNames)
     EXPECT_EQ(transfer.LastTargetPath(), out("a(2).bin"));
 
     transfer.CreateUniqueFilenames = false;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(readFile(out("a.bin")), body("a.bin"));
 }
 
@@ -477,7 +478,7 @@ TEST_F(HttpTransfer, LocalFileAddressesDownloadToo)
     writeFile(dir.filePath("site.ini"), "12\nhttp://x/setup.exe\n");
     addDownload("file://" + dir.filePath("site.ini"));
     addDownload("file://" + dir.filePath("nothing.ini"));
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("site.ini")), "12\nhttp://x/setup.exe\n");
     EXPECT_FALSE(transfer.Items[1].Success);
@@ -487,7 +488,7 @@ TEST_F(HttpTransfer, LocalFileAddressesDownloadToo)
 TEST_F(HttpTransfer, ThreadExecuteDownloads)
 {
     addDownload(url("/files/t.bin"));
-    transfer.ThreadExecute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.ThreadDone());
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(out("t.bin")), body("t.bin"));
@@ -500,7 +501,7 @@ TEST_F(HttpTransfer, UploadByPostAndPut)
     addUpload("/upload/put.bin", content, hcPut);
     QString caption;
     transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_TRUE(transfer.Items[1].Success);
     EXPECT_EQ(caption, "Uploading ...");
@@ -535,7 +536,7 @@ TEST_F(HttpTransfer, AddressesAreEncodedAsTheyGoOut)
         addDownload(url(c.typed.toStdString()));
     TTransferItem* upload = addUpload("/upload/my file.bin", "typed", hcPut);
     upload->URL = url("/upload/my file.bin");
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
 
     std::vector<std::string> expected;
     for (const Case& c : downloads)
@@ -560,7 +561,7 @@ TEST_F(HttpTransfer, UploadFailures)
     TTransferItem* closed = addUpload("/upload/c.bin", "abc", hcPost);
     const int port = closedPort();
     closed->URL = QStringLiteral("http://127.0.0.1:%1/upload/c.bin").arg(port);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[1].Success);
     EXPECT_FALSE(transfer.Items[2].Success);
@@ -568,4 +569,43 @@ TEST_F(HttpTransfer, UploadFailures)
               QStringList({"Error 403", "ErrorInfo 403 Returned http error code 403", "Error 6",
                            QStringLiteral("ErrorInfo 6 Cannot connect to server 127.0.0.1:%1").arg(port)}));
     EXPECT_TRUE(server.uploads().empty());
+}
+
+// A download job of its own, set up like the window's component, hands over one
+// result: the whole file, or why there is none; the component it copies is not used.
+TEST_F(HttpTransfer, DownloadJobHandsOverTheFileOrTheReason)
+{
+    struct Case {
+        std::string path;
+        bool cancel;
+        bool ok;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"/files/job.bin", false, true, ""},
+        {"/missing.bin", false, false, "Returned http error code 404"},
+        {"/short.bin", false, false, "Error reading source file " + url("/short.bin")},
+        {"/stall.bin", true, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::unique_ptr<DownloadJob> job(DownloadJob::start(url(c.path), dir.filePath("job"), &transfer));
+        if (c.cancel)
+            QObject::connect(job.get(), &DownloadJob::progress, job.get(), [&job] { job->cancel(); });
+        QSignalSpy finished(job.get(), &DownloadJob::finished);
+        ASSERT_TRUE(finished.wait(60000)) << "the job did not end";
+        EXPECT_EQ(finished.size(), 1);
+        const DownloadResult& result = job->result();
+        EXPECT_EQ(result.ok, c.ok);
+        EXPECT_EQ(result.cancelled, c.cancel);
+        EXPECT_TRUE(c.reason.isEmpty() || result.reason.startsWith(c.reason)) << result.reason.toStdString();
+        EXPECT_EQ(result.reason.isEmpty(), c.ok || c.cancel);
+        if (c.ok) {
+            EXPECT_EQ(readFile(result.path), body("job.bin"));
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("job/short.bin")));
+    // the handlers of the component it was set up like heard of the jobs; its own job list stayed empty
+    EXPECT_TRUE(log.lines.contains("ErrorInfo 404 Returned http error code 404"));
+    EXPECT_EQ(transfer.Items.Count(), 0);
 }

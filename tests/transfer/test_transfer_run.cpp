@@ -43,7 +43,7 @@ TEST_F(TransferRun, SuccessfulJobFiresItsEventsInOrder)
 {
     addCopy(source("a.txt", 40000));
     log.attach(transfer);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "Done"}));
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Items[0].Cancelled);
@@ -60,7 +60,7 @@ TEST_F(TransferRun, FailingJobReportsThenGoesOnWithTheNext)
     addCopy(m_dir.filePath("src/missing.txt"));
     addCopy(source("b.txt", 10));
     log.attach(transfer);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Error 1",
                                       "ErrorInfo 1 Cannot open source file " + m_dir.filePath("src/missing.txt"),
                                       "FileDone 0", "FileStart 1", "Progress 2", "FileDone 1", "Done"}));
@@ -80,7 +80,7 @@ TEST_F(TransferRun, CancelDuringTheSecondOfThreeJobs)
         if (ordinal == 2)
             sender->CancelClick();
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "FileStart 1",
                                       "Progress 2", "Cancel", "Done"}));
     EXPECT_TRUE(transfer.Items[0].Success);
@@ -104,7 +104,7 @@ TEST_F(TransferRun, InactiveJobsAreSkippedAndNotCounted)
         log.lines << QStringLiteral("FileDone %1").arg(idx);
         fileLines << sender->Dialog()->FileLine;
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "FileStart 0", "Progress 1", "FileDone 0", "FileStart 2",
                                       "Progress 2", "FileDone 2", "Done"}));
     const QString srcDir = m_dir.filePath("src/");
@@ -117,23 +117,23 @@ TEST_F(TransferRun, SingleJobHasNoPrefixButTwoItemsWithOneInactiveDo)
     addCopy(source("a.txt", 10));
     QString line;
     transfer.OnFileDone = [&](TTransfer* sender, int) { line = sender->Dialog()->FileLine; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(line, "File : a.txt from " + m_dir.filePath("src/"));
 
     addCopy(source("b.txt", 10))->Active = false;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(line, "File : 1 of 1 : a.txt from " + m_dir.filePath("src/"));
 }
 
 TEST_F(TransferRun, EmptyListStillBuildsTheDialogAndFinishes)
 {
     log.attach(transfer);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"BeforeDialogShow", "Done"}));
     addCopy(source("a.txt", 10))->Active = false;
     log.lines.clear();
     transfer.ShowDialog = false;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(log.lines, QStringList({"Done"}));
 }
 
@@ -143,7 +143,7 @@ TEST_F(TransferRun, OpenButtonsKeepTheDialogInTheFinishedState)
     transfer.ShowOpenFile = true;
     transfer.ShowOpenFolder = true;
     log.attach(transfer);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     TTransferProgressView* dialog = transfer.Dialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->Finished);
@@ -158,7 +158,7 @@ TEST_F(TransferRun, OpenButtonsKeepTheDialogInTheFinishedState)
     // Close is allowed now; a new run builds a new dialog.
     transfer.CancelClick();
     EXPECT_FALSE(dialog->Visible);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_NE(transfer.Dialog(), nullptr);
 }
 
@@ -167,7 +167,7 @@ TEST_F(TransferRun, CancelledRunEnablesNoOpenButton)
     addCopy(source("a.txt", 100000));
     transfer.ShowOpenFile = true;
     transfer.OnCopyProgress = [](TTransfer* sender, int, quint32, quint32) { sender->CancelClick(); };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     ASSERT_NE(transfer.Dialog(), nullptr);
     EXPECT_FALSE(transfer.Dialog()->OpenFileEnabled);
     EXPECT_EQ(transfer.Dialog()->CancelCaption, "Close");
@@ -178,10 +178,10 @@ TEST_F(TransferRun, DialogMayCloseOnlyWhenAllowed)
     addCopy(source("a.txt", 10));
     bool mayCloseWhileRunning = true;
     transfer.OnFileStart = [&](TTransfer* sender, int) { mayCloseWhileRunning = sender->DialogMayClose(); };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(mayCloseWhileRunning);
     transfer.DlgShowCloseBtn = true;
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_TRUE(mayCloseWhileRunning);
 }
 
@@ -191,7 +191,7 @@ TEST_F(TransferRun, CompletionCaptionAndDateResults)
     transfer.ShowCompletion = true;
     QString caption;
     transfer.OnFileDone = [&](TTransfer* sender, int) { caption = sender->Dialog()->Caption; };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(caption, "Copying : 100% completed");
     // No date check ran: the job's own date comes back.
     EXPECT_EQ(transfer.Items[0].NewFileDate, 123.5);
@@ -206,22 +206,45 @@ TEST_F(TransferRun, ASecondRunInsideARunIsRefused)
         ++starts;
         sender->Execute();
     };
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_EQ(starts, 1);
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_FALSE(transfer.Running());
 }
 
-TEST_F(TransferRun, ThreadExecuteRunsTheJobsOnTheGuiThread)
+TEST_F(TransferRun, ExecuteReturnsAtOnceAndTheEventsComeOnTheOwnersThread)
 {
     addCopy(source("a.txt", 50000));
-    Qt::HANDLE runThread = nullptr;
-    transfer.OnFileStart = [&](TTransfer*, int) { runThread = QThread::currentThreadId(); };
-    transfer.ThreadExecute();
+    Qt::HANDLE eventThread = nullptr;
+    transfer.OnFileStart = [&](TTransfer*, int) { eventThread = QThread::currentThreadId(); };
+    QSignalSpy ended(&transfer, &TTransfer::finished);
+    transfer.Execute();
+    // the run waits for its first handler, which only the owner's event loop can call
+    EXPECT_TRUE(transfer.Running());
+    EXPECT_EQ(eventThread, nullptr);
+    ASSERT_TRUE(ended.wait(120000)) << "the run did not end";
     EXPECT_TRUE(transfer.ThreadDone());
-    EXPECT_EQ(runThread, QThread::currentThreadId());
+    EXPECT_EQ(eventThread, QThread::currentThreadId());
     EXPECT_TRUE(transfer.Items[0].Success);
     EXPECT_EQ(readFile(m_dir.filePath("out/a.txt")).size(), 50000);
+}
+
+// The component may go while its run waits for a handler: the run winds down
+// at once, without the handler and without finishing the copy.
+TEST_F(TransferRun, DestroyedWhileRunning)
+{
+    constexpr int Size = 4 * 1024 * 1024;
+    auto owned = std::make_unique<TTransfer>();
+    TTransferItem* item = owned->Items.Add();
+    item->Protocol = tpFile;
+    item->URL = source("big.txt", Size);
+    item->TargetDir = m_dir.filePath("out");
+    bool started = false;
+    owned->OnFileStart = [&](TTransfer*, int) { started = true; };
+    owned->Execute();
+    owned.reset();
+    EXPECT_FALSE(started);
+    EXPECT_LT(QFileInfo(m_dir.filePath("out/big.txt")).size(), Size);
 }
 
 TEST_F(TransferRun, UnbuiltKindsReportFailureWithoutEvents)
@@ -230,7 +253,7 @@ TEST_F(TransferRun, UnbuiltKindsReportFailureWithoutEvents)
     item->Protocol = tpFtpTest;
     item->FTPHost = "127.0.0.1";
     log.attach(transfer);
-    transfer.Execute();
+    EXPECT_TRUE(runToEnd(transfer));
     EXPECT_FALSE(transfer.Items[0].Success);
     EXPECT_EQ(log.lines.first(), "BeforeDialogShow");
     EXPECT_EQ(log.lines.last(), "Done");

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "FtpListing.h"
 #include "NetConnection.h"
 #include "NetRequest.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-// One logged-in FTP connection. The session has a connection of the HTTP
-// layer to itself, whose control connection libcurl keeps alive between
+// One logged-in FTP connection. The session has a connection of the network
+// layer to itself, whose control connection the client keeps alive between
 // requests, so every request made through one session after Connect runs
 // without a new login; time-outs and Cancel are the layer's. The current remote directory is
 // tracked here and every command names absolute paths, so nothing depends on
@@ -28,13 +28,11 @@ public:
         int connectTimeout = 15;  // seconds
         int stallTimeout = 60;    // seconds without a byte moving, or without a reply
     };
-    // Runs while waiting for the network.
-    using Idle = std::function<void()>;
     // True asks a data transfer (Read, Store) to give up. Commands always run
     // to their end or time-out.
     using Cancelled = std::function<bool()>;
 
-    FtpSession(const Options& options, Idle idle, Cancelled cancelled);
+    FtpSession(const Options& options, Cancelled cancelled);
     ~FtpSession();
     FtpSession(const FtpSession&) = delete;
     FtpSession& operator=(const FtpSession&) = delete;
@@ -50,11 +48,11 @@ public:
     bool changeDir(const QString& dir);
     bool makeDir(const QString& name);
     bool Delete(const QString& name);
-    // Size and modification time of a plain file; False when there is none.
-    bool stat(const QString& name, FtpListEntry& entry);
-    // The current directory's entries: the machine listing where the server
-    // offers it, the classic listing otherwise.
-    bool list(std::vector<FtpListEntry>& entries);
+    // Size and modification time (invalid when unknown) of a plain file; False when there is none.
+    bool stat(const QString& name, quint64& size, QDateTime& modified);
+    // The current directory's listing: the machine listing where the server
+    // offers it (machineForm), the classic listing otherwise.
+    bool list(QByteArray& listing, bool& machineForm);
 
     // Download: OpenRead waits until the server starts sending (False when the
     // file cannot be retrieved); Read hands the data out in pieces.
@@ -67,24 +65,21 @@ public:
     void closeRead();
 
     enum class StoreResult { Done, Refused, SourceFailed, GaveUp, BrokenOff };
-    // Fills buffer with up to max bytes: the count, 0 at the end, -1 on a
-    // read failure, -2 to give up.
-    using Source = std::function<qint64(char* buffer, qint64 max)>;
+    using Source = NetRequest::Source;
     StoreResult store(const QString& name, qint64 size, const Source& source);
 
     // Why the last request failed.
     QString errorText() const { return m_errorText; }
 
 private:
-    static size_t onHeader(char* data, size_t size, size_t count, void* self);
-    static size_t onRead(char* data, size_t size, size_t count, void* self);
+    void onReply(const QByteArray& line);
 
     // A new request for the path, on the session's connection.
     bool prepare(const QString& absolutePath, bool directory, const NetLimits& limits);
     bool prepare(const QString& absolutePath, bool directory) { return prepare(absolutePath, directory, limits()); }
     NetLimits limits() const;
-    CURL* easy() const { return m_request ? m_request->handle() : nullptr; }
-    int perform();
+    void* easy() const { return m_request ? m_request->easy() : nullptr; }
+    bool perform();
     void finish();
     // Sends commands on the control connection; True when the first one succeeded
     // (the later ones only report, as PWD after CWD).
@@ -92,20 +87,16 @@ private:
     QString lastQuotedDirectory() const;
 
     Options m_options;
-    Idle m_idle;
     Cancelled m_cancelled;
     NetConnection m_connection;
-    Curl::List m_quote;
+    std::shared_ptr<void> m_quote;  // the client's list of the quoted commands, kept while the request lives
     std::unique_ptr<NetRequest> m_request;
     QByteArray m_baseUrl;
     QString m_cwd = QStringLiteral("/");
     QByteArray m_replies;    // control replies of the current request
     bool m_started = false;  // the server answered the transfer command with 1xx
     bool m_finished = false;
-    int m_result = 0;
+    bool m_ok = true;
     enum class MlsdSupport { Unknown, Yes, No } m_mlsd = MlsdSupport::Unknown;
     QString m_errorText;
-    const Source* m_source = nullptr;
-    bool m_sourceFailed = false;
-    bool m_sourceGaveUp = false;
 };

@@ -1,11 +1,11 @@
 #include "FtpSession.h"
 
-#include <QDate>
+#include "CurlHandles.h"
+
 #include <QStringList>
 #include <QUrl>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -55,16 +55,16 @@ constexpr qsizetype kListingLimit = 64 * 1024 * 1024;
 
 }  // namespace
 
-FtpSession::FtpSession(const Options& options, Idle idle, Cancelled cancelled)
-    : m_options(options), m_idle(std::move(idle)), m_cancelled(std::move(cancelled))
+FtpSession::FtpSession(const Options& options, Cancelled cancelled)
+    : m_options(options), m_cancelled(std::move(cancelled))
 {
     const QByteArray host = hostForUrl(options.host);
     if (!host.isEmpty())
         m_baseUrl = "ftp://" + host + ":" + QByteArray::number(quint16(options.port)) + "/";
 }
 
-// The request goes before the connection; cleaning the connection's multi
-// handle ends the control connection it holds.
+// The request goes before the connection; cleaning the connection ends the
+// control connection it holds.
 FtpSession::~FtpSession() { finish(); }
 
 NetLimits FtpSession::limits() const
@@ -99,9 +99,7 @@ bool FtpSession::prepare(const QString& absolutePath, bool directory, const NetL
     m_quote.reset();
     m_replies.clear();
     m_started = m_finished = false;
-    m_sourceFailed = m_sourceGaveUp = false;
-    m_source = nullptr;
-    m_result = CURLE_OK;
+    m_ok = true;
     if (!m_connection.valid() || m_baseUrl.isEmpty()) {
         m_errorText = QStringLiteral("invalid server name");
         return false;
@@ -124,13 +122,11 @@ bool FtpSession::prepare(const QString& absolutePath, bool directory, const NetL
 
     // An HTTP proxy cannot carry the control connection: the session goes direct.
     m_request = std::make_unique<NetRequest>(url, NetProxy::direct(), limits, &m_connection);
-    m_request->setIdle(m_idle);
+    m_request->allowProtocols(NetFtp);
+    if (!m_options.user.isEmpty() && !m_options.password.isEmpty())
+        m_request->setLogin(m_options.user, m_options.password);
+    m_request->setHeaderSink([this](const QByteArray& line) { onReply(line); });
     CURL* easy = this->easy();
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
-    if (!m_options.user.isEmpty() && !m_options.password.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, m_options.user.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, m_options.password.toUtf8().constData());
-    }
     curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, long(limits.connectSeconds) * 1000L);
     // a server that logs in or answers a command no faster than this is as good as gone
@@ -140,75 +136,49 @@ bool FtpSession::prepare(const QString& absolutePath, bool directory, const NetL
     curl_easy_setopt(easy, CURLOPT_FTP_SKIP_PASV_IP, 1L);
     if (!m_options.passive)
         curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &FtpSession::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     return true;
 }
 
-size_t FtpSession::onHeader(char* data, size_t size, size_t count, void* self)
+void FtpSession::onReply(const QByteArray& line)
 {
-    auto* session = static_cast<FtpSession*>(self);
-    const size_t n = size * count;
-    session->m_replies.append(data, qsizetype(n));
+    m_replies.append(line);
     // 125/150 answer a transfer command: the server is about to send or receive.
-    if (n >= 4 && data[0] == '1' && (std::strncmp(data, "150", 3) == 0 || std::strncmp(data, "125", 3) == 0))
-        session->m_started = true;
-    return n;
+    if (line.startsWith("150") || line.startsWith("125"))
+        m_started = true;
 }
 
-size_t FtpSession::onRead(char* data, size_t size, size_t count, void* self)
-{
-    auto* session = static_cast<FtpSession*>(self);
-    const qint64 n = (*session->m_source)(data, qint64(size * count));
-    if (n == -1) {
-        session->m_sourceFailed = true;
-        return CURL_READFUNC_ABORT;
-    }
-    if (n < 0) {
-        session->m_sourceGaveUp = true;
-        return CURL_READFUNC_ABORT;
-    }
-    return size_t(n);
-}
-
-qint64 FtpSession::remoteSize() const
-{
-    curl_off_t size = -1;
-    if (CURL* easy = this->easy())
-        curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
-    return qint64(size);
-}
+qint64 FtpSession::remoteSize() const { return m_request ? m_request->contentLength() : -1; }
 
 void FtpSession::finish()
 {
     if (!m_request || m_finished || !m_request->finished())
         return;
     m_finished = true;
-    m_result = m_request->result().code;
-    if (m_result != CURLE_OK) {
+    m_ok = m_request->result().ok();
+    if (!m_ok) {
         QString reply;
         const QList<QByteArray> lines = m_replies.trimmed().split('\n');
         if (!lines.isEmpty())
             reply = QString::fromUtf8(lines.last().trimmed());
-        m_errorText = QString::fromUtf8(curl_easy_strerror(CURLcode(m_result)));
+        m_errorText = m_request->result().summary;
         if (!reply.isEmpty())
             m_errorText += QStringLiteral(" (") + reply + QLatin1Char(')');
     }
 }
 
-int FtpSession::perform()
+bool FtpSession::perform()
 {
     m_request->perform();
     finish();
-    return m_result;
+    return m_ok;
 }
 
 bool FtpSession::connect()
 {
     if (!prepare(QString(), true))
         return false;
-    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
-    if (perform() != CURLE_OK)
+    m_request->setNoBody();
+    if (!perform())
         return false;
     char* entry = nullptr;
     curl_easy_getinfo(easy(), CURLINFO_FTP_ENTRY_PATH, &entry);
@@ -220,6 +190,7 @@ bool FtpSession::quote(const QStringList& commands)
 {
     if (!prepare(QString(), true))
         return false;
+    Curl::List quoted;
     for (const QString& command : commands) {
         if (hasControlCharacter(command)) {
             m_errorText = QStringLiteral("invalid remote name");
@@ -227,11 +198,13 @@ bool FtpSession::quote(const QStringList& commands)
         }
         // "*": a refused command is ours to judge; libcurl would drop the
         // connection (and so the login) over it.
-        Curl::append(m_quote, ("*" + command.toUtf8()).constData());
+        Curl::append(quoted, ("*" + command.toUtf8()).constData());
     }
-    curl_easy_setopt(easy(), CURLOPT_QUOTE, m_quote.get());
-    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
-    if (perform() != CURLE_OK)
+    curl_slist* list = quoted.release();
+    m_quote = std::shared_ptr<void>(list, [](void* p) { curl_slist_free_all(static_cast<curl_slist*>(p)); });
+    curl_easy_setopt(easy(), CURLOPT_QUOTE, list);
+    m_request->setNoBody();
+    if (!perform())
         return false;
     // Nothing follows the quoted commands, so their replies are the last ones.
     const QList<int> codes = replyCodes(m_replies);
@@ -286,29 +259,24 @@ bool FtpSession::makeDir(const QString& name) { return quote({QStringLiteral("MK
 
 bool FtpSession::Delete(const QString& name) { return quote({QStringLiteral("DELE ") + resolve(name)}); }
 
-bool FtpSession::stat(const QString& name, FtpListEntry& entry)
+bool FtpSession::stat(const QString& name, quint64& size, QDateTime& modified)
 {
     if (!prepare(resolve(name), false))
         return false;
-    curl_easy_setopt(easy(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy(), CURLOPT_FILETIME, 1L);
-    if (perform() != CURLE_OK)
+    m_request->setNoBody();
+    m_request->askFileTime();
+    if (!perform())
         return false;
-    curl_off_t size = -1;
-    curl_off_t time = -1;
-    curl_easy_getinfo(easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
-    curl_easy_getinfo(easy(), CURLINFO_FILETIME_T, &time);
-    entry = FtpListEntry();
-    entry.name = name.section(QLatin1Char('/'), -1);
-    entry.size = size > 0 ? quint64(size) : 0;
-    if (time >= 0)
-        entry.modified = QDateTime::fromSecsSinceEpoch(qint64(time), Qt::UTC);
+    const qint64 length = m_request->contentLength();
+    const qint64 time = m_request->fileTime();
+    size = length > 0 ? quint64(length) : 0;
+    modified = time >= 0 ? QDateTime::fromSecsSinceEpoch(time, Qt::UTC) : QDateTime();
     return true;
 }
 
-bool FtpSession::list(std::vector<FtpListEntry>& entries)
+bool FtpSession::list(QByteArray& listing, bool& machineForm)
 {
-    entries.clear();
+    listing.clear();
     const auto fetch = [this](const char* command) {
         // A listing is held whole; one beyond all reason is refused, not swallowed.
         NetLimits limits = this->limits();
@@ -316,13 +284,14 @@ bool FtpSession::list(std::vector<FtpListEntry>& entries)
         if (!prepare(m_cwd, true, limits))
             return false;
         if (command)
-            curl_easy_setopt(easy(), CURLOPT_CUSTOMREQUEST, command);
-        return perform() == CURLE_OK;
+            m_request->setMethod(command);
+        return perform();
     };
     if (m_mlsd != MlsdSupport::No) {
         if (fetch("MLSD")) {
             m_mlsd = MlsdSupport::Yes;
-            entries = parseMlsdListing(m_request->body());
+            listing = m_request->body();
+            machineForm = true;
             return true;
         }
         const int code = lastReplyCode(m_replies);
@@ -333,7 +302,8 @@ bool FtpSession::list(std::vector<FtpListEntry>& entries)
     }
     if (!fetch(nullptr))
         return false;
-    entries = parseListListing(m_request->body(), QDate::currentDate());
+    listing = m_request->body();
+    machineForm = false;
     return true;
 }
 
@@ -345,7 +315,7 @@ bool FtpSession::openRead(const QString& name)
     while (!m_started && !m_request->pending() && m_request->step()) {
     }
     finish();
-    return !(m_finished && m_result != CURLE_OK && !m_started && !m_request->pending());
+    return !(m_finished && !m_ok && !m_started && !m_request->pending());
 }
 
 qint64 FtpSession::read(char* buffer, qint64 max)
@@ -356,7 +326,7 @@ qint64 FtpSession::read(char* buffer, qint64 max)
         finish();
         if (m_request->pending())
             break;
-        return m_result == CURLE_OK ? 0 : -1;
+        return m_ok ? 0 : -1;
     }
     return m_request->take(buffer, max);
 }
@@ -373,19 +343,13 @@ FtpSession::StoreResult FtpSession::store(const QString& name, qint64 size, cons
 {
     if (!prepare(resolve(name), false))
         return StoreResult::Refused;
-    m_source = &source;
     m_request->setCancelCheck(m_cancelled);
-    curl_easy_setopt(easy(), CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(easy(), CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
-    curl_easy_setopt(easy(), CURLOPT_READFUNCTION, &FtpSession::onRead);
-    curl_easy_setopt(easy(), CURLOPT_READDATA, this);
-    const int result = perform();
-    m_source = nullptr;
-    if (result == CURLE_OK)
+    m_request->setUpload(NetRequest::Upload::Put, size, source);
+    if (perform())
         return StoreResult::Done;
-    if (m_sourceGaveUp || m_request->result().cancelled)
+    if (m_request->uploadGaveUp() || m_request->result().cancelled)
         return StoreResult::GaveUp;
-    if (m_sourceFailed)
+    if (m_request->uploadFailed())
         return StoreResult::SourceFailed;
     return m_started ? StoreResult::BrokenOff : StoreResult::Refused;
 }
