@@ -1,5 +1,7 @@
 #include "DocumentLoadJob.h"
 
+#include "DownloadJob.h"
+
 #include "ConverterExit.h"
 #include "Folders.h"
 #include "HandBack.h"
@@ -184,16 +186,14 @@ DocumentLoadJob::~DocumentLoadJob() = default;
 
 SiteFetch DocumentLoadJob::fetchWith(TTransfer& transfer)
 {
-    // The download waits inside (it keeps the window live while it runs), so it is started
-    // from the event loop with the transfer as context: the job may go while it waits.
+    // A download job of its own, set up like the window's component; it goes with the job
+    // that asked (a cancelled open), and the answer comes from the event loop.
     return [&transfer](const QString& address, const QString& folder, QObject* context,
                        std::function<void(const SiteDownload::Result&)> done) {
-        QTimer::singleShot(0, &transfer, [&transfer, address, folder, context = QPointer<QObject>(context), done] {
-            if (!context)
-                return;
-            const SiteDownload::Result fetched = SiteDownload::fetch(transfer, address, folder);
-            if (context)
-                done(fetched);
+        DownloadJob* download = DownloadJob::start(address, folder, &transfer, context);
+        QObject::connect(download, &DownloadJob::finished, context, [download, done](const DownloadResult& fetched) {
+            download->deleteLater();
+            done(fetched);
         });
     };
 }

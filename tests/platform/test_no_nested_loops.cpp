@@ -27,15 +27,13 @@ const Allowed ApplicationLoopsAndDialogs[] = {
     {"src/transfer/gui/LoginPrompt.cpp", "form.exec()"},
 };
 
-// Known waits still to go: the transfer component's network work, on its way to a worker.
-// Each entry must still be found, so the list empties as they go.
+// Known waits still to go: the component installs wait for their download and their
+// installer. Each entry must still be found, so the list empties as they go.
 const Allowed KnownRemainingTransferWaits[] = {
-    {"src/transfer/TTransfer.cpp", "#include <QEventLoop>"},
-    {"src/transfer/TTransfer.cpp", "QCoreApplication::processEvents();"},
-    {"src/transfer/TTransfer.cpp", "QEventLoop loop;"},
-    {"src/transfer/TTransfer.cpp", "connect(this, &TTransfer::threadFinished, &loop, &QEventLoop::quit);"},
-    {"src/transfer/TTransfer.cpp", "loop.exec();"},
-    {"src/transfer/NetworkShare.cpp", "QCoreApplication::processEvents();"},
+    {"src/transfer/SiteDownload.cpp", "#include <QEventLoop>"},
+    {"src/transfer/SiteDownload.cpp", "QEventLoop loop;"},
+    {"src/transfer/SiteDownload.cpp", "QObject::connect(job, &DownloadJob::finished, &loop, &QEventLoop::quit);"},
+    {"src/transfer/SiteDownload.cpp", "loop.exec();"},
 };
 
 // The line with comments and the contents of string and character literals blanked, so
