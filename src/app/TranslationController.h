@@ -12,7 +12,7 @@ class QShortcut;
 class ServiceFormats;
 class QTextCursor;
 class QWidget;
-class TForm1;
+class MainWindow;
 
 // The window's side of a translation: takes the panes' text and the lists'
 // choices to a translation job and shows what the job says in the panes, the
@@ -24,7 +24,7 @@ class TForm1;
 class TranslationController : public QObject {
     Q_OBJECT
 public:
-    explicit TranslationController(TForm1& form);
+    explicit TranslationController(MainWindow& form);
     ~TranslationController() override;
 
     // A run with the window's text and choices; nothing while one goes.
@@ -61,7 +61,7 @@ private:
     void offerKeepFormatting();
     void appendBlock(const std::function<void(QTextCursor&)>& insert);
 
-    TForm1& m_form;
+    MainWindow& m_form;
     TranslationJob* m_job = nullptr;
     SourceSuggestion m_suggestion;
     QShortcut* m_escape = nullptr;

@@ -3,14 +3,14 @@
 #include "DocumentOpening.h"
 #include "PaneDocument.h"
 #include "SourcePane.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTextEdit>
 #include <QTimer>
 
-WindowRequests::WindowRequests(TForm1& form) : QObject(&form), m_form(form) {}
+WindowRequests::WindowRequests(MainWindow& form) : QObject(&form), m_form(form) {}
 
 void WindowRequests::bringToFront()
 {
@@ -51,13 +51,13 @@ BusWindow::Selection WindowRequests::translateSelection()
         if (m_form.translating() || m_form.opening().busy())
             return;
         // a long selection is laid out apart, as a long document is, so the window goes on painting
-        const DocumentOpening::Pane source = sourcePane(m_form.RichEdit1);
+        const DocumentOpening::Pane source = sourcePane(m_form.sourcePane);
         if (text.size() < DocumentOpening::LongText)
             PaneDocument::setPlainText(source.document(), text);
         else
             source.adopt(PaneDocument::buildPlainText(text, source.document()));
-        m_form.RichEdit2->clear();
-        m_form.toolButton20Click();
+        m_form.targetPane->clear();
+        m_form.translateOrStop();
     });
     return Selection::Started;
 }

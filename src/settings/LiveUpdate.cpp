@@ -61,7 +61,7 @@ LiveUpdate::VersionFile LiveUpdate::readVersionFile(const QString& path)
     return read;
 }
 
-void LiveUpdate::u1Click()
+void LiveUpdate::checkForUpdate()
 {
     const QString data = Folders::commonDataFolder();
     const QString folder = data + u'/' + FolderName;

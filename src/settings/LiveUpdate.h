@@ -15,7 +15,7 @@ public:
 
     explicit LiveUpdate(TTransfer& transfer) : m_transfer(transfer) {}
 
-    void u1Click();
+    void checkForUpdate();
 
     // The name the installer is stored under in the data folder: the last path segment
     // of its address, as the transfer names what it downloads. Empty when the address

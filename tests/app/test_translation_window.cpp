@@ -42,22 +42,22 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     AppFixture fixture;
     LoopbackService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
     form.CopyToClipboard->setChecked(true);
     QGuiApplication::clipboard()->setText("before");
     const QString first = QString(2998, 'a');
-    form.RichEdit1->setPlainText(first + "\nSTALL");
-    form.wl_glossary->setFocus();
+    form.sourcePane->setPlainText(first + "\nSTALL");
+    form.domainList->setFocus();
 
-    form.toolButton20Click();
-    QCOMPARE(form.ToolButton20->text(), QString("Stop"));
+    form.translateOrStop();
+    QCOMPARE(form.translateButton->text(), QString("Stop"));
     if (focusMoved)
-        form.RichEdit1->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(form.RichEdit2->toPlainText(), "fr:" + first + " ", 30000);
-    QCOMPARE(form.focusWidget(), focusMoved ? form.RichEdit1 : form.RichEdit2);
+        form.sourcePane->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(form.targetPane->toPlainText(), "fr:" + first + " ", 30000);
+    QCOMPARE(form.focusWidget(), focusMoved ? form.sourcePane : form.targetPane);
 
     // the second chunk hangs; the window does not
     int turns = 0;
@@ -68,24 +68,24 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     QVERIFY(form.translating());
     QCOMPARE(form.statusText(), QString("Translating from English to French... [50% Completed]"));
     // the menu item starts no second run
-    form.ranslate2->trigger();
+    form.translateItem->trigger();
     QTest::qWait(0);
     QCOMPARE(service.requests().size(), 2u);
 
     if (escape)
         QTest::keyClick(&form, Qt::Key_Escape);
     else
-        form.ToolButton20->click();
+        form.translateButton->click();
     QVERIFY(!form.translating());
     QCOMPARE(form.statusText(), QString("Stopped."));
-    QCOMPARE(form.ToolButton20->text(), QString("Translate"));
-    QCOMPARE(form.RichEdit2->toPlainText(), "fr:" + first + " ");
+    QCOMPARE(form.translateButton->text(), QString("Translate"));
+    QCOMPARE(form.targetPane->toPlainText(), "fr:" + first + " ");
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 
     // Escape with no run under way stops nothing and the next run goes as usual
     QTest::keyClick(&form, Qt::Key_Escape);
-    form.RichEdit1->setPlainText("Hello");
+    form.sourcePane->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(QGuiApplication::clipboard()->text(), "fr:" + first + " \nfr:Hello ");
@@ -154,16 +154,16 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     AppFixture fixture;
     LoopbackService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.DetectSource->setChecked(option);
-    form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(source));
-    form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(target));
-    form.RichEdit1->setPlainText(text);
-    const int paneTop = form.RichEdit1->mapTo(&form, QPoint()).y();
+    form.sourceList->setCurrentIndex(LanguageTable::positionOf(source));
+    form.targetList->setCurrentIndex(LanguageTable::positionOf(target));
+    form.sourcePane->setPlainText(text);
+    const int paneTop = form.sourcePane->mapTo(&form, QPoint()).y();
 
-    form.toolButton20Click();
+    form.translateOrStop();
     SourceLanguageBar* bar = form.SourceBar;
     if (!question.isEmpty()) {
         // the run waits for the answer; the window and its panes stay as they were
@@ -171,8 +171,8 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
         QVERIFY(!form.translating());
         QVERIFY(bar->findChildren<QLabel*>().value(0));
         QCOMPARE(bar->findChildren<QLabel*>().value(0)->text(), question);
-        QTRY_VERIFY(form.RichEdit1->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
-        QCOMPARE(form.RichEdit1->toPlainText(), text);
+        QTRY_VERIFY(form.sourcePane->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
+        QCOMPARE(form.sourcePane->toPlainText(), text);
         QCOMPARE(service.requests().size(), 0u);
         QPushButton* button = bar->acceptButton()->text() == press ? bar->acceptButton() : bar->keepButton();
         QCOMPARE(button->text(), press);
@@ -184,14 +184,14 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating() && service.requests().size() == 1, 30000);
     QCOMPARE(QString::fromStdString(service.requests().front().param("from")), sentFrom);
     QCOMPARE(QString::fromStdString(service.requests().front().param("to")), sentTo);
-    QCOMPARE(LanguageTable::serviceCode(form.wl_srclang->currentIndex()).toLower(), sentFrom);
+    QCOMPARE(LanguageTable::serviceCode(form.sourceList->currentIndex()).toLower(), sentFrom);
 
     // the answer is remembered for this text: the same text goes at once, as it was answered
     QVERIFY(translateInWindow(form));
     QVERIFY(!bar->isVisible());
     QCOMPARE(service.requests().size(), 2u);
     QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
-    QCOMPARE(form.RichEdit1->mapTo(&form, QPoint()).y(), paneTop);
+    QCOMPARE(form.sourcePane->mapTo(&form, QPoint()).y(), paneTop);
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 }
 
@@ -202,15 +202,15 @@ void TestTranslationWindow::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
     AppFixture fixture;
     SessionService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     // no look-up of the engine's version goes first
     form.KeepHistory->setChecked(false);
     form.ReuseTranslations->setChecked(false);
-    form.RichEdit1->setPlainText(SessionService::runText());
+    form.sourcePane->setPlainText(SessionService::runText());
     QVERIFY(translateInWindow(form));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QCOMPARE(form.RichEdit2->toPlainText().split('\n'), SessionService::runTranslation("fr"));
+    QCOMPARE(form.targetPane->toPlainText().split('\n'), SessionService::runTranslation("fr"));
     QCOMPARE(service.refused.load(), 0);
 }
 

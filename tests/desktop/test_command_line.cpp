@@ -164,20 +164,20 @@ void TestCommandLine::writesWhatTheWindowShows()
     {
         AppFixture fixture;
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
-        TForm1 form;
+        MainWindow form;
         if (document.isEmpty()) {
-            form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
+            form.sourcePane->setPlainText(QString::fromUtf8(bytes));
         } else {
-            form.FileOpen1Dialog.FileName = document;
-            form.fileOpen1Accept();
+            form.openDialog.FileName = document;
+            form.openChosenDocument();
             QCOMPARE(form.statusText(), document + " loaded.");
         }
-        form.wl_srclang->setCurrentIndex(0);  // English
-        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        form.sourceList->setCurrentIndex(0);  // English
+        form.targetList->setCurrentIndex(3);  // Spanish
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
-        pane = form.RichEdit2->toPlainText();
+        pane = form.targetPane->toPlainText();
     }
     QVERIFY2(pane.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(pane.left(300)));
 
@@ -313,9 +313,9 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
 
     QString shown;
     {
-        TForm1 form;
-        form.FileOpen1Dialog.FileName = document;
-        form.fileOpen1Accept();
+        MainWindow form;
+        form.openDialog.FileName = document;
+        form.openChosenDocument();
         QCOMPARE(fixture.prompts.messages.size(), 1);
         shown = fixture.prompts.messages.first();
     }
@@ -340,14 +340,14 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
         {
             AppFixture fixture;
             qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
-            TForm1 form;
+            MainWindow form;
             form.SerbianCyrillic->setChecked(cyrillic);
-            form.RichEdit1->setPlainText(english);
-            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
+            form.sourcePane->setPlainText(english);
+            form.sourceList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            form.targetList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.RichEdit2->toPlainText();
+            pane = form.targetPane->toPlainText();
             form.formClose();
             store = fixture.storeText();
         }
@@ -723,14 +723,14 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
         QString pane;
         {
-            TForm1 form;
+            MainWindow form;
             form.KeepHistory->setChecked(keep);
-            form.RichEdit1->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
-            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
+            form.sourcePane->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
+            form.sourceList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            form.targetList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.RichEdit2->toPlainText();
+            pane = form.targetPane->toPlainText();
         }
         HistoryRecorder::flush();
         History history(fixture.home.filePath("data/Brenmark/history.sqlite"));

@@ -42,11 +42,11 @@ struct Finished {
 struct FirstProgram {
     TranslatorBusService bus;
     SingleInstance instance{&bus};
-    TForm1 form;
+    MainWindow form;
 
     FirstProgram()
     {
-        form.wl_trglang->setCurrentIndex(3);
+        form.targetList->setCurrentIndex(3);
         bus.attach(new WindowRequests(form));
         form.show();
     }
@@ -67,8 +67,8 @@ private slots:
     void cleanupTestCase();
     void init()
     {
-        m_form->RichEdit2->clear();
-        m_form->setStatus(TForm1::IdleStatus, false);
+        m_form->targetPane->clear();
+        m_form->setStatus(MainWindow::IdleStatus, false);
     }
 
     void answersOtherPrograms();
@@ -131,18 +131,18 @@ private:
 
     QString translateInWindow(const QString& text)
     {
-        m_form->RichEdit1->setPlainText(text);
-        m_form->RichEdit2->clear();
+        m_form->sourcePane->setPlainText(text);
+        m_form->targetPane->clear();
         if (!::translateInWindow(*m_form))
             return QStringLiteral("(the translation did not end)");
-        return m_form->RichEdit2->toPlainText();
+        return m_form->targetPane->toPlainText();
     }
 
     std::unique_ptr<PrivateSessionBus> m_bus;
     std::unique_ptr<ServiceProcess> m_service;
     std::unique_ptr<AppFixture> m_fixture;
     std::unique_ptr<FirstProgram> m_first;
-    TForm1* m_form = nullptr;
+    MainWindow* m_form = nullptr;
     QDBusConnection m_client{QString()};
 };
 
@@ -229,22 +229,22 @@ void TestSessionBus::secondStartsHandTheirRequestToTheWindow()
 {
     const QString selection = QStringLiteral("The dog is in the house.");
     QGuiApplication::clipboard()->setText(selection);
-    m_form->RichEdit1->setPlainText(QStringLiteral("an earlier text"));
+    m_form->sourcePane->setPlainText(QStringLiteral("an earlier text"));
     m_form->showMinimized();
     const Finished translated = runProgram({"--translate-selection"}, m_bus->address());
     QCOMPARE(translated.errors, QString());
     QCOMPARE(translated.exitCode, 0);
     QVERIFY(!m_form->isMinimized());
     QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("Done."), 60000);
-    QCOMPARE(m_form->RichEdit1->toPlainText(), selection);
-    QVERIFY2(m_form->RichEdit2->toPlainText().contains("perro"), qPrintable(m_form->RichEdit2->toPlainText()));
+    QCOMPARE(m_form->sourcePane->toPlainText(), selection);
+    QVERIFY2(m_form->targetPane->toPlainText().contains("perro"), qPrintable(m_form->targetPane->toPlainText()));
 
     QGuiApplication::clipboard()->clear();
     const Finished empty = runProgram({"--translate-selection"}, m_bus->address());
     QCOMPARE(empty.exitCode, 1);
     QCOMPARE(empty.errors, "linguaro: " + BusWindow::NothingSelected + "\n");
     QCOMPARE(m_form->statusText(), BusWindow::NothingSelected);
-    QCOMPARE(m_form->RichEdit1->toPlainText(), selection);
+    QCOMPARE(m_form->sourcePane->toPlainText(), selection);
 
     m_form->showMinimized();
     const Finished shown = runProgram({}, m_bus->address());
@@ -268,8 +268,8 @@ void TestSessionBus::selectionWhileTranslatingIsTurnedAway()
     QCOMPARE(during.exitCode, 1);
     QVERIFY2(during.errors.contains("busy translating"), qPrintable(during.errors));
     QCOMPARE(m_form->statusText(), QStringLiteral("Done."));
-    QCOMPARE(m_form->RichEdit1->toPlainText(), text);
-    QVERIFY(!m_form->RichEdit2->toPlainText().contains("gato"));
+    QCOMPARE(m_form->sourcePane->toPlainText(), text);
+    QVERIFY(!m_form->targetPane->toPlainText().contains("gato"));
 }
 
 void TestSessionBus::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
@@ -305,7 +305,7 @@ void TestSessionBus::largeSelectionIsAnsweredAtOnce()
         QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->prompts.errors.isEmpty(), 120000);
         QVERIFY2(m_fixture->prompts.errors.constLast().contains("Could not connect to the translation service"),
                  qPrintable(m_fixture->prompts.errors.constLast()));
-        QCOMPARE(first.form.RichEdit1->toPlainText().size(), selection.size());
+        QCOMPARE(first.form.sourcePane->toPlainText().size(), selection.size());
         m_fixture->prompts.errors.clear();
     }
     qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());

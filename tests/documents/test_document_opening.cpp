@@ -7,7 +7,7 @@
 #include "Folders.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -98,7 +98,7 @@ private:
     QString data() const { return m_home->filePath("data/Brenmark"); }
     QString fileRoot() const { return QUrl::fromLocalFile(Site).toString(QUrl::FullyEncoded); }
     // File > Open with the dialog answered by `path`.
-    void open(TForm1& form, ScriptedPrompts& prompts, const QString& path);
+    void open(MainWindow& form, ScriptedPrompts& prompts, const QString& path);
 
     std::unique_ptr<QTemporaryDir> m_home;
 };
@@ -135,10 +135,10 @@ QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
     return path;
 }
 
-void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QString& path)
+void DocumentOpeningTest::open(MainWindow& form, ScriptedPrompts& prompts, const QString& path)
 {
     prompts.openAnswers << path;
-    form.Ouvrir1->trigger();
+    form.openItem->trigger();
     QCoreApplication::sendPostedEvents();
 }
 
@@ -155,9 +155,9 @@ void DocumentOpeningTest::opensEachKind()
     SiteServer server(Site);
     qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot()).toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
-    QVERIFY(form.Ouvrir1->isEnabled() && form.ToolButton2->isEnabled());
-    QCOMPARE(form.Ouvrir1->shortcut(), QKeySequence("Ctrl+O"));
+    MainWindow form;
+    QVERIFY(form.openItem->isEnabled() && form.openButton->isEnabled());
+    QCOMPARE(form.openItem->shortcut(), QKeySequence("Ctrl+O"));
 
     const QString docs = m_home->filePath("docs");
     // the user's own page.txt beside the page is never touched
@@ -197,7 +197,7 @@ void DocumentOpeningTest::opensEachKind()
         const QString path = c.sample.isEmpty() ? docs + '/' + c.name : sample(c.sample, c.name);
         open(form, prompts, path);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(c.name + ": " + prompts.messages.join('|')));
-        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        const QStringList pane = form.sourcePane->toPlainText().split('\n');
         for (const QString& line : c.lines)
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
@@ -227,14 +227,14 @@ void DocumentOpeningTest::opensEachKind()
     // an unpacked Word converter is reused without its package
     QFile::remove(data() + "/wordtext/doc-extract");
     open(form, prompts, docs + "/Report.DOCX");
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Quarterly report"));
 
     // a cancelled dialog changes nothing
-    form.RichEdit1->setPlainText("kept");
-    form.Ouvrir1->trigger();
+    form.sourcePane->setPlainText("kept");
+    form.openItem->trigger();
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
-    QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/Report.DOCX");
+    QCOMPARE(form.sourcePane->toPlainText(), QString("kept"));
+    QCOMPARE(form.openDialog.FileName, docs + "/Report.DOCX");
 }
 
 void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
@@ -329,18 +329,18 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     }
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     form.opening().ConverterLimits.timeoutMs = 1000;
-    form.RichEdit1->setPlainText("the user's text");
+    form.sourcePane->setPlainText("the user's text");
     form.setStatus("before", false);
     open(form, prompts, path);
     QCOMPARE(prompts.messages.size(), 1);
     QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
     if (message == "Failed to open ")
         QCOMPARE(prompts.messages.first(), "Failed to open " + path);
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+    QCOMPARE(form.sourcePane->toPlainText(), QString("the user's text"));
     QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
-    QCOMPARE(form.FileOpen1Dialog.FileName, path);
+    QCOMPARE(form.openDialog.FileName, path);
     // nothing half-downloaded or damaged stays to be run next time
     const QString tag = DocumentOpening::formatTag(name);
     if (!idle)
@@ -355,10 +355,10 @@ void DocumentOpeningTest::aPdfsTextIsItsOwn()
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     QDir().mkpath(data() + "/istmp.txt/another open");
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     open(form, prompts, sample("report.pdf", "report.pdf"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Footnote text here."));
+    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Footnote text here."));
     QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
@@ -395,10 +395,10 @@ void DocumentOpeningTest::theWordConverterUnpacksWhole()
     }
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     open(form, prompts, sample("report97.doc", "report.doc"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Quarterly report"));
     QVERIFY(!QFileInfo(folder).isSymLink() && QFileInfo(folder).isDir());
     QVERIFY(QFile::exists(folder + "/cp1252.txt") && QFile::exists(folder + "/wordtext"));
     // the first complete folder stays; nothing was written through a link; no private folder is left
@@ -414,29 +414,29 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
 {
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     // quotes, blanks, $ and a command substitution are only characters of a name
     const QString folder = QString::fromUtf8("d\xc3\xbc \"q\" $(touch pwned) 'x'");
     const QString path = sample("book97.xls", folder + "/Bericht $HOME; rm -rf x.xls");
     open(form, prompts, path);
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Prices"));
+    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Prices"));
     QVERIFY(QDir(m_home->path()).entryList({"pwned"}).isEmpty() && QDir().entryList({"pwned"}).isEmpty());
 
     // a file dropped on the source pane opens as File > Open opens it
     const QString slides = sample("slides.pptx", folder + "/dropped.pptx");
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(slides)});
-    QWidget* viewport = form.RichEdit1->viewport();
+    QWidget* viewport = form.sourcePane->viewport();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QVERIFY(drop.isAccepted());
-    QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
+    QTRY_VERIFY(form.sourcePane->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
-    QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+    QCOMPARE(form.openDialog.FileName, slides);
 
     // a name written in Latin-1, not UTF-8, opens all the same
     const QByteArray latin1 = QFile::encodeName(m_home->filePath("docs/")) + "Pr\xe9sentation.ppt";
@@ -446,7 +446,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     FILE* copy = std::fopen(latin1.constData(), "wb");
     QVERIFY(copy && std::fwrite(bytes.constData(), 1, bytes.size(), copy) == std::size_t(bytes.size()));
     std::fclose(copy);
-    form.RichEdit1->setPlainText("before");
+    form.sourcePane->setPlainText("before");
     QMimeData latin1Mime;
     latin1Mime.setUrls({QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
     QDragEnterEvent latin1Enter(QPoint(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
@@ -454,7 +454,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QVERIFY(latin1Enter.isAccepted());
     QDropEvent latin1Drop(QPointF(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &latin1Drop);
-    QTRY_VERIFY2(form.RichEdit1->toPlainText().split('\n').contains("Second box"),
+    QTRY_VERIFY2(form.sourcePane->toPlainText().split('\n').contains("Second box"),
                  qPrintable(prompts.messages.join('|') + form.statusText()));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     QVERIFY(form.statusText().endsWith(QString::fromUtf8("Pr\xef\xbf\xbdsentation.ppt loaded.")));
@@ -464,12 +464,12 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
 {
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.ComboBox1->setCurrentText("14");
-    form.RichEdit1->setFocus();
-    QTest::keyClicks(form.RichEdit1, "typed");
-    QVERIFY(form.Dfaire1->isEnabled());
-    QPointer<QTextDocument> before = form.RichEdit1->document();
+    MainWindow form;
+    form.fontSizeBox->setCurrentText("14");
+    form.sourcePane->setFocus();
+    QTest::keyClicks(form.sourcePane, "typed");
+    QVERIFY(form.undoItem->isEnabled());
+    QPointer<QTextDocument> before = form.sourcePane->document();
 
     QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
     QByteArray text;
@@ -478,20 +478,20 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     const QString path = write(m_home->filePath("docs/long.log"), text);
     open(form, prompts, path);
     QVERIFY(prompts.messages.isEmpty());
-    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(form.sourcePane->toPlainText().size(), text.size());
     QCOMPARE(form.statusText(), path + " loaded.");
     // the pane took a new document with the same font and nothing to undo
-    QVERIFY(form.RichEdit1->document() != before);
-    QCOMPARE(form.RichEdit1->document()->defaultFont().pointSize(), 14);
-    QVERIFY(!form.Dfaire1->isEnabled());
-    QTest::keyClicks(form.RichEdit1, "x");
-    QVERIFY(form.Dfaire1->isEnabled());
+    QVERIFY(form.sourcePane->document() != before);
+    QCOMPARE(form.sourcePane->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!form.undoItem->isEnabled());
+    QTest::keyClicks(form.sourcePane, "x");
+    QVERIFY(form.undoItem->isEnabled());
 
     // a document given earlier goes when the next long text comes
-    before = form.RichEdit1->document();
+    before = form.sourcePane->document();
     open(form, prompts, path);
     QVERIFY(before.isNull());
-    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(form.sourcePane->toPlainText().size(), text.size());
 }
 
 void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
@@ -551,13 +551,13 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     const QString path = write(m_home->filePath("docs/" + name), content);
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     // lower than an opening's own, so that each limit is soon reached; the clock's limit is
     // far off: the processor-time limit must stop what computes
     Shell::Limits& limits = form.opening().ConverterLimits;
     limits = Shell::Limits::confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
     limits.cpuSeconds = 1;
-    form.RichEdit1->setPlainText("the user's text");
+    form.sourcePane->setPlainText("the user's text");
     open(form, prompts, path);
     qunsetenv("TMPDIR");
 
@@ -569,10 +569,10 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     QVERIFY2(said.startsWith(opening.arg(path)), qPrintable(said));
     if (line.isEmpty()) {
         // what the converter wrote before it was stopped went nowhere
-        QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+        QCOMPARE(form.sourcePane->toPlainText(), QString("the user's text"));
         QCOMPARE(form.statusText(), QString("Ready."));
     } else {
-        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        const QStringList pane = form.sourcePane->toPlainText().split('\n');
         QVERIFY(pane.contains(line));
         QVERIFY(!pane.contains("the user's text"));
         QCOMPARE(form.statusText(), path + " loaded.");

@@ -2,7 +2,7 @@
 #include "DocumentCommands.h"
 #include "PaneEditing.h"
 #include "ScriptedPrompts.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,51 +49,51 @@ void WindowDocumentsTest::commandsAreOfferedWithTheirBindings()
 {
     ScriptedPrompts prompts;
     QApplication::clipboard()->setText("on the clipboard");
-    TForm1 form;
-    for (QAction* item :
-         {form.sfsf1, form.Enregistrer1, form.Enregistrersous1, form.Print1, form.N2, form.Find1, form.FindNext1,
-          form.Replace1, form.Coller1, form.outslectionner1, form.Paste1, form.SelectAll1})
+    MainWindow form;
+    for (QAction* item : {form.newItem, form.saveItem, form.saveAsItem, form.printItem, form.printerSetupItem,
+                          form.findItem, form.findNextItem, form.replaceItem, form.pasteItem, form.selectAllItem,
+                          form.panePasteItem, form.paneSelectAllItem})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
     // cut and copy wait for a selection, undo for an edit
-    for (QAction* item : {form.Couper2, form.Copier1, form.Cut1, form.Copy1, form.Dfaire1})
+    for (QAction* item : {form.cutItem, form.copyItem, form.paneCutItem, form.paneCopyItem, form.undoItem})
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
-    QVERIFY(!form.ToolButton6->isEnabled() && form.ToolButton8->isEnabled());
-    QCOMPARE(form.Replace1->shortcut(), QKeySequence("Ctrl+R"));
-    QVERIFY(form.ToolButton10->isCheckable() && form.ToolButton10->isEnabled());
-    QCOMPARE(form.editing()->RichEditItalic1->shortcut(), QKeySequence("Ctrl+I"));
-    QVERIFY(form.ToolButtonAlignLeft->isChecked());
-    QVERIFY(!form.ToolButtonAlignRight->isChecked());
-    QVERIFY(form.ToolButtonBullets->isCheckable());
+    QVERIFY(!form.cutButton->isEnabled() && form.pasteButton->isEnabled());
+    QCOMPARE(form.replaceItem->shortcut(), QKeySequence("Ctrl+R"));
+    QVERIFY(form.boldButton->isCheckable() && form.boldButton->isEnabled());
+    QCOMPARE(form.editing()->italicAction->shortcut(), QKeySequence("Ctrl+I"));
+    QVERIFY(form.alignLeftButton->isChecked());
+    QVERIFY(!form.alignRightButton->isChecked());
+    QVERIFY(form.bulletsButton->isCheckable());
 
-    form.RichEdit1->setPlainText("select me");
-    form.RichEdit1->selectAll();
-    QVERIFY(form.Couper2->isEnabled() && form.Copy1->isEnabled() && form.ToolButton7->isEnabled());
+    form.sourcePane->setPlainText("select me");
+    form.sourcePane->selectAll();
+    QVERIFY(form.cutItem->isEnabled() && form.paneCopyItem->isEnabled() && form.copyButton->isEnabled());
     QVERIFY(prompts.errors.isEmpty());
 }
 
 void WindowDocumentsTest::newAndSaveFromTheToolbar()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.RichEdit1->setPlainText("source");
-    form.RichEdit2->setPlainText("target");
-    form.ToolButton1->click();
+    MainWindow form;
+    form.sourcePane->setPlainText("source");
+    form.targetPane->setPlainText("target");
+    form.newButton->click();
     QCoreApplication::sendPostedEvents();
-    QVERIFY(form.RichEdit1->toPlainText().isEmpty());
-    QCOMPARE(form.RichEdit2->toPlainText(), QString("target"));
+    QVERIFY(form.sourcePane->toPlainText().isEmpty());
+    QCOMPARE(form.targetPane->toPlainText(), QString("target"));
     QCOMPARE(form.statusText(), QString("Ready."));
 
     const QString path = m_home->filePath("translation");
     prompts.saveAnswers << path;
-    form.ToolButton3->click();
+    form.saveButton->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.statusText(), "Translation result saved to " + path + ".txt.");
     QFile saved(path + ".txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("target"));
 
-    form.RichEdit2->clear();
-    form.Enregistrer1->trigger();
+    form.targetPane->clear();
+    form.saveItem->trigger();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(prompts.messages, QStringList("No translation result to save."));
 
@@ -103,8 +103,8 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
         printer.setOutputFileName(m_home->filePath("out.pdf"));
         return true;
     });
-    form.RichEdit2->setPlainText("printed");
-    form.ToolButton4->click();
+    form.targetPane->setPlainText("printed");
+    form.printButton->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.documents().printer().docName(), QString("translation.txt"));
     QVERIFY(QFile::exists(m_home->filePath("out.pdf")));
@@ -113,55 +113,55 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
 void WindowDocumentsTest::fontBoxesApplyThePaneFont()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.ComboBox1->setCurrentText("14");
-    QCOMPARE(form.RichEdit1->font().pointSize(), 14);
-    QCOMPARE(form.RichEdit2->font().pointSize(), 14);
-    form.ColorBox1->setCurrentIndex(form.ColorBox1->findText("Red"));
-    QCOMPARE(form.RichEdit2->palette().color(QPalette::Text), QColor(Qt::red));
+    MainWindow form;
+    form.fontSizeBox->setCurrentText("14");
+    QCOMPARE(form.sourcePane->font().pointSize(), 14);
+    QCOMPARE(form.targetPane->font().pointSize(), 14);
+    form.colourBox->setCurrentIndex(form.colourBox->findText("Red"));
+    QCOMPARE(form.targetPane->palette().color(QPalette::Text), QColor(Qt::red));
     // the box offers the standard, extended and system colours by name, black first
-    QCOMPARE(form.ColorBox1->itemText(0), QString("Black"));
-    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Money Green")).value<QColor>(),
+    QCOMPARE(form.colourBox->itemText(0), QString("Black"));
+    QCOMPARE(form.colourBox->itemData(form.colourBox->findText("Money Green")).value<QColor>(),
              QColor(0xC0, 0xDC, 0xC0));
-    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Highlight")).value<QColor>(),
+    QCOMPARE(form.colourBox->itemData(form.colourBox->findText("Highlight")).value<QColor>(),
              form.palette().color(QPalette::Highlight));
-    QCOMPARE(form.ColorBox1->count(), 48);
+    QCOMPARE(form.colourBox->count(), 48);
     QVERIFY(prompts.errors.isEmpty());
 
-    form.ComboBox1->setCurrentText("big");
+    form.fontSizeBox->setCurrentText("big");
     QCOMPARE(prompts.errors, QStringList("'big' is not a valid integer value"));
-    QCOMPARE(form.RichEdit1->font().pointSize(), 14);
+    QCOMPARE(form.sourcePane->font().pointSize(), 14);
 }
 
 void WindowDocumentsTest::formattingButtonsActOnTheSelection()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.RichEdit2->setPlainText("make this bold");
-    form.RichEdit2->setFocus();
-    QTRY_COMPARE(form.editing()->activePane(), form.RichEdit2);
-    QTextCursor cursor = form.RichEdit2->textCursor();
+    form.targetPane->setPlainText("make this bold");
+    form.targetPane->setFocus();
+    QTRY_COMPARE(form.editing()->activePane(), form.targetPane);
+    QTextCursor cursor = form.targetPane->textCursor();
     cursor.setPosition(10);
     cursor.setPosition(14, QTextCursor::KeepAnchor);
-    form.RichEdit2->setTextCursor(cursor);
-    form.ToolButton10->click();
-    form.ToolButtonAlignCenter->click();
-    QTextCursor probe(form.RichEdit2->document());
+    form.targetPane->setTextCursor(cursor);
+    form.boldButton->click();
+    form.alignCenterButton->click();
+    QTextCursor probe(form.targetPane->document());
     probe.setPosition(12);
     QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
-    QCOMPARE(form.RichEdit2->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    QVERIFY(form.ToolButton10->isChecked() && form.ToolButtonAlignCenter->isChecked());
-    QVERIFY(!form.ToolButtonAlignLeft->isChecked());
+    QCOMPARE(form.targetPane->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QVERIFY(form.boldButton->isChecked() && form.alignCenterButton->isChecked());
+    QVERIFY(!form.alignLeftButton->isChecked());
     // the interface language's hints stay on the buttons while their states change
-    form.German2->trigger();
-    form.ToolButton10->click();
-    QCOMPARE(form.ToolButton10->toolTip(), QString("Fett"));
-    QVERIFY(!form.ToolButton10->isChecked());
+    form.germanItem->trigger();
+    form.boldButton->click();
+    QCOMPARE(form.boldButton->toolTip(), QString("Fett"));
+    QVERIFY(!form.boldButton->isChecked());
     // the source pane was not touched
-    QVERIFY(form.RichEdit1->toPlainText().isEmpty());
-    QCOMPARE(form.RichEdit1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QVERIFY(form.sourcePane->toPlainText().isEmpty());
+    QCOMPARE(form.sourcePane->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 QTEST_MAIN(WindowDocumentsTest)

@@ -20,8 +20,8 @@
 
 namespace {
 
-const char* const kHandlers[] = {"english1Click", "francais1Click",   "spanish2Click", "german2Click",
-                                 "italian2Click", "portuguese1Click", "dutch2Click"};
+const char* const kHandlers[] = {"showInEnglish", "showInFrench",     "showInSpanish", "showInGerman",
+                                 "showInItalian", "showInPortuguese", "showInDutch"};
 
 // What the user sees of one row: a menu's title, an item's caption, a control's hint.
 QString shownText(QObject* object, CaptionKind kind)
@@ -36,7 +36,7 @@ QString shownText(QObject* object, CaptionKind kind)
     return QStringLiteral("<%1 is neither menu nor item>").arg(object->objectName());
 }
 
-QStringList checkedLanguageItems(TForm1& form)
+QStringList checkedLanguageItems(MainWindow& form)
 {
     QStringList checked;
     for (const QString& name : interfaceLanguageItemNames())
@@ -46,7 +46,7 @@ QStringList checkedLanguageItems(TForm1& form)
 }
 
 // Every row of the table shows the text of `column`; mismatches are listed.
-QStringList differencesFrom(TForm1& form, int column)
+QStringList differencesFrom(MainWindow& form, int column)
 {
     QStringList differences;
     for (const CaptionRow& row : interfaceCaptionTable()) {
@@ -103,7 +103,7 @@ private slots:
         QFETCH(QString, fileMenu);
         QFETCH(QString, oddOne);
         QFETCH(QString, oddOneName);
-        TForm1 form;
+        MainWindow form;
         QVERIFY(form.InterfaceLanguage == "English");
         // start from another language so that nothing passes by staying put
         QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[(column + 3) % 7]));
@@ -115,59 +115,59 @@ private slots:
         QCOMPARE(form.findChild<QAction*>(oddOneName)->text(), oddOne);
         QCOMPARE(checkedLanguageItems(form), QStringList{interfaceLanguageItemNames()[column]});
         // the pop-up's words are the toolbar's hints
-        QCOMPARE(form.Cut1->text(), form.ToolButton6->toolTip());
-        QCOMPARE(form.Copy1->text(), form.ToolButton7->toolTip());
-        QCOMPARE(form.Paste1->text(), form.ToolButton8->toolTip());
+        QCOMPARE(form.paneCutItem->text(), form.cutButton->toolTip());
+        QCOMPARE(form.paneCopyItem->text(), form.copyButton->toolTip());
+        QCOMPARE(form.panePasteItem->text(), form.pasteButton->toolTip());
         QVERIFY(m_fixture->prompts.errors.isEmpty());
     }
 
     void pickingFromTheMenuRunsTheHandler()
     {
-        TForm1 form;
-        form.German2->trigger();
+        MainWindow form;
+        form.germanItem->trigger();
         QCOMPARE(form.InterfaceLanguage, QString("German"));
-        QCOMPARE(form.Nouveau1->title(), QString("&Datei"));
-        QCOMPARE(form.ToolButton12->toolTip(), QString("Unterstrichen"));
+        QCOMPARE(form.fileMenu->title(), QString("&Datei"));
+        QCOMPARE(form.underlineButton->toolTip(), QString("Unterstrichen"));
         // picking the checked item again keeps it the only one checked
-        form.German2->trigger();
+        form.germanItem->trigger();
         QCOMPARE(checkedLanguageItems(form), QStringList{"German2"});
     }
 
     void spanishThenEnglishRestoresEveryEnglishText()
     {
-        TForm1 form;
-        form.Spanish2->trigger();
-        QCOMPARE(form.Edit1->title(), QString("&Editar"));
-        form.English1->trigger();
+        MainWindow form;
+        form.spanishItem->trigger();
+        QCOMPARE(form.editMenu->title(), QString("&Editar"));
+        form.englishItem->trigger();
         QCOMPARE(differencesFrom(form, 0), QStringList());
-        QCOMPARE(form.Edit1->title(), QString("&Edit"));
+        QCOMPARE(form.editMenu->title(), QString("&Edit"));
         QCOMPARE(checkedLanguageItems(form), QStringList{"English1"});
     }
 
     void itemsOutsideTheTableKeepTheirTexts()
     {
-        TForm1 form;
+        MainWindow form;
         const QStringList names{"Merlin2",     "ReadSrc",      "IdentifyLang", "SerbianCyrillic",
                                 "KeepHistory", "ProxyServer1", "English1",     "Francais1",
                                 "Merlin1",     "N401",         "USEnglish1",   "AE"};
         QStringList before;
         for (const QString& name : names)
             before << form.findChild<QAction*>(name)->text();
-        const QString ts = form.TS1->title(), misc = form.Misc1->title(), caption = form.windowTitle();
-        const QString sizeHint = form.ComboBox1->toolTip();
+        const QString ts = form.speechMenu->title(), misc = form.miscMenu->title(), caption = form.windowTitle();
+        const QString sizeHint = form.fontSizeBox->toolTip();
         for (const char* handler : kHandlers) {
             QVERIFY(QMetaObject::invokeMethod(&form, handler));
             QStringList after;
             for (const QString& name : names)
                 after << form.findChild<QAction*>(name)->text();
             QCOMPARE(after, before);
-            QCOMPARE(form.TS1->title(), ts);
-            QCOMPARE(form.Misc1->title(), misc);
+            QCOMPARE(form.speechMenu->title(), ts);
+            QCOMPARE(form.miscMenu->title(), misc);
             QCOMPARE(form.windowTitle(), caption);
-            QCOMPARE(form.ComboBox1->toolTip(), sizeHint);
+            QCOMPARE(form.fontSizeBox->toolTip(), sizeHint);
         }
-        QCOMPARE(form.ProxyServer1->text(), QString("Proxy Server..."));
-        QCOMPARE(form.Francais1->text(), QString("French"));
+        QCOMPARE(form.proxyServerItem->text(), QString("Proxy Server..."));
+        QCOMPARE(form.frenchItem->text(), QString("French"));
         QCOMPARE(caption, QString("Linguaro Translator Pro 6.2"));
     }
 
@@ -197,10 +197,10 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QString, fileMenu);
         qputenv("LANG", locale);
-        TForm1 form;
+        MainWindow form;
         QVERIFY(!form.EndRequested);
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(form.fileMenu->title(), fileMenu);
         QCOMPARE(checkedLanguageItems(form),
                  QStringList{interfaceLanguageItemNames()[interfaceLanguageColumn(language)]});
     }
@@ -224,9 +224,9 @@ private slots:
         QFETCH(QString, fileMenu);
         qputenv("LANG", "fr_FR.UTF-8");
         m_fixture->writeStore(stored);
-        TForm1 form;
+        MainWindow form;
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(form.fileMenu->title(), fileMenu);
         QCOMPARE(differencesFrom(form, interfaceLanguageColumn(language)), QStringList());
     }
 
@@ -234,29 +234,29 @@ private slots:
     {
         qputenv("LANG", "fr_FR.UTF-8");
         m_fixture->writeStore("\"lang\"=\"french\"\n");  // compared exactly: no language matches
-        TForm1 form;
+        MainWindow form;
         QCOMPARE(form.InterfaceLanguage, QString("french"));
-        QCOMPARE(form.Nouveau1->title(), QString("&File"));
-        QCOMPARE(form.ToolButton1->toolTip(), QString("New"));
+        QCOMPARE(form.fileMenu->title(), QString("&File"));
+        QCOMPARE(form.newButton->toolTip(), QString("New"));
         QVERIFY(m_fixture->prompts.errors.isEmpty());
         // the user can still pick a language
-        form.Dutch2->trigger();
-        QCOMPARE(form.Nouveau1->title(), QString("&Bestand"));
+        form.dutchItem->trigger();
+        QCOMPARE(form.fileMenu->title(), QString("&Bestand"));
     }
 
     void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
     {
-        TForm1 form;
+        MainWindow form;
         // the dialog opens once the menu is done with its event, with the driver waiting for it
-        form.ProxyServer1->trigger();
-        ProxyDialogDriver driver([](TForm4* dialog) {
-            dialog->CheckBox1->setChecked(true);
-            dialog->Edit1->setText("proxy.lan");
-            QTest::keyClicks(dialog->Edit2, "3a");  // the letter is refused with the port message
-            QTest::keyClicks(dialog->Edit2, "3128");
-            dialog->Edit3->setText("alice");
-            dialog->Edit4->setText("s3cret");
-            dialog->btnCancel->click();  // Cancel keeps what was typed
+        form.proxyServerItem->trigger();
+        ProxyDialogDriver driver([](ProxyDialog* dialog) {
+            dialog->useProxyBox->setChecked(true);
+            dialog->addressEdit->setText("proxy.lan");
+            QTest::keyClicks(dialog->portEdit, "3a");  // the letter is refused with the port message
+            QTest::keyClicks(dialog->portEdit, "3128");
+            dialog->userNameEdit->setText("alice");
+            dialog->passwordEdit->setText("s3cret");
+            dialog->cancelButton->click();  // Cancel keeps what was typed
         });
         QCoreApplication::sendPostedEvents();
         QVERIFY(driver.acted());

@@ -52,12 +52,12 @@ private slots:
         TinyProxy proxy(fixture.home.path(), "linguaro", "s3cret", service.port());
         QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
 
-        TForm1 form;
+        MainWindow form;
         form.Proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
-        form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+        form.sourcePane->setPlainText(QStringLiteral("Hello"));
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors, QStringList());
-        QVERIFY2(form.RichEdit2->toPlainText().contains("Hola"), qPrintable(form.RichEdit2->toPlainText()));
+        QVERIFY2(form.targetPane->toPlainText().contains("Hola"), qPrintable(form.targetPane->toPlainText()));
         QCOMPARE(form.statusText(), QString("Done."));
         QCOMPARE(translations(service).size(), 1u);
         QVERIFY(forwardedByProxy(translations(service).back()));
@@ -100,21 +100,21 @@ private slots:
         const QString port = QString::number(proxy.port());
         qputenv("http_proxy", QStringLiteral("http://%1:%2/").arg(urlHost, port).toUtf8());
 
-        TForm1(nullptr).close();
+        MainWindow(nullptr).close();
         QVERIFY(fixture.storeText().contains("\"UseProxy\"=dword:00000000"));
 
         const QByteArray endpoints[] = {QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8(),
                                         remoteEndpoint(service.port())};
         for (const QByteArray& endpoint : endpoints) {
             qputenv("LINGUARO_SERVICE_URL", endpoint);
-            TForm1 form;
+            MainWindow form;
             QVERIFY(form.Proxy.UseProxy);
             QCOMPARE(form.Proxy.Address, urlHost);
             QCOMPARE(form.Proxy.Port, port);
-            form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+            form.sourcePane->setPlainText(QStringLiteral("Hello"));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            QCOMPARE(form.RichEdit2->toPlainText(), QString("Hola"));
+            QCOMPARE(form.targetPane->toPlainText(), QString("Hola"));
             QCOMPARE(forwardedByProxy(translations(service).back()), endpoint.contains(TinyProxy::RemoteDomain));
             form.close();
         }

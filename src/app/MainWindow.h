@@ -14,7 +14,7 @@ class AgentCharacter;
 class CharacterManagement;
 class ComponentInstaller;
 class SpeechWindowHost;
-class TAgent;
+class CharacterStage;
 class VoiceSelection;
 struct AgentUserInput;
 class PaneArea;
@@ -42,11 +42,11 @@ class SourceLanguageBar;
 // their layout names (also as object names, which the interface languages
 // look them up by); handlers keep their layout names and stay short, the
 // work itself lives in the subsystem libraries.
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     static const QString EditionCaption;  // " Pro 6.2"
     static const QString IdleStatus;      // "Ready."
@@ -62,82 +62,85 @@ public:
     QString StartCharacter;  // the stored "character", read at start-up
     QString VoiceName;
     // the agent control: characters and their windows; connected and loaded only when asked
-    TAgent* Agent1 = nullptr;
+    CharacterStage* characterStage = nullptr;
     // the window's transfer component: downloads of converters, components and the version file
-    TTransfer* Transfer1 = nullptr;
+    TTransfer* transfer = nullptr;
     ProxySettings Proxy;
-    QString OpenedFileName;          // the document last opened into the source pane
-    FileOpenDialog FileOpen1Dialog;  // the Open command's dialog: title, filter, proposed name
+    QString OpenedFileName;     // the document last opened into the source pane
+    FileOpenDialog openDialog;  // the Open command's dialog: title, filter, proposed name
     // The system language asked the program to end before its window opened.
     bool EndRequested = false;
 
     // --- components ---
-    QToolBar* ToolBar1 = nullptr;        // first row
-    QToolBar* ToolBar1Row2 = nullptr;    // second row: paragraph and font controls
-    QToolButton* ToolButton1 = nullptr;  // New
-    QToolButton* ToolButton2 = nullptr;  // Open
-    QToolButton* ToolButtonTranslateDocument = nullptr;
-    QToolButton* ToolButton3 = nullptr;   // Save
-    QToolButton* ToolButton4 = nullptr;   // Print
-    QToolButton* ToolButton6 = nullptr;   // Cut
-    QToolButton* ToolButton7 = nullptr;   // Copy
-    QToolButton* ToolButton8 = nullptr;   // Paste
-    QToolButton* ToolButton10 = nullptr;  // Bold
-    QToolButton* ToolButton11 = nullptr;  // Italic
-    QToolButton* ToolButton12 = nullptr;  // Underline
-    QComboBox* wl_glossary = nullptr;
-    LanguageComboBox* wl_srclang = nullptr;
-    LanguageComboBox* wl_trglang = nullptr;
-    QToolButton* ToolButton20 = nullptr;  // Translate
-    QToolButton* ToolButton21 = nullptr;  // Swap
-    QToolButton* ToolButton22 = nullptr;  // Read aloud
-    QToolButton* ToolButtonAlignRight = nullptr;
-    QToolButton* ToolButtonAlignCenter = nullptr;
-    QToolButton* ToolButtonAlignLeft = nullptr;
-    QToolButton* ToolButtonBullets = nullptr;
-    QComboBox* ComboBox1 = nullptr;          // font size
-    QComboBox* ComboBox2 = nullptr;          // font name
-    QComboBox* ColorBox1 = nullptr;          // text colour
-    QTextEdit* RichEdit1 = nullptr;          // source pane
-    QTextEdit* RichEdit2 = nullptr;          // target pane
+    QToolBar* toolBar = nullptr;        // first row
+    QToolBar* formatBar = nullptr;      // second row: paragraph and font controls
+    QToolButton* newButton = nullptr;   // New
+    QToolButton* openButton = nullptr;  // Open
+    QToolButton* translateDocumentButton = nullptr;
+    QToolButton* saveButton = nullptr;       // Save
+    QToolButton* printButton = nullptr;      // Print
+    QToolButton* cutButton = nullptr;        // Cut
+    QToolButton* copyButton = nullptr;       // Copy
+    QToolButton* pasteButton = nullptr;      // Paste
+    QToolButton* boldButton = nullptr;       // Bold
+    QToolButton* italicButton = nullptr;     // Italic
+    QToolButton* underlineButton = nullptr;  // Underline
+    QComboBox* domainList = nullptr;
+    LanguageComboBox* sourceList = nullptr;
+    LanguageComboBox* targetList = nullptr;
+    QToolButton* translateButton = nullptr;  // Translate
+    QToolButton* swapButton = nullptr;       // Swap
+    QToolButton* readAloudButton = nullptr;  // Read aloud
+    QToolButton* alignRightButton = nullptr;
+    QToolButton* alignCenterButton = nullptr;
+    QToolButton* alignLeftButton = nullptr;
+    QToolButton* bulletsButton = nullptr;
+    QComboBox* fontSizeBox = nullptr;        // font size
+    QComboBox* fontNameBox = nullptr;        // font name
+    QComboBox* colourBox = nullptr;          // text colour
+    QTextEdit* sourcePane = nullptr;         // source pane
+    QTextEdit* targetPane = nullptr;         // target pane
     SourceLanguageBar* SourceBar = nullptr;  // above the panes: "The text looks French. Translate from French?"
-    QStatusBar* StatusBar1 = nullptr;
+    QStatusBar* statusLine = nullptr;
     QLabel* StatusPanel = nullptr;  // the status bar's one panel
 
     // menus, in their order on screen
-    QMenu* Nouveau1 = nullptr;  // "&File"
-    QAction *sfsf1, *Ouvrir1, *TranslateDocument1, *Enregistrer1, *Enregistrersous1, *Print1, *N2, *Quitter1;
-    QAction *ExportMemory1, *ImportMemory1;
-    QMenu* Edit1 = nullptr;
-    QAction *Couper2, *Copier1, *Coller1, *Find1, *FindNext1, *Replace1, *Dfaire1, *outslectionner1;
-    QMenu* ranslate1 = nullptr;
-    QAction *ranslate2, *DetectLanguage1, *History1;
-    QMenu* Options1 = nullptr;
-    QMenu* InterfaceLanguage1 = nullptr;
-    QAction *English1, *Francais1, *Spanish2, *German2, *Italian2, *Portuguese1, *Dutch2;
-    QMenu* Character1 = nullptr;
-    QAction *Merlin2, *Genie2, *Peedy2, *Robby2;
-    QMenu* TS1 = nullptr;
-    QAction *ReadSrc, *ReadTgt, *AE, *BE, *NL, *FR, *DE, *IT, *JA, *KO, *PT, *RU, *ES;
-    QMenu* Misc1 = nullptr;
+    QMenu* fileMenu = nullptr;  // "&File"
+    QAction *newItem, *openItem, *translateDocumentItem, *saveItem, *saveAsItem, *printItem, *printerSetupItem,
+        *exitItem;
+    QAction *exportMemoryItem, *importMemoryItem;
+    QMenu* editMenu = nullptr;
+    QAction *cutItem, *copyItem, *pasteItem, *findItem, *findNextItem, *replaceItem, *undoItem, *selectAllItem;
+    QMenu* translateMenu = nullptr;
+    QAction *translateItem, *detectLanguageItem, *historyItem;
+    QMenu* optionsMenu = nullptr;
+    QMenu* interfaceLanguageMenu = nullptr;
+    QAction *englishItem, *frenchItem, *spanishItem, *germanItem, *italianItem, *portugueseItem, *dutchItem;
+    QMenu* characterMenu = nullptr;
+    QAction *merlinItem, *genieItem, *peedyItem, *robbyItem;
+    QMenu* speechMenu = nullptr;
+    QAction *readSourceItem, *readTargetItem, *americanEnglishVoice, *britishEnglishVoice, *dutchVoice, *frenchVoice,
+        *germanVoice, *italianVoice, *japaneseVoice, *koreanVoice, *portugueseVoice, *russianVoice, *spanishVoice;
+    QMenu* miscMenu = nullptr;
     QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *ReuseTranslations;
     QAction *DetectSource, *KeepFormatting;
-    QAction *ClearHistory1, *ProxyServer1;
-    QMenu* ools1 = nullptr;
-    QAction* Install1;
-    QMenu* Install2 = nullptr;
-    QAction *Merlin1, *Genie1, *Peedy1, *Robby1;
-    QMenu* InstallSAPI1 = nullptr;
-    QAction *N401, *N501;
-    QMenu* InstallTextToSpeechEngine1 = nullptr;
-    QAction *USEnglish1, *BritishEnglish1, *Dutch1, *French1, *German1, *Italian1, *Japanese1, *Korean1,
-        *PortugueseBrazil1, *Russian1, *Spanish1;
-    QAction* Installalloptionalcomponents1;
-    QMenu* Help1 = nullptr;
-    QAction *Manual1, *U1, *Homepage1, *About1;
+    QAction *clearHistoryItem, *proxyServerItem;
+    QMenu* toolsMenu = nullptr;
+    QAction* installAgentItem;
+    QMenu* installCharacterMenu = nullptr;
+    QAction *installMerlinItem, *installGenieItem, *installPeedyItem, *installRobbyItem;
+    QMenu* installSapiMenu = nullptr;
+    QAction *installSapi4Item, *installSapi5Item;
+    QMenu* installEngineMenu = nullptr;
+    QAction *americanEnglishEngineItem, *britishEnglishEngineItem, *dutchEngineItem, *frenchEngineItem,
+        *germanEngineItem, *italianEngineItem, *japaneseEngineItem, *koreanEngineItem, *portugueseEngineItem,
+        *russianEngineItem, *spanishEngineItem;
+    QAction* installAllItem;
+    QMenu* helpMenu = nullptr;
+    QAction *manualItem, *updateItem, *homepageItem, *aboutItem;
     // the panes' shared pop-up menu
-    QMenu* PopupMenu1 = nullptr;
-    QAction *Cut1, *Copy1, *Paste1, *SelectAll1;
+    QMenu* paneMenu = nullptr;
+    QAction *paneCutItem, *paneCopyItem, *panePasteItem, *paneSelectAllItem;
 
     // First panel of the status bar; repaintNow repaints it before returning.
     void setStatus(const QString& text, bool repaintNow);
@@ -158,15 +161,19 @@ public:
     CharacterManagement& characters() { return *m_characters; }
     VoiceSelection& voices() { return *m_voices; }
     // The eleven voice items of the Text-To-Speech menu, in menu order.
-    QList<QAction*> voiceItems() const { return {AE, BE, NL, FR, DE, IT, JA, KO, PT, RU, ES}; }
+    QList<QAction*> voiceItems() const
+    {
+        return {americanEnglishVoice, britishEnglishVoice, dutchVoice,      frenchVoice,  germanVoice, italianVoice,
+                japaneseVoice,        koreanVoice,         portugueseVoice, russianVoice, spanishVoice};
+    }
     // Lays the window out as it will first be shown, so that places in it can
     // be told before it is on screen; nothing once it is shown.
     void layOutBeforeShow();
 
     // The character's notifications.
-    void agent1Command(const AgentUserInput& input);
-    void agent1DblClick();
-    void agent1IdleStart();
+    void characterCommand(const AgentUserInput& input);
+    void characterDoubleClicked();
+    void characterIdle();
 
     // Runs a handler body; an unexpected failure ends it and goes to the
     // application's error report. Returns false when it failed.
@@ -176,82 +183,79 @@ public slots:
     void formCreate();
     void formClose();
     void formResize();
-    void toolButton20Click();
-    void ranslate2Click();
-    void detectLanguage1Click();
-    void history1Click();
-    void clearHistory1Click();
-    void toolButton21Click();
-    void toolButton22Click();
-    void readSrcClick();
-    void readTgtClick();
-    void merlin2Click();
-    void genie2Click();
-    void peedy2Click();
-    void robby2Click();
-    void aeClick(QAction* item);  // every voice item of the Text-To-Speech menu
-    void tS1Click();
-    void english1Click();
-    void francais1Click();
-    void spanish2Click();
-    void german2Click();
-    void italian2Click();
-    void portuguese1Click();
-    void dutch2Click();
-    void proxyServer1Click();
+    void translateOrStop();
+    void startTranslation();
+    void detectLanguage();
+    void openHistory();
+    void clearHistory();
+    void swapLanguages();
+    void readAloud();
+    void readSourceChosen();
+    void readTargetChosen();
+    void chooseMerlin();
+    void chooseGenie();
+    void choosePeedy();
+    void chooseRobby();
+    void chooseVoice(QAction* item);  // every voice item of the Text-To-Speech menu
+    void markSpeechMenu();
+    void showInEnglish();
+    void showInFrench();
+    void showInSpanish();
+    void showInGerman();
+    void showInItalian();
+    void showInPortuguese();
+    void showInDutch();
+    void editProxy();
     void applyPaneFont();
     // help menu
-    void manual1Click();
-    void u1Click();
-    void homepage1Click();
-    void about1Click();
+    void openManual();
+    void checkForUpdate();
+    void openHomepage();
+    void showAbout();
     // documents and editing
-    void toolButton1Click();
-    void sfsf1Click();
-    void enregistrerExecute();
-    void nouveauExecute();
-    void enregistrersous1Click();
-    void exportMemory1Click();
-    void importMemory1Click();
-    void print1Click();
-    void toolButton4Click();
-    void filePrintSetup1Execute();
-    void searchFind1BeforeExecute();
-    void searchFind1Execute();
-    void searchFind1FindDialogFind(SearchDialog* dialog);
-    void searchFindNext1Execute();
-    void searchReplace1Execute();
-    void fileOpen1Execute();  // the Open dialog, then FileOpen1Accept
-    void fileOpen1Accept();
-    void translateDocument1Click();  // File > Translate document...
-    void comboBox1Change();
-    void comboBox2Change();
-    void colorBox1Change();
+    void newDocument();
+    void saveDocument();
+    void saveDocumentAs();
+    void exportMemory();
+    void importMemory();
+    void printDocument();
+    void setUpPrinter();
+    void beforeFind();
+    void findText();
+    void findFromDialog(SearchDialog* dialog);
+    void findNext();
+    void replaceText();
+    void openDocument();  // the Open dialog, then FileOpen1Accept
+    void openChosenDocument();
+    void translateDocument();  // File > Translate document...
+    void fontSizeChanged();
+    void fontNameChanged();
+    void colourChanged();
 
     // --- optional component installation ---
 public slots:
-    void install1Click();
+    void installAgent();
     void installAgentPackage();
-    void merlin1Click();
-    void genie1Click();
-    void peedy1Click();
-    void robby1Click();
-    void n401Click();
-    void n501Click();
+    void installMerlin();
+    void installGenie();
+    void installPeedy();
+    void installRobby();
+    void installSapi4();
+    void installSapi5();
     void installSpeechEngine(const QString& file);
     bool speechEngineFetched(const QString& file);
-    void usEnglish1Click();
-    void britishEnglish1Click();
-    void dutch1Click();
-    void french1Click();
-    void german1Click();
-    void italian1Click();
-    void japanese1Click();
-    void korean1Click();
-    void portugueseBrazil1Click();
-    void russian1Click();
-    void spanish1Click();
-    void installalloptionalcomponents1Click();
+    void installAmericanEnglishEngine();
+    void installBritishEnglishEngine();
+    void installDutchEngine();
+    void installFrenchEngine();
+    void installGermanEngine();
+    void installItalianEngine();
+    void installJapaneseEngine();
+    void installKoreanEngine();
+    void installPortugueseEngine();
+    void installRussianEngine();
+    void installSpanishEngine();
+    void installAllComponents();
     bool isWow64();
 
 private:
@@ -284,7 +288,7 @@ private:
     void enableCharacterCommands();
     void switchCharacter(const char* characterId);
 
-    // Start-up's installs of missing components (TForm1Components.cpp).
+    // Start-up's installs of missing components (MainWindowComponents.cpp).
     void runStartupInstallRule();
     // start-up and shut-down steps of the character and its voice
     void loadStartCharacter();
