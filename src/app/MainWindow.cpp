@@ -33,6 +33,7 @@
 #include "ToolbarIcons.h"
 #include "UserPrompts.h"
 #include "VoiceSelection.h"
+#include "WindowObjectNames.h"
 #include "WindowSettings.h"
 
 #include <QActionGroup>
@@ -50,6 +51,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 using ToolbarIcons::Glyph;
 
@@ -94,18 +97,18 @@ QAction* addCheckItem(QMenu* menu, const char* name, const QString& caption, boo
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QLatin1String(ObjectName::window));
     transfer = new TTransfer(this);
-    transfer->setObjectName(QStringLiteral("Transfer1"));
+    transfer->setObjectName(QLatin1String(ObjectName::transfer));
     characterStage = new CharacterStage(this);
-    characterStage->setObjectName(QStringLiteral("Agent1"));
+    characterStage->setObjectName(QLatin1String(ObjectName::characterStage));
     buildPanes();
     buildToolBar();
     buildMenus();
     statusLine = statusBar();
-    statusLine->setObjectName(QStringLiteral("StatusBar1"));
+    statusLine->setObjectName(QLatin1String(ObjectName::statusLine));
     StatusPanel = new QLabel(statusLine);
-    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setObjectName(QLatin1String(ObjectName::statusPanel));
     statusLine->addWidget(StatusPanel, 1);
     wireDocuments();
     m_translation = new TranslationController(*this);
@@ -138,10 +141,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildPanes()
 {
     sourcePane = new QTextEdit;
-    sourcePane->setObjectName(QStringLiteral("RichEdit1"));
+    sourcePane->setObjectName(QLatin1String(ObjectName::sourcePane));
     sourcePane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     targetPane = new QTextEdit;
-    targetPane->setObjectName(QStringLiteral("RichEdit2"));
+    targetPane->setObjectName(QLatin1String(ObjectName::targetPane));
     targetPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     for (QTextEdit* pane : {sourcePane, targetPane}) {
         pane->setAcceptRichText(true);
@@ -165,10 +168,10 @@ void MainWindow::buildPanes()
 void MainWindow::buildToolBar()
 {
     toolBar = addToolBar(QString());
-    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setObjectName(QLatin1String(ObjectName::toolBar));
     addToolBarBreak();
     formatBar = addToolBar(QString());
-    formatBar->setObjectName(QStringLiteral("ToolBar1Row2"));
+    formatBar->setObjectName(QLatin1String(ObjectName::formatBar));
     for (QToolBar* bar : {toolBar, formatBar}) {
         bar->setMovable(false);
         bar->setFloatable(false);
@@ -197,23 +200,23 @@ void MainWindow::buildToolBar()
         return box;
     };
 
-    newButton = button(toolBar, "ToolButton1", Glyph::New, QStringLiteral("New"));
-    openButton = button(toolBar, "ToolButton2", Glyph::Open, QStringLiteral("Open"));
-    translateDocumentButton = button(toolBar, "ToolButtonTranslateDocument", Glyph::TranslateDocument,
+    newButton = button(toolBar, ObjectName::newButton, Glyph::New, QStringLiteral("New"));
+    openButton = button(toolBar, ObjectName::openButton, Glyph::Open, QStringLiteral("Open"));
+    translateDocumentButton = button(toolBar, ObjectName::translateDocumentButton, Glyph::TranslateDocument,
                                      QStringLiteral("Translate a document"));
-    saveButton = button(toolBar, "ToolButton3", Glyph::Save, QStringLiteral("Save"));
-    printButton = button(toolBar, "ToolButton4", Glyph::Print, QStringLiteral("Print"));
+    saveButton = button(toolBar, ObjectName::saveButton, Glyph::Save, QStringLiteral("Save"));
+    printButton = button(toolBar, ObjectName::printButton, Glyph::Print, QStringLiteral("Print"));
     toolBar->addSeparator();
-    cutButton = button(toolBar, "ToolButton6", Glyph::Cut, QStringLiteral("Cut"));
-    copyButton = button(toolBar, "ToolButton7", Glyph::Copy, QStringLiteral("Copy"));
-    pasteButton = button(toolBar, "ToolButton8", Glyph::Paste, QStringLiteral("Paste"));
+    cutButton = button(toolBar, ObjectName::cutButton, Glyph::Cut, QStringLiteral("Cut"));
+    copyButton = button(toolBar, ObjectName::copyButton, Glyph::Copy, QStringLiteral("Copy"));
+    pasteButton = button(toolBar, ObjectName::pasteButton, Glyph::Paste, QStringLiteral("Paste"));
     toolBar->addSeparator();
-    boldButton = button(toolBar, "ToolButton10", Glyph::Bold, QStringLiteral("Bold"));
-    italicButton = button(toolBar, "ToolButton11", Glyph::Italic, QStringLiteral("Italic"));
-    underlineButton = button(toolBar, "ToolButton12", Glyph::Underline, QStringLiteral("Underline"));
+    boldButton = button(toolBar, ObjectName::boldButton, Glyph::Bold, QStringLiteral("Bold"));
+    italicButton = button(toolBar, ObjectName::italicButton, Glyph::Italic, QStringLiteral("Italic"));
+    underlineButton = button(toolBar, ObjectName::underlineButton, Glyph::Underline, QStringLiteral("Underline"));
     toolBar->addSeparator();
 
-    domainList = combo(toolBar, new QComboBox, "wl_glossary", 100);
+    domainList = combo(toolBar, new QComboBox, ObjectName::domainList, 100);
     domainList->addItems(LanguageTable::domainNames());
     domainList->setMaxVisibleItems(22);
     domainList->setCurrentIndex(LanguageTable::DefaultDomain);
@@ -222,35 +225,37 @@ void MainWindow::buildToolBar()
     targetList = new LanguageComboBox;
     for (QComboBox* list : {static_cast<QComboBox*>(sourceList), static_cast<QComboBox*>(targetList)})
         list->addItems(LanguageTable::displayNames());
-    combo(toolBar, sourceList, "wl_srclang", 118)->setCurrentIndex(LanguageTable::DefaultSource);
-    combo(toolBar, targetList, "wl_trglang", 118)->setCurrentIndex(LanguageTable::DefaultTarget);
+    combo(toolBar, sourceList, ObjectName::sourceList, 118)->setCurrentIndex(LanguageTable::DefaultSource);
+    combo(toolBar, targetList, ObjectName::targetList, 118)->setCurrentIndex(LanguageTable::DefaultTarget);
     sourceList->setToolTip(QStringLiteral("Source Language"));
     targetList->setToolTip(QStringLiteral("Target Language"));
 
-    translateButton = button(toolBar, "ToolButton20", Glyph::Translate, QStringLiteral("Translate"));
+    translateButton = button(toolBar, ObjectName::translateButton, Glyph::Translate, QStringLiteral("Translate"));
     translateButton->setEnabled(true);
     translateButton->setText(QStringLiteral("Translate"));
     translateButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(translateButton, &QToolButton::clicked, this, &MainWindow::translateOrStop);
-    swapButton = button(toolBar, "ToolButton21", Glyph::Swap, QStringLiteral("Swap source and target language"));
+    swapButton =
+        button(toolBar, ObjectName::swapButton, Glyph::Swap, QStringLiteral("Swap source and target language"));
     swapButton->setEnabled(true);
     swapButton->setText(QStringLiteral("&Swap"));
     swapButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(swapButton, &QToolButton::clicked, this, &MainWindow::swapLanguages);
-    readAloudButton = button(toolBar, "ToolButton22", Glyph::ReadAloud, QStringLiteral("Read text aloud"));
+    readAloudButton = button(toolBar, ObjectName::readAloudButton, Glyph::ReadAloud, QStringLiteral("Read text aloud"));
 
-    alignRightButton = button(formatBar, "ToolButtonAlignRight", Glyph::AlignRight, QStringLiteral("Align right"));
-    alignCenterButton = button(formatBar, "ToolButtonAlignCenter", Glyph::AlignCenter, QStringLiteral("Centre"));
-    alignLeftButton = button(formatBar, "ToolButtonAlignLeft", Glyph::AlignLeft, QStringLiteral("Align left"));
-    bulletsButton = button(formatBar, "ToolButtonBullets", Glyph::Bullets, QStringLiteral("Bullets"));
+    alignRightButton =
+        button(formatBar, ObjectName::alignRightButton, Glyph::AlignRight, QStringLiteral("Align right"));
+    alignCenterButton = button(formatBar, ObjectName::alignCenterButton, Glyph::AlignCenter, QStringLiteral("Centre"));
+    alignLeftButton = button(formatBar, ObjectName::alignLeftButton, Glyph::AlignLeft, QStringLiteral("Align left"));
+    bulletsButton = button(formatBar, ObjectName::bulletsButton, Glyph::Bullets, QStringLiteral("Bullets"));
     formatBar->addSeparator();
-    fontSizeBox = combo(formatBar, new QComboBox, "ComboBox1", 48);
+    fontSizeBox = combo(formatBar, new QComboBox, ObjectName::fontSizeBox, 48);
     fontSizeBox->setEditable(true);
     fontSizeBox->addItems({"6", "8", "10", "12", "14", "16", "20", "26", "32", "48"});
     fontSizeBox->setMaxVisibleItems(12);
     fontSizeBox->setCurrentText(QStringLiteral("10"));
-    fontNameBox = combo(formatBar, new QComboBox, "ComboBox2", 170);
-    colourBox = combo(formatBar, new QComboBox, "ColorBox1", 110);
+    fontNameBox = combo(formatBar, new QComboBox, ObjectName::fontNameBox, 170);
+    colourBox = combo(formatBar, new QComboBox, ObjectName::colourBox, 110);
     // standard, extended and system colours, with their names
     for (const auto& [name, colour] : PaneColours::all(palette()))
         colourBox->addItem(ToolbarIcons::colourSwatch(colour), name, colour);
@@ -266,55 +271,67 @@ void MainWindow::buildMenus()
         return menu;
     };
 
-    fileMenu = topMenu("Nouveau1", QStringLiteral("&File"));
-    newItem = addItem(fileMenu, "sfsf1", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
-    openItem = addItem(fileMenu, "Ouvrir1", QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
-    translateDocumentItem = addItem(fileMenu, "TranslateDocument1", QString::fromUtf8("&Translate document…"));
-    saveItem = addItem(fileMenu, "Enregistrer1", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
-    saveAsItem = addItem(fileMenu, "Enregistrersous1", QStringLiteral("Save &As ..."));
+    fileMenu = topMenu(ObjectName::fileMenu, QStringLiteral("&File"));
+    newItem = addItem(fileMenu, ObjectName::newItem, QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
+    openItem = addItem(fileMenu, ObjectName::openItem, QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+    translateDocumentItem =
+        addItem(fileMenu, ObjectName::translateDocumentItem, QString::fromUtf8("&Translate document…"));
+    saveItem = addItem(fileMenu, ObjectName::saveItem, QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    saveAsItem = addItem(fileMenu, ObjectName::saveAsItem, QStringLiteral("Save &As ..."));
     fileMenu->addSeparator();
-    exportMemoryItem = addItem(fileMenu, "ExportMemory1", QString::fromUtf8("&Export translation memory…"));
-    importMemoryItem = addItem(fileMenu, "ImportMemory1", QString::fromUtf8("&Import translation memory…"));
+    exportMemoryItem =
+        addItem(fileMenu, ObjectName::exportMemoryItem, QString::fromUtf8("&Export translation memory…"));
+    importMemoryItem =
+        addItem(fileMenu, ObjectName::importMemoryItem, QString::fromUtf8("&Import translation memory…"));
     fileMenu->addSeparator();
-    printItem = addItem(fileMenu, "Print1", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
-    printerSetupItem = addItem(fileMenu, "N2", QStringLiteral("Setup Printer"));
+    printItem =
+        addItem(fileMenu, ObjectName::printItem, QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
+    printerSetupItem = addItem(fileMenu, ObjectName::printerSetupItem, QStringLiteral("Setup Printer"));
     fileMenu->addSeparator();
-    exitItem = addItem(fileMenu, "Quitter1", QStringLiteral("E&xit"));
+    exitItem = addItem(fileMenu, ObjectName::exitItem, QStringLiteral("E&xit"));
     exitItem->setEnabled(true);
     connect(exitItem, &QAction::triggered, this, &QWidget::close);
 
-    editMenu = topMenu("Edit1", QStringLiteral("&Edit"));
-    cutItem = addItem(editMenu, "Couper2", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")));
-    copyItem = addItem(editMenu, "Copier1", QString::fromUtf8("&Copier"), QKeySequence(QStringLiteral("Ctrl+C")));
-    pasteItem = addItem(editMenu, "Coller1", QStringLiteral("Co&ller"), QKeySequence(QStringLiteral("Ctrl+V")));
+    editMenu = topMenu(ObjectName::editMenu, QStringLiteral("&Edit"));
+    cutItem = addItem(editMenu, ObjectName::cutItem, QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")));
+    copyItem =
+        addItem(editMenu, ObjectName::copyItem, QString::fromUtf8("&Copier"), QKeySequence(QStringLiteral("Ctrl+C")));
+    pasteItem =
+        addItem(editMenu, ObjectName::pasteItem, QStringLiteral("Co&ller"), QKeySequence(QStringLiteral("Ctrl+V")));
     editMenu->addSeparator();
-    findItem = addItem(editMenu, "Find1", QStringLiteral("&Find..."), QKeySequence(QStringLiteral("Ctrl+F")));
-    findNextItem = addItem(editMenu, "FindNext1", QStringLiteral("Find &Next"), QKeySequence(QStringLiteral("F3")));
-    replaceItem = addItem(editMenu, "Replace1", QStringLiteral("&Replace"), QKeySequence(QStringLiteral("Ctrl+R")));
+    findItem =
+        addItem(editMenu, ObjectName::findItem, QStringLiteral("&Find..."), QKeySequence(QStringLiteral("Ctrl+F")));
+    findNextItem =
+        addItem(editMenu, ObjectName::findNextItem, QStringLiteral("Find &Next"), QKeySequence(QStringLiteral("F3")));
+    replaceItem =
+        addItem(editMenu, ObjectName::replaceItem, QStringLiteral("&Replace"), QKeySequence(QStringLiteral("Ctrl+R")));
     editMenu->addSeparator();
-    undoItem = addItem(editMenu, "Dfaire1", QString::fromUtf8("&Défaire"), QKeySequence(QStringLiteral("Ctrl+Z")));
-    selectAllItem = addItem(editMenu, "outslectionner1", QString::fromUtf8("&Tout sélectionner"),
+    undoItem =
+        addItem(editMenu, ObjectName::undoItem, QString::fromUtf8("&Défaire"), QKeySequence(QStringLiteral("Ctrl+Z")));
+    selectAllItem = addItem(editMenu, ObjectName::selectAllItem, QString::fromUtf8("&Tout sélectionner"),
                             QKeySequence(QStringLiteral("Ctrl+A")));
 
-    translateMenu = topMenu("ranslate1", QStringLiteral("&Translate"));
-    translateItem =
-        addItem(translateMenu, "ranslate2", QStringLiteral("&Translate"), QKeySequence(QStringLiteral("Ctrl+T")));
+    translateMenu = topMenu(ObjectName::translateMenu, QStringLiteral("&Translate"));
+    translateItem = addItem(translateMenu, ObjectName::translateItem, QStringLiteral("&Translate"),
+                            QKeySequence(QStringLiteral("Ctrl+T")));
     translateItem->setEnabled(true);
     connect(translateItem, &QAction::triggered, this, &MainWindow::startTranslation);
-    detectLanguageItem = addItem(translateMenu, "DetectLanguage1", QStringLiteral("&Detect language"),
+    detectLanguageItem = addItem(translateMenu, ObjectName::detectLanguageItem, QStringLiteral("&Detect language"),
                                  QKeySequence(QStringLiteral("Ctrl+D")));
     detectLanguageItem->setEnabled(true);
     connect(detectLanguageItem, &QAction::triggered, this, &MainWindow::detectLanguage);
-    historyItem =
-        addItem(translateMenu, "History1", QString::fromUtf8("&History…"), QKeySequence(QStringLiteral("Ctrl+H")));
+    historyItem = addItem(translateMenu, ObjectName::historyItem, QString::fromUtf8("&History…"),
+                          QKeySequence(QStringLiteral("Ctrl+H")));
 
-    optionsMenu = topMenu("Options1", QStringLiteral("&Options"));
-    interfaceLanguageMenu = addSubmenu(optionsMenu, "InterfaceLanguage1", QStringLiteral("Interface Language"));
+    optionsMenu = topMenu(ObjectName::optionsMenu, QStringLiteral("&Options"));
+    interfaceLanguageMenu =
+        addSubmenu(optionsMenu, ObjectName::interfaceLanguageMenu, QStringLiteral("Interface Language"));
     auto* languages = new QActionGroup(this);
     const std::pair<QAction**, const char*> languageItems[] = {
-        {&englishItem, "English1"}, {&frenchItem, "Francais1"}, {&spanishItem, "Spanish2"},
-        {&germanItem, "German2"},   {&italianItem, "Italian2"}, {&portugueseItem, "Portuguese1"},
-        {&dutchItem, "Dutch2"}};
+        {&englishItem, ObjectName::englishItem}, {&frenchItem, ObjectName::frenchItem},
+        {&spanishItem, ObjectName::spanishItem}, {&germanItem, ObjectName::germanItem},
+        {&italianItem, ObjectName::italianItem}, {&portugueseItem, ObjectName::portugueseItem},
+        {&dutchItem, ObjectName::dutchItem}};
     for (int i = 0; i < 7; ++i) {
         QAction* item =
             addCheckItem(interfaceLanguageMenu, languageItems[i].second, interfaceLanguageNames()[i], i == 0);
@@ -330,15 +347,19 @@ void MainWindow::buildMenus()
     connect(dutchItem, &QAction::triggered, this, &MainWindow::showInDutch);
 
     // the character and voice items are exclusive; their handlers place the check marks
-    characterMenu = addSubmenu(optionsMenu, "Character1", QStringLiteral("Character"));
-    for (auto [item, name] :
-         {std::pair{&merlinItem, "Merlin"}, {&genieItem, "Genie"}, {&peedyItem, "Peedy"}, {&robbyItem, "Robby"}})
-        *item =
-            addCheckItem(characterMenu, (std::string(name) + "2").c_str(), QLatin1String(name), item == &merlinItem);
+    characterMenu = addSubmenu(optionsMenu, ObjectName::characterMenu, QStringLiteral("Character"));
+    const std::tuple<QAction**, const char*, const char*> characterItems[] = {
+        {&merlinItem, ObjectName::merlinItem, "Merlin"},
+        {&genieItem, ObjectName::genieItem, "Genie"},
+        {&peedyItem, ObjectName::peedyItem, "Peedy"},
+        {&robbyItem, ObjectName::robbyItem, "Robby"}};
+    for (auto [item, name, caption] : characterItems)
+        *item = addCheckItem(characterMenu, name, QLatin1String(caption), item == &merlinItem);
 
-    speechMenu = addSubmenu(optionsMenu, "TS1", QStringLiteral("Text-To-Speech"));
-    readSourceItem = addCheckItem(speechMenu, "ReadSrc", QStringLiteral("Read the source text"), false);
-    readTargetItem = addCheckItem(speechMenu, "ReadTgt", QStringLiteral("Read the target text"), true);
+    speechMenu = addSubmenu(optionsMenu, ObjectName::speechMenu, QStringLiteral("Text-To-Speech"));
+    readSourceItem =
+        addCheckItem(speechMenu, ObjectName::readSourceItem, QStringLiteral("Read the source text"), false);
+    readTargetItem = addCheckItem(speechMenu, ObjectName::readTargetItem, QStringLiteral("Read the target text"), true);
     connect(readSourceItem, &QAction::triggered, this, &MainWindow::readSourceChosen);
     connect(readTargetItem, &QAction::triggered, this, &MainWindow::readTargetChosen);
     speechMenu->addSeparator();
@@ -353,72 +374,81 @@ void MainWindow::buildMenus()
                                                             {&portugueseVoice, "Portuguese(Brazil)"},
                                                             {&russianVoice, "Russian"},
                                                             {&spanishVoice, "Spanish"}};
-    const char* voiceNames[] = {"AE", "BE", "NL", "FR", "DE", "IT", "JA", "KO", "PT", "RU", "ES"};
+    const char* voiceNames[] = {
+        ObjectName::americanEnglishVoice, ObjectName::britishEnglishVoice, ObjectName::dutchVoice,
+        ObjectName::frenchVoice,          ObjectName::germanVoice,         ObjectName::italianVoice,
+        ObjectName::japaneseVoice,        ObjectName::koreanVoice,         ObjectName::portugueseVoice,
+        ObjectName::russianVoice,         ObjectName::spanishVoice};
     for (int i = 0; i < 11; ++i)
         *voiceItems[i].first = addCheckItem(speechMenu, voiceNames[i], QLatin1String(voiceItems[i].second), i == 0);
 
-    miscMenu = addSubmenu(optionsMenu, "Misc1", QStringLiteral("Misc"));
-    IdentifyLang = addCheckItem(miscMenu, "IdentifyLang", QStringLiteral("Identify language before read aloud"), true);
-    ReadAloud = addCheckItem(miscMenu, "ReadAloud", QStringLiteral("Read aloud results after translation"), false);
-    CopyToClipboard =
-        addCheckItem(miscMenu, "CopyToClipboard", QStringLiteral("Copy results to clipboard after translation"), false);
-    SerbianCyrillic = addCheckItem(miscMenu, "SerbianCyrillic", QStringLiteral("Serbian in Cyrillic"), false);
-    KeepHistory = addCheckItem(miscMenu, "KeepHistory", QStringLiteral("Keep a history of translations"), true);
-    ReuseTranslations = addCheckItem(miscMenu, "ReuseTranslations", QStringLiteral("Reuse earlier translations"), true);
-    DetectSource = addCheckItem(miscMenu, "DetectSource", QStringLiteral("Detect the source language"), true);
+    miscMenu = addSubmenu(optionsMenu, ObjectName::miscMenu, QStringLiteral("Misc"));
+    IdentifyLang =
+        addCheckItem(miscMenu, ObjectName::identifyLang, QStringLiteral("Identify language before read aloud"), true);
+    ReadAloud =
+        addCheckItem(miscMenu, ObjectName::readAloud, QStringLiteral("Read aloud results after translation"), false);
+    CopyToClipboard = addCheckItem(miscMenu, ObjectName::copyToClipboard,
+                                   QStringLiteral("Copy results to clipboard after translation"), false);
+    SerbianCyrillic = addCheckItem(miscMenu, ObjectName::serbianCyrillic, QStringLiteral("Serbian in Cyrillic"), false);
+    KeepHistory =
+        addCheckItem(miscMenu, ObjectName::keepHistory, QStringLiteral("Keep a history of translations"), true);
+    ReuseTranslations =
+        addCheckItem(miscMenu, ObjectName::reuseTranslations, QStringLiteral("Reuse earlier translations"), true);
+    DetectSource = addCheckItem(miscMenu, ObjectName::detectSource, QStringLiteral("Detect the source language"), true);
     // greyed out until the service says the route takes HTML documents
-    KeepFormatting = addCheckItem(miscMenu, "KeepFormatting", QStringLiteral("Keep formatting"), false);
+    KeepFormatting = addCheckItem(miscMenu, ObjectName::keepFormatting, QStringLiteral("Keep formatting"), false);
     KeepFormatting->setEnabled(false);
-    clearHistoryItem = addItem(optionsMenu, "ClearHistory1", QString::fromUtf8("Clear &history…"));
+    clearHistoryItem = addItem(optionsMenu, ObjectName::clearHistoryItem, QString::fromUtf8("Clear &history…"));
     optionsMenu->addSeparator();
-    proxyServerItem = addItem(optionsMenu, "ProxyServer1", QStringLiteral("Proxy Server..."));
+    proxyServerItem = addItem(optionsMenu, ObjectName::proxyServerItem, QStringLiteral("Proxy Server..."));
     proxyServerItem->setEnabled(true);
     connect(proxyServerItem, &QAction::triggered, this, &MainWindow::editProxy, Qt::QueuedConnection);
 
-    toolsMenu = topMenu("ools1", QStringLiteral("&Tools"));
-    installAgentItem = addItem(toolsMenu, "Install1", QStringLiteral("Install MS Agent Components"));
-    installCharacterMenu = addSubmenu(toolsMenu, "Install2", QStringLiteral("Install Characters"));
-    installMerlinItem = addItem(installCharacterMenu, "Merlin1", QStringLiteral("Merlin"));
-    installGenieItem = addItem(installCharacterMenu, "Genie1", QStringLiteral("Genie"));
-    installPeedyItem = addItem(installCharacterMenu, "Peedy1", QStringLiteral("Peedy"));
-    installRobbyItem = addItem(installCharacterMenu, "Robby1", QStringLiteral("Robby"));
-    installSapiMenu = addSubmenu(toolsMenu, "InstallSAPI1", QStringLiteral("Install SAPI Runtime"));
-    installSapi4Item = addItem(installSapiMenu, "N401", QStringLiteral("4.0"));
-    installSapi5Item = addItem(installSapiMenu, "N501", QStringLiteral("5.0"));
+    toolsMenu = topMenu(ObjectName::toolsMenu, QStringLiteral("&Tools"));
+    installAgentItem = addItem(toolsMenu, ObjectName::installAgentItem, QStringLiteral("Install MS Agent Components"));
+    installCharacterMenu =
+        addSubmenu(toolsMenu, ObjectName::installCharacterMenu, QStringLiteral("Install Characters"));
+    installMerlinItem = addItem(installCharacterMenu, ObjectName::installMerlinItem, QStringLiteral("Merlin"));
+    installGenieItem = addItem(installCharacterMenu, ObjectName::installGenieItem, QStringLiteral("Genie"));
+    installPeedyItem = addItem(installCharacterMenu, ObjectName::installPeedyItem, QStringLiteral("Peedy"));
+    installRobbyItem = addItem(installCharacterMenu, ObjectName::installRobbyItem, QStringLiteral("Robby"));
+    installSapiMenu = addSubmenu(toolsMenu, ObjectName::installSapiMenu, QStringLiteral("Install SAPI Runtime"));
+    installSapi4Item = addItem(installSapiMenu, ObjectName::installSapi4Item, QStringLiteral("4.0"));
+    installSapi5Item = addItem(installSapiMenu, ObjectName::installSapi5Item, QStringLiteral("5.0"));
     installEngineMenu =
-        addSubmenu(toolsMenu, "InstallTextToSpeechEngine1", QStringLiteral("Install Text-To-Speech Engine"));
-    const std::pair<QAction**, const char*> engineItems[] = {{&americanEnglishEngineItem, "USEnglish1"},
-                                                             {&britishEnglishEngineItem, "BritishEnglish1"},
-                                                             {&dutchEngineItem, "Dutch1"},
-                                                             {&frenchEngineItem, "French1"},
-                                                             {&germanEngineItem, "German1"},
-                                                             {&italianEngineItem, "Italian1"},
-                                                             {&japaneseEngineItem, "Japanese1"},
-                                                             {&koreanEngineItem, "Korean1"},
-                                                             {&portugueseEngineItem, "PortugueseBrazil1"},
-                                                             {&russianEngineItem, "Russian1"},
-                                                             {&spanishEngineItem, "Spanish1"}};
+        addSubmenu(toolsMenu, ObjectName::installEngineMenu, QStringLiteral("Install Text-To-Speech Engine"));
+    const std::pair<QAction**, const char*> engineItems[] = {
+        {&americanEnglishEngineItem, ObjectName::americanEnglishEngineItem},
+        {&britishEnglishEngineItem, ObjectName::britishEnglishEngineItem},
+        {&dutchEngineItem, ObjectName::dutchEngineItem},
+        {&frenchEngineItem, ObjectName::frenchEngineItem},
+        {&germanEngineItem, ObjectName::germanEngineItem},
+        {&italianEngineItem, ObjectName::italianEngineItem},
+        {&japaneseEngineItem, ObjectName::japaneseEngineItem},
+        {&koreanEngineItem, ObjectName::koreanEngineItem},
+        {&portugueseEngineItem, ObjectName::portugueseEngineItem},
+        {&russianEngineItem, ObjectName::russianEngineItem},
+        {&spanishEngineItem, ObjectName::spanishEngineItem}};
     for (int i = 0; i < 11; ++i)
         *engineItems[i].first = addItem(installEngineMenu, engineItems[i].second, QLatin1String(voiceItems[i].second));
     toolsMenu->addSeparator();
-    installAllItem =
-        addItem(toolsMenu, "Installalloptionalcomponents1", QStringLiteral("Install all optional components"));
+    installAllItem = addItem(toolsMenu, ObjectName::installAllItem, QStringLiteral("Install all optional components"));
 
-    helpMenu = topMenu("Help1", QStringLiteral("&Help"));
-    manualItem = addItem(helpMenu, "Manual1", QStringLiteral("Manual"));
+    helpMenu = topMenu(ObjectName::helpMenu, QStringLiteral("&Help"));
+    manualItem = addItem(helpMenu, ObjectName::manualItem, QStringLiteral("Manual"));
     helpMenu->addSeparator();
-    updateItem = addItem(helpMenu, "U1", QStringLiteral("Update"));
-    homepageItem = addItem(helpMenu, "Homepage1", QStringLiteral("Homepage"));
+    updateItem = addItem(helpMenu, ObjectName::updateItem, QStringLiteral("Update"));
+    homepageItem = addItem(helpMenu, ObjectName::homepageItem, QStringLiteral("Homepage"));
     helpMenu->addSeparator();
-    aboutItem = addItem(helpMenu, "About1", QStringLiteral("About"));
+    aboutItem = addItem(helpMenu, ObjectName::aboutItem, QStringLiteral("About"));
 
     paneMenu = new QMenu(this);
-    paneMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    paneCutItem = addItem(paneMenu, "Cut1", QStringLiteral("Cut"));
-    paneCopyItem = addItem(paneMenu, "Copy1", QStringLiteral("&Copy"));
-    panePasteItem = addItem(paneMenu, "Paste1", QStringLiteral("&Paste"));
+    paneMenu->setObjectName(QLatin1String(ObjectName::paneMenu));
+    paneCutItem = addItem(paneMenu, ObjectName::paneCutItem, QStringLiteral("Cut"));
+    paneCopyItem = addItem(paneMenu, ObjectName::paneCopyItem, QStringLiteral("&Copy"));
+    panePasteItem = addItem(paneMenu, ObjectName::panePasteItem, QStringLiteral("&Paste"));
     paneMenu->addSeparator();
-    paneSelectAllItem = addItem(paneMenu, "SelectAll1", QStringLiteral("&Select All"));
+    paneSelectAllItem = addItem(paneMenu, ObjectName::paneSelectAllItem, QStringLiteral("&Select All"));
 }
 
 // --- start-up, shut-down, resize ---
