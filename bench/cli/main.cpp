@@ -15,6 +15,7 @@
 //     running, from the start of the program to its end. Target: under 100 ms.
 
 #include "BenchSupport.h"
+#include "WindowDriver.h"
 #include "ConsolePrompts.h"
 #include "MainWindow.h"
 #include "TranslationController.h"
@@ -60,17 +61,17 @@ double window(const QString& text, QString& result)
 {
     MainWindow form;
     form.show();
-    form.sourceList->setCurrentIndex(0);
-    form.targetList->setCurrentIndex(3);  // Spanish
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(3);  // Spanish
     QElapsedTimer timer;
     timer.start();
-    form.sourcePane->setPlainText(text);
+    ui(form).sourcePane()->setPlainText(text);
     QEventLoop run;
     QObject::connect(&form.translation(), &TranslationController::ended, &run, &QEventLoop::quit);
     form.translateOrStop();
     run.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    result = form.targetPane->toPlainText();
+    result = ui(form).targetPane()->toPlainText();
     if (form.statusText() != MainWindow::IdleStatus && form.statusText() != QStringLiteral("Done."))
         std::fprintf(stderr, "the window ended with: %s\n", qPrintable(form.statusText()));
     return seconds;

@@ -6,6 +6,7 @@
 //    text loaded (something asks it to repaint every 20 ms).
 // Usage: bench_open [pages] [megabytes]. Each program runs three times; the best time counts.
 #include "PaneDocument.h"
+#include "WindowDriver.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -199,9 +200,9 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     RepaintWatch watch;
     form.installEventFilter(&watch);
-    form.sourcePane->viewport()->installEventFilter(&watch);
+    ui(form).sourcePane()->viewport()->installEventFilter(&watch);
     QTimer asker;
-    QObject::connect(&asker, &QTimer::timeout, &form, [&] { form.sourcePane->viewport()->update(); });
+    QObject::connect(&asker, &QTimer::timeout, &form, [&] { ui(form).sourcePane()->viewport()->update(); });
     asker.start(20);
     auto open = [&](const QString& path) {
         form.openDialog.FileName = path;

@@ -23,6 +23,7 @@
 // average is printed beside them.
 
 #include "BenchSupport.h"
+#include "WindowDriver.h"
 #include "ConsolePrompts.h"
 #include "LanguageTable.h"
 #include "ServiceExchange.h"
@@ -166,9 +167,9 @@ double windowStall(const QString& text, int target, double& wall, QString& statu
 {
     MainWindow form;
     form.show();
-    form.sourceList->setCurrentIndex(0);
-    form.targetList->setCurrentIndex(target);
-    form.sourcePane->setPlainText(text);
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(target);
+    ui(form).sourcePane()->setPlainText(text);
     // the pasted text is laid out and painted before the run begins
     QEventLoop settle;
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);

@@ -3,6 +3,7 @@
 // it under Xvfb) and writes them as PNG files into OUTPUT_FOLDER.
 
 #include "DocumentCommands.h"
+#include "WindowDriver.h"
 #include "HistoryCommands.h"
 #include "HistoryRecorder.h"
 #include "HistoryWindow.h"
@@ -139,9 +140,9 @@ int main(int argc, char** argv)
 
     // a short translation from English into Spanish by the built-in service
     const QStringList languages = LanguageTable::displayNames();
-    form.sourceList->setCurrentIndex(languages.indexOf(QStringLiteral("English")));
-    form.targetList->setCurrentIndex(languages.indexOf(QStringLiteral("Spanish")));
-    form.sourcePane->setPlainText(QString::fromUtf8(SampleText));
+    ui(form).sourceList()->setCurrentIndex(languages.indexOf(QStringLiteral("English")));
+    ui(form).targetList()->setCurrentIndex(languages.indexOf(QStringLiteral("Spanish")));
+    ui(form).sourcePane()->setPlainText(QString::fromUtf8(SampleText));
     form.translateOrStop();
     // the translation runs beside the window: the picture shows it finished
     for (int waited = 0; form.translating() && waited < 60000; waited += 100)
@@ -150,15 +151,15 @@ int main(int argc, char** argv)
     shoot(QStringLiteral("main.png"), &form);
 
     // French under an English source: the bar above the panes asks before anything is sent
-    const QString before = form.sourcePane->toPlainText();
-    form.sourcePane->setPlainText(
+    const QString before = ui(form).sourcePane()->toPlainText();
+    ui(form).sourcePane()->setPlainText(
         QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
                        "jusqu'à huit heures du soir."));
     form.translateOrStop();
     settle();
     shoot(QStringLiteral("source-bar.png"), &form);
-    form.SourceBar->hide();
-    form.sourcePane->setPlainText(before);
+    ui(form).find<SourceLanguageBar>(ObjectName::sourceBar)->hide();
+    ui(form).sourcePane()->setPlainText(before);
     // the History window with the translation just made
     HistoryRecorder::flush();
     form.history().open();
@@ -167,10 +168,12 @@ int main(int argc, char** argv)
     if (form.history().window())
         shoot(QStringLiteral("history.png"), form.history().window());
 
-    const std::pair<QMenu*, const char*> menus[] = {
-        {form.fileMenu, "menu-file.png"},           {form.editMenu, "menu-edit.png"},
-        {form.translateMenu, "menu-translate.png"}, {form.optionsMenu, "menu-options.png"},
-        {form.toolsMenu, "menu-tools.png"},         {form.helpMenu, "menu-help.png"}};
+    const std::pair<QMenu*, const char*> menus[] = {{ui(form).menu(ObjectName::fileMenu), "menu-file.png"},
+                                                    {ui(form).menu(ObjectName::editMenu), "menu-edit.png"},
+                                                    {ui(form).menu(ObjectName::translateMenu), "menu-translate.png"},
+                                                    {ui(form).menu(ObjectName::optionsMenu), "menu-options.png"},
+                                                    {ui(form).menu(ObjectName::toolsMenu), "menu-tools.png"},
+                                                    {ui(form).menu(ObjectName::helpMenu), "menu-help.png"}};
     for (const auto& [menu, name] : menus) {
         form.menuBar()->setActiveAction(menu->menuAction());
         settle();
@@ -204,10 +207,10 @@ int main(int argc, char** argv)
     }
     user.removeRecursively();
 
-    QTextCursor cursor(form.sourcePane->document());
+    QTextCursor cursor(ui(form).sourcePane()->document());
     cursor.movePosition(QTextCursor::Start);
     cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
-    form.sourcePane->setTextCursor(cursor);
+    ui(form).sourcePane()->setTextCursor(cursor);
     form.documents().find();
     shoot(QStringLiteral("find.png"), form.documents().findDialog());
     form.documents().findDialog()->close();
@@ -232,7 +235,7 @@ int main(int argc, char** argv)
     }
 
     prompts.nextShot = QStringLiteral("update.png");
-    form.updateItem->trigger();
+    ui(form).item(ObjectName::updateItem)->trigger();
 
     form.close();
     UserPrompts::setInstance(nullptr);

@@ -107,9 +107,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     statusLine = statusBar();
     statusLine->setObjectName(QLatin1String(ObjectName::statusLine));
-    StatusPanel = new QLabel(statusLine);
-    StatusPanel->setObjectName(QLatin1String(ObjectName::statusPanel));
-    statusLine->addWidget(StatusPanel, 1);
+    statusPanel = new QLabel(statusLine);
+    statusPanel->setObjectName(QLatin1String(ObjectName::statusPanel));
+    statusLine->addWidget(statusPanel, 1);
     wireDocuments();
     m_translation = new TranslationController(*this);
     m_detection = std::make_unique<SourceDetection>(*this);
@@ -952,9 +952,9 @@ void MainWindow::characterIdle() { m_characters->characterIdle(); }
 
 void MainWindow::setStatus(const QString& text, bool repaintNow)
 {
-    StatusPanel->setText(text);
+    statusPanel->setText(text);
     if (repaintNow)
-        StatusPanel->repaint();
+        statusPanel->repaint();
 }
 
-QString MainWindow::statusText() const { return StatusPanel->text(); }
+QString MainWindow::statusText() const { return statusPanel->text(); }

@@ -71,76 +71,20 @@ public:
     // The system language asked the program to end before its window opened.
     bool EndRequested = false;
 
-    // --- components ---
-    QToolBar* toolBar = nullptr;        // first row
-    QToolBar* formatBar = nullptr;      // second row: paragraph and font controls
-    QToolButton* newButton = nullptr;   // New
-    QToolButton* openButton = nullptr;  // Open
-    QToolButton* translateDocumentButton = nullptr;
-    QToolButton* saveButton = nullptr;       // Save
-    QToolButton* printButton = nullptr;      // Print
-    QToolButton* cutButton = nullptr;        // Cut
-    QToolButton* copyButton = nullptr;       // Copy
-    QToolButton* pasteButton = nullptr;      // Paste
-    QToolButton* boldButton = nullptr;       // Bold
-    QToolButton* italicButton = nullptr;     // Italic
-    QToolButton* underlineButton = nullptr;  // Underline
-    QComboBox* domainList = nullptr;
+    // --- the widgets the window's controllers share; the rest are its own ---
+    QTextEdit* sourcePane = nullptr;
+    QTextEdit* targetPane = nullptr;
     LanguageComboBox* sourceList = nullptr;
     LanguageComboBox* targetList = nullptr;
-    QToolButton* translateButton = nullptr;  // Translate
-    QToolButton* swapButton = nullptr;       // Swap
-    QToolButton* readAloudButton = nullptr;  // Read aloud
-    QToolButton* alignRightButton = nullptr;
-    QToolButton* alignCenterButton = nullptr;
-    QToolButton* alignLeftButton = nullptr;
-    QToolButton* bulletsButton = nullptr;
-    QComboBox* fontSizeBox = nullptr;        // font size
-    QComboBox* fontNameBox = nullptr;        // font name
-    QComboBox* colourBox = nullptr;          // text colour
-    QTextEdit* sourcePane = nullptr;         // source pane
-    QTextEdit* targetPane = nullptr;         // target pane
     SourceLanguageBar* SourceBar = nullptr;  // above the panes: "The text looks French. Translate from French?"
-    QStatusBar* statusLine = nullptr;
-    QLabel* StatusPanel = nullptr;  // the status bar's one panel
-
-    // menus, in their order on screen
-    QMenu* fileMenu = nullptr;  // "&File"
-    QAction *newItem, *openItem, *translateDocumentItem, *saveItem, *saveAsItem, *printItem, *printerSetupItem,
-        *exitItem;
-    QAction *exportMemoryItem, *importMemoryItem;
-    QMenu* editMenu = nullptr;
-    QAction *cutItem, *copyItem, *pasteItem, *findItem, *findNextItem, *replaceItem, *undoItem, *selectAllItem;
-    QMenu* translateMenu = nullptr;
-    QAction *translateItem, *detectLanguageItem, *historyItem;
-    QMenu* optionsMenu = nullptr;
-    QMenu* interfaceLanguageMenu = nullptr;
-    QAction *englishItem, *frenchItem, *spanishItem, *germanItem, *italianItem, *portugueseItem, *dutchItem;
-    QMenu* characterMenu = nullptr;
+    QToolButton* translateButton = nullptr;
+    QToolButton* readAloudButton = nullptr;
     QAction *merlinItem, *genieItem, *peedyItem, *robbyItem;
-    QMenu* speechMenu = nullptr;
     QAction *readSourceItem, *readTargetItem, *americanEnglishVoice, *britishEnglishVoice, *dutchVoice, *frenchVoice,
         *germanVoice, *italianVoice, *japaneseVoice, *koreanVoice, *portugueseVoice, *russianVoice, *spanishVoice;
     QMenu* miscMenu = nullptr;
     QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *ReuseTranslations;
     QAction *DetectSource, *KeepFormatting;
-    QAction *clearHistoryItem, *proxyServerItem;
-    QMenu* toolsMenu = nullptr;
-    QAction* installAgentItem;
-    QMenu* installCharacterMenu = nullptr;
-    QAction *installMerlinItem, *installGenieItem, *installPeedyItem, *installRobbyItem;
-    QMenu* installSapiMenu = nullptr;
-    QAction *installSapi4Item, *installSapi5Item;
-    QMenu* installEngineMenu = nullptr;
-    QAction *americanEnglishEngineItem, *britishEnglishEngineItem, *dutchEngineItem, *frenchEngineItem,
-        *germanEngineItem, *italianEngineItem, *japaneseEngineItem, *koreanEngineItem, *portugueseEngineItem,
-        *russianEngineItem, *spanishEngineItem;
-    QAction* installAllItem;
-    QMenu* helpMenu = nullptr;
-    QAction *manualItem, *updateItem, *homepageItem, *aboutItem;
-    // the panes' shared pop-up menu
-    QMenu* paneMenu = nullptr;
-    QAction *paneCutItem, *paneCopyItem, *panePasteItem, *paneSelectAllItem;
 
     // First panel of the status bar; repaintNow repaints it before returning.
     void setStatus(const QString& text, bool repaintNow);
@@ -180,16 +124,31 @@ public:
     static bool runHandler(const std::function<void()>& body);
 
 public slots:
-    void formCreate();
+    // the commands the command line, D-Bus, the character and the tests also give
     void formClose();
-    void formResize();
-    void translateOrStop();
-    void startTranslation();
+    void translateOrStop();  // a run under way is stopped
     void detectLanguage();
-    void openHistory();
-    void clearHistory();
     void swapLanguages();
     void readAloud();
+    void markSpeechMenu();
+    void showInGerman();
+    void openChosenDocument();
+    void translateDocument();  // File > Translate document...
+    void installAgent();
+    void installMerlin();
+    void installGenie();
+    void installPeedy();
+    void installRobby();
+    void installSpeechEngine(const QString& file);
+    bool speechEngineFetched(const QString& file);
+    bool isWow64();
+
+private slots:
+    void formCreate();
+    void formResize();
+    void startTranslation();
+    void openHistory();
+    void clearHistory();
     void readSourceChosen();
     void readTargetChosen();
     void chooseMerlin();
@@ -197,22 +156,18 @@ public slots:
     void choosePeedy();
     void chooseRobby();
     void chooseVoice(QAction* item);  // every voice item of the Text-To-Speech menu
-    void markSpeechMenu();
     void showInEnglish();
     void showInFrench();
     void showInSpanish();
-    void showInGerman();
     void showInItalian();
     void showInPortuguese();
     void showInDutch();
     void editProxy();
     void applyPaneFont();
-    // help menu
     void openManual();
     void checkForUpdate();
     void openHomepage();
     void showAbout();
-    // documents and editing
     void newDocument();
     void saveDocument();
     void saveDocumentAs();
@@ -225,25 +180,13 @@ public slots:
     void findFromDialog(SearchDialog* dialog);
     void findNext();
     void replaceText();
-    void openDocument();  // the Open dialog, then FileOpen1Accept
-    void openChosenDocument();
-    void translateDocument();  // File > Translate document...
+    void openDocument();  // the Open dialog, then openChosenDocument
     void fontSizeChanged();
     void fontNameChanged();
     void colourChanged();
-
-    // --- optional component installation ---
-public slots:
-    void installAgent();
     void installAgentPackage();
-    void installMerlin();
-    void installGenie();
-    void installPeedy();
-    void installRobby();
     void installSapi4();
     void installSapi5();
-    void installSpeechEngine(const QString& file);
-    bool speechEngineFetched(const QString& file);
     void installAmericanEnglishEngine();
     void installBritishEnglishEngine();
     void installDutchEngine();
@@ -256,7 +199,6 @@ public slots:
     void installRussianEngine();
     void installSpanishEngine();
     void installAllComponents();
-    bool isWow64();
 
 private:
     // The Tools menu's entries, connected and enabled.
@@ -295,6 +237,52 @@ private:
     void restoreVoice();
     void greetAtStart();
     QString storeVoice();
+
+    QToolBar* toolBar = nullptr;    // first row
+    QToolBar* formatBar = nullptr;  // second row: paragraph and font controls
+    QToolButton *newButton = nullptr, *openButton = nullptr, *translateDocumentButton = nullptr;
+    QToolButton *saveButton = nullptr, *printButton = nullptr;
+    QToolButton *cutButton = nullptr, *copyButton = nullptr, *pasteButton = nullptr;
+    QToolButton *boldButton = nullptr, *italicButton = nullptr, *underlineButton = nullptr;
+    QComboBox* domainList = nullptr;
+    QToolButton* swapButton = nullptr;
+    QToolButton *alignRightButton = nullptr, *alignCenterButton = nullptr, *alignLeftButton = nullptr;
+    QToolButton* bulletsButton = nullptr;
+    QComboBox *fontSizeBox = nullptr, *fontNameBox = nullptr, *colourBox = nullptr;
+    QStatusBar* statusLine = nullptr;
+    QLabel* statusPanel = nullptr;  // the status bar's one panel
+
+    // menus, in their order on screen
+    QMenu* fileMenu = nullptr;
+    QAction *newItem, *openItem, *translateDocumentItem, *saveItem, *saveAsItem, *printItem, *printerSetupItem,
+        *exitItem;
+    QAction *exportMemoryItem, *importMemoryItem;
+    QMenu* editMenu = nullptr;
+    QAction *cutItem, *copyItem, *pasteItem, *findItem, *findNextItem, *replaceItem, *undoItem, *selectAllItem;
+    QMenu* translateMenu = nullptr;
+    QAction *translateItem, *detectLanguageItem, *historyItem;
+    QMenu* optionsMenu = nullptr;
+    QMenu* interfaceLanguageMenu = nullptr;
+    QAction *englishItem, *frenchItem, *spanishItem, *germanItem, *italianItem, *portugueseItem, *dutchItem;
+    QMenu* characterMenu = nullptr;
+    QMenu* speechMenu = nullptr;
+    QAction *clearHistoryItem, *proxyServerItem;
+    QMenu* toolsMenu = nullptr;
+    QAction* installAgentItem;
+    QMenu* installCharacterMenu = nullptr;
+    QAction *installMerlinItem, *installGenieItem, *installPeedyItem, *installRobbyItem;
+    QMenu* installSapiMenu = nullptr;
+    QAction *installSapi4Item, *installSapi5Item;
+    QMenu* installEngineMenu = nullptr;
+    QAction *americanEnglishEngineItem, *britishEnglishEngineItem, *dutchEngineItem, *frenchEngineItem,
+        *germanEngineItem, *italianEngineItem, *japaneseEngineItem, *koreanEngineItem, *portugueseEngineItem,
+        *russianEngineItem, *spanishEngineItem;
+    QAction* installAllItem;
+    QMenu* helpMenu = nullptr;
+    QAction *manualItem, *updateItem, *homepageItem, *aboutItem;
+    // the panes' shared pop-up menu
+    QMenu* paneMenu = nullptr;
+    QAction *paneCutItem, *paneCopyItem, *panePasteItem, *paneSelectAllItem;
 
     PaneArea* m_paneArea = nullptr;
     TranslationController* m_translation = nullptr;

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "DocumentTranslationCommands.h"
 #include "ServiceProcess.h"
 #include "WindowTranslation.h"
@@ -61,7 +62,7 @@ void TestDocumentWindow::initTestCase()
 bool TestDocumentWindow::translateDocument(MainWindow& form, const QString& source)
 {
     m_fixture->prompts.openAnswers = {source};
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     form.translateDocument();
     return QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 120000);
 }
@@ -101,7 +102,7 @@ void TestDocumentWindow::translatesADocumentAndAsksBeforeReplacing()
     prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes, UserPrompts::Answer::No};
 
     prompts.openAnswers = {source};
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     form.translateDocument();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress && progress->isVisible() && !progress->isModal());
@@ -137,7 +138,7 @@ void TestDocumentWindow::cancelWritesNothing()
     form.show();
     const QString source = copySample("sample.odt", "cancelled.odt");
     m_fixture->prompts.openAnswers = {source};
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     form.translateDocument();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);
@@ -196,7 +197,7 @@ void TestDocumentWindow::damagedDocumentIsTold()
 void TestDocumentWindow::olderFormatsBecomeTranslatedText()
 {
     MainWindow form;
-    form.sourcePane->setPlainText("kept");
+    ui(form).sourcePane()->setPlainText("kept");
     const QString source = m_fixture->home.filePath("report.pdf");
     QVERIFY(QFile::copy(QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"), source));
     const QString proposed = m_fixture->home.filePath("report.es.txt");
@@ -212,7 +213,7 @@ void TestDocumentWindow::olderFormatsBecomeTranslatedText()
     const QString text = QString::fromUtf8(read(proposed));
     QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))) && !text.contains('\r'),
              qPrintable(text.left(300)));
-    QCOMPARE(form.sourcePane->toPlainText(), QString("kept"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("kept"));
     QCOMPARE(form.statusText(), QString("The translated document was saved as %1.").arg(proposed));
 }
 
@@ -224,38 +225,39 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
     m_fixture->writeStore("\"trg\"=dword:00000003\n\"KeepFormatting\"=dword:00000001\n");
     MainWindow form;
     form.show();
-    QVERIFY(form.KeepFormatting->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(form.KeepFormatting->isEnabled(), 60000);
+    QVERIFY(ui(form).item(ObjectName::keepFormatting)->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(ui(form).item(ObjectName::keepFormatting)->isEnabled(), 60000);
     // the second paragraph is longer than a piece: it goes alone and whole, after the first
-    form.sourcePane->setHtml("<p>My name <b>is</b> Michael.</p><p>"
-                             + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
+    ui(form).sourcePane()->setHtml("<p>My name <b>is</b> Michael.</p><p>"
+                                   + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
     QVERIFY(translateInWindow(form));
     const QStringList told = m_fixture->prompts.errors + m_fixture->prompts.messages;
     QVERIFY2(told.isEmpty(), qPrintable(told.join('\n')));
     QCOMPARE(form.statusText(), QString("Done."));
     QString bold, plain;
-    for (QTextBlock block = form.targetPane->document()->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = ui(form).targetPane()->document()->begin(); block.isValid(); block = block.next())
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
             (fragment.fragment().charFormat().fontWeight() >= QFont::Bold ? bold : plain) += fragment.fragment().text();
     QCOMPARE(bold.trimmed(), QString("es"));
-    QCOMPARE(form.targetPane->document()->blockCount(), 2);
+    QCOMPARE(ui(form).targetPane()->document()->blockCount(), 2);
     QCOMPARE(plain.count("El gato negro"), 120);
     QVERIFY2(plain.startsWith("Mi nombre") && plain.contains("&"), qPrintable(plain));
 
     // off: the plain-text run, nothing bold
-    form.KeepFormatting->setChecked(false);
-    form.targetPane->clear();
+    ui(form).item(ObjectName::keepFormatting)->setChecked(false);
+    ui(form).targetPane()->clear();
     QVERIFY(translateInWindow(form));
-    QVERIFY2(form.targetPane->toPlainText().contains("Mi nombre es Michael"),
-             qPrintable(form.targetPane->toPlainText()));
-    QVERIFY(!form.targetPane->toHtml().contains("font-weight:700"));
+    QVERIFY2(ui(form).targetPane()->toPlainText().contains("Mi nombre es Michael"),
+             qPrintable(ui(form).targetPane()->toPlainText()));
+    QVERIFY(!ui(form).targetPane()->toHtml().contains("font-weight:700"));
 
     // off from the start: offered once the Misc menu has asked the service
     form.close();
     MainWindow plainForm;
-    QVERIFY(!plainForm.KeepFormatting->isChecked() && !plainForm.KeepFormatting->isEnabled());
-    emit plainForm.miscMenu->aboutToShow();
-    QTRY_VERIFY_WITH_TIMEOUT(plainForm.KeepFormatting->isEnabled(), 60000);
+    QVERIFY(!ui(plainForm).item(ObjectName::keepFormatting)->isChecked()
+            && !ui(plainForm).item(ObjectName::keepFormatting)->isEnabled());
+    emit ui(plainForm).menu(ObjectName::miscMenu)->aboutToShow();
+    QTRY_VERIFY_WITH_TIMEOUT(ui(plainForm).item(ObjectName::keepFormatting)->isEnabled(), 60000);
 }
 
 // A document of many pieces: the busy indicator turns into a bar with the
@@ -274,7 +276,7 @@ void TestDocumentWindow::longDocumentShowsItsPercent()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(html + "</body></html>\n") > 0);
     file.close();
     m_fixture->prompts.openAnswers = {source};
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     form.translateDocument();
     QPointer<QProgressDialog> progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "InterfaceCaptions.h"
 #include "LanguageListDelegate.h"
 #include "LanguageTable.h"
@@ -59,22 +60,22 @@ void TestMainWindow::firstStartUsesDefaults()
     QCOMPARE(form.CharacterName, QString("Merlin"));
     QCOMPARE(form.windowTitle(), QString("Linguaro Translator Pro 6.2"));
     QCOMPARE(form.statusText(), QString("Ready."));
-    QCOMPARE(form.sourceList->currentIndex(), 0);
-    QCOMPARE(form.sourceList->currentText(), QString("English"));
-    QCOMPARE(form.targetList->currentText(), QString("French"));
-    QCOMPARE(form.domainList->currentText(), QString("General"));
+    QCOMPARE(ui(form).sourceList()->currentIndex(), 0);
+    QCOMPARE(ui(form).sourceList()->currentText(), QString("English"));
+    QCOMPARE(ui(form).targetList()->currentText(), QString("French"));
+    QCOMPARE(ui(form).box(ObjectName::domainList)->currentText(), QString("General"));
     QCOMPARE(form.InterfaceLanguage, QString("German"));
-    QCOMPARE(form.fileMenu->title(), QString("&Datei"));
-    QVERIFY(form.germanItem->isChecked());
+    QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Datei"));
+    QVERIFY(ui(form).item(ObjectName::germanItem)->isChecked());
     QCOMPARE(form.StartCharacter, QString());
     QVERIFY(!form.Proxy.UseProxy);
     QCOMPARE(form.WindowsVersion, 0);
     QCOMPARE(form.WindowsName, QString("Microsoft Windows 3.11"));
     QVERIFY(!form.AgentUnavailable);
     QVERIFY(!form.EndRequested);
-    QVERIFY(form.fontNameBox->count() > 0);
-    QCOMPARE(form.fontNameBox->currentText(), form.sourcePane->font().family());
-    QCOMPARE(form.sourcePane->font().pointSize(), 10);
+    QVERIFY(ui(form).box(ObjectName::fontNameBox)->count() > 0);
+    QCOMPARE(ui(form).box(ObjectName::fontNameBox)->currentText(), ui(form).sourcePane()->font().family());
+    QCOMPARE(ui(form).sourcePane()->font().pointSize(), 10);
     QVERIFY(!QFile::exists(m_fixture->storePath()));  // reading never creates the store
 }
 
@@ -85,13 +86,13 @@ void TestMainWindow::storedSettingsAreApplied()
     qputenv("LANG", "fr_FR.UTF-8");
     MainWindow form;
     QVERIFY(m_fixture->prompts.errors.isEmpty());
-    QCOMPARE(form.sourceList->currentText(), QString("Spanish"));
-    QCOMPARE(form.targetList->currentIndex(), -1);  // 54 is past the list
+    QCOMPARE(ui(form).sourceList()->currentText(), QString("Spanish"));
+    QCOMPARE(ui(form).targetList()->currentIndex(), -1);  // 54 is past the list
     QCOMPARE(form.InterfaceLanguage, QString("English"));
-    QCOMPARE(form.fileMenu->title(), QString("&File"));
+    QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&File"));
     QCOMPARE(form.StartCharacter, QString("Genie"));
     QCOMPARE(form.VoiceName, QString("Russian"));
-    QVERIFY(form.SerbianCyrillic->isChecked());
+    QVERIFY(ui(form).item(ObjectName::serbianCyrillic)->isChecked());
 
     form.close();
     const QByteArray text = m_fixture->storeText();
@@ -123,14 +124,14 @@ void TestMainWindow::wrongTypeEndsStartUpAtThatStep()
     m_fixture->writeStore("\"src\"=dword:00000005\n\"trg\"=\"Spanish\"\n\"lang\"=\"German\"\n");
     MainWindow form;
     QCOMPARE(m_fixture->prompts.errors, QStringList{"Invalid data type for 'trg'"});
-    QCOMPARE(form.sourceList->currentIndex(), 5);  // read before the failure
-    QCOMPARE(form.targetList->currentIndex(), 1);
+    QCOMPARE(ui(form).sourceList()->currentIndex(), 5);  // read before the failure
+    QCOMPARE(ui(form).targetList()->currentIndex(), 1);
     QCOMPARE(form.statusText(), QString("Ready."));
     // the later steps did not run: no caption, no interface language, no pane font
     QCOMPARE(form.windowTitle(), QString());
     QCOMPARE(form.InterfaceLanguage, QString("English"));
-    QCOMPARE(form.editMenu->title(), QString("&Edit"));
-    QCOMPARE(form.copyItem->text(), QString("&Copier"));
+    QCOMPARE(ui(form).menu(ObjectName::editMenu)->title(), QString("&Edit"));
+    QCOMPARE(ui(form).item(ObjectName::copyItem)->text(), QString("&Copier"));
 
     // the window still works: closing it writes the store
     form.close();
@@ -142,10 +143,10 @@ void TestMainWindow::shutDownWritesTheStore()
 {
     {
         MainWindow form;
-        form.sourceList->setCurrentIndex(9);
-        form.targetList->setCurrentIndex(-1);
-        form.spanishItem->trigger();
-        QCOMPARE(form.fileMenu->title(), QString("&Archivo"));
+        ui(form).sourceList()->setCurrentIndex(9);
+        ui(form).targetList()->setCurrentIndex(-1);
+        ui(form).item(ObjectName::spanishItem)->trigger();
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Archivo"));
         form.close();
         form.close();  // a second close writes nothing more
     }
@@ -160,10 +161,10 @@ void TestMainWindow::shutDownWritesTheStore()
              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     MainWindow again;
-    QCOMPARE(again.sourceList->currentText(), QString("Russian"));
-    QCOMPARE(again.targetList->currentText(), QString("French"));
+    QCOMPARE(ui(again).sourceList()->currentText(), QString("Russian"));
+    QCOMPARE(ui(again).targetList()->currentText(), QString("French"));
     QCOMPARE(again.InterfaceLanguage, QString("Spanish"));
-    QVERIFY(again.spanishItem->isChecked());
+    QVERIFY(ui(again).item(ObjectName::spanishItem)->isChecked());
 }
 
 void TestMainWindow::proxyRuleAtStartAndClose()
@@ -195,7 +196,7 @@ void TestMainWindow::proxyRuleAtStartAndClose()
     // the proxy dialog edits the window's proxy state, whichever way it closes
     MainWindow form;
     // the dialog opens once the menu is done with its event, with the answer waiting for it
-    form.proxyServerItem->trigger();
+    ui(form).item(ObjectName::proxyServerItem)->trigger();
     QTimer::singleShot(0, [&] {
         auto* dialog = form.findChild<ProxyDialog*>();
         QVERIFY(dialog);
@@ -227,33 +228,33 @@ void TestMainWindow::resizeSharesThePaneHeight()
     MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto paneTotal = [&] { return form.sourcePane->height() + form.targetPane->height(); };
+    auto paneTotal = [&] { return ui(form).sourcePane()->height() + ui(form).targetPane()->height(); };
     for (int total : {400, 401, 300}) {
         const int extra = form.height() - paneTotal();
         form.resize(form.width(), total + extra);
         QTRY_COMPARE(paneTotal(), total);
-        QCOMPARE(form.targetPane->height(), total / 2);
-        QCOMPARE(form.sourcePane->height(), total - total / 2);
-        QCOMPARE(form.targetPane->y(), form.sourcePane->height());  // docked below the source pane
+        QCOMPARE(ui(form).targetPane()->height(), total / 2);
+        QCOMPARE(ui(form).sourcePane()->height(), total - total / 2);
+        QCOMPARE(ui(form).targetPane()->y(), ui(form).sourcePane()->height());  // docked below the source pane
     }
 }
 
 void TestMainWindow::swapExchangesTheChoices()
 {
     MainWindow form;
-    form.swapButton->click();
-    QCOMPARE(form.sourceList->currentText(), QString("French"));
-    QCOMPARE(form.targetList->currentText(), QString("English"));
+    ui(form).button(ObjectName::swapButton)->click();
+    QCOMPARE(ui(form).sourceList()->currentText(), QString("French"));
+    QCOMPARE(ui(form).targetList()->currentText(), QString("English"));
     form.swapLanguages();
-    QCOMPARE(form.sourceList->currentIndex(), 0);
-    QCOMPARE(form.targetList->currentIndex(), 1);
+    QCOMPARE(ui(form).sourceList()->currentIndex(), 0);
+    QCOMPARE(ui(form).targetList()->currentIndex(), 1);
 
-    form.sourceList->setCurrentIndex(-1);
-    form.targetList->setCurrentIndex(15);
+    ui(form).sourceList()->setCurrentIndex(-1);
+    ui(form).targetList()->setCurrentIndex(15);
     form.swapLanguages();
-    QCOMPARE(form.sourceList->currentIndex(), 15);
-    QCOMPARE(form.targetList->currentIndex(), -1);  // no selection passes over
-    QCOMPARE(form.domainList->currentIndex(), 0);
+    QCOMPARE(ui(form).sourceList()->currentIndex(), 15);
+    QCOMPARE(ui(form).targetList()->currentIndex(), -1);  // no selection passes over
+    QCOMPARE(ui(form).box(ObjectName::domainList)->currentIndex(), 0);
 }
 
 void TestMainWindow::detectLanguageSwitchesTheSource()
@@ -261,7 +262,7 @@ void TestMainWindow::detectLanguageSwitchesTheSource()
     MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.sourcePane->setFocus();
+    ui(form).sourcePane()->setFocus();
     const struct {
         const char* text;
         int source;  // the source list afterwards
@@ -274,34 +275,34 @@ void TestMainWindow::detectLanguageSwitchesTheSource()
          "Cannot tell the language: it is none of the listed languages."},
     };
     for (const auto& c : cases) {
-        form.sourcePane->setPlainText(QString::fromUtf8(c.text));
-        QTest::keyClick(form.sourcePane, Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(form.sourceList->currentIndex(), c.source);
+        ui(form).sourcePane()->setPlainText(QString::fromUtf8(c.text));
+        QTest::keyClick(ui(form).sourcePane(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(ui(form).sourceList()->currentIndex(), c.source);
         QVERIFY2(form.statusText().startsWith(QLatin1String(c.status)), qPrintable(form.statusText()));
-        QCOMPARE(form.sourcePane->toPlainText(), QString::fromUtf8(c.text));  // the key edits nothing
+        QCOMPARE(ui(form).sourcePane()->toPlainText(), QString::fromUtf8(c.text));  // the key edits nothing
     }
     // the list's second Dutch entry is kept for a Dutch text; Cyrillic Serbian is not Croatian
-    form.sourceList->setCurrentIndex(16);
-    form.detectLanguageItem->trigger();
-    QCOMPARE(form.sourceList->currentIndex(), 16);
-    form.sourcePane->setPlainText(
+    ui(form).sourceList()->setCurrentIndex(16);
+    ui(form).item(ObjectName::detectLanguageItem)->trigger();
+    QCOMPARE(ui(form).sourceList()->currentIndex(), 16);
+    ui(form).sourcePane()->setPlainText(
         QString::fromUtf8("Јуче смо цео дан шетали по граду и разгледали старе цркве и тргове."));
-    form.sourceList->setCurrentIndex(LanguageTable::positionOf("hr"));
-    form.detectLanguageItem->trigger();
-    QCOMPARE(form.sourceList->currentIndex(), LanguageTable::positionOf("sr"));
+    ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf("hr"));
+    ui(form).item(ObjectName::detectLanguageItem)->trigger();
+    QCOMPARE(ui(form).sourceList()->currentIndex(), LanguageTable::positionOf("sr"));
 
     // in every interface language the Translate menu's items have letters of their own
     for (int column = 0; column < interfaceLanguageItemNames().size(); ++column) {
         applyInterfaceCaptions(&form, column);
         QSet<QChar> letters;
-        for (QAction* item : form.translateMenu->actions()) {
+        for (QAction* item : ui(form).menu(ObjectName::translateMenu)->actions()) {
             const qsizetype amp = item->text().indexOf('&');
             QVERIFY2(amp >= 0 && !letters.contains(item->text().at(amp + 1).toLower()), qPrintable(item->text()));
             letters << item->text().at(amp + 1).toLower();
         }
         QCOMPARE(letters.size(), 3);
     }
-    QCOMPARE(form.detectLanguageItem->text(), QString("Taal &herkennen"));
+    QCOMPARE(ui(form).item(ObjectName::detectLanguageItem)->text(), QString("Taal &herkennen"));
 }
 
 void TestMainWindow::layoutAndMenus()
@@ -311,74 +312,84 @@ void TestMainWindow::layoutAndMenus()
     for (QAction* a : form.menuBar()->actions())
         titles << a->text();
     QCOMPARE(titles, QStringList({"&File", "&Edit", "&Translate", "&Options", "&Tools", "&Help"}));
-    QCOMPARE(form.translateItem->shortcut(), QKeySequence("Ctrl+T"));
-    QCOMPARE(form.findNextItem->shortcut(), QKeySequence("F3"));
-    QCOMPARE(form.swapButton->text(), QString("&Swap"));
-    QVERIFY(form.ReadAloud->isCheckable() && !form.ReadAloud->isChecked());
-    QVERIFY(form.CopyToClipboard->isCheckable() && !form.CopyToClipboard->isChecked());
-    QVERIFY(form.IdentifyLang->isChecked());
-    QVERIFY(form.SerbianCyrillic->isCheckable() && !form.SerbianCyrillic->isChecked());
-    QCOMPARE(form.SerbianCyrillic->text(), QString("Serbian in Cyrillic"));
-    QVERIFY(form.KeepHistory->isCheckable() && form.KeepHistory->isChecked());
-    QCOMPARE(form.KeepHistory->text(), QString("Keep a history of translations"));
-    QVERIFY(form.ReuseTranslations->isCheckable() && form.ReuseTranslations->isChecked());
-    QCOMPARE(form.ReuseTranslations->text(), QString("Reuse earlier translations"));
-    QVERIFY(form.DetectSource->isCheckable() && form.DetectSource->isChecked());
-    QCOMPARE(form.miscMenu->actions().last(), form.KeepFormatting);
-    QCOMPARE(form.DetectSource->text(), QString("Detect the source language"));
+    QCOMPARE(ui(form).item(ObjectName::translateItem)->shortcut(), QKeySequence("Ctrl+T"));
+    QCOMPARE(ui(form).item(ObjectName::findNextItem)->shortcut(), QKeySequence("F3"));
+    QCOMPARE(ui(form).button(ObjectName::swapButton)->text(), QString("&Swap"));
+    QVERIFY(ui(form).item(ObjectName::readAloud)->isCheckable() && !ui(form).item(ObjectName::readAloud)->isChecked());
+    QVERIFY(ui(form).item(ObjectName::copyToClipboard)->isCheckable()
+            && !ui(form).item(ObjectName::copyToClipboard)->isChecked());
+    QVERIFY(ui(form).item(ObjectName::identifyLang)->isChecked());
+    QVERIFY(ui(form).item(ObjectName::serbianCyrillic)->isCheckable()
+            && !ui(form).item(ObjectName::serbianCyrillic)->isChecked());
+    QCOMPARE(ui(form).item(ObjectName::serbianCyrillic)->text(), QString("Serbian in Cyrillic"));
+    QVERIFY(ui(form).item(ObjectName::keepHistory)->isCheckable()
+            && ui(form).item(ObjectName::keepHistory)->isChecked());
+    QCOMPARE(ui(form).item(ObjectName::keepHistory)->text(), QString("Keep a history of translations"));
+    QVERIFY(ui(form).item(ObjectName::reuseTranslations)->isCheckable()
+            && ui(form).item(ObjectName::reuseTranslations)->isChecked());
+    QCOMPARE(ui(form).item(ObjectName::reuseTranslations)->text(), QString("Reuse earlier translations"));
+    QVERIFY(ui(form).item(ObjectName::detectSource)->isCheckable()
+            && ui(form).item(ObjectName::detectSource)->isChecked());
+    QCOMPARE(ui(form).menu(ObjectName::miscMenu)->actions().last(), ui(form).item(ObjectName::keepFormatting));
+    QCOMPARE(ui(form).item(ObjectName::detectSource)->text(), QString("Detect the source language"));
     // greyed out until the service says the route takes HTML
-    QVERIFY(form.KeepFormatting->isCheckable() && !form.KeepFormatting->isChecked()
-            && !form.KeepFormatting->isEnabled());
-    QCOMPARE(form.KeepFormatting->text(), QString("Keep formatting"));
+    QVERIFY(ui(form).item(ObjectName::keepFormatting)->isCheckable()
+            && !ui(form).item(ObjectName::keepFormatting)->isChecked()
+            && !ui(form).item(ObjectName::keepFormatting)->isEnabled());
+    QCOMPARE(ui(form).item(ObjectName::keepFormatting)->text(), QString("Keep formatting"));
     // File > Translate document... sits right under Open, and in every interface language its letter is its own
-    const QList<QAction*> fileItems = form.fileMenu->actions();
-    QCOMPARE(fileItems.indexOf(form.translateDocumentItem), fileItems.indexOf(form.openItem) + 1);
-    QVERIFY(form.translateDocumentItem->isEnabled() && form.translateDocumentButton->isEnabled());
+    const QList<QAction*> fileItems = ui(form).menu(ObjectName::fileMenu)->actions();
+    QCOMPARE(fileItems.indexOf(ui(form).item(ObjectName::translateDocumentItem)),
+             fileItems.indexOf(ui(form).item(ObjectName::openItem)) + 1);
+    QVERIFY(ui(form).item(ObjectName::translateDocumentItem)->isEnabled()
+            && ui(form).button(ObjectName::translateDocumentButton)->isEnabled());
     const auto letter = [](const QAction* item) {
         const qsizetype amp = item->text().indexOf('&');
         return amp < 0 ? QChar() : item->text().at(amp + 1).toLower();
     };
     for (int column = 0; column < interfaceLanguageItemNames().size(); ++column) {
         applyInterfaceCaptions(&form, column);
-        QVERIFY(!letter(form.translateDocumentItem).isNull());
+        QVERIFY(!letter(ui(form).item(ObjectName::translateDocumentItem)).isNull());
         for (const QAction* item : fileItems)
-            QVERIFY2(item == form.translateDocumentItem || letter(item) != letter(form.translateDocumentItem),
+            QVERIFY2(item == ui(form).item(ObjectName::translateDocumentItem)
+                         || letter(item) != letter(ui(form).item(ObjectName::translateDocumentItem)),
                      qPrintable(item->text()));
     }
-    QCOMPARE(form.speechMenu->actions().size(), 14);  // two options, a separator, eleven voices
-    QVERIFY(form.americanEnglishVoice->isChecked());
-    QCOMPARE(form.installEngineMenu->actions().size(), 11);
-    QCOMPARE(form.domainList->count(), 21);
-    QCOMPARE(form.domainList->maxVisibleItems(), 22);
-    QCOMPARE(form.sourceList->count(), 54);
-    QCOMPARE(form.targetList->maxVisibleItems(), 54);
-    QCOMPARE(form.fontSizeBox->currentText(), QString("10"));
+    QCOMPARE(ui(form).menu(ObjectName::speechMenu)->actions().size(), 14);  // two options, a separator, eleven voices
+    QVERIFY(ui(form).item(ObjectName::americanEnglishVoice)->isChecked());
+    QCOMPARE(ui(form).menu(ObjectName::installEngineMenu)->actions().size(), 11);
+    QCOMPARE(ui(form).box(ObjectName::domainList)->count(), 21);
+    QCOMPARE(ui(form).box(ObjectName::domainList)->maxVisibleItems(), 22);
+    QCOMPARE(ui(form).sourceList()->count(), 54);
+    QCOMPARE(ui(form).targetList()->maxVisibleItems(), 54);
+    QCOMPARE(ui(form).box(ObjectName::fontSizeBox)->currentText(), QString("10"));
     // commands whose work is not built in yet are offered disabled, never faked
-    QVERIFY(form.installAgentItem->isEnabled());
+    QVERIFY(ui(form).item(ObjectName::installAgentItem)->isEnabled());
     // a version without the character: its commands are off
-    for (QAction* a : {form.merlinItem, form.americanEnglishVoice})
+    for (QAction* a : {ui(form).item(ObjectName::merlinItem), ui(form).item(ObjectName::americanEnglishVoice)})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    QVERIFY(!form.readAloudButton->isEnabled());
-    QVERIFY(form.translateButton->isEnabled());
+    QVERIFY(!ui(form).button(ObjectName::readAloudButton)->isEnabled());
+    QVERIFY(ui(form).button(ObjectName::translateButton)->isEnabled());
     // the window's transfer component starts empty, with its default properties and no handlers
     QVERIFY(form.transfer);
     QCOMPARE(form.transfer->Items.Count(), 0);
     QVERIFY(!form.transfer->OnError);
     // every object the interface languages address is present
-    form.germanItem->trigger();
-    QCOMPARE(form.swapButton->toolTip(), QString("Die Ausgangssprache und die Zielsprache austauschen"));
-    QCOMPARE(form.swapButton->text(), QString("&Swap"));
-    QCOMPARE(form.paneCutItem->text(), QString("Ausschneiden"));
+    ui(form).item(ObjectName::germanItem)->trigger();
+    QCOMPARE(ui(form).button(ObjectName::swapButton)->toolTip(),
+             QString("Die Ausgangssprache und die Zielsprache austauschen"));
+    QCOMPARE(ui(form).button(ObjectName::swapButton)->text(), QString("&Swap"));
+    QCOMPARE(ui(form).item(ObjectName::paneCutItem)->text(), QString("Ausschneiden"));
     QCOMPARE(form.InterfaceLanguage, QString("German"));
 }
 
 void TestMainWindow::languageListsDrawFlags()
 {
     MainWindow form;
-    auto* delegate = qobject_cast<LanguageListDelegate*>(form.sourceList->itemDelegate());
+    auto* delegate = qobject_cast<LanguageListDelegate*>(ui(form).sourceList()->itemDelegate());
     QVERIFY(delegate);
     QStyleOptionViewItem option;
-    const QModelIndex index = form.sourceList->model()->index(22, 0);
+    const QModelIndex index = ui(form).sourceList()->model()->index(22, 0);
     QCOMPARE(delegate->sizeHint(option, index).height(), 14);
 
     // one item drawn into an image: flag at the top-left, name behind it
@@ -405,14 +416,18 @@ void TestMainWindow::languageListsDrawFlags()
 void TestMainWindow::readOptionsFlipTogether()
 {
     MainWindow form;
-    QVERIFY(!form.readSourceItem->isChecked() && form.readTargetItem->isChecked());
-    form.readSourceItem->trigger();
-    QVERIFY(form.readSourceItem->isChecked() && !form.readTargetItem->isChecked());
-    form.readTargetItem->trigger();
-    QVERIFY(!form.readSourceItem->isChecked() && form.readTargetItem->isChecked());
-    form.readTargetItem->setChecked(true);
-    form.readTargetItem->trigger();
-    QVERIFY(form.readSourceItem->isChecked() && !form.readTargetItem->isChecked());
+    QVERIFY(!ui(form).item(ObjectName::readSourceItem)->isChecked()
+            && ui(form).item(ObjectName::readTargetItem)->isChecked());
+    ui(form).item(ObjectName::readSourceItem)->trigger();
+    QVERIFY(ui(form).item(ObjectName::readSourceItem)->isChecked()
+            && !ui(form).item(ObjectName::readTargetItem)->isChecked());
+    ui(form).item(ObjectName::readTargetItem)->trigger();
+    QVERIFY(!ui(form).item(ObjectName::readSourceItem)->isChecked()
+            && ui(form).item(ObjectName::readTargetItem)->isChecked());
+    ui(form).item(ObjectName::readTargetItem)->setChecked(true);
+    ui(form).item(ObjectName::readTargetItem)->trigger();
+    QVERIFY(ui(form).item(ObjectName::readSourceItem)->isChecked()
+            && !ui(form).item(ObjectName::readTargetItem)->isChecked());
 }
 
 void TestMainWindow::validationMessages()
@@ -422,44 +437,44 @@ void TestMainWindow::validationMessages()
     qunsetenv("LINGUARO_SERVICE_URL");
     MainWindow form;
     QStringList& seen = m_fixture->prompts.messages;
-    form.sourcePane->setPlainText(" ");
-    form.translateButton->click();
+    ui(form).sourcePane()->setPlainText(" ");
+    ui(form).button(ObjectName::translateButton)->click();
     QTRY_COMPARE(seen, QStringList{"Nothing to translate!"});
 
-    form.sourcePane->setPlainText("\n");
-    form.translateItem->trigger();
+    ui(form).sourcePane()->setPlainText("\n");
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_COMPARE(seen.size(), 2);
     QCOMPARE(seen.last(), QString("Nothing to translate!"));
 
-    form.sourcePane->setPlainText("Hello");
-    form.sourceList->setCurrentIndex(-1);
+    ui(form).sourcePane()->setPlainText("Hello");
+    ui(form).sourceList()->setCurrentIndex(-1);
     QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Please select the source language!"));
 
-    form.sourceList->setCurrentIndex(6);
-    form.targetList->setCurrentIndex(-1);
+    ui(form).sourceList()->setCurrentIndex(6);
+    ui(form).targetList()->setCurrentIndex(-1);
     QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Please select the destination language!"));
 
-    form.targetList->setCurrentIndex(15);  // the second "Dutch"
+    ui(form).targetList()->setCurrentIndex(15);  // the second "Dutch"
     QVERIFY(translateInWindow(form));
     QCOMPARE(seen.last(), QString("ERROR: Source language is the same as the destination language!"));
     QCOMPARE(seen.size(), 5);
     QVERIFY(m_fixture->prompts.errors.isEmpty());  // refused before any request
     QCOMPARE(form.statusText(), QString("Ready."));
-    QCOMPARE(form.targetPane->toPlainText(), QString());
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString());
 }
 
 void TestMainWindow::failingServiceGoesToTheErrorReport()
 {
     MainWindow form;
-    form.targetPane->setPlainText("earlier result");
-    form.sourcePane->setPlainText("Hello world.");
-    form.translateButton->click();
+    ui(form).targetPane()->setPlainText("earlier result");
+    ui(form).sourcePane()->setPlainText("Hello world.");
+    ui(form).button(ObjectName::translateButton)->click();
     QTRY_COMPARE(m_fixture->prompts.errors.size(), 1);
     QVERIFY(!m_fixture->prompts.errors.first().isEmpty());
     QCOMPARE(form.statusText(), QString("Translating from English to French... [0% Completed]"));
-    QCOMPARE(form.targetPane->toPlainText(), QString("earlier result"));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("earlier result"));
 }
 
 // Each translation is a line of its own below what the pane holds, an empty
@@ -483,14 +498,14 @@ void TestMainWindow::translationsAppendAsLines()
     QFETCH(QStringList, translations);
     QFETCH(QString, after);
     MainWindow form;
-    form.targetPane->setPlainText(before);
+    ui(form).targetPane()->setPlainText(before);
     for (const QString& text : translations) {
         if (text == "|")
-            form.targetPane->clear();
+            ui(form).targetPane()->clear();
         else
             form.translation().appendTargetParagraph(text);
     }
-    QCOMPARE(form.targetPane->toPlainText(), after);
+    QCOMPARE(ui(form).targetPane()->toPlainText(), after);
 }
 
 QTEST_MAIN(TestMainWindow)

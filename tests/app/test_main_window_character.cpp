@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 #include "CharacterCore.h"
@@ -132,11 +133,13 @@ struct CharacterDesktop {
     }
     QPoint besideSourcePane() const
     {
-        return form->sourcePane->mapToGlobal(QPoint(form->sourcePane->width(), form->sourcePane->height()));
+        return ui(*form).sourcePane()->mapToGlobal(
+            QPoint(ui(*form).sourcePane()->width(), ui(*form).sourcePane()->height()));
     }
     QString checkedCharacters() const
     {
-        return checked({form->merlinItem, form->genieItem, form->peedyItem, form->robbyItem});
+        return checked({ui(*form).item(ObjectName::merlinItem), ui(*form).item(ObjectName::genieItem),
+                        ui(*form).item(ObjectName::peedyItem), ui(*form).item(ObjectName::robbyItem)});
     }
     QString checkedVoices() const { return checked(form->voiceItems()); }
     static QString checked(const QList<QAction*>& items)
@@ -258,7 +261,7 @@ void TestMainWindowCharacter::startUpGreets()
     QTEST(d.checkedVoices(), "voiceItem");
     QCOMPARE(form.CurrentCharacter, form.characterStage->character(character));
     QCOMPARE(d.window()->windowTitle(), character);
-    QVERIFY(form.readAloudButton->isEnabled());
+    QVERIFY(ui(form).button(ObjectName::readAloudButton)->isEnabled());
 
     d.settle();
     QCOMPARE(d.said, said);
@@ -331,24 +334,24 @@ void TestMainWindowCharacter::startUpWithoutCharacter()
     QCOMPARE(d.app.prompts.errors.size(), 1);
     QVERIFY2(d.app.prompts.errors.first().contains(error), qPrintable(d.app.prompts.errors.first()));
     QCOMPARE(form.windowTitle(), QString("Linguaro Translator Pro 6.2"));
-    QCOMPARE(form.fileMenu->title(), QString("&Datei"));
-    QCOMPARE(form.sourcePane->font().family(), form.fontNameBox->currentText());
+    QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Datei"));
+    QCOMPARE(ui(form).sourcePane()->font().family(), ui(form).box(ObjectName::fontNameBox)->currentText());
     // no character, and the menu names none
     QVERIFY(!form.CurrentCharacter);
     QCOMPARE(form.CharacterName, QString());
     QCOMPARE(d.checkedCharacters(), QString());
-    QVERIFY(!form.readAloudButton->isEnabled());
+    QVERIFY(!ui(form).button(ObjectName::readAloudButton)->isEnabled());
     form.readAloud();
     form.markSpeechMenu();
     form.characterDoubleClicked();
-    d.choose(form.americanEnglishVoice);  // the choice is kept for a later start
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));  // the choice is kept for a later start
     QCOMPARE(form.VoiceName, QString("USEnglish"));
 
     QFETCH(bool, merlinLater);
-    d.choose(form.merlinItem);
+    d.choose(ui(form).item(ObjectName::merlinItem));
     QCOMPARE(form.CharacterName, QString(merlinLater ? "Merlin" : ""));
     QCOMPARE(d.checkedCharacters(), QString(merlinLater ? "Merlin2" : ""));
-    QCOMPARE(form.readAloudButton->isEnabled(), merlinLater);
+    QCOMPARE(ui(form).button(ObjectName::readAloudButton)->isEnabled(), merlinLater);
     QCOMPARE(d.app.prompts.errors.size(), merlinLater ? 1 : 2);
 }
 
@@ -362,14 +365,14 @@ void TestMainWindowCharacter::switchingCharacters()
     CharacterCore* merlin = d.core();
 
     // choosing the character already checked does nothing at all
-    d.choose(form.merlinItem);
+    d.choose(ui(form).item(ObjectName::merlinItem));
     QCOMPARE(d.core(), merlin);
     QCOMPARE(merlin->queueLength() + int(merlin->activity() != CharacterCore::Activity::Idle), 0);
     QCOMPARE(d.checkedCharacters(), QString("Merlin2"));
 
     // Peedy comes beside the source pane wherever the window has gone
     form.move(form.pos() + QPoint(-120, 70));
-    d.choose(form.peedyItem);
+    d.choose(ui(form).item(ObjectName::peedyItem));
     d.listen();
     QCOMPARE(d.app.prompts.errors, QStringList());
     QVERIFY(!form.characterStage->core("Merlin"));
@@ -389,8 +392,8 @@ void TestMainWindowCharacter::switchingCharacters()
     const QString nowhere = d.app.home.filePath("no-characters/");
     qputenv("LINGUARO_CHARACTERS_URL", QUrl::fromLocalFile(nowhere).toString().toUtf8());
     CharacterCore* peedy = d.core();
-    d.choose(form.genieItem);
-    d.choose(form.robbyItem);
+    d.choose(ui(form).item(ObjectName::genieItem));
+    d.choose(ui(form).item(ObjectName::robbyItem));
     QCOMPARE(d.app.prompts.messages.size(), 1);
     QVERIFY2(d.app.prompts.messages[0].startsWith("The installer could not be downloaded from "
                                                   + QUrl::fromLocalFile(nowhere + "Robby.exe").toString()),
@@ -430,14 +433,14 @@ void TestMainWindowCharacter::choosingVoices()
     d.settle();
 
     // the menu's items
-    d.choose(form.britishEnglishVoice);
+    d.choose(ui(form).item(ObjectName::britishEnglishVoice));
     QCOMPARE(form.CurrentCharacter->languageId(), 2057);
     QCOMPARE(form.CurrentCharacter->ttsModeId(), VoiceTable::BritishModeId);
     QCOMPARE(form.VoiceName, QString("UKEnglish"));
-    d.choose(form.koreanVoice);
+    d.choose(ui(form).item(ObjectName::koreanVoice));
     QCOMPARE(d.checkedVoices(), QString("KO"));
-    d.choose(form.americanEnglishVoice);
-    d.choose(form.americanEnglishVoice);  // chosen again: greets again, stays checked
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));  // chosen again: greets again, stays checked
     QCOMPARE(d.checkedVoices(), QString("AE"));
     d.settle();
     QCOMPARE(d.said, QStringList({"Bonjour, je parle beaucoup.", "Hello, I speak British English.", "123",
@@ -472,7 +475,7 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
     form.transfer->OnBeforeDialogShow = [&](TTransfer*, QObject*) {
         if (std::exchange(switched, true))
             return;
-        form.genieItem->trigger();
+        ui(form).item(ObjectName::genieItem)->trigger();
         // the download ends once the switch has been handled
         QMetaObject::invokeMethod(
             &form, [&site] { site.release(); }, Qt::QueuedConnection);
@@ -626,8 +629,8 @@ void TestMainWindowCharacter::readingAloud()
     CharacterDesktop d;
     d.start();
     MainWindow& form = *d.form;
-    form.sourceList->setCurrentIndex(form.sourceList->findText("English"));
-    d.choose(form.americanEnglishVoice);
+    ui(form).sourceList()->setCurrentIndex(ui(form).sourceList()->findText("English"));
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));
     d.settle();
     d.takeWavs();
     for (const Case& c : cases) {
@@ -636,16 +639,16 @@ void TestMainWindowCharacter::readingAloud()
         d.app.prompts.questionTitles.clear();
         const QString french = d.downloads + "/lhttsfrf.exe";
         c.frenchFetched ? d.put(french) : void(QFile::remove(french));
-        form.targetPane->setPlainText(c.target);
-        form.sourcePane->setPlainText(c.source);
+        ui(form).targetPane()->setPlainText(c.target);
+        ui(form).sourcePane()->setPlainText(c.source);
         if (!c.selection.isEmpty()) {
-            QTextCursor cursor = form.targetPane->document()->find(c.selection);
-            form.targetPane->setTextCursor(cursor);
+            QTextCursor cursor = ui(form).targetPane()->document()->find(c.selection);
+            ui(form).targetPane()->setTextCursor(cursor);
         }
-        form.readTargetItem->setChecked(c.readTarget);
-        form.readSourceItem->setChecked(c.readSource);
-        form.IdentifyLang->setChecked(c.identify);
-        form.targetList->setCurrentIndex(form.targetList->findText(c.targetList));
+        ui(form).item(ObjectName::readTargetItem)->setChecked(c.readTarget);
+        ui(form).item(ObjectName::readSourceItem)->setChecked(c.readSource);
+        ui(form).item(ObjectName::identifyLang)->setChecked(c.identify);
+        ui(form).targetList()->setCurrentIndex(ui(form).targetList()->findText(c.targetList));
         form.CurrentCharacter->setLanguageId(c.languageBefore);
 
         form.readAloud();
@@ -676,11 +679,11 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
     d.settle();
     d.said.clear();
     d.takeWavs();
-    form.readTargetItem->setChecked(true);
-    form.readSourceItem->setChecked(false);
-    form.IdentifyLang->setChecked(true);
-    form.targetList->setCurrentIndex(form.targetList->findText("French"));
-    QTextEdit* pane = form.targetPane;
+    ui(form).item(ObjectName::readTargetItem)->setChecked(true);
+    ui(form).item(ObjectName::readSourceItem)->setChecked(false);
+    ui(form).item(ObjectName::identifyLang)->setChecked(true);
+    ui(form).targetList()->setCurrentIndex(ui(form).targetList()->findText("French"));
+    QTextEdit* pane = ui(form).targetPane();
     QStringList shown;  // each word as it comes to show, with its place
     QObject::connect(d.core(), &CharacterCore::balloonChanged, pane, [&] {
         const auto selections = pane->extraSelections();
@@ -749,27 +752,27 @@ void TestMainWindowCharacter::translationThinksThenReadsAloud()
     d.settle();
     d.said.clear();
     d.played.clear();
-    form.ReadAloud->setChecked(true);
-    form.CopyToClipboard->setChecked(true);
-    form.readSourceItem->setChecked(false);
-    form.readTargetItem->setChecked(false);
-    form.sourcePane->setPlainText("Hello");
+    ui(form).item(ObjectName::readAloud)->setChecked(true);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
+    ui(form).item(ObjectName::readSourceItem)->setChecked(false);
+    ui(form).item(ObjectName::readTargetItem)->setChecked(false);
+    ui(form).sourcePane()->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
     d.settle();
     QCOMPARE(d.app.prompts.errors, QStringList());
     QCOMPARE(d.played.value(0), QString("Think"));
     QCOMPARE(form.statusText(), QString("Done."));
     // the target is read: its option is put on
-    QVERIFY(form.readTargetItem->isChecked());
+    QVERIFY(ui(form).item(ObjectName::readTargetItem)->isChecked());
     QCOMPARE(d.said, QStringList{"fr:Hello"});
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("fr:Hello "));
 
     d.said.clear();
-    form.targetPane->clear();
+    ui(form).targetPane()->clear();
     qputenv("LINGUARO_SERVICE_URL", service.url("/big").c_str());
     QVERIFY(translateInWindow(form));
     d.settle();
-    QCOMPARE(form.targetPane->toPlainText(), QString("xx"));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("xx"));
     QCOMPARE(d.said, QStringList());
 }
 
@@ -795,11 +798,11 @@ void TestMainWindowCharacter::versionRules()
     MainWindow& form = *d.form;
     QCOMPARE(d.app.prompts.errors, QStringList());
     QCOMPARE(form.CurrentCharacter != nullptr, character);
-    QCOMPARE(form.merlinItem->isEnabled(), character);
-    QCOMPARE(form.frenchVoice->isEnabled(), character);
-    QCOMPARE(form.readAloudButton->isEnabled(), character);
+    QCOMPARE(ui(form).item(ObjectName::merlinItem)->isEnabled(), character);
+    QCOMPARE(ui(form).item(ObjectName::frenchVoice)->isEnabled(), character);
+    QCOMPARE(ui(form).button(ObjectName::readAloudButton)->isEnabled(), character);
 
-    form.targetPane->setPlainText("Bonjour.");
+    ui(form).targetPane()->setPlainText("Bonjour.");
     form.readAloud();
     QFETCH(bool, asked);
     QCOMPARE(d.app.prompts.questionTitles, QStringList(asked ? 1 : 0, "Download Request"));

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "WindowTranslation.h"
 #include "HistoryRecorder.h"
 
@@ -65,56 +66,57 @@ void TestTranslateEndToEnd::englishToSpanish()
 {
     MainWindow form;
     form.show();
-    form.sourcePane->setPlainText("Hello world.\nThe house is big.");
-    form.targetList->setCurrentIndex(Spanish);
-    form.CopyToClipboard->setChecked(true);
-    form.translateButton->click();
+    ui(form).sourcePane()->setPlainText("Hello world.\nThe house is big.");
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
+    ui(form).button(ObjectName::translateButton)->click();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
 
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(m_fixture->prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    const QString result = form.targetPane->toPlainText();
+    const QString result = ui(form).targetPane()->toPlainText();
     QVERIFY2(result.contains("casa", Qt::CaseInsensitive), qPrintable(result));
     QVERIFY2(result.contains("grande", Qt::CaseInsensitive), qPrintable(result));
     QVERIFY2(result.contains("Hola", Qt::CaseInsensitive), qPrintable(result));
-    QCOMPARE(form.targetPane->textCursor().position(), 0);
-    QVERIFY(!form.targetPane->textCursor().hasSelection());
+    QCOMPARE(ui(form).targetPane()->textCursor().position(), 0);
+    QVERIFY(!ui(form).targetPane()->textCursor().hasSelection());
     QCOMPARE(QGuiApplication::clipboard()->text(), result);
-    QCOMPARE(form.sourcePane->toPlainText(), QString("Hello world.\nThe house is big."));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("Hello world.\nThe house is big."));
 }
 
 void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
 {
     MainWindow form;
-    form.sourcePane->setPlainText("The house.");
-    form.targetList->setCurrentIndex(Spanish);
-    form.translateItem->trigger();
+    ui(form).sourcePane()->setPlainText("The house.");
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(), QString("Done."));
-    const QString first = form.targetPane->toPlainText();
+    const QString first = ui(form).targetPane()->toPlainText();
     QVERIFY2(first.contains("casa", Qt::CaseInsensitive), qPrintable(first));
 
-    form.sourcePane->setPlainText("The dog.");
-    form.translateItem->trigger();
+    ui(form).sourcePane()->setPlainText("The dog.");
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
-    const QString both = form.targetPane->toPlainText();
+    const QString both = ui(form).targetPane()->toPlainText();
     QVERIFY2(both.startsWith(first + "\n"), qPrintable(both));
     QVERIFY2(both.mid(first.size()).contains("perro", Qt::CaseInsensitive), qPrintable(both));
 
     // the first text again comes from the translation memory, and the status line says so in the interface's language
     HistoryRecorder::flush();
-    form.germanItem->trigger();
-    form.sourcePane->setPlainText("The house.");
-    form.translateItem->trigger();
+    ui(form).item(ObjectName::germanItem)->trigger();
+    ui(form).sourcePane()->setPlainText("The house.");
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(),
              QString::fromUtf8("Done. 1 von 1 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
-    QVERIFY2(form.targetPane->toPlainText().endsWith("\n" + first), qPrintable(form.targetPane->toPlainText()));
+    QVERIFY2(ui(form).targetPane()->toPlainText().endsWith("\n" + first),
+             qPrintable(ui(form).targetPane()->toPlainText()));
     // and not with the option off
-    form.ReuseTranslations->setChecked(false);
-    form.translateItem->trigger();
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(), QString("Done."));
 }
@@ -124,14 +126,14 @@ void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
     qputenv("LINGUARO_WINVER", "nt 6.3 workstation");
     MainWindow form;
     QVERIFY(form.AgentUnavailable);
-    form.ReadAloud->setChecked(true);
-    form.sourcePane->setPlainText("Good morning.");
-    form.sourceList->setCurrentIndex(0);
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::readAloud)->setChecked(true);
+    ui(form).sourcePane()->setPlainText("Good morning.");
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     QVERIFY(translateInWindow(form));
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QVERIFY(!form.targetPane->toPlainText().trimmed().isEmpty());
+    QVERIFY(!ui(form).targetPane()->toPlainText().trimmed().isEmpty());
 }
 
 void TestTranslateEndToEnd::menuDuringARunIsIgnored()
@@ -141,27 +143,27 @@ void TestTranslateEndToEnd::menuDuringARunIsIgnored()
     QString undisturbed;
     {
         MainWindow form;
-        form.sourcePane->setPlainText(text);
-        form.targetList->setCurrentIndex(Spanish);
+        ui(form).sourcePane()->setPlainText(text);
+        ui(form).targetList()->setCurrentIndex(Spanish);
         QVERIFY(translateInWindow(form));
-        undisturbed = form.targetPane->toPlainText();
+        undisturbed = ui(form).targetPane()->toPlainText();
     }
     MainWindow form;
-    form.sourcePane->setPlainText(text);
-    form.targetList->setCurrentIndex(Spanish);
+    ui(form).sourcePane()->setPlainText(text);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     // the service itself, so that the run is under way when the menu is chosen
-    form.ReuseTranslations->setChecked(false);
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
     int presses = 0;
     QTimer::singleShot(0, &form, [&] {
         QVERIFY(form.translating());
         ++presses;
-        form.translateItem->trigger();
+        ui(form).item(ObjectName::translateItem)->trigger();
     });
     QVERIFY(translateInWindow(form));
     QCOMPARE(presses, 1);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QCOMPARE(form.targetPane->toPlainText(), undisturbed);
+    QCOMPARE(ui(form).targetPane()->toPlainText(), undisturbed);
 }
 
 QTEST_MAIN(TestTranslateEndToEnd)

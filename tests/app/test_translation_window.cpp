@@ -2,6 +2,7 @@
 // second chunk never comes back: the window goes on turning its event loop,
 // and Escape or the Stop button ends the run at once.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 
@@ -46,18 +47,18 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.CopyToClipboard->setChecked(true);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
     QGuiApplication::clipboard()->setText("before");
     const QString first = QString(2998, 'a');
-    form.sourcePane->setPlainText(first + "\nSTALL");
-    form.domainList->setFocus();
+    ui(form).sourcePane()->setPlainText(first + "\nSTALL");
+    ui(form).box(ObjectName::domainList)->setFocus();
 
     form.translateOrStop();
-    QCOMPARE(form.translateButton->text(), QString("Stop"));
+    QCOMPARE(ui(form).button(ObjectName::translateButton)->text(), QString("Stop"));
     if (focusMoved)
-        form.sourcePane->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(form.targetPane->toPlainText(), "fr:" + first + " ", 30000);
-    QCOMPARE(form.focusWidget(), focusMoved ? form.sourcePane : form.targetPane);
+        ui(form).sourcePane()->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(ui(form).targetPane()->toPlainText(), "fr:" + first + " ", 30000);
+    QCOMPARE(form.focusWidget(), focusMoved ? ui(form).sourcePane() : ui(form).targetPane());
 
     // the second chunk hangs; the window does not
     int turns = 0;
@@ -68,24 +69,24 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     QVERIFY(form.translating());
     QCOMPARE(form.statusText(), QString("Translating from English to French... [50% Completed]"));
     // the menu item starts no second run
-    form.translateItem->trigger();
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTest::qWait(0);
     QCOMPARE(service.requests().size(), 2u);
 
     if (escape)
         QTest::keyClick(&form, Qt::Key_Escape);
     else
-        form.translateButton->click();
+        ui(form).button(ObjectName::translateButton)->click();
     QVERIFY(!form.translating());
     QCOMPARE(form.statusText(), QString("Stopped."));
-    QCOMPARE(form.translateButton->text(), QString("Translate"));
-    QCOMPARE(form.targetPane->toPlainText(), "fr:" + first + " ");
+    QCOMPARE(ui(form).button(ObjectName::translateButton)->text(), QString("Translate"));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), "fr:" + first + " ");
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 
     // Escape with no run under way stops nothing and the next run goes as usual
     QTest::keyClick(&form, Qt::Key_Escape);
-    form.sourcePane->setPlainText("Hello");
+    ui(form).sourcePane()->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(QGuiApplication::clipboard()->text(), "fr:" + first + " \nfr:Hello ");
@@ -157,22 +158,22 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.DetectSource->setChecked(option);
-    form.sourceList->setCurrentIndex(LanguageTable::positionOf(source));
-    form.targetList->setCurrentIndex(LanguageTable::positionOf(target));
-    form.sourcePane->setPlainText(text);
-    const int paneTop = form.sourcePane->mapTo(&form, QPoint()).y();
+    ui(form).item(ObjectName::detectSource)->setChecked(option);
+    ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(source));
+    ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(target));
+    ui(form).sourcePane()->setPlainText(text);
+    const int paneTop = ui(form).sourcePane()->mapTo(&form, QPoint()).y();
 
     form.translateOrStop();
-    SourceLanguageBar* bar = form.SourceBar;
+    SourceLanguageBar* bar = ui(form).find<SourceLanguageBar>(ObjectName::sourceBar);
     if (!question.isEmpty()) {
         // the run waits for the answer; the window and its panes stay as they were
         QVERIFY(bar->isVisible());
         QVERIFY(!form.translating());
         QVERIFY(bar->findChildren<QLabel*>().value(0));
         QCOMPARE(bar->findChildren<QLabel*>().value(0)->text(), question);
-        QTRY_VERIFY(form.sourcePane->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
-        QCOMPARE(form.sourcePane->toPlainText(), text);
+        QTRY_VERIFY(ui(form).sourcePane()->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
+        QCOMPARE(ui(form).sourcePane()->toPlainText(), text);
         QCOMPARE(service.requests().size(), 0u);
         QPushButton* button = bar->acceptButton()->text() == press ? bar->acceptButton() : bar->keepButton();
         QCOMPARE(button->text(), press);
@@ -184,14 +185,14 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating() && service.requests().size() == 1, 30000);
     QCOMPARE(QString::fromStdString(service.requests().front().param("from")), sentFrom);
     QCOMPARE(QString::fromStdString(service.requests().front().param("to")), sentTo);
-    QCOMPARE(LanguageTable::serviceCode(form.sourceList->currentIndex()).toLower(), sentFrom);
+    QCOMPARE(LanguageTable::serviceCode(ui(form).sourceList()->currentIndex()).toLower(), sentFrom);
 
     // the answer is remembered for this text: the same text goes at once, as it was answered
     QVERIFY(translateInWindow(form));
     QVERIFY(!bar->isVisible());
     QCOMPARE(service.requests().size(), 2u);
     QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
-    QCOMPARE(form.sourcePane->mapTo(&form, QPoint()).y(), paneTop);
+    QCOMPARE(ui(form).sourcePane()->mapTo(&form, QPoint()).y(), paneTop);
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 }
 
@@ -204,13 +205,13 @@ void TestTranslationWindow::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
     MainWindow form;
     // no look-up of the engine's version goes first
-    form.KeepHistory->setChecked(false);
-    form.ReuseTranslations->setChecked(false);
-    form.sourcePane->setPlainText(SessionService::runText());
+    ui(form).item(ObjectName::keepHistory)->setChecked(false);
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
+    ui(form).sourcePane()->setPlainText(SessionService::runText());
     QVERIFY(translateInWindow(form));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QCOMPARE(form.targetPane->toPlainText().split('\n'), SessionService::runTranslation("fr"));
+    QCOMPARE(ui(form).targetPane()->toPlainText().split('\n'), SessionService::runTranslation("fr"));
     QCOMPARE(service.refused.load(), 0);
 }
 

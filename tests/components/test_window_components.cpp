@@ -4,6 +4,7 @@
 // loads; the Tools menu installs one component or all of them; the version rules; failed,
 // cut, damaged and cancelled downloads and failing installers are reported and not counted.
 #include "Folders.h"
+#include "WindowDriver.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
 #include "CharacterStage.h"
@@ -146,7 +147,7 @@ void WindowComponentsTest::toolsMenuOneByOne()
     ScriptedPrompts prompts;
     MainWindow form;
     QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/spchapi.exe"}));
-    for (QAction* item : form.toolsMenu->findChildren<QAction*>())
+    for (QAction* item : ui(form).menu(ObjectName::toolsMenu)->findChildren<QAction*>())
         QVERIFY2(item->isEnabled() || item->isSeparator() || item->menu(), qPrintable(item->text()));
 
     struct Case {
@@ -155,11 +156,12 @@ void WindowComponentsTest::toolsMenuOneByOne()
         QString present;   // the message when chosen again; empty: none
     };
     const Case cases[] = {
-        {form.installAgentItem, {}, "Microsoft Agent Core Component is already installed."},
-        {form.installGenieItem, "msagent/chars/Genie.acs", "Genie is already installed!"},
-        {form.installSapi4Item, {}, {}},
-        {form.installSapi5Item, "speech/sapi5/sapi.dll", "SAPI 5.x is already installed!"},
-        {form.frenchEngineItem, "speech/engines/lhttsfrf", "This component is already installed!"},
+        {ui(form).item(ObjectName::installAgentItem), {}, "Microsoft Agent Core Component is already installed."},
+        {ui(form).item(ObjectName::installGenieItem), "msagent/chars/Genie.acs", "Genie is already installed!"},
+        {ui(form).item(ObjectName::installSapi4Item), {}, {}},
+        {ui(form).item(ObjectName::installSapi5Item), "speech/sapi5/sapi.dll", "SAPI 5.x is already installed!"},
+        {ui(form).item(ObjectName::frenchEngineItem), "speech/engines/lhttsfrf",
+         "This component is already installed!"},
     };
     for (const Case& c : cases) {
         const QStringList before = files(windows());
@@ -190,7 +192,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
     QVERIFY(QDir(windows()).removeRecursively() && QDir(data()).removeRecursively());
     const qsizetype start = server.requests().size();
 
-    choose(form.installAllItem);
+    choose(ui(form).item(ObjectName::installAllItem));
     QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(), qPrintable(prompts.messages.join('|')));
     QStringList order = {"/MSagent.exe", "/spchapi.exe", "/Merlin.exe", "/Genie.exe", "/Peedy.exe", "/Robby.exe"};
     QStringList installed = {"msagent/agentsvr.exe", "speech/speech.dll"};
@@ -205,7 +207,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
 
     // everything there: sixteen messages in turn, nothing fetched or started
     const QStringList equipped = files(windows(), true);
-    choose(form.installAllItem);
+    choose(ui(form).item(ObjectName::installAllItem));
     QStringList expected = {"Microsoft Agent Core Component is already installed.", "Merlin is already installed!",
                             "Genie is already installed!", "Peedy is already installed!",
                             "Robby is already installed!"};
@@ -275,7 +277,7 @@ void WindowComponentsTest::versionRules()
         QCOMPARE(arguments.readAll(), (data() + "/x86.msu\n").toUtf8());
     }
     // the runtime 4.0: never on Vista or later, and there already before
-    choose(form.installSapi4Item);
+    choose(ui(form).item(ObjectName::installSapi4Item));
     QCOMPARE(server.requests(), fetched);
     QVERIFY(prompts.messages.isEmpty());
     QCOMPARE(form.isWow64(), version.endsWith("wow64"));
@@ -335,7 +337,7 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     for (int attempt = 1; attempt <= 2; ++attempt) {
         MainWindow form;
         if (!atStart)
-            choose(form.frenchEngineItem);
+            choose(ui(form).item(ObjectName::frenchEngineItem));
         QCOMPARE(prompts.messages.size(), attempt);
         for (const QString& part : says)
             QVERIFY2(prompts.messages.last().contains(part), qPrintable(prompts.messages.last()));
@@ -364,11 +366,11 @@ void WindowComponentsTest::cancelStopsInstallAll()
         ++started;
         // another component while one is under way is refused; the third download is cancelled
         if (started == 1)
-            form.installSapi5Item->trigger();
+            ui(form).item(ObjectName::installSapi5Item)->trigger();
         if (started == 3)
             transfer->CancelClick();
     };
-    choose(form.installAllItem);
+    choose(ui(form).item(ObjectName::installAllItem));
     QCOMPARE(prompts.messages,
              QStringList({"Another component is being installed. Try again when it has finished.",
                           "Installing all optional components was cancelled. The remaining optional components were "

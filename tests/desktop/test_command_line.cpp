@@ -2,6 +2,7 @@
 // it writes is what the window's target pane shows for the same text, and
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "../translate/LoopbackService.h"
 #include "DocumentOpening.h"
 #include "History.h"
@@ -166,18 +167,18 @@ void TestCommandLine::writesWhatTheWindowShows()
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
         MainWindow form;
         if (document.isEmpty()) {
-            form.sourcePane->setPlainText(QString::fromUtf8(bytes));
+            ui(form).sourcePane()->setPlainText(QString::fromUtf8(bytes));
         } else {
             form.openDialog.FileName = document;
             form.openChosenDocument();
             QCOMPARE(form.statusText(), document + " loaded.");
         }
-        form.sourceList->setCurrentIndex(0);  // English
-        form.targetList->setCurrentIndex(3);  // Spanish
+        ui(form).sourceList()->setCurrentIndex(0);  // English
+        ui(form).targetList()->setCurrentIndex(3);  // Spanish
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
-        pane = form.targetPane->toPlainText();
+        pane = ui(form).targetPane()->toPlainText();
     }
     QVERIFY2(pane.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(pane.left(300)));
 
@@ -341,13 +342,13 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
             AppFixture fixture;
             qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
             MainWindow form;
-            form.SerbianCyrillic->setChecked(cyrillic);
-            form.sourcePane->setPlainText(english);
-            form.sourceList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.targetList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
+            ui(form).item(ObjectName::serbianCyrillic)->setChecked(cyrillic);
+            ui(form).sourcePane()->setPlainText(english);
+            ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.targetPane->toPlainText();
+            pane = ui(form).targetPane()->toPlainText();
             form.formClose();
             store = fixture.storeText();
         }
@@ -724,13 +725,13 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
         QString pane;
         {
             MainWindow form;
-            form.KeepHistory->setChecked(keep);
-            form.sourcePane->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
-            form.sourceList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.targetList->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
+            ui(form).item(ObjectName::keepHistory)->setChecked(keep);
+            ui(form).sourcePane()->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
+            ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.targetPane->toPlainText();
+            pane = ui(form).targetPane()->toPlainText();
         }
         HistoryRecorder::flush();
         History history(fixture.home.filePath("data/Brenmark/history.sqlite"));

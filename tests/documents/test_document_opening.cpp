@@ -3,6 +3,7 @@
 // documents made by an office suite (tests/data/documents); the lines they put before the
 // text are removed, failures are reported with the pane left as it was.
 #include "DocumentOpening.h"
+#include "WindowDriver.h"
 #include "EquippedWindows.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
@@ -138,7 +139,7 @@ QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
 void DocumentOpeningTest::open(MainWindow& form, ScriptedPrompts& prompts, const QString& path)
 {
     prompts.openAnswers << path;
-    form.openItem->trigger();
+    ui(form).item(ObjectName::openItem)->trigger();
     QCoreApplication::sendPostedEvents();
 }
 
@@ -156,8 +157,8 @@ void DocumentOpeningTest::opensEachKind()
     qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot()).toUtf8());
     ScriptedPrompts prompts;
     MainWindow form;
-    QVERIFY(form.openItem->isEnabled() && form.openButton->isEnabled());
-    QCOMPARE(form.openItem->shortcut(), QKeySequence("Ctrl+O"));
+    QVERIFY(ui(form).item(ObjectName::openItem)->isEnabled() && ui(form).button(ObjectName::openButton)->isEnabled());
+    QCOMPARE(ui(form).item(ObjectName::openItem)->shortcut(), QKeySequence("Ctrl+O"));
 
     const QString docs = m_home->filePath("docs");
     // the user's own page.txt beside the page is never touched
@@ -197,7 +198,7 @@ void DocumentOpeningTest::opensEachKind()
         const QString path = c.sample.isEmpty() ? docs + '/' + c.name : sample(c.sample, c.name);
         open(form, prompts, path);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(c.name + ": " + prompts.messages.join('|')));
-        const QStringList pane = form.sourcePane->toPlainText().split('\n');
+        const QStringList pane = ui(form).sourcePane()->toPlainText().split('\n');
         for (const QString& line : c.lines)
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
@@ -227,13 +228,13 @@ void DocumentOpeningTest::opensEachKind()
     // an unpacked Word converter is reused without its package
     QFile::remove(data() + "/wordtext/doc-extract");
     open(form, prompts, docs + "/Report.DOCX");
-    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Quarterly report"));
 
     // a cancelled dialog changes nothing
-    form.sourcePane->setPlainText("kept");
-    form.openItem->trigger();
+    ui(form).sourcePane()->setPlainText("kept");
+    ui(form).item(ObjectName::openItem)->trigger();
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(form.sourcePane->toPlainText(), QString("kept"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("kept"));
     QCOMPARE(form.openDialog.FileName, docs + "/Report.DOCX");
 }
 
@@ -331,14 +332,14 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     ScriptedPrompts prompts;
     MainWindow form;
     form.opening().ConverterLimits.timeoutMs = 1000;
-    form.sourcePane->setPlainText("the user's text");
+    ui(form).sourcePane()->setPlainText("the user's text");
     form.setStatus("before", false);
     open(form, prompts, path);
     QCOMPARE(prompts.messages.size(), 1);
     QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
     if (message == "Failed to open ")
         QCOMPARE(prompts.messages.first(), "Failed to open " + path);
-    QCOMPARE(form.sourcePane->toPlainText(), QString("the user's text"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("the user's text"));
     QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
     QCOMPARE(form.openDialog.FileName, path);
     // nothing half-downloaded or damaged stays to be run next time
@@ -358,7 +359,7 @@ void DocumentOpeningTest::aPdfsTextIsItsOwn()
     MainWindow form;
     open(form, prompts, sample("report.pdf", "report.pdf"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Footnote text here."));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Footnote text here."));
     QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
@@ -398,7 +399,7 @@ void DocumentOpeningTest::theWordConverterUnpacksWhole()
     MainWindow form;
     open(form, prompts, sample("report97.doc", "report.doc"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Quarterly report"));
     QVERIFY(!QFileInfo(folder).isSymLink() && QFileInfo(folder).isDir());
     QVERIFY(QFile::exists(folder + "/cp1252.txt") && QFile::exists(folder + "/wordtext"));
     // the first complete folder stays; nothing was written through a link; no private folder is left
@@ -420,21 +421,21 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     const QString path = sample("book97.xls", folder + "/Bericht $HOME; rm -rf x.xls");
     open(form, prompts, path);
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.sourcePane->toPlainText().split('\n').contains("Prices"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Prices"));
     QVERIFY(QDir(m_home->path()).entryList({"pwned"}).isEmpty() && QDir().entryList({"pwned"}).isEmpty());
 
     // a file dropped on the source pane opens as File > Open opens it
     const QString slides = sample("slides.pptx", folder + "/dropped.pptx");
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(slides)});
-    QWidget* viewport = form.sourcePane->viewport();
+    QWidget* viewport = ui(form).sourcePane()->viewport();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QVERIFY(drop.isAccepted());
-    QTRY_VERIFY(form.sourcePane->toPlainText().split('\n').contains("Annual meeting"));
+    QTRY_VERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
     QCOMPARE(form.openDialog.FileName, slides);
 
@@ -446,7 +447,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     FILE* copy = std::fopen(latin1.constData(), "wb");
     QVERIFY(copy && std::fwrite(bytes.constData(), 1, bytes.size(), copy) == std::size_t(bytes.size()));
     std::fclose(copy);
-    form.sourcePane->setPlainText("before");
+    ui(form).sourcePane()->setPlainText("before");
     QMimeData latin1Mime;
     latin1Mime.setUrls({QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
     QDragEnterEvent latin1Enter(QPoint(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
@@ -454,7 +455,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QVERIFY(latin1Enter.isAccepted());
     QDropEvent latin1Drop(QPointF(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &latin1Drop);
-    QTRY_VERIFY2(form.sourcePane->toPlainText().split('\n').contains("Second box"),
+    QTRY_VERIFY2(ui(form).sourcePane()->toPlainText().split('\n').contains("Second box"),
                  qPrintable(prompts.messages.join('|') + form.statusText()));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     QVERIFY(form.statusText().endsWith(QString::fromUtf8("Pr\xef\xbf\xbdsentation.ppt loaded.")));
@@ -465,11 +466,11 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     ScriptedPrompts prompts;
     MainWindow form;
-    form.fontSizeBox->setCurrentText("14");
-    form.sourcePane->setFocus();
-    QTest::keyClicks(form.sourcePane, "typed");
-    QVERIFY(form.undoItem->isEnabled());
-    QPointer<QTextDocument> before = form.sourcePane->document();
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("14");
+    ui(form).sourcePane()->setFocus();
+    QTest::keyClicks(ui(form).sourcePane(), "typed");
+    QVERIFY(ui(form).item(ObjectName::undoItem)->isEnabled());
+    QPointer<QTextDocument> before = ui(form).sourcePane()->document();
 
     QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
     QByteArray text;
@@ -478,20 +479,20 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     const QString path = write(m_home->filePath("docs/long.log"), text);
     open(form, prompts, path);
     QVERIFY(prompts.messages.isEmpty());
-    QCOMPARE(form.sourcePane->toPlainText().size(), text.size());
+    QCOMPARE(ui(form).sourcePane()->toPlainText().size(), text.size());
     QCOMPARE(form.statusText(), path + " loaded.");
     // the pane took a new document with the same font and nothing to undo
-    QVERIFY(form.sourcePane->document() != before);
-    QCOMPARE(form.sourcePane->document()->defaultFont().pointSize(), 14);
-    QVERIFY(!form.undoItem->isEnabled());
-    QTest::keyClicks(form.sourcePane, "x");
-    QVERIFY(form.undoItem->isEnabled());
+    QVERIFY(ui(form).sourcePane()->document() != before);
+    QCOMPARE(ui(form).sourcePane()->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!ui(form).item(ObjectName::undoItem)->isEnabled());
+    QTest::keyClicks(ui(form).sourcePane(), "x");
+    QVERIFY(ui(form).item(ObjectName::undoItem)->isEnabled());
 
     // a document given earlier goes when the next long text comes
-    before = form.sourcePane->document();
+    before = ui(form).sourcePane()->document();
     open(form, prompts, path);
     QVERIFY(before.isNull());
-    QCOMPARE(form.sourcePane->toPlainText().size(), text.size());
+    QCOMPARE(ui(form).sourcePane()->toPlainText().size(), text.size());
 }
 
 void DocumentOpeningTest::aConverterIsHeldWithinItsLimits_data()
@@ -557,7 +558,7 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     Shell::Limits& limits = form.opening().ConverterLimits;
     limits = Shell::Limits::confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
     limits.cpuSeconds = 1;
-    form.sourcePane->setPlainText("the user's text");
+    ui(form).sourcePane()->setPlainText("the user's text");
     open(form, prompts, path);
     qunsetenv("TMPDIR");
 
@@ -569,10 +570,10 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     QVERIFY2(said.startsWith(opening.arg(path)), qPrintable(said));
     if (line.isEmpty()) {
         // what the converter wrote before it was stopped went nowhere
-        QCOMPARE(form.sourcePane->toPlainText(), QString("the user's text"));
+        QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("the user's text"));
         QCOMPARE(form.statusText(), QString("Ready."));
     } else {
-        const QStringList pane = form.sourcePane->toPlainText().split('\n');
+        const QStringList pane = ui(form).sourcePane()->toPlainText().split('\n');
         QVERIFY(pane.contains(line));
         QVERIFY(!pane.contains("the user's text"));
         QCOMPARE(form.statusText(), path + " loaded.");

@@ -1,5 +1,6 @@
 // The document commands as the main window offers them: menu items, toolbar buttons, font boxes.
 #include "DocumentCommands.h"
+#include "WindowDriver.h"
 #include "PaneEditing.h"
 #include "ScriptedPrompts.h"
 #include "MainWindow.h"
@@ -50,24 +51,32 @@ void WindowDocumentsTest::commandsAreOfferedWithTheirBindings()
     ScriptedPrompts prompts;
     QApplication::clipboard()->setText("on the clipboard");
     MainWindow form;
-    for (QAction* item : {form.newItem, form.saveItem, form.saveAsItem, form.printItem, form.printerSetupItem,
-                          form.findItem, form.findNextItem, form.replaceItem, form.pasteItem, form.selectAllItem,
-                          form.panePasteItem, form.paneSelectAllItem})
+    for (QAction* item : {ui(form).item(ObjectName::newItem), ui(form).item(ObjectName::saveItem),
+                          ui(form).item(ObjectName::saveAsItem), ui(form).item(ObjectName::printItem),
+                          ui(form).item(ObjectName::printerSetupItem), ui(form).item(ObjectName::findItem),
+                          ui(form).item(ObjectName::findNextItem), ui(form).item(ObjectName::replaceItem),
+                          ui(form).item(ObjectName::pasteItem), ui(form).item(ObjectName::selectAllItem),
+                          ui(form).item(ObjectName::panePasteItem), ui(form).item(ObjectName::paneSelectAllItem)})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
     // cut and copy wait for a selection, undo for an edit
-    for (QAction* item : {form.cutItem, form.copyItem, form.paneCutItem, form.paneCopyItem, form.undoItem})
+    for (QAction* item : {ui(form).item(ObjectName::cutItem), ui(form).item(ObjectName::copyItem),
+                          ui(form).item(ObjectName::paneCutItem), ui(form).item(ObjectName::paneCopyItem),
+                          ui(form).item(ObjectName::undoItem)})
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
-    QVERIFY(!form.cutButton->isEnabled() && form.pasteButton->isEnabled());
-    QCOMPARE(form.replaceItem->shortcut(), QKeySequence("Ctrl+R"));
-    QVERIFY(form.boldButton->isCheckable() && form.boldButton->isEnabled());
+    QVERIFY(!ui(form).button(ObjectName::cutButton)->isEnabled()
+            && ui(form).button(ObjectName::pasteButton)->isEnabled());
+    QCOMPARE(ui(form).item(ObjectName::replaceItem)->shortcut(), QKeySequence("Ctrl+R"));
+    QVERIFY(ui(form).button(ObjectName::boldButton)->isCheckable()
+            && ui(form).button(ObjectName::boldButton)->isEnabled());
     QCOMPARE(form.editing()->italicAction->shortcut(), QKeySequence("Ctrl+I"));
-    QVERIFY(form.alignLeftButton->isChecked());
-    QVERIFY(!form.alignRightButton->isChecked());
-    QVERIFY(form.bulletsButton->isCheckable());
+    QVERIFY(ui(form).button(ObjectName::alignLeftButton)->isChecked());
+    QVERIFY(!ui(form).button(ObjectName::alignRightButton)->isChecked());
+    QVERIFY(ui(form).button(ObjectName::bulletsButton)->isCheckable());
 
-    form.sourcePane->setPlainText("select me");
-    form.sourcePane->selectAll();
-    QVERIFY(form.cutItem->isEnabled() && form.paneCopyItem->isEnabled() && form.copyButton->isEnabled());
+    ui(form).sourcePane()->setPlainText("select me");
+    ui(form).sourcePane()->selectAll();
+    QVERIFY(ui(form).item(ObjectName::cutItem)->isEnabled() && ui(form).item(ObjectName::paneCopyItem)->isEnabled()
+            && ui(form).button(ObjectName::copyButton)->isEnabled());
     QVERIFY(prompts.errors.isEmpty());
 }
 
@@ -75,25 +84,25 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
 {
     ScriptedPrompts prompts;
     MainWindow form;
-    form.sourcePane->setPlainText("source");
-    form.targetPane->setPlainText("target");
-    form.newButton->click();
+    ui(form).sourcePane()->setPlainText("source");
+    ui(form).targetPane()->setPlainText("target");
+    ui(form).button(ObjectName::newButton)->click();
     QCoreApplication::sendPostedEvents();
-    QVERIFY(form.sourcePane->toPlainText().isEmpty());
-    QCOMPARE(form.targetPane->toPlainText(), QString("target"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().isEmpty());
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("target"));
     QCOMPARE(form.statusText(), QString("Ready."));
 
     const QString path = m_home->filePath("translation");
     prompts.saveAnswers << path;
-    form.saveButton->click();
+    ui(form).button(ObjectName::saveButton)->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.statusText(), "Translation result saved to " + path + ".txt.");
     QFile saved(path + ".txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("target"));
 
-    form.targetPane->clear();
-    form.saveItem->trigger();
+    ui(form).targetPane()->clear();
+    ui(form).item(ObjectName::saveItem)->trigger();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(prompts.messages, QStringList("No translation result to save."));
 
@@ -103,8 +112,8 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
         printer.setOutputFileName(m_home->filePath("out.pdf"));
         return true;
     });
-    form.targetPane->setPlainText("printed");
-    form.printButton->click();
+    ui(form).targetPane()->setPlainText("printed");
+    ui(form).button(ObjectName::printButton)->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.documents().printer().docName(), QString("translation.txt"));
     QVERIFY(QFile::exists(m_home->filePath("out.pdf")));
@@ -114,23 +123,29 @@ void WindowDocumentsTest::fontBoxesApplyThePaneFont()
 {
     ScriptedPrompts prompts;
     MainWindow form;
-    form.fontSizeBox->setCurrentText("14");
-    QCOMPARE(form.sourcePane->font().pointSize(), 14);
-    QCOMPARE(form.targetPane->font().pointSize(), 14);
-    form.colourBox->setCurrentIndex(form.colourBox->findText("Red"));
-    QCOMPARE(form.targetPane->palette().color(QPalette::Text), QColor(Qt::red));
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("14");
+    QCOMPARE(ui(form).sourcePane()->font().pointSize(), 14);
+    QCOMPARE(ui(form).targetPane()->font().pointSize(), 14);
+    ui(form).box(ObjectName::colourBox)->setCurrentIndex(ui(form).box(ObjectName::colourBox)->findText("Red"));
+    QCOMPARE(ui(form).targetPane()->palette().color(QPalette::Text), QColor(Qt::red));
     // the box offers the standard, extended and system colours by name, black first
-    QCOMPARE(form.colourBox->itemText(0), QString("Black"));
-    QCOMPARE(form.colourBox->itemData(form.colourBox->findText("Money Green")).value<QColor>(),
+    QCOMPARE(ui(form).box(ObjectName::colourBox)->itemText(0), QString("Black"));
+    QCOMPARE(ui(form)
+                 .box(ObjectName::colourBox)
+                 ->itemData(ui(form).box(ObjectName::colourBox)->findText("Money Green"))
+                 .value<QColor>(),
              QColor(0xC0, 0xDC, 0xC0));
-    QCOMPARE(form.colourBox->itemData(form.colourBox->findText("Highlight")).value<QColor>(),
+    QCOMPARE(ui(form)
+                 .box(ObjectName::colourBox)
+                 ->itemData(ui(form).box(ObjectName::colourBox)->findText("Highlight"))
+                 .value<QColor>(),
              form.palette().color(QPalette::Highlight));
-    QCOMPARE(form.colourBox->count(), 48);
+    QCOMPARE(ui(form).box(ObjectName::colourBox)->count(), 48);
     QVERIFY(prompts.errors.isEmpty());
 
-    form.fontSizeBox->setCurrentText("big");
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("big");
     QCOMPARE(prompts.errors, QStringList("'big' is not a valid integer value"));
-    QCOMPARE(form.sourcePane->font().pointSize(), 14);
+    QCOMPARE(ui(form).sourcePane()->font().pointSize(), 14);
 }
 
 void WindowDocumentsTest::formattingButtonsActOnTheSelection()
@@ -139,29 +154,30 @@ void WindowDocumentsTest::formattingButtonsActOnTheSelection()
     MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.targetPane->setPlainText("make this bold");
-    form.targetPane->setFocus();
-    QTRY_COMPARE(form.editing()->activePane(), form.targetPane);
-    QTextCursor cursor = form.targetPane->textCursor();
+    ui(form).targetPane()->setPlainText("make this bold");
+    ui(form).targetPane()->setFocus();
+    QTRY_COMPARE(form.editing()->activePane(), ui(form).targetPane());
+    QTextCursor cursor = ui(form).targetPane()->textCursor();
     cursor.setPosition(10);
     cursor.setPosition(14, QTextCursor::KeepAnchor);
-    form.targetPane->setTextCursor(cursor);
-    form.boldButton->click();
-    form.alignCenterButton->click();
-    QTextCursor probe(form.targetPane->document());
+    ui(form).targetPane()->setTextCursor(cursor);
+    ui(form).button(ObjectName::boldButton)->click();
+    ui(form).button(ObjectName::alignCenterButton)->click();
+    QTextCursor probe(ui(form).targetPane()->document());
     probe.setPosition(12);
     QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
-    QCOMPARE(form.targetPane->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    QVERIFY(form.boldButton->isChecked() && form.alignCenterButton->isChecked());
-    QVERIFY(!form.alignLeftButton->isChecked());
+    QCOMPARE(ui(form).targetPane()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QVERIFY(ui(form).button(ObjectName::boldButton)->isChecked()
+            && ui(form).button(ObjectName::alignCenterButton)->isChecked());
+    QVERIFY(!ui(form).button(ObjectName::alignLeftButton)->isChecked());
     // the interface language's hints stay on the buttons while their states change
-    form.germanItem->trigger();
-    form.boldButton->click();
-    QCOMPARE(form.boldButton->toolTip(), QString("Fett"));
-    QVERIFY(!form.boldButton->isChecked());
+    ui(form).item(ObjectName::germanItem)->trigger();
+    ui(form).button(ObjectName::boldButton)->click();
+    QCOMPARE(ui(form).button(ObjectName::boldButton)->toolTip(), QString("Fett"));
+    QVERIFY(!ui(form).button(ObjectName::boldButton)->isChecked());
     // the source pane was not touched
-    QVERIFY(form.sourcePane->toPlainText().isEmpty());
-    QCOMPARE(form.sourcePane->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QVERIFY(ui(form).sourcePane()->toPlainText().isEmpty());
+    QCOMPARE(ui(form).sourcePane()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 QTEST_MAIN(WindowDocumentsTest)

@@ -2,6 +2,7 @@
 // hint of the table lands on the widget that shows it, the check marks follow,
 // and the start-up order (detected, then stored, then applied) holds.
 #include "InterfaceCaptions.h"
+#include "WindowDriver.h"
 #include "InterfaceLanguage.h"
 #include "../app/AppFixture.h"
 #include "../proxy/ProxyDialogDriver.h"
@@ -20,8 +21,10 @@
 
 namespace {
 
-const char* const kHandlers[] = {"showInEnglish", "showInFrench",     "showInSpanish", "showInGerman",
-                                 "showInItalian", "showInPortuguese", "showInDutch"};
+// the Interface Language menu's items, in the order of the caption table's columns
+const char* const kLanguageItems[] = {ObjectName::englishItem, ObjectName::frenchItem,  ObjectName::spanishItem,
+                                      ObjectName::germanItem,  ObjectName::italianItem, ObjectName::portugueseItem,
+                                      ObjectName::dutchItem};
 
 // What the user sees of one row: a menu's title, an item's caption, a control's hint.
 QString shownText(QObject* object, CaptionKind kind)
@@ -106,8 +109,8 @@ private slots:
         MainWindow form;
         QVERIFY(form.InterfaceLanguage == "English");
         // start from another language so that nothing passes by staying put
-        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[(column + 3) % 7]));
-        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[column]));
+        ui(form).item(kLanguageItems[(column + 3) % 7])->trigger();
+        ui(form).item(kLanguageItems[column])->trigger();
 
         QCOMPARE(form.InterfaceLanguage, interfaceLanguageNames()[column]);
         QCOMPARE(differencesFrom(form, column), QStringList());
@@ -115,32 +118,32 @@ private slots:
         QCOMPARE(form.findChild<QAction*>(oddOneName)->text(), oddOne);
         QCOMPARE(checkedLanguageItems(form), QStringList{interfaceLanguageItemNames()[column]});
         // the pop-up's words are the toolbar's hints
-        QCOMPARE(form.paneCutItem->text(), form.cutButton->toolTip());
-        QCOMPARE(form.paneCopyItem->text(), form.copyButton->toolTip());
-        QCOMPARE(form.panePasteItem->text(), form.pasteButton->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::paneCutItem)->text(), ui(form).button(ObjectName::cutButton)->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::paneCopyItem)->text(), ui(form).button(ObjectName::copyButton)->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::panePasteItem)->text(), ui(form).button(ObjectName::pasteButton)->toolTip());
         QVERIFY(m_fixture->prompts.errors.isEmpty());
     }
 
     void pickingFromTheMenuRunsTheHandler()
     {
         MainWindow form;
-        form.germanItem->trigger();
+        ui(form).item(ObjectName::germanItem)->trigger();
         QCOMPARE(form.InterfaceLanguage, QString("German"));
-        QCOMPARE(form.fileMenu->title(), QString("&Datei"));
-        QCOMPARE(form.underlineButton->toolTip(), QString("Unterstrichen"));
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Datei"));
+        QCOMPARE(ui(form).button(ObjectName::underlineButton)->toolTip(), QString("Unterstrichen"));
         // picking the checked item again keeps it the only one checked
-        form.germanItem->trigger();
+        ui(form).item(ObjectName::germanItem)->trigger();
         QCOMPARE(checkedLanguageItems(form), QStringList{"German2"});
     }
 
     void spanishThenEnglishRestoresEveryEnglishText()
     {
         MainWindow form;
-        form.spanishItem->trigger();
-        QCOMPARE(form.editMenu->title(), QString("&Editar"));
-        form.englishItem->trigger();
+        ui(form).item(ObjectName::spanishItem)->trigger();
+        QCOMPARE(ui(form).menu(ObjectName::editMenu)->title(), QString("&Editar"));
+        ui(form).item(ObjectName::englishItem)->trigger();
         QCOMPARE(differencesFrom(form, 0), QStringList());
-        QCOMPARE(form.editMenu->title(), QString("&Edit"));
+        QCOMPARE(ui(form).menu(ObjectName::editMenu)->title(), QString("&Edit"));
         QCOMPARE(checkedLanguageItems(form), QStringList{"English1"});
     }
 
@@ -153,21 +156,22 @@ private slots:
         QStringList before;
         for (const QString& name : names)
             before << form.findChild<QAction*>(name)->text();
-        const QString ts = form.speechMenu->title(), misc = form.miscMenu->title(), caption = form.windowTitle();
-        const QString sizeHint = form.fontSizeBox->toolTip();
-        for (const char* handler : kHandlers) {
-            QVERIFY(QMetaObject::invokeMethod(&form, handler));
+        const QString ts = ui(form).menu(ObjectName::speechMenu)->title(),
+                      misc = ui(form).menu(ObjectName::miscMenu)->title(), caption = form.windowTitle();
+        const QString sizeHint = ui(form).box(ObjectName::fontSizeBox)->toolTip();
+        for (const char* item : kLanguageItems) {
+            ui(form).item(item)->trigger();
             QStringList after;
             for (const QString& name : names)
                 after << form.findChild<QAction*>(name)->text();
             QCOMPARE(after, before);
-            QCOMPARE(form.speechMenu->title(), ts);
-            QCOMPARE(form.miscMenu->title(), misc);
+            QCOMPARE(ui(form).menu(ObjectName::speechMenu)->title(), ts);
+            QCOMPARE(ui(form).menu(ObjectName::miscMenu)->title(), misc);
             QCOMPARE(form.windowTitle(), caption);
-            QCOMPARE(form.fontSizeBox->toolTip(), sizeHint);
+            QCOMPARE(ui(form).box(ObjectName::fontSizeBox)->toolTip(), sizeHint);
         }
-        QCOMPARE(form.proxyServerItem->text(), QString("Proxy Server..."));
-        QCOMPARE(form.frenchItem->text(), QString("French"));
+        QCOMPARE(ui(form).item(ObjectName::proxyServerItem)->text(), QString("Proxy Server..."));
+        QCOMPARE(ui(form).item(ObjectName::frenchItem)->text(), QString("French"));
         QCOMPARE(caption, QString("Linguaro Translator Pro 6.2"));
     }
 
@@ -200,7 +204,7 @@ private slots:
         MainWindow form;
         QVERIFY(!form.EndRequested);
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.fileMenu->title(), fileMenu);
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), fileMenu);
         QCOMPARE(checkedLanguageItems(form),
                  QStringList{interfaceLanguageItemNames()[interfaceLanguageColumn(language)]});
     }
@@ -226,7 +230,7 @@ private slots:
         m_fixture->writeStore(stored);
         MainWindow form;
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.fileMenu->title(), fileMenu);
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), fileMenu);
         QCOMPARE(differencesFrom(form, interfaceLanguageColumn(language)), QStringList());
     }
 
@@ -236,19 +240,19 @@ private slots:
         m_fixture->writeStore("\"lang\"=\"french\"\n");  // compared exactly: no language matches
         MainWindow form;
         QCOMPARE(form.InterfaceLanguage, QString("french"));
-        QCOMPARE(form.fileMenu->title(), QString("&File"));
-        QCOMPARE(form.newButton->toolTip(), QString("New"));
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&File"));
+        QCOMPARE(ui(form).button(ObjectName::newButton)->toolTip(), QString("New"));
         QVERIFY(m_fixture->prompts.errors.isEmpty());
         // the user can still pick a language
-        form.dutchItem->trigger();
-        QCOMPARE(form.fileMenu->title(), QString("&Bestand"));
+        ui(form).item(ObjectName::dutchItem)->trigger();
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Bestand"));
     }
 
     void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
     {
         MainWindow form;
         // the dialog opens once the menu is done with its event, with the driver waiting for it
-        form.proxyServerItem->trigger();
+        ui(form).item(ObjectName::proxyServerItem)->trigger();
         ProxyDialogDriver driver([](ProxyDialog* dialog) {
             dialog->useProxyBox->setChecked(true);
             dialog->addressEdit->setText("proxy.lan");

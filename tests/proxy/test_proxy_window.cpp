@@ -3,6 +3,7 @@
 // for a service on this machine. Names under TinyProxy::RemoteDomain stand
 // for a service elsewhere that only the proxy reaches.
 #include "LoopbackHttpServer.h"
+#include "WindowDriver.h"
 #include "TinyProxy.h"
 
 #include "../app/AppFixture.h"
@@ -54,10 +55,11 @@ private slots:
 
         MainWindow form;
         form.Proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
-        form.sourcePane->setPlainText(QStringLiteral("Hello"));
+        ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors, QStringList());
-        QVERIFY2(form.targetPane->toPlainText().contains("Hola"), qPrintable(form.targetPane->toPlainText()));
+        QVERIFY2(ui(form).targetPane()->toPlainText().contains("Hola"),
+                 qPrintable(ui(form).targetPane()->toPlainText()));
         QCOMPARE(form.statusText(), QString("Done."));
         QCOMPARE(translations(service).size(), 1u);
         QVERIFY(forwardedByProxy(translations(service).back()));
@@ -111,10 +113,10 @@ private slots:
             QVERIFY(form.Proxy.UseProxy);
             QCOMPARE(form.Proxy.Address, urlHost);
             QCOMPARE(form.Proxy.Port, port);
-            form.sourcePane->setPlainText(QStringLiteral("Hello"));
+            ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            QCOMPARE(form.targetPane->toPlainText(), QString("Hola"));
+            QCOMPARE(ui(form).targetPane()->toPlainText(), QString("Hola"));
             QCOMPARE(forwardedByProxy(translations(service).back()), endpoint.contains(TinyProxy::RemoteDomain));
             form.close();
         }

@@ -1,6 +1,7 @@
 // The Help menu of the real window: Update against a site served over HTTP on loopback
 // and as a folder, Manual and Homepage through xdg-open to a stand-in browser, About.
 #include "EquippedWindows.h"
+#include "WindowDriver.h"
 #include "Folders.h"
 #include "LiveUpdate.h"
 #include "ScriptedPrompts.h"
@@ -163,8 +164,8 @@ void HelpMenuTest::update()
     ScriptedPrompts prompts;
     prompts.answer = yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No;
     MainWindow form;
-    QVERIFY(form.updateItem->isEnabled());
-    form.updateItem->trigger();
+    QVERIFY(ui(form).item(ObjectName::updateItem)->isEnabled());
+    ui(form).item(ObjectName::updateItem)->trigger();
     QCoreApplication::sendPostedEvents();  // the command runs once the menu is done with the click
     QVERIFY2(!prompts.messages.isEmpty() && prompts.messages.last().contains(message),
              qPrintable(prompts.messages.join('|')));
@@ -191,7 +192,7 @@ void HelpMenuTest::manualAndHomepageOpenInTheBrowser()
     qputenv("LINGUARO_SITE_URL", root.toUtf8());
     ScriptedPrompts prompts;
     MainWindow form;
-    for (QAction* item : {form.manualItem, form.homepageItem}) {
+    for (QAction* item : {ui(form).item(ObjectName::manualItem), ui(form).item(ObjectName::homepageItem)}) {
         QVERIFY(item->isEnabled());
         item->trigger();
     }
@@ -221,9 +222,9 @@ void HelpMenuTest::aboutBox()
     ScriptedPrompts prompts;
     qputenv("LINGUARO_SITE_URL", "http://127.0.0.1:9/");
     MainWindow form;
-    QVERIFY(form.aboutItem->isEnabled());
+    QVERIFY(ui(form).item(ObjectName::aboutItem)->isEnabled());
     // the box opens once the menu is done with the click
-    form.aboutItem->trigger();
+    ui(form).item(ObjectName::aboutItem)->trigger();
     QPointer<AboutBox> shown;
     bool checked = false;
     QTimer::singleShot(0, [&] {
