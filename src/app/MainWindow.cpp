@@ -30,6 +30,7 @@
 #include "ProxyDialog.h"
 #include "TTransfer.h"
 #include "TranslationController.h"
+#include "TranslationOptions.h"
 #include "ToolbarIcons.h"
 #include "UserPrompts.h"
 #include "VoiceSelection.h"
@@ -105,6 +106,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildPanes();
     buildToolBar();
     buildMenus();
+    m_options =
+        new TranslationOptions({SerbianCyrillic, KeepHistory, ReuseTranslations, DetectSource, KeepFormatting}, this);
     statusLine = statusBar();
     statusLine->setObjectName(QLatin1String(ObjectName::statusLine));
     statusPanel = new QLabel(statusLine);
@@ -512,7 +515,7 @@ void MainWindow::readSettings()
     settings.InterfaceLanguage = InterfaceLanguage;
     settings.StartCharacter = StartCharacter;
     settings.VoiceName = VoiceName;
-    settings.Proxy = Proxy;
+    settings.Proxy = m_options->proxy;
     // what was read before a failing value stays in force
     auto apply = [&] {
         selectPosition(sourceList, settings.SourcePosition);
@@ -520,12 +523,7 @@ void MainWindow::readSettings()
         InterfaceLanguage = settings.InterfaceLanguage;
         StartCharacter = settings.StartCharacter;
         VoiceName = settings.VoiceName;
-        Proxy = settings.Proxy;
-        SerbianCyrillic->setChecked(settings.SerbianCyrillic);
-        KeepHistory->setChecked(settings.KeepHistory);
-        ReuseTranslations->setChecked(settings.ReuseTranslations);
-        DetectSource->setChecked(settings.DetectSource);
-        KeepFormatting->setChecked(settings.KeepFormatting);
+        m_options->readFrom(settings);
     };
     RegStore store;
     try {
@@ -547,12 +545,7 @@ void MainWindow::formClose()
         settings.SourcePosition = sourceList->currentIndex();
         settings.TargetPosition = targetList->currentIndex();
         settings.InterfaceLanguage = InterfaceLanguage;
-        settings.Proxy = Proxy;
-        settings.SerbianCyrillic = SerbianCyrillic->isChecked();
-        settings.KeepHistory = KeepHistory->isChecked();
-        settings.ReuseTranslations = ReuseTranslations->isChecked();
-        settings.DetectSource = DetectSource->isChecked();
-        settings.KeepFormatting = KeepFormatting->isChecked();
+        m_options->writeTo(settings);
         const QString voice = CurrentCharacter ? storeVoice() : VoiceName;
         RegStore store;
         writeShutdownSettings(store, settings, CharacterName, voice);
@@ -663,7 +656,7 @@ void MainWindow::applyInterfaceLanguage()
         applyLanguageColumn(column);
 }
 
-void MainWindow::editProxy() { ProxyDialog::editProxySettings(this, Proxy); }
+void MainWindow::editProxy() { ProxyDialog::editProxySettings(this, m_options->proxy); }
 
 void MainWindow::applyPaneFont()
 {
@@ -684,9 +677,9 @@ void MainWindow::wireDocuments()
     m_documentTranslation = std::make_unique<DocumentTranslationCommands>(
         this, *transfer,
         [this] {
-            TranslationRequest languages =
-                TranslationRequest::betweenPositions({}, sourceList->currentIndex(), targetList->currentIndex(), Proxy);
-            languages.serbianCyrillic = SerbianCyrillic->isChecked();
+            TranslationRequest languages = TranslationRequest::betweenPositions(
+                {}, sourceList->currentIndex(), targetList->currentIndex(), m_options->proxy);
+            languages.serbianCyrillic = m_options->serbianCyrillic();
             return languages;
         },
         [this](const QString& text) { setStatus(text, false); });

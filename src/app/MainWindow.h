@@ -26,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class TTransfer;
 class TranslationController;
+class TranslationOptions;
 class DocumentCommands;
 class DocumentTranslationCommands;
 class DocumentOpening;
@@ -65,7 +66,6 @@ public:
     CharacterStage* characterStage = nullptr;
     // the window's transfer component: downloads of converters, components and the version file
     TTransfer* transfer = nullptr;
-    ProxySettings Proxy;
     QString OpenedFileName;     // the document last opened into the source pane
     FileOpenDialog openDialog;  // the Open command's dialog: title, filter, proposed name
     // The system language asked the program to end before its window opened.
@@ -83,12 +83,13 @@ public:
     QAction *readSourceItem, *readTargetItem, *americanEnglishVoice, *britishEnglishVoice, *dutchVoice, *frenchVoice,
         *germanVoice, *italianVoice, *japaneseVoice, *koreanVoice, *portugueseVoice, *russianVoice, *spanishVoice;
     QMenu* miscMenu = nullptr;
-    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard, *SerbianCyrillic, *KeepHistory, *ReuseTranslations;
-    QAction *DetectSource, *KeepFormatting;
+    QAction *IdentifyLang, *ReadAloud, *CopyToClipboard;
 
     // First panel of the status bar; repaintNow repaints it before returning.
     void setStatus(const QString& text, bool repaintNow);
     QString statusText() const;
+    // The proxy and the Misc menu's options that every translation of the window follows.
+    TranslationOptions& options() { return *m_options; }
     // The translation runs: the job behind the Translate command shown in the panes.
     TranslationController& translation() { return *m_translation; }
     // A translation run is under way (the window stays live meanwhile).
@@ -250,6 +251,7 @@ private:
     QToolButton* bulletsButton = nullptr;
     QComboBox *fontSizeBox = nullptr, *fontNameBox = nullptr, *colourBox = nullptr;
     QStatusBar* statusLine = nullptr;
+    QAction *SerbianCyrillic, *KeepHistory, *ReuseTranslations, *DetectSource, *KeepFormatting;
     QLabel* statusPanel = nullptr;  // the status bar's one panel
 
     // menus, in their order on screen
@@ -285,6 +287,7 @@ private:
     QAction *paneCutItem, *paneCopyItem, *panePasteItem, *paneSelectAllItem;
 
     PaneArea* m_paneArea = nullptr;
+    TranslationOptions* m_options = nullptr;
     TranslationController* m_translation = nullptr;
     bool m_closed = false;
     std::unique_ptr<SourceDetection> m_detection;

@@ -9,6 +9,7 @@
 #include "SourceLanguageBar.h"
 #include "MainWindow.h"
 #include "TranslationJob.h"
+#include "TranslationOptions.h"
 #include "UserPrompts.h"
 
 #include <QAction>
@@ -39,23 +40,21 @@ TranslationController::TranslationController(MainWindow& form) : QObject(&form),
         connect(list, &QComboBox::currentIndexChanged, this, &TranslationController::offerKeepFormatting);
     connect(form.miscMenu, &QMenu::aboutToShow, this, &TranslationController::refreshKeepFormatting);
     // kept on from the last run: asked at once, so the first Translate already keeps the formatting
-    connect(form.KeepFormatting, &QAction::toggled, this, [this](bool on) {
-        if (on)
-            refreshKeepFormatting();
-    });
+    connect(&form.options(), &TranslationOptions::formattingChosen, this,
+            &TranslationController::refreshKeepFormatting);
 }
 
 void TranslationController::refreshKeepFormatting()
 {
-    m_formats->refresh({}, m_form.Proxy);
+    m_formats->refresh({}, m_form.options().proxy);
     offerKeepFormatting();
 }
 
 void TranslationController::offerKeepFormatting()
 {
     const TranslationRequest route = TranslationRequest::betweenPositions(
-        {}, m_form.sourceList->currentIndex(), m_form.targetList->currentIndex(), m_form.Proxy);
-    m_form.KeepFormatting->setEnabled(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
+        {}, m_form.sourceList->currentIndex(), m_form.targetList->currentIndex(), m_form.options().proxy);
+    m_form.options().offerFormatting(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
 }
 
 TranslationController::~TranslationController() = default;
@@ -67,17 +66,17 @@ void TranslationController::translate()
     // the lists' positions become service codes here; the job knows only codes
     TranslationRequest request =
         TranslationRequest::betweenPositions(m_form.sourcePane->toPlainText(), m_form.sourceList->currentIndex(),
-                                             m_form.targetList->currentIndex(), m_form.Proxy);
-    request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
+                                             m_form.targetList->currentIndex(), m_form.options().proxy);
+    request.serbianCyrillic = m_form.options().serbianCyrillic();
     // a refused run says why as before; the bar asks only about a run that would go
-    if (m_form.DetectSource->isChecked() && TranslationJob::failedCheck(request) == TranslationResult::Check::None
+    if (m_form.options().detectSource() && TranslationJob::failedCheck(request) == TranslationResult::Check::None
         && askSource(request.text))
         return;
     m_form.SourceBar->hide();
-    const bool formatted = m_form.KeepFormatting->isChecked() && m_form.KeepFormatting->isEnabled();
+    const bool formatted = m_form.options().keepFormatting();
     if (formatted)
         request.html = m_form.sourcePane->toHtml();
-    HistoryRecorder::equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
+    HistoryRecorder::equip(request, m_form.options().keepHistory(), m_form.options().reuseTranslations());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
         started();
@@ -93,7 +92,7 @@ void TranslationController::translate()
                 [this](int, const QString& text) { appendTargetParagraph(text); });
     connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
     // after the run's own ending, so that what the history has to say stays in the status line
-    if (m_form.KeepHistory->isChecked())
+    if (m_form.options().keepHistory())
         HistoryRecorder::watch(
             *m_job, HistoryEntry::Origin::Window,
             [form = &m_form](const QString& notice) { form->setStatus(notice, false); }, &m_form);

@@ -4,6 +4,7 @@
 #include "PaneDocument.h"
 #include "SourcePane.h"
 #include "MainWindow.h"
+#include "TranslationOptions.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -62,11 +63,11 @@ BusWindow::Selection WindowRequests::translateSelection()
     return Selection::Started;
 }
 
-ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }
+ProxySettings WindowRequests::proxy() const { return m_form.options().proxy; }
 
-bool WindowRequests::serbianCyrillic() const { return m_form.SerbianCyrillic->isChecked(); }
+bool WindowRequests::serbianCyrillic() const { return m_form.options().serbianCyrillic(); }
 
-bool WindowRequests::keepHistory() const { return m_form.KeepHistory->isChecked(); }
-bool WindowRequests::reuseTranslations() const { return m_form.ReuseTranslations->isChecked(); }
+bool WindowRequests::keepHistory() const { return m_form.options().keepHistory(); }
+bool WindowRequests::reuseTranslations() const { return m_form.options().reuseTranslations(); }
 
 void WindowRequests::historyNotice(const QString& text) { m_form.setStatus(text, false); }

@@ -2,6 +2,7 @@
 // hint of the table lands on the widget that shows it, the check marks follow,
 // and the start-up order (detected, then stored, then applied) holds.
 #include "InterfaceCaptions.h"
+#include "TranslationOptions.h"
 #include "WindowDriver.h"
 #include "InterfaceLanguage.h"
 #include "../app/AppFixture.h"
@@ -265,10 +266,10 @@ private slots:
         QCoreApplication::sendPostedEvents();
         QVERIFY(driver.acted());
         QCOMPARE(m_fixture->prompts.messages, QStringList{"Port number should be a value between 1 to 65535"});
-        QCOMPARE(form.Proxy.UseProxy, true);
-        QCOMPARE(form.Proxy.Address, QString("proxy.lan"));
-        QCOMPARE(form.Proxy.Port, QString("3128"));
-        QCOMPARE(form.Proxy.Password, QString("s3cret"));
+        QCOMPARE(form.options().proxy.UseProxy, true);
+        QCOMPARE(form.options().proxy.Address, QString("proxy.lan"));
+        QCOMPARE(form.options().proxy.Port, QString("3128"));
+        QCOMPARE(form.options().proxy.Password, QString("s3cret"));
 
         form.close();
         const QByteArray stored = m_fixture->storeText();

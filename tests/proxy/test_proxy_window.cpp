@@ -3,6 +3,7 @@
 // for a service on this machine. Names under TinyProxy::RemoteDomain stand
 // for a service elsewhere that only the proxy reaches.
 #include "LoopbackHttpServer.h"
+#include "TranslationOptions.h"
 #include "WindowDriver.h"
 #include "TinyProxy.h"
 
@@ -54,7 +55,7 @@ private slots:
         QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
 
         MainWindow form;
-        form.Proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
+        form.options().proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
         ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors, QStringList());
@@ -65,13 +66,13 @@ private slots:
         QVERIFY(forwardedByProxy(translations(service).back()));
 
         // a refused login ends the run with the error report; nothing reaches the service
-        form.Proxy.Password = QStringLiteral("wrong");
+        form.options().proxy.Password = QStringLiteral("wrong");
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 1);
         QCOMPARE(translations(service).size(), 1u);
 
         // off: the request goes direct, where only the proxy could have found the service
-        form.Proxy.UseProxy = false;
+        form.options().proxy.UseProxy = false;
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 2);
         QVERIFY2(!fixture.prompts.errors.last().contains("proxy"), qPrintable(fixture.prompts.errors.last()));
@@ -110,9 +111,9 @@ private slots:
         for (const QByteArray& endpoint : endpoints) {
             qputenv("LINGUARO_SERVICE_URL", endpoint);
             MainWindow form;
-            QVERIFY(form.Proxy.UseProxy);
-            QCOMPARE(form.Proxy.Address, urlHost);
-            QCOMPARE(form.Proxy.Port, port);
+            QVERIFY(form.options().proxy.UseProxy);
+            QCOMPARE(form.options().proxy.Address, urlHost);
+            QCOMPARE(form.options().proxy.Port, port);
             ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
