@@ -115,6 +115,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     statusLine->addWidget(statusPanel, 1);
     wireDocuments();
     m_translation = new TranslationController(*this);
+    connect(m_translation, &TranslationController::readAloudWanted, this, [this] {
+        readTargetItem->setChecked(true);
+        readAloud();
+    });
+    connect(m_translation, &TranslationController::runStarted, this, [this] {
+        if (CurrentCharacter)
+            runHandler([this] { m_characters->thinkOverSource(); });
+    });
     m_detection = std::make_unique<SourceDetection>(*this);
     m_history = new HistoryCommands(*this);
     // the clearing asks first: once the menu is done with its event

@@ -1,6 +1,5 @@
 #include "TranslationController.h"
 
-#include "CharacterManagement.h"
 #include "HistoryRecorder.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
@@ -79,7 +78,7 @@ void TranslationController::translate()
     HistoryRecorder::equip(request, m_form.options().keepHistory(), m_form.options().reuseTranslations());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
-        started();
+        emit runStarted();
         m_form.setStatus(status, false);
     });
     connect(m_job, &TranslationJob::progress, this,
@@ -132,12 +131,6 @@ void TranslationController::stop()
 {
     if (m_job)
         m_job->cancel();
-}
-
-void TranslationController::started()
-{
-    if (m_form.CurrentCharacter)
-        MainWindow::runHandler([this] { m_form.characters().thinkOverSource(); });
 }
 
 void TranslationController::appendTargetParagraph(const QString& text)
@@ -235,8 +228,7 @@ void TranslationController::finished(const TranslationResult& result)
             m_form.setStatus(finishedText(), false);
             if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
                 && m_form.targetPane->toPlainText().size() > 2) {
-                m_form.readTargetItem->setChecked(true);
-                m_form.readAloud();
+                emit readAloudWanted();
             }
             if (m_form.CopyToClipboard->isChecked())
                 copyTarget();

@@ -45,12 +45,15 @@ public:
 signals:
     // A run has ended, after its read-aloud and copy.
     void ended(const TranslationResult& result);
+    // A run has ended with a translation that Options > Misc says is to be read aloud.
+    void readAloudWanted();
+    // A run has started; the character on screen, if there is one, thinks the source over.
+    void runStarted();
 
 private:
     // Shows the bar when the text asks for it; true when it did and the run waits for the answer.
     bool askSource(const QString& text);
     void answered(const SourceSuggestion::Question& question, bool accepted);
-    void started();
     void finished(const TranslationResult& result);
     // "Done.", and how many paragraphs the memory gave when it gave any
     QString finishedText() const;
