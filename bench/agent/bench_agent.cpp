@@ -15,7 +15,7 @@
 // shown through an X server; the server's own CPU is not counted.
 
 #include "CharacterCore.h"
-#include "TAgent.h"
+#include "CharacterStage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     const double reference = measure(seconds);
     std::printf("reference (event loop only)   %6.3f%% of one core\n", reference);
 
-    TAgent agent;
+    CharacterStage agent;
     agent.setConnected(true);
     agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
     AgentCharacter* merlin = agent.character(QStringLiteral("Merlin"));

@@ -5,7 +5,7 @@
 //
 // Starts a linguaro-service on a free loopback port and warms its English to
 // Spanish engine, then
-//  1. translates about a megabyte of English prose in the window (a TForm1 on
+//  1. translates about a megabyte of English prose in the window (a MainWindow on
 //     the offscreen platform: the text pasted into the source pane, then
 //     Translate), and the same text with "linguaro --from en --to es" from a
 //     file to a file, wall clock of the whole program; each twice, taking the
@@ -15,8 +15,9 @@
 //     running, from the start of the program to its end. Target: under 100 ms.
 
 #include "BenchSupport.h"
+#include "WindowDriver.h"
 #include "ConsolePrompts.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "TranslationController.h"
 
 #include <QApplication>
@@ -58,20 +59,20 @@ double commandLine(const QString& inputPath, const QString& outputPath, QByteArr
 // Seconds the window takes to take the text into its source pane and translate it.
 double window(const QString& text, QString& result)
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
-    form.wl_srclang->setCurrentIndex(0);
-    form.wl_trglang->setCurrentIndex(3);  // Spanish
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(3);  // Spanish
     QElapsedTimer timer;
     timer.start();
-    form.RichEdit1->setPlainText(text);
+    ui(form).sourcePane()->setPlainText(text);
     QEventLoop run;
     QObject::connect(&form.translation(), &TranslationController::ended, &run, &QEventLoop::quit);
-    form.toolButton20Click();
+    form.translateOrStop();
     run.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    result = form.RichEdit2->toPlainText();
-    if (form.statusText() != TForm1::IdleStatus && form.statusText() != QStringLiteral("Done."))
+    result = ui(form).targetPane()->toPlainText();
+    if (form.statusText() != MainWindow::IdleStatus && form.statusText() != QStringLiteral("Done."))
         std::fprintf(stderr, "the window ended with: %s\n", qPrintable(form.statusText()));
     return seconds;
 }

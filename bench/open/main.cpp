@@ -6,7 +6,8 @@
 //    text loaded (something asks it to repaint every 20 ms).
 // Usage: bench_open [pages] [megabytes]. Each program runs three times; the best time counts.
 #include "PaneDocument.h"
-#include "TForm1.h"
+#include "WindowDriver.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -194,18 +195,18 @@ int main(int argc, char** argv)
     qputenv("LINGUARO_SITE_URL", QUrl::fromLocalFile(QStringLiteral(LINGUARO_BINARY_DIR "/site")).toString().toUtf8());
     QDir().mkpath(dir.filePath("data/Brenmark"));
     QFile::copy(converter, dir.filePath("data/Brenmark/pdf-extract"));
-    TForm1 form;
+    MainWindow form;
     form.show();
     QCoreApplication::processEvents();
     RepaintWatch watch;
     form.installEventFilter(&watch);
-    form.RichEdit1->viewport()->installEventFilter(&watch);
+    ui(form).sourcePane()->viewport()->installEventFilter(&watch);
     QTimer asker;
-    QObject::connect(&asker, &QTimer::timeout, &form, [&] { form.RichEdit1->viewport()->update(); });
+    QObject::connect(&asker, &QTimer::timeout, &form, [&] { ui(form).sourcePane()->viewport()->update(); });
     asker.start(20);
     auto open = [&](const QString& path) {
-        form.FileOpen1Dialog.FileName = path;
-        form.fileOpen1Accept();
+        form.openDialog.FileName = path;
+        form.openChosenDocument();
         return form.statusText() == path + QStringLiteral(" loaded.");
     };
     const double windowPdf = best([&] { return open(pdf); });

@@ -14,7 +14,7 @@
 //     with one sentence: wall time of the whole program, and CPU time of the
 //     program, the service and the engine programs the service runs.
 //     Prints the median wall ratio (target: at most 1.05) and CPU ratio;
-//  3. translates it in the window (a TForm1 on the offscreen platform) against
+//  3. translates it in the window (a MainWindow on the offscreen platform) against
 //     a freshly started service, so the pair starts cold, then a shorter text
 //     into a pivot pair (a route through another language), cold too, and
 //     prints the longest time the window's event loop went without turning
@@ -23,12 +23,13 @@
 // average is printed beside them.
 
 #include "BenchSupport.h"
+#include "WindowDriver.h"
 #include "ConsolePrompts.h"
 #include "LanguageTable.h"
 #include "ServiceExchange.h"
 #include "ServicePairs.h"
 #include "ServiceUsers.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "TranslationController.h"
 
 #include <QDeadlineTimer>
@@ -164,11 +165,11 @@ double threadCpuMs()
 // is the most processor time the window's thread spent between two turns.
 double windowStall(const QString& text, int target, double& wall, QString& status, double& longestCpu)
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
-    form.wl_srclang->setCurrentIndex(0);
-    form.wl_trglang->setCurrentIndex(target);
-    form.RichEdit1->setPlainText(text);
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(target);
+    ui(form).sourcePane()->setPlainText(text);
     // the pasted text is laid out and painted before the run begins
     QEventLoop settle;
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);
@@ -196,7 +197,7 @@ double windowStall(const QString& text, int target, double& wall, QString& statu
     sinceTurn.start();
     turns.start();
     // pressed from the loop, as a click is, so that the press itself is measured
-    QTimer::singleShot(0, &form, [&form] { form.toolButton20Click(); });
+    QTimer::singleShot(0, &form, [&form] { form.translateOrStop(); });
     run.exec();
     turns.stop();
     longest = std::max(longest, sinceTurn.elapsed());

@@ -3,15 +3,16 @@
 // it under Xvfb) and writes them as PNG files into OUTPUT_FOLDER.
 
 #include "DocumentCommands.h"
+#include "WindowDriver.h"
 #include "HistoryCommands.h"
 #include "HistoryRecorder.h"
 #include "HistoryWindow.h"
 #include "LanguageTable.h"
 #include "SearchDialog.h"
 #include "SourceLanguageBar.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm4.h"
+#include "MainWindow.h"
+#include "AboutBox.h"
+#include "ProxyDialog.h"
 #include "ToolbarIcons.h"
 #include "TransferGui.h"
 #include "UserPrompts.h"
@@ -132,17 +133,17 @@ int main(int argc, char** argv)
 
     ToolbarIcons::applicationIcon().pixmap(64, 64).save(g_output + "/icon.png");
 
-    TForm1 form;
+    MainWindow form;
     form.show();
     form.activateWindow();
     settle(800);
 
     // a short translation from English into Spanish by the built-in service
     const QStringList languages = LanguageTable::displayNames();
-    form.wl_srclang->setCurrentIndex(languages.indexOf(QStringLiteral("English")));
-    form.wl_trglang->setCurrentIndex(languages.indexOf(QStringLiteral("Spanish")));
-    form.RichEdit1->setPlainText(QString::fromUtf8(SampleText));
-    form.toolButton20Click();
+    ui(form).sourceList()->setCurrentIndex(languages.indexOf(QStringLiteral("English")));
+    ui(form).targetList()->setCurrentIndex(languages.indexOf(QStringLiteral("Spanish")));
+    ui(form).sourcePane()->setPlainText(QString::fromUtf8(SampleText));
+    form.translateOrStop();
     // the translation runs beside the window: the picture shows it finished
     for (int waited = 0; form.translating() && waited < 60000; waited += 100)
         settle(100);
@@ -150,15 +151,15 @@ int main(int argc, char** argv)
     shoot(QStringLiteral("main.png"), &form);
 
     // French under an English source: the bar above the panes asks before anything is sent
-    const QString before = form.RichEdit1->toPlainText();
-    form.RichEdit1->setPlainText(
+    const QString before = ui(form).sourcePane()->toPlainText();
+    ui(form).sourcePane()->setPlainText(
         QStringLiteral("La salle de lecture est ouverte tous les jours de neuf heures du matin "
                        "jusqu'à huit heures du soir."));
-    form.toolButton20Click();
+    form.translateOrStop();
     settle();
     shoot(QStringLiteral("source-bar.png"), &form);
-    form.SourceBar->hide();
-    form.RichEdit1->setPlainText(before);
+    ui(form).find<SourceLanguageBar>(ObjectName::sourceBar)->hide();
+    ui(form).sourcePane()->setPlainText(before);
     // the History window with the translation just made
     HistoryRecorder::flush();
     form.history().open();
@@ -167,9 +168,12 @@ int main(int argc, char** argv)
     if (form.history().window())
         shoot(QStringLiteral("history.png"), form.history().window());
 
-    const std::pair<QMenu*, const char*> menus[] = {
-        {form.Nouveau1, "menu-file.png"},    {form.Edit1, "menu-edit.png"},  {form.ranslate1, "menu-translate.png"},
-        {form.Options1, "menu-options.png"}, {form.ools1, "menu-tools.png"}, {form.Help1, "menu-help.png"}};
+    const std::pair<QMenu*, const char*> menus[] = {{ui(form).menu(ObjectName::fileMenu), "menu-file.png"},
+                                                    {ui(form).menu(ObjectName::editMenu), "menu-edit.png"},
+                                                    {ui(form).menu(ObjectName::translateMenu), "menu-translate.png"},
+                                                    {ui(form).menu(ObjectName::optionsMenu), "menu-options.png"},
+                                                    {ui(form).menu(ObjectName::toolsMenu), "menu-tools.png"},
+                                                    {ui(form).menu(ObjectName::helpMenu), "menu-help.png"}};
     for (const auto& [menu, name] : menus) {
         form.menuBar()->setActiveAction(menu->menuAction());
         settle();
@@ -193,7 +197,7 @@ int main(int argc, char** argv)
                              "Training.pptx", "Welcome page.html", "Contract.rtf"})
         write(documents + '/' + name, "sample");
     {
-        QFileDialog dialog(&form, form.FileOpen1Dialog.Title, documents, form.FileOpen1Dialog.nameFilters());
+        QFileDialog dialog(&form, form.openDialog.Title, documents, form.openDialog.nameFilters());
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.resize(640, 400);
@@ -203,10 +207,10 @@ int main(int argc, char** argv)
     }
     user.removeRecursively();
 
-    QTextCursor cursor(form.RichEdit1->document());
+    QTextCursor cursor(ui(form).sourcePane()->document());
     cursor.movePosition(QTextCursor::Start);
     cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
-    form.RichEdit1->setTextCursor(cursor);
+    ui(form).sourcePane()->setTextCursor(cursor);
     form.documents().find();
     shoot(QStringLiteral("find.png"), form.documents().findDialog());
     form.documents().findDialog()->close();
@@ -215,7 +219,7 @@ int main(int argc, char** argv)
     form.documents().replaceDialog()->close();
 
     {
-        TForm4 proxy(&form);
+        ProxyDialog proxy(&form);
         ProxySettings settings;
         settings.UseProxy = true;
         settings.Address = QStringLiteral("proxy.example.org");
@@ -225,13 +229,13 @@ int main(int argc, char** argv)
         shoot(QStringLiteral("proxy.png"), &proxy);
     }
     {
-        TForm2 about(&form, ToolbarIcons::applicationIcon());
+        AboutBox about(&form, ToolbarIcons::applicationIcon());
         about.show();
         shoot(QStringLiteral("about.png"), &about);
     }
 
     prompts.nextShot = QStringLiteral("update.png");
-    form.U1->trigger();
+    ui(form).item(ObjectName::updateItem)->trigger();
 
     form.close();
     UserPrompts::setInstance(nullptr);

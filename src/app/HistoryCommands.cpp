@@ -3,13 +3,13 @@
 #include "HistoryBrowser.h"
 #include "HistoryWindow.h"
 #include "InterfaceLanguage.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QComboBox>
 #include <QShortcut>
 #include <QTextEdit>
 
-HistoryCommands::HistoryCommands(TForm1& form) : QObject(&form), m_form(form)
+HistoryCommands::HistoryCommands(MainWindow& form) : QObject(&form), m_form(form)
 {
     // these keys exactly: the platform's Back sequence holds Backspace too, which edits the panes
     m_back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), &form);
@@ -51,16 +51,16 @@ void HistoryCommands::applyLanguage(int column)
 
 PaneContents HistoryCommands::panes() const
 {
-    return {m_form.RichEdit1->toPlainText(), m_form.RichEdit2->toPlainText(), m_form.wl_srclang->currentIndex(),
-            m_form.wl_trglang->currentIndex()};
+    return {m_form.sourcePane->toPlainText(), m_form.targetPane->toPlainText(), m_form.sourceList->currentIndex(),
+            m_form.targetList->currentIndex()};
 }
 
 void HistoryCommands::show(const PaneContents& step)
 {
-    m_form.RichEdit1->setPlainText(step.source);
-    m_form.RichEdit2->setPlainText(step.translation);
-    m_form.wl_srclang->setCurrentIndex(step.sourcePosition);
-    m_form.wl_trglang->setCurrentIndex(step.targetPosition);
+    m_form.sourcePane->setPlainText(step.source);
+    m_form.targetPane->setPlainText(step.translation);
+    m_form.sourceList->setCurrentIndex(step.sourcePosition);
+    m_form.targetList->setCurrentIndex(step.targetPosition);
 }
 
 void HistoryCommands::restore(const HistoryEntry& entry)

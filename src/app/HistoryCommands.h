@@ -7,7 +7,7 @@
 class HistoryBrowser;
 class HistoryWindow;
 class QShortcut;
-class TForm1;
+class MainWindow;
 
 // The main window's side of the history: the History window, which puts a
 // chosen entry back into the panes with its languages, clearing the history,
@@ -16,7 +16,7 @@ class TForm1;
 class HistoryCommands : public QObject {
     Q_OBJECT
 public:
-    explicit HistoryCommands(TForm1& form);
+    explicit HistoryCommands(MainWindow& form);
     ~HistoryCommands() override;
 
     // Shows the window, made on first use.
@@ -40,7 +40,7 @@ private:
     void pageCame(qint64 olderThanId, const QList<HistoryEntry>& page);
     void fetch();
 
-    TForm1& m_form;
+    MainWindow& m_form;
     HistoryWindow* m_window = nullptr;  // a child of the main window
     HistorySteps m_steps;
     // a step back waits for the page it needs

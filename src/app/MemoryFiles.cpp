@@ -2,7 +2,7 @@
 
 #include "History.h"
 #include "HistoryRecorder.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "TmxFile.h"
 #include "UserPrompts.h"
 
@@ -15,7 +15,7 @@ namespace {
 const char* const TmxFilter = "Translation memory (*.tmx);;All files (*)";
 }
 
-MemoryFiles::MemoryFiles(TForm1& form) : QObject(&form), m_form(form) {}
+MemoryFiles::MemoryFiles(MainWindow& form) : QObject(&form), m_form(form) {}
 
 void MemoryFiles::Export(const QString& words)
 {

@@ -6,7 +6,7 @@
 #include <functional>
 
 class History;
-class TForm1;
+class MainWindow;
 namespace TmxFile {
 struct Outcome;
 }
@@ -17,7 +17,7 @@ struct Outcome;
 class MemoryFiles : public QObject {
     Q_OBJECT
 public:
-    explicit MemoryFiles(TForm1& form);
+    explicit MemoryFiles(MainWindow& form);
 
     // The memory's pieces that hold every word of `words` (all when blank).
     void Export(const QString& words = QString());
@@ -26,6 +26,6 @@ public:
 private:
     void run(const QString& status, std::function<TmxFile::Outcome(History&)> work);
 
-    TForm1& m_form;
+    MainWindow& m_form;
     bool m_busy = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-class TForm1;
+class MainWindow;
 
 // Translate > Detect language: the source list follows the language the
 // detector finds in the source pane, and the status line says what it found
@@ -8,10 +8,10 @@ class TForm1;
 // status line.
 class SourceDetection {
 public:
-    explicit SourceDetection(TForm1& form) : m_form(form) {}
+    explicit SourceDetection(MainWindow& form) : m_form(form) {}
 
     void detectLanguage();
 
 private:
-    TForm1& m_form;
+    MainWindow& m_form;
 };

@@ -1,4 +1,5 @@
 #include "SourceLanguageBar.h"
+#include "WindowObjectNames.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +8,7 @@
 SourceLanguageBar::SourceLanguageBar(QWidget* parent)
     : QFrame(parent), m_text(new QLabel(this)), m_accept(new QPushButton(this)), m_keep(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("SourceLanguageBar"));
+    setObjectName(QLatin1String(ObjectName::sourceBar));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::ToolTipBase);

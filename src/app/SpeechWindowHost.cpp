@@ -2,7 +2,7 @@
 
 #include "LanguageListDelegate.h"
 #include "SpokenWordHighlight.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "VoiceTable.h"
 
 #include <QMenuBar>
@@ -23,15 +23,15 @@ VoiceHost::Pane paneOf(const QTextEdit* pane, const QComboBox* list, SpokenWordH
 
 }  // namespace
 
-SpeechWindowHost::SpeechWindowHost(TForm1& form)
-    : m_form(form), m_sourceWords(new SpokenWordHighlight(form.RichEdit1)),
-      m_targetWords(new SpokenWordHighlight(form.RichEdit2))
+SpeechWindowHost::SpeechWindowHost(MainWindow& form)
+    : m_form(form), m_sourceWords(new SpokenWordHighlight(form.sourcePane)),
+      m_targetWords(new SpokenWordHighlight(form.targetPane))
 {}
 
 QAction* SpeechWindowHost::characterItem(const QString& characterId) const
 {
-    // the items are named after their characters: Merlin2, Genie2, ...
-    for (QAction* item : {m_form.Merlin2, m_form.Genie2, m_form.Peedy2, m_form.Robby2})
+    // the items' object names are their characters' IDs with a 2: "Merlin2", "Genie2", ...
+    for (QAction* item : {m_form.merlinItem, m_form.genieItem, m_form.peedyItem, m_form.robbyItem})
         if (!characterId.isEmpty() && item->objectName() == characterId + u'2')
             return item;
     return nullptr;
@@ -46,13 +46,13 @@ bool SpeechWindowHost::characterItemChecked(const QString& characterId)
 void SpeechWindowHost::checkCharacterItem(const QString& characterId)
 {
     const QAction* checked = characterItem(characterId);
-    for (QAction* item : {m_form.Merlin2, m_form.Genie2, m_form.Peedy2, m_form.Robby2})
+    for (QAction* item : {m_form.merlinItem, m_form.genieItem, m_form.peedyItem, m_form.robbyItem})
         item->setChecked(item == checked);
 }
 
 void SpeechWindowHost::currentCharacterChanged()
 {
-    m_form.ToolButton22->setEnabled(m_form.CurrentCharacter != nullptr);
+    m_form.readAloudButton->setEnabled(m_form.CurrentCharacter != nullptr);
 }
 
 QPoint SpeechWindowHost::clientOrigin() const
@@ -64,7 +64,7 @@ QPoint SpeechWindowHost::clientOrigin() const
 QRect SpeechWindowHost::sourcePaneGeometry()
 {
     m_form.layOutBeforeShow();
-    return QRect(m_form.RichEdit1->mapTo(&m_form, QPoint(0, 0)) - clientOrigin(), m_form.RichEdit1->size());
+    return QRect(m_form.sourcePane->mapTo(&m_form, QPoint(0, 0)) - clientOrigin(), m_form.sourcePane->size());
 }
 
 QPoint SpeechWindowHost::clientToScreen(QPoint client)
@@ -73,14 +73,14 @@ QPoint SpeechWindowHost::clientToScreen(QPoint client)
     return m_form.mapToGlobal(client + clientOrigin());
 }
 
-void SpeechWindowHost::installAgentCore() { m_form.install1Click(); }
+void SpeechWindowHost::installAgentCore() { m_form.installAgent(); }
 
 void SpeechWindowHost::installCharacter(const QString& characterId)
 {
-    const std::pair<const char*, void (TForm1::*)()> installers[] = {{"Merlin", &TForm1::merlin1Click},
-                                                                     {"Genie", &TForm1::genie1Click},
-                                                                     {"Peedy", &TForm1::peedy1Click},
-                                                                     {"Robby", &TForm1::robby1Click}};
+    const std::pair<const char*, void (MainWindow::*)()> installers[] = {{"Merlin", &MainWindow::installMerlin},
+                                                                         {"Genie", &MainWindow::installGenie},
+                                                                         {"Peedy", &MainWindow::installPeedy},
+                                                                         {"Robby", &MainWindow::installRobby}};
     for (const auto& [id, install] : installers)
         if (characterId == QLatin1String(id))
             (m_form.*install)();
@@ -93,10 +93,10 @@ void SpeechWindowHost::checkVoiceItem(const QString& voiceName)
         item->setChecked(voice && item->objectName() == voice->menuItem);
 }
 
-VoiceHost::Pane SpeechWindowHost::targetPane() { return paneOf(m_form.RichEdit2, m_form.wl_trglang, *m_targetWords); }
-VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.RichEdit1, m_form.wl_srclang, *m_sourceWords); }
-bool SpeechWindowHost::readTargetOption() { return m_form.ReadTgt->isChecked(); }
-bool SpeechWindowHost::readSourceOption() { return m_form.ReadSrc->isChecked(); }
+VoiceHost::Pane SpeechWindowHost::targetPane() { return paneOf(m_form.targetPane, m_form.targetList, *m_targetWords); }
+VoiceHost::Pane SpeechWindowHost::sourcePane() { return paneOf(m_form.sourcePane, m_form.sourceList, *m_sourceWords); }
+bool SpeechWindowHost::readTargetOption() { return m_form.readTargetItem->isChecked(); }
+bool SpeechWindowHost::readSourceOption() { return m_form.readSourceItem->isChecked(); }
 bool SpeechWindowHost::identifyLanguageOption() { return m_form.IdentifyLang->isChecked(); }
 void SpeechWindowHost::installSpeechEngine(const QString& installer) { m_form.installSpeechEngine(installer); }
 bool SpeechWindowHost::speechEngineFetched(const QString& installer) { return m_form.speechEngineFetched(installer); }

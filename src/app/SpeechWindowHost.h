@@ -7,14 +7,14 @@
 
 class QAction;
 class SpokenWordHighlight;
-class TForm1;
+class MainWindow;
 
 // The main window's side of character management and voice selection: the
 // Character and Text-To-Speech menus, the panes with their language lists,
 // the read options and the component installers.
 class SpeechWindowHost final : public CharacterHost, public VoiceHost {
 public:
-    explicit SpeechWindowHost(TForm1& form);
+    explicit SpeechWindowHost(MainWindow& form);
 
     // --- CharacterHost ---
     bool characterItemChecked(const QString& characterId) override;
@@ -40,7 +40,7 @@ private:
     // Where the client area starts: below the menu bar, which is not part of it.
     QPoint clientOrigin() const;
 
-    TForm1& m_form;
+    MainWindow& m_form;
     // owned by their panes
     SpokenWordHighlight* m_sourceWords;
     SpokenWordHighlight* m_targetWords;

@@ -1,14 +1,14 @@
 #include "TranslationController.h"
 
-#include "CharacterManagement.h"
 #include "HistoryRecorder.h"
 #include "InterfaceCaptions.h"
 #include "InterfaceLanguage.h"
 #include "LanguageTable.h"
 #include "ServiceFormats.h"
 #include "SourceLanguageBar.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "TranslationJob.h"
+#include "TranslationOptions.h"
 #include "UserPrompts.h"
 
 #include <QAction>
@@ -24,7 +24,7 @@
 
 using Outcome = TranslationResult::Outcome;
 
-TranslationController::TranslationController(TForm1& form) : QObject(&form), m_form(form)
+TranslationController::TranslationController(MainWindow& form) : QObject(&form), m_form(form)
 {
     m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), &form);
     m_escape->setEnabled(false);
@@ -35,27 +35,25 @@ TranslationController::TranslationController(TForm1& form) : QObject(&form), m_f
             [this](const SourceSuggestion::Question& question) { answered(question, false); });
     m_formats = new ServiceFormats(this);
     connect(m_formats, &ServiceFormats::changed, this, &TranslationController::offerKeepFormatting);
-    for (QComboBox* list : {static_cast<QComboBox*>(form.wl_srclang), static_cast<QComboBox*>(form.wl_trglang)})
+    for (QComboBox* list : {static_cast<QComboBox*>(form.sourceList), static_cast<QComboBox*>(form.targetList)})
         connect(list, &QComboBox::currentIndexChanged, this, &TranslationController::offerKeepFormatting);
-    connect(form.Misc1, &QMenu::aboutToShow, this, &TranslationController::refreshKeepFormatting);
+    connect(form.miscMenu, &QMenu::aboutToShow, this, &TranslationController::refreshKeepFormatting);
     // kept on from the last run: asked at once, so the first Translate already keeps the formatting
-    connect(form.KeepFormatting, &QAction::toggled, this, [this](bool on) {
-        if (on)
-            refreshKeepFormatting();
-    });
+    connect(&form.options(), &TranslationOptions::formattingChosen, this,
+            &TranslationController::refreshKeepFormatting);
 }
 
 void TranslationController::refreshKeepFormatting()
 {
-    m_formats->refresh({}, m_form.Proxy);
+    m_formats->refresh({}, m_form.options().proxy);
     offerKeepFormatting();
 }
 
 void TranslationController::offerKeepFormatting()
 {
     const TranslationRequest route = TranslationRequest::betweenPositions(
-        {}, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), m_form.Proxy);
-    m_form.KeepFormatting->setEnabled(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
+        {}, m_form.sourceList->currentIndex(), m_form.targetList->currentIndex(), m_form.options().proxy);
+    m_form.options().offerFormatting(m_formats->offers(route.sourceCode, route.targetCode, QStringLiteral("html")));
 }
 
 TranslationController::~TranslationController() = default;
@@ -66,21 +64,21 @@ void TranslationController::translate()
         return;
     // the lists' positions become service codes here; the job knows only codes
     TranslationRequest request =
-        TranslationRequest::betweenPositions(m_form.RichEdit1->toPlainText(), m_form.wl_srclang->currentIndex(),
-                                             m_form.wl_trglang->currentIndex(), m_form.Proxy);
-    request.serbianCyrillic = m_form.SerbianCyrillic->isChecked();
+        TranslationRequest::betweenPositions(m_form.sourcePane->toPlainText(), m_form.sourceList->currentIndex(),
+                                             m_form.targetList->currentIndex(), m_form.options().proxy);
+    request.serbianCyrillic = m_form.options().serbianCyrillic();
     // a refused run says why as before; the bar asks only about a run that would go
-    if (m_form.DetectSource->isChecked() && TranslationJob::failedCheck(request) == TranslationResult::Check::None
+    if (m_form.options().detectSource() && TranslationJob::failedCheck(request) == TranslationResult::Check::None
         && askSource(request.text))
         return;
     m_form.SourceBar->hide();
-    const bool formatted = m_form.KeepFormatting->isChecked() && m_form.KeepFormatting->isEnabled();
+    const bool formatted = m_form.options().keepFormatting();
     if (formatted)
-        request.html = m_form.RichEdit1->toHtml();
-    HistoryRecorder::equip(request, m_form.KeepHistory->isChecked(), m_form.ReuseTranslations->isChecked());
+        request.html = m_form.sourcePane->toHtml();
+    HistoryRecorder::equip(request, m_form.options().keepHistory(), m_form.options().reuseTranslations());
     m_job = Translator::start(request, this);
     connect(m_job, &TranslationJob::started, this, [this](const QString& status) {
-        started();
+        emit runStarted();
         m_form.setStatus(status, false);
     });
     connect(m_job, &TranslationJob::progress, this,
@@ -93,21 +91,21 @@ void TranslationController::translate()
                 [this](int, const QString& text) { appendTargetParagraph(text); });
     connect(m_job, &TranslationJob::finished, this, &TranslationController::finished);
     // after the run's own ending, so that what the history has to say stays in the status line
-    if (m_form.KeepHistory->isChecked())
+    if (m_form.options().keepHistory())
         HistoryRecorder::watch(
             *m_job, HistoryEntry::Origin::Window,
             [form = &m_form](const QString& notice) { form->setStatus(notice, false); }, &m_form);
     m_focus = m_form.focusWidget();
-    m_form.ToolButton20->setText(QStringLiteral("Stop"));
+    m_form.translateButton->setText(QStringLiteral("Stop"));
     m_escape->setEnabled(true);
 }
 
 bool TranslationController::askSource(const QString& text)
 {
     const LanguageDetector::Hints hints{LanguageTable::positionOf(m_form.InterfaceLanguage),
-                                        m_form.wl_srclang->currentIndex()};
+                                        m_form.sourceList->currentIndex()};
     const SourceSuggestion::Question question =
-        m_suggestion.ask(text, m_form.wl_srclang->currentIndex(), m_form.wl_trglang->currentIndex(), hints);
+        m_suggestion.ask(text, m_form.sourceList->currentIndex(), m_form.targetList->currentIndex(), hints);
     if (question.offer == SourceSuggestion::Offer::None)
         return false;
     m_form.SourceBar->ask(question);
@@ -118,13 +116,13 @@ void TranslationController::answered(const SourceSuggestion::Question& question,
 {
     if (m_job)
         return;
-    TForm1::runHandler([&] {
+    MainWindow::runHandler([&] {
         // the answer holds for the text as the pane has it now, which is what goes
-        m_suggestion.remember(m_form.RichEdit1->toPlainText());
+        m_suggestion.remember(m_form.sourcePane->toPlainText());
         if (accepted && question.offer == SourceSuggestion::Offer::SwapLanguages)
-            m_form.toolButton21Click();
+            m_form.swapLanguages();
         else if (accepted)
-            m_form.wl_srclang->setCurrentIndex(question.detected);
+            m_form.sourceList->setCurrentIndex(question.detected);
         translate();
     });
 }
@@ -133,12 +131,6 @@ void TranslationController::stop()
 {
     if (m_job)
         m_job->cancel();
-}
-
-void TranslationController::started()
-{
-    if (m_form.CurrentCharacter)
-        TForm1::runHandler([this] { m_form.characters().thinkOverSource(); });
 }
 
 void TranslationController::appendTargetParagraph(const QString& text)
@@ -157,7 +149,7 @@ void TranslationController::appendBlock(const std::function<void(QTextCursor&)>&
     // looks as empty as before: its one block is stamped with the document's
     // revision, and while nothing has edited the pane since, the next
     // translation goes below it.
-    QTextEdit* pane = m_form.RichEdit2;
+    QTextEdit* pane = m_form.targetPane;
     QTextDocument* document = pane->document();
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
@@ -176,14 +168,14 @@ bool TranslationController::takeFocus()
 {
     if (m_job && m_form.focusWidget() != m_focus)
         return false;
-    m_form.RichEdit2->setFocus();
-    m_focus = m_form.RichEdit2;
+    m_form.targetPane->setFocus();
+    m_focus = m_form.targetPane;
     return true;
 }
 
 void TranslationController::caretToTargetStart()
 {
-    QTextEdit* pane = m_form.RichEdit2;
+    QTextEdit* pane = m_form.targetPane;
     QTextCursor cursor = pane->textCursor();
     cursor.movePosition(QTextCursor::Start);
     pane->setTextCursor(cursor);
@@ -192,7 +184,7 @@ void TranslationController::caretToTargetStart()
 
 void TranslationController::copyTarget()
 {
-    QTextEdit* pane = m_form.RichEdit2;
+    QTextEdit* pane = m_form.targetPane;
     pane->selectAll();
     pane->copy();
     QTextCursor cursor = pane->textCursor();
@@ -216,8 +208,8 @@ void TranslationController::finished(const TranslationResult& result)
     m_job->deleteLater();
     m_job = nullptr;
     m_escape->setEnabled(false);
-    m_form.ToolButton20->setText(QStringLiteral("Translate"));
-    TForm1::runHandler([&] {
+    m_form.translateButton->setText(QStringLiteral("Translate"));
+    MainWindow::runHandler([&] {
         switch (result.outcome) {
         case Outcome::Refused:
             UserPrompts::instance().message(result.message, UserPrompts::Kind::Information,
@@ -231,13 +223,12 @@ void TranslationController::finished(const TranslationResult& result)
             break;
         case Outcome::Done:
             if (focusKept)
-                m_form.RichEdit2->setFocus();
+                m_form.targetPane->setFocus();
             caretToTargetStart();
             m_form.setStatus(finishedText(), false);
             if (!m_form.AgentUnavailable && m_form.ReadAloud->isChecked()
-                && m_form.RichEdit2->toPlainText().size() > 2) {
-                m_form.ReadTgt->setChecked(true);
-                m_form.toolButton22Click();
+                && m_form.targetPane->toPlainText().size() > 2) {
+                emit readAloudWanted();
             }
             if (m_form.CopyToClipboard->isChecked())
                 copyTarget();

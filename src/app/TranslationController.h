@@ -12,7 +12,7 @@ class QShortcut;
 class ServiceFormats;
 class QTextCursor;
 class QWidget;
-class TForm1;
+class MainWindow;
 
 // The window's side of a translation: takes the panes' text and the lists'
 // choices to a translation job and shows what the job says in the panes, the
@@ -24,7 +24,7 @@ class TForm1;
 class TranslationController : public QObject {
     Q_OBJECT
 public:
-    explicit TranslationController(TForm1& form);
+    explicit TranslationController(MainWindow& form);
     ~TranslationController() override;
 
     // A run with the window's text and choices; nothing while one goes.
@@ -45,12 +45,15 @@ public:
 signals:
     // A run has ended, after its read-aloud and copy.
     void ended(const TranslationResult& result);
+    // A run has ended with a translation that Options > Misc says is to be read aloud.
+    void readAloudWanted();
+    // A run has started; the character on screen, if there is one, thinks the source over.
+    void runStarted();
 
 private:
     // Shows the bar when the text asks for it; true when it did and the run waits for the answer.
     bool askSource(const QString& text);
     void answered(const SourceSuggestion::Question& question, bool accepted);
-    void started();
     void finished(const TranslationResult& result);
     // "Done.", and how many paragraphs the memory gave when it gave any
     QString finishedText() const;
@@ -61,7 +64,7 @@ private:
     void offerKeepFormatting();
     void appendBlock(const std::function<void(QTextCursor&)>& insert);
 
-    TForm1& m_form;
+    MainWindow& m_form;
     TranslationJob* m_job = nullptr;
     SourceSuggestion m_suggestion;
     QShortcut* m_escape = nullptr;

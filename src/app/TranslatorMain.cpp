@@ -4,7 +4,7 @@
 #include "Folders.h"
 #include "HistoryRecorder.h"
 #include "LinguaroApplication.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 #include "TerminationSignals.h"
 #include "TransferGui.h"
 #include "SingleInstance.h"
@@ -15,7 +15,7 @@
 
 #include <QTimer>
 
-int translatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started)
+int translatorMain(int& argc, char** argv, const std::function<void(MainWindow&)>& started)
 {
     LinguaroApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linguaro Translator"));
@@ -44,11 +44,11 @@ int translatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& s
 
     int result = 0;
     {
-        TForm1 form;
+        MainWindow form;
         if (form.EndRequested)
             return 0;
         // a quit that bypasses the window's close (end of session) still stores the settings
-        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &TForm1::formClose);
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &MainWindow::formClose);
         // a termination request ends the program as File > Exit does; quitting also
         // ends the loop of a dialog that may be open
         QObject::connect(&termination, &TerminationSignals::requested, &form, [&form] {

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class TForm1;
+class MainWindow;
 
 // The translator program: the application object, the main window and its
 // message loop until the window closes, by File > Exit, the window's close
@@ -12,4 +12,4 @@ class TForm1;
 // or translate the selection with --translate-selection) and returns.
 // `started`, when given, runs once the loop runs: tests drive the real program
 // through it.
-int translatorMain(int& argc, char** argv, const std::function<void(TForm1&)>& started = {});
+int translatorMain(int& argc, char** argv, const std::function<void(MainWindow&)>& started = {});

@@ -4,14 +4,15 @@
 #include "DocumentOpening.h"
 #include "PaneDocument.h"
 #include "SourcePane.h"
-#include "TForm1.h"
+#include "MainWindow.h"
+#include "TranslationOptions.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTextEdit>
 #include <QTimer>
 
-WindowRequests::WindowRequests(TForm1& form) : QObject(&form), m_form(form) {}
+WindowRequests::WindowRequests(MainWindow& form) : QObject(&form), m_form(form) {}
 
 void WindowRequests::bringToFront()
 {
@@ -52,10 +53,10 @@ BusWindow::Selection WindowRequests::translateSelection()
         if (m_form.translating() || m_form.opening().busy())
             return;
         // a long selection is laid out apart, as a long document is, so the window goes on painting
-        const DocumentOpening::Pane source = sourcePane(m_form.RichEdit1);
+        const DocumentOpening::Pane source = sourcePane(m_form.sourcePane);
         const auto translate = [this] {
-            m_form.RichEdit2->clear();
-            m_form.toolButton20Click();
+            m_form.targetPane->clear();
+            m_form.translateOrStop();
         };
         if (text.size() < DocumentLoadJob::LongText) {
             PaneDocument::setPlainText(source.document(), text);
@@ -73,11 +74,11 @@ BusWindow::Selection WindowRequests::translateSelection()
     return Selection::Started;
 }
 
-ProxySettings WindowRequests::proxy() const { return m_form.Proxy; }
+ProxySettings WindowRequests::proxy() const { return m_form.options().proxy; }
 
-bool WindowRequests::serbianCyrillic() const { return m_form.SerbianCyrillic->isChecked(); }
+bool WindowRequests::serbianCyrillic() const { return m_form.options().serbianCyrillic(); }
 
-bool WindowRequests::keepHistory() const { return m_form.KeepHistory->isChecked(); }
-bool WindowRequests::reuseTranslations() const { return m_form.ReuseTranslations->isChecked(); }
+bool WindowRequests::keepHistory() const { return m_form.options().keepHistory(); }
+bool WindowRequests::reuseTranslations() const { return m_form.options().reuseTranslations(); }
 
 void WindowRequests::historyNotice(const QString& text) { m_form.setStatus(text, false); }

@@ -4,14 +4,14 @@
 
 #include <QObject>
 
-class TForm1;
+class MainWindow;
 
 // The main window's side of the translator's bus service: bringing the window
 // forward, and putting the selected text into the source pane to translate it.
 class WindowRequests : public QObject, public BusWindow {
     Q_OBJECT
 public:
-    explicit WindowRequests(TForm1& form);
+    explicit WindowRequests(MainWindow& form);
 
     void bringToFront() override;
     Selection translateSelection() override;
@@ -25,6 +25,6 @@ public:
     static QString selectedText();
 
 private:
-    TForm1& m_form;
+    MainWindow& m_form;
     bool m_queued = false;  // a selection waits to go into the panes
 };

@@ -75,7 +75,7 @@ LiveUpdate::VersionFile LiveUpdate::readVersionFile(const QString& path)
     return read;
 }
 
-void LiveUpdate::u1Click()
+void LiveUpdate::checkForUpdate()
 {
     if (busy()) {
         tell(QStringLiteral("Another download is under way. Try again when it has finished."));

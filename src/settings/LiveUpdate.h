@@ -21,7 +21,7 @@ public:
     ~LiveUpdate();
 
     // Starts the check; refused while one is under way.
-    void u1Click();
+    void checkForUpdate();
     bool busy() const { return m_job != nullptr; }
 
     // The name the installer is stored under in the data folder: the last path segment

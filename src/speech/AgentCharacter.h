@@ -66,7 +66,7 @@ struct AgentUserInput {
     QString Name;  // the command's name as added
 };
 
-// The window's agent control (Agent1): connects to the character layer and
+// The window's agent control (MainWindow::characterStage): connects to the character layer and
 // loads characters by ID. Failures throw AgentError.
 class AgentControl {
 public:

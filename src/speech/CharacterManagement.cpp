@@ -152,15 +152,15 @@ void CharacterManagement::addVoiceCommands()
         m_character->addCommand(QLatin1String(command.name), QLatin1String(command.caption), 1, 1, true);
 }
 
-void CharacterManagement::agent1Command(const AgentUserInput& input) { m_voices.selectVoice(input.Name); }
+void CharacterManagement::characterCommand(const AgentUserInput& input) { m_voices.selectVoice(input.Name); }
 
-void CharacterManagement::agent1DblClick()
+void CharacterManagement::characterDoubleClicked()
 {
     if (m_character)
         m_character->stop();
 }
 
-void CharacterManagement::agent1IdleStart() {}
+void CharacterManagement::characterIdle() {}
 
 void CharacterManagement::thinkOverSource()
 {

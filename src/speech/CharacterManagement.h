@@ -40,9 +40,9 @@ public:
     // The eleven voice commands of the character's pop-up menu.
     void addVoiceCommands();
     // The character's notifications.
-    void agent1Command(const AgentUserInput& input);
-    void agent1DblClick();
-    void agent1IdleStart();
+    void characterCommand(const AgentUserInput& input);
+    void characterDoubleClicked();
+    void characterIdle();
     // A translation starts: the character thinks over the source pane.
     void thinkOverSource();
 

@@ -41,7 +41,7 @@ VoiceSelection::VoiceSelection(VoiceHost& host, AgentCharacter* const& currentCh
       m_version(version)
 {}
 
-void VoiceSelection::aeClick(const QString& menuItem)
+void VoiceSelection::chooseVoice(const QString& menuItem)
 {
     const Voice* voice = byMenuItem(menuItem);
     if (!voice)
@@ -67,7 +67,7 @@ void VoiceSelection::selectVoice(const QString& voiceName)
     m_character->speak(voice->greeting);
 }
 
-void VoiceSelection::tS1Click()
+void VoiceSelection::markSpeechMenu()
 {
     if (!m_character)
         return;  // the marks stay on the voice last chosen
@@ -89,7 +89,7 @@ void VoiceSelection::identifyVoiceLanguage(const QString& entry)
 void VoiceSelection::restoreVoice()
 {
     if (const Voice* voice = VoiceTable::byVoiceName(m_voiceName))
-        aeClick(voice->menuItem);
+        chooseVoice(voice->menuItem);
 }
 
 QString VoiceSelection::storeVoice()

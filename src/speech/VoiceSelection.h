@@ -23,14 +23,14 @@ public:
     static const QString DownloadRequestTitle;  // "Download Request"
 
     // A voice item of the Text-To-Speech menu was chosen, by its layout name ("AE", "BE", ...).
-    void aeClick(const QString& menuItem);
+    void chooseVoice(const QString& menuItem);
     // Switches the voice (the menu's check marks and VoiceName stay): fetches
     // its engine when its installer was never fetched, sets the language and
     // greets in it. A name that is no voice changes nothing.
     void selectVoice(const QString& voiceName);
     // The Text-To-Speech menu opens: the check mark goes to the voice of the
     // character's language.
-    void tS1Click();
+    void markSpeechMenu();
     // Sets the speech language for a language list entry; an American or
     // British voice stays for an English entry.
     void identifyVoiceLanguage(const QString& entry);

@@ -1,7 +1,7 @@
 #include "CharacterFile.h"
 #include "CharacterWindow.h"
 #include "InstalledAgent.h"
-#include "TAgent.h"
+#include "CharacterStage.h"
 #include "TestCharacter.h"
 
 #include <QBuffer>
@@ -176,7 +176,7 @@ void TestCharacterFiles::loadsWithoutRegardToCase()
 {
     InstalledAgent windows;
     windows.install(QStringLiteral("Merlin"));
-    TAgent agent;
+    CharacterStage agent;
     agent.setConnected(true);
     QVERIFY(agent.connected());
     agent.load(QStringLiteral("Merlin"), QStringLiteral("merlin.acs"));
@@ -304,7 +304,7 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason()
     QFETCH(QString, reason);
     InstalledAgent windows;
     prepare(windows);
-    TAgent agent;
+    CharacterStage agent;
     QString message;
     try {
         agent.setConnected(true);
@@ -317,7 +317,7 @@ void TestCharacterFiles::failuresNameTheFileAndTheReason()
         QVERIFY2(message.contains(windows.dir.path() + u'/' + file), qPrintable(message));
     QVERIFY_THROWS_EXCEPTION(AgentError, agent.character(QStringLiteral("Tester")));
     // loading without a connection fails too, whatever the file
-    TAgent unconnected;
+    CharacterStage unconnected;
     QVERIFY_THROWS_EXCEPTION(AgentError, unconnected.load(QStringLiteral("Tester"), QStringLiteral("tester.acs")));
 }
 

@@ -2,7 +2,7 @@
 #include "CharacterWindow.h"
 #include "InstalledAgent.h"
 #include "ManualAgentClock.h"
-#include "TAgent.h"
+#include "CharacterStage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +18,7 @@ namespace {
 struct Fixture {
     InstalledAgent windows;
     ManualAgentClock clock;
-    TAgent agent{nullptr, &clock};
+    CharacterStage agent{nullptr, &clock};
     QStringList events;
     AgentCharacter* merlin = nullptr;
     CharacterCore* core = nullptr;
@@ -200,7 +200,7 @@ void TestCharacterWindow::speaksInAnInstalledVoice()
     QTemporaryDir wavs;
     qputenv("LINGUARO_SPEECH_OUTPUT", "silent");
     qputenv("LINGUARO_SPEECH_DIR", wavs.path().toUtf8());
-    TAgent agent;
+    CharacterStage agent;
     agent.setConnected(true);
     agent.load(QStringLiteral("Merlin"), QStringLiteral("Merlin.acs"));
     qunsetenv("LINGUARO_SPEECH_OUTPUT");

@@ -5,7 +5,7 @@
 #include "CharacterCore.h"
 #include "CharacterWindow.h"
 #include "InstalledAgent.h"
-#include "TAgent.h"
+#include "CharacterStage.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -58,7 +58,7 @@ void TestCharacterWindowX11::clicksBesideTheFigureGoThrough()
     backdrop.show();
     QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
 
-    TAgent agent;
+    CharacterStage agent;
     QStringList events;
     agent.OnDblClick = [&](const QString& id) { events << id; };
     agent.setConnected(true);

@@ -3,7 +3,7 @@
 #include "EquippedWindows.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

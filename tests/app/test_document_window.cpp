@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "DocumentTranslationCommands.h"
 #include "ServiceProcess.h"
 #include "WindowTranslation.h"
@@ -42,7 +43,7 @@ private slots:
 private:
     static constexpr int Spanish = 3;
     // Chooses `source` in the Open dialog, and waits until the command is over.
-    bool translateDocument(TForm1& form, const QString& source);
+    bool translateDocument(MainWindow& form, const QString& source);
     QString copySample(const QString& sample, const QString& name);
     static QByteArray read(const QString& path);
 
@@ -58,11 +59,11 @@ void TestDocumentWindow::initTestCase()
     QVERIFY2(m_service->running(), qPrintable(m_service->startError()));
 }
 
-bool TestDocumentWindow::translateDocument(TForm1& form, const QString& source)
+bool TestDocumentWindow::translateDocument(MainWindow& form, const QString& source)
 {
     m_fixture->prompts.openAnswers = {source};
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.translateDocument1Click();
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    form.translateDocument();
     return QTest::qWaitFor([&form] { return !form.documentTranslation().busy(); }, 120000);
 }
 
@@ -85,7 +86,7 @@ QByteArray TestDocumentWindow::read(const QString& path)
 // original untouched and the status line saying where the file went.
 void TestDocumentWindow::translatesADocumentAndAsksBeforeReplacing()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
     ScriptedPrompts& prompts = m_fixture->prompts;
     const QString source = copySample("sample.docx", QString::fromUtf8("my r\u00e9p'ort.docx"));
@@ -101,8 +102,8 @@ void TestDocumentWindow::translatesADocumentAndAsksBeforeReplacing()
     prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes, UserPrompts::Answer::No};
 
     prompts.openAnswers = {source};
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.translateDocument1Click();
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    form.translateDocument();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress && progress->isVisible() && !progress->isModal());
     QVERIFY2(progress->labelText().contains("from English to Spanish"), qPrintable(progress->labelText()));
@@ -133,12 +134,12 @@ void TestDocumentWindow::translatesADocumentAndAsksBeforeReplacing()
 // Cancel in the progress dialog stops the translation: no Save dialog, no file.
 void TestDocumentWindow::cancelWritesNothing()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
     const QString source = copySample("sample.odt", "cancelled.odt");
     m_fixture->prompts.openAnswers = {source};
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.translateDocument1Click();
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    form.translateDocument();
     QProgressDialog* progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);
     QPushButton* cancel = progress->findChild<QPushButton*>();
@@ -154,7 +155,7 @@ void TestDocumentWindow::cancelWritesNothing()
 // A folder that takes no file: the user is told why and asked for another name.
 void TestDocumentWindow::unwritableFolderIsTold()
 {
-    TForm1 form;
+    MainWindow form;
     const QString source = copySample("sample.html", "page.html");
     const QString locked = m_fixture->home.filePath("locked");
     QVERIFY(QDir().mkpath(locked));
@@ -179,7 +180,7 @@ void TestDocumentWindow::unwritableFolderIsTold()
 // A .docx that is really text: the service's reason is shown, no Save dialog, nothing written.
 void TestDocumentWindow::damagedDocumentIsTold()
 {
-    TForm1 form;
+    MainWindow form;
     const QString source = copySample("not-a-zip.docx", "not a zip.docx");
     QVERIFY(translateDocument(form, source));
     QCOMPARE(m_fixture->prompts.errors, QStringList());
@@ -195,8 +196,8 @@ void TestDocumentWindow::damagedDocumentIsTold()
 // command's converter (the source pane keeps its text) and comes back as translated plain text.
 void TestDocumentWindow::olderFormatsBecomeTranslatedText()
 {
-    TForm1 form;
-    form.RichEdit1->setPlainText("kept");
+    MainWindow form;
+    ui(form).sourcePane()->setPlainText("kept");
     const QString source = m_fixture->home.filePath("report.pdf");
     QVERIFY(QFile::copy(QStringLiteral(LINGUARO_SOURCE_DIR "/tests/data/documents/report.pdf"), source));
     const QString proposed = m_fixture->home.filePath("report.es.txt");
@@ -212,7 +213,7 @@ void TestDocumentWindow::olderFormatsBecomeTranslatedText()
     const QString text = QString::fromUtf8(read(proposed));
     QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))) && !text.contains('\r'),
              qPrintable(text.left(300)));
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("kept"));
     QCOMPARE(form.statusText(), QString("The translated document was saved as %1.").arg(proposed));
 }
 
@@ -222,46 +223,48 @@ void TestDocumentWindow::keepFormattingKeepsBoldInTheTargetPane()
 {
     // on from the last run: the service is asked at once, not only when the Misc menu opens
     m_fixture->writeStore("\"trg\"=dword:00000003\n\"KeepFormatting\"=dword:00000001\n");
-    TForm1 form;
+    MainWindow form;
     form.show();
-    QVERIFY(form.KeepFormatting->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(form.KeepFormatting->isEnabled(), 60000);
+    QVERIFY(ui(form).item(ObjectName::keepFormatting)->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(ui(form).item(ObjectName::keepFormatting)->isEnabled(), 60000);
     // the second paragraph is longer than a piece: it goes alone and whole, after the first
-    form.RichEdit1->setHtml("<p>My name <b>is</b> Michael.</p><p>"
-                            + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
+    ui(form).sourcePane()->setHtml("<p>My name <b>is</b> Michael.</p><p>"
+                                   + QString("The black cat &amp; the house. ").repeated(120) + "</p>");
     QVERIFY(translateInWindow(form));
     const QStringList told = m_fixture->prompts.errors + m_fixture->prompts.messages;
     QVERIFY2(told.isEmpty(), qPrintable(told.join('\n')));
     QCOMPARE(form.statusText(), QString("Done."));
     QString bold, plain;
-    for (QTextBlock block = form.RichEdit2->document()->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = ui(form).targetPane()->document()->begin(); block.isValid(); block = block.next())
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
             (fragment.fragment().charFormat().fontWeight() >= QFont::Bold ? bold : plain) += fragment.fragment().text();
     QCOMPARE(bold.trimmed(), QString("es"));
-    QCOMPARE(form.RichEdit2->document()->blockCount(), 2);
+    QCOMPARE(ui(form).targetPane()->document()->blockCount(), 2);
     QCOMPARE(plain.count("El gato negro"), 120);
     QVERIFY2(plain.startsWith("Mi nombre") && plain.contains("&"), qPrintable(plain));
 
     // off: the plain-text run, nothing bold
-    form.KeepFormatting->setChecked(false);
-    form.RichEdit2->clear();
+    ui(form).item(ObjectName::keepFormatting)->setChecked(false);
+    ui(form).targetPane()->clear();
     QVERIFY(translateInWindow(form));
-    QVERIFY2(form.RichEdit2->toPlainText().contains("Mi nombre es Michael"), qPrintable(form.RichEdit2->toPlainText()));
-    QVERIFY(!form.RichEdit2->toHtml().contains("font-weight:700"));
+    QVERIFY2(ui(form).targetPane()->toPlainText().contains("Mi nombre es Michael"),
+             qPrintable(ui(form).targetPane()->toPlainText()));
+    QVERIFY(!ui(form).targetPane()->toHtml().contains("font-weight:700"));
 
     // off from the start: offered once the Misc menu has asked the service
     form.close();
-    TForm1 plainForm;
-    QVERIFY(!plainForm.KeepFormatting->isChecked() && !plainForm.KeepFormatting->isEnabled());
-    emit plainForm.Misc1->aboutToShow();
-    QTRY_VERIFY_WITH_TIMEOUT(plainForm.KeepFormatting->isEnabled(), 60000);
+    MainWindow plainForm;
+    QVERIFY(!ui(plainForm).item(ObjectName::keepFormatting)->isChecked()
+            && !ui(plainForm).item(ObjectName::keepFormatting)->isEnabled());
+    emit ui(plainForm).menu(ObjectName::miscMenu)->aboutToShow();
+    QTRY_VERIFY_WITH_TIMEOUT(ui(plainForm).item(ObjectName::keepFormatting)->isEnabled(), 60000);
 }
 
 // A document of many pieces: the busy indicator turns into a bar with the
 // percent the service tells, in the label too; Cancel still ends it at once.
 void TestDocumentWindow::longDocumentShowsItsPercent()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
     // some seconds of the engine's work, far longer than the half second between two questions
     QByteArray html = "<html><body>\n";
@@ -273,8 +276,8 @@ void TestDocumentWindow::longDocumentShowsItsPercent()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(html + "</body></html>\n") > 0);
     file.close();
     m_fixture->prompts.openAnswers = {source};
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.translateDocument1Click();
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    form.translateDocument();
     QPointer<QProgressDialog> progress = form.documentTranslation().progressDialog();
     QVERIFY(progress);
     QCOMPARE(progress->maximum(), 0);

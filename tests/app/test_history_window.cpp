@@ -2,6 +2,7 @@
 // the fixture's data folder, with the window's translations made by a loopback
 // test service and recorded as the program records them.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "History.h"
 #include "HistoryBrowser.h"
 #include "HistoryCommands.h"
@@ -57,12 +58,12 @@ QStringList sources(const HistoryWindow& window)
 }
 
 // What the panes show, as "source|translation|source list|target list".
-QString panes(const TForm1& form)
+QString panes(const MainWindow& form)
 {
     return QStringLiteral("%1|%2|%3|%4")
-        .arg(form.RichEdit1->toPlainText(), form.RichEdit2->toPlainText())
-        .arg(form.wl_srclang->currentIndex())
-        .arg(form.wl_trglang->currentIndex());
+        .arg(ui(form).sourcePane()->toPlainText(), ui(form).targetPane()->toPlainText())
+        .arg(ui(form).sourceList()->currentIndex())
+        .arg(ui(form).targetList()->currentIndex());
 }
 
 QString panes(const HistoryEntry& entry)
@@ -98,10 +99,10 @@ private:
 
 void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
-    QCOMPARE(form.History1->shortcut(), QKeySequence("Ctrl+H"));
-    form.History1->trigger();
+    QCOMPARE(ui(form).item(ObjectName::historyItem)->shortcut(), QKeySequence("Ctrl+H"));
+    ui(form).item(ObjectName::historyItem)->trigger();
     QTRY_VERIFY(form.history().window() && form.history().window()->isVisible());
     HistoryWindow& window = *form.history().window();
     // looking at a history never kept makes no file
@@ -119,7 +120,7 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     record(dessert);
     record(entry("en", "fr", "The CAFE is closed", "Le café est fermé", 4, HistoryEntry::Origin::Document));
     // what came while the window was open is there when it is opened again
-    form.History1->trigger();
+    ui(form).item(ObjectName::historyItem)->trigger();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 4);
     // newest first, each with its pair, first lines and where it came from
     const QTreeWidgetItem* third = window.list()->topLevelItem(1);
@@ -145,10 +146,10 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     window.list()->setFocus();
     QTest::keyClick(window.list(), Qt::Key_Return);
     QTRY_COMPARE(panes(form), panes(dessert));
-    form.RichEdit1->clear();
+    ui(form).sourcePane()->clear();
     QTest::keyClick(window.searchField(), Qt::Key_Enter);
     QTRY_COMPARE(panes(form), panes(dessert));
-    form.RichEdit1->clear();
+    ui(form).sourcePane()->clear();
     const QRect row = window.list()->visualItemRect(window.list()->topLevelItem(0));
     // a widget's double-click comes after the click of its first press, as on screen
     QTest::mouseClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
@@ -176,11 +177,11 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
 
     // clearing asks first, from the window and from the Options menu
     m_fixture->prompts.answer = UserPrompts::Answer::No;
-    form.ClearHistory1->trigger();
+    ui(form).item(ObjectName::clearHistoryItem)->trigger();
     QTRY_COMPARE(m_fixture->prompts.messages, QStringList({"Remove every translation from the history?"}));
     QCOMPARE(count(), 3);
     m_fixture->prompts.answer = UserPrompts::Answer::Yes;
-    form.ClearHistory1->trigger();
+    ui(form).item(ObjectName::clearHistoryItem)->trigger();
     QTRY_COMPARE(window.list()->topLevelItemCount(), 0);
     QCOMPARE(count(), 0);
     // the pair is gone with its entries: the list shows every pair again
@@ -188,10 +189,10 @@ void TestHistoryWindow::searchFilterRestoreDeleteAndClear()
     QCOMPARE(m_fixture->prompts.errors, QStringList());
 
     // the window speaks the interface language
-    form.german2Click();
+    form.showInGerman();
     QCOMPARE(window.windowTitle(), QString("Verlauf"));
     QCOMPARE(window.pairList()->itemText(0), QString("Alle Sprachen"));
-    QCOMPARE(form.History1->text(), QString("&Verlauf…"));
+    QCOMPARE(ui(form).item(ObjectName::historyItem)->text(), QString("&Verlauf…"));
     // in every language each of the window's fields and buttons has a letter of its own
     for (int column = 0; column < 7; ++column) {
         window.applyLanguage(column);
@@ -223,17 +224,17 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
                          QStringLiteral("translation %1\nline two").arg(i), i);
         record(entries.last());
     }
-    TForm1 form;
+    MainWindow form;
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.RichEdit1->setFocus();
+    ui(form).sourcePane()->setFocus();
 
-    auto step = [&](Qt::Key key) { QTest::keyClick(form.RichEdit1, key, Qt::AltModifier); };
+    auto step = [&](Qt::Key key) { QTest::keyClick(ui(form).sourcePane(), key, Qt::AltModifier); };
     // the translation just made is the newest entry and what the panes show: the first step passes it
-    form.RichEdit1->setPlainText("Hello");
+    ui(form).sourcePane()->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
-    QCOMPARE(form.RichEdit2->toPlainText(), QString("fr:Hello "));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("fr:Hello "));
     HistoryRecorder::flush();
     QCOMPARE(count(), entries.size() + 1);
     step(Qt::Key_Left);
@@ -241,12 +242,12 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
     step(Qt::Key_Right);
     QCOMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     // a draft typed after it is kept as the newest step
-    QTest::keyClicks(form.RichEdit1, " draft");
-    form.wl_trglang->setCurrentIndex(LanguageTable::positionOf("PT"));
+    QTest::keyClicks(ui(form).sourcePane(), " draft");
+    ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf("PT"));
     const QString kept = panes(form);
     // Backspace edits the pane, it is no step
-    QTest::keyClick(form.RichEdit1, Qt::Key_Backspace);
-    QTest::keyClicks(form.RichEdit1, "t");
+    QTest::keyClick(ui(form).sourcePane(), Qt::Key_Backspace);
+    QTest::keyClicks(ui(form).sourcePane(), "t");
     QCOMPARE(panes(form), kept);
 
     step(Qt::Key_Left);
@@ -273,7 +274,7 @@ void TestHistoryWindow::altLeftAndAltRightStepThroughTheHistory()
     step(Qt::Key_Left);
     step(Qt::Key_Left);
     QTRY_COMPARE(panes(form), panes(entries.last()));
-    QTest::keyClicks(form.RichEdit1, "!");
+    QTest::keyClicks(ui(form).sourcePane(), "!");
     const QString edited = panes(form);
     step(Qt::Key_Left);
     QTRY_COMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
@@ -290,9 +291,9 @@ void TestHistoryWindow::anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn()
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
     QVERIFY(QFile::link(m_fixture->home.filePath("elsewhere"), path));
 
-    TForm1 form;
+    MainWindow form;
     form.show();
-    form.History1->trigger();
+    ui(form).item(ObjectName::historyItem)->trigger();
     QTRY_VERIFY(form.history().window() && form.history().window()->isVisible());
     HistoryWindow& window = *form.history().window();
     QTRY_VERIFY(window.note().contains("history of translations is unavailable"));
@@ -303,8 +304,8 @@ void TestHistoryWindow::anUnavailableHistoryIsSaidOnceAndTranslatingGoesOn()
     QCOMPARE(window.list()->topLevelItemCount(), 0);
 
     // stepping finds nothing and leaves the panes alone; the translator translates
-    form.RichEdit1->setPlainText("Hello");
-    QTest::keyClick(form.RichEdit1, Qt::Key_Left, Qt::AltModifier);
+    ui(form).sourcePane()->setPlainText("Hello");
+    QTest::keyClick(ui(form).sourcePane(), Qt::Key_Left, Qt::AltModifier);
     QVERIFY(translateInWindow(form));
     QCOMPARE(panes(form), QString("Hello|fr:Hello |0|1"));
     QVERIFY(QFileInfo(path).isSymLink());

@@ -1,10 +1,11 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 #include "CharacterCore.h"
 #include "CharacterWindow.h"
 #include "SiteServer.h"
-#include "TAgent.h"
+#include "CharacterStage.h"
 #include "TTransfer.h"
 #include "VoiceSelection.h"
 #include "VoiceTable.h"
@@ -35,7 +36,7 @@ struct CharacterDesktop {
     const QString windows = app.home.filePath("windows");
     const QString downloads = app.home.filePath("data/Brenmark");
     const QString wavFolder = app.home.filePath("wavs");
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     QStringList said;    // what the character said, an utterance each
     QStringList played;  // the animations asked of it, as shown
     int wavsTaken = 0;
@@ -82,11 +83,11 @@ struct CharacterDesktop {
 
     void start()
     {
-        form = std::make_unique<TForm1>();
+        form = std::make_unique<MainWindow>();
         listen();
     }
-    CharacterCore* core() const { return form->Agent1->core(form->CharacterName); }
-    CharacterWindow* window() const { return form->Agent1->window(form->CharacterName); }
+    CharacterCore* core() const { return form->characterStage->core(form->CharacterName); }
+    CharacterWindow* window() const { return form->characterStage->window(form->CharacterName); }
 
     // Follows the character now on screen: each utterance as its balloon
     // finally shows it, and the Show, Wave and Think animations.
@@ -132,9 +133,14 @@ struct CharacterDesktop {
     }
     QPoint besideSourcePane() const
     {
-        return form->RichEdit1->mapToGlobal(QPoint(form->RichEdit1->width(), form->RichEdit1->height()));
+        return ui(*form).sourcePane()->mapToGlobal(
+            QPoint(ui(*form).sourcePane()->width(), ui(*form).sourcePane()->height()));
     }
-    QString checkedCharacters() const { return checked({form->Merlin2, form->Genie2, form->Peedy2, form->Robby2}); }
+    QString checkedCharacters() const
+    {
+        return checked({ui(*form).item(ObjectName::merlinItem), ui(*form).item(ObjectName::genieItem),
+                        ui(*form).item(ObjectName::peedyItem), ui(*form).item(ObjectName::robbyItem)});
+    }
     QString checkedVoices() const { return checked(form->voiceItems()); }
     static QString checked(const QList<QAction*>& items)
     {
@@ -245,7 +251,7 @@ void TestMainWindowCharacter::startUpGreets()
     d.app.writeStore(store);
     QFile::remove(d.downloads + '/' + notFetched);
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     QCOMPARE(d.app.prompts.errors, QStringList());
     QTEST(d.app.prompts.messages, "messages");
     // an engine installer not fetched yet comes from the site before the greeting
@@ -253,9 +259,9 @@ void TestMainWindowCharacter::startUpGreets()
     QCOMPARE(form.CharacterName, character);
     QCOMPARE(d.checkedCharacters(), character + '2');
     QTEST(d.checkedVoices(), "voiceItem");
-    QCOMPARE(form.CurrentCharacter, form.Agent1->character(character));
+    QCOMPARE(form.CurrentCharacter, form.characterStage->character(character));
     QCOMPARE(d.window()->windowTitle(), character);
-    QVERIFY(form.ToolButton22->isEnabled());
+    QVERIFY(ui(form).button(ObjectName::readAloudButton)->isEnabled());
 
     d.settle();
     QCOMPARE(d.said, said);
@@ -322,30 +328,30 @@ void TestMainWindowCharacter::startUpWithoutCharacter()
         QVERIFY(truncate ? file.resize(200) : file.remove());
     }
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
 
     // reported, and the rest of the start-up done: caption, interface language, pane font
     QCOMPARE(d.app.prompts.errors.size(), 1);
     QVERIFY2(d.app.prompts.errors.first().contains(error), qPrintable(d.app.prompts.errors.first()));
     QCOMPARE(form.windowTitle(), QString("Linguaro Translator Pro 6.2"));
-    QCOMPARE(form.Nouveau1->title(), QString("&Datei"));
-    QCOMPARE(form.RichEdit1->font().family(), form.ComboBox2->currentText());
+    QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Datei"));
+    QCOMPARE(ui(form).sourcePane()->font().family(), ui(form).box(ObjectName::fontNameBox)->currentText());
     // no character, and the menu names none
     QVERIFY(!form.CurrentCharacter);
     QCOMPARE(form.CharacterName, QString());
     QCOMPARE(d.checkedCharacters(), QString());
-    QVERIFY(!form.ToolButton22->isEnabled());
-    form.toolButton22Click();
-    form.tS1Click();
-    form.agent1DblClick();
-    d.choose(form.AE);  // the choice is kept for a later start
+    QVERIFY(!ui(form).button(ObjectName::readAloudButton)->isEnabled());
+    form.readAloud();
+    form.markSpeechMenu();
+    form.characterDoubleClicked();
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));  // the choice is kept for a later start
     QCOMPARE(form.VoiceName, QString("USEnglish"));
 
     QFETCH(bool, merlinLater);
-    d.choose(form.Merlin2);
+    d.choose(ui(form).item(ObjectName::merlinItem));
     QCOMPARE(form.CharacterName, QString(merlinLater ? "Merlin" : ""));
     QCOMPARE(d.checkedCharacters(), QString(merlinLater ? "Merlin2" : ""));
-    QCOMPARE(form.ToolButton22->isEnabled(), merlinLater);
+    QCOMPARE(ui(form).button(ObjectName::readAloudButton)->isEnabled(), merlinLater);
     QCOMPARE(d.app.prompts.errors.size(), merlinLater ? 1 : 2);
 }
 
@@ -353,26 +359,26 @@ void TestMainWindowCharacter::switchingCharacters()
 {
     CharacterDesktop d;
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     d.settle();
     d.said.clear();
     CharacterCore* merlin = d.core();
 
     // choosing the character already checked does nothing at all
-    d.choose(form.Merlin2);
+    d.choose(ui(form).item(ObjectName::merlinItem));
     QCOMPARE(d.core(), merlin);
     QCOMPARE(merlin->queueLength() + int(merlin->activity() != CharacterCore::Activity::Idle), 0);
     QCOMPARE(d.checkedCharacters(), QString("Merlin2"));
 
     // Peedy comes beside the source pane wherever the window has gone
     form.move(form.pos() + QPoint(-120, 70));
-    d.choose(form.Peedy2);
+    d.choose(ui(form).item(ObjectName::peedyItem));
     d.listen();
     QCOMPARE(d.app.prompts.errors, QStringList());
-    QVERIFY(!form.Agent1->core("Merlin"));
+    QVERIFY(!form.characterStage->core("Merlin"));
     QCOMPARE(form.CharacterName, QString("Peedy"));
     QCOMPARE(d.checkedCharacters(), QString("Peedy2"));
-    QCOMPARE(form.CurrentCharacter, form.Agent1->character("Peedy"));
+    QCOMPARE(form.CurrentCharacter, form.characterStage->character("Peedy"));
     QCOMPARE(form.CurrentCharacter->ttsModeId(), QString("{CA141FD0-AC7F-11D1-97A3-006008273001}"));
     QCOMPARE(form.CurrentCharacter->languageId(), 1033);
     QCOMPARE(d.core()->commands().size(), size_t(11));
@@ -386,8 +392,8 @@ void TestMainWindowCharacter::switchingCharacters()
     const QString nowhere = d.app.home.filePath("no-characters/");
     qputenv("LINGUARO_CHARACTERS_URL", QUrl::fromLocalFile(nowhere).toString().toUtf8());
     CharacterCore* peedy = d.core();
-    d.choose(form.Genie2);
-    d.choose(form.Robby2);
+    d.choose(ui(form).item(ObjectName::genieItem));
+    d.choose(ui(form).item(ObjectName::robbyItem));
     QCOMPARE(d.app.prompts.messages.size(), 1);
     QVERIFY2(d.app.prompts.messages[0].startsWith("The installer could not be downloaded from "
                                                   + QUrl::fromLocalFile(nowhere + "Robby.exe").toString()),
@@ -410,7 +416,7 @@ void TestMainWindowCharacter::choosingVoices()
     CharacterDesktop d;
     SiteServer site(QStringLiteral(LINGUARO_BINARY_DIR "/site"));
     d.startWithoutEngine(site, "lhttsfrf.exe");
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
 
     // The character's own menu: the French engine is fetched and installed first (the
     // download and the installer wait with the window live, while the menu goes), then
@@ -422,19 +428,19 @@ void TestMainWindowCharacter::choosingVoices()
     QCOMPARE(form.CurrentCharacter->languageId(), 1036);
     QCOMPARE(d.checkedVoices(), QString("AE"));
     QCOMPARE(form.VoiceName, QString());
-    form.tS1Click();
+    form.markSpeechMenu();
     QCOMPARE(d.checkedVoices(), QString("FR"));
     d.settle();
 
     // the menu's items
-    d.choose(form.BE);
+    d.choose(ui(form).item(ObjectName::britishEnglishVoice));
     QCOMPARE(form.CurrentCharacter->languageId(), 2057);
     QCOMPARE(form.CurrentCharacter->ttsModeId(), VoiceTable::BritishModeId);
     QCOMPARE(form.VoiceName, QString("UKEnglish"));
-    d.choose(form.KO);
+    d.choose(ui(form).item(ObjectName::koreanVoice));
     QCOMPARE(d.checkedVoices(), QString("KO"));
-    d.choose(form.AE);
-    d.choose(form.AE);  // chosen again: greets again, stays checked
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));  // chosen again: greets again, stays checked
     QCOMPARE(d.checkedVoices(), QString("AE"));
     d.settle();
     QCOMPARE(d.said, QStringList({"Bonjour, je parle beaucoup.", "Hello, I speak British English.", "123",
@@ -460,16 +466,16 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
     CharacterDesktop d;
     SiteServer site(QStringLiteral(LINGUARO_BINARY_DIR "/site"));
     d.startWithoutEngine(site, "lhttsged.exe");
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     const QPointer<CharacterWindow> merlin = d.window();
 
     // German from Merlin's menu; while its engine downloads, Genie is chosen from the main menu
     site.hold("/lhttsged.exe");
     bool switched = false;
-    form.Transfer1->OnBeforeDialogShow = [&](TTransfer*, QObject*) {
+    form.transfer->OnBeforeDialogShow = [&](TTransfer*, QObject*) {
         if (std::exchange(switched, true))
             return;
-        form.Genie2->trigger();
+        ui(form).item(ObjectName::genieItem)->trigger();
         // the download ends once the switch has been handled
         QMetaObject::invokeMethod(
             &form, [&site] { site.release(); }, Qt::QueuedConnection);
@@ -483,7 +489,7 @@ void TestMainWindowCharacter::switchingWhileAPopupCommandDownloads()
     // Genie has taken Merlin's place and speaks the voice chosen from his menu
     QCOMPARE(form.CharacterName, QString("Genie"));
     QCOMPARE(d.checkedCharacters(), QString("Genie2"));
-    QCOMPARE(form.CurrentCharacter, form.Agent1->character("Genie"));
+    QCOMPARE(form.CurrentCharacter, form.characterStage->character("Genie"));
     QCOMPARE(form.CurrentCharacter->languageId(), 1031);
     QTRY_VERIFY(!merlin);
     d.settle();
@@ -622,9 +628,9 @@ void TestMainWindowCharacter::readingAloud()
     };
     CharacterDesktop d;
     d.start();
-    TForm1& form = *d.form;
-    form.wl_srclang->setCurrentIndex(form.wl_srclang->findText("English"));
-    d.choose(form.AE);
+    MainWindow& form = *d.form;
+    ui(form).sourceList()->setCurrentIndex(ui(form).sourceList()->findText("English"));
+    d.choose(ui(form).item(ObjectName::americanEnglishVoice));
     d.settle();
     d.takeWavs();
     for (const Case& c : cases) {
@@ -633,19 +639,19 @@ void TestMainWindowCharacter::readingAloud()
         d.app.prompts.questionTitles.clear();
         const QString french = d.downloads + "/lhttsfrf.exe";
         c.frenchFetched ? d.put(french) : void(QFile::remove(french));
-        form.RichEdit2->setPlainText(c.target);
-        form.RichEdit1->setPlainText(c.source);
+        ui(form).targetPane()->setPlainText(c.target);
+        ui(form).sourcePane()->setPlainText(c.source);
         if (!c.selection.isEmpty()) {
-            QTextCursor cursor = form.RichEdit2->document()->find(c.selection);
-            form.RichEdit2->setTextCursor(cursor);
+            QTextCursor cursor = ui(form).targetPane()->document()->find(c.selection);
+            ui(form).targetPane()->setTextCursor(cursor);
         }
-        form.ReadTgt->setChecked(c.readTarget);
-        form.ReadSrc->setChecked(c.readSource);
-        form.IdentifyLang->setChecked(c.identify);
-        form.wl_trglang->setCurrentIndex(form.wl_trglang->findText(c.targetList));
+        ui(form).item(ObjectName::readTargetItem)->setChecked(c.readTarget);
+        ui(form).item(ObjectName::readSourceItem)->setChecked(c.readSource);
+        ui(form).item(ObjectName::identifyLang)->setChecked(c.identify);
+        ui(form).targetList()->setCurrentIndex(ui(form).targetList()->findText(c.targetList));
         form.CurrentCharacter->setLanguageId(c.languageBefore);
 
-        form.toolButton22Click();
+        form.readAloud();
         d.settle();
         QVERIFY2(d.said == c.said, c.name);
         QVERIFY2(form.CurrentCharacter->languageId() == c.languageAfter, c.name);
@@ -669,15 +675,15 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
 {
     CharacterDesktop d;
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     d.settle();
     d.said.clear();
     d.takeWavs();
-    form.ReadTgt->setChecked(true);
-    form.ReadSrc->setChecked(false);
-    form.IdentifyLang->setChecked(true);
-    form.wl_trglang->setCurrentIndex(form.wl_trglang->findText("French"));
-    QTextEdit* pane = form.RichEdit2;
+    ui(form).item(ObjectName::readTargetItem)->setChecked(true);
+    ui(form).item(ObjectName::readSourceItem)->setChecked(false);
+    ui(form).item(ObjectName::identifyLang)->setChecked(true);
+    ui(form).targetList()->setCurrentIndex(ui(form).targetList()->findText("French"));
+    QTextEdit* pane = ui(form).targetPane();
     QStringList shown;  // each word as it comes to show, with its place
     QObject::connect(d.core(), &CharacterCore::balloonChanged, pane, [&] {
         const auto selections = pane->extraSelections();
@@ -707,7 +713,7 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
         if (!c.selection.isEmpty())
             pane->setTextCursor(pane->document()->find(c.selection));
         const QString selectedBefore = pane->textCursor().selectedText();
-        form.toolButton22Click();
+        form.readAloud();
         d.settle();
         QVERIFY2(shown == c.words, qPrintable(c.name + (": " + shown.join(' '))));
         QVERIFY2(d.said.value(d.said.size() - 1) == (c.selection.isEmpty() ? c.text : c.selection), c.name);
@@ -725,7 +731,7 @@ void TestMainWindowCharacter::spokenWordShowsInThePane()
         if (shown.size() == 2 && pane->toPlainText() == text)
             QTextCursor(pane->document()).insertText("Oui. ");
     });
-    form.toolButton22Click();
+    form.readAloud();
     d.settle();
     QCOMPARE(shown, QStringList({"Le@0", "chat@3"}));
     QCOMPARE(d.said, QStringList{text});
@@ -742,31 +748,31 @@ void TestMainWindowCharacter::translationThinksThenReadsAloud()
     CharacterDesktop d;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     d.settle();
     d.said.clear();
     d.played.clear();
-    form.ReadAloud->setChecked(true);
-    form.CopyToClipboard->setChecked(true);
-    form.ReadSrc->setChecked(false);
-    form.ReadTgt->setChecked(false);
-    form.RichEdit1->setPlainText("Hello");
+    ui(form).item(ObjectName::readAloud)->setChecked(true);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
+    ui(form).item(ObjectName::readSourceItem)->setChecked(false);
+    ui(form).item(ObjectName::readTargetItem)->setChecked(false);
+    ui(form).sourcePane()->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
     d.settle();
     QCOMPARE(d.app.prompts.errors, QStringList());
     QCOMPARE(d.played.value(0), QString("Think"));
     QCOMPARE(form.statusText(), QString("Done."));
     // the target is read: its option is put on
-    QVERIFY(form.ReadTgt->isChecked());
+    QVERIFY(ui(form).item(ObjectName::readTargetItem)->isChecked());
     QCOMPARE(d.said, QStringList{"fr:Hello"});
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("fr:Hello "));
 
     d.said.clear();
-    form.RichEdit2->clear();
+    ui(form).targetPane()->clear();
     qputenv("LINGUARO_SERVICE_URL", service.url("/big").c_str());
     QVERIFY(translateInWindow(form));
     d.settle();
-    QCOMPARE(form.RichEdit2->toPlainText(), QString("xx"));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("xx"));
     QCOMPARE(d.said, QStringList());
 }
 
@@ -789,15 +795,15 @@ void TestMainWindowCharacter::versionRules()
     qputenv("LINGUARO_WINVER", version);
     QFile::remove(d.downloads + "/lhttsfrf.exe");
     d.start();
-    TForm1& form = *d.form;
+    MainWindow& form = *d.form;
     QCOMPARE(d.app.prompts.errors, QStringList());
     QCOMPARE(form.CurrentCharacter != nullptr, character);
-    QCOMPARE(form.Merlin2->isEnabled(), character);
-    QCOMPARE(form.FR->isEnabled(), character);
-    QCOMPARE(form.ToolButton22->isEnabled(), character);
+    QCOMPARE(ui(form).item(ObjectName::merlinItem)->isEnabled(), character);
+    QCOMPARE(ui(form).item(ObjectName::frenchVoice)->isEnabled(), character);
+    QCOMPARE(ui(form).button(ObjectName::readAloudButton)->isEnabled(), character);
 
-    form.RichEdit2->setPlainText("Bonjour.");
-    form.toolButton22Click();
+    ui(form).targetPane()->setPlainText("Bonjour.");
+    form.readAloud();
     QFETCH(bool, asked);
     QCOMPARE(d.app.prompts.questionTitles, QStringList(asked ? 1 : 0, "Download Request"));
     // closed while the character still has things to say

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "WindowTranslation.h"
 #include "HistoryRecorder.h"
 
@@ -63,58 +64,59 @@ void TestTranslateEndToEnd::cleanupTestCase()
 
 void TestTranslateEndToEnd::englishToSpanish()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
-    form.RichEdit1->setPlainText("Hello world.\nThe house is big.");
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.CopyToClipboard->setChecked(true);
-    form.ToolButton20->click();
+    ui(form).sourcePane()->setPlainText("Hello world.\nThe house is big.");
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
+    ui(form).button(ObjectName::translateButton)->click();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
 
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(m_fixture->prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    const QString result = form.RichEdit2->toPlainText();
+    const QString result = ui(form).targetPane()->toPlainText();
     QVERIFY2(result.contains("casa", Qt::CaseInsensitive), qPrintable(result));
     QVERIFY2(result.contains("grande", Qt::CaseInsensitive), qPrintable(result));
     QVERIFY2(result.contains("Hola", Qt::CaseInsensitive), qPrintable(result));
-    QCOMPARE(form.RichEdit2->textCursor().position(), 0);
-    QVERIFY(!form.RichEdit2->textCursor().hasSelection());
+    QCOMPARE(ui(form).targetPane()->textCursor().position(), 0);
+    QVERIFY(!ui(form).targetPane()->textCursor().hasSelection());
     QCOMPARE(QGuiApplication::clipboard()->text(), result);
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("Hello world.\nThe house is big."));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("Hello world.\nThe house is big."));
 }
 
 void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
 {
-    TForm1 form;
-    form.RichEdit1->setPlainText("The house.");
-    form.wl_trglang->setCurrentIndex(Spanish);
-    form.ranslate2->trigger();
+    MainWindow form;
+    ui(form).sourcePane()->setPlainText("The house.");
+    ui(form).targetList()->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(), QString("Done."));
-    const QString first = form.RichEdit2->toPlainText();
+    const QString first = ui(form).targetPane()->toPlainText();
     QVERIFY2(first.contains("casa", Qt::CaseInsensitive), qPrintable(first));
 
-    form.RichEdit1->setPlainText("The dog.");
-    form.ranslate2->trigger();
+    ui(form).sourcePane()->setPlainText("The dog.");
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
-    const QString both = form.RichEdit2->toPlainText();
+    const QString both = ui(form).targetPane()->toPlainText();
     QVERIFY2(both.startsWith(first + "\n"), qPrintable(both));
     QVERIFY2(both.mid(first.size()).contains("perro", Qt::CaseInsensitive), qPrintable(both));
 
     // the first text again comes from the translation memory, and the status line says so in the interface's language
     HistoryRecorder::flush();
-    form.German2->trigger();
-    form.RichEdit1->setPlainText("The house.");
-    form.ranslate2->trigger();
+    ui(form).item(ObjectName::germanItem)->trigger();
+    ui(form).sourcePane()->setPlainText("The house.");
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(),
              QString::fromUtf8("Done. 1 von 1 Sätzen wurden aus dem Übersetzungsspeicher übernommen."));
-    QVERIFY2(form.RichEdit2->toPlainText().endsWith("\n" + first), qPrintable(form.RichEdit2->toPlainText()));
+    QVERIFY2(ui(form).targetPane()->toPlainText().endsWith("\n" + first),
+             qPrintable(ui(form).targetPane()->toPlainText()));
     // and not with the option off
-    form.ReuseTranslations->setChecked(false);
-    form.ranslate2->trigger();
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating(), 120000);
     QCOMPARE(form.statusText(), QString("Done."));
 }
@@ -122,16 +124,16 @@ void TestTranslateEndToEnd::runsAppendBelowEarlierResults()
 void TestTranslateEndToEnd::translatesWithoutTheAgentOnWindowsEight()
 {
     qputenv("LINGUARO_WINVER", "nt 6.3 workstation");
-    TForm1 form;
+    MainWindow form;
     QVERIFY(form.AgentUnavailable);
-    form.ReadAloud->setChecked(true);
-    form.RichEdit1->setPlainText("Good morning.");
-    form.wl_srclang->setCurrentIndex(0);
-    form.wl_trglang->setCurrentIndex(Spanish);
+    ui(form).item(ObjectName::readAloud)->setChecked(true);
+    ui(form).sourcePane()->setPlainText("Good morning.");
+    ui(form).sourceList()->setCurrentIndex(0);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     QVERIFY(translateInWindow(form));
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QVERIFY(!form.RichEdit2->toPlainText().trimmed().isEmpty());
+    QVERIFY(!ui(form).targetPane()->toPlainText().trimmed().isEmpty());
 }
 
 void TestTranslateEndToEnd::menuDuringARunIsIgnored()
@@ -140,28 +142,28 @@ void TestTranslateEndToEnd::menuDuringARunIsIgnored()
     const QString text = QString("The house is big. ").repeated(200);
     QString undisturbed;
     {
-        TForm1 form;
-        form.RichEdit1->setPlainText(text);
-        form.wl_trglang->setCurrentIndex(Spanish);
+        MainWindow form;
+        ui(form).sourcePane()->setPlainText(text);
+        ui(form).targetList()->setCurrentIndex(Spanish);
         QVERIFY(translateInWindow(form));
-        undisturbed = form.RichEdit2->toPlainText();
+        undisturbed = ui(form).targetPane()->toPlainText();
     }
-    TForm1 form;
-    form.RichEdit1->setPlainText(text);
-    form.wl_trglang->setCurrentIndex(Spanish);
+    MainWindow form;
+    ui(form).sourcePane()->setPlainText(text);
+    ui(form).targetList()->setCurrentIndex(Spanish);
     // the service itself, so that the run is under way when the menu is chosen
-    form.ReuseTranslations->setChecked(false);
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
     int presses = 0;
     QTimer::singleShot(0, &form, [&] {
         QVERIFY(form.translating());
         ++presses;
-        form.ranslate2->trigger();
+        ui(form).item(ObjectName::translateItem)->trigger();
     });
     QVERIFY(translateInWindow(form));
     QCOMPARE(presses, 1);
     QCOMPARE(m_fixture->prompts.errors, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QCOMPARE(form.RichEdit2->toPlainText(), undisturbed);
+    QCOMPARE(ui(form).targetPane()->toPlainText(), undisturbed);
 }
 
 QTEST_MAIN(TestTranslateEndToEnd)

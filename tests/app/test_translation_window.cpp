@@ -2,6 +2,7 @@
 // second chunk never comes back: the window goes on turning its event loop,
 // and Escape or the Stop button ends the run at once.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "LoopbackService.h"
 #include "WindowTranslation.h"
 
@@ -42,22 +43,22 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     AppFixture fixture;
     LoopbackService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.CopyToClipboard->setChecked(true);
+    ui(form).item(ObjectName::copyToClipboard)->setChecked(true);
     QGuiApplication::clipboard()->setText("before");
     const QString first = QString(2998, 'a');
-    form.RichEdit1->setPlainText(first + "\nSTALL");
-    form.wl_glossary->setFocus();
+    ui(form).sourcePane()->setPlainText(first + "\nSTALL");
+    ui(form).box(ObjectName::domainList)->setFocus();
 
-    form.toolButton20Click();
-    QCOMPARE(form.ToolButton20->text(), QString("Stop"));
+    form.translateOrStop();
+    QCOMPARE(ui(form).button(ObjectName::translateButton)->text(), QString("Stop"));
     if (focusMoved)
-        form.RichEdit1->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(form.RichEdit2->toPlainText(), "fr:" + first + " ", 30000);
-    QCOMPARE(form.focusWidget(), focusMoved ? form.RichEdit1 : form.RichEdit2);
+        ui(form).sourcePane()->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(ui(form).targetPane()->toPlainText(), "fr:" + first + " ", 30000);
+    QCOMPARE(form.focusWidget(), focusMoved ? ui(form).sourcePane() : ui(form).targetPane());
 
     // the second chunk hangs; the window does not
     int turns = 0;
@@ -68,24 +69,24 @@ void TestTranslationWindow::stopsAtOnceAndKeepsWhatCame()
     QVERIFY(form.translating());
     QCOMPARE(form.statusText(), QString("Translating from English to French... [50% Completed]"));
     // the menu item starts no second run
-    form.ranslate2->trigger();
+    ui(form).item(ObjectName::translateItem)->trigger();
     QTest::qWait(0);
     QCOMPARE(service.requests().size(), 2u);
 
     if (escape)
         QTest::keyClick(&form, Qt::Key_Escape);
     else
-        form.ToolButton20->click();
+        ui(form).button(ObjectName::translateButton)->click();
     QVERIFY(!form.translating());
     QCOMPARE(form.statusText(), QString("Stopped."));
-    QCOMPARE(form.ToolButton20->text(), QString("Translate"));
-    QCOMPARE(form.RichEdit2->toPlainText(), "fr:" + first + " ");
+    QCOMPARE(ui(form).button(ObjectName::translateButton)->text(), QString("Translate"));
+    QCOMPARE(ui(form).targetPane()->toPlainText(), "fr:" + first + " ");
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 
     // Escape with no run under way stops nothing and the next run goes as usual
     QTest::keyClick(&form, Qt::Key_Escape);
-    form.RichEdit1->setPlainText("Hello");
+    ui(form).sourcePane()->setPlainText("Hello");
     QVERIFY(translateInWindow(form));
     QCOMPARE(form.statusText(), QString("Done."));
     QCOMPARE(QGuiApplication::clipboard()->text(), "fr:" + first + " \nfr:Hello ");
@@ -154,25 +155,25 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     AppFixture fixture;
     LoopbackService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.DetectSource->setChecked(option);
-    form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(source));
-    form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(target));
-    form.RichEdit1->setPlainText(text);
-    const int paneTop = form.RichEdit1->mapTo(&form, QPoint()).y();
+    ui(form).item(ObjectName::detectSource)->setChecked(option);
+    ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(source));
+    ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(target));
+    ui(form).sourcePane()->setPlainText(text);
+    const int paneTop = ui(form).sourcePane()->mapTo(&form, QPoint()).y();
 
-    form.toolButton20Click();
-    SourceLanguageBar* bar = form.SourceBar;
+    form.translateOrStop();
+    SourceLanguageBar* bar = ui(form).find<SourceLanguageBar>(ObjectName::sourceBar);
     if (!question.isEmpty()) {
         // the run waits for the answer; the window and its panes stay as they were
         QVERIFY(bar->isVisible());
         QVERIFY(!form.translating());
         QVERIFY(bar->findChildren<QLabel*>().value(0));
         QCOMPARE(bar->findChildren<QLabel*>().value(0)->text(), question);
-        QTRY_VERIFY(form.RichEdit1->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
-        QCOMPARE(form.RichEdit1->toPlainText(), text);
+        QTRY_VERIFY(ui(form).sourcePane()->mapTo(&form, QPoint()).y() >= paneTop + bar->height());
+        QCOMPARE(ui(form).sourcePane()->toPlainText(), text);
         QCOMPARE(service.requests().size(), 0u);
         QPushButton* button = bar->acceptButton()->text() == press ? bar->acceptButton() : bar->keepButton();
         QCOMPARE(button->text(), press);
@@ -184,14 +185,14 @@ void TestTranslationWindow::asksForTheSourceLanguageAboveThePanes()
     QTRY_VERIFY_WITH_TIMEOUT(!form.translating() && service.requests().size() == 1, 30000);
     QCOMPARE(QString::fromStdString(service.requests().front().param("from")), sentFrom);
     QCOMPARE(QString::fromStdString(service.requests().front().param("to")), sentTo);
-    QCOMPARE(LanguageTable::serviceCode(form.wl_srclang->currentIndex()).toLower(), sentFrom);
+    QCOMPARE(LanguageTable::serviceCode(ui(form).sourceList()->currentIndex()).toLower(), sentFrom);
 
     // the answer is remembered for this text: the same text goes at once, as it was answered
     QVERIFY(translateInWindow(form));
     QVERIFY(!bar->isVisible());
     QCOMPARE(service.requests().size(), 2u);
     QCOMPARE(QString::fromStdString(service.requests().back().param("from")), sentFrom);
-    QCOMPARE(form.RichEdit1->mapTo(&form, QPoint()).y(), paneTop);
+    QCOMPARE(ui(form).sourcePane()->mapTo(&form, QPoint()).y(), paneTop);
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
 }
 
@@ -202,15 +203,15 @@ void TestTranslationWindow::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
     AppFixture fixture;
     SessionService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
-    TForm1 form;
+    MainWindow form;
     // no look-up of the engine's version goes first
-    form.KeepHistory->setChecked(false);
-    form.ReuseTranslations->setChecked(false);
-    form.RichEdit1->setPlainText(SessionService::runText());
+    ui(form).item(ObjectName::keepHistory)->setChecked(false);
+    ui(form).item(ObjectName::reuseTranslations)->setChecked(false);
+    ui(form).sourcePane()->setPlainText(SessionService::runText());
     QVERIFY(translateInWindow(form));
     QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
     QCOMPARE(form.statusText(), QString("Done."));
-    QCOMPARE(form.RichEdit2->toPlainText().split('\n'), SessionService::runTranslation("fr"));
+    QCOMPARE(ui(form).targetPane()->toPlainText().split('\n'), SessionService::runTranslation("fr"));
     QCOMPARE(service.refused.load(), 0);
 }
 

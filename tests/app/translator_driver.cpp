@@ -3,7 +3,8 @@
 // translation does, prints the status line (or what went wrong) and runs on
 // until it is ended.
 #include "ScriptedPrompts.h"
-#include "TForm1.h"
+#include "WindowDriver.h"
+#include "MainWindow.h"
 #include "TranslationController.h"
 #include "TranslatorMain.h"
 
@@ -16,15 +17,15 @@
 int main(int argc, char** argv)
 {
     std::unique_ptr<ScriptedPrompts> prompts;
-    return translatorMain(argc, argv, [&prompts](TForm1& form) {
+    return translatorMain(argc, argv, [&prompts](MainWindow& form) {
         prompts = std::make_unique<ScriptedPrompts>();  // no dialog waits for a hand here
-        form.RichEdit1->setPlainText(QStringLiteral("Hello"));
-        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
+        ui(form).targetList()->setCurrentIndex(3);  // Spanish
         QObject::connect(&form.translation(), &TranslationController::ended, &form, [&form, &prompts] {
             const QStringList said = prompts->messages + prompts->errors;
             std::printf("%s\n", qPrintable(said.isEmpty() ? form.statusText() : said.join(u' ')));
             std::fflush(stdout);
         });
-        form.toolButton20Click();
+        form.translateOrStop();
     });
 }

@@ -4,10 +4,11 @@
 // loads; the Tools menu installs one component or all of them; the version rules; failed,
 // cut, damaged and cancelled downloads and failing installers are reported and not counted.
 #include "Folders.h"
+#include "WindowDriver.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
-#include "TAgent.h"
-#include "TForm1.h"
+#include "CharacterStage.h"
+#include "MainWindow.h"
 #include "TTransfer.h"
 
 #include <QAction>
@@ -110,7 +111,7 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
     qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot(Site)).toUtf8());
     ScriptedPrompts prompts;
     {
-        TForm1 form;
+        MainWindow form;
         QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(),
                  qPrintable(prompts.messages.join('|') + prompts.errors.join('|')));
         QCOMPARE(files(windows()),
@@ -119,9 +120,9 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
         if (overHttp)
             QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/Merlin.exe", "/spchapi.exe"}));
         // what was installed is what the agent layer reads
-        form.Agent1->setConnected(true);
-        form.Agent1->load("Merlin", "Merlin.acs");
-        QVERIFY(form.Agent1->core("Merlin"));
+        form.characterStage->setConnected(true);
+        form.characterStage->load("Merlin", "Merlin.acs");
+        QVERIFY(form.characterStage->core("Merlin"));
     }
     // the next start installs only the stored character, which is missing
     QDir().mkpath(m_home->filePath("config/Brenmark"));
@@ -129,7 +130,7 @@ void WindowComponentsTest::firstStartInstallsThenTheCharacterLoads()
     QVERIFY(store.open(QIODevice::WriteOnly));
     store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Brenmark\\Linguaro]\n\"character\"=\"Genie\"\n");
     store.close();
-    TForm1 again;
+    MainWindow again;
     QVERIFY(Folders::entryExists(windows(), "msagent/chars/genie.acs"));
     if (overHttp)
         QCOMPARE(since(server, 3), QStringList{"/Genie.exe"});
@@ -144,9 +145,9 @@ void WindowComponentsTest::toolsMenuOneByOne()
     qputenv("LINGUARO_CHARACTERS_URL", fileRoot(Site).toUtf8());
     qputenv("LINGUARO_SAPI5_URL", fileRoot(Site).toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     QCOMPARE(server.requests(), QStringList({"/MSagent.exe", "/spchapi.exe"}));
-    for (QAction* item : form.ools1->findChildren<QAction*>())
+    for (QAction* item : ui(form).menu(ObjectName::toolsMenu)->findChildren<QAction*>())
         QVERIFY2(item->isEnabled() || item->isSeparator() || item->menu(), qPrintable(item->text()));
 
     struct Case {
@@ -155,11 +156,12 @@ void WindowComponentsTest::toolsMenuOneByOne()
         QString present;   // the message when chosen again; empty: none
     };
     const Case cases[] = {
-        {form.Install1, {}, "Microsoft Agent Core Component is already installed."},
-        {form.Genie1, "msagent/chars/Genie.acs", "Genie is already installed!"},
-        {form.N401, {}, {}},
-        {form.N501, "speech/sapi5/sapi.dll", "SAPI 5.x is already installed!"},
-        {form.French1, "speech/engines/lhttsfrf", "This component is already installed!"},
+        {ui(form).item(ObjectName::installAgentItem), {}, "Microsoft Agent Core Component is already installed."},
+        {ui(form).item(ObjectName::installGenieItem), "msagent/chars/Genie.acs", "Genie is already installed!"},
+        {ui(form).item(ObjectName::installSapi4Item), {}, {}},
+        {ui(form).item(ObjectName::installSapi5Item), "speech/sapi5/sapi.dll", "SAPI 5.x is already installed!"},
+        {ui(form).item(ObjectName::frenchEngineItem), "speech/engines/lhttsfrf",
+         "This component is already installed!"},
     };
     for (const Case& c : cases) {
         const QStringList before = files(windows());
@@ -185,12 +187,12 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
     SiteServer server(Site);
     qputenv("LINGUARO_SITE_URL", server.root().toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     // back to a machine without any component
     QVERIFY(QDir(windows()).removeRecursively() && QDir(data()).removeRecursively());
     const qsizetype start = server.requests().size();
 
-    choose(form.Installalloptionalcomponents1);
+    choose(ui(form).item(ObjectName::installAllItem));
     QVERIFY2(prompts.messages.isEmpty() && prompts.errors.isEmpty(), qPrintable(prompts.messages.join('|')));
     QStringList order = {"/MSagent.exe", "/spchapi.exe", "/Merlin.exe", "/Genie.exe", "/Peedy.exe", "/Robby.exe"};
     QStringList installed = {"msagent/agentsvr.exe", "speech/speech.dll"};
@@ -205,7 +207,7 @@ void WindowComponentsTest::installAllOnEmptyThenOnEquipped()
 
     // everything there: sixteen messages in turn, nothing fetched or started
     const QStringList equipped = files(windows(), true);
-    choose(form.Installalloptionalcomponents1);
+    choose(ui(form).item(ObjectName::installAllItem));
     QStringList expected = {"Microsoft Agent Core Component is already installed.", "Merlin is already installed!",
                             "Genie is already installed!", "Peedy is already installed!",
                             "Robby is already installed!"};
@@ -257,7 +259,7 @@ void WindowComponentsTest::versionRules()
         program.close();
     }
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     QCOMPARE(server.requests(), fetched);
     QCOMPARE(sorted(files(windows()).replaceInStrings("System32/WUSA.EXE", "system32/wusa.exe")), sorted(installed));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
@@ -275,7 +277,7 @@ void WindowComponentsTest::versionRules()
         QCOMPARE(arguments.readAll(), (data() + "/x86.msu\n").toUtf8());
     }
     // the runtime 4.0: never on Vista or later, and there already before
-    choose(form.N401);
+    choose(ui(form).item(ObjectName::installSapi4Item));
     QCOMPARE(server.requests(), fetched);
     QVERIFY(prompts.messages.isEmpty());
     QCOMPARE(form.isWow64(), version.endsWith("wow64"));
@@ -333,9 +335,9 @@ void WindowComponentsTest::failuresAreReportedAndNotCounted()
     ScriptedPrompts prompts;
     // a second start, or the entry chosen again, tries again: nothing failed counts as installed
     for (int attempt = 1; attempt <= 2; ++attempt) {
-        TForm1 form;
+        MainWindow form;
         if (!atStart)
-            choose(form.French1);
+            choose(ui(form).item(ObjectName::frenchEngineItem));
         QCOMPARE(prompts.messages.size(), attempt);
         for (const QString& part : says)
             QVERIFY2(prompts.messages.last().contains(part), qPrintable(prompts.messages.last()));
@@ -358,17 +360,17 @@ void WindowComponentsTest::cancelStopsInstallAll()
     qputenv("LINGUARO_SITE_URL", server.root().toUtf8());
     qputenv("LINGUARO_WINVER", "nt 6.2 workstation");
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     int started = 0;
-    form.Transfer1->OnFileStart = [&](TTransfer* transfer, int) {
+    form.transfer->OnFileStart = [&](TTransfer* transfer, int) {
         ++started;
         // another component while one is under way is refused; the third download is cancelled
         if (started == 1)
-            form.N501->trigger();
+            ui(form).item(ObjectName::installSapi5Item)->trigger();
         if (started == 3)
             transfer->CancelClick();
     };
-    choose(form.Installalloptionalcomponents1);
+    choose(ui(form).item(ObjectName::installAllItem));
     QCOMPARE(prompts.messages,
              QStringList({"Another component is being installed. Try again when it has finished.",
                           "Installing all optional components was cancelled. The remaining optional components were "

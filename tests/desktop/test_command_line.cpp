@@ -2,6 +2,7 @@
 // it writes is what the window's target pane shows for the same text, and
 // every failure ends with a clear message and its exit code, never a hang.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "../translate/LoopbackService.h"
 #include "DocumentLoadJob.h"
 #include "DocumentOpening.h"
@@ -165,22 +166,22 @@ void TestCommandLine::writesWhatTheWindowShows()
     {
         AppFixture fixture;
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
-        TForm1 form;
+        MainWindow form;
         if (document.isEmpty()) {
-            form.RichEdit1->setPlainText(QString::fromUtf8(bytes));
+            ui(form).sourcePane()->setPlainText(QString::fromUtf8(bytes));
         } else {
             QSignalSpy opened(&form.opening(), &DocumentOpening::finished);
-            form.FileOpen1Dialog.FileName = document;
-            form.fileOpen1Accept();
+            form.openDialog.FileName = document;
+            form.openChosenDocument();
             QVERIFY2(opened.wait(120 * 1000), qPrintable(document + " did not finish opening"));
             QCOMPARE(form.statusText(), document + " loaded.");
         }
-        form.wl_srclang->setCurrentIndex(0);  // English
-        form.wl_trglang->setCurrentIndex(3);  // Spanish
+        ui(form).sourceList()->setCurrentIndex(0);  // English
+        ui(form).targetList()->setCurrentIndex(3);  // Spanish
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors + fixture.prompts.messages, QStringList());
         QCOMPARE(form.statusText(), QStringLiteral("Done."));
-        pane = form.RichEdit2->toPlainText();
+        pane = ui(form).targetPane()->toPlainText();
     }
     QVERIFY2(pane.contains(QRegularExpression(QStringLiteral("\\b(casa|Cafeter)"))), qPrintable(pane.left(300)));
 
@@ -316,10 +317,10 @@ void TestCommandLine::aConverterStoppedByALimitIsReportedAsInTheWindow()
 
     QString shown;
     {
-        TForm1 form;
+        MainWindow form;
         QSignalSpy opened(&form.opening(), &DocumentOpening::finished);
-        form.FileOpen1Dialog.FileName = document;
-        form.fileOpen1Accept();
+        form.openDialog.FileName = document;
+        form.openChosenDocument();
         QVERIFY2(opened.wait(120 * 1000), qPrintable(document + " did not finish opening"));
         QCOMPARE(fixture.prompts.messages.size(), 1);
         shown = fixture.prompts.messages.first();
@@ -345,14 +346,14 @@ void TestCommandLine::serbianScriptFollowsTheWindowsOption()
         {
             AppFixture fixture;
             qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
-            TForm1 form;
-            form.SerbianCyrillic->setChecked(cyrillic);
-            form.RichEdit1->setPlainText(english);
-            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
+            MainWindow form;
+            ui(form).item(ObjectName::serbianCyrillic)->setChecked(cyrillic);
+            ui(form).sourcePane()->setPlainText(english);
+            ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("sr")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.RichEdit2->toPlainText();
+            pane = ui(form).targetPane()->toPlainText();
             form.formClose();
             store = fixture.storeText();
         }
@@ -728,14 +729,14 @@ void TestCommandLine::windowKeepsItsTranslationsInTheSameHistory()
         qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
         QString pane;
         {
-            TForm1 form;
-            form.KeepHistory->setChecked(keep);
-            form.RichEdit1->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
-            form.wl_srclang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
-            form.wl_trglang->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
+            MainWindow form;
+            ui(form).item(ObjectName::keepHistory)->setChecked(keep);
+            ui(form).sourcePane()->setPlainText(QStringLiteral("The garden is green.\n\nThe bridge is old."));
+            ui(form).sourceList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("en")));
+            ui(form).targetList()->setCurrentIndex(LanguageTable::positionOf(QStringLiteral("es")));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            pane = form.RichEdit2->toPlainText();
+            pane = ui(form).targetPane()->toPlainText();
         }
         HistoryRecorder::flush();
         History history(fixture.home.filePath("data/Brenmark/history.sqlite"));

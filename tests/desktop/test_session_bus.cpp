@@ -2,6 +2,7 @@
 // (its window and bus service in process), the real linguaro program the
 // second; the calls other programs make; a bus that goes away mid-call.
 #include "AppFixture.h"
+#include "WindowDriver.h"
 #include "../translate/LoopbackService.h"
 #include "WindowTranslation.h"
 #include "DesktopBus.h"
@@ -42,11 +43,11 @@ struct Finished {
 struct FirstProgram {
     TranslatorBusService bus;
     SingleInstance instance{&bus};
-    TForm1 form;
+    MainWindow form;
 
     FirstProgram()
     {
-        form.wl_trglang->setCurrentIndex(3);
+        ui(form).targetList()->setCurrentIndex(3);
         bus.attach(new WindowRequests(form));
         form.show();
     }
@@ -67,8 +68,8 @@ private slots:
     void cleanupTestCase();
     void init()
     {
-        m_form->RichEdit2->clear();
-        m_form->setStatus(TForm1::IdleStatus, false);
+        ui(*m_form).targetPane()->clear();
+        m_form->setStatus(MainWindow::IdleStatus, false);
     }
 
     void answersOtherPrograms();
@@ -131,18 +132,18 @@ private:
 
     QString translateInWindow(const QString& text)
     {
-        m_form->RichEdit1->setPlainText(text);
-        m_form->RichEdit2->clear();
+        ui(*m_form).sourcePane()->setPlainText(text);
+        ui(*m_form).targetPane()->clear();
         if (!::translateInWindow(*m_form))
             return QStringLiteral("(the translation did not end)");
-        return m_form->RichEdit2->toPlainText();
+        return ui(*m_form).targetPane()->toPlainText();
     }
 
     std::unique_ptr<PrivateSessionBus> m_bus;
     std::unique_ptr<ServiceProcess> m_service;
     std::unique_ptr<AppFixture> m_fixture;
     std::unique_ptr<FirstProgram> m_first;
-    TForm1* m_form = nullptr;
+    MainWindow* m_form = nullptr;
     QDBusConnection m_client{QString()};
 };
 
@@ -204,9 +205,9 @@ void TestSessionBus::answersOtherPrograms()
     origins.sort();
     QCOMPARE(origins, QStringList({"D-Bus", "window"}));
     // the window's script for Serbian holds for other programs too
-    m_form->SerbianCyrillic->setChecked(true);
+    ui(*m_form).item(ObjectName::serbianCyrillic)->setChecked(true);
     const QDBusMessage serbian = call("Translate", {QStringLiteral("Xyzzy loves the river."), "en", "sr"});
-    m_form->SerbianCyrillic->setChecked(false);
+    ui(*m_form).item(ObjectName::serbianCyrillic)->setChecked(false);
     QCOMPARE(serbian.arguments().value(0).toString().trimmed(), QStringLiteral("Xyzzy љубав the ријека."));
 
     struct Refusal {
@@ -229,22 +230,23 @@ void TestSessionBus::secondStartsHandTheirRequestToTheWindow()
 {
     const QString selection = QStringLiteral("The dog is in the house.");
     QGuiApplication::clipboard()->setText(selection);
-    m_form->RichEdit1->setPlainText(QStringLiteral("an earlier text"));
+    ui(*m_form).sourcePane()->setPlainText(QStringLiteral("an earlier text"));
     m_form->showMinimized();
     const Finished translated = runProgram({"--translate-selection"}, m_bus->address());
     QCOMPARE(translated.errors, QString());
     QCOMPARE(translated.exitCode, 0);
     QVERIFY(!m_form->isMinimized());
     QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("Done."), 60000);
-    QCOMPARE(m_form->RichEdit1->toPlainText(), selection);
-    QVERIFY2(m_form->RichEdit2->toPlainText().contains("perro"), qPrintable(m_form->RichEdit2->toPlainText()));
+    QCOMPARE(ui(*m_form).sourcePane()->toPlainText(), selection);
+    QVERIFY2(ui(*m_form).targetPane()->toPlainText().contains("perro"),
+             qPrintable(ui(*m_form).targetPane()->toPlainText()));
 
     QGuiApplication::clipboard()->clear();
     const Finished empty = runProgram({"--translate-selection"}, m_bus->address());
     QCOMPARE(empty.exitCode, 1);
     QCOMPARE(empty.errors, "linguaro: " + BusWindow::NothingSelected + "\n");
     QCOMPARE(m_form->statusText(), BusWindow::NothingSelected);
-    QCOMPARE(m_form->RichEdit1->toPlainText(), selection);
+    QCOMPARE(ui(*m_form).sourcePane()->toPlainText(), selection);
 
     m_form->showMinimized();
     const Finished shown = runProgram({}, m_bus->address());
@@ -268,8 +270,8 @@ void TestSessionBus::selectionWhileTranslatingIsTurnedAway()
     QCOMPARE(during.exitCode, 1);
     QVERIFY2(during.errors.contains("busy translating"), qPrintable(during.errors));
     QCOMPARE(m_form->statusText(), QStringLiteral("Done."));
-    QCOMPARE(m_form->RichEdit1->toPlainText(), text);
-    QVERIFY(!m_form->RichEdit2->toPlainText().contains("gato"));
+    QCOMPARE(ui(*m_form).sourcePane()->toPlainText(), text);
+    QVERIFY(!ui(*m_form).targetPane()->toPlainText().contains("gato"));
 }
 
 void TestSessionBus::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
@@ -277,11 +279,11 @@ void TestSessionBus::aServiceKeepingASessionGetsItsCookieFromEveryChunk()
     SessionService service;
     qputenv("LINGUARO_SERVICE_URL", service.url("/translate").c_str());
     // no look-up of the engine's version goes first
-    m_form->KeepHistory->setChecked(false);
-    m_form->ReuseTranslations->setChecked(false);
+    ui(*m_form).item(ObjectName::keepHistory)->setChecked(false);
+    ui(*m_form).item(ObjectName::reuseTranslations)->setChecked(false);
     const QDBusMessage translated = call("Translate", {SessionService::runText(), "en", "French"});
-    m_form->KeepHistory->setChecked(true);
-    m_form->ReuseTranslations->setChecked(true);
+    ui(*m_form).item(ObjectName::keepHistory)->setChecked(true);
+    ui(*m_form).item(ObjectName::reuseTranslations)->setChecked(true);
     qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());
     QCOMPARE(translated.type(), QDBusMessage::ReplyMessage);
     QCOMPARE(translated.arguments().value(0).toString().split('\n'), SessionService::runTranslation("fr"));
@@ -305,7 +307,7 @@ void TestSessionBus::largeSelectionIsAnsweredAtOnce()
         QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->prompts.errors.isEmpty(), 120000);
         QVERIFY2(m_fixture->prompts.errors.constLast().contains("Could not connect to the translation service"),
                  qPrintable(m_fixture->prompts.errors.constLast()));
-        QCOMPARE(first.form.RichEdit1->toPlainText().size(), selection.size());
+        QCOMPARE(ui(first.form).sourcePane()->toPlainText().size(), selection.size());
         m_fixture->prompts.errors.clear();
     }
     qputenv("LINGUARO_SERVICE_URL", m_service->endpoint().toUtf8());

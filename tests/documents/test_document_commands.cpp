@@ -290,50 +290,50 @@ void DocumentCommandsTest::formatActionsFollowTheSelection()
     Panes panes;
     PaneEditing& editing = panes.editing;
     panes.source->setPlainText("plain bold");
-    QVERIFY(editing.RichEditAlignLeft1->isChecked());
+    QVERIFY(editing.alignLeftAction->isChecked());
     panes.select(panes.source, 6, 10);
-    editing.RichEditBold1->trigger();
-    QVERIFY(editing.RichEditBold1->isChecked());
+    editing.boldAction->trigger();
+    QVERIFY(editing.boldAction->isChecked());
     QTextCursor probe(panes.source->document());
     probe.setPosition(8);
     QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
     probe.setPosition(3);
     QVERIFY(probe.charFormat().fontWeight() < QFont::DemiBold);
     panes.select(panes.source, 1, 2);
-    QVERIFY(!editing.RichEditBold1->isChecked());
+    QVERIFY(!editing.boldAction->isChecked());
     panes.select(panes.source, 7, 8);
-    QVERIFY(editing.RichEditBold1->isChecked());
-    editing.RichEditItalic1->trigger();
-    editing.RichEditUnderline1->trigger();
+    QVERIFY(editing.boldAction->isChecked());
+    editing.italicAction->trigger();
+    editing.underlineAction->trigger();
     panes.select(panes.source, 7, 8);
-    QVERIFY(editing.RichEditItalic1->isChecked() && editing.RichEditUnderline1->isChecked());
+    QVERIFY(editing.italicAction->isChecked() && editing.underlineAction->isChecked());
 
-    editing.RichEditAlignCenter1->trigger();
+    editing.alignCenterAction->trigger();
     QCOMPARE(panes.source->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    QVERIFY(!editing.RichEditAlignLeft1->isChecked());
-    editing.RichEditBullets1->trigger();
+    QVERIFY(!editing.alignLeftAction->isChecked());
+    editing.bulletsAction->trigger();
     QVERIFY(panes.source->textCursor().currentList());
-    QVERIFY(editing.RichEditBullets1->isChecked());
-    editing.RichEditBullets1->trigger();
+    QVERIFY(editing.bulletsAction->isChecked());
+    editing.bulletsAction->trigger();
     QVERIFY(!panes.source->textCursor().currentList());
     QCOMPARE(panes.source->textCursor().blockFormat().indent(), 0);
 
     // a toolbar button runs the action and shows its state, keeping its own tooltip
     QToolButton button;
     button.setToolTip("Bold");
-    PaneEditing::showOn(&button, editing.RichEditBold1);
+    PaneEditing::showOn(&button, editing.boldAction);
     QVERIFY(button.isChecked());
     button.setToolTip("Gras");
     button.click();
-    QVERIFY(!editing.RichEditBold1->isChecked() && !button.isChecked());
+    QVERIFY(!editing.boldAction->isChecked() && !button.isChecked());
     QCOMPARE(button.toolTip(), QString("Gras"));
-    QCOMPARE(editing.RichEditBold1->shortcut(), QKeySequence("Ctrl+B"));
+    QCOMPARE(editing.boldAction->shortcut(), QKeySequence("Ctrl+B"));
     // an alignment already in force stays checked when its button is clicked again
     QToolButton centre;
-    PaneEditing::showOn(&centre, editing.RichEditAlignCenter1);
+    PaneEditing::showOn(&centre, editing.alignCenterAction);
     QVERIFY(centre.isChecked());
     centre.click();
-    QVERIFY(centre.isChecked() && editing.RichEditAlignCenter1->isChecked());
+    QVERIFY(centre.isChecked() && editing.alignCenterAction->isChecked());
 }
 
 void DocumentCommandsTest::editingActsOnTheFocusedPane()

@@ -3,11 +3,12 @@
 // documents made by an office suite (tests/data/documents); the lines they put before the
 // text are removed, failures are reported with the pane left as it was.
 #include "DocumentOpening.h"
+#include "WindowDriver.h"
 #include "EquippedWindows.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -101,7 +102,7 @@ private:
     QString data() const { return m_home->filePath("data/Brenmark"); }
     QString fileRoot() const { return QUrl::fromLocalFile(Site).toString(QUrl::FullyEncoded); }
     // File > Open with the dialog answered by `path`.
-    void open(TForm1& form, ScriptedPrompts& prompts, const QString& path);
+    void open(MainWindow& form, ScriptedPrompts& prompts, const QString& path);
 
     std::unique_ptr<QTemporaryDir> m_home;
 };
@@ -138,11 +139,11 @@ QString DocumentOpeningTest::sample(const QString& sample, const QString& as)
     return path;
 }
 
-void DocumentOpeningTest::open(TForm1& form, ScriptedPrompts& prompts, const QString& path)
+void DocumentOpeningTest::open(MainWindow& form, ScriptedPrompts& prompts, const QString& path)
 {
     QSignalSpy ended(&form.opening(), &DocumentOpening::finished);
     prompts.openAnswers << path;
-    form.Ouvrir1->trigger();
+    ui(form).item(ObjectName::openItem)->trigger();
     // the converters' own time limits end every open well before this
     QVERIFY2(ended.wait(180 * 1000), qPrintable(path + " did not finish opening"));
 }
@@ -160,9 +161,9 @@ void DocumentOpeningTest::opensEachKind()
     SiteServer server(Site);
     qputenv("LINGUARO_SITE_URL", (overHttp ? server.root() : fileRoot()).toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
-    QVERIFY(form.Ouvrir1->isEnabled() && form.ToolButton2->isEnabled());
-    QCOMPARE(form.Ouvrir1->shortcut(), QKeySequence("Ctrl+O"));
+    MainWindow form;
+    QVERIFY(ui(form).item(ObjectName::openItem)->isEnabled() && ui(form).button(ObjectName::openButton)->isEnabled());
+    QCOMPARE(ui(form).item(ObjectName::openItem)->shortcut(), QKeySequence("Ctrl+O"));
 
     const QString docs = m_home->filePath("docs");
     // the user's own page.txt beside the page is never touched
@@ -202,7 +203,7 @@ void DocumentOpeningTest::opensEachKind()
         const QString path = c.sample.isEmpty() ? docs + '/' + c.name : sample(c.sample, c.name);
         open(form, prompts, path);
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(c.name + ": " + prompts.messages.join('|')));
-        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        const QStringList pane = ui(form).sourcePane()->toPlainText().split('\n');
         for (const QString& line : c.lines)
             QVERIFY2(pane.contains(line), qPrintable(c.name + ": no line " + line + " in\n" + pane.join('\n')));
         if (!c.header.isEmpty())
@@ -232,14 +233,14 @@ void DocumentOpeningTest::opensEachKind()
     // an unpacked Word converter is reused without its package
     QFile::remove(data() + "/wordtext/doc-extract");
     open(form, prompts, docs + "/Report.DOCX");
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Quarterly report"));
 
     // a cancelled dialog changes nothing
-    form.RichEdit1->setPlainText("kept");
-    form.Ouvrir1->trigger();
+    ui(form).sourcePane()->setPlainText("kept");
+    ui(form).item(ObjectName::openItem)->trigger();
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("kept"));
-    QCOMPARE(form.FileOpen1Dialog.FileName, docs + "/Report.DOCX");
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("kept"));
+    QCOMPARE(form.openDialog.FileName, docs + "/Report.DOCX");
 }
 
 void DocumentOpeningTest::failuresLeaveThePaneAsItWas_data()
@@ -334,18 +335,18 @@ void DocumentOpeningTest::failuresLeaveThePaneAsItWas()
     }
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     form.opening().ConverterLimits.timeoutMs = 1000;
-    form.RichEdit1->setPlainText("the user's text");
+    ui(form).sourcePane()->setPlainText("the user's text");
     form.setStatus("before", false);
     open(form, prompts, path);
     QCOMPARE(prompts.messages.size(), 1);
     QVERIFY2(prompts.messages.first().contains(message), qPrintable(prompts.messages.first()));
     if (message == "Failed to open ")
         QCOMPARE(prompts.messages.first(), "Failed to open " + path);
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("the user's text"));
     QCOMPARE(form.statusText(), idle ? QString("Ready.") : QString("before"));
-    QCOMPARE(form.FileOpen1Dialog.FileName, path);
+    QCOMPARE(form.openDialog.FileName, path);
     // nothing half-downloaded or damaged stays to be run next time
     const QString tag = DocumentLoadJob::formatTag(name);
     if (!idle)
@@ -360,10 +361,10 @@ void DocumentOpeningTest::aPdfsTextIsItsOwn()
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     QDir().mkpath(data() + "/istmp.txt/another open");
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     open(form, prompts, sample("report.pdf", "report.pdf"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Footnote text here."));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Footnote text here."));
     QVERIFY(QFileInfo::exists(data() + "/istmp.txt/another open"));
 }
 
@@ -400,10 +401,10 @@ void DocumentOpeningTest::theWordConverterUnpacksWhole()
     }
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     open(form, prompts, sample("report97.doc", "report.doc"));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Quarterly report"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Quarterly report"));
     QVERIFY(!QFileInfo(folder).isSymLink() && QFileInfo(folder).isDir());
     QVERIFY(QFile::exists(folder + "/cp1252.txt") && QFile::exists(folder + "/wordtext"));
     // the first complete folder stays; nothing was written through a link; no private folder is left
@@ -419,29 +420,29 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
 {
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     // quotes, blanks, $ and a command substitution are only characters of a name
     const QString folder = QString::fromUtf8("d\xc3\xbc \"q\" $(touch pwned) 'x'");
     const QString path = sample("book97.xls", folder + "/Bericht $HOME; rm -rf x.xls");
     open(form, prompts, path);
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QVERIFY(form.RichEdit1->toPlainText().split('\n').contains("Prices"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Prices"));
     QVERIFY(QDir(m_home->path()).entryList({"pwned"}).isEmpty() && QDir().entryList({"pwned"}).isEmpty());
 
     // a file dropped on the source pane opens as File > Open opens it
     const QString slides = sample("slides.pptx", folder + "/dropped.pptx");
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(slides)});
-    QWidget* viewport = form.RichEdit1->viewport();
+    QWidget* viewport = ui(form).sourcePane()->viewport();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QVERIFY(drop.isAccepted());
-    QTRY_VERIFY(form.RichEdit1->toPlainText().split('\n').contains("Annual meeting"));
+    QTRY_VERIFY(ui(form).sourcePane()->toPlainText().split('\n').contains("Annual meeting"));
     QCOMPARE(form.statusText(), slides + " loaded.");
-    QCOMPARE(form.FileOpen1Dialog.FileName, slides);
+    QCOMPARE(form.openDialog.FileName, slides);
 
     // a name written in Latin-1, not UTF-8, opens all the same
     const QByteArray latin1 = QFile::encodeName(m_home->filePath("docs/")) + "Pr\xe9sentation.ppt";
@@ -451,7 +452,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     FILE* copy = std::fopen(latin1.constData(), "wb");
     QVERIFY(copy && std::fwrite(bytes.constData(), 1, bytes.size(), copy) == std::size_t(bytes.size()));
     std::fclose(copy);
-    form.RichEdit1->setPlainText("before");
+    ui(form).sourcePane()->setPlainText("before");
     QMimeData latin1Mime;
     latin1Mime.setUrls({QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
     QDragEnterEvent latin1Enter(QPoint(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
@@ -459,7 +460,7 @@ void DocumentOpeningTest::hostilePathsAndDroppedFiles()
     QVERIFY(latin1Enter.isAccepted());
     QDropEvent latin1Drop(QPointF(5, 5), Qt::CopyAction, &latin1Mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &latin1Drop);
-    QTRY_VERIFY2(form.RichEdit1->toPlainText().split('\n').contains("Second box"),
+    QTRY_VERIFY2(ui(form).sourcePane()->toPlainText().split('\n').contains("Second box"),
                  qPrintable(prompts.messages.join('|') + form.statusText()));
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     QVERIFY(form.statusText().endsWith(QString::fromUtf8("Pr\xef\xbf\xbdsentation.ppt loaded.")));
@@ -469,12 +470,12 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
 {
     qputenv("LINGUARO_SITE_URL", fileRoot().toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.ComboBox1->setCurrentText("14");
-    form.RichEdit1->setFocus();
-    QTest::keyClicks(form.RichEdit1, "typed");
-    QVERIFY(form.Dfaire1->isEnabled());
-    QPointer<QTextDocument> before = form.RichEdit1->document();
+    MainWindow form;
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("14");
+    ui(form).sourcePane()->setFocus();
+    QTest::keyClicks(ui(form).sourcePane(), "typed");
+    QVERIFY(ui(form).item(ObjectName::undoItem)->isEnabled());
+    QPointer<QTextDocument> before = ui(form).sourcePane()->document();
 
     QByteArray line = "A long line of an ordinary log file, with words and numbers 0123456789.\n";
     QByteArray text;
@@ -483,20 +484,20 @@ void DocumentOpeningTest::aLongTextIsBuiltApartFromThePane()
     const QString path = write(m_home->filePath("docs/long.log"), text);
     open(form, prompts, path);
     QVERIFY(prompts.messages.isEmpty());
-    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(ui(form).sourcePane()->toPlainText().size(), text.size());
     QCOMPARE(form.statusText(), path + " loaded.");
     // the pane took a new document with the same font and nothing to undo
-    QVERIFY(form.RichEdit1->document() != before);
-    QCOMPARE(form.RichEdit1->document()->defaultFont().pointSize(), 14);
-    QVERIFY(!form.Dfaire1->isEnabled());
-    QTest::keyClicks(form.RichEdit1, "x");
-    QVERIFY(form.Dfaire1->isEnabled());
+    QVERIFY(ui(form).sourcePane()->document() != before);
+    QCOMPARE(ui(form).sourcePane()->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!ui(form).item(ObjectName::undoItem)->isEnabled());
+    QTest::keyClicks(ui(form).sourcePane(), "x");
+    QVERIFY(ui(form).item(ObjectName::undoItem)->isEnabled());
 
     // a document given earlier goes when the next long text comes
-    before = form.RichEdit1->document();
+    before = ui(form).sourcePane()->document();
     open(form, prompts, path);
     QVERIFY(before.isNull());
-    QCOMPARE(form.RichEdit1->toPlainText().size(), text.size());
+    QCOMPARE(ui(form).sourcePane()->toPlainText().size(), text.size());
 }
 
 void DocumentOpeningTest::aSecondOpenCancelsTheFirst()
@@ -507,10 +508,10 @@ void DocumentOpeningTest::aSecondOpenCancelsTheFirst()
     const QString slow = write(m_home->filePath("docs/slow.xls"), "a workbook");
     const QString plain = write(m_home->filePath("docs/plain.txt"), "the second choice");
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     QSignalSpy ended(&form.opening(), &DocumentOpening::finished);
     prompts.openAnswers << slow;
-    form.Ouvrir1->trigger();
+    ui(form).item(ObjectName::openItem)->trigger();
     // the window stays live while the converter runs
     QTRY_COMPARE_WITH_TIMEOUT(form.statusText(), "Loading " + slow + ", please wait...", 30 * 1000);
     QTRY_VERIFY(QFile::exists(data() + "/running") && QFile(data() + "/running").size() > 0);
@@ -520,7 +521,7 @@ void DocumentOpeningTest::aSecondOpenCancelsTheFirst()
     QCOMPARE(ended.size(), 1);
     QCOMPARE(ended.first().first().toBool(), true);
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
-    QCOMPARE(form.RichEdit1->toPlainText(), QString("the second choice"));
+    QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("the second choice"));
     QCOMPARE(form.statusText(), plain + " loaded.");
     QCOMPARE(form.OpenedFileName, plain);
     QVERIFY(!form.opening().busy());
@@ -589,13 +590,13 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     const QString path = write(m_home->filePath("docs/" + name), content);
 
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     // lower than an opening's own, so that each limit is soon reached; the clock's limit is
     // far off: the processor-time limit must stop what computes
     Shell::Limits& limits = form.opening().ConverterLimits;
     limits = Shell::Limits::confined(256 << 20, 60 * 1000, name == "long.pdf" ? 64 << 10 : limits.outputCap);
     limits.cpuSeconds = 1;
-    form.RichEdit1->setPlainText("the user's text");
+    ui(form).sourcePane()->setPlainText("the user's text");
     open(form, prompts, path);
     qunsetenv("TMPDIR");
 
@@ -607,10 +608,10 @@ void DocumentOpeningTest::aConverterIsHeldWithinItsLimits()
     QVERIFY2(said.startsWith(opening.arg(path)), qPrintable(said));
     if (line.isEmpty()) {
         // what the converter wrote before it was stopped went nowhere
-        QCOMPARE(form.RichEdit1->toPlainText(), QString("the user's text"));
+        QCOMPARE(ui(form).sourcePane()->toPlainText(), QString("the user's text"));
         QCOMPARE(form.statusText(), QString("Ready."));
     } else {
-        const QStringList pane = form.RichEdit1->toPlainText().split('\n');
+        const QStringList pane = ui(form).sourcePane()->toPlainText().split('\n');
         QVERIFY(pane.contains(line));
         QVERIFY(!pane.contains("the user's text"));
         QCOMPARE(form.statusText(), path + " loaded.");

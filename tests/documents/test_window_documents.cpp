@@ -1,8 +1,9 @@
 // The document commands as the main window offers them: menu items, toolbar buttons, font boxes.
 #include "DocumentCommands.h"
+#include "WindowDriver.h"
 #include "PaneEditing.h"
 #include "ScriptedPrompts.h"
-#include "TForm1.h"
+#include "MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,51 +50,59 @@ void WindowDocumentsTest::commandsAreOfferedWithTheirBindings()
 {
     ScriptedPrompts prompts;
     QApplication::clipboard()->setText("on the clipboard");
-    TForm1 form;
-    for (QAction* item :
-         {form.sfsf1, form.Enregistrer1, form.Enregistrersous1, form.Print1, form.N2, form.Find1, form.FindNext1,
-          form.Replace1, form.Coller1, form.outslectionner1, form.Paste1, form.SelectAll1})
+    MainWindow form;
+    for (QAction* item : {ui(form).item(ObjectName::newItem), ui(form).item(ObjectName::saveItem),
+                          ui(form).item(ObjectName::saveAsItem), ui(form).item(ObjectName::printItem),
+                          ui(form).item(ObjectName::printerSetupItem), ui(form).item(ObjectName::findItem),
+                          ui(form).item(ObjectName::findNextItem), ui(form).item(ObjectName::replaceItem),
+                          ui(form).item(ObjectName::pasteItem), ui(form).item(ObjectName::selectAllItem),
+                          ui(form).item(ObjectName::panePasteItem), ui(form).item(ObjectName::paneSelectAllItem)})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
     // cut and copy wait for a selection, undo for an edit
-    for (QAction* item : {form.Couper2, form.Copier1, form.Cut1, form.Copy1, form.Dfaire1})
+    for (QAction* item : {ui(form).item(ObjectName::cutItem), ui(form).item(ObjectName::copyItem),
+                          ui(form).item(ObjectName::paneCutItem), ui(form).item(ObjectName::paneCopyItem),
+                          ui(form).item(ObjectName::undoItem)})
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
-    QVERIFY(!form.ToolButton6->isEnabled() && form.ToolButton8->isEnabled());
-    QCOMPARE(form.Replace1->shortcut(), QKeySequence("Ctrl+R"));
-    QVERIFY(form.ToolButton10->isCheckable() && form.ToolButton10->isEnabled());
-    QCOMPARE(form.editing()->RichEditItalic1->shortcut(), QKeySequence("Ctrl+I"));
-    QVERIFY(form.ToolButtonAlignLeft->isChecked());
-    QVERIFY(!form.ToolButtonAlignRight->isChecked());
-    QVERIFY(form.ToolButtonBullets->isCheckable());
+    QVERIFY(!ui(form).button(ObjectName::cutButton)->isEnabled()
+            && ui(form).button(ObjectName::pasteButton)->isEnabled());
+    QCOMPARE(ui(form).item(ObjectName::replaceItem)->shortcut(), QKeySequence("Ctrl+R"));
+    QVERIFY(ui(form).button(ObjectName::boldButton)->isCheckable()
+            && ui(form).button(ObjectName::boldButton)->isEnabled());
+    QCOMPARE(form.editing()->italicAction->shortcut(), QKeySequence("Ctrl+I"));
+    QVERIFY(ui(form).button(ObjectName::alignLeftButton)->isChecked());
+    QVERIFY(!ui(form).button(ObjectName::alignRightButton)->isChecked());
+    QVERIFY(ui(form).button(ObjectName::bulletsButton)->isCheckable());
 
-    form.RichEdit1->setPlainText("select me");
-    form.RichEdit1->selectAll();
-    QVERIFY(form.Couper2->isEnabled() && form.Copy1->isEnabled() && form.ToolButton7->isEnabled());
+    ui(form).sourcePane()->setPlainText("select me");
+    ui(form).sourcePane()->selectAll();
+    QVERIFY(ui(form).item(ObjectName::cutItem)->isEnabled() && ui(form).item(ObjectName::paneCopyItem)->isEnabled()
+            && ui(form).button(ObjectName::copyButton)->isEnabled());
     QVERIFY(prompts.errors.isEmpty());
 }
 
 void WindowDocumentsTest::newAndSaveFromTheToolbar()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.RichEdit1->setPlainText("source");
-    form.RichEdit2->setPlainText("target");
-    form.ToolButton1->click();
+    MainWindow form;
+    ui(form).sourcePane()->setPlainText("source");
+    ui(form).targetPane()->setPlainText("target");
+    ui(form).button(ObjectName::newButton)->click();
     QCoreApplication::sendPostedEvents();
-    QVERIFY(form.RichEdit1->toPlainText().isEmpty());
-    QCOMPARE(form.RichEdit2->toPlainText(), QString("target"));
+    QVERIFY(ui(form).sourcePane()->toPlainText().isEmpty());
+    QCOMPARE(ui(form).targetPane()->toPlainText(), QString("target"));
     QCOMPARE(form.statusText(), QString("Ready."));
 
     const QString path = m_home->filePath("translation");
     prompts.saveAnswers << path;
-    form.ToolButton3->click();
+    ui(form).button(ObjectName::saveButton)->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.statusText(), "Translation result saved to " + path + ".txt.");
     QFile saved(path + ".txt");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("target"));
 
-    form.RichEdit2->clear();
-    form.Enregistrer1->trigger();
+    ui(form).targetPane()->clear();
+    ui(form).item(ObjectName::saveItem)->trigger();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(prompts.messages, QStringList("No translation result to save."));
 
@@ -103,8 +112,8 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
         printer.setOutputFileName(m_home->filePath("out.pdf"));
         return true;
     });
-    form.RichEdit2->setPlainText("printed");
-    form.ToolButton4->click();
+    ui(form).targetPane()->setPlainText("printed");
+    ui(form).button(ObjectName::printButton)->click();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(form.documents().printer().docName(), QString("translation.txt"));
     QVERIFY(QFile::exists(m_home->filePath("out.pdf")));
@@ -113,55 +122,62 @@ void WindowDocumentsTest::newAndSaveFromTheToolbar()
 void WindowDocumentsTest::fontBoxesApplyThePaneFont()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
-    form.ComboBox1->setCurrentText("14");
-    QCOMPARE(form.RichEdit1->font().pointSize(), 14);
-    QCOMPARE(form.RichEdit2->font().pointSize(), 14);
-    form.ColorBox1->setCurrentIndex(form.ColorBox1->findText("Red"));
-    QCOMPARE(form.RichEdit2->palette().color(QPalette::Text), QColor(Qt::red));
+    MainWindow form;
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("14");
+    QCOMPARE(ui(form).sourcePane()->font().pointSize(), 14);
+    QCOMPARE(ui(form).targetPane()->font().pointSize(), 14);
+    ui(form).box(ObjectName::colourBox)->setCurrentIndex(ui(form).box(ObjectName::colourBox)->findText("Red"));
+    QCOMPARE(ui(form).targetPane()->palette().color(QPalette::Text), QColor(Qt::red));
     // the box offers the standard, extended and system colours by name, black first
-    QCOMPARE(form.ColorBox1->itemText(0), QString("Black"));
-    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Money Green")).value<QColor>(),
+    QCOMPARE(ui(form).box(ObjectName::colourBox)->itemText(0), QString("Black"));
+    QCOMPARE(ui(form)
+                 .box(ObjectName::colourBox)
+                 ->itemData(ui(form).box(ObjectName::colourBox)->findText("Money Green"))
+                 .value<QColor>(),
              QColor(0xC0, 0xDC, 0xC0));
-    QCOMPARE(form.ColorBox1->itemData(form.ColorBox1->findText("Highlight")).value<QColor>(),
+    QCOMPARE(ui(form)
+                 .box(ObjectName::colourBox)
+                 ->itemData(ui(form).box(ObjectName::colourBox)->findText("Highlight"))
+                 .value<QColor>(),
              form.palette().color(QPalette::Highlight));
-    QCOMPARE(form.ColorBox1->count(), 48);
+    QCOMPARE(ui(form).box(ObjectName::colourBox)->count(), 48);
     QVERIFY(prompts.errors.isEmpty());
 
-    form.ComboBox1->setCurrentText("big");
+    ui(form).box(ObjectName::fontSizeBox)->setCurrentText("big");
     QCOMPARE(prompts.errors, QStringList("'big' is not a valid integer value"));
-    QCOMPARE(form.RichEdit1->font().pointSize(), 14);
+    QCOMPARE(ui(form).sourcePane()->font().pointSize(), 14);
 }
 
 void WindowDocumentsTest::formattingButtonsActOnTheSelection()
 {
     ScriptedPrompts prompts;
-    TForm1 form;
+    MainWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.RichEdit2->setPlainText("make this bold");
-    form.RichEdit2->setFocus();
-    QTRY_COMPARE(form.editing()->activePane(), form.RichEdit2);
-    QTextCursor cursor = form.RichEdit2->textCursor();
+    ui(form).targetPane()->setPlainText("make this bold");
+    ui(form).targetPane()->setFocus();
+    QTRY_COMPARE(form.editing()->activePane(), ui(form).targetPane());
+    QTextCursor cursor = ui(form).targetPane()->textCursor();
     cursor.setPosition(10);
     cursor.setPosition(14, QTextCursor::KeepAnchor);
-    form.RichEdit2->setTextCursor(cursor);
-    form.ToolButton10->click();
-    form.ToolButtonAlignCenter->click();
-    QTextCursor probe(form.RichEdit2->document());
+    ui(form).targetPane()->setTextCursor(cursor);
+    ui(form).button(ObjectName::boldButton)->click();
+    ui(form).button(ObjectName::alignCenterButton)->click();
+    QTextCursor probe(ui(form).targetPane()->document());
     probe.setPosition(12);
     QCOMPARE(probe.charFormat().fontWeight(), int(QFont::Bold));
-    QCOMPARE(form.RichEdit2->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    QVERIFY(form.ToolButton10->isChecked() && form.ToolButtonAlignCenter->isChecked());
-    QVERIFY(!form.ToolButtonAlignLeft->isChecked());
+    QCOMPARE(ui(form).targetPane()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QVERIFY(ui(form).button(ObjectName::boldButton)->isChecked()
+            && ui(form).button(ObjectName::alignCenterButton)->isChecked());
+    QVERIFY(!ui(form).button(ObjectName::alignLeftButton)->isChecked());
     // the interface language's hints stay on the buttons while their states change
-    form.German2->trigger();
-    form.ToolButton10->click();
-    QCOMPARE(form.ToolButton10->toolTip(), QString("Fett"));
-    QVERIFY(!form.ToolButton10->isChecked());
+    ui(form).item(ObjectName::germanItem)->trigger();
+    ui(form).button(ObjectName::boldButton)->click();
+    QCOMPARE(ui(form).button(ObjectName::boldButton)->toolTip(), QString("Fett"));
+    QVERIFY(!ui(form).button(ObjectName::boldButton)->isChecked());
     // the source pane was not touched
-    QVERIFY(form.RichEdit1->toPlainText().isEmpty());
-    QCOMPARE(form.RichEdit1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QVERIFY(ui(form).sourcePane()->toPlainText().isEmpty());
+    QCOMPARE(ui(form).sourcePane()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 
 QTEST_MAIN(WindowDocumentsTest)

@@ -2,6 +2,8 @@
 // hint of the table lands on the widget that shows it, the check marks follow,
 // and the start-up order (detected, then stored, then applied) holds.
 #include "InterfaceCaptions.h"
+#include "TranslationOptions.h"
+#include "WindowDriver.h"
 #include "InterfaceLanguage.h"
 #include "../app/AppFixture.h"
 #include "../proxy/ProxyDialogDriver.h"
@@ -20,8 +22,10 @@
 
 namespace {
 
-const char* const kHandlers[] = {"english1Click", "francais1Click",   "spanish2Click", "german2Click",
-                                 "italian2Click", "portuguese1Click", "dutch2Click"};
+// the Interface Language menu's items, in the order of the caption table's columns
+const char* const kLanguageItems[] = {ObjectName::englishItem, ObjectName::frenchItem,  ObjectName::spanishItem,
+                                      ObjectName::germanItem,  ObjectName::italianItem, ObjectName::portugueseItem,
+                                      ObjectName::dutchItem};
 
 // What the user sees of one row: a menu's title, an item's caption, a control's hint.
 QString shownText(QObject* object, CaptionKind kind)
@@ -36,7 +40,7 @@ QString shownText(QObject* object, CaptionKind kind)
     return QStringLiteral("<%1 is neither menu nor item>").arg(object->objectName());
 }
 
-QStringList checkedLanguageItems(TForm1& form)
+QStringList checkedLanguageItems(MainWindow& form)
 {
     QStringList checked;
     for (const QString& name : interfaceLanguageItemNames())
@@ -46,7 +50,7 @@ QStringList checkedLanguageItems(TForm1& form)
 }
 
 // Every row of the table shows the text of `column`; mismatches are listed.
-QStringList differencesFrom(TForm1& form, int column)
+QStringList differencesFrom(MainWindow& form, int column)
 {
     QStringList differences;
     for (const CaptionRow& row : interfaceCaptionTable()) {
@@ -103,11 +107,11 @@ private slots:
         QFETCH(QString, fileMenu);
         QFETCH(QString, oddOne);
         QFETCH(QString, oddOneName);
-        TForm1 form;
+        MainWindow form;
         QVERIFY(form.InterfaceLanguage == "English");
         // start from another language so that nothing passes by staying put
-        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[(column + 3) % 7]));
-        QVERIFY(QMetaObject::invokeMethod(&form, kHandlers[column]));
+        ui(form).item(kLanguageItems[(column + 3) % 7])->trigger();
+        ui(form).item(kLanguageItems[column])->trigger();
 
         QCOMPARE(form.InterfaceLanguage, interfaceLanguageNames()[column]);
         QCOMPARE(differencesFrom(form, column), QStringList());
@@ -115,59 +119,60 @@ private slots:
         QCOMPARE(form.findChild<QAction*>(oddOneName)->text(), oddOne);
         QCOMPARE(checkedLanguageItems(form), QStringList{interfaceLanguageItemNames()[column]});
         // the pop-up's words are the toolbar's hints
-        QCOMPARE(form.Cut1->text(), form.ToolButton6->toolTip());
-        QCOMPARE(form.Copy1->text(), form.ToolButton7->toolTip());
-        QCOMPARE(form.Paste1->text(), form.ToolButton8->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::paneCutItem)->text(), ui(form).button(ObjectName::cutButton)->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::paneCopyItem)->text(), ui(form).button(ObjectName::copyButton)->toolTip());
+        QCOMPARE(ui(form).item(ObjectName::panePasteItem)->text(), ui(form).button(ObjectName::pasteButton)->toolTip());
         QVERIFY(m_fixture->prompts.errors.isEmpty());
     }
 
     void pickingFromTheMenuRunsTheHandler()
     {
-        TForm1 form;
-        form.German2->trigger();
+        MainWindow form;
+        ui(form).item(ObjectName::germanItem)->trigger();
         QCOMPARE(form.InterfaceLanguage, QString("German"));
-        QCOMPARE(form.Nouveau1->title(), QString("&Datei"));
-        QCOMPARE(form.ToolButton12->toolTip(), QString("Unterstrichen"));
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Datei"));
+        QCOMPARE(ui(form).button(ObjectName::underlineButton)->toolTip(), QString("Unterstrichen"));
         // picking the checked item again keeps it the only one checked
-        form.German2->trigger();
+        ui(form).item(ObjectName::germanItem)->trigger();
         QCOMPARE(checkedLanguageItems(form), QStringList{"German2"});
     }
 
     void spanishThenEnglishRestoresEveryEnglishText()
     {
-        TForm1 form;
-        form.Spanish2->trigger();
-        QCOMPARE(form.Edit1->title(), QString("&Editar"));
-        form.English1->trigger();
+        MainWindow form;
+        ui(form).item(ObjectName::spanishItem)->trigger();
+        QCOMPARE(ui(form).menu(ObjectName::editMenu)->title(), QString("&Editar"));
+        ui(form).item(ObjectName::englishItem)->trigger();
         QCOMPARE(differencesFrom(form, 0), QStringList());
-        QCOMPARE(form.Edit1->title(), QString("&Edit"));
+        QCOMPARE(ui(form).menu(ObjectName::editMenu)->title(), QString("&Edit"));
         QCOMPARE(checkedLanguageItems(form), QStringList{"English1"});
     }
 
     void itemsOutsideTheTableKeepTheirTexts()
     {
-        TForm1 form;
+        MainWindow form;
         const QStringList names{"Merlin2",     "ReadSrc",      "IdentifyLang", "SerbianCyrillic",
                                 "KeepHistory", "ProxyServer1", "English1",     "Francais1",
                                 "Merlin1",     "N401",         "USEnglish1",   "AE"};
         QStringList before;
         for (const QString& name : names)
             before << form.findChild<QAction*>(name)->text();
-        const QString ts = form.TS1->title(), misc = form.Misc1->title(), caption = form.windowTitle();
-        const QString sizeHint = form.ComboBox1->toolTip();
-        for (const char* handler : kHandlers) {
-            QVERIFY(QMetaObject::invokeMethod(&form, handler));
+        const QString ts = ui(form).menu(ObjectName::speechMenu)->title(),
+                      misc = ui(form).menu(ObjectName::miscMenu)->title(), caption = form.windowTitle();
+        const QString sizeHint = ui(form).box(ObjectName::fontSizeBox)->toolTip();
+        for (const char* item : kLanguageItems) {
+            ui(form).item(item)->trigger();
             QStringList after;
             for (const QString& name : names)
                 after << form.findChild<QAction*>(name)->text();
             QCOMPARE(after, before);
-            QCOMPARE(form.TS1->title(), ts);
-            QCOMPARE(form.Misc1->title(), misc);
+            QCOMPARE(ui(form).menu(ObjectName::speechMenu)->title(), ts);
+            QCOMPARE(ui(form).menu(ObjectName::miscMenu)->title(), misc);
             QCOMPARE(form.windowTitle(), caption);
-            QCOMPARE(form.ComboBox1->toolTip(), sizeHint);
+            QCOMPARE(ui(form).box(ObjectName::fontSizeBox)->toolTip(), sizeHint);
         }
-        QCOMPARE(form.ProxyServer1->text(), QString("Proxy Server..."));
-        QCOMPARE(form.Francais1->text(), QString("French"));
+        QCOMPARE(ui(form).item(ObjectName::proxyServerItem)->text(), QString("Proxy Server..."));
+        QCOMPARE(ui(form).item(ObjectName::frenchItem)->text(), QString("French"));
         QCOMPARE(caption, QString("Linguaro Translator Pro 6.2"));
     }
 
@@ -197,10 +202,10 @@ private slots:
         QFETCH(QString, language);
         QFETCH(QString, fileMenu);
         qputenv("LANG", locale);
-        TForm1 form;
+        MainWindow form;
         QVERIFY(!form.EndRequested);
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), fileMenu);
         QCOMPARE(checkedLanguageItems(form),
                  QStringList{interfaceLanguageItemNames()[interfaceLanguageColumn(language)]});
     }
@@ -224,9 +229,9 @@ private slots:
         QFETCH(QString, fileMenu);
         qputenv("LANG", "fr_FR.UTF-8");
         m_fixture->writeStore(stored);
-        TForm1 form;
+        MainWindow form;
         QCOMPARE(form.InterfaceLanguage, language);
-        QCOMPARE(form.Nouveau1->title(), fileMenu);
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), fileMenu);
         QCOMPARE(differencesFrom(form, interfaceLanguageColumn(language)), QStringList());
     }
 
@@ -234,37 +239,37 @@ private slots:
     {
         qputenv("LANG", "fr_FR.UTF-8");
         m_fixture->writeStore("\"lang\"=\"french\"\n");  // compared exactly: no language matches
-        TForm1 form;
+        MainWindow form;
         QCOMPARE(form.InterfaceLanguage, QString("french"));
-        QCOMPARE(form.Nouveau1->title(), QString("&File"));
-        QCOMPARE(form.ToolButton1->toolTip(), QString("New"));
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&File"));
+        QCOMPARE(ui(form).button(ObjectName::newButton)->toolTip(), QString("New"));
         QVERIFY(m_fixture->prompts.errors.isEmpty());
         // the user can still pick a language
-        form.Dutch2->trigger();
-        QCOMPARE(form.Nouveau1->title(), QString("&Bestand"));
+        ui(form).item(ObjectName::dutchItem)->trigger();
+        QCOMPARE(ui(form).menu(ObjectName::fileMenu)->title(), QString("&Bestand"));
     }
 
     void proxyEditsFromTheMenuAreKeptAndStoredOwnerOnly()
     {
-        TForm1 form;
+        MainWindow form;
         // the dialog opens once the menu is done with its event, with the driver waiting for it
-        form.ProxyServer1->trigger();
-        ProxyDialogDriver driver([](TForm4* dialog) {
-            dialog->CheckBox1->setChecked(true);
-            dialog->Edit1->setText("proxy.lan");
-            QTest::keyClicks(dialog->Edit2, "3a");  // the letter is refused with the port message
-            QTest::keyClicks(dialog->Edit2, "3128");
-            dialog->Edit3->setText("alice");
-            dialog->Edit4->setText("s3cret");
-            dialog->btnCancel->click();  // Cancel keeps what was typed
+        ui(form).item(ObjectName::proxyServerItem)->trigger();
+        ProxyDialogDriver driver([](ProxyDialog* dialog) {
+            dialog->useProxyBox->setChecked(true);
+            dialog->addressEdit->setText("proxy.lan");
+            QTest::keyClicks(dialog->portEdit, "3a");  // the letter is refused with the port message
+            QTest::keyClicks(dialog->portEdit, "3128");
+            dialog->userNameEdit->setText("alice");
+            dialog->passwordEdit->setText("s3cret");
+            dialog->cancelButton->click();  // Cancel keeps what was typed
         });
         QCoreApplication::sendPostedEvents();
         QVERIFY(driver.acted());
         QCOMPARE(m_fixture->prompts.messages, QStringList{"Port number should be a value between 1 to 65535"});
-        QCOMPARE(form.Proxy.UseProxy, true);
-        QCOMPARE(form.Proxy.Address, QString("proxy.lan"));
-        QCOMPARE(form.Proxy.Port, QString("3128"));
-        QCOMPARE(form.Proxy.Password, QString("s3cret"));
+        QCOMPARE(form.options().proxy.UseProxy, true);
+        QCOMPARE(form.options().proxy.Address, QString("proxy.lan"));
+        QCOMPARE(form.options().proxy.Port, QString("3128"));
+        QCOMPARE(form.options().proxy.Password, QString("s3cret"));
 
         form.close();
         const QByteArray stored = m_fixture->storeText();

@@ -22,8 +22,8 @@ const Allowed ApplicationLoopsAndDialogs[] = {
     {"src/desktop/CommandLineTranslator.cpp", "QCoreApplication::exec()"},
     {"src/platform/WidgetPrompts.cpp", "dialog.exec()"},
     {"src/documents/gui/DocumentCommands.cpp", "dialog.exec()"},
-    {"src/settings/gui/TForm2.cpp", "box.exec()"},
-    {"src/settings/gui/TForm4.cpp", "dialog.exec()"},
+    {"src/settings/gui/AboutBox.cpp", "box.exec()"},
+    {"src/settings/gui/ProxyDialog.cpp", "dialog.exec()"},
     {"src/transfer/gui/LoginPrompt.cpp", "form.exec()"},
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TForm4.h"
+#include "ProxyDialog.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -12,10 +12,10 @@
 // whether that happened. Create it just before the code that shows the dialog.
 class ProxyDialogDriver {
 public:
-    explicit ProxyDialogDriver(std::function<void(TForm4*)> user) : m_acted(std::make_shared<bool>(false))
+    explicit ProxyDialogDriver(std::function<void(ProxyDialog*)> user) : m_acted(std::make_shared<bool>(false))
     {
         QTimer::singleShot(0, [acted = m_acted, user = std::move(user)] {
-            if (auto* dialog = qobject_cast<TForm4*>(QApplication::activeModalWidget())) {
+            if (auto* dialog = qobject_cast<ProxyDialog*>(QApplication::activeModalWidget())) {
                 *acted = true;
                 user(dialog);
             }

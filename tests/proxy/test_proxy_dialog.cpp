@@ -26,10 +26,10 @@ struct RecordingPrompts final : UserPrompts {
 
 // Runs the dialog the way the Options menu does, with `user` acting on it
 // once it is up.
-void editWhileShown(ProxySettings& proxy, std::function<void(TForm4*)> user)
+void editWhileShown(ProxySettings& proxy, std::function<void(ProxyDialog*)> user)
 {
     ProxyDialogDriver driver(std::move(user));
-    TForm4::editProxySettings(nullptr, proxy);
+    ProxyDialog::editProxySettings(nullptr, proxy);
     QVERIFY2(driver.acted(), "the dialog was not shown modally");
 }
 
@@ -59,16 +59,16 @@ private slots:
     {
         QFETCH(QString, how);
         ProxySettings proxy = filled();
-        editWhileShown(proxy, [&](TForm4* dialog) {
-            dialog->Edit1->setText("gateway.lan");
-            dialog->Edit2->setText("8080");
-            dialog->Edit3->setText("bob");
-            dialog->Edit4->setText("pa:ss");
-            dialog->CheckBox1->setChecked(false);
+        editWhileShown(proxy, [&](ProxyDialog* dialog) {
+            dialog->addressEdit->setText("gateway.lan");
+            dialog->portEdit->setText("8080");
+            dialog->userNameEdit->setText("bob");
+            dialog->passwordEdit->setText("pa:ss");
+            dialog->useProxyBox->setChecked(false);
             if (how == "ok")
-                dialog->btnOK->click();
+                dialog->okButton->click();
             else if (how == "cancel")
-                dialog->btnCancel->click();
+                dialog->cancelButton->click();
             else if (how == "close")
                 dialog->close();
             else
@@ -85,16 +85,16 @@ private slots:
     void dialogShowsTheSettingsItWasGiven()
     {
         ProxySettings proxy = filled();
-        editWhileShown(proxy, [](TForm4* dialog) {
+        editWhileShown(proxy, [](ProxyDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Proxy Server Settings"));
-            QVERIFY(dialog->CheckBox1->isChecked());
-            QCOMPARE(dialog->Edit1->text(), QString("proxy.example"));
-            QCOMPARE(dialog->Edit2->text(), QString("3128"));
-            QCOMPARE(dialog->Edit3->text(), QString("alice"));
-            QCOMPARE(dialog->Edit4->text(), QString("s3cret"));
-            QCOMPARE(dialog->Edit4->displayText(), QString("******"));
-            QVERIFY(dialog->Edit1->isEnabled() && dialog->Label4->isEnabled());
-            dialog->btnOK->click();
+            QVERIFY(dialog->useProxyBox->isChecked());
+            QCOMPARE(dialog->addressEdit->text(), QString("proxy.example"));
+            QCOMPARE(dialog->portEdit->text(), QString("3128"));
+            QCOMPARE(dialog->userNameEdit->text(), QString("alice"));
+            QCOMPARE(dialog->passwordEdit->text(), QString("s3cret"));
+            QCOMPARE(dialog->passwordEdit->displayText(), QString("******"));
+            QVERIFY(dialog->addressEdit->isEnabled() && dialog->passwordLabel->isEnabled());
+            dialog->okButton->click();
         });
         QCOMPARE(proxy.Password, QString("s3cret"));
         QVERIFY(proxy.UseProxy);
@@ -102,62 +102,63 @@ private slots:
 
     void editsFollowTheCheckBox()
     {
-        TForm4 dialog(nullptr);
-        const QList<QWidget*> controls{dialog.Edit1,  dialog.Edit2,  dialog.Edit3,  dialog.Edit4,
-                                       dialog.Label1, dialog.Label2, dialog.Label3, dialog.Label4};
+        ProxyDialog dialog(nullptr);
+        const QList<QWidget*> controls{dialog.addressEdit,   dialog.portEdit,     dialog.userNameEdit,
+                                       dialog.passwordEdit,  dialog.addressLabel, dialog.portLabel,
+                                       dialog.userNameLabel, dialog.passwordLabel};
         for (QWidget* control : controls)
             QVERIFY(!control->isEnabled());
-        dialog.CheckBox1->click();
+        dialog.useProxyBox->click();
         for (QWidget* control : controls)
             QVERIFY(control->isEnabled());
-        dialog.CheckBox1->click();
+        dialog.useProxyBox->click();
         for (QWidget* control : controls)
             QVERIFY(!control->isEnabled());
-        QVERIFY(dialog.CheckBox1->isEnabled() && dialog.btnOK->isEnabled());
+        QVERIFY(dialog.useProxyBox->isEnabled() && dialog.okButton->isEnabled());
     }
 
     void tabOrderFollowsTheForm()
     {
-        TForm4 dialog(nullptr);
-        dialog.CheckBox1->setChecked(true);
-        const QList<QWidget*> expected{dialog.CheckBox1, dialog.Edit1, dialog.Edit2,    dialog.Edit3,
-                                       dialog.Edit4,     dialog.btnOK, dialog.btnCancel};
+        ProxyDialog dialog(nullptr);
+        dialog.useProxyBox->setChecked(true);
+        const QList<QWidget*> expected{dialog.useProxyBox,  dialog.addressEdit, dialog.portEdit,    dialog.userNameEdit,
+                                       dialog.passwordEdit, dialog.okButton,    dialog.cancelButton};
         QList<QWidget*> chain;
-        QWidget* widget = dialog.CheckBox1;
+        QWidget* widget = dialog.useProxyBox;
         do {
             if (widget->focusPolicy() & Qt::TabFocus)
                 chain << widget;
             widget = widget->nextInFocusChain();
-        } while (widget != dialog.CheckBox1 && chain.size() < 20);
+        } while (widget != dialog.useProxyBox && chain.size() < 20);
         QCOMPARE(chain, expected);
     }
 
     void typedNonDigitEmptiesThePort()
     {
-        TForm4 dialog(nullptr);
-        dialog.CheckBox1->setChecked(true);
-        dialog.Edit1->setText("gateway");
-        QTest::keyClicks(dialog.Edit2, "80");
+        ProxyDialog dialog(nullptr);
+        dialog.useProxyBox->setChecked(true);
+        dialog.addressEdit->setText("gateway");
+        QTest::keyClicks(dialog.portEdit, "80");
         QVERIFY(m_prompts.messages.isEmpty());
-        QTest::keyClicks(dialog.Edit2, "x");
+        QTest::keyClicks(dialog.portEdit, "x");
         QCOMPARE(m_prompts.messages, QStringList{kPortMessage});
-        QCOMPARE(dialog.Edit2->text(), QString());
-        QCOMPARE(dialog.Edit1->text(), QString("gateway"));
+        QCOMPARE(dialog.portEdit->text(), QString());
+        QCOMPARE(dialog.addressEdit->text(), QString("gateway"));
 
         // the range is not checked, and at most five characters are typed
         m_prompts.messages.clear();
-        QTest::keyClicks(dialog.Edit2, "0");
-        QCOMPARE(dialog.Edit2->text(), QString("0"));
-        dialog.Edit2->clear();
-        QTest::keyClicks(dialog.Edit2, "999991");
-        QCOMPARE(dialog.Edit2->text(), QString("99999"));
+        QTest::keyClicks(dialog.portEdit, "0");
+        QCOMPARE(dialog.portEdit->text(), QString("0"));
+        dialog.portEdit->clear();
+        QTest::keyClicks(dialog.portEdit, "999991");
+        QCOMPARE(dialog.portEdit->text(), QString("99999"));
         QVERIFY(m_prompts.messages.isEmpty());
 
         // a blank or a sign is no digit either
-        dialog.Edit2->setText("80 80");
-        QCOMPARE(dialog.Edit2->text(), QString());
-        dialog.Edit2->setText("-1");
-        QCOMPARE(dialog.Edit2->text(), QString());
+        dialog.portEdit->setText("80 80");
+        QCOMPARE(dialog.portEdit->text(), QString());
+        dialog.portEdit->setText("-1");
+        QCOMPARE(dialog.portEdit->text(), QString());
         QCOMPARE(m_prompts.messages.size(), 2);
     }
 
@@ -166,11 +167,11 @@ private slots:
         ProxySettings proxy = filled();
         proxy.Port = "31a8";
         QStringList messagesWhileShown;
-        editWhileShown(proxy, [&](TForm4* dialog) {
+        editWhileShown(proxy, [&](ProxyDialog* dialog) {
             messagesWhileShown = m_prompts.messages;
-            QCOMPARE(dialog->Edit2->text(), QString());
-            QCOMPARE(dialog->Edit1->text(), QString("proxy.example"));
-            dialog->btnCancel->click();
+            QCOMPARE(dialog->portEdit->text(), QString());
+            QCOMPARE(dialog->addressEdit->text(), QString("proxy.example"));
+            dialog->cancelButton->click();
         });
         QCOMPARE(messagesWhileShown, QStringList{kPortMessage});
         QCOMPARE(proxy.Port, QString());
@@ -181,7 +182,7 @@ private slots:
     {
         ProxySettings proxy = filled();
         proxy.Port = "1234567";
-        editWhileShown(proxy, [](TForm4* dialog) { dialog->btnOK->click(); });
+        editWhileShown(proxy, [](ProxyDialog* dialog) { dialog->okButton->click(); });
         QCOMPARE(proxy.Port, QString("1234567"));
         QVERIFY(m_prompts.messages.isEmpty());
     }

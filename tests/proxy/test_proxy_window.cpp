@@ -3,6 +3,8 @@
 // for a service on this machine. Names under TinyProxy::RemoteDomain stand
 // for a service elsewhere that only the proxy reaches.
 #include "LoopbackHttpServer.h"
+#include "TranslationOptions.h"
+#include "WindowDriver.h"
 #include "TinyProxy.h"
 
 #include "../app/AppFixture.h"
@@ -52,24 +54,25 @@ private slots:
         TinyProxy proxy(fixture.home.path(), "linguaro", "s3cret", service.port());
         QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
 
-        TForm1 form;
-        form.Proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
-        form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+        MainWindow form;
+        form.options().proxy = ProxySettings{true, "127.0.0.1", QString::number(proxy.port()), "linguaro", "s3cret"};
+        ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors, QStringList());
-        QVERIFY2(form.RichEdit2->toPlainText().contains("Hola"), qPrintable(form.RichEdit2->toPlainText()));
+        QVERIFY2(ui(form).targetPane()->toPlainText().contains("Hola"),
+                 qPrintable(ui(form).targetPane()->toPlainText()));
         QCOMPARE(form.statusText(), QString("Done."));
         QCOMPARE(translations(service).size(), 1u);
         QVERIFY(forwardedByProxy(translations(service).back()));
 
         // a refused login ends the run with the error report; nothing reaches the service
-        form.Proxy.Password = QStringLiteral("wrong");
+        form.options().proxy.Password = QStringLiteral("wrong");
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 1);
         QCOMPARE(translations(service).size(), 1u);
 
         // off: the request goes direct, where only the proxy could have found the service
-        form.Proxy.UseProxy = false;
+        form.options().proxy.UseProxy = false;
         QVERIFY(translateInWindow(form));
         QCOMPARE(fixture.prompts.errors.size(), 2);
         QVERIFY2(!fixture.prompts.errors.last().contains("proxy"), qPrintable(fixture.prompts.errors.last()));
@@ -100,21 +103,21 @@ private slots:
         const QString port = QString::number(proxy.port());
         qputenv("http_proxy", QStringLiteral("http://%1:%2/").arg(urlHost, port).toUtf8());
 
-        TForm1(nullptr).close();
+        MainWindow(nullptr).close();
         QVERIFY(fixture.storeText().contains("\"UseProxy\"=dword:00000000"));
 
         const QByteArray endpoints[] = {QStringLiteral("http://127.0.0.1:%1/translate").arg(service.port()).toUtf8(),
                                         remoteEndpoint(service.port())};
         for (const QByteArray& endpoint : endpoints) {
             qputenv("LINGUARO_SERVICE_URL", endpoint);
-            TForm1 form;
-            QVERIFY(form.Proxy.UseProxy);
-            QCOMPARE(form.Proxy.Address, urlHost);
-            QCOMPARE(form.Proxy.Port, port);
-            form.RichEdit1->setPlainText(QStringLiteral("Hello"));
+            MainWindow form;
+            QVERIFY(form.options().proxy.UseProxy);
+            QCOMPARE(form.options().proxy.Address, urlHost);
+            QCOMPARE(form.options().proxy.Port, port);
+            ui(form).sourcePane()->setPlainText(QStringLiteral("Hello"));
             QVERIFY(translateInWindow(form));
             QCOMPARE(fixture.prompts.errors, QStringList());
-            QCOMPARE(form.RichEdit2->toPlainText(), QString("Hola"));
+            QCOMPARE(ui(form).targetPane()->toPlainText(), QString("Hola"));
             QCOMPARE(forwardedByProxy(translations(service).back()), endpoint.contains(TinyProxy::RemoteDomain));
             form.close();
         }

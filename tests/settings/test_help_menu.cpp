@@ -1,13 +1,14 @@
 // The Help menu of the real window: Update against a site served over HTTP on loopback
 // and as a folder, Manual and Homepage through xdg-open to a stand-in browser, About.
 #include "EquippedWindows.h"
+#include "WindowDriver.h"
 #include "Folders.h"
 #include "LiveUpdate.h"
 #include "ScriptedPrompts.h"
 #include "SiteServer.h"
 #include "StandInBrowser.h"
-#include "TForm1.h"
-#include "TForm2.h"
+#include "MainWindow.h"
+#include "AboutBox.h"
 #include "ToolbarIcons.h"
 
 #include <QAction>
@@ -162,9 +163,9 @@ void HelpMenuTest::update()
 
     ScriptedPrompts prompts;
     prompts.answer = yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No;
-    TForm1 form;
-    QVERIFY(form.U1->isEnabled());
-    form.U1->trigger();
+    MainWindow form;
+    QVERIFY(ui(form).item(ObjectName::updateItem)->isEnabled());
+    ui(form).item(ObjectName::updateItem)->trigger();
     // the downloads run as jobs while the window goes on; the last message ends the check
     QTRY_VERIFY2_WITH_TIMEOUT(!prompts.messages.isEmpty() && prompts.messages.last().contains(message),
                               qPrintable(prompts.messages.join('|')), 60000);
@@ -190,8 +191,8 @@ void HelpMenuTest::manualAndHomepageOpenInTheBrowser()
     const QString root = QUrl::fromLocalFile(site).toString() + '/';
     qputenv("LINGUARO_SITE_URL", root.toUtf8());
     ScriptedPrompts prompts;
-    TForm1 form;
-    for (QAction* item : {form.Manual1, form.Homepage1}) {
+    MainWindow form;
+    for (QAction* item : {ui(form).item(ObjectName::manualItem), ui(form).item(ObjectName::homepageItem)}) {
         QVERIFY(item->isEnabled());
         item->trigger();
     }
@@ -215,32 +216,32 @@ void HelpMenuTest::manualAndHomepageOpenInTheBrowser()
 void HelpMenuTest::aboutBox()
 {
     // the year is the machine's on the day the box opens
-    TForm2 later(nullptr, ToolbarIcons::applicationIcon(), QDate(2031, 5, 1));
-    QVERIFY(later.Label4->text().contains("2031 Brenmark."));
+    AboutBox later(nullptr, ToolbarIcons::applicationIcon(), QDate(2031, 5, 1));
+    QVERIFY(later.noticeLabel->text().contains("2031 Brenmark."));
 
     ScriptedPrompts prompts;
     qputenv("LINGUARO_SITE_URL", "http://127.0.0.1:9/");
-    TForm1 form;
-    QVERIFY(form.About1->isEnabled());
+    MainWindow form;
+    QVERIFY(ui(form).item(ObjectName::aboutItem)->isEnabled());
     // the box opens once the menu is done with the click
-    form.About1->trigger();
-    QPointer<TForm2> shown;
+    ui(form).item(ObjectName::aboutItem)->trigger();
+    QPointer<AboutBox> shown;
     bool checked = false;
     QTimer::singleShot(0, [&] {
-        shown = qobject_cast<TForm2*>(QApplication::activeModalWidget());
+        shown = qobject_cast<AboutBox*>(QApplication::activeModalWidget());
         if (!shown)
             return;
         // OK closes the box once it has been looked at, whatever the checks found
-        QTimer::singleShot(0, shown.data(), [&] { QTest::mouseClick(shown->Button1, Qt::LeftButton); });
+        QTimer::singleShot(0, shown.data(), [&] { QTest::mouseClick(shown->okButton, Qt::LeftButton); });
         QCOMPARE(shown->windowTitle(), QString("About"));
         QCOMPARE(shown->parentWidget(), &form);
-        QCOMPARE(shown->Label7->text(), QString("Version: 6.2"));
-        QVERIFY(shown->Label4->text().contains(QString::number(QDate::currentDate().year()) + " Brenmark."));
-        QCOMPARE(shown->Label1->text(), QString("Linguaro Translator"));
-        QCOMPARE(shown->Label2->pos(), shown->Label1->pos() - QPoint(1, 1));
-        QCOMPARE(shown->Label2->palette().color(QPalette::WindowText), QColor(0xc0, 0xc0, 0xc0));
-        QCOMPARE(shown->Label1->font().pixelSize(), 21);
-        QCOMPARE(shown->Image1->pixmap().size(), QSize(33, 33));
+        QCOMPARE(shown->versionLabel->text(), QString("Version: 6.2"));
+        QVERIFY(shown->noticeLabel->text().contains(QString::number(QDate::currentDate().year()) + " Brenmark."));
+        QCOMPARE(shown->titleLabel->text(), QString("Linguaro Translator"));
+        QCOMPARE(shown->titleHighlight->pos(), shown->titleLabel->pos() - QPoint(1, 1));
+        QCOMPARE(shown->titleHighlight->palette().color(QPalette::WindowText), QColor(0xc0, 0xc0, 0xc0));
+        QCOMPARE(shown->titleLabel->font().pixelSize(), 21);
+        QCOMPARE(shown->productImage->pixmap().size(), QSize(33, 33));
         QCOMPARE(shown->minimumSize(), shown->maximumSize());
         checked = true;
     });

@@ -14,39 +14,38 @@
 PaneEditing::PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window)
     : m_source(source), m_target(target), m_active(source), m_window(window)
 {
-    RichEditBold1 = formatAction("RichEditBold1", QStringLiteral("Gra&s"), QKeySequence(QStringLiteral("Ctrl+B")));
-    RichEditItalic1 =
-        formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));
-    RichEditUnderline1 =
+    boldAction = formatAction("RichEditBold1", QStringLiteral("Gra&s"), QKeySequence(QStringLiteral("Ctrl+B")));
+    italicAction = formatAction("RichEditItalic1", QStringLiteral("&Italique"), QKeySequence(QStringLiteral("Ctrl+I")));
+    underlineAction =
         formatAction("RichEditUnderline1", QString::fromUtf8("S&ouligné"), QKeySequence(QStringLiteral("Ctrl+U")));
-    RichEditBullets1 = formatAction("RichEditBullets1", QStringLiteral("&Puces"), {});
-    RichEditAlignLeft1 = formatAction("RichEditAlignLeft1", QString::fromUtf8("Aligner à gau&che"), {});
-    RichEditAlignRight1 = formatAction("RichEditAlignRight1", QString::fromUtf8("Aligner à &droite"), {});
-    RichEditAlignCenter1 = formatAction("RichEditAlignCenter1", QStringLiteral("&Centrer"), {});
+    bulletsAction = formatAction("RichEditBullets1", QStringLiteral("&Puces"), {});
+    alignLeftAction = formatAction("RichEditAlignLeft1", QString::fromUtf8("Aligner à gau&che"), {});
+    alignRightAction = formatAction("RichEditAlignRight1", QString::fromUtf8("Aligner à &droite"), {});
+    alignCenterAction = formatAction("RichEditAlignCenter1", QStringLiteral("&Centrer"), {});
     m_alignments = new QActionGroup(this);
-    for (QAction* action : {RichEditAlignLeft1, RichEditAlignRight1, RichEditAlignCenter1})
+    for (QAction* action : {alignLeftAction, alignRightAction, alignCenterAction})
         m_alignments->addAction(action);
-    RichEditAlignLeft1->setChecked(true);
+    alignLeftAction->setChecked(true);
 
-    connect(RichEditBold1, &QAction::triggered, this, [this](bool on) {
+    connect(boldAction, &QAction::triggered, this, [this](bool on) {
         QTextCharFormat format;
         format.setFontWeight(on ? QFont::Bold : QFont::Normal);
         mergeFormat(format);
     });
-    connect(RichEditItalic1, &QAction::triggered, this, [this](bool on) {
+    connect(italicAction, &QAction::triggered, this, [this](bool on) {
         QTextCharFormat format;
         format.setFontItalic(on);
         mergeFormat(format);
     });
-    connect(RichEditUnderline1, &QAction::triggered, this, [this](bool on) {
+    connect(underlineAction, &QAction::triggered, this, [this](bool on) {
         QTextCharFormat format;
         format.setFontUnderline(on);
         mergeFormat(format);
     });
-    connect(RichEditBullets1, &QAction::triggered, this, &PaneEditing::setBullets);
-    connect(RichEditAlignLeft1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignLeft); });
-    connect(RichEditAlignRight1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignRight); });
-    connect(RichEditAlignCenter1, &QAction::triggered, this, [this] { setAlignment(Qt::AlignHCenter); });
+    connect(bulletsAction, &QAction::triggered, this, &PaneEditing::setBullets);
+    connect(alignLeftAction, &QAction::triggered, this, [this] { setAlignment(Qt::AlignLeft); });
+    connect(alignRightAction, &QAction::triggered, this, [this] { setAlignment(Qt::AlignRight); });
+    connect(alignCenterAction, &QAction::triggered, this, [this] { setAlignment(Qt::AlignHCenter); });
 
     for (QTextEdit* pane : {m_source, m_target}) {
         connect(pane, &QTextEdit::cursorPositionChanged, this, [this, pane] {
@@ -184,18 +183,18 @@ void PaneEditing::updateFormatChecks()
 {
     const QTextCharFormat format = m_active->currentCharFormat();
     const QFont font = format.font().resolve(m_active->document()->defaultFont());
-    RichEditBold1->setChecked(font.bold());
-    RichEditItalic1->setChecked(font.italic());
-    RichEditUnderline1->setChecked(font.underline());
+    boldAction->setChecked(font.bold());
+    italicAction->setChecked(font.italic());
+    underlineAction->setChecked(font.underline());
     const QTextCursor cursor = m_active->textCursor();
-    RichEditBullets1->setChecked(cursor.currentList() != nullptr);
+    bulletsAction->setChecked(cursor.currentList() != nullptr);
     const Qt::Alignment alignment = cursor.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
     if (alignment == Qt::AlignRight)
-        RichEditAlignRight1->setChecked(true);
+        alignRightAction->setChecked(true);
     else if (alignment == Qt::AlignHCenter)
-        RichEditAlignCenter1->setChecked(true);
+        alignCenterAction->setChecked(true);
     else
-        RichEditAlignLeft1->setChecked(true);
+        alignLeftAction->setChecked(true);
 }
 
 void PaneEditing::updateSelectionCommands()

@@ -26,13 +26,13 @@ public:
     PaneEditing(QTextEdit* source, QTextEdit* target, QWidget* window);
 
     // The formatting actions, with their captions and shortcuts; checkable.
-    QAction* RichEditBold1;
-    QAction* RichEditItalic1;
-    QAction* RichEditUnderline1;
-    QAction* RichEditBullets1;
-    QAction* RichEditAlignLeft1;
-    QAction* RichEditAlignRight1;
-    QAction* RichEditAlignCenter1;
+    QAction* boldAction;
+    QAction* italicAction;
+    QAction* underlineAction;
+    QAction* bulletsAction;
+    QAction* alignLeftAction;
+    QAction* alignRightAction;
+    QAction* alignCenterAction;
 
     // A menu item or button that runs an editing command and follows its enabled state.
     void bind(QAction* item, Command command);

@@ -1,4 +1,4 @@
-#include "TAgent.h"
+#include "CharacterStage.h"
 
 #include "AgentClock.h"
 #include "CharacterCore.h"
@@ -14,10 +14,10 @@
 #include <algorithm>
 #include <utility>
 
-const QString TAgent::CoreFile = QStringLiteral("msagent/agentsvr.exe");
-const QString TAgent::CharactersFolder = QStringLiteral("msagent/chars");
+const QString CharacterStage::CoreFile = QStringLiteral("msagent/agentsvr.exe");
+const QString CharacterStage::CharactersFolder = QStringLiteral("msagent/chars");
 
-struct TAgent::Loaded {
+struct CharacterStage::Loaded {
     QString id;
     std::unique_ptr<CharacterCore> core;
     // owned here; the window goes before the core it shows
@@ -41,11 +41,11 @@ QPoint startingPlace(QSize frame)
 
 }  // namespace
 
-TAgent::TAgent(QObject* parent, AgentClock* clock)
+CharacterStage::CharacterStage(QObject* parent, AgentClock* clock)
     : QObject(parent), m_clock(clock ? *clock : SystemAgentClock::instance())
 {}
 
-TAgent::~TAgent()
+CharacterStage::~CharacterStage()
 {
     // each core stops its speech as it goes, before the speech itself goes
     std::exchange(m_unloaded, {}).clear();
@@ -53,7 +53,7 @@ TAgent::~TAgent()
     m_ownSpeech.reset();
 }
 
-void TAgent::setConnected(bool connected)
+void CharacterStage::setConnected(bool connected)
 {
     if (!connected) {
         while (!m_loaded.empty())
@@ -67,7 +67,7 @@ void TAgent::setConnected(bool connected)
     m_connected = true;
 }
 
-void TAgent::load(const QString& characterId, const QString& loadKey)
+void CharacterStage::load(const QString& characterId, const QString& loadKey)
 {
     if (!m_connected)
         raise(QStringLiteral("The Agent is not connected; the character %1 cannot be loaded.").arg(characterId));
@@ -122,7 +122,7 @@ void TAgent::load(const QString& characterId, const QString& loadKey)
     m_loaded.push_back(std::move(loaded));
 }
 
-TAgent::Loaded* TAgent::find(const QString& characterId) const
+CharacterStage::Loaded* CharacterStage::find(const QString& characterId) const
 {
     auto found = std::find_if(m_loaded.begin(), m_loaded.end(), [&](const std::unique_ptr<Loaded>& loaded) {
         return loaded->id.compare(characterId, Qt::CaseInsensitive) == 0;
@@ -130,13 +130,13 @@ TAgent::Loaded* TAgent::find(const QString& characterId) const
     return found == m_loaded.end() ? nullptr : found->get();
 }
 
-bool TAgent::stillShown(const QString& characterId, const CharacterWindow* window) const
+bool CharacterStage::stillShown(const QString& characterId, const CharacterWindow* window) const
 {
     const Loaded* loaded = find(characterId);
     return window && loaded && loaded->window == window;
 }
 
-AgentCharacter* TAgent::character(const QString& characterId)
+AgentCharacter* CharacterStage::character(const QString& characterId)
 {
     Loaded* loaded = find(characterId);
     if (!loaded)
@@ -144,7 +144,7 @@ AgentCharacter* TAgent::character(const QString& characterId)
     return loaded->core.get();
 }
 
-void TAgent::unload(const QString& characterId)
+void CharacterStage::unload(const QString& characterId)
 {
     const Loaded* unloading = find(characterId);
     if (!unloading)
@@ -173,13 +173,13 @@ void TAgent::unload(const QString& characterId)
     m_unloaded.push_back(std::move(loaded));
 }
 
-CharacterCore* TAgent::core(const QString& characterId) const
+CharacterCore* CharacterStage::core(const QString& characterId) const
 {
     Loaded* loaded = find(characterId);
     return loaded ? loaded->core.get() : nullptr;
 }
 
-CharacterWindow* TAgent::window(const QString& characterId) const
+CharacterWindow* CharacterStage::window(const QString& characterId) const
 {
     Loaded* loaded = find(characterId);
     return loaded ? loaded->window.data() : nullptr;

@@ -12,10 +12,10 @@ class QPushButton;
 // "Proxy Server Settings": the small modal dialog that edits the main window's
 // ProxySettings. Whichever way it closes, OK, Cancel or the close box, what
 // the user typed is kept.
-class TForm4 : public QDialog {
+class ProxyDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(QWidget* owner);
+    explicit ProxyDialog(QWidget* owner);
 
     // The whole edit of the Options menu's "Proxy Server..." item: fill the
     // dialog, show it modally, copy the edits back.
@@ -24,24 +24,24 @@ public:
     void loadFrom(const ProxySettings& proxy);
     void storeTo(ProxySettings& proxy) const;
 
-    QCheckBox* CheckBox1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLineEdit* Edit1;
-    QLineEdit* Edit2;
-    QLineEdit* Edit3;
-    QLineEdit* Edit4;
-    QPushButton* btnOK;
-    QPushButton* btnCancel;
+    QCheckBox* useProxyBox;
+    QLabel* addressLabel;
+    QLabel* portLabel;
+    QLabel* userNameLabel;
+    QLabel* passwordLabel;
+    QLineEdit* addressEdit;
+    QLineEdit* portEdit;
+    QLineEdit* userNameEdit;
+    QLineEdit* passwordEdit;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
 public slots:
     void formCreate();
-    void checkBox1Click();
-    void edit2Change();
-    void btnOKClick();
-    void btnCancelClick();
+    void useProxyToggled();
+    void portEdited();
+    void acceptEdits();
+    void cancelEdits();
 
 private:
     void enableEdits(bool enabled);

@@ -12,11 +12,11 @@ class CharacterCore;
 class CharacterWindow;
 class SpeechOutput;
 
-// The agent control of the main window (Agent1): checks that the Agent core
+// The agent control of the main window (MainWindow::characterStage): checks that the Agent core
 // is installed, loads characters from the characters folder below W and
 // shows each in a window of its own. Characters are matched by ID without
 // regard to case.
-class TAgent : public QObject, public AgentControl {
+class CharacterStage : public QObject, public AgentControl {
     Q_OBJECT
 public:
     // Installed components, below Folders::WindowsFolder(), matched without regard to case.
@@ -24,8 +24,8 @@ public:
     static const QString CharactersFolder;  // "msagent/chars"
 
     // clock: null for the system clock; it must outlive the control.
-    explicit TAgent(QObject* parent = nullptr, AgentClock* clock = nullptr);
-    ~TAgent() override;
+    explicit CharacterStage(QObject* parent = nullptr, AgentClock* clock = nullptr);
+    ~CharacterStage() override;
 
     // What characters loaded from now on speak through; it must outlive the
     // control. Unset, the first load starts espeak-ng speech (EspeakSpeech,
