@@ -24,7 +24,12 @@ for tool in dpkg-deb dpkg-shlibdeps strip gzip; do
 done
 
 if [ $do_build = 1 ]; then
-  BUILD_DIR=$build "$top/scripts/build.sh" linguaro_package_contents >&2
+  # a folder configured already keeps its own build type; a new one is made as ./run.sh makes it
+  if [ -f "$build/CMakeCache.txt" ]; then
+    cmake --build "$build" --target linguaro_package_contents >&2
+  else
+    BUILD_DIR=$build "$top/scripts/build.sh" linguaro_package_contents >&2
+  fi
 fi
 [ -x "$build/linguaro" ] && [ -f "$build/CMakeCache.txt" ] ||
   { echo "make-deb: the build folder $build is not built (run $0 without --no-build)" >&2; exit 1; }
