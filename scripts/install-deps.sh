@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/debian-packages.txt that are missing.
+# Installs the missing Debian packages of the given lists in scripts/ (default: debian-packages.txt,
+# what the programs need); ./test.sh adds debian-packages-tests.txt.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/debian-packages.txt")
+[ $# -gt 0 ] || set -- debian-packages.txt
+wanted=()
+for list in "$@"; do
+  mapfile -t -O ${#wanted[@]} wanted < <(grep -vE '^\s*(#|$)' "$here/$list")
+done
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

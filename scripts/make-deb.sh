@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Makes the Debian package linguaro_<version>-<revision>_<arch>.deb:
 #   scripts/make-deb.sh [--no-build] [--output DIR]
-# The package is built in a tree of its own, ${BUILD_DIR:-build}/deb-tree, with Debian's
-# compiler and linker flags, and only what the package holds is built there; --no-build
-# packs that tree as it stands. The package lands in DIR (default: the build folder) and
+# The package is made from the build folder ${BUILD_DIR:-build}, whose programs carry Debian's
+# hardening flags (the top CMakeLists.txt sets them on every build); only what the package
+# holds is built there first, and the programs are stripped as they are packed. --no-build
+# packs that folder as it stands. The package lands in DIR (default: the build folder) and
 # its path is printed; the build's messages go to standard error.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
-tree=$build/deb-tree
 output=$build
 do_build=1
 while [ $# -gt 0 ]; do
@@ -19,24 +19,30 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-for tool in dpkg-buildflags dpkg-deb dpkg-shlibdeps strip gzip; do
+for tool in dpkg-deb dpkg-shlibdeps strip gzip; do
   command -v $tool >/dev/null || { echo "make-deb: $tool is missing (apt-get install dpkg-dev binutils)" >&2; exit 1; }
 done
 
 if [ $do_build = 1 ]; then
-  # What a Debian package build gets: fortified libc calls, the stack protector, relocations
-  # read-only and bound at start, position-independent programs, Debian's -O2. Without the
-  # debugging information, which the package strips: it costs a third of the build. Asked
-  # from the sources, whose folder the flags map away from the file names compiled in.
-  flags() { (cd "$top" && DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --get "$1"); }
-  cmake -S "$top" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
-    "-DCMAKE_CXX_FLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)" >/dev/null
-  cmake --build "$tree" --target linguaro_package_contents >&2
+  # a folder configured already keeps its own build type; a new one is made as ./run.sh makes it
+  if [ -f "$build/CMakeCache.txt" ]; then
+    cmake --build "$build" --target linguaro_package_contents >&2
+  else
+    BUILD_DIR=$build "$top/scripts/build.sh" linguaro_package_contents >&2
+  fi
 fi
-[ -x "$tree/linguaro" ] || { echo "make-deb: the package's tree $tree is not built (run $0 without --no-build)" >&2; exit 1; }
+[ -x "$build/linguaro" ] && [ -f "$build/CMakeCache.txt" ] ||
+  { echo "make-deb: the build folder $build is not built (run $0 without --no-build)" >&2; exit 1; }
+# a Debug build has no optimiser and so no fortified calls: not what a package may hold
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+case $build_type in
+  Release|RelWithDebInfo|MinSizeRel) ;;
+  *) echo "make-deb: $build is a '$build_type' build; the package is made from a Release or RelWithDebInfo build" >&2
+     exit 1 ;;
+esac
 
 # 6.2 -> 6.2.0: the package's version has three parts whatever the project states
-project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
+project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 IFS=. read -r major minor patch <<<"$project_version"
 upstream="$major.${minor:-0}.${patch:-0}"
 revision=1
@@ -48,8 +54,8 @@ deb="$output/${package}_${version}_${arch}.deb"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 root=$work/root
-DESTDIR=$root cmake --install "$tree" --prefix /usr >/dev/null
-DESTDIR=$root cmake --install "$tree" --prefix /usr --component system >/dev/null
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+DESTDIR=$root cmake --install "$build" --prefix /usr --component system >/dev/null
 
 # what a package holds is owned by root and readable by all; programs keep their run bit
 find "$root" -type d -exec chmod 0755 {} +

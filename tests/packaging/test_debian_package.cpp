@@ -1,4 +1,4 @@
-// The Debian package made from its own tree (ctest builds it first, debian_package_tree):
+// The Debian package packed from this build's programs (make-deb.sh --no-build):
 // what it holds, what lintian, hardening-check and the desktop's validators say of it, and
 // the programs run from it unpacked into a folder of their own (nothing is installed).
 #include "LoopbackPorts.h"
