@@ -168,22 +168,24 @@ QString openerProgram() { return QStandardPaths::findExecutable(QStringLiteral("
 
 namespace {
 
-// Program, arguments, working folder; nothing ever arrives on standard input.
-void prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
+// Program, arguments, working folder; standard input is empty unless the program is given some.
+void prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder,
+             const QByteArray& input = {})
 {
     process.setProgram(program);
     process.setArguments(arguments);
     if (!folder.isEmpty())
         process.setWorkingDirectory(folder);
-    process.setStandardInputFile(QProcess::nullDevice());
+    if (input.isEmpty())
+        process.setStandardInputFile(QProcess::nullDevice());
 }
 
 Outcome wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
-             Capture capture)
+             Capture capture, const QByteArray& input = {})
 {
     Outcome outcome;
     QProcess process;
-    prepare(process, program, arguments, folder);
+    prepare(process, program, arguments, folder, input);
     switch (capture) {
     case Capture::None:
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -239,6 +241,10 @@ Outcome wait(const QString& program, const QStringList& arguments, const QString
     if (!process.waitForStarted(-1)) {
         outcome.problem = QStringLiteral("\"%1\" could not be started. %2").arg(program, process.errorString());
         return outcome;
+    }
+    if (!input.isEmpty()) {
+        process.write(input);
+        process.closeWriteChannel();
     }
     QElapsedTimer running;
     running.start();
@@ -336,7 +342,8 @@ int shellRunWait(const QString& verb, const QString& file, const QString& parame
     return outcome.finished() ? outcome.exitCode : -1;
 }
 
-Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits)
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits,
+                    const QByteArray& input)
 {
     const QString path = programPath(program);
     if (path.isEmpty()) {
@@ -346,7 +353,7 @@ Outcome runCaptured(const QString& program, const QStringList& arguments, Captur
     }
     if (isProgramFile(path))
         makeRunnable(path);
-    return wait(path, arguments, QString(), limits, channels);
+    return wait(path, arguments, QString(), limits, channels, input);
 }
 
 QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)

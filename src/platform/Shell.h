@@ -76,7 +76,9 @@ int shellRunWait(const QString& verb, const QString& file, const QString& parame
 // Runs a command line with no window and standard input closed, and returns what it wrote
 // to standard output and standard error together, as UTF-8 text.
 QString runHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
-// The same for a program and its arguments, with the outcome.
-Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
+// The same for a program and its arguments, with the outcome; `input` is what it reads on
+// standard input (empty: nothing).
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {},
+                    const QByteArray& input = {});
 
 }  // namespace Shell

@@ -1,11 +1,8 @@
 #include "NetworkShare.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
+#include "Shell.h"
+
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -15,29 +12,11 @@ constexpr int GioSeconds = 30;
 
 bool runGio(const QStringList& arguments, const QByteArray& input)
 {
-    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-    if (gio.isEmpty())
-        return false;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(gio, arguments);
-    if (!process.waitForStarted())
-        return false;
-    process.write(input);
-    process.closeWriteChannel();
-    const QDeadlineTimer deadline(GioSeconds * 1000);
-    while (!process.waitForFinished(50)) {
-        if (process.state() == QProcess::NotRunning)
-            break;
-        if (deadline.hasExpired()) {
-            process.kill();
-            process.waitForFinished();
-            return false;
-        }
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    Shell::Limits limits;
+    limits.timeoutMs = GioSeconds * 1000;
+    const Shell::Outcome ended =
+        Shell::runCaptured(QStringLiteral("gio"), arguments, Shell::Capture::Merged, limits, input);
+    return ended.finished() && ended.exitCode == 0;
 }
 }  // namespace
 
