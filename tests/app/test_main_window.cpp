@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "InterfaceCaptions.h"
 #include "LanguageListDelegate.h"
+#include "LanguageFlags.h"
 #include "LanguageTable.h"
 #include "TForm4.h"
 #include "TTransfer.h"
