@@ -58,22 +58,19 @@ ZipError::ZipError(Problem problem, std::string part, std::uint64_t limit, const
 
 ZipArchive::ZipArchive(const std::string& bytes)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    if (source)
-        m_archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!m_archive)
-        unreadable(error, source);
-    zip_error_fini(&error);
-    checkDirectory();
+    open([&bytes](zip_error_t* error) { return zip_source_buffer_create(bytes.data(), bytes.size(), 0, error); });
 }
 
 ZipArchive::ZipArchive(const std::filesystem::path& file)
 {
+    open([&file](zip_error_t* error) { return zip_source_file_create(file.c_str(), 0, -1, error); });
+}
+
+void ZipArchive::open(const std::function<zip_source_t*(zip_error_t*)>& makeSource)
+{
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_file_create(file.c_str(), 0, -1, &error);
+    zip_source_t* source = makeSource(&error);
     if (source)
         m_archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
     if (!m_archive)

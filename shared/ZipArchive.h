@@ -8,6 +8,8 @@
 #include <string>
 
 struct zip;
+struct zip_error;
+struct zip_source;
 
 // Why a package is refused; what() words it for a converter's report, and a
 // reader with words of its own goes by problem(), part() and limit().
@@ -71,6 +73,7 @@ public:
     zip* handle() const { return m_archive; }
 
 private:
+    void open(const std::function<zip_source*(zip_error*)>& makeSource);
     void checkDirectory() const;
 
     zip* m_archive = nullptr;
