@@ -1,5 +1,6 @@
 #include "LanguageListDelegate.h"
 
+#include "LanguageFlags.h"
 #include "LanguageTable.h"
 
 #include <QPainter>

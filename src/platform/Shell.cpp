@@ -168,20 +168,22 @@ QString openerProgram() { return QStandardPaths::findExecutable(QStringLiteral("
 
 namespace {
 
-// Program, arguments, working folder; nothing ever arrives on standard input.
-void prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder)
+// Program, arguments, working folder; standard input is empty unless the program is given some.
+void prepare(QProcess& process, const QString& program, const QStringList& arguments, const QString& folder,
+             const QByteArray& input = {})
 {
     process.setProgram(program);
     process.setArguments(arguments);
     if (!folder.isEmpty())
         process.setWorkingDirectory(folder);
-    process.setStandardInputFile(QProcess::nullDevice());
+    if (input.isEmpty())
+        process.setStandardInputFile(QProcess::nullDevice());
 }
 
 Outcome wait(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
-             Capture capture)
+             Capture capture, const QByteArray& input = {})
 {
-    std::unique_ptr<Running> running(Running::start(program, arguments, folder, limits, capture));
+    std::unique_ptr<Running> running(Running::start(program, arguments, folder, limits, capture, nullptr, input));
     return running->waitForEnded();
 }
 
@@ -223,7 +225,8 @@ int shellRunWait(const QString& verb, const QString& file, const QString& parame
     return outcome.finished() ? outcome.exitCode : -1;
 }
 
-Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits)
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits,
+                    const QByteArray& input)
 {
     const QString path = programPath(program);
     if (path.isEmpty()) {
@@ -233,7 +236,7 @@ Outcome runCaptured(const QString& program, const QStringList& arguments, Captur
     }
     if (isProgramFile(path))
         makeRunnable(path);
-    return wait(path, arguments, QString(), limits, channels);
+    return wait(path, arguments, QString(), limits, channels, input);
 }
 
 QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)
@@ -246,29 +249,29 @@ QString runHiddenAndCapture(const QString& commandLine, const Limits& limits)
 }
 
 Running* Running::start(const QString& file, const QStringList& arguments, const QString& folder, const Limits& limits,
-                        Capture capture, QObject* parent)
+                        Capture capture, QObject* parent, const QByteArray& input)
 {
     QString program;
     QStringList args;
     QString problem;
     if (!resolve(file, arguments, program, args, problem)) {
-        auto* running = new Running(QString(), {}, folder, limits, capture, parent);
+        auto* running = new Running(QString(), {}, folder, limits, capture, parent, {});
         running->m_outcome.problem = problem;
         running->m_done = true;
         QMetaObject::invokeMethod(
             running, [running] { emit running->ended(running->m_outcome); }, Qt::QueuedConnection);
         return running;
     }
-    auto* running = new Running(program, args, folder, limits, capture, parent);
+    auto* running = new Running(program, args, folder, limits, capture, parent, input);
     running->begin();
     return running;
 }
 
 Running::Running(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
-                 Capture capture, QObject* parent)
-    : QObject(parent), m_limits(limits), m_capture(capture)
+                 Capture capture, QObject* parent, const QByteArray& input)
+    : QObject(parent), m_limits(limits), m_capture(capture), m_input(input)
 {
-    prepare(m_process, program, arguments, folder);
+    prepare(m_process, program, arguments, folder, input);
     switch (capture) {
     case Capture::None:
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -315,6 +318,10 @@ void Running::begin()
         QMetaObject::invokeMethod(
             this, [this] { emit ended(m_outcome); }, Qt::QueuedConnection);
         return;
+    }
+    if (!m_input.isEmpty()) {
+        m_process.write(m_input);
+        m_process.closeWriteChannel();
     }
     m_running.start();
     if (m_limits.timeoutMs > 0)

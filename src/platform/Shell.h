@@ -80,8 +80,10 @@ int shellRunWait(const QString& verb, const QString& file, const QString& parame
 // Runs a command line with no window and standard input closed, and returns what it wrote
 // to standard output and standard error together, as UTF-8 text.
 QString runHiddenAndCapture(const QString& commandLine, const Limits& limits = {});
-// The same for a program and its arguments, with the outcome.
-Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {});
+// The same for a program and its arguments, with the outcome; `input` is what it reads on
+// standard input (empty: nothing).
+Outcome runCaptured(const QString& program, const QStringList& arguments, Capture channels, const Limits& limits = {},
+                    const QByteArray& input = {});
 
 // A program started without waiting for it, in a process group of its own, held within its
 // limits. It reports once, by ended(), on the thread that started it; nothing is emitted
@@ -91,8 +93,10 @@ class Running : public QObject {
     Q_OBJECT
 public:
     // `file` as run() takes it: a program file, else what the opener opens.
+    // `input` is what it reads on standard input (empty: nothing).
     static Running* start(const QString& file, const QStringList& arguments, const QString& folder,
-                          const Limits& limits, Capture capture, QObject* parent = nullptr);
+                          const Limits& limits, Capture capture, QObject* parent = nullptr,
+                          const QByteArray& input = {});
     ~Running() override;
 
     // Ends the program and what it started; ended() is not emitted any more.
@@ -105,7 +109,7 @@ signals:
 
 private:
     Running(const QString& program, const QStringList& arguments, const QString& folder, const Limits& limits,
-            Capture capture, QObject* parent);
+            Capture capture, QObject* parent, const QByteArray& input);
     void begin();
     void drain(QProcess::ProcessChannel channel);
     void timeOut();
@@ -116,6 +120,7 @@ private:
     QElapsedTimer m_running;
     Limits m_limits;
     Capture m_capture;
+    QByteArray m_input;
     Outcome m_outcome;
     qint64 m_taken = 0;
     bool m_timedOut = false;

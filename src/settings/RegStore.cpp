@@ -1,9 +1,10 @@
 #include "RegStore.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -223,16 +224,6 @@ QByteArray RegStore::serialise(qint64& keptSize, qint64& writtenSize) const
     return out;
 }
 
-QString RegStore::writePath() const
-{
-    // Dotfiles kept in a managed folder are linked into place: the link stays
-    // and its target is what gets replaced, so that is where the new file is made.
-    QFileInfo info(m_path);
-    for (int depth = 0; info.isSymLink() && depth < 40; ++depth)
-        info.setFile(info.symLinkTarget());
-    return info.isSymLink() ? m_path : info.absoluteFilePath();
-}
-
 bool RegStore::closeKey()
 {
     bool ok = true;
@@ -243,12 +234,13 @@ bool RegStore::closeKey()
         // a file that would not be read again is not written: the old one stays in force
         ok = keptSize <= MaxKeptSize && writtenSize <= OwnValuesRoom;
         if (ok) {
-            const QString path = writePath();
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            QSaveFile file(path);
-            ok = file.open(QIODevice::WriteOnly)
-                 && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(bytes) >= 0
-                 && file.commit();
+            // Dotfiles kept in a managed folder are linked into place: the link stays
+            // and its target is what gets replaced.
+            AtomicFile file;
+            QDir().mkpath(QFileInfo(AtomicFile::linkEnd(m_path)).absolutePath());
+            ok = file.open(m_path, {}, AtomicFile::Link::Follow)
+                 && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                 && file.write(bytes.constData(), bytes.size()) == bytes.size() && file.commit();
         }
     }
     m_open = false;

@@ -80,8 +80,6 @@ private:
     };
 
     bool load(bool mustExist);
-    // The file to replace: the store's own path, or the end of the links it is.
-    QString writePath() const;
     static Line parseLine(const QString& text, bool inKey);
     const Line* find(const QString& name) const;
     void setValue(const QString& name, const QString& lineText, ValueType type, const QString& data);

@@ -1,9 +1,9 @@
 #include "NetworkShare.h"
 
+#include "Shell.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -13,23 +13,11 @@ constexpr int GioSeconds = 30;
 
 bool runGio(const QStringList& arguments, const QByteArray& input)
 {
-    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-    if (gio.isEmpty())
-        return false;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(gio, arguments);
-    if (!process.waitForStarted())
-        return false;
-    process.write(input);
-    process.closeWriteChannel();
-    // the run's worker thread waits here; the window is not held up by it
-    if (!process.waitForFinished(GioSeconds * 1000) && process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    Shell::Limits limits;
+    limits.timeoutMs = GioSeconds * 1000;
+    const Shell::Outcome ended =
+        Shell::runCaptured(QStringLiteral("gio"), arguments, Shell::Capture::Merged, limits, input);
+    return ended.finished() && ended.exitCode == 0;
 }
 }  // namespace
 

@@ -1,6 +1,6 @@
 #include "TTransfer.h"
 
-#include "TargetFile.h"
+#include "AtomicFile.h"
 #include "TransferConnection.h"
 #include "TransferFormat.h"
 #include "TransferNames.h"
@@ -459,7 +459,7 @@ bool TTransfer::CheckOverwrite(QString& path)
     return true;
 }
 
-TTransfer::TargetOpen TTransfer::OpenTarget(TargetFile& file, QString& path, const QString& fileName,
+TTransfer::TargetOpen TTransfer::OpenTarget(AtomicFile& file, QString& path, const QString& fileName,
                                             bool nameFromSource, QIODevice::OpenMode extraMode)
 {
     if (nameFromSource && !isSafeFileName(fileName))

@@ -16,7 +16,7 @@
 
 class QThread;
 
-class TargetFile;
+class AtomicFile;
 class TransferConnection;
 class TTransferFtp;
 struct TTransferFtpState;
@@ -229,7 +229,7 @@ public:
     // folders are created, then the file is opened for writing. The caller
     // reports the outcome, and commits the file once it is complete.
     enum class TargetOpen { Opened, Refused, CannotCreate };
-    TargetOpen OpenTarget(TargetFile& file, QString& path, const QString& fileName, bool nameFromSource,
+    TargetOpen OpenTarget(AtomicFile& file, QString& path, const QString& fileName, bool nameFromSource,
                           QIODevice::OpenMode extraMode = {});
     // Date check of a download or copy (CopyNewerOnly or OnFileDateCheck);
     // False when the transfer is to be skipped. name is what OnNoNewFileFound reports.

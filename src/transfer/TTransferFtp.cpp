@@ -2,7 +2,7 @@
 
 #include "FtpListing.h"
 #include "FtpSession.h"
-#include "TargetFile.h"
+#include "AtomicFile.h"
 #include "TransferNames.h"
 
 #include <QDir>
@@ -229,7 +229,7 @@ bool TTransferFtp::download(int idx, const QString& url, const QString& targetNa
         t.FireError(3, QStringLiteral("Cannot create target file ") + path);
         return false;
     };
-    TargetFile file;
+    AtomicFile file;
     switch (t.OpenTarget(file, path, fileName, targetName.isEmpty())) {
     case TTransfer::TargetOpen::Opened:
         break;

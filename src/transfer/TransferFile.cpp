@@ -1,7 +1,7 @@
 #include "TTransfer.h"
 
 #include "NetworkShare.h"
-#include "TargetFile.h"
+#include "AtomicFile.h"
 #include "TransferNames.h"
 
 #include <QFile>
@@ -87,7 +87,7 @@ bool TTransfer::FileCopy(int idx, TTransferItem& item, double& workingDate, bool
             return false;
         }
         const quint32 size = quint32(info.st_size);
-        TargetFile out;
+        AtomicFile out;
         switch (OpenTarget(out, target, fileName, item.TargetFilename.isEmpty(), QIODevice::Unbuffered)) {
         case TargetOpen::Opened:
             break;

@@ -1,7 +1,7 @@
 #include "TTransfer.h"
 
 #include "Base64.h"
-#include "TargetFile.h"
+#include "AtomicFile.h"
 #include "TransferConnection.h"
 #include "TransferNames.h"
 
@@ -72,7 +72,7 @@ bool TTransfer::HttpDownload(int idx, TTransferItem& item, double& workingDate, 
     const QString fileName = item.TargetFilename.isEmpty() ? urlFileName(url) : item.TargetFilename;
     QString path = pathJoin(item.TargetDir, fileName);
     RememberTarget(path, item.TargetDir);
-    TargetFile file;
+    AtomicFile file;
     switch (OpenTarget(file, path, fileName, item.TargetFilename.isEmpty())) {
     case TargetOpen::Opened:
         break;

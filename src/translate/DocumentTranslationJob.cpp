@@ -3,7 +3,7 @@
 #include "DocumentTranslation.h"
 #include "ServiceConnection.h"
 #include "ServiceExchange.h"
-#include "TargetFile.h"
+#include "AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -173,15 +173,8 @@ QString DocumentTranslationJob::keptExtensions(const QString& conjunction)
 
 QString DocumentTranslationJob::writeBeside(const QString& path, const QByteArray& bytes)
 {
-    // a link planted at the name is replaced, never written through
-    TargetFile file;
-    if (!file.open(path))
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    // a short write leaves its error on the file, and Commit then gives up the new file
-    const bool whole = file.write(bytes.constData(), bytes.size()) == bytes.size();
-    if (!file.commit() || !whole)
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    return {};
+    const QString reason = AtomicFile::writeWhole(path, bytes);
+    return reason.isEmpty() ? QString() : QStringLiteral("Cannot write %1: %2").arg(path, reason);
 }
 
 void DocumentTranslationJob::begin()

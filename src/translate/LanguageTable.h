@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
 // The 54 entries of the source and target language lists and the 21 subject
 // domains. A list position is at once the entry index, the flag image number
-// and the stored "src"/"trg" value.
+// (LanguageFlags) and the stored "src"/"trg" value.
 namespace LanguageTable {
 
 constexpr int Count = 54;
@@ -26,7 +25,5 @@ int positionOf(const QString& key);
 QStringList displayNames();
 // The 21 domain names in list order.
 QStringList domainNames();
-// The 16x16 flag image of an entry (our own artwork); a null image outside 0 to 53.
-QImage flagImage(int position);
 
 }  // namespace LanguageTable

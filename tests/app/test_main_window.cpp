@@ -3,6 +3,7 @@
 #include "WindowDriver.h"
 #include "InterfaceCaptions.h"
 #include "LanguageListDelegate.h"
+#include "LanguageFlags.h"
 #include "LanguageTable.h"
 #include "ProxyDialog.h"
 #include "TTransfer.h"

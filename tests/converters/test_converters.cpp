@@ -623,6 +623,18 @@ void ConvertersTest::hostileDocumentsEndBounded_data()
         << "doc" << bomb
         << "the document is too large to convert: its part word/document.xml unpacks to more than 200 times"
         << QString() << 0;
+    // the limits are the service's too: a package of too many parts is refused before any is read
+    const QString crowded = m_dir.filePath("crowded.docx");
+    QList<QByteArray> names;
+    for (int i = 0; i < 10000; ++i)
+        names << "word/media/part" + QByteArray::number(i) + ".bin";
+    QList<QPair<const char*, QByteArray>> parts{{"word/document.xml", paragraphs.left(200)}};
+    for (const QByteArray& name : names)
+        parts << qMakePair(name.constData(), QByteArray());
+    writePackage(crowded, parts, true);
+    QTest::newRow("docx: more parts than a package may hold")
+        << "doc" << crowded << "the document is too large to convert: it holds more than 10000 files" << QString()
+        << 0;
 
     const QString nested = m_dir.filePath("nested.docx");
     writeOfficePackage(nested, "word/document.xml",

@@ -30,7 +30,7 @@ bool hasHeader(const std::string& head, const char* name)
     return lower.find(std::string("\r\n") + name + ":") != std::string::npos;
 }
 
-bool forwardedByProxy(const LoopbackHttpServer::Request& request) { return hasHeader(request.head, "via"); }
+bool forwardedByProxy(const LoopbackHttpServer::Request& request) { return hasHeader(request.head(), "via"); }
 
 QString remoteAddress(int port, const char* path)
 {
@@ -42,7 +42,7 @@ QString remoteAddress(int port, const char* path)
 struct LoopbackSites {
     struct Site {
         const char* host;  // as the address names it
-        std::unique_ptr<LoopbackHttpServer> server;
+        std::unique_ptr<AnsweringHttpServer> server;
     };
     std::vector<Site> sites;
 
@@ -51,7 +51,7 @@ struct LoopbackSites {
         const std::pair<const char*, const char*> names[] = {
             {"127.0.0.1", "127.0.0.1"}, {"localhost", "127.0.0.1"}, {"127.0.0.2", "127.0.0.2"}, {"[::1]", "::1"}};
         for (const auto& [host, bound] : names)
-            sites.push_back({host, std::make_unique<LoopbackHttpServer>("\"Hola\"", bound)});
+            sites.push_back({host, std::make_unique<AnsweringHttpServer>("\"Hola\"", bound)});
     }
 };
 
@@ -85,7 +85,7 @@ protected:
     // Proxy variables of the session must not steer these requests.
     ScopedEnvironment m_environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}};
     QTemporaryDir m_folder;
-    LoopbackHttpServer m_service{"\"Hola\""};
+    AnsweringHttpServer m_service{"\"Hola\""};
     TinyProxy m_proxy{m_folder.path(), "linguaro", "s3cret", m_service.port()};
     ServiceClient m_client{remoteAddress(m_service.port(), "/translate")};
 };
@@ -157,7 +157,7 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
     ScopedEnvironment environment{{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}};
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    LoopbackHttpServer remote("\"Hola\"");
+    AnsweringHttpServer remote("\"Hola\"");
     QDir().mkpath(folder.filePath("v4"));
     QDir().mkpath(folder.filePath("v6"));
     TinyProxy proxyV4(folder.filePath("v4"), "linguaro", "s3cret", remote.port());
@@ -283,7 +283,7 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
             SCOPED_TRACE(site.host);
             EXPECT_TRUE(arrived[i]);
             ASSERT_EQ(site.server->requests().size(), 1u);
-            const std::string head = site.server->requests()[0].head;
+            const std::string head = site.server->requests()[0].head();
             EXPECT_FALSE(forwardedByProxy(site.server->requests()[0])) << head;
             EXPECT_FALSE(hasHeader(head, "proxy-authorization")) << head;
             EXPECT_FALSE(hasHeader(head, "authorization")) << head;
@@ -291,7 +291,7 @@ TEST(ProxyRule, OneTableForTheTranslationClientAndTheTransferComponent)
         EXPECT_EQ(arrived.back(), row.remoteThroughProxy);
         if (row.remoteThroughProxy) {
             ASSERT_EQ(remote.requests().size(), remoteBefore + 1);
-            const std::string head = remote.requests().back().head;
+            const std::string head = remote.requests().back().head();
             EXPECT_TRUE(forwardedByProxy(remote.requests().back())) << head;
             EXPECT_FALSE(hasHeader(head, "authorization")) << head;
         } else {

@@ -17,15 +17,15 @@ namespace {
 
 bool forwardedByProxy(const LoopbackHttpServer::Request& request)
 {
-    return QByteArray::fromStdString(request.head).toLower().contains("\r\nvia:");
+    return QByteArray::fromStdString(request.head()).toLower().contains("\r\nvia:");
 }
 
 // The translations the service was sent (besides them a run asks for its list of pairs).
-std::vector<LoopbackHttpServer::Request> translations(const LoopbackHttpServer& service)
+std::vector<LoopbackHttpServer::Request> translations(const AnsweringHttpServer& service)
 {
     std::vector<LoopbackHttpServer::Request> posted;
     for (const LoopbackHttpServer::Request& request : service.requests())
-        if (request.head.rfind("POST ", 0) == 0)
+        if (request.method == "POST")
             posted.push_back(request);
     return posted;
 }
@@ -49,7 +49,7 @@ private slots:
     void translationsFollowTheWindowsProxySettings()
     {
         AppFixture fixture;
-        LoopbackHttpServer service("\"Hola\"");
+        AnsweringHttpServer service("\"Hola\"");
         qputenv("LINGUARO_SERVICE_URL", remoteEndpoint(service.port()));
         TinyProxy proxy(fixture.home.path(), "linguaro", "s3cret", service.port());
         QVERIFY2(proxy.ready(), qPrintable(proxy.log()));
@@ -95,7 +95,7 @@ private slots:
         QFETCH(QByteArray, listen);
         QFETCH(QString, urlHost);
         AppFixture fixture;
-        LoopbackHttpServer service("\"Hola\"");
+        AnsweringHttpServer service("\"Hola\"");
         TinyProxy proxy(fixture.home.path(), nullptr, nullptr, service.port(), listen.constData());
         if (!proxy.ready() && listen == "::1")
             QSKIP("no IPv6 loopback on this machine");

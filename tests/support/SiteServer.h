@@ -6,9 +6,7 @@
 //   /broken/<name>   announces 100000 bytes, sends 1000, then closes
 // A path can be held: its requests wait for their answers until the test releases them.
 
-#include "LoopbackHttpStart.h"
-
-#include <httplib.h>
+#include "LoopbackHttpServer.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,16 +21,15 @@ public:
     // The folder must exist.
     explicit SiteServer(const QString& folder)
     {
-        m_server.set_mount_point("/", folder.toStdString());
+        httplib::Server& server = m_http.server();
+        server.set_mount_point("/", folder.toStdString());
         // recorded as each request arrives: a client that has its answer finds it in the list,
         // in the order it asked
-        m_server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+        m_http.onArrival([this](const httplib::Request& request) {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_requests << QString::fromStdString(request.path);
             m_released.wait(lock, [&] { return m_held != request.path; });
-            return httplib::Server::HandlerResponse::Unhandled;
         });
-        m_server.Get(R"(/broken/(.+))", [](const httplib::Request&, httplib::Response& response) {
+        server.Get(R"(/broken/(.+))", [](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(100000, "application/octet-stream",
                                           [](size_t offset, size_t, httplib::DataSink& sink) {
                                               if (offset > 0)
@@ -42,25 +39,25 @@ public:
                                               return true;
                                           });
         });
-        m_port = startOnLoopback(m_server, m_thread);
+        m_http.start();
     }
     ~SiteServer()
     {
         release();
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
+        m_http.stop();
     }
 
     // The site's root address, ending in "/".
     QString root(const QString& under = QString()) const
     {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(under);
+        return m_http.qurl("/") + under;
     }
     QStringList requests() const
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_requests;
+        QStringList paths;
+        for (const LoopbackHttpServer::Request& request : m_http.arrivals())
+            paths << QString::fromStdString(request.path);
+        return paths;
     }
     // Requests for this path ("/name") wait until release().
     void hold(const QString& path)
@@ -78,11 +75,8 @@ public:
     }
 
 private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
     mutable std::mutex m_mutex;
-    QStringList m_requests;
     std::string m_held;
     std::condition_variable m_released;
+    LoopbackHttpServer m_http;
 };

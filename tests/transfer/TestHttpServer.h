@@ -15,9 +15,7 @@
 //   http://proxied.invalid/<name>  as a proxy would see it: 200, the credential headers kept
 // Every request's target is recorded as it arrived, still encoded (Targets).
 
-#include "LoopbackHttpStart.h"
-
-#include <httplib.h>
+#include "LoopbackHttpServer.h"
 
 #include <atomic>
 #include <chrono>
@@ -141,25 +139,17 @@ public:
         m_server.Post(R"(/refuse/(.+))", refuse);
         m_server.Put(R"(/refuse/(.+))", refuse);
 
-        m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
-            std::lock_guard lock(m_mutex);
-            m_targets.push_back(req.target);
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-
-        m_port = startOnLoopback(m_server, m_thread);
+        m_http.start();
     }
 
     ~TestHttpServer()
     {
         m_stopping = true;
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
+        m_http.stop();
     }
 
-    int port() const { return m_port; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    int port() const { return m_http.port(); }
+    std::string url(const std::string& path) const { return m_http.url(path); }
     std::vector<Upload> uploads() const
     {
         std::lock_guard lock(m_mutex);
@@ -173,8 +163,10 @@ public:
     }
     std::vector<std::string> targets() const
     {
-        std::lock_guard lock(m_mutex);
-        return m_targets;
+        std::vector<std::string> targets;
+        for (const LoopbackHttpServer::Request& request : m_http.arrivals())
+            targets.push_back(request.target);
+        return targets;
     }
     std::vector<std::string> authorizations() const
     {
@@ -187,13 +179,11 @@ public:
     }
 
 private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
+    LoopbackHttpServer m_http;
+    httplib::Server& m_server = m_http.server();
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::vector<Upload> m_uploads;
     std::vector<std::string> m_authorizations;
-    std::vector<std::string> m_targets;
     std::vector<std::pair<std::string, std::string>> m_proxied;
 };

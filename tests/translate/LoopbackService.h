@@ -17,9 +17,7 @@
 //   POST /evil       500 pointing at a local file
 //   POST /big        a reply of bigReplySize bytes
 
-#include "LoopbackHttpStart.h"
-
-#include <httplib.h>
+#include "LoopbackHttpServer.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,24 +30,7 @@
 #include <thread>
 #include <vector>
 
-struct RecordedRequest {
-    std::string method;
-    std::string target;
-    std::string body;
-    httplib::Headers headers;
-    httplib::Params params;
-
-    std::string header(const std::string& name) const
-    {
-        auto it = headers.find(name);
-        return it == headers.end() ? std::string() : it->second;
-    }
-    std::string param(const std::string& name) const
-    {
-        auto it = params.find(name);
-        return it == params.end() ? std::string() : it->second;
-    }
-};
+using RecordedRequest = LoopbackHttpServer::Request;
 
 class LoopbackServer {
 public:
@@ -57,7 +38,7 @@ public:
     {
         // one request per connection: no worker lingers on an idle keep-alive socket at teardown
         m_server.set_keep_alive_max_count(1);
-        m_port = startOnLoopback(m_server, m_thread);
+        m_http.start();
     }
     ~LoopbackServer()
     {
@@ -66,21 +47,16 @@ public:
             m_released = true;
         }
         m_release.notify_all();
-        m_server.stop();
-        m_thread.join();
+        m_http.stop();
     }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    int port() const { return m_port; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
-    QString qurl(const std::string& path) const { return QString::fromStdString(url(path)); }
+    int port() const { return m_http.port(); }
+    std::string url(const std::string& path) const { return m_http.url(path); }
+    QString qurl(const std::string& path) const { return m_http.qurl(path); }
 
-    std::vector<RecordedRequest> requests() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
+    std::vector<RecordedRequest> requests() const { return m_http.requests(); }
     // The texts of the translate requests in the order they were answered.
     std::vector<std::string> answerOrder() const
     {
@@ -92,8 +68,9 @@ protected:
     void record(const httplib::Request& req)
     {
         {
+            // under the lock the waiters hold, so none misses it
             std::lock_guard lock(m_mutex);
-            m_requests.push_back({req.method, req.target, req.body, req.headers, req.params});
+            m_http.record(req);
         }
         m_release.notify_all();
     }
@@ -107,7 +84,7 @@ protected:
     void waitForRequests(size_t count)
     {
         std::unique_lock lock(m_mutex);
-        m_release.wait(lock, [this, count] { return m_released || m_requests.size() >= count; });
+        m_release.wait(lock, [this, count] { return m_released || m_http.requests().size() >= count; });
     }
     void noteAnswered(const std::string& text)
     {
@@ -115,15 +92,13 @@ protected:
         m_answered.push_back(text);
     }
 
-    httplib::Server m_server;
+    LoopbackHttpServer m_http;
+    httplib::Server& m_server = m_http.server();
 
 private:
-    int m_port = -1;
-    std::thread m_thread;
     mutable std::mutex m_mutex;
     std::condition_variable m_release;
     bool m_released = false;
-    std::vector<RecordedRequest> m_requests;
     std::vector<std::string> m_answered;
 };
 

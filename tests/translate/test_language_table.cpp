@@ -1,3 +1,4 @@
+#include "LanguageFlags.h"
 #include "LanguageTable.h"
 
 #include <gtest/gtest.h>

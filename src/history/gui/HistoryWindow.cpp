@@ -2,6 +2,7 @@
 
 #include "HistoryBrowser.h"
 #include "InterfaceCaptions.h"
+#include "LanguageFlags.h"
 #include "LanguageTable.h"
 #include "UserPrompts.h"
 

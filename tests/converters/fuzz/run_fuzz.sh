@@ -25,7 +25,7 @@ conv=$src/converters
 samples=$src/tests/data/documents
 mkdir -p "$work/objects" "$work/bin"
 # shellcheck disable=SC2207
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address -I"$conv/common" -I"$conv/interface"
+flags=(-std=c++20 -g -O1 -fsanitize=fuzzer-no-link,address -I"$conv/common" -I"$conv/interface" -I"$src/shared"
        $(pkg-config --cflags libgsf-1 libzip libxml-2.0 poppler-cpp))
 # shellcheck disable=SC2207
 libraries=($(pkg-config --libs libgsf-1 libzip libxml-2.0))
@@ -39,7 +39,8 @@ compile() {
 }
 
 common=()
-for source in "$conv"/common/*.cpp; do
+# the zip reader is shared with the service
+for source in "$conv"/common/*.cpp "$src"/shared/*.cpp; do
     common+=("$(compile "$(basename "${source%.cpp}")" "$source")")
 done
 

@@ -1,5 +1,6 @@
 #include "ProcessChain.h"
 
+#include "ProgramStart.h"
 #include "StopFlag.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <spawn.h>
 // the C library's header lacks the C++ linkage guards
 extern "C" {
 #include <sys/pidfd.h>
@@ -51,15 +51,6 @@ std::vector<std::string> childEnvironment()
     }
     env.emplace_back("LC_ALL=C.UTF-8");
     return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings)
-{
-    std::vector<char*> out;
-    for (std::string& s : strings)
-        out.push_back(s.data());
-    out.push_back(nullptr);
-    return out;
 }
 
 bool isExecutable(const std::string& path)
@@ -109,8 +100,7 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error, 
         error = "nothing to run";
         return false;
     }
-    std::vector<std::string> env = childEnvironment();
-    std::vector<char*> envp = pointers(env);
+    const std::vector<std::string> environment = childEnvironment();
 
     int first[2];
     if (::pipe2(first, O_CLOEXEC) != 0) {
@@ -135,42 +125,22 @@ bool ProcessChain::start(const std::vector<Argv>& commands, std::string& error, 
             stop();
             return false;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, upstream, 0);
-        posix_spawn_file_actions_adddup2(&actions, down[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        // other requests' pipes and the server's sockets stay out of the engine
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        sigaddset(&defaults, SIGTERM);
-        sigaddset(&defaults, SIGINT);
-        posix_spawnattr_setsigmask(&attr, &none);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-        Argv args = command;
-        args.front() = program;
-        std::vector<char*> argv = pointers(args);
-        pid_t pid = -1;
-        const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
+        ProgramStart launch;
+        launch.arguments = command;
+        launch.arguments.front() = program;
+        launch.input = upstream;
+        launch.output = down[1];
+        launch.environment = environment;
+        std::string why;
+        const pid_t pid = launch.start(why);
         closeFd(upstream);
         if (watch == Watch::ProgramExits)
             m_heldWriteEnds.push_back(down[1]);
         else
             ::close(down[1]);
-        if (rc != 0) {
+        if (pid < 0) {
             ::close(down[0]);
-            error = "cannot start " + program + ": " + std::strerror(rc);
+            error = "cannot start " + program + ": " + why;
             stop();
             return false;
         }

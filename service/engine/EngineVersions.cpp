@@ -1,15 +1,14 @@
 #include "EngineVersions.h"
 
+#include "ProgramStart.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <set>
-#include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -20,21 +19,14 @@ std::string output(const std::vector<std::string>& arguments)
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    ProgramStart launch;
+    launch.arguments = arguments;
+    launch.output = pipeFds[1];
+    std::string error;
+    const pid_t pid = launch.start(error);
     ::close(pipeFds[1]);
     std::string output;
-    if (spawned == 0) {
+    if (pid > 0) {
         char buffer[65536];
         for (;;) {
             const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);

@@ -1,4 +1,4 @@
-#include "TargetFile.h"
+#include "AtomicFile.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -10,22 +10,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TargetFile::~TargetFile() { discard(); }
+QString AtomicFile::linkEnd(const QString& path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; info.isSymLink() && depth < 40; ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.absoluteFilePath();
+}
 
-bool TargetFile::open(const QString& path, QIODevice::OpenMode extraMode)
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::open(const QString& path, QIODevice::OpenMode extraMode, Link link)
 {
     discard();
     m_error.clear();
+    const QString target = link == Link::Follow ? linkEnd(path) : path;
     struct stat old {};
-    const bool exists = lstat(QFile::encodeName(path).constData(), &old) == 0;
+    const bool exists = lstat(QFile::encodeName(target).constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) {
         failed(EISDIR);
         return false;
     }
-    const QString folder = QFileInfo(path).path();
+    const QString folder = QFileInfo(target).path();
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        m_temporary = folder + QStringLiteral("/.transfer-")
+        m_temporary = folder + QStringLiteral("/.") + QFileInfo(target).fileName() + QLatin1Char('-')
                       + QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
         // O_EXCL with O_NOFOLLOW: only ever a file of our own making, never a name someone put there.
         fd = ::open(QFile::encodeName(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -48,11 +57,11 @@ bool TargetFile::open(const QString& path, QIODevice::OpenMode extraMode)
         m_temporary.clear();
         return false;
     }
-    m_path = path;
+    m_path = target;
     return true;
 }
 
-qint64 TargetFile::write(const char* data, qint64 size)
+qint64 AtomicFile::write(const char* data, qint64 size)
 {
     errno = 0;
     const qint64 written = m_file.write(data, size);
@@ -61,7 +70,18 @@ qint64 TargetFile::write(const char* data, qint64 size)
     return written;
 }
 
-void TargetFile::keepReason()
+bool AtomicFile::setPermissions(QFileDevice::Permissions permissions)
+{
+    // owner, group and others, three bits each, as chmod takes them
+    const unsigned bits = unsigned(permissions.toInt());
+    const mode_t mode = (((bits >> 12) & 7) << 6) | (((bits >> 4) & 7) << 3) | (bits & 7);
+    if (::fchmod(m_file.handle(), mode) == 0)
+        return true;
+    failed(errno);
+    return false;
+}
+
+void AtomicFile::keepReason()
 {
     // a failed write (a full disk, a size limit) leaves Qt without a reason of its own
     if (errno != 0)
@@ -70,7 +90,7 @@ void TargetFile::keepReason()
         m_error = m_file.errorString();
 }
 
-bool TargetFile::commit()
+bool AtomicFile::commit()
 {
     if (m_temporary.isEmpty())
         return false;
@@ -97,13 +117,25 @@ bool TargetFile::commit()
     return true;
 }
 
-void TargetFile::failed(int error) { m_error = QString::fromLocal8Bit(std::strerror(error)); }
+void AtomicFile::failed(int error) { m_error = QString::fromLocal8Bit(std::strerror(error)); }
 
-void TargetFile::discard()
+void AtomicFile::discard()
 {
     if (m_file.isOpen())
         m_file.close();
     if (!m_temporary.isEmpty())
         ::unlink(QFile::encodeName(m_temporary).constData());
     m_temporary.clear();
+}
+
+QString AtomicFile::writeWhole(const QString& path, const QByteArray& bytes, Link link)
+{
+    AtomicFile file;
+    if (!file.open(path, {}, link))
+        return file.errorString();
+    // a short write leaves its reason on the file, and commit then gives up the new file
+    const bool whole = file.write(bytes.constData(), bytes.size()) == bytes.size();
+    if (!file.commit() || !whole)
+        return file.errorString();
+    return {};
 }

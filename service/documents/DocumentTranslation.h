@@ -20,11 +20,6 @@ class TranslationEngine;
 // cells are read and written here, numbers and formulas left as they are.
 namespace DocumentTranslation {
 
-struct Limits {
-    uint64_t maxUnpackedBytes = 500ull * 1024 * 1024;
-    uint64_t maxEntries = 10000;
-};
-
 enum class Support { Kept, NotKept, Unknown };
 
 // The formats of Formats() (and "htm") are kept; older office formats and PDF are known but not kept.
@@ -58,8 +53,7 @@ using Progress = std::function<void(size_t done, size_t total)>;
 // stop: once raised, the engine's programs working on it are stopped and a failure comes back at once.
 Result translate(TranslationEngine& engine, const std::filesystem::path& workDir, const std::filesystem::path& input,
                  const std::filesystem::path& output, const std::string& format, const std::string& from,
-                 const std::string& to, ProcessChain::Clock::time_point deadline, const Limits& limits = {},
-                 const Progress& progress = {}, bool serbianCyrillic = false, const StopFlag* stop = nullptr);
+                 const std::string& to, ProcessChain::Clock::time_point deadline, const Progress& progress = {}, bool serbianCyrillic = false, const StopFlag* stop = nullptr);
 
 // HTML character references for letters outside ASCII written out as UTF-8,
 // since the engine's HTML deformatter turns them into broken bytes; the

@@ -2,6 +2,7 @@
 
 #include "FormDecoding.h"
 #include "RtfPreparation.h"
+#include "ZipArchive.h"
 #include "StopFlag.h"
 #include "TranslationEngine.h"
 
@@ -89,7 +90,7 @@ struct ZipCloser {
             zip_discard(z);
     }
 };
-using Zip = std::unique_ptr<zip_t, ZipCloser>;
+using ZipWriter = std::unique_ptr<zip_t, ZipCloser>;
 
 bool isWordPart(const std::string& low)
 {
@@ -202,26 +203,6 @@ std::string described(const Kind& kind)
     return text + ")";
 }
 
-bool readEntry(zip_t* zip, zip_uint64_t index, std::string& content)
-{
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(zip, index, 0, &st) != 0)
-        return false;
-    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(zip, index, 0), zip_fclose);
-    if (!file)
-        return false;
-    content.assign(st.size, '\0');
-    zip_int64_t done = 0;
-    while (done < static_cast<zip_int64_t>(st.size)) {
-        const zip_int64_t n = zip_fread(file.get(), content.data() + done, st.size - static_cast<zip_uint64_t>(done));
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 std::string encryptedMessage()
 {
     return "The document is protected by a password (encrypted): open it in its office program, save it without "
@@ -248,31 +229,39 @@ Result refuseCompoundFile(const fs::path& input, const Kind& kind)
                 + " document but one in the older binary format (.doc, .xls or .ppt), whose layout cannot be kept."};
 }
 
-// Opens the package and refuses it before any work when it would unpack to
-// too much or is not the kind of document it claims to be.
-Result openPackage(const fs::path& input, const Kind& kind, const Limits& limits, Zip& zip)
+// The shared reader's refusal in the service's words.
+Result refusal(const ZipError& error, const Kind& kind)
 {
-    int error = 0;
-    zip.reset(zip_open(input.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     const std::string damaged = std::string("The file is damaged or is not a ") + described(kind) + " document: ";
-    if (!zip)
+    switch (error.problem()) {
+    case ZipError::Problem::Unreadable:
         return {400, damaged + "it is not a readable zip package."};
-    const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
-    if (entries < 0 || static_cast<uint64_t>(entries) > limits.maxEntries)
-        return {413, "The document holds more than " + std::to_string(limits.maxEntries) + " files."};
-    uint64_t unpacked = 0;
+    case ZipError::Problem::DamagedPart:
+        return {400, std::string("The file is damaged: a part of the ") + described(kind)
+                         + " document cannot be unpacked."};
+    case ZipError::Problem::TooManyParts:
+        return {413, "The document holds more than " + std::to_string(error.limit()) + " files."};
+    case ZipError::Problem::TooLarge:
+        return {413, "The document unpacks to more than " + std::to_string(error.limit() >> 20) + " MB."};
+    case ZipError::Problem::PartTooLarge:
+        return {413, "The document's part " + error.part() + " unpacks to more than "
+                         + std::to_string(error.limit() >> 20) + " MB."};
+    case ZipError::Problem::TooDense:
+        return {413, "The document's part " + error.part() + " unpacks to more than " + std::to_string(error.limit())
+                         + " times its packed size."};
+    }
+    return {400, damaged + error.what()};
+}
+
+// Refuses the package before any work when it is not the kind of document it
+// claims to be; the reader has already refused one that unpacks to too much.
+Result checkPackage(const ZipArchive& zip, const Kind& kind)
+{
+    const std::string damaged = std::string("The file is damaged or is not a ") + described(kind) + " document: ";
     bool hasMain = false;
     const std::string mainPart = kind.mainPart;
-    for (zip_int64_t i = 0; i < entries; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(zip.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
-            || !(st.valid & ZIP_STAT_NAME))
-            return {400, damaged + "an entry of it cannot be read."};
-        unpacked += st.size;
-        if (unpacked > limits.maxUnpackedBytes)
-            return {413, "The document unpacks to more than " + std::to_string(limits.maxUnpackedBytes >> 20) + " MB."};
-        const std::string name = st.name;
+    for (std::uint64_t i = 0; i < zip.count(); ++i) {
+        const std::string name = zip.name(i);
         if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos)
             return {400, damaged + "it names a file outside itself."};
         hasMain = hasMain || name == mainPart;
@@ -280,27 +269,25 @@ Result openPackage(const fs::path& input, const Kind& kind, const Limits& limits
     if (!hasMain)
         return {400, damaged + "it has no " + mainPart + "."};
     // an OpenDocument file saved with a password keeps its parts enciphered inside the zip
-    std::string manifest;
-    const zip_int64_t manifestIndex = zip_name_locate(zip.get(), "META-INF/manifest.xml", 0);
-    if (manifestIndex >= 0 && readEntry(zip.get(), static_cast<zip_uint64_t>(manifestIndex), manifest)
-        && manifest.find("encryption-data") != std::string::npos)
+    const std::optional<std::uint64_t> manifest = zip.find("META-INF/manifest.xml");
+    if (manifest && zip.read(*manifest).find("encryption-data") != std::string::npos)
         return {400, encryptedMessage()};
     return {};
 }
 
 // The package again with the translated parts in place of the originals,
 // every other entry copied as it was, in the same order.
-Result writePackage(zip_t* source, const std::map<zip_uint64_t, std::string>& replaced, const fs::path& output)
+Result writePackage(const ZipArchive& package, const std::map<zip_uint64_t, std::string>& replaced,
+                    const fs::path& output)
 {
     int error = 0;
-    Zip target(zip_open(output.c_str(), ZIP_CREATE | ZIP_EXCL, &error));
+    ZipWriter target(zip_open(output.c_str(), ZIP_CREATE | ZIP_EXCL, &error));
     const Result failed{500, "The translated document could not be written."};
     if (!target)
         return failed;
-    const zip_int64_t entries = zip_get_num_entries(source, 0);
-    for (zip_int64_t i = 0; i < entries; ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        const std::string name = zip_get_name(source, index, 0);
+    zip_t* source = package.handle();
+    for (zip_uint64_t index = 0; index < package.count(); ++index) {
+        const std::string name = package.name(index);
         zip_int64_t added = -1;
         if (name.ends_with("/")) {
             added = zip_dir_add(target.get(), name.c_str(), ZIP_FL_ENC_UTF_8);
@@ -570,27 +557,21 @@ Result answerUnchanged(const fs::path& input, const fs::path& output)
     return {};
 }
 
-Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
-                        const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
-                        Clock::time_point deadline, const Limits& limits, const Progress& progress,
-                        bool serbianCyrillic, const StopFlag* stop)
+// The parts holding text through the engine; a part that cannot be unpacked
+// or unpacks to too much comes back as a ZipError.
+Result translateParts(TranslationEngine& engine, const fs::path& workDir, const ZipArchive& zip, const fs::path& input,
+                      const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
+                      Clock::time_point deadline, const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
-    Zip zip;
-    if (Result refused = openPackage(input, kind, limits, zip); refused.status != 200)
-        return refused;
-    const std::string unpackFailed =
-        std::string("The file is damaged: a part of the ") + described(kind) + " document cannot be unpacked.";
     std::map<zip_uint64_t, std::string> parts;
     if (!kind.isTextPart) {
-        const auto index = static_cast<zip_uint64_t>(zip_name_locate(zip.get(), kind.mainPart, 0));
-        std::string content;
-        if (!readEntry(zip.get(), index, content))
-            return {400, unpackFailed};
+        const zip_uint64_t index = *zip.find(kind.mainPart);
+        const std::string content = zip.read(index);
         if (Result failed =
                 translateTextCells(engine, content, from, to, deadline, parts[index], progress, serbianCyrillic, stop);
             failed.status != 200)
             return failed;
-        return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip.get(), parts, output);
+        return parts[index] == content ? answerUnchanged(input, output) : writePackage(zip, parts, output);
     }
     const bool wordNames = std::string(kind.format) == "docx";
     const fs::path partsDir = workDir / "parts";
@@ -598,15 +579,11 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
     // the parts go to the formatters under names of our own, never the package's
     std::map<std::string, zip_uint64_t> names;
     std::string formatterInput;
-    const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
-    for (zip_int64_t i = 0; i < entries; ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        if (!kind.isTextPart(lower(zip_get_name(zip.get(), index, 0))))
+    for (zip_uint64_t index = 0; index < zip.count(); ++index) {
+        if (!kind.isTextPart(lower(zip.name(index))))
             continue;
-        std::string content;
-        if (!readEntry(zip.get(), index, content))
-            return {400, unpackFailed};
-        const std::string name = (partsDir / (std::to_string(i) + ".xml")).string();
+        std::string content = zip.read(index);
+        const std::string name = (partsDir / (std::to_string(index) + ".xml")).string();
         names[name] = index;
         if (wordNames) {
             if (!writeFile(name, content))
@@ -628,7 +605,24 @@ Result translatePackage(TranslationEngine& engine, const fs::path& workDir, cons
         return failed;
     if (!splitParts(joined, names, parts))
         return {500, "The translated document could not be put back together."};
-    return writePackage(zip.get(), parts, output);
+    return writePackage(zip, parts, output);
+}
+
+
+Result translatePackage(TranslationEngine& engine, const fs::path& workDir, const fs::path& input,
+                        const fs::path& output, const Kind& kind, const std::string& from, const std::string& to,
+                        Clock::time_point deadline, const Progress& progress, bool serbianCyrillic,
+                        const StopFlag* stop)
+{
+    try {
+        const ZipArchive zip(input);
+        if (Result refused = checkPackage(zip, kind); refused.status != 200)
+            return refused;
+        return translateParts(engine, workDir, zip, input, output, kind, from, to, deadline, progress,
+                              serbianCyrillic, stop);
+    } catch (const ZipError& error) {
+        return refusal(error, kind);
+    }
 }
 
 // HTML and rich text: the whole file through the formatters, after the
@@ -710,7 +704,7 @@ std::string mediaType(const std::string& format)
 
 Result translate(TranslationEngine& engine, const fs::path& workDir, const fs::path& input, const fs::path& output,
                  const std::string& format, const std::string& from, const std::string& to, Clock::time_point deadline,
-                 const Limits& limits, const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
+                 const Progress& progress, bool serbianCyrillic, const StopFlag* stop)
 {
     const Kind* kind = kindOf(format);
     if (!kind)
@@ -719,8 +713,8 @@ Result translate(TranslationEngine& engine, const fs::path& workDir, const fs::p
         return refused;
     if (!kind->mainPart)
         return translateText(engine, input, output, *kind, from, to, deadline, progress, serbianCyrillic, stop);
-    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, limits, progress,
-                            serbianCyrillic, stop);
+    return translatePackage(engine, workDir, input, output, *kind, from, to, deadline, progress, serbianCyrillic,
+                            stop);
 }
 
 std::string resolveCharacterReferences(const std::string& html)

@@ -714,7 +714,7 @@ struct TranslationServer::Impl {
         const auto started = Clock::now();
         const DocumentTranslation::Result result = DocumentTranslation::translate(
             engine, upload.folder.path, upload.folder.path / "input", output, upload.format, upload.from, upload.to,
-            started + allowed, {},
+            started + allowed,
             [this, &upload](size_t done, size_t total) {
                 if (upload.job.empty())
                     return;

@@ -1,5 +1,7 @@
 #include "ServiceLauncher.h"
 
+#include "ProgramStart.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,7 +15,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,39 +119,19 @@ QString ServiceLauncher::start(const QString& program, const QString& host, quin
     // The service outlives this program when others still use it: a session of
     // its own, so a terminal's Ctrl+C or hang-up meant for this program does not
     // reach it, and none of this program's open files.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t mask;
-    sigemptyset(&mask);
-    posix_spawnattr_setsigmask(&attributes, &mask);
-    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&mask, signal);
-    posix_spawnattr_setsigdefault(&attributes, &mask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
+    ProgramStart launch;
+    launch.output = output[1];
+    launch.errors = output[1];
+    launch.ownSession = true;
     // no balancer watches a service on this machine's loopback: it needs no grace when stopped
-    const std::vector<std::string> arguments{
-        program.toStdString(), "--host",       host.toStdString(), "--port", std::to_string(port),
-        "--users-file",        m_users.path(), "--drain-grace",    "0"};
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    launch.arguments = {program.toStdString(), "--host",       host.toStdString(), "--port", std::to_string(port),
+                        "--users-file",        m_users.path(), "--drain-grace",    "0"};
+    std::string error;
+    const pid_t pid = launch.start(error);
     ::close(output[1]);
-    if (failed) {
+    if (pid < 0) {
         ::close(output[0]);
-        return QStringLiteral("The translation service could not be started: %1")
-            .arg(QString::fromLocal8Bit(std::strerror(failed)));
+        return QStringLiteral("The translation service could not be started: %1").arg(QString::fromStdString(error));
     }
     m_pid = pid;
 
