@@ -2,6 +2,7 @@
 
 #include "CodePages.h"
 #include "RtfControlWords.h"
+#include "RtfListTable.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -18,9 +19,6 @@
 namespace {
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, Numbering, ListTable, ListOverrides };
-
-// What a paragraph's list marker looks like; None for an ordinary paragraph.
-enum class ListKind : std::uint8_t { None, Bullet, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman };
 
 // The numbering level named inside a \pn group.
 enum class NumberingLevel : std::uint8_t { None, Bullet, Body };
@@ -90,46 +88,6 @@ int hexValue(char c)
     return -1;
 }
 
-QTextListFormat::Style listStyle(ListKind kind)
-{
-    switch (kind) {
-    case ListKind::Decimal:
-        return QTextListFormat::ListDecimal;
-    case ListKind::LowerAlpha:
-        return QTextListFormat::ListLowerAlpha;
-    case ListKind::UpperAlpha:
-        return QTextListFormat::ListUpperAlpha;
-    case ListKind::LowerRoman:
-        return QTextListFormat::ListLowerRoman;
-    case ListKind::UpperRoman:
-        return QTextListFormat::ListUpperRoman;
-    default:
-        return QTextListFormat::ListDisc;
-    }
-}
-
-// The list kind of a word processor's level number format (\levelnfc).
-ListKind kindOfNumberFormat(int format)
-{
-    switch (format) {
-    case 0:
-        return ListKind::Decimal;
-    case 1:
-        return ListKind::UpperRoman;
-    case 2:
-        return ListKind::LowerRoman;
-    case 3:
-        return ListKind::UpperAlpha;
-    case 4:
-        return ListKind::LowerAlpha;
-    case 23:
-    case 255:
-        return ListKind::Bullet;
-    default:
-        return ListKind::Decimal;
-    }
-}
-
 class Parser {
 public:
     Parser(QByteArrayView data, QTextDocument& document, const RtfReader::Limits& limits)
@@ -165,7 +123,6 @@ private:
     void commitFont();
     void commitColor();
     void listTableWord(Word word, int value);
-    ListKind listKindOf(const ParaState& para) const;
     void note(const QString& problem);
 
     const char* m_p;
@@ -186,12 +143,7 @@ private:
     int m_defaultFont = -1;
     std::unordered_map<int, FontEntry> m_fonts;
     std::vector<QColor> m_colors;
-    // the list table: number format of each level by list id, and list ids by \ls number
-    std::unordered_map<int, std::vector<int>> m_listLevels;
-    std::unordered_map<int, int> m_listOfOverride;
-    std::vector<int> m_entryLevels;
-    int m_entryListId = 0;
-    int m_entryOverride = 0;
+    RtfListTable m_lists;
 
     // font table entry being read
     int m_entryFont = 0;
@@ -303,11 +255,10 @@ bool Parser::popGroup()
     const GroupState closing = m_stack.back();
     if (closing.destination == Destination::FontTable)
         commitFont();
-    if (closing.tableEntry == TableEntry::List && m_listLevels.size() < 1024) {
-        m_listLevels[m_entryListId] = m_entryLevels;
-    } else if (closing.tableEntry == TableEntry::Override && m_listOfOverride.size() < 1024) {
-        m_listOfOverride[m_entryOverride] = m_entryListId;
-    }
+    if (closing.tableEntry == TableEntry::List)
+        m_lists.endList();
+    else if (closing.tableEntry == TableEntry::Override)
+        m_lists.endOverride();
     if (m_stack.size() == 1) {
         finish();
         m_stack.clear();
@@ -881,7 +832,7 @@ void Parser::endParagraph()
     QTextBlockFormat format;
     format.setAlignment(para.alignment);
     m_cursor.setBlockFormat(format);
-    const ListKind kind = listKindOf(para);
+    const ListKind kind = para.list != ListKind::None ? para.list : m_lists.kindOf(para.listOverride, para.listLevel);
     if (kind != ListKind::None) {
         if (m_list && m_listKind == kind) {
             m_list->add(m_cursor.block());
@@ -916,52 +867,13 @@ void Parser::finish()
 void Parser::listTableWord(Word word, int value)
 {
     GroupState& state = top();
-    switch (word) {
-    case Word::List:
+    if (word == Word::List)
         state.tableEntry = TableEntry::List;
-        m_entryLevels.clear();
-        m_entryListId = 0;
-        break;
-    case Word::ListOverride:
+    else if (word == Word::ListOverride)
         state.tableEntry = TableEntry::Override;
-        m_entryListId = 0;
-        m_entryOverride = 0;
-        break;
-    case Word::ListLevel:
-        if (m_entryLevels.size() < 9)
-            m_entryLevels.push_back(0);
-        break;
-    case Word::LevelNumberFormat:
-        if (!m_entryLevels.empty())
-            m_entryLevels.back() = value;
-        break;
-    case Word::ListId:
-        m_entryListId = value;
-        break;
-    case Word::ListNumber:
-        m_entryOverride = value;
-        break;
-    case Word::SkipDestination:
+    else if (word == Word::SkipDestination)
         state.destination = Destination::Skip;
-        break;
-    default:
-        break;
-    }
-}
-
-ListKind Parser::listKindOf(const ParaState& para) const
-{
-    if (para.list != ListKind::None || para.listOverride <= 0)
-        return para.list;
-    // a list the table does not describe is shown with bullets
-    const auto list = m_listOfOverride.find(para.listOverride);
-    if (list == m_listOfOverride.end())
-        return ListKind::Bullet;
-    const auto levels = m_listLevels.find(list->second);
-    if (levels == m_listLevels.end() || levels->second.empty())
-        return ListKind::Bullet;
-    const std::vector<int>& formats = levels->second;
-    return kindOfNumberFormat(formats[std::min<std::size_t>(para.listLevel, formats.size() - 1)]);
+    m_lists.read(word, value);
 }
 
 int Parser::codePageOf(int font) const

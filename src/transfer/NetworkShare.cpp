@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-// Longest wait for the desktop's mount tool; the window stays live meanwhile.
+// Longest wait for the desktop's mount tool; the transfer's worker waits, not the window.
 constexpr int GioSeconds = 30;
 
 bool runGio(const QStringList& arguments, const QByteArray& input)

@@ -15,7 +15,7 @@ mkdir -p "$work/corpus" "$work/artifacts"
 # shellcheck disable=SC2046
 "$clang" -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address \
     $(pkg-config --cflags Qt6Gui) -I"$src/src/documents" -I"$src/tests/documents" \
-    "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" "$src/src/documents/RtfControlWords.cpp" \
+    "$here/rtf_fuzz.cpp" "$src/src/documents/RtfReader.cpp" "$src/src/documents/RtfListTable.cpp" "$src/src/documents/RtfControlWords.cpp" \
     "$src/src/documents/RtfWriter.cpp" "$src/src/documents/CodePages.cpp" \
     $(pkg-config --libs Qt6Gui) -o "$work/rtf_fuzz"
 # a finding must fail the test, not read as "skipped" (77)
